@@ -1,0 +1,36 @@
+# Shared by scripts/demo and scripts/check: install what is missing, configure, build.
+# Sourced, not run.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD_DIR="${SPROUTSMITH_BUILD_DIR_OVERRIDE:-$ROOT/build}"
+
+# Debian packages the build, the tests and the demo need.
+PACKAGES=(g++ cmake ninja-build pkg-config libsqlite3-dev sqlite3 libgtest-dev libgmock-dev
+          libpq-dev postgresql)
+
+ensure_packages() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$p")
+    fi
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing missing packages: ${missing[*]}"
+    if [ "$(id -u)" -ne 0 ]; then
+      echo "error: packages are missing and this is not root: ${missing[*]}" >&2
+      exit 1
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+}
+
+configure_and_build() {
+  local werror="${CI:+ON}"
+  cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DSPROUTSMITH_WERROR="${werror:-OFF}" >/dev/null
+  cmake --build "$BUILD_DIR" -j "$(nproc)"
+}

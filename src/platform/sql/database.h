@@ -1,0 +1,91 @@
+#pragma once
+// The one way the system reaches a library's database. A Database executes a text and
+// keeps nothing but the connection: the result of an execution is a value the caller
+// owns. Execution never throws: failures come back as an error code, a driver number and
+// a description that carries the driver's bracketed prefixes ("[Sproutsmith][SQLite] ...").
+//
+// The text given here is already in the back end's own dialect; translation from the
+// engine's Microsoft SQL Server / Oracle flavour happens above (see dialect/).
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sproutsmith::sql {
+
+enum class Backend { kSqlite, kPostgres };
+
+struct Value {
+  enum class Type { kNull, kInteger, kReal, kText };
+  Type type = Type::kNull;
+  std::string text;  // canonical text; empty for NULL
+
+  static Value Null() { return {}; }
+  static Value Integer(long long v) { return {Type::kInteger, std::to_string(v)}; }
+  static Value Real(double v);
+  static Value Text(std::string v) { return {Type::kText, std::move(v)}; }
+
+  bool IsNull() const { return type == Type::kNull; }
+  // The leading number of the text (0 for NULL or non-numeric text).
+  double AsNumber() const;
+  long long AsInteger() const;
+  friend bool operator==(const Value&, const Value&) = default;
+};
+
+struct ResultSet {
+  std::vector<std::string> columns;       // headings exactly as the database names them
+  std::vector<std::vector<Value>> rows;   // every row has columns.size() values
+};
+
+struct ExecResult {
+  // 0 on success. Non-zero codes are the back end's primary result code (SQLite) or an
+  // SQLSTATE class mapped to a number (PostgreSQL); never 9, which callers read as success.
+  int error_code = 0;
+  long error_number = 0;           // driver-native number (extended SQLite code, ...)
+  std::string error_description;   // with bracketed driver prefixes
+  long long rows_affected = 0;     // INSERT/UPDATE/DELETE only; 0 after a query
+  ResultSet result;
+
+  bool ok() const { return error_code == 0; }
+};
+
+class Database {
+ public:
+  virtual ~Database() = default;
+  virtual Backend backend() const = 0;
+  // Runs one statement (a trailing ";" is allowed). "?" marks positional parameters.
+  virtual ExecResult Execute(std::string_view sql) = 0;
+  virtual ExecResult Execute(std::string_view sql, const std::vector<Value>& params) = 0;
+  // Runs several statements separated by ";" (schema scripts); stops at the first failure.
+  virtual ExecResult ExecuteScript(std::string_view script) = 0;
+  // Grouping for DM operations that write several rows: all or nothing.
+  virtual bool Begin() = 0;
+  virtual bool Commit() = 0;
+  virtual void Rollback() = 0;
+  // Where the database lives, for messages ("/path/main.db", "dbname=... schema=...").
+  virtual std::string Location() const = 0;
+};
+
+// Begins on construction; rolls back on destruction unless committed.
+class Transaction {
+ public:
+  explicit Transaction(Database& db) : db_(db), active_(db.Begin()) {}
+  ~Transaction() {
+    if (active_) db_.Rollback();
+  }
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  bool active() const { return active_; }
+  bool Commit() {
+    if (!active_) return false;
+    active_ = false;
+    return db_.Commit();
+  }
+
+ private:
+  Database& db_;
+  bool active_;
+};
+
+}  // namespace sproutsmith::sql

@@ -1,0 +1,154 @@
+#include "platform/sql/sqlite_database.h"
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "text/text.h"
+
+namespace sproutsmith::sql {
+
+Value Value::Real(double v) {
+  char buf[64];
+  if (std::floor(v) == v && std::fabs(v) < 1e15) {
+    std::snprintf(buf, sizeof buf, "%.0f", v);
+  } else {
+    std::snprintf(buf, sizeof buf, "%.15g", v);
+  }
+  return {Type::kReal, buf};
+}
+
+double Value::AsNumber() const { return IsNull() ? 0.0 : text::Val(text); }
+long long Value::AsInteger() const { return static_cast<long long>(std::llround(AsNumber())); }
+
+namespace {
+
+constexpr int kBusyTimeoutMs = 30000;
+
+Value ColumnValue(sqlite3_stmt* stmt, int i) {
+  switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_NULL:
+      return Value::Null();
+    case SQLITE_INTEGER:
+      return Value::Integer(sqlite3_column_int64(stmt, i));
+    case SQLITE_FLOAT:
+      return Value::Real(sqlite3_column_double(stmt, i));
+    default: {
+      const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+      return Value::Text(p ? std::string(p, static_cast<size_t>(sqlite3_column_bytes(stmt, i)))
+                           : std::string());
+    }
+  }
+}
+
+void Bind(sqlite3_stmt* stmt, int i, const Value& v) {
+  switch (v.type) {
+    case Value::Type::kNull:
+      sqlite3_bind_null(stmt, i);
+      break;
+    case Value::Type::kInteger:
+      sqlite3_bind_int64(stmt, i, v.AsInteger());
+      break;
+    case Value::Type::kReal:
+      sqlite3_bind_double(stmt, i, v.AsNumber());
+      break;
+    case Value::Type::kText:
+      sqlite3_bind_text(stmt, i, v.text.data(), static_cast<int>(v.text.size()), SQLITE_TRANSIENT);
+      break;
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<SqliteDatabase> SqliteDatabase::Open(const std::string& path, bool create,
+                                                     std::string* error) {
+  sqlite3* db = nullptr;
+  const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) |
+                    SQLITE_OPEN_NOMUTEX;
+  const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    if (error) *error = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    sqlite3_close(db);
+    return nullptr;
+  }
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  sqlite3_extended_result_codes(db, 1);
+  auto result = std::unique_ptr<SqliteDatabase>(new SqliteDatabase(db, path));
+  // A file that is not a database shows here, on the first read.
+  const ExecResult wal = result->Execute("PRAGMA journal_mode=WAL");
+  if (!wal.ok()) {
+    if (error) *error = wal.error_description;
+    return nullptr;
+  }
+  result->Execute("PRAGMA synchronous=NORMAL");
+  result->Execute("PRAGMA foreign_keys=OFF");
+  return result;
+}
+
+SqliteDatabase::~SqliteDatabase() { sqlite3_close_v2(db_); }
+
+ExecResult SqliteDatabase::Failure(int code) const {
+  ExecResult r;
+  r.error_code = code & 0xff;
+  if (r.error_code == 9) r.error_code = SQLITE_ERROR;  // 9 means success to the engine
+  r.error_number = code;
+  r.error_description = std::string("[Sproutsmith][SQLite] ") + sqlite3_errmsg(db_);
+  return r;
+}
+
+ExecResult SqliteDatabase::Execute(std::string_view sql) { return Execute(sql, {}); }
+
+ExecResult SqliteDatabase::Execute(std::string_view sql, const std::vector<Value>& params) {
+  sqlite3_stmt* stmt = nullptr;
+  const char* tail = nullptr;
+  int rc = sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt, &tail);
+  if (rc != SQLITE_OK) return Failure(rc);
+  if (stmt == nullptr) return {};  // only blanks or a comment
+  for (size_t i = 0; i < params.size(); ++i) Bind(stmt, static_cast<int>(i + 1), params[i]);
+
+  ExecResult r;
+  const int columns = sqlite3_column_count(stmt);
+  for (int i = 0; i < columns; ++i) {
+    const char* name = sqlite3_column_name(stmt, i);
+    r.result.columns.emplace_back(name ? name : "");
+  }
+  const long long changesBefore = sqlite3_total_changes64(db_);
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    std::vector<Value> row;
+    row.reserve(static_cast<size_t>(columns));
+    for (int i = 0; i < columns; ++i) row.push_back(ColumnValue(stmt, i));
+    r.result.rows.push_back(std::move(row));
+  }
+  if (rc != SQLITE_DONE) {
+    ExecResult f = Failure(rc);
+    sqlite3_finalize(stmt);
+    return f;
+  }
+  const bool readOnly = sqlite3_stmt_readonly(stmt) != 0;
+  sqlite3_finalize(stmt);
+  if (!readOnly && columns == 0) r.rows_affected = sqlite3_total_changes64(db_) - changesBefore;
+  return r;
+}
+
+ExecResult SqliteDatabase::ExecuteScript(std::string_view script) {
+  char* message = nullptr;
+  const std::string text(script);
+  const int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &message);
+  ExecResult r;
+  if (rc != SQLITE_OK) {
+    r.error_code = rc & 0xff;
+    if (r.error_code == 9) r.error_code = SQLITE_ERROR;
+    r.error_number = rc;
+    r.error_description =
+        std::string("[Sproutsmith][SQLite] ") + (message ? message : sqlite3_errstr(rc));
+  }
+  sqlite3_free(message);
+  return r;
+}
+
+bool SqliteDatabase::Begin() { return Execute("BEGIN IMMEDIATE").ok(); }
+bool SqliteDatabase::Commit() { return Execute("COMMIT").ok(); }
+void SqliteDatabase::Rollback() { Execute("ROLLBACK"); }
+
+}  // namespace sproutsmith::sql

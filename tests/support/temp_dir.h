@@ -1,0 +1,31 @@
+#pragma once
+// A fresh folder under the system's temporary area, removed with everything in it when
+// the object goes away. Tests put their library files, settings and logs here.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace sproutsmith::testing {
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// The whole file as text ("" when missing).
+std::string ReadFile(const std::string& path);
+// The file's lines without their CR LF / LF endings.
+std::vector<std::string> ReadLines(const std::string& path);
+void WriteFile(const std::string& path, const std::string& content);
+
+}  // namespace sproutsmith::testing
