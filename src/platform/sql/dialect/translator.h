@@ -1,0 +1,27 @@
+#pragma once
+// Translates the SQL the engine writes (Microsoft SQL Server flavour, or Oracle flavour for
+// libraries whose engine code is 2 or 5) into the back end's own dialect. Works on tokens:
+// nothing inside a string literal is ever rewritten. A statement the translator does not
+// understand passes through unchanged, so the back end reports it as an ordinary SQL error.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/sql/database.h"
+
+namespace sproutsmith::sql {
+
+enum class Flavour { kMicrosoft, kOracle };
+
+struct TranslateOptions {
+  Flavour flavour = Flavour::kMicrosoft;
+  Backend target = Backend::kSqlite;
+  // Schema prefixes to drop on a back end without schemas (the library owner, "dbo"),
+  // compared without regard to letter case.
+  std::vector<std::string> owners;
+};
+
+std::string Translate(std::string_view sql, const TranslateOptions& options);
+
+}  // namespace sproutsmith::sql
