@@ -1,0 +1,57 @@
+#pragma once
+// The DM library schema and its provisioning. A library is one database holding the DM
+// tables (PROFILE, FOLDER, FOLDER_ITEM, ...), their data-dictionary rows (DOCSCOLUMN,
+// DOCSTABLE), the fixed rows the engine's statements rely on (APPS 'FOLDER', the two
+// DOCS_* groups, the own REMOTE_LIBRARIES row with SYSTEM_ID 0, ...), the system's own
+// QUIL_* tables and the DM server stand-in's STANDIN_* tables.
+//
+// Text key columns that the engine compares with "=" (LIBRARY_NAME, USER_ID, GROUP_ID,
+// APPLICATION, FORM_NAME, TBNAME, COLNAME, TABLE_NAME, MASTER_KEY, SECTION_KEY, SUB_KEY,
+// CLIENT_ID, MATTER_ID, TYPE_ID, ...) compare case-insensitively, as on the DM server.
+//
+// FOLDER has no LAST_UPDATE column after provisioning: the engine adds it (and its
+// DOCSCOLUMN row) itself when it first prepares the library.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/sql/database.h"
+
+namespace sproutsmith::schema {
+
+struct LibraryDefinition {
+  std::string name;  // library name, stored upper case in REMOTE_LIBRARIES ("DEMO")
+  std::string description;
+  std::string owner = "DOCSADM";
+  std::string database_name;  // DATABASE_NAME of the own REMOTE_LIBRARIES row (default: name)
+  int engine_code = 10;       // REMOTE_LIBRARIES.DATABASE_ENGINE reported for this library
+  std::vector<std::pair<std::string, int>> other_libraries;  // (name, engine code) of the
+                               // installation's other libraries, one REMOTE_LIBRARIES row each
+  bool with_quil_tables = true;      // QUIL_SETTINGS, QUIL_SPROUTSMITH, NEEDS_FOLDERING
+  bool with_optional_tables = true;  // NEEDS_SECURING, SEC_REASON, LOOKUP_SECURITY, ...
+  std::string server_location;       // REMOTE_LIBRARIES.SERVER_LOCATION (default: "localhost")
+};
+
+// The key counter that hands out SYSTEM_IDs and document numbers (STANDIN_KEYS.KEY_NAME).
+inline constexpr char kSystemKey[] = "SYSTEMKEY";
+
+// Fixed SYSTEM_IDs of rows every library has. DOCS_USERS is 0 so that a SECURITY row with
+// PERSONORGROUP 0 and one naming the group by its id are the same trustee.
+inline constexpr long long kDocsUsersGroupId = 0;
+inline constexpr long long kOwnLibraryId = 0;  // REMOTE_LIBRARIES row of the library itself
+
+// Creates every table, index, data-dictionary row and fixed row of an empty DM library.
+// Returns false and sets *error (naming the failing statement) on failure; all or nothing.
+// Refuses a database that already holds any table (a DM library or anything else).
+bool ProvisionLibrary(sql::Database& db, const LibraryDefinition& def, std::string* error);
+
+// True when the database holds a DM library (the tables a library cannot do without).
+bool IsDmLibrary(sql::Database& db);
+
+// Hands out the next `count` numbers of the key counter and returns the first of them
+// (0 on failure). Keeps the counter above every number handed out. For generators and
+// tools that write rows outside a DM operation.
+long long AllocateKeys(sql::Database& db, long long count, std::string* error);
+
+}  // namespace sproutsmith::schema
