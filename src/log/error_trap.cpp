@@ -1,0 +1,12 @@
+#include "log/error_trap.h"
+
+namespace sproutsmith::log {
+
+void ReportTrapped(Log& log, std::string_view procedure, long number, std::string_view source,
+                   std::string_view description) {
+  log.Separator();
+  log.AddLog(std::string(procedure) + ":");
+  log.ReportError(number, source, description);
+}
+
+}  // namespace sproutsmith::log

@@ -1,0 +1,16 @@
+#pragma once
+// ShowMessage: the message box that stays silent in unattended runs (both "/G" and "/X"),
+// where questions answer Yes.
+
+#include <string>
+
+#include "runtime/identity.h"
+#include "runtime/run_state.h"
+#include "runtime/ui.h"
+
+namespace sproutsmith::runtime {
+
+Answer ShowMessage(Ui& ui, const RunState& state, const Identity& identity, const std::string& text,
+                   MessageStyle style);
+
+}  // namespace sproutsmith::runtime

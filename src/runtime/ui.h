@@ -1,0 +1,34 @@
+#pragma once
+// Everything a window does for the engine. The engine calls it on its one thread; the desktop
+// implements it with Qt, headless runs with the console, tests with a scripted Ui.
+
+#include <string>
+#include <vector>
+
+namespace sproutsmith::runtime {
+
+enum class MessageStyle { kInformation, kExclamation, kCritical, kYesNo, kYesNoCancel };
+enum class Answer { kNone, kYes, kNo, kCancel };
+
+class Ui {
+ public:
+  virtual ~Ui() = default;
+  // A modal message box; questions return the answer, other styles kNone.
+  virtual Answer MessageBox(const std::string& text, MessageStyle style,
+                            const std::string& title) = 0;
+  // The yield point: let the window process pending events (repaint, Exit, Esc).
+  virtual void Yield() = 0;
+  // The status label changed (the model holds the text).
+  virtual void StatusChanged(const std::string& text) = 0;
+  virtual void SetBusy(bool busy) = 0;
+  // Sleeps about one second while staying responsive.
+  virtual void SleepOneSecond() = 0;
+  // A save-file dialog; "" when cancelled.
+  virtual std::string ChooseSaveFile(const std::string& title, const std::string& default_ext,
+                                     const std::string& filter, const std::string& folder,
+                                     const std::string& file) = 0;
+  // The DM library chooser; "" when cancelled.
+  virtual std::string ChooseLibrary(const std::vector<std::string>& libraries) = 0;
+};
+
+}  // namespace sproutsmith::runtime
