@@ -1,0 +1,145 @@
+#include "platform/schema/library_schema.h"
+
+#include <set>
+
+#include "platform/schema/fixed_rows.h"
+#include "platform/schema/row_writer.h"
+#include "platform/schema/sqlite_ddl.h"
+#include "platform/schema/table_definitions.h"
+#include "text/text.h"
+
+namespace sproutsmith::schema {
+
+namespace {
+
+void SetError(std::string* error, const std::string& message) {
+  if (error) *error = message;
+}
+
+// Upper-case table names of the database, or false when they cannot be read.
+bool ListTables(sql::Database& db, std::set<std::string>* names, std::string* error) {
+  const sql::ExecResult r = db.Execute(kSqliteTableListSql);
+  if (!r.ok()) {
+    SetError(error, r.error_description);
+    return false;
+  }
+  for (const auto& row : r.result.rows) names->insert(text::UCase(row[0].text));
+  return true;
+}
+
+// Names reach SQL upper-cased (the engine compares LIBRARY_NAME with the upper-cased
+// name), so they are stored that way; blanks around them would never match.
+bool Normalise(const LibraryDefinition& in, LibraryDefinition* out, std::string* error) {
+  *out = in;
+  out->name = text::UCase(text::Trim(in.name));
+  if (out->name.empty()) {
+    SetError(error, "The library name is empty");
+    return false;
+  }
+  out->owner = text::Trim(in.owner);
+  if (out->owner.empty()) out->owner = "DOCSADM";
+  out->database_name = text::Trim(in.database_name);
+  if (out->database_name.empty()) out->database_name = out->name;
+  out->server_location = text::Trim(in.server_location);
+  if (out->server_location.empty()) out->server_location = "localhost";
+  std::set<std::string> seen{out->name};
+  out->other_libraries.clear();
+  for (const auto& [name, engine] : in.other_libraries) {
+    const std::string upper = text::UCase(text::Trim(name));
+    if (upper.empty()) {
+      SetError(error, "An other library of " + out->name + " has an empty name");
+      return false;
+    }
+    if (!seen.insert(upper).second) {
+      SetError(error, "Library " + upper + " is listed twice in the installation of " +
+                          out->name);
+      return false;
+    }
+    out->other_libraries.emplace_back(upper, engine);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ProvisionLibrary(sql::Database& db, const LibraryDefinition& def, std::string* error) {
+  LibraryDefinition lib;
+  if (!Normalise(def, &lib, error)) return false;
+  if (db.backend() != sql::Backend::kSqlite) {
+    SetError(error, "Provisioning library " + lib.name + " in " + db.Location() +
+                        ": only SQLite libraries can be provisioned");
+    return false;
+  }
+  sql::Transaction tx(db);
+  if (!tx.active()) {
+    SetError(error, "Provisioning library " + lib.name + " in " + db.Location() +
+                        ": the database cannot be written");
+    return false;
+  }
+  // Checked inside the transaction: two processes provisioning one file cannot both pass.
+  std::set<std::string> existing;
+  std::string detail;
+  if (!ListTables(db, &existing, &detail)) {
+    SetError(error, "Provisioning library " + lib.name + " in " + db.Location() + ": " + detail);
+    return false;
+  }
+  if (!existing.empty()) {
+    const bool dm = existing.count("PROFILE") > 0 && existing.count("DOCSCOLUMN") > 0;
+    SetError(error, "Provisioning library " + lib.name + " in " + db.Location() + ": " +
+                        (dm ? "the database already holds a DM library"
+                            : "the database is not empty (it holds table " + *existing.begin() +
+                                  ")"));
+    return false;
+  }
+
+  const std::vector<const TableDef*> tables =
+      SelectTables(lib.with_quil_tables, lib.with_optional_tables);
+  for (const TableDef* table : tables) {
+    for (const std::string& statement : SqliteCreateStatements(*table)) {
+      if (!ExecuteOrExplain(db, statement, {}, &detail)) {
+        SetError(error, "Provisioning library " + lib.name + " failed: " + detail);
+        return false;
+      }
+    }
+  }
+  if (!WriteFixedRows(db, lib, tables, &detail)) {
+    SetError(error, "Provisioning library " + lib.name + " failed: " + detail);
+    return false;
+  }
+  if (!tx.Commit()) {
+    SetError(error, "Provisioning library " + lib.name + " failed: the commit was refused");
+    return false;
+  }
+  return true;
+}
+
+bool IsDmLibrary(sql::Database& db) {
+  std::set<std::string> existing;
+  if (!ListTables(db, &existing, nullptr)) return false;
+  for (const std::string& name : RequiredTableNames()) {
+    if (existing.count(name) == 0) return false;
+  }
+  return true;
+}
+
+long long AllocateKeys(sql::Database& db, long long count, std::string* error) {
+  if (count < 1) {
+    SetError(error, "Key allocation needs a count of at least 1");
+    return 0;
+  }
+  // One statement: atomic even when several processes share the library.
+  const sql::ExecResult r = db.Execute(
+      "UPDATE STANDIN_KEYS SET LAST_KEY = LAST_KEY + ? WHERE KEY_NAME = ? RETURNING LAST_KEY",
+      {sql::Value::Integer(count), sql::Value::Text(kSystemKey)});
+  if (!r.ok()) {
+    SetError(error, r.error_description);
+    return 0;
+  }
+  if (r.result.rows.empty()) {
+    SetError(error, std::string("The key counter ") + kSystemKey + " is missing");
+    return 0;
+  }
+  return r.result.rows[0][0].AsInteger() - count + 1;
+}
+
+}  // namespace sproutsmith::schema
