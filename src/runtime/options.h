@@ -14,6 +14,11 @@ struct ResultsRow {
   std::string state;       // "Working...", "n folder(s) added", "Finished", ...
 };
 
+struct MenuEntry {
+  std::string caption;
+  bool checked = false;
+};
+
 struct Options {
   int CheckDisplayErrors = 0;
   int CheckReUseSQL = 0;
@@ -34,6 +39,8 @@ struct Options {
   std::string LabelStatus;
   std::string LabelTotal = "0", LabelRead = "0", LabelAdded = "0", LabelErrors = "0";
   std::vector<ResultsRow> ListResults;
+  // The library menu: one entry per library of the session, the connected one checked.
+  std::vector<MenuEntry> MNLibList;
 };
 
 }  // namespace sproutsmith::runtime
