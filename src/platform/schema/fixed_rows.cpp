@@ -55,10 +55,10 @@ constexpr DictionaryRow kDictionary[] = {
 };
 
 const std::vector<std::string> kDictionaryColumns = {
-    "SYSTEM_ID",     "TBNAME",     "COLNAME",    "FTBNAME",  "FCOLNAME",
-    "MULTI_VALUE",   "CMSKEY",     "CREATOR",    "PROTECTED", "VISIBLEINLIST",
-    "USER_MODIFIABLE", "USER_ADDED", "REQUIRED", "ALLUPPER", "ALLOWNULLS",
-    "OBJECTTYPE",    "KEYGROUP",   "PROMPT",     "CMSTYPE",  "COL_LENGTH"};
+    "SYSTEM_ID",       "TBNAME",     "COLNAME",  "FTBNAME",   "FCOLNAME",
+    "MULTI_VALUE",     "CMSKEY",     "CREATOR",  "PROTECTED", "VISIBLEINLIST",
+    "USER_MODIFIABLE", "USER_ADDED", "REQUIRED", "ALLUPPER",  "ALLOWNULLS",
+    "OBJECTTYPE",      "KEYGROUP",   "PROMPT",   "CMSTYPE",   "COL_LENGTH"};
 
 std::vector<Value> DictionaryValues(long long id, const DictionaryRow& row,
                                     const std::string& owner) {
@@ -67,10 +67,26 @@ std::vector<Value> DictionaryValues(long long id, const DictionaryRow& row,
     if (t.name != row.table) continue;
     if (const ColumnDef* c = t.Find(row.column)) length = c->length;
   }
-  return {I(id),       T(row.table), T(row.column), T(row.foreign_table), T(row.foreign_column),
-          T("N"),      T(row.cms_key), T(owner),    T("N"),  T("Y"),
-          T("Y"),      T("N"),       T("N"),        T("N"),  T("Y"),
-          T("EDIT"),   T(""),        T(row.column), Null(),  I(length)};
+  return {I(id),
+          T(row.table),
+          T(row.column),
+          T(row.foreign_table),
+          T(row.foreign_column),
+          T("N"),
+          T(row.cms_key),
+          T(owner),
+          T("N"),
+          T("Y"),
+          T("Y"),
+          T("N"),
+          T("N"),
+          T("N"),
+          T("Y"),
+          T("EDIT"),
+          T(""),
+          T(row.column),
+          Null(),
+          I(length)};
 }
 
 bool WriteDictionary(sql::Database& db, const LibraryDefinition& def,
@@ -182,10 +198,10 @@ bool WriteStandinRows(sql::Database& db, const LibraryDefinition& def, std::stri
                      "MAX_LENGTH", "LOOKUP_TABLE", "LOOKUP_COLUMN"});
   for (const char* form : {kDocumentForm, kFolderForm, kWorkspaceForm}) {
     for (const FormColumn& c : kFormColumns) {
-      if (!columns.Add({T(form), T(c.column), T(c.sql_column), I(c.data_type), I(c.attr1),
-                        I(c.attr2), c.max_length > 0 ? I(c.max_length) : Null(),
-                        T(c.lookup_table), T(c.lookup_column)},
-                       error)) {
+      if (!columns.Add(
+              {T(form), T(c.column), T(c.sql_column), I(c.data_type), I(c.attr1), I(c.attr2),
+               c.max_length > 0 ? I(c.max_length) : Null(), T(c.lookup_table), T(c.lookup_column)},
+              error)) {
         return false;
       }
     }
@@ -207,8 +223,8 @@ bool WriteFixedRows(sql::Database& db, const LibraryDefinition& def,
       !WriteLibraries(db, def, keys, error) || !WriteStandinRows(db, def, error)) {
     return false;
   }
-  return InsertRow(db, "STANDIN_KEYS", {"KEY_NAME", "LAST_KEY"},
-                   {T(kSystemKey), I(keys.last())}, error);
+  return InsertRow(db, "STANDIN_KEYS", {"KEY_NAME", "LAST_KEY"}, {T(kSystemKey), I(keys.last())},
+                   error);
 }
 
 }  // namespace sproutsmith::schema

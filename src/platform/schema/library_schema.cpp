@@ -51,8 +51,7 @@ bool Normalise(const LibraryDefinition& in, LibraryDefinition* out, std::string*
       return false;
     }
     if (!seen.insert(upper).second) {
-      SetError(error, "Library " + upper + " is listed twice in the installation of " +
-                          out->name);
+      SetError(error, "Library " + upper + " is listed twice in the installation of " + out->name);
       return false;
     }
     out->other_libraries.emplace_back(upper, engine);
@@ -85,10 +84,10 @@ bool ProvisionLibrary(sql::Database& db, const LibraryDefinition& def, std::stri
   }
   if (!existing.empty()) {
     const bool dm = existing.count("PROFILE") > 0 && existing.count("DOCSCOLUMN") > 0;
-    SetError(error, "Provisioning library " + lib.name + " in " + db.Location() + ": " +
-                        (dm ? "the database already holds a DM library"
-                            : "the database is not empty (it holds table " + *existing.begin() +
-                                  ")"));
+    SetError(error,
+             "Provisioning library " + lib.name + " in " + db.Location() + ": " +
+                 (dm ? "the database already holds a DM library"
+                     : "the database is not empty (it holds table " + *existing.begin() + ")"));
     return false;
   }
 

@@ -45,8 +45,8 @@ bool RowWriter::Add(std::vector<sql::Value> row, std::string* error) {
   if (row.size() != columns_.size()) {
     failed_ = true;
     if (error) {
-      *error = "a row for " + table_ + " has " + std::to_string(row.size()) +
-               " values for " + std::to_string(columns_.size()) + " columns";
+      *error = "a row for " + table_ + " has " + std::to_string(row.size()) + " values for " +
+               std::to_string(columns_.size()) + " columns";
     }
     return false;
   }
@@ -70,9 +70,8 @@ bool RowWriter::Flush(std::string* error) {
   return true;
 }
 
-bool InsertRow(sql::Database& db, const std::string& table,
-               const std::vector<std::string>& columns, std::vector<sql::Value> row,
-               std::string* error) {
+bool InsertRow(sql::Database& db, const std::string& table, const std::vector<std::string>& columns,
+               std::vector<sql::Value> row, std::string* error) {
   RowWriter writer(db, table, columns);
   return writer.Add(std::move(row), error) && writer.Flush(error);
 }
@@ -84,7 +83,8 @@ bool ExecuteOrExplain(sql::Database& db, const std::string& statement,
   if (error) {
     // Multi-row statements are long; the head names the table and columns.
     constexpr size_t kShown = 300;
-    std::string shown = statement.size() > kShown ? statement.substr(0, kShown) + " ..." : statement;
+    std::string shown =
+        statement.size() > kShown ? statement.substr(0, kShown) + " ..." : statement;
     *error = r.error_description + " (in: " + shown + ")";
   }
   return false;

@@ -37,9 +37,8 @@ class RowWriter {
 };
 
 // One row, one statement.
-bool InsertRow(sql::Database& db, const std::string& table,
-               const std::vector<std::string>& columns, std::vector<sql::Value> row,
-               std::string* error);
+bool InsertRow(sql::Database& db, const std::string& table, const std::vector<std::string>& columns,
+               std::vector<sql::Value> row, std::string* error);
 
 // Runs a statement; on failure sets *error to "<description> (in: <statement>)".
 bool ExecuteOrExplain(sql::Database& db, const std::string& statement,

@@ -51,27 +51,44 @@ std::vector<TableDef> BuildTables() {
   // decided by the DOCSCOLUMN row and the SEC_REASON table, which come together.
   t.push_back({"PROFILE",
                G::kCore,
-               {Pk("SYSTEM_ID"), IntNotNull("DOCNUMBER"), Key("DOCNAME", 240),
-                Text("ABSTRACT", 255), Int("APPLICATION"), IntNotNull("STATUS", "0"),
-                Int("AUTHOR"), Int("TYPIST"), Int("MATTER"), Int("DOCUMENTTYPE"),
-                Key("PD_ADDRESSEE", 255), Int("FORM"), Text("STORAGETYPE", 1),
-                Text("PATH", 255), Int("RETENTION"), Flag("FULLTEXT"), Date("EMAIL_SENT"),
-                Date("EMAIL_RECEIVED"), IntNotNull("DEFAULT_RIGHTS", "0"), Int("SECURITY_LINK"),
-                Int("SEC_REASON_LINK"), Int("DIVISION"), Int("ATTY"), Date("CREATION_DATE"),
+               {Pk("SYSTEM_ID"),
+                IntNotNull("DOCNUMBER"),
+                Key("DOCNAME", 240),
+                Text("ABSTRACT", 255),
+                Int("APPLICATION"),
+                IntNotNull("STATUS", "0"),
+                Int("AUTHOR"),
+                Int("TYPIST"),
+                Int("MATTER"),
+                Int("DOCUMENTTYPE"),
+                Key("PD_ADDRESSEE", 255),
+                Int("FORM"),
+                Text("STORAGETYPE", 1),
+                Text("PATH", 255),
+                Int("RETENTION"),
+                Flag("FULLTEXT"),
+                Date("EMAIL_SENT"),
+                Date("EMAIL_RECEIVED"),
+                IntNotNull("DEFAULT_RIGHTS", "0"),
+                Int("SECURITY_LINK"),
+                Int("SEC_REASON_LINK"),
+                Int("DIVISION"),
+                Int("ATTY"),
+                Date("CREATION_DATE"),
                 Date("LAST_EDIT_DATE")},
                {Unique({"DOCNUMBER"}), Plain({"MATTER"}), Plain({"DOCUMENTTYPE"}),
                 Plain({"APPLICATION"}), Plain({"AUTHOR"}), Plain({"PD_ADDRESSEE"})}});
   // No LAST_UPDATE: the engine adds it, with its DOCSCOLUMN row, on first connection.
   t.push_back({"FOLDER", G::kCore, {Pk("DOCNUMBER"), Text("PATH", 255)}, {}});
-  t.push_back({"FOLDER_ITEM",
-               G::kCore,
-               {Pk("SYSTEM_ID"), IntNotNull("PARENT"), IntNotNull("DOCNUMBER", "0"),
-                IntNotNull("PARENT_LIBRARY", "0"), IntNotNull("LIBRARY", "0"),
-                Flag("NODE_TYPE"), Key("DISPLAYNAME", 255), IntNotNull("NEXT", "0"),
-                Flag("ISFIRST"), Int("REMOTE_SYSTEM_ID"), Int("PARENT_VERSION"),
-                Flag("VERSION_TYPE"), IntNotNull("STATUS", "0"),
-                IntNotNull("FOLDERREMLIB_RO", "0"), IntNotNull("FOLDERDOCNO_RO", "0")},
-               {Plain({"PARENT"}), Plain({"DOCNUMBER"})}});
+  t.push_back(
+      {"FOLDER_ITEM",
+       G::kCore,
+       {Pk("SYSTEM_ID"), IntNotNull("PARENT"), IntNotNull("DOCNUMBER", "0"),
+        IntNotNull("PARENT_LIBRARY", "0"), IntNotNull("LIBRARY", "0"), Flag("NODE_TYPE"),
+        Key("DISPLAYNAME", 255), IntNotNull("NEXT", "0"), Flag("ISFIRST"), Int("REMOTE_SYSTEM_ID"),
+        Int("PARENT_VERSION"), Flag("VERSION_TYPE"), IntNotNull("STATUS", "0"),
+        IntNotNull("FOLDERREMLIB_RO", "0"), IntNotNull("FOLDERDOCNO_RO", "0")},
+       {Plain({"PARENT"}), Plain({"DOCNUMBER"})}});
   t.push_back({"ROOT_OBJECT",
                G::kCore,
                {IntNotNull("DOCNUMBER"), Key("DISPLAYNAME", 255)},
@@ -102,12 +119,13 @@ std::vector<TableDef> BuildTables() {
   // Data dictionary. Names are held in capitals; comparisons ignore case all the same.
   t.push_back({"DOCSCOLUMN",
                G::kCore,
-               {Pk("SYSTEM_ID"), KeyNotNull("TBNAME", 64), KeyNotNull("COLNAME", 64),
-                Key("FTBNAME", 64), Key("FCOLNAME", 64), Flag("MULTI_VALUE"), Flag("CMSKEY"),
-                Text("CREATOR", 64), Flag("PROTECTED"), Flag("VISIBLEINLIST"),
-                Flag("USER_MODIFIABLE"), Flag("USER_ADDED"), Flag("REQUIRED"), Flag("ALLUPPER"),
-                Flag("ALLOWNULLS"), Text("OBJECTTYPE", 32), Text("KEYGROUP", 64),
-                Text("PROMPT", 64), Int("CMSTYPE"), Int("COL_LENGTH")},
+               {Pk("SYSTEM_ID"),        KeyNotNull("TBNAME", 64), KeyNotNull("COLNAME", 64),
+                Key("FTBNAME", 64),     Key("FCOLNAME", 64),      Flag("MULTI_VALUE"),
+                Flag("CMSKEY"),         Text("CREATOR", 64),      Flag("PROTECTED"),
+                Flag("VISIBLEINLIST"),  Flag("USER_MODIFIABLE"),  Flag("USER_ADDED"),
+                Flag("REQUIRED"),       Flag("ALLUPPER"),         Flag("ALLOWNULLS"),
+                Text("OBJECTTYPE", 32), Text("KEYGROUP", 64),     Text("PROMPT", 64),
+                Int("CMSTYPE"),         Int("COL_LENGTH")},
                {Unique({"TBNAME", "COLNAME"})}});
   t.push_back({"DOCSTABLE",
                G::kCore,
@@ -133,11 +151,11 @@ std::vector<TableDef> BuildTables() {
   client.validation_table = true;
   t.push_back(client);
   // Matter numbers repeat across clients ('0001' for every client).
-  TableDef matter{"MATTER",
-                  G::kCore,
-                  {Pk("SYSTEM_ID"), Int("CLIENT_ID"), KeyNotNull("MATTER_ID", 32),
-                   Text("MATTER_NAME", 255)},
-                  {Plain({"CLIENT_ID", "MATTER_ID"}), Plain({"MATTER_ID"})}};
+  TableDef matter{
+      "MATTER",
+      G::kCore,
+      {Pk("SYSTEM_ID"), Int("CLIENT_ID"), KeyNotNull("MATTER_ID", 32), Text("MATTER_NAME", 255)},
+      {Plain({"CLIENT_ID", "MATTER_ID"}), Plain({"MATTER_ID"})}};
   matter.validation_table = true;
   t.push_back(matter);
   TableDef types{"DOCUMENTTYPES",
@@ -150,11 +168,11 @@ std::vector<TableDef> BuildTables() {
                G::kCore,
                {Pk("SYSTEM_ID"), KeyNotNull("APPLICATION", 32), Text("DESCRIPTION", 255)},
                {Unique({"APPLICATION"})}});
-  t.push_back({"FORMS",
-               G::kCore,
-               {Pk("SYSTEM_ID"), KeyNotNull("FORM_NAME", 64), Flag("FORM_TYPE"),
-                Text("FORM_TITLE", 255)},
-               {Unique({"FORM_NAME"})}});
+  t.push_back(
+      {"FORMS",
+       G::kCore,
+       {Pk("SYSTEM_ID"), KeyNotNull("FORM_NAME", 64), Flag("FORM_TYPE"), Text("FORM_TITLE", 255)},
+       {Unique({"FORM_NAME"})}});
   t.push_back({"ACTIVITYLOG",
                G::kCore,
                {IntNotNull("DOCNUMBER"), Int("ACTIVITY_TYPE"), Int("TYPIST"), Date("START_DATE")},
@@ -220,7 +238,8 @@ std::vector<TableDef> BuildTables() {
            G::kStandin,
            {KeyNotNull("USER_ID", 64), KeyNotNull("RIGHT_NAME", 64), IntNotNull("ALLOWED", "0")},
            {Plain({"USER_ID", "RIGHT_NAME"})}});
-  standin({"STANDIN_PARAMETERS", G::kStandin, {KeyPk("PARAM_NAME", 64), Text("PARAM_VALUE", 255)}, {}});
+  standin(
+      {"STANDIN_PARAMETERS", G::kStandin, {KeyPk("PARAM_NAME", 64), Text("PARAM_VALUE", 255)}, {}});
   standin({"STANDIN_FORM_COLUMNS",
            G::kStandin,
            {KeyNotNull("FORM_NAME", 64), KeyNotNull("COLUMN_NAME", 64), Key("SQL_COLUMN", 64),
@@ -269,9 +288,9 @@ std::vector<const TableDef*> SelectTables(bool with_quil_tables, bool with_optio
 
 const std::vector<std::string>& RequiredTableNames() {
   static const std::vector<std::string> names = {
-      "PROFILE",  "FOLDER",     "FOLDER_ITEM",      "ROOT_OBJECT", "SECURITY",
-      "PEOPLE",   "GROUPS",     "PEOPLEGROUPS",     "DOCSCOLUMN",  "DOCSTABLE",
-      "APPS",     "FORMS",      "REMOTE_LIBRARIES", "VERSIONS",    "STANDIN_KEYS"};
+      "PROFILE", "FOLDER", "FOLDER_ITEM",      "ROOT_OBJECT", "SECURITY",
+      "PEOPLE",  "GROUPS", "PEOPLEGROUPS",     "DOCSCOLUMN",  "DOCSTABLE",
+      "APPS",    "FORMS",  "REMOTE_LIBRARIES", "VERSIONS",    "STANDIN_KEYS"};
   return names;
 }
 

@@ -20,7 +20,7 @@ struct ColumnDef {
   int length = 0;            // kText only
   bool primary_key = false;  // single-column key; SYSTEM_ID and friends
   bool not_null = false;
-  bool nocase = false;  // compared case-insensitively, as the DM server's collation does
+  bool nocase = false;        // compared case-insensitively, as the DM server's collation does
   std::string default_value;  // SQL literal, empty for none
 };
 

@@ -37,19 +37,23 @@ TEST_F(ProvisioningTest, EmptyFileBecomesALibraryWithItsFixedRows) {
   EXPECT_TRUE(IsDmLibrary(*db));
 
   // The installation: own row 0 in capitals, one row per other library.
-  EXPECT_EQ(Rows(*db, "SELECT SYSTEM_ID, LIBRARY_NAME, DATABASE_NAME, DATABASE_ENGINE, OWNER, "
-                      "SERVER_LOCATION FROM REMOTE_LIBRARIES ORDER BY LIBRARY_NAME"),
-            (Table{{Scalar(*db, "SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = "
-                                "'ARCHIVE'"),
-                    "ARCHIVE", "ARCHIVE", "10", "DOCSADM", "localhost"},
-                   {"0", "DEMO", "DEMO", "10", "DOCSADM", "localhost"},
-                   {Scalar(*db, "SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'ORA'"),
-                    "ORA", "ORA", "2", "DOCSADM", "localhost"}}));
+  EXPECT_EQ(
+      Rows(*db,
+           "SELECT SYSTEM_ID, LIBRARY_NAME, DATABASE_NAME, DATABASE_ENGINE, OWNER, "
+           "SERVER_LOCATION FROM REMOTE_LIBRARIES ORDER BY LIBRARY_NAME"),
+      (Table{{Scalar(*db,
+                     "SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = "
+                     "'ARCHIVE'"),
+              "ARCHIVE", "ARCHIVE", "10", "DOCSADM", "localhost"},
+             {"0", "DEMO", "DEMO", "10", "DOCSADM", "localhost"},
+             {Scalar(*db, "SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'ORA'"),
+              "ORA", "ORA", "2", "DOCSADM", "localhost"}}));
   EXPECT_NE(Scalar(*db, "SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'ORA'"), "0");
 
   // Foreign-key hops the default templates and rule parameters rely on.
-  EXPECT_EQ(Rows(*db, "SELECT TBNAME, COLNAME, FTBNAME, FCOLNAME FROM DOCSCOLUMN "
-                      "WHERE FTBNAME <> '' OR COLNAME = 'SECURITY_LINK' ORDER BY TBNAME, COLNAME"),
+  EXPECT_EQ(Rows(*db,
+                 "SELECT TBNAME, COLNAME, FTBNAME, FCOLNAME FROM DOCSCOLUMN "
+                 "WHERE FTBNAME <> '' OR COLNAME = 'SECURITY_LINK' ORDER BY TBNAME, COLNAME"),
             (Table{{"MATTER", "CLIENT_ID", "CLIENT", "SYSTEM_ID"},
                    {"PEOPLE", "PRIMARY_GROUP", "GROUPS", "SYSTEM_ID"},
                    {"PROFILE", "APPLICATION", "APPS", "SYSTEM_ID"},
@@ -60,19 +64,22 @@ TEST_F(ProvisioningTest, EmptyFileBecomesALibraryWithItsFixedRows) {
                    {"PROFILE", "TYPIST", "PEOPLE", "SYSTEM_ID"}}));
   // The engine adds FOLDER.LAST_UPDATE itself; a site's lookup columns stay unlisted.
   EXPECT_EQ(Count(*db, "SELECT COUNT(*) FROM DOCSCOLUMN WHERE TBNAME = 'FOLDER'"), 0);
-  EXPECT_EQ(Count(*db, "SELECT COUNT(*) FROM pragma_table_info('FOLDER') "
-                       "WHERE name = 'LAST_UPDATE'"),
+  EXPECT_EQ(Count(*db,
+                  "SELECT COUNT(*) FROM pragma_table_info('FOLDER') "
+                  "WHERE name = 'LAST_UPDATE'"),
             0);
   EXPECT_EQ(Count(*db, "SELECT COUNT(*) FROM DOCSCOLUMN WHERE COLNAME IN ('DIVISION', 'ATTY')"), 0);
 
   // Statements the engine runs against a fresh library.
-  EXPECT_EQ(Rows(*db, "SELECT TABLE_NAME FROM DOCSTABLE WHERE VALIDATION_TABLE = 'Y' "
-                      "ORDER BY TABLE_NAME"),
+  EXPECT_EQ(Rows(*db,
+                 "SELECT TABLE_NAME FROM DOCSTABLE WHERE VALIDATION_TABLE = 'Y' "
+                 "ORDER BY TABLE_NAME"),
             (Table{{"CLIENT"}, {"DOCUMENTTYPES"}, {"MATTER"}}));
   EXPECT_EQ(Count(*db, "SELECT COUNT(*) FROM DOCSTABLE WHERE UPPER(TABLE_NAME) = 'QUIL_SETTINGS'"),
             1);
-  EXPECT_EQ(Count(*db, "SELECT COUNT(*) FROM FORMS WHERE FORM_NAME = 'WORKSPACE_PROF' "
-                       "AND FORM_TYPE = 'P'"),
+  EXPECT_EQ(Count(*db,
+                  "SELECT COUNT(*) FROM FORMS WHERE FORM_NAME = 'WORKSPACE_PROF' "
+                  "AND FORM_TYPE = 'P'"),
             1);
   EXPECT_NE(Scalar(*db, "SELECT SYSTEM_ID FROM APPS WHERE APPLICATION = 'FOLDER'"), "<none>");
   EXPECT_EQ(Count(*db, "SELECT COUNT(*) FROM DOCUMENTTYPES WHERE TYPE_ID = 'FOLDER'"), 1);
@@ -84,28 +91,34 @@ TEST_F(ProvisioningTest, EmptyFileBecomesALibraryWithItsFixedRows) {
   EXPECT_EQ(Count(*db, "SELECT COUNT(*) FROM PEOPLE"), 0);
 
   // The stand-in's rows.
-  EXPECT_EQ(Scalar(*db, "SELECT PARAM_VALUE FROM STANDIN_PARAMETERS "
-                        "WHERE PARAM_NAME = 'DOCSParms.UniqueDocNames'"),
+  EXPECT_EQ(Scalar(*db,
+                   "SELECT PARAM_VALUE FROM STANDIN_PARAMETERS "
+                   "WHERE PARAM_NAME = 'DOCSParms.UniqueDocNames'"),
             "0");
-  EXPECT_EQ(Rows(*db, "SELECT NAME, COMPATIBILITY_LEVEL, IS_QUOTED_IDENTIFIER_ON "
-                      "FROM STANDIN_SYS_DATABASES"),
+  EXPECT_EQ(Rows(*db,
+                 "SELECT NAME, COMPATIBILITY_LEVEL, IS_QUOTED_IDENTIFIER_ON "
+                 "FROM STANDIN_SYS_DATABASES"),
             (Table{{"DEMO", "150", "1"}}));
-  EXPECT_EQ(Rows(*db, "SELECT SQL_COLUMN, LOOKUP_TABLE, LOOKUP_COLUMN FROM STANDIN_FORM_COLUMNS "
-                      "WHERE FORM_NAME = 'FOLDER_PROF' AND COLUMN_NAME IN ('AUTHOR_ID', 'APP_ID') "
-                      "ORDER BY COLUMN_NAME"),
+  EXPECT_EQ(Rows(*db,
+                 "SELECT SQL_COLUMN, LOOKUP_TABLE, LOOKUP_COLUMN FROM STANDIN_FORM_COLUMNS "
+                 "WHERE FORM_NAME = 'FOLDER_PROF' AND COLUMN_NAME IN ('AUTHOR_ID', 'APP_ID') "
+                 "ORDER BY COLUMN_NAME"),
             (Table{{"APPLICATION", "APPS", "APPLICATION"}, {"AUTHOR", "PEOPLE", "USER_ID"}}));
-  EXPECT_EQ(Rows(*db, "SELECT ATTR1, ATTR2, DATA_TYPE FROM STANDIN_FORM_COLUMNS "
-                      "WHERE FORM_NAME = 'DEFPROF' AND COLUMN_NAME = 'DOCNUM'"),
+  EXPECT_EQ(Rows(*db,
+                 "SELECT ATTR1, ATTR2, DATA_TYPE FROM STANDIN_FORM_COLUMNS "
+                 "WHERE FORM_NAME = 'DEFPROF' AND COLUMN_NAME = 'DOCNUM'"),
             (Table{{"1", "0", "4"}}));
 }
 
 TEST_F(ProvisioningTest, KeyCounterStaysAboveEveryIdWritten) {
   auto db = Provisioned(Demo());
-  const long long last = Count(*db, "SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = 'SYSTEMKEY'");
+  const long long last =
+      Count(*db, "SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = 'SYSTEMKEY'");
   long long highest = 0;
-  for (const auto& row : Rows(*db, "SELECT m.name FROM sqlite_master m WHERE m.type = 'table' "
-                                   "AND EXISTS (SELECT 1 FROM pragma_table_info(m.name) "
-                                   "WHERE name = 'SYSTEM_ID')")) {
+  for (const auto& row : Rows(*db,
+                              "SELECT m.name FROM sqlite_master m WHERE m.type = 'table' "
+                              "AND EXISTS (SELECT 1 FROM pragma_table_info(m.name) "
+                              "WHERE name = 'SYSTEM_ID')")) {
     highest = std::max(highest, Count(*db, "SELECT COALESCE(MAX(SYSTEM_ID), 0) FROM " + row[0]));
   }
   EXPECT_GT(highest, 0);
@@ -125,13 +138,13 @@ TEST_F(ProvisioningTest, SwitchesLeaveOutTheSystemAndOptionalTables) {
   def.with_optional_tables = false;
   auto db = Provisioned(def);
   EXPECT_TRUE(IsDmLibrary(*db));
-  for (const char* table : {"QUIL_SETTINGS", "QUIL_SPROUTSMITH", "NEEDS_FOLDERING",
-                            "NEEDS_SECURING", "SEC_REASON", "LOOKUP_SECURITY", "QUIL_PROXY",
-                            "QUIL_SUBSCRIPTION"}) {
+  for (const char* table :
+       {"QUIL_SETTINGS", "QUIL_SPROUTSMITH", "NEEDS_FOLDERING", "NEEDS_SECURING", "SEC_REASON",
+        "LOOKUP_SECURITY", "QUIL_PROXY", "QUIL_SUBSCRIPTION"}) {
     SCOPED_TRACE(table);
-    EXPECT_EQ(Count(*db, std::string("SELECT COUNT(*) FROM sqlite_master WHERE name = '") +
-                             table + "'"),
-              0);
+    EXPECT_EQ(
+        Count(*db, std::string("SELECT COUNT(*) FROM sqlite_master WHERE name = '") + table + "'"),
+        0);
     // With the table catalog in DOCSTABLE (engine code 0), a listed table must exist.
     EXPECT_EQ(Count(*db, std::string("SELECT COUNT(*) FROM DOCSTABLE WHERE TABLE_NAME = '") +
                              table + "'"),

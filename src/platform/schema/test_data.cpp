@@ -1,0 +1,392 @@
+#include "platform/schema/test_data.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <set>
+#include <vector>
+
+#include "platform/schema/fixed_rows.h"
+#include "platform/schema/library_schema.h"
+#include "platform/schema/row_writer.h"
+#include "platform/schema/rule_rows.h"
+#include "platform/schema/sqlite_ddl.h"
+#include "text/text.h"
+
+namespace sproutsmith::schema {
+
+namespace {
+
+using sql::Value;
+
+// splitmix64: the same sequence on every platform and standard library, unlike the
+// distributions of <random>.
+class Rng {
+ public:
+  explicit Rng(unsigned seed) : state_(0x9E3779B97F4A7C15ULL ^ seed) {}
+  std::uint64_t Next() {
+    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+  }
+  int Below(int n) { return n <= 1 ? 0 : static_cast<int>(Next() % static_cast<unsigned>(n)); }
+  template <typename T, size_t N>
+  const T& Pick(const T (&items)[N]) {
+    return items[Below(static_cast<int>(N))];
+  }
+
+ private:
+  std::uint64_t state_;
+};
+
+// Ids of one block taken from the key counter.
+class Ids {
+ public:
+  Ids(long long first, long long count) : next_(first), end_(first + count) {}
+  long long Next() { return next_++; }
+  // More ids handed out than were allocated: they may collide with later allocations.
+  bool overrun() const { return next_ > end_; }
+
+ private:
+  long long next_;
+  long long end_;
+};
+
+// Names with an apostrophe on purpose: they must survive every quoting on their way.
+constexpr const char* kFirstNames[] = {"Anna",  "Brian",  "Carla", "David", "Elena", "Frank",
+                                       "Grace", "Henry",  "Irene", "James", "Karen", "Louis",
+                                       "Maria", "Nolan",  "Olive", "Peter", "Rosa",  "Simon",
+                                       "Tara",  "Victor", "Wendy", "Yvonne"};
+constexpr const char* kLastNames[] = {"Adams",  "Baker",  "Clark",   "Davis",  "Evans", "Fisher",
+                                      "Garcia", "Harris", "Ingram",  "Jones",  "King",  "Lewis",
+                                      "Moore",  "Nash",   "O'Neill", "Parker", "Reed",  "Smith",
+                                      "Turner", "Vance",  "Walker",  "Young"};
+constexpr const char* kCompanyWords[] = {
+    "Acme",       "Northwind", "Blue River", "Harbor",    "Summit",    "Granite",
+    "Silverline", "Oakridge",  "Pinecrest",  "Redstone",  "Westfield", "Brightwater",
+    "Ironbridge", "Maple",     "Crescent",   "Evergreen", "O'Brien",   "Lakeside"};
+constexpr const char* kCompanyKinds[] = {"Holdings", "Industries", "Partners",  "Logistics",
+                                         "Foods",    "Energy",     "Capital",   "Systems",
+                                         "Trading",  "Shipping",   "Insurance", "Health"};
+constexpr const char* kCompanyForms[] = {"Ltd", "Inc", "LLC", "plc", "GmbH"};
+constexpr const char* kMatterTopics[] = {
+    "General Advice",    "Contract Review", "Employment Dispute", "Property Purchase",
+    "Tax Planning",      "Merger",          "Litigation",         "Licensing",
+    "Compliance Review", "Debt Recovery",   "Lease Renewal",      "Trademark Filing"};
+constexpr const char* kDocumentTypes[][2] = {{"CORR", "Correspondence"}, {"MEMO", "Memorandum"},
+                                             {"AGMT", "Agreement"},      {"PLEAD", "Pleading"},
+                                             {"NOTE", "File Note"},      {"RESEARCH", "Research"},
+                                             {"BRIEF", "Brief"},         {"INVOICE", "Invoice"},
+                                             {"MINUTES", "Minutes"},     {"REPORT", "Report"}};
+constexpr const char* kPracticeGroups[][2] = {{"LITIGATION", "Litigation"},
+                                              {"CORPORATE", "Corporate"},
+                                              {"PROPERTY", "Property"},
+                                              {"TAX", "Tax"}};
+constexpr const char* kRights[] = {"User.ManageRootFolders", "User.CreateFolder",
+                                   "User.SaveToRemoteLibrary"};
+
+std::string Numbered(const char* format, long long n) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, format, n);
+  return buf;
+}
+
+// A deterministic moment in 2020-2024, as the DATETIME text the library stores.
+std::string SomeMoment(Rng& rng) {
+  const text::DateTime day =
+      text::DateTime{2020, 1, 1}
+          .AddDays(rng.Below(5 * 365))
+          .AddSeconds((8 + rng.Below(10)) * 3600 + rng.Below(60) * 60 + rng.Below(60));
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", day.year, day.month, day.day,
+                day.hour, day.minute, day.second);
+  return buf;
+}
+
+std::string UserIdFor(const std::string& first, const std::string& last) {
+  std::string id(1, first[0]);
+  for (char c : last) {
+    if (std::isalnum(static_cast<unsigned char>(c))) id += c;
+  }
+  return text::UCase(id);
+}
+
+bool Fail(std::string* error, const std::string& message) {
+  if (error) *error = message;
+  return false;
+}
+
+bool Validate(const GeneratorOptions& o, std::string* error) {
+  if (o.clients < 0 || o.matters_per_client < 0 || o.document_types < 0 || o.people < 0 ||
+      o.documents_per_matter < 0) {
+    return Fail(error, "Test data sizes cannot be negative");
+  }
+  if (text::Trim(o.login_user).empty()) return Fail(error, "The login user is empty");
+  const long long documents =
+      static_cast<long long>(o.clients) * o.matters_per_client * o.documents_per_matter;
+  if (documents > 0 && o.document_types == 0) {
+    return Fail(error, "Documents need at least one document type");
+  }
+  return true;
+}
+
+struct Person {
+  long long id;
+  std::string user_id;
+};
+
+class Generator {
+ public:
+  Generator(sql::Database& db, const GeneratorOptions& o) : db_(db), o_(o), rng_(o.seed) {}
+
+  bool Run(std::string* error);
+
+ private:
+  long long KeysNeeded() const;
+  bool ReadFixedIds(std::string* error);
+  bool WritePeople(Ids& ids, std::string* error);
+  bool WriteClientsAndMatters(Ids& ids, std::string* error);
+  bool WriteDocumentTypes(Ids& ids, std::string* error);
+  bool WriteDocuments(Ids& ids, std::string* error);
+  bool WriteRights(std::string* error);
+  bool WriteRules(std::string* error);
+
+  sql::Database& db_;
+  const GeneratorOptions& o_;
+  Rng rng_;
+
+  long long supervisors_ = 0;
+  long long document_form_ = 0;
+  std::vector<long long> document_apps_;
+  std::vector<Person> people_;  // the login user first
+  std::vector<long long> matters_;
+  std::vector<std::string> matter_labels_;                // client name + topic, for document names
+  std::vector<std::pair<long long, std::string>> types_;  // SYSTEM_ID, description
+};
+
+long long Generator::KeysNeeded() const {
+  const long long matters = static_cast<long long>(o_.clients) * o_.matters_per_client;
+  const long long documents = matters * o_.documents_per_matter;
+  return static_cast<long long>(std::size(kPracticeGroups)) + 1 + o_.people + o_.clients + matters +
+         o_.document_types + 3 * documents;  // SYSTEM_ID, DOCNUMBER, VERSION_ID
+}
+
+bool Generator::ReadFixedIds(std::string* error) {
+  const sql::ExecResult groups =
+      db_.Execute("SELECT SYSTEM_ID FROM GROUPS WHERE GROUP_ID = 'DOCS_SUPERVISORS'");
+  const sql::ExecResult forms =
+      db_.Execute("SELECT SYSTEM_ID FROM FORMS WHERE FORM_NAME = ?", {T(kDocumentForm)});
+  const sql::ExecResult apps =
+      db_.Execute("SELECT SYSTEM_ID FROM APPS WHERE APPLICATION <> 'FOLDER' ORDER BY SYSTEM_ID");
+  if (!groups.ok() || !forms.ok() || !apps.ok() || groups.result.rows.empty() ||
+      forms.result.rows.empty() || apps.result.rows.empty()) {
+    return Fail(error, "The library lacks its fixed rows (DOCS_SUPERVISORS, " +
+                           std::string(kDocumentForm) + ", document applications)");
+  }
+  supervisors_ = groups.result.rows[0][0].AsInteger();
+  document_form_ = forms.result.rows[0][0].AsInteger();
+  for (const auto& row : apps.result.rows) document_apps_.push_back(row[0].AsInteger());
+  return true;
+}
+
+bool Generator::WritePeople(Ids& ids, std::string* error) {
+  RowWriter groups(db_, "GROUPS", {"SYSTEM_ID", "GROUP_ID", "GROUP_NAME", "UNIV_ACCESS"});
+  std::vector<long long> practice;
+  for (const auto& g : kPracticeGroups) {
+    practice.push_back(ids.Next());
+    if (!groups.Add({I(practice.back()), T(g[0]), T(g[1]), I(127)}, error)) return false;
+  }
+  if (!groups.Flush(error)) return false;
+
+  RowWriter people(
+      db_, "PEOPLE",
+      {"SYSTEM_ID", "USER_ID", "FULL_NAME", "PRIMARY_GROUP", "PRIMARY_LIB", "EMAIL_ADDRESS"});
+  RowWriter members(db_, "PEOPLEGROUPS", {"PEOPLE_SYSTEM_ID", "GROUPS_SYSTEM_ID"});
+  const std::string login = text::Trim(o_.login_user);
+  people_.push_back({ids.Next(), login});
+  if (!people.Add({I(people_[0].id), T(login), T("Library Administrator"), I(supervisors_),
+                   I(kOwnLibraryId), T(text::LCase(login) + "@example.com")},
+                  error) ||
+      !members.Add({I(people_[0].id), I(supervisors_)}, error) ||
+      !members.Add({I(people_[0].id), I(kDocsUsersGroupId)}, error)) {
+    return false;
+  }
+  std::set<std::string> taken{text::UCase(login)};
+  for (int i = 0; i < o_.people; ++i) {
+    const std::string first = rng_.Pick(kFirstNames);
+    const std::string last = rng_.Pick(kLastNames);
+    std::string user = UserIdFor(first, last);
+    for (int n = 2; !taken.insert(user).second; ++n)
+      user = UserIdFor(first, last) + std::to_string(n);
+    const long long group =
+        practice[static_cast<size_t>(rng_.Below(static_cast<int>(practice.size())))];
+    people_.push_back({ids.Next(), user});
+    if (!people.Add({I(people_.back().id), T(user), T(first + " " + last), I(group),
+                     I(kOwnLibraryId), T(text::LCase(user) + "@example.com")},
+                    error) ||
+        !members.Add({I(people_.back().id), I(kDocsUsersGroupId)}, error) ||
+        !members.Add({I(people_.back().id), I(group)}, error)) {
+      return false;
+    }
+  }
+  return people.Flush(error) && members.Flush(error);
+}
+
+bool Generator::WriteClientsAndMatters(Ids& ids, std::string* error) {
+  RowWriter clients(db_, "CLIENT", {"SYSTEM_ID", "CLIENT_ID", "CLIENT_NAME"});
+  RowWriter matters(db_, "MATTER", {"SYSTEM_ID", "CLIENT_ID", "MATTER_ID", "MATTER_NAME"});
+  for (int c = 1; c <= o_.clients; ++c) {
+    const long long client = ids.Next();
+    const std::string name = std::string(rng_.Pick(kCompanyWords)) + " " +
+                             rng_.Pick(kCompanyKinds) + " " + rng_.Pick(kCompanyForms);
+    if (!clients.Add({I(client), T(Numbered("C%04lld", c)), T(name)}, error)) return false;
+    for (int m = 1; m <= o_.matters_per_client; ++m) {
+      const std::string topic = rng_.Pick(kMatterTopics);
+      matters_.push_back(ids.Next());
+      matter_labels_.push_back(name + " - " + topic);
+      if (!matters.Add({I(matters_.back()), I(client), T(Numbered("%04lld", m)), T(topic)}, error))
+        return false;
+    }
+  }
+  return clients.Flush(error) && matters.Flush(error);
+}
+
+bool Generator::WriteDocumentTypes(Ids& ids, std::string* error) {
+  RowWriter types(db_, "DOCUMENTTYPES", {"SYSTEM_ID", "TYPE_ID", "DESCRIPTION"});
+  for (int i = 0; i < o_.document_types; ++i) {
+    const bool named = i < static_cast<int>(std::size(kDocumentTypes));
+    const std::string type_id = named ? kDocumentTypes[i][0] : Numbered("TYPE%02lld", i + 1);
+    const std::string description =
+        named ? kDocumentTypes[i][1] : Numbered("Document Type %lld", i + 1);
+    types_.emplace_back(ids.Next(), description);
+    if (!types.Add({I(types_.back().first), T(type_id), T(description)}, error)) return false;
+  }
+  return types.Flush(error);
+}
+
+bool Generator::WriteDocuments(Ids& ids, std::string* error) {
+  RowWriter profiles(
+      db_, "PROFILE",
+      {"SYSTEM_ID", "DOCNUMBER", "DOCNAME", "APPLICATION", "STATUS", "AUTHOR", "TYPIST", "MATTER",
+       "DOCUMENTTYPE", "FORM", "STORAGETYPE", "DEFAULT_RIGHTS", "CREATION_DATE", "LAST_EDIT_DATE"});
+  RowWriter versions(
+      db_, "VERSIONS",
+      {"VERSION_ID", "DOCNUMBER", "VERSION", "VERSION_LABEL", "AUTHOR", "TYPIST", "CREATION_DATE"});
+  const int type_count = static_cast<int>(types_.size());
+  std::vector<int> order(types_.size());
+  for (size_t m = 0; m < matters_.size(); ++m) {
+    // Each matter uses a strict subset of the types, so a template level by document type
+    // gets different folders under different matters.
+    for (int i = 0; i < type_count; ++i) order[static_cast<size_t>(i)] = i;
+    for (int i = type_count - 1; i > 0; --i)
+      std::swap(order[static_cast<size_t>(i)], order[static_cast<size_t>(rng_.Below(i + 1))]);
+    const int allowed = type_count > 1 ? 1 + rng_.Below(type_count - 1) : type_count;
+    for (int d = 0; d < o_.documents_per_matter; ++d) {
+      const auto& type =
+          types_[static_cast<size_t>(order[static_cast<size_t>(rng_.Below(allowed))])];
+      // With other people about, the administrator authors nothing: a wrong author
+      // lookup then shows.
+      const Person& author =
+          people_.size() > 1
+              ? people_[1 + static_cast<size_t>(rng_.Below(static_cast<int>(people_.size()) - 1))]
+              : people_[0];
+      const Person& typist =
+          people_[static_cast<size_t>(rng_.Below(static_cast<int>(people_.size())))];
+      const long long app =
+          document_apps_[static_cast<size_t>(rng_.Below(static_cast<int>(document_apps_.size())))];
+      const long long system_id = ids.Next();
+      const long long docnumber = ids.Next();
+      const std::string created = SomeMoment(rng_);
+      const std::string name =
+          type.second + " " + std::to_string(d + 1) + " - " + matter_labels_[m];
+      if (!profiles.Add({I(system_id), I(docnumber), T(name), I(app), I(0), I(author.id),
+                         I(typist.id), I(matters_[m]), I(type.first), I(document_form_), T("A"),
+                         I(0), T(created), T(created)},
+                        error) ||
+          !versions.Add(
+              {I(ids.Next()), I(docnumber), I(1), T("1"), I(author.id), I(typist.id), T(created)},
+              error)) {
+        return false;
+      }
+    }
+  }
+  return profiles.Flush(error) && versions.Flush(error);
+}
+
+bool Generator::WriteRights(std::string* error) {
+  RowWriter rights(db_, "STANDIN_RIGHTS", {"USER_ID", "RIGHT_NAME", "ALLOWED"});
+  for (const char* right : kRights) {
+    if (!rights.Add({T(people_[0].user_id), T(right), I(1)}, error)) return false;
+  }
+  // Others: all three, two, one, then an explicit refusal; everyone else has no row.
+  for (size_t p = 1; p < people_.size() && p <= 3; ++p) {
+    for (size_t r = p - 1; r < std::size(kRights); ++r) {
+      if (!rights.Add({T(people_[p].user_id), T(kRights[r]), I(1)}, error)) return false;
+    }
+  }
+  if (people_.size() > 4 &&
+      !rights.Add({T(people_[4].user_id), T("User.CreateFolder"), I(0)}, error))
+    return false;
+  return rights.Flush(error);
+}
+
+bool Generator::WriteRules(std::string* error) {
+  RuleDefinition clients = StandardRule(kClientsRule, kClientsTemplate);
+  // Its sources are clients and matters: a condition on the document's application
+  // would not apply.
+  std::erase_if(clients.text_values, [](const auto& kv) { return kv.first == "RULE_VALUES"; });
+  clients.SetText("RULE_FORM", kFolderForm);
+  return WriteRule(db_, StandardRule(kClientMattersRule, kMatterTemplate), error) &&
+         WriteRule(db_, clients, error) && WriteIntegerSetting(db_, "MAXITEMSTOSORT", 500, error) &&
+         WriteIntegerSetting(db_, "TOPLEVELWARNING", 0, error) &&
+         WriteIntegerSetting(db_, "CONTINUEONMOVE", 0, error);
+}
+
+bool Generator::Run(std::string* error) {
+  if (!Validate(o_, error)) return false;
+  if (!IsDmLibrary(db_)) return Fail(error, db_.Location() + " holds no DM library");
+  sql::Transaction tx(db_);
+  if (!tx.active()) return Fail(error, db_.Location() + " cannot be written");
+  const sql::ExecResult used =
+      db_.Execute("SELECT (SELECT COUNT(*) FROM PEOPLE) + (SELECT COUNT(*) FROM CLIENT)");
+  if (!used.ok()) return Fail(error, used.error_description);
+  if (used.result.rows[0][0].AsInteger() != 0) {
+    return Fail(error, db_.Location() +
+                           " already holds people or clients: test data goes "
+                           "into a freshly provisioned library");
+  }
+  if (o_.with_rules) {
+    const sql::ExecResult tables = db_.Execute(kSqliteTableListSql);
+    const bool found =
+        tables.ok() &&
+        std::any_of(tables.result.rows.begin(), tables.result.rows.end(), [](const auto& row) {
+          return text::EqualsNoCase(row[0].text, "QUIL_SETTINGS");
+        });
+    if (!found) {
+      return Fail(error, db_.Location() + " has no QUIL_SETTINGS table for the rules");
+    }
+  }
+  if (!ReadFixedIds(error)) return false;
+  const long long needed = KeysNeeded();
+  const long long first = AllocateKeys(db_, needed, error);
+  if (first == 0) return false;
+  Ids ids(first, needed);
+  if (!WritePeople(ids, error) || !WriteClientsAndMatters(ids, error) ||
+      !WriteDocumentTypes(ids, error) || !WriteDocuments(ids, error) || !WriteRights(error)) {
+    return false;
+  }
+  if (o_.with_rules && !WriteRules(error)) return false;
+  if (ids.overrun()) return Fail(error, "More keys were used than allocated");
+  if (!tx.Commit()) return Fail(error, db_.Location() + ": the commit was refused");
+  return true;
+}
+
+}  // namespace
+
+bool GenerateTestData(sql::Database& db, const GeneratorOptions& options, std::string* error) {
+  return Generator(db, options).Run(error);
+}
+
+}  // namespace sproutsmith::schema
