@@ -1,0 +1,136 @@
+#pragma once
+// The DM session and the one connected library: starting the session, switching libraries,
+// recreating lost DM objects, the SQL gateway, and the checks and repairs every library gets
+// when it is connected. Exactly one library is connected at a time.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dm/library_cache.h"
+#include "log/context.h"
+#include "platform/dm/session.h"
+
+namespace sproutsmith::dm {
+
+// Facts of the connected library that SQL texts and callers depend on.
+struct ConnectionFacts {
+  int DatabaseEngine = 0;            // 2/5 Oracle, 6 Sybase, 0 unknown, else SQL Server
+  std::string EngineName;
+  std::string LibraryOwner = "DOCSADM";
+  std::string DatabaseVersion;
+  std::string CompatibilityLevel;
+  std::string ServerVersionText;
+  std::string OuterJoinEquals;
+  std::string ConcatOperator;
+  std::string NextColumn;
+  bool LibraryConnected = false;
+  bool IsOracle() const { return DatabaseEngine == 2 || DatabaseEngine == 5; }
+};
+
+// Results of the library checks (valid for the connected library).
+struct LibraryState {
+  bool HasQuilSettings = false;
+  bool HasNeedsFoldering = false;
+  bool HasNeedsSecuring = false;
+  bool HasQuilSproutsmith = false;
+  bool HasQuilProxy = false;
+  bool HasQuilSubscription = false;
+  bool HasSecReason = false;
+  bool HasSecurityLink = false;
+  bool HasWorkspaceForm = false;
+  bool HasFolderLastUpdate = false;
+  std::string DatabaseName;
+  std::string ServerLocation;
+  LibrarySettings settings;
+  std::vector<std::pair<std::string, long long>> ValidationTables;
+};
+
+// The final text RunSQL sends for `text`: the unterminated-literal fix, the dialect rewrites
+// of the engine, the owner placeholders and the parallelism hint.
+std::string PrepareSqlText(std::string_view text, const ConnectionFacts& facts);
+
+class Connection {
+ public:
+  Connection(Context& context, dmapi::Client& client);
+  ~Connection();
+
+  // Starts the DM session and connects the current library. Called once at start-up.
+  bool StartFusion();
+  // Connects the named library (any letter case); true when it is (or already was) connected.
+  bool ConnectLibrary(std::string_view name);
+  // True when the objects the caller needs are usable, recreating missing ones.
+  bool CheckFusion(std::string_view caller);
+  // Runs one SQL text written in the Microsoft flavour with "[OWNER]" placeholders. True when
+  // the text reached the database, whatever the outcome: read the outcome from sql().
+  bool RunSQL(std::string_view text);
+  bool TableExists(std::string_view table);
+  // Learns the target library's owner from the connected library's REMOTE_LIBRARIES.
+  bool CheckSQLSettings(std::string_view target);
+  // Program end: releases every DM object and closes the session.
+  void ReleaseObjects();
+
+  // The final text RunSQL sends for `text` on the connected library (rewrites, owner, hint).
+  std::string PrepareSql(std::string_view text) const { return PrepareSqlText(text, facts_); }
+
+  // Value of column n (1-based) of the current row as text ("" when none).
+  std::string Column(int n) const;
+  double ColumnNumber(int n) const;
+
+  dmapi::SqlObject* sql() { return sql_.get(); }
+  dmapi::Library* library() { return library_.get(); }
+  dmapi::LibraryList* libraries() { return libraries_.get(); }
+  dmapi::Application* application() { return application_.get(); }
+  dmapi::Session* session() { return session_.get(); }
+  std::string LibraryName() const;
+  std::string UserId() const;
+  std::vector<std::string> LibraryNames() const;
+  ConnectionFacts& facts() { return facts_; }
+  const ConnectionFacts& facts() const { return facts_; }
+  LibraryState& library_state() { return state_; }
+  const LibraryCache* cache() const { return cache_.get(); }
+
+  // Runs after every successful connection (the rule store reloads the library's rules).
+  void SetOnConnected(std::function<void()> hook) { on_connected_ = std::move(hook); }
+  // Runs when the user answers Yes to "exit now?" after a failed CheckFusion.
+  void SetProgramEnd(std::function<void()> hook) { program_end_ = std::move(hook); }
+
+  // Test seams: drop a DM object as the client would lose it.
+  void LoseSqlObjectForTest() { sql_.reset(); }
+  void LoseApplicationForTest() { application_.reset(); }
+
+ private:
+  bool StartFusionBody();
+  bool ConnectLibraryBody(const std::string& name);
+  bool CheckFusionBody(const std::string& caller);
+  bool CheckSQLSettingsBody(const std::string& target);
+  bool RunSQLBody(std::string_view text);
+  void DetectEngine(CachedLibrary& cached, const std::string& name);
+  void PrepareLibrary(CachedLibrary& cached);
+  void PrepareLibraryQueries(CachedLibrary& cached);
+  void AddFolderLastUpdate(CachedLibrary& cached);
+  void ApplyCached(const CachedLibrary& cached);
+  void ReportServerInterfaceError();
+  void ShowAndLog(const std::string& message, runtime::MessageStyle style);
+  log::Log& log() { return context_.log; }
+  static std::string SqlQuoteName(const std::string& name);
+
+  Context& context_;
+  dmapi::Client& client_;
+  std::unique_ptr<dmapi::Session> session_;
+  std::unique_ptr<dmapi::Application> application_;
+  std::string token_;
+  std::shared_ptr<dmapi::LibraryList> libraries_;
+  std::shared_ptr<dmapi::Library> library_;
+  std::unique_ptr<dmapi::SqlObject> sql_;
+  std::unique_ptr<LibraryCache> cache_;
+  ConnectionFacts facts_;
+  LibraryState state_;
+  std::function<void()> on_connected_;
+  std::function<void()> program_end_;
+  bool owner_learnt_ = false;  // the last CheckSQLSettings found the target's owner
+};
+
+}  // namespace sproutsmith::dm

@@ -1,0 +1,184 @@
+// The SQL gateway: every statement of the system reaches the library through RunSQL.
+
+#include <cstdint>
+
+#include "dm/connection.h"
+#include "dm/sql_text.h"
+#include "log/error_trap.h"
+#include "text/text.h"
+
+namespace sproutsmith::dm {
+
+using runtime::MessageStyle;
+using text::Format;
+using text::StartsWithNoCase;
+
+namespace {
+
+constexpr std::uint32_t kServerInterfaceNotLoaded = 0x80010105u;
+
+// The owner placeholder, any letter case; ".QZ_" tables belong to "dbo".
+std::string SubstituteOwner(const std::string& s, const std::string& owner) {
+  static const std::string kPlaceholder = "[OWNER]";
+  const std::string upper = text::UCase(s);
+  std::string out;
+  size_t i = 0;
+  while (true) {
+    const size_t p = upper.find(kPlaceholder, i);
+    if (p == std::string::npos) break;
+    out.append(s, i, p - i);
+    const size_t after = p + kPlaceholder.size();
+    out += s.compare(after, 4, ".QZ_") == 0 ? "dbo" : owner;
+    i = after;
+  }
+  out.append(s, i, std::string::npos);
+  return text::ReplaceNoCase(out, "{OWNER}", "[OWNER]");
+}
+
+}  // namespace
+
+std::string Connection::SqlQuoteName(const std::string& name) { return SqlQuote(name); }
+
+std::string Connection::Column(int n) const {
+  if (!sql_) return "";
+  return sql_->ColumnValue(n).text;
+}
+
+double Connection::ColumnNumber(int n) const { return text::Val(Column(n)); }
+
+std::string PrepareSqlText(std::string_view original, const ConnectionFacts& facts_) {
+  std::string s(original);
+  if (text::EndsWith(s, "= '") || text::EndsWith(s, "='")) s += "'";
+  if (facts_.IsOracle()) {
+    s = text::Replace(s, " <> ", " != ");
+    s = text::Replace(s, " '''' ", " '' ");
+    s = text::Replace(s, " != '' ", " != ' ' ");
+    s = text::Replace(s, "GETUTCDATE()", "SYSDATE");
+    s = text::Replace(s, "TO_DATE('',", "TO_DATE(NULL,");
+  } else {
+    s = text::Replace(s, "CAST('' AS ", "CAST(NULL AS ");
+    if (text::Val(facts_.DatabaseVersion) < 11 || text::Val(facts_.CompatibilityLevel) < 110) {
+      s = text::Replace(s, "TRY_CAST", "CAST");
+    }
+    s = text::Replace(s, "SYSDATE", "GETUTCDATE()");
+  }
+  s = SubstituteOwner(s, facts_.LibraryOwner);
+  if (!facts_.IsOracle() && !s.empty() && StartsWithNoCase(s, "SELECT ") &&
+      !StartsWithNoCase(s, "SELECT INTO ") && text::InStrNoCase(s, " OPTION (MAXDOP 1)") == 0) {
+    s += " OPTION (MAXDOP 1)";
+  }
+  return s;
+}
+
+bool Connection::RunSQL(std::string_view sql_text) {
+  return log::Trap(log(), "RunSQL", false, [&] { return RunSQLBody(sql_text); });
+}
+
+bool Connection::RunSQLBody(std::string_view sql_text) {
+  if (sql_text.empty()) return false;
+  if (!CheckFusion("RunSQL")) return false;
+  auto lost = [&](const std::string& message) {
+    log().Separator();
+    log().AddLog(message);
+    log().Separator();
+    context_.ShowMessage(message, MessageStyle::kCritical);
+    return false;
+  };
+  if (!sql_) return lost("Error: psql Object connection has been lost!");
+  const std::string library = LibraryName();
+  if (library.empty()) return lost("Error: Library Name appears to have been lost");
+
+  sql_->ReleaseResults();
+  const auto start = context_.clock.Now();
+  const std::string final_text = PrepareSql(sql_text);
+  log().AddLog("Executing " + facts_.EngineName + " SQL Instruction on " + library);
+  log().AddLog(final_text);
+  sql_->ReleaseResults();
+  const int status = sql_->Execute(final_text);
+  const int code = sql_->GetSQLErrorCode();
+  const std::string done = "SQL Instruction Executed Successfully on " + library;
+  if (status != 0 && code != 0 && code != 9) {
+    if (static_cast<std::uint32_t>(code) == kServerInterfaceNotLoaded ||
+        static_cast<std::uint32_t>(status) == kServerInterfaceNotLoaded) {
+      ReportServerInterfaceError();
+    } else {
+      std::string message = "SQL Error #" + Format(code, "#0");
+      const std::string description = StripDriverPrefixes(sql_->ErrDescription());
+      if (!description.empty()) message += " (" + description + ")";
+      message += " encountered in library " + library;
+      log().AddLog(message);
+    }
+  } else if (status != 0) {
+    log().AddLog(done + ".");
+  } else {
+    const long long affected = std::llabs(sql_->GetRowsAffected());
+    const long long returned = std::llabs(sql_->GetRowCount());
+    if (affected != 0) {
+      log().AddLog(done + " with " + Format(affected, "#0") + " row(s) processed.");
+    } else if (returned != 0) {
+      log().AddLog(done + " with " + Format(returned, "#0") + " row(s) returned.");
+      sql_->MoveFirst();
+    } else if (StartsWithNoCase(final_text, "INSERT") || StartsWithNoCase(final_text, "UPDATE") ||
+               StartsWithNoCase(final_text, "DELETE")) {
+      log().AddLog("SQL Instruction Executed with nothing added or changed in library " + library);
+    } else {
+      log().AddLog(done + ".");
+    }
+    if (StartsWithNoCase(final_text, "SELECT COUNT(*)")) {
+      log().AddLog("SQL Results: " + Format(ColumnNumber(1), "#0"));
+    }
+  }
+  log().Separator();
+  const long long elapsed = context_.clock.Now().ToEpochSeconds() - start.ToEpochSeconds();
+  if (elapsed > 1) {
+    log().AddLog("Note: Execution took " + Format(elapsed, "#0") + " second(s) to complete");
+    log().Separator();
+  }
+  return true;
+}
+
+void Connection::ReportServerInterfaceError() {
+  const std::string message =
+      "Error: Cannot load the DOCSFusion Server Interface. The DOCSFusion server may not be "
+      "started.\r\nThis is a known OpenText issue described in SD012671. Use the REGSVR32.EXE "
+      "utility and register the PCDSERVERIFPS.DLL file in the following location:\r\n"
+      "C:\\Program Files (x86)\\Open Text\\DM API\\PCDSERVERIFPS.DLL";
+  log().AddLog(message);
+  const std::string product = context_.identity.product_name;
+  if (text::Val(context_.settings.Get(product, "Warning", "RegisterAPI", "0")) == 0) {
+    context_.ShowMessage(message, MessageStyle::kCritical);
+    context_.settings.Save(product, "Warning", "RegisterAPI", "-1");
+  }
+}
+
+bool Connection::TableExists(std::string_view table_name) {
+  const std::string table(table_name);
+  const std::string library = LibraryName();
+  log().AddLog("Checking for " + table + " Table in library " + library);
+  log().Separator();
+  const int saved = context_.options.CheckLogMethod;
+  context_.options.CheckLogMethod = 0;
+  std::string statement;
+  if (facts_.IsOracle()) {
+    statement = "SELECT COUNT(*) FROM ALL_TABLES WHERE TABLE_NAME = '" + SqlQuote(table) + "'";
+  } else if (facts_.DatabaseEngine == 0) {
+    statement = "SELECT COUNT(*) FROM [OWNER].DOCSTABLE WHERE UPPER(TABLE_NAME) = '" +
+                text::UCase(SqlQuote(table)) + "'";
+  } else {
+    statement = "select count(*) from sysobjects \r\nwhere id = object_id('[OWNER]." +
+                SqlQuote(table) + "') \r\nand sysstat & 0xf = 3 ";
+  }
+  bool exists = false;
+  if (RunSQL(statement) && sql_ && sql_->GetSQLErrorCode() == 0 && sql_->GetRowCount() > 0) {
+    exists = ColumnNumber(1) > 0;
+  }
+  if (sql_) sql_->ReleaseResults();
+  context_.options.CheckLogMethod = saved;
+  if (!exists) {
+    log().AddLog(table + " not found in library " + library);
+    log().Separator();
+  }
+  return exists;
+}
+
+}  // namespace sproutsmith::dm

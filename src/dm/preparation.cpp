@@ -1,0 +1,245 @@
+// The checks and repairs every library gets when it is connected, learnt once per run.
+
+#include "dm/connection.h"
+#include "dm/sql_text.h"
+#include "log/error_trap.h"
+#include "text/text.h"
+
+namespace sproutsmith::dm {
+
+using runtime::MessageStyle;
+using text::Format;
+using text::UCase;
+
+bool Connection::CheckSQLSettings(std::string_view target) {
+  const std::string t(target);
+  return log::Trap(log(), "CheckSQLSettings", false, [&] { return CheckSQLSettingsBody(t); });
+}
+
+bool Connection::CheckSQLSettingsBody(const std::string& target) {
+  owner_learnt_ = false;
+  if (facts_.LibraryOwner.empty()) facts_.LibraryOwner = "DOCSADM";
+  if (!CheckFusion("CheckSQLSettings")) return false;
+  // Before the first connection there is no library to ask about the target; the target's
+  // own REMOTE_LIBRARIES row is read when it is attached.
+  if (!library_) return true;
+  const std::string connected = LibraryName();
+  if (UCase(connected) == UCase(target)) return true;
+  log().AddLog("Checking SQL connection settings in " + connected + " to " + target);
+  log().Separator();
+  RunSQL("SELECT LIBRARY_NAME, SQL_PASSWORD, LIB_LOGIN_UNAME, OWNER FROM [OWNER].REMOTE_LIBRARIES "
+         "WHERE LIBRARY_NAME IN ('" + SqlQuote(connected) + "', '" + SqlQuote(target) + "')");
+  if (!sql_ || sql_->GetSQLErrorCode() != 0) {
+    log().AddLog("Error: Unable to obtain results from SQL statement in library " + connected);
+    log().Separator();
+    return false;
+  }
+  bool found = false;
+  for (long long r = 0; r < sql_->GetRowCount(); ++r) {
+    if (r == 0 ? sql_->MoveFirst() : sql_->MoveNext()) {
+      if (UCase(text::Trim(Column(1))) == UCase(target)) {
+        found = true;
+        const std::string owner = text::Trim(Column(4));
+        if (!owner.empty()) {
+          facts_.LibraryOwner = owner;
+          owner_learnt_ = true;
+        }
+        break;
+      }
+    }
+  }
+  sql_->ReleaseResults();
+  if (!found) {
+    log().AddLog("Error: The library you are attempting to connect to (" + target +
+                 ") is not properly configured in the REMOTE_LIBRARIES table in your current "
+                 "library (" + connected + ")");
+    log().Separator();
+  }
+  return true;
+}
+
+void Connection::PrepareLibrary(CachedLibrary& cached) {
+  const std::string library = LibraryName();
+  for (auto& entry : context_.options.MNLibList) entry.checked = entry.caption == library;
+  if (!cached.prepared) {
+    PrepareLibraryQueries(cached);
+    cached.prepared = true;
+  }
+  ApplyCached(cached);
+}
+
+void Connection::ApplyCached(const CachedLibrary& c) {
+  state_.HasQuilSettings = c.has_quil_settings;
+  state_.HasNeedsFoldering = c.has_needs_foldering;
+  state_.HasNeedsSecuring = c.has_needs_securing;
+  state_.HasQuilSproutsmith = c.has_quil_sproutsmith;
+  state_.HasQuilSubscription = c.has_quil_subscription;
+  state_.HasQuilProxy = c.has_quil_proxy;
+  state_.HasSecReason = c.has_sec_reason;
+  state_.HasSecurityLink = c.has_security_link;
+  state_.HasWorkspaceForm = c.has_workspace_form;
+  state_.HasFolderLastUpdate = c.has_folder_last_update;
+  state_.DatabaseName = c.own_database_name;
+  state_.ServerLocation = c.server_location;
+  state_.settings = c.settings;
+  state_.ValidationTables = c.validation_tables;
+}
+
+void Connection::PrepareLibraryQueries(CachedLibrary& c) {
+  const std::string library = LibraryName();
+  const std::string product = context_.identity.product_name;
+
+  // Unique document names: warn once each time the parameter is found switched on.
+  const std::string parameter = library_->Parameter("DOCSParms.UniqueDocNames");
+  const bool unique = text::Val(parameter) != 0 || UCase(text::Trim(parameter)) == "TRUE";
+  c.unique_names = unique ? "-1" : "0";
+  if (unique && text::Val(context_.settings.Get(product, library, "UniqueNameWarning", "0")) == 0) {
+    const std::string message =
+        "Warning: The library setting Unique Document Names is enabled. This will require you to "
+        "have unique folder names in order to use Arborline in library " + library + ".";
+    log().AddLog(message);
+    log().Separator();
+    if (context_.options.CheckDisplayErrors != 0) {
+      runtime::ShowMessage(context_.ui, context_.state, "WARNING!", message,
+                           MessageStyle::kExclamation);
+    }
+  }
+  context_.settings.Save(product, library, "UniqueNameWarning", c.unique_names);
+
+  RunSQL("SELECT LIBRARY_NAME, DATABASE_NAME, DATABASE_ENGINE, SERVER_LOCATION FROM "
+         "[OWNER].REMOTE_LIBRARIES WHERE SYSTEM_ID = 0");
+  c.own_database_name = Column(2);
+  c.server_location = Column(4);
+  sql_->ReleaseResults();
+
+  if (!facts_.IsOracle()) {
+    RunSQL("SELECT IS_QUOTED_IDENTIFIER_ON FROM SYS.DATABASES DB WHERE DB.NAME = '" +
+           SqlQuote(c.own_database_name) + "'");
+    c.quoted_identifier = ColumnNumber(1) == 1 ? "ON" : "OFF";
+    sql_->ReleaseResults();
+    const std::string database = c.own_database_name;
+    log().AddLog("Quoted Identifier for database " + database + " is " + c.quoted_identifier);
+    log().Separator();
+    if (c.quoted_identifier == "OFF") {
+      log().AddLog("Warning: The SQL option 'QUOTED_IDENTIFIER' is set to 'OFF' in the database " +
+                   database + " for library " + library + "!\r\n\r\n" +
+                   "This option must be turned ON by a user that is connected to the SQL database "
+                   "as SA\r\n" + "in order to be able to manipulate folders in " + product +
+                   " and the add-on modules.\r\n\r\n" + "The syntax for this option (for library " +
+                   library + ") is:\r\nALTER DATABASE " + database + " SET QUOTED_IDENTIFIER ON");
+    }
+  }
+
+  c.has_quil_settings = TableExists("QUIL_SETTINGS");
+  c.has_needs_foldering = TableExists("NEEDS_FOLDERING");
+  c.has_needs_securing = TableExists("NEEDS_SECURING");
+  c.has_quil_sproutsmith = TableExists("QUIL_SPROUTSMITH");
+  if (!c.has_quil_sproutsmith) {
+    log().AddLog("QUIL_SPROUTSMITH table does not exist in library " + library);
+    log().Separator();
+  }
+  c.has_quil_subscription = TableExists("QUIL_SUBSCRIPTION");
+  c.has_quil_proxy = TableExists("QUIL_PROXY");
+
+  if (c.has_quil_settings) {
+    RunSQL("SELECT SUB_KEY, CHAR_VAL, INT_VAL FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = "
+           "'ARBORLINE' AND SECTION_KEY = 'SETTINGS'");
+    if (sql_->GetSQLErrorCode() == 0 && sql_->GetRowCount() > 0) {
+      do {
+        const std::string key = UCase(text::Trim(Column(1)));
+        if (key == "PROFILE_EXCLUDE_COLUMN") c.settings.ProfileExcludeColumn = text::Trim(Column(2));
+        if (key == "DEFAULT_WORKSPACE") c.settings.DefaultWorkspace = text::Trim(Column(2));
+        if (key == "EMAIL_SERVER") c.settings.EmailServer = text::Trim(Column(2));
+        if (key == "CONTINUEONMOVE") c.settings.ContinueOnMove = ColumnNumber(3);
+        if (key == "TOPLEVELWARNING") c.settings.TopLevelWarning = static_cast<long>(ColumnNumber(3));
+        if (key == "MAXITEMSTOSORT") c.settings.MaxItemsToSort = static_cast<long>(ColumnNumber(3));
+      } while (sql_->MoveNext());
+    }
+    sql_->ReleaseResults();
+  }
+
+  c.has_sec_reason = TableExists("SEC_REASON");
+  if (c.has_sec_reason) {
+    RunSQL("SELECT COUNT(*) FROM [OWNER].SEC_REASON WHERE CODE = 98");
+    const bool missing = sql_->GetSQLErrorCode() == 0 && ColumnNumber(1) == 0;
+    sql_->ReleaseResults();
+    if (missing) {
+      const long long key = sql_->AllocateKey("SYSTEMKEY");
+      if (key > 0) {
+        RunSQL("INSERT INTO [OWNER].SEC_REASON (CODE, DESCRIPTION, SYSTEM_ID) VALUES(98,'ARBORLINE'," +
+               Format(key, "#0") + ")");
+        sql_->ReleaseResults();
+      } else {
+        log().AddLog("Error: Unable to retrieve System_ID for inserting new row - cannot continue.");
+        log().Separator();
+      }
+    }
+  }
+
+  c.has_lookup_security = TableExists("LOOKUP_SECURITY");
+  if (c.has_lookup_security) {
+    RunSQL("SELECT TABLE_NAME, SYSTEM_ID FROM [OWNER].DOCSTABLE WHERE VALIDATION_TABLE = 'Y' "
+           "ORDER BY TABLE_NAME");
+    if (sql_->GetSQLErrorCode() == 0 && sql_->GetRowCount() > 0) {
+      do {
+        c.validation_tables.emplace_back(Column(1), static_cast<long long>(ColumnNumber(2)));
+      } while (sql_->MoveNext());
+    }
+    sql_->ReleaseResults();
+  }
+
+  RunSQL("SELECT COUNT(*) FROM [OWNER].DOCSCOLUMN WHERE TBNAME = 'PROFILE' AND COLNAME = "
+         "'SECURITY_LINK'");
+  c.has_security_link = ColumnNumber(1) > 0;
+  sql_->ReleaseResults();
+  RunSQL("SELECT COUNT(*) FROM [OWNER].FORMS WHERE FORM_NAME = 'WORKSPACE_PROF' AND FORM_TYPE = 'P'");
+  c.has_workspace_form = ColumnNumber(1) > 0;
+  sql_->ReleaseResults();
+
+  AddFolderLastUpdate(c);
+}
+
+void Connection::AddFolderLastUpdate(CachedLibrary& c) {
+  const std::string library = LibraryName();
+  RunSQL("SELECT COUNT(*) FROM [OWNER].DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND COLNAME = "
+         "'LAST_UPDATE'");
+  const bool failed = sql_->GetSQLErrorCode() != 0;
+  const bool listed = ColumnNumber(1) > 0;
+  sql_->ReleaseResults();
+  if (failed) return;
+  if (listed) {
+    c.has_folder_last_update = true;
+    return;
+  }
+  log().AddLog("Adding LAST_UPDATE column to FOLDER table in library " + library);
+  log().Separator();
+  RunSQL("ALTER TABLE [OWNER].FOLDER ADD LAST_UPDATE DATETIME NULL");
+  const bool altered = sql_->GetSQLErrorCode() == 0;
+  sql_->ReleaseResults();
+  log().AddLog("Updating DOCSCOLUMN column LAST_UPDATE for FOLDER table in library " + library);
+  log().Separator();
+  RunSQL("DELETE FROM [OWNER].DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND COLNAME = 'LAST_UPDATE'");
+  sql_->ReleaseResults();
+  const long long key = sql_->AllocateKey("SYSTEMKEY");
+  if (key <= 0) {
+    log().AddLog("Error: Unable to retrieve System_ID for inserting new row - cannot continue.");
+    log().Separator();
+  } else {
+    RunSQL("INSERT INTO [OWNER].DOCSCOLUMN (SYSTEM_ID, TBNAME, FTBNAME, FCOLNAME, CREATOR, "
+           "PROTECTED, VISIBLEINLIST, USER_MODIFIABLE, USER_ADDED, REQUIRED, ALLUPPER, ALLOWNULLS, "
+           "OBJECTTYPE, CMSKEY, KEYGROUP, COLNAME, PROMPT, CMSTYPE, COL_LENGTH) VALUES (" +
+           Format(key, "#0") + ", 'FOLDER',  '', '', '[OWNER]', 'N', 'Y', 'Y', 'Y', 'N', 'N', 'Y', "
+           "'EDIT', 'N', '', 'LAST_UPDATE', 'LAST_UPDATE',8, 0)");
+    sql_->ReleaseResults();
+    RunSQL("UPDATE [OWNER].FOLDER SET LAST_UPDATE = GETUTCDATE() WHERE PATH LIKE 'ARBORLINE%'");
+    sql_->ReleaseResults();
+  }
+  // The column may already have been there without its dictionary row.
+  if (!altered) {
+    RunSQL("SELECT COUNT(*) FROM [OWNER].FOLDER WHERE LAST_UPDATE IS NULL AND 1 = 0");
+  }
+  c.has_folder_last_update = altered || sql_->GetSQLErrorCode() == 0;
+  sql_->ReleaseResults();
+}
+
+}  // namespace sproutsmith::dm

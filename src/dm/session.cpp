@@ -1,0 +1,402 @@
+// Starting the DM session, connecting libraries and recreating lost DM objects.
+
+#include "dm/connection.h"
+#include "log/error_trap.h"
+#include "platform/os/error.h"
+#include "text/text.h"
+
+namespace sproutsmith::dm {
+
+using runtime::MessageStyle;
+using text::Format;
+using text::UCase;
+
+namespace {
+constexpr long kCannotCreateObject = 429;  // the client could not make a DM object
+}
+
+Connection::Connection(Context& context, dmapi::Client& client)
+    : context_(context), client_(client) {}
+
+Connection::~Connection() = default;
+
+void Connection::ShowAndLog(const std::string& message, MessageStyle style) {
+  log().AddLog(message);
+  context_.ShowMessage(message, style);
+}
+
+std::string Connection::LibraryName() const { return library_ ? library_->Name() : ""; }
+std::string Connection::UserId() const { return library_ ? library_->UserId() : ""; }
+
+std::vector<std::string> Connection::LibraryNames() const {
+  std::vector<std::string> names;
+  if (!libraries_) return names;
+  for (int i = 1; i <= libraries_->Count(); ++i) names.push_back(libraries_->Name(i));
+  return names;
+}
+
+bool Connection::StartFusion() {
+  return log::Trap(log(), "StartFusion", false, [&] { return StartFusionBody(); });
+}
+
+bool Connection::StartFusionBody() {
+  auto& ui = context_.ui;
+  const std::string product = context_.identity.product_name;
+  ui.SetBusy(true);
+  bool fallback = false;
+  try {
+    session_ = client_.CreateSession();
+    if (!session_) throw DmError(kCannotCreateObject, "DOCSObjects", "Unable to create the session");
+    log().SetStatus("Starting DM Application Object " + session_->ClientName());
+    application_ = client_.CreateApplication();
+    log().Separator();
+    auto current = application_ ? application_->CurrentLibrary() : nullptr;
+    log().SetStatus("Logging on to DM Session library " + (current ? current->Name() : ""));
+    if (!session_->LogOn()) throw DmError(kCannotCreateObject, "DOCSObjects", "Log on failed");
+    log().Separator();
+    if (!application_) {
+      ShowAndLog("Error: Unable to set FUSION object - cannot start " + product,
+                 MessageStyle::kCritical);
+      return false;
+    }
+  } catch (const DmError&) {
+    fallback = true;
+  }
+  if (fallback) {
+    // The browser object of the real client has no part to play in the stand-in.
+    log().SetStatus("Starting DM Browser Object");
+    log().Separator();
+    log().SetStatus("Creating Fusion Application Object");
+    application_ = client_.CreateApplication();
+    if (!application_) {
+      ShowAndLog("Error: Unable to set FUSION object - cannot start " + product,
+                 MessageStyle::kCritical);
+      return false;
+    }
+    log().SetStatus("Logging in to the Fusion Server");
+    token_ = application_->LoginToken();
+    log().Separator();
+    if (token_.empty()) {
+      ShowAndLog("Error: Unable to set Fusion Security Token - cannot start " + product,
+                 MessageStyle::kCritical);
+      return false;
+    }
+  }
+  ui.SetBusy(true);
+  log().SetStatus("Setting Fusion Libraries Object");
+  libraries_ = application_->Libraries();
+  log().Separator();
+  if (!libraries_) {
+    ShowAndLog("Error: Unable to set LIBS object - cannot start " + product, MessageStyle::kCritical);
+    return false;
+  }
+  log().SetStatus("Identifying CurrentLibrary Object");
+  auto current = application_->CurrentLibrary();
+  if (!current) {
+    ShowAndLog("Error: Unable to identify CurrentLibrary object - cannot start " + product,
+               MessageStyle::kCritical);
+    return false;
+  }
+  const std::string name = current->Name();
+  log().SetStatus("Connecting to current library " + name);
+  log().Separator();
+  if (!ConnectLibrary(name)) return false;
+  log().SetStatus("Fusion started with connection to " + name);
+  log().Separator();
+  ui.SetBusy(false);
+  return true;
+}
+
+bool Connection::ConnectLibrary(std::string_view name) {
+  const std::string n(name);
+  return log::Trap(log(), "ConnectLibrary", false, [&] { return ConnectLibraryBody(n); });
+}
+
+bool Connection::ConnectLibraryBody(const std::string& requested) {
+  const std::string product = context_.identity.product_name;
+  if (!CheckFusion("ConnectLibrary")) return false;
+  const std::string name = UCase(text::Trim(requested));
+  if (name.empty()) {
+    log().SetStatus("Warning: Library name is blank - cannot change connection");
+    log().Separator();
+    return false;
+  }
+  if (library_ && UCase(library_->Name()) == name) return true;
+
+  if (!cache_) cache_ = std::make_unique<LibraryCache>(LibraryNames());
+  CachedLibrary* cached = cache_->Find(name);
+  if (!cached) {
+    log().SetStatus("Warning: Unable to define library " + name + " in requisite Library Array");
+    log().Separator();
+    return false;
+  }
+
+  // The owner belongs to the library: only an owner learnt for it is cached. When none is
+  // known yet, the detection below runs with the owner unknown.
+  if (cached->owner) {
+    facts_.LibraryOwner = *cached->owner;
+  } else if (CheckSQLSettings(name) && owner_learnt_) {
+    cached->owner = facts_.LibraryOwner;
+  } else {
+    facts_.LibraryOwner.clear();
+  }
+
+  log().AddLog("Connecting to library " + name);
+  log().Separator();
+  std::shared_ptr<dmapi::Library> found;
+  for (int i = 1; i <= libraries_->Count(); ++i) {
+    if (UCase(libraries_->Name(i)) == name) {
+      log().AddLog("Setting Lib object to " + name);
+      found = libraries_->Item(i);
+      log().Separator();
+      break;
+    }
+  }
+  if (!found) {
+    log().Separator();
+    log().SetStatus("Error: Unable to set LIB object - cannot continue");
+    log().Separator();
+    const std::string message = "Error: The LIBS object is not set - this indicates a problem with how " +
+                                product + " accesses the Fusion API on your computer";
+    log().SetStatus(message);
+    context_.ShowMessage(message, MessageStyle::kCritical);
+    return false;
+  }
+  // A library the login cannot use (unreachable, user unknown) is never made the connected one.
+  if (found->UserId().empty()) {
+    log().SetStatus("Error: Library UserName not identified");
+    log().Separator();
+    return false;
+  }
+  library_ = found;
+  facts_.LibraryConnected = false;
+
+  log().AddLog("Setting PCDClient.PCDSQL Object");
+  sql_ = client_.CreateSqlObject();
+  log().Separator();
+  if (!sql_) {
+    log().SetStatus("Error: Unable to set SQL object - cannot start " + product);
+    log::ReportTrapped(log(), "ConnectLibrary", kCannotCreateObject, "PCDClient.PCDSQL",
+                       "Unable to create the SQL object");
+    return false;
+  }
+  log().AddLog("Setting pSQL Security Token");
+  sql_->AttachToken(application_->LoginToken());
+  log().Separator();
+  log().AddLog("Setting pSQL library to " + name);
+  sql_->AttachLibrary(name);
+  log().Separator();
+
+  DetectEngine(*cached, name);
+
+  auto pointed = application_->PointAtLibrary(name);
+  if (!pointed || UCase(pointed->Name()) != name) {
+    log().SetStatus("Error: Unable to set library object to " + name + " - library object set to " +
+                    (pointed ? pointed->Name() : "nothing"));
+    log().Separator();
+    return false;
+  }
+  library_ = pointed;
+
+  PrepareLibrary(*cached);
+
+  state_.HasFolderLastUpdate = cached->has_folder_last_update;
+  if (on_connected_) on_connected_();
+  context_.ui.Yield();
+  facts_.LibraryConnected = true;
+  log().AddLog("Connected to " + facts_.EngineName + " Library Object " + name + ".");
+  log().Separator();
+  return true;
+}
+
+void Connection::DetectEngine(CachedLibrary& cached, const std::string& name) {
+  // The owner prefix is left out while the owner is unknown.
+  const std::string prefix = facts_.LibraryOwner.empty() ? "" : "[OWNER].";
+  int engine = sql_->EngineCode();
+  if (engine == 0) {
+    if (cached.engine) {
+      engine = *cached.engine;
+    } else {
+      RunSQL("SELECT DATABASE_ENGINE FROM " + prefix + "REMOTE_LIBRARIES WHERE LIBRARY_NAME = '" +
+             SqlQuoteName(name) + "'");
+      engine = static_cast<int>(ColumnNumber(1));
+      cached.engine = engine;
+      sql_->ReleaseResults();
+    }
+  }
+  facts_.DatabaseEngine = engine;
+
+  if (!cached.owner) {
+    log().AddLog("Identifying database owner using SQL");
+    log().Separator();
+    if (facts_.IsOracle() && facts_.LibraryOwner.empty()) {
+      RunSQL("SELECT OWNER FROM USER_TAB_PRIVS WHERE TABLE_NAME = 'REMOTE_LIBRARIES'");
+    } else {
+      RunSQL("SELECT OWNER FROM " + prefix + "REMOTE_LIBRARIES WHERE LIBRARY_NAME = '" +
+             SqlQuoteName(name) + "'");
+    }
+    const std::string owner = text::Trim(Column(1));
+    sql_->ReleaseResults();
+    if (!owner.empty()) {
+      facts_.LibraryOwner = owner;
+      cached.owner = owner;
+    }
+    log().AddLog("SQL Database_Engine value is " + Format(engine, "#0"));
+    log().Separator();
+    log().AddLog("SQL Database Owner is " + facts_.LibraryOwner);
+    log().Separator();
+  }
+  // A library that names no owner anywhere keeps the DM default for its statements.
+  if (facts_.LibraryOwner.empty()) facts_.LibraryOwner = "DOCSADM";
+
+  if (facts_.IsOracle()) {
+    facts_.OuterJoinEquals = " (+) = ";
+    facts_.ConcatOperator = " || ";
+    facts_.EngineName = "Oracle";
+    facts_.NextColumn = "\"NEXT\"";
+    return;
+  }
+  // Statements for an engine the client cannot tell are written in the Microsoft flavour,
+  // so they get its operators too; only the server questions are skipped.
+  facts_.OuterJoinEquals = " = ";
+  facts_.ConcatOperator = " + ";
+  facts_.NextColumn = "[NEXT]";
+  if (engine == 0) {
+    facts_.EngineName = "*Unknown*";
+    return;
+  }
+  facts_.ServerVersionText.clear();
+  if (!cached.version_banner) {
+    RunSQL("SELECT @@VERSION");
+    std::string banner = Column(1);
+    sql_->ReleaseResults();
+    const size_t lineBreak = banner.find_first_of("\r\n");
+    if (lineBreak != std::string::npos) banner = banner.substr(0, lineBreak);
+    cached.version_banner = banner;
+    log().AddLog(banner);
+    log().Separator();
+  }
+  const std::string head = text::Trim(cached.version_banner->substr(
+      0, std::min(cached.version_banner->find('('), cached.version_banner->size())));
+  facts_.ServerVersionText = head;
+  const auto parts = text::Split(head, " - ");
+  const double major = text::Val(parts[0]);
+  if (!cached.dateformat_set) {
+    RunSQL("set dateformat mdy");
+    sql_->ReleaseResults();
+    cached.dateformat_set = true;
+  }
+  if (engine == 6) {
+    facts_.EngineName = "Sybase";
+  } else {
+    facts_.EngineName = major > 0 ? "MSSQL " + Format(major, "#0") : "MSSQL";
+  }
+  if (!cached.database_version) {
+    RunSQL("select serverproperty('ProductVersion')");
+    cached.database_version = Column(1);
+    sql_->ReleaseResults();
+    log().AddLog("Database Version is " + *cached.database_version);
+    log().Separator();
+  }
+  facts_.DatabaseVersion = *cached.database_version;
+  if (!cached.compatibility_level) {
+    RunSQL("SELECT DATABASE_NAME FROM [OWNER].REMOTE_LIBRARIES WHERE LIBRARY_NAME = '" +
+           SqlQuoteName(name) + "'");
+    const std::string database = Column(1);
+    sql_->ReleaseResults();
+    RunSQL("SELECT compatibility_level FROM sys.databases WHERE name = '" + SqlQuoteName(database) +
+           "'");
+    cached.compatibility_level = Column(1);
+    sql_->ReleaseResults();
+    log().AddLog("Database Compatibility Level is " + *cached.compatibility_level);
+    log().Separator();
+  }
+  facts_.CompatibilityLevel = *cached.compatibility_level;
+}
+
+bool Connection::CheckFusion(std::string_view caller) {
+  const std::string c(caller);
+  return log::Trap(log(), "CheckFusion", false, [&] { return CheckFusionBody(c); });
+}
+
+bool Connection::CheckFusionBody(const std::string& caller) {
+  const std::string upper = UCase(caller);
+  const std::string product = context_.identity.product_name;
+  bool ok = true;
+  auto fail = [&](const std::string& status) {
+    log().SetStatus(status);
+    ok = false;
+  };
+  if (upper == "CONNECTLIBRARY" && !application_) {
+    log().SetStatus("CheckFusion is Re-Creating Fusion Application Object");
+    application_ = client_.CreateApplication();
+    log().Separator();
+    if (!application_) {
+      ShowAndLog("Error: Unable to set FUSION object for " + caller, MessageStyle::kCritical);
+      ok = false;
+    } else {
+      log().SetStatus("Logging in to the DM Server for " + caller);
+      token_ = application_->LoginToken();
+      log().Separator();
+    }
+  }
+  if (ok) {
+    if (!application_) {
+      fail("Error: Fusion object is not set for " + caller);
+    } else if (application_->LoginToken().empty()) {
+      fail("Error: Fusion object security token is blank for " + caller);
+    } else {
+      if (!libraries_) {
+        log().SetStatus("Resetting Libs Object for " + caller);
+        libraries_ = application_->Libraries();
+      }
+      if (!libraries_) {
+        fail("Error: Libs object is not set for " + caller);
+      } else if (libraries_->Count() == 0) {
+        fail("Error: Libs object returns no libraries for " + caller);
+      }
+    }
+  }
+  if (ok && upper == "RUNSQL" && !sql_) {
+    log().AddLog("CheckFusion is Re-Setting PCDClient.PCDSQL Object");
+    sql_ = client_.CreateSqlObject();
+    log().Separator();
+    if (!sql_) {
+      log().AddLog("Error: Unable to set SQL object for " + caller);
+      ok = false;
+    } else {
+      log().AddLog("Setting pSQL DST for " + caller);
+      sql_->AttachToken(application_->LoginToken());
+      log().AddLog("Setting pSQL library to " + LibraryName() + " for " + caller);
+      if (library_) sql_->AttachLibrary(LibraryName());
+      log().Separator();
+    }
+  }
+  if (ok) return true;
+  if (caller != "ActiveStatus") {
+    const auto now = context_.clock.Now();
+    const std::string message = "Error: CheckFusion failed on " + caller + " on " +
+                                Format(now, "LONG DATE") + " at " + Format(now, "hh:mm:ss ampm");
+    log().Separator();
+    log().AddLog(message);
+    log().Separator();
+    const auto answer = context_.ShowMessage(
+        message + "\r\n\r\nDo you want to exit " + product + " now?", MessageStyle::kYesNo);
+    if (answer == runtime::Answer::kYes && program_end_) program_end_();
+  }
+  return false;
+}
+
+void Connection::ReleaseObjects() {
+  libraries_.reset();
+  library_.reset();
+  sql_.reset();
+  application_.reset();
+  if (session_) {
+    session_->Close();
+    session_.reset();
+  }
+  facts_.LibraryConnected = false;
+}
+
+}  // namespace sproutsmith::dm

@@ -1,0 +1,75 @@
+#include "dm/sql_text.h"
+
+#include <gtest/gtest.h>
+
+#include "dm/connection.h"
+
+namespace sproutsmith::dm {
+namespace {
+
+TEST(SqlTextTest, QuoteTrimsDoublesAndFlattensLines) {
+  EXPECT_EQ(SqlQuote("  O'Brien  "), "O''Brien");
+  EXPECT_EQ(SqlQuote("a\r\nb"), "a  b");
+  EXPECT_EQ(SqlQuote("\nx\n"), "x");
+  EXPECT_EQ(LikeEscape("ACME [UK] LTD"), "ACME [[]UK] LTD");
+  EXPECT_EQ(StripPercent("%APPS.APPLICATION%"), "APPSAPPLICATION");
+  EXPECT_EQ(StripPercent("%MATTER.MATTER_ID%"), "MATTER.MATTER_ID");
+}
+
+TEST(SqlTextTest, ExpandSpacesRestoresBlanks) {
+  EXPECT_EQ(ExpandSpaces("SELECT<SPC>A"), "SELECT A");
+  EXPECT_EQ(ExpandSpaces("SELECT <SPC>A"), "SELECT A");
+  EXPECT_EQ(ExpandSpaces("<SPC>A<SPC><SPC>B<SPC>"), "A B");
+  EXPECT_EQ(ExpandSpaces("  plain  "), "plain");
+}
+
+TEST(SqlTextTest, DriverPrefixesAreStrippedUpToTheFirstQuote) {
+  EXPECT_EQ(StripDriverPrefixes("[Sproutsmith][SQLite] no such table: X"), "no such table: X");
+  EXPECT_EQ(StripDriverPrefixes("[a] [b]  text"), "text");
+  EXPECT_EQ(StripDriverPrefixes("[a] near 'x]' syntax"), "near 'x]' syntax");
+  EXPECT_EQ(StripDriverPrefixes("plain"), "plain");
+  EXPECT_EQ(StripDriverPrefixes("[only]"), "");
+}
+
+ConnectionFacts Facts(int engine, std::string version = "15.0.2000.5", std::string level = "150") {
+  ConnectionFacts f;
+  f.DatabaseEngine = engine;
+  f.LibraryOwner = "DOCSADM";
+  f.DatabaseVersion = std::move(version);
+  f.CompatibilityLevel = std::move(level);
+  return f;
+}
+
+TEST(PrepareSqlTest, RewritesFollowTheEngine) {
+  struct Case {
+    ConnectionFacts facts;
+    const char* in;
+    const char* out;
+  };
+  const Case cases[] = {
+      {Facts(2), "SELECT X FROM [OWNER].PROFILE WHERE A <> 'B'",
+       "SELECT X FROM DOCSADM.PROFILE WHERE A != 'B'"},
+      {Facts(10), "SELECT X FROM [OWNER].PROFILE WHERE A <> 'B'",
+       "SELECT X FROM DOCSADM.PROFILE WHERE A <> 'B' OPTION (MAXDOP 1)"},
+      {Facts(10), "SELECT INTO T FROM [owner].X", "SELECT INTO T FROM DOCSADM.X"},
+      {Facts(10), "select a from t option (maxdop 1)", "select a from t option (maxdop 1)"},
+      {Facts(10), "UPDATE [Owner].QZ_T SET A = 1", "UPDATE dbo.QZ_T SET A = 1"},
+      {Facts(10), "INSERT INTO [OWNER].Q VALUES ('{owner}')", "INSERT INTO DOCSADM.Q VALUES ('[OWNER]')"},
+      {Facts(10), "DELETE FROM T WHERE CLIENT_ID = '", "DELETE FROM T WHERE CLIENT_ID = ''"},
+      {Facts(10), "DELETE FROM T WHERE CLIENT_ID='", "DELETE FROM T WHERE CLIENT_ID=''"},
+      {Facts(10, "10.50.1600"), "UPDATE T SET A = TRY_CAST(B AS INT)", "UPDATE T SET A = CAST(B AS INT)"},
+      {Facts(10, "15.0", "100"), "UPDATE T SET A = TRY_CAST(B AS INT)", "UPDATE T SET A = CAST(B AS INT)"},
+      {Facts(10), "UPDATE T SET A = TRY_CAST(B AS INT)", "UPDATE T SET A = TRY_CAST(B AS INT)"},
+      {Facts(10), "UPDATE T SET A = CAST('' AS INT), D = SYSDATE",
+       "UPDATE T SET A = CAST(NULL AS INT), D = GETUTCDATE()"},
+      {Facts(5), "UPDATE T SET D = GETUTCDATE() WHERE A != '' AND B = TO_DATE('', 'X')",
+       "UPDATE T SET D = SYSDATE WHERE A != ' ' AND B = TO_DATE(NULL, 'X')"},
+      {Facts(2), "SELECT A FROM T WHERE B = '''' ", "SELECT A FROM T WHERE B = '' "},
+      {Facts(0), "SELECT COUNT(*) FROM [OWNER].DOCSTABLE",
+       "SELECT COUNT(*) FROM DOCSADM.DOCSTABLE OPTION (MAXDOP 1)"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(PrepareSqlText(c.in, c.facts), c.out) << c.in;
+}
+
+}  // namespace
+}  // namespace sproutsmith::dm

@@ -1,0 +1,104 @@
+#include "support/dm_installation.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "text/text.h"
+
+namespace sproutsmith::testing {
+
+DmInstallation::DmInstallation(text::DateTime now)
+    : clock(now),
+      settings(dir.File("settings")),
+      identity(runtime::Identity::ForVersion(2020, 11, 14)),
+      log(clock, state, options, ui),
+      context{clock, settings, ui, state, options, identity, log} {
+  state.LogFile = dir.File("Sproutsmith.LOG");
+  state.TempDir = dir.path().string();
+}
+
+std::string DmInstallation::LibraryFile(const std::string& library) const {
+  return dir.File(text::LCase(library) + ".db");
+}
+
+void DmInstallation::Create(const std::vector<LibrarySpec>& libraries, const std::string& user) {
+  config.path = dir.File("dm.conf");
+  config.user_id = user;
+  config.current_library = libraries.empty() ? "" : libraries.front().name;
+  for (const auto& spec : libraries) {
+    std::string error;
+    auto db = sql::SqliteDatabase::Open(LibraryFile(spec.name), true, &error);
+    ASSERT_TRUE(db) << error;
+    schema::LibraryDefinition def;
+    def.name = spec.name;
+    def.description = spec.name + " library";
+    def.owner = spec.owner;
+    def.engine_code = spec.stored_engine_code ? spec.stored_engine_code : spec.engine_code;
+    def.with_quil_tables = spec.with_quil_tables;
+    for (const auto& other : libraries) {
+      if (other.name != spec.name) def.other_libraries.emplace_back(other.name, other.engine_code);
+    }
+    ASSERT_TRUE(schema::ProvisionLibrary(*db, def, &error)) << error;
+    if (spec.generate) {
+      schema::GeneratorOptions g;
+      g.clients = 4;
+      g.matters_per_client = 2;
+      g.document_types = 3;
+      g.people = 4;
+      g.documents_per_matter = 2;
+      g.login_user = user;
+      g.with_rules = spec.with_rules && spec.with_quil_tables;
+      ASSERT_TRUE(schema::GenerateTestData(*db, g, &error)) << error;
+    }
+    dmapi::LibraryConfig lib;
+    lib.name = spec.name;
+    lib.description = def.description;
+    lib.database_path = LibraryFile(spec.name);
+    lib.owner = spec.owner;
+    lib.engine_code = spec.engine_code;
+    config.libraries.push_back(lib);
+  }
+}
+
+std::unique_ptr<dmapi::Client> DmInstallation::OpenClient() {
+  return dmapi::OpenInstallation(config, &clock);
+}
+
+std::vector<std::vector<std::string>> DmInstallation::Query(const std::string& library,
+                                                            const std::string& sql_text) {
+  std::string error;
+  auto db = sql::SqliteDatabase::Open(LibraryFile(library), false, &error);
+  EXPECT_TRUE(db) << error;
+  std::vector<std::vector<std::string>> rows;
+  if (!db) return rows;
+  const auto r = db->Execute(sql_text);
+  EXPECT_TRUE(r.ok()) << sql_text << ": " << r.error_description;
+  for (const auto& row : r.result.rows) {
+    std::vector<std::string> texts;
+    for (const auto& v : row) texts.push_back(v.IsNull() ? "NULL" : v.text);
+    rows.push_back(texts);
+  }
+  return rows;
+}
+
+std::string DmInstallation::Scalar(const std::string& library, const std::string& sql_text) {
+  const auto rows = Query(library, sql_text);
+  return rows.empty() || rows[0].empty() ? "" : rows[0][0];
+}
+
+void DmInstallation::Exec(const std::string& library, const std::string& sql_text) {
+  Query(library, sql_text);
+}
+
+std::vector<std::string> DmInstallation::LogLines() const {
+  return ReadLines(log::Log::DatedName(state.LogFile, clock.Now()));
+}
+
+int DmInstallation::CountLogLines(const std::string& fragment) const {
+  int n = 0;
+  for (const auto& l : LogLines()) n += l.find(fragment) != std::string::npos;
+  return n;
+}
+
+}  // namespace sproutsmith::testing

@@ -1,0 +1,64 @@
+#pragma once
+// A real DM installation in a temporary folder: SQLite library files provisioned with the DM
+// schema (and, on request, generated clients, matters, documents and rules), the client
+// configuration naming them, and the engine's runtime (fixed clock, scripted Ui, settings
+// store, log) around a Context. Tests read the library files back with plain SQL.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "log/context.h"
+#include "platform/dm/installation.h"
+#include "platform/schema/library_schema.h"
+#include "platform/schema/test_data.h"
+#include "platform/sql/sqlite_database.h"
+#include "support/scripted_ui.h"
+#include "support/temp_dir.h"
+
+namespace sproutsmith::testing {
+
+struct LibrarySpec {
+  std::string name;
+  int engine_code = 10;        // reported by the client for the library
+  int stored_engine_code = 0;  // REMOTE_LIBRARIES.DATABASE_ENGINE (0: same as engine_code)
+  std::string owner = "DOCSADM";
+  bool generate = true;         // clients, matters, documents, people, rules
+  bool with_rules = true;
+  bool with_quil_tables = true;
+};
+
+class DmInstallation {
+ public:
+  explicit DmInstallation(text::DateTime now = {2020, 11, 14, 9, 30, 15, 0});
+
+  // Provisions the libraries (every library lists the others in REMOTE_LIBRARIES) and writes
+  // the client configuration. The first library is the client's current one.
+  void Create(const std::vector<LibrarySpec>& libraries, const std::string& user = "DMADMIN");
+  // The client over the configuration (a new one each call, as at a new process start).
+  std::unique_ptr<dmapi::Client> OpenClient();
+
+  // Plain SQL on a library's file, bypassing every layer of the system.
+  std::vector<std::vector<std::string>> Query(const std::string& library, const std::string& sql);
+  std::string Scalar(const std::string& library, const std::string& sql);
+  void Exec(const std::string& library, const std::string& sql);
+  std::string LibraryFile(const std::string& library) const;
+
+  // The day's log lines ("" lines kept).
+  std::vector<std::string> LogLines() const;
+  // Lines of the log containing `fragment`.
+  int CountLogLines(const std::string& fragment) const;
+
+  TempDir dir;
+  os::FixedClock clock;
+  os::SettingsStore settings;
+  ScriptedUi ui;
+  runtime::RunState state;
+  runtime::Options options;
+  runtime::Identity identity;
+  log::Log log;
+  Context context;
+  dmapi::InstallationConfig config;
+};
+
+}  // namespace sproutsmith::testing
