@@ -1,0 +1,161 @@
+#include "platform/os/settings_store.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "support/temp_dir.h"
+
+namespace sproutsmith::os {
+namespace {
+
+using testing::ReadLines;
+using testing::TempDir;
+using testing::WriteFile;
+
+constexpr const char* kApp = "Arborline Sproutsmith for OpenText eDOCS";
+
+class SettingsStoreTest : public ::testing::Test {
+ protected:
+  SettingsStoreTest() : store_(dir_.File("config")) {}
+  std::vector<std::string> FileLines() { return ReadLines(store_.FilePath(kApp)); }
+
+  TempDir dir_;
+  SettingsStore store_;
+};
+
+TEST_F(SettingsStoreTest, AbsentFileSectionOrKeyGivesTheFallback) {
+  EXPECT_EQ(store_.Get(kApp, "General", "LogMethod", "1"), "1");
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("config")));  // reading creates nothing
+  ASSERT_TRUE(store_.Save(kApp, "General", "Loop", "0"));
+  EXPECT_EQ(store_.Get(kApp, "General", "LogMethod", "1"), "1");
+  EXPECT_EQ(store_.Get(kApp, "PauseTimer", "Loop", "-1"), "-1");
+  EXPECT_EQ(store_.Get("QUIL", "General", "Loop", "x"), "x");
+  EXPECT_EQ(store_.FilePath(kApp), dir_.File("config") + "/" + kApp + ".ini");
+}
+
+TEST_F(SettingsStoreTest, ValuesRoundTripVerbatim) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"LogFile", "/tmp/a b/Arborline.LOG"},
+      {"Blanks", "  padded  "},
+      {"Equals", "a=b=c"},
+      {"Percent", "%41%"},
+      {"Empty", ""},
+      {"Brackets", "[General]"},
+  };
+  for (const auto& [key, value] : cases) ASSERT_TRUE(store_.Save(kApp, "General", key, value));
+  for (const auto& [key, value] : cases) {
+    EXPECT_EQ(store_.Get(kApp, "General", key, "absent"), value) << key;
+  }
+}
+
+TEST_F(SettingsStoreTest, FreeTextKeysSurviveTheFileFormat) {
+  // Rule keys are LIBRARY:RULE with whatever the rule's name holds.
+  const std::vector<std::string> keys = {"DOCS:RULE=1", "DOCS:[]", "[SECTION]", "100%", "%3D",
+                                         "DOCS: MATTERS "};
+  for (const std::string& key : keys) ASSERT_TRUE(store_.Save(kApp, "Rules", key, key + "!"));
+  for (const std::string& key : keys) EXPECT_EQ(store_.Get(kApp, "Rules", key), key + "!") << key;
+  EXPECT_EQ(FileLines().front(), "[Rules]");
+}
+
+TEST_F(SettingsStoreTest, NamesMatchInAnyCaseAndKeepTheirFirstSpelling) {
+  ASSERT_TRUE(store_.Save(kApp, "Libraries", "Docs", "-1"));
+  ASSERT_TRUE(store_.Save(kApp, "LIBRARIES", "DOCS", "0"));
+  EXPECT_EQ(store_.Get(kApp, "libraries", "docs"), "0");
+  EXPECT_EQ(FileLines(), (std::vector<std::string>{"[Libraries]", "Docs=0", ""}));
+}
+
+TEST_F(SettingsStoreTest, KeysAndSectionsStayInTheOrderFirstSaved) {
+  ASSERT_TRUE(store_.Save(kApp, "General", "Screen.Top", "1"));
+  ASSERT_TRUE(store_.Save(kApp, "PauseTimer", "Sunday", "-1"));
+  ASSERT_TRUE(store_.Save(kApp, "General", "Screen.Left", "2"));
+  ASSERT_TRUE(store_.SaveAll(kApp, {{"General", "Loop", "0"}, {"General", "Screen.Top", "3"}}));
+  EXPECT_EQ(FileLines(), (std::vector<std::string>{"[General]", "Screen.Top=3", "Screen.Left=2",
+                                                   "Loop=0", "", "[PauseTimer]", "Sunday=-1",
+                                                   ""}));
+}
+
+TEST_F(SettingsStoreTest, UnreadableLinesAreSkipped) {
+  std::filesystem::create_directories(dir_.File("config"));
+  WriteFile(store_.FilePath(kApp),
+            "orphan=before any section\r\n"
+            "[General]\r\n"
+            "no equals sign\r\n"
+            "=no key\r\n"
+            "Loop=1\r\n"
+            "  [ PauseTimer-ish\n"
+            "[Libraries]\n"
+            "DOCS=0\n"
+            "[General]\n"
+            "LogMethod=0\n");
+  EXPECT_EQ(store_.Get(kApp, "General", "Loop"), "1");  // CR LF line ends read as well
+  EXPECT_EQ(store_.Get(kApp, "General", "LogMethod"), "0");
+  EXPECT_EQ(store_.Get(kApp, "Libraries", "DOCS"), "0");
+  EXPECT_EQ(store_.Get(kApp, "General", "orphan", "none"), "none");
+  // A save rewrites what it could read and drops the rest.
+  ASSERT_TRUE(store_.Save(kApp, "General", "Loop", "0"));
+  EXPECT_EQ(FileLines(), (std::vector<std::string>{"[General]", "Loop=0", "LogMethod=0", "",
+                                                   "[Libraries]", "DOCS=0", ""}));
+}
+
+TEST_F(SettingsStoreTest, ValuesTheFileCannotHoldAreRefusedWithoutHarm) {
+  ASSERT_TRUE(store_.Save(kApp, "General", "Loop", "1"));
+  EXPECT_FALSE(store_.Save(kApp, "General", "Loop", "two\nlines"));
+  EXPECT_FALSE(store_.Save(kApp, "General", "", "x"));
+  EXPECT_FALSE(store_.Save(kApp, "Gen\neral", "Loop", "x"));
+  EXPECT_EQ(store_.Get(kApp, "General", "Loop"), "1");
+  // In a batch the refused value is skipped; the others are written.
+  EXPECT_FALSE(store_.SaveAll(kApp, {{"General", "A", "1"}, {"Libraries", "", "-1"},
+                                     {"General", "B", "2"}}));
+  EXPECT_EQ(store_.Get(kApp, "General", "A"), "1");
+  EXPECT_EQ(store_.Get(kApp, "General", "B"), "2");
+}
+
+TEST_F(SettingsStoreTest, FailedWritesLeaveTheOldFileAndNoLeftovers) {
+  ASSERT_TRUE(store_.Save(kApp, "General", "Loop", "1"));
+  ASSERT_EQ(::chmod(dir_.File("config").c_str(), 0500), 0);
+  const bool saved = store_.Save(kApp, "General", "Loop", "0");
+  ::chmod(dir_.File("config").c_str(), 0700);
+  if (::geteuid() != 0) {  // root writes anyway
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(store_.Get(kApp, "General", "Loop"), "1");
+  }
+  size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.File("config"))) {
+    ++files;
+    EXPECT_EQ(entry.path().extension(), ".ini");
+  }
+  EXPECT_EQ(files, 1u);
+
+  SettingsStore nowhere("/proc/no-such-folder");
+  EXPECT_FALSE(nowhere.Save(kApp, "General", "Loop", "1"));
+  EXPECT_EQ(nowhere.Get(kApp, "General", "Loop", "fallback"), "fallback");
+}
+
+TEST_F(SettingsStoreTest, EachApplicationHasItsOwnFile) {
+  ASSERT_TRUE(store_.Save(kApp, "General", "Loop", "1"));
+  ASSERT_TRUE(store_.Save("QUIL", "General", "RegisterAPI", "-1"));
+  EXPECT_EQ(ReadLines(dir_.File("config/QUIL.ini")),
+            (std::vector<std::string>{"[General]", "RegisterAPI=-1", ""}));
+  EXPECT_EQ(store_.Get(kApp, "General", "RegisterAPI", "0"), "0");
+  EXPECT_EQ(store_.FilePath("a/b"), dir_.File("config") + "/a_b.ini");
+}
+
+TEST(SettingsStoreFolderTest, DefaultFolderFollowsXdgConfigHome) {
+  const std::string saved = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
+  ::setenv("XDG_CONFIG_HOME", "/cfg/home", 1);
+  EXPECT_EQ(SettingsStore::DefaultFolder(), "/cfg/home/sproutsmith");
+  ::setenv("XDG_CONFIG_HOME", "relative", 1);  // ignored, as the XDG rules say
+  const std::string folder = SettingsStore::DefaultFolder();
+  EXPECT_NE(folder.find("/.config/sproutsmith"), std::string::npos) << folder;
+  EXPECT_EQ(folder.find("relative"), std::string::npos) << folder;
+  if (saved.empty()) {
+    ::unsetenv("XDG_CONFIG_HOME");
+  } else {
+    ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+  }
+}
+
+}  // namespace
+}  // namespace sproutsmith::os
