@@ -1,0 +1,133 @@
+#include "log/log_commands.h"
+
+#include <filesystem>
+
+#include "log/error_trap.h"
+#include "platform/os/error.h"
+#include "text/text.h"
+
+namespace sproutsmith::log {
+namespace {
+
+using runtime::Answer;
+using runtime::MessageStyle;
+
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && std::filesystem::is_regular_file(path, ec);
+}
+
+// The number the product's runtime gave a program it could not find.
+constexpr long kFileNotFound = 53;
+
+}  // namespace
+
+void LogCommands::SetCaption(const std::string& caption) {
+  context_.options.LabelStatus = caption;
+  context_.ui.StatusChanged(caption);
+}
+
+void LogCommands::StartViewer(const std::string& program, const std::string& path) {
+  if (!launcher_.StartProgram(program, {path})) {
+    throw DmError(kFileNotFound, "Sproutsmith", "File not found: " + program);
+  }
+}
+
+void LogCommands::ViewFile(const std::string& path) {
+  if (!FileExists(path)) return;
+  const std::string remembered = context_.options.LabelStatus;
+  context_.ui.SetBusy(true);
+  TrapVoid(context_.log, "ViewFile", [&] {
+    if (text::EndsWith(text::UCase(path), ".HTM")) {
+      const std::string browser = launcher_.DefaultViewer();
+      if (browser.empty()) {
+        context_.ShowMessage("Unable to locate your Internet Explorer program",
+                             MessageStyle::kExclamation);
+        return;
+      }
+      SetCaption("Viewing File " + path + " using " + browser);
+      StartViewer(browser, path);
+    } else {
+      SetCaption("Viewing File " + path + " using Notepad");
+      StartViewer("NotePad.exe", path);
+    }
+  });
+  context_.ui.SetBusy(false);
+  SetCaption(remembered);
+}
+
+void LogCommands::PurgeFile(const std::string& path) {
+  TrapVoid(context_.log, "PurgeFile", [&] {
+    if (!FileExists(path)) return;
+    if (context_.ShowMessage("Are you sure you want to purge the file " + path + "?",
+                             MessageStyle::kYesNo) != Answer::kYes) {
+      return;
+    }
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+    if (FileExists(path)) {
+      context_.ShowMessage("File " + path + " has NOT been removed.", MessageStyle::kExclamation);
+    }
+  });
+}
+
+void LogCommands::MNLogView() {
+  TrapVoid(context_.log, "MNLogView_Click", [&] {
+    std::string dated = context_.log.DatedLogFile();
+    const std::string& configured = context_.state.LogFile;
+    if (dated.empty() && !configured.empty()) {
+      const text::DateTime today = context_.clock.Now();
+      dated = Log::DatedName(configured, today, /*split_at_first_dot=*/true);
+      // With a dot in a folder name the first dot is not where lines are written: show the
+      // day's real file rather than report it missing.
+      const std::string written = Log::DatedName(configured, today);
+      if (!FileExists(dated) && FileExists(written)) dated = written;
+    }
+    if (dated.empty()) {
+      context_.ShowMessage("Log file not defined", MessageStyle::kInformation);
+    } else if (!FileExists(dated)) {
+      context_.ShowMessage(dated + " not found", MessageStyle::kInformation);
+    } else {
+      ViewFile(dated);
+    }
+  });
+}
+
+void LogCommands::MNLogPurge() { PurgeFile(context_.log.DatedLogFile()); }
+
+void LogCommands::MNHelpReadme() {
+  const std::string& readme = context_.state.ReadmePath;
+  if (!FileExists(readme)) return;
+  const std::string remembered = context_.options.LabelStatus;
+  context_.ui.SetBusy(true);
+  TrapVoid(context_.log, "MNHelpReadme_Click", [&] {
+    SetCaption("Viewing File " + readme + " using Notepad");
+    StartViewer("NotePad.exe", readme);
+  });
+  context_.ui.SetBusy(false);
+  SetCaption(remembered);
+}
+
+void LogCommands::MNTimeStampLogFile() {
+  context_.options.MNTimeStampLogFile = !context_.options.MNTimeStampLogFile;
+}
+
+bool LogCommands::ButtonLogDir() {
+  return Trap(context_.log, "ButtonLogDir_Click", false, [&] {
+    const std::string& product = context_.identity.product_name;
+    const std::string saved = context_.settings.Get(product, "General", "LogFile");
+    const std::filesystem::path source(saved.empty() ? context_.state.LogFile : saved);
+    const std::filesystem::path saved_folder = std::filesystem::path(saved).parent_path();
+    const std::string folder =
+        saved_folder.empty() ? context_.state.ProgramFolder : saved_folder.string();
+    const std::string chosen =
+        context_.ui.ChooseSaveFile("Select location for log file:", "LOG",
+                                   "Log files (*.log)|*.log", folder, source.filename().string());
+    if (chosen.empty()) return false;
+    context_.state.LogFile = chosen;
+    context_.settings.Save(product, "General", "LogFile", chosen);
+    return true;
+  });
+}
+
+}  // namespace sproutsmith::log
