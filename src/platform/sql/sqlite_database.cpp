@@ -25,6 +25,7 @@ long long Value::AsInteger() const { return static_cast<long long>(std::llround(
 namespace {
 
 constexpr int kBusyTimeoutMs = 30000;
+constexpr char kPrefix[] = "[Sproutsmith][SQLite] ";
 
 Value ColumnValue(sqlite3_stmt* stmt, int i) {
   switch (sqlite3_column_type(stmt, i)) {
@@ -59,31 +60,57 @@ void Bind(sqlite3_stmt* stmt, int i, const Value& v) {
   }
 }
 
+// Whether the text after the first statement holds another one (not just blanks, comments
+// and semicolons). Running only the first would drop the rest without a word.
+bool HasSecondStatement(sqlite3* db, const char* tail, const char* end) {
+  while (tail < end) {
+    sqlite3_stmt* next = nullptr;
+    const char* rest = nullptr;
+    const int rc = sqlite3_prepare_v2(db, tail, static_cast<int>(end - tail), &next, &rest);
+    if (rc != SQLITE_OK || next != nullptr) {
+      sqlite3_finalize(next);
+      return true;
+    }
+    if (rest == tail) return false;
+    tail = rest;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::unique_ptr<SqliteDatabase> SqliteDatabase::Open(const std::string& path, bool create,
                                                      std::string* error) {
+  auto fail = [&](const std::string& message) {
+    if (error) *error = std::string(kPrefix) + path + ": " + message;
+    return nullptr;
+  };
   sqlite3* db = nullptr;
   const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) |
                     SQLITE_OPEN_NOMUTEX;
   const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
   if (rc != SQLITE_OK) {
-    if (error) *error = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    const std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     sqlite3_close(db);
-    return nullptr;
+    return fail(message);
   }
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
   sqlite3_extended_result_codes(db, 1);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   auto result = std::unique_ptr<SqliteDatabase>(new SqliteDatabase(db, path));
+  if (RegisterSqliteFunctions(db, &result->clock_) != SQLITE_OK) return fail(sqlite3_errmsg(db));
   // A file that is not a database shows here, on the first read.
   const ExecResult wal = result->Execute("PRAGMA journal_mode=WAL");
-  if (!wal.ok()) {
-    if (error) *error = wal.error_description;
-    return nullptr;
-  }
+  if (!wal.ok()) return fail(sqlite3_errmsg(db));
   result->Execute("PRAGMA synchronous=NORMAL");
   result->Execute("PRAGMA foreign_keys=OFF");
   return result;
+}
+
+void SqliteDatabase::SetClock(std::function<text::DateTime()> local_now,
+                              std::function<text::DateTime()> utc_now) {
+  clock_.local_now = std::move(local_now);
+  clock_.utc_now = std::move(utc_now);
 }
 
 SqliteDatabase::~SqliteDatabase() { sqlite3_close_v2(db_); }
@@ -93,7 +120,7 @@ ExecResult SqliteDatabase::Failure(int code) const {
   r.error_code = code & 0xff;
   if (r.error_code == 9) r.error_code = SQLITE_ERROR;  // 9 means success to the engine
   r.error_number = code;
-  r.error_description = std::string("[Sproutsmith][SQLite] ") + sqlite3_errmsg(db_);
+  r.error_description = std::string(kPrefix) + sqlite3_errmsg(db_);
   return r;
 }
 
@@ -105,6 +132,14 @@ ExecResult SqliteDatabase::Execute(std::string_view sql, const std::vector<Value
   int rc = sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt, &tail);
   if (rc != SQLITE_OK) return Failure(rc);
   if (stmt == nullptr) return {};  // only blanks or a comment
+  if (HasSecondStatement(db_, tail, sql.data() + sql.size())) {
+    sqlite3_finalize(stmt);
+    ExecResult r;
+    r.error_code = SQLITE_ERROR;
+    r.error_number = SQLITE_ERROR;
+    r.error_description = std::string(kPrefix) + "only one statement can be executed at a time";
+    return r;
+  }
   for (size_t i = 0; i < params.size(); ++i) Bind(stmt, static_cast<int>(i + 1), params[i]);
 
   ExecResult r;
@@ -141,7 +176,7 @@ ExecResult SqliteDatabase::ExecuteScript(std::string_view script) {
     if (r.error_code == 9) r.error_code = SQLITE_ERROR;
     r.error_number = rc;
     r.error_description =
-        std::string("[Sproutsmith][SQLite] ") + (message ? message : sqlite3_errstr(rc));
+        std::string(kPrefix) + (message ? message : sqlite3_errstr(rc));
   }
   sqlite3_free(message);
   return r;

@@ -1,11 +1,19 @@
 #pragma once
 // The embedded back end: one SQLite file per library. WAL journal, synchronous=NORMAL and
 // a busy timeout, so that several processes (several "computers") can share one file.
+//
+// Every connection carries the functions translated engine SQL relies on (see
+// sqlite_functions.h): LIKE behaves as SQL Server's, GETDATE()/GETUTCDATE() read this
+// object's clock. "..." is always a name, never a string, as on SQL Server with
+// QUOTED_IDENTIFIER ON: a misspelt quoted column is an error rather than a constant.
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "platform/sql/database.h"
+#include "platform/sql/sqlite_functions.h"
+#include "text/datetime.h"
 
 struct sqlite3;
 
@@ -13,13 +21,14 @@ namespace sproutsmith::sql {
 
 class SqliteDatabase final : public Database {
  public:
-  // Opens (creating when `create` is set) the file. Returns null and sets `error` when the
-  // file cannot be opened.
+  // Opens (creating when `create` is set) the file. Returns null and sets `error` (with the
+  // driver prefix and the path) when the file cannot be opened or is not a database.
   static std::unique_ptr<SqliteDatabase> Open(const std::string& path, bool create,
                                               std::string* error = nullptr);
   ~SqliteDatabase() override;
 
   Backend backend() const override { return Backend::kSqlite; }
+  // One statement only: a text holding a second statement is refused before anything runs.
   ExecResult Execute(std::string_view sql) override;
   ExecResult Execute(std::string_view sql, const std::vector<Value>& params) override;
   ExecResult ExecuteScript(std::string_view script) override;
@@ -30,12 +39,19 @@ class SqliteDatabase final : public Database {
 
   sqlite3* handle() const { return db_; }
 
+  // What GETDATE() (local) and GETUTCDATE()/SYSDATE (UTC) answer on this connection; the
+  // system clock until set. Tests pin it to a fixed date.
+  void SetClock(std::function<text::DateTime()> local_now,
+                std::function<text::DateTime()> utc_now);
+
  private:
-  SqliteDatabase(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
+  SqliteDatabase(sqlite3* db, std::string path)
+      : db_(db), path_(std::move(path)), clock_(SystemSqliteClock()) {}
   ExecResult Failure(int code) const;
 
   sqlite3* db_;
   std::string path_;
+  SqliteClock clock_;  // read by the registered clock functions
 };
 
 }  // namespace sproutsmith::sql

@@ -1,8 +1,53 @@
 #include "platform/sql/dialect/translator.h"
 
-namespace sproutsmith::sql {
+#include "platform/sql/dialect/rewrites.h"
 
-// Placeholder until the tokenizer-based rewrites land.
-std::string Translate(std::string_view sql, const TranslateOptions&) { return std::string(sql); }
+namespace sproutsmith::sql {
+namespace dialect {
+
+bool ApplyPass(Tokens& tokens, Pass pass, const TranslateOptions& options) {
+  Editor editor(tokens);
+  pass(tokens, editor, options);
+  if (!editor.changed()) return false;
+  tokens = Tokenize(editor.Text());
+  return true;
+}
+
+namespace {
+
+// Upper bound on repeated runs of a pass that rewrites one SELECT at a time.
+constexpr int kMaxScopeRewrites = 64;
+
+std::string TranslateForSqlite(std::string_view sql, const TranslateOptions& options) {
+  Tokens tokens = Tokenize(sql);
+  if (IsIgnoredSessionOption(tokens)) return "SELECT 1 WHERE 0";
+  // Names first, so that the passes after see PROFILE.SYSTEM_ID rather than the owner's form.
+  ApplyPass(tokens, DropOwnerPrefixes, options);
+  ApplyPass(tokens, EmulateSqliteCatalog, options);
+  ApplyPass(tokens, RewriteSqliteFunctions, options);
+  // The hint goes before the limits so that LIMIT lands at the real end of the statement.
+  ApplyPass(tokens, RemoveQueryHints, options);
+  for (int i = 0; i < kMaxScopeRewrites && ApplyPass(tokens, RewriteOuterJoins, options); ++i) {
+  }
+  ApplyPass(tokens, RownumToLimit, options);
+  ApplyPass(tokens, TopToLimit, options);
+  ApplyPass(tokens, NameUnaliasedColumns, options);
+  return Join(tokens);
+}
+
+}  // namespace
+}  // namespace dialect
+
+std::string Translate(std::string_view sql, const TranslateOptions& options) {
+  switch (options.target) {
+    case Backend::kSqlite:
+      return dialect::TranslateForSqlite(sql, options);
+    case Backend::kPostgres:
+      // No PostgreSQL rewrite set yet: the text reaches the server as written and any
+      // construct it lacks comes back as that server's own error.
+      break;
+  }
+  return std::string(sql);
+}
 
 }  // namespace sproutsmith::sql

@@ -1,0 +1,53 @@
+#pragma once
+// The rewrite passes. Each pass reads the tokens and records its edits; the caller renders
+// and re-tokenizes between passes, so every pass sees clean tokens. A construct a pass does
+// not recognise is left exactly as written.
+//
+// Target-neutral passes (row limits, hints, outer joins) serve any back end with LIMIT;
+// the SQLite set adds its own function names, catalog emulation and column naming. A
+// PostgreSQL set is meant to reuse the neutral passes and bring its own vocabulary.
+
+#include "platform/sql/dialect/sql_structure.h"
+#include "platform/sql/dialect/translator.h"
+
+namespace sproutsmith::sql::dialect {
+
+using Pass = void (*)(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
+
+// Runs one pass and replaces `tokens` by the tokens of the edited text; false when the pass
+// changed nothing.
+bool ApplyPass(Tokens& tokens, Pass pass, const TranslateOptions& options);
+
+// --- target-neutral ---
+
+// "OWNER.T" and "OWNER.T.C" lose the owner (options.owners and "dbo", any case).
+void DropOwnerPrefixes(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
+// "OPTION (...)" query hints at the end of a statement are removed.
+void RemoveQueryHints(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
+// "SELECT [DISTINCT] TOP n ..." becomes "SELECT [DISTINCT] ... LIMIT n", at any depth.
+void TopToLimit(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
+// Oracle: an AND-ed "ROWNUM <= n" (or "< n") condition becomes "LIMIT n" of its SELECT.
+void RownumToLimit(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
+// Oracle: "A.X (+) = B.Y" over a comma FROM list becomes "LEFT OUTER JOIN A ON ...".
+void RewriteOuterJoins(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
+
+// --- SQLite ---
+
+// GETDATE/GETUTCDATE/SYSDATE, TO_DATE, CAST/TRY_CAST, SUBSTRING, LEN, ISNULL, NVL, N'..',
+// nested block comments.
+void RewriteSqliteFunctions(const Tokens& tokens, Editor& editor,
+                            const TranslateOptions& options);
+// sysobjects/object_id, ALL_TABLES, USER_TAB_PRIVS, @@VERSION, serverproperty,
+// sys.databases.
+void EmulateSqliteCatalog(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
+// Unaliased expression columns of the outermost SELECT get an empty heading, as SQL Server
+// gives them (SQLite would name them by their text).
+void NameUnaliasedColumns(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
+// "set dateformat ..." and the like: session options that mean nothing here.
+bool IsIgnoredSessionOption(const Tokens& tokens);
+
+// Oracle TO_DATE of a literal: 'YYYY-MM-DD' (or 'YYYY-MM-DD HH:MM:SS' when the format has a
+// time). False when the value does not fit the format.
+bool OracleDateToText(const std::string& value, const std::string& format, std::string* out);
+
+}  // namespace sproutsmith::sql::dialect

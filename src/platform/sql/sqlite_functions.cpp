@@ -1,0 +1,177 @@
+#include "platform/sql/sqlite_functions.h"
+
+#include <sqlite3.h>
+#include <sys/time.h>
+
+#include <ctime>
+#include <optional>
+#include <string>
+
+#include "platform/sql/database.h"
+#include "platform/sql/dialect/standin_functions.h"
+#include "platform/sql/sqlite_cast.h"
+#include "platform/sql/sqlite_like.h"
+#include "text/text.h"
+
+namespace sproutsmith::sql {
+namespace {
+
+std::string_view TextOf(sqlite3_value* v) {
+  const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+  return p ? std::string_view(p, static_cast<size_t>(sqlite3_value_bytes(v))) : std::string_view();
+}
+
+void ResultText(sqlite3_context* ctx, const std::string& s) {
+  sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+}
+
+// like(pattern, value [, escape]): SQLite calls it for "value LIKE pattern [ESCAPE e]".
+void Like(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  for (int i = 0; i < argc; ++i) {
+    if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  }
+  std::optional<char32_t> escape;
+  if (argc == 3) {
+    const std::string_view e = TextOf(argv[2]);
+    // One character, possibly several UTF-8 bytes.
+    size_t characters = 0;
+    for (char c : e) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    if (characters != 1) {
+      return sqlite3_result_error(ctx, "ESCAPE expression must be a single character", -1);
+    }
+    if (e.size() == 1) {
+      escape = static_cast<unsigned char>(e[0]);
+    } else {
+      // Decode the one multi-byte character.
+      char32_t cp = static_cast<unsigned char>(e[0]) & (0x3F >> (e.size() - 1));
+      for (size_t k = 1; k < e.size(); ++k) cp = (cp << 6) | (static_cast<unsigned char>(e[k]) & 0x3F);
+      escape = cp;
+    }
+  }
+  sqlite3_result_int(ctx, MicrosoftLike(TextOf(argv[0]), TextOf(argv[1]), escape) ? 1 : 0);
+}
+
+void Now(sqlite3_context* ctx, bool utc) {
+  const auto* clock = static_cast<const SqliteClock*>(sqlite3_user_data(ctx));
+  const auto& read = utc ? clock->utc_now : clock->local_now;
+  try {
+    const text::DateTime now = read ? read() : (utc ? SystemSqliteClock().utc_now()
+                                                     : SystemSqliteClock().local_now());
+    ResultText(ctx, text::Format(now, "YYYY-MM-DD HH:NN:SS"));
+  } catch (const std::exception& e) {
+    sqlite3_result_error(ctx, e.what(), -1);
+  }
+}
+
+void LocalNow(sqlite3_context* ctx, int, sqlite3_value**) { Now(ctx, false); }
+void UtcNow(sqlite3_context* ctx, int, sqlite3_value**) { Now(ctx, true); }
+
+void Version(sqlite3_context* ctx, int, sqlite3_value**) {
+  ResultText(ctx, std::string(dialect::kVersionBanner) + sqlite3_libversion() + ")");
+}
+
+// The library's owner as its own REMOTE_LIBRARIES row has it; NULL when there is no such
+// table or row.
+void LibraryOwner(sqlite3_context* ctx, int, sqlite3_value**) {
+  sqlite3* db = sqlite3_context_db_handle(ctx);
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db, "SELECT OWNER FROM REMOTE_LIBRARIES WHERE SYSTEM_ID = 0", -1, &stmt,
+                         nullptr) != SQLITE_OK) {
+    sqlite3_finalize(stmt);
+    return sqlite3_result_null(ctx);
+  }
+  if (sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_type(stmt, 0) != SQLITE_NULL) {
+    ResultText(ctx, std::string(TextOf(sqlite3_column_value(stmt, 0))));
+  } else {
+    sqlite3_result_null(ctx);
+  }
+  sqlite3_finalize(stmt);
+}
+
+Value ToValue(sqlite3_value* v) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL:
+      return Value::Null();
+    case SQLITE_INTEGER:
+      return Value::Integer(sqlite3_value_int64(v));
+    case SQLITE_FLOAT:
+      return Value::Real(sqlite3_value_double(v));
+    default:
+      return Value::Text(std::string(TextOf(v)));
+  }
+}
+
+void SetResult(sqlite3_context* ctx, const Value& v) {
+  switch (v.type) {
+    case Value::Type::kNull:
+      return sqlite3_result_null(ctx);
+    case Value::Type::kInteger:
+      return sqlite3_result_int64(ctx, v.AsInteger());
+    case Value::Type::kReal:
+      return sqlite3_result_double(ctx, std::strtod(v.text.c_str(), nullptr));
+    case Value::Type::kText:
+      return ResultText(ctx, v.text);
+  }
+}
+
+void Convert(sqlite3_context* ctx, sqlite3_value** argv, bool try_cast) {
+  const Value value = ToValue(argv[0]);
+  const std::string type(TextOf(argv[1]));
+  Value out;
+  if (SqlServerConvert(value, type, &out)) return SetResult(ctx, out);
+  if (try_cast) return sqlite3_result_null(ctx);
+  const std::string message = "Conversion failed when converting the value '" + value.text +
+                              "' to data type " + text::LCase(type) + ".";
+  sqlite3_result_error(ctx, message.c_str(), -1);
+}
+
+void Cast(sqlite3_context* ctx, int, sqlite3_value** argv) { Convert(ctx, argv, false); }
+void TryCast(sqlite3_context* ctx, int, sqlite3_value** argv) { Convert(ctx, argv, true); }
+
+text::DateTime FromTimeval(bool utc) {
+  timeval tv{};
+  gettimeofday(&tv, nullptr);
+  std::tm tm{};
+  if (utc) {
+    gmtime_r(&tv.tv_sec, &tm);
+  } else {
+    localtime_r(&tv.tv_sec, &tm);
+  }
+  return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+          static_cast<int>(tv.tv_usec / 1000)};
+}
+
+}  // namespace
+
+SqliteClock SystemSqliteClock() {
+  return {[] { return FromTimeval(false); }, [] { return FromTimeval(true); }};
+}
+
+int RegisterSqliteFunctions(sqlite3* db, const SqliteClock* clock) {
+  struct Registration {
+    const char* name;
+    int args;
+    bool deterministic;
+    void (*fn)(sqlite3_context*, int, sqlite3_value**);
+  };
+  const Registration registrations[] = {
+      {"like", 2, true, Like},
+      {"like", 3, true, Like},
+      {dialect::kLocalNowFunction, 0, false, LocalNow},
+      {dialect::kUtcNowFunction, 0, false, UtcNow},
+      {dialect::kVersionFunction, 0, true, Version},
+      {dialect::kLibraryOwnerFunction, 0, false, LibraryOwner},
+      {dialect::kCastFunction, 2, true, Cast},
+      {dialect::kTryCastFunction, 2, true, TryCast},
+  };
+  for (const Registration& r : registrations) {
+    const int flags = SQLITE_UTF8 | (r.deterministic ? SQLITE_DETERMINISTIC : 0);
+    const int rc = sqlite3_create_function_v2(db, r.name, r.args, flags,
+                                              const_cast<SqliteClock*>(clock), r.fn, nullptr,
+                                              nullptr, nullptr);
+    if (rc != SQLITE_OK) return rc;
+  }
+  return SQLITE_OK;
+}
+
+}  // namespace sproutsmith::sql

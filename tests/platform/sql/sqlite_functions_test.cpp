@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#include <string>
+
+#include "platform/sql/sqlite_cast.h"
+#include "platform/sql/sqlite_database.h"
+#include "platform/sql/sqlite_like.h"
+#include "support/temp_dir.h"
+
+namespace sproutsmith::sql {
+namespace {
+
+TEST(MicrosoftLikeTest, PatternsAsSqlServerReadsThem) {
+  const struct {
+    const char* pattern;
+    const char* value;
+    bool matches;
+  } cases[] = {
+      {"ARBORLINE%", "ARBORLINE R1", true},
+      {"ARBORLINE%", "arborline r1", true},  // letters ignore case
+      {"arborline%", "ARBORLINE", true},
+      {"ARBORLINE%", "XARBORLINE", false},
+      {"PC1:%", "PC1:R1", true},
+      {"PC1:%", "PC10:R1", false},
+      {"RULE_%", "RULE_TEMPLATE", true},
+      {"RULE_%", "RULE", false},  // _ needs one character
+      {"R_", "R1", true},
+      {"R_", "R12", false},
+      {"%", "", true},
+      {"", "", true},
+      {"", "x", false},
+      {"%a%b%c%", "xxaxxbxxcxx", true},
+      {"%a%b%c%", "xxcxxbxxaxx", false},
+      {"a%%b", "ab", true},
+      // Classes: the escaped bracket of LikeEscape, sets, ranges, negation.
+      {"ACME [[]UK] LTD%", "ACME [UK] LTD FILES", true},
+      {"ACME [[]UK] LTD%", "ACME UK LTD", false},
+      {"[abc]1", "B1", true},
+      {"[abc]1", "d1", false},
+      {"[a-c]x", "Cx", true},
+      {"[A-C]x", "bx", true},
+      {"[a-c]x", "dx", false},
+      {"[^a]b", "ab", false},
+      {"[^a]b", "zb", true},
+      {"[%]", "%", true},
+      {"[%]", "x", false},
+      {"[_]x", "_x", true},
+      {"[_]x", "ax", false},
+      {"a[", "a[", true},  // an unclosed bracket is an ordinary character
+      {"a]", "a]", true},
+      // One character, not one byte.
+      {"caf_", "caf\xC3\xA9", true},
+      {"_", "\xE2\x82\xAC", true},
+      {"\xC3\xA9%", "\xC3\xA9t\xC3\xA9", true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(MicrosoftLike(c.pattern, c.value), c.matches)
+        << "'" << c.value << "' LIKE '" << c.pattern << "'";
+  }
+}
+
+TEST(MicrosoftLikeTest, EscapeCharacterTakesTheNextOneLiterally) {
+  EXPECT_TRUE(MicrosoftLike("100!%", "100%", U'!'));
+  EXPECT_FALSE(MicrosoftLike("100!%", "1000", U'!'));
+  EXPECT_TRUE(MicrosoftLike("a!_b", "a_b", U'!'));
+  EXPECT_FALSE(MicrosoftLike("a!_b", "axb", U'!'));
+  EXPECT_TRUE(MicrosoftLike("!['x", "['x", U'!'));
+  EXPECT_TRUE(MicrosoftLike("a!!", "a!", U'!'));
+}
+
+class SqlFunctionsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    db_ = SqliteDatabase::Open(dir_.File("f.db"), true);
+    ASSERT_TRUE(db_);
+  }
+  // Column 1 of the only row ("<NULL>" for NULL), or the error description.
+  std::string One(const std::string& sql) {
+    const ExecResult r = db_->Execute(sql);
+    if (!r.ok()) return r.error_description;
+    if (r.result.rows.size() != 1) return "<" + std::to_string(r.result.rows.size()) + " rows>";
+    return r.result.rows[0][0].IsNull() ? "<NULL>" : r.result.rows[0][0].text;
+  }
+  testing::TempDir dir_;
+  std::unique_ptr<SqliteDatabase> db_;
+};
+
+TEST_F(SqlFunctionsTest, LikeOperatorUsesTheMicrosoftRules) {
+  EXPECT_EQ(One("SELECT 'ACME [UK] LTD' LIKE 'acme [[]uk] ltd'"), "1");
+  EXPECT_EQ(One("SELECT 'B1' LIKE '[a-c]_'"), "1");
+  EXPECT_EQ(One("SELECT 'x%' LIKE 'x!%' ESCAPE '!'"), "1");
+  EXPECT_EQ(One("SELECT 'xy' LIKE 'x!%' ESCAPE '!'"), "0");
+  EXPECT_EQ(One("SELECT 'x' NOT LIKE '[^x]'"), "1");
+  EXPECT_EQ(One("SELECT NULL LIKE 'x'"), "<NULL>");
+  EXPECT_EQ(One("SELECT 42 LIKE '4_'"), "1");
+  EXPECT_EQ(One("SELECT 'x' LIKE 'x' ESCAPE '!!'"),
+            "[Sproutsmith][SQLite] ESCAPE expression must be a single character");
+}
+
+TEST_F(SqlFunctionsTest, ServerFacts) {
+  EXPECT_EQ(One("SELECT sproutsmith_version()"),
+            std::string("15 - 0 (Sproutsmith DM stand-in on SQLite ") + sqlite3_libversion() + ")");
+  // The owner comes from the library's own REMOTE_LIBRARIES row, when there is one.
+  EXPECT_EQ(One("SELECT sproutsmith_library_owner()"), "<NULL>");
+  ASSERT_TRUE(db_->Execute("CREATE TABLE REMOTE_LIBRARIES (SYSTEM_ID INTEGER, OWNER TEXT)").ok());
+  EXPECT_EQ(One("SELECT sproutsmith_library_owner()"), "<NULL>");
+  ASSERT_TRUE(db_->Execute("INSERT INTO REMOTE_LIBRARIES VALUES (5, 'OTHERADM'), (0, 'DOCSADM')").ok());
+  EXPECT_EQ(One("SELECT sproutsmith_library_owner()"), "DOCSADM");
+}
+
+TEST_F(SqlFunctionsTest, CastFailsWhereTryCastAnswersNull) {
+  EXPECT_EQ(One("SELECT sproutsmith_try_cast('abc', 'INT')"), "<NULL>");
+  EXPECT_EQ(One("SELECT sproutsmith_cast('abc', 'INT')"),
+            "[Sproutsmith][SQLite] Conversion failed when converting the value 'abc' to data "
+            "type int.");
+  EXPECT_EQ(One("SELECT sproutsmith_cast(' 42 ', 'INT') + 1"), "43");
+  EXPECT_EQ(One("SELECT typeof(sproutsmith_cast('2020-11-14', 'DATE'))"), "text");
+}
+
+TEST(SqlServerConvertTest, ValuesByType) {
+  const struct {
+    Value value;
+    const char* type;
+    const char* expected;  // nullptr: refused
+  } cases[] = {
+      {Value::Text("42"), "INT", "42"},
+      {Value::Text(" -7 "), "int", "-7"},
+      {Value::Text(""), "INT", "0"},
+      {Value::Text("12.5"), "INT", nullptr},
+      {Value::Text("1e3"), "INT", nullptr},
+      {Value::Text("abc"), "INT", nullptr},
+      {Value::Real(12.7), "INT", "12"},
+      {Value::Real(-12.7), "INT", "-12"},
+      {Value::Text("3000000000"), "INT", nullptr},
+      {Value::Text("3000000000"), "BIGINT", "3000000000"},
+      {Value::Text("256"), "TINYINT", nullptr},
+      {Value::Text("true"), "BIT", "1"},
+      {Value::Integer(5), "BIT", "1"},
+      {Value::Text("12.345"), "DECIMAL(10,2)", "12.35"},
+      {Value::Text("12.5"), "DECIMAL", "13"},
+      {Value::Text("123.4"), "NUMERIC(3,1)", nullptr},
+      {Value::Text("1e3"), "DECIMAL(10,2)", nullptr},
+      {Value::Text("1e3"), "FLOAT", "1000"},
+      {Value::Text("x"), "FLOAT", nullptr},
+      {Value::Integer(12345), "VARCHAR(3)", "123"},
+      {Value::Text("ab"), "CHAR(4)", "ab  "},
+      {Value::Text("caf\xC3\xA9s"), "NVARCHAR(4)", "caf\xC3\xA9"},
+      {Value::Text(std::string(40, 'x')), "VARCHAR", "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"},
+      {Value::Text(std::string(40, 'x')), "VARCHAR(MAX)", "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"},
+      {Value::Text("2020-11-14"), "DATE", "2020-11-14"},
+      {Value::Text("2020-11-14 10:30"), "DATE", "2020-11-14"},
+      {Value::Text("11/14/2020"), "DATETIME", "2020-11-14 00:00:00"},
+      {Value::Text("20201114"), "SMALLDATETIME", "2020-11-14 00:00:00"},
+      {Value::Text("2020-02-30"), "DATE", nullptr},
+      {Value::Text("soon"), "DATE", nullptr},
+      {Value::Integer(20201114), "DATE", nullptr},
+      {Value::Text("2020-11-14 10:30:05"), "TIME", "10:30:05"},
+      {Value::Text("x"), "GEOGRAPHY", nullptr},
+  };
+  for (const auto& c : cases) {
+    Value out;
+    const bool ok = SqlServerConvert(c.value, c.type, &out);
+    if (c.expected == nullptr) {
+      EXPECT_FALSE(ok) << c.value.text << " AS " << c.type << " gave " << out.text;
+    } else {
+      EXPECT_TRUE(ok) << c.value.text << " AS " << c.type;
+      EXPECT_EQ(out.text, c.expected) << c.value.text << " AS " << c.type;
+    }
+  }
+  Value out;
+  EXPECT_TRUE(SqlServerConvert(Value::Null(), "INT", &out));
+  EXPECT_TRUE(out.IsNull());
+}
+
+}  // namespace
+}  // namespace sproutsmith::sql

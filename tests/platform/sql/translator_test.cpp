@@ -1,0 +1,287 @@
+#include "platform/sql/dialect/translator.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace sproutsmith::sql {
+namespace {
+
+constexpr Flavour kMs = Flavour::kMicrosoft;
+constexpr Flavour kOra = Flavour::kOracle;
+
+struct Case {
+  Flavour flavour;
+  const char* input;
+  const char* expected;
+};
+
+// The derived tables the catalog questions turn into.
+#define SYSOBJECTS                                                                        \
+  "(SELECT name COLLATE NOCASE AS id, name COLLATE NOCASE AS name, CASE type WHEN 'table' " \
+  "THEN 3 ELSE 2 END AS sysstat, CASE type WHEN 'table' THEN 'U' ELSE 'V' END AS xtype "    \
+  "FROM sqlite_master WHERE type IN ('table', 'view'))"
+#define ALL_TABLES                                                                    \
+  "(SELECT name COLLATE NOCASE AS TABLE_NAME, sproutsmith_library_owner() AS OWNER " \
+  "FROM sqlite_master WHERE type = 'table')"
+#define USER_TAB_PRIVS                                                                        \
+  "(SELECT o.OWNER AS OWNER, m.name COLLATE NOCASE AS TABLE_NAME, 'SELECT' AS PRIVILEGE "    \
+  "FROM sqlite_master AS m, (SELECT sproutsmith_library_owner() AS OWNER) AS o WHERE m.type " \
+  "= 'table' AND o.OWNER IS NOT NULL)"
+
+std::string Run(const Case& c) {
+  TranslateOptions options;
+  options.flavour = c.flavour;
+  options.owners = {"DOCSADM"};
+  return Translate(c.input, options);
+}
+
+void Check(const Case* begin, const Case* end) {
+  for (const Case* c = begin; c != end; ++c) {
+    EXPECT_EQ(Run(*c), c->expected) << (c->flavour == kOra ? "Oracle: " : "Microsoft: ")
+                                    << c->input;
+  }
+}
+
+template <size_t N>
+void Check(const Case (&cases)[N]) {
+  Check(cases, cases + N);
+}
+
+TEST(TranslatorTest, OwnerPrefixesAreDropped) {
+  const Case cases[] = {
+      {kMs, "SELECT OWNER FROM DOCSADM.REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'DOCS'",
+       "SELECT OWNER FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'DOCS'"},
+      // Any case, quoted or bracketed; dbo whatever the library owner is; three parts.
+      {kMs,
+       "UPDATE docsadm.PROFILE SET X = 1 WHERE [DOCSADM].PROFILE.SYSTEM_ID NOT IN "
+       "(SELECT SID FROM \"DocsAdm\".QUIL_SPROUTSMITH) AND Y IN (SELECT Z FROM dbo.QZ_X)",
+       "UPDATE PROFILE SET X = 1 WHERE PROFILE.SYSTEM_ID NOT IN "
+       "(SELECT SID FROM QUIL_SPROUTSMITH) AND Y IN (SELECT Z FROM QZ_X)"},
+      {kOra, "SELECT P.DOCNUMBER FROM DOCSADM.PROFILE P", "SELECT P.DOCNUMBER FROM PROFILE P"},
+      // Only the first part of a name is an owner; other schemas stay.
+      {kMs, "SELECT T.DOCSADM, OTHER.T.C FROM T", "SELECT T.DOCSADM, OTHER.T.C FROM T"},
+      // Literals and comments keep the owner (CREATOR = 'DOCSADM').
+      {kMs, "INSERT INTO DOCSADM.DOCSCOLUMN (CREATOR) VALUES ('DOCSADM') -- DOCSADM.X",
+       "INSERT INTO DOCSCOLUMN (CREATOR) VALUES ('DOCSADM') -- DOCSADM.X"},
+  };
+  Check(cases);
+}
+
+TEST(TranslatorTest, HintsAndRowLimits) {
+  const Case cases[] = {
+      {kMs, "SELECT COUNT(*) FROM SEC_REASON WHERE CODE = 98 OPTION (MAXDOP 1)",
+       "SELECT COUNT(*) AS \"\" FROM SEC_REASON WHERE CODE = 98"},
+      {kMs, "SELECT X FROM T option (maxdop 1);", "SELECT X FROM T;"},
+      {kMs, "SELECT X FROM T /* why */ OPTION (MAXDOP 1)", "SELECT X FROM T /* why */"},
+      // The selection: DISTINCT TOP, CR LF before FROM, ORDER BY, the hint at the end.
+      {kMs,
+       "SELECT DISTINCT TOP 100 CLIENT.CLIENT_ID AS \"CLIENT.CLIENT_ID\"\r\n FROM CLIENT "
+       "WHERE (X = 1) ORDER BY CLIENT.CLIENT_ID ASC OPTION (MAXDOP 1)",
+       "SELECT DISTINCT CLIENT.CLIENT_ID AS \"CLIENT.CLIENT_ID\"\r\n FROM CLIENT "
+       "WHERE (X = 1) ORDER BY CLIENT.CLIENT_ID ASC LIMIT 100"},
+      {kMs, "SELECT TOP (5) X FROM T", "SELECT X FROM T LIMIT 5"},
+      {kMs, "SELECT TOP 5 X FROM T -- last\r\n", "SELECT X FROM T LIMIT 5 -- last\r\n"},
+      // TOP in a scalar sub-select: LIMIT closes that sub-select.
+      {kMs,
+       "UPDATE PROFILE SET MATTER = (SELECT TOP 1 SYSTEM_ID FROM MATTER WHERE CLIENT_ID = "
+       "(SELECT SYSTEM_ID FROM CLIENT WHERE CLIENT_ID = 'C0001') ORDER BY SYSTEM_ID) "
+       "WHERE DOCNUMBER = 123",
+       "UPDATE PROFILE SET MATTER = (SELECT SYSTEM_ID FROM MATTER WHERE CLIENT_ID = "
+       "(SELECT SYSTEM_ID FROM CLIENT WHERE CLIENT_ID = 'C0001') ORDER BY SYSTEM_ID LIMIT 1) "
+       "WHERE DOCNUMBER = 123"},
+      // The same sub-select reaches Oracle libraries unchanged by the gateway.
+      {kOra, "UPDATE P SET M = (SELECT TOP 1 S FROM M ORDER BY S) WHERE D = 1",
+       "UPDATE P SET M = (SELECT S FROM M ORDER BY S LIMIT 1) WHERE D = 1"},
+      // Shapes LIMIT cannot express stay as written.
+      {kMs, "SELECT TOP 5 PERCENT X FROM T", "SELECT TOP 5 PERCENT X FROM T"},
+      {kMs, "SELECT TOP 5 WITH TIES X FROM T ORDER BY X",
+       "SELECT TOP 5 WITH TIES X FROM T ORDER BY X"},
+      {kMs, "SELECT TOP 5 X FROM T UNION SELECT Y FROM U",
+       "SELECT TOP 5 X FROM T UNION SELECT Y FROM U"},
+      {kMs, "SELECT TOP (?) X FROM T", "SELECT TOP (?) X FROM T"},
+      // Oracle ROWNUM, AND-ed at the top of the WHERE.
+      {kOra,
+       "SELECT DISTINCT CLIENT.CLIENT_ID \"CLIENT.CLIENT_ID\" FROM CLIENT WHERE (X = 1) AND "
+       "ROWNUM <= 100 ORDER BY CLIENT.CLIENT_ID ASC",
+       "SELECT DISTINCT CLIENT.CLIENT_ID \"CLIENT.CLIENT_ID\" FROM CLIENT WHERE (X = 1) "
+       "ORDER BY CLIENT.CLIENT_ID ASC LIMIT 100"},
+      {kOra, "SELECT A FROM T WHERE ROWNUM <= 10", "SELECT A FROM T LIMIT 10"},
+      {kOra, "SELECT A FROM T WHERE ROWNUM < 10 AND B = 1", "SELECT A FROM T WHERE B = 1 LIMIT 9"},
+      {kOra, "SELECT A FROM T WHERE B BETWEEN 1 AND 5 AND 5 >= ROWNUM",
+       "SELECT A FROM T WHERE B BETWEEN 1 AND 5 LIMIT 5"},
+      // With a top-level OR, ROWNUM binds to one branch: left alone.
+      {kOra, "SELECT A FROM T WHERE B = 1 OR C = 2 AND ROWNUM <= 5",
+       "SELECT A FROM T WHERE B = 1 OR C = 2 AND ROWNUM <= 5"},
+      // ROWNUM is an ordinary name on SQL Server.
+      {kMs, "SELECT A FROM T WHERE ROWNUM <= 10", "SELECT A FROM T WHERE ROWNUM <= 10"},
+  };
+  Check(cases);
+}
+
+TEST(TranslatorTest, DatesAndFunctions) {
+  const Case cases[] = {
+      {kMs, "UPDATE FOLDER SET LAST_UPDATE = GETUTCDATE(), PATH = 'ARBORLINE R1' WHERE D = 1",
+       "UPDATE FOLDER SET LAST_UPDATE = sproutsmith_getutcdate(), PATH = 'ARBORLINE R1' "
+       "WHERE D = 1"},
+      {kMs, "INSERT INTO Q (DATE_VAL) VALUES(GETDATE ( ))",
+       "INSERT INTO Q (DATE_VAL) VALUES(sproutsmith_getdate())"},
+      {kOra, "UPDATE FOLDER SET LAST_UPDATE = SYSDATE WHERE T.SYSDATE = 1",
+       "UPDATE FOLDER SET LAST_UPDATE = sproutsmith_getutcdate() WHERE T.SYSDATE = 1"},
+      {kOra, "DELETE FROM A WHERE START_DATE = TO_DATE('14-NOV-20', 'DD-MON-RR')",
+       "DELETE FROM A WHERE START_DATE = '2020-11-14'"},
+      {kOra, "DELETE FROM A WHERE S = TO_DATE(NULL, 'DD-MON-RR') OR S = to_date('', 'DD-MON-RR')",
+       "DELETE FROM A WHERE S = NULL OR S = NULL"},
+      {kOra, "SELECT TO_DATE('1999-12-31 23:05:09', 'YYYY-MM-DD HH24:MI:SS') FROM T",
+       "SELECT '1999-12-31 23:05:09' AS \"\" FROM T"},
+      // A value that does not fit its format stays for the back end to reject.
+      {kOra, "SELECT X FROM T WHERE D = TO_DATE('31-FEB-20', 'DD-MON-RR')",
+       "SELECT X FROM T WHERE D = TO_DATE('31-FEB-20', 'DD-MON-RR')"},
+      {kMs, "SELECT X FROM Q WHERE SUBSTRING(CHAR_VAL, 1, 254) = LEN(A) AND ISNULL(B, 0) = 1",
+       "SELECT X FROM Q WHERE substr(CHAR_VAL, 1, 254) = length(rtrim(A, ' ')) AND "
+       "ifnull(B, 0) = 1"},
+      {kOra, "SELECT X FROM Q WHERE SUBSTR(C, 1, 2) = NVL(B, 'x')",
+       "SELECT X FROM Q WHERE SUBSTR(C, 1, 2) = ifnull(B, 'x')"},
+      {kMs, "SELECT X FROM T WHERE TRY_CAST(SUBSTRING(C, 2, 4) AS INT) > 0",
+       "SELECT X FROM T WHERE sproutsmith_try_cast(substr(C, 2, 4), 'INT') > 0"},
+      {kMs, "SELECT X FROM T WHERE CAST(D AS date) = '2020-11-14' AND CAST(E AS decimal (10, 2)) > 1",
+       "SELECT X FROM T WHERE sproutsmith_cast(D, 'DATE') = '2020-11-14' AND "
+       "sproutsmith_cast(E, 'DECIMAL(10,2)') > 1"},
+      // Types we do not model keep SQLite's CAST.
+      {kMs, "SELECT X FROM T WHERE TRY_CAST(A AS UNIQUEIDENTIFIER) IS NULL AND CAST(B AS BLOB) = 1",
+       "SELECT X FROM T WHERE CAST(A AS UNIQUEIDENTIFIER) IS NULL AND CAST(B AS BLOB) = 1"},
+      {kMs, "SELECT X FROM T WHERE A = N'abc'", "SELECT X FROM T WHERE A = 'abc'"},
+  };
+  Check(cases);
+}
+
+TEST(TranslatorTest, CatalogAndServerQuestions) {
+  const Case cases[] = {
+      {kMs,
+       "select count(*) from sysobjects \r\nwhere id = object_id('DOCSADM.QUIL_SETTINGS') "
+       "\r\nand sysstat & 0xf = 3  OPTION (MAXDOP 1)",
+       "select count(*) AS \"\" from " SYSOBJECTS
+       " AS sysobjects \r\nwhere id = 'QUIL_SETTINGS' \r\nand sysstat & 0xf = 3"},
+      // Bracketed parts, an alias of its own, an empty owner.
+      {kMs, "select count(*) from sysobjects o where o.id = object_id('[DOCSADM].[T]')",
+       "select count(*) AS \"\" from " SYSOBJECTS " o where o.id = 'T'"},
+      {kMs, "select count(*) from sysobjects where id = object_id('.T')",
+       "select count(*) AS \"\" from " SYSOBJECTS " AS sysobjects where id = 'T'"},
+      // Another owner's table is not this library's.
+      {kMs, "select count(*) from sysobjects where id = object_id('OTHER.T')",
+       "select count(*) AS \"\" from " SYSOBJECTS " AS sysobjects where id = 'OTHER.T'"},
+      {kOra, "SELECT COUNT(*) FROM ALL_TABLES WHERE TABLE_NAME = 'QUIL_SETTINGS'",
+       "SELECT COUNT(*) AS \"\" FROM " ALL_TABLES " AS ALL_TABLES WHERE TABLE_NAME = "
+       "'QUIL_SETTINGS'"},
+      {kOra, "SELECT OWNER FROM USER_TAB_PRIVS WHERE TABLE_NAME = 'REMOTE_LIBRARIES'",
+       "SELECT OWNER FROM " USER_TAB_PRIVS " AS USER_TAB_PRIVS WHERE TABLE_NAME = "
+       "'REMOTE_LIBRARIES'"},
+      {kOra, "SELECT SYSDATE FROM DUAL",
+       "SELECT sproutsmith_getutcdate() AS \"\" FROM (SELECT 'X' AS DUMMY) AS DUAL"},
+      {kMs, "SELECT @@VERSION OPTION (MAXDOP 1)", "SELECT sproutsmith_version() AS \"\""},
+      {kMs, "select serverproperty('ProductVersion') OPTION (MAXDOP 1)",
+       "select '15.0.2000.5' AS \"\""},
+      {kMs, "SELECT SERVERPROPERTY('Collation') AS C", "SELECT NULL AS C"},
+      {kMs, "SELECT compatibility_level FROM sys.databases WHERE name = 'DMDB' OPTION (MAXDOP 1)",
+       "SELECT compatibility_level FROM STANDIN_SYS_DATABASES WHERE name = 'DMDB'"},
+      {kMs, "SELECT IS_QUOTED_IDENTIFIER_ON FROM SYS.DATABASES DB WHERE DB.NAME = 'DMDB'",
+       "SELECT IS_QUOTED_IDENTIFIER_ON FROM STANDIN_SYS_DATABASES DB WHERE DB.NAME = 'DMDB'"},
+      {kMs, "set dateformat mdy", "SELECT 1 WHERE 0"},
+      {kMs, "SET DATEFORMAT dmy;", "SELECT 1 WHERE 0"},
+      // Square-bracket NEXT is a name to SQLite as it is; DATETIME is a type it accepts.
+      {kMs, "UPDATE FOLDER_ITEM SET [NEXT] = 456, ISFIRST = 'N' WHERE SYSTEM_ID = 123",
+       "UPDATE FOLDER_ITEM SET [NEXT] = 456, ISFIRST = 'N' WHERE SYSTEM_ID = 123"},
+      {kMs, "ALTER TABLE DOCSADM.FOLDER ADD LAST_UPDATE DATETIME NULL",
+       "ALTER TABLE FOLDER ADD LAST_UPDATE DATETIME NULL"},
+  };
+  Check(cases);
+}
+
+TEST(TranslatorTest, OracleOuterJoins) {
+  const Case cases[] = {
+      {kOra, "SELECT P.X, A.Y FROM PROFILE P, PEOPLE A WHERE A.SYSTEM_ID (+) = P.AUTHOR",
+       "SELECT P.X, A.Y FROM PROFILE P LEFT OUTER JOIN PEOPLE A ON A.SYSTEM_ID = P.AUTHOR"},
+      // The marked table may come first; other conditions stay in the WHERE.
+      {kOra,
+       "SELECT P.X FROM PEOPLE A, PROFILE P WHERE P.D = 5 AND P.AUTHOR = A.SYSTEM_ID(+) "
+       "ORDER BY P.X",
+       "SELECT P.X FROM PROFILE P LEFT OUTER JOIN PEOPLE A ON P.AUTHOR = A.SYSTEM_ID "
+       "WHERE P.D = 5 ORDER BY P.X"},
+      // A chain: G joins through A; a constant condition on G goes into its ON.
+      {kOra,
+       "SELECT G.Y FROM DOCSADM.PROFILE P, DOCSADM.PEOPLE A, DOCSADM.GROUPS G WHERE "
+       "G.SYSTEM_ID (+) = A.PRIMARY_GROUP AND A.SYSTEM_ID (+) = P.AUTHOR AND "
+       "G.UNIV_ACCESS(+) >= 191",
+       "SELECT G.Y FROM PROFILE P LEFT OUTER JOIN PEOPLE A ON A.SYSTEM_ID = P.AUTHOR "
+       "LEFT OUTER JOIN GROUPS G ON G.SYSTEM_ID = A.PRIMARY_GROUP AND G.UNIV_ACCESS >= 191"},
+      // In a sub-select.
+      {kOra,
+       "SELECT X FROM T WHERE X IN (SELECT P.X FROM PROFILE P, PEOPLE A WHERE A.S (+) = P.A)",
+       "SELECT X FROM T WHERE X IN (SELECT P.X FROM PROFILE P LEFT OUTER JOIN PEOPLE A ON "
+       "A.S = P.A)"},
+      // Shapes left as written: OR, tables joining each other, a marker in parentheses,
+      // a FROM list with JOINs, an unqualified column.
+      {kOra, "SELECT P.X FROM PROFILE P, PEOPLE A WHERE A.S (+) = P.A OR P.X = 1",
+       "SELECT P.X FROM PROFILE P, PEOPLE A WHERE A.S (+) = P.A OR P.X = 1"},
+      {kOra, "SELECT P.X FROM PROFILE P, PEOPLE A WHERE A.S (+) = P.A AND P.A (+) = A.S",
+       "SELECT P.X FROM PROFILE P, PEOPLE A WHERE A.S (+) = P.A AND P.A (+) = A.S"},
+      {kOra, "SELECT P.X FROM PROFILE P, PEOPLE A WHERE (A.S (+) = P.A)",
+       "SELECT P.X FROM PROFILE P, PEOPLE A WHERE (A.S (+) = P.A)"},
+      {kOra, "SELECT P.X FROM PROFILE P JOIN X ON 1 = 1, PEOPLE A WHERE A.S (+) = P.A",
+       "SELECT P.X FROM PROFILE P JOIN X ON 1 = 1, PEOPLE A WHERE A.S (+) = P.A"},
+      {kOra, "SELECT P.X FROM PROFILE P, PEOPLE A WHERE S (+) = P.A",
+       "SELECT P.X FROM PROFILE P, PEOPLE A WHERE S (+) = P.A"},
+  };
+  Check(cases);
+}
+
+TEST(TranslatorTest, UnaliasedExpressionColumnsGetEmptyHeadings) {
+  const Case cases[] = {
+      {kMs,
+       "SELECT DISTINCT TOP 100 'FIRM MATTERS', '\\', 'PROFILE.X', CLIENT.CLIENT_ID AS "
+       "\"CLIENT.CLIENT_ID\" FROM CLIENT OPTION (MAXDOP 1)",
+       "SELECT DISTINCT 'FIRM MATTERS' AS \"\", '\\' AS \"\", 'PROFILE.X' AS \"\", "
+       "CLIENT.CLIENT_ID AS \"CLIENT.CLIENT_ID\" FROM CLIENT LIMIT 100"},
+      // Columns, aliases with and without AS, * and T.* keep their names.
+      {kOra, "SELECT X, T.Y, T.*, X Y, 'A' \"B\", CLIENT.CLIENT_ID \"CLIENT.CLIENT_ID\" FROM T",
+       "SELECT X, T.Y, T.*, X Y, 'A' \"B\", CLIENT.CLIENT_ID \"CLIENT.CLIENT_ID\" FROM T"},
+      {kMs, "SELECT 1, NULL, COUNT(*), A + B, -1, CASE WHEN A THEN 1 END, X IS NULL FROM T",
+       "SELECT 1 AS \"\", NULL AS \"\", COUNT(*) AS \"\", A + B AS \"\", -1 AS \"\", "
+       "CASE WHEN A THEN 1 END AS \"\", X IS NULL AS \"\" FROM T"},
+      {kMs, "SELECT * FROM T", "SELECT * FROM T"},
+      // Only the outermost select list names the result.
+      {kMs, "INSERT INTO T (A, B) SELECT 1, 'X' FROM U", "INSERT INTO T (A, B) SELECT 1, 'X' FROM U"},
+      {kMs, "SELECT X FROM T WHERE Y IN (SELECT 1 FROM U)",
+       "SELECT X FROM T WHERE Y IN (SELECT 1 FROM U)"},
+  };
+  Check(cases);
+}
+
+TEST(TranslatorTest, LiteralsAndCommentsAreNeverRewritten) {
+  const Case cases[] = {
+      {kMs,
+       "SELECT X FROM T WHERE A = 'DOCSADM.PROFILE TOP 5 GETDATE() OPTION (MAXDOP 1)' AND "
+       "B = 'it''s [NEXT] sys.databases' -- TOP 5 GETDATE() DOCSADM.X",
+       "SELECT X FROM T WHERE A = 'DOCSADM.PROFILE TOP 5 GETDATE() OPTION (MAXDOP 1)' AND "
+       "B = 'it''s [NEXT] sys.databases' -- TOP 5 GETDATE() DOCSADM.X"},
+      {kOra, "SELECT X FROM T /* ROWNUM <= 5 SYSDATE */ WHERE A = 'ROWNUM <= 5'",
+       "SELECT X FROM T /* ROWNUM <= 5 SYSDATE */ WHERE A = 'ROWNUM <= 5'"},
+      // An unterminated literal swallows the rest: nothing after it is touched.
+      {kMs, "SELECT X FROM T WHERE A = 'GETDATE() DOCSADM.T", "SELECT X FROM T WHERE A = 'GETDATE() DOCSADM.T"},
+      // SQLite does not nest comments; SQL Server does.
+      {kMs, "SELECT X /* a /* b */ c */ FROM T", "SELECT X   FROM T"},
+      // Statements with nothing to translate come back byte for byte.
+      {kMs, "  DELETE FROM T\r\n\tWHERE A <> 'x';  ", "  DELETE FROM T\r\n\tWHERE A <> 'x';  "},
+  };
+  Check(cases);
+}
+
+TEST(TranslatorTest, PostgresTargetIsNotTranslatedYet) {
+  TranslateOptions options;
+  options.target = Backend::kPostgres;
+  options.owners = {"DOCSADM"};
+  EXPECT_EQ(Translate("SELECT TOP 1 X FROM DOCSADM.T", options), "SELECT TOP 1 X FROM DOCSADM.T");
+}
+
+}  // namespace
+}  // namespace sproutsmith::sql
