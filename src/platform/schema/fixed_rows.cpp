@@ -207,8 +207,10 @@ bool WriteStandinRows(sql::Database& db, const LibraryDefinition& def, std::stri
     }
   }
   if (!columns.Flush(error)) return false;
-  return InsertRow(db, "STANDIN_PARAMETERS", {"PARAM_NAME", "PARAM_VALUE"},
-                   {T("DOCSParms.UniqueDocNames"), T("0")}, error) &&
+  RowWriter parameters(db, "STANDIN_PARAMETERS", {"PARAM_NAME", "PARAM_VALUE"});
+  return parameters.Add({T("DOCSParms.UniqueDocNames"), T("0")}, error) &&
+         parameters.Add({T(kDescriptionParameter), T(def.description)}, error) &&
+         parameters.Flush(error) &&
          InsertRow(db, "STANDIN_SYS_DATABASES",
                    {"NAME", "COMPATIBILITY_LEVEL", "IS_QUOTED_IDENTIFIER_ON"},
                    {T(def.database_name), I(150), I(1)}, error);

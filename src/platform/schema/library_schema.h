@@ -1,16 +1,34 @@
 #pragma once
 // The DM library schema and its provisioning. A library is one database holding the DM
 // tables (PROFILE, FOLDER, FOLDER_ITEM, ...), their data-dictionary rows (DOCSCOLUMN,
-// DOCSTABLE), the fixed rows the engine's statements rely on (APPS 'FOLDER', the two
-// DOCS_* groups, the own REMOTE_LIBRARIES row with SYSTEM_ID 0, ...), the system's own
-// QUIL_* tables and the DM server stand-in's STANDIN_* tables.
+// DOCSTABLE), the fixed rows the engine's statements rely on, the system's own QUIL_*
+// tables and the DM server stand-in's STANDIN_* tables (table_definitions.cpp lists every
+// column).
 //
 // Text key columns that the engine compares with "=" (LIBRARY_NAME, USER_ID, GROUP_ID,
 // APPLICATION, FORM_NAME, TBNAME, COLNAME, TABLE_NAME, MASTER_KEY, SECTION_KEY, SUB_KEY,
-// CLIENT_ID, MATTER_ID, TYPE_ID, ...) compare case-insensitively, as on the DM server.
+// RULE_NAME, CLIENT_ID, MATTER_ID, TYPE_ID, DOCNAME, DISPLAYNAME, ...) compare and sort
+// case-insensitively, as on the DM server.
 //
-// FOLDER has no LAST_UPDATE column after provisioning: the engine adds it (and its
+// Fixed rows of a new library:
+//   REMOTE_LIBRARIES  SYSTEM_ID 0 = this library (name in capitals), one row per other one
+//   GROUPS            DOCS_USERS (SYSTEM_ID 0, UNIV_ACCESS 63), DOCS_SUPERVISORS (255)
+//   APPS              FOLDER, MS WORD, MS EXCEL, ACROBAT, MS OUTLOOK
+//   FORMS             DEFPROF, FOLDER_PROF, WORKSPACE_PROF (all FORM_TYPE 'P')
+//   DOCUMENTTYPES     FOLDER
+//   DOCSCOLUMN        the foreign keys PROFILE.MATTER/DOCUMENTTYPE/AUTHOR/TYPIST/APPLICATION,
+//                     MATTER.CLIENT_ID, PEOPLE.PRIMARY_GROUP; PROFILE.SECURITY_LINK when
+//                     SEC_REASON exists; the code columns (CMSKEY 'C') of the lookup tables
+//   DOCSTABLE         every DM and QUIL table present; CLIENT, MATTER, DOCUMENTTYPES as
+//                     validation tables
+//   STANDIN_*         key counter, DOCSParms.UniqueDocNames '0', the description, the
+//                     sys.databases row, the profile columns of the three forms
+// No PEOPLE and no SEC_REASON row: people come from the generator or the administrator,
+// code 98 from the engine. FOLDER has no LAST_UPDATE column: the engine adds it (and its
 // DOCSCOLUMN row) itself when it first prepares the library.
+//
+// PROFILE also has ABSTRACT (a folder's description), CREATION_DATE and LAST_EDIT_DATE;
+// dates are 'YYYY-MM-DD HH:MM:SS' text.
 
 #include <string>
 #include <utility>
@@ -32,6 +50,9 @@ struct LibraryDefinition {
   bool with_optional_tables = true;  // NEEDS_SECURING, SEC_REASON, LOOKUP_SECURITY, ...
   std::string server_location;       // REMOTE_LIBRARIES.SERVER_LOCATION (default: "localhost")
 };
+
+// STANDIN_PARAMETERS row that keeps LibraryDefinition::description.
+inline constexpr char kDescriptionParameter[] = "Library.Description";
 
 // The key counter that hands out SYSTEM_IDs and document numbers (STANDIN_KEYS.KEY_NAME).
 inline constexpr char kSystemKey[] = "SYSTEMKEY";
