@@ -95,6 +95,10 @@ TEST_F(ProvisioningTest, EmptyFileBecomesALibraryWithItsFixedRows) {
                    "SELECT PARAM_VALUE FROM STANDIN_PARAMETERS "
                    "WHERE PARAM_NAME = 'DOCSParms.UniqueDocNames'"),
             "0");
+  EXPECT_EQ(Scalar(*db,
+                   "SELECT PARAM_VALUE FROM STANDIN_PARAMETERS "
+                   "WHERE PARAM_NAME = 'Library.Description'"),
+            "Demo library");
   EXPECT_EQ(Rows(*db,
                  "SELECT NAME, COMPATIBILITY_LEVEL, IS_QUOTED_IDENTIFIER_ON "
                  "FROM STANDIN_SYS_DATABASES"),
