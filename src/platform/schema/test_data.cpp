@@ -32,9 +32,14 @@ class Rng {
     return z ^ (z >> 31);
   }
   int Below(int n) { return n <= 1 ? 0 : static_cast<int>(Next() % static_cast<unsigned>(n)); }
+  size_t Index(size_t n) { return n <= 1 ? 0 : static_cast<size_t>(Next() % n); }
   template <typename T, size_t N>
   const T& Pick(const T (&items)[N]) {
-    return items[Below(static_cast<int>(N))];
+    return items[Index(N)];
+  }
+  template <typename T>
+  const T& Pick(const std::vector<T>& items) {
+    return items[Index(items.size())];
   }
 
  private:
@@ -220,8 +225,7 @@ bool Generator::WritePeople(Ids& ids, std::string* error) {
     std::string user = UserIdFor(first, last);
     for (int n = 2; !taken.insert(user).second; ++n)
       user = UserIdFor(first, last) + std::to_string(n);
-    const long long group =
-        practice[static_cast<size_t>(rng_.Below(static_cast<int>(practice.size())))];
+    const long long group = rng_.Pick(practice);
     people_.push_back({ids.Next(), user});
     if (!people.Add({I(people_.back().id), T(user), T(first + " " + last), I(group),
                      I(kOwnLibraryId), T(text::LCase(user) + "@example.com")},
@@ -274,28 +278,22 @@ bool Generator::WriteDocuments(Ids& ids, std::string* error) {
   RowWriter versions(
       db_, "VERSIONS",
       {"VERSION_ID", "DOCNUMBER", "VERSION", "VERSION_LABEL", "AUTHOR", "TYPIST", "CREATION_DATE"});
-  const int type_count = static_cast<int>(types_.size());
-  std::vector<int> order(types_.size());
+  const size_t type_count = types_.size();
+  std::vector<size_t> order(type_count);
   for (size_t m = 0; m < matters_.size(); ++m) {
     // Each matter uses a strict subset of the types, so a template level by document type
     // gets different folders under different matters.
-    for (int i = 0; i < type_count; ++i) order[static_cast<size_t>(i)] = i;
-    for (int i = type_count - 1; i > 0; --i)
-      std::swap(order[static_cast<size_t>(i)], order[static_cast<size_t>(rng_.Below(i + 1))]);
-    const int allowed = type_count > 1 ? 1 + rng_.Below(type_count - 1) : type_count;
+    for (size_t i = 0; i < type_count; ++i) order[i] = i;
+    for (size_t i = type_count; i > 1; --i) std::swap(order[i - 1], order[rng_.Index(i)]);
+    const size_t allowed = type_count > 1 ? 1 + rng_.Index(type_count - 1) : type_count;
     for (int d = 0; d < o_.documents_per_matter; ++d) {
-      const auto& type =
-          types_[static_cast<size_t>(order[static_cast<size_t>(rng_.Below(allowed))])];
+      const auto& type = types_[order[rng_.Index(allowed)]];
       // With other people about, the administrator authors nothing: a wrong author
       // lookup then shows.
       const Person& author =
-          people_.size() > 1
-              ? people_[1 + static_cast<size_t>(rng_.Below(static_cast<int>(people_.size()) - 1))]
-              : people_[0];
-      const Person& typist =
-          people_[static_cast<size_t>(rng_.Below(static_cast<int>(people_.size())))];
-      const long long app =
-          document_apps_[static_cast<size_t>(rng_.Below(static_cast<int>(document_apps_.size())))];
+          people_.size() > 1 ? people_[1 + rng_.Index(people_.size() - 1)] : people_[0];
+      const Person& typist = rng_.Pick(people_);
+      const long long app = rng_.Pick(document_apps_);
       const long long system_id = ids.Next();
       const long long docnumber = ids.Next();
       const std::string created = SomeMoment(rng_);
