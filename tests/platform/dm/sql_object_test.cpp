@@ -1,0 +1,146 @@
+// The SQL pass-through object: attaching, one result set at a time, errors as values.
+
+#include "standin_fixture.h"
+
+namespace sproutsmith::dmapi {
+namespace {
+
+class SqlObjectTest : public StandinTest {
+ protected:
+  std::unique_ptr<SqlObject> Attached(const std::string& library) {
+    std::unique_ptr<SqlObject> sql = client->CreateSqlObject();
+    sql->AttachToken(app->LoginToken());
+    EXPECT_EQ(sql->AttachLibrary(library), 0) << sql->ErrDescription();
+    return sql;
+  }
+};
+
+TEST_F(SqlObjectTest, AttachingNeedsTheLoginTokenAndAReachableLibrary) {
+  std::unique_ptr<SqlObject> sql = client->CreateSqlObject();
+  EXPECT_NE(sql->Execute("SELECT 1"), 0);
+  EXPECT_EQ(sql->ErrDescription().rfind("[Sproutsmith][DM] ", 0), 0u) << sql->ErrDescription();
+
+  EXPECT_NE(sql->AttachLibrary("LIB1"), 0);  // no token yet
+  sql->AttachToken("DST-FORGED");
+  EXPECT_NE(sql->AttachLibrary("LIB1"), 0);
+  // Another client's login is not this one's.
+  sql->AttachToken(OpenInstallation(config)->CreateApplication()->LoginToken());
+  EXPECT_NE(sql->AttachLibrary("LIB1"), 0);
+
+  sql->AttachToken(app->LoginToken());
+  EXPECT_NE(sql->AttachLibrary("NOWHERE"), 0);
+  EXPECT_NE(sql->ErrDescription().find("NOWHERE"), std::string::npos);
+  EXPECT_EQ(sql->AttachLibrary("lib2"), 0) << sql->ErrDescription();
+  EXPECT_EQ(sql->EngineCode(), 2);
+  EXPECT_EQ(sql->AttachLibrary("LIB1"), 0);
+  EXPECT_EQ(sql->EngineCode(), 10);
+}
+
+TEST_F(SqlObjectTest, QueryResultIsCountedBeforeItIsReadAndWalkedRowByRow) {
+  std::unique_ptr<SqlObject> sql = Attached("LIB1");
+  const std::vector<std::string> users = [&] {
+    std::vector<std::string> v;
+    for (const auto& row : Query("LIB1", "SELECT USER_ID FROM PEOPLE ORDER BY USER_ID")) {
+      v.push_back(row[0]);
+    }
+    return v;
+  }();
+  ASSERT_GE(users.size(), 3u);
+
+  ASSERT_EQ(sql->Execute("SELECT USER_ID, SYSTEM_ID AS \"P.SYSTEM_ID\" FROM PEOPLE ORDER BY USER_ID"),
+            0)
+      << sql->ErrDescription();
+  EXPECT_EQ(sql->GetSQLErrorCode(), 0);
+  EXPECT_EQ(sql->GetRowCount(), static_cast<long long>(users.size()));
+  EXPECT_EQ(sql->GetRowsAffected(), 0);
+  EXPECT_EQ(sql->ColumnCount(), 2);
+  EXPECT_EQ(sql->ColumnName(1), "USER_ID");
+  EXPECT_EQ(sql->ColumnName(2), "P.SYSTEM_ID");
+  EXPECT_EQ(sql->ColumnName(3), "");
+  ASSERT_TRUE(sql->MoveFirst());
+  std::vector<std::string> read;
+  do {
+    read.push_back(sql->ColumnValue(1).text);
+  } while (sql->MoveNext());
+  EXPECT_EQ(read, users);
+  EXPECT_FALSE(sql->MoveNext());
+  EXPECT_TRUE(sql->ColumnValue(1).IsNull());  // past the end
+  EXPECT_TRUE(sql->MoveFirst());
+  EXPECT_EQ(sql->ColumnValue(1).text, users[0]);
+  EXPECT_TRUE(sql->ColumnValue(0).IsNull());
+
+  sql->ReleaseResults();
+  EXPECT_EQ(sql->GetRowCount(), 0);
+  EXPECT_EQ(sql->ColumnCount(), 0);
+  EXPECT_FALSE(sql->MoveFirst());
+
+  ASSERT_EQ(sql->Execute("SELECT USER_ID FROM PEOPLE WHERE USER_ID = 'NOBODY'"), 0);
+  EXPECT_EQ(sql->GetRowCount(), 0);
+  EXPECT_FALSE(sql->MoveFirst());
+}
+
+TEST_F(SqlObjectTest, ChangesReportRowsAffectedAndErrorsComeBackAsValues) {
+  std::unique_ptr<SqlObject> sql = Attached("LIB1");
+  ASSERT_EQ(sql->Execute("UPDATE DOCSADM.PEOPLE SET EMAIL_ADDRESS = 'x@example.com'"), 0)
+      << sql->ErrDescription();
+  EXPECT_EQ(std::to_string(sql->GetRowsAffected()), Scalar("LIB1", "SELECT COUNT(*) FROM PEOPLE"));
+  EXPECT_EQ(sql->GetRowCount(), 0);
+  ASSERT_EQ(sql->Execute("DELETE FROM PEOPLE WHERE USER_ID = 'NOBODY'"), 0);
+  EXPECT_EQ(sql->GetRowsAffected(), 0);
+
+  const int status = sql->Execute("SELECT * FROM NO_SUCH_TABLE");
+  EXPECT_NE(status, 0);
+  EXPECT_EQ(sql->GetSQLErrorCode(), status);
+  EXPECT_NE(sql->GetSQLErrorCode(), 9);
+  EXPECT_NE(sql->ErrNumber(), 0);
+  EXPECT_EQ(sql->ErrDescription().rfind("[Sproutsmith][SQLite] ", 0), 0u) << sql->ErrDescription();
+  EXPECT_NE(sql->ErrDescription().find("NO_SUCH_TABLE"), std::string::npos);
+  EXPECT_EQ(sql->GetRowCount(), 0);
+  // The error stays readable after a release, and the next good statement clears it.
+  sql->ReleaseResults();
+  EXPECT_EQ(sql->GetSQLErrorCode(), status);
+  ASSERT_EQ(sql->Execute("SELECT 1"), 0);
+  EXPECT_EQ(sql->GetSQLErrorCode(), 0);
+  EXPECT_EQ(sql->ErrDescription(), "");
+}
+
+TEST_F(SqlObjectTest, AllocatesKeysFromTheAttachedLibrary) {
+  const std::string lib1_keys =
+      Scalar("LIB1", "SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = 'SYSTEMKEY'");
+  std::unique_ptr<SqlObject> sql = Attached("LIB2");
+  const long long last = std::stoll(
+      Scalar("LIB2", "SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = 'SYSTEMKEY'"));
+  EXPECT_EQ(sql->AllocateKey("SYSTEMKEY"), last + 1);
+  EXPECT_EQ(sql->AllocateKey("SYSTEMKEY"), last + 2);
+  EXPECT_EQ(sql->AllocateKey("NO_SUCH_KEY"), 0);
+  EXPECT_NE(sql->ErrDescription(), "");
+  EXPECT_EQ(Scalar("LIB1", "SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = 'SYSTEMKEY'"),
+            lib1_keys);
+  std::unique_ptr<SqlObject> detached = client->CreateSqlObject();
+  EXPECT_EQ(detached->AllocateKey("SYSTEMKEY"), 0);
+}
+
+TEST_F(SqlObjectTest, EachLibraryIsSpokenToInItsOwnFlavour) {
+  // Microsoft flavour on LIB1 (engine 10), Oracle flavour on LIB2 (engine 2).
+  std::unique_ptr<SqlObject> ms = Attached("LIB1");
+  ASSERT_EQ(ms->Execute("SELECT TOP 1 USER_ID FROM DOCSADM.PEOPLE ORDER BY USER_ID"), 0)
+      << ms->ErrDescription();
+  EXPECT_EQ(ms->GetRowCount(), 1);
+  std::unique_ptr<SqlObject> ora = Attached("LIB2");
+  ASSERT_EQ(ora->Execute("SELECT USER_ID FROM DOCSADM.PEOPLE WHERE ROWNUM <= 2"), 0)
+      << ora->ErrDescription();
+  EXPECT_EQ(ora->GetRowCount(), 2);
+
+  // A client that cannot tell (engine code 0) reports 0, and the library's own row
+  // decides the flavour.
+  config.libraries[1].engine_code = 0;
+  Reopen();
+  std::unique_ptr<SqlObject> unknown = Attached("LIB2");
+  EXPECT_EQ(unknown->EngineCode(), 0);
+  ASSERT_EQ(unknown->Execute("SELECT USER_ID FROM DOCSADM.PEOPLE WHERE ROWNUM <= 1"), 0)
+      << unknown->ErrDescription();
+  EXPECT_EQ(unknown->GetRowCount(), 1);
+}
+
+}  // namespace
+}  // namespace sproutsmith::dmapi
