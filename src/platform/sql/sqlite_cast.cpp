@@ -120,8 +120,8 @@ bool ToDecimal(const Value& v, const TypeSpec& spec, Value* out) {
   if (std::fabs(x) >= std::pow(10.0L, static_cast<long double>(precision - scale))) {
     return false;  // arithmetic overflow
   }
-  *out = scale == 0 ? Value::Integer(static_cast<long long>(x))
-                    : Value::Real(static_cast<double>(x));
+  *out =
+      scale == 0 ? Value::Integer(static_cast<long long>(x)) : Value::Real(static_cast<double>(x));
   return true;
 }
 
@@ -191,7 +191,7 @@ bool ToDateTime(const Value& v, const std::string& name, Value* out) {
   if (v.type != Value::Type::kText) return false;  // numbers are not dates here
   text::DateTime dt;
   if (!ParseDate(v.text, &dt)) return false;
-  const char* format = name == "DATE" ? "YYYY-MM-DD"
+  const char* format = name == "DATE"   ? "YYYY-MM-DD"
                        : name == "TIME" ? "HH:NN:SS"
                                         : "YYYY-MM-DD HH:NN:SS";
   *out = Value::Text(text::Format(dt, format));

@@ -86,8 +86,7 @@ std::unique_ptr<SqliteDatabase> SqliteDatabase::Open(const std::string& path, bo
     return nullptr;
   };
   sqlite3* db = nullptr;
-  const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) |
-                    SQLITE_OPEN_NOMUTEX;
+  const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
   const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
   if (rc != SQLITE_OK) {
     const std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
@@ -175,8 +174,7 @@ ExecResult SqliteDatabase::ExecuteScript(std::string_view script) {
     r.error_code = rc & 0xff;
     if (r.error_code == 9) r.error_code = SQLITE_ERROR;
     r.error_number = rc;
-    r.error_description =
-        std::string(kPrefix) + (message ? message : sqlite3_errstr(rc));
+    r.error_description = std::string(kPrefix) + (message ? message : sqlite3_errstr(rc));
   }
   sqlite3_free(message);
   return r;

@@ -41,8 +41,7 @@ class SqliteDatabase final : public Database {
 
   // What GETDATE() (local) and GETUTCDATE()/SYSDATE (UTC) answer on this connection; the
   // system clock until set. Tests pin it to a fixed date.
-  void SetClock(std::function<text::DateTime()> local_now,
-                std::function<text::DateTime()> utc_now);
+  void SetClock(std::function<text::DateTime()> local_now, std::function<text::DateTime()> utc_now);
 
  private:
   SqliteDatabase(sqlite3* db, std::string path)

@@ -44,7 +44,8 @@ void Like(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     } else {
       // Decode the one multi-byte character.
       char32_t cp = static_cast<unsigned char>(e[0]) & (0x3F >> (e.size() - 1));
-      for (size_t k = 1; k < e.size(); ++k) cp = (cp << 6) | (static_cast<unsigned char>(e[k]) & 0x3F);
+      for (size_t k = 1; k < e.size(); ++k)
+        cp = (cp << 6) | (static_cast<unsigned char>(e[k]) & 0x3F);
       escape = cp;
     }
   }
@@ -55,8 +56,8 @@ void Now(sqlite3_context* ctx, bool utc) {
   const auto* clock = static_cast<const SqliteClock*>(sqlite3_user_data(ctx));
   const auto& read = utc ? clock->utc_now : clock->local_now;
   try {
-    const text::DateTime now = read ? read() : (utc ? SystemSqliteClock().utc_now()
-                                                     : SystemSqliteClock().local_now());
+    const text::DateTime now =
+        read ? read() : (utc ? SystemSqliteClock().utc_now() : SystemSqliteClock().local_now());
     ResultText(ctx, text::Format(now, "YYYY-MM-DD HH:NN:SS"));
   } catch (const std::exception& e) {
     sqlite3_result_error(ctx, e.what(), -1);
@@ -137,7 +138,12 @@ text::DateTime FromTimeval(bool utc) {
   } else {
     localtime_r(&tv.tv_sec, &tm);
   }
-  return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+  return {tm.tm_year + 1900,
+          tm.tm_mon + 1,
+          tm.tm_mday,
+          tm.tm_hour,
+          tm.tm_min,
+          tm.tm_sec,
           static_cast<int>(tv.tv_usec / 1000)};
 }
 
@@ -166,9 +172,9 @@ int RegisterSqliteFunctions(sqlite3* db, const SqliteClock* clock) {
   };
   for (const Registration& r : registrations) {
     const int flags = SQLITE_UTF8 | (r.deterministic ? SQLITE_DETERMINISTIC : 0);
-    const int rc = sqlite3_create_function_v2(db, r.name, r.args, flags,
-                                              const_cast<SqliteClock*>(clock), r.fn, nullptr,
-                                              nullptr, nullptr);
+    const int rc =
+        sqlite3_create_function_v2(db, r.name, r.args, flags, const_cast<SqliteClock*>(clock), r.fn,
+                                   nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) return rc;
   }
   return SQLITE_OK;

@@ -4,7 +4,6 @@
 // later row sees what an earlier one wrote.
 
 #include <gtest/gtest.h>
-
 #include <sqlite3.h>
 
 #include <string>
@@ -24,7 +23,7 @@ enum Flavours { kMsOnly = 1, kOracleOnly = 2, kBoth = 3 };
 struct Shape {
   const char* id;  // the construct of the DM table inventory it stands for
   int flavours;
-  std::string sql;  // with [OWNER], as the engine writes it
+  std::string sql;                // with [OWNER], as the engine writes it
   std::vector<std::string> rows;  // "a|b" per row, NULL as "NULL"; unused when `affected` set
   long long affected = -1;
   std::vector<std::string> headings;  // checked when not empty
@@ -101,85 +100,120 @@ std::vector<Shape> Corpus() {
       "\r\nand sysstat & 0xf = 3 ";
   return {
       // Placeholders and gateway rewrites.
-      {"A1", kBoth, "SELECT OWNER FROM [OWNER].REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'DOCS'",
+      {"A1",
+       kBoth,
+       "SELECT OWNER FROM [OWNER].REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'DOCS'",
        {"DOCSADM"}},
       {"A1 QZ", kBoth, "SELECT COUNT(*) FROM [OWNER].QZ_TEST", {"2"}},
-      {"A1 literal", kBoth,
+      {"A1 literal",
+       kBoth,
        "INSERT INTO [OWNER].DOCSCOLUMN (SYSTEM_ID, TBNAME, FTBNAME, FCOLNAME, CREATOR, PROTECTED, "
        "VISIBLEINLIST, USER_MODIFIABLE, USER_ADDED, REQUIRED, ALLUPPER, ALLOWNULLS, OBJECTTYPE, "
        "CMSKEY, KEYGROUP, COLNAME, PROMPT, CMSTYPE, COL_LENGTH) VALUES (1901, 'FOLDER',  '', '', "
        "'[OWNER]', 'N', 'Y', 'Y', 'Y', 'N', 'N', 'Y', 'EDIT', 'N', '', 'LAST_UPDATE', "
        "'LAST_UPDATE',8, 0)",
-       {}, 1},
-      {"A1 literal", kBoth,
+       {},
+       1},
+      {"A1 literal",
+       kBoth,
        "SELECT CREATOR FROM [OWNER].DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND COLNAME = 'LAST_UPDATE'",
        {"DOCSADM"}},
-      {"A2", kBoth,
+      {"A2",
+       kBoth,
        "SELECT CLIENT.CLIENT_ID FROM [OWNER].CLIENT WHERE [OWNER].CLIENT.SYSTEM_ID NOT IN (SELECT "
        "SID FROM [OWNER].QUIL_SPROUTSMITH WHERE UPPER(TABLE_NAME) = 'CLIENT' AND UPPER(RULE_NAME) "
        "LIKE 'R1') ORDER BY CLIENT.CLIENT_ID",
        {"C0002", "XYZ"}},
-      {"A2", kBoth,
+      {"A2",
+       kBoth,
        "SELECT MATTER.MATTER_ID FROM [OWNER].MATTER WHERE [OWNER].MATTER.CLIENT_ID IN (SELECT "
        "SYSTEM_ID FROM [OWNER].CLIENT WHERE CLIENT_ID = 'C0001') ORDER BY MATTER.MATTER_ID",
        {"0001", "0002"}},
       {"A3", kBoth, "SELECT COUNT(*) FROM [OWNER].SEC_REASON WHERE CODE = 98", {"0"}},
-      {"A3", kBoth,
+      {"A3",
+       kBoth,
        "INSERT INTO [OWNER].SEC_REASON (CODE, DESCRIPTION, SYSTEM_ID) VALUES(98,'ARBORLINE',1902)",
-       {}, 1},
+       {},
+       1},
       {"A3", kBoth, "SELECT COUNT(*) FROM [OWNER].SEC_REASON WHERE CODE = 98", {"1"}},
-      {"A4", kMsOnly,
+      {"A4",
+       kMsOnly,
        "SELECT CLIENT_ID FROM [OWNER].CLIENT WHERE TRY_CAST(SUBSTRING(CLIENT_ID, 2, 4) AS INT) "
        "IS NULL",
        {"XYZ"}},
-      {"A4", kMsOnly,
-       "SELECT CLIENT_ID FROM [OWNER].CLIENT WHERE TRY_CAST(SUBSTRING(CLIENT_ID, 2, 4) AS INT) >= 2",
+      {"A4",
+       kMsOnly,
+       "SELECT CLIENT_ID FROM [OWNER].CLIENT WHERE TRY_CAST(SUBSTRING(CLIENT_ID, 2, 4) AS INT) >= "
+       "2",
        {"C0002"}},
       {"A4", kMsOnly, "SELECT COUNT(*) FROM [OWNER].CLIENT WHERE CAST('' AS INT) IS NULL", {"3"}},
-      {"A5", kBoth, "SELECT DOCNUMBER FROM [OWNER].FOLDER WHERE PATH <> 'X' ORDER BY DOCNUMBER",
+      {"A5",
+       kBoth,
+       "SELECT DOCNUMBER FROM [OWNER].FOLDER WHERE PATH <> 'X' ORDER BY DOCNUMBER",
        {"123"}},
       {"A6", kBoth, "SELECT COUNT(*) FROM [OWNER].CLIENT WHERE CLIENT_ID = '", {"0"}},
 
       // Date and time.
       {"B6", kBoth, "ALTER TABLE [OWNER].FOLDER ADD LAST_UPDATE DATETIME NULL", {}, 0},
-      {"B1", kBoth,
-       "UPDATE [OWNER].FOLDER SET LAST_UPDATE = GETUTCDATE() WHERE PATH LIKE 'ARBORLINE%'", {}, 1},
-      {"B1", kBoth,
+      {"B1",
+       kBoth,
+       "UPDATE [OWNER].FOLDER SET LAST_UPDATE = GETUTCDATE() WHERE PATH LIKE 'ARBORLINE%'",
+       {},
+       1},
+      {"B1",
+       kBoth,
        "UPDATE [OWNER].FOLDER SET LAST_UPDATE = GETUTCDATE(), PATH = 'ARBORLINE R2' WHERE "
        "DOCNUMBER = 124",
-       {}, 1},
-      {"B1", kBoth, "SELECT DOCNUMBER, PATH, LAST_UPDATE FROM [OWNER].FOLDER ORDER BY DOCNUMBER",
+       {},
+       1},
+      {"B1",
+       kBoth,
+       "SELECT DOCNUMBER, PATH, LAST_UPDATE FROM [OWNER].FOLDER ORDER BY DOCNUMBER",
        {"123|ARBORLINE R1|2026-12-06 08:04:29", "124|ARBORLINE R2|2026-12-06 08:04:29"}},
-      {"B2", kBoth,
+      {"B2",
+       kBoth,
        "INSERT INTO [OWNER].QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, DATE_VAL) "
        "VALUES('ARBORLINE', 'SPROUTSMITH', 'RUNNING_NODES', 'PC1:R1', GETDATE())",
-       {}, 1},
-      {"B2", kBoth,
+       {},
+       1},
+      {"B2",
+       kBoth,
        "SELECT CHAR_VAL, DATE_VAL FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = 'ARBORLINE' AND "
        "SECTION_KEY = 'SPROUTSMITH' AND SUB_KEY = 'RUNNING_NODES'",
        {"PC1:R1|2026-12-06 09:04:29"}},
-      {"B2 F3", kBoth,
+      {"B2 F3",
+       kBoth,
        "DELETE FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = 'ARBORLINE' AND SECTION_KEY = "
        "'SPROUTSMITH' AND SUB_KEY = 'RUNNING_NODES' AND ((CHAR_VAL LIKE 'pc1:%' OR CHAR_VAL IS "
        "NULL) OR DATE_VAL IS NULL)",
-       {}, 1},
-      {"B7", kBoth, "SELECT COUNT(*) FROM [OWNER].ACTIVITYLOG WHERE START_DATE >= '2020-11-13'",
+       {},
+       1},
+      {"B7",
+       kBoth,
+       "SELECT COUNT(*) FROM [OWNER].ACTIVITYLOG WHERE START_DATE >= '2020-11-13'",
        {"3"}},
-      {"B4", kMsOnly,
-       "DELETE FROM [OWNER].ACTIVITYLOG WHERE DOCNUMBER = 123 AND (ACTIVITY_TYPE IN (45, 46, 47) OR "
+      {"B4",
+       kMsOnly,
+       "DELETE FROM [OWNER].ACTIVITYLOG WHERE DOCNUMBER = 123 AND (ACTIVITY_TYPE IN (45, 46, 47) "
+       "OR "
        "(TYPIST = (SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = 'jsmith') AND START_DATE = "
        "'2020-11-14'))",
-       {}, 2},
-      {"B4", kOracleOnly,
-       "DELETE FROM [OWNER].ACTIVITYLOG WHERE DOCNUMBER = 123 AND (ACTIVITY_TYPE IN (45, 46, 47) OR "
+       {},
+       2},
+      {"B4",
+       kOracleOnly,
+       "DELETE FROM [OWNER].ACTIVITYLOG WHERE DOCNUMBER = 123 AND (ACTIVITY_TYPE IN (45, 46, 47) "
+       "OR "
        "(TYPIST = (SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = 'jsmith') AND START_DATE = "
        "TO_DATE('14-NOV-20', 'DD-MON-RR')))",
-       {}, 2},
+       {},
+       2},
       {"B4", kBoth, "SELECT COUNT(*) FROM [OWNER].ACTIVITYLOG", {"2"}},
       {"B5", kMsOnly, "set dateformat mdy", {}, 0},
 
       // Row limits.
-      {"C1 E3 E6 G8 G10", kMsOnly,
+      {"C1 E3 E6 G8 G10",
+       kMsOnly,
        "SELECT DISTINCT TOP 2 'FIRM MATTERS', '\\', CLIENT.CLIENT_ID AS \"CLIENT.CLIENT_ID\", "
        "MATTER.MATTER_ID AS \"MATTER.MATTER_ID\", CLIENT.SYSTEM_ID AS \"CLIENT.SYSTEM_ID\", "
        "MATTER.SYSTEM_ID AS \"MATTER.SYSTEM_ID\"\r\n FROM [OWNER].MATTER LEFT OUTER JOIN "
@@ -191,7 +225,8 @@ std::vector<Shape> Corpus() {
        {"FIRM MATTERS|\\|C0001|0001|1001|1101", "FIRM MATTERS|\\|C0001|0002|1001|1102"},
        -1,
        {"", "", "CLIENT.CLIENT_ID", "MATTER.MATTER_ID", "CLIENT.SYSTEM_ID", "MATTER.SYSTEM_ID"}},
-      {"C1 C3 E4", kOracleOnly,
+      {"C1 C3 E4",
+       kOracleOnly,
        "SELECT DISTINCT 'FIRM MATTERS', '\\', CLIENT.CLIENT_ID \"CLIENT.CLIENT_ID\", "
        "MATTER.MATTER_ID \"MATTER.MATTER_ID\" FROM [OWNER].MATTER, [OWNER].CLIENT WHERE "
        "CLIENT.SYSTEM_ID (+) = MATTER.CLIENT_ID AND MATTER.SYSTEM_ID NOT IN (SELECT SID FROM "
@@ -200,175 +235,230 @@ std::vector<Shape> Corpus() {
        {"FIRM MATTERS|\\|C0001|0001", "FIRM MATTERS|\\|C0001|0002"},
        -1,
        {"", "", "CLIENT.CLIENT_ID", "MATTER.MATTER_ID"}},
-      {"C2", kBoth,
+      {"C2",
+       kBoth,
        "UPDATE [OWNER].PROFILE SET MATTER = (SELECT TOP 1 SYSTEM_ID FROM [OWNER].MATTER WHERE "
        "CLIENT_ID = (SELECT SYSTEM_ID FROM [OWNER].CLIENT WHERE CLIENT_ID = 'C0001') ORDER BY "
        "SYSTEM_ID DESC) WHERE DOCNUMBER = 125",
-       {}, 1},
+       {},
+       1},
       {"C2", kBoth, "SELECT MATTER FROM [OWNER].PROFILE WHERE DOCNUMBER = 125", {"1102"}},
 
       // Catalog and server facts.
       {"D1 G10", kMsOnly, tables_exist, {"1"}},
       {"D1", kMsOnly, text::Replace(tables_exist, "QUIL_SETTINGS", "quil_settings"), {"1"}},
       {"D1", kMsOnly, text::Replace(tables_exist, "QUIL_SETTINGS", "QUIL_PROXIES"), {"0"}},
-      {"D2", kOracleOnly, "SELECT COUNT(*) FROM ALL_TABLES WHERE TABLE_NAME = 'QUIL_SETTINGS'",
+      {"D2",
+       kOracleOnly,
+       "SELECT COUNT(*) FROM ALL_TABLES WHERE TABLE_NAME = 'QUIL_SETTINGS'",
        {"1"}},
-      {"D2", kOracleOnly, "SELECT COUNT(*) FROM ALL_TABLES WHERE TABLE_NAME = 'QUIL_PROXIES'",
+      {"D2",
+       kOracleOnly,
+       "SELECT COUNT(*) FROM ALL_TABLES WHERE TABLE_NAME = 'QUIL_PROXIES'",
        {"0"}},
-      {"D3", kOracleOnly,
-       "SELECT OWNER FROM USER_TAB_PRIVS WHERE TABLE_NAME = 'REMOTE_LIBRARIES'", {"DOCSADM"}},
+      {"D3",
+       kOracleOnly,
+       "SELECT OWNER FROM USER_TAB_PRIVS WHERE TABLE_NAME = 'REMOTE_LIBRARIES'",
+       {"DOCSADM"}},
       {"D4", kMsOnly, "SELECT @@VERSION", {banner}, -1, {""}},
       {"D5", kMsOnly, "select serverproperty('ProductVersion')", {"15.0.2000.5"}},
-      {"D6", kMsOnly,
-       "SELECT DATABASE_NAME FROM [OWNER].REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'DOCS'", {"DMDB"}},
-      {"D6", kMsOnly, "SELECT compatibility_level FROM sys.databases WHERE name = 'DMDB'",
-       {"150"}},
-      {"D7 E5", kMsOnly,
-       "SELECT IS_QUOTED_IDENTIFIER_ON FROM SYS.DATABASES DB WHERE DB.NAME = 'DMDB'", {"1"}},
-      {"D8", kBoth,
-       "SELECT COUNT(*) FROM [OWNER].DOCSTABLE WHERE UPPER(TABLE_NAME) = 'QUIL_SETTINGS'", {"1"}},
-      {"D8", kBoth,
+      {"D6",
+       kMsOnly,
+       "SELECT DATABASE_NAME FROM [OWNER].REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'DOCS'",
+       {"DMDB"}},
+      {"D6", kMsOnly, "SELECT compatibility_level FROM sys.databases WHERE name = 'DMDB'", {"150"}},
+      {"D7 E5",
+       kMsOnly,
+       "SELECT IS_QUOTED_IDENTIFIER_ON FROM SYS.DATABASES DB WHERE DB.NAME = 'DMDB'",
+       {"1"}},
+      {"D8",
+       kBoth,
+       "SELECT COUNT(*) FROM [OWNER].DOCSTABLE WHERE UPPER(TABLE_NAME) = 'QUIL_SETTINGS'",
+       {"1"}},
+      {"D8",
+       kBoth,
        "SELECT TABLE_NAME FROM [OWNER].DOCSTABLE WHERE VALIDATION_TABLE = 'Y' ORDER BY TABLE_NAME",
        {"CLIENT", "DOCUMENTTYPES", "MATTER"}},
 
       // Identifiers; the display order follows the case-insensitive collation (F5).
-      {"E1 F5", kMsOnly,
+      {"E1 F5",
+       kMsOnly,
        "SELECT FI.SYSTEM_ID, FI.DISPLAYNAME, FI.[NEXT], FI.ISFIRST FROM [OWNER].FOLDER_ITEM FI "
        "WHERE FI.PARENT = 123 ORDER BY FI.DISPLAYNAME",
        {"1602|Alpha|1603|N", "1601|beta|1602|Y", "1603|Gamma|0|N"}},
-      {"E1 F5", kOracleOnly,
+      {"E1 F5",
+       kOracleOnly,
        "SELECT FI.SYSTEM_ID, FI.DISPLAYNAME, FI.\"NEXT\", FI.ISFIRST FROM [OWNER].FOLDER_ITEM FI "
        "WHERE FI.PARENT = 123 ORDER BY FI.DISPLAYNAME",
        {"1602|Alpha|1603|N", "1601|beta|1602|Y", "1603|Gamma|0|N"}},
-      {"E1", kMsOnly,
-       "UPDATE [OWNER].FOLDER_ITEM SET [NEXT] = 1601, ISFIRST = 'Y' WHERE SYSTEM_ID = 1602", {},
+      {"E1",
+       kMsOnly,
+       "UPDATE [OWNER].FOLDER_ITEM SET [NEXT] = 1601, ISFIRST = 'Y' WHERE SYSTEM_ID = 1602",
+       {},
        1},
-      {"E1", kOracleOnly,
-       "UPDATE [OWNER].FOLDER_ITEM SET \"NEXT\" = 1601, ISFIRST = 'Y' WHERE SYSTEM_ID = 1602", {},
+      {"E1",
+       kOracleOnly,
+       "UPDATE [OWNER].FOLDER_ITEM SET \"NEXT\" = 1601, ISFIRST = 'Y' WHERE SYSTEM_ID = 1602",
+       {},
        1},
-      {"E2", kBoth,
+      {"E2",
+       kBoth,
        "SELECT SYSTEM_ID, DOCNUMBER FROM [OWNER].FOLDER_ITEM WHERE NEXT = 0 AND PARENT = 123",
        {"1603|0"}},
-      {"E1 G3", kMsOnly,
+      {"E1 G3",
+       kMsOnly,
        "INSERT INTO [OWNER].FOLDER_ITEM (SYSTEM_ID, PARENT, DOCNUMBER, PARENT_LIBRARY, LIBRARY, "
        "ISFIRST, [NEXT], REMOTE_SYSTEM_ID, NODE_TYPE, DISPLAYNAME, PARENT_VERSION, VERSION_TYPE, "
        "STATUS, FOLDERREMLIB_RO, FOLDERDOCNO_RO) SELECT 1604, 123, 456, PL.SYSTEM_ID, "
        "RL.SYSTEM_ID, 'Y', 0, 1603, 'F', 'Delta', 1701, 'R', 0, 0, 0 FROM "
        "[OWNER].REMOTE_LIBRARIES PL, [OWNER].REMOTE_LIBRARIES RL WHERE PL.LIBRARY_NAME = 'DOCS' "
        "AND RL.LIBRARY_NAME = 'OTHER'",
-       {}, 1},
-      {"E1 G3", kOracleOnly,
+       {},
+       1},
+      {"E1 G3",
+       kOracleOnly,
        "INSERT INTO [OWNER].FOLDER_ITEM (SYSTEM_ID, PARENT, DOCNUMBER, PARENT_LIBRARY, LIBRARY, "
        "ISFIRST, \"NEXT\", REMOTE_SYSTEM_ID, NODE_TYPE, DISPLAYNAME, PARENT_VERSION, VERSION_TYPE, "
        "STATUS, FOLDERREMLIB_RO, FOLDERDOCNO_RO) SELECT 1604, 123, 456, PL.SYSTEM_ID, "
        "RL.SYSTEM_ID, 'Y', 0, 1603, 'F', 'Delta', 1701, 'R', 0, 0, 0 FROM "
        "[OWNER].REMOTE_LIBRARIES PL, [OWNER].REMOTE_LIBRARIES RL WHERE PL.LIBRARY_NAME = 'DOCS' "
        "AND RL.LIBRARY_NAME = 'OTHER'",
-       {}, 1},
-      {"E1 G3", kBoth,
+       {},
+       1},
+      {"E1 G3",
+       kBoth,
        "SELECT FI.PARENT_LIBRARY, RL.LIBRARY_NAME, FI.DISPLAYNAME FROM [OWNER].FOLDER_ITEM FI, "
        "[OWNER].REMOTE_LIBRARIES RL WHERE RL.SYSTEM_ID = FI.LIBRARY AND FI.SYSTEM_ID = 1604",
        {"0|OTHER|Delta"}},
-      {"E5", kBoth,
+      {"E5",
+       kBoth,
        "SELECT COUNT(*) FROM [OWNER].PEOPLEGROUPS PG WHERE PEOPLE_SYSTEM_ID = (SELECT SYSTEM_ID "
        "FROM [OWNER].PEOPLE WHERE UPPER(USER_ID) = 'JSMITH') AND GROUPS_SYSTEM_ID IN (SELECT "
        "SYSTEM_ID FROM [OWNER].GROUPS WHERE UNIV_ACCESS >= 191)",
        {"1"}},
 
       // Strings, patterns and comparisons.
-      {"F1", kBoth,
+      {"F1",
+       kBoth,
        "SELECT SECTION_KEY, SUB_KEY, SUBSTRING(CHAR_VAL, 1, 254), INT_VAL, SUBSTRING(CHAR_VAL, "
        "255, 254), SUBSTRING(CHAR_VAL, 509, 254), SUBSTRING(CHAR_VAL, 763, 254) FROM "
        "[OWNER].QUIL_SETTINGS WHERE MASTER_KEY = 'ARBORLINE' AND (SECTION_KEY LIKE 'RULE_%' OR "
        "SECTION_KEY = 'SETTINGS') ORDER BY SUB_KEY, SECTION_KEY",
        {"SETTINGS|MAXITEMSTOSORT|NULL|500|NULL|NULL|NULL",
         "RULE_TEMPLATE|R1|" + a + "|NULL|" + b + "|" + c + "|" + d}},
-      {"F2", kBoth,
+      {"F2",
+       kBoth,
        "SELECT PR.DOCNUMBER FROM [OWNER].PROFILE PR WHERE UPPER(PR.DOCNAME) LIKE 'ACME [[]UK] "
        "LTD%'",
        {"123"}},
       {"F4", kBoth, "SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = 'jsmith'", {"1301"}},
       {"F8", kBoth, "SELECT CLIENT_ID FROM [OWNER].CLIENT WHERE SYSTEM_ID = '1002'", {"C0002"}},
-      {"F8", kBoth,
+      {"F8",
+       kBoth,
        "SELECT COUNT(*) FROM [OWNER].SUBTYPES WHERE (DISABLED NOT IN ('1', 'Y') OR DISABLED IS "
        "NULL)",
        {"2"}},
-      {"F9 G9", kBoth,
+      {"F9 G9",
+       kBoth,
        "SELECT COUNT(DISTINCT DT_FOLDERNAME) FROM [OWNER].PCDT WHERE (DT_FOLDERNAME <> '' AND "
        "DT_FOLDERNAME IS NOT NULL)",
        {"2"}},
-      {"F9 G9", kBoth,
+      {"F9 G9",
+       kBoth,
        "SELECT COUNT(DISTINCT NAME_EN) FROM [OWNER].SUBTYPES WHERE (NAME_EN <> '' AND NAME_EN IS "
        "NOT NULL) AND (DISABLED <> 'Y' OR DISABLED IS NULL)",
        {"2"}},
 
       // Shapes found portable.
-      {"G1", kBoth,
+      {"G1",
+       kBoth,
        "SELECT A.USER_ID, T.USER_ID , P.DOCNUMBER FROM [OWNER].PROFILE P, [OWNER].PEOPLE A, "
        "[OWNER].PEOPLE T WHERE P.AUTHOR = A.SYSTEM_ID AND P.TYPIST = T.SYSTEM_ID AND P.SYSTEM_ID "
        "= 1501",
        {"JSMITH|ADOE|123"}},
-      {"G2", kBoth,
+      {"G2",
+       kBoth,
        "SELECT P.SYSTEM_ID, A.USER_ID, T.USER_ID, AG.GROUP_ID, TG.GROUP_ID, P.DEFAULT_RIGHTS FROM "
        "[OWNER].PROFILE P LEFT OUTER JOIN [OWNER].PEOPLE A ON A.SYSTEM_ID = P.AUTHOR LEFT OUTER "
        "JOIN [OWNER].PEOPLE T ON T.SYSTEM_ID = P.TYPIST LEFT OUTER JOIN [OWNER].GROUPS AG ON "
        "AG.SYSTEM_ID = A.PRIMARY_GROUP LEFT OUTER JOIN [OWNER].GROUPS TG ON TG.SYSTEM_ID = "
        "T.PRIMARY_GROUP WHERE P.DOCNUMBER = 124",
        {"1502|NULL|JSMITH|NULL|LITIGATION|0"}},
-      {"G2 (+)", kOracleOnly,
+      {"G2 (+)",
+       kOracleOnly,
        "SELECT P.SYSTEM_ID, A.USER_ID, T.USER_ID FROM [OWNER].PROFILE P, [OWNER].PEOPLE A, "
        "[OWNER].PEOPLE T WHERE A.SYSTEM_ID (+) = P.AUTHOR AND T.SYSTEM_ID (+) = P.TYPIST AND "
        "P.DOCNUMBER = 124",
        {"1502|NULL|JSMITH"}},
-      {"G3", kBoth,
+      {"G3",
+       kBoth,
        "INSERT INTO [OWNER].NEEDS_FOLDERING (SID, STATUS, LOCKED_BY, RETRY_COUNT, DOCSTATUS, "
        "TABLE_NAME, MACHINE_NAME, LOCK_TIME) SELECT DOCNUMBER, 0, '', 0, STATUS, 'PROFILE', '', "
        "NULL FROM [OWNER].PROFILE WHERE PROFILE.SYSTEM_ID = 1503 AND MATTER = 1102 AND "
        "APPLICATION <> (SELECT SYSTEM_ID FROM [OWNER].APPS WHERE APPLICATION = 'FOLDER') AND "
        "DOCNUMBER NOT IN (SELECT SID FROM [OWNER].NEEDS_FOLDERING WHERE TABLE_NAME = 'PROFILE')",
-       {}, 1},
-      {"G3 again", kBoth,
+       {},
+       1},
+      {"G3 again",
+       kBoth,
        "INSERT INTO [OWNER].NEEDS_FOLDERING (SID, STATUS, LOCKED_BY, RETRY_COUNT, DOCSTATUS, "
        "TABLE_NAME, MACHINE_NAME, LOCK_TIME) SELECT DOCNUMBER, 0, '', 0, STATUS, 'PROFILE', '', "
        "NULL FROM [OWNER].PROFILE WHERE PROFILE.SYSTEM_ID = 1503 AND MATTER = 1102 AND "
        "APPLICATION <> (SELECT SYSTEM_ID FROM [OWNER].APPS WHERE APPLICATION = 'FOLDER') AND "
        "DOCNUMBER NOT IN (SELECT SID FROM [OWNER].NEEDS_FOLDERING WHERE TABLE_NAME = 'PROFILE')",
-       {}, 0},
-      {"G3", kBoth,
+       {},
+       0},
+      {"G3",
+       kBoth,
        "INSERT INTO [OWNER].SECURITY (PERSONORGROUP, ACCESSRIGHTS, THING) SELECT SYSTEM_ID, 191, "
        "1503 FROM [OWNER].PEOPLE WHERE USER_ID = 'ADOE'",
-       {}, 1},
-      {"G3", kBoth,
+       {},
+       1},
+      {"G3",
+       kBoth,
        "INSERT INTO [OWNER].SECURITY (PERSONORGROUP, ACCESSRIGHTS, THING) SELECT 0, 191, "
        "SYSTEM_ID FROM [OWNER].PROFILE WHERE DOCNUMBER = 125",
-       {}, 1},
-      {"G3", kBoth,
+       {},
+       1},
+      {"G3",
+       kBoth,
        "INSERT INTO [OWNER].QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, STATUS, LOCKED_BY) "
        "SELECT SYSTEM_ID, 'MATTER', 'R3', 0, '' FROM [OWNER].MATTER ORDER BY SYSTEM_ID",
-       {}, 3},
-      {"G4", kBoth,
+       {},
+       3},
+      {"G4",
+       kBoth,
        "UPDATE [OWNER].PROFILE SET AUTHOR = (SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = "
        "'jsmith') WHERE DOCNUMBER = 124",
-       {}, 1},
-      {"G4", kBoth,
+       {},
+       1},
+      {"G4",
+       kBoth,
        "UPDATE [OWNER].PROFILE SET FORM = (SELECT SYSTEM_ID FROM [OWNER].FORMS WHERE FORM_NAME = "
        "'folder_prof') WHERE DOCNUMBER = 124",
-       {}, 1},
-      {"G4", kBoth,
+       {},
+       1},
+      {"G4",
+       kBoth,
        "SELECT A.USER_ID, F.FORM_NAME FROM [OWNER].PROFILE P, [OWNER].PEOPLE A, [OWNER].FORMS F "
        "WHERE A.SYSTEM_ID = P.AUTHOR AND F.SYSTEM_ID = P.FORM AND P.DOCNUMBER = 124",
        {"JSMITH|FOLDER_PROF"}},
-      {"G5", kBoth,
+      {"G5",
+       kBoth,
        "UPDATE [OWNER].FOLDER_ITEM SET DISPLAYNAME = 'Alpha 2' WHERE DOCNUMBER = 124 AND PARENT = "
        "123 AND PARENT_LIBRARY = (SELECT SYSTEM_ID FROM [OWNER].REMOTE_LIBRARIES WHERE "
        "LIBRARY_NAME = 'DOCS') AND LIBRARY = (SELECT SYSTEM_ID FROM [OWNER].REMOTE_LIBRARIES WHERE "
        "LIBRARY_NAME = 'docs')",
-       {}, 1},
-      {"G5", kBoth,
+       {},
+       1},
+      {"G5",
+       kBoth,
        "DELETE FROM [OWNER].SECURITY WHERE THING = (SELECT SYSTEM_ID FROM [OWNER].PROFILE WHERE "
        "DOCNUMBER = 123) AND PERSONORGROUP = 0",
-       {}, 1},
-      {"G5 5.4", kBoth,
+       {},
+       1},
+      {"G5 5.4",
+       kBoth,
        "SELECT COUNT(*) FROM [OWNER].SECURITY WHERE ACCESSRIGHTS BETWEEN 63 AND 255 AND THING = "
        "(SELECT SYSTEM_ID FROM [OWNER].PROFILE WHERE DOCNUMBER = 125) AND (PERSONORGROUP = (SELECT "
        "SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = 'JSMITH') OR PERSONORGROUP IN (SELECT "
@@ -376,30 +466,37 @@ std::vector<Shape> Corpus() {
        "[OWNER].PEOPLE WHERE USER_ID = 'ADOE')))",
        {"1"}},
       {"G6", kBoth, "UPDATE [OWNER].PROFILE SET AUTHOR = TYPIST WHERE DOCNUMBER = 125", {}, 1},
-      {"G6", kBoth,
+      {"G6",
+       kBoth,
        "UPDATE [OWNER].PROFILE SET DEFAULT_RIGHTS = 1, SECURITY_LINK = SYSTEM_ID, SEC_REASON_LINK "
        "= 98 WHERE SYSTEM_ID = 1503",
-       {}, 1},
-      {"G6", kBoth,
+       {},
+       1},
+      {"G6",
+       kBoth,
        "SELECT AUTHOR, DEFAULT_RIGHTS, SECURITY_LINK, SEC_REASON_LINK FROM [OWNER].PROFILE WHERE "
        "DOCNUMBER = 125",
        {"1301|1|1503|98"}},
-      {"G7", kBoth,
+      {"G7",
+       kBoth,
        "SELECT MATTER.MATTER_ID FROM [OWNER].MATTER WHERE NOT EXISTS (SELECT * FROM "
        "[OWNER].QUIL_SPROUTSMITH WHERE QUIL_SPROUTSMITH.SID = MATTER.SYSTEM_ID AND TABLE_NAME = "
        "'MATTER' AND RULE_NAME = 'R3')",
        {}},
-      {"G11", kBoth,
+      {"G11",
+       kBoth,
        "SELECT F.DOCNUMBER, P.DOCNAME, 'DOCS', 'DOCS', F.PATH FROM [OWNER].FOLDER F LEFT OUTER "
        "JOIN [OWNER].PROFILE P ON P.DOCNUMBER = F.DOCNUMBER WHERE F.DOCNUMBER IN (SELECT "
        "DOCNUMBER FROM [OWNER].ROOT_OBJECT) ORDER BY F.DOCNUMBER DESC",
        {"123|Acme [UK] Ltd Files|DOCS|DOCS|ARBORLINE R1"},
        -1,
        {"DOCNUMBER", "DOCNAME", "", "", "PATH"}},
-      {"8.1", kBoth,
+      {"8.1",
+       kBoth,
        "SELECT VERSION_ID FROM [OWNER].VERSIONS WHERE DOCNUMBER = 123 ORDER BY VERSION_ID",
        {"1701", "1702"}},
-      {"7.1", kBoth,
+      {"7.1",
+       kBoth,
        "SELECT SYSTEM_ID FROM [OWNER].REGISTRY WHERE UPPER(ENTITYSCOPE) = 'USER' AND ENTITYID = "
        "1301 AND UPPER(NAME) = 'WORKSPACES'",
        {"1801"}},

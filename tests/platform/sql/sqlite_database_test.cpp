@@ -108,7 +108,8 @@ TEST(SqliteOpenTest, ClearErrorsForFilesThatCannotBeLibraries) {
   TempDir dir;
   std::string error;
   EXPECT_FALSE(SqliteDatabase::Open(dir.File("missing.db"), false, &error));
-  EXPECT_EQ(error, "[Sproutsmith][SQLite] " + dir.File("missing.db") + ": unable to open database file");
+  EXPECT_EQ(error,
+            "[Sproutsmith][SQLite] " + dir.File("missing.db") + ": unable to open database file");
 
   testing::WriteFile(dir.File("notes.txt"), std::string(4096, 'x'));
   EXPECT_FALSE(SqliteDatabase::Open(dir.File("notes.txt"), false, &error));

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <sqlite3.h>
 
 #include <string>
@@ -106,7 +105,8 @@ TEST_F(SqlFunctionsTest, ServerFacts) {
   EXPECT_EQ(One("SELECT sproutsmith_library_owner()"), "<NULL>");
   ASSERT_TRUE(db_->Execute("CREATE TABLE REMOTE_LIBRARIES (SYSTEM_ID INTEGER, OWNER TEXT)").ok());
   EXPECT_EQ(One("SELECT sproutsmith_library_owner()"), "<NULL>");
-  ASSERT_TRUE(db_->Execute("INSERT INTO REMOTE_LIBRARIES VALUES (5, 'OTHERADM'), (0, 'DOCSADM')").ok());
+  ASSERT_TRUE(
+      db_->Execute("INSERT INTO REMOTE_LIBRARIES VALUES (5, 'OTHERADM'), (0, 'DOCSADM')").ok());
   EXPECT_EQ(One("SELECT sproutsmith_library_owner()"), "DOCSADM");
 }
 
@@ -148,7 +148,8 @@ TEST(SqlServerConvertTest, ValuesByType) {
       {Value::Text("ab"), "CHAR(4)", "ab  "},
       {Value::Text("caf\xC3\xA9s"), "NVARCHAR(4)", "caf\xC3\xA9"},
       {Value::Text(std::string(40, 'x')), "VARCHAR", "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"},
-      {Value::Text(std::string(40, 'x')), "VARCHAR(MAX)", "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"},
+      {Value::Text(std::string(40, 'x')), "VARCHAR(MAX)",
+       "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"},
       {Value::Text("2020-11-14"), "DATE", "2020-11-14"},
       {Value::Text("2020-11-14 10:30"), "DATE", "2020-11-14"},
       {Value::Text("11/14/2020"), "DATETIME", "2020-11-14 00:00:00"},

@@ -14,21 +14,50 @@ std::string Describe(const std::string& sql) {
     if (t.kind == TokenKind::kSpace) continue;
     const char* kind = "?";
     switch (t.kind) {
-      case TokenKind::kSpace: break;
-      case TokenKind::kComment: kind = "C"; break;
-      case TokenKind::kString: kind = "S"; break;
-      case TokenKind::kNationalString: kind = "NS"; break;
-      case TokenKind::kQuotedIdentifier: kind = "QI"; break;
-      case TokenKind::kBracketIdentifier: kind = "BI"; break;
-      case TokenKind::kNumber: kind = "N"; break;
-      case TokenKind::kWord: kind = "W"; break;
-      case TokenKind::kOpenParen: kind = "("; break;
-      case TokenKind::kCloseParen: kind = ")"; break;
-      case TokenKind::kComma: kind = ","; break;
-      case TokenKind::kDot: kind = "."; break;
-      case TokenKind::kSemicolon: kind = ";"; break;
-      case TokenKind::kOuterJoinMarker: kind = "+"; break;
-      case TokenKind::kOperator: kind = "O"; break;
+      case TokenKind::kSpace:
+        break;
+      case TokenKind::kComment:
+        kind = "C";
+        break;
+      case TokenKind::kString:
+        kind = "S";
+        break;
+      case TokenKind::kNationalString:
+        kind = "NS";
+        break;
+      case TokenKind::kQuotedIdentifier:
+        kind = "QI";
+        break;
+      case TokenKind::kBracketIdentifier:
+        kind = "BI";
+        break;
+      case TokenKind::kNumber:
+        kind = "N";
+        break;
+      case TokenKind::kWord:
+        kind = "W";
+        break;
+      case TokenKind::kOpenParen:
+        kind = "(";
+        break;
+      case TokenKind::kCloseParen:
+        kind = ")";
+        break;
+      case TokenKind::kComma:
+        kind = ",";
+        break;
+      case TokenKind::kDot:
+        kind = ".";
+        break;
+      case TokenKind::kSemicolon:
+        kind = ";";
+        break;
+      case TokenKind::kOuterJoinMarker:
+        kind = "+";
+        break;
+      case TokenKind::kOperator:
+        kind = "O";
+        break;
     }
     if (!out.empty()) out += ' ';
     out += std::string(kind) + ":" + t.text;
@@ -45,7 +74,8 @@ TEST(TokenizerTest, TokenKinds) {
       {"12 1.5 .5 2e3 1E-2 0xf 0X1F", "N:12 N:1.5 N:.5 N:2e3 N:1E-2 N:0xf N:0X1F"},
       {"a.b @@VERSION @v #t x$1", "W:a .:. W:b W:@@VERSION W:@v W:#t W:x$1"},
       {"a<=b<>c!=d||e>=f=g", "W:a O:<= W:b O:<> W:c O:!= W:d O:|| W:e O:>= W:f O:= W:g"},
-      {"A.X (+) = B.Y AND C.Z( + )=1", "W:A .:. W:X +:(+) O:= W:B .:. W:Y W:AND W:C .:. W:Z +:( + ) O:= N:1"},
+      {"A.X (+) = B.Y AND C.Z( + )=1",
+       "W:A .:. W:X +:(+) O:= W:B .:. W:Y W:AND W:C .:. W:Z +:( + ) O:= N:1"},
       {"(+5)", "(:( O:+ N:5 ):)"},
       {"a -- c 'x'\r\nb /* d */ c /* e /* f */ g */ h",
        "W:a C:-- c 'x' W:b C:/* d */ W:c C:/* e /* f */ g */ W:h"},
@@ -60,7 +90,8 @@ TEST(TokenizerTest, TokenKinds) {
 
 TEST(TokenizerTest, JoinReproducesTheTextByteForByte) {
   const char* texts[] = {
-      "select count(*) from sysobjects \r\nwhere id = object_id('[OWNER].T') \r\nand sysstat & 0xf = 3 ",
+      "select count(*) from sysobjects \r\nwhere id = object_id('[OWNER].T') \r\nand sysstat & 0xf "
+      "= 3 ",
       "SELECT 'a'  ,\t\"b\" -- tail",
       "/* unterminated comment",
       "[unterminated bracket",

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/sql/dialect/rewrites.h"
+
 namespace sproutsmith::sql {
 namespace {
 
@@ -17,15 +19,15 @@ struct Case {
 };
 
 // The derived tables the catalog questions turn into.
-#define SYSOBJECTS                                                                        \
+#define SYSOBJECTS                                                                          \
   "(SELECT name COLLATE NOCASE AS id, name COLLATE NOCASE AS name, CASE type WHEN 'table' " \
   "THEN 3 ELSE 2 END AS sysstat, CASE type WHEN 'table' THEN 'U' ELSE 'V' END AS xtype "    \
   "FROM sqlite_master WHERE type IN ('table', 'view'))"
-#define ALL_TABLES                                                                    \
+#define ALL_TABLES                                                                   \
   "(SELECT name COLLATE NOCASE AS TABLE_NAME, sproutsmith_library_owner() AS OWNER " \
   "FROM sqlite_master WHERE type = 'table')"
 #define USER_TAB_PRIVS                                                                        \
-  "(SELECT o.OWNER AS OWNER, m.name COLLATE NOCASE AS TABLE_NAME, 'SELECT' AS PRIVILEGE "    \
+  "(SELECT o.OWNER AS OWNER, m.name COLLATE NOCASE AS TABLE_NAME, 'SELECT' AS PRIVILEGE "     \
   "FROM sqlite_master AS m, (SELECT sproutsmith_library_owner() AS OWNER) AS o WHERE m.type " \
   "= 'table' AND o.OWNER IS NOT NULL)"
 
@@ -38,8 +40,8 @@ std::string Run(const Case& c) {
 
 void Check(const Case* begin, const Case* end) {
   for (const Case* c = begin; c != end; ++c) {
-    EXPECT_EQ(Run(*c), c->expected) << (c->flavour == kOra ? "Oracle: " : "Microsoft: ")
-                                    << c->input;
+    EXPECT_EQ(Run(*c), c->expected)
+        << (c->flavour == kOra ? "Oracle: " : "Microsoft: ") << c->input;
   }
 }
 
@@ -144,7 +146,8 @@ TEST(TranslatorTest, DatesAndFunctions) {
        "SELECT X FROM Q WHERE SUBSTR(C, 1, 2) = ifnull(B, 'x')"},
       {kMs, "SELECT X FROM T WHERE TRY_CAST(SUBSTRING(C, 2, 4) AS INT) > 0",
        "SELECT X FROM T WHERE sproutsmith_try_cast(substr(C, 2, 4), 'INT') > 0"},
-      {kMs, "SELECT X FROM T WHERE CAST(D AS date) = '2020-11-14' AND CAST(E AS decimal (10, 2)) > 1",
+      {kMs,
+       "SELECT X FROM T WHERE CAST(D AS date) = '2020-11-14' AND CAST(E AS decimal (10, 2)) > 1",
        "SELECT X FROM T WHERE sproutsmith_cast(D, 'DATE') = '2020-11-14' AND "
        "sproutsmith_cast(E, 'DECIMAL(10,2)') > 1"},
       // Types we do not model keep SQLite's CAST.
@@ -215,8 +218,7 @@ TEST(TranslatorTest, OracleOuterJoins) {
        "SELECT G.Y FROM PROFILE P LEFT OUTER JOIN PEOPLE A ON A.SYSTEM_ID = P.AUTHOR "
        "LEFT OUTER JOIN GROUPS G ON G.SYSTEM_ID = A.PRIMARY_GROUP AND G.UNIV_ACCESS >= 191"},
       // In a sub-select.
-      {kOra,
-       "SELECT X FROM T WHERE X IN (SELECT P.X FROM PROFILE P, PEOPLE A WHERE A.S (+) = P.A)",
+      {kOra, "SELECT X FROM T WHERE X IN (SELECT P.X FROM PROFILE P, PEOPLE A WHERE A.S (+) = P.A)",
        "SELECT X FROM T WHERE X IN (SELECT P.X FROM PROFILE P LEFT OUTER JOIN PEOPLE A ON "
        "A.S = P.A)"},
       // Shapes left as written: OR, tables joining each other, a marker in parentheses,
@@ -250,7 +252,8 @@ TEST(TranslatorTest, UnaliasedExpressionColumnsGetEmptyHeadings) {
        "CASE WHEN A THEN 1 END AS \"\", X IS NULL AS \"\" FROM T"},
       {kMs, "SELECT * FROM T", "SELECT * FROM T"},
       // Only the outermost select list names the result.
-      {kMs, "INSERT INTO T (A, B) SELECT 1, 'X' FROM U", "INSERT INTO T (A, B) SELECT 1, 'X' FROM U"},
+      {kMs, "INSERT INTO T (A, B) SELECT 1, 'X' FROM U",
+       "INSERT INTO T (A, B) SELECT 1, 'X' FROM U"},
       {kMs, "SELECT X FROM T WHERE Y IN (SELECT 1 FROM U)",
        "SELECT X FROM T WHERE Y IN (SELECT 1 FROM U)"},
   };
@@ -267,7 +270,8 @@ TEST(TranslatorTest, LiteralsAndCommentsAreNeverRewritten) {
       {kOra, "SELECT X FROM T /* ROWNUM <= 5 SYSDATE */ WHERE A = 'ROWNUM <= 5'",
        "SELECT X FROM T /* ROWNUM <= 5 SYSDATE */ WHERE A = 'ROWNUM <= 5'"},
       // An unterminated literal swallows the rest: nothing after it is touched.
-      {kMs, "SELECT X FROM T WHERE A = 'GETDATE() DOCSADM.T", "SELECT X FROM T WHERE A = 'GETDATE() DOCSADM.T"},
+      {kMs, "SELECT X FROM T WHERE A = 'GETDATE() DOCSADM.T",
+       "SELECT X FROM T WHERE A = 'GETDATE() DOCSADM.T"},
       // SQLite does not nest comments; SQL Server does.
       {kMs, "SELECT X /* a /* b */ c */ FROM T", "SELECT X   FROM T"},
       // Statements with nothing to translate come back byte for byte.
@@ -281,6 +285,40 @@ TEST(TranslatorTest, PostgresTargetIsNotTranslatedYet) {
   options.target = Backend::kPostgres;
   options.owners = {"DOCSADM"};
   EXPECT_EQ(Translate("SELECT TOP 1 X FROM DOCSADM.T", options), "SELECT TOP 1 X FROM DOCSADM.T");
+}
+
+TEST(OracleDateTest, LiteralsOfTheOracleBranch) {
+  const struct {
+    const char* value;
+    const char* format;
+    const char* expected;  // nullptr: refused
+  } cases[] = {
+      {"14-NOV-20", "DD-MON-RR", "2020-11-14"},
+      {"14-nov-75", "DD-MON-RR", "1975-11-14"},
+      {"14-NOV-1999", "DD-MON-YYYY", "1999-11-14"},
+      {"14-NOVEMBER-2020", "DD-MONTH-YYYY", "2020-11-14"},
+      {"11/14/2020", "MM/DD/YYYY", "2020-11-14"},
+      {"2020-11-14 01:02:03 PM", "YYYY-MM-DD HH:MI:SS AM", "2020-11-14 13:02:03"},
+      {"2020-11-14 12:00:00 AM", "YYYY-MM-DD HH12:MI:SS A.M.", "2020-11-14 00:00:00"},
+      {"2020-11-14 23:59:59", "YYYY-MM-DD HH24:MI:SS", "2020-11-14 23:59:59"},
+      {"29-FEB-21", "DD-MON-RR", nullptr},
+      {"29-FEB-24", "DD-MON-RR", "2024-02-29"},
+      {"14-XYZ-20", "DD-MON-RR", nullptr},
+      {"14-NOV-20 junk", "DD-MON-RR", nullptr},
+      {"2020-13-01", "YYYY-MM-DD", nullptr},
+      {"2020-11-14 24:00:00", "YYYY-MM-DD HH24:MI:SS", nullptr},
+      {"14-NOV-20", "DD-MON-RR FXQ", nullptr},
+  };
+  for (const auto& c : cases) {
+    std::string out;
+    const bool ok = dialect::OracleDateToText(c.value, c.format, &out);
+    if (c.expected == nullptr) {
+      EXPECT_FALSE(ok) << c.value << " / " << c.format << " gave " << out;
+    } else {
+      EXPECT_TRUE(ok) << c.value << " / " << c.format;
+      EXPECT_EQ(out, c.expected) << c.value << " / " << c.format;
+    }
+  }
 }
 
 }  // namespace

@@ -12,8 +12,8 @@ namespace {
 // Words after which the next identifier is part of the expression, not an alias.
 bool IsOperatorWord(const Token& t) {
   static constexpr std::string_view kWords[] = {
-      "AS",   "COLLATE", "IS",   "NOT",  "AND",      "OR",       "THEN",   "ELSE", "WHEN",
-      "CASE", "LIKE",    "IN",   "BETWEEN", "ESCAPE", "DISTINCT", "ALL",   "SELECT", "GLOB"};
+      "AS",   "COLLATE", "IS", "NOT",     "AND",    "OR",       "THEN", "ELSE",   "WHEN",
+      "CASE", "LIKE",    "IN", "BETWEEN", "ESCAPE", "DISTINCT", "ALL",  "SELECT", "GLOB"};
   for (std::string_view w : kWords) {
     if (IsWord(t, w)) return true;
   }
@@ -55,9 +55,10 @@ ItemShape ShapeOf(const Tokens& tokens, Range item) {
   for (size_t k = 0; k < sig.size() && column; ++k) {
     const Token& t = tokens[sig[k]];
     const bool want_name = k % 2 == 0;
-    column = want_name ? (IsIdentifier(t) && !IsValueWord(t)) ||
-                             (t.kind == TokenKind::kOperator && t.text == "*" && k + 1 == sig.size())
-                       : t.kind == TokenKind::kDot;
+    column = want_name
+                 ? (IsIdentifier(t) && !IsValueWord(t)) ||
+                       (t.kind == TokenKind::kOperator && t.text == "*" && k + 1 == sig.size())
+                 : t.kind == TokenKind::kDot;
   }
   if (column && sig.size() % 2 == 1) return ItemShape::kColumn;
   if (sig.size() >= 2) {
@@ -79,7 +80,8 @@ void NameUnaliasedColumns(const Tokens& tokens, Editor& editor, const TranslateO
   if (first >= tokens.size() || !IsWord(tokens[first], "SELECT")) return;
   const SelectScope scope = ScopeOf(tokens, first);
   size_t begin = NextSignificant(tokens, first);
-  if (begin < tokens.size() && (IsWord(tokens[begin], "DISTINCT") || IsWord(tokens[begin], "ALL"))) {
+  if (begin < tokens.size() &&
+      (IsWord(tokens[begin], "DISTINCT") || IsWord(tokens[begin], "ALL"))) {
     begin = NextSignificant(tokens, begin);
   }
   if (begin < tokens.size() && IsWord(tokens[begin], "TOP")) return;  // left as written

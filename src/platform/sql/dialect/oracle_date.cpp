@@ -9,9 +9,9 @@
 namespace sproutsmith::sql::dialect {
 namespace {
 
-constexpr std::string_view kMonths[] = {"JANUARY", "FEBRUARY", "MARCH",     "APRIL",
-                                        "MAY",     "JUNE",     "JULY",      "AUGUST",
-                                        "SEPTEMBER", "OCTOBER", "NOVEMBER", "DECEMBER"};
+constexpr std::string_view kMonths[] = {"JANUARY",   "FEBRUARY", "MARCH",    "APRIL",
+                                        "MAY",       "JUNE",     "JULY",     "AUGUST",
+                                        "SEPTEMBER", "OCTOBER",  "NOVEMBER", "DECEMBER"};
 
 bool IsAlnum(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
 

@@ -15,7 +15,7 @@ namespace {
 
 struct FromItem {
   Range range;
-  std::string name;  // alias, or the table name without qualifiers
+  std::string name;                // alias, or the table name without qualifiers
   std::vector<size_t> conditions;  // indices of the (+) conditions that join it
   std::vector<size_t> needs;       // other items its conditions refer to
 };

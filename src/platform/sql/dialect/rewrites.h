@@ -35,8 +35,7 @@ void RewriteOuterJoins(const Tokens& tokens, Editor& editor, const TranslateOpti
 
 // GETDATE/GETUTCDATE/SYSDATE, TO_DATE, CAST/TRY_CAST, SUBSTRING, LEN, ISNULL, NVL, N'..',
 // nested block comments.
-void RewriteSqliteFunctions(const Tokens& tokens, Editor& editor,
-                            const TranslateOptions& options);
+void RewriteSqliteFunctions(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
 // sysobjects/object_id, ALL_TABLES, USER_TAB_PRIVS, @@VERSION, serverproperty,
 // sys.databases.
 void EmulateSqliteCatalog(const Tokens& tokens, Editor& editor, const TranslateOptions& options);

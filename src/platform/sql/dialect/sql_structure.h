@@ -46,7 +46,7 @@ struct SelectScope {
   size_t order_by = kNone;
   size_t limit = kNone;
   size_t option = kNone;
-  size_t set_operator = kNone;  // UNION, EXCEPT, INTERSECT, MINUS after this SELECT
+  size_t set_operator = kNone;      // UNION, EXCEPT, INTERSECT, MINUS after this SELECT
   bool after_set_operator = false;  // this SELECT follows one (a later part of a compound)
   size_t end = 0;
 
@@ -80,7 +80,7 @@ class Editor {
 
  private:
   const Tokens& tokens_;
-  std::vector<std::string> inserted_;     // text placed before token i (size n + 1)
+  std::vector<std::string> inserted_;  // text placed before token i (size n + 1)
   std::vector<bool> removed_;
   std::vector<std::string> replacement_;  // text taking the place of a removed range
   bool changed_ = false;

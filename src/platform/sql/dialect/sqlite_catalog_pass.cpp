@@ -31,9 +31,9 @@ std::string UserTabPrivs() {
 
 bool IsClauseWord(const Token& t) {
   static constexpr std::string_view kWords[] = {
-      "WHERE", "JOIN",  "LEFT",  "RIGHT",  "INNER",  "OUTER",     "CROSS", "FULL",
-      "ON",    "GROUP", "ORDER", "HAVING", "LIMIT",  "OPTION",    "UNION", "EXCEPT",
-      "INTERSECT", "MINUS", "USING", "NATURAL", "WITH", "SET", "VALUES", "FROM"};
+      "WHERE",     "JOIN",  "LEFT",  "RIGHT",   "INNER", "OUTER",  "CROSS",  "FULL",
+      "ON",        "GROUP", "ORDER", "HAVING",  "LIMIT", "OPTION", "UNION",  "EXCEPT",
+      "INTERSECT", "MINUS", "USING", "NATURAL", "WITH",  "SET",    "VALUES", "FROM"};
   for (std::string_view w : kWords) {
     if (IsWord(t, w)) return true;
   }
@@ -54,8 +54,8 @@ bool IsBareName(const Tokens& tokens, size_t i) {
   const size_t prev = PrevSignificant(tokens, i);
   const size_t next = NextSignificant(tokens, i);
   if (prev != kNone && tokens[prev].kind == TokenKind::kDot) return false;
-  if (next < tokens.size() && (tokens[next].kind == TokenKind::kDot ||
-                               tokens[next].kind == TokenKind::kOpenParen)) {
+  if (next < tokens.size() &&
+      (tokens[next].kind == TokenKind::kDot || tokens[next].kind == TokenKind::kOpenParen)) {
     return false;
   }
   return true;
@@ -72,8 +72,8 @@ std::string ObjectName(const std::string& qualified, const TranslateOptions& opt
   std::vector<std::string> parts = text::Split(qualified, ".");
   for (std::string& p : parts) {
     p = text::Trim(p);
-    if (p.size() >= 2 && ((p.front() == '[' && p.back() == ']') ||
-                          (p.front() == '"' && p.back() == '"'))) {
+    if (p.size() >= 2 &&
+        ((p.front() == '[' && p.back() == ']') || (p.front() == '"' && p.back() == '"'))) {
       p = p.substr(1, p.size() - 2);
     }
   }
@@ -138,9 +138,9 @@ void EmulateSqliteCatalog(const Tokens& tokens, Editor& editor, const TranslateO
       std::string value;
       const size_t close = open == kNone ? kNone : SingleLiteralArgument(tokens, open, &value);
       if (close == kNone) continue;
-      editor.Replace(i, close + 1,
-                     IsWord(t, "object_id") ? QuoteString(ObjectName(value, options))
-                                            : ServerProperty(value));
+      editor.Replace(
+          i, close + 1,
+          IsWord(t, "object_id") ? QuoteString(ObjectName(value, options)) : ServerProperty(value));
       i = close;
     }
   }

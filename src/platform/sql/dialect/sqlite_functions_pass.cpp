@@ -12,10 +12,10 @@ namespace {
 // Types the conversion functions understand; anything else keeps SQLite's own CAST.
 bool IsKnownCastType(const std::string& type) {
   static constexpr std::string_view kTypes[] = {
-      "BIGINT", "INT",     "INTEGER",  "SMALLINT", "TINYINT",       "BIT",      "DECIMAL",
-      "NUMERIC", "MONEY",  "SMALLMONEY", "FLOAT",  "REAL",          "CHAR",     "VARCHAR",
-      "NCHAR",  "NVARCHAR", "TEXT",    "NTEXT",    "DATE",          "DATETIME", "DATETIME2",
-      "SMALLDATETIME", "TIME"};
+      "BIGINT",  "INT",      "INTEGER",   "SMALLINT",      "TINYINT", "BIT",
+      "DECIMAL", "NUMERIC",  "MONEY",     "SMALLMONEY",    "FLOAT",   "REAL",
+      "CHAR",    "VARCHAR",  "NCHAR",     "NVARCHAR",      "TEXT",    "NTEXT",
+      "DATE",    "DATETIME", "DATETIME2", "SMALLDATETIME", "TIME"};
   for (std::string_view t : kTypes) {
     if (text::EqualsNoCase(type, t)) return true;
   }
@@ -58,13 +58,12 @@ void RewriteToDate(const Tokens& tokens, Editor& editor, size_t word, size_t ope
   const size_t close = MatchingParen(tokens, open);
   if (close == kNone) return;
   const std::vector<Range> args = SplitAtCommas(tokens, {open + 1, close});
-  if (args.size() != 2 || args[0].end - args[0].begin != 1 ||
-      args[1].end - args[1].begin != 1 || tokens[args[1].begin].kind != TokenKind::kString) {
+  if (args.size() != 2 || args[0].end - args[0].begin != 1 || args[1].end - args[1].begin != 1 ||
+      tokens[args[1].begin].kind != TokenKind::kString) {
     return;
   }
   const Token& value = tokens[args[0].begin];
-  if (IsWord(value, "NULL") ||
-      (value.kind == TokenKind::kString && StringValue(value).empty())) {
+  if (IsWord(value, "NULL") || (value.kind == TokenKind::kString && StringValue(value).empty())) {
     editor.Replace(word, close + 1, "NULL");  // Oracle reads '' as NULL too
     return;
   }

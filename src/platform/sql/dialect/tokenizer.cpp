@@ -9,9 +9,7 @@ bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
 }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsHexDigit(char c) {
-  return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 bool IsWordStart(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '@' || c == '#' ||
          static_cast<unsigned char>(c) >= 0x80;
@@ -87,8 +85,8 @@ size_t OuterJoinMarkerEnd(std::string_view s, size_t pos) {
 }
 
 size_t OperatorEnd(std::string_view s, size_t pos) {
-  static constexpr std::string_view kTwoChar[] = {"<=", ">=", "<>", "!=", "!<", "!>",
-                                                  "||", "==", "<<", ">>"};
+  static constexpr std::string_view kTwoChar[] = {"<=", ">=", "<>", "!=", "!<",
+                                                  "!>", "||", "==", "<<", ">>"};
   if (pos + 1 < s.size()) {
     const std::string_view two = s.substr(pos, 2);
     for (std::string_view op : kTwoChar) {
