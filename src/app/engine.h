@@ -1,0 +1,109 @@
+#pragma once
+// One running program: its clock, settings, window (Ui), DM session, run state, options,
+// identity, log and the Context handed to every subsystem. Nothing is global, so two
+// engines in one process play two computers.
+//
+// Headless runs call Run. A desktop window drives the same steps itself: StartUp when it
+// loads, Go from its button, ClickExit and RequestClose from its Exit button and close box.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/dm_seam.h"
+#include "app/main_window_model.h"
+#include "app/window_placement.h"
+#include "log/context.h"
+#include "log/log.h"
+#include "log/log_commands.h"
+#include "platform/os/clock.h"
+#include "platform/os/environment.h"
+#include "platform/os/program_launcher.h"
+#include "platform/os/settings_store.h"
+#include "runtime/identity.h"
+#include "runtime/options.h"
+#include "runtime/run_state.h"
+#include "runtime/ui.h"
+
+namespace sproutsmith::app {
+
+// What the engine is built from; it takes ownership of all of it.
+struct EngineParts {
+  std::unique_ptr<os::Clock> clock;
+  std::unique_ptr<os::SettingsStore> settings;
+  std::unique_ptr<runtime::Ui> ui;
+  std::unique_ptr<DmSeam> dm;
+  std::unique_ptr<os::ProgramLauncher> launcher;
+  std::unique_ptr<os::Environment> environment;
+  ScreenSize screen;
+};
+
+inline constexpr int kExitFinished = 0;
+inline constexpr int kExitFailed = 1;
+
+class Engine {
+ public:
+  // REQUIRES: every part is set.
+  explicit Engine(EngineParts parts);
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  // Start-up, with "/G" one processing cycle, then program end (a console has no window to
+  // wait in). kExitFinished after a finished start-up and cycle; kExitFailed after a failed
+  // start (the failure end has run) or a cycle that broke off with an unexpected error.
+  int Run(const std::vector<std::string>& args);
+
+  // Start-up; with "/G" the cycle runs before it returns. False: start-up failed and the
+  // failure end, program end included, has run. Runs once per engine.
+  bool StartUp(const std::vector<std::string>& args);
+  // One press of Go. A program end requested while the cycle runs waits until it returns.
+  void Go();
+  void ClickExit();
+  void RequestClose();
+  // Saves the options and releases the DM session; runs once, later calls do nothing.
+  void ProgramEnd();
+
+  // Why the start failed ("" when it did not), and whether a message box already showed
+  // that text (unattended runs show none: the caller must report it).
+  const std::string& FailureMessage() const { return failure_message_; }
+  bool FailureMessageShown() const { return failure_message_shown_; }
+  bool Ended() const { return ended_; }
+
+  Context& context() { return context_; }
+  runtime::RunState& state() { return state_; }
+  runtime::Options& options() { return options_; }
+  const runtime::Identity& identity() const { return identity_; }
+  MainWindowModel& window() { return window_; }
+  log::Log& log() { return log_; }
+  log::LogCommands& log_commands() { return log_commands_; }
+  os::SettingsStore& settings() { return *parts_.settings; }
+
+ private:
+  bool StartUpSteps(const std::vector<std::string>& args);
+  void FailureEnd();
+  void EndProgramWhenIdle();
+  // A start-up caption: the status label only, not the log.
+  void Caption(const std::string& text);
+  bool ShowFailure(const std::string& message, runtime::MessageStyle style);
+  std::string Setting(const std::string& key, const std::string& fallback) const;
+
+  EngineParts parts_;
+  runtime::RunState state_;
+  runtime::Options options_;
+  runtime::Identity identity_;
+  MainWindowModel window_;
+  log::Log log_;
+  Context context_;
+  log::LogCommands log_commands_;
+
+  bool started_ = false;
+  bool ended_ = false;
+  bool fusion_failure_shown_ = false;  // the failure end then shows no second box
+  std::string failure_message_;
+  bool failure_message_shown_ = false;
+  int cycle_depth_ = 0;
+  bool end_after_cycle_ = false;
+  bool cycle_failed_ = false;
+};
+
+}  // namespace sproutsmith::app

@@ -1,0 +1,143 @@
+// Start-up, from the window's first line to "Waiting for user input".
+
+#include <filesystem>
+
+#include "app/command_line.h"
+#include "app/engine.h"
+#include "app/program_paths.h"
+#include "app/rights_check.h"
+#include "app/saved_options.h"
+#include "text/text.h"
+
+namespace sproutsmith::app {
+namespace {
+
+using runtime::MessageStyle;
+
+constexpr const char* kPowerDocsKey = "HKEY_LOCAL_MACHINE\\Software\\Hummingbird\\PowerDOCS\\";
+constexpr const char* kExtensionsKey =
+    "HKEY_LOCAL_MACHINE\\Software\\Hummingbird\\Hummingbird DM Extensions API\\";
+
+std::string DmClientValue(const os::Environment& env, const std::string& name) {
+  std::string value = env.RegistryValue(kPowerDocsKey + name);
+  if (value.empty()) value = env.RegistryValue(kExtensionsKey + name);
+  return value;
+}
+
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::is_regular_file(path, ec);
+}
+
+}  // namespace
+
+bool Engine::StartUpSteps(const std::vector<std::string>& args) {
+  os::SettingsStore& settings = *parts_.settings;
+  const os::Environment& env = *parts_.environment;
+  const std::string& product = identity_.product_name;
+
+  window_.caption = identity_.window_caption;
+  options_.MNTimeStampLogFile = CheckValue(Setting("TimeStampLogFile", "0")) != 0;
+
+  state_.ProgramFolder = env.ProgramFolder();
+  state_.ReadmePath = JoinPath(state_.ProgramFolder, kReadmeName);
+  settings.Save(product, kGeneral, "Path", JoinPath(state_.ProgramFolder, env.ExecutableName()));
+
+  // Both companion components are Windows COM libraries that cannot be present on this
+  // platform: there is nothing to register and no reason to ask about them at every start,
+  // so each is marked as dealt with.
+  for (const char* mark : {"RegisterAPI", "RegisterQuilClasses"}) {
+    if (text::Val(settings.Get(kQuilApplication, kGeneral, mark, "0")) != -1) {
+      settings.Save(kQuilApplication, kGeneral, mark, "-1");
+    }
+  }
+
+  identity_.dm_version = DmClientValue(env, "CurrentVersion");
+  identity_.dm_patch_level = DmClientValue(env, "PatchLevel");
+  const std::string& dm_version = identity_.dm_version;
+  const std::string& dm_patch = identity_.dm_patch_level;
+
+  window_.splash_text = "Build " + identity_.build_number + " - " + identity_.version_text;
+  window_.splash_visible = true;
+  Caption("One moment...");
+
+  window_.window = PlaceWindow(ReadWindowCoordinate(settings, product, "Screen.Left"),
+                               ReadWindowCoordinate(settings, product, "Screen.Top"),
+                               parts_.screen, window_.window);
+
+  Caption("Getting Command Line Parameters");
+  state_.CommandLine = BuildCommandLine(args);
+  state_.TempDir = TempFolder(env, state_.ProgramFolder);
+  state_.LogFile = Setting("LogFile", "");
+  if (state_.LogFile.empty()) state_.LogFile = DefaultLogFile(state_.TempDir, product);
+  window_.ButtonLogDirToolTip = state_.LogFile;
+  if (PurgeRequested(state_) && FileExists(state_.LogFile)) {
+    std::error_code ec;
+    std::filesystem::remove(state_.LogFile, ec);
+  }
+
+  Caption("Retrieving basic configuration settings");
+  ReadGeneralOptions(settings, product, options_);
+
+  Caption("Connecting to OpenText eDOCS " + dm_version + " patch " + dm_patch);
+  parts_.ui->SetBusy(true);
+  const text::DateTime start = parts_.clock->Now();
+  log_.AddLog(identity_.BuildLine() + " initiating startup on " + text::LongDate(start) + " at " +
+              text::LongTime(start) + " using DM " + dm_version + " patch " + dm_patch);
+  log_.Separator();
+
+  if (!parts_.dm->StartFusion()) {
+    failure_message_ = "Error: Unable to start the DM " + dm_version + " (patch " + dm_patch +
+                       ") application (" + options_.LabelStatus +
+                       ") - I will end the program now";
+    // Also logged: in an unattended run the box is silent and the log is all that is read.
+    log_.AddLog(failure_message_);
+    failure_message_shown_ = ShowFailure(failure_message_, MessageStyle::kCritical);
+    fusion_failure_shown_ = true;
+    return false;
+  }
+
+  window_.TVPause = ReadPauseDays(settings, product);
+
+  Caption("Setting Libraries");
+  window_.MNLibList.clear();
+  window_.TVRules.clear();
+  for (const std::string& library : parts_.dm->LibraryNames()) {
+    window_.MNLibList.push_back(library);
+    window_.TVRules.push_back(ReadLibraryNode(settings, product, library));
+  }
+
+  Caption("Retrieving Session information");
+  ApplySessionSwitches(state_, options_);
+
+  Caption("Checking Lock Status");
+  window_.LabelLockedVisible = state_.Locked;
+  window_.OptionsEnabled = !state_.Locked;
+
+  const std::string user = parts_.dm->UserId();
+  Caption("Verifying rights for " + user + " in library " + parts_.dm->CurrentLibraryName());
+  if (text::Val(parts_.dm->RunScalar(RightsCheckSql(user))) == 0) {
+    failure_message_ = RightsRefusal(product);
+    log_.AddLog(failure_message_);
+    failure_message_shown_ = ShowFailure(failure_message_, MessageStyle::kExclamation);
+    return false;
+  }
+
+  parts_.dm->ActiveStatus(-1, "");
+  Caption("Activating the main form");
+  settings.Save(product, kGeneral, "IsRunning", "0");
+  window_.splash_visible = false;
+  window_.MNHelpReadmeVisible = FileExists(state_.ReadmePath);
+  options_.ListResults.clear();
+
+  log_.SetStatus("Waiting for user input");
+  parts_.ui->SetBusy(false);
+  const text::DateTime started = parts_.clock->Now();
+  log_.AddLog(identity_.BuildLine() + " Started on " + text::LongDate(started) + " at " +
+              text::LongTime(started));
+  log_.Separator();
+  ApplyRunSwitches(state_, options_);
+  return true;
+}
+
+}  // namespace sproutsmith::app

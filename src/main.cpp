@@ -1,0 +1,37 @@
+// The sproutsmith program. Headless for now: no window, no message boxes; progress on
+// stderr when it is a terminal. The DM installation comes from the environment
+// (SPROUTSMITH_DM), never from the command line, whose switches are substring tests.
+
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/console_ui.h"
+#include "app/dm_seam.h"
+#include "app/engine.h"
+#include "platform/os/clock.h"
+#include "platform/os/environment.h"
+#include "platform/os/program_launcher.h"
+#include "platform/os/settings_store.h"
+
+int main(int argc, char** argv) {
+  using namespace sproutsmith;
+  app::EngineParts parts;
+  parts.clock = std::make_unique<os::SystemClock>();
+  parts.settings = std::make_unique<os::SettingsStore>(os::SettingsStore::DefaultFolder());
+  parts.ui = std::make_unique<app::ConsoleUi>(app::ConsoleUi::ForProcess());
+  // Until the DM session is built on the platform layer, start-up ends at the session.
+  parts.dm = std::make_unique<app::NoDmSession>();
+  parts.launcher = std::make_unique<os::SystemLauncher>();
+  parts.environment = std::make_unique<os::SystemEnvironment>();
+
+  app::Engine engine(std::move(parts));
+  const int code = engine.Run(std::vector<std::string>(argv + 1, argv + argc));
+  // An unattended run shows no boxes, but a failed start must still say why.
+  if (code != app::kExitFinished && !engine.FailureMessage().empty() &&
+      !engine.FailureMessageShown()) {
+    std::cerr << engine.FailureMessage() << std::endl;
+  }
+  return code;
+}

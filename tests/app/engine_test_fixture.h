@@ -1,0 +1,76 @@
+#pragma once
+// An engine on real files in a temporary folder, with a fixed clock, a scripted Ui, a
+// recording launcher and a fixed environment. The test keeps pointers to the parts.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "app/engine.h"
+#include "app/scripted_dm_seam.h"
+#include "support/recording_launcher.h"
+#include "support/scripted_ui.h"
+#include "support/temp_dir.h"
+
+namespace sproutsmith::app {
+
+class EngineTest : public ::testing::Test {
+ protected:
+  static constexpr const char* kProduct = "Arborline Sproutsmith for OpenText eDOCS";
+
+  EngineTest() {
+    std::filesystem::create_directories(dir_.File("temp"));
+    std::filesystem::create_directories(dir_.File("program"));
+    env_.variables["TEMP"] = dir_.File("temp");
+    env_.program_folder = dir_.File("program");
+  }
+
+  // Builds the engine around `dm` (kept by the engine; `dm_` points at it when scripted).
+  Engine& Build(std::unique_ptr<DmSeam> dm) {
+    EngineParts parts;
+    auto clock = std::make_unique<os::FixedClock>(text::DateTime{2026, 12, 6, 9, 4, 29});
+    clock_ = clock.get();
+    parts.clock = std::move(clock);
+    parts.settings = std::make_unique<os::SettingsStore>(dir_.File("config"));
+    auto ui = std::make_unique<testing::ScriptedUi>();
+    ui_ = ui.get();
+    parts.ui = std::move(ui);
+    parts.dm = std::move(dm);
+    auto launcher = std::make_unique<testing::RecordingLauncher>();
+    launcher_ = launcher.get();
+    parts.launcher = std::move(launcher);
+    parts.environment = std::make_unique<os::FixedEnvironment>(env_);
+    parts.screen = {20000, 12000};
+    engine_ = std::make_unique<Engine>(std::move(parts));
+    return *engine_;
+  }
+  Engine& BuildScripted() {
+    auto dm = std::make_unique<ScriptedDmSeam>();
+    dm_ = dm.get();
+    return Build(std::move(dm));
+  }
+
+  std::string DefaultLog() { return dir_.File(std::string("temp/") + kProduct + ".LOG"); }
+  std::vector<std::string> LogLines() {
+    return testing::ReadLines(dir_.File(std::string("temp/") + kProduct + "_20261206.LOG"));
+  }
+  std::string Saved(const std::string& section, const std::string& key) {
+    return os::SettingsStore(dir_.File("config")).Get(kProduct, section, key, "(absent)");
+  }
+  void Save(const std::string& section, const std::string& key, const std::string& value) {
+    ASSERT_TRUE(os::SettingsStore(dir_.File("config")).Save(kProduct, section, key, value));
+  }
+  std::string BuildLine() { return engine_->identity().BuildLine(); }
+  static std::string Separator() { return std::string(70, '-'); }
+
+  testing::TempDir dir_;
+  os::FixedEnvironment env_;
+  std::unique_ptr<Engine> engine_;
+  os::FixedClock* clock_ = nullptr;
+  testing::ScriptedUi* ui_ = nullptr;
+  testing::RecordingLauncher* launcher_ = nullptr;
+  ScriptedDmSeam* dm_ = nullptr;
+};
+
+}  // namespace sproutsmith::app

@@ -1,0 +1,100 @@
+// Start-up on a machine without a DM session: the true state until the session lands.
+
+#include <filesystem>
+
+#include "app/engine_test_fixture.h"
+#include "support/temp_dir.h"
+
+namespace sproutsmith::app {
+namespace {
+
+using runtime::MessageStyle;
+
+constexpr const char* kFusionFailure =
+    "Unable to start the DM  (patch ) application (Connecting to OpenText eDOCS  patch ) - I "
+    "will end the program now";
+
+TEST_F(EngineTest, WithoutADmSessionStartUpEndsWithTheBannerAndTheReason) {
+  Engine& engine = Build(std::make_unique<NoDmSession>());
+  EXPECT_EQ(engine.Run({"/g", "/x"}), kExitFailed);
+  EXPECT_EQ(LogLines(),
+            (std::vector<std::string>{
+                BuildLine() + " initiating startup on Sunday, December 6, 2026 at 9:04:29 AM "
+                              "using DM  patch",
+                Separator(), std::string("Error: 2026-12-06 09:04:29.00  ") + kFusionFailure,
+                Separator(), BuildLine() + " Ended on Sunday, December 6, 2026 at 9:04:29 AM",
+                Separator()}));
+  // Unattended: no box, so the caller must print the reason.
+  EXPECT_TRUE(ui_->messages.empty());
+  EXPECT_EQ(engine.FailureMessage(), std::string("Error: ") + kFusionFailure);
+  EXPECT_FALSE(engine.FailureMessageShown());
+  EXPECT_TRUE(engine.Ended());
+  EXPECT_EQ(engine.identity().version_text, "Dec 6, 2026");
+}
+
+TEST_F(EngineTest, AnAttendedFailedStartShowsOneCriticalBox) {
+  Engine& engine = Build(std::make_unique<NoDmSession>());
+  EXPECT_EQ(engine.Run({}), kExitFailed);
+  ASSERT_EQ(ui_->messages.size(), 1u);  // not followed by the status-label box
+  EXPECT_EQ(ui_->messages[0].text, std::string("Error: ") + kFusionFailure);
+  EXPECT_EQ(ui_->messages[0].style, MessageStyle::kCritical);
+  EXPECT_EQ(ui_->messages[0].title, "Arborline\u2122 Sproutsmith for OpenText eDOCS");
+  EXPECT_TRUE(engine.FailureMessageShown());
+}
+
+TEST_F(EngineTest, TheDmClientVersionComesFromTheRegistryWhenThereIsOne) {
+  env_.registry["HKEY_LOCAL_MACHINE\\Software\\Hummingbird\\PowerDOCS\\CurrentVersion"] = "5.3";
+  env_.registry
+      ["HKEY_LOCAL_MACHINE\\Software\\Hummingbird\\Hummingbird DM Extensions API\\PatchLevel"] =
+      "2";
+  Build(std::make_unique<NoDmSession>()).Run({"/G", "/X"});
+  const auto lines = LogLines();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_TRUE(lines[0].ends_with(" using DM 5.3 patch 2")) << lines[0];
+  EXPECT_TRUE(lines[2].ends_with(
+      "Unable to start the DM 5.3 (patch 2) application (Connecting to OpenText eDOCS 5.3 patch "
+      "2) - I will end the program now"))
+      << lines[2];
+}
+
+TEST_F(EngineTest, AFailedStartStillSavesWhatStartUpAndProgramEndWrite) {
+  Save("General", "Loop_Delay", "-30");
+  Save("General", "Screen.Left", "500");  // off the left edge
+  Build(std::make_unique<NoDmSession>()).Run({"/G", "/X"});
+  EXPECT_EQ(Saved("General", "Path"), dir_.File("program/sproutsmith"));
+  EXPECT_EQ(Saved("General", "Loop_Delay"), "30");
+  EXPECT_EQ(Saved("General", "Screen.Left"), "7585");  // (20000 - 4830) / 2, re-centred
+  EXPECT_EQ(Saved("General", "LogFile"), DefaultLog());
+  EXPECT_EQ(Saved("General", "IsRunning"), "(absent)");  // start-up never got that far
+  const os::SettingsStore store(dir_.File("config"));
+  EXPECT_EQ(store.Get("QUIL", "General", "RegisterAPI"), "-1");
+  EXPECT_EQ(store.Get("QUIL", "General", "RegisterQuilClasses"), "-1");
+  // The companion components cannot exist here: no reminder question.
+  EXPECT_TRUE(ui_->messages.empty());
+}
+
+TEST_F(EngineTest, WithoutTempTheLogGoesToTheProgramFolder) {
+  env_.variables["TEMP"] = "";
+  Build(std::make_unique<NoDmSession>()).Run({"/G", "/X"});
+  EXPECT_EQ(engine_->state().TempDir, dir_.File("program"));
+  EXPECT_TRUE(std::filesystem::exists(
+      dir_.File(std::string("program/") + kProduct + "_20261206.LOG")));
+}
+
+TEST_F(EngineTest, PurgeSwitchDeletesTheConfiguredLogFile) {
+  testing::WriteFile(DefaultLog(), "old\r\n");
+  Build(std::make_unique<NoDmSession>()).Run({"/G", "/X"});
+  EXPECT_TRUE(std::filesystem::exists(DefaultLog()));
+  Build(std::make_unique<NoDmSession>()).Run({"/G", "/X", "/p"});
+  EXPECT_FALSE(std::filesystem::exists(DefaultLog()));
+}
+
+TEST_F(EngineTest, AQuietLogKeepsOnlyTheError) {
+  Save("General", "LogMethod", "0");
+  Build(std::make_unique<NoDmSession>()).Run({"/G", "/X"});
+  EXPECT_EQ(LogLines(),
+            std::vector<std::string>{std::string("Error: 2026-12-06 09:04:29.00  ") + kFusionFailure});
+}
+
+}  // namespace
+}  // namespace sproutsmith::app

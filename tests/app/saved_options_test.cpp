@@ -1,0 +1,143 @@
+#include "app/saved_options.h"
+
+#include <gtest/gtest.h>
+
+#include "app/program_paths.h"
+#include "support/temp_dir.h"
+
+namespace sproutsmith::app {
+namespace {
+
+using testing::ReadLines;
+using testing::TempDir;
+
+constexpr const char* kApp = "Arborline Sproutsmith for OpenText eDOCS";
+
+class SavedOptionsTest : public ::testing::Test {
+ protected:
+  SavedOptionsTest() : store_(dir_.File("config")) {}
+  void Put(const std::string& section, const std::string& key, const std::string& value) {
+    ASSERT_TRUE(store_.Save(kApp, section, key, value));
+  }
+
+  TempDir dir_;
+  os::SettingsStore store_;
+};
+
+TEST_F(SavedOptionsTest, AbsentSettingsGiveTheDefaults) {
+  runtime::Options o;
+  o.CheckLogMethod = 0;
+  o.CheckAddNewDocs = 0;
+  o.TextPauseStart = "x";
+  ReadGeneralOptions(store_, kApp, o);
+  EXPECT_EQ(o.CheckDisplayErrors, 0);
+  EXPECT_EQ(o.CheckReUseSQL, 0);
+  EXPECT_EQ(o.CheckProcessDescending, 0);
+  EXPECT_EQ(o.CheckLogMethod, 1);
+  EXPECT_EQ(o.CheckLoop, 0);
+  EXPECT_EQ(o.TextLoopDelay, "0");
+  EXPECT_EQ(o.CheckLockWorkstation, 0);
+  EXPECT_EQ(o.CheckAddNewDocs, 1);
+  EXPECT_EQ(o.TextMaxFolders, "0");
+  EXPECT_EQ(o.CheckPauseTime, 0);
+  EXPECT_EQ(o.TextPauseStart, "12:00");
+  EXPECT_EQ(o.TextPauseEnd, "12:00");
+  EXPECT_FALSE(o.MNTimeStampLogFile);
+  EXPECT_FALSE(ReadWindowCoordinate(store_, kApp, "Screen.Left").has_value());
+
+  const auto days = ReadPauseDays(store_, kApp);
+  ASSERT_EQ(days.size(), 7u);
+  EXPECT_EQ(days.front().text, "Sunday");
+  EXPECT_EQ(days.back().text, "Saturday");
+  for (const CheckNode& day : days) EXPECT_TRUE(day.checked) << day.text;
+
+  const LibraryNode library = ReadLibraryNode(store_, kApp, "DOCS");
+  EXPECT_TRUE(library.checked);
+  ASSERT_EQ(library.rules.size(), 1u);
+  EXPECT_EQ(library.rules[0].text, "[]");
+}
+
+TEST_F(SavedOptionsTest, BooleansAreNumbersAndAnyNonZeroChecks) {
+  const std::vector<std::pair<std::string, int>> cases = {
+      {"-1", 1}, {"0", 0}, {"1", 1}, {"2", 1}, {"", 0}, {"abc", 0}, {" -1", 1}, {"0.5", 1}};
+  for (const auto& [saved, checked] : cases) {
+    EXPECT_EQ(CheckValue(saved), checked) << '"' << saved << '"';
+    Put("General", "Loop", saved);
+    Put("PauseTimer", "Monday", saved);
+    Put("Libraries", "DOCS", saved);
+    runtime::Options o;
+    ReadGeneralOptions(store_, kApp, o);
+    EXPECT_EQ(o.CheckLoop, checked) << '"' << saved << '"';
+    EXPECT_EQ(ReadPauseDays(store_, kApp)[1].checked, checked != 0) << '"' << saved << '"';
+    EXPECT_EQ(ReadLibraryNode(store_, kApp, "docs").checked, checked != 0);
+  }
+}
+
+TEST_F(SavedOptionsTest, NumbersAreShownAsAbsoluteValues) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"-30", "30"}, {"30", "30"}, {"", "0"}, {"abc", "0"}, {"12.6", "13"}, {"-0", "0"}};
+  for (const auto& [saved, shown] : cases) {
+    Put("General", "Loop_Delay", saved);
+    Put("General", "MaxFolders", saved);
+    runtime::Options o;
+    ReadGeneralOptions(store_, kApp, o);
+    EXPECT_EQ(o.TextLoopDelay, shown) << saved;
+    EXPECT_EQ(o.TextMaxFolders, shown) << saved;
+  }
+  Put("General", "Screen.Left", "1234");
+  EXPECT_EQ(ReadWindowCoordinate(store_, kApp, "Screen.Left"), 1234);
+}
+
+TEST_F(SavedOptionsTest, ProgramEndSavesInItsOrderAndReadsBack) {
+  runtime::Options o;
+  o.CheckLoop = 1;
+  o.TextLoopDelay = "-30";
+  o.CheckLogMethod = 0;
+  o.CheckDisplayErrors = 1;
+  o.TextMaxFolders = "25 folders";
+  o.TextPauseStart = "9:5";
+  o.TextPauseEnd = "late";
+  o.CheckLockWorkstation = 1;
+  o.MNTimeStampLogFile = true;
+  MainWindowModel window;
+  window.window = {11985, 3532, 4830, 9135};
+  window.TVPause = {{"Sunday", true}, {"Monday", false}};
+  window.TVRules = {{"DOCS", true, {{"Matters", true}, {" client folders ", false}}},
+                    {"Archive", false, {{"[]", false}}}};
+  ASSERT_TRUE(SaveProgramEndSettings(store_, kApp, o, "/tmp/x.LOG", window));
+  EXPECT_EQ(ReadLines(store_.FilePath(kApp)),
+            (std::vector<std::string>{
+                "[General]", "Screen.Top=3532", "Screen.Left=11985", "Loop=1", "Loop_Delay=-30",
+                "LogMethod=0", "LogFile=/tmp/x.LOG", "DisplayErrors=1", "ProcessDescending=0",
+                "ReUseSQL=0", "CheckAddNewDocs=1", "MaxFolders=25", "UsePauseTime=0",
+                "PauseStart=09:05", "PauseEnd=late", "LockWorkstation=1", "TimeStampLogFile=-1",
+                "", "[PauseTimer]", "Sunday=-1", "Monday=0", "", "[Libraries]", "DOCS=-1",
+                "Archive=0", "", "[Rules]", "DOCS:MATTERS=-1", "DOCS:CLIENT FOLDERS=0",
+                "ARCHIVE:[]=0", ""}));
+
+  runtime::Options back;
+  ReadGeneralOptions(store_, kApp, back);
+  EXPECT_EQ(back.CheckLoop, 1);
+  EXPECT_EQ(back.TextLoopDelay, "30");
+  EXPECT_EQ(back.CheckLogMethod, 0);
+  EXPECT_EQ(back.TextPauseStart, "09:05");
+  EXPECT_TRUE(back.MNTimeStampLogFile);
+  EXPECT_FALSE(ReadPauseDays(store_, kApp)[1].checked);
+  EXPECT_FALSE(ReadLibraryNode(store_, kApp, "Archive").checked);
+}
+
+TEST(ProgramPathsTest, TempFolderFallsBackToTmpdirThenTheProgramFolder) {
+  os::FixedEnvironment env;
+  env.variables = {{"TEMP", "/temp"}, {"TMPDIR", "/tmpdir"}};
+  EXPECT_EQ(TempFolder(env, "/opt/sprout"), "/temp");
+  env.variables["TEMP"] = "";
+  EXPECT_EQ(TempFolder(env, "/opt/sprout"), "/tmpdir");
+  env.variables.erase("TMPDIR");
+  EXPECT_EQ(TempFolder(env, "/opt/sprout"), "/opt/sprout");
+
+  EXPECT_EQ(DefaultLogFile("/opt/sprout", kApp), std::string("/opt/sprout/") + kApp + ".LOG");
+  EXPECT_EQ(DefaultLogFile("/tmp/", kApp), std::string("/tmp/") + kApp + ".LOG");
+}
+
+}  // namespace
+}  // namespace sproutsmith::app
