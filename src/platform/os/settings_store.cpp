@@ -18,19 +18,22 @@ using text::EqualsNoCase;
 bool HasLineBreak(const std::string& s) { return s.find_first_of("\r\n") != std::string::npos; }
 
 // Keys are free text (library and rule names), so the characters that would end a key or
-// start a section are written as %XX. Values need nothing: they run to the end of the line.
+// make its line read as a section are written as %XX. Values need nothing: they run to the
+// end of the line.
 std::string EncodeKey(const std::string& key) {
   std::string out;
+  bool leading = true;  // only blanks so far
   for (const char c : key) {
     if (c == '%') {
       out += "%25";
     } else if (c == '=') {
       out += "%3D";
-    } else if (c == '[') {
+    } else if (c == '[' && leading) {
       out += "%5B";
     } else {
       out += c;
     }
+    leading = leading && c == ' ';
   }
   return out;
 }

@@ -52,8 +52,8 @@ TEST_F(SettingsStoreTest, ValuesRoundTripVerbatim) {
 
 TEST_F(SettingsStoreTest, FreeTextKeysSurviveTheFileFormat) {
   // Rule keys are LIBRARY:RULE with whatever the rule's name holds.
-  const std::vector<std::string> keys = {"DOCS:RULE=1", "DOCS:[]", "[SECTION]", "100%", "%3D",
-                                         "DOCS: MATTERS "};
+  const std::vector<std::string> keys = {"DOCS:RULE=1", "DOCS:[]", "[SECTION]", " [A", "100%",
+                                         "%3D", "DOCS: MATTERS "};
   for (const std::string& key : keys) ASSERT_TRUE(store_.Save(kApp, "Rules", key, key + "!"));
   for (const std::string& key : keys) EXPECT_EQ(store_.Get(kApp, "Rules", key), key + "!") << key;
   EXPECT_EQ(FileLines().front(), "[Rules]");
