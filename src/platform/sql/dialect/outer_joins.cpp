@@ -196,7 +196,7 @@ void RewriteScope(const Tokens& tokens, Editor& editor, const SelectScope& scope
 }  // namespace
 
 void RewriteOuterJoins(const Tokens& tokens, Editor& editor, const TranslateOptions& options) {
-  if (options.flavour != Flavour::kOracle) return;
+  if (options.flavour != Flavour::kOracle || !ContainsMarker(tokens, {0, tokens.size()})) return;
   // One scope per pass run: a rewritten scope changes the positions of the ones around it.
   for (const SelectScope& scope : FindSelectScopes(tokens)) {
     if (scope.compound()) continue;

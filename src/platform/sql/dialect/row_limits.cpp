@@ -1,6 +1,7 @@
 // Row limits and query hints: TOP n and Oracle's ROWNUM become LIMIT n; OPTION (...) goes.
 
 #include <cstdlib>
+#include <string_view>
 
 #include "platform/sql/dialect/rewrites.h"
 
@@ -13,6 +14,13 @@ bool IsWholeNumber(const Token& t) {
     if (c < '0' || c > '9') return false;
   }
   return true;
+}
+
+bool HasWord(const Tokens& tokens, std::string_view word) {
+  for (const Token& t : tokens) {
+    if (IsWord(t, word)) return true;
+  }
+  return false;
 }
 
 // A SELECT that may take a LIMIT at its end: not part of a compound, none there yet.
@@ -44,6 +52,7 @@ void RemoveQueryHints(const Tokens& tokens, Editor& editor, const TranslateOptio
 }
 
 void TopToLimit(const Tokens& tokens, Editor& editor, const TranslateOptions&) {
+  if (!HasWord(tokens, "TOP")) return;
   for (const SelectScope& scope : FindSelectScopes(tokens)) {
     size_t top = NextSignificant(tokens, scope.select);
     if (top < tokens.size() && (IsWord(tokens[top], "DISTINCT") || IsWord(tokens[top], "ALL"))) {
@@ -71,7 +80,7 @@ void TopToLimit(const Tokens& tokens, Editor& editor, const TranslateOptions&) {
 }
 
 void RownumToLimit(const Tokens& tokens, Editor& editor, const TranslateOptions& options) {
-  if (options.flavour != Flavour::kOracle) return;
+  if (options.flavour != Flavour::kOracle || !HasWord(tokens, "ROWNUM")) return;
   for (const SelectScope& scope : FindSelectScopes(tokens)) {
     if (scope.where == kNone || !CanTakeLimit(scope)) continue;
     bool has_or = false;
