@@ -41,6 +41,9 @@ struct Options {
   std::vector<ResultsRow> ListResults;
   // The library menu: one entry per library of the session, the connected one checked.
   std::vector<MenuEntry> MNLibList;
+  // The two rule sub-menus: one caption per rule of the connected library, or just "-".
+  std::vector<std::string> MNRuleMenu1 = {"-"};
+  std::vector<std::string> MNRuleMenu2 = {"-"};
 };
 
 }  // namespace sproutsmith::runtime

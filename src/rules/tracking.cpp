@@ -1,0 +1,135 @@
+// Recording processed rows in QUIL_SPROUTSMITH and queueing documents in NEEDS_FOLDERING.
+
+#include "rules/tracking.h"
+
+#include "dm/sql_text.h"
+#include "log/error_trap.h"
+#include "text/text.h"
+
+namespace sproutsmith::rules {
+
+using text::Format;
+using text::Trim;
+using text::UCase;
+
+namespace {
+
+// Reconnects the library that was connected on entry, however the work ends.
+class Reconnect {
+ public:
+  Reconnect(dm::Connection& connection, std::string library)
+      : connection_(connection), library_(std::move(library)) {}
+  ~Reconnect() {
+    if (!library_.empty()) connection_.ConnectLibrary(library_);
+  }
+  Reconnect(const Reconnect&) = delete;
+  Reconnect& operator=(const Reconnect&) = delete;
+
+ private:
+  dm::Connection& connection_;
+  std::string library_;
+};
+
+}  // namespace
+
+Tracking::Tracking(Context& context, dm::Connection& connection)
+    : context_(context), connection_(connection) {}
+
+void Tracking::Release() {
+  if (auto* sql = connection_.sql()) sql->ReleaseResults();
+}
+
+bool Tracking::Enter(const std::string& library, const std::string& remembered) {
+  if (connection_.ConnectLibrary(library)) return true;
+  // Writing into whichever library is connected instead would corrupt its tables; the row
+  // stays new and the next cycle tries it again.
+  context_.log.AddLog("Error: Unable to connect to library " + library);
+  context_.log.Separator();
+  Leave(remembered);
+  return false;
+}
+
+void Tracking::Leave(const std::string& remembered) {
+  if (!remembered.empty()) connection_.ConnectLibrary(remembered);
+}
+
+int Tracking::RecordProcessedRow(const ResultTable& result, int row, std::string_view rule,
+                                 std::string_view library, int level_left,
+                                 long long parent_folder) {
+  if (level_left == 1 && parent_folder <= 0) return 0;
+  const std::string r(rule), l(library);
+  return log::Trap(context_.log, "RecordProcessedRow", 0,
+                   [&] { return RecordBody(result, row, r, l); });
+}
+
+int Tracking::RecordBody(const ResultTable& result, int row, const std::string& rule,
+                         const std::string& library) {
+  auto& log = context_.log;
+  log.SetStatus("Updating QUIL_SPROUTSMITH information in " + library +
+                " for newly created folder(s)");
+  log.Separator();
+  const std::string remembered = connection_.LibraryName();
+  if (!Enter(library, remembered)) return 0;
+  Reconnect back(connection_, remembered);
+
+  const std::string quoted_rule = dm::SqlQuote(rule);
+  int recorded = 0;
+  for (int column = result.ColumnCount(); column >= 1; --column) {
+    const std::string& heading = result.Heading(column);
+    const long position = text::InStr(UCase(heading), ".SYSTEM_ID");
+    if (position <= 1) continue;
+    const std::string table = Trim(text::Left(heading, position - 1));
+    if (table.empty()) continue;
+    const std::string sid = Format(text::Val(result.Cell(row, column)), "#0");
+    const std::string quoted_table = dm::SqlQuote(table);
+
+    log.AddLog("Adding Folder column item " + heading + " to QUIL_SPROUTSMITH");
+    log.Separator();
+    // An exact name match: with LIKE, "A_B" would also remove the rows of rule "AXB".
+    connection_.RunSQL("DELETE FROM [OWNER].QUIL_SPROUTSMITH WHERE SID = " + sid +
+                       " AND TABLE_NAME = '" + quoted_table + "' AND UPPER(RULE_NAME) = '" +
+                       UCase(quoted_rule) + "'");
+    Release();
+    connection_.RunSQL(
+        "INSERT INTO [OWNER].QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, STATUS, LOCKED_BY) "
+        "VALUES(" +
+        sid + ", '" + quoted_table + "', '" + quoted_rule + "', 0, '')");
+    if (auto* sql = connection_.sql(); sql && sql->GetSQLErrorCode() == 0) ++recorded;
+    Release();
+  }
+  return recorded;
+}
+
+bool Tracking::QueueDocuments(std::string_view queue_conditions, std::string_view library) {
+  if (context_.options.CheckAddNewDocs == 0) return false;
+  const std::string c(queue_conditions), l(library);
+  return log::Trap(context_.log, "QueueDocuments", false, [&] { return QueueBody(c, l); });
+}
+
+bool Tracking::QueueBody(const std::string& conditions, const std::string& library) {
+  auto& log = context_.log;
+  if (Trim(conditions).empty()) {
+    log.AddLog("Warning: Not adding new documents to Queue - unable to form SQL statement");
+    log.Separator();
+    return false;
+  }
+  const std::string remembered = connection_.LibraryName();
+  if (!Enter(library, remembered)) return false;
+  Reconnect back(connection_, remembered);
+
+  log.SetStatus("Adding New Documents to Queue in library " + library);
+  log.Separator();
+  connection_.RunSQL(
+      "INSERT INTO [OWNER].NEEDS_FOLDERING (SID, STATUS, LOCKED_BY, RETRY_COUNT, DOCSTATUS, "
+      "TABLE_NAME, MACHINE_NAME, LOCK_TIME) SELECT DOCNUMBER, 0, '', 0, STATUS, 'PROFILE', '', "
+      "NULL FROM [OWNER].PROFILE WHERE " +
+      conditions +
+      " AND APPLICATION <> (SELECT SYSTEM_ID FROM [OWNER].APPS WHERE APPLICATION = 'FOLDER') "
+      " AND DOCNUMBER NOT IN (SELECT SID FROM [OWNER].NEEDS_FOLDERING WHERE TABLE_NAME = "
+      "'PROFILE')");
+  const bool ran = connection_.sql() && connection_.sql()->GetSQLErrorCode() == 0;
+  Release();
+  return ran;
+}
+
+}  // namespace sproutsmith::rules
