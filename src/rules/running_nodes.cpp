@@ -72,6 +72,8 @@ bool RunningNodes::ActiveStatus(int mode, std::string_view rule) {
 
 bool RunningNodes::ActiveStatusBody(int mode, const std::string& rule) {
   if (!connection_.CheckFusion("ActiveStatus")) return false;
+  // Program end after a failed start has no library to clean up.
+  if (connection_.LibraryName().empty()) return false;
   bool result = false;
   {
     LogMethodGuard guard(context_.options.CheckLogMethod);

@@ -62,8 +62,6 @@ TEST_F(RuleStoreTest, TheGeneratedLibrarysRulesLoadWithTheirValues) {
             "GROUP:DOCS_SUPERVISORS = 255; GROUP:DOCS_USERS = 63");
   EXPECT_EQ(matters[RuleKey::kQuicksearchRange], "90");
   EXPECT_EQ(matters[RuleKey::kCreatePublicFolders], "1");
-  EXPECT_EQ(matters[RuleKey::kMoveInto], "0");
-  EXPECT_EQ(matters[RuleKey::kPurpose], "***All Modules***");
   EXPECT_EQ(matters[RuleKey::kRootFolder], "");
   EXPECT_EQ(matters.Get(44), "");
 
@@ -187,13 +185,10 @@ TEST_F(RuleStoreTest, ALibraryWithOnlySettingsGetsTheDefaultRule) {
   EXPECT_EQ(rule[RuleKey::kTemplate], schema::kMatterTemplate);
   EXPECT_EQ(rule[RuleKey::kValues], "%APPLICATION.APPLICATION% <> 'FOLDER'");
   EXPECT_EQ(rule[RuleKey::kForm], "***DEFAULT FORM***");
-  EXPECT_EQ(rule[RuleKey::kProfileForm], "***DEFAULT FORM***");
-  EXPECT_EQ(rule[RuleKey::kAuthorSource], "Default");
   EXPECT_EQ(rule[RuleKey::kQuicksearchRange], "90");
   EXPECT_EQ(rule[RuleKey::kAddRemoteItems], "1");
   EXPECT_EQ(rule[RuleKey::kOverrideRuleParameters], "0");
   EXPECT_EQ(rule[RuleKey::kRootFolder], "");
-  EXPECT_EQ(rule[RuleKey::kEmailName], "");
   EXPECT_EQ(Count("0 rule(s) identified"), 1) << Dump();
   EXPECT_EQ(Count("SELECT COUNT(*) FROM DOCSADM.DOCSCOLUMN WHERE COLNAME = 'MATTER' AND "
                   "TBNAME = 'PROFILE'"),

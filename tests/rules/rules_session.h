@@ -1,7 +1,6 @@
 #pragma once
 // A started DM session over a real installation with the rule store hooked into every
-// connection, and a second "computer" (its own options, window, log and session) on the same
-// library files.
+// connection; the library files are read and written behind its back with plain SQL.
 
 #include <gtest/gtest.h>
 
@@ -14,21 +13,6 @@
 #include "support/dm_installation.h"
 
 namespace sproutsmith::rules {
-
-// Everything one running program owns, besides the installation's shared files.
-struct Computer {
-  Computer(testing::DmInstallation& install, const std::string& log_name)
-      : log(install.clock, state, options, ui), context{install.clock, install.settings, ui, state,
-                                                        options,       install.identity, log} {
-    state.LogFile = install.dir.File(log_name);
-    state.TempDir = install.dir.path().string();
-  }
-  testing::ScriptedUi ui;
-  runtime::RunState state;
-  runtime::Options options;
-  log::Log log;
-  Context context;
-};
 
 class RulesSession : public ::testing::Test {
  protected:
