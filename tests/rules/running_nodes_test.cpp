@@ -15,7 +15,9 @@ using Rows = std::vector<std::vector<std::string>>;
 struct Computer {
   Computer(testing::DmInstallation& install, const std::string& log_name)
       : log(install.clock, state, options, ui),
-        context{install.clock, install.settings, ui, state, options, install.identity, log} {
+        context{
+            install.clock, install.settings, ui, state, options, install.identity, log,
+        } {
     state.LogFile = install.dir.File(log_name);
     state.TempDir = install.dir.path().string();
   }
