@@ -613,16 +613,17 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
                                                      std::to_string(document_number_)),
             0};
   }
-  const long long siblings =
-      QueryId(*db_, "SELECT COUNT(*) FROM FOLDER_ITEM WHERE PARENT = ? AND PARENT_LIBRARY = ?",
-              {parent, parent_lib})
-          .value_or(0);
   // The chain's tail; should a broken chain have several, the newest row ends it.
   const std::optional<long long> tail = QueryId(
       *db_,
       "SELECT MAX(SYSTEM_ID) FROM FOLDER_ITEM WHERE PARENT = ? AND PARENT_LIBRARY = ? AND "
       "NEXT = 0",
       {parent, parent_lib});
+  const bool first =
+      !tail && QueryId(*db_,
+                       "SELECT COUNT(*) FROM FOLDER_ITEM WHERE PARENT = ? AND PARENT_LIBRARY = ?",
+                       {parent, parent_lib})
+                       .value_or(0) == 0;
   const std::optional<long long> parent_version =
       QueryId(*db_, "SELECT MIN(VERSION_ID) FROM VERSIONS WHERE DOCNUMBER = ?", {parent});
   const long long id = NextKey(*db_, schema::kSystemKey, &error);
@@ -635,7 +636,7 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
       "0, 0, 0)",
       {Value::Integer(id), parent, Value::Integer(item_number), parent_lib,
        Value::Integer(library_id), Value::Text(item_is_folder ? "F" : "D"),
-       Value::Text(display_name), Value::Text(siblings == 0 ? "Y" : "N"),
+       Value::Text(display_name), Value::Text(first ? "Y" : "N"),
        parent_version ? Value::Integer(*parent_version) : Value::Null()});
   if (!r.ok()) return {DatabaseError(r), 0};
   if (tail) {
