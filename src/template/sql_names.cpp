@@ -1,0 +1,15 @@
+#include "template/sql_names.h"
+
+#include "dm/sql_text.h"
+#include "text/text.h"
+
+namespace sproutsmith::templ {
+
+std::string QuoteLiteral(const std::string& name) { return text::Replace(name, "'", "''"); }
+
+std::string RuleNamePattern(const std::string& rule_name) {
+  const std::string quoted = text::UCase(dm::SqlQuote(rule_name));
+  return text::Replace(dm::LikeEscape(quoted), "%", "[%]");
+}
+
+}  // namespace sproutsmith::templ

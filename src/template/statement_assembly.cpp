@@ -1,0 +1,244 @@
+// Steps from the statement head to the ORDER BY: everything after the item pass that needs
+// no database.
+
+#include <cctype>
+
+#include "dm/sql_text.h"
+#include "template/join_plan.h"
+#include "template/selection_builder.h"
+#include "template/sql_names.h"
+#include "text/text.h"
+
+namespace sproutsmith::templ {
+
+using text::Format;
+using text::StartsWith;
+using text::Trim;
+using text::UCase;
+
+namespace {
+
+bool IsOracleEngine(int engine) { return engine == 2 || engine == 5; }
+
+bool IsIdentifierChar(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '#';
+}
+
+bool IsPlainName(const std::string& name) {
+  if (name.empty()) return false;
+  for (char c : name) {
+    if (!IsIdentifierChar(c)) return false;
+  }
+  return true;
+}
+
+// The connector word at a word start: "BRAND = 1" holds no "AND ".
+size_t FindConnector(const std::string& s, const std::string& word) {
+  const std::string upper = UCase(s);
+  for (size_t at = upper.find(word); at != std::string::npos; at = upper.find(word, at + 1)) {
+    if (at == 0 || !IsIdentifierChar(upper[at - 1])) return at;
+  }
+  return std::string::npos;
+}
+
+// The "=" of an equality; "<=", ">=", "!=" and "==" are not one.
+size_t EqualsSign(const std::string& s) {
+  for (size_t at = s.find('='); at != std::string::npos; at = s.find('=', at + 1)) {
+    const char before = at > 0 ? s[at - 1] : ' ';
+    const char after = at + 1 < s.size() ? s[at + 1] : ' ';
+    if (before != '<' && before != '>' && before != '!' && before != '=' && after != '=') {
+      return at;
+    }
+  }
+  return std::string::npos;
+}
+
+void AppendCondition(std::string& where, const std::string& condition) {
+  const std::string t = Trim(condition);
+  if (t.empty() || t == "()") return;
+  where += (where.empty() ? "" : " AND ") + condition;
+}
+
+void AppendExternalJoins(const ParsedTemplate& parsed, std::string& where) {
+  for (const ExternalLink& link : parsed.links) {
+    std::string rest = Trim(link.Joins);
+    while (!rest.empty()) {
+      std::string condition, connector;
+      const size_t a = FindConnector(rest, "AND ");
+      const size_t o = FindConnector(rest, "OR ");
+      if (a != std::string::npos) {
+        condition = Trim(rest.substr(0, a));
+        connector = " AND ";
+        rest = Trim(rest.substr(a + 4));
+      } else if (o != std::string::npos) {
+        condition = Trim(rest.substr(0, o));
+        connector = " OR ";
+        rest = Trim(rest.substr(o + 3));
+      } else {
+        condition = Trim(rest);
+        connector = " AND ";
+        rest.clear();
+      }
+      if (condition.empty() || condition == "()") continue;
+      const std::string upper_where = UCase(where);
+      const size_t eq = EqualsSign(condition);
+      if (eq != std::string::npos) {
+        const std::string left = Trim(condition.substr(0, eq));
+        const std::string right = Trim(condition.substr(eq + 1));
+        condition = left + " = " + right;
+        if (upper_where.find(UCase(left + " = " + right)) != std::string::npos ||
+            upper_where.find(UCase(right + " = " + left)) != std::string::npos) {
+          continue;
+        }
+      } else if (upper_where.find(UCase(condition)) != std::string::npos) {
+        continue;
+      }
+      where += (Trim(where).empty() ? "" : connector) + condition;
+    }
+  }
+}
+
+std::string ReplaceFirst(const std::string& s, const std::string& from, const std::string& to) {
+  const size_t at = s.find(from);
+  if (at == std::string::npos) return s;
+  return s.substr(0, at) + to + s.substr(at + from.size());
+}
+
+// The client and matter order the product has always written.
+std::string MatterBeforeClient(std::string statement) {
+  const std::string a =
+      " FROM [OWNER].CLIENT LEFT OUTER JOIN [OWNER].MATTER ON MATTER.CLIENT_ID = CLIENT.SYSTEM_ID";
+  const std::string b =
+      "FROM [OWNER].MATTER LEFT OUTER JOIN [OWNER].MATTER ON MATTER.CLIENT_ID = CLIENT.SYSTEM_ID";
+  const std::string r =
+      " FROM [OWNER].MATTER LEFT OUTER JOIN [OWNER].CLIENT ON CLIENT.SYSTEM_ID = MATTER.CLIENT_ID";
+  statement = ReplaceFirst(statement, a, r);
+  return ReplaceFirst(statement, b, r);
+}
+
+std::string WithAscendingLast(std::string order) {
+  const size_t last = order.rfind(", ");
+  const size_t start = last == std::string::npos ? 0 : last + 2;
+  std::string entry = order.substr(start);
+  if (text::EndsWith(entry, " DESC")) {
+    entry = entry.substr(0, entry.size() - 5) + " ASC";
+  } else if (!text::EndsWith(entry, " ASC")) {
+    entry += " ASC";
+  }
+  return order.substr(0, start) + entry;
+}
+
+std::vector<std::string> NeededTables(const SelectionParts& parts) {
+  std::vector<std::string> needed;
+  for (const std::string& entry : parts.tables.Entries()) {
+    const std::string name = BareTableName(entry);
+    if (IsPlainName(name)) needed.push_back(name);
+  }
+  for (const std::string& table : parts.parameter_tables) {
+    if (IsPlainName(table)) needed.push_back(table);
+  }
+  return needed;
+}
+
+}  // namespace
+
+std::string AssembleStatement(const SelectionParts& parts, const ParsedTemplate& parsed,
+                              const AssemblyOptions& o, long* row_limit, log::Log& log) {
+  const bool oracle = IsOracleEngine(o.engine);
+  log.SetStatus("Fetching SQL Values in library " + o.library_name + " for rule " + o.rule_name);
+  log.Separator();
+
+  const std::string& list = parts.tables.text();
+  JoinPlan plan;
+  plan.from.push_back(list.substr(0, list.find(',')));
+  const bool profile_listed = parts.tables.Contains("[OWNER].PROFILE") ||
+                              parts.tables.Contains(o.owner + ".PROFILE");
+  // The first table may be PROFILE itself: listing it twice would make it ambiguous.
+  if (o.rule_template.find("PROFILE") != std::string::npos && profile_listed &&
+      BareTableName(plan.from.front()) != "PROFILE") {
+    plan.from.push_back("[OWNER].PROFILE");
+  }
+  std::string from_list;
+  for (const std::string& entry : plan.from) from_list += (from_list.empty() ? "" : ", ") + entry;
+  plan.joins = parts.joins;
+  PutMatterFirst(plan);
+  ReachTables(plan, NeededTables(parts), parsed.hops, log);
+
+  std::vector<std::string> conditions;
+  std::string statement;
+  if (!oracle) {
+    const double max_folders = text::Val(o.text_max_folders);
+    if (max_folders > 0) *row_limit = static_cast<long>(max_folders);
+    log.AddLog("Processing a maximum of " + Format(*row_limit, "#0") + " folder(s) per cycle");
+    log.Separator();
+    const std::string top =
+        !o.initialize && *row_limit != 0 ? " TOP " + Format(*row_limit, "#0") + " " : " ";
+    statement = "SELECT DISTINCT" + top + parts.select_list + parts.sid_list + "\r\n";
+    if (plan.completed) {
+      statement += MicrosoftFromClause(plan);
+    } else {
+      statement += " FROM " + Trim(from_list) + " " + Trim(parts.join_list);
+    }
+  } else {
+    statement = "SELECT DISTINCT " + parts.select_list + parts.sid_list +
+                OracleFromClause(plan, o.outer_join_equals, &conditions);
+  }
+  statement = MatterBeforeClient(statement);
+  for (const std::string& c : plan.conditions) conditions.push_back(c);
+
+  std::string where;
+  for (const std::string& c : conditions) AppendCondition(where, c);
+  std::string exclusion = parts.exclusion;
+  if (parts.outer_depth != 0 && !exclusion.empty()) {
+    exclusion += std::string(static_cast<size_t>(parts.outer_depth), ')');
+  }
+  if (parts.tables.Contains("[OWNER].PROFILE")) {
+    exclusion +=
+        " AND [OWNER].PROFILE.SYSTEM_ID NOT IN (SELECT SID FROM [OWNER].QUIL_SPROUTSMITH WHERE "
+        "UPPER(TABLE_NAME) = 'PROFILE' AND UPPER(RULE_NAME) LIKE '" +
+        RuleNamePattern(o.rule_name) + "')";
+  }
+  if (o.site_name.find("TAVI") != std::string::npos ||
+      UCase(o.site_name).find("BELLWICK") != std::string::npos) {
+    exclusion =
+        "NOT EXISTS (SELECT * FROM [OWNER].QUIL_SPROUTSMITH WHERE QUIL_SPROUTSMITH.SID = "
+        "MATTER.SYSTEM_ID AND TABLE_NAME = 'MATTER' AND RULE_NAME = '" +
+        dm::SqlQuote(o.rule_name) + "')";
+  }
+  AppendCondition(where, exclusion);
+  AppendCondition(where, parts.parameter_text);
+  AppendExternalJoins(parsed, where);
+  where = Trim(where);
+  while (StartsWith(where, "AND ")) where = Trim(where.substr(4));
+  const bool has_where = !where.empty() && where != "()";
+  if (has_where) statement += " WHERE " + where;
+
+  if (!o.sproutsmith_text.empty()) {
+    const size_t bar = o.sproutsmith_text.find('|');
+    std::string q = UCase(Trim(bar == std::string::npos ? o.sproutsmith_text
+                                                         : o.sproutsmith_text.substr(bar + 1)));
+    log.AddLog("Adding the following qualifier to the SQL statement:");
+    log.AddLog(q);
+    log.Separator();
+    if (has_where) {
+      if (StartsWith(q, "WHERE ")) q = Trim(q.substr(6));
+      if (!StartsWith(q, "AND ")) q = "AND " + q;
+    } else {
+      if (StartsWith(q, "AND ")) q = Trim(q.substr(4));
+      if (!StartsWith(q, "WHERE ")) q = "WHERE " + q;
+    }
+    // An empty qualifier would leave a dangling keyword.
+    if (!Trim(q.substr(q.find(' ') + 1)).empty()) statement += " " + q;
+  }
+
+  if (oracle && !o.initialize && *row_limit > 0 &&
+      statement.find(" WHERE ") != std::string::npos) {
+    statement += " AND ROWNUM <= " + Format(*row_limit, "#0");
+  }
+  statement = Trim(statement);
+  if (text::EndsWith(statement, " AND")) statement = Trim(statement.substr(0, statement.size() - 3));
+  if (!parts.order_list.empty()) statement += " ORDER BY " + WithAscendingLast(parts.order_list);
+  return statement;
+}
+
+}  // namespace sproutsmith::templ
