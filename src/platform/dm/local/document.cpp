@@ -198,6 +198,8 @@ DmStatus Document::SetNull(const std::string& column) {
   }
   Column& c = columns_[index];
   if (IsReadOnlyColumn(c.def.sql_column)) {
+    // Clearing what is already empty changes nothing (DOCNUM of an unsaved document).
+    if (c.stored.IsNull()) return DmStatus::Ok();
     return DmStatus::Error(kErrReadOnly, "Column " + c.def.name + " cannot be changed");
   }
   if (c.def.sql_column == "APPLICATION" && folder_) {
@@ -511,6 +513,9 @@ DmStatus Document::MarkPublic() {
   public_pending_ = true;
   if (document_number_ == 0) return DmStatus::Ok();  // written by the first save
   sql::Transaction tx(*db_);
+  if (!tx.active()) {
+    return DmStatus::Error(kErrDatabase, "Library " + library_name() + " cannot be written");
+  }
   if (DmStatus s = WriteRootObject(); !s.ok()) return s;
   if (!tx.Commit()) {
     return DmStatus::Error(kErrDatabase, "Library " + library_name() + " refused the commit");

@@ -47,6 +47,7 @@ class LocalApplication final : public Application {
     if (db == nullptr) return static_cast<int>(kErrNoSuchLibrary);
     // Nothing to refresh here; the row lets a test see that the client was asked.
     sql::Transaction tx(*db);
+    if (!tx.active()) return static_cast<int>(kErrDatabase);
     const long long id =
         QueryId(*db, "SELECT MAX(EVENT_ID) FROM STANDIN_EVENTS", {}).value_or(0) + 1;
     const sql::ExecResult r = db->Execute(
