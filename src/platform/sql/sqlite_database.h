@@ -26,6 +26,9 @@ class SqliteDatabase final : public Database {
   static std::unique_ptr<SqliteDatabase> Open(const std::string& path, bool create,
                                               std::string* error = nullptr);
   ~SqliteDatabase() override;
+  // The registered functions hold the address of this object's clock.
+  SqliteDatabase(const SqliteDatabase&) = delete;
+  SqliteDatabase& operator=(const SqliteDatabase&) = delete;
 
   Backend backend() const override { return Backend::kSqlite; }
   // One statement only: a text holding a second statement is refused before anything runs.
