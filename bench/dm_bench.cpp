@@ -3,12 +3,13 @@
 //
 //   dm_bench [FOLDERS]      (default 500)
 
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 #include "platform/dm/installation.h"
 #include "platform/schema/library_schema.h"
@@ -63,7 +64,8 @@ double RawInserts(const std::string& path, int folders) {
   const long long app = Scalar(*db, "SELECT SYSTEM_ID FROM APPS WHERE APPLICATION = 'FOLDER'");
   const long long user = Scalar(*db, "SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = 'DMADMIN'");
   const long long form = Scalar(*db, "SELECT SYSTEM_ID FROM FORMS WHERE FORM_NAME = 'FOLDER_PROF'");
-  const long long type = Scalar(*db, "SELECT SYSTEM_ID FROM DOCUMENTTYPES WHERE TYPE_ID = 'FOLDER'");
+  const long long type =
+      Scalar(*db, "SELECT SYSTEM_ID FROM DOCUMENTTYPES WHERE TYPE_ID = 'FOLDER'");
   const Value now = Value::Text("2026-12-06 09:30:15");
   auto folder = [&](const std::string& name) {
     const long long number = Key(*db);
@@ -74,20 +76,21 @@ double RawInserts(const std::string& path, int folders) {
         "DEFAULT_RIGHTS, AUTHOR, TYPIST, FORM, CREATION_DATE, LAST_EDIT_DATE, DOCUMENTTYPE) "
         "VALUES (?, ?, ?, ?, ?, 0, 0, ?, ?, ?, ?, ?, ?)",
         {Value::Integer(id), Value::Integer(number), Value::Text(name), Value::Text(name),
-         Value::Integer(app), Value::Integer(user), Value::Integer(user), Value::Integer(form),
-         now, now, Value::Integer(type)}));
+         Value::Integer(app), Value::Integer(user), Value::Integer(user), Value::Integer(form), now,
+         now, Value::Integer(type)}));
     Check(db->Execute("INSERT INTO FOLDER (DOCNUMBER, PATH) VALUES (?, NULL)",
                       {Value::Integer(number)}));
-    Check(db->Execute("INSERT INTO VERSIONS (VERSION_ID, DOCNUMBER, VERSION, SUBVERSION, "
-                      "VERSION_LABEL, AUTHOR, TYPIST, CREATION_DATE) VALUES (?, ?, 1, '!', '1', "
-                      "?, ?, ?)",
-                      {Value::Integer(version), Value::Integer(number), Value::Integer(user),
-                       Value::Integer(user), now}));
+    Check(
+        db->Execute("INSERT INTO VERSIONS (VERSION_ID, DOCNUMBER, VERSION, SUBVERSION, "
+                    "VERSION_LABEL, AUTHOR, TYPIST, CREATION_DATE) VALUES (?, ?, 1, '!', '1', "
+                    "?, ?, ?)",
+                    {Value::Integer(version), Value::Integer(number), Value::Integer(user),
+                     Value::Integer(user), now}));
     for (int activity : {45, 46, 47}) {
-      Check(db->Execute("INSERT INTO ACTIVITYLOG (DOCNUMBER, ACTIVITY_TYPE, TYPIST, START_DATE) "
-                        "VALUES (?, ?, ?, ?)",
-                        {Value::Integer(number), Value::Integer(activity), Value::Integer(user),
-                         now}));
+      Check(db->Execute(
+          "INSERT INTO ACTIVITYLOG (DOCNUMBER, ACTIVITY_TYPE, TYPIST, START_DATE) "
+          "VALUES (?, ?, ?, ?)",
+          {Value::Integer(number), Value::Integer(activity), Value::Integer(user), now}));
     }
     return number;
   };
@@ -102,12 +105,12 @@ double RawInserts(const std::string& path, int folders) {
     db->Commit();
     db->Begin();
     const long long link = Key(*db);
-    Check(db->Execute("INSERT INTO FOLDER_ITEM (SYSTEM_ID, PARENT, DOCNUMBER, PARENT_LIBRARY, "
-                      "LIBRARY, NODE_TYPE, DISPLAYNAME, NEXT, ISFIRST, VERSION_TYPE) VALUES (?, ?, "
-                      "?, 0, 0, 'F', ?, 0, ?, 'R')",
-                      {Value::Integer(link), Value::Integer(parent), Value::Integer(number),
-                       Value::Text("Folder " + std::to_string(i)),
-                       Value::Text(tail ? "N" : "Y")}));
+    Check(
+        db->Execute("INSERT INTO FOLDER_ITEM (SYSTEM_ID, PARENT, DOCNUMBER, PARENT_LIBRARY, "
+                    "LIBRARY, NODE_TYPE, DISPLAYNAME, NEXT, ISFIRST, VERSION_TYPE) VALUES (?, ?, "
+                    "?, 0, 0, 'F', ?, 0, ?, 'R')",
+                    {Value::Integer(link), Value::Integer(parent), Value::Integer(number),
+                     Value::Text("Folder " + std::to_string(i)), Value::Text(tail ? "N" : "Y")}));
     if (tail) {
       Check(db->Execute("UPDATE FOLDER_ITEM SET NEXT = ? WHERE SYSTEM_ID = ?",
                         {Value::Integer(link), Value::Integer(tail)}));
@@ -162,8 +165,8 @@ double ThroughStandin(const std::string& path, int folders) {
 int main(int argc, char** argv) {
   const int folders = argc > 1 ? std::max(1, std::atoi(argv[1])) : 500;
   const char* tmp = std::getenv("TMPDIR");
-  const fs::path dir = fs::path(tmp ? tmp : "/tmp") /
-                       ("dm_bench_" + std::to_string(static_cast<long>(::getpid())));
+  const fs::path dir =
+      fs::path(tmp ? tmp : "/tmp") / ("dm_bench_" + std::to_string(static_cast<long>(::getpid())));
   fs::create_directories(dir);
   const std::string raw_path = MakeLibrary(dir, "RAW");
   const std::string standin_path = MakeLibrary(dir, "BENCH");

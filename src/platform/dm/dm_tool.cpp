@@ -64,7 +64,8 @@ Without --dir they go next to the configuration file the client would look for
 into D, with D/dm.conf. Existing files are never written over.
 )";
 
-constexpr char kProvisionHelp[] = R"(Usage: sproutsmith-dm provision FILE --name N [--engine C] [--owner O]
+constexpr char kProvisionHelp[] =
+    R"(Usage: sproutsmith-dm provision FILE --name N [--engine C] [--owner O]
                             [--other NAME:CODE]...
 
 Creates the DM tables, data dictionary and fixed rows of library N in the SQLite file
@@ -74,7 +75,8 @@ FILE (created when missing; a database that already holds tables is refused).
   --other NAME:CODE   another library of the installation (repeatable)
 )";
 
-constexpr char kGenerateHelp[] = R"(Usage: sproutsmith-dm generate FILE [--clients N] [--matters M] [--types K]
+constexpr char kGenerateHelp[] =
+    R"(Usage: sproutsmith-dm generate FILE [--clients N] [--matters M] [--types K]
                            [--people P] [--docs D] [--seed S] [--user U] [--no-rules]
 
 Fills a provisioned library that holds no clients or people yet.
@@ -240,8 +242,7 @@ int Provision(const std::vector<std::string>& args, std::ostream& out, std::ostr
 int Generate(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   Arguments a;
   std::string error;
-  if (!Parse(args,
-             {"--clients", "--matters", "--types", "--people", "--docs", "--seed", "--user"},
+  if (!Parse(args, {"--clients", "--matters", "--types", "--people", "--docs", "--seed", "--user"},
              {"--no-rules"}, &a, &error)) {
     return Usage(err, error, kGenerateHelp);
   }
@@ -354,8 +355,10 @@ int Sql(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 int RunDmTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   using Command = std::function<int(const std::vector<std::string>&, std::ostream&, std::ostream&)>;
   const std::map<std::string, std::pair<Command, const char*>> commands = {
-      {"init-demo", {InitDemo, kInitDemoHelp}}, {"provision", {Provision, kProvisionHelp}},
-      {"generate", {Generate, kGenerateHelp}},  {"tree", {Tree, kTreeHelp}},
+      {"init-demo", {InitDemo, kInitDemoHelp}},
+      {"provision", {Provision, kProvisionHelp}},
+      {"generate", {Generate, kGenerateHelp}},
+      {"tree", {Tree, kTreeHelp}},
       {"sql", {Sql, kSqlHelp}},
   };
   if (args.empty()) return Usage(err, "no command given", kUsage);

@@ -82,9 +82,9 @@ class TreeBuilder {
     for (const auto& row : libraries.result.rows) libraries_[row[0].AsInteger()] = row[1].text;
     std::map<long long, std::vector<Link>> by_parent;
     for (const auto& row : links.result.rows) {
-      by_parent[row[7].AsInteger()].push_back(
-          {row[0].AsInteger(), row[1].AsInteger(), row[2].text == "Y", row[3].AsInteger(),
-           row[4].AsInteger(), row[5].text, row[6].text});
+      by_parent[row[7].AsInteger()].push_back({row[0].AsInteger(), row[1].AsInteger(),
+                                               row[2].text == "Y", row[3].AsInteger(),
+                                               row[4].AsInteger(), row[5].text, row[6].text});
     }
     for (auto& [parent, items] : by_parent) {
       items_[parent] = InChainOrder(std::move(items));
@@ -98,7 +98,8 @@ class TreeBuilder {
   std::vector<FolderNode> Roots() {
     std::vector<std::pair<std::string, long long>> tops;
     for (const auto& [number, folder] : folders_) {
-      if (public_.count(number) || !contained_.count(number)) tops.emplace_back(folder.name, number);
+      if (public_.count(number) || !contained_.count(number))
+        tops.emplace_back(folder.name, number);
     }
     std::sort(tops.begin(), tops.end());
     std::vector<FolderNode> roots;

@@ -13,8 +13,8 @@ struct FolderNode {
   long long document_number = 0;
   std::string name;
   bool is_public = false;
-  long trustees = 0;   // SECURITY rows of the folder's profile
-  long documents = 0;  // non-folder items of this library
+  long trustees = 0;                      // SECURITY rows of the folder's profile
+  long documents = 0;                     // non-folder items of this library
   std::vector<std::string> remote_items;  // "LIBRARY #n name"
   std::vector<FolderNode> children;
 };

@@ -72,8 +72,8 @@ class Parser {
   enum class Section { kNone, kClient, kLibrary };
 
   bool Fail(int line, const std::string& message) {
-    message_ = line > 0 ? path_ + ":" + std::to_string(line) + ": " + message
-                        : path_ + ": " + message;
+    message_ =
+        line > 0 ? path_ + ":" + std::to_string(line) + ": " + message : path_ + ": " + message;
     return false;
   }
 
@@ -115,8 +115,8 @@ class Parser {
       const std::string name = text::UCase(TrimAll(inner.substr(7)));
       if (name.empty()) return Fail(line_, "library section without a name");
       if (!ValidLibraryName(name)) {
-        return Fail(line_, "invalid library name '" + name +
-                               "' (letters, digits, '_' and '-' only)");
+        return Fail(line_,
+                    "invalid library name '" + name + "' (letters, digits, '_' and '-' only)");
       }
       for (size_t i = 0; i < config_->libraries.size(); ++i) {
         if (config_->libraries[i].name == name) {

@@ -29,22 +29,22 @@ struct AddItemResult {
 
 // Error numbers of the stand-in (what a DM server would report as its own error numbers).
 enum DmErrorCode : long {
-  kErrNotSaved = 1001,        // the object has no document number yet
-  kErrNoSuchColumn = 1002,    // profile column unknown to the form
+  kErrNotSaved = 1001,      // the object has no document number yet
+  kErrNoSuchColumn = 1002,  // profile column unknown to the form
   kErrValueTooLong = 1003,
   kErrNotNumeric = 1004,
-  kErrUnknownLookup = 1005,   // a lookup value that the lookup table does not hold
+  kErrUnknownLookup = 1005,  // a lookup value that the lookup table does not hold
   kErrNoSuchDocument = 1006,
   kErrNoSuchForm = 1007,
-  kErrRequired = 1008,        // a required value (the document name) is missing
-  kErrDuplicateName = 1009,   // unique document names are enforced by the library
+  kErrRequired = 1008,       // a required value (the document name) is missing
+  kErrDuplicateName = 1009,  // unique document names are enforced by the library
   kErrNoSuchLibrary = 1010,
   kErrNotAFolder = 1011,
   kErrAlreadyInFolder = 1012,
   kErrReadOnly = 1013,
-  kErrDatabase = 1014,        // the library database refused a write
+  kErrDatabase = 1014,  // the library database refused a write
   kErrUnknownCommand = 1015,
-  kErrNotAttached = 1016,     // SQL object without a library or login token
+  kErrNotAttached = 1016,  // SQL object without a library or login token
 };
 
 }  // namespace sproutsmith::dmapi

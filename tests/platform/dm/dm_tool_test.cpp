@@ -1,10 +1,11 @@
 // The sproutsmith-dm commands, run in process against real library files.
 
+#include "platform/dm/dm_tool.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
-#include "platform/dm/dm_tool.h"
 #include "standin_fixture.h"
 
 namespace sproutsmith::dmapi {
@@ -81,7 +82,7 @@ TEST(DmToolTest, ProvisionAndGenerateALibraryFile) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "Library FRESH provisioned in " + file + "\n");
   r = RunTool({"generate", file, "--clients", "3", "--matters", "1", "--people", "4", "--user",
-           "BOSS", "--no-rules"});
+               "BOSS", "--no-rules"});
   ASSERT_EQ(r.status, 0) << r.err;
 
   std::unique_ptr<sql::SqliteDatabase> db = sql::SqliteDatabase::Open(file, false);
@@ -127,9 +128,9 @@ TEST_F(DmToolLibraryTest, TreeShowsFoldersInChainOrderWithTheirMarks) {
   const long long b = MakeFolder("B matter");
   const long long a = MakeFolder("A matter");
   const long long loose = MakeFolder("Loose");
-  const std::string document =
-      Scalar("LIB1", "SELECT MIN(P.DOCNUMBER) FROM PROFILE P, APPS A WHERE "
-                     "A.SYSTEM_ID = P.APPLICATION AND A.APPLICATION <> 'FOLDER'");
+  const std::string document = Scalar("LIB1",
+                                      "SELECT MIN(P.DOCNUMBER) FROM PROFILE P, APPS A WHERE "
+                                      "A.SYSTEM_ID = P.APPLICATION AND A.APPLICATION <> 'FOLDER'");
   app->PointAtLibrary("LIB2");
   const long long remote = MakeFolder("Far away");
   app->PointAtLibrary("LIB1");
@@ -137,24 +138,25 @@ TEST_F(DmToolLibraryTest, TreeShowsFoldersInChainOrderWithTheirMarks) {
   for (long long item : {b, a}) ASSERT_TRUE(parent->AddItem("LIB1", item).status.ok());
   ASSERT_TRUE(parent->AddItem("LIB2", remote).status.ok());
   ASSERT_TRUE(session->OpenFolder(a, "LIB1")->AddItem("LIB1", std::stoll(document)).status.ok());
-  Exec("LIB1", "INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) SELECT SYSTEM_ID, 0, "
-               "63 FROM PROFILE WHERE DOCNUMBER = " + std::to_string(b));
+  Exec("LIB1",
+       "INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) SELECT SYSTEM_ID, 0, "
+       "63 FROM PROFILE WHERE DOCNUMBER = " +
+           std::to_string(b));
 
   const ToolRun r = RunTool({"tree", "lib1"});
   ASSERT_EQ(r.status, 0) << r.err;
   auto n = [](long long v) { return std::to_string(v); };
-  EXPECT_EQ(r.out, "Clients #" + n(t) + " [public] trustees=0\n" +
-                       "  -> LIB2 #" + n(remote) + " Far away\n" +
-                       "  B matter #" + n(b) + " trustees=1\n" +
-                       "  A matter #" + n(a) + " trustees=0 documents=1\n" +
-                       "Loose #" + n(loose) + " trustees=0\n");
+  EXPECT_EQ(r.out, "Clients #" + n(t) + " [public] trustees=0\n" + "  -> LIB2 #" + n(remote) +
+                       " Far away\n" + "  B matter #" + n(b) + " trustees=1\n" + "  A matter #" +
+                       n(a) + " trustees=0 documents=1\n" + "Loose #" + n(loose) + " trustees=0\n");
 
   EXPECT_EQ(RunTool({"tree", "NOWHERE"}).status, 1);
 }
 
 TEST_F(DmToolLibraryTest, SqlRunsThroughThePassThroughObject) {
-  ToolRun r = RunTool({"sql", "LIB2", "SELECT USER_ID FROM [OWNER].PEOPLE WHERE USER_ID = 'DMADMIN' "
-                                  "AND ROWNUM <= 1"});
+  ToolRun r = RunTool({"sql", "LIB2",
+                       "SELECT USER_ID FROM [OWNER].PEOPLE WHERE USER_ID = 'DMADMIN' "
+                       "AND ROWNUM <= 1"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "USER_ID\nDMADMIN\n1 row(s)\n");
   r = RunTool({"sql", "LIB1", "UPDATE PEOPLE SET EMAIL_ADDRESS = NULL WHERE USER_ID = 'DMADMIN'"});

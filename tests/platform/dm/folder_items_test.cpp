@@ -39,9 +39,9 @@ TEST_F(FolderItemsTest, ThreeAddsMakeALinkedChainWithTheFolderRowsTheEngineQueri
   const long long parent = MakeFolder("Parent");
   const long long a = MakeFolder("A");
   const long long b = MakeFolder("B");
-  const std::string document =
-      Scalar("LIB1", "SELECT MIN(P.DOCNUMBER) FROM PROFILE P, APPS A WHERE "
-                     "A.SYSTEM_ID = P.APPLICATION AND A.APPLICATION <> 'FOLDER'");
+  const std::string document = Scalar("LIB1",
+                                      "SELECT MIN(P.DOCNUMBER) FROM PROFILE P, APPS A WHERE "
+                                      "A.SYSTEM_ID = P.APPLICATION AND A.APPLICATION <> 'FOLDER'");
   std::unique_ptr<FolderObject> folder = session->OpenFolder(parent, "LIB1");
   ASSERT_NE(folder, nullptr);
   for (long long item : {a, b, std::stoll(document)}) {
@@ -54,7 +54,8 @@ TEST_F(FolderItemsTest, ThreeAddsMakeALinkedChainWithTheFolderRowsTheEngineQueri
   const Rows rows = Query("LIB1",
                           "SELECT SYSTEM_ID, NEXT, ISFIRST, DOCNUMBER, NODE_TYPE, DISPLAYNAME, "
                           "PARENT_LIBRARY, LIBRARY, PARENT_VERSION, VERSION_TYPE FROM FOLDER_ITEM "
-                          "WHERE PARENT = " + p + " ORDER BY SYSTEM_ID");
+                          "WHERE PARENT = " +
+                              p + " ORDER BY SYSTEM_ID");
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0][1], rows[1][0]);
   EXPECT_EQ(rows[1][1], rows[2][0]);
@@ -63,17 +64,19 @@ TEST_F(FolderItemsTest, ThreeAddsMakeALinkedChainWithTheFolderRowsTheEngineQueri
   EXPECT_EQ(rows[0][4] + rows[1][4] + rows[2][4], "FFD");
   EXPECT_EQ(rows[0][5], "A");
   EXPECT_EQ(rows[1][5], "B");
-  const std::string version = Scalar("LIB1", "SELECT VERSION_ID FROM VERSIONS WHERE DOCNUMBER = " + p);
+  const std::string version =
+      Scalar("LIB1", "SELECT VERSION_ID FROM VERSIONS WHERE DOCNUMBER = " + p);
   for (const auto& r : rows) {
     EXPECT_EQ(r[6] + "/" + r[7], "0/0");
     EXPECT_EQ(r[8], version);
     EXPECT_EQ(r[9], "R");
   }
-  EXPECT_EQ(ChainOrder(rows), (std::vector<std::string>{std::to_string(a), std::to_string(b),
-                                                        document}));
+  EXPECT_EQ(ChainOrder(rows),
+            (std::vector<std::string>{std::to_string(a), std::to_string(b), document}));
   // Link ids come from the same counter as everything else: no clash with profiles.
-  EXPECT_EQ(Scalar("LIB1", "SELECT COUNT(*) FROM PROFILE WHERE SYSTEM_ID IN (SELECT SYSTEM_ID "
-                           "FROM FOLDER_ITEM)"),
+  EXPECT_EQ(Scalar("LIB1",
+                   "SELECT COUNT(*) FROM PROFILE WHERE SYSTEM_ID IN (SELECT SYSTEM_ID "
+                   "FROM FOLDER_ITEM)"),
             "0");
 
   // The engine's own existence check finds the link.
@@ -95,17 +98,19 @@ TEST_F(FolderItemsTest, AnAddAfterTheChainWasReorderedAppendsToItsRealTail) {
 
   // Re-sort the chain as the sorting step does: C, A, B (B, the middle row, is the tail).
   const std::string p = std::to_string(parent);
-  const Rows ids = Query("LIB1", "SELECT SYSTEM_ID FROM FOLDER_ITEM WHERE PARENT = " + p +
-                                     " ORDER BY SYSTEM_ID");
-  Exec("LIB1", "UPDATE FOLDER_ITEM SET NEXT = " + ids[0][0] + ", ISFIRST = 'Y' WHERE SYSTEM_ID = " +
-                   ids[2][0]);
+  const Rows ids = Query(
+      "LIB1", "SELECT SYSTEM_ID FROM FOLDER_ITEM WHERE PARENT = " + p + " ORDER BY SYSTEM_ID");
+  Exec("LIB1", "UPDATE FOLDER_ITEM SET NEXT = " + ids[0][0] +
+                   ", ISFIRST = 'Y' WHERE SYSTEM_ID = " + ids[2][0]);
   Exec("LIB1", "UPDATE FOLDER_ITEM SET ISFIRST = 'N' WHERE SYSTEM_ID = " + ids[0][0]);
   Exec("LIB1", "UPDATE FOLDER_ITEM SET NEXT = 0 WHERE SYSTEM_ID = " + ids[1][0]);
 
   const long long d = MakeFolder("D");
   ASSERT_TRUE(folder->AddItem("LIB1", d).status.ok());
-  const Rows rows = Query("LIB1", "SELECT SYSTEM_ID, NEXT, ISFIRST, DOCNUMBER FROM FOLDER_ITEM "
-                                  "WHERE PARENT = " + p);
+  const Rows rows = Query("LIB1",
+                          "SELECT SYSTEM_ID, NEXT, ISFIRST, DOCNUMBER FROM FOLDER_ITEM "
+                          "WHERE PARENT = " +
+                              p);
   EXPECT_EQ(ChainOrder(rows),
             (std::vector<std::string>{std::to_string(items[2]), std::to_string(items[0]),
                                       std::to_string(items[1]), std::to_string(d)}));
@@ -129,25 +134,27 @@ TEST_F(FolderItemsTest, RefusedAddsWriteNothing) {
   EXPECT_EQ(unsaved->AddItem("LIB1", child).status.code, kErrNotSaved);
 
   EXPECT_EQ(Scalar("LIB1", "SELECT COUNT(*) FROM FOLDER_ITEM"), links);
-  EXPECT_EQ(Scalar("LIB1", "SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = 'SYSTEMKEY'"),
-            keys);
+  EXPECT_EQ(Scalar("LIB1", "SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = 'SYSTEMKEY'"), keys);
 }
 
 TEST_F(FolderItemsTest, RemoteItemIsLinkedThroughRemoteLibrariesOfTheFoldersLibrary) {
   const long long parent = MakeFolder("Parent");
   app->PointAtLibrary("LIB2");
   const long long remote = MakeFolder("Remote child");
-  EXPECT_EQ(Scalar("LIB2", "SELECT COUNT(*) FROM PROFILE WHERE DOCNUMBER = " +
-                               std::to_string(remote)),
-            "1");
+  EXPECT_EQ(
+      Scalar("LIB2", "SELECT COUNT(*) FROM PROFILE WHERE DOCNUMBER = " + std::to_string(remote)),
+      "1");
 
   std::unique_ptr<FolderObject> folder = session->OpenFolder(parent, "LIB1");
   ASSERT_TRUE(folder->AddItem("LIB2", remote).status.ok());
-  EXPECT_EQ(Query("LIB1", "SELECT DOCNUMBER, NODE_TYPE, DISPLAYNAME, PARENT_LIBRARY, LIBRARY "
-                          "FROM FOLDER_ITEM WHERE PARENT = " + std::to_string(parent)),
+  EXPECT_EQ(Query("LIB1",
+                  "SELECT DOCNUMBER, NODE_TYPE, DISPLAYNAME, PARENT_LIBRARY, LIBRARY "
+                  "FROM FOLDER_ITEM WHERE PARENT = " +
+                      std::to_string(parent)),
             (Rows{{std::to_string(remote), "F", "Remote child", "0",
-                   Scalar("LIB1", "SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE "
-                                  "LIBRARY_NAME = 'LIB2'")}}));
+                   Scalar("LIB1",
+                          "SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE "
+                          "LIBRARY_NAME = 'LIB2'")}}));
   EXPECT_EQ(Scalar("LIB2", "SELECT COUNT(*) FROM FOLDER_ITEM"), "0");
 }
 
@@ -182,8 +189,9 @@ TEST_F(FolderItemsTest, RefreshAllViewsIsCountedInTheCurrentLibrary) {
   EXPECT_NE(app->RunCommand("DOCSOPEN.FormatDisk"), 0);
   app->PointAtLibrary("LIB2");
   EXPECT_EQ(app->RunCommand(kRefreshAllViews), 0);
-  EXPECT_EQ(Query("LIB1", "SELECT EVENT_ID, EVENT_NAME, DETAIL, EVENT_TIME FROM STANDIN_EVENTS "
-                          "ORDER BY EVENT_ID"),
+  EXPECT_EQ(Query("LIB1",
+                  "SELECT EVENT_ID, EVENT_NAME, DETAIL, EVENT_TIME FROM STANDIN_EVENTS "
+                  "ORDER BY EVENT_ID"),
             (Rows{{"1", "DOCSOPEN.RefreshAllViews", "DMADMIN", "2026-12-06 09:30:15"},
                   {"2", "DOCSOPEN.RefreshAllViews", "DMADMIN", "2026-12-06 09:30:15"}}));
   EXPECT_EQ(Scalar("LIB2", "SELECT COUNT(*) FROM STANDIN_EVENTS"), "1");
@@ -202,8 +210,8 @@ std::vector<long long> AllocateMany(const InstallationConfig& config, int count)
 }
 
 TEST_F(FolderItemsTest, KeyCounterNeverHandsOutANumberTwice) {
-  const long long start = std::stoll(
-      Scalar("LIB1", "SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = 'SYSTEMKEY'"));
+  const long long start =
+      std::stoll(Scalar("LIB1", "SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = 'SYSTEMKEY'"));
   constexpr int kPerProcess = 150;
   constexpr int kProcesses = 3;
   std::vector<pid_t> children;
@@ -247,8 +255,9 @@ TEST_F(FolderItemsTest, KeyCounterNeverHandsOutANumberTwice) {
   }
   EXPECT_EQ(Scalar("LIB1", "SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = 'SYSTEMKEY'"),
             std::to_string(start + kProcesses * kPerProcess + used_here));
-  EXPECT_EQ(Scalar("LIB1", "SELECT COUNT(*) FROM PROFILE WHERE SYSTEM_ID IN (SELECT DOCNUMBER "
-                           "FROM PROFILE) AND DOCNAME LIKE 'Folder %'"),
+  EXPECT_EQ(Scalar("LIB1",
+                   "SELECT COUNT(*) FROM PROFILE WHERE SYSTEM_ID IN (SELECT DOCNUMBER "
+                   "FROM PROFILE) AND DOCNAME LIKE 'Folder %'"),
             "0");
 }
 

@@ -28,24 +28,26 @@ TEST_F(FolderSaveTest, NewFolderWritesProfileFolderVersionAndActivityRows) {
   EXPECT_EQ(profile->Value("DOCNUM"), std::to_string(n));
 
   const std::string where = " WHERE DOCNUMBER = " + std::to_string(n);
-  const Rows profile_rows = Query(
-      "LIB1",
-      "SELECT P.DOCNAME, P.ABSTRACT, A.APPLICATION, AU.USER_ID, TY.USER_ID, DT.TYPE_ID, "
-      "F.FORM_NAME, P.STATUS, P.DEFAULT_RIGHTS, P.CREATION_DATE FROM PROFILE P "
-      "LEFT JOIN APPS A ON A.SYSTEM_ID = P.APPLICATION "
-      "LEFT JOIN PEOPLE AU ON AU.SYSTEM_ID = P.AUTHOR LEFT JOIN PEOPLE TY ON "
-      "TY.SYSTEM_ID = P.TYPIST LEFT JOIN DOCUMENTTYPES DT ON DT.SYSTEM_ID = P.DOCUMENTTYPE "
-      "LEFT JOIN FORMS F ON F.SYSTEM_ID = P.FORM WHERE P.DOCNUMBER = " + std::to_string(n));
+  const Rows profile_rows =
+      Query("LIB1",
+            "SELECT P.DOCNAME, P.ABSTRACT, A.APPLICATION, AU.USER_ID, TY.USER_ID, DT.TYPE_ID, "
+            "F.FORM_NAME, P.STATUS, P.DEFAULT_RIGHTS, P.CREATION_DATE FROM PROFILE P "
+            "LEFT JOIN APPS A ON A.SYSTEM_ID = P.APPLICATION "
+            "LEFT JOIN PEOPLE AU ON AU.SYSTEM_ID = P.AUTHOR LEFT JOIN PEOPLE TY ON "
+            "TY.SYSTEM_ID = P.TYPIST LEFT JOIN DOCUMENTTYPES DT ON DT.SYSTEM_ID = P.DOCUMENTTYPE "
+            "LEFT JOIN FORMS F ON F.SYSTEM_ID = P.FORM WHERE P.DOCNUMBER = " +
+                std::to_string(n));
   ASSERT_EQ(profile_rows.size(), 1u);
-  EXPECT_EQ(profile_rows[0], (std::vector<std::string>{
-                                 "Smith & O'Neil", "Clients S", "FOLDER", "DMADMIN", "DMADMIN",
-                                 "FOLDER", "FOLDER_PROF", "0", "0", "2026-12-06 09:30:15"}));
+  EXPECT_EQ(profile_rows[0],
+            (std::vector<std::string>{"Smith & O'Neil", "Clients S", "FOLDER", "DMADMIN", "DMADMIN",
+                                      "FOLDER", "FOLDER_PROF", "0", "0", "2026-12-06 09:30:15"}));
   EXPECT_EQ(Scalar("LIB1", "SELECT COUNT(*) FROM FOLDER" + where), "1");
   EXPECT_EQ(Scalar("LIB1", "SELECT COUNT(*) FROM VERSIONS" + where), "1");
-  EXPECT_EQ(Query("LIB1", "SELECT ACTIVITY_TYPE, TYPIST FROM ACTIVITYLOG" + where +
-                              " ORDER BY ACTIVITY_TYPE"),
-            (Rows{{"45", PeopleId("DMADMIN")}, {"46", PeopleId("DMADMIN")},
-                  {"47", PeopleId("DMADMIN")}}));
+  EXPECT_EQ(
+      Query("LIB1",
+            "SELECT ACTIVITY_TYPE, TYPIST FROM ACTIVITYLOG" + where + " ORDER BY ACTIVITY_TYPE"),
+      (Rows{
+          {"45", PeopleId("DMADMIN")}, {"46", PeopleId("DMADMIN")}, {"47", PeopleId("DMADMIN")}}));
   EXPECT_EQ(Scalar("LIB1", "SELECT COUNT(*) FROM ROOT_OBJECT" + where), "0");
 
   // Document number, profile SYSTEM_ID and version id: three distinct numbers from the
@@ -88,15 +90,17 @@ TEST_F(FolderSaveTest, SaveWithAFormAndRefusedSavesWriteNothing) {
   folder->SetName("Form test");
   const SaveResult saved = folder->Save("defprof", 2);
   ASSERT_TRUE(saved.status.ok()) << saved.status.text;
-  EXPECT_EQ(Scalar("LIB1", "SELECT F.FORM_NAME FROM PROFILE P, FORMS F WHERE "
-                           "F.SYSTEM_ID = P.FORM AND P.DOCNUMBER = " +
-                               std::to_string(saved.document_number)),
+  EXPECT_EQ(Scalar("LIB1",
+                   "SELECT F.FORM_NAME FROM PROFILE P, FORMS F WHERE "
+                   "F.SYSTEM_ID = P.FORM AND P.DOCNUMBER = " +
+                       std::to_string(saved.document_number)),
             "DEFPROF");
   // "*DEFAULT FORM*" keeps the form the folder has.
   ASSERT_TRUE(folder->Save("*DEFAULT FORM*", 2).status.ok());
-  EXPECT_EQ(Scalar("LIB1", "SELECT F.FORM_NAME FROM PROFILE P, FORMS F WHERE "
-                           "F.SYSTEM_ID = P.FORM AND P.DOCNUMBER = " +
-                               std::to_string(saved.document_number)),
+  EXPECT_EQ(Scalar("LIB1",
+                   "SELECT F.FORM_NAME FROM PROFILE P, FORMS F WHERE "
+                   "F.SYSTEM_ID = P.FORM AND P.DOCNUMBER = " +
+                       std::to_string(saved.document_number)),
             "DEFPROF");
 }
 
@@ -115,19 +119,20 @@ TEST_F(FolderSaveTest, ReopenedFolderShowsItsProfileAndASaveKeepsSqlEditsMadeMea
 
   // The engine edits the row with SQL while the object is open; a save must not put the
   // values it read back over them.
-  Exec("LIB1", "UPDATE PROFILE SET RETENTION = 90, DOCUMENTTYPE = NULL WHERE DOCNUMBER = " +
-                   number);
+  Exec("LIB1",
+       "UPDATE PROFILE SET RETENTION = 90, DOCUMENTTYPE = NULL WHERE DOCNUMBER = " + number);
   folder->SetName("Renamed");
   ASSERT_TRUE(folder->Save("", 3).status.ok());
-  EXPECT_EQ(Query("LIB1", "SELECT DOCNAME, RETENTION, DOCUMENTTYPE FROM PROFILE WHERE DOCNUMBER = " +
-                              number),
-            (Rows{{"Renamed", "90", "NULL"}}));
+  EXPECT_EQ(
+      Query("LIB1",
+            "SELECT DOCNAME, RETENTION, DOCUMENTTYPE FROM PROFILE WHERE DOCNUMBER = " + number),
+      (Rows{{"Renamed", "90", "NULL"}}));
 }
 
 TEST_F(FolderSaveTest, OpeningChecksLibraryNumberAndKind) {
-  const std::string document =
-      Scalar("LIB1", "SELECT MIN(P.DOCNUMBER) FROM PROFILE P, APPS A WHERE "
-                     "A.SYSTEM_ID = P.APPLICATION AND A.APPLICATION <> 'FOLDER'");
+  const std::string document = Scalar("LIB1",
+                                      "SELECT MIN(P.DOCNUMBER) FROM PROFILE P, APPS A WHERE "
+                                      "A.SYSTEM_ID = P.APPLICATION AND A.APPLICATION <> 'FOLDER'");
   const long long n = MakeFolder("A folder");
   EXPECT_EQ(session->OpenFolder(std::stoll(document), "LIB1"), nullptr);  // not a folder
   EXPECT_NE(session->OpenProfile(std::stoll(document), "LIB1"), nullptr);
@@ -144,8 +149,9 @@ TEST_F(FolderSaveTest, UniqueDocumentNamesAreEnforcedWhenTheLibraryAsks) {
   MakeFolder("Twice");
   EXPECT_NE(MakeFolder("Twice"), 0);  // allowed while the parameter is off
 
-  Exec("LIB1", "UPDATE STANDIN_PARAMETERS SET PARAM_VALUE = '1' WHERE "
-               "PARAM_NAME = 'DOCSParms.UniqueDocNames'");
+  Exec("LIB1",
+       "UPDATE STANDIN_PARAMETERS SET PARAM_VALUE = '1' WHERE "
+       "PARAM_NAME = 'DOCSParms.UniqueDocNames'");
   EXPECT_EQ(app->CurrentLibrary()->Parameter(kParamUniqueDocNames), "1");
   std::unique_ptr<FolderObject> folder = session->NewFolder();
   folder->SetName("TWICE");

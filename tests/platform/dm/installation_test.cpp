@@ -72,16 +72,22 @@ TEST(InstallationConfigTest, ProblemsAreReportedAsFileLineMessage) {
   };
   const std::vector<Case> cases = {
       {head + lib + "backend = foo\n", "dm.conf:5: unknown back end 'foo'"},
-      {head + lib + "engine = ten\n", "dm.conf:5: engine code 'ten' is not a whole number of 0 or more"},
-      {head + lib + "engine = -2\n", "dm.conf:5: engine code '-2' is not a whole number of 0 or more"},
+      {head + lib + "engine = ten\n",
+       "dm.conf:5: engine code 'ten' is not a whole number of 0 or more"},
+      {head + lib + "engine = -2\n",
+       "dm.conf:5: engine code '-2' is not a whole number of 0 or more"},
       {head + lib + "colour = red\n", "dm.conf:5: unknown key 'colour' in [library L]"},
       {head + "shoe = 9\n" + lib, "dm.conf:3: unknown key 'shoe' in [client]"},
-      {head + lib + "just words\n", "dm.conf:5: expected \"key = value\", a [section] or a comment"},
+      {head + lib + "just words\n",
+       "dm.conf:5: expected \"key = value\", a [section] or a comment"},
       {head + lib + "[library L\n", "dm.conf:5: section header without closing \"]\""},
       {head + lib + "[server]\n", "dm.conf:5: unknown section [server]"},
-      {head + lib + "[library l]\ndatabase = x\n", "dm.conf:5: duplicate library 'L' (first defined on line 3)"},
-      {head + lib + "database = m.db\n", "dm.conf:5: duplicate key 'database' (first set on line 4)"},
-      {head + lib + "[library A B]\n", "dm.conf:5: invalid library name 'A B' (letters, digits, '_' and '-' only)"},
+      {head + lib + "[library l]\ndatabase = x\n",
+       "dm.conf:5: duplicate library 'L' (first defined on line 3)"},
+      {head + lib + "database = m.db\n",
+       "dm.conf:5: duplicate key 'database' (first set on line 4)"},
+      {head + lib + "[library A B]\n",
+       "dm.conf:5: invalid library name 'A B' (letters, digits, '_' and '-' only)"},
       {"user = U\n", "dm.conf:1: key 'user' outside a section"},
       {head + lib + "[client]\n", "dm.conf:5: duplicate [client] section (first on line 1)"},
       {head + "[library L]\nowner = X\n", "dm.conf:3: library 'L' has no database"},
@@ -159,7 +165,8 @@ TEST(DemoInstallationTest, CreatedFromNothingAndUsableAtOnce) {
 
   // A second run never writes over it.
   EXPECT_FALSE(CreateDemoInstallation(folder, options, nullptr, &error));
-  EXPECT_EQ(error, demo.config_path + ": already exists; the demo installation is not written over it");
+  EXPECT_EQ(error,
+            demo.config_path + ": already exists; the demo installation is not written over it");
 }
 
 TEST_F(StandinTest, AMissingOrForeignLibraryFileFailsItsConnectionCleanly) {
@@ -178,13 +185,16 @@ TEST_F(StandinTest, AMissingOrForeignLibraryFileFailsItsConnectionCleanly) {
   std::unique_ptr<SqlObject> sql = client->CreateSqlObject();
   sql->AttachToken(app->LoginToken());
   EXPECT_NE(sql->AttachLibrary("LIB2"), 0);
-  EXPECT_EQ(sql->ErrDescription(), "[Sproutsmith][DM] Library 'LIB2' cannot be reached: database "
-                                   "file " + File("LIB2") + " does not exist");
+  EXPECT_EQ(sql->ErrDescription(),
+            "[Sproutsmith][DM] Library 'LIB2' cannot be reached: database "
+            "file " +
+                File("LIB2") + " does not exist");
   EXPECT_NE(sql->Execute("SELECT 1"), 0);  // nothing attached
   EXPECT_NE(sql->AttachLibrary("FOREIGN"), 0);
-  EXPECT_EQ(sql->ErrDescription(), "[Sproutsmith][DM] Library 'FOREIGN' cannot be reached: "
-                                   "database file " + dir.File("other.db") +
-                                   " does not hold a DM library");
+  EXPECT_EQ(sql->ErrDescription(),
+            "[Sproutsmith][DM] Library 'FOREIGN' cannot be reached: "
+            "database file " +
+                dir.File("other.db") + " does not hold a DM library");
   EXPECT_FALSE(fs::exists(File("LIB2")));  // nothing was created in its place
 
   // The library object reports a failed login; the other library still works.
@@ -222,8 +232,9 @@ TEST_F(StandinTest, LibraryListChooserAndPointing) {
   EXPECT_EQ(offered, (std::vector<std::string>{"LIB1", "LIB2"}));
   app->SetLibraryChooser([](const std::vector<std::string>&) { return std::string(); });
   EXPECT_EQ(app->ChooseLibrary(), nullptr);
-  EXPECT_EQ(session->FindUser("dmadmin")->Name(), Scalar("LIB1", "SELECT FULL_NAME FROM PEOPLE "
-                                                                 "WHERE USER_ID = 'DMADMIN'"));
+  EXPECT_EQ(session->FindUser("dmadmin")->Name(), Scalar("LIB1",
+                                                         "SELECT FULL_NAME FROM PEOPLE "
+                                                         "WHERE USER_ID = 'DMADMIN'"));
   EXPECT_EQ(session->FindUser("NOBODY"), nullptr);
 }
 

@@ -67,8 +67,10 @@ TEST_F(ProfileValuesTest, AcceptedValuesAreStoredAsTheLibraryKeepsThem) {
   ASSERT_TRUE(profile->SetValue("RETENTION", " 30 ").ok());
   const SaveResult first = profile->Save();
   ASSERT_TRUE(first.status.ok()) << first.status.text;
-  EXPECT_EQ(Query("LIB1", "SELECT LENGTH(DOCNAME), AUTHOR, MATTER, RETENTION FROM PROFILE "
-                          "WHERE DOCNUMBER = " + std::to_string(first.document_number)),
+  EXPECT_EQ(Query("LIB1",
+                  "SELECT LENGTH(DOCNAME), AUTHOR, MATTER, RETENTION FROM PROFILE "
+                  "WHERE DOCNUMBER = " +
+                      std::to_string(first.document_number)),
             (Rows{{"240", PeopleId("DMADMIN"), matter, "30"}}));
 
   // A matter named by its (unique) number text is looked up; setting Null clears it.
@@ -133,8 +135,9 @@ TEST_F(ProfileValuesTest, LibraryRightsComeFromTheRightsTableUnlessTheUserIsASup
   }
 
   AddPlainUser("PLAIN", 800001);
-  Exec("LIB1", "INSERT INTO STANDIN_RIGHTS (USER_ID, RIGHT_NAME, ALLOWED) VALUES "
-               "('PLAIN', 'User.CreateFolder', 1), ('PLAIN', 'User.ManageRootFolders', 0)");
+  Exec("LIB1",
+       "INSERT INTO STANDIN_RIGHTS (USER_ID, RIGHT_NAME, ALLOWED) VALUES "
+       "('PLAIN', 'User.CreateFolder', 1), ('PLAIN', 'User.ManageRootFolders', 0)");
   Reopen("plain");
   lib = app->CurrentLibrary();
   EXPECT_EQ(lib->UserId(), "PLAIN");
@@ -147,8 +150,9 @@ TEST_F(ProfileValuesTest, LibraryRightsComeFromTheRightsTableUnlessTheUserIsASup
   EXPECT_FALSE(app->Libraries()->Item(2)->HasRight(kRightCreateFolder));
 
   // Membership of DOCS_SUPERVISORS (not only as primary group) grants everything.
-  Exec("LIB1", "INSERT INTO PEOPLEGROUPS (PEOPLE_SYSTEM_ID, GROUPS_SYSTEM_ID) SELECT 800001, "
-               "SYSTEM_ID FROM GROUPS WHERE GROUP_ID = 'DOCS_SUPERVISORS'");
+  Exec("LIB1",
+       "INSERT INTO PEOPLEGROUPS (PEOPLE_SYSTEM_ID, GROUPS_SYSTEM_ID) SELECT 800001, "
+       "SYSTEM_ID FROM GROUPS WHERE GROUP_ID = 'DOCS_SUPERVISORS'");
   EXPECT_TRUE(app->Libraries()->Item(1)->HasRight(kRightManageRootFolders));
 }
 
@@ -156,8 +160,8 @@ TEST_F(ProfileValuesTest, EffectiveRightsFollowTrusteesOfASecuredProfile) {
   AddPlainUser("PLAIN", 800001);
   const long long n = MakeFolder("Secured");
   const std::string number = std::to_string(n);
-  const std::string thing = Scalar("LIB1", "SELECT SYSTEM_ID FROM PROFILE WHERE DOCNUMBER = " +
-                                               number);
+  const std::string thing =
+      Scalar("LIB1", "SELECT SYSTEM_ID FROM PROFILE WHERE DOCNUMBER = " + number);
   std::unique_ptr<ProfileObject> profile = session->OpenProfile(n, "LIB1");
   EXPECT_EQ(profile->RightsValue("$DEFAULT_RIGHTS"), 0);
   EXPECT_EQ(profile->RightsValue("$SOMETHING_ELSE"), std::nullopt);
@@ -166,14 +170,14 @@ TEST_F(ProfileValuesTest, EffectiveRightsFollowTrusteesOfASecuredProfile) {
 
   Exec("LIB1", "UPDATE PROFILE SET DEFAULT_RIGHTS = 1 WHERE DOCNUMBER = " + number);
   EXPECT_EQ(profile->RightsValue("$DEFAULT_RIGHTS"), 1);
-  EXPECT_FALSE(profile->RightsFor("PLAIN")->can_change);  // no trustee row
+  EXPECT_FALSE(profile->RightsFor("PLAIN")->can_change);   // no trustee row
   EXPECT_TRUE(profile->RightsFor("DMADMIN")->can_change);  // supervisor
 
   Exec("LIB1", "INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) VALUES (" + thing +
                    ", 800001, 1)");
   EXPECT_FALSE(profile->RightsFor("PLAIN")->can_change);  // view only
-  Exec("LIB1", "INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) VALUES (" + thing +
-                   ", 0, 63)");
+  Exec("LIB1",
+       "INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) VALUES (" + thing + ", 0, 63)");
   EXPECT_TRUE(profile->RightsFor("PLAIN")->can_change);  // through DOCS_USERS
   EXPECT_EQ(profile->RightsFor("PLAIN")->access, 63);
   Exec("LIB1", "UPDATE SECURITY SET ACCESSRIGHTS = 16711680 WHERE PERSONORGROUP = 800001");

@@ -47,8 +47,8 @@ TEST_F(SqlObjectTest, QueryResultIsCountedBeforeItIsReadAndWalkedRowByRow) {
   }();
   ASSERT_GE(users.size(), 3u);
 
-  ASSERT_EQ(sql->Execute("SELECT USER_ID, SYSTEM_ID AS \"P.SYSTEM_ID\" FROM PEOPLE ORDER BY USER_ID"),
-            0)
+  ASSERT_EQ(
+      sql->Execute("SELECT USER_ID, SYSTEM_ID AS \"P.SYSTEM_ID\" FROM PEOPLE ORDER BY USER_ID"), 0)
       << sql->ErrDescription();
   EXPECT_EQ(sql->GetSQLErrorCode(), 0);
   EXPECT_EQ(sql->GetRowCount(), static_cast<long long>(users.size()));
@@ -108,8 +108,8 @@ TEST_F(SqlObjectTest, AllocatesKeysFromTheAttachedLibrary) {
   const std::string lib1_keys =
       Scalar("LIB1", "SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = 'SYSTEMKEY'");
   std::unique_ptr<SqlObject> sql = Attached("LIB2");
-  const long long last = std::stoll(
-      Scalar("LIB2", "SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = 'SYSTEMKEY'"));
+  const long long last =
+      std::stoll(Scalar("LIB2", "SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = 'SYSTEMKEY'"));
   EXPECT_EQ(sql->AllocateKey("SYSTEMKEY"), last + 1);
   EXPECT_EQ(sql->AllocateKey("SYSTEMKEY"), last + 2);
   EXPECT_EQ(sql->AllocateKey("NO_SUCH_KEY"), 0);

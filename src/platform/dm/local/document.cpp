@@ -101,8 +101,8 @@ std::shared_ptr<Document> Document::Open(std::shared_ptr<Server> server, int lib
   doc->name_ = get("DOCNAME").text;
   doc->description_ = get("ABSTRACT").text;
   const std::optional<long long> folder_app = FolderApplicationId(*db);
-  doc->folder_ = folder_app && !get("APPLICATION").IsNull() &&
-                 get("APPLICATION").AsInteger() == *folder_app;
+  doc->folder_ =
+      folder_app && !get("APPLICATION").IsNull() && get("APPLICATION").AsInteger() == *folder_app;
   doc->form_id_ = get("FORM").AsInteger();
   doc->form_name_ = FormName(*db, doc->form_id_);
   doc->LoadForm(doc->form_name_);
@@ -161,11 +161,9 @@ void Document::ShowStored(Column& column) {
   if (column.stored.IsNull()) {
     column.shown.clear();
   } else if (!def.lookup_table.empty() && def.data_type != kNumericDataType) {
-    const std::optional<Value> v =
-        QueryValue(*db_,
-                   "SELECT " + def.lookup_column + " FROM " + def.lookup_table +
-                       " WHERE SYSTEM_ID = ?",
-                   {Value::Integer(column.stored.AsInteger())});
+    const std::optional<Value> v = QueryValue(
+        *db_, "SELECT " + def.lookup_column + " FROM " + def.lookup_table + " WHERE SYSTEM_ID = ?",
+        {Value::Integer(column.stored.AsInteger())});
     column.shown = v ? v->text : column.stored.text;
   } else {
     column.shown = column.stored.text;
@@ -183,8 +181,8 @@ int Document::Find(const std::string& column) const {
 DmStatus Document::SetValue(const std::string& column, const std::string& value) {
   const int index = Find(column);
   if (index < 0) {
-    return DmStatus::Error(kErrNoSuchColumn, "Column " + text::UCase(column) +
-                                                 " is not on form " + form_name_);
+    return DmStatus::Error(kErrNoSuchColumn,
+                           "Column " + text::UCase(column) + " is not on form " + form_name_);
   }
   if (text::Trim(value).empty()) return SetNull(column);
   return Assign(columns_[index], value);
@@ -193,8 +191,8 @@ DmStatus Document::SetValue(const std::string& column, const std::string& value)
 DmStatus Document::SetNull(const std::string& column) {
   const int index = Find(column);
   if (index < 0) {
-    return DmStatus::Error(kErrNoSuchColumn, "Column " + text::UCase(column) +
-                                                 " is not on form " + form_name_);
+    return DmStatus::Error(kErrNoSuchColumn,
+                           "Column " + text::UCase(column) + " is not on form " + form_name_);
   }
   Column& c = columns_[index];
   if (IsReadOnlyColumn(c.def.sql_column)) {
@@ -224,10 +222,10 @@ DmStatus Document::Assign(Column& c, const std::string& value) {
     return DmStatus::Error(kErrReadOnly, "Column " + def.name + " cannot be changed");
   }
   if (def.max_length > 0 && CharacterCount(value) > def.max_length) {
-    return DmStatus::Error(kErrValueTooLong,
-                           "Value of " + std::to_string(CharacterCount(value)) +
-                               " characters is too long for column " + def.name + " (at most " +
-                               std::to_string(def.max_length) + ")");
+    return DmStatus::Error(kErrValueTooLong, "Value of " + std::to_string(CharacterCount(value)) +
+                                                 " characters is too long for column " + def.name +
+                                                 " (at most " + std::to_string(def.max_length) +
+                                                 ")");
   }
   const std::string trimmed = text::Trim(value);
   const bool numeric = def.data_type == kNumericDataType;
@@ -237,9 +235,9 @@ DmStatus Document::Assign(Column& c, const std::string& value) {
     sql::ExecResult r;
     if (numeric && IsWholeNumber(trimmed)) {
       // A numeric lookup column takes the row's SYSTEM_ID itself.
-      r = db_->Execute("SELECT SYSTEM_ID, SYSTEM_ID FROM " + def.lookup_table +
-                           " WHERE SYSTEM_ID = ?",
-                       {Value::Integer(static_cast<long long>(text::Val(trimmed)))});
+      r = db_->Execute(
+          "SELECT SYSTEM_ID, SYSTEM_ID FROM " + def.lookup_table + " WHERE SYSTEM_ID = ?",
+          {Value::Integer(static_cast<long long>(text::Val(trimmed)))});
     } else {
       r = db_->Execute("SELECT SYSTEM_ID, " + def.lookup_column + " FROM " + def.lookup_table +
                            " WHERE " + def.lookup_column + " = ?",
@@ -251,17 +249,17 @@ DmStatus Document::Assign(Column& c, const std::string& value) {
                                                     def.name + " is not in " + def.lookup_table);
     }
     if (r.result.rows.size() > 1) {
-      return DmStatus::Error(kErrUnknownLookup,
-                             "Value " + Quoted(value) + " of column " + def.name + " matches " +
-                                 std::to_string(r.result.rows.size()) + " rows of " +
-                                 def.lookup_table);
+      return DmStatus::Error(kErrUnknownLookup, "Value " + Quoted(value) + " of column " +
+                                                    def.name + " matches " +
+                                                    std::to_string(r.result.rows.size()) +
+                                                    " rows of " + def.lookup_table);
     }
     stored = Value::Integer(r.result.rows[0][0].AsInteger());
     shown = numeric ? stored.text : r.result.rows[0][1].text;
   } else if (numeric) {
     if (!text::IsNumeric(trimmed)) {
-      return DmStatus::Error(kErrNotNumeric, "Value " + Quoted(value) + " of column " +
-                                                 def.name + " is not a number");
+      return DmStatus::Error(
+          kErrNotNumeric, "Value " + Quoted(value) + " of column " + def.name + " is not a number");
     }
     stored = IsWholeNumber(trimmed) ? Value::Integer(static_cast<long long>(text::Val(trimmed)))
                                     : Value::Real(text::Val(trimmed));
@@ -318,10 +316,9 @@ DmStatus Document::CheckName() {
     if (c.def.sql_column == "DOCNAME" && c.def.max_length > 0) limit = c.def.max_length;
   }
   if (CharacterCount(name_) > limit) {
-    return DmStatus::Error(kErrValueTooLong, "Document name of " +
-                                                 std::to_string(CharacterCount(name_)) +
-                                                 " characters is too long (at most " +
-                                                 std::to_string(limit) + ")");
+    return DmStatus::Error(kErrValueTooLong,
+                           "Document name of " + std::to_string(CharacterCount(name_)) +
+                               " characters is too long (at most " + std::to_string(limit) + ")");
   }
   if (UniqueNamesEnforced(*db_)) {
     const std::optional<long long> n =
@@ -342,8 +339,8 @@ SaveResult Document::Save(const std::string& form) {
       !text::EqualsNoCase(wanted, form_name_)) {
     const std::optional<long long> id = FormId(*db_, wanted);
     if (!id) {
-      return {DmStatus::Error(kErrNoSuchForm, "Form " + wanted + " does not exist in library " +
-                                                  library_name()),
+      return {DmStatus::Error(kErrNoSuchForm,
+                              "Form " + wanted + " does not exist in library " + library_name()),
               0};
     }
     form_id_ = *id;
@@ -410,8 +407,8 @@ SaveResult Document::Create() {
     marks += marks.empty() ? "?" : ", ?";
     params.push_back(value);
   }
-  sql::ExecResult r = db_->Execute("INSERT INTO PROFILE (" + names + ") VALUES (" + marks + ")",
-                                   params);
+  sql::ExecResult r =
+      db_->Execute("INSERT INTO PROFILE (" + names + ") VALUES (" + marks + ")", params);
   if (!r.ok()) return {DatabaseError(r), 0};
   if (folder_) {
     r = db_->Execute("INSERT INTO FOLDER (DOCNUMBER, PATH) VALUES (?, NULL)",
@@ -436,8 +433,7 @@ SaveResult Document::Create() {
     if (!r.ok()) return {DatabaseError(r), 0};
   }
   if (!tx.Commit()) {
-    return {DmStatus::Error(kErrDatabase, "Library " + library_name() + " refused the commit"),
-            0};
+    return {DmStatus::Error(kErrDatabase, "Library " + library_name() + " refused the commit"), 0};
   }
   document_number_ = number;
   system_id_ = system_id;
@@ -490,17 +486,16 @@ SaveResult Document::Update() {
   sql::ExecResult r = db_->Execute(statement, params);
   if (!r.ok()) return {DatabaseError(r), 0};
   if (r.rows_affected == 0) {
-    return {DmStatus::Error(kErrNoSuchDocument, "Document #" + std::to_string(document_number_) +
-                                                    " no longer exists in library " +
-                                                    library_name()),
-            0};
+    return {
+        DmStatus::Error(kErrNoSuchDocument, "Document #" + std::to_string(document_number_) +
+                                                " no longer exists in library " + library_name()),
+        0};
   }
   if (public_pending_) {
     if (DmStatus s = WriteRootObject(); !s.ok()) return {s, 0};
   }
   if (!tx.Commit()) {
-    return {DmStatus::Error(kErrDatabase, "Library " + library_name() + " refused the commit"),
-            0};
+    return {DmStatus::Error(kErrDatabase, "Library " + library_name() + " refused the commit"), 0};
   }
   public_pending_ = false;
   name_changed_ = description_changed_ = form_changed_ = false;
@@ -530,8 +525,9 @@ DmStatus Document::WriteRootObject() {
       QueryId(*db_, "SELECT COUNT(*) FROM ROOT_OBJECT WHERE DOCNUMBER = ?", {number});
   if (!present) return DmStatus::Error(kErrDatabase, "ROOT_OBJECT cannot be read");
   if (*present > 0) return DmStatus::Ok();
-  const sql::ExecResult r = db_->Execute(
-      "INSERT INTO ROOT_OBJECT (DOCNUMBER, DISPLAYNAME) VALUES (?, ?)", {number, Value::Text(name_)});
+  const sql::ExecResult r =
+      db_->Execute("INSERT INTO ROOT_OBJECT (DOCNUMBER, DISPLAYNAME) VALUES (?, ?)",
+                   {number, Value::Text(name_)});
   return r.ok() ? DmStatus::Ok() : DatabaseError(r);
 }
 
@@ -546,15 +542,13 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
   }
   if (!HasFolderRow()) {
     return {DmStatus::Error(kErrNotAFolder, "Document #" + std::to_string(document_number_) +
-                                                " has no folder row in library " +
-                                                library_name()),
+                                                " has no folder row in library " + library_name()),
             0};
   }
-  const int item_index =
-      text::Trim(item_library).empty() ? library_ : server_->Find(item_library);
+  const int item_index = text::Trim(item_library).empty() ? library_ : server_->Find(item_library);
   if (item_index < 0) {
-    return {DmStatus::Error(kErrNoSuchLibrary, "Library " + item_library +
-                                                   " is not one of the user's libraries"),
+    return {DmStatus::Error(kErrNoSuchLibrary,
+                            "Library " + item_library + " is not one of the user's libraries"),
             0};
   }
   std::string error;
@@ -581,12 +575,11 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
   const long long item_system_id = item.result.rows[0][0].AsInteger();
   const std::string display_name = item.result.rows[0][1].text;
   const std::optional<long long> item_folder_app = FolderApplicationId(*item_db);
-  const bool item_is_folder =
-      item_folder_app && !item.result.rows[0][2].IsNull() &&
-      item.result.rows[0][2].AsInteger() == *item_folder_app &&
-      QueryId(*item_db, "SELECT COUNT(*) FROM FOLDER WHERE DOCNUMBER = ?",
-              {Value::Integer(item_number)})
-              .value_or(0) > 0;
+  const bool item_is_folder = item_folder_app && !item.result.rows[0][2].IsNull() &&
+                              item.result.rows[0][2].AsInteger() == *item_folder_app &&
+                              QueryId(*item_db, "SELECT COUNT(*) FROM FOLDER WHERE DOCNUMBER = ?",
+                                      {Value::Integer(item_number)})
+                                      .value_or(0) > 0;
   const bool item_secured = item.result.rows[0][3].AsInteger() != 0;
 
   const long long parent_library = OwnLibraryId();
@@ -619,16 +612,16 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
             0};
   }
   // The chain's tail; should a broken chain have several, the newest row ends it.
-  const std::optional<long long> tail = QueryId(
-      *db_,
-      "SELECT MAX(SYSTEM_ID) FROM FOLDER_ITEM WHERE PARENT = ? AND PARENT_LIBRARY = ? AND "
-      "NEXT = 0",
-      {parent, parent_lib});
+  const std::optional<long long> tail =
+      QueryId(*db_,
+              "SELECT MAX(SYSTEM_ID) FROM FOLDER_ITEM WHERE PARENT = ? AND PARENT_LIBRARY = ? AND "
+              "NEXT = 0",
+              {parent, parent_lib});
   const bool first =
-      !tail && QueryId(*db_,
-                       "SELECT COUNT(*) FROM FOLDER_ITEM WHERE PARENT = ? AND PARENT_LIBRARY = ?",
-                       {parent, parent_lib})
-                       .value_or(0) == 0;
+      !tail &&
+      QueryId(*db_, "SELECT COUNT(*) FROM FOLDER_ITEM WHERE PARENT = ? AND PARENT_LIBRARY = ?",
+              {parent, parent_lib})
+              .value_or(0) == 0;
   const std::optional<long long> parent_version =
       QueryId(*db_, "SELECT MIN(VERSION_ID) FROM VERSIONS WHERE DOCNUMBER = ?", {parent});
   const long long id = NextKey(*db_, schema::kSystemKey, &error);
@@ -672,8 +665,7 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
     }
   }
   if (!tx.Commit()) {
-    return {DmStatus::Error(kErrDatabase, "Library " + library_name() + " refused the commit"),
-            0};
+    return {DmStatus::Error(kErrDatabase, "Library " + library_name() + " refused the commit"), 0};
   }
   return {DmStatus::Ok(), received};
 }

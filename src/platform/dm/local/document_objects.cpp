@@ -50,9 +50,7 @@ class LocalFolder final : public FolderObject {
   void SetDescription(const std::string& description) override {
     doc_->set_description(description);
   }
-  SaveResult Save(const std::string& form, int /*error_mode*/) override {
-    return doc_->Save(form);
-  }
+  SaveResult Save(const std::string& form, int /*error_mode*/) override { return doc_->Save(form); }
   long long DocumentNumber() const override { return doc_->document_number(); }
   DmStatus MarkPublic() override { return doc_->MarkPublic(); }
   AddItemResult AddItem(const std::string& item_library, long long document_number) override {

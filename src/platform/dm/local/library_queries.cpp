@@ -43,30 +43,30 @@ std::optional<UserRow> FindUser(sql::Database& db, const std::string& user_id) {
 }
 
 std::string PrimaryGroupId(sql::Database& db, const std::string& user_id) {
-  const std::optional<Value> v = QueryValue(
-      db,
-      "SELECT G.GROUP_ID FROM PEOPLE P, GROUPS G WHERE P.USER_ID = ? AND "
-      "G.SYSTEM_ID = P.PRIMARY_GROUP",
-      {Value::Text(text::Trim(user_id))});
+  const std::optional<Value> v =
+      QueryValue(db,
+                 "SELECT G.GROUP_ID FROM PEOPLE P, GROUPS G WHERE P.USER_ID = ? AND "
+                 "G.SYSTEM_ID = P.PRIMARY_GROUP",
+                 {Value::Text(text::Trim(user_id))});
   return v ? v->text : std::string();
 }
 
 bool IsSupervisor(sql::Database& db, const std::string& user_id) {
   if (text::EqualsNoCase(PrimaryGroupId(db, user_id), kSupervisorsGroup)) return true;
-  const std::optional<long long> n = QueryId(
-      db,
-      "SELECT COUNT(*) FROM PEOPLEGROUPS PG, PEOPLE P, GROUPS G WHERE P.USER_ID = ? AND "
-      "PG.PEOPLE_SYSTEM_ID = P.SYSTEM_ID AND G.SYSTEM_ID = PG.GROUPS_SYSTEM_ID AND "
-      "G.GROUP_ID = ?",
-      {Value::Text(text::Trim(user_id)), Value::Text(kSupervisorsGroup)});
+  const std::optional<long long> n =
+      QueryId(db,
+              "SELECT COUNT(*) FROM PEOPLEGROUPS PG, PEOPLE P, GROUPS G WHERE P.USER_ID = ? AND "
+              "PG.PEOPLE_SYSTEM_ID = P.SYSTEM_ID AND G.SYSTEM_ID = PG.GROUPS_SYSTEM_ID AND "
+              "G.GROUP_ID = ?",
+              {Value::Text(text::Trim(user_id)), Value::Text(kSupervisorsGroup)});
   return n.value_or(0) > 0;
 }
 
 bool HasRight(sql::Database& db, const std::string& user_id, const std::string& right) {
   if (IsSupervisor(db, user_id)) return true;
-  const std::optional<long long> allowed = QueryId(
-      db, "SELECT MAX(ALLOWED) FROM STANDIN_RIGHTS WHERE USER_ID = ? AND RIGHT_NAME = ?",
-      {Value::Text(text::Trim(user_id)), Value::Text(right)});
+  const std::optional<long long> allowed =
+      QueryId(db, "SELECT MAX(ALLOWED) FROM STANDIN_RIGHTS WHERE USER_ID = ? AND RIGHT_NAME = ?",
+              {Value::Text(text::Trim(user_id)), Value::Text(right)});
   return allowed.value_or(0) != 0;
 }
 

@@ -36,8 +36,8 @@ class LocalSqlObject final : public SqlObject {
     std::string error;
     sql::Database* db = server_->Open(index, &error);
     if (db == nullptr) {
-      return Fail(kErrNoSuchLibrary, "Library '" + server_->library(index).name +
-                                         "' cannot be reached: " + error);
+      return Fail(kErrNoSuchLibrary,
+                  "Library '" + server_->library(index).name + "' cannot be reached: " + error);
     }
     const LibraryConfig& lib = server_->library(index);
     db_ = db;
@@ -126,8 +126,7 @@ class LocalSqlObject final : public SqlObject {
     last_ = {};
     last_.error_code = static_cast<int>(code);
     last_.error_number = code;
-    last_.error_description =
-        message.rfind("[", 0) == 0 ? message : std::string(kPrefix) + message;
+    last_.error_description = message.rfind("[", 0) == 0 ? message : std::string(kPrefix) + message;
     return last_.error_code;
   }
 

@@ -58,8 +58,6 @@ sql::Database* Server::Open(int index, std::string* error) {
   return databases_[index].get();
 }
 
-std::string Server::Timestamp() const {
-  return text::Format(clock_->Now(), "YYYY-MM-DD HH:MM:SS");
-}
+std::string Server::Timestamp() const { return text::Format(clock_->Now(), "YYYY-MM-DD HH:MM:SS"); }
 
 }  // namespace sproutsmith::dmapi::local
