@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <optional>
 
 #include "template/table_list.h"
@@ -26,11 +27,18 @@ long DaysBack(const std::string& rest, const text::DateTime& today) {
   return static_cast<long>(n);
 }
 
+// "YYYY-MM-DD" with four year digits even for the earliest years.
+std::string IsoDate(const text::DateTime& d) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", d.year, d.month, d.day);
+  return buf;
+}
+
 std::string ReplaceRelativeDates(std::string s, const text::DateTime& today, log::Log& log) {
   static const std::string kToken = "%TODAY";
   for (size_t at = s.find(kToken); at != std::string::npos; at = s.find(kToken)) {
     const std::string rest = s.substr(at + kToken.size());
-    const std::string date = Format(today.AddDays(-DaysBack(rest, today)), "YYYY-MM-DD");
+    const std::string date = IsoDate(today.AddDays(-DaysBack(rest, today)));
     log.AddLog("Date String in rule parsed to " + date);
     log.Separator();
     const size_t pct = rest.find('%');
@@ -144,16 +152,20 @@ void ParameterParser::Condition(std::string condition) {
   const size_t pct = condition.find('%');
   const size_t blank = condition.find(' ');
   size_t end;
+  size_t rest;
   if (pct != std::string::npos && (blank == std::string::npos || pct < blank)) {
     end = pct;
+    rest = pct + 1;
   } else if (blank != std::string::npos) {
+    // The blank stays: "X.Y IS NULL" must not become "X.YIS NULL".
     end = blank;
+    rest = blank;
   } else {
     return;
   }
   std::string path = Trim(condition.substr(0, end));
   if (StartsWithNoCase(path, kOwnerPrefix)) path = path.substr(std::string(kOwnerPrefix).size());
-  std::string comparison = condition.substr(end + 1);
+  std::string comparison = condition.substr(rest);
   if (path.empty() || !Accepted(path, comparison)) return;
 
   // Balanced before the sub-select is written, so the quote closes inside its parentheses.

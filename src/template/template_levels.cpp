@@ -44,6 +44,7 @@ std::string CutTemplateLevels(std::string_view template_text, long levels) {
     rest.erase(0, end + kBackSeparator.size());
     if (++count == levels) break;
   }
+  cut = text::RTrim(cut);
   while (text::EndsWith(cut, kBackSeparator) || text::EndsWith(cut, kSlashSeparator)) {
     cut = text::RTrim(cut.substr(0, cut.size() - kBackSeparator.size()));
   }

@@ -1,0 +1,276 @@
+#include "template/template_parser.h"
+
+#include <gtest/gtest.h>
+
+#include "template/template_levels.h"
+#include "template/template_test_support.h"
+
+namespace sproutsmith::templ {
+namespace {
+
+using testing::LogWindow;
+using testing::MapDictionary;
+
+// One item as "Text|Kind|Table|Column|KeyColumn|LinkColumn|LinkTable|ProfileAssignment",
+// with "|lib=" + Library when it names one.
+std::string Show(const TemplateItem& i) {
+  std::string s = i.Text + "|" + i.Kind + "|" + i.Table + "|" + i.Column + "|" + i.KeyColumn +
+                  "|" + i.LinkColumn + "|" + i.LinkTable + "|" + i.ProfileAssignment;
+  if (!i.Library.empty()) s += "|lib=" + i.Library;
+  return s;
+}
+
+std::string Show(const ExternalLink& l) {
+  return "#" + l.ItemNumber + " [" + l.Columns + "] [" + l.Tables + "] [" + l.Joins + "]";
+}
+
+class TemplateParserTest : public ::testing::Test {
+ protected:
+  TemplateParserTest() : window_(install_) {
+    env_.library_name = "DEMO";
+    env_.library_description = "Demo library";
+    env_.processing_library = "DEMO";
+    env_.session_libraries = {"DEMO", "ARCHIVE"};
+    env_.owner = "DOCSADM";
+    env_.today = install_.clock.Now();
+  }
+  bool Parse(const std::string& template_text, std::string* email = nullptr) {
+    window_.Reset();
+    return ParseTemplateText(template_text, email, env_, cache_, dictionary_, install_.log,
+                             &parsed_);
+  }
+  std::vector<std::string> Items() const {
+    std::vector<std::string> out;
+    for (const auto& i : parsed_.items) out.push_back(Show(i));
+    return out;
+  }
+  std::vector<std::string> Links() const {
+    std::vector<std::string> out;
+    for (const auto& l : parsed_.links) out.push_back(Show(l));
+    return out;
+  }
+
+  sproutsmith::testing::DmInstallation install_;
+  LogWindow window_;
+  TemplateEnvironment env_;
+  ForeignKeyCache cache_;
+  MapDictionary dictionary_{testing::StandardKeys()};
+  ParsedTemplate parsed_;
+};
+
+TEST_F(TemplateParserTest, DefaultTemplateGivesTheSevenItemsAndCachesItsHops) {
+  rules::RuleRecord rule;
+  rule.Set(rules::RuleKey::kTemplate, testing::kDefaultTemplate);
+  ASSERT_TRUE(
+      ParseRuleTemplate(rule, env_, cache_, dictionary_, install_.log, &parsed_));
+  EXPECT_EQ(Items(), (std::vector<std::string>{
+                         "FIRM MATTERS|P||FIRM MATTERS||||",
+                         "\\|/||||||",
+                         "MATTER.CLIENT_ID.CLIENT_ID|X|CLIENT|CLIENT_ID|SYSTEM_ID|CLIENT_ID|MATTER|"
+                         "MATTER = MATTER.SYSTEM_ID",
+                         "\\|/||||||",
+                         "MATTER.MATTER_ID|X|MATTER|MATTER_ID|SYSTEM_ID|MATTER|PROFILE|"
+                         "MATTER = MATTER.SYSTEM_ID",
+                         "\\|/||||||",
+                         "DOCUMENTTYPE.TYPE_ID|X|DOCUMENTTYPES|TYPE_ID|SYSTEM_ID|DOCUMENTTYPE|"
+                         "PROFILE|DOCUMENTTYPE = DOCUMENTTYPES.SYSTEM_ID"}));
+  EXPECT_EQ(parsed_.level_count, 4);
+  EXPECT_TRUE(parsed_.tables.empty());
+  EXPECT_EQ(install_.CountLogLines("Parsing Rule Template " + std::string(testing::kDefaultTemplate)),
+            1);
+  EXPECT_EQ(install_.CountLogLines("4 level(s) identified in the rule template"), 1);
+  EXPECT_EQ(install_.CountLogLines("Identifying foreign key links to PROFILE.MATTER"), 1);
+  EXPECT_EQ(install_.CountLogLines("Identifying foreign key links to MATTER.CLIENT_ID"), 1);
+  EXPECT_EQ(install_.CountLogLines("Identifying foreign key links to PROFILE.DOCUMENTTYPE"), 1);
+  EXPECT_EQ(dictionary_.lookups, 3);
+  // The next rule (or cycle) is served from the cache.
+  ASSERT_TRUE(Parse(testing::kDefaultTemplate));
+  EXPECT_EQ(dictionary_.lookups, 3);
+  EXPECT_EQ(window_.Count("Identifying foreign key links"), 0);
+}
+
+TEST_F(TemplateParserTest, ItemsOfTemplates) {
+  struct Case {
+    const char* template_text;
+    std::vector<std::string> items;
+  };
+  const Case cases[] = {
+      // Keywords are matched on the upper-cased token.
+      {"%date% %\\% %Year%-%month% %/% %DAY% %MONTHNAME%",
+       {"2020-11-14|P||2020-11-14||||", "\\|/||||||", "2020|P||2020||||", "-|||||||",
+        "11|P||11||||", "/|/||||||", "14|P||14||||", "November|P||NOVEMBER||||"}},
+      {"%TODAY% %LIBRARY% %library_desc% %FOLDER_LIBRARY% %DOCUMENT_LIBRARY%",
+       {"Saturday, November 14, 2020|P||SATURDAY, NOVEMBER 14, 2020||||", "DEMO|P||DEMO||||",
+        "Demo library|P||DEMO LIBRARY||||", "DEMO|P||DEMO||||", "DEMO|P||DEMO||||"}},
+      // Text outside the tokens is a literal of its own, kept as written.
+      {"Clients %\\% %MATTER.MATTER_ID%",
+       {"Clients |||||||", "\\|/||||||",
+        "MATTER.MATTER_ID|X|MATTER|MATTER_ID|SYSTEM_ID|MATTER|PROFILE|MATTER = MATTER.SYSTEM_ID"}},
+      {"%CLIENTS% %\\% trailing words", {"CLIENTS|P||CLIENTS||||", "\\|/||||||",
+                                          "trailing words|||||||"}},
+      // A lower-case path resolves through the dictionary all the same.
+      {"%matter.client_id.client_id%",
+       {"matter.client_id.client_id|X|CLIENT|CLIENT_ID|SYSTEM_ID|CLIENT_ID|MATTER|"
+        "MATTER = MATTER.SYSTEM_ID"}},
+      {"%AUTHOR.PRIMARY_GROUP.GROUP_ID% %\\% %AUTHOR.USER_ID%",
+       {"AUTHOR.PRIMARY_GROUP.GROUP_ID|X|GROUPS|GROUP_ID|SYSTEM_ID|PRIMARY_GROUP|PEOPLE|"
+        "AUTHOR = PEOPLE.SYSTEM_ID",
+        "\\|/||||||",
+        "AUTHOR.USER_ID|X|PEOPLE|USER_ID|SYSTEM_ID|AUTHOR|PROFILE|AUTHOR = PEOPLE.SYSTEM_ID"}},
+      // A hop the dictionary does not know leaves a literal (no kind); the first hop's
+      // assignment stays.
+      {"%MATTER.NOWHERE.X% %DOCNAME.X%",
+       {"MATTER.NOWHERE.X|||||||MATTER = MATTER.SYSTEM_ID", "DOCNAME.X|||||||"}},
+      // A missing closing "%" ends the token at the next blank, or takes the rest as a
+      // literal.
+      {"%FIRM MATTERS", {"FIRM|P||FIRM||||", "MATTERS|||||||"}},
+      {"%CLIENTS% %\\% %MATTER.CLIENT_ID.CLIENT_ID",
+       {"CLIENTS|P||CLIENTS||||", "\\|/||||||", "MATTER.CLIENT_ID.CLIENT_ID|||||||"}},
+      {"%%", {"|X||||||"}},
+      // Library prefixes.
+      {"{ARCHIVE} %CLIENTS%", {"CLIENTS|P||CLIENTS||||" "|lib=ARCHIVE"}},
+      {"{archive}%CLIENTS%", {"CLIENTS|P||CLIENTS||||" "|lib=ARCHIVE"}},
+      {"{%FL%} %CLIENTS%", {"CLIENTS|P||CLIENTS||||" "|lib=DEMO"}},
+      {"{%DOCLIB%} %CLIENTS%", {"CLIENTS|P||CLIENTS||||"}},
+      {"%A% {ARCHIVE}", {"A|P||A||||", "|||||||" "|lib=ARCHIVE"}},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(Parse(c.template_text)) << c.template_text << "\n" << window_.Dump();
+    EXPECT_EQ(Items(), c.items) << c.template_text;
+  }
+}
+
+TEST_F(TemplateParserTest, ExternalLinks) {
+  struct Case {
+    const char* template_text;
+    std::vector<std::string> items;
+    std::vector<std::string> links;
+    const char* tables;
+    std::vector<std::string> log;  // lines in order, separators left out
+  };
+  const Case cases[] = {
+      {"%<PROFILE.DOCNUMBER>%",
+       {"PROFILE.DOCNUMBER|||||||"},
+       {"#1 [PROFILE.DOCNUMBER] [[OWNER].PROFILE] []"},
+       "[OWNER].PROFILE",
+       {"Special handling for an external link:", "PROFILE.DOCNUMBER",
+        "Extracting table from PROFILE.DOCNUMBER", "Adding table (1): [OWNER].PROFILE",
+        "Item #1: Columns [PROFILE.DOCNUMBER] Tables [[OWNER].PROFILE] Joins []"}},
+      // The owner's own prefix becomes the placeholder.
+      {"%<docsadm.client.client_name>%",
+       {"DOCSADM.CLIENT.CLIENT_NAME|||||||"},
+       {"#1 [DOCSADM.CLIENT.CLIENT_NAME] [[OWNER].CLIENT] []"},
+       "[OWNER].CLIENT",
+       {}},
+      {"%<*NONE*|[OWNER].CLIENT|AND CLIENT.X = 1>%",
+       {"|||||||"},
+       {"#1 [] [[OWNER].CLIENT] [CLIENT.X = 1]"},
+       "",
+       {"Special handling for an external link:", "*NONE*|[OWNER].CLIENT|AND CLIENT.X = 1",
+        "Not adding column *NONE*", "Table(s) to be added are [OWNER].CLIENT",
+        "Join(s) to be added are CLIENT.X = 1",
+        "Item #1: Columns [] Tables [[OWNER].CLIENT] Joins [CLIENT.X = 1]"}},
+      {"%MATTER.MATTER_ID% %\\% %<client.client_name | [OWNER].CLIENT | where "
+       "CLIENT.SYSTEM_ID = MATTER.CLIENT_ID>%",
+       {"MATTER.MATTER_ID|X|MATTER|MATTER_ID|SYSTEM_ID|MATTER|PROFILE|MATTER = MATTER.SYSTEM_ID",
+        "\\|/||||||", "CLIENT.CLIENT_NAME|||||||"},
+       {"#3 [CLIENT.CLIENT_NAME] [[OWNER].CLIENT] [CLIENT.SYSTEM_ID = MATTER.CLIENT_ID]"},
+       "",
+       {}},
+      // One "|" only: tables and joins stay empty; "NULL" and "*EMPTY*" select nothing.
+      {"%<X.Y|[OWNER].X>% %<NULL|A|B>% %<*EMPTY*|A|OR B = 1>%",
+       {"X.Y|||||||", "|||||||", "|||||||"},
+       {"#1 [X.Y] [] []", "#2 [] [A] [B]", "#3 [] [A] [B = 1]"},
+       "",
+       {}},
+      // "<>" is an empty link: warned, kept as it was, no link.
+      {"%<>% %<  >%",
+       {"<>|||||||", "<  >|||||||"},
+       {},
+       "",
+       {"Warning: Unable to parse this external link (check syntax for template)",
+        "Warning: Unable to parse this external link (check syntax for template)"}},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(Parse(c.template_text)) << c.template_text;
+    EXPECT_EQ(Items(), c.items) << c.template_text;
+    EXPECT_EQ(Links(), c.links) << c.template_text;
+    EXPECT_EQ(parsed_.tables.text(), c.tables) << c.template_text;
+    if (!c.log.empty()) {
+      std::vector<std::string> lines;
+      for (const auto& l : window_.Text()) {
+        // Warnings carry a time stamp after their prefix.
+        lines.push_back(text::StartsWith(l, "Warning: ") ? "Warning: " + l.substr(l.find("  ") + 2) : l);
+      }
+      EXPECT_EQ(lines, c.log) << c.template_text;
+    }
+  }
+}
+
+TEST_F(TemplateParserTest, TemplatesWithoutItemsAndUnknownLibrariesSkipTheRule) {
+  for (const char* bad : {"", "   ", "{NOWHERE} %CLIENTS%"}) {
+    EXPECT_FALSE(Parse(bad)) << bad;
+    EXPECT_EQ(window_.Count("Notice: Unable to parse template string - cannot continue"), 1)
+        << bad;
+  }
+  EXPECT_EQ(window_.Count("Library NOWHERE named in the rule template is not a library of this "
+                          "DM session"),
+            1);
+}
+
+TEST_F(TemplateParserTest, EmailTemplateTakesKeywordsCaseSensitively) {
+  struct Case {
+    const char* email;
+    const char* template_text;
+    const char* expected;
+    int logged;  // "eMail Template set to" lines
+  };
+  const Case cases[] = {
+      {"Files for DATE", "%CLIENTS%", "Files for 2020-11-14", 1},
+      {"Files for date", "%CLIENTS%", "Files for date", 0},
+      // LIBRARY is replaced first, so LIBRARY_DESC is never seen whole.
+      {"LIBRARY_DESC of LIBRARY", "%A%", "DEMO_DESC of LIBRARY", 1},
+      // Each plain token replaces one more occurrence; separators count as tokens.
+      {"LIBRARY and LIBRARY and LIBRARY", "%A% %\\% %B%", "DEMO and DEMO and DEMO", 3},
+      // Table order again: MONTH is found inside MONTHNAME first.
+      {"MONTHNAME DAY YEAR", "%A%", "11NAME 14 2020", 1},
+      // External links replace nothing.
+      {"DATE", "%<PROFILE.DOCNUMBER>%", "DATE", 0},
+  };
+  for (const Case& c : cases) {
+    std::string email = c.email;
+    ASSERT_TRUE(Parse(c.template_text, &email));
+    EXPECT_EQ(email, c.expected) << c.email;
+    EXPECT_EQ(window_.Count("eMail Template set to "), c.logged) << c.email;
+  }
+}
+
+TEST(TemplateLevelsTest, CountAndCut) {
+  struct Case {
+    const char* template_text;
+    long cut;
+    const char* expected;
+    int levels;
+  };
+  const Case cases[] = {
+      {testing::kDefaultTemplate, 2, "%FIRM MATTERS% %\\% %MATTER.CLIENT_ID.CLIENT_ID%", 2},
+      {testing::kDefaultTemplate, 1, "%FIRM MATTERS%", 1},
+      {testing::kDefaultTemplate, 0, testing::kDefaultTemplate, 4},
+      {testing::kDefaultTemplate, 4, testing::kDefaultTemplate, 4},
+      {testing::kDefaultTemplate, 9, testing::kDefaultTemplate, 4},
+      {testing::kDefaultTemplate, -1, testing::kDefaultTemplate, 4},
+      // The earlier of the two separators ends a level; trailing separators go.
+      {"%A% %/% %B% %\\% %C%", 2, "%A% %/% %B%", 2},
+      {"%A% %\\% %\\%  ", 5, "%A%", 1},
+      {"%A% %\\%", 0, "%A% %\\%", 1},
+      {"", 3, "", 1},
+  };
+  for (const Case& c : cases) {
+    const std::string cut = CutTemplateLevels(c.template_text, c.cut);
+    EXPECT_EQ(cut, c.expected) << c.template_text << " cut " << c.cut;
+    EXPECT_EQ(CountTemplateLevels(cut), c.levels) << cut;
+  }
+}
+
+}  // namespace
+}  // namespace sproutsmith::templ
