@@ -26,6 +26,8 @@ int main(int argc, char** argv) {
   parts.launcher = std::make_unique<os::SystemLauncher>();
   parts.environment = std::make_unique<os::SystemEnvironment>();
 
+  // Run: start-up, the "/G" cycle, then program end at once. A console has no window to
+  // wait in, so "Waiting for user input" is logged and the program ends as a closed window.
   app::Engine engine(std::move(parts));
   const int code = engine.Run(std::vector<std::string>(argv + 1, argv + argc));
   // An unattended run shows no boxes, but a failed start must still say why.

@@ -12,8 +12,7 @@ namespace sproutsmith::app {
 using runtime::Answer;
 using runtime::MessageStyle;
 
-ConsoleUi::ConsoleUi(std::istream& in, std::ostream& err, bool in_is_terminal,
-                     bool err_is_terminal)
+ConsoleUi::ConsoleUi(std::istream& in, std::ostream& err, bool in_is_terminal, bool err_is_terminal)
     : in_(in), err_(err), in_is_terminal_(in_is_terminal), err_is_terminal_(err_is_terminal) {}
 
 ConsoleUi ConsoleUi::ForProcess() {

@@ -35,7 +35,7 @@ struct EngineParts {
   std::unique_ptr<DmSeam> dm;
   std::unique_ptr<os::ProgramLauncher> launcher;
   std::unique_ptr<os::Environment> environment;
-  ScreenSize screen;
+  ScreenSize screen;  // twips; a console has no screen and keeps the default
 };
 
 inline constexpr int kExitFinished = 0;

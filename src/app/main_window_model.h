@@ -36,8 +36,7 @@ struct MainWindowModel {
   std::string splash_text;
   bool splash_visible = false;
   WindowRect window;  // twips
-  std::vector<std::string> MNLibList;
-  std::vector<CheckNode> TVPause;      // "Sunday" ... "Saturday"
+  std::vector<CheckNode> TVPause;  // "Sunday" ... "Saturday"
   std::vector<LibraryNode> TVRules;
   std::string ButtonLogDirToolTip;
   bool LabelLockedVisible = false;

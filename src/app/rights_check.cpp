@@ -18,8 +18,8 @@ std::string QuoteLiteral(const std::string& value) {
 
 std::string RightsCheckSql(const std::string& user_id) {
   return std::string("SELECT COUNT(*) FROM ") + "[OWNER]" + "." +
-         "PEOPLEGROUPS PG WHERE PEOPLE_SYSTEM_ID = " + "(SELECT SYSTEM_ID FROM " + "[OWNER]" +
-         "." + "PEOPLE WHERE UPPER(USER_ID) = '" + QuoteLiteral(text::UCase(user_id)) +
+         "PEOPLEGROUPS PG WHERE PEOPLE_SYSTEM_ID = " + "(SELECT SYSTEM_ID FROM " + "[OWNER]" + "." +
+         "PEOPLE WHERE UPPER(USER_ID) = '" + QuoteLiteral(text::UCase(user_id)) +
          "') AND GROUPS_SYSTEM_ID IN " + "(SELECT SYSTEM_ID FROM " + "[OWNER]" + "." +
          "GROUPS WHERE UNIV_ACCESS >= 191)";
 }

@@ -62,8 +62,8 @@ bool Engine::StartUpSteps(const std::vector<std::string>& args) {
   Caption("One moment...");
 
   window_.window = PlaceWindow(ReadWindowCoordinate(settings, product, "Screen.Left"),
-                               ReadWindowCoordinate(settings, product, "Screen.Top"),
-                               parts_.screen, window_.window);
+                               ReadWindowCoordinate(settings, product, "Screen.Top"), parts_.screen,
+                               window_.window);
 
   Caption("Getting Command Line Parameters");
   state_.CommandLine = BuildCommandLine(args);
@@ -88,8 +88,7 @@ bool Engine::StartUpSteps(const std::vector<std::string>& args) {
 
   if (!parts_.dm->StartFusion()) {
     failure_message_ = "Error: Unable to start the DM " + dm_version + " (patch " + dm_patch +
-                       ") application (" + options_.LabelStatus +
-                       ") - I will end the program now";
+                       ") application (" + options_.LabelStatus + ") - I will end the program now";
     // Also logged: in an unattended run the box is silent and the log is all that is read.
     log_.AddLog(failure_message_);
     failure_message_shown_ = ShowFailure(failure_message_, MessageStyle::kCritical);
@@ -100,12 +99,18 @@ bool Engine::StartUpSteps(const std::vector<std::string>& args) {
   window_.TVPause = ReadPauseDays(settings, product);
 
   Caption("Setting Libraries");
-  window_.MNLibList.clear();
+  // The session may have marked the connected library's entry already; the mark stays.
+  std::vector<runtime::MenuEntry> menu;
   window_.TVRules.clear();
   for (const std::string& library : parts_.dm->LibraryNames()) {
-    window_.MNLibList.push_back(library);
+    bool checked = false;
+    for (const runtime::MenuEntry& entry : options_.MNLibList) {
+      checked = checked || (entry.caption == library && entry.checked);
+    }
+    menu.push_back({library, checked});
     window_.TVRules.push_back(ReadLibraryNode(settings, product, library));
   }
+  options_.MNLibList = std::move(menu);
 
   Caption("Retrieving Session information");
   ApplySessionSwitches(state_, options_);

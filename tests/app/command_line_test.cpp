@@ -39,9 +39,9 @@ TEST(CommandLineTest, EverySwitchTakesEffect) {
       {{"/NW"}, false, 0, 0, 0, 1, 0, false, false, false},
       {{"/g"}, false, 0, 0, 0, 1, 0, true, false, false},
       {{"/g", "/x"}, false, 0, 0, 0, 1, 0, true, true, false},
-      {{"/X", "/G"}, false, 0, 0, 0, 1, 0, true, true, false},  // order is free
+      {{"/X", "/G"}, false, 0, 0, 0, 1, 0, true, true, false},   // order is free
       {{"/G", "/XR"}, false, 0, 0, 0, 1, 0, true, true, false},  // "/XR" counts as "/X"
-      {{"/X"}, false, 0, 0, 0, 1, 0, false, false, false},     // /X alone changes nothing
+      {{"/X"}, false, 0, 0, 0, 1, 0, false, false, false},       // /X alone changes nothing
       {{"/Z", "/QUIET", "-G"}, false, 0, 0, 0, 1, 0, false, false, false},
   };
   for (const SwitchCase& c : cases) {

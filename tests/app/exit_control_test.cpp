@@ -10,6 +10,31 @@ namespace {
 
 using runtime::MessageStyle;
 
+TEST(ExitDecisionTest, TheFlagsDecideWhatExitAndCloseDo) {
+  struct Case {
+    bool running, cancel, delay;
+    ExitAction exit;
+    CloseAction close;
+  };
+  const std::vector<Case> cases = {
+      {false, false, false, ExitAction::kCloseWindow, CloseAction::kProgramEnd},
+      {true, false, false, ExitAction::kCancelCycle, CloseAction::kCancelCycle},
+      {true, false, true, ExitAction::kEndLoopDelay, CloseAction::kExitLoopDelay},
+      {false, false, true, ExitAction::kEndLoopDelay, CloseAction::kExitLoopDelay},
+      // Already told to cancel: a second request ends the program.
+      {true, true, false, ExitAction::kCloseWindow, CloseAction::kProgramEnd},
+      {false, true, false, ExitAction::kCloseWindow, CloseAction::kProgramEnd},
+  };
+  for (const Case& c : cases) {
+    runtime::RunState state;
+    state.CycleRunning = c.running;
+    state.CancelRequested = c.cancel;
+    state.InLoopDelay = c.delay;
+    EXPECT_EQ(ExitButtonAction(state), c.exit) << c.running << c.cancel << c.delay;
+    EXPECT_EQ(CloseRequestAction(state), c.close) << c.running << c.cancel << c.delay;
+  }
+}
+
 class ExitControlTest : public ::testing::Test {
  protected:
   ExitControlTest()
@@ -18,9 +43,6 @@ class ExitControlTest : public ::testing::Test {
         log_(clock_, state_, options_, ui_),
         context_{clock_, settings_, ui_, state_, options_, identity_, log_} {
     window_.LabelStatusColour = 192;  // red while a cycle runs
-  }
-  std::function<void()> CountEnds() {
-    return [this] { ++program_ends_; };
   }
   std::vector<std::string> MessageTexts() {
     std::vector<std::string> texts;
@@ -39,73 +61,53 @@ class ExitControlTest : public ::testing::Test {
   Context context_;
   MainWindowModel window_;
   int program_ends_ = 0;
+  std::function<void()> end_ = [this] { ++program_ends_; };
 };
 
-TEST_F(ExitControlTest, ExitDuringACycleCancelsIt) {
+TEST_F(ExitControlTest, CancellingStopsTheCycleAndDisablesExit) {
   state_.CycleRunning = true;
-  EXPECT_EQ(ExitButtonClick(context_, window_, CountEnds()), ExitAction::kCancelCycle);
+  ExitButtonClick(context_, window_, end_);
   EXPECT_FALSE(state_.CycleRunning);
   EXPECT_TRUE(state_.CancelRequested);
   EXPECT_FALSE(window_.ButtonExitEnabled);
   EXPECT_EQ(window_.LabelStatusColour, 0xC00000);
-  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Task Canceled"});
-  EXPECT_EQ(ui_.messages[0].style, MessageStyle::kInformation);
-  EXPECT_EQ(program_ends_, 0);
+  EXPECT_EQ(ui_.messages.at(0).style, MessageStyle::kInformation);
 
-  // Cancelling while paused says so.
   state_ = {};
   state_.CycleRunning = state_.Paused = true;
-  ExitButtonClick(context_, window_, CountEnds());
-  EXPECT_EQ(MessageTexts().back(), "Pause Canceled");
-}
-
-TEST_F(ExitControlTest, ExitWhenIdleEndsTheProgram) {
-  EXPECT_EQ(ExitButtonClick(context_, window_, CountEnds()), ExitAction::kCloseWindow);
-  EXPECT_EQ(program_ends_, 1);
-  EXPECT_TRUE(ui_.messages.empty());
-  // A cycle already told to cancel is no longer cancellable: Exit closes.
-  state_.CycleRunning = state_.CancelRequested = true;
-  EXPECT_EQ(ExitButtonAction(state_), ExitAction::kCloseWindow);
-}
-
-TEST_F(ExitControlTest, ExitInTheLoopDelayEndsTheDelayOnly) {
-  state_.CycleRunning = state_.InLoopDelay = true;
-  EXPECT_EQ(ExitButtonClick(context_, window_, CountEnds()), ExitAction::kEndLoopDelay);
-  EXPECT_FALSE(state_.InLoopDelay);
-  EXPECT_FALSE(state_.CancelRequested);
-  EXPECT_TRUE(ui_.messages.empty());
-  EXPECT_EQ(program_ends_, 0);
-}
-
-TEST_F(ExitControlTest, CloseDuringACycleCancelsWithoutEnding) {
-  state_.CycleRunning = true;
-  EXPECT_EQ(WindowCloseRequest(context_, window_, CountEnds()), CloseAction::kCancelCycle);
+  WindowCloseRequest(context_, window_, end_);
   EXPECT_TRUE(state_.CancelRequested);
-  EXPECT_FALSE(window_.ButtonExitEnabled);
-  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Task Canceled"});
+  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Task Canceled", "Pause Canceled"}));
   EXPECT_EQ(program_ends_, 0);
-}
 
-TEST_F(ExitControlTest, CloseWhenIdleRunsProgramEnd) {
-  EXPECT_EQ(WindowCloseRequest(context_, window_, CountEnds()), CloseAction::kProgramEnd);
-  EXPECT_EQ(program_ends_, 1);
-  EXPECT_TRUE(ui_.messages.empty());
-}
-
-TEST_F(ExitControlTest, CloseInTheLoopDelaySaysSoAndEndsTheDelay) {
-  state_.CycleRunning = state_.InLoopDelay = true;
-  EXPECT_EQ(WindowCloseRequest(context_, window_, CountEnds()), CloseAction::kExitLoopDelay);
-  EXPECT_FALSE(state_.InLoopDelay);
-  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Loop Delay exited"});
-  EXPECT_EQ(program_ends_, 0);
-}
-
-TEST_F(ExitControlTest, UnattendedRunsCancelSilently) {
+  // Unattended runs cancel without a box.
+  state_ = {};
   state_.CommandLine = "/G /X";
   state_.CycleRunning = true;
-  WindowCloseRequest(context_, window_, CountEnds());
+  WindowCloseRequest(context_, window_, end_);
   EXPECT_TRUE(state_.CancelRequested);
+  EXPECT_EQ(ui_.messages.size(), 2u);
+}
+
+TEST_F(ExitControlTest, OnlyAnIdleWindowEndsTheProgram) {
+  EXPECT_EQ(ExitButtonClick(context_, window_, end_), ExitAction::kCloseWindow);
+  EXPECT_EQ(WindowCloseRequest(context_, window_, end_), CloseAction::kProgramEnd);
+  EXPECT_EQ(program_ends_, 2);
   EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(ExitControlTest, TheLoopDelayIsCutShortAndOnlyCloseSaysSo) {
+  state_.CycleRunning = state_.InLoopDelay = true;
+  ExitButtonClick(context_, window_, end_);
+  EXPECT_FALSE(state_.InLoopDelay);
+  EXPECT_TRUE(ui_.messages.empty());
+
+  state_.InLoopDelay = true;
+  WindowCloseRequest(context_, window_, end_);
+  EXPECT_FALSE(state_.InLoopDelay);
+  EXPECT_FALSE(state_.CancelRequested);
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Loop Delay exited"});
+  EXPECT_EQ(program_ends_, 0);
 }
 
 }  // namespace

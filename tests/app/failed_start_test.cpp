@@ -17,13 +17,13 @@ constexpr const char* kFusionFailure =
 TEST_F(EngineTest, WithoutADmSessionStartUpEndsWithTheBannerAndTheReason) {
   Engine& engine = Build(std::make_unique<NoDmSession>());
   EXPECT_EQ(engine.Run({"/g", "/x"}), kExitFailed);
-  EXPECT_EQ(LogLines(),
-            (std::vector<std::string>{
-                BuildLine() + " initiating startup on Sunday, December 6, 2026 at 9:04:29 AM "
-                              "using DM  patch",
-                Separator(), std::string("Error: 2026-12-06 09:04:29.00  ") + kFusionFailure,
-                Separator(), BuildLine() + " Ended on Sunday, December 6, 2026 at 9:04:29 AM",
-                Separator()}));
+  EXPECT_EQ(
+      LogLines(),
+      (std::vector<std::string>{
+          BuildLine() + " initiating startup on Sunday, December 6, 2026 at 9:04:29 AM "
+                        "using DM  patch",
+          Separator(), std::string("Error: 2026-12-06 09:04:29.00  ") + kFusionFailure, Separator(),
+          BuildLine() + " Ended on Sunday, December 6, 2026 at 9:04:29 AM", Separator()}));
   // Unattended: no box, so the caller must print the reason.
   EXPECT_TRUE(ui_->messages.empty());
   EXPECT_EQ(engine.FailureMessage(), std::string("Error: ") + kFusionFailure);
@@ -77,8 +77,8 @@ TEST_F(EngineTest, WithoutTempTheLogGoesToTheProgramFolder) {
   env_.variables["TEMP"] = "";
   Build(std::make_unique<NoDmSession>()).Run({"/G", "/X"});
   EXPECT_EQ(engine_->state().TempDir, dir_.File("program"));
-  EXPECT_TRUE(std::filesystem::exists(
-      dir_.File(std::string("program/") + kProduct + "_20261206.LOG")));
+  EXPECT_TRUE(
+      std::filesystem::exists(dir_.File(std::string("program/") + kProduct + "_20261206.LOG")));
 }
 
 TEST_F(EngineTest, PurgeSwitchDeletesTheConfiguredLogFile) {
@@ -92,8 +92,8 @@ TEST_F(EngineTest, PurgeSwitchDeletesTheConfiguredLogFile) {
 TEST_F(EngineTest, AQuietLogKeepsOnlyTheError) {
   Save("General", "LogMethod", "0");
   Build(std::make_unique<NoDmSession>()).Run({"/G", "/X"});
-  EXPECT_EQ(LogLines(),
-            std::vector<std::string>{std::string("Error: 2026-12-06 09:04:29.00  ") + kFusionFailure});
+  EXPECT_EQ(LogLines(), std::vector<std::string>{std::string("Error: 2026-12-06 09:04:29.00  ") +
+                                                 kFusionFailure});
 }
 
 }  // namespace

@@ -105,15 +105,37 @@ TEST_F(SavedOptionsTest, ProgramEndSavesInItsOrderAndReadsBack) {
   window.TVRules = {{"DOCS", true, {{"Matters", true}, {" client folders ", false}}},
                     {"Archive", false, {{"[]", false}}}};
   ASSERT_TRUE(SaveProgramEndSettings(store_, kApp, o, "/tmp/x.LOG", window));
-  EXPECT_EQ(ReadLines(store_.FilePath(kApp)),
-            (std::vector<std::string>{
-                "[General]", "Screen.Top=3532", "Screen.Left=11985", "Loop=1", "Loop_Delay=-30",
-                "LogMethod=0", "LogFile=/tmp/x.LOG", "DisplayErrors=1", "ProcessDescending=0",
-                "ReUseSQL=0", "CheckAddNewDocs=1", "MaxFolders=25", "UsePauseTime=0",
-                "PauseStart=09:05", "PauseEnd=late", "LockWorkstation=1", "TimeStampLogFile=-1",
-                "", "[PauseTimer]", "Sunday=-1", "Monday=0", "", "[Libraries]", "DOCS=-1",
-                "Archive=0", "", "[Rules]", "DOCS:MATTERS=-1", "DOCS:CLIENT FOLDERS=0",
-                "ARCHIVE:[]=0", ""}));
+  EXPECT_EQ(ReadLines(store_.FilePath(kApp)), (std::vector<std::string>{"[General]",
+                                                                        "Screen.Top=3532",
+                                                                        "Screen.Left=11985",
+                                                                        "Loop=1",
+                                                                        "Loop_Delay=-30",
+                                                                        "LogMethod=0",
+                                                                        "LogFile=/tmp/x.LOG",
+                                                                        "DisplayErrors=1",
+                                                                        "ProcessDescending=0",
+                                                                        "ReUseSQL=0",
+                                                                        "CheckAddNewDocs=1",
+                                                                        "MaxFolders=25",
+                                                                        "UsePauseTime=0",
+                                                                        "PauseStart=09:05",
+                                                                        "PauseEnd=late",
+                                                                        "LockWorkstation=1",
+                                                                        "TimeStampLogFile=-1",
+                                                                        "",
+                                                                        "[PauseTimer]",
+                                                                        "Sunday=-1",
+                                                                        "Monday=0",
+                                                                        "",
+                                                                        "[Libraries]",
+                                                                        "DOCS=-1",
+                                                                        "Archive=0",
+                                                                        "",
+                                                                        "[Rules]",
+                                                                        "DOCS:MATTERS=-1",
+                                                                        "DOCS:CLIENT FOLDERS=0",
+                                                                        "ARCHIVE:[]=0",
+                                                                        ""}));
 
   runtime::Options back;
   ReadGeneralOptions(store_, kApp, back);

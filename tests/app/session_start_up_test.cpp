@@ -47,6 +47,7 @@ TEST_F(EngineTest, PauseDaysAndLibrariesComeWithTheirSavedMarks) {
   Save("Libraries", "ARCHIVE", "0");
   testing::WriteFile(dir_.File("program/Arborline_SproutRun_Readme.txt"), "read me");
   Engine& engine = BuildScripted();
+  dm_->on_start = [&] { engine.options().MNLibList = {{"DOCS", true}}; };
   ASSERT_TRUE(engine.StartUp({}));
   const MainWindowModel& w = engine.window();
   ASSERT_EQ(w.TVPause.size(), 7u);
@@ -54,7 +55,12 @@ TEST_F(EngineTest, PauseDaysAndLibrariesComeWithTheirSavedMarks) {
   EXPECT_TRUE(w.TVPause[0].checked);
   EXPECT_EQ(w.TVPause[6].text, "Saturday");
   EXPECT_FALSE(w.TVPause[6].checked);
-  EXPECT_EQ(w.MNLibList, (std::vector<std::string>{"DOCS", "ARCHIVE"}));
+  const auto& menu = engine.options().MNLibList;
+  ASSERT_EQ(menu.size(), 2u);
+  EXPECT_EQ(menu[0].caption, "DOCS");
+  EXPECT_TRUE(menu[0].checked);  // marked by the session when it connected
+  EXPECT_EQ(menu[1].caption, "ARCHIVE");
+  EXPECT_FALSE(menu[1].checked);
   ASSERT_EQ(w.TVRules.size(), 2u);
   EXPECT_TRUE(w.TVRules[0].checked);
   EXPECT_FALSE(w.TVRules[1].checked);
@@ -159,15 +165,7 @@ TEST_F(EngineTest, ClosingDuringACycleCancelsFirstAndEndsOnlyAfterTheCycleReturn
   EXPECT_LT(IndexOf(dm_->calls, "Go returned"), IndexOf(dm_->calls, "ReleaseObjects"));
   ASSERT_EQ(ui_->messages.size(), 1u);
   EXPECT_EQ(ui_->messages[0].text, "Task Canceled");
-  EXPECT_EQ(std::count(dm_->calls.begin(), dm_->calls.end(), "ReleaseObjects"), 1);
-}
-
-TEST_F(EngineTest, ExitButtonWhenIdleEndsTheProgramOnce) {
-  Engine& engine = BuildScripted();
-  ASSERT_TRUE(engine.StartUp({}));
-  engine.ClickExit();
-  EXPECT_TRUE(engine.Ended());
-  engine.ProgramEnd();
+  engine.ProgramEnd();  // runs once only
   EXPECT_EQ(std::count(dm_->calls.begin(), dm_->calls.end(), "ReleaseObjects"), 1);
 }
 
@@ -185,7 +183,9 @@ TEST_F(EngineTest, AnUnexpectedErrorInTheCycleIsTrappedAndFailsTheRun) {
 
 TEST_F(EngineTest, AnUnexpectedErrorInStartUpIsReportedUnderFormLoad) {
   Engine& engine = BuildScripted();
-  dm_->on_start = [] { throw DmError(429, "DOCSObjects", "ActiveX component can't create object"); };
+  dm_->on_start = [] {
+    throw DmError(429, "DOCSObjects", "ActiveX component can't create object");
+  };
   EXPECT_EQ(engine.Run({}), kExitFailed);
   const auto lines = LogLines();
   ASSERT_EQ(lines.size(), 8u);

@@ -16,8 +16,8 @@ TEST(WindowPlacementTest, SavedPositionsOffTheUsableScreenAreRecentred) {
   const std::vector<Case> cases = {
       {std::nullopt, std::nullopt, 8000, 2000},
       {5000, 3000, 5000, 3000},
-      {999, 3000, 8000, 3000},    // the very left edge
-      {1000, 1000, 1000, 1000},   // 1000 itself is kept
+      {999, 3000, 8000, 3000},   // the very left edge
+      {1000, 1000, 1000, 1000},  // 1000 itself is kept
       {-200, 999, 8000, 2000},
       {14999, 8999, 14999, 8999},  // just above three quarters
       {15000, 9000, 8000, 2000},   // at three quarters

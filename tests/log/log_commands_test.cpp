@@ -21,7 +21,8 @@ using testing::WriteFile;
 // Records the file dialog's arguments; everything else goes to a ScriptedUi.
 class DialogUi final : public runtime::Ui {
  public:
-  runtime::Answer MessageBox(const std::string& t, MessageStyle s, const std::string& title) override {
+  runtime::Answer MessageBox(const std::string& t, MessageStyle s,
+                             const std::string& title) override {
     return scripted.MessageBox(t, s, title);
   }
   void Yield() override { scripted.Yield(); }
@@ -148,8 +149,7 @@ TEST_F(LogCommandsTest, HtmlFilesNeedABrowser) {
   commands_.ViewFile(page);
   ASSERT_EQ(launcher_.launches.size(), 1u);
   EXPECT_EQ(launcher_.launches[0].program, "/usr/bin/xdg-open");
-  EXPECT_EQ(ui_.scripted.statuses.front(),
-            "Viewing File " + page + " using /usr/bin/xdg-open");
+  EXPECT_EQ(ui_.scripted.statuses.front(), "Viewing File " + page + " using /usr/bin/xdg-open");
 
   launcher_.viewer.clear();
   commands_.ViewFile(page);
@@ -182,8 +182,7 @@ TEST_F(LogCommandsTest, ReadmeIsShownOnlyWhenItExists) {
   commands_.MNHelpReadme();
   ASSERT_EQ(launcher_.launches.size(), 1u);
   EXPECT_EQ(launcher_.launches[0].program, "NotePad.exe");
-  EXPECT_EQ(ui_.scripted.statuses.front(),
-            "Viewing File " + state_.ReadmePath + " using Notepad");
+  EXPECT_EQ(ui_.scripted.statuses.front(), "Viewing File " + state_.ReadmePath + " using Notepad");
   EXPECT_EQ(options_.LabelStatus, "Idle");
 }
 
@@ -200,8 +199,8 @@ TEST_F(LogCommandsTest, LogLocationIsSavedAtOnceAndCancelChangesNothing) {
   ui_.scripted.files = {""};
   EXPECT_FALSE(commands_.ButtonLogDir());
   EXPECT_EQ(ui_.dialog, (std::vector<std::string>{"Select location for log file:", "LOG",
-                                                  "Log files (*.log)|*.log",
-                                                  dir_.path().string(), "Arborline.LOG"}));
+                                                  "Log files (*.log)|*.log", dir_.path().string(),
+                                                  "Arborline.LOG"}));
   EXPECT_EQ(state_.LogFile, dir_.File("Arborline.LOG"));
   EXPECT_EQ(settings_.Get(identity_.product_name, "General", "LogFile", "absent"), "absent");
 

@@ -87,7 +87,7 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& content) 
 
 std::string HomeFolder() {
   if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
-  struct passwd pw{};
+  struct passwd pw {};
   struct passwd* found = nullptr;
   char buffer[4096];
   if (::getpwuid_r(::getuid(), &pw, buffer, sizeof buffer, &found) == 0 && found != nullptr &&

@@ -30,8 +30,9 @@ TEST(EnvironmentTest, VariablesAndTheMissingRegistry) {
   EXPECT_EQ(env.Variable("SPROUTSMITH_TEST_VARIABLE"), "value with blanks");
   EXPECT_EQ(env.Variable("SPROUTSMITH_TEST_UNSET"), "");
   // No DM client registry on this platform.
-  EXPECT_EQ(env.RegistryValue("HKEY_LOCAL_MACHINE\\Software\\Hummingbird\\PowerDOCS\\CurrentVersion"),
-            "");
+  EXPECT_EQ(
+      env.RegistryValue("HKEY_LOCAL_MACHINE\\Software\\Hummingbird\\PowerDOCS\\CurrentVersion"),
+      "");
 }
 
 TEST(LauncherTest, ProgramsAreFoundOnThePathOrNotAtAll) {
