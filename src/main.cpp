@@ -9,6 +9,7 @@
 
 #include "app/console_ui.h"
 #include "app/dm_seam.h"
+#include "app/dm_session_seam.h"
 #include "app/engine.h"
 #include "platform/os/clock.h"
 #include "platform/os/environment.h"
@@ -21,8 +22,16 @@ int main(int argc, char** argv) {
   parts.clock = std::make_unique<os::SystemClock>();
   parts.settings = std::make_unique<os::SettingsStore>(os::SettingsStore::DefaultFolder());
   parts.ui = std::make_unique<app::ConsoleUi>(app::ConsoleUi::ForProcess());
-  // Until the DM session is built on the platform layer, start-up ends at the session.
-  parts.dm = std::make_unique<app::NoDmSession>();
+  // The DM installation: SPROUTSMITH_DM, else the per-user one (made as a demo on first use).
+  app::InstallationChoice installation = app::OpenDmInstallation(*parts.clock);
+  if (!installation.created_demo.empty()) {
+    std::cerr << "Created the demo DM installation in " << installation.created_demo << std::endl;
+  }
+  const std::string computer = os::ComputerName();
+  parts.make_dm = [&](Context& context) -> std::unique_ptr<app::DmSeam> {
+    return std::make_unique<app::DmSessionSeam>(context, std::move(installation.client),
+                                                installation.problem, computer);
+  };
   parts.launcher = std::make_unique<os::SystemLauncher>();
   parts.environment = std::make_unique<os::SystemEnvironment>();
 

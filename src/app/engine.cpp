@@ -20,7 +20,9 @@ Engine::Engine(EngineParts parts)
                                               SPROUTSMITH_VERSION_DAY)),
       log_(*parts_.clock, state_, options_, *parts_.ui),
       context_{*parts_.clock, *parts_.settings, *parts_.ui, state_, options_, identity_, log_},
-      log_commands_(context_, *parts_.launcher) {}
+      log_commands_(context_, *parts_.launcher) {
+  if (!parts_.dm && parts_.make_dm) parts_.dm = parts_.make_dm(context_);
+}
 
 int Engine::Run(const std::vector<std::string>& args) {
   if (!StartUp(args)) return kExitFailed;

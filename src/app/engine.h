@@ -6,6 +6,7 @@
 // Headless runs call Run. A desktop window drives the same steps itself: StartUp when it
 // loads, Go from its button, ClickExit and RequestClose from its Exit button and close box.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +34,8 @@ struct EngineParts {
   std::unique_ptr<os::SettingsStore> settings;
   std::unique_ptr<runtime::Ui> ui;
   std::unique_ptr<DmSeam> dm;
+  // Makes the DM seam once the engine's Context exists (used when `dm` is not set).
+  std::function<std::unique_ptr<DmSeam>(Context&)> make_dm;
   std::unique_ptr<os::ProgramLauncher> launcher;
   std::unique_ptr<os::Environment> environment;
   ScreenSize screen;  // twips; a console has no screen and keeps the default
@@ -43,7 +46,7 @@ inline constexpr int kExitFailed = 1;
 
 class Engine {
  public:
-  // REQUIRES: every part is set.
+  // REQUIRES: every part is set (`dm` or `make_dm`).
   explicit Engine(EngineParts parts);
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;

@@ -1,0 +1,85 @@
+#include "app/dm_session_seam.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/dm/demo_installation.h"
+#include "platform/dm/installation.h"
+#include "text/text.h"
+
+namespace sproutsmith::app {
+
+DmSessionSeam::DmSessionSeam(Context& context, std::unique_ptr<dmapi::Client> client,
+                             std::string problem, std::string computer_name)
+    : context_(context), client_(std::move(client)), problem_(std::move(problem)) {
+  if (!client_) return;
+  connection_ = std::make_unique<dm::Connection>(context_, *client_);
+  rules_ = std::make_unique<rules::RuleStore>(context_, *connection_);
+  rules_->Attach();
+  nodes_ = std::make_unique<rules::RunningNodes>(context_, *connection_, computer_name);
+}
+
+bool DmSessionSeam::StartFusion() {
+  if (!connection_) {
+    // The installation itself is missing or broken: say which file and why.
+    context_.log.AddLog("Error: " + problem_);
+    context_.log.Separator();
+    return false;
+  }
+  return connection_->StartFusion();
+}
+
+std::vector<std::string> DmSessionSeam::LibraryNames() {
+  return connection_ ? connection_->LibraryNames() : std::vector<std::string>{};
+}
+
+std::string DmSessionSeam::UserId() { return connection_ ? connection_->UserId() : ""; }
+
+std::string DmSessionSeam::CurrentLibraryName() {
+  return connection_ ? connection_->LibraryName() : "";
+}
+
+std::string DmSessionSeam::RunScalar(const std::string& sql) {
+  if (!connection_ || !connection_->RunSQL(sql)) return "";
+  auto* object = connection_->sql();
+  std::string value;
+  if (object && object->GetSQLErrorCode() == 0 && object->GetRowCount() > 0) {
+    value = connection_->Column(1);
+  }
+  if (object) object->ReleaseResults();
+  return value;
+}
+
+void DmSessionSeam::ActiveStatus(int mode, const std::string& rule) {
+  if (nodes_) nodes_->ActiveStatus(mode, rule);
+}
+
+void DmSessionSeam::ReleaseObjects() {
+  if (connection_) connection_->ReleaseObjects();
+}
+
+// The processing cycle is not part of this build yet: Go connects nothing and builds nothing.
+void DmSessionSeam::Go() {}
+
+InstallationChoice OpenDmInstallation(const os::Clock& clock) {
+  InstallationChoice choice;
+  const char* named = std::getenv(dmapi::kConfigEnvironmentVariable);
+  const std::string path = dmapi::DefaultConfigPath();
+  std::error_code ec;
+  if ((named == nullptr || *named == '\0') && !std::filesystem::exists(path, ec)) {
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    dmapi::DemoInstallation demo;
+    std::string error;
+    if (!dmapi::CreateDemoInstallation(folder, dmapi::DemoOptions{}, &demo, &error)) {
+      choice.problem = "Unable to create the demo DM installation in " + folder + ": " + error;
+      return choice;
+    }
+    choice.created_demo = folder;
+  }
+  std::string error;
+  choice.client = dmapi::OpenInstallation(path, &error, &clock);
+  if (!choice.client) choice.problem = error;
+  return choice;
+}
+
+}  // namespace sproutsmith::app
