@@ -24,9 +24,9 @@ struct JoinEntry {
 };
 
 struct JoinPlan {
-  std::vector<std::string> from;   // FROM list entries as written ("[OWNER].MATTER")
+  std::vector<std::string> from;  // FROM list entries as written ("[OWNER].MATTER")
   std::vector<JoinEntry> joins;
-  std::vector<std::string> cross;  // tables without a known link ("[OWNER].X")
+  std::vector<std::string> cross;       // tables without a known link ("[OWNER].X")
   std::vector<std::string> conditions;  // conditions the WHERE clause must carry
   // Whether ReachTables added or dropped anything: otherwise the statement stays exactly
   // as the join list was written.

@@ -96,8 +96,7 @@ Intake RunSelection(const IntakeRequest& request, const rules::RuleRecord& rule,
       std::vector<std::string> values;
       for (int c = 1; c <= intake.columns; ++c) {
         const std::string value = connection.Column(c);
-        values.push_back(IsTableColumn(headings[static_cast<size_t>(c - 1)]) ? Trim(value)
-                                                                              : value);
+        values.push_back(IsTableColumn(headings[static_cast<size_t>(c - 1)]) ? Trim(value) : value);
       }
       if (!email_template.empty()) {
         intake.emails[static_cast<size_t>(read)] =

@@ -68,8 +68,7 @@ class ParameterParser {
   void Condition(std::string condition);
   bool Accepted(const std::string& path, const std::string& comparison);
   // The IN sub-select text of `path`; `table` gets the outermost table it names.
-  std::string SubSelect(const std::string& path, const std::string& comparison,
-                        std::string* table);
+  std::string SubSelect(const std::string& path, const std::string& comparison, std::string* table);
   std::optional<ForeignKey> Hop(const std::string& column, const std::string& table) {
     return LookupForeignKey(cache_, dictionary_, library_, column, table, log_);
   }
@@ -236,8 +235,8 @@ std::string ParameterParser::SubSelect(const std::string& path, const std::strin
     current = UCase(key->table);
     if (i == 0) *table = current;
     if (!s.empty()) {
-      s += "SELECT " + UCase(key->column) + " FROM " + kOwnerPlaceholder + "." + current +
-           " WHERE ";
+      s +=
+          "SELECT " + UCase(key->column) + " FROM " + kOwnerPlaceholder + "." + current + " WHERE ";
     }
   }
   if (parts.size() == 2 && table->empty()) *table = UCase(parts[0]);

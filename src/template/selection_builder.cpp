@@ -19,9 +19,7 @@ namespace {
 
 constexpr char kDq = '"';
 
-std::string Aliased(const std::string& column) {
-  return column + " AS " + kDq + column + kDq;
-}
+std::string Aliased(const std::string& column) { return column + " AS " + kDq + column + kDq; }
 
 bool IsVarnel(const std::string& site) { return UCase(text::Left(site, 6)) == "VARNEL"; }
 
@@ -394,19 +392,20 @@ void SelectionBuilder::RowLimit() {
   }
   if (IsVarnel(site) &&
       (name_ == "AB-F-PG/CLIENT/MATTER/DT" || name_ == "AB-E-PG/CLIENT/MATTER/DT")) {
-    const std::string k = name_ == "AB-F-PG/CLIENT/MATTER/DT" ? "DT_FOLDERNAME" : "DT_FR_FOLDERNAME";
-    const std::optional<double> count = Count("SELECT COUNT(DISTINCT " + k +
-                                              ") FROM [OWNER].PCDT WHERE (" + k + " <> '' AND " +
-                                              k + " IS NOT NULL)");
+    const std::string k =
+        name_ == "AB-F-PG/CLIENT/MATTER/DT" ? "DT_FOLDERNAME" : "DT_FR_FOLDERNAME";
+    const std::optional<double> count =
+        Count("SELECT COUNT(DISTINCT " + k + ") FROM [OWNER].PCDT WHERE (" + k + " <> '' AND " + k +
+              " IS NOT NULL)");
     if (count) out_.row_limit = *count != 0 ? static_cast<long>(*count) * m : 7 * m;
     return;
   }
   if (IsVarnel(site) &&
       (name_ == "AB-F-PG/CLIENT/MATTER/DT/SUB" || name_ == "AB-E-PG/CLIENT/MATTER/DT/SUB")) {
     const std::string k = name_ == "AB-F-PG/CLIENT/MATTER/DT/SUB" ? "NAME_EN" : "NAME_FR";
-    const std::optional<double> count = Count(
-        "SELECT COUNT(DISTINCT " + k + ") FROM [OWNER].SUBTYPES WHERE (" + k + " <> '' AND " + k +
-        " IS NOT NULL) AND (DISABLED <> 'Y' OR DISABLED IS NULL)");
+    const std::optional<double> count =
+        Count("SELECT COUNT(DISTINCT " + k + ") FROM [OWNER].SUBTYPES WHERE (" + k + " <> '' AND " +
+              k + " IS NOT NULL) AND (DISABLED <> 'Y' OR DISABLED IS NULL)");
     if (count) out_.row_limit = *count != 0 ? static_cast<long>(*count) * m : 8 * m;
     return;
   }
@@ -416,9 +415,8 @@ void SelectionBuilder::RowLimit() {
   const std::optional<double> disabled =
       Count("SELECT COUNT(*) FROM [OWNER].DOCSCOLUMN WHERE COLNAME = 'DISABLED' AND TBNAME = '" +
             QuoteLiteral(table) + "'");
-  const std::string filter = disabled && *disabled != 0
-                                 ? " WHERE (DISABLED NOT IN ('1', 'Y') OR DISABLED IS NULL)"
-                                 : "";
+  const std::string filter =
+      disabled && *disabled != 0 ? " WHERE (DISABLED NOT IN ('1', 'Y') OR DISABLED IS NULL)" : "";
   const std::optional<double> count = Count("SELECT COUNT(*) FROM [OWNER]." + table + filter);
   if (count && *count != 0) out_.row_limit = static_cast<long>(*count) * m;
 }

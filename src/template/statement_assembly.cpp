@@ -151,8 +151,8 @@ std::string AssembleStatement(const SelectionParts& parts, const ParsedTemplate&
   const std::string& list = parts.tables.text();
   JoinPlan plan;
   plan.from.push_back(list.substr(0, list.find(',')));
-  const bool profile_listed = parts.tables.Contains("[OWNER].PROFILE") ||
-                              parts.tables.Contains(o.owner + ".PROFILE");
+  const bool profile_listed =
+      parts.tables.Contains("[OWNER].PROFILE") || parts.tables.Contains(o.owner + ".PROFILE");
   // The first table may be PROFILE itself: listing it twice would make it ambiguous.
   if (o.rule_template.find("PROFILE") != std::string::npos && profile_listed &&
       BareTableName(plan.from.front()) != "PROFILE") {
@@ -215,8 +215,8 @@ std::string AssembleStatement(const SelectionParts& parts, const ParsedTemplate&
 
   if (!o.sproutsmith_text.empty()) {
     const size_t bar = o.sproutsmith_text.find('|');
-    std::string q = UCase(Trim(bar == std::string::npos ? o.sproutsmith_text
-                                                         : o.sproutsmith_text.substr(bar + 1)));
+    std::string q = UCase(
+        Trim(bar == std::string::npos ? o.sproutsmith_text : o.sproutsmith_text.substr(bar + 1)));
     log.AddLog("Adding the following qualifier to the SQL statement:");
     log.AddLog(q);
     log.Separator();
@@ -231,12 +231,12 @@ std::string AssembleStatement(const SelectionParts& parts, const ParsedTemplate&
     if (!Trim(q.substr(q.find(' ') + 1)).empty()) statement += " " + q;
   }
 
-  if (oracle && !o.initialize && *row_limit > 0 &&
-      statement.find(" WHERE ") != std::string::npos) {
+  if (oracle && !o.initialize && *row_limit > 0 && statement.find(" WHERE ") != std::string::npos) {
     statement += " AND ROWNUM <= " + Format(*row_limit, "#0");
   }
   statement = Trim(statement);
-  if (text::EndsWith(statement, " AND")) statement = Trim(statement.substr(0, statement.size() - 3));
+  if (text::EndsWith(statement, " AND"))
+    statement = Trim(statement.substr(0, statement.size() - 3));
   if (!parts.order_list.empty()) statement += " ORDER BY " + WithAscendingLast(parts.order_list);
   return statement;
 }

@@ -17,8 +17,8 @@ using text::UCase;
 namespace {
 
 constexpr std::array<const char*, 10> kKeywords = {
-    "LIBRARY",      "DATE",         "YEAR",     "MONTH",          "DAY",
-    "MONTHNAME",    "LIBRARY_DESC", "DOCUMENT_LIBRARY", "FOLDER_LIBRARY", "TODAY"};
+    "LIBRARY",          "DATE",           "YEAR", "MONTH", "DAY", "MONTHNAME", "LIBRARY_DESC",
+    "DOCUMENT_LIBRARY", "FOLDER_LIBRARY", "TODAY"};
 // Keywords 1 to 9 also fill the e-mail template.
 constexpr size_t kEmailKeywords = 9;
 
@@ -30,16 +30,26 @@ constexpr std::array<const char*, 5> kFolderLibraryNames = {
 
 std::string KeywordValue(size_t k, const TemplateEnvironment& env) {
   switch (k) {
-    case 0: return env.library_name;
-    case 1: return Format(env.today, "YYYY-MM-DD");
-    case 2: return Format(env.today, "YYYY");
-    case 3: return Format(env.today, "MM");
-    case 4: return Format(env.today, "DD");
-    case 5: return Format(env.today, "MMMM");
-    case 6: return env.library_description;
-    case 7: return env.library_name;
-    case 8: return env.library_name;
-    default: return Format(env.today, "LONG DATE");
+    case 0:
+      return env.library_name;
+    case 1:
+      return Format(env.today, "YYYY-MM-DD");
+    case 2:
+      return Format(env.today, "YYYY");
+    case 3:
+      return Format(env.today, "MM");
+    case 4:
+      return Format(env.today, "DD");
+    case 5:
+      return Format(env.today, "MMMM");
+    case 6:
+      return env.library_description;
+    case 7:
+      return env.library_name;
+    case 8:
+      return env.library_name;
+    default:
+      return Format(env.today, "LONG DATE");
   }
 }
 
@@ -177,7 +187,8 @@ void Parser::FillEmailKeywords() {
     const std::string name = kKeywords[k];
     const size_t at = email_->find(name);
     if (at == std::string::npos) continue;
-    *email_ = email_->substr(0, at) + Trim(KeywordValue(k, env_)) + email_->substr(at + name.size());
+    *email_ =
+        email_->substr(0, at) + Trim(KeywordValue(k, env_)) + email_->substr(at + name.size());
   }
   if (*email_ != last_logged_email_) {
     log_.AddLog("eMail Template set to " + *email_);

@@ -77,10 +77,8 @@ TEST_F(RowIntakeTest, OnlyASavedStatementWithTopCapsTheRowsRead) {
     int read;
   };
   const Case cases[] = {
-      {100, kSavedWithTop, 0, 100},
-      {100, "", 0, 250},
-      {100, kSavedWithTop, 1, 250},
-      {0, kSavedWithTop, 0, 250},
+      {100, kSavedWithTop, 0, 100}, {100, "", 0, 250},
+      {100, kSavedWithTop, 1, 250}, {0, kSavedWithTop, 0, 250},
       {300, kSavedWithTop, 0, 250},
   };
   for (const Case& c : cases) {

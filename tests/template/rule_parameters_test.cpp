@@ -65,7 +65,8 @@ TEST_F(RuleParametersTest, ConditionsOnTheDefaultTemplate) {
       {"%MATTER.MATTER_ID% >= '%TODAY-7%'", " (MATTER.MATTER_ID >= '2020-11-07')", {"MATTER"}},
       {"%MATTER.MATTER_ID% >= '%TODAY+7%'", " (MATTER.MATTER_ID >= '2020-11-07')", {"MATTER"}},
       {"%MATTER.MATTER_ID% = %TODAY%", " (MATTER.MATTER_ID = 2020-11-14)", {"MATTER"}},
-      {"%MATTER.MATTER_ID% > '%TODAY-99999999999999%'", " (MATTER.MATTER_ID > '0001-01-01')",
+      {"%MATTER.MATTER_ID% > '%TODAY-99999999999999%'",
+       " (MATTER.MATTER_ID > '0001-01-01')",
        {"MATTER"}},
       // An odd quote is closed, inside the sub-select of a two-hop path too.
       {"%MATTER.MATTER_ID% = '0001", " (MATTER.MATTER_ID = '0001')", {"MATTER"}},

@@ -8,10 +8,8 @@
 #include "platform/dm/demo_installation.h"
 #include "platform/dm/installation.h"
 #include "rules/tracking.h"
-#include "template/row_intake.h"
-#include "template/selection_builder.h"
+#include "template/compiler.h"
 #include "template/template_levels.h"
-#include "template/template_parser.h"
 #include "template/template_test_support.h"
 
 namespace sproutsmith::templ {
@@ -34,37 +32,22 @@ constexpr char kOrder[] = " ORDER BY 1, 2, 3";
 
 class SelectionE2eTest : public testing::CompileSession {
  protected:
-  struct Run {
-    bool parsed = false;
-    ParsedTemplate parsed_template;
-    Selection selection;
-    Intake intake;
-  };
-
   // The rule through the whole of template compilation, as the cycle runs it.
-  Run Compile(rules::RuleRecord rule, SelectionRequest request = {}) {
-    Run run;
+  CompiledRule Compile(rules::RuleRecord rule, long row_limit_option = 10000) {
+    if (!compiler_)
+      compiler_ = std::make_unique<TemplateCompiler>(install_.context, *connection_, *store_);
     rule.Set(rules::RuleKey::kTemplate,
              CutTemplateLevels(rule[rules::RuleKey::kTemplate],
                                static_cast<long>(rule.Number(rules::RuleKey::kAutofolderLevel))));
-    run.parsed = ParseRuleTemplate(rule, Environment(), cache_, *dictionary_, install_.log,
-                                   &run.parsed_template);
-    if (!run.parsed) return run;
-    run.selection = BuildSelection(rule, run.parsed_template, request, install_.context,
-                                   *connection_, *store_, cache_, *dictionary_);
-    if (!run.selection.complete) return run;
-    const IntakeRequest intake{run.selection.statement, run.selection.row_limit, "",
-                               run.selection.saved_index};
-    run.intake = RunSelection(intake, rule, install_.context, *connection_, *store_);
-    return run;
+    return compiler_->Compile(rule, {connection_->LibraryName(), row_limit_option, "", ""});
   }
 
   // Client, matter and type of each row read (columns 3, 5 and 7 of the default template).
   static Rows Values(const Intake& intake) {
     Rows rows;
     for (int r = 1; r <= intake.rows_read; ++r) {
-      rows.push_back({intake.result.Cell(r, 3), intake.result.Cell(r, 5),
-                      intake.result.Cell(r, 7)});
+      rows.push_back(
+          {intake.result.Cell(r, 3), intake.result.Cell(r, 5), intake.result.Cell(r, 7)});
     }
     return rows;
   }
@@ -75,6 +58,8 @@ class SelectionE2eTest : public testing::CompileSession {
                                           connection_->LibraryName(), 4, 1),
               3);
   }
+
+  std::unique_ptr<TemplateCompiler> compiler_;
 };
 
 TEST_F(SelectionE2eTest, DefaultRuleSelectsTheUntrackedDocumentRowsOnBothFlavours) {
@@ -96,13 +81,13 @@ TEST_F(SelectionE2eTest, DefaultRuleSelectsTheUntrackedDocumentRowsOnBothFlavour
     const Rows expected = Query(std::string(kDocumentRows) + kOrder);
     ASSERT_GE(expected.size(), 8u);
     testing::LogWindow window(install_);
-    Run run = Compile(Rule("CLIENT MATTERS"));
+    CompiledRule run = Compile(Rule("CLIENT MATTERS"));
     ASSERT_TRUE(run.selection.complete) << Dump();
     EXPECT_EQ(run.intake.matched, static_cast<long long>(expected.size()));
     EXPECT_EQ(Values(run.intake), expected);
-    EXPECT_EQ(window.Count(std::to_string(expected.size()) +
-                           " SQL value(s) match the folder template"),
-              1);
+    EXPECT_EQ(
+        window.Count(std::to_string(expected.size()) + " SQL value(s) match the folder template"),
+        1);
     EXPECT_EQ(run.intake.result.Heading(8), "CLIENT.SYSTEM_ID");
     EXPECT_EQ(run.intake.result.Heading(10), "DOCUMENTTYPES.SYSTEM_ID");
     EXPECT_EQ(run.intake.result.Cell(1, 1), "FIRM MATTERS");
@@ -136,7 +121,7 @@ TEST_F(SelectionE2eTest, RuleNamesWithQuotesBracketsAndPercentsMatchOnlyThemselv
   install_.Exec("DEMO",
                 "INSERT INTO QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, STATUS, LOCKED_BY) "
                 "SELECT SYSTEM_ID, 'CLIENT', 'O''BRIEN O 1000', 0, '' FROM CLIENT");
-  Run run = Compile(rule);
+  CompiledRule run = Compile(rule);
   ASSERT_TRUE(run.selection.complete) << Dump();
   EXPECT_NE(run.selection.statement.find("LIKE 'O''BRIEN [[]OLD] 100[%]'"), std::string::npos)
       << run.selection.statement;
@@ -161,9 +146,7 @@ TEST_F(SelectionE2eTest, InitializeModeDeletesTheBottomTablesRowsAndSelectsEvery
   install_.Exec("DEMO",
                 "INSERT INTO QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, STATUS, LOCKED_BY) "
                 "SELECT SYSTEM_ID, 'CLIENT', 'CLIENT MATTERS', 0, '' FROM CLIENT");
-  SelectionRequest request;
-  request.row_limit_option = 0;
-  const Run run = Compile(Rule("CLIENT MATTERS"), request);
+  const CompiledRule run = Compile(Rule("CLIENT MATTERS"), 0);
   ASSERT_TRUE(run.selection.complete) << Dump();
   EXPECT_EQ(run.selection.row_limit, 0);
   EXPECT_TRUE(text::StartsWith(run.selection.statement, "SELECT DISTINCT 'FIRM MATTERS'"))
@@ -184,25 +167,28 @@ TEST_F(SelectionE2eTest, InitializeModeDeletesTheBottomTablesRowsAndSelectsEvery
 TEST_F(SelectionE2eTest, AbandonedRulesAreReportedAndSkipped) {
   Start({{.name = "DEMO"}});
   install_.options.ListResults.push_back({"DEMO - CLIENTS", "", "Working..."});
+  using Outcome = CompiledRule::Outcome;
+  const std::string unparsed = "Notice: Unable to parse template string - cannot continue";
+  const std::string incomplete =
+      "Notice: SQL incomplete - check rule syntax. Unable to process rule CLIENTS";
   struct Case {
     const char* template_text;
-    const char* notice;
+    Outcome outcome;
+    std::string notice;
   };
   const Case cases[] = {
-      {"   ", "Notice: Unable to parse template string - cannot continue"},
-      {"{ELSEWHERE} %CLIENTS%", "Notice: Unable to parse template string - cannot continue"},
+      {"   ", Outcome::kTemplateFailed, unparsed},
+      {"{ELSEWHERE} %CLIENTS%", Outcome::kTemplateFailed, unparsed},
       // Literals only: no table to select from.
-      {"%FIRM MATTERS% %\\% %DATE%",
-       "Notice: SQL incomplete - check rule syntax. Unable to process rule CLIENTS"},
-      {"%CLIENTS% %\\% %MATTER.CLIENT_ID.CLIENT_ID",
-       "Notice: SQL incomplete - check rule syntax. Unable to process rule CLIENTS"},
+      {"%FIRM MATTERS% %\\% %DATE%", Outcome::kIncomplete, incomplete},
+      {"%CLIENTS% %\\% %MATTER.CLIENT_ID.CLIENT_ID", Outcome::kIncomplete, incomplete},
   };
   for (const Case& c : cases) {
     testing::LogWindow window(install_);
     rules::RuleRecord rule = Rule("CLIENTS");
     rule.Set(rules::RuleKey::kTemplate, c.template_text);
-    const Run run = Compile(rule);
-    EXPECT_FALSE(run.selection.complete) << c.template_text;
+    const CompiledRule run = Compile(rule);
+    EXPECT_EQ(run.outcome, c.outcome) << c.template_text;
     EXPECT_EQ(window.Count(c.notice), 1) << c.template_text << "\n" << window.Dump();
     EXPECT_EQ(window.Count("Executing "), 0) << c.template_text;
   }
@@ -236,16 +222,15 @@ TEST_F(SelectionE2eTest, DemoInstallationRulesMatchHandWrittenCounts) {
       return r.ok() ? r.result.rows[0][0].AsInteger() : -1;
     };
     const long long matters = count(kDocumentRows);
-    const long long clients =
-        count("SELECT DISTINCT M.SYSTEM_ID FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = "
-              "M.CLIENT_ID");
-    const Run by_matter = Compile(Rule("CLIENT MATTERS"));
-    const Run by_client = Compile(Rule("CLIENTS"));
+    const long long clients = count(
+        "SELECT DISTINCT M.SYSTEM_ID FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = "
+        "M.CLIENT_ID");
+    const CompiledRule by_matter = Compile(Rule("CLIENT MATTERS"));
+    const CompiledRule by_client = Compile(Rule("CLIENTS"));
     EXPECT_EQ(by_matter.intake.matched, matters);
     EXPECT_EQ(by_client.intake.matched, clients);
-    std::cout << library << ": CLIENT MATTERS " << by_matter.intake.matched << " (query "
-              << matters << "), CLIENTS " << by_client.intake.matched << " (query " << clients
-              << ")\n";
+    std::cout << library << ": CLIENT MATTERS " << by_matter.intake.matched << " (query " << matters
+              << "), CLIENTS " << by_client.intake.matched << " (query " << clients << ")\n";
   }
   EXPECT_EQ(install_.CountLogLines("SQL Error"), 0) << Dump();
 }

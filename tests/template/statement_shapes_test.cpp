@@ -60,8 +60,8 @@ class StatementShapesTest : public testing::CompileSession {};
 TEST_F(StatementShapesTest, StatementsByEngineAndOption) {
   Start({{.name = "DEMO"}, {.name = "ORA", .engine_code = 2}});
   const Case cases[] = {
-      {"all tables reached: the client/matter order, nothing else added", "DEMO", "CLIENTS", "",
-       "", "", 0, 0, "0", 10000,
+      {"all tables reached: the client/matter order, nothing else added", "DEMO", "CLIENTS", "", "",
+       "", 0, 0, "0", 10000,
        "SELECT DISTINCT TOP 80000 " + kClientsHead +
            "\r\n FROM [OWNER].MATTER LEFT OUTER JOIN [OWNER].CLIENT ON CLIENT.SYSTEM_ID = "
            "MATTER.CLIENT_ID WHERE " +
@@ -73,8 +73,8 @@ TEST_F(StatementShapesTest, StatementsByEngineAndOption) {
            "AND " +
            kClientsExclusion + " AND ROWNUM <= 80000 ORDER BY CLIENT.CLIENT_ID ASC",
        8},
-      {"default rule: PROFILE and DOCUMENTTYPES joined", "DEMO", "CLIENT MATTERS", "", "", "", 0,
-       0, "0", 10000,
+      {"default rule: PROFILE and DOCUMENTTYPES joined", "DEMO", "CLIENT MATTERS", "", "", "", 0, 0,
+       "0", 10000,
        "SELECT DISTINCT TOP 40000 " + kDefaultHead + "\r\n" + kDefaultJoins + " WHERE " +
            kDocumentsOnlyText + " AND ((" + NotTracked("CLIENT", "CLIENT MATTERS") + ") OR (" +
            NotTracked("DOCUMENTTYPES", "CLIENT MATTERS") + "))" + kDefaultOrder,
@@ -92,24 +92,23 @@ TEST_F(StatementShapesTest, StatementsByEngineAndOption) {
            "MATTER.CLIENT_ID WHERE " +
            kClientsExclusion + " ORDER BY CLIENT.CLIENT_ID ASC",
        5},
-      {"site form: NOT EXISTS replaces every exclusion", "DEMO", "CLIENTS", "", "", "TAVISTOCK",
-       0, 0, "0", 10000,
+      {"site form: NOT EXISTS replaces every exclusion", "DEMO", "CLIENTS", "", "", "TAVISTOCK", 0,
+       0, "0", 10000,
        "SELECT DISTINCT TOP 80000 " + kClientsHead +
            "\r\n FROM [OWNER].MATTER LEFT OUTER JOIN [OWNER].CLIENT ON CLIENT.SYSTEM_ID = "
            "MATTER.CLIENT_ID WHERE NOT EXISTS (SELECT * FROM [OWNER].QUIL_SPROUTSMITH WHERE "
            "QUIL_SPROUTSMITH.SID = MATTER.SYSTEM_ID AND TABLE_NAME = 'MATTER' AND RULE_NAME = "
            "'CLIENTS') ORDER BY CLIENT.CLIENT_ID ASC",
        8},
-      {"site form: BELLWICK in any letter case", "DEMO", "CLIENTS", "", "", "Bellwick Hall",
-       0, 0, "0", 10000,
+      {"site form: BELLWICK in any letter case", "DEMO", "CLIENTS", "", "", "Bellwick Hall", 0, 0,
+       "0", 10000,
        "SELECT DISTINCT TOP 80000 " + kClientsHead +
            "\r\n FROM [OWNER].MATTER LEFT OUTER JOIN [OWNER].CLIENT ON CLIENT.SYSTEM_ID = "
            "MATTER.CLIENT_ID WHERE NOT EXISTS (SELECT * FROM [OWNER].QUIL_SPROUTSMITH WHERE "
            "QUIL_SPROUTSMITH.SID = MATTER.SYSTEM_ID AND TABLE_NAME = 'MATTER' AND RULE_NAME = "
            "'CLIENTS') ORDER BY CLIENT.CLIENT_ID ASC",
        8},
-      {"initialize: no TOP, no per-level parentheses", "DEMO", "CLIENTS", "", "", "", 1, 0, "25",
-       0,
+      {"initialize: no TOP, no per-level parentheses", "DEMO", "CLIENTS", "", "", "", 1, 0, "25", 0,
        "SELECT DISTINCT " + kClientsHead +
            "\r\n FROM [OWNER].MATTER LEFT OUTER JOIN [OWNER].CLIENT ON CLIENT.SYSTEM_ID = "
            "MATTER.CLIENT_ID WHERE (" +
@@ -182,8 +181,8 @@ TEST_F(StatementShapesTest, StatementsByEngineAndOption) {
     install_.options.TextMaxFolders = c.max_folders;
     testing::LogWindow window(install_);
     ParsedTemplate parsed;
-    ASSERT_TRUE(ParseRuleTemplate(rule, Environment(), cache_, *dictionary_, install_.log,
-                                  &parsed));
+    ASSERT_TRUE(
+        ParseRuleTemplate(rule, Environment(), cache_, *dictionary_, install_.log, &parsed));
     SelectionRequest request;
     request.row_limit_option = c.row_limit_option;
     const Selection s = BuildSelection(rule, parsed, request, install_.context, *connection_,

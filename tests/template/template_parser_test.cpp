@@ -14,8 +14,8 @@ using testing::MapDictionary;
 // One item as "Text|Kind|Table|Column|KeyColumn|LinkColumn|LinkTable|ProfileAssignment",
 // with "|lib=" + Library when it names one.
 std::string Show(const TemplateItem& i) {
-  std::string s = i.Text + "|" + i.Kind + "|" + i.Table + "|" + i.Column + "|" + i.KeyColumn +
-                  "|" + i.LinkColumn + "|" + i.LinkTable + "|" + i.ProfileAssignment;
+  std::string s = i.Text + "|" + i.Kind + "|" + i.Table + "|" + i.Column + "|" + i.KeyColumn + "|" +
+                  i.LinkColumn + "|" + i.LinkTable + "|" + i.ProfileAssignment;
   if (!i.Library.empty()) s += "|lib=" + i.Library;
   return s;
 }
@@ -61,11 +61,9 @@ class TemplateParserTest : public ::testing::Test {
 TEST_F(TemplateParserTest, DefaultTemplateGivesTheSevenItemsAndCachesItsHops) {
   rules::RuleRecord rule;
   rule.Set(rules::RuleKey::kTemplate, testing::kDefaultTemplate);
-  ASSERT_TRUE(
-      ParseRuleTemplate(rule, env_, cache_, dictionary_, install_.log, &parsed_));
+  ASSERT_TRUE(ParseRuleTemplate(rule, env_, cache_, dictionary_, install_.log, &parsed_));
   EXPECT_EQ(Items(), (std::vector<std::string>{
-                         "FIRM MATTERS|P||FIRM MATTERS||||",
-                         "\\|/||||||",
+                         "FIRM MATTERS|P||FIRM MATTERS||||", "\\|/||||||",
                          "MATTER.CLIENT_ID.CLIENT_ID|X|CLIENT|CLIENT_ID|SYSTEM_ID|CLIENT_ID|MATTER|"
                          "MATTER = MATTER.SYSTEM_ID",
                          "\\|/||||||",
@@ -76,8 +74,8 @@ TEST_F(TemplateParserTest, DefaultTemplateGivesTheSevenItemsAndCachesItsHops) {
                          "PROFILE|DOCUMENTTYPE = DOCUMENTTYPES.SYSTEM_ID"}));
   EXPECT_EQ(parsed_.level_count, 4);
   EXPECT_TRUE(parsed_.tables.empty());
-  EXPECT_EQ(install_.CountLogLines("Parsing Rule Template " + std::string(testing::kDefaultTemplate)),
-            1);
+  EXPECT_EQ(
+      install_.CountLogLines("Parsing Rule Template " + std::string(testing::kDefaultTemplate)), 1);
   EXPECT_EQ(install_.CountLogLines("4 level(s) identified in the rule template"), 1);
   EXPECT_EQ(install_.CountLogLines("Identifying foreign key links to PROFILE.MATTER"), 1);
   EXPECT_EQ(install_.CountLogLines("Identifying foreign key links to MATTER.CLIENT_ID"), 1);
@@ -106,8 +104,8 @@ TEST_F(TemplateParserTest, ItemsOfTemplates) {
       {"Clients %\\% %MATTER.MATTER_ID%",
        {"Clients |||||||", "\\|/||||||",
         "MATTER.MATTER_ID|X|MATTER|MATTER_ID|SYSTEM_ID|MATTER|PROFILE|MATTER = MATTER.SYSTEM_ID"}},
-      {"%CLIENTS% %\\% trailing words", {"CLIENTS|P||CLIENTS||||", "\\|/||||||",
-                                          "trailing words|||||||"}},
+      {"%CLIENTS% %\\% trailing words",
+       {"CLIENTS|P||CLIENTS||||", "\\|/||||||", "trailing words|||||||"}},
       // A lower-case path resolves through the dictionary all the same.
       {"%matter.client_id.client_id%",
        {"matter.client_id.client_id|X|CLIENT|CLIENT_ID|SYSTEM_ID|CLIENT_ID|MATTER|"
@@ -128,11 +126,20 @@ TEST_F(TemplateParserTest, ItemsOfTemplates) {
        {"CLIENTS|P||CLIENTS||||", "\\|/||||||", "MATTER.CLIENT_ID.CLIENT_ID|||||||"}},
       {"%%", {"|X||||||"}},
       // Library prefixes.
-      {"{ARCHIVE} %CLIENTS%", {"CLIENTS|P||CLIENTS||||" "|lib=ARCHIVE"}},
-      {"{archive}%CLIENTS%", {"CLIENTS|P||CLIENTS||||" "|lib=ARCHIVE"}},
-      {"{%FL%} %CLIENTS%", {"CLIENTS|P||CLIENTS||||" "|lib=DEMO"}},
+      {"{ARCHIVE} %CLIENTS%",
+       {"CLIENTS|P||CLIENTS||||"
+        "|lib=ARCHIVE"}},
+      {"{archive}%CLIENTS%",
+       {"CLIENTS|P||CLIENTS||||"
+        "|lib=ARCHIVE"}},
+      {"{%FL%} %CLIENTS%",
+       {"CLIENTS|P||CLIENTS||||"
+        "|lib=DEMO"}},
       {"{%DOCLIB%} %CLIENTS%", {"CLIENTS|P||CLIENTS||||"}},
-      {"%A% {ARCHIVE}", {"A|P||A||||", "|||||||" "|lib=ARCHIVE"}},
+      {"%A% {ARCHIVE}",
+       {"A|P||A||||",
+        "|||||||"
+        "|lib=ARCHIVE"}},
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(Parse(c.template_text)) << c.template_text << "\n" << window_.Dump();
@@ -200,7 +207,8 @@ TEST_F(TemplateParserTest, ExternalLinks) {
       std::vector<std::string> lines;
       for (const auto& l : window_.Text()) {
         // Warnings carry a time stamp after their prefix.
-        lines.push_back(text::StartsWith(l, "Warning: ") ? "Warning: " + l.substr(l.find("  ") + 2) : l);
+        lines.push_back(text::StartsWith(l, "Warning: ") ? "Warning: " + l.substr(l.find("  ") + 2)
+                                                         : l);
       }
       EXPECT_EQ(lines, c.log) << c.template_text;
     }
@@ -210,8 +218,7 @@ TEST_F(TemplateParserTest, ExternalLinks) {
 TEST_F(TemplateParserTest, TemplatesWithoutItemsAndUnknownLibrariesSkipTheRule) {
   for (const char* bad : {"", "   ", "{NOWHERE} %CLIENTS%"}) {
     EXPECT_FALSE(Parse(bad)) << bad;
-    EXPECT_EQ(window_.Count("Notice: Unable to parse template string - cannot continue"), 1)
-        << bad;
+    EXPECT_EQ(window_.Count("Notice: Unable to parse template string - cannot continue"), 1) << bad;
   }
   EXPECT_EQ(window_.Count("Library NOWHERE named in the rule template is not a library of this "
                           "DM session"),
