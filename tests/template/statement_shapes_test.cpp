@@ -40,7 +40,7 @@ const std::string kDefaultOrder =
 // Oracle writes its aliases without AS.
 std::string NoAs(std::string s) { return text::Replace(s, " AS \"", " \""); }
 
-struct Case {
+struct Shape {
   const char* name;
   const char* library;
   const char* rule;
@@ -59,7 +59,7 @@ class StatementShapesTest : public testing::CompileSession {};
 
 TEST_F(StatementShapesTest, StatementsByEngineAndOption) {
   Start({{.name = "DEMO"}, {.name = "ORA", .engine_code = 2}});
-  const Case cases[] = {
+  const Shape cases[] = {
       {"all tables reached: the client/matter order, nothing else added", "DEMO", "CLIENTS", "", "",
        "", 0, 0, "0", 10000,
        "SELECT DISTINCT TOP 80000 " + kClientsHead +
@@ -169,7 +169,7 @@ TEST_F(StatementShapesTest, StatementsByEngineAndOption) {
        "UPPER(RULE_NAME) LIKE 'CLIENTS')",
        16},
   };
-  for (const Case& c : cases) {
+  for (const Shape& c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_TRUE(connection_->ConnectLibrary(c.library));
     rules::RuleRecord rule = Rule(c.rule);
@@ -196,6 +196,83 @@ TEST_F(StatementShapesTest, StatementsByEngineAndOption) {
       EXPECT_EQ(intake.matched, c.rows);
     }
   }
+}
+
+TEST_F(StatementShapesTest, RowLimitFromTheBottomTableOrTheSitesCounts) {
+  Start({{.name = "DEMO"}});
+  install_.Exec(
+      "DEMO",
+      "INSERT INTO PCDT (SYSTEM_ID, DT_FOLDERNAME, DT_FR_FOLDERNAME) VALUES (1, 'A', ''), "
+      "(2, 'B', NULL), (3, 'B', NULL), (4, '', NULL)");
+  install_.Exec("DEMO",
+                "INSERT INTO SUBTYPES (SYSTEM_ID, NAME_EN, NAME_FR, DISABLED) VALUES (1, 'X', "
+                "'X', 'N'), (2, 'Y', 'Y', 'Y'), (3, 'Z', 'Z', NULL)");
+  struct Case {
+    const char* site;
+    const char* rule_name;
+    const char* rule;  // whose template is used
+    long row_limit;
+  };
+  const Case cases[] = {
+      // DOCUMENTTYPES is the bottom table: its 4 rows times the option.
+      {"", "CLIENT MATTERS", "CLIENT MATTERS", 40},
+      {"", "CLIENTS", "CLIENTS", 80},
+      {"VARNEL LLP", "CLIENTS", "CLIENTS", 10},
+      {"varnel", "AB-F-PG/CLIENT/MATTER/DT", "CLIENT MATTERS", 20},
+      {"VARNEL", "AB-E-PG/CLIENT/MATTER/DT", "CLIENT MATTERS", 70},
+      {"VARNEL", "AB-F-PG/CLIENT/MATTER/DT/SUB", "CLIENT MATTERS", 20},
+      {"VARNEL", "AB-E-PG/CLIENT/MATTER/DT/SUB", "CLIENT MATTERS", 20},
+      {"ELSEWHERE", "AB-F-PG/CLIENT/MATTER/DT", "CLIENT MATTERS", 40},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.site) + " " + c.rule_name);
+    install_.state.SiteName = c.site;
+    rules::RuleRecord rule = Rule(c.rule);
+    rule.Set(rules::RuleKey::kName, c.rule_name);
+    ParsedTemplate parsed;
+    ASSERT_TRUE(
+        ParseRuleTemplate(rule, Environment(), cache_, *dictionary_, install_.log, &parsed));
+    SelectionRequest request;
+    request.row_limit_option = 10;
+    const Selection s = BuildSelection(rule, parsed, request, install_.context, *connection_,
+                                       *store_, cache_, *dictionary_);
+    EXPECT_EQ(s.row_limit, c.row_limit);
+    EXPECT_NE(s.statement.find(" TOP " + std::to_string(c.row_limit) + " "), std::string::npos);
+  }
+  // A bottom table with a DISABLED column counts only its enabled rows.
+  install_.state.SiteName = "";
+  install_.Exec("DEMO", "ALTER TABLE DOCUMENTTYPES ADD DISABLED VARCHAR(1)");
+  install_.Exec("DEMO", "UPDATE DOCUMENTTYPES SET DISABLED = 'Y' WHERE TYPE_ID = 'FOLDER'");
+  install_.Exec("DEMO",
+                "INSERT INTO DOCSCOLUMN (SYSTEM_ID, TBNAME, COLNAME) VALUES (99001, "
+                "'DOCUMENTTYPES', 'DISABLED')");
+  rules::RuleRecord rule = Rule("CLIENT MATTERS");
+  ParsedTemplate parsed;
+  ASSERT_TRUE(ParseRuleTemplate(rule, Environment(), cache_, *dictionary_, install_.log, &parsed));
+  const Selection s = BuildSelection(rule, parsed, {10, 0, ""}, install_.context, *connection_,
+                                     *store_, cache_, *dictionary_);
+  EXPECT_EQ(s.row_limit, 30);
+  EXPECT_EQ(install_.CountLogLines("SQL Error"), 0) << Dump();
+}
+
+TEST_F(StatementShapesTest, InitializeModeAtTheVarnelSiteAlsoClearsPracticeCodes) {
+  Start({{.name = "DEMO"}});
+  install_.state.SiteName = "VARNEL";
+  install_.options.CheckInitialize = 1;
+  install_.Exec("DEMO",
+                "INSERT INTO QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, STATUS, LOCKED_BY) "
+                "VALUES (1, 'PRACCODE', 'CLIENTS', 0, ''), (2, 'PRACCODE', 'OTHER', 0, ''), (3, "
+                "'MATTER', 'CLIENTS', 0, ''), (4, 'CLIENT', 'CLIENTS', 0, '')");
+  rules::RuleRecord rule = Rule("CLIENTS");
+  ParsedTemplate parsed;
+  ASSERT_TRUE(ParseRuleTemplate(rule, Environment(), cache_, *dictionary_, install_.log, &parsed));
+  const Selection s = BuildSelection(rule, parsed, {0, 0, ""}, install_.context, *connection_,
+                                     *store_, cache_, *dictionary_);
+  EXPECT_EQ(s.sid_table, "MATTER");
+  EXPECT_EQ(install_.CountLogLines("Initializing folder column item PRACCODE"), 1);
+  EXPECT_EQ(install_.CountLogLines("Initializing folder column item MATTER"), 1);
+  EXPECT_EQ(Query("SELECT SID FROM QUIL_SPROUTSMITH ORDER BY SID"),
+            (std::vector<std::vector<std::string>>{{"2"}, {"4"}}));
 }
 
 }  // namespace
