@@ -110,6 +110,9 @@ TEST_F(SelectionE2eTest, DefaultRuleSelectsTheUntrackedDocumentRowsOnBothFlavour
   }
   // Both libraries hold the same generated data: the Oracle flavour selects the same rows.
   EXPECT_EQ(per_library[0], per_library[1]);
+  // Each library's hops were looked up once; the second compile used the cache.
+  EXPECT_EQ(install_.CountLogLines("Identifying foreign key links to PROFILE.MATTER"), 2);
+  EXPECT_EQ(install_.CountLogLines("Identifying foreign key links to"), 6);
 }
 
 TEST_F(SelectionE2eTest, RuleNamesWithQuotesBracketsAndPercentsMatchOnlyThemselves) {
