@@ -61,7 +61,10 @@ Intake RunSelection(const IntakeRequest& request, const rules::RuleRecord& rule,
   runtime::Options& options = context.options;
   dmapi::SqlObject* sql = connection.sql();
   const bool ran = connection.RunSQL(request.statement);
-  if (ran && sql && sql->GetSQLErrorCode() == 0) intake.matched = std::llabs(sql->GetRowCount());
+  // Code 9 is the DM client's "no error" as well.
+  if (ran && sql && (sql->GetSQLErrorCode() == 0 || sql->GetSQLErrorCode() == 9)) {
+    intake.matched = std::llabs(sql->GetRowCount());
+  }
   const long long r = intake.matched;
   if (request.saved_index > 0 && request.saved_index <= store.SavedCount()) {
     rules::SavedStatement& saved = store.Saved(request.saved_index);
