@@ -83,6 +83,8 @@ class SelectionBuilder {
 
   SelectionParts parts_;
   int level_depth_ = 0;
+  // Link tables whose exclusion was put off to the later item that selects from them.
+  std::vector<std::string> deferred_exclusions_;
   Selection out_;
 };
 
@@ -223,6 +225,10 @@ void SelectionBuilder::ColumnItem(int number, const TemplateItem& item) {
       parts_.tables.set_last_added(kOwnerPrefix + table);
       AddExclusion(table, "Placing start parenthesis into Sproutsmith qualifier text (1)");
       AddSid(table);
+    } else if (std::erase(deferred_exclusions_, table) > 0) {
+      // The exclusion put off at the link table is due now: without it a new row of this
+      // table (a new matter of a known client) would never be selected.
+      AddExclusion(table, "Placing start parenthesis into Sproutsmith qualifier text (1)");
     }
   }
   LinkTable(number, item);
@@ -265,6 +271,7 @@ void SelectionBuilder::LinkTable(int number, const TemplateItem& item) {
     if (later) {
       log_.AddLog("Skipping Sproutsmith qualifying table " + link + " for now");
       log_.Separator();
+      deferred_exclusions_.push_back(link);
     } else {
       AddExclusion(link, "Placing start parenthesis into Sproutsmith qualifier text (2)");
     }

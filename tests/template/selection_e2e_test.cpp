@@ -23,11 +23,13 @@ constexpr char kDocumentRows[] =
     "JOIN MATTER M ON M.SYSTEM_ID = P.MATTER JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID "
     "JOIN DOCUMENTTYPES D ON D.SYSTEM_ID = P.DOCUMENTTYPE "
     "JOIN APPS A ON A.SYSTEM_ID = P.APPLICATION WHERE A.APPLICATION <> 'FOLDER'";
-// The rows whose client or document type the rule has not recorded yet.
+// The rows whose client, matter or document type the rule has not recorded yet.
 constexpr char kUntracked[] =
     " AND (C.SYSTEM_ID NOT IN (SELECT SID FROM QUIL_SPROUTSMITH WHERE TABLE_NAME = 'CLIENT' "
-    "AND RULE_NAME = 'CLIENT MATTERS') OR D.SYSTEM_ID NOT IN (SELECT SID FROM QUIL_SPROUTSMITH "
-    "WHERE TABLE_NAME = 'DOCUMENTTYPES' AND RULE_NAME = 'CLIENT MATTERS'))";
+    "AND RULE_NAME = 'CLIENT MATTERS') OR M.SYSTEM_ID NOT IN (SELECT SID FROM QUIL_SPROUTSMITH "
+    "WHERE TABLE_NAME = 'MATTER' AND RULE_NAME = 'CLIENT MATTERS') OR D.SYSTEM_ID NOT IN "
+    "(SELECT SID FROM QUIL_SPROUTSMITH WHERE TABLE_NAME = 'DOCUMENTTYPES' AND RULE_NAME = "
+    "'CLIENT MATTERS'))";
 constexpr char kOrder[] = " ORDER BY 1, 2, 3";
 
 class SelectionE2eTest : public testing::CompileSession {
@@ -113,6 +115,28 @@ TEST_F(SelectionE2eTest, DefaultRuleSelectsTheUntrackedDocumentRowsOnBothFlavour
   // Each library's hops were looked up once; the second compile used the cache.
   EXPECT_EQ(install_.CountLogLines("Identifying foreign key links to PROFILE.MATTER"), 2);
   EXPECT_EQ(install_.CountLogLines("Identifying foreign key links to"), 6);
+}
+
+TEST_F(SelectionE2eTest, ANewMatterOfAKnownClientIsSelectedOnceEverythingElseIsRecorded) {
+  Start({{.name = "DEMO"}});
+  CompiledRule run = Compile(Rule("CLIENT MATTERS"));
+  ASSERT_GT(run.intake.rows_read, 0);
+  for (int r = 1; r <= run.intake.rows_read; ++r) Record(run.intake, r);
+  EXPECT_EQ(Compile(Rule("CLIENT MATTERS")).intake.matched, 0);
+  // A new matter of client C0001 whose document has a type the rule has already seen.
+  install_.Exec("DEMO",
+                "INSERT INTO MATTER (SYSTEM_ID, CLIENT_ID, MATTER_ID, MATTER_NAME) SELECT 90010, "
+                "SYSTEM_ID, '7777', 'New matter' FROM CLIENT WHERE CLIENT_ID = 'C0001'");
+  install_.Exec("DEMO",
+                "INSERT INTO PROFILE (SYSTEM_ID, DOCNUMBER, DOCNAME, APPLICATION, MATTER, "
+                "DOCUMENTTYPE, STATUS) SELECT 90011, 90011, 'Letter', APPLICATION, 90010, "
+                "DOCUMENTTYPE, 0 FROM PROFILE WHERE SYSTEM_ID = (SELECT MIN(P.SYSTEM_ID) FROM "
+                "PROFILE P JOIN APPS A ON A.SYSTEM_ID = P.APPLICATION WHERE A.APPLICATION <> "
+                "'FOLDER')");
+  run = Compile(Rule("CLIENT MATTERS"));
+  ASSERT_EQ(run.intake.matched, 1) << Dump();
+  EXPECT_EQ(run.intake.result.Cell(1, 3), "C0001");
+  EXPECT_EQ(run.intake.result.Cell(1, 5), "7777");
 }
 
 TEST_F(SelectionE2eTest, RuleNamesWithQuotesBracketsAndPercentsMatchOnlyThemselves) {

@@ -73,10 +73,12 @@ TEST_F(StatementShapesTest, StatementsByEngineAndOption) {
            "AND " +
            kClientsExclusion + " AND ROWNUM <= 80000 ORDER BY CLIENT.CLIENT_ID ASC",
        8},
+      // MATTER's exclusion, put off at the client level, is added at the matter level.
       {"default rule: PROFILE and DOCUMENTTYPES joined", "DEMO", "CLIENT MATTERS", "", "", "", 0, 0,
        "0", 10000,
        "SELECT DISTINCT TOP 40000 " + kDefaultHead + "\r\n" + kDefaultJoins + " WHERE " +
            kDocumentsOnlyText + " AND ((" + NotTracked("CLIENT", "CLIENT MATTERS") + ") OR (" +
+           NotTracked("MATTER", "CLIENT MATTERS") + ") OR (" +
            NotTracked("DOCUMENTTYPES", "CLIENT MATTERS") + "))" + kDefaultOrder,
        8},
       {"no where clause", "DEMO", "CLIENTS", "%<CLIENT.CLIENT_ID>%", "", "", 0, 0, "0", 10000,
