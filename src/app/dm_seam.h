@@ -10,14 +10,27 @@
 // - Every member reports its own failures in the log; none may throw for an expected
 //   failure. An exception that escapes is an unexpected error: the engine traps it.
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "app/main_window_model.h"
+
 namespace sproutsmith::app {
+
+// What the engine lends the seam for the processing cycle. Lives as long as the engine.
+struct SeamHost {
+  MainWindowModel& window;
+  std::function<void()> lock_workstation;
+  // Ends the program; while a cycle runs, only once it has returned.
+  std::function<void()> end_program;
+};
 
 class DmSeam {
  public:
   virtual ~DmSeam() = default;
+  // Called once by the engine that owns the seam, before StartFusion.
+  virtual void AttachHost(const SeamHost&) {}
   // Logs on and connects the current library. False: start-up fails.
   virtual bool StartFusion() = 0;
   // The names of the libraries of the session, in the session's order.
@@ -34,8 +47,9 @@ class DmSeam {
   // Releases the DM objects at program end; later calls do nothing.
   virtual void ReleaseObjects() = 0;
   // One press of Go: the processing cycle over the checked libraries and rules. Returns
-  // after the cycle's own ending; ending the program after "/X" is the engine's business.
-  virtual void Go() = 0;
+  // after the cycle's own ending (which, after "/X", asks the host to end the program).
+  // False when an unexpected error broke the cycle off (reported in the log).
+  virtual bool Go() = 0;
 };
 
 // The session of a machine without a DM installation: it never starts, so start-up ends
@@ -49,7 +63,7 @@ class NoDmSession final : public DmSeam {
   std::string RunScalar(const std::string&) override { return ""; }
   void ActiveStatus(int, const std::string&) override {}
   void ReleaseObjects() override {}
-  void Go() override {}
+  bool Go() override { return true; }
 };
 
 }  // namespace sproutsmith::app

@@ -17,6 +17,17 @@ DmSessionSeam::DmSessionSeam(Context& context, std::unique_ptr<dmapi::Client> cl
   rules_ = std::make_unique<rules::RuleStore>(context_, *connection_);
   rules_->Attach();
   nodes_ = std::make_unique<rules::RunningNodes>(context_, *connection_, computer_name);
+  compiler_ = std::make_unique<templ::TemplateCompiler>(context_, *connection_, *rules_);
+}
+
+void DmSessionSeam::AttachHost(const SeamHost& host) {
+  if (!connection_) return;
+  connection_->SetProgramEnd(host.end_program);
+  tree_ = std::make_unique<LibraryTree>(context_, *connection_, *rules_, host.window);
+  cycle_ = std::make_unique<ProcessingCycle>(CycleParts{context_, host.window, *connection_,
+                                                        *rules_, *nodes_, *compiler_, *tree_,
+                                                        row_processor_, host.lock_workstation,
+                                                        host.end_program});
 }
 
 bool DmSessionSeam::StartFusion() {
@@ -58,8 +69,7 @@ void DmSessionSeam::ReleaseObjects() {
   if (connection_) connection_->ReleaseObjects();
 }
 
-// The processing cycle is not part of this build yet: Go connects nothing and builds nothing.
-void DmSessionSeam::Go() {}
+bool DmSessionSeam::Go() { return cycle_ ? cycle_->Go() : true; }
 
 InstallationChoice OpenDmInstallation(const os::Clock& clock) {
   InstallationChoice choice;

@@ -1,17 +1,23 @@
 #pragma once
 // The DM seam over the real DM session: the installation's client, the connected library,
-// the rule store (reloaded on every connection) and the running-node rows.
+// the rule store (reloaded on every connection), the running-node rows, the template
+// compiler (with its caches, kept for the program run), the library/rule tree and the
+// processing cycle that Go runs.
 
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/dm_seam.h"
+#include "app/library_tree.h"
+#include "app/processing_cycle.h"
+#include "app/row_processor.h"
 #include "dm/connection.h"
 #include "log/context.h"
 #include "platform/dm/session.h"
 #include "rules/rule_store.h"
 #include "rules/running_nodes.h"
+#include "template/compiler.h"
 
 namespace sproutsmith::app {
 
@@ -22,6 +28,8 @@ class DmSessionSeam final : public DmSeam {
   DmSessionSeam(Context& context, std::unique_ptr<dmapi::Client> client, std::string problem,
                 std::string computer_name);
 
+  // Builds the tree and the cycle over the engine's window.
+  void AttachHost(const SeamHost& host) override;
   bool StartFusion() override;
   std::vector<std::string> LibraryNames() override;
   std::string UserId() override;
@@ -29,10 +37,13 @@ class DmSessionSeam final : public DmSeam {
   std::string RunScalar(const std::string& sql) override;
   void ActiveStatus(int mode, const std::string& rule) override;
   void ReleaseObjects() override;
-  void Go() override;
+  bool Go() override;
 
   dm::Connection* connection() { return connection_.get(); }
   rules::RuleStore* rules() { return rules_.get(); }
+  // Null until a host is attached, or without an installation.
+  LibraryTree* tree() { return tree_.get(); }
+  ProcessingCycle* cycle() { return cycle_.get(); }
 
  private:
   Context& context_;
@@ -41,6 +52,10 @@ class DmSessionSeam final : public DmSeam {
   std::unique_ptr<dm::Connection> connection_;
   std::unique_ptr<rules::RuleStore> rules_;
   std::unique_ptr<rules::RunningNodes> nodes_;
+  std::unique_ptr<templ::TemplateCompiler> compiler_;
+  FolderBuildingUnavailable row_processor_;
+  std::unique_ptr<LibraryTree> tree_;
+  std::unique_ptr<ProcessingCycle> cycle_;
 };
 
 // The installation the program runs against: the file named by SPROUTSMITH_DM, else the

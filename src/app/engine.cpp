@@ -22,6 +22,8 @@ Engine::Engine(EngineParts parts)
       context_{*parts_.clock, *parts_.settings, *parts_.ui, state_, options_, identity_, log_},
       log_commands_(context_, *parts_.launcher) {
   if (!parts_.dm && parts_.make_dm) parts_.dm = parts_.make_dm(context_);
+  parts_.dm->AttachHost({window_, [this] { os::LockWorkstation(*parts_.launcher); },
+                         [this] { EndProgramWhenIdle(); }});
 }
 
 int Engine::Run(const std::vector<std::string>& args) {
@@ -75,9 +77,10 @@ bool Engine::ShowFailure(const std::string& message, MessageStyle style) {
 void Engine::Go() {
   ++cycle_depth_;
   std::string unexpected;
+  bool finished = true;
   const bool ok = log::Trap(log_, "Button_Go_Click", false, [&] {
     try {
-      parts_.dm->Go();
+      finished = parts_.dm->Go();
     } catch (const std::exception& e) {
       unexpected = e.what();
       throw;
@@ -88,6 +91,10 @@ void Engine::Go() {
   if (!ok) {
     cycle_failed_ = true;
     if (failure_message_.empty()) failure_message_ = "Error: " + unexpected;
+  } else if (!finished) {
+    // The cycle reported the error itself; the console still has to say that it broke off.
+    cycle_failed_ = true;
+    if (failure_message_.empty()) failure_message_ = "Error: Unable to complete this process";
   }
   if (end_after_cycle_ && cycle_depth_ == 0) ProgramEnd();
 }

@@ -2,8 +2,8 @@
 // The parts of the main window that start-up and program end fill and save, beyond the
 // options model: caption, splash, placement, the pause-day list, the library/rule tree
 // marks and the enabled states. Plain data; a desktop window binds to it, headless runs
-// keep it in memory only. (The rule tree proper, with rule loading on expansion, is built
-// on top of these lists later.)
+// keep it in memory only. Rule loading on expansion and the other tree commands are in
+// library_tree.h.
 
 #include <string>
 #include <vector>
@@ -30,6 +30,8 @@ inline constexpr const char* kRulePlaceholder = "[]";
 // The status label's colour while idle or after a cancel (blue 192, as the window system
 // stores it).
 inline constexpr long kStatusDarkBlue = 0xC00000;
+// The status label's colour while a cycle runs (red 192).
+inline constexpr long kStatusRed = 0x0000C0;
 
 struct MainWindowModel {
   std::string caption;
@@ -43,7 +45,12 @@ struct MainWindowModel {
   bool OptionsEnabled = true;  // tab strip, FrameOptions and TVRules
   bool MNHelpReadmeVisible = true;
   bool ButtonExitEnabled = true;
+  std::string ButtonExitCaption = "Exit";
+  std::string ButtonExitToolTip;
+  bool ButtonGoEnabled = true;
+  bool TextPauseEnabled = true;  // TextPauseStart and TextPauseEnd
   long LabelStatusColour = kStatusDarkBlue;
+  int ListResultsFontSize = 8;  // points
 };
 
 }  // namespace sproutsmith::app

@@ -28,10 +28,11 @@ class ScriptedDmSeam final : public DmSeam {
     calls.push_back("ActiveStatus(" + std::to_string(mode) + "," + rule + ")");
   }
   void ReleaseObjects() override { calls.push_back("ReleaseObjects"); }
-  void Go() override {
+  bool Go() override {
     calls.push_back("Go");
     if (on_go) on_go();
     calls.push_back("Go returned");
+    return go_finishes;
   }
 
   bool starts = true;
@@ -39,6 +40,7 @@ class ScriptedDmSeam final : public DmSeam {
   std::string user_id = "jsmith";
   std::string current_library = "DOCS";
   std::string scalar = "2";  // the rights count
+  bool go_finishes = true;
   std::function<void()> on_start;
   std::function<void()> on_go;
   std::vector<std::string> calls;

@@ -1,0 +1,653 @@
+#include "app/processing_cycle.h"
+
+#include <cmath>
+
+#include "app/pause.h"
+#include "app/saved_options.h"
+#include "dm/sql_text.h"
+#include "log/error_trap.h"
+#include "template/template_levels.h"
+#include "text/text.h"
+
+namespace sproutsmith::app {
+
+using Key = rules::RuleKey;
+using runtime::MessageStyle;
+using text::Format;
+using text::Trim;
+using text::UCase;
+
+namespace {
+
+constexpr char kWorking[] = "Working...";
+constexpr char kLibraryObjectNotSet[] = "Error: Library object not set - cannot continue";
+constexpr char kProcedure[] = "Button_Go_Click";
+
+// The rule's values as the cycle uses them: every text trimmed.
+rules::RuleRecord TrimmedCopy(const rules::RuleRecord& record) {
+  rules::RuleRecord copy;
+  for (int order = 1; order <= rules::kRuleKeyCount; ++order) {
+    copy.Set(order, Trim(record.Get(order)));
+  }
+  return copy;
+}
+
+std::string SavedStatementOf(const rules::RuleRecord& record) {
+  const std::string joined =
+      Trim(record[Key::kSproutsmithSql1] + record[Key::kSproutsmithSql2] +
+           record[Key::kSproutsmithSql3]);
+  return Trim(dm::ExpandSpaces(joined));
+}
+
+}  // namespace
+
+long RowLimit(const runtime::Options& options) {
+  const double m = text::Val(options.TextMaxFolders);
+  if (m <= 0 || m > 10000) return 10000;
+  if (options.CheckInitialize != 0) return 0;
+  return static_cast<long>(std::fabs(m));
+}
+
+long long ElapsedSeconds(long long start, long long end) {
+  constexpr long long kDay = 24 * 60 * 60;
+  const long long elapsed = end - start;
+  return elapsed < 0 ? elapsed + kDay : elapsed;
+}
+
+ProcessingCycle::ProcessingCycle(CycleParts parts)
+    : p_(std::move(parts)), tracking_(p_.context, p_.connection) {}
+
+bool ProcessingCycle::Go() {
+  enum class Ending { kNone, kFinished, kNoWork };
+  Ending ending = Ending::kNone;
+  const bool ok = log::Trap(p_.context.log, kProcedure, false, [&] {
+    if (!StartOfGo()) return true;
+    while (true) {
+      const PassEnd end = RunPass();
+      if (end == PassEnd::kNoWork) {
+        ending = Ending::kNoWork;
+        return true;
+      }
+      if (end == PassEnd::kEndOfGo || !LoopDelay()) break;
+    }
+    ending = Ending::kFinished;
+    return true;
+  });
+  if (!ok) {
+    p_.context.log.SetStatus("Error: Unable to complete this process");
+    SetResultState("Error", true);
+    CommonEnding();
+    return false;
+  }
+  if (ending == Ending::kNoWork) EndingWithoutWork();
+  if (ending == Ending::kFinished) EndOfGo();
+  return true;
+}
+
+bool ProcessingCycle::StartOfGo() {
+  Context& c = p_.context;
+  dm::Connection& connection = p_.connection;
+  if (!connection.CheckFusion("Button_Go")) return false;
+  if (connection.library() == nullptr) {
+    c.log.AddLog(kLibraryObjectNotSet);
+    c.log.Separator();
+    c.ShowMessage(kLibraryObjectNotSet, MessageStyle::kCritical);
+    return false;
+  }
+  if (connection.libraries() == nullptr) {
+    const std::string message =
+        "Error: One or more of the API objects is no longer defined - this could be a bug in "
+        "the API itself";
+    c.log.AddLog(message);
+    if (c.ShowsErrors()) c.ShowMessage(message, MessageStyle::kCritical);
+    return false;
+  }
+  c.ui.SetBusy(true);
+  c.ui.Yield();
+  start_status_ = c.options.LabelStatus;
+  start_library_ = connection.LibraryName();
+  p_.window.ButtonGoEnabled = false;
+  c.settings.Save(c.identity.product_name, kGeneral, "IsRunning", "-1");
+  total_seconds_ = 0;
+  last_running_node_library_.clear();
+
+  TakeLibrarySnapshot();
+  if (c.options.CheckLockWorkstation != 0 &&
+      (c.options.CheckLoop != 0 || c.state.HasSwitch("/G")) && p_.lock_workstation) {
+    p_.lock_workstation();
+  }
+  site_lookups_.clear();
+  if (UCase(c.state.SiteName).find("HOLLOWBRINK") != std::string::npos) BuildSiteLookups();
+  return true;
+}
+
+void ProcessingCycle::TakeLibrarySnapshot() {
+  snapshot_.clear();
+  dmapi::LibraryList* libraries = p_.connection.libraries();
+  if (libraries == nullptr) return;
+  for (int i = 1; i <= libraries->Count(); ++i) {
+    snapshot_.push_back(
+        {UCase(Trim(libraries->Name(i))), libraries->SearchFlag(i) ? "-1" : "0"});
+  }
+}
+
+void ProcessingCycle::RestoreSearchFlags() {
+  dmapi::LibraryList* libraries = p_.connection.libraries();
+  if (libraries == nullptr) return;
+  for (int i = 1; i <= libraries->Count(); ++i) {
+    const std::string name = UCase(Trim(libraries->Name(i)));
+    for (const LibraryFlag& saved : snapshot_) {
+      if (saved.name == name) libraries->SetSearchFlag(i, text::Val(saved.flag) != 0);
+    }
+  }
+}
+
+void ProcessingCycle::BuildSiteLookups() {
+  dm::Connection& connection = p_.connection;
+  auto release = [&] {
+    if (auto* sql = connection.sql()) sql->ReleaseResults();
+  };
+  connection.RunSQL(
+      "SELECT DISTINCT COLNAME, FTBNAME FROM [OWNER].DOCSCOLUMN WHERE COLNAME IN ('DIVISION', "
+      "'ATTY') AND TBNAME = 'PROFILE'");
+  dmapi::SqlObject* sql = connection.sql();
+  if (sql != nullptr && sql->GetSQLErrorCode() == 0 && sql->MoveFirst()) {
+    do {
+      SiteLookup row;
+      row.column = Trim(connection.Column(1));
+      if (row.column.empty()) break;
+      row.table = Trim(connection.Column(2));
+      const std::string upper = UCase(row.column);
+      row.default_key = upper == "DIVISION" ? "SP" : upper == "ATTY" ? "DMADMIN" : "";
+      site_lookups_.push_back(row);
+    } while (sql->MoveNext());
+  }
+  release();
+  for (SiteLookup& row : site_lookups_) {
+    if (row.table.empty()) continue;
+    connection.RunSQL("SELECT COLNAME FROM [OWNER].DOCSCOLUMN WHERE TBNAME = '" +
+                      dm::SqlQuote(row.table) + "' AND CMSKEY = 'C'");
+    sql = connection.sql();
+    if (sql != nullptr && sql->GetSQLErrorCode() == 0 && sql->MoveFirst()) {
+      row.key_column = Trim(connection.Column(1));
+    }
+    release();
+  }
+  for (SiteLookup& row : site_lookups_) {
+    if (row.column.empty() || row.table.empty() || row.key_column.empty() ||
+        row.default_key.empty()) {
+      continue;
+    }
+    row.assignment = row.column + " = (SELECT SYSTEM_ID FROM [OWNER]." + row.table + " WHERE " +
+                     row.key_column + " = '" + dm::SqlQuote(row.default_key) + "'), ";
+  }
+}
+
+ProcessingCycle::PassEnd ProcessingCycle::RunPass() {
+  Context& c = p_.context;
+  MainWindowModel& window = p_.window;
+  int libraries_with_rules = 0;
+  for (LibraryNode& node : window.TVRules) {
+    if (!node.checked) continue;
+    if (node.rules.empty()) {
+      node.checked = false;
+      continue;
+    }
+    if (RulesNotLoaded(node) && node.rules.size() == 1) {
+      p_.tree.ExpandLibraryNode(node);
+      // A library that turned out to have no rule nodes is unchecked as well.
+      if (node.rules.empty()) node.checked = false;
+    }
+    if (node.checked && !node.rules.empty()) ++libraries_with_rules;
+  }
+  if (libraries_with_rules == 0) return PassEnd::kNoWork;
+
+  window.LabelStatusColour = kStatusRed;
+  c.state.CycleRunning = true;
+  c.state.CancelRequested = false;
+  c.options.ListResults.clear();
+  result_row_.reset();
+
+  CheckForPause(c, window);
+  ShowStatusLabel(c, "");
+  window.ButtonExitToolTip.clear();
+  const long long pass_start = SecondsOfDay();
+
+  bool leave = false;
+  for (size_t l = 0; l < window.TVRules.size() && !leave; ++l) {
+    if (!NodeSteps()) break;  // the library node itself takes no part
+    for (size_t r = 0; r < window.TVRules[l].rules.size(); ++r) {
+      if (!NodeSteps()) {
+        leave = true;
+        break;
+      }
+      const LibraryNode& library = window.TVRules[l];
+      const CheckNode& rule = library.rules[r];
+      if (!rule.checked || !library.checked || rule.text == kRulePlaceholder) continue;
+      RunRule(l, r);
+      p_.nodes.ActiveStatus(rules::kCleanUpOnly, "");
+      SetResultState("Finished", true);
+      c.ui.Yield();
+      if (c.state.CancelRequested) {
+        leave = true;
+        break;
+      }
+    }
+  }
+
+  const long long elapsed = ElapsedSeconds(pass_start, SecondsOfDay());
+  if (!PassCanEnd()) return PassEnd::kEndOfGo;
+  p_.connection.ConnectLibrary(start_library_);
+  total_seconds_ += elapsed;
+  c.ui.Yield();
+  if (c.state.CancelRequested || c.options.CheckLoop == 0) return PassEnd::kEndOfGo;
+  return PassEnd::kNextPass;
+}
+
+bool ProcessingCycle::NodeSteps() {
+  Context& c = p_.context;
+  CheckForPause(c, p_.window);
+  if (c.state.CancelRequested) return false;
+  if (!p_.connection.CheckFusion("Button_Go")) return false;
+  if (p_.connection.library() == nullptr) {
+    c.log.AddLog(kLibraryObjectNotSet);
+    c.log.Separator();
+    return false;
+  }
+  c.ui.SetBusy(true);
+  c.ui.Yield();
+  return true;
+}
+
+bool ProcessingCycle::PassCanEnd() {
+  if (!p_.connection.CheckFusion("Button_Go")) return false;
+  if (p_.connection.library() == nullptr) {
+    p_.context.log.AddLog(kLibraryObjectNotSet);
+    p_.context.log.Separator();
+    return false;
+  }
+  return true;
+}
+
+bool ProcessingCycle::LoopDelay() {
+  Context& c = p_.context;
+  c.state.InLoopDelay = true;
+  double delay = text::Val(c.options.TextLoopDelay);
+  if (delay <= 0) {
+    c.options.TextLoopDelay = "3";
+    delay = 3;
+  }
+  while (delay > 0) {
+    ShowStatusLabel(c, "Waiting " + Format(delay, "#0") + " seconds before starting");
+    c.ui.Yield();
+    c.ui.SleepOneSecond();
+    delay -= 1;
+    if (c.state.CancelRequested || !c.state.InLoopDelay) {
+      c.state.InLoopDelay = false;
+      return false;
+    }
+  }
+  // Left set, the flag would turn the next pass's Exit click into "end the loop delay".
+  c.state.InLoopDelay = false;
+  return true;
+}
+
+void ProcessingCycle::RunRule(size_t library, size_t rule) {
+  result_row_.reset();
+  saved_index_ = 0;
+  RunRuleBody(library, rule);
+}
+
+void ProcessingCycle::RunRuleBody(size_t library_index, size_t rule_index) {
+  Context& c = p_.context;
+  log::Log& log = c.log;
+  dm::Connection& connection = p_.connection;
+  LibraryNode& library_node = p_.window.TVRules.at(library_index);
+  CheckNode& node = library_node.rules.at(rule_index);
+  const std::string rule_name = node.text;
+  const std::string library = library_node.text;
+
+  if (!connection.ConnectLibrary(library)) {
+    log.AddLog("Error: Unable to connect to library " + library);
+    log.Separator();
+    library_node.checked = false;
+    return;
+  }
+  if (!LibraryUsable(library_node, library)) return;
+  c.ui.SetBusy(true);
+  c.ui.Yield();
+
+  const int index = p_.rules.Find(connection.LibraryName(), rule_name);
+  rules::RuleRecord rule;
+  std::string saved;
+  if (index > 0) {
+    saved = SavedStatementOf(p_.rules.Rule(index));
+    rule = TrimmedCopy(p_.rules.Rule(index));
+  }
+
+  const std::string& email_name = rule[Key::kEmailName];
+  const std::string& email_library = rule[Key::kEmailLibrary];
+  const std::string site = UCase(c.state.SiteName);
+  if (!email_name.empty() && !email_library.empty()) {
+    log.AddLog("Override library for rule " + rule_name + " folder " + email_name + " is " +
+               email_library);
+    log.Separator();
+  } else if (index == 1 && (text::Left(site, 5) == "TAVI " || text::Left(site, 9) == "BELLWICK ")) {
+    const std::string warning =
+        "Warning: There were no entries found in the QUIL_SETTINGS table for RULE_EMAIL_NAME "
+        "and/or RULE_EMAIL_LIBRARY for rule " +
+        rule_name + " in library " + library;
+    log.AddLog(warning);
+    log.Separator();
+    if (c.ShowMessage(warning + " - do you want to continue anyway?", MessageStyle::kYesNo) !=
+        runtime::Answer::kYes) {
+      log.AddLog("Processing canceled for library " + library);
+      log.Separator();
+      return;
+    }
+  }
+
+  if (!RuleUsable(node, rule, rule_name, library, saved)) return;
+  if (HeldByAnotherComputer(rule_name, library)) return;
+  const int error_mode = c.options.CheckDisplayErrors != 0 ? 2 : 3;
+
+  log.SetStatus("Processing library " + library + " rule " + rule_name);
+  log.Separator();
+  const text::DateTime now = c.clock.Now();
+  c.options.ListResults.push_back({library + " - " + rule_name,
+                                   Format(now, "YYYY/MM/DD") + "-" + Format(now, "HH:MM:SS"),
+                                   kWorking});
+  result_row_ = c.options.ListResults.size() - 1;
+  c.ui.Yield();
+  SetCounters(0, 0, 0, 0);
+
+  const std::string reuse = c.options.CheckReUseSQL != 0 ? ChooseReuse(rule_name, &saved) : "";
+  const long level = static_cast<long>(rule.Number(Key::kAutofolderLevel));
+  if (level != 0) rule.Set(Key::kTemplate, templ::CutTemplateLevels(rule[Key::kTemplate], level));
+  const long row_limit = RowLimit(c.options);
+  LogRuleSettings(rule);
+  Compile(rule, node, library, saved, reuse, row_limit, error_mode);
+}
+
+bool ProcessingCycle::LibraryUsable(LibraryNode& node, const std::string& library) {
+  log::Log& log = p_.context.log;
+  dm::Connection& connection = p_.connection;
+  dmapi::Library* lib = connection.library();
+  const bool supervisor = lib != nullptr && lib->PrimaryGroupId() == dmapi::kSupervisorsGroup;
+  if (!supervisor && (lib == nullptr || !lib->HasRight(dmapi::kRightManageRootFolders) ||
+                      !lib->HasRight(dmapi::kRightCreateFolder))) {
+    log.AddLog("Error: " + connection.UserId() +
+               " does not have rights to manage folders in library " + library);
+    log.Separator();
+    node.checked = false;
+    return false;
+  }
+  const dm::LibraryState& tables = connection.library_state();
+  auto missing = [&](bool present, const char* table) {
+    if (present) return false;
+    log.AddLog(std::string("Error: Unable to locate ") + table + " table in library " + library);
+    log.Separator();
+    node.checked = false;
+    return true;
+  };
+  return !missing(tables.HasQuilSproutsmith, "QUIL_SPROUTSMITH") &&
+         !missing(tables.HasQuilSettings, "QUIL_SETTINGS") &&
+         !missing(tables.HasNeedsFoldering, "NEEDS_FOLDERING");
+}
+
+bool ProcessingCycle::RuleUsable(CheckNode& node, const rules::RuleRecord& rule,
+                                 const std::string& rule_name, const std::string& library,
+                                 const std::string& saved) {
+  log::Log& log = p_.context.log;
+  const bool improper =
+      (saved.empty() && rule[Key::kTemplate].empty()) ||
+      (rule[Key::kValues].empty() && rule[Key::kSproutsmithText].empty() &&
+       rule.Number(Key::kOverrideRuleParameters) != 0);
+  if (improper) {
+    log.SetStatus("Error: Rule " + rule_name + " configured improperly in library " + library);
+    log.Separator();
+    node.checked = false;
+    return false;
+  }
+  const std::string& master = rule[Key::kMasterfolderLibrary];
+  if (!master.empty() && master != "*NONE*" &&
+      !text::EqualsNoCase(master, p_.connection.LibraryName())) {
+    log.SetStatus("Warning: Rule " + rule_name + " has a different master folder library (" +
+                  master + ") than the selected library (" + library + ")");
+    log.Separator();
+    node.checked = false;
+    return false;
+  }
+  return true;
+}
+
+bool ProcessingCycle::HeldByAnotherComputer(const std::string& rule, const std::string& library) {
+  p_.nodes.ActiveStatus(rules::kCleanUpOnly, "");
+  const bool held = p_.nodes.ActiveStatus(rules::kTestRule, rule);
+  const bool new_library = !text::EqualsNoCase(library, last_running_node_library_);
+  last_running_node_library_ = library;
+  if (held) {
+    if (new_library) {
+      p_.context.log.AddLog("It appears that another machine is already running "
+                            "QUIL_SPROUTSMITH against rule " +
+                            rule + " in library " + library + " - will skip this rule");
+      p_.context.log.Separator();
+    }
+    return true;
+  }
+  p_.nodes.ActiveStatus(rules::kRegisterRule, rule);
+  return false;
+}
+
+std::string ProcessingCycle::ChooseReuse(const std::string& rule, std::string* saved) {
+  rules::RuleStore& store = p_.rules;
+  const std::string library = p_.connection.LibraryName();
+  const int found = store.FindSaved(library, rule);
+  std::string reuse;
+  int index = 0;
+  if (found > 0) {
+    const std::string entry = Trim(store.Saved(found).statement);
+    if (!saved->empty()) {
+      // An entry emptied after an SQL error empties the rule's statement too: rebuilt.
+      *saved = entry;
+      reuse = entry;
+    } else if (text::StartsWith(UCase(entry), "SELECT ")) {
+      reuse = entry;
+    }
+    if (!reuse.empty()) index = found;
+  } else if (text::StartsWith(UCase(*saved), "SELECT ")) {
+    index = store.SaveStatement(library, rule, *saved);
+    reuse = *saved;
+  }
+  saved_index_ = index;
+  if (!reuse.empty()) {
+    p_.context.log.AddLog("Using the existing saved SQL statement for this run of rule " + rule);
+    p_.context.log.Separator();
+  }
+  return reuse;
+}
+
+void ProcessingCycle::LogRuleSettings(const rules::RuleRecord& rule) {
+  log::Log& log = p_.context.log;
+  if (rule.Number(Key::kOverrideRuleParameters) == 0) {
+    log.AddLog("Rule Parameters: " + rule[Key::kValues]);
+  } else {
+    log.AddLog("Not using Rule Parameters");
+  }
+  log.Separator();
+  log.AddLog("Rule Template: " + rule[Key::kTemplate]);
+  log.AddLog("Rule Security: " + rule[Key::kSecurity]);
+  log.AddLog("Rule Form: " + rule[Key::kForm]);
+  const std::string& sproutsmith_text = rule[Key::kSproutsmithText];
+  if (!sproutsmith_text.empty()) log.AddLog("Rule Sproutsmith Text: " + sproutsmith_text);
+}
+
+void ProcessingCycle::Compile(rules::RuleRecord& rule, CheckNode& node, const std::string& library,
+                              const std::string& saved, const std::string& reuse,
+                              long row_limit, int error_mode) {
+  const templ::CompiledRule compiled =
+      p_.compiler.Compile(rule, {p_.connection.LibraryName(), row_limit, reuse, saved});
+  switch (compiled.outcome) {
+    case templ::CompiledRule::Outcome::kTemplateFailed:
+      node.checked = false;
+      return;
+    case templ::CompiledRule::Outcome::kIncomplete:
+      return;
+    case templ::CompiledRule::Outcome::kSelected:
+      break;
+  }
+  const templ::Intake& intake = compiled.intake;
+  if (intake.cancelled) return;
+  if (intake.rows_read > 0) {
+    ProcessRows(rule, library, compiled, error_mode);
+  } else if (intake.matched > 0) {
+    p_.context.log.AddLog("No new folders to process for this rule in library " + library);
+    p_.context.log.Separator();
+  } else {
+    NothingSelected(node, rule.Name(), library, compiled.selection.saved_index);
+  }
+}
+
+void ProcessingCycle::ProcessRows(const rules::RuleRecord& rule, const std::string& library,
+                                  const templ::CompiledRule& compiled, int error_mode) {
+  Context& c = p_.context;
+  log::Log& log = c.log;
+  const int n = compiled.intake.rows_read;
+  const RuleRun run{rule, library, compiled, error_mode, site_lookups_};
+  c.options.LabelTotal = Format(n, "#0");
+  int added = 0;
+  int failed = 0;
+  if (c.options.CheckInitialize != 0) {
+    // What the operator asked for: every selected row is marked as done, nothing is built.
+    for (int r = 1; r <= n; ++r) {
+      CheckForPause(c, p_.window);
+      tracking_.RecordProcessedRow(compiled.intake.result, r, rule.Name(), library, 0, 0);
+      log.Separator();
+      SetCounters(n, r, added, failed);
+      c.ui.Yield();
+      if (c.state.CancelRequested) break;
+    }
+  } else if (!p_.rows.BuildsFolders()) {
+    log.AddLog("Warning: Folder building is not available in this build - " + Format(n, "#0") +
+               " row(s) left for a later cycle");
+    log.Separator();
+  } else {
+    for (int r = 1; r <= n; ++r) {
+      CheckForPause(c, p_.window);
+      const RowOutcome outcome = p_.rows.ProcessFolderItem(run, r);
+      if (outcome.first_level_folder != 0) {
+        p_.rows.SortFolders(outcome.first_level_folder, p_.connection.LibraryName(),
+                            p_.connection.library_state().settings.MaxItemsToSort);
+      }
+      log.Separator();
+      p_.rows.RecordRow(run, r, outcome);
+      log.Separator();
+      added += outcome.folders_added;
+      failed += outcome.failed ? 1 : 0;
+      SetCounters(n, r, added, failed);
+      c.ui.Yield();
+      if (c.state.CancelRequested) break;
+    }
+  }
+  c.ui.Yield();
+  log.Separator();
+  SetResultState(Format(added, "#0") + " folder(s) added", false);
+  log.SetStatus("Finished with library " + library);
+  log.Separator();
+  RestoreSearchFlags();
+}
+
+void ProcessingCycle::NothingSelected(CheckNode& node, const std::string& rule,
+                                      const std::string& library, int built_entry) {
+  log::Log& log = p_.context.log;
+  dmapi::SqlObject* sql = p_.connection.sql();
+  const int code = sql != nullptr ? sql->GetSQLErrorCode() : 0;
+  // Code 9 is the DM client's "no error" as well.
+  if (code == 0 || code == 9) {
+    log.SetStatus("There are no new folders in library " + library + " to add for rule " + rule);
+  } else {
+    log.SetStatus("SQL Error: " + Format(code, "#0") + " occurred trying to identify new folders");
+    SetResultState("SQL Error", true);
+    node.checked = false;
+    // The entry holds the failing statement, re-used or built now: never re-use it.
+    const int entry = saved_index_ > 0 ? saved_index_ : built_entry;
+    if (entry > 0 && entry <= p_.rules.SavedCount()) {
+      log.AddLog("NOT saving the SQL statement from this run of rule " + rule);
+      log.Separator();
+      p_.rules.Saved(entry).statement.clear();
+    }
+  }
+  log.Separator();
+  if (sql != nullptr) sql->ReleaseResults();
+}
+
+void ProcessingCycle::EndOfGo() {
+  Context& c = p_.context;
+  std::string message = "Finished processing.";
+  if (total_seconds_ > 0) {
+    message += " (total time: " + Format(total_seconds_, "#0") + " seconds)";
+  }
+  c.log.AddLog(message);
+  c.log.Separator();
+  if (c.state.HasSwitch("/G")) {
+    ShowStatusLabel(c, message);
+  } else {
+    c.ShowMessage(message, MessageStyle::kInformation);
+  }
+  CommonEnding();
+  if (c.state.HasSwitch("/X") && p_.end_program) p_.end_program();
+}
+
+void ProcessingCycle::EndingWithoutWork() {
+  Context& c = p_.context;
+  const std::string message = "No libraries or rules selected - cannot continue.";
+  c.log.AddLog(message);
+  if (!c.state.HasSwitch("/G")) c.ShowMessage(message, MessageStyle::kInformation);
+  CommonEnding();
+}
+
+void ProcessingCycle::CommonEnding() {
+  Context& c = p_.context;
+  // Each step goes on when the one before it failed.
+  auto step = [&](auto&& body) { log::TrapVoid(c.log, kProcedure, body); };
+  step([&] { RestoreSearchFlags(); });
+  step([&] { c.settings.Save(c.identity.product_name, kGeneral, "IsRunning", "0"); });
+  step([&] { c.log.Separator(); });
+  step([&] {
+    if (!start_library_.empty()) p_.connection.ConnectLibrary(start_library_);
+  });
+  step([&] { p_.nodes.ActiveStatus(rules::kCleanUpOnly, ""); });
+  c.state.CycleRunning = false;
+  c.state.CancelRequested = false;
+  c.state.InLoopDelay = false;
+  MainWindowModel& window = p_.window;
+  window.LabelStatusColour = kStatusDarkBlue;
+  window.TextPauseEnabled = true;
+  window.ButtonGoEnabled = true;
+  window.ButtonExitEnabled = true;
+  c.ui.SetBusy(false);
+  ShowStatusLabel(c, start_status_);
+  c.ui.Yield();
+}
+
+void ProcessingCycle::SetResultState(const std::string& state, bool only_when_working) {
+  auto& results = p_.context.options.ListResults;
+  if (!result_row_ || *result_row_ >= results.size()) return;
+  runtime::ResultsRow& row = results[*result_row_];
+  if (!only_when_working || row.state == kWorking) row.state = state;
+}
+
+void ProcessingCycle::SetCounters(int total, int read, int added, int errors) {
+  runtime::Options& o = p_.context.options;
+  o.LabelTotal = Format(total, "#0");
+  o.LabelRead = Format(read, "#0");
+  o.LabelAdded = Format(added, "#0");
+  o.LabelErrors = Format(errors, "#0");
+}
+
+long long ProcessingCycle::SecondsOfDay() const {
+  const text::DateTime now = p_.context.clock.Now();
+  return now.hour * 3600LL + now.minute * 60LL + now.second;
+}
+
+}  // namespace sproutsmith::app

@@ -1,0 +1,121 @@
+#pragma once
+// The processing cycle: one press of Go walks the checked rules of the checked libraries of
+// TVRules, pass after pass while CheckLoop is ticked, and ends with the total time. It is an
+// explicit loop whose steps a test can drive one at a time (StartOfGo, RunPass, RunRule,
+// LoopDelay, EndOfGo); the clock, the Ui and the flags come from the Context. Clicks reach
+// it only through the flags, at the yield points.
+//
+// On entry and on return the library connected when Go was pressed is connected.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/library_tree.h"
+#include "app/main_window_model.h"
+#include "app/row_processor.h"
+#include "dm/connection.h"
+#include "log/context.h"
+#include "rules/rule_store.h"
+#include "rules/running_nodes.h"
+#include "rules/tracking.h"
+#include "template/compiler.h"
+
+namespace sproutsmith::app {
+
+// What the cycle works with. Every reference must outlive the cycle.
+struct CycleParts {
+  Context& context;
+  MainWindowModel& window;
+  dm::Connection& connection;
+  rules::RuleStore& rules;
+  rules::RunningNodes& nodes;
+  templ::TemplateCompiler& compiler;
+  LibraryTree& tree;
+  RowProcessor& rows;
+  std::function<void()> lock_workstation;  // may be empty
+  // Asked at the end of a finished Go when the command line holds "/X".
+  std::function<void()> end_program;  // may be empty
+};
+
+// The row limit of a rule from TextMaxFolders: 10000 for 0, a negative number or more than
+// 10000; 0 in initialize mode; otherwise the number.
+long RowLimit(const runtime::Options& options);
+// Whole seconds from `start` to `end` (seconds since midnight); a pass that runs past
+// midnight counts the seconds on both sides of it.
+long long ElapsedSeconds(long long start, long long end);
+
+class ProcessingCycle {
+ public:
+  explicit ProcessingCycle(CycleParts parts);
+
+  // One press of Go, start to end. False when an unexpected error broke it off: it was
+  // reported, the status reads "Error: Unable to complete this process" and the common
+  // ending has run.
+  bool Go();
+
+  // The steps of Go.
+  // Steps 1 to 7 of the start. False: Go stops here and nothing else happens.
+  bool StartOfGo();
+  enum class PassEnd { kNoWork, kEndOfGo, kNextPass };
+  // One pass: tree preparation, the node loop, the pass end. kNoWork: no checked library
+  // has rules (the pass did not start).
+  PassEnd RunPass();
+  // The loop delay. False when a cancel or the end of the delay by the operator ends Go.
+  bool LoopDelay();
+  // The rule node `rule` of the library node `library` (indexes into TVRules).
+  void RunRule(size_t library, size_t rule);
+  // "Finished processing." and the common ending; with "/X" asks for the program's end.
+  void EndOfGo();
+  // "No libraries or rules selected - cannot continue." and the common ending.
+  void EndingWithoutWork();
+  void CommonEnding();
+
+  long long TotalSeconds() const { return total_seconds_; }
+  const std::vector<SiteLookup>& SiteLookups() const { return site_lookups_; }
+
+ private:
+  struct LibraryFlag {
+    std::string name;  // trimmed, upper case
+    std::string flag;  // "-1" or "0"
+  };
+
+  bool NodeSteps();
+  bool PassCanEnd();
+  void RunRuleBody(size_t library, size_t rule);
+  bool LibraryUsable(LibraryNode& node, const std::string& library);
+  bool RuleUsable(CheckNode& node, const rules::RuleRecord& rule, const std::string& rule_name,
+                  const std::string& library, const std::string& saved);
+  bool HeldByAnotherComputer(const std::string& rule, const std::string& library);
+  // The saved statement re-used for this run ("" for none); may replace `saved`.
+  std::string ChooseReuse(const std::string& rule, std::string* saved);
+  void LogRuleSettings(const rules::RuleRecord& rule);
+  void Compile(rules::RuleRecord& rule, CheckNode& node, const std::string& library,
+               const std::string& saved, const std::string& reuse, long row_limit,
+               int error_mode);
+  void ProcessRows(const rules::RuleRecord& rule, const std::string& library,
+                   const templ::CompiledRule& compiled, int error_mode);
+  void NothingSelected(CheckNode& node, const std::string& rule, const std::string& library,
+                       int built_entry);
+  void BuildSiteLookups();
+  void TakeLibrarySnapshot();
+  void RestoreSearchFlags();
+  void SetResultState(const std::string& state, bool only_when_working);
+  void SetCounters(int total, int read, int added, int errors);
+  long long SecondsOfDay() const;
+
+  CycleParts p_;
+  rules::Tracking tracking_;
+  std::string start_library_;
+  std::string start_status_;
+  std::vector<LibraryFlag> snapshot_;
+  std::vector<SiteLookup> site_lookups_;
+  long long total_seconds_ = 0;
+  std::string last_running_node_library_;
+  // The rule run's results-list row and re-used saved-statement entry (0: none).
+  std::optional<size_t> result_row_;
+  int saved_index_ = 0;
+};
+
+}  // namespace sproutsmith::app
