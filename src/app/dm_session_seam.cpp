@@ -24,10 +24,9 @@ void DmSessionSeam::AttachHost(const SeamHost& host) {
   if (!connection_) return;
   connection_->SetProgramEnd(host.end_program);
   tree_ = std::make_unique<LibraryTree>(context_, *connection_, *rules_, host.window);
-  cycle_ = std::make_unique<ProcessingCycle>(CycleParts{context_, host.window, *connection_,
-                                                        *rules_, *nodes_, *compiler_, *tree_,
-                                                        row_processor_, host.lock_workstation,
-                                                        host.end_program});
+  cycle_ = std::make_unique<ProcessingCycle>(
+      CycleParts{context_, host.window, *connection_, *rules_, *nodes_, *compiler_, *tree_,
+                 row_processor_, host.lock_workstation, host.end_program});
 }
 
 bool DmSessionSeam::StartFusion() {

@@ -41,6 +41,8 @@ class DmSessionSeam final : public DmSeam {
 
   dm::Connection* connection() { return connection_.get(); }
   rules::RuleStore* rules() { return rules_.get(); }
+  rules::RunningNodes* nodes() { return nodes_.get(); }
+  templ::TemplateCompiler* compiler() { return compiler_.get(); }
   // Null until a host is attached, or without an installation.
   LibraryTree* tree() { return tree_.get(); }
   ProcessingCycle* cycle() { return cycle_.get(); }

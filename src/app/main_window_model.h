@@ -37,7 +37,7 @@ struct MainWindowModel {
   std::string caption;
   std::string splash_text;
   bool splash_visible = false;
-  WindowRect window;  // twips
+  WindowRect window;               // twips
   std::vector<CheckNode> TVPause;  // "Sunday" ... "Saturday"
   std::vector<LibraryNode> TVRules;
   std::string ButtonLogDirToolTip;

@@ -33,9 +33,8 @@ rules::RuleRecord TrimmedCopy(const rules::RuleRecord& record) {
 }
 
 std::string SavedStatementOf(const rules::RuleRecord& record) {
-  const std::string joined =
-      Trim(record[Key::kSproutsmithSql1] + record[Key::kSproutsmithSql2] +
-           record[Key::kSproutsmithSql3]);
+  const std::string joined = Trim(record[Key::kSproutsmithSql1] + record[Key::kSproutsmithSql2] +
+                                  record[Key::kSproutsmithSql3]);
   return Trim(dm::ExpandSpaces(joined));
 }
 
@@ -126,8 +125,7 @@ void ProcessingCycle::TakeLibrarySnapshot() {
   dmapi::LibraryList* libraries = p_.connection.libraries();
   if (libraries == nullptr) return;
   for (int i = 1; i <= libraries->Count(); ++i) {
-    snapshot_.push_back(
-        {UCase(Trim(libraries->Name(i))), libraries->SearchFlag(i) ? "-1" : "0"});
+    snapshot_.push_back({UCase(Trim(libraries->Name(i))), libraries->SearchFlag(i) ? "-1" : "0"});
   }
 }
 
@@ -399,10 +397,9 @@ bool ProcessingCycle::RuleUsable(CheckNode& node, const rules::RuleRecord& rule,
                                  const std::string& rule_name, const std::string& library,
                                  const std::string& saved) {
   log::Log& log = p_.context.log;
-  const bool improper =
-      (saved.empty() && rule[Key::kTemplate].empty()) ||
-      (rule[Key::kValues].empty() && rule[Key::kSproutsmithText].empty() &&
-       rule.Number(Key::kOverrideRuleParameters) != 0);
+  const bool improper = (saved.empty() && rule[Key::kTemplate].empty()) ||
+                        (rule[Key::kValues].empty() && rule[Key::kSproutsmithText].empty() &&
+                         rule.Number(Key::kOverrideRuleParameters) != 0);
   if (improper) {
     log.SetStatus("Error: Rule " + rule_name + " configured improperly in library " + library);
     log.Separator();
@@ -428,9 +425,10 @@ bool ProcessingCycle::HeldByAnotherComputer(const std::string& rule, const std::
   last_running_node_library_ = library;
   if (held) {
     if (new_library) {
-      p_.context.log.AddLog("It appears that another machine is already running "
-                            "QUIL_SPROUTSMITH against rule " +
-                            rule + " in library " + library + " - will skip this rule");
+      p_.context.log.AddLog(
+          "It appears that another machine is already running "
+          "QUIL_SPROUTSMITH against rule " +
+          rule + " in library " + library + " - will skip this rule");
       p_.context.log.Separator();
     }
     return true;
@@ -483,8 +481,8 @@ void ProcessingCycle::LogRuleSettings(const rules::RuleRecord& rule) {
 }
 
 void ProcessingCycle::Compile(rules::RuleRecord& rule, CheckNode& node, const std::string& library,
-                              const std::string& saved, const std::string& reuse,
-                              long row_limit, int error_mode) {
+                              const std::string& saved, const std::string& reuse, long row_limit,
+                              int error_mode) {
   const templ::CompiledRule compiled =
       p_.compiler.Compile(rule, {p_.connection.LibraryName(), row_limit, reuse, saved});
   switch (compiled.outcome) {

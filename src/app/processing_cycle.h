@@ -92,8 +92,7 @@ class ProcessingCycle {
   std::string ChooseReuse(const std::string& rule, std::string* saved);
   void LogRuleSettings(const rules::RuleRecord& rule);
   void Compile(rules::RuleRecord& rule, CheckNode& node, const std::string& library,
-               const std::string& saved, const std::string& reuse, long row_limit,
-               int error_mode);
+               const std::string& saved, const std::string& reuse, long row_limit, int error_mode);
   void ProcessRows(const rules::RuleRecord& rule, const std::string& library,
                    const templ::CompiledRule& compiled, int error_mode);
   void NothingSelected(CheckNode& node, const std::string& rule, const std::string& library,

@@ -1,0 +1,108 @@
+#pragma once
+// The DM session seam over a real installation (SQLite libraries in a temporary folder), with
+// the tree filled as start-up fills it, so a test drives the processing cycle, the tree and
+// the pause check without an engine. The clock is fixed; the scripted Ui's hooks play the
+// operator.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/dm_session_seam.h"
+#include "app/saved_options.h"
+#include "platform/schema/rule_rows.h"
+#include "platform/sql/sqlite_database.h"
+#include "support/dm_installation.h"
+
+namespace sproutsmith::app {
+
+class CycleSession : public ::testing::Test {
+ protected:
+  static constexpr const char* kProduct = "Arborline Sproutsmith for OpenText eDOCS";
+
+  // Provisions the libraries (hand `prepare` the chance to change their files first), starts
+  // the session and fills TVRules with the saved library marks and placeholders.
+  void Start(const std::vector<testing::LibrarySpec>& libraries,
+             const std::function<void()>& prepare = {}) {
+    install_.Create(libraries);
+    if (prepare) prepare();
+    seam_ = std::make_unique<DmSessionSeam>(install_.context, install_.OpenClient(), "", "PC1");
+    seam_->AttachHost({window_, [this] { ++locks_; }, [this] { ++end_requests_; }});
+    ASSERT_TRUE(seam_->StartFusion()) << Dump();
+    for (const std::string& name : seam_->LibraryNames()) {
+      window_.TVRules.push_back(ReadLibraryNode(install_.settings, kProduct, name));
+    }
+  }
+
+  ProcessingCycle& cycle() { return *seam_->cycle(); }
+  LibraryTree& tree() { return *seam_->tree(); }
+  dm::Connection& connection() { return *seam_->connection(); }
+  LibraryNode& Library(const std::string& name) {
+    for (LibraryNode& node : window_.TVRules) {
+      if (node.text == name) return node;
+    }
+    throw std::runtime_error("no library node " + name);
+  }
+  // The mark of a rule node; "absent" when the library has no such node.
+  std::string Mark(const std::string& library, const std::string& rule) {
+    for (const CheckNode& node : Library(library).rules) {
+      if (node.text == rule) return node.checked ? "checked" : "unchecked";
+    }
+    return "absent";
+  }
+
+  // Adds a standard rule (every value of the default rule), changed by `change`, behind the
+  // system's back.
+  void AddRule(const std::string& library, const std::string& name,
+               const std::function<void(schema::RuleDefinition&)>& change,
+               const std::string& folder_template = "%CLIENTS% %\\% %MATTER.CLIENT_ID.CLIENT_ID%") {
+    schema::RuleDefinition rule = schema::StandardRule(name, folder_template);
+    change(rule);
+    std::string error;
+    auto db = sql::SqliteDatabase::Open(install_.LibraryFile(library), false, &error);
+    ASSERT_TRUE(db) << error;
+    ASSERT_TRUE(schema::WriteRule(*db, rule, &error)) << error;
+  }
+
+  int Count(const std::string& fragment) const { return install_.CountLogLines(fragment); }
+  int Shown(const std::string& text) const {
+    int n = 0;
+    for (const auto& m : install_.ui.messages) n += m.text == text;
+    return n;
+  }
+  bool StatusShown(const std::string& text) const {
+    for (const auto& s : install_.ui.statuses) {
+      if (s == text) return true;
+    }
+    return false;
+  }
+  std::string Dump() const {
+    std::string s;
+    for (const auto& l : install_.LogLines()) s += l + "\n";
+    return s;
+  }
+  // The log lines from the first holding `from` up to the next holding `to` (both kept).
+  std::vector<std::string> Section(const std::string& from, const std::string& to) const {
+    std::vector<std::string> out;
+    bool in = false;
+    for (const auto& l : install_.LogLines()) {
+      if (!in && l.find(from) != std::string::npos) in = true;
+      if (!in) continue;
+      out.push_back(l);
+      if (out.size() > 1 && l.find(to) != std::string::npos) break;
+    }
+    return out;
+  }
+
+  testing::DmInstallation install_;
+  MainWindowModel window_;
+  std::unique_ptr<DmSessionSeam> seam_;
+  int locks_ = 0;
+  int end_requests_ = 0;
+};
+
+}  // namespace sproutsmith::app

@@ -1,0 +1,155 @@
+// The pause window on a fixed clock (the scripted Ui's sleep moves it), the time texts and
+// the keys of the main window.
+
+#include "app/pause.h"
+
+#include <gtest/gtest.h>
+
+#include "app/saved_options.h"
+#include "support/dm_installation.h"
+
+namespace sproutsmith::app {
+namespace {
+
+TEST(PauseTextTest, TimeTextsAreNormalisedToHoursAndMinutes) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"12:3", "12:30"},  {"1230", "12:30"},   {"9:30", "09:30"},   {"0930", "09:30"},
+      {"12:00", "12:00"}, {" 7:05 ", "07:05"}, {"12:345", "12:34"}, {"123", "12:30"},
+      {"", ""},           {"2400", "2400"},    {"ab:cd", "ab:cd"},  {"25:00", "25:00"},
+  };
+  for (const auto& [typed, shown] : cases) EXPECT_EQ(NormalizeTimeText(typed), shown) << typed;
+}
+
+TEST(PauseTextTest, WindowsAcrossMiddayAndMidnight) {
+  struct Case {
+    const char* now;
+    const char* start;
+    const char* end;
+    bool held;
+  };
+  const Case cases[] = {
+      {"12:00", "12:00", "13:00", true},  {"12:59", "12:00", "13:00", true},
+      {"11:59", "12:00", "13:00", false}, {"13:00", "12:00", "13:00", false},
+      {"23:00", "22:00", "06:00", true},  {"05:59", "22:00", "06:00", true},
+      {"06:00", "22:00", "06:00", false}, {"21:59", "22:00", "06:00", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(InsidePauseWindow(c.now, c.start, c.end), c.held)
+        << c.now << " in " << c.start << "-" << c.end;
+  }
+}
+
+class PauseTest : public ::testing::Test {
+ protected:
+  PauseTest() {
+    // A Sunday at noon.
+    install_.clock.Set({2026, 12, 6, 12, 0, 0});
+    window_.TVPause = ReadPauseDays(install_.settings, "Sproutsmith");
+    options().CheckPauseTime = 1;
+    options().TextPauseStart = "12:00";
+    options().TextPauseEnd = "1300";
+  }
+  runtime::Options& options() { return install_.options; }
+  runtime::RunState& state() { return install_.state; }
+
+  testing::DmInstallation install_;
+  MainWindowModel window_;
+};
+
+TEST_F(PauseTest, TheCheckHoldsWhileTheClockIsInsideTheWindow) {
+  std::vector<bool> paused_while_sleeping;
+  install_.ui.on_sleep = [&] {
+    paused_while_sleeping.push_back(state().Paused);
+    install_.clock.Advance(20 * 60);
+  };
+  CheckForPause(install_.context, window_);
+  // Held at 12:00, 12:20 and 12:40; released at 13:00.
+  EXPECT_EQ(paused_while_sleeping, (std::vector<bool>{true, true, true}));
+  EXPECT_FALSE(state().Paused);
+  EXPECT_EQ(options().TextPauseEnd, "13:00");
+  EXPECT_EQ(options().CheckPauseTime, 1);
+  EXPECT_EQ(install_.ui.statuses.back(),
+            "Paused until 01:00 PM - Press Cancel or Esc to exit pausing");
+  EXPECT_EQ(window_.ButtonExitCaption, "Cancel");
+  EXPECT_EQ(window_.ButtonExitToolTip, "Exit pausing");
+  EXPECT_GE(install_.ui.yields, 3);
+
+  // Outside the window the check returns at once.
+  CheckForPause(install_.context, window_);
+  EXPECT_EQ(install_.ui.sleeps, 3);
+}
+
+TEST_F(PauseTest, DaysLocalesAndWrongTimes) {
+  // Sunday is no pause day: no pause whatever the times.
+  window_.TVPause[0].checked = false;
+  CheckForPause(install_.context, window_);
+  EXPECT_EQ(install_.ui.sleeps, 0);
+
+  // Day names the clock does not use: the window applies every day.
+  for (CheckNode& day : window_.TVPause) {
+    day.text = "Tag " + day.text;
+    day.checked = false;
+  }
+  install_.ui.on_sleep = [&] { install_.clock.Advance(3600); };
+  CheckForPause(install_.context, window_);
+  EXPECT_EQ(install_.ui.sleeps, 1);
+
+  for (const auto& [start, end] :
+       {std::pair{"12:00", "12:00"}, {"12:00", ""}, {"99:00", "13:00"}}) {
+    options().CheckPauseTime = 1;
+    options().TextPauseStart = start;
+    options().TextPauseEnd = end;
+    CheckForPause(install_.context, window_);
+    EXPECT_EQ(options().CheckPauseTime, 0) << start << "-" << end;
+  }
+  EXPECT_EQ(install_.CountLogLines("You have enabled the pause timer, but the start and/or end "
+                                   "times are not entered properly. The pause timer will be "
+                                   "disabled"),
+            3);
+  EXPECT_EQ(install_.ui.sleeps, 1);
+}
+
+TEST_F(PauseTest, CancellingWhilePausedSwitchesTheTimerOff) {
+  state().CycleRunning = true;
+  install_.ui.on_sleep = [&] { PressKey(install_.context, window_, WindowKey::kEscape); };
+  CheckForPause(install_.context, window_);
+  EXPECT_EQ(install_.ui.sleeps, 1);
+  ASSERT_EQ(install_.ui.messages.size(), 1u);
+  EXPECT_EQ(install_.ui.messages[0].text, "Pause Canceled");
+  EXPECT_EQ(install_.CountLogLines("Pausing canceled at 12:00 PM"), 1);
+  EXPECT_EQ(options().CheckPauseTime, 0);
+  EXPECT_FALSE(state().Paused);
+  EXPECT_FALSE(window_.ButtonExitEnabled);
+}
+
+TEST_F(PauseTest, KeysOfTheMainWindow) {
+  // Esc: nothing when idle, ends the loop delay, cancels a running cycle.
+  PressKey(install_.context, window_, WindowKey::kEscape);
+  EXPECT_FALSE(state().CancelRequested);
+  state().InLoopDelay = true;
+  PressKey(install_.context, window_, WindowKey::kEscape);
+  EXPECT_FALSE(state().InLoopDelay);
+  EXPECT_TRUE(install_.ui.messages.empty());
+  state().CycleRunning = true;
+  PressKey(install_.context, window_, WindowKey::kEscape);
+  EXPECT_TRUE(state().CancelRequested);
+  EXPECT_FALSE(state().CycleRunning);
+  ASSERT_EQ(install_.ui.messages.size(), 1u);
+  EXPECT_EQ(install_.ui.messages[0].text, "Task Canceled");
+
+  PressKey(install_.context, window_, WindowKey::kShiftInsert);
+  EXPECT_TRUE(state().Locked);
+  EXPECT_TRUE(window_.LabelLockedVisible);
+  EXPECT_FALSE(window_.OptionsEnabled);
+  PressKey(install_.context, window_, WindowKey::kShiftInsert);
+  EXPECT_FALSE(state().Locked);
+  EXPECT_TRUE(window_.OptionsEnabled);
+
+  for (int i = 0; i < 10; ++i) PressKey(install_.context, window_, WindowKey::kPlus);
+  EXPECT_EQ(window_.ListResultsFontSize, 18);
+  for (int i = 0; i < 10; ++i) PressKey(install_.context, window_, WindowKey::kMinus);
+  EXPECT_EQ(window_.ListResultsFontSize, 6);
+}
+
+}  // namespace
+}  // namespace sproutsmith::app
