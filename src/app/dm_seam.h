@@ -4,9 +4,9 @@
 // (login, libraries, SQL pass-through, the processing cycle) lives below it.
 //
 // Contract for implementers:
-// - StartFusion is called once, before any other member except ActiveStatus and
-//   ReleaseObjects (program end calls those also after a failed start, so they must
-//   tolerate a session that never came up).
+// - AttachHost is called once, first. StartFusion is called once, before any other member
+//   except ActiveStatus and ReleaseObjects (program end calls those also after a failed
+//   start, so they must tolerate a session that never came up).
 // - Every member reports its own failures in the log; none may throw for an expected
 //   failure. An exception that escapes is an unexpected error: the engine traps it.
 

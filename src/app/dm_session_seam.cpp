@@ -22,7 +22,6 @@ DmSessionSeam::DmSessionSeam(Context& context, std::unique_ptr<dmapi::Client> cl
 
 void DmSessionSeam::AttachHost(const SeamHost& host) {
   if (!connection_) return;
-  connection_->SetProgramEnd(host.end_program);
   tree_ = std::make_unique<LibraryTree>(context_, *connection_, *rules_, host.window);
   cycle_ = std::make_unique<ProcessingCycle>(
       CycleParts{context_, host.window, *connection_, *rules_, *nodes_, *compiler_, *tree_,
