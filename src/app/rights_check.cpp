@@ -1,25 +1,14 @@
 #include "app/rights_check.h"
 
+#include "dm/sql_text.h"
 #include "text/text.h"
 
 namespace sproutsmith::app {
-namespace {
-
-// A text literal's content: trimmed, quotes doubled, line breaks as blanks. A user id such
-// as O'BRIEN must not end the literal.
-std::string QuoteLiteral(const std::string& value) {
-  std::string s = text::Trim(value);
-  s = text::Replace(s, "'", "''");
-  s = text::Replace(s, "\r", " ");
-  return text::Replace(s, "\n", " ");
-}
-
-}  // namespace
 
 std::string RightsCheckSql(const std::string& user_id) {
   return std::string("SELECT COUNT(*) FROM ") + "[OWNER]" + "." +
          "PEOPLEGROUPS PG WHERE PEOPLE_SYSTEM_ID = " + "(SELECT SYSTEM_ID FROM " + "[OWNER]" + "." +
-         "PEOPLE WHERE UPPER(USER_ID) = '" + QuoteLiteral(text::UCase(user_id)) +
+         "PEOPLE WHERE UPPER(USER_ID) = '" + dm::SqlQuote(text::UCase(user_id)) +
          "') AND GROUPS_SYSTEM_ID IN " + "(SELECT SYSTEM_ID FROM " + "[OWNER]" + "." +
          "GROUPS WHERE UNIV_ACCESS >= 191)";
 }
