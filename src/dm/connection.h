@@ -12,6 +12,7 @@
 #include "dm/library_cache.h"
 #include "log/context.h"
 #include "platform/dm/session.h"
+#include "platform/sql/dialect/translator.h"
 
 namespace sproutsmith::dm {
 
@@ -27,7 +28,7 @@ struct ConnectionFacts {
   std::string ConcatOperator;
   std::string NextColumn;
   bool LibraryConnected = false;
-  bool IsOracle() const { return DatabaseEngine == 2 || DatabaseEngine == 5; }
+  bool IsOracle() const { return sql::IsOracleEngine(DatabaseEngine); }
 };
 
 // Results of the library checks (valid for the connected library).

@@ -6,6 +6,7 @@
 #include "dm/sql_text.h"
 #include "template/join_plan.h"
 #include "template/selection_builder.h"
+#include "platform/sql/dialect/translator.h"
 #include "template/sql_names.h"
 #include "text/text.h"
 
@@ -17,8 +18,6 @@ using text::Trim;
 using text::UCase;
 
 namespace {
-
-bool IsOracleEngine(int engine) { return engine == 2 || engine == 5; }
 
 bool IsIdentifierChar(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '#';
@@ -144,7 +143,7 @@ std::vector<std::string> NeededTables(const SelectionParts& parts) {
 
 std::string AssembleStatement(const SelectionParts& parts, const ParsedTemplate& parsed,
                               const AssemblyOptions& o, long* row_limit, log::Log& log) {
-  const bool oracle = IsOracleEngine(o.engine);
+  const bool oracle = sql::IsOracleEngine(o.engine);
   log.SetStatus("Fetching SQL Values in library " + o.library_name + " for rule " + o.rule_name);
   log.Separator();
 

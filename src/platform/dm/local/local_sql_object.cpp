@@ -13,8 +13,6 @@ namespace {
 
 constexpr char kPrefix[] = "[Sproutsmith][DM] ";
 
-bool IsOracle(int engine_code) { return engine_code == 2 || engine_code == 5; }
-
 class LocalSqlObject final : public SqlObject {
  public:
   explicit LocalSqlObject(std::shared_ptr<Server> server) : server_(std::move(server)) {}
@@ -51,7 +49,8 @@ class LocalSqlObject final : public SqlObject {
                   {sql::Value::Integer(schema::kOwnLibraryId)})
               .value_or(0));
     }
-    options_.flavour = IsOracle(flavour_code) ? sql::Flavour::kOracle : sql::Flavour::kMicrosoft;
+    options_.flavour =
+        sql::IsOracleEngine(flavour_code) ? sql::Flavour::kOracle : sql::Flavour::kMicrosoft;
     options_.target = db->backend();
     options_.owners = {lib.owner, "dbo"};
     return 0;
