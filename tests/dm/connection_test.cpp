@@ -177,6 +177,20 @@ TEST_F(ConnectionTest, TheLibraryRepairsHappenOnlyOnce) {
   EXPECT_EQ(install_.Scalar("DEMO", "SELECT COUNT(*) FROM SEC_REASON WHERE CODE = 98"), "1");
 }
 
+TEST_F(ConnectionTest, MissingTablesSkipTheirStatementsAndOnlyClearTheirFlags) {
+  Start({{.name = "BARE", .with_quil_tables = false,
+          .with_optional_tables = false}});
+  const auto& state = connection_->library_state();
+  EXPECT_FALSE(state.HasQuilSettings);
+  EXPECT_FALSE(state.HasQuilSproutsmith);
+  EXPECT_FALSE(state.HasSecReason);
+  EXPECT_TRUE(connection_->facts().LibraryConnected);
+  EXPECT_EQ(Count("QUIL_SPROUTSMITH table does not exist in library BARE"), 1);
+  EXPECT_EQ(Count("FROM DOCSADM.QUIL_SETTINGS"), 0) << "no settings query without the table";
+  EXPECT_EQ(Count("FROM DOCSADM.SEC_REASON"), 0) << "nothing counted without SEC_REASON";
+  EXPECT_EQ(Count("SQL Error"), 0) << Dump();
+}
+
 TEST_F(ConnectionTest, AStaleDictionaryRowIsReplacedNotDuplicated) {
   install_.Create({{.name = "DEMO"}});
   install_.Exec("DEMO", "ALTER TABLE FOLDER ADD LAST_UPDATE DATETIME NULL");

@@ -36,6 +36,7 @@ void DmInstallation::Create(const std::vector<LibrarySpec>& libraries, const std
     def.owner = spec.owner;
     def.engine_code = spec.stored_engine_code ? spec.stored_engine_code : spec.engine_code;
     def.with_quil_tables = spec.with_quil_tables;
+    def.with_optional_tables = spec.with_optional_tables;
     for (const auto& other : libraries) {
       if (other.name != spec.name) def.other_libraries.emplace_back(other.name, other.engine_code);
     }

@@ -26,6 +26,7 @@ struct LibrarySpec {
   bool generate = true;         // clients, matters, documents, people, rules
   bool with_rules = true;
   bool with_quil_tables = true;
+  bool with_optional_tables = true;  // NEEDS_SECURING, SEC_REASON, LOOKUP_SECURITY, ...
 };
 
 class DmInstallation {
