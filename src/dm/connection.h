@@ -18,7 +18,7 @@ namespace sproutsmith::dm {
 
 // Facts of the connected library that SQL texts and callers depend on.
 struct ConnectionFacts {
-  int DatabaseEngine = 0;            // 2/5 Oracle, 6 Sybase, 0 unknown, else SQL Server
+  int DatabaseEngine = 0;  // 2/5 Oracle, 6 Sybase, 0 unknown, else SQL Server
   std::string EngineName;
   std::string LibraryOwner = "DOCSADM";
   std::string DatabaseVersion;

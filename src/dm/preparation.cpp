@@ -27,8 +27,10 @@ bool Connection::CheckSQLSettingsBody(const std::string& target) {
   if (UCase(connected) == UCase(target)) return true;
   log().AddLog("Checking SQL connection settings in " + connected + " to " + target);
   log().Separator();
-  RunSQL("SELECT LIBRARY_NAME, SQL_PASSWORD, LIB_LOGIN_UNAME, OWNER FROM [OWNER].REMOTE_LIBRARIES "
-         "WHERE LIBRARY_NAME IN ('" + SqlQuote(connected) + "', '" + SqlQuote(target) + "')");
+  RunSQL(
+      "SELECT LIBRARY_NAME, SQL_PASSWORD, LIB_LOGIN_UNAME, OWNER FROM [OWNER].REMOTE_LIBRARIES "
+      "WHERE LIBRARY_NAME IN ('" +
+      SqlQuote(connected) + "', '" + SqlQuote(target) + "')");
   if (!sql_ || sql_->GetSQLErrorCode() != 0) {
     log().AddLog("Error: Unable to obtain results from SQL statement in library " + connected);
     log().Separator();
@@ -52,7 +54,8 @@ bool Connection::CheckSQLSettingsBody(const std::string& target) {
   if (!found) {
     log().AddLog("Error: The library you are attempting to connect to (" + target +
                  ") is not properly configured in the REMOTE_LIBRARIES table in your current "
-                 "library (" + connected + ")");
+                 "library (" +
+                 connected + ")");
     log().Separator();
   }
   return true;
@@ -96,7 +99,8 @@ void Connection::PrepareLibraryQueries(CachedLibrary& c) {
   if (unique && text::Val(context_.settings.Get(product, library, "UniqueNameWarning", "0")) == 0) {
     const std::string message =
         "Warning: The library setting Unique Document Names is enabled. This will require you to "
-        "have unique folder names in order to use Arborline in library " + library + ".";
+        "have unique folder names in order to use Arborline in library " +
+        library + ".";
     log().AddLog(message);
     log().Separator();
     if (context_.options.CheckDisplayErrors != 0) {
@@ -106,8 +110,9 @@ void Connection::PrepareLibraryQueries(CachedLibrary& c) {
   }
   context_.settings.Save(product, library, "UniqueNameWarning", c.unique_names);
 
-  RunSQL("SELECT LIBRARY_NAME, DATABASE_NAME, DATABASE_ENGINE, SERVER_LOCATION FROM "
-         "[OWNER].REMOTE_LIBRARIES WHERE SYSTEM_ID = 0");
+  RunSQL(
+      "SELECT LIBRARY_NAME, DATABASE_NAME, DATABASE_ENGINE, SERVER_LOCATION FROM "
+      "[OWNER].REMOTE_LIBRARIES WHERE SYSTEM_ID = 0");
   c.own_database_name = Column(2);
   c.server_location = Column(4);
   sql_->ReleaseResults();
@@ -124,7 +129,8 @@ void Connection::PrepareLibraryQueries(CachedLibrary& c) {
       log().AddLog("Warning: The SQL option 'QUOTED_IDENTIFIER' is set to 'OFF' in the database " +
                    database + " for library " + library + "!\r\n\r\n" +
                    "This option must be turned ON by a user that is connected to the SQL database "
-                   "as SA\r\n" + "in order to be able to manipulate folders in " + product +
+                   "as SA\r\n" +
+                   "in order to be able to manipulate folders in " + product +
                    " and the add-on modules.\r\n\r\n" + "The syntax for this option (for library " +
                    library + ") is:\r\nALTER DATABASE " + database + " SET QUOTED_IDENTIFIER ON");
     }
@@ -142,16 +148,19 @@ void Connection::PrepareLibraryQueries(CachedLibrary& c) {
   c.has_quil_proxy = TableExists("QUIL_PROXY");
 
   if (c.has_quil_settings) {
-    RunSQL("SELECT SUB_KEY, CHAR_VAL, INT_VAL FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = "
-           "'ARBORLINE' AND SECTION_KEY = 'SETTINGS'");
+    RunSQL(
+        "SELECT SUB_KEY, CHAR_VAL, INT_VAL FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = "
+        "'ARBORLINE' AND SECTION_KEY = 'SETTINGS'");
     if (sql_->GetSQLErrorCode() == 0 && sql_->GetRowCount() > 0) {
       do {
         const std::string key = UCase(text::Trim(Column(1)));
-        if (key == "PROFILE_EXCLUDE_COLUMN") c.settings.ProfileExcludeColumn = text::Trim(Column(2));
+        if (key == "PROFILE_EXCLUDE_COLUMN")
+          c.settings.ProfileExcludeColumn = text::Trim(Column(2));
         if (key == "DEFAULT_WORKSPACE") c.settings.DefaultWorkspace = text::Trim(Column(2));
         if (key == "EMAIL_SERVER") c.settings.EmailServer = text::Trim(Column(2));
         if (key == "CONTINUEONMOVE") c.settings.ContinueOnMove = ColumnNumber(3);
-        if (key == "TOPLEVELWARNING") c.settings.TopLevelWarning = static_cast<long>(ColumnNumber(3));
+        if (key == "TOPLEVELWARNING")
+          c.settings.TopLevelWarning = static_cast<long>(ColumnNumber(3));
         if (key == "MAXITEMSTOSORT") c.settings.MaxItemsToSort = static_cast<long>(ColumnNumber(3));
       } while (sql_->MoveNext());
     }
@@ -166,11 +175,13 @@ void Connection::PrepareLibraryQueries(CachedLibrary& c) {
     if (missing) {
       const long long key = sql_->AllocateKey("SYSTEMKEY");
       if (key > 0) {
-        RunSQL("INSERT INTO [OWNER].SEC_REASON (CODE, DESCRIPTION, SYSTEM_ID) VALUES(98,'ARBORLINE'," +
-               Format(key, "#0") + ")");
+        RunSQL(
+            "INSERT INTO [OWNER].SEC_REASON (CODE, DESCRIPTION, SYSTEM_ID) VALUES(98,'ARBORLINE'," +
+            Format(key, "#0") + ")");
         sql_->ReleaseResults();
       } else {
-        log().AddLog("Error: Unable to retrieve System_ID for inserting new row - cannot continue.");
+        log().AddLog(
+            "Error: Unable to retrieve System_ID for inserting new row - cannot continue.");
         log().Separator();
       }
     }
@@ -178,8 +189,9 @@ void Connection::PrepareLibraryQueries(CachedLibrary& c) {
 
   c.has_lookup_security = TableExists("LOOKUP_SECURITY");
   if (c.has_lookup_security) {
-    RunSQL("SELECT TABLE_NAME, SYSTEM_ID FROM [OWNER].DOCSTABLE WHERE VALIDATION_TABLE = 'Y' "
-           "ORDER BY TABLE_NAME");
+    RunSQL(
+        "SELECT TABLE_NAME, SYSTEM_ID FROM [OWNER].DOCSTABLE WHERE VALIDATION_TABLE = 'Y' "
+        "ORDER BY TABLE_NAME");
     if (sql_->GetSQLErrorCode() == 0 && sql_->GetRowCount() > 0) {
       do {
         c.validation_tables.emplace_back(Column(1), static_cast<long long>(ColumnNumber(2)));
@@ -188,11 +200,13 @@ void Connection::PrepareLibraryQueries(CachedLibrary& c) {
     sql_->ReleaseResults();
   }
 
-  RunSQL("SELECT COUNT(*) FROM [OWNER].DOCSCOLUMN WHERE TBNAME = 'PROFILE' AND COLNAME = "
-         "'SECURITY_LINK'");
+  RunSQL(
+      "SELECT COUNT(*) FROM [OWNER].DOCSCOLUMN WHERE TBNAME = 'PROFILE' AND COLNAME = "
+      "'SECURITY_LINK'");
   c.has_security_link = ColumnNumber(1) > 0;
   sql_->ReleaseResults();
-  RunSQL("SELECT COUNT(*) FROM [OWNER].FORMS WHERE FORM_NAME = 'WORKSPACE_PROF' AND FORM_TYPE = 'P'");
+  RunSQL(
+      "SELECT COUNT(*) FROM [OWNER].FORMS WHERE FORM_NAME = 'WORKSPACE_PROF' AND FORM_TYPE = 'P'");
   c.has_workspace_form = ColumnNumber(1) > 0;
   sql_->ReleaseResults();
 
@@ -201,8 +215,9 @@ void Connection::PrepareLibraryQueries(CachedLibrary& c) {
 
 void Connection::AddFolderLastUpdate(CachedLibrary& c) {
   const std::string library = LibraryName();
-  RunSQL("SELECT COUNT(*) FROM [OWNER].DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND COLNAME = "
-         "'LAST_UPDATE'");
+  RunSQL(
+      "SELECT COUNT(*) FROM [OWNER].DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND COLNAME = "
+      "'LAST_UPDATE'");
   const bool failed = sql_->GetSQLErrorCode() != 0;
   const bool listed = ColumnNumber(1) > 0;
   sql_->ReleaseResults();
@@ -225,11 +240,13 @@ void Connection::AddFolderLastUpdate(CachedLibrary& c) {
     log().AddLog("Error: Unable to retrieve System_ID for inserting new row - cannot continue.");
     log().Separator();
   } else {
-    RunSQL("INSERT INTO [OWNER].DOCSCOLUMN (SYSTEM_ID, TBNAME, FTBNAME, FCOLNAME, CREATOR, "
-           "PROTECTED, VISIBLEINLIST, USER_MODIFIABLE, USER_ADDED, REQUIRED, ALLUPPER, ALLOWNULLS, "
-           "OBJECTTYPE, CMSKEY, KEYGROUP, COLNAME, PROMPT, CMSTYPE, COL_LENGTH) VALUES (" +
-           Format(key, "#0") + ", 'FOLDER',  '', '', '[OWNER]', 'N', 'Y', 'Y', 'Y', 'N', 'N', 'Y', "
-           "'EDIT', 'N', '', 'LAST_UPDATE', 'LAST_UPDATE',8, 0)");
+    RunSQL(
+        "INSERT INTO [OWNER].DOCSCOLUMN (SYSTEM_ID, TBNAME, FTBNAME, FCOLNAME, CREATOR, "
+        "PROTECTED, VISIBLEINLIST, USER_MODIFIABLE, USER_ADDED, REQUIRED, ALLUPPER, ALLOWNULLS, "
+        "OBJECTTYPE, CMSKEY, KEYGROUP, COLNAME, PROMPT, CMSTYPE, COL_LENGTH) VALUES (" +
+        Format(key, "#0") +
+        ", 'FOLDER',  '', '', '[OWNER]', 'N', 'Y', 'Y', 'Y', 'N', 'N', 'Y', "
+        "'EDIT', 'N', '', 'LAST_UPDATE', 'LAST_UPDATE',8, 0)");
     sql_->ReleaseResults();
     RunSQL("UPDATE [OWNER].FOLDER SET LAST_UPDATE = GETUTCDATE() WHERE PATH LIKE 'ARBORLINE%'");
     sql_->ReleaseResults();

@@ -46,7 +46,8 @@ bool Connection::StartFusionBody() {
   bool fallback = false;
   try {
     session_ = client_.CreateSession();
-    if (!session_) throw DmError(kCannotCreateObject, "DOCSObjects", "Unable to create the session");
+    if (!session_)
+      throw DmError(kCannotCreateObject, "DOCSObjects", "Unable to create the session");
     log().SetStatus("Starting DM Application Object " + session_->ClientName());
     application_ = client_.CreateApplication();
     log().Separator();
@@ -87,7 +88,8 @@ bool Connection::StartFusionBody() {
   libraries_ = application_->Libraries();
   log().Separator();
   if (!libraries_) {
-    ShowAndLog("Error: Unable to set LIBS object - cannot start " + product, MessageStyle::kCritical);
+    ShowAndLog("Error: Unable to set LIBS object - cannot start " + product,
+               MessageStyle::kCritical);
     return false;
   }
   log().SetStatus("Identifying CurrentLibrary Object");
@@ -156,8 +158,9 @@ bool Connection::ConnectLibraryBody(const std::string& requested) {
     log().Separator();
     log().SetStatus("Error: Unable to set LIB object - cannot continue");
     log().Separator();
-    const std::string message = "Error: The LIBS object is not set - this indicates a problem with how " +
-                                product + " accesses the Fusion API on your computer";
+    const std::string message =
+        "Error: The LIBS object is not set - this indicates a problem with how " + product +
+        " accesses the Fusion API on your computer";
     log().SetStatus(message);
     context_.ShowMessage(message, MessageStyle::kCritical);
     return false;

@@ -13,9 +13,9 @@ struct Identity {
   // Title of every message box (with the trade-mark sign).
   std::string program_title = "Arborline\u2122 Sproutsmith for OpenText eDOCS";
   std::string window_caption = "Arborline\u2122 Sproutsmith For OpenText eDocs";
-  std::string version_text;   // the version read as a date, "MMM D, YYYY"
-  std::string build_number;   // serial day of that date, "#0"
-  std::string dm_version;     // empty on a machine without the Windows DM client
+  std::string version_text;  // the version read as a date, "MMM D, YYYY"
+  std::string build_number;  // serial day of that date, "#0"
+  std::string dm_version;    // empty on a machine without the Windows DM client
   std::string dm_patch_level;
 
   // Version numbers are year.month.day.

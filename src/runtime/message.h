@@ -13,7 +13,7 @@ namespace sproutsmith::runtime {
 Answer ShowMessage(Ui& ui, const RunState& state, const Identity& identity, const std::string& text,
                    MessageStyle style);
 // The same with a title of its own.
-Answer ShowMessage(Ui& ui, const RunState& state, const std::string& title,
-                   const std::string& text, MessageStyle style);
+Answer ShowMessage(Ui& ui, const RunState& state, const std::string& title, const std::string& text,
+                   MessageStyle style);
 
 }  // namespace sproutsmith::runtime

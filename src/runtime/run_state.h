@@ -13,7 +13,7 @@ struct RunState {
   std::string LogFile;
   std::string ReadmePath;
   std::string ProgramFolder;
-  std::string SiteName;     // empty: every site-specific shape off
+  std::string SiteName;  // empty: every site-specific shape off
   bool Locked = false;
   bool CycleRunning = false;
   bool CancelRequested = false;

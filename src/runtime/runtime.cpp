@@ -16,8 +16,8 @@ std::string Identity::BuildLine() const {
   return product_name + " Build " + build_number + " (" + version_text + ")";
 }
 
-Answer ShowMessage(Ui& ui, const RunState& state, const std::string& title,
-                   const std::string& text, MessageStyle style) {
+Answer ShowMessage(Ui& ui, const RunState& state, const std::string& title, const std::string& text,
+                   MessageStyle style) {
   const bool question = style == MessageStyle::kYesNo || style == MessageStyle::kYesNoCancel;
   if (state.Unattended()) return question ? Answer::kYes : Answer::kNone;
   const Answer answer = ui.MessageBox(text, style, title);

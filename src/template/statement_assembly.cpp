@@ -4,9 +4,9 @@
 #include <cctype>
 
 #include "dm/sql_text.h"
+#include "platform/sql/dialect/translator.h"
 #include "template/join_plan.h"
 #include "template/selection_builder.h"
-#include "platform/sql/dialect/translator.h"
 #include "template/sql_names.h"
 #include "text/text.h"
 

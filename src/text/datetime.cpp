@@ -74,7 +74,9 @@ DateTime DateTime::FromEpochSeconds(std::int64_t seconds) {
   return dt;
 }
 
-DateTime DateTime::AddDays(long days) const { return AddSeconds(static_cast<std::int64_t>(days) * 86400); }
+DateTime DateTime::AddDays(long days) const {
+  return AddSeconds(static_cast<std::int64_t>(days) * 86400);
+}
 
 DateTime DateTime::AddSeconds(std::int64_t seconds) const {
   DateTime dt = FromEpochSeconds(ToEpochSeconds() + seconds);

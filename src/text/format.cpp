@@ -7,8 +7,9 @@
 namespace sproutsmith::text {
 namespace {
 
-const char* const kMonthNames[] = {"January", "February", "March",     "April",   "May",      "June",
-                                   "July",    "August",   "September", "October", "November", "December"};
+const char* const kMonthNames[] = {"January",   "February", "March",    "April",
+                                   "May",       "June",     "July",     "August",
+                                   "September", "October",  "November", "December"};
 const char* const kDayNames[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                  "Thursday", "Friday", "Saturday"};
 
@@ -79,8 +80,8 @@ std::string Format(const DateTime& v, std::string_view format) {
     return std::to_string(v.month) + "/" + std::to_string(v.day) + "/" + std::to_string(v.year);
   }
   const std::string f = UCase(format);
-  const bool twelveHour = f.find("AMPM") != std::string::npos ||
-                          f.find("AM/PM") != std::string::npos;
+  const bool twelveHour =
+      f.find("AMPM") != std::string::npos || f.find("AM/PM") != std::string::npos;
   std::string out;
   bool afterHour = false;  // an M right after an hour token means minutes
   size_t i = 0;

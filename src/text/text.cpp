@@ -68,7 +68,9 @@ std::string Mid(std::string_view s, long start, long length) {
   return std::string(s.substr(static_cast<size_t>(start - 1), static_cast<size_t>(length)));
 }
 
-long InStr(std::string_view haystack, std::string_view needle) { return InStr(1, haystack, needle); }
+long InStr(std::string_view haystack, std::string_view needle) {
+  return InStr(1, haystack, needle);
+}
 
 long InStr(long start, std::string_view haystack, std::string_view needle) {
   if (start < 1) start = 1;

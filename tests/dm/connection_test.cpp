@@ -63,8 +63,9 @@ TEST_F(ConnectionTest, StartFusionConnectsTheCurrentLibraryAndNarratesIt) {
   EXPECT_TRUE(state.HasFolderLastUpdate);
   // The system's security reason and the FOLDER column it needs were added.
   EXPECT_EQ(install_.Scalar("DEMO", "SELECT COUNT(*) FROM SEC_REASON WHERE CODE = 98"), "1");
-  EXPECT_EQ(install_.Scalar("DEMO", "SELECT COUNT(*) FROM DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND "
-                                    "COLNAME = 'LAST_UPDATE'"),
+  EXPECT_EQ(install_.Scalar("DEMO",
+                            "SELECT COUNT(*) FROM DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND "
+                            "COLNAME = 'LAST_UPDATE'"),
             "1");
   EXPECT_TRUE(install_.ui.messages.empty());
   if (getenv("SHOW_LOG")) std::cout << Dump();
@@ -129,7 +130,8 @@ TEST_F(ConnectionTest, RunSqlNarratesEveryOutcome) {
   EXPECT_EQ(install_.LogLines().size(), lines);
 
   Mark();
-  EXPECT_TRUE(connection_->RunSQL("UPDATE [OWNER].CLIENT SET CLIENT_NAME = CLIENT_NAME WHERE 1 = 0"));
+  EXPECT_TRUE(
+      connection_->RunSQL("UPDATE [OWNER].CLIENT SET CLIENT_NAME = CLIENT_NAME WHERE 1 = 0"));
   EXPECT_EQ(Since("SQL Instruction Executed with nothing added or changed in library DEMO"), 1);
 
   Mark();
@@ -144,7 +146,8 @@ TEST_F(ConnectionTest, RunSqlNarratesEveryOutcome) {
   Mark();
   connection_->RunSQL("SELECT ANYTHING FROM [OWNER].NOWHERE");
   EXPECT_NE(sql->GetSQLErrorCode(), 0);
-  EXPECT_EQ(Since("SQL Error #1 (no such table: NOWHERE) encountered in library DEMO"), 1) << Dump();
+  EXPECT_EQ(Since("SQL Error #1 (no such table: NOWHERE) encountered in library DEMO"), 1)
+      << Dump();
   EXPECT_EQ(Since("SELECT ANYTHING FROM DOCSADM.NOWHERE OPTION (MAXDOP 1)"), 1);
 
   connection_->RunSQL("SELECT CLIENT_ID FROM [OWNER].CLIENT ORDER BY CLIENT_ID");
@@ -171,15 +174,15 @@ TEST_F(ConnectionTest, TheLibraryRepairsHappenOnlyOnce) {
     connection_->ReleaseObjects();
   }
   EXPECT_EQ(Count("Adding LAST_UPDATE column to FOLDER table in library DEMO"), 1);
-  EXPECT_EQ(install_.Scalar("DEMO", "SELECT COUNT(*) FROM DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND "
-                                    "COLNAME = 'LAST_UPDATE'"),
+  EXPECT_EQ(install_.Scalar("DEMO",
+                            "SELECT COUNT(*) FROM DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND "
+                            "COLNAME = 'LAST_UPDATE'"),
             "1");
   EXPECT_EQ(install_.Scalar("DEMO", "SELECT COUNT(*) FROM SEC_REASON WHERE CODE = 98"), "1");
 }
 
 TEST_F(ConnectionTest, MissingTablesSkipTheirStatementsAndOnlyClearTheirFlags) {
-  Start({{.name = "BARE", .with_quil_tables = false,
-          .with_optional_tables = false}});
+  Start({{.name = "BARE", .with_quil_tables = false, .with_optional_tables = false}});
   const auto& state = connection_->library_state();
   EXPECT_FALSE(state.HasQuilSettings);
   EXPECT_FALSE(state.HasQuilSproutsmith);
@@ -198,8 +201,9 @@ TEST_F(ConnectionTest, AStaleDictionaryRowIsReplacedNotDuplicated) {
   connection_ = std::make_unique<Connection>(install_.context, *client_);
   ASSERT_TRUE(connection_->StartFusion()) << Dump();
   EXPECT_TRUE(connection_->library_state().HasFolderLastUpdate);
-  EXPECT_EQ(install_.Scalar("DEMO", "SELECT COUNT(*) FROM DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND "
-                                    "COLNAME = 'LAST_UPDATE'"),
+  EXPECT_EQ(install_.Scalar("DEMO",
+                            "SELECT COUNT(*) FROM DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND "
+                            "COLNAME = 'LAST_UPDATE'"),
             "1");
 }
 
@@ -235,7 +239,8 @@ TEST_F(ConnectionTest, ALostApplicationFailsCheckFusionAndAsksToExit) {
   EXPECT_FALSE(connection_->RunSQL("SELECT 1"));
   EXPECT_TRUE(ended);
   // Errors carry their time stamp after the prefix.
-  EXPECT_EQ(Count("Error: 2020-11-14 09:30:15.00  Fusion object is not set for RunSQL"), 1) << Dump();
+  EXPECT_EQ(Count("Error: 2020-11-14 09:30:15.00  Fusion object is not set for RunSQL"), 1)
+      << Dump();
   EXPECT_EQ(Count("CheckFusion failed on RunSQL on Saturday, November 14, 2020 at 09:30:15 AM"), 1);
   ASSERT_EQ(install_.ui.messages.size(), 1u);
 }

@@ -14,7 +14,8 @@ using testing::TempDir;
 
 class LogTest : public ::testing::Test {
  protected:
-  LogTest() : clock_(text::DateTime{2020, 11, 14, 9, 30, 15, 250}), log_(clock_, state_, options_, ui_) {
+  LogTest()
+      : clock_(text::DateTime{2020, 11, 14, 9, 30, 15, 250}), log_(clock_, state_, options_, ui_) {
     state_.LogFile = dir_.File("Arborline.LOG");
   }
   std::vector<std::string> Lines() { return ReadLines(dir_.File("Arborline_20201114.LOG")); }
@@ -55,9 +56,8 @@ TEST_F(LogTest, QuietLogKeepsErrorsAndWarningsInAnyCase) {
   log_.AddLog("error: lower case");
   log_.AddLog("WARNING: upper case");
   log_.AddLog("Notice: ordinary");
-  EXPECT_EQ(Lines(), (std::vector<std::string>{
-                         "error: 2020-11-14 09:30:15.25  lower case",
-                         "WARNING: 2020-11-14 09:30:15.25  upper case"}));
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"error: 2020-11-14 09:30:15.25  lower case",
+                                               "WARNING: 2020-11-14 09:30:15.25  upper case"}));
 }
 
 TEST_F(LogTest, UnwrittenLinesStillCountAsTheLastText) {
@@ -97,9 +97,8 @@ TEST_F(LogTest, ReportErrorPutsTheDescriptionOnItsOwnLine) {
 }
 
 TEST_F(LogTest, TrapReportsUnderTheProcedureNameAndReturnsTheFailureValue) {
-  const bool result = Trap(log_, "ConnectLibrary", false, []() -> bool {
-    throw DmError(424, "DOCSObjects", "Object required");
-  });
+  const bool result = Trap(log_, "ConnectLibrary", false,
+                           []() -> bool { throw DmError(424, "DOCSObjects", "Object required"); });
   EXPECT_FALSE(result);
   EXPECT_EQ(Trap(log_, "CreateFolder", -1L, [] { return 42L; }), 42L);
   const auto lines = Lines();

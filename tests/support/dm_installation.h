@@ -23,7 +23,7 @@ struct LibrarySpec {
   int engine_code = 10;        // reported by the client for the library
   int stored_engine_code = 0;  // REMOTE_LIBRARIES.DATABASE_ENGINE (0: same as engine_code)
   std::string owner = "DOCSADM";
-  bool generate = true;         // clients, matters, documents, people, rules
+  bool generate = true;  // clients, matters, documents, people, rules
   bool with_rules = true;
   bool with_quil_tables = true;
   bool with_optional_tables = true;  // NEEDS_SECURING, SEC_REASON, LOOKUP_SECURITY, ...

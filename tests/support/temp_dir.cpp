@@ -10,7 +10,8 @@
 namespace sproutsmith::testing {
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "sproutsmith-test-XXXXXX").string();
+  std::string pattern =
+      (std::filesystem::temp_directory_path() / "sproutsmith-test-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) std::abort();
   path_ = pattern;
 }

@@ -8,7 +8,12 @@ namespace sproutsmith::os {
 namespace {
 
 text::DateTime FromTm(const std::tm& tm, long micros) {
-  return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+  return {tm.tm_year + 1900,
+          tm.tm_mon + 1,
+          tm.tm_mday,
+          tm.tm_hour,
+          tm.tm_min,
+          tm.tm_sec,
           static_cast<int>(micros / 1000)};
 }
 

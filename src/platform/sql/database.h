@@ -34,17 +34,17 @@ struct Value {
 };
 
 struct ResultSet {
-  std::vector<std::string> columns;       // headings exactly as the database names them
-  std::vector<std::vector<Value>> rows;   // every row has columns.size() values
+  std::vector<std::string> columns;      // headings exactly as the database names them
+  std::vector<std::vector<Value>> rows;  // every row has columns.size() values
 };
 
 struct ExecResult {
   // 0 on success. Non-zero codes are the back end's primary result code (SQLite) or an
   // SQLSTATE class mapped to a number (PostgreSQL); never 9, which callers read as success.
   int error_code = 0;
-  long error_number = 0;           // driver-native number (extended SQLite code, ...)
-  std::string error_description;   // with bracketed driver prefixes
-  long long rows_affected = 0;     // INSERT/UPDATE/DELETE only; 0 after a query
+  long error_number = 0;          // driver-native number (extended SQLite code, ...)
+  std::string error_description;  // with bracketed driver prefixes
+  long long rows_affected = 0;    // INSERT/UPDATE/DELETE only; 0 after a query
   ResultSet result;
 
   bool ok() const { return error_code == 0; }
