@@ -22,6 +22,8 @@ DmSessionSeam::DmSessionSeam(Context& context, std::unique_ptr<dmapi::Client> cl
 
 void DmSessionSeam::AttachHost(const SeamHost& host) {
   if (!connection_) return;
+  // "Exit now?" after a failed object check ends the program once the current work returns.
+  connection_->SetProgramEnd(host.end_program);
   tree_ = std::make_unique<LibraryTree>(context_, *connection_, *rules_, host.window);
   cycle_ = std::make_unique<ProcessingCycle>(
       CycleParts{context_, host.window, *connection_, *rules_, *nodes_, *compiler_, *tree_,

@@ -38,6 +38,9 @@ bool Engine::StartUp(const std::vector<std::string>& args) {
   if (started_) return !ended_;
   started_ = true;
   std::string unexpected;
+  // An end asked for while start-up works (the "exit now?" answer of a failed object check)
+  // waits until start-up has returned, like one asked for during a cycle.
+  ++cycle_depth_;
   const bool ok = log::Trap(log_, "Form_Load", false, [&] {
     try {
       return StartUpSteps(args);
@@ -46,10 +49,18 @@ bool Engine::StartUp(const std::vector<std::string>& args) {
       throw;
     }
   });
+  --cycle_depth_;
   if (!ok) {
     if (!unexpected.empty()) failure_message_ = "Error: " + unexpected;
     FailureEnd();
     return false;
+  }
+  if (end_after_cycle_) {
+    // Only a failed object check asks for that during start-up: the run did not do its job.
+    cycle_failed_ = true;
+    if (failure_message_.empty()) failure_message_ = "Error: The program ended during start-up";
+    ProgramEnd();
+    return true;
   }
   if (state_.HasSwitch("/G")) Go();
   return true;

@@ -139,6 +139,30 @@ TEST_F(RealSessionTest, AnUnattendedCycleSelectsEveryRulesRowsAndRecordsNone) {
   EXPECT_TRUE(engine_->Ended());
 }
 
+TEST_F(RealSessionTest, ALostDmObjectDuringACycleEndsTheProgramOnceTheCycleHasReturned) {
+  DmSessionSeam* seam = nullptr;
+  install_.Create({{.name = "DEMO"}});
+  BuildSeam([&](Context& context) -> std::unique_ptr<DmSeam> {
+    auto made = std::make_unique<DmSessionSeam>(context, install_.OpenClient(), "", "PC1");
+    seam = made.get();
+    return made;
+  });
+  // The client loses its application object while the first rule runs; the unattended
+  // "exit now?" answers Yes.
+  bool lost = false;
+  ui_->on_yield = [&] {
+    if (!lost && Count("Processing library DEMO rule") > 0) {
+      lost = true;
+      seam->connection()->LoseApplicationForTest();
+    }
+  };
+  engine_->Run({"/G", "/X"});
+  EXPECT_TRUE(lost);
+  EXPECT_GE(Count("CheckFusion failed on "), 1);
+  EXPECT_EQ(Count(") Ended on "), 1);
+  EXPECT_TRUE(engine_->Ended());
+}
+
 TEST_F(RealSessionTest, AUserWithoutUniversalAccessIsRefusedAtStartUp) {
   BuildReal();
   // Take the login out of every group with universal access 191 or more.
