@@ -18,12 +18,14 @@
 // Keys are case-insensitive; values are trimmed. Every problem is reported as
 // "file:line: message" (or "file: message" when it concerns the whole file).
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/dm/session.h"
 #include "platform/os/clock.h"
+#include "platform/sql/database.h"
 
 namespace sproutsmith::dmapi {
 
@@ -61,13 +63,25 @@ std::string FormatInstallationConfig(const InstallationConfig& config, const std
 // $SPROUTSMITH_DM, else $XDG_CONFIG_HOME/sproutsmith/dm.conf (default ~/.config).
 std::string DefaultConfigPath();
 
+// Opens the database of one library for the stand-in: null with *error when it cannot.
+// The stand-in then checks that it holds a DM library. Tests wrap the result (to fail
+// chosen calls); another back end plugs in here.
+using DatabaseOpener =
+    std::function<std::unique_ptr<sql::Database>(const LibraryConfig&, std::string* error)>;
+
+// The default opener: the library's SQLite file, which must already exist.
+std::unique_ptr<sql::Database> OpenLibraryDatabase(const LibraryConfig& library,
+                                                   std::string* error);
+
 // The client over an installation. The clock (dates written into new rows) must outlive
 // the client; null means the system clock. Returns null and sets *error when the file is
 // missing or malformed. Libraries are opened on first use, so one unreachable library does
-// not stop the others.
+// not stop the others. An empty opener means OpenLibraryDatabase.
 std::unique_ptr<Client> OpenInstallation(const std::string& config_path, std::string* error,
-                                         const os::Clock* clock = nullptr);
+                                         const os::Clock* clock = nullptr,
+                                         DatabaseOpener opener = {});
 std::unique_ptr<Client> OpenInstallation(InstallationConfig config,
-                                         const os::Clock* clock = nullptr);
+                                         const os::Clock* clock = nullptr,
+                                         DatabaseOpener opener = {});
 
 }  // namespace sproutsmith::dmapi

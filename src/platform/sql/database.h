@@ -77,10 +77,14 @@ class Transaction {
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;
   bool active() const { return active_; }
+  // A refused commit may leave the back end's transaction open (SQLite's COMMIT can fail
+  // busy); it is rolled back so the next operation does not write into it.
   bool Commit() {
     if (!active_) return false;
     active_ = false;
-    return db_.Commit();
+    if (db_.Commit()) return true;
+    db_.Rollback();
+    return false;
   }
 
  private:

@@ -60,9 +60,13 @@ std::map<std::string, Value> ProfileRow(sql::Database& db, long long document_nu
   return row;
 }
 
-bool UniqueNamesEnforced(sql::Database& db) {
-  const std::string v = text::UCase(text::Trim(Parameter(db, kParamUniqueDocNames)));
+bool IsOn(const std::string& parameter) {
+  const std::string v = text::UCase(text::Trim(parameter));
   return v == "1" || v == "-1" || v == "Y" || v == "YES" || v == "TRUE" || v == "ON";
+}
+
+DmStatus Unreadable(const std::string& table, const std::string& library) {
+  return DmStatus::Error(kErrDatabase, table + " of library " + library + " cannot be read");
 }
 
 }  // namespace
@@ -320,11 +324,16 @@ DmStatus Document::CheckName() {
                            "Document name of " + std::to_string(CharacterCount(name_)) +
                                " characters is too long (at most " + std::to_string(limit) + ")");
   }
-  if (UniqueNamesEnforced(*db_)) {
+  std::string unique;
+  if (!ReadParameter(*db_, kParamUniqueDocNames, &unique)) {
+    return Unreadable("STANDIN_PARAMETERS", library_name());
+  }
+  if (IsOn(unique)) {
     const std::optional<long long> n =
         QueryId(*db_, "SELECT COUNT(*) FROM PROFILE WHERE DOCNAME = ? AND DOCNUMBER <> ?",
                 {Value::Text(name_), Value::Integer(document_number_)});
-    if (n.value_or(0) > 0) {
+    if (!n) return Unreadable("PROFILE", library_name());
+    if (*n > 0) {
       return DmStatus::Error(kErrDuplicateName, "Library " + library_name() +
                                                     " requires unique document names and " +
                                                     Quoted(name_) + " is taken");
@@ -385,7 +394,12 @@ SaveResult Document::Create() {
       {"CREATION_DATE", Value::Text(now)},
       {"LAST_EDIT_DATE", Value::Text(now)},
   };
-  if (folder_) values[4].second = Value::Integer(FolderApplicationId(*db_).value_or(0));
+  if (folder_) {
+    // Without it the row would be saved as a document, not a folder.
+    const std::optional<long long> folder_app = FolderApplicationId(*db_);
+    if (!folder_app) return {Unreadable("APPS", library_name()), 0};
+    values[4].second = Value::Integer(*folder_app);
+  }
   for (const Column& c : columns_) {
     const std::string& sql_column = c.def.sql_column;
     if (IsReadOnlyColumn(sql_column) || IsOwnColumn(sql_column) || c.stored.IsNull()) continue;
@@ -531,8 +545,13 @@ DmStatus Document::WriteRootObject() {
   return r.ok() ? DmStatus::Ok() : DatabaseError(r);
 }
 
-long long Document::OwnLibraryId() {
-  return RemoteLibraryId(*db_, library_name()).value_or(schema::kOwnLibraryId);
+std::optional<long long> Document::OwnLibraryId() {
+  std::optional<long long> id;
+  if (!ReadId(*db_, "SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = ?",
+              {Value::Text(text::Trim(library_name()))}, &id)) {
+    return std::nullopt;
+  }
+  return id.value_or(schema::kOwnLibraryId);
 }
 
 AddItemResult Document::AddItem(const std::string& item_library, long long item_number) {
@@ -574,15 +593,22 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
   }
   const long long item_system_id = item.result.rows[0][0].AsInteger();
   const std::string display_name = item.result.rows[0][1].text;
+  const std::string item_library_name = server_->library(item_index).name;
+  // A failed read must not turn a folder item into a document link.
   const std::optional<long long> item_folder_app = FolderApplicationId(*item_db);
-  const bool item_is_folder = item_folder_app && !item.result.rows[0][2].IsNull() &&
-                              item.result.rows[0][2].AsInteger() == *item_folder_app &&
-                              QueryId(*item_db, "SELECT COUNT(*) FROM FOLDER WHERE DOCNUMBER = ?",
-                                      {Value::Integer(item_number)})
-                                      .value_or(0) > 0;
+  if (!item_folder_app) return {Unreadable("APPS", item_library_name), 0};
+  bool item_is_folder = false;
+  if (!item.result.rows[0][2].IsNull() && item.result.rows[0][2].AsInteger() == *item_folder_app) {
+    const std::optional<long long> rows = QueryId(
+        *item_db, "SELECT COUNT(*) FROM FOLDER WHERE DOCNUMBER = ?", {Value::Integer(item_number)});
+    if (!rows) return {Unreadable("FOLDER", item_library_name), 0};
+    item_is_folder = *rows > 0;
+  }
   const bool item_secured = item.result.rows[0][3].AsInteger() != 0;
 
-  const long long parent_library = OwnLibraryId();
+  const std::optional<long long> own_library = OwnLibraryId();
+  if (!own_library) return {Unreadable("REMOTE_LIBRARIES", library_name()), 0};
+  const long long parent_library = *own_library;
   long long library_id = parent_library;
   if (!local) {
     const std::optional<long long> id = RemoteLibraryId(*db_, server_->library(item_index).name);
@@ -601,29 +627,40 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
   }
   const Value parent = Value::Integer(document_number_);
   const Value parent_lib = Value::Integer(parent_library);
-  if (QueryId(*db_,
+  // Every read below decides what is written: one that fails fails the link.
+  const std::optional<long long> present =
+      QueryId(*db_,
               "SELECT COUNT(*) FROM FOLDER_ITEM WHERE PARENT = ? AND PARENT_LIBRARY = ? AND "
               "DOCNUMBER = ? AND LIBRARY = ?",
-              {parent, parent_lib, Value::Integer(item_number), Value::Integer(library_id)})
-          .value_or(0) > 0) {
+              {parent, parent_lib, Value::Integer(item_number), Value::Integer(library_id)});
+  if (!present) return {Unreadable("FOLDER_ITEM", library_name()), 0};
+  if (*present > 0) {
     return {DmStatus::Error(kErrAlreadyInFolder, "Document #" + std::to_string(item_number) +
                                                      " is already in folder #" +
                                                      std::to_string(document_number_)),
             0};
   }
   // The chain's tail; should a broken chain have several, the newest row ends it.
-  const std::optional<long long> tail =
-      QueryId(*db_,
+  std::optional<long long> tail;
+  if (!ReadId(*db_,
               "SELECT MAX(SYSTEM_ID) FROM FOLDER_ITEM WHERE PARENT = ? AND PARENT_LIBRARY = ? AND "
               "NEXT = 0",
-              {parent, parent_lib});
-  const bool first =
-      !tail &&
-      QueryId(*db_, "SELECT COUNT(*) FROM FOLDER_ITEM WHERE PARENT = ? AND PARENT_LIBRARY = ?",
-              {parent, parent_lib})
-              .value_or(0) == 0;
-  const std::optional<long long> parent_version =
-      QueryId(*db_, "SELECT MIN(VERSION_ID) FROM VERSIONS WHERE DOCNUMBER = ?", {parent});
+              {parent, parent_lib}, &tail)) {
+    return {Unreadable("FOLDER_ITEM", library_name()), 0};
+  }
+  bool first = false;
+  if (!tail) {
+    const std::optional<long long> items =
+        QueryId(*db_, "SELECT COUNT(*) FROM FOLDER_ITEM WHERE PARENT = ? AND PARENT_LIBRARY = ?",
+                {parent, parent_lib});
+    if (!items) return {Unreadable("FOLDER_ITEM", library_name()), 0};
+    first = *items == 0;
+  }
+  std::optional<long long> parent_version;
+  if (!ReadId(*db_, "SELECT MIN(VERSION_ID) FROM VERSIONS WHERE DOCNUMBER = ?", {parent},
+              &parent_version)) {
+    return {Unreadable("VERSIONS", library_name()), 0};
+  }
   const long long id = NextKey(*db_, schema::kSystemKey, &error);
   if (id == 0) return {DmStatus::Error(kErrDatabase, error), 0};
 
@@ -653,11 +690,11 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
     if (!trustees.ok()) return {DatabaseError(trustees), 0};
     for (const std::vector<Value>& row : trustees.result.rows) {
       const Value thing = Value::Integer(item_system_id);
-      if (QueryId(*db_, "SELECT COUNT(*) FROM SECURITY WHERE THING = ? AND PERSONORGROUP = ?",
-                  {thing, row[0]})
-              .value_or(1) > 0) {
-        continue;
-      }
+      const std::optional<long long> has =
+          QueryId(*db_, "SELECT COUNT(*) FROM SECURITY WHERE THING = ? AND PERSONORGROUP = ?",
+                  {thing, row[0]});
+      if (!has) return {Unreadable("SECURITY", library_name()), 0};
+      if (*has > 0) continue;
       r = db_->Execute("INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) VALUES (?, ?, ?)",
                        {thing, row[0], row[1]});
       if (!r.ok()) return {DatabaseError(r), 0};
@@ -673,9 +710,11 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
 std::vector<long long> Document::ParentFolders() {
   std::vector<long long> parents;
   if (document_number_ == 0) return parents;
+  const std::optional<long long> own_library = OwnLibraryId();
+  if (!own_library) return parents;
   const sql::ExecResult r = db_->Execute(
       "SELECT PARENT FROM FOLDER_ITEM WHERE DOCNUMBER = ? AND LIBRARY = ? ORDER BY SYSTEM_ID",
-      {Value::Integer(document_number_), Value::Integer(OwnLibraryId())});
+      {Value::Integer(document_number_), Value::Integer(*own_library)});
   if (!r.ok()) return parents;
   for (const std::vector<Value>& row : r.result.rows) parents.push_back(row[0].AsInteger());
   return parents;

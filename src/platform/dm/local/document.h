@@ -65,7 +65,8 @@ class Document {
   DmStatus Assign(Column& column, const std::string& value);
   SaveResult Create();
   SaveResult Update();
-  long long OwnLibraryId();
+  // REMOTE_LIBRARIES' id of this library (the own id when unlisted); nullopt when unreadable.
+  std::optional<long long> OwnLibraryId();
   DmStatus WriteRootObject();  // inside the caller's transaction
 
   std::shared_ptr<Server> server_;

@@ -33,6 +33,26 @@ std::optional<long long> QueryId(sql::Database& db, const std::string& statement
   return v->AsInteger();
 }
 
+bool ReadValue(sql::Database& db, const std::string& statement, const std::vector<Value>& params,
+               std::optional<Value>* out) {
+  out->reset();
+  const sql::ExecResult r = db.Execute(statement, params);
+  if (!r.ok()) return false;
+  if (!r.result.rows.empty() && !r.result.rows[0].empty() && !r.result.rows[0][0].IsNull()) {
+    *out = r.result.rows[0][0];
+  }
+  return true;
+}
+
+bool ReadId(sql::Database& db, const std::string& statement, const std::vector<Value>& params,
+            std::optional<long long>* out) {
+  std::optional<Value> v;
+  out->reset();
+  if (!ReadValue(db, statement, params, &v)) return false;
+  if (v) *out = v->AsInteger();
+  return true;
+}
+
 std::optional<UserRow> FindUser(sql::Database& db, const std::string& user_id) {
   const sql::ExecResult r = db.Execute(
       "SELECT SYSTEM_ID, USER_ID, FULL_NAME, PRIMARY_GROUP FROM PEOPLE WHERE USER_ID = ?",
@@ -71,9 +91,17 @@ bool HasRight(sql::Database& db, const std::string& user_id, const std::string& 
 }
 
 std::string Parameter(sql::Database& db, const std::string& name) {
-  const std::optional<Value> v = QueryValue(
-      db, "SELECT PARAM_VALUE FROM STANDIN_PARAMETERS WHERE PARAM_NAME = ?", {Value::Text(name)});
-  return v ? v->text : std::string();
+  std::string value;
+  ReadParameter(db, name, &value);
+  return value;
+}
+
+bool ReadParameter(sql::Database& db, const std::string& name, std::string* value) {
+  std::optional<Value> v;
+  const bool ok = ReadValue(
+      db, "SELECT PARAM_VALUE FROM STANDIN_PARAMETERS WHERE PARAM_NAME = ?", {Value::Text(name)}, &v);
+  *value = v ? v->text : std::string();
+  return ok;
 }
 
 long long NextKey(sql::Database& db, const std::string& key_name, std::string* error) {

@@ -23,6 +23,13 @@ std::optional<sql::Value> QueryValue(sql::Database& db, const std::string& state
 std::optional<long long> QueryId(sql::Database& db, const std::string& statement,
                                  const std::vector<sql::Value>& params);
 
+// As QueryValue/QueryId, but a failed statement (false) is told apart from no row or a
+// NULL (true, *out empty): a write must not take a read that failed for "none".
+bool ReadValue(sql::Database& db, const std::string& statement,
+               const std::vector<sql::Value>& params, std::optional<sql::Value>* out);
+bool ReadId(sql::Database& db, const std::string& statement,
+            const std::vector<sql::Value>& params, std::optional<long long>* out);
+
 struct UserRow {
   long long system_id = 0;
   std::string user_id;  // as the library spells it
@@ -34,6 +41,8 @@ std::string PrimaryGroupId(sql::Database& db, const std::string& user_id);
 bool IsSupervisor(sql::Database& db, const std::string& user_id);
 bool HasRight(sql::Database& db, const std::string& user_id, const std::string& right);
 std::string Parameter(sql::Database& db, const std::string& name);
+// As Parameter; false when the parameter table cannot be read.
+bool ReadParameter(sql::Database& db, const std::string& name, std::string* value);
 
 // The next number of a key counter. Atomic on its own, so it may run inside or outside a
 // transaction and two processes on one file never get the same number. 0 on failure.

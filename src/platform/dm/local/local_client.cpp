@@ -145,16 +145,17 @@ class LocalClient final : public Client {
 }  // namespace
 }  // namespace local
 
-std::unique_ptr<Client> OpenInstallation(InstallationConfig config, const os::Clock* clock) {
+std::unique_ptr<Client> OpenInstallation(InstallationConfig config, const os::Clock* clock,
+                                         DatabaseOpener opener) {
   return std::make_unique<local::LocalClient>(
-      std::make_shared<local::Server>(std::move(config), clock));
+      std::make_shared<local::Server>(std::move(config), clock, std::move(opener)));
 }
 
 std::unique_ptr<Client> OpenInstallation(const std::string& config_path, std::string* error,
-                                         const os::Clock* clock) {
+                                         const os::Clock* clock, DatabaseOpener opener) {
   InstallationConfig config;
   if (!LoadInstallationConfig(config_path, &config, error)) return nullptr;
-  return OpenInstallation(std::move(config), clock);
+  return OpenInstallation(std::move(config), clock, std::move(opener));
 }
 
 }  // namespace sproutsmith::dmapi

@@ -7,7 +7,7 @@
 #include "platform/sql/sqlite_database.h"
 #include "text/text.h"
 
-namespace sproutsmith::dmapi::local {
+namespace sproutsmith::dmapi {
 
 namespace {
 
@@ -22,10 +22,32 @@ std::string NewToken(const std::string& user) {
 
 }  // namespace
 
-Server::Server(InstallationConfig config, const os::Clock* clock)
+std::unique_ptr<sql::Database> OpenLibraryDatabase(const LibraryConfig& library,
+                                                   std::string* error) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(library.database_path, ec)) {
+    if (error) *error = "database file " + library.database_path + " does not exist";
+    return nullptr;
+  }
+  std::string open_error;
+  std::unique_ptr<sql::SqliteDatabase> db =
+      sql::SqliteDatabase::Open(library.database_path, false, &open_error);
+  if (!db) {
+    if (error) {
+      *error = "database file " + library.database_path + " cannot be opened: " + open_error;
+    }
+    return nullptr;
+  }
+  return db;
+}
+
+namespace local {
+
+Server::Server(InstallationConfig config, const os::Clock* clock, DatabaseOpener opener)
     : config_(std::move(config)),
       own_clock_(clock ? nullptr : std::make_unique<os::SystemClock>()),
       clock_(clock ? clock : own_clock_.get()),
+      opener_(opener ? std::move(opener) : DatabaseOpener(OpenLibraryDatabase)),
       token_(NewToken(config_.user_id)),
       current_(std::max(0, config_.Find(config_.current_library))),
       search_flags_(config_.libraries.size(), true),
@@ -38,16 +60,10 @@ sql::Database* Server::Open(int index, std::string* error) {
   }
   if (databases_[index]) return databases_[index].get();
   const LibraryConfig& lib = config_.libraries[index];
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(lib.database_path, ec)) {
-    if (error) *error = "database file " + lib.database_path + " does not exist";
-    return nullptr;
-  }
   std::string open_error;
-  std::unique_ptr<sql::SqliteDatabase> db =
-      sql::SqliteDatabase::Open(lib.database_path, false, &open_error);
+  std::unique_ptr<sql::Database> db = opener_(lib, &open_error);
   if (!db) {
-    if (error) *error = "database file " + lib.database_path + " cannot be opened: " + open_error;
+    if (error) *error = open_error;
     return nullptr;
   }
   if (!schema::IsDmLibrary(*db)) {
@@ -60,4 +76,5 @@ sql::Database* Server::Open(int index, std::string* error) {
 
 std::string Server::Timestamp() const { return text::Format(clock_->Now(), "YYYY-MM-DD HH:MM:SS"); }
 
-}  // namespace sproutsmith::dmapi::local
+}  // namespace local
+}  // namespace sproutsmith::dmapi

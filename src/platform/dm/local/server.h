@@ -15,7 +15,8 @@ namespace sproutsmith::dmapi::local {
 
 class Server {
  public:
-  Server(InstallationConfig config, const os::Clock* clock);
+  // An empty opener opens each library's SQLite file (OpenLibraryDatabase).
+  Server(InstallationConfig config, const os::Clock* clock, DatabaseOpener opener = {});
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;
 
@@ -41,6 +42,7 @@ class Server {
   InstallationConfig config_;
   std::unique_ptr<os::Clock> own_clock_;
   const os::Clock* clock_;
+  DatabaseOpener opener_;
   std::string token_;
   int current_ = 0;
   std::vector<bool> search_flags_;

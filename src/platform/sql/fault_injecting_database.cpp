@@ -1,0 +1,62 @@
+#include "platform/sql/fault_injecting_database.h"
+
+namespace sproutsmith::sql {
+
+FaultInjectingDatabase::FaultInjectingDatabase(std::unique_ptr<Database> inner)
+    : inner_(std::move(inner)) {}
+
+void FaultInjectingDatabase::FailCall(long n, bool and_every_later) {
+  fail_at_ = n > 0 ? n : 0;
+  fail_later_ = fail_at_ > 0 && and_every_later;
+  calls_ = 0;
+  last_commit_ = 0;
+  failures_ = 0;
+  call_log_.clear();
+}
+
+bool FaultInjectingDatabase::Fails(const std::string& what) {
+  ++calls_;
+  const bool fail = fail_at_ > 0 && (calls_ == fail_at_ || (fail_later_ && calls_ > fail_at_));
+  if (fail) ++failures_;
+  call_log_.push_back(fail ? "FAILED " + what : what);
+  return fail;
+}
+
+ExecResult FaultInjectingDatabase::Injected() const {
+  ExecResult r;
+  r.error_code = 1;
+  r.error_number = 1;
+  r.error_description =
+      std::string(kFaultPrefix) + "injected failure of call " + std::to_string(calls_);
+  return r;
+}
+
+ExecResult FaultInjectingDatabase::Execute(std::string_view sql) {
+  if (Fails("Execute: " + std::string(sql))) return Injected();
+  return inner_->Execute(sql);
+}
+
+ExecResult FaultInjectingDatabase::Execute(std::string_view sql,
+                                           const std::vector<Value>& params) {
+  if (Fails("Execute: " + std::string(sql))) return Injected();
+  return inner_->Execute(sql, params);
+}
+
+ExecResult FaultInjectingDatabase::ExecuteScript(std::string_view script) {
+  if (Fails("ExecuteScript: " + std::string(script))) return Injected();
+  return inner_->ExecuteScript(script);
+}
+
+bool FaultInjectingDatabase::Begin() {
+  if (Fails("Begin")) return false;
+  return inner_->Begin();
+}
+
+bool FaultInjectingDatabase::Commit() {
+  if (Fails("Commit")) return false;
+  const bool ok = inner_->Commit();
+  if (ok) last_commit_ = calls_;
+  return ok;
+}
+
+}  // namespace sproutsmith::sql
