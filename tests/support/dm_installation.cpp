@@ -62,8 +62,8 @@ void DmInstallation::Create(const std::vector<LibrarySpec>& libraries, const std
   }
 }
 
-std::unique_ptr<dmapi::Client> DmInstallation::OpenClient() {
-  return dmapi::OpenInstallation(config, &clock);
+std::unique_ptr<dmapi::Client> DmInstallation::OpenClient(dmapi::DatabaseOpener opener) {
+  return dmapi::OpenInstallation(config, &clock, std::move(opener));
 }
 
 std::vector<std::vector<std::string>> DmInstallation::Query(const std::string& library,

@@ -36,8 +36,9 @@ class DmInstallation {
   // Provisions the libraries (every library lists the others in REMOTE_LIBRARIES) and writes
   // the client configuration. The first library is the client's current one.
   void Create(const std::vector<LibrarySpec>& libraries, const std::string& user = "DMADMIN");
-  // The client over the configuration (a new one each call, as at a new process start).
-  std::unique_ptr<dmapi::Client> OpenClient();
+  // The client over the configuration (a new one each call, as at a new process start);
+  // `opener` replaces how the client opens each library's database (fault injection).
+  std::unique_ptr<dmapi::Client> OpenClient(dmapi::DatabaseOpener opener = {});
 
   // Plain SQL on a library's file, bypassing every layer of the system.
   std::vector<std::vector<std::string>> Query(const std::string& library, const std::string& sql);

@@ -1,0 +1,61 @@
+// The engine over a library whose database fails one statement: the gateway narrates the
+// failure in its own words and the session goes on working.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "dm/connection.h"
+#include "platform/sql/fault_injecting_database.h"
+#include "support/dm_installation.h"
+
+namespace sproutsmith::dm {
+namespace {
+
+using testing::DmInstallation;
+
+TEST(FaultTest, AFailedStatementIsLoggedAsAnSqlErrorAndTheNextOneWorks) {
+  DmInstallation install;
+  install.Create({{.name = "DEMO", .with_rules = false}});
+  sql::FaultInjectingDatabase* fault = nullptr;
+  std::unique_ptr<dmapi::Client> client = install.OpenClient(
+      [&fault](const dmapi::LibraryConfig& library,
+               std::string* error) -> std::unique_ptr<sql::Database> {
+        std::unique_ptr<sql::Database> db = dmapi::OpenLibraryDatabase(library, error);
+        if (!db) return nullptr;
+        auto wrapped = std::make_unique<sql::FaultInjectingDatabase>(std::move(db));
+        fault = wrapped.get();
+        return wrapped;
+      });
+  ASSERT_TRUE(client);
+  Connection connection(install.context, *client);
+  ASSERT_TRUE(connection.StartFusion());
+  ASSERT_NE(fault, nullptr);
+  auto dump = [&install] {
+    std::string s;
+    for (const auto& l : install.LogLines()) s += l + "\n";
+    return s;
+  };
+  install.options.CheckLogMethod = 1;
+  const std::string before = install.Scalar("DEMO", "SELECT COUNT(*) FROM MATTER");
+
+  fault->FailCall(1);
+  EXPECT_TRUE(connection.RunSQL("UPDATE [OWNER].MATTER SET MATTER_ID = MATTER_ID || 'X'"));
+  EXPECT_EQ(connection.sql()->GetSQLErrorCode(), 1);
+  EXPECT_EQ(install.CountLogLines("SQL Error"), 1) << dump();
+  const std::vector<std::string> lines = install.LogLines();
+  bool found = false;
+  for (const std::string& line : lines) {
+    found |= line.ends_with("SQL Error #1 (injected failure of call 1) encountered in library DEMO");
+  }
+  EXPECT_TRUE(found) << dump();
+  EXPECT_EQ(install.Scalar("DEMO", "SELECT COUNT(*) FROM MATTER WHERE MATTER_ID LIKE '%X'"), "0");
+
+  EXPECT_TRUE(connection.RunSQL("SELECT COUNT(*) FROM [OWNER].MATTER"));
+  EXPECT_EQ(connection.sql()->GetSQLErrorCode(), 0);
+  EXPECT_EQ(install.CountLogLines("SQL Results: " + before), 1) << dump();
+  EXPECT_EQ(install.CountLogLines("SQL Error"), 1);
+}
+
+}  // namespace
+}  // namespace sproutsmith::dm
