@@ -18,9 +18,9 @@ TEST(FaultTest, AFailedStatementIsLoggedAsAnSqlErrorAndTheNextOneWorks) {
   DmInstallation install;
   install.Create({{.name = "DEMO", .with_rules = false}});
   sql::FaultInjectingDatabase* fault = nullptr;
-  std::unique_ptr<dmapi::Client> client = install.OpenClient(
-      [&fault](const dmapi::LibraryConfig& library,
-               std::string* error) -> std::unique_ptr<sql::Database> {
+  std::unique_ptr<dmapi::Client> client =
+      install.OpenClient([&fault](const dmapi::LibraryConfig& library,
+                                  std::string* error) -> std::unique_ptr<sql::Database> {
         std::unique_ptr<sql::Database> db = dmapi::OpenLibraryDatabase(library, error);
         if (!db) return nullptr;
         auto wrapped = std::make_unique<sql::FaultInjectingDatabase>(std::move(db));
@@ -46,7 +46,8 @@ TEST(FaultTest, AFailedStatementIsLoggedAsAnSqlErrorAndTheNextOneWorks) {
   const std::vector<std::string> lines = install.LogLines();
   bool found = false;
   for (const std::string& line : lines) {
-    found |= line.ends_with("SQL Error #1 (injected failure of call 1) encountered in library DEMO");
+    found |=
+        line.ends_with("SQL Error #1 (injected failure of call 1) encountered in library DEMO");
   }
   EXPECT_TRUE(found) << dump();
   EXPECT_EQ(install.Scalar("DEMO", "SELECT COUNT(*) FROM MATTER WHERE MATTER_ID LIKE '%X'"), "0");

@@ -36,8 +36,7 @@ ExecResult FaultInjectingDatabase::Execute(std::string_view sql) {
   return inner_->Execute(sql);
 }
 
-ExecResult FaultInjectingDatabase::Execute(std::string_view sql,
-                                           const std::vector<Value>& params) {
+ExecResult FaultInjectingDatabase::Execute(std::string_view sql, const std::vector<Value>& params) {
   if (Fails("Execute: " + std::string(sql))) return Injected();
   return inner_->Execute(sql, params);
 }

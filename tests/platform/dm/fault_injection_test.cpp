@@ -71,8 +71,9 @@ Snapshot Read(const std::string& file) {
 }
 
 long long Counter(const std::string& file) {
-  return std::stoll(Scalar(file, std::string("SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = '") +
-                                     schema::kSystemKey + "'"));
+  return std::stoll(
+      Scalar(file, std::string("SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = '") +
+                       schema::kSystemKey + "'"));
 }
 
 std::string Joined(const std::vector<std::string>& lines) {
@@ -157,14 +158,14 @@ class FaultInjectionTest : public ::testing::Test {
     ASSERT_TRUE(added.status.ok()) << added.status.text;
     setup.Close();
     const std::string folder_system_id =
-        Scalar(template_file_, "SELECT SYSTEM_ID FROM PROFILE WHERE DOCNUMBER = " +
-                                   std::to_string(folder_));
+        Scalar(template_file_,
+               "SELECT SYSTEM_ID FROM PROFILE WHERE DOCNUMBER = " + std::to_string(folder_));
     std::unique_ptr<sql::SqliteDatabase> db = OpenFile(template_file_);
     for (const std::string& statement :
-         {"INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) VALUES (" +
-              folder_system_id + ", 0, 63)",
-          "INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) VALUES (" +
-              folder_system_id + ", 1, 255)",
+         {"INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) VALUES (" + folder_system_id +
+              ", 0, 63)",
+          "INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) VALUES (" + folder_system_id +
+              ", 1, 255)",
           "INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) VALUES (" + documents[1][1] +
               ", 0, 63)",
           "UPDATE PROFILE SET DEFAULT_RIGHTS = 1 WHERE DOCNUMBER = " + documents[1][0]}) {
@@ -186,7 +187,7 @@ class FaultInjectionTest : public ::testing::Test {
     DatabaseOpener opener;
     if (wrap) {
       opener = [slot = run.slot](const LibraryConfig& library,
-                      std::string* error) -> std::unique_ptr<sql::Database> {
+                                 std::string* error) -> std::unique_ptr<sql::Database> {
         std::unique_ptr<sql::Database> db = OpenLibraryDatabase(library, error);
         if (!db) return nullptr;
         auto fault = std::make_unique<sql::FaultInjectingDatabase>(std::move(db));
@@ -241,7 +242,8 @@ class FaultInjectionTest : public ::testing::Test {
     clean.Close();
     const Snapshot after = Read(clean_file);
     const long long counter_after = Counter(clean_file);
-    ASSERT_TRUE(before != after || counter_before != counter_after) << "the operation wrote nothing";
+    ASSERT_TRUE(before != after || counter_before != counter_after)
+        << "the operation wrote nothing";
     ASSERT_GT(commit, 0) << "no commit among:" << Joined(clean_log);
 
     for (bool persistent : {false, true}) {
@@ -338,7 +340,8 @@ TEST_F(FaultInjectionTest, FolderLinksPublicMarksProfileSavesAndKeys) {
          *why = a.status.text;
          return a.status.ok() && a.trustees == 1;
        }},
-      {"marking a saved folder public", [this](Harness& r) { r.folder = r.session->OpenFolder(folder_, ""); },
+      {"marking a saved folder public",
+       [this](Harness& r) { r.folder = r.session->OpenFolder(folder_, ""); },
        [](Harness& r, std::string* why) {
          const DmStatus s = r.folder->MarkPublic();
          *why = s.text;

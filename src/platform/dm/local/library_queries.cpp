@@ -98,8 +98,8 @@ std::string Parameter(sql::Database& db, const std::string& name) {
 
 bool ReadParameter(sql::Database& db, const std::string& name, std::string* value) {
   std::optional<Value> v;
-  const bool ok = ReadValue(
-      db, "SELECT PARAM_VALUE FROM STANDIN_PARAMETERS WHERE PARAM_NAME = ?", {Value::Text(name)}, &v);
+  const bool ok = ReadValue(db, "SELECT PARAM_VALUE FROM STANDIN_PARAMETERS WHERE PARAM_NAME = ?",
+                            {Value::Text(name)}, &v);
   *value = v ? v->text : std::string();
   return ok;
 }

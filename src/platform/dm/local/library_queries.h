@@ -27,8 +27,8 @@ std::optional<long long> QueryId(sql::Database& db, const std::string& statement
 // NULL (true, *out empty): a write must not take a read that failed for "none".
 bool ReadValue(sql::Database& db, const std::string& statement,
                const std::vector<sql::Value>& params, std::optional<sql::Value>* out);
-bool ReadId(sql::Database& db, const std::string& statement,
-            const std::vector<sql::Value>& params, std::optional<long long>* out);
+bool ReadId(sql::Database& db, const std::string& statement, const std::vector<sql::Value>& params,
+            std::optional<long long>* out);
 
 struct UserRow {
   long long system_id = 0;
