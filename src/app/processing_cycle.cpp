@@ -148,24 +148,22 @@ void ProcessingCycle::BuildSiteLookups() {
   connection.RunSQL(
       "SELECT DISTINCT COLNAME, FTBNAME FROM [OWNER].DOCSCOLUMN WHERE COLNAME IN ('DIVISION', "
       "'ATTY') AND TBNAME = 'PROFILE'");
-  dmapi::SqlObject* sql = connection.sql();
-  if (sql != nullptr && sql->GetSQLErrorCode() == 0 && sql->MoveFirst()) {
-    do {
-      SiteLookup row;
-      row.column = Trim(connection.Column(1));
-      if (row.column.empty()) break;
-      row.table = Trim(connection.Column(2));
-      const std::string upper = UCase(row.column);
-      row.default_key = upper == "DIVISION" ? "SP" : upper == "ATTY" ? "DMADMIN" : "";
-      site_lookups_.push_back(row);
-    } while (sql->MoveNext());
-  }
+  connection.ForEachRow([&] {
+    SiteLookup row;
+    row.column = Trim(connection.Column(1));
+    if (row.column.empty()) return false;
+    row.table = Trim(connection.Column(2));
+    const std::string upper = UCase(row.column);
+    row.default_key = upper == "DIVISION" ? "SP" : upper == "ATTY" ? "DMADMIN" : "";
+    site_lookups_.push_back(row);
+    return true;
+  });
   release();
   for (SiteLookup& row : site_lookups_) {
     if (row.table.empty()) continue;
     connection.RunSQL("SELECT COLNAME FROM [OWNER].DOCSCOLUMN WHERE TBNAME = '" +
                       dm::SqlQuote(row.table) + "' AND CMSKEY = 'C'");
-    sql = connection.sql();
+    dmapi::SqlObject* sql = connection.sql();
     if (sql != nullptr && sql->GetSQLErrorCode() == 0 && sql->MoveFirst()) {
       row.key_column = Trim(connection.Column(1));
     }

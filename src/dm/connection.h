@@ -76,6 +76,11 @@ class Connection {
   // The final text RunSQL sends for `text` on the connected library (rewrites, owner, hint).
   std::string PrepareSql(std::string_view text) const { return PrepareSqlText(text, facts_); }
 
+  // Walks the rows of the last statement from the first: `row` reads them through Column()
+  // and returns false to stop. Nothing is walked after a failed statement. Returns the
+  // number of rows visited.
+  long long ForEachRow(const std::function<bool()>& row);
+
   // Value of column n (1-based) of the current row as text ("" when none).
   std::string Column(int n) const;
   double ColumnNumber(int n) const;

@@ -46,6 +46,18 @@ std::string Connection::Column(int n) const {
 
 double Connection::ColumnNumber(int n) const { return text::Val(Column(n)); }
 
+long long Connection::ForEachRow(const std::function<bool()>& row) {
+  if (!sql_ || sql_->GetSQLErrorCode() != 0 || sql_->GetRowCount() == 0 || !sql_->MoveFirst()) {
+    return 0;
+  }
+  long long visited = 0;
+  do {
+    ++visited;
+    if (!row()) break;
+  } while (sql_->MoveNext());
+  return visited;
+}
+
 std::string PrepareSqlText(std::string_view original, const ConnectionFacts& facts_) {
   std::string s(original);
   if (text::EndsWith(s, "= '") || text::EndsWith(s, "='")) s += "'";

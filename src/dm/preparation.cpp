@@ -37,19 +37,16 @@ bool Connection::CheckSQLSettingsBody(const std::string& target) {
     return false;
   }
   bool found = false;
-  for (long long r = 0; r < sql_->GetRowCount(); ++r) {
-    if (r == 0 ? sql_->MoveFirst() : sql_->MoveNext()) {
-      if (UCase(text::Trim(Column(1))) == UCase(target)) {
-        found = true;
-        const std::string owner = text::Trim(Column(4));
-        if (!owner.empty()) {
-          facts_.LibraryOwner = owner;
-          owner_learnt_ = true;
-        }
-        break;
-      }
+  ForEachRow([&] {
+    if (UCase(text::Trim(Column(1))) != UCase(target)) return true;
+    found = true;
+    const std::string owner = text::Trim(Column(4));
+    if (!owner.empty()) {
+      facts_.LibraryOwner = owner;
+      owner_learnt_ = true;
     }
-  }
+    return false;
+  });
   sql_->ReleaseResults();
   if (!found) {
     log().AddLog("Error: The library you are attempting to connect to (" + target +
@@ -151,19 +148,16 @@ void Connection::PrepareLibraryQueries(CachedLibrary& c) {
     RunSQL(
         "SELECT SUB_KEY, CHAR_VAL, INT_VAL FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = "
         "'ARBORLINE' AND SECTION_KEY = 'SETTINGS'");
-    if (sql_->GetSQLErrorCode() == 0 && sql_->GetRowCount() > 0) {
-      do {
-        const std::string key = UCase(text::Trim(Column(1)));
-        if (key == "PROFILE_EXCLUDE_COLUMN")
-          c.settings.ProfileExcludeColumn = text::Trim(Column(2));
-        if (key == "DEFAULT_WORKSPACE") c.settings.DefaultWorkspace = text::Trim(Column(2));
-        if (key == "EMAIL_SERVER") c.settings.EmailServer = text::Trim(Column(2));
-        if (key == "CONTINUEONMOVE") c.settings.ContinueOnMove = ColumnNumber(3);
-        if (key == "TOPLEVELWARNING")
-          c.settings.TopLevelWarning = static_cast<long>(ColumnNumber(3));
-        if (key == "MAXITEMSTOSORT") c.settings.MaxItemsToSort = static_cast<long>(ColumnNumber(3));
-      } while (sql_->MoveNext());
-    }
+    ForEachRow([&] {
+      const std::string key = UCase(text::Trim(Column(1)));
+      if (key == "PROFILE_EXCLUDE_COLUMN") c.settings.ProfileExcludeColumn = text::Trim(Column(2));
+      if (key == "DEFAULT_WORKSPACE") c.settings.DefaultWorkspace = text::Trim(Column(2));
+      if (key == "EMAIL_SERVER") c.settings.EmailServer = text::Trim(Column(2));
+      if (key == "CONTINUEONMOVE") c.settings.ContinueOnMove = ColumnNumber(3);
+      if (key == "TOPLEVELWARNING") c.settings.TopLevelWarning = static_cast<long>(ColumnNumber(3));
+      if (key == "MAXITEMSTOSORT") c.settings.MaxItemsToSort = static_cast<long>(ColumnNumber(3));
+      return true;
+    });
     sql_->ReleaseResults();
   }
 
@@ -192,11 +186,10 @@ void Connection::PrepareLibraryQueries(CachedLibrary& c) {
     RunSQL(
         "SELECT TABLE_NAME, SYSTEM_ID FROM [OWNER].DOCSTABLE WHERE VALIDATION_TABLE = 'Y' "
         "ORDER BY TABLE_NAME");
-    if (sql_->GetSQLErrorCode() == 0 && sql_->GetRowCount() > 0) {
-      do {
-        c.validation_tables.emplace_back(Column(1), static_cast<long long>(ColumnNumber(2)));
-      } while (sql_->MoveNext());
-    }
+    ForEachRow([&] {
+      c.validation_tables.emplace_back(Column(1), static_cast<long long>(ColumnNumber(2)));
+      return true;
+    });
     sql_->ReleaseResults();
   }
 

@@ -133,30 +133,29 @@ void RuleStore::ReadRows(const std::string& library) {
   connection_.RunSQL(RuleQuery(connection_.facts().IsOracle()));
   auto* sql = connection_.sql();
   if (!sql) return;
-  if (sql->GetSQLErrorCode() == 0 && sql->GetRowCount() > 0 && sql->MoveFirst()) {
-    do {
-      const std::string raw_section = connection_.Column(kSectionColumn);
-      const std::string section = UCase(Trim(raw_section));
-      if (section.empty()) break;
-      if (section == "SETTINGS") {
-        ReadSetting(UCase(Trim(connection_.Column(kSubKeyColumn))));
-        continue;
-      }
-      if (!text::StartsWith(section, "RULE_")) continue;
-      const std::string name = UCase(Trim(connection_.Column(kSubKeyColumn)));
-      if (name.empty()) continue;
-      int index = Find(library, name);
-      if (index == 0) {
-        RuleRecord record;
-        record.Set(RuleKey::kLibrary, library);
-        record.Set(RuleKey::kName, name);
-        rules_.push_back(std::move(record));
-        index = Count();
-      }
-      // A key stored with trailing blanks matches no key name.
-      StoreKey(rules_[index - 1], UCase(raw_section));
-    } while (sql->MoveNext());
-  }
+  connection_.ForEachRow([&] {
+    const std::string raw_section = connection_.Column(kSectionColumn);
+    const std::string section = UCase(Trim(raw_section));
+    if (section.empty()) return false;
+    if (section == "SETTINGS") {
+      ReadSetting(UCase(Trim(connection_.Column(kSubKeyColumn))));
+      return true;
+    }
+    if (!text::StartsWith(section, "RULE_")) return true;
+    const std::string name = UCase(Trim(connection_.Column(kSubKeyColumn)));
+    if (name.empty()) return true;
+    int index = Find(library, name);
+    if (index == 0) {
+      RuleRecord record;
+      record.Set(RuleKey::kLibrary, library);
+      record.Set(RuleKey::kName, name);
+      rules_.push_back(std::move(record));
+      index = Count();
+    }
+    // A key stored with trailing blanks matches no key name.
+    StoreKey(rules_[index - 1], UCase(raw_section));
+    return true;
+  });
   sql->ReleaseResults();
 }
 

@@ -120,23 +120,20 @@ bool RunningNodes::AnotherComputerWorksOn(const std::string& rule) {
   bool found = false;
   const std::string me = UCase(Trim(computer_name_));
   const std::string wanted = UCase(Trim(rule));
-  if (sql->GetSQLErrorCode() == 0 && sql->GetRowCount() > 0 && sql->MoveFirst()) {
-    do {
-      const std::string value = Trim(connection_.Column(1));
-      const size_t colon = value.find(':');
-      // A hand-written row without "computer:" names no rule.
-      if (value.empty() || colon == std::string::npos) continue;
-      const std::string computer = UCase(Trim(value.substr(0, colon)));
-      const std::string held = UCase(Trim(value.substr(colon + 1)));
-      if (computer != me && held == wanted) {
-        log.AddLog("Computer " + computer + " is actively working on rule " + rule +
-                   " in library " + library + " since " + connection_.Column(2));
-        log.Separator();
-        found = true;
-        break;
-      }
-    } while (sql->MoveNext());
-  }
+  connection_.ForEachRow([&] {
+    const std::string value = Trim(connection_.Column(1));
+    const size_t colon = value.find(':');
+    // A hand-written row without "computer:" names no rule.
+    if (value.empty() || colon == std::string::npos) return true;
+    const std::string computer = UCase(Trim(value.substr(0, colon)));
+    const std::string held = UCase(Trim(value.substr(colon + 1)));
+    if (computer == me || held != wanted) return true;
+    log.AddLog("Computer " + computer + " is actively working on rule " + rule + " in library " +
+               library + " since " + connection_.Column(2));
+    log.Separator();
+    found = true;
+    return false;
+  });
   sql->ReleaseResults();
   return found;
 }
