@@ -84,6 +84,14 @@ class Connection {
   // Value of column n (1-based) of the current row as text ("" when none).
   std::string Column(int n) const;
   double ColumnNumber(int n) const;
+  // The last statement reached the database and reported no error.
+  bool LastSucceeded() const;
+  // Rows affected by the last statement (0 without an SQL object).
+  long long RowsAffected() const;
+  // Frees the last result set (every statement's result is released before the next).
+  void Release();
+  // Asks the DM client to refresh its open views; failures are ignored, as the client's are.
+  void RefreshAllViews();
 
   dmapi::SqlObject* sql() { return sql_.get(); }
   dmapi::Library* library() { return library_.get(); }

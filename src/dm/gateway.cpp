@@ -46,6 +46,18 @@ std::string Connection::Column(int n) const {
 
 double Connection::ColumnNumber(int n) const { return text::Val(Column(n)); }
 
+bool Connection::LastSucceeded() const { return sql_ && sql_->GetSQLErrorCode() == 0; }
+
+long long Connection::RowsAffected() const { return sql_ ? sql_->GetRowsAffected() : 0; }
+
+void Connection::Release() {
+  if (sql_) sql_->ReleaseResults();
+}
+
+void Connection::RefreshAllViews() {
+  if (application_) application_->RunCommand(dmapi::kRefreshAllViews);
+}
+
 long long Connection::ForEachRow(const std::function<bool()>& row) {
   if (!sql_ || sql_->GetSQLErrorCode() != 0 || sql_->GetRowCount() == 0 || !sql_->MoveFirst()) {
     return 0;

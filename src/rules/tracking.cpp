@@ -2,6 +2,7 @@
 
 #include "rules/tracking.h"
 
+#include "dm/reconnect.h"
 #include "dm/sql_text.h"
 #include "log/error_trap.h"
 #include "text/text.h"
@@ -12,32 +13,12 @@ using text::Format;
 using text::Trim;
 using text::UCase;
 
-namespace {
-
-// Reconnects the library that was connected on entry, however the work ends.
-class Reconnect {
- public:
-  Reconnect(dm::Connection& connection, std::string library)
-      : connection_(connection), library_(std::move(library)) {}
-  ~Reconnect() {
-    if (!library_.empty()) connection_.ConnectLibrary(library_);
-  }
-  Reconnect(const Reconnect&) = delete;
-  Reconnect& operator=(const Reconnect&) = delete;
-
- private:
-  dm::Connection& connection_;
-  std::string library_;
-};
-
-}  // namespace
+using dm::Reconnect;
 
 Tracking::Tracking(Context& context, dm::Connection& connection)
     : context_(context), connection_(connection) {}
 
-void Tracking::Release() {
-  if (auto* sql = connection_.sql()) sql->ReleaseResults();
-}
+void Tracking::Release() { connection_.Release(); }
 
 bool Tracking::Enter(const std::string& library, const std::string& remembered) {
   if (connection_.ConnectLibrary(library)) return true;

@@ -1,0 +1,3 @@
+// Folder building: see folder_builder.h.
+
+namespace sproutsmith::folders {}

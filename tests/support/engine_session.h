@@ -1,0 +1,90 @@
+#pragma once
+// A started DM session over a real installation (SQLite library files in a temporary folder),
+// for the tests of the engine's folder operations. Folders are made through the DM API roles
+// of the stand-in, as the engine itself makes them; the library files are read and written
+// behind the engine's back with plain SQL.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dm/connection.h"
+#include "platform/dm/session.h"
+#include "support/dm_installation.h"
+
+namespace sproutsmith::testing {
+
+class EngineSession : public ::testing::Test {
+ protected:
+  using Rows = std::vector<std::vector<std::string>>;
+
+  // Provisions the libraries (the first is the current one) and starts the DM session.
+  void Start(const std::vector<LibrarySpec>& libraries, const std::string& user = "DMADMIN") {
+    install_.Create(libraries, user);
+    client_ = install_.OpenClient();
+    ASSERT_TRUE(client_);
+    connection_ = std::make_unique<dm::Connection>(install_.context, *client_);
+    ASSERT_TRUE(connection_->StartFusion()) << Dump();
+  }
+
+  dm::Connection& connection() { return *connection_; }
+  Context& context() { return install_.context; }
+
+  // A saved folder named `name` in `library`, linked under `parent` (0: not linked) of
+  // `parent_library` (default: the same library). Leaves the connected library as it was.
+  long long MakeFolder(const std::string& library, const std::string& name, long long parent = 0,
+                       const std::string& parent_library = "") {
+    const std::string remembered = connection_->LibraryName();
+    EXPECT_TRUE(connection_->ConnectLibrary(library));
+    std::unique_ptr<dmapi::FolderObject> folder = connection_->session()->NewFolder();
+    EXPECT_NE(folder, nullptr);
+    if (!folder) return 0;
+    folder->SetName(name);
+    folder->SetDescription(name);
+    const dmapi::SaveResult saved = folder->Save("", 3);
+    EXPECT_TRUE(saved.status.ok()) << saved.status.text;
+    if (parent != 0) {
+      const std::string home = parent_library.empty() ? library : parent_library;
+      std::unique_ptr<dmapi::FolderObject> up = connection_->session()->OpenFolder(parent, home);
+      EXPECT_NE(up, nullptr);
+      if (up) {
+        const dmapi::AddItemResult added = up->AddItem(library, saved.document_number);
+        EXPECT_TRUE(added.status.ok()) << added.status.text;
+      }
+    }
+    connection_->ConnectLibrary(remembered);
+    return saved.document_number;
+  }
+
+  // Plain SQL on a library file, behind the engine's back.
+  Rows Query(const std::string& library, const std::string& sql) {
+    return install_.Query(library, sql);
+  }
+  std::string Scalar(const std::string& library, const std::string& sql) {
+    return install_.Scalar(library, sql);
+  }
+  void Exec(const std::string& library, const std::string& sql) { install_.Exec(library, sql); }
+
+  // The log: lines holding `fragment`, the first such line's index (-1 when none), all of it.
+  int Count(const std::string& fragment) const { return install_.CountLogLines(fragment); }
+  int LineOf(const std::string& fragment) const {
+    const auto lines = install_.LogLines();
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (lines[i].find(fragment) != std::string::npos) return static_cast<int>(i);
+    }
+    return -1;
+  }
+  std::string Dump() const {
+    std::string s;
+    for (const auto& l : install_.LogLines()) s += l + "\n";
+    return s;
+  }
+
+  DmInstallation install_;
+  std::unique_ptr<dmapi::Client> client_;
+  std::unique_ptr<dm::Connection> connection_;
+};
+
+}  // namespace sproutsmith::testing
