@@ -1,3 +1,0 @@
-// Folder building: see folder_builder.h.
-
-namespace sproutsmith::folders {}
