@@ -18,6 +18,7 @@ DmSessionSeam::DmSessionSeam(Context& context, std::unique_ptr<dmapi::Client> cl
   rules_->Attach();
   nodes_ = std::make_unique<rules::RunningNodes>(context_, *connection_, computer_name);
   compiler_ = std::make_unique<templ::TemplateCompiler>(context_, *connection_, *rules_);
+  builder_ = std::make_unique<folders::FolderBuilder>(context_, *connection_);
 }
 
 void DmSessionSeam::AttachHost(const SeamHost& host) {
@@ -27,7 +28,7 @@ void DmSessionSeam::AttachHost(const SeamHost& host) {
   tree_ = std::make_unique<LibraryTree>(context_, *connection_, *rules_, host.window);
   cycle_ = std::make_unique<ProcessingCycle>(
       CycleParts{context_, host.window, *connection_, *rules_, *nodes_, *compiler_, *tree_,
-                 row_processor_, host.lock_workstation, host.end_program});
+                 *builder_, host.lock_workstation, host.end_program});
 }
 
 bool DmSessionSeam::StartFusion() {

@@ -11,8 +11,9 @@
 #include "app/dm_seam.h"
 #include "app/library_tree.h"
 #include "app/processing_cycle.h"
-#include "app/row_processor.h"
+#include "folders/row_processor.h"
 #include "dm/connection.h"
+#include "folders/folder_builder.h"
 #include "log/context.h"
 #include "platform/dm/session.h"
 #include "rules/rule_store.h"
@@ -55,7 +56,7 @@ class DmSessionSeam final : public DmSeam {
   std::unique_ptr<rules::RuleStore> rules_;
   std::unique_ptr<rules::RunningNodes> nodes_;
   std::unique_ptr<templ::TemplateCompiler> compiler_;
-  FolderBuildingUnavailable row_processor_;
+  std::unique_ptr<folders::FolderBuilder> builder_;
   std::unique_ptr<LibraryTree> tree_;
   std::unique_ptr<ProcessingCycle> cycle_;
 };

@@ -509,7 +509,8 @@ void ProcessingCycle::ProcessRows(const rules::RuleRecord& rule, const std::stri
   Context& c = p_.context;
   log::Log& log = c.log;
   const int n = compiled.intake.rows_read;
-  const RuleRun run{rule, library, compiled, error_mode, site_lookups_};
+  const RuleRun run{rule, library, compiled, error_mode, site_lookups_,
+                    [this] { CheckForPause(p_.context, p_.window); }};
   c.options.LabelTotal = Format(n, "#0");
   int added = 0;
   int failed = 0;
@@ -523,10 +524,6 @@ void ProcessingCycle::ProcessRows(const rules::RuleRecord& rule, const std::stri
       c.ui.Yield();
       if (c.state.CancelRequested) break;
     }
-  } else if (!p_.rows.BuildsFolders()) {
-    log.AddLog("Warning: Folder building is not available in this build - " + Format(n, "#0") +
-               " row(s) left for a later cycle");
-    log.Separator();
   } else {
     for (int r = 1; r <= n; ++r) {
       CheckForPause(c, p_.window);

@@ -14,7 +14,7 @@
 
 #include "app/library_tree.h"
 #include "app/main_window_model.h"
-#include "app/row_processor.h"
+#include "folders/row_processor.h"
 #include "dm/connection.h"
 #include "log/context.h"
 #include "rules/rule_store.h"
@@ -23,6 +23,11 @@
 #include "template/compiler.h"
 
 namespace sproutsmith::app {
+
+using folders::RowOutcome;
+using folders::RowProcessor;
+using folders::RuleRun;
+using folders::SiteLookup;
 
 // What the cycle works with. Every reference must outlive the cycle.
 struct CycleParts {

@@ -16,6 +16,20 @@ std::string SqlQuote(std::string_view value) {
 
 std::string LikeEscape(std::string_view value) { return text::Replace(value, "[", "[[]"); }
 
+std::string LikeLiteral(std::string_view value) {
+  std::string out;
+  for (const char c : value) {
+    if (c == '[' || c == '_' || c == '%') {
+      out += '[';
+      out += c;
+      out += ']';
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 std::string ExpandSpaces(std::string_view value) {
   const std::string s = Trim(value);
   std::string out;

@@ -11,6 +11,8 @@ namespace sproutsmith::dm {
 std::string SqlQuote(std::string_view text);
 // "[" becomes "[[]" so a bracket matches itself in a Microsoft LIKE pattern.
 std::string LikeEscape(std::string_view text);
+// A literal inside a Microsoft LIKE pattern: "[", "_" and "%" match only themselves.
+std::string LikeLiteral(std::string_view value);
 // The stored space marker "<SPC>" back to blanks (a marker right after a blank is dropped).
 std::string ExpandSpaces(std::string_view text);
 // Removes every "%"; a leading "APPS." becomes "APPS".

@@ -27,22 +27,6 @@ constexpr char kClearQuestion[] =
     "otherwise unpredictable results may occur.\r\n\r\n"
     "Are you sure you want to run this procedure?";
 
-// A quoted value used as the literal start of a Microsoft LIKE pattern: a computer called
-// "PC_1" must not match the rows of "PCX1".
-std::string LikeLiteral(std::string_view quoted) {
-  std::string out;
-  for (const char c : quoted) {
-    if (c == '[' || c == '_' || c == '%') {
-      out += '[';
-      out += c;
-      out += ']';
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 // Puts the verbose-log option back however the call ends.
 class LogMethodGuard {
  public:
@@ -85,7 +69,7 @@ bool RunningNodes::ActiveStatusBody(int mode, const std::string& rule) {
     connection_.RunSQL(
         "DELETE FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = 'ARBORLINE' AND SECTION_KEY = "
         "'SPROUTSMITH' AND SUB_KEY = 'RUNNING_NODES' AND ((CHAR_VAL LIKE '" +
-        LikeLiteral(computer) + ":%' OR CHAR_VAL IS NULL OR CHAR_VAL = '') OR DATE_VAL IS NULL)");
+        dm::LikeLiteral(computer) + ":%' OR CHAR_VAL IS NULL OR CHAR_VAL = '') OR DATE_VAL IS NULL)");
     if (auto* sql = connection_.sql()) sql->ReleaseResults();
 
     if (!Trim(rule).empty() && mode != kCleanUpOnly) {

@@ -1,16 +1,16 @@
 #pragma once
 // What the processing cycle hands each selected row to: folder item processing, sorting the
-// row's top folder and the row's tracking bookkeeping. Folder building is a later part of
-// the product; until it exists the cycle runs with FolderBuildingUnavailable, which leaves
-// every row untouched (and unrecorded) for a later cycle.
+// row's top folder and the row's tracking bookkeeping. The cycle owns the row loop; the
+// folder builder implements this contract below the cycle's layer.
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "rules/rule_record.h"
 #include "template/compiler.h"
 
-namespace sproutsmith::app {
+namespace sproutsmith::folders {
 
 // A row of the HOLLOWBRINK site's lookup table (empty at every other site).
 struct SiteLookup {
@@ -28,6 +28,8 @@ struct RuleRun {
   const templ::CompiledRule& compiled;
   int error_mode;  // for the DM operations: 2 shows errors, 3 does not
   const std::vector<SiteLookup>& site_lookups;
+  // The pause check before each level (serves the window, waits out a pause).
+  std::function<void()> check_for_pause;
 };
 
 // What ProcessFolderItem reports for one row.
@@ -36,29 +38,17 @@ struct RowOutcome {
   int level_left = 0;                // the level at which the row's level loop ended
   long long parent_folder = 0;       // the folder of the last level handled
   int folders_added = 0;
-  bool failed = false;
+  bool failed = false;       // a level's folder could not be found or made
+  bool interrupted = false;  // a cancel stopped the row before its last level
 };
 
 class RowProcessor {
  public:
   virtual ~RowProcessor() = default;
-  // False when this build cannot turn rows into folders: the cycle then leaves the rows
-  // for a later cycle and calls nothing below.
-  virtual bool BuildsFolders() const = 0;
   virtual RowOutcome ProcessFolderItem(const RuleRun& run, int row) = 0;
   virtual void SortFolders(long long folder, const std::string& library, long max_items) = 0;
   // The row's tracking bookkeeping (records it unless its first level got no folder).
   virtual void RecordRow(const RuleRun& run, int row, const RowOutcome& outcome) = 0;
 };
 
-// The processor of this build. It must never record a row: a recorded row is never
-// selected again, so its folders would never be built.
-class FolderBuildingUnavailable final : public RowProcessor {
- public:
-  bool BuildsFolders() const override { return false; }
-  RowOutcome ProcessFolderItem(const RuleRun&, int) override { return {}; }
-  void SortFolders(long long, const std::string&, long) override {}
-  void RecordRow(const RuleRun&, int, const RowOutcome&) override {}
-};
-
-}  // namespace sproutsmith::app
+}  // namespace sproutsmith::folders

@@ -1,0 +1,405 @@
+// Folder item processing: one selected row, level by level.
+
+#include "folders/folder_builder.h"
+
+#include <algorithm>
+
+#include "dm/reconnect.h"
+#include "dm/sql_text.h"
+#include "folders/folder_lookup.h"
+#include "log/error_trap.h"
+#include "sorting/folder_sorting.h"
+#include "text/text.h"
+
+namespace sproutsmith::folders {
+
+using rules::RuleKey;
+using text::Format;
+using text::Trim;
+using text::UCase;
+
+namespace {
+
+std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+std::string N(long long n) { return Format(n, "#0"); }
+
+}  // namespace
+
+FolderBuilder::FolderBuilder(Context& context, dm::Connection& connection)
+    : context_(context),
+      connection_(connection),
+      creator_(context, connection),
+      workspaces_(context, connection),
+      tracking_(context, connection) {}
+
+RowOutcome FolderBuilder::ProcessFolderItem(const RuleRun& run, int row) {
+  return log::Trap(context_.log, "ProcessFolderItem", RowOutcome{.failed = true},
+                   [&] { return ProcessRow(run, row); });
+}
+
+RowOutcome FolderBuilder::ProcessRow(const RuleRun& run, int row) {
+  log::Log& log = context_.log;
+  const rules::ResultTable& result = run.compiled.intake.result;
+  const int columns = result.ColumnCount();
+  std::vector<std::string> headings(1), values(1);
+  for (int c = 1; c <= columns; ++c) {
+    headings.push_back(result.Heading(c));
+    values.push_back(result.Cell(row, c));
+  }
+  const long autofolder = static_cast<long>(run.rule.Number(RuleKey::kAutofolderLevel));
+  const RowPlan plan = PlanRow(log, headings, values, row, result.RowCount(), run.compiled.parsed,
+                               run.compiled.selection, autofolder);
+
+  RowOutcome outcome;
+  const std::string& email_name = run.rule[RuleKey::kEmailName];
+  const std::string& email_library = run.rule[RuleKey::kEmailLibrary];
+  for (int level = 1; level <= plan.LevelCount(); ++level) {
+    outcome.level_left = level;
+    if (run.check_for_pause) run.check_for_pause();
+    std::string name = Trim(plan.level_names[static_cast<size_t>(level - 1)]);
+    if (name.empty()) {
+      if (level == plan.LevelCount()) {
+        log.AddLog("Folder level " + N(level) +
+                   " is blank - will not create any more folders for this item");
+        break;
+      }
+      if (level == 1) {
+        log.AddLog("Folder level " + N(level) +
+                   " is blank - will not create any folders for this item");
+        return outcome;
+      }
+      continue;
+    }
+    name = CollapseSpaces(name);
+
+    log.AddLog("Comparing folder name '" + name + "' with '" + email_name + "' with library " +
+               email_library);
+    log.Separator();
+    std::string item_library = run.library;
+    if (UCase(Trim(email_name)) == UCase(Trim(name)) && !email_library.empty()) {
+      log.AddLog("Setting library for folder \"" + email_name + "\" to " + email_library);
+      log.Separator();
+      item_library = email_library;
+    }
+
+    const long long folder = creator_.CreateFolder(
+        {name, outcome.parent_folder, run.library, item_library, level}, run.rule, run.error_mode);
+    outcome.parent_folder = folder;
+    if (folder <= 0) {
+      outcome.failed = true;
+      return outcome;
+    }
+    if (level == 1) outcome.first_level_folder = folder;
+    if (creator_.FolderExisted()) continue;
+
+    ++outcome.folders_added;
+    context_.options.LabelAdded =
+        N(static_cast<long long>(text::Val(context_.options.LabelAdded)) + 1);
+    if (context_.state.CancelRequested) {
+      outcome.interrupted = level < plan.LevelCount();
+      return outcome;
+    }
+    NewFolderSteps(run, row, plan, level, folder, name, item_library);
+  }
+  return outcome;
+}
+
+void FolderBuilder::NewFolderSteps(const RuleRun& run, int row, const RowPlan& plan, int level,
+                                   long long folder, const std::string& name,
+                                   const std::string& item_library) {
+  SetMetadata(run, plan, level, folder, item_library);
+  {
+    // The folder's own profile row lives in its own library.
+    dm::Reconnect back(connection_);
+    if (connection_.ConnectLibrary(item_library)) {
+      const auto& emails = run.compiled.intake.emails;
+      if (level == static_cast<int>(run.rule.Number(RuleKey::kEmailLevel)) &&
+          row < static_cast<int>(emails.size()) && !emails[static_cast<size_t>(row)].empty()) {
+        SetEmailAddress(emails[static_cast<size_t>(row)], folder);
+      }
+      SetAuthor(folder);
+    }
+  }
+  if (!run.site_lookups.empty()) SiteUpdate(run, level, folder);
+  Workspaces(run, plan, level, folder, name, item_library);
+  if (context_.options.CheckAddNewDocs != 0 && level == plan.LevelCount()) {
+    tracking_.QueueDocuments(plan.queue_conditions, run.library);
+  }
+}
+
+void FolderBuilder::SetMetadata(const RuleRun& run, const RowPlan& plan, int level,
+                                long long folder, const std::string& item_library) {
+  if (plan.folder_metadata_set.empty() && plan.document_type_clause.empty()) return;
+  log::Log& log = context_.log;
+  std::string set = plan.folder_metadata_set;
+  if (level == plan.LevelCount() && !plan.document_type_clause.empty()) {
+    set += (set.empty() ? "" : ", ") + plan.document_type_clause;
+  }
+  if (set.empty()) {
+    log.AddLog("Warning: Unable to identify folder profile metadata from input value(s)");
+    log.Separator();
+    return;
+  }
+  if (UCase(item_library) != UCase(run.library)) {
+    // The values are record numbers of the processed library: in another library they would
+    // name other rows, and the folder's number there names another document.
+    log.AddLog("Warning: Not setting folder profile metadata for folder #" + N(folder) +
+               " - it lives in library " + item_library);
+    log.Separator();
+    return;
+  }
+  dm::Reconnect back(connection_);
+  connection_.ConnectLibrary(run.library);
+  log.AddLog("Updating folder profile metadata from input value(s) in library " +
+             connection_.LibraryName());
+  log.Separator();
+  connection_.RunSQL("UPDATE [OWNER].PROFILE SET " + set + " WHERE DOCNUMBER = " + N(folder));
+  if (connection_.RowsAffected() == 0) {
+    log.AddLog("Warning: Unable to set folder profile metadata from input value(s)");
+    log.Separator();
+  }
+  connection_.Release();
+}
+
+void FolderBuilder::SetEmailAddress(const std::string& address, long long folder) {
+  log::Log& log = context_.log;
+  const std::string quoted = dm::SqlQuote(address);
+  connection_.RunSQL("SELECT PD_ADDRESSEE FROM [OWNER].PROFILE WHERE DOCNUMBER = " + N(folder));
+  std::string current;
+  connection_.ForEachRow([&] {
+    current = Trim(connection_.Column(1));
+    return false;
+  });
+  connection_.Release();
+  if (!current.empty()) return;
+  connection_.RunSQL("SELECT COUNT(*) FROM [OWNER].PROFILE WHERE PD_ADDRESSEE = '" + quoted + "'");
+  double count = 0;
+  connection_.ForEachRow([&] {
+    count = connection_.ColumnNumber(1);
+    return false;
+  });
+  const bool counted = connection_.LastSucceeded();
+  connection_.Release();
+  if (counted && count == 0) {
+    log.AddLog("Setting eMail address for this folder to " + Quoted(address));
+    log.Separator();
+    connection_.RunSQL("UPDATE [OWNER].PROFILE SET PD_ADDRESSEE = '" + quoted +
+                       "' WHERE DOCNUMBER = " + N(folder));
+    connection_.Release();
+  } else {
+    log.AddLog("Cannot set the eMail address for this folder to " + Quoted(address) +
+               " - the address is currently assigned to another item in library " +
+               connection_.LibraryName());
+    log.Separator();
+  }
+}
+
+void FolderBuilder::SetAuthor(long long folder) {
+  connection_.RunSQL("SELECT AUTHOR FROM [OWNER].PROFILE WHERE DOCNUMBER = " + N(folder));
+  double author = 0;
+  connection_.ForEachRow([&] {
+    author = connection_.ColumnNumber(1);
+    return false;
+  });
+  const bool read = connection_.LastSucceeded();
+  connection_.Release();
+  if (!read || author != 0) return;
+  const std::string user = connection_.UserId();
+  context_.log.AddLog("Author is not set - changing author for document #" + N(folder) + " to " +
+                      user);
+  context_.log.Separator();
+  connection_.RunSQL(
+      "UPDATE [OWNER].PROFILE SET AUTHOR = (SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = "
+      "'" +
+      dm::SqlQuote(user) + "') WHERE DOCNUMBER = " + N(folder));
+  connection_.Release();
+}
+
+void FolderBuilder::SiteUpdate(const RuleRun& run, int level, long long folder) {
+  log::Log& log = context_.log;
+  const std::string& site = context_.state.SiteName;
+  log.SetStatus("Processing special Profile update for " + site + " rule '" + run.rule.Name() +
+                "'");
+  log.Separator();
+  if (level == 1 || level == 2) {
+    connection_.RunSQL(
+        "SELECT P.DOCNAME, M.MATTER_ID, C.CLIENT_ID FROM [OWNER].PROFILE P, [OWNER].MATTER M, "
+        "[OWNER].CLIENT C WHERE P.MATTER = M.SYSTEM_ID AND M.CLIENT_ID = C.SYSTEM_ID AND "
+        "P.DOCNUMBER = " +
+        N(folder));
+    std::string d, m, c;
+    connection_.ForEachRow([&] {
+      d = connection_.Column(1);
+      m = connection_.Column(2);
+      c = connection_.Column(3);
+      return false;
+    });
+    connection_.Release();
+    const std::string k = text::Left(d, static_cast<long>(c.size()));
+    if (level == 1) {
+      if (!text::StartsWith(d, c + " ") && !k.empty()) {
+        connection_.RunSQL(
+            "UPDATE [OWNER].PROFILE SET MATTER = (SELECT TOP 1 SYSTEM_ID FROM [OWNER].MATTER WHERE "
+            "CLIENT_ID = (SELECT SYSTEM_ID FROM [OWNER].CLIENT WHERE CLIENT_ID = '" +
+            dm::SqlQuote(k) + "') ORDER BY SYSTEM_ID) WHERE DOCNUMBER = " + N(folder));
+        connection_.Release();
+      }
+    } else {
+      std::string t;
+      if (const size_t dot = d.find('.'); dot != std::string::npos) {
+        t = d.substr(dot + 1);
+        if (const size_t blank = t.find(' '); blank != std::string::npos) t = t.substr(0, blank);
+      }
+      if (!text::StartsWith(d, c + " ." + m + " ") && !k.empty() && !t.empty()) {
+        connection_.RunSQL(
+            "UPDATE [OWNER].PROFILE SET  MATTER = (SELECT SYSTEM_ID FROM [OWNER].MATTER WHERE "
+            "MATTER_ID = '" +
+            dm::SqlQuote(t) +
+            "' AND CLIENT_ID = (SELECT SYSTEM_ID FROM [OWNER].CLIENT WHERE CLIENT_ID = '" +
+            dm::SqlQuote(k) + "')) WHERE DOCNUMBER = " + N(folder));
+        connection_.Release();
+      }
+    }
+  }
+  for (const SiteLookup& lookup : run.site_lookups) {
+    if (lookup.key_column.empty() || lookup.default_key.empty()) continue;
+    connection_.RunSQL("UPDATE [OWNER].PROFILE SET " + lookup.column +
+                       " = (SELECT SYSTEM_ID FROM [OWNER]." + lookup.table + " WHERE " +
+                       lookup.key_column + " = '" + dm::SqlQuote(lookup.default_key) +
+                       "') WHERE DOCNUMBER = " + N(folder));
+    connection_.Release();
+  }
+  log.AddLog("Finished processing special functions for " + site);
+  log.Separator();
+}
+
+void FolderBuilder::AddUsers(const std::string& statement, std::vector<std::string>& users) {
+  connection_.RunSQL(statement);
+  connection_.ForEachRow([&] {
+    const std::string user = Trim(connection_.Column(1));
+    if (!user.empty() && std::find(users.begin(), users.end(), user) == users.end()) {
+      users.push_back(user);
+    }
+    return true;
+  });
+  connection_.Release();
+}
+
+void FolderBuilder::Workspaces(const RuleRun& run, const RowPlan& plan, int level, long long folder,
+                               const std::string& name, const std::string& item_library) {
+  log::Log& log = context_.log;
+  const rules::RuleRecord& rule = run.rule;
+  const int author_level = static_cast<int>(rule.Number(RuleKey::kWorkspaceAuthor));
+  const int typist_level = static_cast<int>(rule.Number(RuleKey::kWorkspaceTypist));
+  std::vector<std::string> users;
+  if (level == plan.profile_workspace_level && (level == author_level || level == typist_level) &&
+      plan.source_profile_id != 0) {
+    log.AddLog("Getting workspace profile author and typist from document #" +
+               N(plan.source_profile_id));
+    log.Separator();
+    connection_.RunSQL(
+        "SELECT A.USER_ID, T.USER_ID , P.DOCNUMBER FROM [OWNER].PROFILE P, [OWNER].PEOPLE A, "
+        "[OWNER].PEOPLE T WHERE P.AUTHOR = A.SYSTEM_ID AND P.TYPIST = T.SYSTEM_ID AND "
+        "P.SYSTEM_ID = " +
+        N(plan.source_profile_id));
+    connection_.ForEachRow([&] {
+      const std::string author = Trim(connection_.Column(1));
+      const std::string typist = Trim(connection_.Column(2));
+      log.AddLog("Document #" + connection_.Column(3) + " author is " + author + " and typist is " +
+                 typist);
+      log.Separator();
+      auto add = [&](const std::string& user, const char* what) {
+        if (user.empty() || std::find(users.begin(), users.end(), user) != users.end()) return;
+        users.push_back(user);
+        log.AddLog(std::string("Adding workspace ") + what + " " + user);
+        log.Separator();
+      };
+      if (level == author_level) add(author, "author");
+      if (level == typist_level) add(typist, "typist");
+      return false;
+    });
+    connection_.Release();
+  }
+  if (level == author_level) {
+    const templ::WorkspaceLink& people = run.compiled.selection.people_link;
+    const templ::WorkspaceLink& group = run.compiled.selection.group_link;
+    if (!people.lookup_column.empty() && !people.table.empty() && !people.key_column.empty() &&
+        !plan.people_link_value.empty()) {
+      AddUsers("SELECT DISTINCT USER_ID FROM [OWNER].PEOPLE WHERE SYSTEM_ID IN (SELECT " +
+                   people.lookup_column + " FROM [OWNER]." + people.table + " WHERE " +
+                   people.key_column + " = '" + dm::SqlQuote(plan.people_link_value) + "')",
+               users);
+    }
+    if (!group.lookup_column.empty() && !group.table.empty() && !group.key_column.empty() &&
+        !plan.group_link_value.empty()) {
+      AddUsers(
+          "SELECT DISTINCT USER_ID FROM [OWNER].PEOPLE WHERE SYSTEM_ID IN (SELECT "
+          "PEOPLE_SYSTEM_ID FROM [OWNER].PEOPLEGROUPS WHERE GROUPS_SYSTEM_ID IN (SELECT " +
+              group.lookup_column + " FROM [OWNER]." + group.table + " WHERE " + group.key_column +
+              " = '" + dm::SqlQuote(plan.group_link_value) + "'))",
+          users);
+    }
+    const std::string& workspace_group = rule[RuleKey::kWorkspaceGroup];
+    if (!workspace_group.empty()) {
+      AddUsers(
+          "SELECT DISTINCT USER_ID FROM [OWNER].PEOPLE WHERE SYSTEM_ID IN (SELECT "
+          "PEOPLE_SYSTEM_ID FROM [OWNER].PEOPLEGROUPS WHERE GROUPS_SYSTEM_ID = (SELECT SYSTEM_ID "
+          "FROM [OWNER].GROUPS WHERE GROUP_ID = '" +
+              dm::SqlQuote(workspace_group) + "'))",
+          users);
+    }
+  }
+  log.AddLog("Workspace users to process: " + N(static_cast<long long>(users.size())));
+  log.Separator();
+  if (!users.empty()) {
+    std::string workspace = rule[RuleKey::kWorkspaceName];
+    if (workspace.empty()) {
+      const std::string default_workspace =
+          Trim(connection_.library_state().settings.DefaultWorkspace);
+      const bool default_rule =
+          rule.Name().empty() || UCase(rule.Name()).find("*DEFAULT RULE*") != std::string::npos;
+      workspace = default_rule && !default_workspace.empty() ? default_workspace : rule.Name();
+    }
+    if (folder == 0) {
+      log.AddLog("Warning: Workspace level reached for this document - DocNumber is not set");
+    } else if (name.empty()) {
+      log.AddLog(
+          "Warning: Workspace level reached for this document - Workspace item name is "
+          "not set");
+    } else if (workspace.empty()) {
+      log.AddLog("Warning: Workspace level reached for this document - Workspace name is not set");
+    } else {
+      log.SetStatus("Processing " + N(static_cast<long long>(users.size())) +
+                    " subscription(s) for item " + Quoted(name) + " to Workspace " +
+                    Quoted(workspace));
+      log.Separator();
+      for (const std::string& user : users) {
+        log.SetStatus("Processing workspace functions (level " + N(level) + ") on folder " +
+                      Quoted(name) + "\r\n to workspace " + Quoted(workspace) +
+                      " for Author-related user " + user + " from folder library " + item_library +
+                      " #" + N(folder));
+        log.Separator();
+        workspaces_.AddToWorkspace(name, folder, user, workspace, item_library);
+      }
+    }
+  }
+  log.Separator();
+}
+
+void FolderBuilder::SortFolders(long long folder, const std::string& library, long max_items) {
+  sorting::SortFolders(context_, connection_, folder, library, max_items);
+}
+
+void FolderBuilder::RecordRow(const RuleRun& run, int row, const RowOutcome& outcome) {
+  if (outcome.failed || outcome.interrupted) {
+    // A recorded row is never selected again: its missing folders would never be built.
+    context_.log.AddLog("Warning: Not recording row #" + N(row) + " of rule " + run.rule.Name() +
+                        " - its folders are incomplete and the next cycle tries it again");
+    context_.log.Separator();
+    return;
+  }
+  tracking_.RecordProcessedRow(run.compiled.intake.result, row, run.rule.Name(), run.library,
+                               outcome.level_left, outcome.parent_folder);
+}
+
+}  // namespace sproutsmith::folders

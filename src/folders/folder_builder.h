@@ -1,0 +1,48 @@
+#pragma once
+// The folder builder: walks each selected row's levels from the top, finds or creates each
+// folder, gives new folders their metadata, e-mail address, author and workspace entries,
+// queues the documents of new bottom folders, and records the row once it is done.
+
+#include <string>
+#include <vector>
+
+#include "dm/connection.h"
+#include "folders/folder_creation.h"
+#include "folders/row_plan.h"
+#include "folders/row_processor.h"
+#include "log/context.h"
+#include "rules/tracking.h"
+#include "workspaces/workspaces.h"
+
+namespace sproutsmith::folders {
+
+class FolderBuilder final : public RowProcessor {
+ public:
+  FolderBuilder(Context& context, dm::Connection& connection);
+
+  RowOutcome ProcessFolderItem(const RuleRun& run, int row) override;
+  void SortFolders(long long folder, const std::string& library, long max_items) override;
+  void RecordRow(const RuleRun& run, int row, const RowOutcome& outcome) override;
+
+ private:
+  RowOutcome ProcessRow(const RuleRun& run, int row);
+  // Everything a folder made just now gets; `item_library` is where it lives.
+  void NewFolderSteps(const RuleRun& run, int row, const RowPlan& plan, int level, long long folder,
+                      const std::string& name, const std::string& item_library);
+  void SetMetadata(const RuleRun& run, const RowPlan& plan, int level, long long folder,
+                   const std::string& item_library);
+  void SetEmailAddress(const std::string& address, long long folder);
+  void SetAuthor(long long folder);
+  void SiteUpdate(const RuleRun& run, int level, long long folder);
+  void Workspaces(const RuleRun& run, const RowPlan& plan, int level, long long folder,
+                  const std::string& name, const std::string& item_library);
+  void AddUsers(const std::string& statement, std::vector<std::string>& users);
+
+  Context& context_;
+  dm::Connection& connection_;
+  FolderCreator creator_;
+  workspaces::Workspaces workspaces_;
+  rules::Tracking tracking_;
+};
+
+}  // namespace sproutsmith::folders

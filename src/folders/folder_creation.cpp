@@ -1,0 +1,578 @@
+// Creating one folder of a path through the DM API, and everything a new folder gets before
+// it is linked under its parent.
+
+#include "folders/folder_creation.h"
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "dm/reconnect.h"
+#include "dm/sql_text.h"
+#include "folders/folder_lookup.h"
+#include "folders/folder_membership.h"
+#include "log/error_trap.h"
+#include "security/add_security.h"
+#include "text/text.h"
+
+namespace sproutsmith::folders {
+
+using rules::RuleKey;
+using text::Format;
+using text::Trim;
+using text::UCase;
+
+namespace {
+
+std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+
+bool NamesAForm(const std::string& form) {
+  return !form.empty() && UCase(form).find("*DEFAULT FORM*") == std::string::npos;
+}
+
+using ColumnList = std::vector<std::pair<std::string, std::string>>;
+
+const std::string* Find(const ColumnList& list, const std::string& column) {
+  for (const auto& [name, value] : list) {
+    if (UCase(name) == UCase(column)) return &value;
+  }
+  return nullptr;
+}
+
+// The state of one creation: the folder and profile objects live until it ends.
+class Creation {
+ public:
+  Creation(Context& context, dm::Connection& connection, const FolderRequest& request,
+           const rules::RuleRecord& rule, int error_mode)
+      : c_(context),
+        conn_(connection),
+        log_(context.log),
+        r_(request),
+        rule_(rule),
+        error_mode_(error_mode),
+        form_(rule[RuleKey::kForm]),
+        public_(rule.Number(RuleKey::kCreatePublicFolders) == 1) {}
+
+  // After the lookup found nothing and the operator did not stop it.
+  long long Make() {
+    const std::string library = conn_.LibraryName();
+    if (!HasRights(library)) return 0;
+    if (!MakeFolderObject(library)) return 0;
+    if (!FillProfile(library)) return 0;
+    if (!SaveFolder(library)) return 0;
+    return Complete();
+  }
+
+  // A folder that an earlier run saved but could not link is linked now instead of a second.
+  long long Adopt(long long number) {
+    number_ = number;
+    return Link();
+  }
+
+ private:
+  bool HasRights(const std::string& library) {
+    dmapi::Library* lib = conn_.library();
+    if (lib->PrimaryGroupId() == dmapi::kSupervisorsGroup) return true;
+    const bool manage_root = lib->HasRight(dmapi::kRightManageRootFolders);
+    const bool create = lib->HasRight(dmapi::kRightCreateFolder);
+    if (create && (manage_root || !public_ || r_.parent != 0)) return true;
+    std::string user = conn_.UserId();
+    if (auto found = conn_.session()->FindUser(user)) user = found->Name();
+    log_.AddLog("Error: " + user + " does not have rights to manage folders in library " + library);
+    log_.Separator();
+    return false;
+  }
+
+  bool MakeFolderObject(const std::string& library) {
+    const std::string& name = r_.name;
+    log_.SetStatus("Creating folder " + Quoted(name) + " in library " + library);
+    log_.Separator();
+    log_.AddLog("Parent: " + Format(r_.parent, "#0"));
+    log_.AddLog("Form:   " + form_);
+    log_.AddLog("Rule:   " + Quoted(rule_.Name()));
+    log_.Separator();
+    author_source_ = rule_[RuleKey::kAuthorSource].empty() ? std::string("PROFILE")
+                                                           : rule_[RuleKey::kAuthorSource];
+    log_.AddLog("Author source is " + author_source_);
+    log_.Separator();
+
+    folder_ = conn_.session()->NewFolder();
+    log_.AddLog("Creating folder object " + Quoted(name) + " in library " + library);
+    if (!folder_) {
+      log_.AddLog("Error: Unable to create new folder " + Quoted(name) + " in " + r_.item_library);
+      return false;
+    }
+    log_.AddLog("Setting Folder Name to " + Quoted(name));
+    log_.Separator();
+    folder_->SetName(name);
+    folder_->SetDescription(name);
+    if (!NamesAForm(form_)) return true;
+
+    log_.AddLog("Saving Folder to change form to " + form_);
+    log_.Separator();
+    const dmapi::SaveResult saved = folder_->Save(form_, error_mode_);
+    if (!saved.status.ok()) {
+      log_.AddLog("Error: Code #" + Format(static_cast<long long>(saved.status.code), "#0") + " (" +
+                  saved.status.text + ")");
+      log_.Separator();
+    } else {
+      const std::string number = Format(saved.document_number, "#0");
+      log_.AddLog("Folder saved as #" + number);
+      log_.Separator();
+      conn_.RunSQL(
+          "UPDATE [OWNER].PROFILE SET FORM = (SELECT SYSTEM_ID FROM [OWNER].FORMS WHERE "
+          "FORM_NAME = '" +
+          dm::SqlQuote(form_) + "') WHERE DOCNUMBER = " + number);
+      conn_.Release();
+      log_.AddLog("Opening folder object #" + number + " after changing form to " + form_);
+      folder_ = conn_.session()->OpenFolder(saved.document_number, conn_.LibraryName());
+      if (folder_) {
+        folder_->SetName(name);
+        folder_->SetDescription(name);
+      } else {
+        log_.AddLog("Error: Unable to re-open folder object #" + number);
+      }
+    }
+    if (!folder_) {
+      log_.AddLog("Error: Unable to continue processing this folder");
+      return false;
+    }
+    return true;
+  }
+
+  // Sets one profile column, falling back to Null for a value the profile refuses.
+  void SetColumn(const std::string& column, const std::string& value, bool as_default) {
+    log_.AddLog(as_default ? "Setting column " + column + " to default value " + value
+                           : "Setting column " + column + " to " + value);
+    const dmapi::DmStatus status = profile_->SetValue(column, value);
+    if (status.ok()) return;
+    log_.AddLog("Error #" + Format(static_cast<long long>(status.code), "#0") + " (" + status.text +
+                ") setting column " + column);
+    profile_->SetNull(column);
+    log_.AddLog("Notice: Setting " + column + " to Null because original value is invalid");
+  }
+
+  bool FillProfile(const std::string& library) {
+    const std::string& name = r_.name;
+    const std::string user = conn_.UserId();
+    log_.AddLog("Opening Profile Object for folder " + Quoted(name) + " in folder library " +
+                library);
+    profile_ = folder_->Profile();
+    if (!profile_) {
+      log_.AddLog("Error: Unable to open folder profile object in library " + library);
+      return false;
+    }
+
+    log_.AddLog("Setting Profile Defaults (if any) for this folder form " + form_ +
+                " from the defaults of user " + user + " in library " + library);
+    ColumnList defaults;
+    if (auto found = conn_.session()->ProfileDefaults(user, form_)) {
+      for (const dmapi::ColumnDefault& d : *found) {
+        const std::string column = UCase(d.column);
+        if (column != "DOCNUM" && column != "SECURITY") defaults.emplace_back(d.column, d.value);
+      }
+    } else {
+      log_.AddLog("Error: Setting profile defaults from user " + user + " using form " + form_ +
+                  " in library " + library);
+    }
+
+    ColumnList parent_values;
+    if (!r_.parent_library.empty() && r_.parent != 0) ReadParentColumns(parent_values);
+
+    if (profile_->ColumnCount() == 0) {
+      log_.AddLog("Warning: The profile object contains no columns - cannot continue");
+      return false;
+    }
+    log_.AddLog("Processing columns for new folder in library " + library);
+    log_.AddLog("Setting Standard profile columns for folder " + Quoted(name));
+    const bool author_default = UCase(author_source_) == "DEFAULT";
+    for (int i = 1; i <= profile_->ColumnCount(); ++i) {
+      const dmapi::ProfileColumn column = profile_->Column(i);
+      const std::string key = UCase(column.name);
+      const bool empty = Trim(column.value).empty();
+      if (key == "DOCNAME") {
+        SetColumn(column.name, name, false);
+      } else if (key == "AUTHOR_ID") {
+        if (empty && !author_default) SetColumn(column.name, user, false);
+      } else if (key == "TYPIST_ID") {
+        if (empty) SetColumn(column.name, user, false);
+      } else if (key == "APP_ID") {
+        SetColumn(column.name, "FOLDER", false);
+      } else if (key == "TYPE_ID") {
+        if (empty) SetColumn(column.name, "FOLDER", false);
+      } else if (empty && (column.attr1 == 0 || column.attr2 == 128)) {
+        // Only columns the form lets us set: a refused copy would only log an error.
+        const std::string* inherited = Find(parent_values, column.name);
+        if (inherited != nullptr && !Trim(*inherited).empty()) {
+          SetColumn(column.name, *inherited, false);
+        }
+      }
+    }
+    log_.AddLog("Form for this folder is: " + form_);
+    log_.AddLog("Library for this folder is: " + r_.item_library);
+    log_.Separator();
+
+    for (const auto& [column, value] : defaults) {
+      if (UCase(column) == "DOCNAME") continue;
+      for (int i = 1; i <= profile_->ColumnCount(); ++i) {
+        const dmapi::ProfileColumn existing = profile_->Column(i);
+        if (UCase(existing.name) != UCase(column)) continue;
+        if (existing.attr1 == 0 || existing.attr2 == 128) SetColumn(existing.name, value, true);
+        break;
+      }
+    }
+    if (Trim(profile_->Value("AUTHOR_ID")).empty()) {
+      for (int i = 1; i <= profile_->ColumnCount(); ++i) {
+        if (UCase(profile_->Column(i).name) == "AUTHOR_ID") {
+          SetColumn("AUTHOR_ID", user, false);
+          break;
+        }
+      }
+    }
+
+    log_.AddLog("Saving profile object for folder " + Quoted(name) + " in library " + library);
+    log_.Separator();
+    const dmapi::SaveResult saved = profile_->Save();
+    if (!saved.status.ok()) {
+      log_.AddLog(saved.status.code != 0
+                      ? "Error: #" + Format(static_cast<long long>(saved.status.code), "#0") + " " +
+                            saved.status.text +
+                            " - Unable to save the profile object for this folder - cannot "
+                            "continue"
+                      : "Error: Unable to save the profile object for this folder - cannot "
+                        "continue");
+      return false;
+    }
+    const std::string number = Format(saved.document_number, "#0");
+    log_.AddLog("Document #" + number + " assigned to this folder in library " + library);
+    log_.AddLog("Profile object saved to #" + number + " in library " + library);
+    if (folder_->Name().empty() || folder_->Description().empty()) {
+      folder_->SetName(name);
+      folder_->SetDescription(name);
+    }
+    return true;
+  }
+
+  void ReadParentColumns(ColumnList& out) {
+    const std::string number = Format(r_.parent, "#0");
+    const std::string& library = r_.parent_library;
+    log_.AddLog("Opening profile object #" + number + " in library " + library);
+    std::unique_ptr<dmapi::ProfileObject> parent = conn_.session()->OpenProfile(r_.parent, library);
+    if (!parent) {
+      log_.AddLog("Unable to open profile object #" + number + " in library " + library);
+      return;
+    }
+    log_.AddLog("SyncProfile object #" + number + " opened in library " + library);
+    log_.AddLog("Retrieving profile columns from document #" + number + " in library " + library);
+    for (int i = 1; i <= parent->ColumnCount(); ++i) {
+      const dmapi::ProfileColumn column = parent->Column(i);
+      out.emplace_back(column.name, column.value);
+    }
+  }
+
+  bool SaveFolder(const std::string& library) {
+    const std::string& name = r_.name;
+    const std::string number = Format(profile_->DocumentNumber(), "#0");
+    if (public_ && r_.level == 1) {
+      log_.AddLog("Setting profile object #" + number + " for folder " + Quoted(name) +
+                  " as Public in library " + library);
+      folder_->MarkPublic();
+    } else {
+      log_.AddLog("Not setting profile object #" + number + " for folder " + Quoted(name) +
+                  " as Public in library " + library);
+    }
+    log_.Separator();
+    log_.AddLog("Saving folder object for folder " + Quoted(name) + " in library " + library);
+    const dmapi::SaveResult saved = folder_->Save("", error_mode_);
+    if (!saved.status.ok()) {
+      log_.AddLog(saved.status.code != 0
+                      ? "Error: #" + Format(static_cast<long long>(saved.status.code), "#0") + " " +
+                            saved.status.text +
+                            " - Unable to save the folder object for this folder - cannot "
+                            "continue"
+                      : "Error: Unable to save the folder object for this folder - cannot "
+                        "continue");
+      return false;
+    }
+    log_.AddLog("Folder object saved to #" + Format(saved.document_number, "#0") + " in library " +
+                library);
+    return true;
+  }
+
+  long long Complete() {
+    const std::string& name = r_.name;
+    log_.AddLog("Identifying Folder information");
+    number_ = folder_->DocumentNumber();
+    if (number_ <= 0) {
+      log_.AddLog("Error: Document # is not set for folder " + Quoted(name) + " - cannot continue");
+      return 0;
+    }
+    const std::string n = Format(number_, "#0");
+    log_.AddLog("Document #" + n + " assigned to folder " + Quoted(name) + " in library " +
+                conn_.LibraryName());
+    log_.Separator();
+    if (!conn_.ConnectLibrary(r_.item_library)) {
+      log_.AddLog("Error: unable to connect to Item_Library " + r_.item_library +
+                  " - cannot continue");
+      return 0;
+    }
+    // The stamp comes first: it is what lets a later cycle recognise a folder saved here
+    // whose remaining steps never ran.
+    conn_.RunSQL("UPDATE [OWNER].FOLDER SET LAST_UPDATE = GETUTCDATE(), PATH = 'ARBORLINE " +
+                 dm::SqlQuote(rule_.Name()) + "' WHERE DOCNUMBER = " + n);
+    conn_.Release();
+
+    if (public_ && r_.level == 1 && r_.parent == 0) {
+      log_.AddLog(
+          "Verifying Root_Object Display Name and Profile Document Name for Public Folder #" + n);
+      log_.Separator();
+      conn_.RunSQL("UPDATE [OWNER].PROFILE SET DOCNAME = '" + dm::SqlQuote(name) +
+                   "' WHERE DOCNUMBER = " + n);
+      conn_.Release();
+      conn_.RunSQL("UPDATE [OWNER].ROOT_OBJECT SET DISPLAYNAME = '" + dm::SqlQuote(name) +
+                   "' WHERE DOCNUMBER = " + n);
+      conn_.Release();
+    } else {
+      log_.AddLog("Removing Root_Object Information (if it exists) for Folder #" + n);
+      log_.Separator();
+      conn_.RunSQL("DELETE FROM [OWNER].ROOT_OBJECT WHERE DOCNUMBER = " + n);
+      conn_.Release();
+    }
+
+    if (r_.parent != 0 && conn_.ConnectLibrary(r_.parent_library)) {
+      if (!PostParentValues()) return number_;
+    }
+    if (!rule_[RuleKey::kSecurity].empty()) {
+      security::AddSecurity(c_, conn_, number_, rule_[RuleKey::kSecurity], rule_, "F",
+                            r_.parent_library, r_.item_library);
+    }
+    return Link();
+  }
+
+  // The parent's storage, path, retention and form on the new folder. False when the
+  // folder's profile row could not be written.
+  bool PostParentValues() {
+    const std::string& name = r_.name;
+    const std::string parent = Format(r_.parent, "#0");
+    log_.AddLog("Retrieving profile information from parent #" + parent);
+    log_.Separator();
+    conn_.RunSQL(
+        "SELECT STORAGETYPE, PATH, RETENTION, FORM FROM [OWNER].PROFILE WHERE DOCNUMBER = " +
+        parent);
+    std::string storage, path;
+    long long retention = 0, form_id = 0;
+    if (conn_.ForEachRow([&] {
+          storage = Trim(conn_.Column(1));
+          path = Trim(conn_.Column(2));
+          retention = static_cast<long long>(conn_.ColumnNumber(3));
+          form_id = static_cast<long long>(conn_.ColumnNumber(4));
+          return false;
+        }) == 0) {
+      log_.AddLog("Warning: Unable to retrieve profile information from parent #" + parent);
+    }
+    conn_.Release();
+
+    if (!conn_.ConnectLibrary(r_.item_library)) return true;
+    if (NamesAForm(form_)) {
+      log_.SetStatus("Identifying the system_id for the form '" + form_ + "' in library " +
+                     conn_.LibraryName());
+      log_.Separator();
+      conn_.RunSQL("SELECT SYSTEM_ID FROM [OWNER].FORMS WHERE FORM_NAME = '" + dm::SqlQuote(form_) +
+                   "'");
+      long long id = 0;
+      conn_.ForEachRow([&] {
+        id = static_cast<long long>(conn_.ColumnNumber(1));
+        return false;
+      });
+      if (id != 0) {
+        log_.SetStatus("Setting Folder form to " + form_);
+        form_id = id;
+      }
+      conn_.Release();
+    }
+    log_.AddLog("Setting Additional profile columns for folder " + Quoted(name) + " from parent #" +
+                parent);
+    log_.Separator();
+    conn_.RunSQL(
+        "UPDATE [OWNER].PROFILE SET DOCNAME = '" + dm::SqlQuote(name) + "', FORM = " +
+        Format(form_id, "#0") + ", FULLTEXT = 'Y', STORAGETYPE = '" + dm::SqlQuote(storage) +
+        "', PATH = '" + dm::SqlQuote(path) + "', RETENTION = " + Format(retention, "#0") +
+        ", EMAIL_SENT = NULL, EMAIL_RECEIVED = NULL WHERE DOCNUMBER = " + Format(number_, "#0"));
+    const bool posted = conn_.LastSucceeded() && conn_.RowsAffected() > 0;
+    conn_.Release();
+    if (!posted) {
+      log_.AddLog("Error: Unable to post profile information for folder " + Quoted(name));
+      return false;
+    }
+    return true;
+  }
+
+  long long Link() {
+    const std::string n = Format(number_, "#0");
+    if (r_.parent != 0) {
+      log_.SetStatus("Adding folder #" + n + " as subfolder under folder #" +
+                     Format(r_.parent, "#0"));
+      log_.Separator();
+      if (!AddFolderItem(c_, conn_, number_, r_.parent, "F", rule_, r_.parent_library,
+                         r_.item_library)) {
+        log_.AddLog("Error: Unable to add folder item #" + n + " in library " + r_.item_library +
+                    " to folder #" + Format(r_.parent, "#0") + " in library " + r_.parent_library);
+        return 0;
+      }
+    }
+    conn_.ConnectLibrary(r_.item_library);
+    log_.AddLog("Clearing Activitylog entries for folder #" + n + " generated by Arborline");
+    log_.Separator();
+    const text::DateTime today = c_.clock.Now();
+    const std::string date_condition =
+        conn_.facts().IsOracle()
+            ? " AND START_DATE = TO_DATE('" + Format(today, "DD-MMM-YY") + "', 'DD-MON-RR')"
+            : " AND START_DATE = '" + Format(today, "YYYY-MM-DD") + "'";
+    conn_.RunSQL("DELETE FROM [OWNER].ACTIVITYLOG WHERE DOCNUMBER = " + n +
+                 " AND (ACTIVITY_TYPE IN (45, 46, 47) OR (TYPIST = (SELECT SYSTEM_ID FROM "
+                 "[OWNER].PEOPLE WHERE USER_ID = '" +
+                 dm::SqlQuote(conn_.UserId()) + "')" + date_condition + "))");
+    conn_.Release();
+    if (!rule_[RuleKey::kSecurity].empty() && conn_.library_state().HasNeedsSecuring) {
+      log_.AddLog("Clearing Palisade entry for folder #" + n);
+      log_.Separator();
+      conn_.RunSQL("DELETE FROM [OWNER].NEEDS_SECURING WHERE SID = " + n);
+      conn_.Release();
+    }
+    if (!c_.state.HasSwitch("/XR")) conn_.RefreshAllViews();
+    return number_;
+  }
+
+  Context& c_;
+  dm::Connection& conn_;
+  log::Log& log_;
+  const FolderRequest& r_;
+  const rules::RuleRecord& rule_;
+  int error_mode_;
+  std::string form_;
+  bool public_;
+  std::string author_source_;
+  std::unique_ptr<dmapi::FolderObject> folder_;
+  std::unique_ptr<dmapi::ProfileObject> profile_;
+  long long number_ = 0;
+};
+
+// A folder of this rule that an earlier run saved and stamped but never linked anywhere: no
+// parent, no public entry, no items of its own. It takes the place of a second folder.
+long long FindUnlinkedFolder(dm::Connection& conn, const std::string& name,
+                             const rules::RuleRecord& rule, long long parent) {
+  conn.RunSQL(
+      "SELECT F.DOCNUMBER FROM [OWNER].FOLDER F, [OWNER].PROFILE P WHERE P.DOCNUMBER = "
+      "F.DOCNUMBER AND UPPER(P.DOCNAME) LIKE '" +
+      LikeText(name) + "' AND F.PATH = 'ARBORLINE " + dm::SqlQuote(rule.Name()) +
+      "' AND F.DOCNUMBER <> " + Format(parent, "#0") +
+      " AND F.DOCNUMBER NOT IN (SELECT DOCNUMBER FROM [OWNER].FOLDER_ITEM) AND F.DOCNUMBER NOT "
+      "IN (SELECT PARENT FROM [OWNER].FOLDER_ITEM) AND F.DOCNUMBER NOT IN (SELECT DOCNUMBER FROM "
+      "[OWNER].ROOT_OBJECT) ORDER BY F.DOCNUMBER");
+  long long found = 0;
+  conn.ForEachRow([&] {
+    found = static_cast<long long>(conn.ColumnNumber(1));
+    return false;
+  });
+  conn.Release();
+  return found;
+}
+
+// Restores the status label's text however the creation ends.
+class StatusKeeper {
+ public:
+  explicit StatusKeeper(Context& context) : context_(context), text_(context.options.LabelStatus) {}
+  ~StatusKeeper() { context_.options.LabelStatus = text_; }
+  StatusKeeper(const StatusKeeper&) = delete;
+  StatusKeeper& operator=(const StatusKeeper&) = delete;
+
+ private:
+  Context& context_;
+  std::string text_;
+};
+
+}  // namespace
+
+long long FolderCreator::CreateFolder(const FolderRequest& request, const rules::RuleRecord& rule,
+                                      int error_mode) {
+  folder_existed_ = false;
+  if (!connection_.CheckFusion("CreateFolder")) return 0;
+  if (connection_.library() == nullptr) {
+    context_.log.AddLog("Error: Library object not set - cannot continue");
+    context_.log.Separator();
+    return 0;
+  }
+  return log::Trap(context_.log, "CreateFolder", 0LL,
+                   [&] { return Create(request, rule, error_mode); });
+}
+
+long long FolderCreator::Create(const FolderRequest& original, const rules::RuleRecord& rule,
+                                int error_mode) {
+  log::Log& log = context_.log;
+  StatusKeeper status(context_);
+  dm::Reconnect back(connection_);
+  FolderRequest r = original;
+  if (r.parent_library.empty()) r.parent_library = connection_.LibraryName();
+  if (r.item_library.empty()) r.item_library = r.parent_library;
+  if (r.name.empty()) return 0;
+  struct Separated {
+    log::Log& log;
+    ~Separated() { log.Separator(); }
+  } closing{log};
+
+  connection_.ConnectLibrary(r.item_library);
+  const long long found =
+      CheckForFolder(context_, connection_, r.name, rule[RuleKey::kParseCharacters], r.parent, rule,
+                     r.parent_library, r.item_library);
+  if (found < 0) return 0;
+  if (found > 0) {
+    log.AddLog("Folder " + Quoted(r.name) + " already exists as folder #" + Format(found, "#0") +
+               (r.parent != 0 ? " in parent folder #" + Format(r.parent, "#0") : std::string()));
+    folder_existed_ = true;
+    return found;
+  }
+
+  const std::string library = connection_.LibraryName();
+  if (r.parent == 0 && connection_.library_state().settings.TopLevelWarning == 1) {
+    const std::string name = Quoted(r.name);
+    const runtime::Answer answer = context_.ShowMessage(
+        "You are about to create a top-level folder named " + name + " in library " + library +
+            " at " + Format(context_.clock.Now(), "YYYY-MM-DD HH:MM:SS") +
+            " - Are you sure you want to continue?",
+        runtime::MessageStyle::kYesNoCancel);
+    if (answer == runtime::Answer::kNo) {
+      const std::string text =
+          "Sproutsmith stopped by user at point where it was going to "
+          "create a top-level folder named " +
+          name + " in library " + library;
+      log.SetStatus(text);
+      log.Separator();
+      context_.ShowMessage(text, runtime::MessageStyle::kInformation);
+      context_.state.CancelRequested = true;
+      return 0;
+    }
+    if (answer != runtime::Answer::kYes) {
+      log.SetStatus("You have decided not to create a top-level folder named " + name +
+                    " in library " + library);
+      log.Separator();
+      return 0;
+    }
+    log.AddLog("I will create a top-level folder named " + name + " in library " + library);
+    log.Separator();
+  }
+
+  Creation creation(context_, connection_, r, rule, error_mode);
+  if (r.parent != 0) {
+    if (const long long unlinked =
+            FindUnlinkedFolder(connection_, CollapseSpaces(r.name), rule, r.parent);
+        unlinked > 0) {
+      log.AddLog("Folder " + Quoted(r.name) + " was saved as folder #" + Format(unlinked, "#0") +
+                 " by an earlier run but never linked - linking it now");
+      log.Separator();
+      return creation.Adopt(unlinked);
+    }
+  }
+  return creation.Make();
+}
+
+}  // namespace sproutsmith::folders

@@ -1,0 +1,42 @@
+#pragma once
+// One folder of a path: found under its parent (or at the top), or created through the DM
+// API with its profile, stamp, public flag, trustees and link under the parent.
+
+#include <string>
+
+#include "dm/connection.h"
+#include "log/context.h"
+#include "rules/rule_record.h"
+
+namespace sproutsmith::folders {
+
+struct FolderRequest {
+  std::string name;
+  long long parent = 0;        // 0: a top-level folder
+  std::string parent_library;  // "" = the connected library
+  std::string item_library;    // "" = the parent's library
+  int level = 1;               // 1 for the first level of a path
+};
+
+class FolderCreator {
+ public:
+  FolderCreator(Context& context, dm::Connection& connection)
+      : context_(context), connection_(connection) {}
+
+  // The folder's document number (> 0) when it exists or was made; 0 or less when nothing
+  // usable was made. `error_mode` is handed to the DM client's saves (2 shows, 3 silent).
+  long long CreateFolder(const FolderRequest& request, const rules::RuleRecord& rule,
+                         int error_mode);
+
+  // The last CreateFolder found the folder instead of making it.
+  bool FolderExisted() const { return folder_existed_; }
+
+ private:
+  long long Create(const FolderRequest& request, const rules::RuleRecord& rule, int error_mode);
+
+  Context& context_;
+  dm::Connection& connection_;
+  bool folder_existed_ = false;
+};
+
+}  // namespace sproutsmith::folders

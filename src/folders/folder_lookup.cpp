@@ -1,0 +1,259 @@
+// Finding a folder by name under its parent or at the top of a library.
+
+#include "folders/folder_lookup.h"
+
+#include <cstdlib>
+
+#include "dm/reconnect.h"
+#include "dm/sql_text.h"
+#include "log/error_trap.h"
+#include "text/text.h"
+
+namespace sproutsmith::folders {
+
+using text::Format;
+using text::Trim;
+using text::UCase;
+
+namespace {
+
+constexpr char kStamp[] = "ARBORLINE";
+constexpr long kSearchLength = 240;
+
+std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+
+// The row the search takes: the first stamped one, else the first with a number.
+struct Candidate {
+  long long number = 0;
+  std::string name, item_library, parent_library, path;
+};
+
+}  // namespace
+
+ParseSpecification ParseSpecification::Read(const std::string& text) {
+  ParseSpecification spec;
+  spec.count = static_cast<long>(text::Val(text));
+  std::string pc = UCase(Trim(text));
+  if (const long slash = text::InStr(pc, "\\"); slash > 0) pc = Trim(text::Left(pc, slash - 1));
+  spec.characters = pc;
+  return spec;
+}
+
+std::string CollapseSpaces(std::string name) {
+  for (size_t at = name.find("  "); at != std::string::npos; at = name.find("  ", at)) {
+    name.erase(at, 1);
+  }
+  return name;
+}
+
+std::string SearchPattern(const std::string& name, const ParseSpecification& spec) {
+  std::string pattern;
+  if (spec.count < 0) {
+    pattern = "%" + Trim(text::Right(name, std::labs(spec.count)));
+  } else if (spec.count > 0) {
+    pattern = Trim(text::Left(name, spec.count)) + "%";
+  } else if (spec.UsesCharacters()) {
+    if (const long k = text::InStr(UCase(name), spec.characters); k > 0) {
+      pattern = text::Left(name, k) + "%";
+    }
+  }
+  return pattern.empty() ? name : pattern;
+}
+
+std::string LikeText(const std::string& pattern) {
+  // Names reach the search with every "%" removed, so a "%" here is the pattern's own
+  // wildcard; "_" and "[" in a name must not widen the match to other folders.
+  const std::string cut = Trim(text::Left(pattern, kSearchLength));
+  std::string escaped;
+  for (const char c : cut) {
+    escaped += c == '%' ? std::string("%") : dm::LikeLiteral(std::string(1, c));
+  }
+  return UCase(dm::SqlQuote(escaped));
+}
+
+namespace {
+
+class Lookup {
+ public:
+  Lookup(Context& context, dm::Connection& connection, const rules::RuleRecord& rule)
+      : c_(context), conn_(connection), rule_(rule) {}
+
+  long long Run(std::string name, const std::string& parse_characters, long long parent,
+                const std::string& folder_library, const std::string& item_library) {
+    if (name.empty()) return 0;
+    dm::Reconnect back(conn_);
+    log::Log& log = c_.log;
+    name = CollapseSpaces(name);
+    const ParseSpecification spec = ParseSpecification::Read(parse_characters);
+    const std::string here = conn_.LibraryName();
+
+    std::string line =
+        parent != 0
+            ? "Checking for existence of a folder item named " + Quoted(name) +
+                  " in parent folder #" + Format(parent, "#0") + " in library " + here
+            : "Checking for existence of a folder named " + Quoted(name) + " in library " + here;
+    if (spec.count != 0) {
+      line += " parsing " + Format(static_cast<long long>(spec.count), "#0") + " character(s)";
+    } else if (spec.UsesCharacters()) {
+      line += " using parse character(s) " + Quoted(spec.characters);
+    }
+    log.AddLog(line);
+    log.Separator();
+
+    const std::string pattern = SearchPattern(name, spec);
+    log.AddLog("The folder name search will be on " + Quoted(pattern));
+    log.Separator();
+    const std::string q = LikeText(pattern);
+
+    std::string statement;
+    if (parent != 0) {
+      statement =
+          "SELECT FI.DOCNUMBER, PR.DOCNAME, RL.LIBRARY_NAME, PL.LIBRARY_NAME, 'ARBORLINE' FROM "
+          "[OWNER].FOLDER_ITEM FI LEFT OUTER JOIN [OWNER].PROFILE PR ON PR.DOCNUMBER = "
+          "FI.DOCNUMBER LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY "
+          "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES PL ON PL.SYSTEM_ID = FI.PARENT_LIBRARY WHERE "
+          "FI.NODE_TYPE = 'F' AND FI.PARENT = " +
+          Format(parent, "#0") + " AND PL.LIBRARY_NAME = '" + dm::SqlQuote(folder_library) +
+          "' AND RL.LIBRARY_NAME = '" + dm::SqlQuote(item_library) +
+          "' AND UPPER(PR.DOCNAME) LIKE '" + q + "'";
+    } else {
+      const std::string l = dm::SqlQuote(here);
+      statement = "SELECT F.DOCNUMBER, P.DOCNAME, '" + l + "', '" + l +
+                  "', F.PATH FROM [OWNER].FOLDER F LEFT OUTER JOIN [OWNER].PROFILE P ON "
+                  "P.DOCNUMBER = F.DOCNUMBER LEFT OUTER JOIN [OWNER].APPS A ON A.SYSTEM_ID = "
+                  "P.APPLICATION WHERE UPPER(P.DOCNAME) LIKE '" +
+                  q + "' AND A.APPLICATION = 'FOLDER' ";
+      if (rule_.Number(rules::RuleKey::kCreatePublicFolders) == 1) {
+        log.AddLog("The search will be for a Public Folder");
+        log.Separator();
+        statement += "AND F.DOCNUMBER IN (SELECT DOCNUMBER FROM [OWNER].ROOT_OBJECT) ";
+      } else {
+        const std::string f = dm::SqlQuote(folder_library);
+        statement +=
+            "AND F.DOCNUMBER NOT IN (SELECT FI.DOCNUMBER FROM [OWNER].FOLDER_ITEM FI LEFT OUTER "
+            "JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY LEFT OUTER JOIN "
+            "[OWNER].REMOTE_LIBRARIES PL ON PL.SYSTEM_ID = FI.PARENT_LIBRARY WHERE FI.NODE_TYPE = "
+            "'F' AND RL.LIBRARY_NAME = '" +
+            f + "' AND PL.LIBRARY_NAME = '" + f + "') ";
+      }
+      statement += "ORDER BY F.DOCNUMBER DESC";
+    }
+
+    conn_.RunSQL(statement);
+    dmapi::SqlObject* sql = conn_.sql();
+    const int code = sql != nullptr ? sql->GetSQLErrorCode() : -1;
+    if (code != 0 && code != 9) {
+      log.AddLog("Error: Unable to process SQL statement to locate the folder '" + name + "'");
+      conn_.Release();
+      log.Separator();
+      return -1;
+    }
+
+    Candidate found = Choose();
+    const long long rows = sql->GetRowCount();
+    if (rows == 0 && parent == 0) LogDiagnostics(*sql);
+    conn_.Release();
+
+    if (parent == 0 && found.number != 0 && !text::StartsWith(found.path, kStamp)) {
+      conn_.RunSQL("UPDATE [OWNER].FOLDER SET PATH = 'ARBORLINE " + dm::SqlQuote(rule_.Name()) +
+                   "' WHERE DOCNUMBER = " + Format(found.number, "#0"));
+      conn_.Release();
+    }
+
+    if (found.number != 0) {
+      log.AddLog("Folder #" + Format(found.number, "#0") + " found and will be used");
+      log.Separator();
+      if (spec.count != 0 && UCase(found.name) != UCase(name)) Rename(found, name, parent);
+    } else if (parent != 0) {
+      log.AddLog("Match on folder item " + Quoted(name) + " not found in parent folder #" +
+                 Format(parent, "#0") + " in library " + conn_.LibraryName());
+    } else {
+      log.AddLog("Top-level folder " + Quoted(name) + " not found in library " +
+                 conn_.LibraryName());
+    }
+    log.Separator();
+    return found.number;
+  }
+
+ private:
+  Candidate Choose() {
+    Candidate stamped, first;
+    conn_.ForEachRow([&] {
+      Candidate row{static_cast<long long>(conn_.ColumnNumber(1)), conn_.Column(2), conn_.Column(3),
+                    conn_.Column(4), UCase(conn_.Column(5))};
+      if (row.number == 0) return true;
+      if (first.number == 0) first = row;
+      if (text::StartsWith(row.path, kStamp)) {
+        stamped = row;
+        return false;
+      }
+      return true;
+    });
+    return stamped.number != 0 ? stamped : first;
+  }
+
+  void LogDiagnostics(dmapi::SqlObject& sql) {
+    log::Log& log = c_.log;
+    log.Separator();
+    log.AddLog("pSQL codes:");
+    log.AddLog("GetSQLErrorCode: " + Format(static_cast<long long>(sql.GetSQLErrorCode()), "#0"));
+    log.AddLog("ErrNumber:       " + Format(static_cast<long long>(sql.ErrNumber()), "#0"));
+    log.AddLog("ErrDescription:  " + Trim(sql.ErrDescription()));
+    log.AddLog("GetRowsAffected: " + Format(std::llabs(sql.GetRowsAffected()), "#0"));
+    log.AddLog("GetRowCount:     " + Format(std::llabs(sql.GetRowCount()), "#0"));
+    log.Separator();
+  }
+
+  void Rename(const Candidate& found, const std::string& name, long long parent) {
+    log::Log& log = c_.log;
+    const std::string number = Format(found.number, "#0");
+    if (conn_.ConnectLibrary(found.item_library)) {
+      log.AddLog("Changing the profile name to " + Quoted(name) + " for folder #" + number +
+                 " in library " + conn_.LibraryName());
+      log.Separator();
+      conn_.RunSQL("UPDATE [OWNER].PROFILE SET DOCNAME = '" + dm::SqlQuote(name) +
+                   "' WHERE DOCNUMBER = " + number);
+      conn_.Release();
+    }
+    if (parent == 0) return;
+    const std::string statement =
+        "UPDATE [OWNER].FOLDER_ITEM SET DISPLAYNAME = '" + dm::SqlQuote(name) +
+        "' WHERE DOCNUMBER = " + number + " AND PARENT = " + Format(parent, "#0") +
+        " AND PARENT_LIBRARY = (SELECT SYSTEM_ID FROM [OWNER].REMOTE_LIBRARIES WHERE "
+        "LIBRARY_NAME = '" +
+        dm::SqlQuote(found.parent_library) +
+        "') AND LIBRARY = (SELECT SYSTEM_ID FROM [OWNER].REMOTE_LIBRARIES WHERE LIBRARY_NAME = '" +
+        dm::SqlQuote(found.item_library) + "')";
+    auto rename_item = [&] {
+      log.AddLog("Changing the folder_item displayname to " + Quoted(name) + " for folder #" +
+                 number + " in library " + conn_.LibraryName());
+      log.Separator();
+      conn_.RunSQL(statement);
+      conn_.Release();
+    };
+    if (conn_.ConnectLibrary(found.item_library)) rename_item();
+    if (found.parent_library != found.item_library && conn_.ConnectLibrary(found.parent_library)) {
+      rename_item();
+    }
+  }
+
+  Context& c_;
+  dm::Connection& conn_;
+  const rules::RuleRecord& rule_;
+};
+
+}  // namespace
+
+long long CheckForFolder(Context& context, dm::Connection& connection,
+                         const std::string& folder_name, const std::string& parse_characters,
+                         long long parent_folder, const rules::RuleRecord& rule,
+                         const std::string& folder_library, const std::string& item_library) {
+  // A failing step must not let the caller create a second folder: a fault reads as a
+  // failed search.
+  return log::Trap(context.log, "CheckForFolder", -1LL, [&] {
+    return Lookup(context, connection, rule)
+        .Run(folder_name, parse_characters, parent_folder, folder_library, item_library);
+  });
+}
+
+}  // namespace sproutsmith::folders
