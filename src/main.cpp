@@ -11,6 +11,7 @@
 #include "app/dm_seam.h"
 #include "app/dm_session_seam.h"
 #include "app/engine.h"
+#include "app/run_summary.h"
 #include "platform/os/clock.h"
 #include "platform/os/environment.h"
 #include "platform/os/program_launcher.h"
@@ -44,5 +45,11 @@ int main(int argc, char** argv) {
       !engine.FailureMessageShown()) {
     std::cerr << engine.FailureMessage() << std::endl;
   }
-  return code;
+  // A cycle's outcome per rule, for whoever started the run (a script, a timer).
+  if (engine.state().Unattended()) {
+    const std::string& log = engine.log().DatedLogFile();
+    std::cerr << app::RunSummary(engine.options(),
+                                 log.empty() ? engine.log().CurrentDatedLogFile() : log);
+  }
+  return app::RunExitCode(code, engine.options());
 }

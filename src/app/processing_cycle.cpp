@@ -636,6 +636,12 @@ void ProcessingCycle::SetCounters(int total, int read, int added, int errors) {
   o.LabelRead = Format(read, "#0");
   o.LabelAdded = Format(added, "#0");
   o.LabelErrors = Format(errors, "#0");
+  if (result_row_ && *result_row_ < o.ListResults.size()) {
+    runtime::ResultsRow& row = o.ListResults[*result_row_];
+    row.rows_selected = total;
+    row.folders_added = added;
+    row.rows_failed = errors;
+  }
 }
 
 long long ProcessingCycle::SecondsOfDay() const {

@@ -12,6 +12,11 @@ struct ResultsRow {
   std::string text;        // library + " - " + rule
   std::string start_time;  // "YYYY/MM/DD-HH:MM:SS"
   std::string state;       // "Working...", "n folder(s) added", "Finished", ...
+  int rows_selected = 0;
+  int folders_added = 0;
+  int rows_failed = 0;
+  // The rule could not run to its end: a syntax or SQL error, or an unexpected error.
+  bool Broken() const { return state == "Syntax Error" || state == "SQL Error" || state == "Error"; }
 };
 
 struct MenuEntry {
