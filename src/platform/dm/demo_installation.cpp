@@ -4,7 +4,10 @@
 #include <fstream>
 
 #include "platform/dm/installation.h"
+#include "platform/schema/fixed_rows.h"
 #include "platform/schema/library_schema.h"
+#include "platform/schema/rule_rows.h"
+#include "platform/schema/test_data.h"
 #include "platform/sql/sqlite_database.h"
 
 namespace sproutsmith::dmapi {
@@ -25,8 +28,44 @@ constexpr DemoLibrary kLibraries[] = {
     {"ARCHIVE", "archive.db", "Archive library (Oracle flavour)", 2},
 };
 
+// Rules beyond the two standard ones, so that a first run shows what folder building can do:
+// workspaces of a group's users, an e-mail address per client folder, folders identified by
+// the first characters of their name (renamed when the client is), a top level that is not
+// public, and a folder level that lives in the other library.
+bool WriteDemoRules(sql::Database& db, const std::string& other_library, std::string* error) {
+  using schema::RuleDefinition;
+  RuleDefinition names =
+      schema::StandardRule("CLIENT NAMES",
+                           "%CLIENT NAMES% %\\% %MATTER.CLIENT_ID.CLIENT_ID% %-% "
+                           "%MATTER.CLIENT_ID.CLIENT_NAME%");
+  names.SetText("RULE_PARSECHARACTERS", "5");
+  names.SetText("RULE_EMAIL_TEMPLATE", "%CLIENT.CLIENT_ID%@clients.example.com");
+  names.SetInteger("RULE_EMAIL_LEVEL", 2);
+  names.SetInteger("RULE_CREATE_PUBLIC_FOLDERS", 0);
+  names.SetText("RULE_FORM", schema::kFolderForm);
+
+  RuleDefinition litigation =
+      schema::StandardRule("LITIGATION",
+                           "%LITIGATION MATTERS% %\\% %MATTER.CLIENT_ID.CLIENT_ID% %\\% "
+                           "%MATTER.MATTER_ID%");
+  litigation.SetInteger("RULE_WORKSPACE_AUTHOR", 3);
+  litigation.SetText("RULE_WORKSPACE_GROUP", "LITIGATION");
+  litigation.SetText("RULE_WORKSPACE_NAME", "%USER_ID% Litigation");
+  litigation.SetText("RULE_SECURITY",
+                     "GROUP:LITIGATION = 255; GROUP:DOCS_SUPERVISORS = 255; GROUP:DOCS_USERS = 0");
+  litigation.SetInteger("RULE_PROFILE_INHERIT_SECURITY", 0);
+
+  RuleDefinition mail = schema::StandardRule(
+      "MAIL ROOM", "%MAIL ROOM% %\\% %MATTER.CLIENT_ID.CLIENT_ID% %\\% %CORRESPONDENCE%");
+  mail.SetText("RULE_EMAIL_NAME", "CORRESPONDENCE");
+  mail.SetText("RULE_EMAIL_LIBRARY", other_library);
+
+  return schema::WriteRule(db, names, error) && schema::WriteRule(db, litigation, error) &&
+         schema::WriteRule(db, mail, error);
+}
+
 bool BuildLibrary(const DemoLibrary& lib, const std::string& path, const DemoLibrary& other,
-                  const schema::GeneratorOptions& data, std::string* error) {
+                  const schema::GeneratorOptions& data, bool first, std::string* error) {
   std::string open_error;
   std::unique_ptr<sql::SqliteDatabase> db = sql::SqliteDatabase::Open(path, true, &open_error);
   if (!db) {
@@ -39,7 +78,8 @@ bool BuildLibrary(const DemoLibrary& lib, const std::string& path, const DemoLib
   def.engine_code = lib.engine_code;
   def.other_libraries = {{other.name, other.engine_code}};
   if (!schema::ProvisionLibrary(*db, def, error)) return false;
-  return schema::GenerateTestData(*db, data, error);
+  if (!schema::GenerateTestData(*db, data, error)) return false;
+  return !data.with_rules || !first || WriteDemoRules(*db, other.name, error);
 }
 
 bool WriteAtomically(const std::string& path, const std::string& content, std::string* error) {
@@ -102,7 +142,7 @@ bool CreateDemoInstallation(const std::string& folder, const DemoOptions& option
       data.clients = std::max(1, data.clients / 4);
       data.seed = data.seed + static_cast<unsigned>(i);
     }
-    ok = BuildLibrary(lib, made.library_paths[i], kLibraries[1 - i], data, error);
+    ok = BuildLibrary(lib, made.library_paths[i], kLibraries[1 - i], data, i == 0, error);
     LibraryConfig entry;
     entry.name = lib.name;
     entry.description = lib.description;
