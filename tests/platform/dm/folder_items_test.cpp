@@ -155,7 +155,17 @@ TEST_F(FolderItemsTest, RemoteItemIsLinkedThroughRemoteLibrariesOfTheFoldersLibr
                    Scalar("LIB1",
                           "SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE "
                           "LIBRARY_NAME = 'LIB2'")}}));
-  EXPECT_EQ(Scalar("LIB2", "SELECT COUNT(*) FROM FOLDER_ITEM"), "0");
+  // The item's own library holds a copy that points back at the link.
+  EXPECT_EQ(Query("LIB2",
+                  "SELECT PARENT, DOCNUMBER, NEXT, REMOTE_SYSTEM_ID, VERSION_TYPE FROM FOLDER_ITEM"),
+            (Rows{{std::to_string(parent), std::to_string(remote), "0",
+                   Scalar("LIB1", "SELECT SYSTEM_ID FROM FOLDER_ITEM WHERE PARENT = " +
+                                      std::to_string(parent)),
+                   "R"}}));
+  EXPECT_EQ(Scalar("LIB2", "SELECT PARENT_LIBRARY FROM FOLDER_ITEM"),
+            Scalar("LIB2", "SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'LIB1'"));
+  // Its parents are read in its own library.
+  EXPECT_EQ(session->OpenProfile(remote, "LIB2")->ParentFolders(), std::vector<long long>{parent});
 }
 
 TEST_F(FolderItemsTest, ASecuredItemReceivesTheFoldersTrusteesItLacks) {

@@ -704,7 +704,50 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
   if (!tx.Commit()) {
     return {DmStatus::Error(kErrDatabase, "Library " + library_name() + " refused the commit"), 0};
   }
+  if (!local) {
+    // As a DM server does, the item's own library gets a copy of the link, so that the item's
+    // parents can be read there. The link itself stands; a copy that cannot be written now is
+    // made by the next sort of the folder.
+    WriteRemoteCopy(*item_db, item_library_name, id, item_number, item_is_folder ? "F" : "D",
+                    display_name, first, parent_version);
+  }
   return {DmStatus::Ok(), received};
+}
+
+void Document::WriteRemoteCopy(sql::Database& item_db, const std::string& item_library,
+                               long long link_id, long long item_number,
+                               const std::string& node_type, const std::string& display_name,
+                               bool first, std::optional<long long> parent_version) {
+  const std::optional<long long> parent_lib = RemoteLibraryId(item_db, library_name());
+  std::optional<long long> own_lib;
+  if (!parent_lib ||
+      !ReadId(item_db, "SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = ?",
+              {Value::Text(text::Trim(item_library))}, &own_lib)) {
+    return;
+  }
+  if (!own_lib) own_lib = schema::kOwnLibraryId;
+  sql::Transaction tx(item_db);
+  if (!tx.active()) return;
+  const std::optional<long long> present =
+      QueryId(item_db,
+              "SELECT COUNT(*) FROM FOLDER_ITEM WHERE PARENT = ? AND PARENT_LIBRARY = ? AND "
+              "DOCNUMBER = ? AND LIBRARY = ?",
+              {Value::Integer(document_number_), Value::Integer(*parent_lib),
+               Value::Integer(item_number), Value::Integer(*own_lib)});
+  if (!present || *present > 0) return;
+  std::string error;
+  const long long id = NextKey(item_db, schema::kSystemKey, &error);
+  if (id == 0) return;
+  const sql::ExecResult r = item_db.Execute(
+      "INSERT INTO FOLDER_ITEM (SYSTEM_ID, PARENT, DOCNUMBER, PARENT_LIBRARY, LIBRARY, "
+      "NODE_TYPE, DISPLAYNAME, NEXT, ISFIRST, REMOTE_SYSTEM_ID, PARENT_VERSION, VERSION_TYPE, "
+      "STATUS, FOLDERREMLIB_RO, FOLDERDOCNO_RO) VALUES (?, ?, ?, ?, ?, ?, ?, 0, ?, ?, ?, 'R', "
+      "0, 0, 0)",
+      {Value::Integer(id), Value::Integer(document_number_), Value::Integer(item_number),
+       Value::Integer(*parent_lib), Value::Integer(*own_lib), Value::Text(node_type),
+       Value::Text(display_name), Value::Text(first ? "Y" : "N"), Value::Integer(link_id),
+       parent_version ? Value::Integer(*parent_version) : Value::Null()});
+  if (r.ok()) tx.Commit();
 }
 
 std::vector<long long> Document::ParentFolders() {

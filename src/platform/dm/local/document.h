@@ -68,6 +68,11 @@ class Document {
   // REMOTE_LIBRARIES' id of this library (the own id when unlisted); nullopt when unreadable.
   std::optional<long long> OwnLibraryId();
   DmStatus WriteRootObject();  // inside the caller's transaction
+  // The copy of a remote item's link in the item's own library.
+  void WriteRemoteCopy(sql::Database& item_db, const std::string& item_library, long long link_id,
+                       long long item_number, const std::string& node_type,
+                       const std::string& display_name, bool first,
+                       std::optional<long long> parent_version);
 
   std::shared_ptr<Server> server_;
   int library_;

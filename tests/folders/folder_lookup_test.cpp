@@ -1,0 +1,133 @@
+// Finding a folder under its parent or at the top of a library: patterns from the rule's parse
+// specification, escaping, the stamped-first choice and renaming.
+
+#include "folders/folder_lookup.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/engine_session.h"
+
+namespace sproutsmith::folders {
+namespace {
+
+using rules::RuleKey;
+
+TEST(SearchPatternTest, PartsOfTheNameThatIdentifyAFolder) {
+  struct Case {
+    const char* spec;
+    const char* name;
+    const char* pattern;
+  };
+  const Case cases[] = {
+      {"5", "C0001 Harbour Supplies Ltd", "C0001%"},
+      {"-4", "Harbour C123", "%C123"},
+      {"-", "C0001-Harbour", "C0001-%"},
+      {"  -  ", "C0001-Harbour", "C0001-%"},
+      {"- \\ ignored", "C0001-Harbour", "C0001-%"},
+      {"#", "no mark here", "no mark here"},
+      {"", "Whole Name", "Whole Name"},
+      {"0", "Whole Name", "Whole Name"},
+      {"3", "AB", "AB%"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SearchPattern(c.name, ParseSpecification::Read(c.spec)), c.pattern)
+        << c.spec << " / " << c.name;
+  }
+}
+
+TEST(SearchPatternTest, TheLikeTextMatchesOnlyWhatTheNameSays) {
+  EXPECT_EQ(LikeText("O'Brien [Ltd]%"), "O''BRIEN [[]LTD]%");
+  EXPECT_EQ(LikeText("A_B"), "A[_]B");
+  const std::string long_name(300, 'x');
+  EXPECT_EQ(LikeText(long_name), std::string(240, 'X'));
+  EXPECT_EQ(CollapseSpaces("A  B   C"), "A B C");
+}
+
+class FolderLookupTest : public testing::EngineSession {
+ protected:
+  void SetUp() override {
+    Start({{.name = "LIB"}, {.name = "OTHER"}});
+    rule_.Set(RuleKey::kName, "R1");
+  }
+  long long Find(const std::string& name, const std::string& parse, long long parent,
+                 const std::string& item_library = "LIB") {
+    // As folder creation calls it: in the library the folder would live in.
+    connection().ConnectLibrary(item_library);
+    return CheckForFolder(context(), connection(), name, parse, parent, rule_, "LIB", item_library);
+  }
+  std::string Name(long long doc) {
+    return Scalar("LIB", "SELECT DOCNAME FROM PROFILE WHERE DOCNUMBER = " + std::to_string(doc));
+  }
+  std::string Path(long long doc) {
+    return Scalar("LIB", "SELECT PATH FROM FOLDER WHERE DOCNUMBER = " + std::to_string(doc));
+  }
+
+  rules::RuleRecord rule_;
+};
+
+TEST_F(FolderLookupTest, UnderAParent) {
+  const long long parent = MakeFolder("LIB", "CLIENTS");
+  const long long harbour = MakeFolder("LIB", "C0001 Harbour Supplies", parent);
+  const long long dash = MakeFolder("LIB", "C0002-Old", parent);
+  const long long underscore = MakeFolder("LIB", "A_B", parent);
+  MakeFolder("LIB", "C0001 Elsewhere");  // not under the parent
+
+  EXPECT_EQ(Find("C0002-New", "-", parent), dash);
+  EXPECT_EQ(Name(dash), "C0002-Old");  // found by parse characters: used as it is
+  EXPECT_EQ(Find("AXB", "", parent), 0);
+  EXPECT_EQ(Find("a_b", "", parent), underscore);
+  EXPECT_EQ(Find("Nothing", "", parent), 0);
+  EXPECT_EQ(Count("Match on folder item \"Nothing\" not found in parent folder #"), 1);
+
+  // A numeric count adopts and renames: profile and folder item.
+  EXPECT_EQ(Find("C0001  Harbour Supplies Ltd", "5", parent), harbour);
+  EXPECT_EQ(Name(harbour), "C0001 Harbour Supplies Ltd");
+  EXPECT_EQ(Scalar("LIB", "SELECT DISPLAYNAME FROM FOLDER_ITEM WHERE DOCNUMBER = " +
+                              std::to_string(harbour)),
+            "C0001 Harbour Supplies Ltd");
+  EXPECT_GE(Count("The folder name search will be on \"C0001%\""), 1);
+  // A parent search never stamps.
+  EXPECT_EQ(Path(harbour), "NULL");
+}
+
+TEST_F(FolderLookupTest, AtTheTopTheStampedFolderWinsElseTheNewestIsStamped) {
+  const long long older = MakeFolder("LIB", "TOP");
+  const long long newer = MakeFolder("LIB", "TOP");
+  EXPECT_EQ(Find("TOP", "", 0), newer);
+  EXPECT_EQ(Path(newer), "ARBORLINE R1");
+  EXPECT_EQ(Path(older), "NULL");
+
+  Exec("LIB", "UPDATE FOLDER SET PATH = NULL WHERE DOCNUMBER = " + std::to_string(newer));
+  Exec("LIB", "UPDATE FOLDER SET PATH = 'ARBORLINE OTHER RULE' WHERE DOCNUMBER = " +
+                  std::to_string(older));
+  EXPECT_EQ(Find("top", "", 0), older);
+
+  // A folder linked under another folder of this library is not at the top.
+  const long long linked = MakeFolder("LIB", "INSIDE", MakeFolder("LIB", "HOLDER"));
+  EXPECT_EQ(Find("INSIDE", "", 0), 0);
+  EXPECT_EQ(Count("Top-level folder \"INSIDE\" not found in library LIB"), 1);
+  EXPECT_EQ(Count("GetRowCount:     0"), 1);
+  EXPECT_GT(linked, 0);
+}
+
+TEST_F(FolderLookupTest, PublicRulesSearchOnlyPublicFolders) {
+  const long long plain = MakeFolder("LIB", "PUBLIC ONE");
+  rule_.Set(RuleKey::kCreatePublicFolders, "1");
+  EXPECT_EQ(Find("PUBLIC ONE", "", 0), 0);
+  EXPECT_EQ(Count("The search will be for a Public Folder"), 1);
+  Exec("LIB", "INSERT INTO ROOT_OBJECT (DOCNUMBER, DISPLAYNAME) VALUES (" + std::to_string(plain) +
+                  ", 'PUBLIC ONE')");
+  EXPECT_EQ(Find("PUBLIC ONE", "", 0), plain);
+}
+
+TEST_F(FolderLookupTest, AFolderInAnotherLibraryUnderALocalParent) {
+  const long long parent = MakeFolder("LIB", "CLIENTS");
+  const long long remote = MakeFolder("OTHER", "C0009 Remote", parent, "LIB");
+  EXPECT_EQ(Find("C0009 Remote", "", parent, "OTHER"), remote);
+  EXPECT_EQ(Find("C0009 Remote", "", parent, "LIB"), 0);
+}
+
+}  // namespace
+}  // namespace sproutsmith::folders
