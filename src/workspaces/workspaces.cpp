@@ -1,13 +1,394 @@
+// Adding a new folder to a user's workspace in the REGISTRY of the user's primary library.
+
 #include "workspaces/workspaces.h"
 
+#include <algorithm>
+#include <optional>
+#include <utility>
+
+#include "dm/reconnect.h"
+#include "dm/sql_text.h"
+#include "log/error_trap.h"
+#include "text/text.h"
+#include "workspaces/workspace_names.h"
+
 namespace sproutsmith::workspaces {
+
+using dm::SqlQuote;
+using text::Format;
+using text::Trim;
+using text::UCase;
+
+namespace {
+
+std::string N(long long value) { return Format(value, "#0"); }
+std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+
+constexpr char kInsertRow[] =
+    "INSERT INTO [OWNER].REGISTRY (SYSTEM_ID, DATA, TYPE, ENTITYSCOPE, ENTITYID, NAME, DATATYPE) "
+    "VALUES(";
+constexpr char kInsertProperty[] =
+    "INSERT INTO [OWNER].REGISTRY (TYPE, ENTITYSCOPE, DATATYPE, NAME, DATA, ENTITYID, SYSTEM_ID) "
+    "VALUES('PROPERTY', 'REGISTRY', ";
+
+// Puts the status label back and lets the window catch up, however the call ends.
+class StatusKeeper {
+ public:
+  explicit StatusKeeper(Context& context) : context_(context), text_(context.options.LabelStatus) {}
+  ~StatusKeeper() {
+    context_.options.LabelStatus = text_;
+    context_.ui.StatusChanged(text_);
+    context_.ui.Yield();
+  }
+  StatusKeeper(const StatusKeeper&) = delete;
+  StatusKeeper& operator=(const StatusKeeper&) = delete;
+
+ private:
+  Context& context_;
+  std::string text_;
+};
+
+}  // namespace
 
 Workspaces::Workspaces(Context& context, dm::Connection& connection)
     : context_(context), connection_(connection) {}
 
-bool Workspaces::AddToWorkspace(const std::string&, long long, const std::string&,
-                                const std::string&, const std::string&) {
-  return false;
+bool Workspaces::AddToWorkspace(const std::string& item, long long doc_number,
+                                const std::string& user_id, const std::string& workspace_name,
+                                const std::string& folder_library) {
+  if (!connection_.CheckFusion("AddToWorkspace")) return false;
+  log::Log& log = context_.log;
+  if (connection_.library() == nullptr) {
+    log.AddLog("Error: Library object not set - cannot continue");
+    log.Separator();
+    return false;
+  }
+  Request r{StoredText(item), doc_number, Trim(user_id), "", folder_library};
+  if (r.item.empty() || doc_number == 0 || r.user.empty()) {
+    log.AddLog("Error: Unable to identify workspace, folder or user information");
+    return false;
+  }
+  // Declared in this order so that the library is connected again before the label returns.
+  StatusKeeper status(context_);
+  dm::Reconnect back(connection_);
+  return log::Trap(log, "AddToWorkspace", false, [&] {
+    r.workspace = WorkspaceName(workspace_name, r);
+    return Add(r);
+  });
+}
+
+std::string Workspaces::WorkspaceName(const std::string& name, const Request& r) {
+  // Author and typist are read only when the name asks for them.
+  std::optional<std::pair<std::string, std::string>> people;
+  auto author_and_typist = [&]() -> const std::pair<std::string, std::string>& {
+    if (!people) {
+      connection_.RunSQL(
+          "SELECT A.USER_ID, T.USER_ID FROM [OWNER].PROFILE P, [OWNER].PEOPLE A, "
+          "[OWNER].PEOPLE T WHERE (P.AUTHOR = A.SYSTEM_ID AND P.TYPIST = T.SYSTEM_ID) AND "
+          "P.DOCNUMBER = " +
+          N(r.doc_number));
+      people.emplace(Trim(FirstValue(1)), Trim(FirstValue(2)));
+      connection_.Release();
+    }
+    return *people;
+  };
+  auto primary_group = [&](const std::string& user) {
+    connection_.RunSQL(
+        "SELECT GROUP_ID FROM [OWNER].GROUPS WHERE SYSTEM_ID = (SELECT PRIMARY_GROUP FROM "
+        "[OWNER].PEOPLE WHERE USER_ID = '" +
+        SqlQuote(user) + "')");
+    std::string group = Trim(FirstValue(1));
+    connection_.Release();
+    return group;
+  };
+  const std::string filled = ReplaceNameTokens(name, [&](NameToken token) -> std::string {
+    switch (token) {
+      case NameToken::kUserId:
+        return r.user;
+      case NameToken::kAuthor:
+        return author_and_typist().first;
+      case NameToken::kAuthorGroup:
+        return primary_group(author_and_typist().first);
+      case NameToken::kTypist:
+        return author_and_typist().second;
+      case NameToken::kTypistGroup:
+        return primary_group(author_and_typist().second);
+    }
+    return "";
+  });
+  return WorkspaceNameOrDefault(filled);
+}
+
+bool Workspaces::Add(Request& r) {
+  log::Log& log = context_.log;
+  log.SetStatus("Preparing to process " + Quoted(r.item) + " to workspace " + Quoted(r.workspace) +
+                " for user " + r.user);
+  log.Separator();
+
+  CachedUser entry;
+  entry.user_id = r.user;
+  entry.workspace_upper = UCase(r.workspace);
+  bool cached = false;
+  for (const CachedUser& c : cache_) {
+    if (c.user_id != r.user) continue;
+    entry.primary_library = c.primary_library;
+    entry.people_id = c.people_id;
+    entry.workspaces_id = c.workspaces_id;
+    entry.email = c.email;
+    if (c.workspace_upper == entry.workspace_upper) {
+      entry.workspace_id = c.workspace_id;
+      cached = true;
+      break;
+    }
+  }
+
+  if (!FindUser(r, entry) || !FindWorkspaces(r, entry) || !FindWorkspace(r, entry)) return false;
+  // Only a workspace whose rows are all written gets here.
+  if (!cached) cache_.push_back(entry);
+  return AddItem(r, entry.workspace_id);
+}
+
+bool Workspaces::FindUser(const Request& r, CachedUser& entry) {
+  log::Log& log = context_.log;
+  if (entry.primary_library.empty()) {
+    if (connection_.libraries() != nullptr && connection_.libraries()->Count() > 1) {
+      connection_.RunSQL(
+          "SELECT LIBRARY_NAME FROM [OWNER].REMOTE_LIBRARIES WHERE SYSTEM_ID = (SELECT "
+          "PRIMARY_LIB FROM [OWNER].PEOPLE WHERE USER_ID = '" +
+          SqlQuote(r.user) + "')");
+      const bool answered = connection_.LastSucceeded();
+      entry.primary_library = Trim(FirstValue(1));
+      connection_.Release();
+      // A failed look-up must not send the user's rows to whichever library is connected.
+      if (!answered) return false;
+    }
+    if (entry.primary_library.empty()) entry.primary_library = connection_.LibraryName();
+  }
+  if (!connection_.ConnectLibrary(entry.primary_library)) {
+    log.AddLog("Error: Unable to connect to library " + entry.primary_library + " for user " +
+               r.user);
+    log.Separator();
+    return false;
+  }
+  if (entry.people_id != 0) return true;
+  connection_.RunSQL("SELECT SYSTEM_ID, EMAIL_ADDRESS FROM [OWNER].PEOPLE WHERE USER_ID = '" +
+                     SqlQuote(r.user) + "'");
+  connection_.ForEachRow([&] {
+    entry.people_id = static_cast<long long>(connection_.ColumnNumber(1));
+    entry.email = Trim(connection_.Column(2));
+    return false;
+  });
+  connection_.Release();
+  if (entry.people_id == 0) {
+    log.AddLog("Error: Unable to identify system_id for user " + r.user + " in library " +
+               connection_.LibraryName());
+    log.Separator();
+    return false;
+  }
+  return true;
+}
+
+bool Workspaces::FindWorkspaces(const Request& r, CachedUser& entry) {
+  if (entry.workspaces_id != 0) return true;
+  connection_.RunSQL(
+      "SELECT SYSTEM_ID FROM [OWNER].REGISTRY WHERE ENTITYID = " + N(entry.people_id) +
+      " AND UPPER(NAME) = 'WORKSPACES' AND UPPER(DATATYPE) = 'SUBTREE'");
+  const bool answered = connection_.LastSucceeded();
+  entry.workspaces_id = static_cast<long long>(text::Val(FirstValue(1)));
+  connection_.Release();
+  // A look-up that failed says nothing about the row: creating one could make a second.
+  if (!answered) return false;
+  if (entry.workspaces_id != 0) return true;
+
+  const long long key = NewKey();
+  if (key == 0) return false;
+  connection_.RunSQL(kInsertRow + N(key) + ", '" + SqlQuote(r.workspace) +
+                     "', 'PROPERTY', 'USER', " + N(entry.people_id) + ", 'WORKSPACES', 'SubTree')");
+  const bool inserted = Inserted();
+  connection_.Release();
+  if (!inserted) {
+    context_.log.AddLog("Error: Unable to create workspace " + r.workspace + " for user " + r.user);
+    context_.log.Separator();
+    return false;
+  }
+  entry.workspaces_id = key;
+  return true;
+}
+
+bool Workspaces::FindWorkspace(const Request& r, CachedUser& entry) {
+  log::Log& log = context_.log;
+  if (entry.workspace_id != 0) return true;
+  connection_.RunSQL(
+      "SELECT SYSTEM_ID, DATA FROM [OWNER].REGISTRY WHERE ENTITYID = " + N(entry.workspaces_id) +
+      " AND UPPER(NAME) LIKE 'WS%' AND UPPER(DATATYPE) = 'SUBTREE'");
+  const bool answered = connection_.LastSucceeded();
+  connection_.ForEachRow([&] {
+    if (UCase(Trim(connection_.Column(2))) != entry.workspace_upper) return true;
+    entry.workspace_id = static_cast<long long>(connection_.ColumnNumber(1));
+    return false;
+  });
+  connection_.Release();
+  if (!answered) return false;
+  if (entry.workspace_id != 0) return true;
+
+  log.SetStatus("Adding workspace " + Quoted(r.workspace) + " for user " + r.user +
+                " (User's primary library is " + connection_.LibraryName() + ")");
+  log.Separator();
+  const long long key = NewKey();
+  if (key == 0) return false;
+  const std::string name = SqlQuote(r.workspace);
+  const std::vector<Property> properties = {
+      {"NAME", "String", r.workspace},
+      {"DESCRIPTION", "String", r.workspace + "-" + r.folder_library},
+      {"DATE", "String", Format(context_.clock.Now(), "YYYY-MM-DD")},
+      {"FAVORITE", "Boolean", "0"},
+      {"WM", "String", ""},
+  };
+  const Written written = WriteEntry(
+      key, properties,
+      kInsertRow + N(key) + ", '" + name + "', 'PROPERTY', 'REGISTRY', " + N(entry.workspaces_id) +
+          ", 'WS-" + SqlQuote(FirstCharacters(r.workspace, 13)) + "', 'SubTree')");
+  if (written == Written::kFailed) {
+    log.AddLog("Error: Unable to create workspace " + r.workspace + " for user " + r.user);
+    log.Separator();
+  }
+  if (written != Written::kDone) return false;
+  entry.workspace_id = key;
+  log.SetStatus("Workspace " + Quoted(r.workspace) + " successfully created for user " + r.user);
+  log.Separator();
+  return true;
+}
+
+bool Workspaces::AddItem(const Request& r, long long workspace_id) {
+  log::Log& log = context_.log;
+  log.SetStatus("Processing folder " + Quoted(r.item) + " to workspace " + Quoted(r.workspace) +
+                " for user " + r.user + " in library " + connection_.LibraryName());
+  log.Separator();
+  connection_.RunSQL(
+      "SELECT SYSTEM_ID, DATA FROM [OWNER].REGISTRY WHERE UPPER(ENTITYSCOPE) = 'REGISTRY' AND "
+      "UPPER(NAME) LIKE 'WM%' AND UPPER(DATATYPE) = 'STRING' AND ENTITYID = " +
+      N(workspace_id));
+  const bool answered = connection_.LastSucceeded();
+  bool found = false;
+  const std::string upper = UCase(r.item);
+  connection_.ForEachRow([&] {
+    found = UCase(Trim(connection_.Column(2))) == upper;
+    return !found;
+  });
+  connection_.Release();
+  // Without the answer the item might be there already; adding it could make a second entry.
+  if (!answered) return false;
+  if (found) {
+    log.AddLog("Folder " + Quoted(r.item) + " already exists in workspace " + Quoted(r.workspace) +
+               " for user " + r.user);
+    log.Separator();
+    return true;
+  }
+
+  log.SetStatus("Adding " + Quoted(r.item) + " to workspace " + Quoted(r.workspace) + " for user " +
+                r.user);
+  log.Separator();
+  const long long key = NewKey();
+  if (key == 0) return false;
+
+  connection_.RunSQL(
+      "SELECT DATA FROM [OWNER].REGISTRY WHERE UPPER(NAME) = 'ORDERNUMBER' AND ENTITYID IN "
+      "(SELECT SYSTEM_ID FROM [OWNER].REGISTRY WHERE ENTITYID = " +
+      N(workspace_id) + ")");
+  const bool counted = connection_.LastSucceeded();
+  long long highest = 0;
+  connection_.ForEachRow([&] {
+    highest = std::max(highest, static_cast<long long>(text::Val(connection_.Column(1))));
+    return true;
+  });
+  connection_.Release();
+  if (!counted) return false;
+
+  const std::vector<Property> properties = {
+      {"NAME", "String", r.item},
+      {"DESCRIPTION", "String", r.item + "-" + r.folder_library},
+      {"ORDERNUMBER", "String", N(highest + 1)},
+      {"TYPE", "String", "FOLDER"},
+      {"LINKID", "String", N(r.doc_number)},
+      {"LINKNAME", "String", r.item},
+      {"LIBRARY", "String", r.folder_library},
+  };
+  const Written written = WriteEntry(key, properties,
+                                     kInsertRow + N(key) + ", '" + SqlQuote(r.item) +
+                                         "', 'PROPERTY', 'REGISTRY', " + N(workspace_id) + ", 'WM" +
+                                         SqlQuote(FirstCharacters(r.item, 13)) + "', 'String')");
+  if (written == Written::kFailed) {
+    const std::string message = "Error: Unable to create workspace for user " + r.user;
+    log.AddLog(message);
+    if (context_.ShowsErrors()) context_.ShowMessage(message, runtime::MessageStyle::kExclamation);
+  }
+  if (written != Written::kDone) return false;
+
+  log.SetStatus("You have successfully added item " + Quoted(r.item) + " to the workspace " +
+                Quoted(r.workspace) + " for " + r.user);
+  log.Separator();
+  if (!context_.state.HasSwitch("/XR")) connection_.RefreshAllViews();
+  return true;
+}
+
+Workspaces::Written Workspaces::WriteEntry(long long owner, const std::vector<Property>& properties,
+                                           const std::string& entry_insert) {
+  for (const Property& p : properties) {
+    const long long key = NewKey();
+    if (key == 0) {
+      Discard(owner);
+      return Written::kKeyMissing;
+    }
+    connection_.RunSQL(std::string(kInsertProperty) + "'" + p.data_type + "', '" + p.name + "', '" +
+                       SqlQuote(p.data) + "', " + N(owner) + ", " + N(key) + ")");
+    const bool inserted = Inserted();
+    connection_.Release();
+    if (!inserted) {
+      Discard(owner);
+      return Written::kFailed;
+    }
+  }
+  connection_.RunSQL(entry_insert);
+  const bool inserted = Inserted();
+  connection_.Release();
+  if (inserted) return Written::kDone;
+  Discard(owner);
+  return Written::kFailed;
+}
+
+void Workspaces::Discard(long long owner) {
+  // Rows under a key no entry carries are invisible to every look-up; removing them is tidiness.
+  connection_.RunSQL("DELETE FROM [OWNER].REGISTRY WHERE ENTITYID = " + N(owner) +
+                     " OR SYSTEM_ID = " + N(owner));
+  connection_.Release();
+}
+
+long long Workspaces::NewKey() {
+  dmapi::SqlObject* sql = connection_.sql();
+  const long long key = sql != nullptr ? sql->AllocateKey("SYSTEMKEY") : 0;
+  if (key == 0) KeyMissing();
+  return key;
+}
+
+void Workspaces::KeyMissing() {
+  context_.log.AddLog(
+      "Error: Unable to retrieve System_ID for inserting new row - cannot continue." +
+      std::string(text::kCrLf) +
+      "(Note: If you are using Windows XP, this is a known OpenText issue described in SD017875)");
+  context_.log.Separator();
+}
+
+std::string Workspaces::FirstValue(int n) {
+  std::string value;
+  connection_.ForEachRow([&] {
+    value = connection_.Column(n);
+    return false;
+  });
+  return value;
+}
+
+bool Workspaces::Inserted() {
+  return connection_.LastSucceeded() && connection_.RowsAffected() > 0;
 }
 
 }  // namespace sproutsmith::workspaces

@@ -32,6 +32,39 @@ class Workspaces {
   };
 
  private:
+  struct Request {
+    std::string item;  // stored form
+    long long doc_number = 0;
+    std::string user;
+    std::string workspace;  // tokens filled in, stored form
+    std::string folder_library;
+  };
+  // One REGISTRY property row: NAME, DATATYPE, DATA.
+  struct Property {
+    const char* name;
+    const char* data_type;
+    std::string data;
+  };
+
+  bool Add(Request& r);
+  std::string WorkspaceName(const std::string& name, const Request& r);
+  bool FindUser(const Request& r, CachedUser& entry);
+  bool FindWorkspaces(const Request& r, CachedUser& entry);
+  bool FindWorkspace(const Request& r, CachedUser& entry);
+  bool AddItem(const Request& r, long long workspace_id);
+  enum class Written { kDone, kKeyMissing, kFailed };
+  // Writes the property rows of `owner` and then the row that makes `owner` visible (and
+  // findable by name), so that no look-up ever finds an entry without its properties; on any
+  // failure removes what it wrote.
+  Written WriteEntry(long long owner, const std::vector<Property>& properties,
+                     const std::string& entry_insert);
+  void Discard(long long owner);
+  long long NewKey();
+  void KeyMissing();
+  // The first row's column `n` of the last statement ("" when none).
+  std::string FirstValue(int n);
+  bool Inserted();
+
   Context& context_;
   dm::Connection& connection_;
   std::vector<CachedUser> cache_;
