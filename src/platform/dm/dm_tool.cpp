@@ -8,6 +8,7 @@
 #include "platform/dm/demo_installation.h"
 #include "platform/dm/folder_tree.h"
 #include "platform/dm/installation.h"
+#include "platform/dm/workspace_listing.h"
 #include "platform/schema/library_schema.h"
 #include "platform/schema/test_data.h"
 #include "platform/sql/sqlite_database.h"
@@ -28,6 +29,7 @@ Commands:
   provision FILE --name N   create an empty DM library in a new SQLite file
   generate FILE [options]   fill a provisioned library with clients, matters, documents
   tree LIBRARY              show a library's folders
+  workspaces LIBRARY        list each user's workspaces and their items
   sql LIBRARY "STATEMENT"   run one statement as the engine would and print the rows
 
 Run "sproutsmith-dm COMMAND --help" for a command's options.
@@ -360,6 +362,9 @@ int RunDmTool(const std::vector<std::string>& args, std::ostream& out, std::ostr
       {"generate", {Generate, kGenerateHelp}},
       {"tree", {Tree, kTreeHelp}},
       {"sql", {Sql, kSqlHelp}},
+      {"workspaces",
+       {[](const auto& a, auto& o, auto& e) { return ListWorkspaces(a, o, e, OpenLibrary); },
+        kWorkspacesHelp}},
   };
   if (args.empty()) return Usage(err, "no command given", kUsage);
   if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
