@@ -295,24 +295,6 @@ TEST_F(WorkspacesTest, QuotesBracketsPercentAndUnderscoreStayInsideTheirLiterals
   EXPECT_EQ(connection().LibraryName(), "LIB1");
 }
 
-TEST_F(WorkspacesTest, MissingInformationIsRefused) {
-  StartTwo();
-  Workspaces workspaces(context(), connection());
-  const long long f1 = MakeFolder("LIB1", "C0001 Smith");
-  struct Case {
-    std::string item;
-    long long doc;
-    std::string user;
-  };
-  for (const Case& c :
-       {Case{"", f1, "DMADMIN"}, Case{"C0001 Smith", 0, "DMADMIN"}, Case{"C0001 Smith", f1, " "}}) {
-    EXPECT_FALSE(workspaces.AddToWorkspace(c.item, c.doc, c.user, "Matters", "LIB1"));
-    context().log.Separator();
-  }
-  EXPECT_EQ(Count("Unable to identify workspace, folder or user information"), 3);
-  EXPECT_EQ(RegistryCount("LIB1"), "0");
-}
-
 // Every database call of a clean run is made to fail in turn: the failed call never leaves a
 // set that a later call takes as complete, and the next calls finish the work.
 class WorkspaceFaultTest : public WorkspacesTest {
