@@ -66,7 +66,7 @@ class Creation {
   // A folder that an earlier run saved but could not link is linked now instead of a second.
   long long Adopt(long long number) {
     number_ = number;
-    return Link();
+    return Finish();
   }
 
  private:
@@ -307,10 +307,17 @@ class Creation {
       log_.AddLog("Error: Document # is not set for folder " + Quoted(name) + " - cannot continue");
       return 0;
     }
-    const std::string n = Format(number_, "#0");
-    log_.AddLog("Document #" + n + " assigned to folder " + Quoted(name) + " in library " +
-                conn_.LibraryName());
+    log_.AddLog("Document #" + Format(number_, "#0") + " assigned to folder " + Quoted(name) +
+                " in library " + conn_.LibraryName());
     log_.Separator();
+    return Finish();
+  }
+
+  // Everything after the save. Each step may run again for a folder whose earlier run broke
+  // off, so that it ends up exactly as a folder made in one go.
+  long long Finish() {
+    const std::string& name = r_.name;
+    const std::string n = Format(number_, "#0");
     if (!conn_.ConnectLibrary(r_.item_library)) {
       log_.AddLog("Error: unable to connect to Item_Library " + r_.item_library +
                   " - cannot continue");
@@ -339,9 +346,9 @@ class Creation {
       conn_.Release();
     }
 
-    if (r_.parent != 0 && conn_.ConnectLibrary(r_.parent_library)) {
-      if (!PostParentValues()) return number_;
-    }
+    // A folder left without its parent's values and without its link would be taken as
+    // done; failing the row instead lets the next cycle finish it.
+    if (r_.parent != 0 && conn_.ConnectLibrary(r_.parent_library) && !PostParentValues()) return 0;
     if (!rule_[RuleKey::kSecurity].empty()) {
       security::AddSecurity(c_, conn_, number_, rule_[RuleKey::kSecurity], rule_, "F",
                             r_.parent_library, r_.item_library);
