@@ -1,0 +1,388 @@
+#include "sorting/folder_sorting.h"
+
+#include <gtest/gtest.h>
+#include <strings.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/engine_session.h"
+
+namespace sproutsmith::sorting {
+namespace {
+
+using Names = std::vector<std::string>;
+using Rows = std::vector<std::vector<std::string>>;
+
+class SortingTest : public testing::EngineSession {
+ protected:
+  void SetUp() override { Start(Libraries()); }
+  virtual std::vector<testing::LibrarySpec> Libraries() {
+    return {{.name = "MAIN"}, {.name = "SIDE"}};
+  }
+
+  // A folder holding one subfolder per name, linked in the order given.
+  long long FolderWith(const std::string& name, const Names& items,
+                       const std::string& item_library = "MAIN") {
+    const long long parent = MakeFolder("MAIN", name);
+    for (const auto& item : items) MakeFolder(item_library, item, parent, "MAIN");
+    return parent;
+  }
+
+  static std::string N(long long n) { return std::to_string(n); }
+
+  // The folder's own rows in chain order, from its one ISFIRST row along NEXT.
+  Names Chain(long long parent, const std::string& library = "MAIN") {
+    std::map<std::string, std::pair<std::string, std::string>> rows;  // id -> (next, name)
+    std::vector<std::string> first;
+    for (const auto& r : Query(library,
+                               "SELECT SYSTEM_ID, NEXT, ISFIRST, DISPLAYNAME FROM FOLDER_ITEM "
+                               "WHERE PARENT_LIBRARY = 0 AND PARENT = " +
+                                   N(parent))) {
+      rows[r[0]] = {r[1], r[3]};
+      if (r[2] == "Y") first.push_back(r[0]);
+    }
+    EXPECT_EQ(first.size(), 1u) << "ISFIRST rows of folder #" << parent;
+    Names chain;
+    for (std::string id = first.empty() ? "0" : first[0]; id != "0" && chain.size() <= rows.size();
+         id = rows[id].first) {
+      chain.push_back(rows.count(id) ? rows[id].second : "<missing " + id + ">");
+    }
+    return chain;
+  }
+
+  // Rewrites the folder's chain to follow the SYSTEM_IDs given.
+  void Relink(const std::vector<std::string>& ids, const std::string& library = "MAIN") {
+    for (size_t i = 0; i < ids.size(); ++i) {
+      Exec(library, "UPDATE FOLDER_ITEM SET NEXT = " + (i + 1 < ids.size() ? ids[i + 1] : "0") +
+                        ", ISFIRST = '" + (i == 0 ? "Y" : "N") + "' WHERE SYSTEM_ID = " + ids[i]);
+    }
+  }
+  // A column of the folder's own row of the item named `name`.
+  std::string Id(long long parent, const std::string& name,
+                 const std::string& column = "SYSTEM_ID") {
+    std::string quoted;
+    for (const char c : name) quoted += c == '\'' ? "''" : std::string(1, c);
+    return Scalar("MAIN", "SELECT " + column +
+                              " FROM FOLDER_ITEM WHERE PARENT_LIBRARY = 0 AND PARENT = " +
+                              N(parent) + " AND DISPLAYNAME = '" + quoted + "'");
+  }
+
+  Rows Items(const std::string& library) {
+    return Query(library, "SELECT * FROM FOLDER_ITEM ORDER BY SYSTEM_ID");
+  }
+
+  // Statements the engine sent since the log had `mark` lines.
+  size_t Mark() const { return install_.LogLines().size(); }
+  int Since(size_t mark, const std::string& fragment) const {
+    const auto lines = install_.LogLines();
+    int n = 0;
+    for (size_t i = mark; i < lines.size(); ++i) n += lines[i].find(fragment) != std::string::npos;
+    return n;
+  }
+  int UpdatesSince(size_t mark) const { return Since(mark, "UPDATE DOCSADM.FOLDER_ITEM"); }
+  int InsertsSince(size_t mark) const { return Since(mark, "INSERT INTO DOCSADM.FOLDER_ITEM"); }
+};
+
+TEST_F(SortingTest, OnlyRowsOutOfPlaceAreWrittenAndASecondSortWritesNothing) {
+  struct Case {
+    Names stored;
+    int updates;
+  };
+  const Case cases[] = {
+      {{"C", "A", "B"}, 3},
+      {{"A", "B", "C"}, 0},
+      {{"B", "A"}, 2},
+      {{"A", "B", "D", "C"}, 3},
+      // One item added at the end of a sorted folder moves only its neighbours.
+      {{"A", "B", "C", "D", "E", "F", "G", "H", "J", "K", "I"}, 3},
+      {{"b", "A", "c"}, 2},  // names compare as the library compares them
+  };
+  int number = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE("case " + std::to_string(++number));
+    const long long parent = FolderWith("Case " + std::to_string(number), c.stored);
+    const Rows before = Items("MAIN");
+    size_t mark = Mark();
+    EXPECT_TRUE(SortThisFolder(context(), connection(), parent, "MAIN", 0));
+    EXPECT_EQ(UpdatesSince(mark), c.updates) << Dump();
+    Names sorted = c.stored;
+    std::sort(sorted.begin(), sorted.end(), [](const std::string& a, const std::string& b) {
+      return strcasecmp(a.c_str(), b.c_str()) < 0;
+    });
+    EXPECT_EQ(Chain(parent), sorted);
+    const Rows after = Items("MAIN");
+    ASSERT_EQ(after.size(), before.size());
+    int changed = 0;
+    for (size_t i = 0; i < after.size(); ++i) changed += after[i] != before[i];
+    EXPECT_EQ(changed, c.updates);
+    const std::string done = "Finished sorting " + std::to_string(c.stored.size()) +
+                             " item(s) for folder #" + N(parent) + " in library MAIN";
+    const std::string unneeded = "Folder #" + N(parent) + " in library MAIN did not need sorting";
+    EXPECT_EQ(Since(mark, done), c.updates > 0 ? 1 : 0);
+    EXPECT_EQ(Since(mark, unneeded), c.updates > 0 ? 0 : 1);
+
+    mark = Mark();
+    EXPECT_TRUE(SortThisFolder(context(), connection(), parent, "MAIN", 0));
+    EXPECT_EQ(UpdatesSince(mark), 0);
+    EXPECT_EQ(Since(mark, unneeded), 1);
+    EXPECT_EQ(Items("MAIN"), after);
+  }
+}
+
+TEST_F(SortingTest, CThenAThenBBecomesAThenBThenCWithItsNextAndFirstColumns) {
+  const long long parent = FolderWith("Letters", {"C", "A", "B"});
+  const std::string a = Id(parent, "A"), b = Id(parent, "B"), c = Id(parent, "C");
+  ASSERT_TRUE(SortThisFolder(context(), connection(), parent, "MAIN", 0));
+  EXPECT_EQ(Query("MAIN", "SELECT DISPLAYNAME, NEXT, ISFIRST FROM FOLDER_ITEM WHERE PARENT = " +
+                              N(parent) + " ORDER BY DISPLAYNAME"),
+            (Rows{{"A", b, "Y"}, {"B", c, "N"}, {"C", "0", "N"}}));
+  EXPECT_EQ(Count("UPDATE DOCSADM.FOLDER_ITEM SET [NEXT] = " + b +
+                  ", ISFIRST = 'Y' WHERE "
+                  "SYSTEM_ID = " +
+                  a),
+            1)
+      << Dump();
+  EXPECT_EQ(Count("3 item(s) in folder #" + N(parent) + " may need sorting"), 1);
+  EXPECT_EQ(Count("Sorting 3 item(s) in folder #" + N(parent) + " in library MAIN - pass #1"), 1);
+  EXPECT_EQ(Count("pass #2"), 0);
+}
+
+TEST_F(SortingTest, EqualNamesKeepTheOrderOfTheirRowsSoRepeatedSortsAgree) {
+  const long long parent = FolderWith("Ties", {"same", "Same", "SAME", "a"});
+  const auto ids =
+      Query("MAIN", "SELECT SYSTEM_ID, DISPLAYNAME FROM FOLDER_ITEM WHERE PARENT = " + N(parent) +
+                        " ORDER BY SYSTEM_ID");
+  Relink({ids[2][0], ids[0][0], ids[3][0], ids[1][0]});
+  ASSERT_TRUE(SortThisFolder(context(), connection(), parent, "MAIN", 0));
+  EXPECT_EQ(Chain(parent), (Names{"a", "same", "Same", "SAME"}));
+  const size_t mark = Mark();
+  const Rows after = Items("MAIN");
+  ASSERT_TRUE(SortThisFolder(context(), connection(), parent, "MAIN", 0));
+  EXPECT_EQ(UpdatesSince(mark), 0);
+  EXPECT_EQ(Items("MAIN"), after);
+}
+
+TEST_F(SortingTest, TheItemLimitLeavesLargerFoldersAlone) {
+  Names names;
+  for (int i = 51; i >= 1; --i) names.push_back("Item " + std::string(i < 10 ? "0" : "") + N(i));
+  const long long parent = FolderWith("Big", names);
+  const Names descending = names;
+  Names ascending(names.rbegin(), names.rend());
+  struct Case {
+    long limit;
+    bool sorted;
+    bool noted;
+  };
+  const Case cases[] = {
+      {50, false, true}, {2, false, true}, {51, true, false}, {0, true, false}, {1, false, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE("limit " + N(c.limit));
+    std::vector<std::string> ids;
+    for (const auto& name : descending) ids.push_back(Id(parent, name));
+    Relink(ids);
+    const Rows before = Items("MAIN");
+    const size_t mark = Mark();
+    SortThisFolder(context(), connection(), parent, "MAIN", c.limit);
+    EXPECT_EQ(Chain(parent), c.sorted ? ascending : descending);
+    if (!c.sorted) {
+      EXPECT_EQ(Items("MAIN"), before);
+    }
+    EXPECT_EQ(
+        Since(mark, "Note: Folder will NOT be sorted - 51 items in folder and maximum set to " +
+                        N(c.limit)),
+        c.noted ? 1 : 0);
+    EXPECT_EQ(Since(mark, "Preparing to sort folder #"), c.limit == 1 ? 0 : 1);
+  }
+  // Sorting switched off does nothing at all, for one folder or every folder.
+  const size_t mark = Mark();
+  EXPECT_FALSE(SortFolders(context(), connection(), 0, "MAIN", 1));
+  EXPECT_EQ(Since(mark, ""), 0);
+}
+
+TEST_F(SortingTest, AFolderOfOneItemOrNoneIsNeverWritten) {
+  const long long one = FolderWith("One", {"Lonely"});
+  Exec("MAIN", "UPDATE FOLDER_ITEM SET NEXT = 999, ISFIRST = 'N' WHERE PARENT = " + N(one));
+  const long long none = FolderWith("None", {});
+  const Rows before = Items("MAIN");
+  for (const long long parent : {one, none}) {
+    const size_t mark = Mark();
+    EXPECT_TRUE(SortThisFolder(context(), connection(), parent, "MAIN", 0));
+    EXPECT_EQ(UpdatesSince(mark), 0);
+    EXPECT_EQ(Since(mark, "Folder #" + N(parent) + " in library MAIN did not need sorting"), 1);
+  }
+  EXPECT_EQ(Items("MAIN"), before);
+}
+
+TEST_F(SortingTest, ItemsOfAnotherLibraryGetACopyOfTheirRowInTheirOwnLibrary) {
+  const long long parent = MakeFolder("MAIN", "Mixed");
+  MakeFolder("SIDE", "Charlie", parent, "MAIN");
+  MakeFolder("MAIN", "Bravo", parent);
+  MakeFolder("SIDE", "D'Arcy", parent, "MAIN");
+  MakeFolder("SIDE", "Alpha", parent, "MAIN");
+  const std::string main_in_side =
+      Scalar("SIDE", "SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'MAIN'");
+  const std::string version =
+      Scalar("MAIN", "SELECT MIN(VERSION_ID) FROM VERSIONS WHERE DOCNUMBER = " + N(parent));
+  ASSERT_FALSE(version.empty());
+  const std::string copies_sql =
+      "SELECT DISPLAYNAME, DOCNUMBER, ISFIRST, NEXT, PARENT_VERSION, REMOTE_SYSTEM_ID, LIBRARY, "
+      "NODE_TYPE, VERSION_TYPE, STATUS FROM FOLDER_ITEM WHERE PARENT = " +
+      N(parent) + " AND PARENT_LIBRARY = " + main_in_side + " ORDER BY DISPLAYNAME";
+  auto expected = [&](const std::string& first) {
+    Rows rows;
+    for (const std::string name : {"Alpha", "Charlie", "D'Arcy"}) {
+      rows.push_back({name, Id(parent, name, "DOCNUMBER"), name == first ? "Y" : "N", "0", version,
+                      Id(parent, name), "0", "F", "R", "0"});
+    }
+    return rows;
+  };
+  // The stand-in copies each link into the item's library, first as it was when linked.
+  ASSERT_EQ(Query("SIDE", copies_sql), expected("Charlie"));
+
+  size_t mark = Mark();
+  ASSERT_TRUE(SortThisFolder(context(), connection(), parent, "MAIN", 0));
+  EXPECT_EQ(Chain(parent), (Names{"Alpha", "Bravo", "Charlie", "D'Arcy"}));
+  EXPECT_EQ(Query("SIDE", copies_sql), expected("Alpha")) << Dump();
+  EXPECT_EQ(Since(mark, ", REMOTE_SYSTEM_ID = "), 2);
+  EXPECT_EQ(InsertsSince(mark), 0);
+  EXPECT_EQ(Since(mark, "Sorting 4 item(s) in folder #" + N(parent) + " in library MAIN - pass #2"),
+            1);
+  // One read of SIDE's copies: no item of another library comes between its items.
+  EXPECT_EQ(Since(mark, "SELECT DOCNUMBER, ISFIRST"), 1);
+  EXPECT_EQ(Since(mark, "SQL Error"), 0);
+
+  // A missing copy is made.
+  Exec("SIDE", "DELETE FROM FOLDER_ITEM WHERE DISPLAYNAME = 'D''Arcy'");
+  mark = Mark();
+  ASSERT_TRUE(SortThisFolder(context(), connection(), parent, "MAIN", 0));
+  EXPECT_EQ(InsertsSince(mark), 1);
+  EXPECT_EQ(UpdatesSince(mark), 0);
+  EXPECT_EQ(Query("SIDE", copies_sql), expected("Alpha"));
+
+  mark = Mark();
+  const Rows side = Items("SIDE");
+  ASSERT_TRUE(SortThisFolder(context(), connection(), parent, "MAIN", 0));
+  EXPECT_EQ(UpdatesSince(mark) + InsertsSince(mark), 0);
+  EXPECT_EQ(Items("SIDE"), side);
+
+  // A stale copy is corrected in place.
+  Exec("SIDE",
+       "UPDATE FOLDER_ITEM SET ISFIRST = 'Y', REMOTE_SYSTEM_ID = 0, NEXT = 5, "
+       "PARENT_VERSION = 1 WHERE DISPLAYNAME = 'Charlie'");
+  mark = Mark();
+  ASSERT_TRUE(SortThisFolder(context(), connection(), parent, "MAIN", 0));
+  EXPECT_EQ(UpdatesSince(mark), 1);
+  EXPECT_EQ(InsertsSince(mark), 0);
+  EXPECT_EQ(Query("SIDE", copies_sql), expected("Alpha"));
+
+  // A new first item takes the first flag from the old one's copy too.
+  MakeFolder("SIDE", "Aardvark", parent, "MAIN");
+  mark = Mark();
+  ASSERT_TRUE(SortThisFolder(context(), connection(), parent, "MAIN", 0));
+  EXPECT_EQ(Since(mark, ", REMOTE_SYSTEM_ID = "), 2);
+  const Rows copies = Query("SIDE", copies_sql);
+  ASSERT_EQ(copies.size(), 4u);
+  EXPECT_EQ(copies[0][0], "Aardvark");
+  EXPECT_EQ(copies[0][2], "Y");
+  EXPECT_EQ(copies[1][2], "N");
+  EXPECT_EQ(connection().LibraryName(), "MAIN");
+}
+
+class QuotedLibraryTest : public SortingTest {
+ protected:
+  std::vector<testing::LibrarySpec> Libraries() override {
+    return {{.name = "MAIN"}, {.name = "O'NEIL"}};
+  }
+};
+
+TEST_F(QuotedLibraryTest, ApostrophesInLibraryAndItemNamesNeverBreakAStatement) {
+  const long long parent = MakeFolder("MAIN", "Quoted");
+  MakeFolder("O'NEIL", "Zed's", parent, "MAIN");
+  MakeFolder("O'NEIL", "Ann's", parent, "MAIN");
+  Exec("O'NEIL", "DELETE FROM FOLDER_ITEM");  // copies the sort makes itself
+  const long long theirs = MakeFolder("O'NEIL", "Theirs");
+  MakeFolder("O'NEIL", "Y", theirs);
+  MakeFolder("O'NEIL", "X", theirs);
+
+  const size_t mark = Mark();
+  EXPECT_TRUE(SortFolders(context(), connection(), 0, "MAIN", 0));
+  EXPECT_TRUE(SortFolders(context(), connection(), 0, "O'NEIL", 0));
+  EXPECT_EQ(Since(mark, "SQL Error"), 0) << Dump();
+  EXPECT_EQ(InsertsSince(mark), 2);
+  EXPECT_EQ(Chain(parent), (Names{"Ann's", "Zed's"}));
+  EXPECT_EQ(Chain(theirs, "O'NEIL"), (Names{"X", "Y"}));
+  EXPECT_EQ(Scalar("O'NEIL", "SELECT COUNT(*) FROM FOLDER_ITEM WHERE PARENT = " + N(parent) +
+                                 " AND PARENT_LIBRARY <> 0 AND DISPLAYNAME LIKE '%''s'"),
+            "2");
+}
+
+TEST_F(SortingTest, SortingEveryFolderSortsEachFolderWithItemsHighestNumberFirst) {
+  const long long first = FolderWith("First", {"Z", "Y"});
+  FolderWith("Empty", {});
+  const long long second = FolderWith("Second", {"Q", "P", "O"});
+  ASSERT_GT(second, first);
+  // Rows of a SIDE folder that happens to have the same number are not this folder's.
+  const std::string side =
+      Scalar("MAIN", "SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'SIDE'");
+  Exec("MAIN",
+       "INSERT INTO FOLDER_ITEM (SYSTEM_ID, PARENT, DOCNUMBER, PARENT_LIBRARY, LIBRARY, "
+       "NODE_TYPE, DISPLAYNAME, NEXT, ISFIRST, REMOTE_SYSTEM_ID) VALUES (900001, " +
+           N(second) + ", 7, " + side + ", 0, 'D', 'AAA', 0, 'N', 77)");
+  const Rows foreign = Query("MAIN", "SELECT * FROM FOLDER_ITEM WHERE SYSTEM_ID = 900001");
+  context().options.LabelStatus = "Idle";
+  context().options.LabelTotal = "7";
+
+  context().state.CancelRequested = true;
+  EXPECT_TRUE(SortFolders(context(), connection(), 0, "MAIN", 0));
+  EXPECT_EQ(Chain(second), (Names{"O", "P", "Q"}));
+  EXPECT_EQ(Chain(first), (Names{"Z", "Y"}));
+  EXPECT_EQ(Count("Sorting 2 folder item(s) in library MAIN"), 1) << Dump();
+
+  context().state.CancelRequested = false;
+  EXPECT_TRUE(SortFolders(context(), connection(), 0, "MAIN", 0));
+  EXPECT_EQ(Chain(first), (Names{"Y", "Z"}));
+  EXPECT_EQ(Count("Sorting folder item #2 of 2 total item(s) in library MAIN"), 1);
+  EXPECT_EQ(Query("MAIN", "SELECT * FROM FOLDER_ITEM WHERE SYSTEM_ID = 900001"), foreign);
+  EXPECT_EQ(context().options.LabelStatus, "Idle");
+  EXPECT_EQ(context().options.LabelTotal, "7");
+
+  // A library without folder items has nothing to sort.
+  EXPECT_TRUE(SortFolders(context(), connection(), 0, "SIDE", 0));
+  EXPECT_EQ(Count("Nothing to sort"), 1);
+}
+
+TEST_F(SortingTest, TheCallerKeepsItsLibraryAndTheViewsAreRefreshedUnlessSwitchedOff) {
+  const long long parent = FolderWith("Views", {"B", "A"});
+  ASSERT_TRUE(connection().ConnectLibrary("SIDE"));
+  const std::string refreshes = "SELECT COUNT(*) FROM STANDIN_EVENTS";
+  const int initial = std::stoi(Scalar("MAIN", refreshes)) + std::stoi(Scalar("SIDE", refreshes));
+  auto events = [&] {
+    return std::stoi(Scalar("MAIN", refreshes)) + std::stoi(Scalar("SIDE", refreshes)) - initial;
+  };
+  context().state.CommandLine = "/G /RV";
+  EXPECT_TRUE(SortFolders(context(), connection(), parent, "main", 0));
+  EXPECT_EQ(events(), 0);
+  EXPECT_EQ(Chain(parent), (Names{"A", "B"}));
+  EXPECT_EQ(connection().LibraryName(), "SIDE");
+
+  context().state.CommandLine = "/G /XR";
+  EXPECT_TRUE(SortThisFolder(context(), connection(), parent, "MAIN", 0));
+  EXPECT_EQ(events(), 1);
+  EXPECT_EQ(connection().LibraryName(), "SIDE");
+}
+
+TEST_F(SortingTest, ALibraryThatCannotBeConnectedIsNotStoodInForByTheConnectedOne) {
+  const long long parent = FolderWith("Stay", {"B", "A"});
+  const Rows before = Items("MAIN");
+  EXPECT_FALSE(SortThisFolder(context(), connection(), parent, "NOWHERE", 0));
+  EXPECT_FALSE(SortFolders(context(), connection(), parent, "NOWHERE", 0));
+  EXPECT_EQ(Items("MAIN"), before);
+  EXPECT_EQ(Count("Unable to connect to library NOWHERE for user DMADMIN"), 1) << Dump();
+  EXPECT_EQ(connection().LibraryName(), "MAIN");
+}
+
+}  // namespace
+}  // namespace sproutsmith::sorting
