@@ -1,10 +1,473 @@
+// Linking an item into a parent folder: cheap SQL checks first, the DM objects last, then the
+// steps every new member gets (sorting, metadata, security, the remote-link repair).
+
 #include "folders/folder_membership.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "dm/reconnect.h"
+#include "dm/sql_text.h"
+#include "folders/metadata_sync.h"
+#include "log/error_trap.h"
+#include "security/add_security.h"
+#include "security/inherit_security.h"
+#include "sorting/folder_sorting.h"
+#include "text/text.h"
 
 namespace sproutsmith::folders {
 
-bool AddFolderItem(Context&, dm::Connection&, long long, long long, const std::string&,
-                   const rules::RuleRecord&, const std::string&, const std::string&) {
-  return false;
+using rules::RuleKey;
+using text::Format;
+using text::UCase;
+
+namespace {
+
+// Access a group needs to work in a folder it holds no trustee entry for.
+constexpr long long kGroupAccessNeeded = 127;
+
+std::string Number(long long n) { return Format(n, "#0"); }
+
+// The state of one link: the item's profile and the parent folder object live until it ends.
+class Membership {
+ public:
+  Membership(Context& context, dm::Connection& connection, long long doc_number, long long parent,
+             const std::string& doc_type, const rules::RuleRecord& rule,
+             const std::string& folder_library, const std::string& document_library)
+      : c_(context),
+        conn_(connection),
+        log_(context.log),
+        doc_(doc_number),
+        parent_(parent),
+        doc_type_(doc_type),
+        rule_(rule),
+        folder_library_(folder_library),
+        document_library_(document_library),
+        remote_(!text::EqualsNoCase(folder_library, document_library)) {}
+
+  // Sets result() as it goes, so that an unexpected error keeps what was reached.
+  void Run() {
+    if (!CheckParent()) return;
+    if (!CheckItem()) return;
+    if (!OpenItem()) return;
+    if (!OpenParent()) return;
+    if (!Link()) return;
+    AfterLink();
+  }
+
+  bool result() const { return result_; }
+
+  // Objects opened here are released before the library is switched back.
+  void Release() {
+    item_.reset();
+    parent_folder_.reset();
+    parent_profile_.reset();
+  }
+
+ private:
+  bool Enter(const std::string& library) {
+    if (!conn_.ConnectLibrary(library)) {
+      log_.AddLog("Error: Unable to connect to library " + library);
+      return false;
+    }
+    CDoc(c_, conn_, library);
+    return true;
+  }
+
+  // Column 1 of the first row (0 when none).
+  long long Scalar(const std::string& statement) {
+    conn_.RunSQL(statement);
+    long long n = 0;
+    conn_.ForEachRow([&] {
+      n = static_cast<long long>(conn_.ColumnNumber(1));
+      return false;
+    });
+    conn_.Release();
+    return n;
+  }
+
+  // The link row as the connected library records it.
+  long long LinkRows() {
+    return Scalar("SELECT COUNT(*) FROM [OWNER].FOLDER_ITEM WHERE DOCNUMBER = " + Number(doc_) +
+                  " AND PARENT = " + Number(parent_) +
+                  " AND LIBRARY = (SELECT SYSTEM_ID FROM [OWNER].REMOTE_LIBRARIES WHERE "
+                  "LIBRARY_NAME = '" +
+                  dm::SqlQuote(document_library_) +
+                  "') AND PARENT_LIBRARY = (SELECT SYSTEM_ID FROM [OWNER].REMOTE_LIBRARIES WHERE "
+                  "LIBRARY_NAME = '" +
+                  dm::SqlQuote(folder_library_) + "')");
+  }
+
+  bool LinkExists() {
+    const std::string library = conn_.LibraryName();
+    log_.SetStatus("Checking Folder_Item table in library " + library +
+                   " to determine whether item #" + Number(doc_) + " in library " +
+                   document_library_ + " exists in folder #" + Number(parent_) + " in library " +
+                   library);
+    log_.Separator();
+    if (LinkRows() < 1) return false;
+    log_.AddLog("Folder_Item #" + Number(doc_) + " in library " + document_library_ +
+                " exists in folder #" + Number(parent_) + " in library " + library);
+    log_.Separator();
+    return true;
+  }
+
+  // Rights, the parent's kind and the existing link, in the folder's library.
+  bool CheckParent() {
+    if (!Enter(folder_library_)) return false;
+    dmapi::Library* lib = conn_.library();
+    const std::string library = conn_.LibraryName();
+    user_ = conn_.UserId();
+    const std::string group = lib->PrimaryGroupId();
+    if (!text::EqualsNoCase(group, dmapi::kSupervisorsGroup) &&
+        (!lib->HasRight(dmapi::kRightManageRootFolders) ||
+         !lib->HasRight(dmapi::kRightCreateFolder))) {
+      log_.AddLog("Error: " + user_ + " does not have rights to manage folders in library " +
+                  library);
+      log_.Separator();
+      return false;
+    }
+    max_items_to_sort_ = conn_.library_state().settings.MaxItemsToSort;
+
+    const std::string parent = Number(parent_);
+    log_.SetStatus("Making sure parent folder #" + parent + " exists as a folder in library " +
+                   library);
+    log_.Separator();
+    if (Scalar("SELECT COUNT(*) FROM [OWNER].PROFILE WHERE DOCNUMBER = " + parent +
+               " AND APPLICATION = (SELECT SYSTEM_ID FROM [OWNER].APPS WHERE APPLICATION = "
+               "'FOLDER')") == 0) {
+      log_.AddLog("Error: Parent folder #" + parent + " does not exist, or is not a folder, in " +
+                  "library " + library);
+      log_.Separator();
+      return false;
+    }
+    if (Scalar("SELECT COUNT(*) FROM [OWNER].FOLDER WHERE DOCNUMBER = " + parent) == 0) {
+      log_.AddLog("Error: Parent folder #" + parent + " is not a folder in library " + library);
+      log_.Separator();
+      return false;
+    }
+
+    const std::string user = dm::SqlQuote(user_);
+    const long long trustees = Scalar(
+        "SELECT COUNT(*) FROM [OWNER].SECURITY WHERE ACCESSRIGHTS BETWEEN 63 AND 255 AND THING = "
+        "(SELECT SYSTEM_ID FROM [OWNER].PROFILE WHERE DOCNUMBER = " +
+        parent + ") AND (PERSONORGROUP = (SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = '" +
+        user +
+        "') OR PERSONORGROUP IN (SELECT GROUPS_SYSTEM_ID FROM [OWNER].PEOPLEGROUPS WHERE "
+        "PEOPLE_SYSTEM_ID = (SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = '" +
+        user + "')))");
+    if (trustees == 0 && Scalar("SELECT UNIV_ACCESS FROM [OWNER].GROUPS WHERE GROUP_ID = '" +
+                                dm::SqlQuote(group) + "'") <= kGroupAccessNeeded) {
+      log_.AddLog("Error: " + user_ + " does not have adequate rights to Parent folder #" + parent +
+                  " in library " + library);
+      log_.Separator();
+      return false;
+    }
+
+    if (LinkExists()) {
+      result_ = true;
+      return false;
+    }
+    return true;
+  }
+
+  // The item's state, and for a remote item its own record of the link, in its library.
+  bool CheckItem() {
+    if (!Enter(document_library_)) return false;
+    const std::string library = conn_.LibraryName();
+    const std::string doc = Number(doc_);
+    conn_.RunSQL("SELECT STATUS FROM [OWNER].PROFILE WHERE DOCNUMBER = " + doc);
+    bool found = false;
+    long long status = 0;
+    conn_.ForEachRow([&] {
+      found = true;
+      status = static_cast<long long>(conn_.ColumnNumber(1));
+      return false;
+    });
+    conn_.Release();
+    if (!found) {
+      log_.AddLog("Error: Document #" + doc +
+                  " does not appear to exist in the Profile table in library " + library +
+                  " - cannot continue AddFolderItem");
+      return false;
+    }
+    if (status != 0 && status != 3) {
+      log_.AddLog("Document #" + doc + " Status is " + Number(status) + " in library " + library +
+                  " - cannot continue AddFolderItem");
+      return false;
+    }
+    if (remote_) {
+      if (LinkExists()) {
+        result_ = true;
+        return false;
+      }
+      if (!conn_.library()->HasRight(dmapi::kRightSaveToRemoteLibrary)) {
+        log_.AddLog("Error: " + conn_.UserId() +
+                    " does not have rights to save folders to the (remote) Library " +
+                    folder_library_ + " from library " + library);
+        return false;
+      }
+    }
+    if (status == 3) {
+      conn_.RunSQL("UPDATE [OWNER].PROFILE SET STATUS = 0 WHERE DOCNUMBER = " + doc);
+      conn_.Release();
+    }
+    return true;
+  }
+
+  // One of the four answers a profile gives about the logged-on user; false when refused.
+  // `kind` is "document" or "folder".
+  bool MayChange(dmapi::ProfileObject& profile, const std::string& user, const std::string& kind,
+                 long long number) {
+    const std::string what = kind + " #" + Number(number);
+    log_.SetStatus("Checking rights for " + user + " to " + what);
+    if (profile.RightsValue(dmapi::kDefaultRightsValue).value_or(-1) == 0) {
+      log_.AddLog(text::UCase(kind.substr(0, 1)) + what.substr(1) + " is not secured");
+      return true;
+    }
+    const std::optional<dmapi::EffectiveRights> rights = profile.RightsFor(user);
+    if (!rights) {
+      log_.AddLog("Error: Unable to determine rights for " + user + " to " + what);
+      return true;
+    }
+    if (rights->can_change) {
+      log_.AddLog("User " + user + " appears to have sufficient rights to " + what);
+      return true;
+    }
+    log_.AddLog("Error: User " + user + " has insufficient rights to " + what);
+    return false;
+  }
+
+  bool OpenItem() {
+    const std::string library = conn_.LibraryName();
+    const std::string doc = Number(doc_);
+    log_.AddLog("Opening profile object #" + doc + " for AddFolderItem in library " + library);
+    item_ = conn_.session()->OpenProfile(doc_, document_library_);
+    if (!item_) {
+      log_.AddLog("Error: Unable to open child Profile object #" + doc +
+                  " for AddFolderItem in library " + library);
+      return false;
+    }
+    log_.AddLog("Profile object #" + doc + " opened in library " + library);
+
+    const std::int64_t started = c_.clock.Now().ToEpochSeconds();
+    const std::vector<long long> parents = item_->ParentFolders();
+    log_.SetStatus("Checking " + Number(static_cast<long long>(parents.size())) +
+                   " parent folder(s) to determine whether item #" + doc +
+                   " already exists in folder #" + Number(parent_));
+    for (long long p : parents) {
+      if (p != parent_) continue;
+      log_.AddLog("Folder item #" + doc + " already exists in folder #" + Number(parent_) +
+                  " in folder library " + folder_library_);
+      result_ = true;
+      return false;
+    }
+    const std::int64_t seconds = c_.clock.Now().ToEpochSeconds() - started;
+    if (seconds > 1) {
+      log_.AddLog("Note: The initial parent folder processing time for document #" + doc + " was " +
+                  Number(seconds) + " second(s).");
+      log_.Separator();
+    }
+    return MayChange(*item_, conn_.UserId(), "document", doc_);
+  }
+
+  bool OpenParent() {
+    const std::string parent = Number(parent_);
+    log_.SetStatus("Opening Parent folder object #" + parent + " in library " + folder_library_);
+    parent_folder_ = conn_.session()->OpenFolder(parent_, folder_library_);
+    if (parent_folder_) parent_profile_ = parent_folder_->Profile();
+    if (!parent_folder_ || !parent_profile_) {
+      log_.AddLog("Error: Unable to open parent folder object #" + parent +
+                  " for AddFolderItem in library " + folder_library_);
+      return false;
+    }
+    log_.AddLog("Parent folder object #" + parent + " opened for AddFolderItem in library " +
+                folder_library_);
+    return MayChange(*parent_profile_, user_, "folder", parent_);
+  }
+
+  // The library's name as the session's list spells it; "" when the user has no such library.
+  std::string ListedLibrary(const std::string& name) {
+    dmapi::LibraryList* list = conn_.libraries();
+    if (list == nullptr) return "";
+    for (int i = 1; i <= list->Count(); ++i) {
+      if (text::EqualsNoCase(list->Name(i), name)) return list->Name(i);
+    }
+    return "";
+  }
+
+  bool Link() {
+    const std::string doc = Number(doc_);
+    const std::string parent = Number(parent_);
+    const std::string target = " to folder #" + parent + " in library " + folder_library_;
+    const std::string listed = ListedLibrary(document_library_);
+    const bool folder = UCase(text::Trim(doc_type_)) == "F";
+    dmapi::AddItemResult added;
+    if (!listed.empty()) {
+      log_.SetStatus((folder ? "Setting folder object #" : "Setting document object #") + doc +
+                     " in library " + listed);
+      log_.AddLog((folder ? "Adding subfolder #" : "Adding folder item #") + doc + " in library " +
+                  document_library_ + target);
+      added = parent_folder_->AddItem(listed, doc_);
+      if (added.status.ok()) {
+        log_.AddLog((folder ? "Profile added to folder with " : "Profile object set with ") +
+                    Number(static_cast<long long>(added.trustees)) + " trustee(s)");
+      }
+    }
+    if (listed.empty() || !added.status.ok()) {
+      const std::string item = "Unable to add item #" + doc + target;
+      if (!added.status.ok()) {
+        const std::string code = Number(static_cast<long long>(added.status.code));
+        log_.AddLog("Error: #" + code + " - " + added.status.text);
+        log_.AddLog("Error: Unable to add item to folder");
+        log_.AddLog("Error: #" + code + "  (" + added.status.text + ") " + item);
+      } else {
+        log_.AddLog("Error: " + item);
+      }
+      return false;
+    }
+
+    log_.AddLog("Saving folder object for folder " + parent_folder_->Name() + " in library " +
+                folder_library_);
+    const dmapi::SaveResult saved = parent_folder_->Save("", 3);
+    if (!saved.status.ok() || saved.document_number <= 0) {
+      log_.AddLog(
+          saved.status.ok()
+              ? std::string("Error: Unable to save the folder object for this folder - cannot "
+                            "continue")
+              : "Error: #" + Number(static_cast<long long>(saved.status.code)) + " " +
+                    saved.status.text +
+                    " - Unable to save the folder object for this folder - cannot "
+                    "continue");
+      return false;
+    }
+    log_.AddLog("Folder object saved to #" + Number(saved.document_number) + " in library " +
+                folder_library_);
+    return true;
+  }
+
+  void AfterLink() {
+    Release();
+    if (!c_.state.HasSwitch("/RV")) conn_.RefreshAllViews();
+    if (!sorting::SortFolders(c_, conn_, parent_, folder_library_, max_items_to_sort_)) {
+      log_.AddLog("Error: Unable to sort the parent folder in library " + folder_library_);
+      log_.Separator();
+    }
+    if (!SyncData(c_, conn_, parent_, doc_, folder_library_, doc_type_, document_library_)) {
+      log_.AddLog("Error: Unable to process Inherit Metadata Option");
+      return;
+    }
+    if (rule_.Number(RuleKey::kProfileInheritSecurity) == 1 && parent_ != 0) {
+      security::InheritSecurity(c_, conn_, doc_, parent_, folder_library_);
+    }
+    if (!rule_[RuleKey::kSecurity].empty()) {
+      security::AddSecurity(c_, conn_, doc_, rule_[RuleKey::kSecurity], rule_, doc_type_,
+                            folder_library_, document_library_);
+    }
+    if (remote_ && !RepairRemoteLink()) return;
+    result_ = true;
+    log_.AddLog("Folder Item #" + Number(doc_) + " successfully added to folder #" +
+                Number(parent_) + ".");
+    if (!c_.state.HasSwitch("/XR")) conn_.RefreshAllViews();
+  }
+
+  // A DM server may leave the document number of a remote item's new link row empty.
+  bool RepairRemoteLink() {
+    if (!conn_.ConnectLibrary(folder_library_)) {
+      log_.AddLog("Error: Unable to connect to library " + folder_library_);
+      return false;
+    }
+    CDoc(c_, conn_, folder_library_);
+    log_.SetStatus("Verifying that document # " + Number(doc_) + " in " + document_library_ +
+                   " has been inserted for the new Folder Item in folder library " +
+                   conn_.LibraryName());
+    conn_.RunSQL(
+        "SELECT SYSTEM_ID, DOCNUMBER FROM [OWNER].FOLDER_ITEM WHERE NEXT = 0 AND PARENT = " +
+        Number(parent_));
+    long long system_id = 0;
+    long long number = 0;
+    bool found = false;
+    conn_.ForEachRow([&] {
+      found = true;
+      system_id = static_cast<long long>(conn_.ColumnNumber(1));
+      number = static_cast<long long>(conn_.ColumnNumber(2));
+      return false;
+    });
+    conn_.Release();
+    if (!found) return true;
+    log_.AddLog("Document #" + Number(number) + " is currently set to Folder Item system_id #" +
+                Number(system_id));
+    log_.Separator();
+    if (system_id != 0 && number == 0) {
+      log_.AddLog("Inserting Document # for the new Folder Item");
+      conn_.RunSQL("UPDATE [OWNER].FOLDER_ITEM SET DOCNUMBER = " + Number(doc_) +
+                   " WHERE SYSTEM_ID = " + Number(system_id));
+      conn_.Release();
+    }
+    return true;
+  }
+
+  Context& c_;
+  dm::Connection& conn_;
+  log::Log& log_;
+  long long doc_;
+  long long parent_;
+  std::string doc_type_;
+  const rules::RuleRecord& rule_;
+  std::string folder_library_;
+  std::string document_library_;
+  bool remote_;
+  std::string user_;  // as the folder's library spells it
+  long max_items_to_sort_ = 0;
+  std::unique_ptr<dmapi::ProfileObject> item_;
+  std::unique_ptr<dmapi::FolderObject> parent_folder_;
+  std::unique_ptr<dmapi::ProfileObject> parent_profile_;
+  bool result_ = false;
+};
+
+// Puts the status label's text back however the link ends.
+class StatusKeeper {
+ public:
+  explicit StatusKeeper(Context& context) : context_(context), text_(context.options.LabelStatus) {}
+  ~StatusKeeper() { context_.options.LabelStatus = text_; }
+  StatusKeeper(const StatusKeeper&) = delete;
+  StatusKeeper& operator=(const StatusKeeper&) = delete;
+
+ private:
+  Context& context_;
+  std::string text_;
+};
+
+}  // namespace
+
+bool AddFolderItem(Context& context, dm::Connection& connection, long long doc_number,
+                   long long parent, const std::string& doc_type, const rules::RuleRecord& rule,
+                   const std::string& folder_library, const std::string& document_library) {
+  if (!connection.CheckFusion("AddFolderItem")) return false;
+  if (connection.library() == nullptr) {
+    context.log.AddLog("Error: Library object not set - cannot continue");
+    context.log.Separator();
+    return false;
+  }
+  if (doc_number == 0 || parent == 0) return false;
+  // An empty name would put the link into whichever library happens to be connected.
+  const std::string folder_lib =
+      text::Trim(folder_library).empty() ? connection.LibraryName() : text::Trim(folder_library);
+  const std::string document_lib =
+      text::Trim(document_library).empty() ? folder_lib : text::Trim(document_library);
+  if (text::EqualsNoCase(folder_lib, document_lib) && doc_number == parent) return true;
+
+  StatusKeeper status(context);
+  dm::Reconnect back(connection);
+  Membership membership(context, connection, doc_number, parent, doc_type, rule, folder_lib,
+                        document_lib);
+  log::TrapVoid(context.log, "AddFolderItem", [&] { membership.Run(); });
+  context.log.Separator();
+  membership.Release();
+  context.log.Separator();
+  return membership.result();
 }
 
 }  // namespace sproutsmith::folders
