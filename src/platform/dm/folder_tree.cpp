@@ -60,8 +60,11 @@ class TreeBuilder {
         "F.DOCNUMBER = P.DOCNUMBER AND P.APPLICATION = (SELECT SYSTEM_ID FROM APPS WHERE "
         "APPLICATION = 'FOLDER')");
     const sql::ExecResult roots = db_.Execute("SELECT DOCNUMBER FROM ROOT_OBJECT");
-    const sql::ExecResult security =
-        db_.Execute("SELECT THING, COUNT(*) FROM SECURITY GROUP BY THING");
+    // A row naming neither a user nor a group shows its PERSONORGROUP.
+    const sql::ExecResult security = db_.Execute(
+        "SELECT S.THING, COALESCE(P.USER_ID, G.GROUP_ID, '#' || S.PERSONORGROUP), "
+        "S.ACCESSRIGHTS FROM SECURITY S LEFT JOIN PEOPLE P ON P.SYSTEM_ID = S.PERSONORGROUP "
+        "LEFT JOIN GROUPS G ON G.SYSTEM_ID = S.PERSONORGROUP ORDER BY S.THING, 2");
     const sql::ExecResult libraries =
         db_.Execute("SELECT SYSTEM_ID, LIBRARY_NAME FROM REMOTE_LIBRARIES");
     const sql::ExecResult links = db_.Execute(
@@ -78,7 +81,10 @@ class TreeBuilder {
       folders_[row[0].AsInteger()] = {row[1].text, row[2].AsInteger()};
     }
     for (const auto& row : roots.result.rows) public_.insert(row[0].AsInteger());
-    for (const auto& row : security.result.rows) trustees_[row[0].AsInteger()] = row[1].AsInteger();
+    for (const auto& row : security.result.rows) {
+      trustees_[row[0].AsInteger()].push_back(row[1].text + " " +
+                                              std::to_string(row[2].AsInteger()));
+    }
     for (const auto& row : libraries.result.rows) libraries_[row[0].AsInteger()] = row[1].text;
     std::map<long long, std::vector<Link>> by_parent;
     for (const auto& row : links.result.rows) {
@@ -120,8 +126,10 @@ class TreeBuilder {
     node.document_number = number;
     node.name = folder.name;
     node.is_public = public_.count(number) > 0;
-    auto t = trustees_.find(folder.system_id);
-    node.trustees = t == trustees_.end() ? 0 : static_cast<long>(t->second);
+    if (auto t = trustees_.find(folder.system_id); t != trustees_.end()) {
+      node.trustee_rights = t->second;
+    }
+    node.trustees = static_cast<long>(node.trustee_rights.size());
     for (const Link& l : items_[number]) {
       if (l.library != schema::kOwnLibraryId) {
         auto lib = libraries_.find(l.library);
@@ -140,7 +148,7 @@ class TreeBuilder {
   sql::Database& db_;
   std::map<long long, Folder> folders_;
   std::set<long long> public_;
-  std::map<long long, long long> trustees_;
+  std::map<long long, std::vector<std::string>> trustees_;  // by profile SYSTEM_ID
   std::map<long long, std::string> libraries_;
   std::map<long long, std::vector<Link>> items_;
   std::set<long long> contained_;
@@ -153,6 +161,10 @@ void Format(const FolderNode& node, int depth, std::ostringstream& out) {
   out << indent << node.name << " #" << node.document_number;
   if (node.is_public) out << " [public]";
   out << " trustees=" << node.trustees;
+  for (size_t i = 0; i < node.trustee_rights.size(); ++i) {
+    out << (i == 0 ? " (" : ", ") << node.trustee_rights[i];
+  }
+  if (!node.trustee_rights.empty()) out << ")";
   if (node.documents > 0) out << " documents=" << node.documents;
   out << "\n";
   for (const std::string& remote : node.remote_items) out << indent << "  -> " << remote << "\n";

@@ -138,17 +138,25 @@ TEST_F(DmToolLibraryTest, TreeShowsFoldersInChainOrderWithTheirMarks) {
   for (long long item : {b, a}) ASSERT_TRUE(parent->AddItem("LIB1", item).status.ok());
   ASSERT_TRUE(parent->AddItem("LIB2", remote).status.ok());
   ASSERT_TRUE(session->OpenFolder(a, "LIB1")->AddItem("LIB1", std::stoll(document)).status.ok());
-  Exec("LIB1",
-       "INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) SELECT SYSTEM_ID, 0, "
-       "63 FROM PROFILE WHERE DOCNUMBER = " +
-           std::to_string(b));
+  // Trustees by name with their rights; a row naming nobody shows its id.
+  auto grant = [this](long long folder, const std::string& trustee, int rights) {
+    Exec("LIB1", "INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) SELECT SYSTEM_ID, " +
+                     trustee + ", " + std::to_string(rights) +
+                     " FROM PROFILE WHERE DOCNUMBER = " + std::to_string(folder));
+  };
+  grant(b, "0", 63);
+  grant(b, "(SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = 'DMADMIN')", 191);
+  grant(b, "987654", 5);
+  grant(a, "(SELECT SYSTEM_ID FROM GROUPS WHERE GROUP_ID = 'DOCS_SUPERVISORS')", 255);
 
   const ToolRun r = RunTool({"tree", "lib1"});
   ASSERT_EQ(r.status, 0) << r.err;
   auto n = [](long long v) { return std::to_string(v); };
   EXPECT_EQ(r.out, "Clients #" + n(t) + " [public] trustees=0\n" + "  -> LIB2 #" + n(remote) +
-                       " Far away\n" + "  B matter #" + n(b) + " trustees=1\n" + "  A matter #" +
-                       n(a) + " trustees=0 documents=1\n" + "Loose #" + n(loose) + " trustees=0\n");
+                       " Far away\n" + "  B matter #" + n(b) +
+                       " trustees=3 (#987654 5, DMADMIN 191, DOCS_USERS 63)\n" + "  A matter #" +
+                       n(a) + " trustees=1 (DOCS_SUPERVISORS 255) documents=1\n" + "Loose #" +
+                       n(loose) + " trustees=0\n");
 
   EXPECT_EQ(RunTool({"tree", "NOWHERE"}).status, 1);
 }

@@ -1,0 +1,131 @@
+#pragma once
+// A DM session over two generated libraries with a few known people and groups, whose names
+// hold an apostrophe and SQL wildcards, and helpers to give an item its author and typist
+// and read its trustees back from the library file.
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/sql/fault_injecting_database.h"
+#include "rules/rule_record.h"
+#include "support/engine_session.h"
+
+namespace sproutsmith::security {
+
+class SecuritySession : public testing::EngineSession {
+ protected:
+  using Rows = std::vector<std::vector<std::string>>;
+
+  void SetUp() override {
+    Start({{.name = "DEMO"}, {.name = "PLAIN", .with_optional_tables = false}});
+    for (const char* library : {"DEMO", "PLAIN"}) AddPeople(library);
+  }
+
+  // The same, with every library's database able to fail a chosen call.
+  void StartWithFaults() {
+    install_.Create({{.name = "DEMO"}}, "DMADMIN");
+    client_ = install_.OpenClient([this](const dmapi::LibraryConfig& library,
+                                         std::string* error) -> std::unique_ptr<sql::Database> {
+      std::unique_ptr<sql::Database> db = dmapi::OpenLibraryDatabase(library, error);
+      if (!db) return nullptr;
+      auto wrapped = std::make_unique<sql::FaultInjectingDatabase>(std::move(db));
+      faults_[library.name] = wrapped.get();
+      return wrapped;
+    });
+    ASSERT_TRUE(client_);
+    connection_ = std::make_unique<dm::Connection>(install_.context, *client_);
+    ASSERT_TRUE(connection_->StartFusion()) << Dump();
+    AddPeople("DEMO");
+  }
+
+  // Groups LIT, A_B, AXB and O'HARA; users USER1 (LIT), USER2 (A_B), USER3 (LIT) and
+  // O'BRIEN (AXB).
+  void AddPeople(const std::string& library) {
+    Exec(library,
+         "INSERT INTO GROUPS (SYSTEM_ID, GROUP_ID, GROUP_NAME, UNIV_ACCESS) VALUES "
+         "(9100001, 'LIT', 'Litigation', 127), (9100002, 'A_B', 'A B', 127), "
+         "(9100003, 'AXB', 'A X B', 127), (9100004, 'O''HARA', 'O Hara', 127)");
+    Exec(library,
+         "INSERT INTO PEOPLE (SYSTEM_ID, USER_ID, FULL_NAME, PRIMARY_GROUP) VALUES "
+         "(9200001, 'USER1', 'User One', 9100001), (9200002, 'USER2', 'User Two', 9100002), "
+         "(9200003, 'USER3', 'User Three', 9100001), (9200004, 'O''BRIEN', 'Pat O''Brien', "
+         "9100003)");
+  }
+
+  // A new folder in `library` with the given author and typist ("" leaves the column NULL).
+  long long Item(const std::string& author, const std::string& typist,
+                 const std::string& library = "DEMO") {
+    const long long n = MakeFolder(library, "Item " + std::to_string(++items_));
+    SetPeople(n, author, typist, library);
+    return n;
+  }
+  void SetPeople(long long n, const std::string& author, const std::string& typist,
+                 const std::string& library = "DEMO") {
+    auto id = [](const std::string& user) {
+      if (user.empty()) return std::string("NULL");
+      std::string quoted;
+      for (char c : user) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+      return "(SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = '" + quoted + "')";
+    };
+    Exec(library, "UPDATE PROFILE SET AUTHOR = " + id(author) + ", TYPIST = " + id(typist) +
+                      " WHERE DOCNUMBER = " + std::to_string(n));
+  }
+  // A generated document (not a folder) of `library`.
+  long long Document(const std::string& library = "DEMO") {
+    return std::stoll(Scalar(library,
+                             "SELECT MIN(P.DOCNUMBER) FROM PROFILE P, APPS A WHERE A.SYSTEM_ID = "
+                             "P.APPLICATION AND A.APPLICATION <> 'FOLDER'"));
+  }
+
+  // The item's trustees by name ("#n" for a row naming nobody), with their rights.
+  Rows Trustees(long long n, const std::string& library = "DEMO") {
+    return Query(library,
+                 "SELECT COALESCE(P.USER_ID, G.GROUP_ID, '#' || S.PERSONORGROUP), "
+                 "S.ACCESSRIGHTS FROM SECURITY S JOIN PROFILE R ON R.SYSTEM_ID = S.THING "
+                 "LEFT JOIN PEOPLE P ON P.SYSTEM_ID = S.PERSONORGROUP LEFT JOIN GROUPS G ON "
+                 "G.SYSTEM_ID = S.PERSONORGROUP WHERE R.DOCNUMBER = " +
+                     std::to_string(n) + " ORDER BY 1");
+  }
+  // A trustee row written behind the engine's back; `trustee_lookup` selects one SYSTEM_ID
+  // ("PEOPLE WHERE USER_ID = 'USER1'").
+  void Grant(long long n, const std::string& trustee_lookup, int rights,
+             const std::string& library = "DEMO") {
+    Exec(library,
+         "INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) SELECT "
+         "(SELECT SYSTEM_ID FROM PROFILE WHERE DOCNUMBER = " +
+             std::to_string(n) + "), SYSTEM_ID, " + std::to_string(rights) + " FROM " +
+             trustee_lookup);
+  }
+  // DEFAULT_RIGHTS, SECURITY_LINK = SYSTEM_ID (1/0) and SEC_REASON_LINK of the profile.
+  Rows Secured(long long n, const std::string& library = "DEMO") {
+    return Query(library,
+                 "SELECT DEFAULT_RIGHTS, COALESCE(SECURITY_LINK = SYSTEM_ID, 0), "
+                 "COALESCE(SEC_REASON_LINK, '') FROM PROFILE WHERE DOCNUMBER = " +
+                     std::to_string(n));
+  }
+  // Times the DM client was asked to refresh its views.
+  int Refreshes() {
+    int total = 0;
+    for (const char* library : {"DEMO", "PLAIN"}) {
+      if (!std::filesystem::exists(install_.LibraryFile(library))) continue;
+      total += std::stoi(Scalar(library,
+                                "SELECT COUNT(*) FROM STANDIN_EVENTS WHERE EVENT_NAME = "
+                                "'DOCSOPEN.RefreshAllViews'"));
+    }
+    return total;
+  }
+
+  static rules::RuleRecord Rule(bool append) {
+    rules::RuleRecord rule;
+    rule.Set(rules::RuleKey::kName, "SECURED");
+    rule.Set(rules::RuleKey::kAppendTrustees, append ? "1" : "0");
+    return rule;
+  }
+
+  std::map<std::string, sql::FaultInjectingDatabase*> faults_;
+  int items_ = 0;
+};
+
+}  // namespace sproutsmith::security
