@@ -106,6 +106,10 @@ class Creation {
     log_.Separator();
     folder_->SetName(name);
     folder_->SetDescription(name);
+    // A public first level is marked before the first save, which then writes the public
+    // entry with the folder: a run that breaks off later leaves a folder the next cycle's
+    // public search finds, never a second one.
+    if (public_ && r_.level == 1) folder_->MarkPublic();
     if (!NamesAForm(form_)) return true;
 
     log_.AddLog("Saving Folder to change form to " + form_);
@@ -464,15 +468,19 @@ class Creation {
   long long number_ = 0;
 };
 
-// A folder of this rule that an earlier run saved and stamped but never linked anywhere: no
-// parent, no public entry, no items of its own. It takes the place of a second folder.
+// A folder of this name that an earlier run of this rule saved but never linked anywhere: no
+// parent, no public entry, no items of its own, and stamped by the rule (or, when the run
+// broke off before the stamp, unstamped and typed by this user). It takes the place of a
+// second folder.
 long long FindUnlinkedFolder(dm::Connection& conn, const std::string& name,
                              const rules::RuleRecord& rule, long long parent) {
   conn.RunSQL(
       "SELECT F.DOCNUMBER FROM [OWNER].FOLDER F, [OWNER].PROFILE P WHERE P.DOCNUMBER = "
       "F.DOCNUMBER AND UPPER(P.DOCNAME) LIKE '" +
-      LikeText(name) + "' AND F.PATH = 'ARBORLINE " + dm::SqlQuote(rule.Name()) +
-      "' AND F.DOCNUMBER <> " + Format(parent, "#0") +
+      LikeText(name) + "' AND (F.PATH = 'ARBORLINE " + dm::SqlQuote(rule.Name()) +
+      "' OR (F.PATH IS NULL AND P.TYPIST = (SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = "
+      "'" +
+      dm::SqlQuote(conn.UserId()) + "'))) AND F.DOCNUMBER <> " + Format(parent, "#0") +
       " AND F.DOCNUMBER NOT IN (SELECT DOCNUMBER FROM [OWNER].FOLDER_ITEM) AND F.DOCNUMBER NOT "
       "IN (SELECT PARENT FROM [OWNER].FOLDER_ITEM) AND F.DOCNUMBER NOT IN (SELECT DOCNUMBER FROM "
       "[OWNER].ROOT_OBJECT) ORDER BY F.DOCNUMBER");

@@ -117,21 +117,25 @@ TEST(FolderBuildingFaultsTest, EveryCallOfARowsFoldersMayFailAndTheNextCyclesFin
     ASSERT_GT(first, 0);
     ASSERT_GT(last, first);
   }
-  for (long k = first; k <= last; ++k) {
-    FaultyLibrary run;
-    run.fault->FailCall(k);
-    run.Go();
-    const std::string failed = run.fault->failures() > 0 ? run.fault->call_log()[k - 1] : "";
-    run.fault->Disarm();
-    run.Go();
-    run.Go();
-    SCOPED_TRACE("failing call " + std::to_string(k) + ": " + failed);
-    EXPECT_EQ(run.Problems(), "");
-    EXPECT_EQ(run.Built(), "1");
-    EXPECT_EQ(run.Recorded(), "1");
-    if (::testing::Test::HasFailure()) {
-      ADD_FAILURE() << run.Dump();
-      break;
+  // One failed call, or a crash: that call and every later one fail.
+  for (const bool crash : {false, true}) {
+    for (long k = first; k <= last; ++k) {
+      FaultyLibrary run;
+      run.fault->FailCall(k, crash);
+      run.Go();
+      const std::string failed = run.fault->failures() > 0 ? run.fault->call_log()[k - 1] : "";
+      run.fault->Disarm();
+      run.Go();
+      run.Go();
+      SCOPED_TRACE(std::string(crash ? "crash at" : "failing") + " call " + std::to_string(k) +
+                   ": " + failed);
+      EXPECT_EQ(run.Problems(), "");
+      EXPECT_EQ(run.Built(), "1");
+      EXPECT_EQ(run.Recorded(), "1");
+      if (::testing::Test::HasFailure()) {
+        ADD_FAILURE() << run.Dump();
+        return;
+      }
     }
   }
 }
