@@ -42,7 +42,8 @@ class QuietUi final : public runtime::Ui {
   void StatusChanged(const std::string&) override {}
   void SetBusy(bool) override {}
   void SleepOneSecond() override {}
-  std::string ChooseSaveFile(const std::string&, const std::string&, const std::string&) override {
+  std::string ChooseSaveFile(const std::string&, const std::string&, const std::string&,
+                             const std::string&, const std::string&) override {
     return "";
   }
   std::string ChooseLibrary(const std::vector<std::string>&) override { return ""; }
