@@ -47,7 +47,7 @@ bool WriteDemoRules(sql::Database& db, const std::string& other_library, std::st
   RuleDefinition litigation =
       schema::StandardRule("LITIGATION",
                            "%LITIGATION MATTERS% %\\% %MATTER.CLIENT_ID.CLIENT_ID% %\\% "
-                           "%MATTER.MATTER_ID%");
+                           "%MATTER.CLIENT_ID.CLIENT_ID% %.% %MATTER.MATTER_ID%");
   litigation.SetInteger("RULE_WORKSPACE_AUTHOR", 3);
   litigation.SetText("RULE_WORKSPACE_GROUP", "LITIGATION");
   litigation.SetText("RULE_WORKSPACE_NAME", "%USER_ID% Litigation");
