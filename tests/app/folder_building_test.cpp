@@ -111,6 +111,67 @@ TEST_P(FolderBuildingTest, TheStandardRulesBuildExactlyTheTreeTheDataCallsFor) {
   }
 }
 
+TEST_P(FolderBuildingTest, ANewMatterGetsExactlyItsFoldersInTheNextCycle) {
+  Start({{.name = "LIB", .engine_code = GetParam()}});
+  EXPECT_TRUE(cycle().Go());
+  // As a DM user would add it: a matter of an existing client, and a document filed to it.
+  install_.Exec("LIB",
+                "INSERT INTO MATTER (SYSTEM_ID, CLIENT_ID, MATTER_ID, MATTER_NAME) SELECT "
+                "900001, CLIENT_ID, '0099', 'New matter' FROM MATTER WHERE SYSTEM_ID = "
+                "(SELECT MIN(SYSTEM_ID) FROM MATTER)");
+  install_.Exec(
+      "LIB",
+      "INSERT INTO PROFILE (SYSTEM_ID, DOCNUMBER, DOCNAME, APPLICATION, STATUS, AUTHOR, TYPIST, "
+      "MATTER, DOCUMENTTYPE, DEFAULT_RIGHTS) SELECT 900002, 900002, 'New document', APPLICATION, "
+      "0, AUTHOR, TYPIST, 900001, DOCUMENTTYPE, 0 FROM PROFILE WHERE DOCNUMBER = (SELECT "
+      "MIN(DOCNUMBER) FROM PROFILE WHERE MATTER IS NOT NULL)");
+  const Paths before = Tree("LIB");
+  const Paths expected = Expected("LIB");
+  ASSERT_EQ(expected.size(), before.size() + 2);  // the matter and its document type
+
+  EXPECT_TRUE(cycle().Go());
+  EXPECT_EQ(Tree("LIB"), expected) << Dump();
+  const std::string client = install_.Scalar(
+      "LIB",
+      "SELECT C.CLIENT_ID FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID WHERE "
+      "M.SYSTEM_ID = 900001");
+  EXPECT_EQ(expected.count("FIRM MATTERS/" + client + "/0099"), 1u);
+  // The new bottom folder queued the new document.
+  EXPECT_EQ(install_.Scalar("LIB", "SELECT COUNT(*) FROM NEEDS_FOLDERING WHERE SID = 900002"), "1");
+}
+
+TEST_P(FolderBuildingTest, ARenamedClientRenamesItsFolderWhenTheRuleIdentifiesItByACount) {
+  Start({{.name = "LIB", .engine_code = GetParam()}}, [this] {
+    AddRule(
+        "LIB", "CLIENT NAMES",
+        [](schema::RuleDefinition& r) { r.SetText("RULE_PARSECHARACTERS", "5"); },
+        "%CLIENT NAMES% %\\% %MATTER.CLIENT_ID.CLIENT_ID% %-% %MATTER.CLIENT_ID.CLIENT_NAME%");
+  });
+  tree().ExpandLibraryNode(Library("LIB"));
+  for (CheckNode& node : Library("LIB").rules) node.checked = node.text == "CLIENT NAMES";
+  EXPECT_TRUE(cycle().Go());
+  const auto first = install_.Query("LIB",
+                                    "SELECT C.SYSTEM_ID, C.CLIENT_ID, C.CLIENT_NAME FROM "
+                                    "CLIENT C WHERE C.SYSTEM_ID = (SELECT MIN(CLIENT_ID) "
+                                    "FROM MATTER)");
+  ASSERT_EQ(first.size(), 1u);
+  const std::string old_name = first[0][1] + "-" + first[0][2];
+  ASSERT_EQ(Tree("LIB").count("CLIENT NAMES/" + old_name), 1u) << Dump();
+
+  // The client's new name reaches the rule with the client's next new matter.
+  install_.Exec(
+      "LIB", "UPDATE CLIENT SET CLIENT_NAME = 'Renamed Holdings' WHERE SYSTEM_ID = " + first[0][0]);
+  install_.Exec("LIB",
+                "INSERT INTO MATTER (SYSTEM_ID, CLIENT_ID, MATTER_ID, MATTER_NAME) VALUES "
+                "(900001, " +
+                    first[0][0] + ", '0099', 'New matter')");
+  EXPECT_TRUE(cycle().Go());
+  const Paths tree = Tree("LIB");
+  EXPECT_EQ(tree.count("CLIENT NAMES/" + first[0][1] + "-Renamed Holdings"), 1u) << Dump();
+  EXPECT_EQ(tree.count("CLIENT NAMES/" + old_name), 0u);
+  EXPECT_EQ(Count("Changing the profile name to \"" + first[0][1] + "-Renamed Holdings\""), 1);
+}
+
 // Microsoft SQL Server and Oracle flavours.
 INSTANTIATE_TEST_SUITE_P(Flavours, FolderBuildingTest, ::testing::Values(10, 2));
 
