@@ -30,28 +30,54 @@ void Log::AddLog(std::string_view message) {
   std::string line = Trim(message);
   if (line.empty() || line == last_log_text_) return;
   const text::DateTime now = clock_.Now();
-  const std::string stamp = TimeStamp(now);
-  const std::string upper = UCase(line);
-  const bool isError = text::StartsWith(upper, "ERROR:");
-  const bool isWarning = text::StartsWith(upper, "WARNING:");
+  const bool isError = text::StartsWithNoCase(line, "ERROR:");
+  const bool isWarning = text::StartsWithNoCase(line, "WARNING:");
+  bool written = false;
   if (options_.CheckLogMethod == 1 || isError || isWarning) {
-    dated_log_file_ = CurrentDatedLogFile();
-    const std::string original = line;
-    if (!options_.MNTimeStampLogFile && (isError || isWarning)) {
+    dated_log_file_ = DatedName(state_.LogFile, now);
+    std::string text = line;
+    if (options_.MNTimeStampLogFile) {
+      text = TimeStamp(now) + " " + line;
+    } else if (isError || isWarning) {
       const size_t n = isError ? 6 : 8;
-      line = original.substr(0, n) + " " + stamp + " " + Trim(original.substr(n));
+      text = line.substr(0, n) + " " + TimeStamp(now) + " " + Trim(line.substr(n));
     }
-    const std::string written = options_.MNTimeStampLogFile ? stamp + " " + line : line;
-    if (std::FILE* f = std::fopen(dated_log_file_.c_str(), "ab")) {
-      std::fwrite(written.data(), 1, written.size(), f);
-      std::fwrite("\r\n", 1, 2, f);
-      std::fclose(f);
-    }
-    line = original;
+    text += "\r\n";
+    written = Append(text, now);
   }
-  last_log_text_ = line;
-  UpdateLogMenus();
+  last_log_text_ = std::move(line);
+  // A line just written proves the file exists; only otherwise is the disk asked.
+  if (written) {
+    log_menus_enabled_ = true;
+  } else {
+    UpdateLogMenus();
+  }
 }
+
+bool Log::Append(const std::string& text, const text::DateTime& now) {
+  // The file stays open between lines of the same second: a line is on disk (flushed) when
+  // AddLog returns, and a file deleted or moved meanwhile is opened anew within a second.
+  const auto second = static_cast<long long>(now.SecondsSinceMidnight());
+  if (file_ != nullptr && (open_name_ != dated_log_file_ || open_second_ != second)) Close();
+  if (file_ == nullptr) {
+    file_ = std::fopen(dated_log_file_.c_str(), "ab");
+    if (file_ == nullptr) return false;
+    open_name_ = dated_log_file_;
+    open_second_ = second;
+  }
+  const bool ok = std::fwrite(text.data(), 1, text.size(), file_) == text.size() &&
+                  std::fflush(file_) == 0;
+  if (!ok) Close();
+  return ok;
+}
+
+void Log::Close() {
+  if (file_ != nullptr) std::fclose(file_);
+  file_ = nullptr;
+  open_name_.clear();
+}
+
+Log::~Log() { Close(); }
 
 void Log::Separator() { AddLog(text::kSeparator); }
 

@@ -3,6 +3,7 @@
 // the day's file, so other programs may read or delete it at any time and a crash loses
 // nothing. Failures to write are ignored: the line is lost and the program goes on.
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,9 @@ class Log {
   // Reads the verbose and time-stamp options and the configured file live, on every line.
   Log(const os::Clock& clock, runtime::RunState& state, runtime::Options& options, runtime::Ui& ui)
       : clock_(clock), state_(state), options_(options), ui_(ui) {}
+  ~Log();
+  Log(const Log&) = delete;
+  Log& operator=(const Log&) = delete;
 
   // Appends one message (trimmed; an immediate repetition is dropped). Without verbose
   // logging only texts beginning "Error:" or "Warning:" (any case) are written.
@@ -48,8 +52,12 @@ class Log {
   runtime::Ui& ui() { return ui_; }
   runtime::Options& options() { return options_; }
 
+  // Lets go of the log file (before it is removed or moved); the next line opens it again.
+  void Close();
+
  private:
   void UpdateLogMenus();
+  bool Append(const std::string& text, const text::DateTime& now);
 
   const os::Clock& clock_;
   runtime::RunState& state_;
@@ -58,6 +66,9 @@ class Log {
   std::string dated_log_file_;
   std::string last_log_text_;
   bool log_menus_enabled_ = false;
+  std::FILE* file_ = nullptr;  // the dated file, open between lines of one second
+  std::string open_name_;
+  long long open_second_ = -1;
 };
 
 }  // namespace sproutsmith::log

@@ -64,6 +64,7 @@ void LogCommands::PurgeFile(const std::string& path) {
       return;
     }
     std::error_code ec;
+    context_.log.Close();
     std::filesystem::remove(path, ec);
     if (FileExists(path)) {
       context_.ShowMessage("File " + path + " has NOT been removed.", MessageStyle::kExclamation);
