@@ -112,7 +112,47 @@ void SqliteDatabase::SetClock(std::function<text::DateTime()> local_now,
   clock_.utc_now = std::move(utc_now);
 }
 
-SqliteDatabase::~SqliteDatabase() { sqlite3_close_v2(db_); }
+SqliteDatabase::~SqliteDatabase() {
+  for (auto& [text, stmt] : statements_) sqlite3_finalize(stmt);
+  sqlite3_close_v2(db_);
+}
+
+sqlite3_stmt* SqliteDatabase::Prepare(std::string_view sql, bool reuse, bool* cached,
+                                      ExecResult* failure) {
+  constexpr size_t kCachedStatements = 256;
+  *cached = false;
+  if (reuse) {
+    if (auto found = statements_.find(std::string(sql)); found != statements_.end()) {
+      *cached = true;
+      return found->second;
+    }
+  }
+  sqlite3_stmt* stmt = nullptr;
+  const char* tail = nullptr;
+  const int rc = sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt, &tail);
+  if (rc != SQLITE_OK) {
+    *failure = Failure(rc);
+    return nullptr;
+  }
+  if (stmt == nullptr) return nullptr;  // only blanks or a comment
+  if (HasSecondStatement(db_, tail, sql.data() + sql.size())) {
+    sqlite3_finalize(stmt);
+    failure->error_code = SQLITE_ERROR;
+    failure->error_number = SQLITE_ERROR;
+    failure->error_description =
+        std::string(kPrefix) + "only one statement can be executed at a time";
+    return nullptr;
+  }
+  if (reuse) {
+    if (statements_.size() >= kCachedStatements) {
+      for (auto& [text, old] : statements_) sqlite3_finalize(old);
+      statements_.clear();
+    }
+    statements_.emplace(std::string(sql), stmt);
+    *cached = true;
+  }
+  return stmt;
+}
 
 ExecResult SqliteDatabase::Failure(int code) const {
   ExecResult r;
@@ -126,19 +166,24 @@ ExecResult SqliteDatabase::Failure(int code) const {
 ExecResult SqliteDatabase::Execute(std::string_view sql) { return Execute(sql, {}); }
 
 ExecResult SqliteDatabase::Execute(std::string_view sql, const std::vector<Value>& params) {
-  sqlite3_stmt* stmt = nullptr;
-  const char* tail = nullptr;
-  int rc = sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt, &tail);
-  if (rc != SQLITE_OK) return Failure(rc);
-  if (stmt == nullptr) return {};  // only blanks or a comment
-  if (HasSecondStatement(db_, tail, sql.data() + sql.size())) {
-    sqlite3_finalize(stmt);
-    ExecResult r;
-    r.error_code = SQLITE_ERROR;
-    r.error_number = SQLITE_ERROR;
-    r.error_description = std::string(kPrefix) + "only one statement can be executed at a time";
-    return r;
-  }
+  bool cached = false;
+  ExecResult failure;
+  sqlite3_stmt* stmt = Prepare(sql, !params.empty(), &cached, &failure);
+  if (stmt == nullptr) return failure;
+  // A cached statement goes back to its start, without bindings, however this call ends.
+  struct Done {
+    sqlite3_stmt* stmt;
+    bool cached;
+    ~Done() {
+      if (cached) {
+        sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
+      } else {
+        sqlite3_finalize(stmt);
+      }
+    }
+  } done{stmt, cached};
+  int rc = SQLITE_OK;
   for (size_t i = 0; i < params.size(); ++i) Bind(stmt, static_cast<int>(i + 1), params[i]);
 
   ExecResult r;
@@ -154,13 +199,8 @@ ExecResult SqliteDatabase::Execute(std::string_view sql, const std::vector<Value
     for (int i = 0; i < columns; ++i) row.push_back(ColumnValue(stmt, i));
     r.result.rows.push_back(std::move(row));
   }
-  if (rc != SQLITE_DONE) {
-    ExecResult f = Failure(rc);
-    sqlite3_finalize(stmt);
-    return f;
-  }
+  if (rc != SQLITE_DONE) return Failure(rc);
   const bool readOnly = sqlite3_stmt_readonly(stmt) != 0;
-  sqlite3_finalize(stmt);
   if (!readOnly && columns == 0) r.rows_affected = sqlite3_total_changes64(db_) - changesBefore;
   return r;
 }

@@ -10,12 +10,14 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "platform/sql/database.h"
 #include "platform/sql/sqlite_functions.h"
 #include "text/datetime.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace sproutsmith::sql {
 
@@ -51,7 +53,13 @@ class SqliteDatabase final : public Database {
       : db_(db), path_(std::move(path)), clock_(SystemSqliteClock()) {}
   ExecResult Failure(int code) const;
 
+  // The statement for `sql`: from the cache for statements with parameters (their text
+  // repeats), else prepared now. Null with *failure set when it cannot be prepared;
+  // *cached tells whether the caller must finalize it.
+  sqlite3_stmt* Prepare(std::string_view sql, bool reuse, bool* cached, ExecResult* failure);
+
   sqlite3* db_;
+  std::unordered_map<std::string, sqlite3_stmt*> statements_;
   std::string path_;
   SqliteClock clock_;  // read by the registered clock functions
 };
