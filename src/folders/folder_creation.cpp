@@ -12,6 +12,7 @@
 #include "folders/folder_lookup.h"
 #include "folders/folder_membership.h"
 #include "log/error_trap.h"
+#include "log/status_keeper.h"
 #include "security/add_security.h"
 #include "text/text.h"
 
@@ -493,19 +494,6 @@ long long FindUnlinkedFolder(dm::Connection& conn, const std::string& name,
   return found;
 }
 
-// Restores the status label's text however the creation ends.
-class StatusKeeper {
- public:
-  explicit StatusKeeper(Context& context) : context_(context), text_(context.options.LabelStatus) {}
-  ~StatusKeeper() { context_.options.LabelStatus = text_; }
-  StatusKeeper(const StatusKeeper&) = delete;
-  StatusKeeper& operator=(const StatusKeeper&) = delete;
-
- private:
-  Context& context_;
-  std::string text_;
-};
-
 }  // namespace
 
 long long FolderCreator::CreateFolder(const FolderRequest& request, const rules::RuleRecord& rule,
@@ -524,7 +512,7 @@ long long FolderCreator::CreateFolder(const FolderRequest& request, const rules:
 long long FolderCreator::Create(const FolderRequest& original, const rules::RuleRecord& rule,
                                 int error_mode) {
   log::Log& log = context_.log;
-  StatusKeeper status(context_);
+  log::StatusKeeper status(context_);
   dm::Reconnect back(connection_);
   FolderRequest r = original;
   if (r.parent_library.empty()) r.parent_library = connection_.LibraryName();

@@ -12,6 +12,7 @@
 #include "dm/sql_text.h"
 #include "folders/metadata_sync.h"
 #include "log/error_trap.h"
+#include "log/status_keeper.h"
 #include "security/add_security.h"
 #include "security/inherit_security.h"
 #include "sorting/folder_sorting.h"
@@ -427,19 +428,6 @@ class Membership {
   bool result_ = false;
 };
 
-// Puts the status label's text back however the link ends.
-class StatusKeeper {
- public:
-  explicit StatusKeeper(Context& context) : context_(context), text_(context.options.LabelStatus) {}
-  ~StatusKeeper() { context_.options.LabelStatus = text_; }
-  StatusKeeper(const StatusKeeper&) = delete;
-  StatusKeeper& operator=(const StatusKeeper&) = delete;
-
- private:
-  Context& context_;
-  std::string text_;
-};
-
 }  // namespace
 
 bool AddFolderItem(Context& context, dm::Connection& connection, long long doc_number,
@@ -459,7 +447,7 @@ bool AddFolderItem(Context& context, dm::Connection& connection, long long doc_n
       text::Trim(document_library).empty() ? folder_lib : text::Trim(document_library);
   if (text::EqualsNoCase(folder_lib, document_lib) && doc_number == parent) return true;
 
-  StatusKeeper status(context);
+  log::StatusKeeper status(context);
   dm::Reconnect back(connection);
   Membership membership(context, connection, doc_number, parent, doc_type, rule, folder_lib,
                         document_lib);

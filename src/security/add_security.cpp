@@ -4,6 +4,7 @@
 
 #include "dm/reconnect.h"
 #include "log/error_trap.h"
+#include "log/status_keeper.h"
 #include "security/security_template.h"
 #include "security/trustee_sql.h"
 #include "text/text.h"
@@ -16,23 +17,6 @@ using text::Trim;
 namespace {
 
 constexpr char kDocsUsers[] = "DOCS_USERS";
-
-// Puts the status label back and lets the window catch up, however the operation ends.
-class StatusKeeper {
- public:
-  explicit StatusKeeper(Context& context) : context_(context), text_(context.options.LabelStatus) {}
-  ~StatusKeeper() {
-    context_.options.LabelStatus = text_;
-    context_.ui.StatusChanged(text_);
-    context_.ui.Yield();
-  }
-  StatusKeeper(const StatusKeeper&) = delete;
-  StatusKeeper& operator=(const StatusKeeper&) = delete;
-
- private:
-  Context& context_;
-  std::string text_;
-};
 
 struct ProfileFacts {
   bool found = false;
@@ -70,7 +54,7 @@ class TemplateSecurity {
       return false;
     }
 
-    StatusKeeper status(context_);
+    log::StatusKeeper status(context_, true);
     dm::Reconnect back(connection_);
     if (!Trim(item_library).empty() && !connection_.ConnectLibrary(item_library)) {
       // Another library's item with the same number would get these trustees.

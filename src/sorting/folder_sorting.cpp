@@ -8,6 +8,7 @@
 #include "dm/reconnect.h"
 #include "dm/sql_text.h"
 #include "log/error_trap.h"
+#include "log/status_keeper.h"
 #include "sorting/sort_support.h"
 #include "text/text.h"
 
@@ -46,7 +47,7 @@ bool SortFoldersBody(Context& context, dm::Connection& connection, long long par
                      const std::string& folder_library, long sort_item_count) {
   log::Log& log = context.log;
   runtime::Options& options = context.options;
-  StatusKeeper status(context);
+  log::StatusKeeper status(context);
   struct Counters {
     runtime::Options& options;
     std::string total = options.LabelTotal, read = options.LabelRead;
@@ -104,13 +105,6 @@ bool SortFoldersBody(Context& context, dm::Connection& connection, long long par
 void ShowStatus(Context& context, const std::string& text) {
   context.options.LabelStatus = text;
   context.ui.StatusChanged(text);
-}
-
-StatusKeeper::StatusKeeper(Context& context)
-    : context_(context), text_(context.options.LabelStatus) {}
-
-StatusKeeper::~StatusKeeper() {
-  if (context_.options.LabelStatus != text_) ShowStatus(context_, text_);
 }
 
 bool LibraryObjectSet(Context& context, dm::Connection& connection, const char* caller) {

@@ -7,6 +7,7 @@
 #include "dm/reconnect.h"
 #include "dm/sql_text.h"
 #include "log/error_trap.h"
+#include "log/status_keeper.h"
 #include "sorting/folder_sorting.h"
 #include "sorting/sort_support.h"
 #include "text/text.h"
@@ -55,7 +56,7 @@ class FolderSort {
 
   bool Run() {
     log::Log& log = c_.log;
-    StatusKeeper status(c_);
+    log::StatusKeeper status(c_);
     dm::Reconnect back(conn_);
     const text::DateTime start = c_.clock.Now();
     // Sorting whichever library happens to be connected would rewrite another folder that

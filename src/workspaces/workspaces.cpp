@@ -9,6 +9,7 @@
 #include "dm/reconnect.h"
 #include "dm/sql_text.h"
 #include "log/error_trap.h"
+#include "log/status_keeper.h"
 #include "text/text.h"
 #include "workspaces/workspace_names.h"
 
@@ -31,23 +32,6 @@ constexpr char kInsertProperty[] =
     "INSERT INTO [OWNER].REGISTRY (TYPE, ENTITYSCOPE, DATATYPE, NAME, DATA, ENTITYID, SYSTEM_ID) "
     "VALUES('PROPERTY', 'REGISTRY', ";
 
-// Puts the status label back and lets the window catch up, however the call ends.
-class StatusKeeper {
- public:
-  explicit StatusKeeper(Context& context) : context_(context), text_(context.options.LabelStatus) {}
-  ~StatusKeeper() {
-    context_.options.LabelStatus = text_;
-    context_.ui.StatusChanged(text_);
-    context_.ui.Yield();
-  }
-  StatusKeeper(const StatusKeeper&) = delete;
-  StatusKeeper& operator=(const StatusKeeper&) = delete;
-
- private:
-  Context& context_;
-  std::string text_;
-};
-
 }  // namespace
 
 Workspaces::Workspaces(Context& context, dm::Connection& connection)
@@ -69,7 +53,7 @@ bool Workspaces::AddToWorkspace(const std::string& item, long long doc_number,
     return false;
   }
   // Declared in this order so that the library is connected again before the label returns.
-  StatusKeeper status(context_);
+  log::StatusKeeper status(context_, true);
   dm::Reconnect back(connection_);
   return log::Trap(log, "AddToWorkspace", false, [&] {
     r.workspace = WorkspaceName(workspace_name, r);

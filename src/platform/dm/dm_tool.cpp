@@ -95,8 +95,8 @@ Fills a provisioned library that holds no clients or people yet.
 constexpr char kTreeHelp[] = R"(Usage: sproutsmith-dm tree LIBRARY
 
 Shows the folders of a library of the installation, one line each, indented by level:
-  NAME #DOCNUMBER [public] trustees=N documents=N
-Public folders and folders in no other folder are at the top; items of other libraries
+  NAME #DOCNUMBER [public] trustees=N (TRUSTEE RIGHTS, ...) documents=N
+each trustee a user or group id with its access rights. Public folders and folders in no other folder are at the top; items of other libraries
 are shown as "-> LIBRARY #DOCNUMBER NAME".
 )";
 
