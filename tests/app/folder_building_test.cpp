@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -80,6 +81,10 @@ TEST_P(FolderBuildingTest, TheStandardRulesBuildExactlyTheTreeTheDataCallsFor) {
     Start({{.name = "LIB", .engine_code = GetParam()}});
     const Paths expected = Expected("LIB");
     ASSERT_GT(expected.size(), 20u);
+    size_t type_folders = 0;
+    for (const std::string& path : expected) {
+      type_folders += std::count(path.begin(), path.end(), '/') == 3;
+    }
 
     EXPECT_TRUE(cycle().Go());
     EXPECT_EQ(Tree("LIB"), expected) << Dump();
@@ -101,6 +106,24 @@ TEST_P(FolderBuildingTest, TheStandardRulesBuildExactlyTheTreeTheDataCallsFor) {
               "0");
     // The queue holds the documents of the new bottom folders.
     EXPECT_NE(install_.Scalar("LIB", "SELECT COUNT(*) FROM NEEDS_FOLDERING"), "0");
+    // The row's records reach the new folders' profiles: the matter on a matter folder, the
+    // document type only on the bottom level (the others keep the folder type).
+    for (const auto& row : install_.Query(
+             "LIB",
+             "SELECT P.MATTER, M.SYSTEM_ID, D.TYPE_ID FROM FOLDER_ITEM FI JOIN PROFILE P ON "
+             "P.DOCNUMBER = FI.DOCNUMBER JOIN PROFILE UP ON UP.DOCNUMBER = FI.PARENT JOIN "
+             "FOLDER_ITEM UFI ON UFI.DOCNUMBER = FI.PARENT JOIN ROOT_OBJECT R ON R.DOCNUMBER = "
+             "UFI.PARENT JOIN CLIENT CL ON CL.CLIENT_ID = UP.DOCNAME JOIN MATTER M ON "
+             "M.CLIENT_ID = CL.SYSTEM_ID AND M.MATTER_ID = P.DOCNAME JOIN DOCUMENTTYPES D ON "
+             "D.SYSTEM_ID = P.DOCUMENTTYPE WHERE R.DISPLAYNAME = 'FIRM MATTERS'")) {
+      EXPECT_EQ(row[0], row[1]);
+      EXPECT_EQ(row[2], "FOLDER");
+    }
+    const std::string typed =
+        "SELECT COUNT(*) FROM FOLDER F JOIN PROFILE P ON P.DOCNUMBER = F.DOCNUMBER JOIN "
+        "DOCUMENTTYPES D ON D.SYSTEM_ID = P.DOCUMENTTYPE WHERE D.TYPE_ID <> 'FOLDER'";
+    EXPECT_EQ(install_.Scalar("LIB", typed + " AND D.TYPE_ID <> P.DOCNAME"), "0");
+    EXPECT_EQ(install_.Scalar("LIB", typed), std::to_string(type_folders));
 
     const auto before = Snapshot("LIB");
     const int statements_before = Count("INSERT INTO") + Count("UPDATE ");
@@ -170,6 +193,26 @@ TEST_P(FolderBuildingTest, ARenamedClientRenamesItsFolderWhenTheRuleIdentifiesIt
   EXPECT_EQ(tree.count("CLIENT NAMES/" + first[0][1] + "-Renamed Holdings"), 1u) << Dump();
   EXPECT_EQ(tree.count("CLIENT NAMES/" + old_name), 0u);
   EXPECT_EQ(Count("Changing the profile name to \"" + first[0][1] + "-Renamed Holdings\""), 1);
+}
+
+TEST_P(FolderBuildingTest, TwoRowsWithOneEmailAddressGiveItToTheFirstFolderOnly) {
+  Start({{.name = "LIB", .engine_code = GetParam()}}, [this] {
+    AddRule("LIB", "MAILBOX", [](schema::RuleDefinition& r) {
+      r.SetText("RULE_EMAIL_TEMPLATE", "intake@example.com");
+      r.SetInteger("RULE_EMAIL_LEVEL", 2);
+    });
+  });
+  tree().ExpandLibraryNode(Library("LIB"));
+  for (CheckNode& node : Library("LIB").rules) node.checked = node.text == "MAILBOX";
+  EXPECT_TRUE(cycle().Go());
+  EXPECT_EQ(install_.Scalar("LIB",
+                            "SELECT COUNT(*) FROM PROFILE WHERE PD_ADDRESSEE = "
+                            "'intake@example.com'"),
+            "1");
+  EXPECT_EQ(Count("Setting eMail address for this folder to \"intake@example.com\""), 1);
+  EXPECT_EQ(Count("Cannot set the eMail address for this folder to \"intake@example.com\" - the "
+                  "address is currently assigned to another item in library LIB"),
+            install_.Query("LIB", "SELECT DISTINCT CLIENT_ID FROM MATTER").size() - 1);
 }
 
 // Microsoft SQL Server and Oracle flavours.
