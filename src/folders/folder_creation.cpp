@@ -475,10 +475,12 @@ class Creation {
 // second folder.
 long long FindUnlinkedFolder(dm::Connection& conn, const std::string& name,
                              const rules::RuleRecord& rule, long long parent) {
+  // Driven by the exact name this system wrote, so it reads a handful of rows whatever the
+  // library's size.
   conn.RunSQL(
-      "SELECT F.DOCNUMBER FROM [OWNER].FOLDER F, [OWNER].PROFILE P WHERE P.DOCNUMBER = "
-      "F.DOCNUMBER AND UPPER(P.DOCNAME) LIKE '" +
-      LikeText(name) + "' AND (F.PATH = 'ARBORLINE " + dm::SqlQuote(rule.Name()) +
+      "SELECT F.DOCNUMBER FROM [OWNER].PROFILE P, [OWNER].FOLDER F WHERE P.DOCNAME = '" +
+      dm::SqlQuote(name) + "' AND F.DOCNUMBER = P.DOCNUMBER AND (F.PATH = 'ARBORLINE " +
+      dm::SqlQuote(rule.Name()) +
       "' OR (F.PATH IS NULL AND P.TYPIST = (SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = "
       "'" +
       dm::SqlQuote(conn.UserId()) + "'))) AND F.DOCNUMBER <> " + Format(parent, "#0") +

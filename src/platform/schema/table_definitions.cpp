@@ -77,7 +77,8 @@ std::vector<TableDef> BuildTables() {
                 Date("CREATION_DATE"),
                 Date("LAST_EDIT_DATE")},
                {Unique({"DOCNUMBER"}), Plain({"MATTER"}), Plain({"DOCUMENTTYPE"}),
-                Plain({"APPLICATION"}), Plain({"AUTHOR"}), Plain({"PD_ADDRESSEE"})}});
+                Plain({"APPLICATION"}), Plain({"AUTHOR"}), Plain({"PD_ADDRESSEE"}),
+                Plain({"DOCNAME"})}});
   // No LAST_UPDATE: the engine adds it, with its DOCSCOLUMN row, on first connection.
   t.push_back({"FOLDER", G::kCore, {Pk("DOCNUMBER"), Text("PATH", 255)}, {}});
   t.push_back(
