@@ -89,7 +89,6 @@ RowOutcome FolderBuilder::ProcessRow(const RuleRun& run, int row) {
       outcome.failed = true;
       return outcome;
     }
-    if (level == 1) outcome.first_level_folder = folder;
     if (creator_.FolderExisted()) continue;
 
     ++outcome.folders_added;
@@ -99,6 +98,9 @@ RowOutcome FolderBuilder::ProcessRow(const RuleRun& run, int row) {
       outcome.interrupted = level < plan.LevelCount();
       return outcome;
     }
+    // Only a new top folder is sorted after the row; links under existing folders sort
+    // their parents themselves.
+    if (level == 1) outcome.first_level_folder = folder;
     NewFolderSteps(run, row, plan, level, folder, name, item_library);
   }
   return outcome;
