@@ -182,7 +182,16 @@ class Creation {
     }
 
     ColumnList parent_values;
-    if (!r_.parent_library.empty() && r_.parent != 0) ReadParentColumns(parent_values);
+    if (!r_.parent_library.empty() && r_.parent != 0) {
+      if (text::EqualsNoCase(r_.parent_library, r_.item_library)) {
+        ReadParentColumns(parent_values);
+      } else {
+        // Lookup values are record numbers of the parent's library: in this one they would
+        // name other clients and matters.
+        log_.AddLog("Not copying the profile values of parent #" + Format(r_.parent, "#0") +
+                    " in library " + r_.parent_library + " into library " + r_.item_library);
+      }
+    }
 
     if (profile_->ColumnCount() == 0) {
       log_.AddLog("Warning: The profile object contains no columns - cannot continue");

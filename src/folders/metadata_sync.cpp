@@ -68,6 +68,7 @@ class Sync {
                    folder_library_ + " and Item #" + Number(doc_) + " in library " + item_library_);
     log_.Separator();
     if (!Open()) return false;
+    same_library_ = text::EqualsNoCase(parent_library_, item_library_name_);
     const bool same = parent_ == doc_ && text::EqualsNoCase(parent_library_, item_library_name_);
     if (!same) {
       log_.SetStatus("Processing Metadata columns from parent folder #" + Number(parent_) +
@@ -128,6 +129,9 @@ class Sync {
           !CarriesValue(column) || target_columns.count(name) == 0 || refused_.count(name) > 0) {
         continue;
       }
+      // Between two libraries a number names a record (a matter, a person) of its own
+      // library: in the other it would name another one.
+      if (!same_library_ && column.data_type == dmapi::kNumericDataType) continue;
       if (to.Value(name) == column.value) continue;
       log_.AddLog("Setting Folder " + column.name + " to " + column.value);
       // One refused value must not stop the others; the column also stays out of the way
@@ -176,6 +180,7 @@ class Sync {
   std::unique_ptr<dmapi::ProfileObject> parent_profile_;
   std::unique_ptr<dmapi::FolderObject> item_folder_;
   std::unique_ptr<dmapi::ProfileObject> item_profile_;
+  bool same_library_ = true;
   std::set<std::string> refused_;
 };
 

@@ -215,6 +215,39 @@ TEST_P(FolderBuildingTest, TwoRowsWithOneEmailAddressGiveItToTheFirstFolderOnly)
             install_.Query("LIB", "SELECT DISTINCT CLIENT_ID FROM MATTER").size() - 1);
 }
 
+TEST_P(FolderBuildingTest, ALevelInTheOtherLibraryGetsNoRecordNumbersOfThisOne) {
+  Start({{.name = "LIB", .engine_code = GetParam()}, {.name = "OTHER"}}, [this] {
+    AddRule(
+        "LIB", "MAIL ROOM",
+        [](schema::RuleDefinition& r) {
+          r.SetText("RULE_EMAIL_NAME", "CORRESPONDENCE");
+          r.SetText("RULE_EMAIL_LIBRARY", "OTHER");
+        },
+        "%MAIL ROOM% %\\% %MATTER.CLIENT_ID.CLIENT_ID% %\\% %CORRESPONDENCE%");
+  });
+  tree().ExpandLibraryNode(Library("LIB"));
+  for (CheckNode& node : Library("LIB").rules) node.checked = node.text == "MAIL ROOM";
+  EXPECT_TRUE(cycle().Go());
+  const std::string clients =
+      std::to_string(install_.Query("LIB", "SELECT DISTINCT CLIENT_ID FROM MATTER").size());
+  // One CORRESPONDENCE folder per client, living in OTHER, linked under the client's folder.
+  EXPECT_EQ(install_.Scalar("OTHER",
+                            "SELECT COUNT(*) FROM PROFILE WHERE DOCNAME = "
+                            "'CORRESPONDENCE'"),
+            clients)
+      << Dump();
+  EXPECT_EQ(install_.Scalar("LIB",
+                            "SELECT COUNT(*) FROM FOLDER_ITEM FI JOIN REMOTE_LIBRARIES RL "
+                            "ON RL.SYSTEM_ID = FI.LIBRARY WHERE RL.LIBRARY_NAME = 'OTHER'"),
+            clients);
+  // Matter numbers of LIB name other matters in OTHER: none is written there.
+  EXPECT_EQ(install_.Scalar("OTHER",
+                            "SELECT COUNT(*) FROM PROFILE WHERE DOCNAME = "
+                            "'CORRESPONDENCE' AND MATTER IS NOT NULL"),
+            "0");
+  EXPECT_EQ(Count("Error: "), 0) << Dump();
+}
+
 // Microsoft SQL Server and Oracle flavours.
 INSTANTIATE_TEST_SUITE_P(Flavours, FolderBuildingTest, ::testing::Values(10, 2));
 
