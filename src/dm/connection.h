@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -118,6 +119,8 @@ class Connection {
  private:
   bool StartFusionBody();
   bool ConnectLibraryBody(const std::string& name);
+  void RememberConnection();
+  void RestoreConnection();
   bool CheckFusionBody(const std::string& caller);
   bool CheckSQLSettingsBody(const std::string& target);
   bool RunSQLBody(std::string_view text);
@@ -145,6 +148,20 @@ class Connection {
   std::function<void()> on_connected_;
   std::function<void()> program_end_;
   bool owner_learnt_ = false;  // the last CheckSQLSettings found the target's owner
+
+  // What a switch may change, kept until it completes so that a failed one changes nothing.
+  struct Remembered {
+    ConnectionFacts facts;
+    LibraryState state;
+    std::shared_ptr<dmapi::Library> library;
+    std::optional<LibraryCache> cache;
+    std::vector<runtime::MenuEntry> menu;
+    std::unique_ptr<dmapi::SqlObject> sql;
+    bool sql_replaced = false;
+    bool pointed = false;  // the application was pointed at the new library
+    bool loaded = false;   // the on-connected hook started
+  };
+  std::optional<Remembered> remembered_;
 };
 
 }  // namespace sproutsmith::dm

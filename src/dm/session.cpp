@@ -111,7 +111,47 @@ bool Connection::StartFusionBody() {
 
 bool Connection::ConnectLibrary(std::string_view name) {
   const std::string n(name);
-  return log::Trap(log(), "ConnectLibrary", false, [&] { return ConnectLibraryBody(n); });
+  // A switch made from inside another one (program end after a failed check) keeps its own.
+  std::optional<Remembered> outer = std::move(remembered_);
+  remembered_.reset();
+  const bool connected =
+      log::Trap(log(), "ConnectLibrary", false, [&] { return ConnectLibraryBody(n); });
+  if (!connected) RestoreConnection();
+  remembered_ = std::move(outer);
+  return connected;
+}
+
+void Connection::RememberConnection() {
+  remembered_.emplace();
+  remembered_->facts = facts_;
+  remembered_->state = state_;
+  remembered_->library = library_;
+  if (cache_) remembered_->cache = *cache_;
+  remembered_->menu = context_.options.MNLibList;
+}
+
+// Callers go on working in the library that was connected: its statements must keep their
+// owner and objects, and nothing half-learnt about the other library may count as known.
+void Connection::RestoreConnection() {
+  if (!remembered_) return;
+  Remembered& r = *remembered_;
+  facts_ = r.facts;
+  state_ = r.state;
+  library_ = r.library;
+  if (r.cache) {
+    *cache_ = *r.cache;
+  } else {
+    cache_.reset();
+  }
+  context_.options.MNLibList = r.menu;
+  if (r.sql_replaced) sql_ = std::move(r.sql);
+  try {
+    if (r.pointed && library_ && application_) application_->PointAtLibrary(library_->Name());
+    // The hook may have left the other library's rules half loaded.
+    if (r.loaded && library_ && on_connected_) on_connected_();
+  } catch (...) {
+    // Unreachable client objects: the next statement reports it through CheckFusion.
+  }
 }
 
 bool Connection::ConnectLibraryBody(const std::string& requested) {
@@ -124,6 +164,7 @@ bool Connection::ConnectLibraryBody(const std::string& requested) {
     return false;
   }
   if (library_ && UCase(library_->Name()) == name) return true;
+  RememberConnection();
 
   if (!cache_) cache_ = std::make_unique<LibraryCache>(LibraryNames());
   CachedLibrary* cached = cache_->Find(name);
@@ -175,6 +216,8 @@ bool Connection::ConnectLibraryBody(const std::string& requested) {
   facts_.LibraryConnected = false;
 
   log().AddLog("Setting PCDClient.PCDSQL Object");
+  remembered_->sql = std::move(sql_);
+  remembered_->sql_replaced = true;
   sql_ = client_.CreateSqlObject();
   log().Separator();
   if (!sql_) {
@@ -192,6 +235,7 @@ bool Connection::ConnectLibraryBody(const std::string& requested) {
 
   DetectEngine(*cached, name);
 
+  remembered_->pointed = true;
   auto pointed = application_->PointAtLibrary(name);
   if (!pointed || UCase(pointed->Name()) != name) {
     log().SetStatus("Error: Unable to set library object to " + name + " - library object set to " +
@@ -204,6 +248,7 @@ bool Connection::ConnectLibraryBody(const std::string& requested) {
   PrepareLibrary(*cached);
 
   state_.HasFolderLastUpdate = cached->has_folder_last_update;
+  remembered_->loaded = true;
   if (on_connected_) on_connected_();
   context_.ui.Yield();
   facts_.LibraryConnected = true;
