@@ -8,8 +8,7 @@ namespace sproutsmith::templ {
 std::string QuoteLiteral(const std::string& name) { return text::Replace(name, "'", "''"); }
 
 std::string RuleNamePattern(const std::string& rule_name) {
-  const std::string quoted = text::UCase(dm::SqlQuote(rule_name));
-  return text::Replace(dm::LikeEscape(quoted), "%", "[%]");
+  return dm::LikeLiteral(text::UCase(dm::SqlQuote(rule_name)));
 }
 
 }  // namespace sproutsmith::templ

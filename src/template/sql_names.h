@@ -10,7 +10,7 @@ namespace sproutsmith::templ {
 std::string QuoteLiteral(const std::string& name);
 
 // The rule name as the tracking statements match it with UPPER(RULE_NAME) LIKE: trimmed,
-// quoted and upper-cased, with "[" and "%" escaped so they match only themselves.
+// quoted and upper-cased, with "[", "_" and "%" escaped so they match only themselves.
 std::string RuleNamePattern(const std::string& rule_name);
 
 }  // namespace sproutsmith::templ
