@@ -128,6 +128,7 @@ class Connection {
   void PrepareLibrary(CachedLibrary& cached);
   void PrepareLibraryQueries(CachedLibrary& cached);
   void AddFolderLastUpdate(CachedLibrary& cached);
+  bool FolderHasLastUpdate();
   void ApplyCached(const CachedLibrary& cached);
   void ReportServerInterfaceError();
   void ShowAndLog(const std::string& message, runtime::MessageStyle style);

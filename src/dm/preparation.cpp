@@ -206,6 +206,13 @@ void Connection::PrepareLibraryQueries(CachedLibrary& c) {
   AddFolderLastUpdate(c);
 }
 
+bool Connection::FolderHasLastUpdate() {
+  RunSQL("SELECT COUNT(*) FROM [OWNER].FOLDER WHERE LAST_UPDATE IS NULL AND 1 = 0");
+  const bool exists = sql_ && sql_->GetSQLErrorCode() == 0;
+  if (sql_) sql_->ReleaseResults();
+  return exists;
+}
+
 void Connection::AddFolderLastUpdate(CachedLibrary& c) {
   const std::string library = LibraryName();
   RunSQL(
@@ -215,15 +222,26 @@ void Connection::AddFolderLastUpdate(CachedLibrary& c) {
   const bool listed = ColumnNumber(1) > 0;
   sql_->ReleaseResults();
   if (failed) return;
-  if (listed) {
+  // A dictionary row without its column (left by a failed repair) is repaired again.
+  if (listed && FolderHasLastUpdate()) {
     c.has_folder_last_update = true;
     return;
   }
   log().AddLog("Adding LAST_UPDATE column to FOLDER table in library " + library);
   log().Separator();
-  RunSQL("ALTER TABLE [OWNER].FOLDER ADD LAST_UPDATE DATETIME NULL");
-  const bool altered = sql_->GetSQLErrorCode() == 0;
+  // Oracle has no DATETIME type.
+  RunSQL(facts_.IsOracle() ? "ALTER TABLE [OWNER].FOLDER ADD LAST_UPDATE DATE NULL"
+                           : "ALTER TABLE [OWNER].FOLDER ADD LAST_UPDATE DATETIME NULL");
   sql_->ReleaseResults();
+  // The column may have been there already without its dictionary row; a dictionary row
+  // for a column that is not there would make every later stamp fail.
+  if (!FolderHasLastUpdate()) {
+    log().AddLog("Warning: Unable to add the LAST_UPDATE column to the FOLDER table in library " +
+                 library);
+    log().Separator();
+    return;
+  }
+  c.has_folder_last_update = true;
   log().AddLog("Updating DOCSCOLUMN column LAST_UPDATE for FOLDER table in library " + library);
   log().Separator();
   RunSQL("DELETE FROM [OWNER].DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND COLNAME = 'LAST_UPDATE'");
@@ -232,23 +250,17 @@ void Connection::AddFolderLastUpdate(CachedLibrary& c) {
   if (key <= 0) {
     log().AddLog("Error: Unable to retrieve System_ID for inserting new row - cannot continue.");
     log().Separator();
-  } else {
-    RunSQL(
-        "INSERT INTO [OWNER].DOCSCOLUMN (SYSTEM_ID, TBNAME, FTBNAME, FCOLNAME, CREATOR, "
-        "PROTECTED, VISIBLEINLIST, USER_MODIFIABLE, USER_ADDED, REQUIRED, ALLUPPER, ALLOWNULLS, "
-        "OBJECTTYPE, CMSKEY, KEYGROUP, COLNAME, PROMPT, CMSTYPE, COL_LENGTH) VALUES (" +
-        Format(key, "#0") +
-        ", 'FOLDER',  '', '', '[OWNER]', 'N', 'Y', 'Y', 'Y', 'N', 'N', 'Y', "
-        "'EDIT', 'N', '', 'LAST_UPDATE', 'LAST_UPDATE',8, 0)");
-    sql_->ReleaseResults();
-    RunSQL("UPDATE [OWNER].FOLDER SET LAST_UPDATE = GETUTCDATE() WHERE PATH LIKE 'ARBORLINE%'");
-    sql_->ReleaseResults();
+    return;
   }
-  // The column may already have been there without its dictionary row.
-  if (!altered) {
-    RunSQL("SELECT COUNT(*) FROM [OWNER].FOLDER WHERE LAST_UPDATE IS NULL AND 1 = 0");
-  }
-  c.has_folder_last_update = altered || sql_->GetSQLErrorCode() == 0;
+  RunSQL(
+      "INSERT INTO [OWNER].DOCSCOLUMN (SYSTEM_ID, TBNAME, FTBNAME, FCOLNAME, CREATOR, "
+      "PROTECTED, VISIBLEINLIST, USER_MODIFIABLE, USER_ADDED, REQUIRED, ALLUPPER, ALLOWNULLS, "
+      "OBJECTTYPE, CMSKEY, KEYGROUP, COLNAME, PROMPT, CMSTYPE, COL_LENGTH) VALUES (" +
+      Format(key, "#0") +
+      ", 'FOLDER',  '', '', '[OWNER]', 'N', 'Y', 'Y', 'Y', 'N', 'N', 'Y', "
+      "'EDIT', 'N', '', 'LAST_UPDATE', 'LAST_UPDATE',8, 0)");
+  sql_->ReleaseResults();
+  RunSQL("UPDATE [OWNER].FOLDER SET LAST_UPDATE = GETUTCDATE() WHERE PATH LIKE 'ARBORLINE%'");
   sql_->ReleaseResults();
 }
 

@@ -1,5 +1,7 @@
 #include "platform/sql/fault_injecting_database.h"
 
+#include "text/text.h"
+
 namespace sproutsmith::sql {
 
 FaultInjectingDatabase::FaultInjectingDatabase(std::unique_ptr<Database> inner)
@@ -31,12 +33,18 @@ ExecResult FaultInjectingDatabase::Injected() const {
   return r;
 }
 
+bool FaultInjectingDatabase::Refuses(std::string_view sql) const {
+  return !refused_.empty() && text::InStrNoCase(std::string(sql), refused_) > 0;
+}
+
 ExecResult FaultInjectingDatabase::Execute(std::string_view sql) {
+  if (Refuses(sql)) return Injected();
   if (Fails("Execute: " + std::string(sql))) return Injected();
   return inner_->Execute(sql);
 }
 
 ExecResult FaultInjectingDatabase::Execute(std::string_view sql, const std::vector<Value>& params) {
+  if (Refuses(sql)) return Injected();
   if (Fails("Execute: " + std::string(sql))) return Injected();
   return inner_->Execute(sql, params);
 }

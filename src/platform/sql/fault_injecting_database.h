@@ -24,6 +24,9 @@ class FaultInjectingDatabase final : public Database {
   // Restarts the count and fails its `n`th call (1-based); with `and_every_later` every
   // call after it fails too, as a database that went away would. n <= 0 disarms.
   void FailCall(long n, bool and_every_later = false);
+  // Every statement whose text holds `fragment` (any letter case) fails too, uncounted, as a
+  // server fails a statement it refuses; "" stops it.
+  void FailStatementsContaining(std::string fragment) { refused_ = std::move(fragment); }
   // Restarts the count and lets every call through.
   void Disarm() { FailCall(0); }
 
@@ -49,6 +52,7 @@ class FaultInjectingDatabase final : public Database {
  private:
   // Counts one call; true when it is to fail.
   bool Fails(const std::string& what);
+  bool Refuses(std::string_view sql) const;
   ExecResult Injected() const;
 
   std::unique_ptr<Database> inner_;
@@ -58,6 +62,7 @@ class FaultInjectingDatabase final : public Database {
   long last_commit_ = 0;
   long failures_ = 0;
   std::vector<std::string> call_log_;
+  std::string refused_;
 };
 
 }  // namespace sproutsmith::sql
