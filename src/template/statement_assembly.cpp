@@ -52,14 +52,49 @@ size_t EqualsSign(const std::string& s) {
   return std::string::npos;
 }
 
+// Whether `s` holds an OR outside its parentheses and string literals: appended to other
+// conditions as it is, it would take them into its alternatives.
+bool HasTopLevelOr(const std::string& s) {
+  const std::string upper = UCase(s);
+  int depth = 0;
+  bool quoted = false;
+  for (size_t i = 0; i < upper.size(); ++i) {
+    const char c = upper[i];
+    if (c == '\'') {
+      quoted = !quoted;
+    } else if (quoted) {
+      continue;
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')') {
+      if (depth > 0) --depth;
+    } else if (depth == 0 && upper.compare(i, 2, "OR") == 0 &&
+               (i == 0 || !IsIdentifierChar(upper[i - 1])) &&
+               (i + 2 >= upper.size() || !IsIdentifierChar(upper[i + 2]))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string Grouped(const std::string& condition) {
+  return HasTopLevelOr(condition) ? "(" + Trim(condition) + ")" : condition;
+}
+
 void AppendCondition(std::string& where, const std::string& condition) {
   const std::string t = Trim(condition);
   if (t.empty() || t == "()") return;
-  where += (where.empty() ? "" : " AND ") + condition;
+  where += (where.empty() ? "" : " AND ") + Grouped(condition);
 }
 
 void AppendExternalJoins(const ParsedTemplate& parsed, std::string& where) {
   for (const ExternalLink& link : parsed.links) {
+    // Conditions joined by OR stay together, in parentheses and as written: one left out
+    // because the clause already holds it would change what the others mean.
+    if (HasTopLevelOr(link.Joins)) {
+      AppendCondition(where, Trim(link.Joins));
+      continue;
+    }
     std::string rest = Trim(link.Joins);
     while (!rest.empty()) {
       std::string condition, connector;
@@ -226,6 +261,9 @@ std::string AssembleStatement(const SelectionParts& parts, const ParsedTemplate&
       if (StartsWith(q, "AND ")) q = Trim(q.substr(4));
       if (!StartsWith(q, "WHERE ")) q = "WHERE " + q;
     }
+    const size_t keyword = q.find(' ');
+    const std::string body = Trim(q.substr(keyword + 1));
+    if (HasTopLevelOr(body)) q = q.substr(0, keyword) + " (" + body + ")";
     // An empty qualifier would leave a dangling keyword.
     if (!Trim(q.substr(q.find(' ') + 1)).empty()) statement += " " + q;
   }

@@ -125,5 +125,77 @@ TEST_F(SelectionRowsTest, RuleNamesMatchExactlyInTheExclusionAndInInitializeMode
   EXPECT_EQ(install_.CountLogLines("SQL Error"), 0) << Dump();
 }
 
+// Client C0001's folders are recorded for `rule`: its client and its matters.
+void TrackClientC0001(sproutsmith::testing::DmInstallation& install, const std::string& library,
+                      const std::string& rule) {
+  install.Exec(library, "DELETE FROM QUIL_SPROUTSMITH");
+  install.Exec(library,
+               "INSERT INTO QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, STATUS, LOCKED_BY) "
+               "SELECT C.SYSTEM_ID, 'CLIENT', '" +
+                   rule +
+                   "', 0, '' FROM CLIENT C WHERE C.CLIENT_ID = 'C0001' UNION SELECT M.SYSTEM_ID, "
+                   "'MATTER', '" +
+                   rule +
+                   "', 0, '' FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID WHERE "
+                   "C.CLIENT_ID = 'C0001'");
+}
+
+// An OR written in a qualifier or in an external link's joins stays inside its own
+// parentheses: the tracked rows stay excluded and, on Oracle, no (+) join ends up inside
+// the OR.
+TEST_F(SelectionRowsTest, AnOrInAQualifierOrAJoinDoesNotEscapeTheWhereClause) {
+  StartBoth();
+  constexpr char kUntrackedMatters[] =
+      " AND M.SYSTEM_ID NOT IN (SELECT SID FROM QUIL_SPROUTSMITH WHERE RULE_NAME = 'CLIENTS' AND "
+      "TABLE_NAME = 'MATTER')";
+  struct Case {
+    const char* name;
+    const char* template_text;  // "" keeps the rule's own
+    const char* sproutsmith_text;
+    std::vector<int> columns;  // the columns compared with the query's
+    std::string query;
+  };
+  const Case cases[] = {
+      {"qualifier",
+       "",
+       "CLIENT.CLIENT_ID = 'C0001' OR CLIENT.CLIENT_ID = 'C0002'",
+       {3},
+       "SELECT C.CLIENT_ID FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID WHERE "
+       "C.CLIENT_ID IN ('C0001', 'C0002') AND C.CLIENT_ID <> 'C0001' GROUP BY M.SYSTEM_ID, "
+       "C.CLIENT_ID"},
+      {"qualifier with its tables and a leading WHERE",
+       "",
+       "CLIENT | WHERE [OWNER].CLIENT.CLIENT_ID = 'C0003' OR [OWNER].CLIENT.CLIENT_ID = 'C0001'",
+       {3},
+       "SELECT C.CLIENT_ID FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID WHERE "
+       "C.CLIENT_ID = 'C0003' GROUP BY M.SYSTEM_ID, C.CLIENT_ID"},
+      {"external link joins",
+       "%MATTER.MATTER_ID% %\\% %<CLIENT.CLIENT_ID|[OWNER].CLIENT|CLIENT.SYSTEM_ID="
+       "MATTER.CLIENT_ID>% %<*NONE*||MATTER.MATTER_ID = '0001' OR CLIENT.CLIENT_ID = 'C0002'>%",
+       "",
+       {1, 3},
+       std::string("SELECT M.MATTER_ID, C.CLIENT_ID FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = "
+                   "M.CLIENT_ID WHERE (M.MATTER_ID = '0001' OR C.CLIENT_ID = 'C0002')") +
+           kUntrackedMatters},
+  };
+  for (const Flavour& f : kFlavours) {
+    ASSERT_TRUE(connection_->ConnectLibrary(f.library));
+    TrackClientC0001(install_, f.library, "CLIENTS");
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(f.library) + ": " + c.name);
+      testing::LogWindow window(install_);
+      rules::RuleRecord rule = Rule("CLIENTS");
+      if (*c.template_text) rule.Set(rules::RuleKey::kTemplate, c.template_text);
+      rule.Set(rules::RuleKey::kSproutsmithText, c.sproutsmith_text);
+      const Rows expected = Sorted(c.query);
+      ASSERT_GT(expected.size(), 0u);
+      const CompiledRule run = Compile(rule);
+      ASSERT_TRUE(run.selection.complete) << window.Dump();
+      EXPECT_EQ(Values(run.intake, c.columns), expected) << run.selection.statement;
+      EXPECT_EQ(window.Count("SQL Error"), 0) << window.Dump();
+    }
+  }
+}
+
 }  // namespace
 }  // namespace sproutsmith::templ
