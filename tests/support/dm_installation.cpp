@@ -38,7 +38,9 @@ void DmInstallation::Create(const std::vector<LibrarySpec>& libraries, const std
     def.with_quil_tables = spec.with_quil_tables;
     def.with_optional_tables = spec.with_optional_tables;
     for (const auto& other : libraries) {
-      if (other.name != spec.name) def.other_libraries.emplace_back(other.name, other.engine_code);
+      if (other.name != spec.name) {
+        def.other_libraries.push_back({other.name, other.engine_code, other.owner});
+      }
     }
     ASSERT_TRUE(schema::ProvisionLibrary(*db, def, &error)) << error;
     if (spec.generate) {

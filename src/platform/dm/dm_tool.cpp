@@ -68,13 +68,15 @@ into D, with D/dm.conf. Existing files are never written over.
 
 constexpr char kProvisionHelp[] =
     R"(Usage: sproutsmith-dm provision FILE --name N [--engine C] [--owner O]
-                            [--other NAME:CODE]...
+                            [--other NAME:CODE[:OWNER]]...
 
 Creates the DM tables, data dictionary and fixed rows of library N in the SQLite file
 FILE (created when missing; a database that already holds tables is refused).
   --engine C          REMOTE_LIBRARIES.DATABASE_ENGINE of the library (default 10)
   --owner O           table owner (default DOCSADM)
-  --other NAME:CODE   another library of the installation (repeatable)
+  --other NAME:CODE[:OWNER]
+                      another library of the installation (repeatable); its owner
+                      defaults to this library's
 )";
 
 constexpr char kGenerateHelp[] =
@@ -221,14 +223,19 @@ int Provision(const std::vector<std::string>& args, std::ostream& out, std::ostr
   }
   if (auto owner = a.options.find("--owner"); owner != a.options.end()) def.owner = owner->second;
   for (auto [it, end] = a.options.equal_range("--other"); it != end; ++it) {
-    const size_t colon = it->second.rfind(':');
-    int code = 10;
-    if (colon != std::string::npos) {
+    // NAME[:CODE[:OWNER]]
+    const std::vector<std::string> parts = text::Split(it->second, ":");
+    if (parts.size() > 3) return Usage(err, "--other takes NAME:CODE:OWNER", kProvisionHelp);
+    schema::LibraryDefinition::OtherLibrary other{.name = parts[0]};
+    if (parts.size() > 1) {
       Arguments one;
-      one.options.emplace("--other", it->second.substr(colon + 1));
-      if (!Number(one, "--other", 0, &code, &error)) return Usage(err, error, kProvisionHelp);
+      one.options.emplace("--other", parts[1]);
+      if (!Number(one, "--other", 0, &other.engine_code, &error)) {
+        return Usage(err, error, kProvisionHelp);
+      }
     }
-    def.other_libraries.emplace_back(it->second.substr(0, colon), code);
+    if (parts.size() > 2) other.owner = parts[2];
+    def.other_libraries.push_back(other);
   }
   std::unique_ptr<sql::SqliteDatabase> db = OpenFile(a.positional[0], true, err);
   if (!db) return 1;

@@ -154,9 +154,9 @@ bool WriteLibraries(sql::Database& db, const LibraryDefinition& def, KeySequence
                      error)) {
     return false;
   }
-  for (const auto& [name, engine] : def.other_libraries) {
-    if (!libraries.Add({I(keys.Next()), T(name), I(engine), T(def.owner), T(name),
-                        T(def.server_location), T(""), T("")},
+  for (const auto& other : def.other_libraries) {
+    if (!libraries.Add({I(keys.Next()), T(other.name), I(other.engine_code), T(other.owner),
+                        T(other.name), T(def.server_location), T(""), T("")},
                        error)) {
       return false;
     }

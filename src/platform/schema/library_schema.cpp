@@ -44,8 +44,8 @@ bool Normalise(const LibraryDefinition& in, LibraryDefinition* out, std::string*
   if (out->server_location.empty()) out->server_location = "localhost";
   std::set<std::string> seen{out->name};
   out->other_libraries.clear();
-  for (const auto& [name, engine] : in.other_libraries) {
-    const std::string upper = text::UCase(text::Trim(name));
+  for (const auto& other : in.other_libraries) {
+    const std::string upper = text::UCase(text::Trim(other.name));
     if (upper.empty()) {
       SetError(error, "An other library of " + out->name + " has an empty name");
       return false;
@@ -54,7 +54,8 @@ bool Normalise(const LibraryDefinition& in, LibraryDefinition* out, std::string*
       SetError(error, "Library " + upper + " is listed twice in the installation of " + out->name);
       return false;
     }
-    out->other_libraries.emplace_back(upper, engine);
+    const std::string owner = text::Trim(other.owner);
+    out->other_libraries.push_back({upper, other.engine_code, owner.empty() ? out->owner : owner});
   }
   return true;
 }

@@ -44,8 +44,13 @@ struct LibraryDefinition {
   std::string owner = "DOCSADM";
   std::string database_name;  // DATABASE_NAME of the own REMOTE_LIBRARIES row (default: name)
   int engine_code = 10;       // REMOTE_LIBRARIES.DATABASE_ENGINE reported for this library
-  // (name, engine code) of the installation's other libraries, one REMOTE_LIBRARIES row each
-  std::vector<std::pair<std::string, int>> other_libraries;
+  // The installation's other libraries, one REMOTE_LIBRARIES row each.
+  struct OtherLibrary {
+    std::string name;
+    int engine_code = 10;
+    std::string owner;  // its table owner; "" when it is this library's owner
+  };
+  std::vector<OtherLibrary> other_libraries;
   bool with_quil_tables = true;      // QUIL_SETTINGS, QUIL_SPROUTSMITH, NEEDS_FOLDERING
   bool with_optional_tables = true;  // NEEDS_SECURING, SEC_REASON, LOOKUP_SECURITY, ...
   std::string server_location;       // REMOTE_LIBRARIES.SERVER_LOCATION (default: "localhost")

@@ -78,7 +78,8 @@ TEST(DmToolTest, HelpAndUsageErrors) {
 TEST(DmToolTest, ProvisionAndGenerateALibraryFile) {
   testing::TempDir dir;
   const std::string file = dir.File("new.db");
-  ToolRun r = RunTool({"provision", file, "--name", "fresh", "--engine", "5", "--other", "OLD:2"});
+  ToolRun r = RunTool({"provision", file, "--name", "fresh", "--engine", "5", "--owner", "FRESHOWN",
+                       "--other", "OLD:2", "--other", "NEWER:10:NEWOWN"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "Library FRESH provisioned in " + file + "\n");
   r = RunTool({"generate", file, "--clients", "3", "--matters", "1", "--people", "4", "--user",
@@ -93,6 +94,10 @@ TEST(DmToolTest, ProvisionAndGenerateALibraryFile) {
                    "SYSTEM_ID = 0"),
             "FRESH:5");
   EXPECT_EQ(scalar("SELECT COUNT(*) FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'OLD'"), "1");
+  EXPECT_EQ(
+      scalar("SELECT GROUP_CONCAT(LIBRARY_NAME || ':' || DATABASE_ENGINE || ':' || OWNER, ' ') "
+             "FROM (SELECT * FROM REMOTE_LIBRARIES ORDER BY LIBRARY_NAME)"),
+      "FRESH:5:FRESHOWN NEWER:10:NEWOWN OLD:2:FRESHOWN");
   EXPECT_EQ(scalar("SELECT COUNT(*) FROM CLIENT"), "3");
   EXPECT_EQ(scalar("SELECT COUNT(*) FROM PEOPLE WHERE USER_ID = 'BOSS'"), "1");
 

@@ -16,7 +16,7 @@ LibraryDefinition Demo() {
   LibraryDefinition def;
   def.name = "demo";
   def.description = "Demo library";
-  def.other_libraries = {{"archive", 10}, {"Ora", 2}};
+  def.other_libraries = {{"archive", 10}, {"Ora", 2, " oraown "}};
   return def;
 }
 
@@ -36,7 +36,8 @@ TEST_F(ProvisioningTest, EmptyFileBecomesALibraryWithItsFixedRows) {
   auto db = Provisioned(Demo());
   EXPECT_TRUE(IsDmLibrary(*db));
 
-  // The installation: own row 0 in capitals, one row per other library.
+  // The installation: own row 0 in capitals, one row per other library with its own owner
+  // (this library's when none is given).
   EXPECT_EQ(
       Rows(*db,
            "SELECT SYSTEM_ID, LIBRARY_NAME, DATABASE_NAME, DATABASE_ENGINE, OWNER, "
@@ -47,7 +48,7 @@ TEST_F(ProvisioningTest, EmptyFileBecomesALibraryWithItsFixedRows) {
               "ARCHIVE", "ARCHIVE", "10", "DOCSADM", "localhost"},
              {"0", "DEMO", "DEMO", "10", "DOCSADM", "localhost"},
              {Scalar(*db, "SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'ORA'"),
-              "ORA", "ORA", "2", "DOCSADM", "localhost"}}));
+              "ORA", "ORA", "2", "oraown", "localhost"}}));
   EXPECT_NE(Scalar(*db, "SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'ORA'"), "0");
 
   // Foreign-key hops the default templates and rule parameters rely on.
