@@ -54,6 +54,31 @@ std::string ItemFirstPart(const std::string& item_text) {
   return UCase(t.substr(0, t.find('.')));
 }
 
+// Where the condition at the start of `text` ends: at the first " AND " or " OR ", or the
+// first ")" that closes a group, outside string literals and the condition's own
+// parentheses ("IN ('A', 'B')"); npos when it runs to the end.
+size_t ConditionEnd(const std::string& text) {
+  int nesting = 0;
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\'') {
+      quoted = !quoted;
+    } else if (quoted) {
+      continue;
+    } else if (c == '(') {
+      ++nesting;
+    } else if (c == ')') {
+      if (nesting == 0) return i;
+      --nesting;
+    } else if (nesting == 0 && c == ' ' &&
+               (text.compare(i, 5, " AND ") == 0 || text.compare(i, 4, " OR ") == 0)) {
+      return i;
+    }
+  }
+  return std::string::npos;
+}
+
 class ParameterParser {
  public:
   ParameterParser(const ParsedTemplate& parsed, const std::string& library, ForeignKeyCache& cache,
@@ -64,88 +89,101 @@ class ParameterParser {
   RuleParameters Finish();
 
  private:
-  // One condition; false when it is dropped.
-  void Condition(std::string condition);
+  // An accepted condition or a parenthesised group, with the connector that follows it.
+  struct Member {
+    std::string text;
+    int and_or = -1;
+  };
+  using Group = std::vector<Member>;
+
+  // The condition as the statement writes it; nothing when it is dropped.
+  std::optional<std::string> Condition(std::string condition, int and_or);
   bool Accepted(const std::string& path, const std::string& comparison);
-  // The IN sub-select text of `path`; `table` gets the outermost table it names.
-  std::string SubSelect(const std::string& path, const std::string& comparison, std::string* table);
+  // The IN sub-select text of `path`; `table` gets the outermost table it names. Nothing
+  // when a hop of a path of two or more hops is not in the data dictionary.
+  std::optional<std::string> SubSelect(const std::string& path, const std::string& comparison,
+                                       std::string* table);
   std::optional<ForeignKey> Hop(const std::string& column, const std::string& table) {
     return LookupForeignKey(cache_, dictionary_, library_, column, table, log_);
   }
+  // The members joined by their connectors; a group of two or more keeps its parentheses,
+  // so "(A OR B) AND C" is not read as "A OR (B AND C)".
+  static std::string Joined(const Group& group, bool inner);
+  // Closes the innermost open group into its parent; false when none is open.
+  bool CloseGroup();
 
   const ParsedTemplate& parsed_;
   const std::string& library_;
   ForeignKeyCache& cache_;
   DataDictionary& dictionary_;
   log::Log& log_;
-  int depth_ = 0;
-  int and_or_ = 0;
+  std::vector<Group> groups_{Group{}};
   RuleParameters out_;
-  std::vector<std::string> plain_texts_;  // per qualifier: its text for a path of one hop
+  std::vector<std::string> written_;  // per qualifier: its text in the statement
 };
 
-void ParameterParser::Run(std::string text) {
-  while (!Trim(text).empty()) {
-    text = Trim(text);
-    if (depth_ < 0) depth_ = 0;
-    while (StartsWith(text, "(")) {
-      ++depth_;
-      text = Trim(text.substr(1));
-    }
-    std::string condition;
-    if (depth_ != 0) {
-      const size_t close = text.find(')');
-      condition = Trim(text.substr(0, close));
-      text = close == std::string::npos ? "" : text.substr(close + 1);
-      --depth_;
-    } else {
-      const size_t a = text.find(" AND ");
-      const size_t o = text.find(" OR ");
-      if (a == std::string::npos && o == std::string::npos) {
-        condition = text;
-        text.clear();
-      } else {
-        const size_t at = std::min(a, o);
-        condition = text.substr(0, at);
-        text = text.substr(at + 1);
-      }
-    }
-    // After a closing parenthesis the connector follows a blank.
-    text = Trim(text);
-    if (StartsWith(text, "OR ")) {
-      and_or_ = 1;
-      text = text.substr(3);
-    } else if (StartsWith(text, "AND ")) {
-      and_or_ = -1;
-      text = text.substr(4);
-    }
-    if (EndsWith(condition, " OR")) {
-      and_or_ = 1;
-      condition.resize(condition.size() - 3);
-    } else if (EndsWith(condition, " AND")) {
-      and_or_ = -1;
-      condition.resize(condition.size() - 4);
-    }
-    if (and_or_ == 0) and_or_ = -1;
-    Condition(condition);
-    text = Trim(text);
-    if (text.empty()) break;
-    while (depth_ != 0 && StartsWith(text, ")")) {
-      --depth_;
-      text = Trim(text.substr(1));
-    }
-    and_or_ = 0;
-    if (StartsWith(text, "OR ")) {
-      and_or_ = 1;
-      text = text.substr(3);
-    } else if (StartsWith(text, "AND ")) {
-      and_or_ = -1;
-      text = text.substr(4);
-    }
+std::string ParameterParser::Joined(const Group& group, bool inner) {
+  std::string s;
+  for (size_t k = 0; k < group.size(); ++k) {
+    if (k > 0) s += group[k - 1].and_or > 0 ? " OR " : " AND ";
+    s += group[k].text;
   }
+  return inner && group.size() > 1 ? "(" + s + ")" : s;
 }
 
-void ParameterParser::Condition(std::string condition) {
+bool ParameterParser::CloseGroup() {
+  if (groups_.size() < 2) return false;
+  const Group group = std::move(groups_.back());
+  groups_.pop_back();
+  if (group.empty()) return false;
+  groups_.back().push_back({Joined(group, true), -1});
+  return true;
+}
+
+void ParameterParser::Run(std::string text) {
+  text = Trim(text);
+  while (!text.empty()) {
+    while (StartsWith(text, "(")) {
+      groups_.emplace_back();
+      text = Trim(text.substr(1));
+    }
+    const size_t end = ConditionEnd(text);
+    std::string condition = Trim(text.substr(0, end));
+    text = end == std::string::npos ? "" : Trim(text.substr(end));
+    int and_or = 0;
+    if (EndsWith(condition, " OR")) {
+      and_or = 1;
+      condition = Trim(condition.substr(0, condition.size() - 3));
+    } else if (EndsWith(condition, " AND")) {
+      and_or = -1;
+      condition = Trim(condition.substr(0, condition.size() - 4));
+    }
+    int closes = 0;
+    while (StartsWith(text, ")")) {
+      ++closes;
+      text = Trim(text.substr(1));
+    }
+    if (StartsWith(text, "OR ")) {
+      and_or = 1;
+      text = Trim(text.substr(3));
+    } else if (StartsWith(text, "AND ")) {
+      and_or = -1;
+      text = Trim(text.substr(4));
+    }
+    if (and_or == 0) and_or = -1;
+    // The member the connector follows: this condition, or the group its ")" closed.
+    bool pushed = false;
+    if (const std::optional<std::string> written = Condition(condition, and_or)) {
+      groups_.back().push_back({*written, -1});
+      pushed = true;
+    }
+    for (int c = 0; c < closes; ++c) pushed = CloseGroup();
+    if (pushed) groups_.back().back().and_or = and_or;
+  }
+  while (groups_.size() > 1) CloseGroup();
+}
+
+std::optional<std::string> ParameterParser::Condition(std::string condition, int and_or) {
   const size_t first = condition.find('%');
   if (first != std::string::npos) condition = condition.substr(first + 1);
   const size_t pct = condition.find('%');
@@ -160,33 +198,43 @@ void ParameterParser::Condition(std::string condition) {
     end = blank;
     rest = blank;
   } else {
-    return;
+    return std::nullopt;
   }
   std::string path = Trim(condition.substr(0, end));
   if (StartsWithNoCase(path, kOwnerPrefix)) path = path.substr(std::string(kOwnerPrefix).size());
   std::string comparison = condition.substr(rest);
-  if (path.empty() || !Accepted(path, comparison)) return;
+  if (path.empty() || !Accepted(path, comparison)) return std::nullopt;
 
   // Balanced before the sub-select is written, so the quote closes inside its parentheses.
   if (!comparison.empty() && std::count(comparison.begin(), comparison.end(), '\'') % 2 == 1) {
     comparison += "'";
   }
   std::string table;
-  const std::string sub_select = SubSelect(path, comparison, &table);
+  const std::optional<std::string> sub_select = SubSelect(path, comparison, &table);
+  if (!sub_select) {
+    // Written as it stands it would be an SQL error; the rule selects as if it were absent.
+    log_.AddLog("Warning: Rule parameter path " + path +
+                " is not known to the data dictionary - the condition is ignored");
+    log_.Separator();
+    return std::nullopt;
+  }
   if (!table.empty()) out_.tables.push_back(table);
-  log_.AddLog("Adding qualifier: " + sub_select + " as level " + Format(depth_, "#0") +
-              " with AndOr value " + Format(and_or_, "#0"));
+  const int depth = static_cast<int>(groups_.size()) - 1;
+  log_.AddLog("Adding qualifier: " + *sub_select + " as level " + Format(depth, "#0") +
+              " with AndOr value " + Format(and_or, "#0"));
   log_.Separator();
   out_.qualifiers.push_back(
-      {path, comparison, Format(depth_, "#0"), Format(and_or_, "#0"), sub_select});
+      {path, comparison, Format(depth, "#0"), Format(and_or, "#0"), *sub_select});
   // A one-hop path names the PROFILE column ("DOCUMENTTYPE.TYPE_ID"), which is not always
   // the table it leads to (DOCUMENTTYPES): write the table the statement actually has.
+  const bool nested = std::count(path.begin(), path.end(), '.') > 1;
   std::string plain = path + comparison;
   const size_t dot = path.find('.');
-  if (dot != std::string::npos && path.find('.', dot + 1) == std::string::npos && !table.empty()) {
+  if (dot != std::string::npos && !nested && !table.empty()) {
     plain = table + path.substr(dot) + comparison;
   }
-  plain_texts_.push_back(plain);
+  written_.push_back(UCase(nested ? *sub_select : plain));
+  return written_.back();
 }
 
 bool ParameterParser::Accepted(const std::string& path, const std::string& comparison) {
@@ -218,8 +266,9 @@ bool ParameterParser::Accepted(const std::string& path, const std::string& compa
   return accepted;
 }
 
-std::string ParameterParser::SubSelect(const std::string& path, const std::string& comparison,
-                                       std::string* table) {
+std::optional<std::string> ParameterParser::SubSelect(const std::string& path,
+                                                      const std::string& comparison,
+                                                      std::string* table) {
   const std::vector<std::string> parts = text::Split(path, ".");
   std::string current = "PROFILE";
   std::string s;
@@ -251,21 +300,15 @@ RuleParameters ParameterParser::Finish() {
     log_.Separator();
     return out_;
   }
-  std::string text = " (";
-  std::string connector;
   for (size_t k = 0; k < out_.qualifiers.size(); ++k) {
     const RuleQualifier& q = out_.qualifiers[k];
-    if (k > 0) text += connector;
-    const bool nested = std::count(q.Path.begin(), q.Path.end(), '.') > 1;
-    const std::string column = UCase(nested ? q.SubSelect : plain_texts_[k]);
-    log_.AddLog("Adding Select column " + column);
-    text += column;
+    log_.AddLog("Adding Select column " + written_[k]);
     log_.Separator();
-    connector = text::Val(q.AndOr) > 0 ? " OR " : " AND ";
-    log_.AddLog("Qualifier for this Select column will be" + connector);
+    log_.AddLog(std::string("Qualifier for this Select column will be") +
+                (text::Val(q.AndOr) > 0 ? " OR " : " AND "));
     log_.Separator();
   }
-  out_.text = text + ")";
+  out_.text = " (" + Joined(groups_.front(), false) + ")";
   return out_;
 }
 

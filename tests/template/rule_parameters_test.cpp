@@ -78,6 +78,12 @@ TEST_F(RuleParametersTest, ConditionsOnTheDefaultTemplate) {
       // with the comparison.
       {"MATTER.MATTER_ID IS NULL", " (MATTER.MATTER_ID IS NULL)", {"MATTER"}},
       {"[OWNER].MATTER.MATTER_ID = 'x'", " (MATTER.MATTER_ID = 'X')", {"MATTER"}},
+      // A group of two or more keeps its parentheses; one inside a value list is the list's.
+      {"(%MATTER.MATTER_ID% = '1' OR %MATTER.MATTER_ID% IN ('2', ')')) AND "
+       "%DOCUMENTTYPE.TYPE_ID% = 'X'",
+       " ((MATTER.MATTER_ID = '1' OR MATTER.MATTER_ID IN ('2', ')')) AND DOCUMENTTYPES.TYPE_ID = "
+       "'X')",
+       {"MATTER", "MATTER", "DOCUMENTTYPES"}},
       // Unbalanced parentheses are read to the end.
       {"((%MATTER.MATTER_ID% = '1'", " (MATTER.MATTER_ID = '1')", {"MATTER"}},
   };

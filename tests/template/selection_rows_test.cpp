@@ -197,5 +197,66 @@ TEST_F(SelectionRowsTest, AnOrInAQualifierOrAJoinDoesNotEscapeTheWhereClause) {
   }
 }
 
+// Client, matter and document type of every document (folder profiles left out).
+constexpr char kDocuments[] =
+    "SELECT DISTINCT C.CLIENT_ID, M.MATTER_ID, D.TYPE_ID FROM PROFILE P "
+    "JOIN MATTER M ON M.SYSTEM_ID = P.MATTER JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID "
+    "JOIN DOCUMENTTYPES D ON D.SYSTEM_ID = P.DOCUMENTTYPE "
+    "JOIN APPS A ON A.SYSTEM_ID = P.APPLICATION WHERE A.APPLICATION <> 'FOLDER'";
+
+struct ParameterCase {
+  const char* values;
+  const char* condition;  // on the documents query's C, M and D
+  int warnings;           // "not known to the data dictionary" lines
+};
+
+// The default rule with each case's parameters selects the documents the hand-written
+// condition selects, on both flavours.
+class RuleParameterRowsTest : public SelectionRowsTest {
+ protected:
+  void Check(const std::vector<ParameterCase>& cases) {
+    StartBoth();
+    for (const Flavour& f : kFlavours) {
+      ASSERT_TRUE(connection_->ConnectLibrary(f.library));
+      for (const ParameterCase& c : cases) {
+        SCOPED_TRACE(std::string(f.library) + ": " + c.values);
+        testing::LogWindow window(install_);
+        rules::RuleRecord rule = Rule("CLIENT MATTERS");
+        rule.Set(rules::RuleKey::kValues, c.values);
+        const Rows expected = Sorted(std::string(kDocuments) + " AND " + c.condition);
+        ASSERT_GT(expected.size(), 0u);
+        const CompiledRule run = Compile(rule);
+        ASSERT_TRUE(run.selection.complete) << window.Dump();
+        EXPECT_EQ(Values(run.intake, {3, 5, 7}), expected) << run.selection.statement;
+        EXPECT_EQ(window.Count("is not known to the data dictionary - the condition is ignored"),
+                  c.warnings);
+        EXPECT_EQ(window.Count("SQL Error"), 0) << window.Dump();
+      }
+    }
+  }
+};
+
+TEST_F(RuleParameterRowsTest, ParenthesisedAndNestedGroupsSelectTheRightRows) {
+  Check({
+      {"(%MATTER.CLIENT_ID.CLIENT_ID% = 'C0001' OR %MATTER.CLIENT_ID.CLIENT_ID% = 'C0002') AND "
+       "%MATTER.MATTER_ID% = '0001'",
+       "C.CLIENT_ID IN ('C0001', 'C0002') AND M.MATTER_ID = '0001'", 0},
+      {"%MATTER.MATTER_ID% = '0002' AND (%MATTER.CLIENT_ID.CLIENT_ID% = 'c0003' OR "
+       "%MATTER.CLIENT_ID.CLIENT_ID% = 'C0004')",
+       "M.MATTER_ID = '0002' AND C.CLIENT_ID IN ('C0003', 'C0004')", 0},
+      {"((%MATTER.CLIENT_ID.CLIENT_ID% = 'C0001' AND %MATTER.MATTER_ID% = '0002') OR "
+       "(%MATTER.CLIENT_ID.CLIENT_ID% = 'C0003' AND (%MATTER.MATTER_ID% = '0001' OR "
+       "%MATTER.MATTER_ID% = '0002'))) AND %DOCUMENTTYPE.TYPE_ID% <> 'NONE'",
+       "((C.CLIENT_ID = 'C0001' AND M.MATTER_ID = '0002') OR C.CLIENT_ID = 'C0003')", 0},
+      // A value list keeps its parentheses; a group keeps what its dropped member leaves.
+      {"%MATTER.MATTER_ID% IN ('0001', '0002') AND (%MATTER.CLIENT_ID.CLIENT_ID% = 'C0002' OR "
+       "%MATTER.CLIENT_ID.CLIENT_ID% = 'C0004')",
+       "C.CLIENT_ID IN ('C0002', 'C0004')", 0},
+      {"(%APPLICATION.APPLICATION% = 'FOLDER' OR %MATTER.MATTER_ID% = '0002') AND "
+       "%MATTER.CLIENT_ID.CLIENT_ID% = 'C0001'",
+       "M.MATTER_ID = '0002' AND C.CLIENT_ID = 'C0001'", 0},
+  });
+}
+
 }  // namespace
 }  // namespace sproutsmith::templ
