@@ -1,6 +1,7 @@
 // The SQL pass-through object: attaching, one result set at a time, errors as values.
 
 #include "standin_fixture.h"
+#include "text/text.h"
 
 namespace sproutsmith::dmapi {
 namespace {
@@ -34,6 +35,29 @@ TEST_F(SqlObjectTest, AttachingNeedsTheLoginTokenAndAReachableLibrary) {
   EXPECT_EQ(sql->EngineCode(), 2);
   EXPECT_EQ(sql->AttachLibrary("LIB1"), 0);
   EXPECT_EQ(sql->EngineCode(), 10);
+}
+
+// A table named with an empty owner is refused on both flavours, as their servers refuse
+// it; the same statement with the owner runs.
+TEST_F(SqlObjectTest, AnEmptyOwnerIsRefused) {
+  const char* const statements[] = {
+      "SELECT COUNT(*) FROM {}PROFILE",
+      "SELECT COUNT(*) FROM {}PROFILE P, {}FOLDER F WHERE P.DOCNUMBER = F.DOCNUMBER",
+      "DELETE FROM {}QUIL_SETTINGS WHERE 1 = 0",
+      "UPDATE {}PROFILE SET DOCNAME = DOCNAME WHERE 1 = 0",
+      "INSERT INTO {}QUIL_SETTINGS (INT_VAL) SELECT SYSTEM_ID FROM {}PROFILE WHERE 1 = 0",
+  };
+  for (const char* library : {"LIB1", "LIB2"}) {
+    std::unique_ptr<SqlObject> sql = Attached(library);
+    for (const char* statement : statements) {
+      SCOPED_TRACE(std::string(library) + ": " + statement);
+      EXPECT_NE(sql->Execute(text::Replace(statement, "{}", ".")), 0);
+      EXPECT_NE(sql->GetSQLErrorCode(), 0);
+      EXPECT_FALSE(sql->ErrDescription().empty());
+      EXPECT_EQ(sql->Execute(text::Replace(statement, "{}", "DOCSADM.")), 0)
+          << sql->ErrDescription();
+    }
+  }
 }
 
 TEST_F(SqlObjectTest, QueryResultIsCountedBeforeItIsReadAndWalkedRowByRow) {

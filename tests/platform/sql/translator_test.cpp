@@ -61,9 +61,10 @@ TEST(TranslatorTest, OwnerPrefixesAreDropped) {
        "UPDATE PROFILE SET X = 1 WHERE PROFILE.SYSTEM_ID NOT IN "
        "(SELECT SID FROM QUIL_SPROUTSMITH) AND Y IN (SELECT Z FROM QZ_X)"},
       {kOra, "SELECT P.DOCNUMBER FROM DOCSADM.PROFILE P", "SELECT P.DOCNUMBER FROM PROFILE P"},
-      // An empty owner leaves a bare dot in front of the table.
-      {kMs, "SELECT COUNT(*) FROM .PROFILE P, .FOLDER WHERE .PROFILE.SYSTEM_ID = 1",
-       "SELECT COUNT(*) AS \"\" FROM PROFILE P, FOLDER WHERE PROFILE.SYSTEM_ID = 1"},
+      // An empty owner is no owner: the bare dot stays for the database to refuse.
+      {kMs, "DELETE FROM .QUIL_SETTINGS WHERE .QUIL_SETTINGS.SYSTEM_ID = 1",
+       "DELETE FROM .QUIL_SETTINGS WHERE .QUIL_SETTINGS.SYSTEM_ID = 1"},
+      {kOra, "UPDATE .PROFILE SET X = 1", "UPDATE .PROFILE SET X = 1"},
       // Only the first part of a name is an owner; other schemas stay.
       {kMs, "SELECT T.DOCSADM, OTHER.T.C FROM T", "SELECT T.DOCSADM, OTHER.T.C FROM T"},
       // Literals and comments keep the owner (CREATOR = 'DOCSADM').

@@ -23,16 +23,9 @@ bool IsOwner(const Token& token, const TranslateOptions& options) {
 }  // namespace
 
 void DropOwnerPrefixes(const Tokens& tokens, Editor& editor, const TranslateOptions& options) {
-  for (size_t i = 0; i + 1 < tokens.size(); ++i) {
-    // An empty owner leaves ".PROFILE": the name stands on its own. A qualifier sits
-    // right against its dot ("P.X"); "FROM .X" has a keyword and a blank there.
-    if (tokens[i].kind == TokenKind::kDot && IsIdentifier(tokens[i + 1])) {
-      const bool qualifies =
-          i > 0 && (IsIdentifier(tokens[i - 1]) || tokens[i - 1].kind == TokenKind::kCloseParen);
-      if (!qualifies) editor.Remove(i, i + 1);
-      continue;
-    }
-    if (i + 2 >= tokens.size()) break;
+  // An empty owner (".PROFILE") is left as written: the server refuses it, and so must the
+  // stand-in, or SQL built with a lost owner would pass every test.
+  for (size_t i = 0; i + 2 < tokens.size(); ++i) {
     if (!IsOwner(tokens[i], options) || tokens[i + 1].kind != TokenKind::kDot ||
         !IsIdentifier(tokens[i + 2])) {
       continue;
