@@ -280,7 +280,10 @@ std::optional<std::string> ParameterParser::SubSelect(const std::string& path,
       ++nesting;
     }
     const std::optional<ForeignKey> key = Hop(column, current);
-    if (!key) break;
+    if (!key) {
+      if (parts.size() > 2) return std::nullopt;
+      break;
+    }
     current = UCase(key->table);
     if (i == 0) *table = current;
     if (!s.empty()) {

@@ -258,5 +258,17 @@ TEST_F(RuleParameterRowsTest, ParenthesisedAndNestedGroupsSelectTheRightRows) {
   });
 }
 
+// A path the data dictionary cannot follow is dropped with a warning; the rule selects as
+// if the condition were absent.
+TEST_F(RuleParameterRowsTest, AnUnknownPathIsDroppedWithAWarning) {
+  Check({
+      {"%MATTER.BOGUS.X% = 'Y' AND %MATTER.CLIENT_ID.CLIENT_ID% = 'C0002'", "C.CLIENT_ID = 'C0002'",
+       1},
+      {"%MATTER.CLIENT_ID.BOGUS.X% = 'Y' OR %MATTER.CLIENT_ID.CLIENT_ID% = 'C0003'",
+       "C.CLIENT_ID = 'C0003'", 1},
+      {"(%MATTER.BOGUS.X% = 'Y' OR %MATTER.BOGUS.Z% = 'Y')", "1 = 1", 2},
+  });
+}
+
 }  // namespace
 }  // namespace sproutsmith::templ
