@@ -52,8 +52,13 @@ std::string MicrosoftFromClause(const JoinPlan& plan);
 std::string OracleFromClause(const JoinPlan& plan, const std::string& outer_join_equals,
                              std::vector<std::string>* where_conditions);
 
-// The condition that keeps folder profiles out of a statement that joins PROFILE.
+// The condition that keeps folder profiles out of a statement that joins PROFILE, and rows
+// without any profile (a matter without documents). A profile without an application is a
+// document; a library without a FOLDER application, or with two, has its documents
+// selected all the same.
 inline constexpr char kDocumentsOnly[] =
-    "PROFILE.APPLICATION <> (SELECT SYSTEM_ID FROM [OWNER].APPS WHERE APPLICATION = 'FOLDER')";
+    "PROFILE.SYSTEM_ID IS NOT NULL AND NOT EXISTS (SELECT * FROM [OWNER].APPS WHERE "
+    "APPS.SYSTEM_ID = PROFILE.APPLICATION AND "
+    "APPS.APPLICATION = 'FOLDER')";
 
 }  // namespace sproutsmith::templ

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "template/compiler.h"
 #include "template/template_levels.h"
 #include "template/template_test_support.h"
@@ -268,6 +270,83 @@ TEST_F(RuleParameterRowsTest, AnUnknownPathIsDroppedWithAWarning) {
        "C.CLIENT_ID = 'C0003'", 1},
       {"(%MATTER.BOGUS.X% = 'Y' OR %MATTER.BOGUS.Z% = 'Y')", "1 = 1", 2},
   });
+}
+
+// Folder profiles stay out of a rule that selects documents, however the library's APPS
+// table reads: a document without an application is selected, a second FOLDER application
+// is a folder's too, and a library without one has documents only.
+TEST_F(SelectionRowsTest, TheDocumentsOnlyFilterIsNullSafe) {
+  StartBoth();
+  constexpr char kAllDocuments[] =
+      "SELECT DISTINCT C.CLIENT_ID, M.MATTER_ID, D.TYPE_ID FROM PROFILE P "
+      "JOIN MATTER M ON M.SYSTEM_ID = P.MATTER JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID "
+      "JOIN DOCUMENTTYPES D ON D.SYSTEM_ID = P.DOCUMENTTYPE "
+      "LEFT JOIN APPS A ON A.SYSTEM_ID = P.APPLICATION "
+      "WHERE A.APPLICATION IS NULL OR A.APPLICATION <> 'FOLDER'";
+  // A matter of client C0001 whose only profile has `application`.
+  auto profile_on_new_matter = [&](const std::string& library, int key,
+                                   const std::string& application) {
+    install_.Exec(library,
+                  "INSERT INTO MATTER (SYSTEM_ID, CLIENT_ID, MATTER_ID, MATTER_NAME) "
+                  "SELECT " +
+                      std::to_string(key) + ", SYSTEM_ID, '" + std::to_string(key) +
+                      "', 'New' FROM CLIENT WHERE CLIENT_ID = 'C0001'");
+    install_.Exec(library,
+                  "INSERT INTO PROFILE (SYSTEM_ID, DOCNUMBER, DOCNAME, APPLICATION, MATTER, "
+                  "DOCUMENTTYPE) SELECT " +
+                      std::to_string(key + 1) + ", " + std::to_string(key + 1) + ", 'P', " +
+                      application + ", " + std::to_string(key) +
+                      ", MIN(SYSTEM_ID) FROM DOCUMENTTYPES WHERE TYPE_ID <> 'FOLDER'");
+  };
+  struct Case {
+    const char* name;
+    std::function<void(const std::string&)> change;
+    int new_rows;  // rows the change adds to the selection
+  };
+  const Case cases[] = {
+      {"a folder profile",
+       [&](const std::string& l) {
+         profile_on_new_matter(l, 90100,
+                               "(SELECT SYSTEM_ID FROM APPS WHERE APPLICATION = "
+                               "'FOLDER')");
+       },
+       0},
+      {"a document without an application",
+       [&](const std::string& l) { profile_on_new_matter(l, 90200, "NULL"); }, 1},
+      {"a second FOLDER application",
+       [&](const std::string& l) {
+         // The stand-in's APPS keeps its names unique; a real library need not.
+         install_.Exec(l, "CREATE TABLE APPS_COPY AS SELECT * FROM APPS");
+         install_.Exec(l, "DROP TABLE APPS");
+         install_.Exec(l, "ALTER TABLE APPS_COPY RENAME TO APPS");
+         install_.Exec(l, "INSERT INTO APPS (SYSTEM_ID, APPLICATION) VALUES (90300, 'FOLDER')");
+         profile_on_new_matter(l, 90310, "90300");
+       },
+       0},
+      {"no FOLDER application",
+       [&](const std::string& l) {
+         install_.Exec(l,
+                       "UPDATE APPS SET APPLICATION = 'NOT A FOLDER' WHERE APPLICATION = "
+                       "'FOLDER'");
+       },
+       2},
+  };
+  for (const Flavour& f : kFlavours) {
+    ASSERT_TRUE(connection_->ConnectLibrary(f.library));
+    size_t before = Sorted(kAllDocuments).size();
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(f.library) + ": " + c.name);
+      c.change(f.library);
+      testing::LogWindow window(install_);
+      const Rows expected = Sorted(kAllDocuments);
+      EXPECT_EQ(expected.size(), before + static_cast<size_t>(c.new_rows));
+      before = expected.size();
+      const CompiledRule run = Compile(Rule("CLIENT MATTERS"));
+      ASSERT_TRUE(run.selection.complete) << window.Dump();
+      EXPECT_EQ(Values(run.intake, {3, 5, 7}), expected) << run.selection.statement;
+      EXPECT_EQ(window.Count("SQL Error"), 0) << window.Dump();
+    }
+  }
 }
 
 }  // namespace
