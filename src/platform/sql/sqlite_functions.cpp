@@ -3,6 +3,8 @@
 #include <sqlite3.h>
 #include <sys/time.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <ctime>
 #include <optional>
 #include <string>
@@ -126,6 +128,89 @@ void Convert(sqlite3_context* ctx, sqlite3_value** argv, bool try_cast) {
   sqlite3_result_error(ctx, message.c_str(), -1);
 }
 
+// The number a string converts to beside a number: blanks around it allowed, "" is 0.
+std::optional<double> StringNumber(std::string_view s, bool blank_is_zero) {
+  const std::string trimmed = text::Trim(std::string(s));
+  if (trimmed.empty()) return blank_is_zero ? std::optional<double>(0) : std::nullopt;
+  char* end = nullptr;
+  const double v = std::strtod(trimmed.c_str(), &end);
+  if (end != trimmed.c_str() + trimmed.size()) return std::nullopt;
+  return v;
+}
+
+bool IsNumeric(sqlite3_value* v) {
+  const int type = sqlite3_value_type(v);
+  return type == SQLITE_INTEGER || type == SQLITE_FLOAT;
+}
+
+void AddNumbers(sqlite3_context* ctx, sqlite3_value* a, sqlite3_value* b) {
+  sqlite3_int64 sum = 0;
+  if (sqlite3_value_type(a) == SQLITE_INTEGER && sqlite3_value_type(b) == SQLITE_INTEGER &&
+      !__builtin_add_overflow(sqlite3_value_int64(a), sqlite3_value_int64(b), &sum)) {
+    return sqlite3_result_int64(ctx, sum);
+  }
+  sqlite3_result_double(ctx, sqlite3_value_double(a) + sqlite3_value_double(b));
+}
+
+// a + b with a string on one side and a number on the other: the string converts or the
+// statement fails.
+void AddConverted(sqlite3_context* ctx, sqlite3_value* number, sqlite3_value* string,
+                  bool blank_is_zero, const char* failure) {
+  const std::optional<double> converted = StringNumber(TextOf(string), blank_is_zero);
+  if (!converted) {
+    const std::string message =
+        failure + ("'" + std::string(TextOf(string)) + "'") + " to a number.";
+    return sqlite3_result_error(ctx, message.c_str(), -1);
+  }
+  const double v = *converted;
+  if (sqlite3_value_type(number) == SQLITE_INTEGER &&
+      v == static_cast<double>(static_cast<long long>(v)) && std::abs(v) < 9e15) {
+    return sqlite3_result_int64(ctx, sqlite3_value_int64(number) + static_cast<long long>(v));
+  }
+  sqlite3_result_double(ctx, sqlite3_value_double(number) + v);
+}
+
+void MicrosoftAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  sqlite3_value* a = argv[0];
+  sqlite3_value* b = argv[1];
+  if (sqlite3_value_type(a) == SQLITE_NULL || sqlite3_value_type(b) == SQLITE_NULL) {
+    return sqlite3_result_null(ctx);
+  }
+  if (IsNumeric(a) && IsNumeric(b)) return AddNumbers(ctx, a, b);
+  if (!IsNumeric(a) && !IsNumeric(b)) {
+    std::string joined(TextOf(a));
+    joined += TextOf(b);
+    return ResultText(ctx, joined);
+  }
+  const char* failure = "Conversion failed when converting the varchar value ";
+  if (IsNumeric(a)) return AddConverted(ctx, a, b, true, failure);
+  AddConverted(ctx, b, a, true, failure);
+}
+
+void OracleAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  sqlite3_value* a = argv[0];
+  sqlite3_value* b = argv[1];
+  if (sqlite3_value_type(a) == SQLITE_NULL || sqlite3_value_type(b) == SQLITE_NULL) {
+    return sqlite3_result_null(ctx);
+  }
+  if (IsNumeric(a) && IsNumeric(b)) return AddNumbers(ctx, a, b);
+  const char* failure = "ORA-01722: invalid number: cannot convert ";
+  std::optional<double> left = IsNumeric(a) ? std::optional<double>(sqlite3_value_double(a))
+                                            : StringNumber(TextOf(a), false);
+  std::optional<double> right = IsNumeric(b) ? std::optional<double>(sqlite3_value_double(b))
+                                             : StringNumber(TextOf(b), false);
+  if (!left || !right) {
+    const std::string message =
+        failure + ("'" + std::string(TextOf(left ? b : a)) + "'") + " to a number.";
+    return sqlite3_result_error(ctx, message.c_str(), -1);
+  }
+  const double sum = *left + *right;
+  if (sum == static_cast<double>(static_cast<long long>(sum)) && std::abs(sum) < 9e15) {
+    return sqlite3_result_int64(ctx, static_cast<long long>(sum));
+  }
+  sqlite3_result_double(ctx, sum);
+}
+
 void Cast(sqlite3_context* ctx, int, sqlite3_value** argv) { Convert(ctx, argv, false); }
 void TryCast(sqlite3_context* ctx, int, sqlite3_value** argv) { Convert(ctx, argv, true); }
 
@@ -169,6 +254,8 @@ int RegisterSqliteFunctions(sqlite3* db, const SqliteClock* clock) {
       {dialect::kLibraryOwnerFunction, 0, false, LibraryOwner},
       {dialect::kCastFunction, 2, true, Cast},
       {dialect::kTryCastFunction, 2, true, TryCast},
+      {dialect::kMicrosoftAddFunction, 2, true, MicrosoftAdd},
+      {dialect::kOracleAddFunction, 2, true, OracleAdd},
   };
   for (const Registration& r : registrations) {
     const int flags = SQLITE_UTF8 | (r.deterministic ? SQLITE_DETERMINISTIC : 0);

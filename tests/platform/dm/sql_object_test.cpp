@@ -60,6 +60,53 @@ TEST_F(SqlObjectTest, AnEmptyOwnerIsRefused) {
   }
 }
 
+// "+" gives what the library's server gives, or an error: never a sum of two strings.
+TEST_F(SqlObjectTest, PlusConcatenatesOnSqlServerAndOnlyAddsOnOracle) {
+  const std::string user = Query("LIB1", "SELECT MIN(USER_ID) FROM PEOPLE")[0][0];
+  const std::string labels =
+      Query("LIB1",
+            "SELECT GROUP_CONCAT(L, '|') FROM (SELECT CLIENT_ID || '-' || CLIENT_NAME AS L "
+            "FROM CLIENT ORDER BY CLIENT_ID)")[0][0];
+  struct Case {
+    const char* library;
+    std::string statement;
+    std::string expected;  // "ERROR" when the server refuses it
+  };
+  const Case cases[] = {
+      {"LIB1", "SELECT 'A' + 'B'", "AB"},
+      {"LIB1", "SELECT ('A' + ('B' + 'C')) + 'D'", "ABCD"},
+      {"LIB1", "SELECT 'A' + NULL", "NULL"},
+      {"LIB1", "SELECT COUNT(*) FROM PEOPLE WHERE USER_ID + '' = '" + user + "'", "1"},
+      {"LIB1",
+       "SELECT GROUP_CONCAT(L, '|') FROM (SELECT C.CLIENT_ID + '-' + C.CLIENT_NAME AS L FROM "
+       "DOCSADM.CLIENT C ORDER BY C.CLIENT_ID)",
+       labels},
+      {"LIB1", "SELECT 1 + 2 * 3 - 4", "3"},
+      {"LIB1", "SELECT '1' + 2", "3"},
+      {"LIB1", "SELECT COUNT(*) + 1 FROM PEOPLE WHERE USER_ID = '" + user + "'", "2"},
+      {"LIB1", "SELECT 'X' + 1", "ERROR"},
+      {"LIB2", "SELECT 1 + 2 FROM DUAL", "3"},
+      {"LIB2", "SELECT '1' + 2 FROM DUAL", "3"},
+      {"LIB2", "SELECT 'A' || 'B' FROM DUAL", "AB"},
+      {"LIB2", "SELECT NULL + 1 FROM DUAL", "NULL"},
+      {"LIB2", "SELECT 'A' + 'B' FROM DUAL", "ERROR"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.library) + ": " + c.statement);
+    std::unique_ptr<SqlObject> sql = Attached(c.library);
+    const int status = sql->Execute(c.statement);
+    if (c.expected == "ERROR") {
+      EXPECT_NE(status, 0);
+      EXPECT_FALSE(sql->ErrDescription().empty());
+      continue;
+    }
+    ASSERT_EQ(status, 0) << sql->ErrDescription();
+    ASSERT_TRUE(sql->MoveFirst());
+    const sql::Value v = sql->ColumnValue(1);
+    EXPECT_EQ(v.IsNull() ? "NULL" : v.text, c.expected);
+  }
+}
+
 TEST_F(SqlObjectTest, QueryResultIsCountedBeforeItIsReadAndWalkedRowByRow) {
   std::unique_ptr<SqlObject> sql = Attached("LIB1");
   const std::vector<std::string> users = [&] {

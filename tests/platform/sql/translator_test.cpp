@@ -252,7 +252,8 @@ TEST(TranslatorTest, UnaliasedExpressionColumnsGetEmptyHeadings) {
       {kOra, "SELECT X, T.Y, T.*, X Y, 'A' \"B\", CLIENT.CLIENT_ID \"CLIENT.CLIENT_ID\" FROM T",
        "SELECT X, T.Y, T.*, X Y, 'A' \"B\", CLIENT.CLIENT_ID \"CLIENT.CLIENT_ID\" FROM T"},
       {kMs, "SELECT 1, NULL, COUNT(*), A + B, -1, CASE WHEN A THEN 1 END, X IS NULL FROM T",
-       "SELECT 1 AS \"\", NULL AS \"\", COUNT(*) AS \"\", A + B AS \"\", -1 AS \"\", "
+       "SELECT 1 AS \"\", NULL AS \"\", COUNT(*) AS \"\", sproutsmith_add(A, B) AS \"\", -1 AS "
+       "\"\", "
        "CASE WHEN A THEN 1 END AS \"\", X IS NULL AS \"\" FROM T"},
       {kMs, "SELECT * FROM T", "SELECT * FROM T"},
       // Only the outermost select list names the result.

@@ -42,6 +42,9 @@ void EmulateSqliteCatalog(const Tokens& tokens, Editor& editor, const TranslateO
 // Unaliased expression columns of the outermost SELECT get an empty heading, as SQL Server
 // gives them (SQLite would name them by their text).
 void NameUnaliasedColumns(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
+// "a + b" becomes the add function of the flavour, so strings concatenate (SQL Server) or
+// fail (Oracle) instead of adding up as numbers.
+void RewritePlus(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
 // "set dateformat ..." and the like: session options that mean nothing here.
 bool IsIgnoredSessionOption(const Tokens& tokens);
 

@@ -15,6 +15,10 @@ inline constexpr char kLibraryOwnerFunction[] = "sproutsmith_library_owner";
 // TRY_CAST answers NULL.
 inline constexpr char kCastFunction[] = "sproutsmith_cast";
 inline constexpr char kTryCastFunction[] = "sproutsmith_try_cast";
+// "a + b": SQL Server's (two strings concatenate; a string beside a number converts or
+// fails) and Oracle's (numbers only); NULL when either side is NULL.
+inline constexpr char kMicrosoftAddFunction[] = "sproutsmith_add";
+inline constexpr char kOracleAddFunction[] = "sproutsmith_oracle_add";
 
 // What serverproperty('ProductVersion') and sys.databases report: SQL Server 2019 level.
 inline constexpr char kProductVersion[] = "15.0.2000.5";

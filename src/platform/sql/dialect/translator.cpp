@@ -31,6 +31,8 @@ std::string TranslateForSqlite(std::string_view sql, const TranslateOptions& opt
   }
   ApplyPass(tokens, RownumToLimit, options);
   ApplyPass(tokens, TopToLimit, options);
+  for (int i = 0; i < kMaxScopeRewrites && ApplyPass(tokens, RewritePlus, options); ++i) {
+  }
   ApplyPass(tokens, NameUnaliasedColumns, options);
   return Join(tokens);
 }
