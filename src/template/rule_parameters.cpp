@@ -246,6 +246,7 @@ bool ParameterParser::Accepted(const std::string& path, const std::string& compa
   }
   log_.AddLog("Checking for match on syntax qualifier " + path +
               (foreign.empty() ? "" : " (" + foreign + ")"));
+  log_.Separator();
   bool accepted = false;
   for (const TemplateItem& item : parsed_.items) {
     const std::string item_first = ItemFirstPart(item.Text);

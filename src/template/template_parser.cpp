@@ -131,6 +131,8 @@ bool Parser::Scan(std::string_view template_text) {
           if (!library->empty()) out_.items.back().Library = *library;
         }
       }
+      // The prefix is an item of its own: the next text opens the next item.
+      continue;
     }
     const size_t first = work.find('%');
     if (first == std::string::npos) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "template/template_parser.h"
 #include "template/template_test_support.h"
 
@@ -130,6 +132,15 @@ TEST_F(RuleParametersTest, NarrationOfOneCondition) {
                 "Adding Select column MATTER.MATTER_ID = '1'",
                 "Qualifier for this Select column will be AND"}))
       << window_.Dump();
+  // The check and its outcome are each followed by a separator line.
+  const std::vector<std::string> lines = window_.Lines();
+  for (const char* line : {"Checking for match on syntax qualifier MATTER.MATTER_ID",
+                           "Found Internal qualifier: MATTER (MATTER.MATTER_ID)"}) {
+    const auto at = std::find(lines.begin(), lines.end(), line);
+    ASSERT_NE(at, lines.end()) << line;
+    ASSERT_NE(at + 1, lines.end()) << line;
+    EXPECT_EQ(*(at + 1), text::kSeparator) << line;
+  }
 }
 
 TEST_F(RuleParametersTest, ExternalLinksAcceptTheirOwnTables) {

@@ -125,17 +125,27 @@ TEST_F(TemplateParserTest, ItemsOfTemplates) {
       {"%CLIENTS% %\\% %MATTER.CLIENT_ID.CLIENT_ID",
        {"CLIENTS|P||CLIENTS||||", "\\|/||||||", "MATTER.CLIENT_ID.CLIENT_ID|||||||"}},
       {"%%", {"|X||||||"}},
-      // Library prefixes.
+      // Library prefixes: each an item of its own.
       {"{ARCHIVE} %CLIENTS%",
-       {"CLIENTS|P||CLIENTS||||"
-        "|lib=ARCHIVE"}},
+       {"|||||||"
+        "|lib=ARCHIVE",
+        "CLIENTS|P||CLIENTS||||"}},
       {"{archive}%CLIENTS%",
-       {"CLIENTS|P||CLIENTS||||"
-        "|lib=ARCHIVE"}},
+       {"|||||||"
+        "|lib=ARCHIVE",
+        "CLIENTS|P||CLIENTS||||"}},
       {"{%FL%} %CLIENTS%",
-       {"CLIENTS|P||CLIENTS||||"
+       {"|||||||"
+        "|lib=DEMO",
+        "CLIENTS|P||CLIENTS||||"}},
+      {"{%DOCLIB%} %CLIENTS%", {"|||||||", "CLIENTS|P||CLIENTS||||"}},
+      {"{ARCHIVE} FILES %\\% {%FL%}",
+       {"|||||||"
+        "|lib=ARCHIVE",
+        // Literal text keeps its trailing blank.
+        "FILES |||||||", "\\|/||||||",
+        "|||||||"
         "|lib=DEMO"}},
-      {"{%DOCLIB%} %CLIENTS%", {"CLIENTS|P||CLIENTS||||"}},
       {"%A% {ARCHIVE}",
        {"A|P||A||||",
         "|||||||"
