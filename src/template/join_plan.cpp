@@ -1,6 +1,7 @@
 #include "template/join_plan.h"
 
 #include <algorithm>
+#include <cctype>
 #include <deque>
 #include <map>
 
@@ -18,8 +19,9 @@ std::string Owned(const std::string& table) { return std::string(kOwnerPrefix) +
 
 class Reacher {
  public:
-  Reacher(JoinPlan& plan, const std::vector<ForeignKeyHop>& hops, log::Log& log)
-      : plan_(plan), hops_(hops), log_(log) {
+  Reacher(JoinPlan& plan, const std::vector<ForeignKeyHop>& hops, const std::string& conditions,
+          log::Log& log)
+      : plan_(plan), hops_(hops), conditions_(text::UCase(conditions)), log_(log) {
     for (const std::string& entry : plan.from) reached_.push_back(BareTableName(entry));
   }
 
@@ -45,6 +47,13 @@ class Reacher {
     }
     for (const std::string& table : needed) {
       if (table.empty() || Reached(table) || Reach(table)) continue;
+      if (!Named(table)) {
+        // A cross join would pair every row with every other.
+        log_.AddLog("Note: Neither a foreign key nor a condition of the rule joins " + table);
+        log_.Separator();
+        plan_.unjoined.push_back(table);
+        continue;
+      }
       log_.AddLog("Note: No foreign key leads to " + table +
                   "; it is joined through the rule's own conditions");
       log_.Separator();
@@ -56,6 +65,20 @@ class Reacher {
   }
 
  private:
+  // Whether the rule's conditions name a column of `table` ("TABLE." as a word).
+  bool Named(const std::string& table) const {
+    const std::string word = table + ".";
+    for (size_t at = conditions_.find(word); at != std::string::npos;
+         at = conditions_.find(word, at + 1)) {
+      const char before = at == 0 ? ' ' : conditions_[at - 1];
+      if (!(std::isalnum(static_cast<unsigned char>(before)) || before == '_' || before == '$' ||
+            before == '#')) {
+        return true;
+      }
+    }
+    return false;
+  }
+
   // Joins `target` along the shortest chain of hops from a reached table.
   bool Reach(const std::string& target) {
     struct Step {
@@ -109,6 +132,7 @@ class Reacher {
 
   JoinPlan& plan_;
   const std::vector<ForeignKeyHop>& hops_;
+  const std::string conditions_;
   log::Log& log_;
   std::vector<std::string> reached_;
   bool profile_joined_ = false;
@@ -130,8 +154,9 @@ void PutMatterFirst(JoinPlan& plan) {
 }
 
 void ReachTables(JoinPlan& plan, const std::vector<std::string>& needed,
-                 const std::vector<ForeignKeyHop>& hops, log::Log& log) {
-  Reacher(plan, hops, log).Run(needed);
+                 const std::vector<ForeignKeyHop>& hops, const std::string& conditions,
+                 log::Log& log) {
+  Reacher(plan, hops, conditions, log).Run(needed);
 }
 
 std::string MicrosoftFromClause(const JoinPlan& plan) {

@@ -27,6 +27,7 @@ struct JoinPlan {
   std::vector<std::string> from;  // FROM list entries as written ("[OWNER].MATTER")
   std::vector<JoinEntry> joins;
   std::vector<std::string> cross;       // tables without a known link ("[OWNER].X")
+  std::vector<std::string> unjoined;    // tables that nothing joins (bare names)
   std::vector<std::string> conditions;  // conditions the WHERE clause must carry
   // Whether ReachTables added or dropped anything: otherwise the statement stays exactly
   // as the join list was written.
@@ -39,10 +40,12 @@ void PutMatterFirst(JoinPlan& plan);
 
 // Makes every table of `needed` (bare upper-case names) reach the statement: joins that
 // need an unreached table get it joined first, unreached tables are joined along `hops`
-// (shortest way from a reached table), and tables without any link are added to `cross`.
+// (shortest way from a reached table), and tables without any link are added to `cross`
+// when `conditions` (the rule's own condition texts) name them, else to `unjoined`.
 // Joining PROFILE this way means "documents": folder profiles are kept out.
 void ReachTables(JoinPlan& plan, const std::vector<std::string>& needed,
-                 const std::vector<ForeignKeyHop>& hops, log::Log& log);
+                 const std::vector<ForeignKeyHop>& hops, const std::string& conditions,
+                 log::Log& log);
 
 // " FROM ..." for Microsoft SQL Server and Sybase: joins as LEFT OUTER JOIN, cross tables
 // after them.

@@ -58,6 +58,7 @@ class SelectionBuilder {
   void ExternalTables();
   void DocumentTypesAndProfile();
   bool Incomplete();
+  void ReportIncomplete();
   void RowLimit();
   std::optional<double> Count(const std::string& sql);
   void SaveOrReuse();
@@ -367,6 +368,11 @@ bool SelectionBuilder::Incomplete() {
       !(parts_.select_list.empty() && parts_.sid_list.empty())) {
     return false;
   }
+  ReportIncomplete();
+  return true;
+}
+
+void SelectionBuilder::ReportIncomplete() {
   log_.SetStatus("Notice: SQL incomplete - check rule syntax. Unable to process rule " + name_);
   const std::string row_text = library_ + " - " + name_;
   for (auto it = options_.ListResults.rbegin(); it != options_.ListResults.rend(); ++it) {
@@ -374,7 +380,6 @@ bool SelectionBuilder::Incomplete() {
     if (it->state == "Working...") it->state = "Syntax Error";
     break;
   }
-  return true;
 }
 
 std::optional<double> SelectionBuilder::Count(const std::string& sql) {
@@ -497,6 +502,10 @@ Selection SelectionBuilder::Run() {
   assembly.rule_template = rule_[RuleKey::kTemplate];
   assembly.sproutsmith_text = rule_[RuleKey::kSproutsmithText];
   out_.statement = AssembleStatement(parts_, parsed_, assembly, &out_.row_limit, log_);
+  if (out_.statement.empty()) {
+    ReportIncomplete();
+    return out_;
+  }
   out_.complete = true;
   SaveOrReuse();
   Initialize();

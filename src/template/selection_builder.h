@@ -81,7 +81,8 @@ struct AssemblyOptions {
 
 // The statement of `parts` (head, client/matter order, WHERE, qualifier, row limit, ORDER
 // BY). `*row_limit` is the limit decided so far; on Microsoft SQL Server and Sybase a
-// positive TextMaxFolders replaces it.
+// positive TextMaxFolders replaces it. "" when a table of the statement would be joined to
+// nothing: the rule is incomplete.
 std::string AssembleStatement(const SelectionParts& parts, const ParsedTemplate& parsed,
                               const AssemblyOptions& options, long* row_limit, log::Log& log);
 

@@ -196,7 +196,10 @@ std::string AssembleStatement(const SelectionParts& parts, const ParsedTemplate&
   for (const std::string& entry : plan.from) from_list += (from_list.empty() ? "" : ", ") + entry;
   plan.joins = parts.joins;
   PutMatterFirst(plan);
-  ReachTables(plan, NeededTables(parts), parsed.hops, log);
+  std::string own_conditions = parts.parameter_text + " " + o.sproutsmith_text;
+  for (const ExternalLink& link : parsed.links) own_conditions += " " + link.Joins;
+  ReachTables(plan, NeededTables(parts), parsed.hops, own_conditions, log);
+  if (!plan.unjoined.empty()) return "";
 
   std::vector<std::string> conditions;
   std::string statement;

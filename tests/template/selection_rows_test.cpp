@@ -349,5 +349,54 @@ TEST_F(SelectionRowsTest, TheDocumentsOnlyFilterIsNullSafe) {
   }
 }
 
+// A table is joined along a foreign key or a condition of the rule that names it; a table
+// that nothing joins makes the rule incomplete instead of a cross join.
+TEST_F(SelectionRowsTest, ATableNothingJoinsMakesTheRuleIncomplete) {
+  StartBoth();
+  constexpr char kTwoLinks[] = "%<CLIENT.CLIENT_ID>% %\\% %<MATTER.MATTER_ID>%";
+  constexpr char kPairs[] =
+      "SELECT C.CLIENT_ID, M.MATTER_ID FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID";
+  struct Case {
+    const char* name;
+    const char* template_text;
+    const char* sproutsmith_text;
+    bool complete;
+  };
+  const Case cases[] = {
+      {"no link, no condition", kTwoLinks, "", false},
+      {"joined by the qualifier", kTwoLinks, "MATTER.CLIENT_ID = CLIENT.SYSTEM_ID", true},
+      {"joined by the external link",
+       "%<CLIENT.CLIENT_ID>% %\\% %<MATTER.MATTER_ID|[OWNER].MATTER|MATTER.CLIENT_ID = "
+       "CLIENT.SYSTEM_ID>%",
+       "", true},
+  };
+  for (const Flavour& f : kFlavours) {
+    ASSERT_TRUE(connection_->ConnectLibrary(f.library));
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(f.library) + ": " + c.name);
+      testing::LogWindow window(install_);
+      rules::RuleRecord rule = Rule("CLIENTS");
+      rule.Set(rules::RuleKey::kTemplate, c.template_text);
+      rule.Set(rules::RuleKey::kSproutsmithText, c.sproutsmith_text);
+      const CompiledRule run = Compile(rule);
+      EXPECT_EQ(run.selection.complete, c.complete) << window.Dump();
+      EXPECT_EQ(window.Count("Notice: SQL incomplete - check rule syntax. Unable to process rule "
+                             "CLIENTS"),
+                c.complete ? 0 : 1);
+      EXPECT_EQ(window.Count("Note: Neither a foreign key nor a condition of the rule joins "
+                             "MATTER"),
+                c.complete ? 0 : 1);
+      if (c.complete) {
+        EXPECT_EQ(Values(run.intake, {1, 3}), Sorted(kPairs)) << run.selection.statement;
+      } else {
+        EXPECT_EQ(window.Count("SELECT DISTINCT"), 0);
+        EXPECT_EQ(run.intake.matched, 0);
+        EXPECT_EQ(window.Count("joined through the rule's own conditions"), 0);
+      }
+      EXPECT_EQ(window.Count("SQL Error"), 0) << window.Dump();
+    }
+  }
+}
+
 }  // namespace
 }  // namespace sproutsmith::templ
