@@ -23,6 +23,23 @@ std::string Aliased(const std::string& column) { return column + " AS " + kDq + 
 
 bool IsVarnel(const std::string& site) { return UCase(text::Left(site, 6)) == "VARNEL"; }
 
+// Whether the template's items take a value from `table` (a bare upper-case name): a
+// column token's table, or an external link's tables or column. A literal folder name
+// that merely contains the word does not.
+bool TemplateSelectsFrom(const ParsedTemplate& parsed, const std::string& table,
+                         const std::string& owner) {
+  for (const TemplateItem& item : parsed.items) {
+    if (item.Kind == kKindColumn && UCase(item.Table) == table) return true;
+  }
+  for (const ExternalLink& link : parsed.links) {
+    for (const std::string& part : text::Split(UCase(link.Tables), ",")) {
+      if (!Trim(part).empty() && BareTableName(OwnerForm(Trim(part), owner)) == table) return true;
+    }
+    if (StartsWith(UCase(Trim(link.Columns)), table + ".")) return true;
+  }
+  return false;
+}
+
 class SelectionBuilder {
  public:
   SelectionBuilder(const rules::RuleRecord& rule, ParsedTemplate& parsed,
@@ -333,9 +350,8 @@ void SelectionBuilder::ExternalTables() {
 }
 
 void SelectionBuilder::DocumentTypesAndProfile() {
-  const std::string& tmpl = rule_[RuleKey::kTemplate];
   TableList& list = parts_.tables;
-  if (tmpl.find("DOCUMENTTYPE") != std::string::npos) {
+  if (TemplateSelectsFrom(parsed_, "DOCUMENTTYPES", owner_)) {
     if (parts_.sid_list.find("DOCUMENTTYPES.SYSTEM_ID") == std::string::npos) {
       parts_.sid_list += ", " + Aliased("DOCUMENTTYPES.SYSTEM_ID");
       ++out_.sid_count;
@@ -351,7 +367,7 @@ void SelectionBuilder::DocumentTypesAndProfile() {
       parts_.joins.push_back(join);
     }
   }
-  if (tmpl.find("PROFILE") != std::string::npos) {
+  if (TemplateSelectsFrom(parsed_, "PROFILE", owner_)) {
     if (parts_.sid_list.find("PROFILE.SYSTEM_ID") == std::string::npos) {
       parts_.sid_list += ", " + Aliased("PROFILE.SYSTEM_ID");
       ++out_.sid_count;

@@ -185,13 +185,9 @@ std::string AssembleStatement(const SelectionParts& parts, const ParsedTemplate&
   const std::string& list = parts.tables.text();
   JoinPlan plan;
   plan.from.push_back(list.substr(0, list.find(',')));
-  const bool profile_listed =
-      parts.tables.Contains("[OWNER].PROFILE") || parts.tables.Contains(o.owner + ".PROFILE");
-  // The first table may be PROFILE itself: listing it twice would make it ambiguous.
-  if (o.rule_template.find("PROFILE") != std::string::npos && profile_listed &&
-      BareTableName(plan.from.front()) != "PROFILE") {
-    plan.from.push_back("[OWNER].PROFILE");
-  }
+  // PROFILE, when it is not the first table, is joined along the template's foreign keys
+  // like every other table: listed beside the first it would pair every document with
+  // every row.
   std::string from_list;
   for (const std::string& entry : plan.from) from_list += (from_list.empty() ? "" : ", ") + entry;
   plan.joins = parts.joins;
@@ -230,10 +226,11 @@ std::string AssembleStatement(const SelectionParts& parts, const ParsedTemplate&
     exclusion += std::string(static_cast<size_t>(parts.outer_depth), ')');
   }
   if (parts.tables.Contains("[OWNER].PROFILE")) {
-    exclusion +=
-        " AND [OWNER].PROFILE.SYSTEM_ID NOT IN (SELECT SID FROM [OWNER].QUIL_SPROUTSMITH WHERE "
-        "UPPER(TABLE_NAME) = 'PROFILE' AND UPPER(RULE_NAME) LIKE '" +
-        RuleNamePattern(o.rule_name) + "')";
+    // Without other exclusions a leading AND would follow the previous condition's AND.
+    exclusion += std::string(Trim(exclusion).empty() ? "" : " AND ") +
+                 "[OWNER].PROFILE.SYSTEM_ID NOT IN (SELECT SID FROM [OWNER].QUIL_SPROUTSMITH WHERE "
+                 "UPPER(TABLE_NAME) = 'PROFILE' AND UPPER(RULE_NAME) LIKE '" +
+                 RuleNamePattern(o.rule_name) + "')";
   }
   if (o.site_name.find("TAVI") != std::string::npos ||
       UCase(o.site_name).find("BELLWICK") != std::string::npos) {

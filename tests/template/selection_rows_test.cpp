@@ -398,5 +398,43 @@ TEST_F(SelectionRowsTest, ATableNothingJoinsMakesTheRuleIncomplete) {
   }
 }
 
+// PROFILE and DOCUMENTTYPES join the statement when the template's items select from them,
+// along the template's foreign keys; a literal folder name holding the word adds nothing.
+TEST_F(SelectionRowsTest, ProfileAndDocumentTypesJoinOnlyWhenTheItemsSelectFromThem) {
+  StartBoth();
+  constexpr char kMattersClients[] =
+      "SELECT C.CLIENT_ID FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID GROUP BY "
+      "M.SYSTEM_ID, C.CLIENT_ID";
+  struct Case {
+    const char* template_text;
+    std::vector<int> columns;
+    const char* query;
+  };
+  const Case cases[] = {
+      {"%<MATTER.MATTER_NAME>% %\\% %MATTER.MATTER_ID% %\\% %<PROFILE.DOCNUMBER>%",
+       {1, 3, 5},
+       "SELECT M.MATTER_NAME, M.MATTER_ID, P.DOCNUMBER FROM PROFILE P JOIN MATTER M ON "
+       "M.SYSTEM_ID = P.MATTER WHERE NOT EXISTS (SELECT * FROM APPS A WHERE A.SYSTEM_ID = "
+       "P.APPLICATION AND A.APPLICATION = 'FOLDER')"},
+      {"%CLIENT PROFILES% %\\% %MATTER.CLIENT_ID.CLIENT_ID%", {3}, kMattersClients},
+      {"%DOCUMENTTYPE LIST% %\\% %MATTER.CLIENT_ID.CLIENT_ID%", {3}, kMattersClients},
+  };
+  for (const Flavour& f : kFlavours) {
+    ASSERT_TRUE(connection_->ConnectLibrary(f.library));
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(f.library) + ": " + c.template_text);
+      testing::LogWindow window(install_);
+      rules::RuleRecord rule = Rule("CLIENTS");
+      rule.Set(rules::RuleKey::kTemplate, c.template_text);
+      const Rows expected = Sorted(c.query);
+      ASSERT_GT(expected.size(), 0u);
+      const CompiledRule run = Compile(rule);
+      ASSERT_TRUE(run.selection.complete) << window.Dump();
+      EXPECT_EQ(Values(run.intake, c.columns), expected) << run.selection.statement;
+      EXPECT_EQ(window.Count("SQL Error"), 0) << window.Dump();
+    }
+  }
+}
+
 }  // namespace
 }  // namespace sproutsmith::templ
