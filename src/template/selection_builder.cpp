@@ -515,7 +515,6 @@ Selection SelectionBuilder::Run() {
   assembly.site_name = context_.state.SiteName;
   assembly.rule_name = name_;
   assembly.library_name = library_;
-  assembly.rule_template = rule_[RuleKey::kTemplate];
   assembly.sproutsmith_text = rule_[RuleKey::kSproutsmithText];
   out_.statement = AssembleStatement(parts_, parsed_, assembly, &out_.row_limit, log_);
   if (out_.statement.empty()) {

@@ -75,7 +75,6 @@ struct AssemblyOptions {
   std::string site_name;
   std::string rule_name;
   std::string library_name;
-  std::string rule_template;
   std::string sproutsmith_text;
 };
 
