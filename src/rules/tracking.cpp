@@ -105,7 +105,10 @@ bool Tracking::QueueBody(const std::string& conditions, const std::string& libra
       "TABLE_NAME, MACHINE_NAME, LOCK_TIME) SELECT DOCNUMBER, 0, '', 0, STATUS, 'PROFILE', '', "
       "NULL FROM [OWNER].PROFILE WHERE " +
       conditions +
-      " AND APPLICATION <> (SELECT SYSTEM_ID FROM [OWNER].APPS WHERE APPLICATION = 'FOLDER') "
+      // Not a folder, said so that a document without an application, or a library without
+      // a FOLDER application, is queued too (a comparison with NULL would leave them out).
+      " AND NOT EXISTS (SELECT * FROM [OWNER].APPS WHERE APPS.SYSTEM_ID = PROFILE.APPLICATION "
+      "AND APPS.APPLICATION = 'FOLDER') "
       " AND DOCNUMBER NOT IN (SELECT SID FROM [OWNER].NEEDS_FOLDERING WHERE TABLE_NAME = "
       "'PROFILE')");
   const bool ran = connection_.sql() && connection_.sql()->GetSQLErrorCode() == 0;

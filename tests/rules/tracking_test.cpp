@@ -126,6 +126,9 @@ class QueueTest : public TrackingTest {
                                       " AND DOCNUMBER <> 900001 ORDER BY DOCNUMBER");
     ASSERT_GE(documents_.size(), 2u);
     Exec("ARCHIVE", "UPDATE PROFILE SET STATUS = 3 WHERE DOCNUMBER = " + documents_[1][0]);
+    // A document without an application is still a document.
+    Exec("ARCHIVE",
+         "UPDATE PROFILE SET APPLICATION = NULL WHERE DOCNUMBER = " + documents_.back()[0]);
     // Already queued by someone else.
     Exec("ARCHIVE", "INSERT INTO NEEDS_FOLDERING (SID, STATUS, RETRY_COUNT, TABLE_NAME) VALUES (" +
                         documents_[0][0] + ", 5, 0, 'PROFILE')");
@@ -153,9 +156,9 @@ TEST_F(QueueTest, TheRowsDocumentsAreQueuedOnceAndFoldersNever) {
                   "DOCSTATUS, TABLE_NAME, MACHINE_NAME, LOCK_TIME) SELECT DOCNUMBER, 0, '', 0, "
                   "STATUS, 'PROFILE', '', NULL FROM DOCSADM.PROFILE WHERE MATTER = " +
                   matter_ +
-                  " AND APPLICATION <> (SELECT SYSTEM_ID FROM DOCSADM.APPS WHERE APPLICATION = "
-                  "'FOLDER')  AND DOCNUMBER NOT IN (SELECT SID FROM DOCSADM.NEEDS_FOLDERING "
-                  "WHERE TABLE_NAME = 'PROFILE')"),
+                  " AND NOT EXISTS (SELECT * FROM DOCSADM.APPS WHERE APPS.SYSTEM_ID = "
+                  "PROFILE.APPLICATION AND APPS.APPLICATION = 'FOLDER')  AND DOCNUMBER NOT IN "
+                  "(SELECT SID FROM DOCSADM.NEEDS_FOLDERING WHERE TABLE_NAME = 'PROFILE')"),
             1)
       << Dump();
 
