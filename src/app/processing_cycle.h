@@ -14,8 +14,8 @@
 
 #include "app/library_tree.h"
 #include "app/main_window_model.h"
-#include "folders/row_processor.h"
 #include "dm/connection.h"
+#include "folders/row_processor.h"
 #include "log/context.h"
 #include "rules/rule_store.h"
 #include "rules/running_nodes.h"
@@ -61,7 +61,8 @@ class ProcessingCycle {
   bool Go();
 
   // The steps of Go.
-  // Steps 1 to 7 of the start. False: Go stops here and nothing else happens.
+  // The checks and preparations before the first pass. False: Go stops here and nothing else
+  // happens.
   bool StartOfGo();
   enum class PassEnd { kNoWork, kEndOfGo, kNextPass };
   // One pass: tree preparation, the node loop, the pass end. kNoWork: no checked library

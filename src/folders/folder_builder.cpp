@@ -20,7 +20,6 @@ using text::UCase;
 
 namespace {
 
-std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 std::string N(long long n) { return Format(n, "#0"); }
 
 }  // namespace

@@ -25,7 +25,14 @@ using text::UCase;
 
 namespace {
 
-std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+// The line for a save the DM client refused, with its error number when it gave one.
+std::string SaveFailure(const dmapi::DmStatus& status, const std::string& object) {
+  const std::string failure =
+      "Unable to save the " + object + " object for this folder - cannot continue";
+  if (status.code == 0) return "Error: " + failure;
+  return "Error: #" + Format(static_cast<long long>(status.code), "#0") + " " + status.text +
+         " - " + failure;
+}
 
 bool NamesAForm(const std::string& form) {
   return !form.empty() && UCase(form).find("*DEFAULT FORM*") == std::string::npos;
@@ -248,13 +255,7 @@ class Creation {
     log_.Separator();
     const dmapi::SaveResult saved = profile_->Save();
     if (!saved.status.ok()) {
-      log_.AddLog(saved.status.code != 0
-                      ? "Error: #" + Format(static_cast<long long>(saved.status.code), "#0") + " " +
-                            saved.status.text +
-                            " - Unable to save the profile object for this folder - cannot "
-                            "continue"
-                      : "Error: Unable to save the profile object for this folder - cannot "
-                        "continue");
+      log_.AddLog(SaveFailure(saved.status, "profile"));
       return false;
     }
     const std::string number = Format(saved.document_number, "#0");
@@ -299,13 +300,7 @@ class Creation {
     log_.AddLog("Saving folder object for folder " + Quoted(name) + " in library " + library);
     const dmapi::SaveResult saved = folder_->Save("", error_mode_);
     if (!saved.status.ok()) {
-      log_.AddLog(saved.status.code != 0
-                      ? "Error: #" + Format(static_cast<long long>(saved.status.code), "#0") + " " +
-                            saved.status.text +
-                            " - Unable to save the folder object for this folder - cannot "
-                            "continue"
-                      : "Error: Unable to save the folder object for this folder - cannot "
-                        "continue");
+      log_.AddLog(SaveFailure(saved.status, "folder"));
       return false;
     }
     log_.AddLog("Folder object saved to #" + Format(saved.document_number, "#0") + " in library " +

@@ -20,8 +20,6 @@ namespace {
 constexpr char kStamp[] = "ARBORLINE";
 constexpr long kSearchLength = 240;
 
-std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
-
 // The row the search takes: the first stamped one, else the first with a number.
 struct Candidate {
   long long number = 0;
@@ -38,6 +36,8 @@ ParseSpecification ParseSpecification::Read(const std::string& text) {
   spec.characters = pc;
   return spec;
 }
+
+std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
 std::string CollapseSpaces(std::string name) {
   for (size_t at = name.find("  "); at != std::string::npos; at = name.find("  ", at)) {

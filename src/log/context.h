@@ -26,7 +26,8 @@ struct Context {
   runtime::Answer ShowMessage(const std::string& message, runtime::MessageStyle style) {
     return runtime::ShowMessage(ui, state, identity, message, style);
   }
-  // Error boxes of the processing Parts: only with CheckDisplayErrors and without "/G".
+  // Error boxes of the processing cycle and its operations: only with CheckDisplayErrors and
+  // without "/G".
   bool ShowsErrors() const { return options.CheckDisplayErrors != 0 && !state.HasSwitch("/G"); }
 };
 

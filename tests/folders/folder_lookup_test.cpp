@@ -1,5 +1,5 @@
 // Finding a folder under its parent or at the top of a library: patterns from the rule's parse
-// specification, escaping, the stamped-first choice and renaming.
+// characters, escaping, the stamped-first choice and renaming.
 
 #include "folders/folder_lookup.h"
 

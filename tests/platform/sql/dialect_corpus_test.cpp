@@ -457,7 +457,7 @@ std::vector<Shape> Corpus() {
        "DOCNUMBER = 123) AND PERSONORGROUP = 0",
        {},
        1},
-      {"G5 5.4",
+      {"G5 parent rights",
        kBoth,
        "SELECT COUNT(*) FROM [OWNER].SECURITY WHERE ACCESSRIGHTS BETWEEN 63 AND 255 AND THING = "
        "(SELECT SYSTEM_ID FROM [OWNER].PROFILE WHERE DOCNUMBER = 125) AND (PERSONORGROUP = (SELECT "
