@@ -28,8 +28,8 @@ struct Candidate {
 
 }  // namespace
 
-ParseSpecification ParseSpecification::Read(const std::string& text) {
-  ParseSpecification spec;
+NameParse NameParse::Read(const std::string& text) {
+  NameParse spec;
   spec.count = static_cast<long>(text::Val(text));
   std::string pc = UCase(Trim(text));
   if (const long slash = text::InStr(pc, "\\"); slash > 0) pc = Trim(text::Left(pc, slash - 1));
@@ -46,7 +46,7 @@ std::string CollapseSpaces(std::string name) {
   return name;
 }
 
-std::string SearchPattern(const std::string& name, const ParseSpecification& spec) {
+std::string SearchPattern(const std::string& name, const NameParse& spec) {
   std::string pattern;
   if (spec.count < 0) {
     pattern = "%" + Trim(text::Right(name, std::labs(spec.count)));
@@ -84,7 +84,7 @@ class Lookup {
     dm::Reconnect back(conn_);
     log::Log& log = c_.log;
     name = CollapseSpaces(name);
-    const ParseSpecification spec = ParseSpecification::Read(parse_characters);
+    const NameParse spec = NameParse::Read(parse_characters);
     const std::string here = conn_.LibraryName();
 
     std::string line =

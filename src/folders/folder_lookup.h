@@ -15,11 +15,11 @@ namespace sproutsmith::folders {
 
 // How much of a name identifies a folder: `count` > 0 the first characters, < 0 the last,
 // 0 with `characters` set: the name up to the first character of their first occurrence.
-struct ParseSpecification {
+struct NameParse {
   long count = 0;
   std::string characters;  // trimmed, upper-cased, cut at a "\"
 
-  static ParseSpecification Read(const std::string& text);
+  static NameParse Read(const std::string& text);
   bool UsesCharacters() const { return count == 0 && !characters.empty() && characters != "0"; }
 };
 
@@ -31,7 +31,7 @@ std::string CollapseSpaces(std::string name);
 
 // The search pattern for `name` ("%" where the unidentified part goes; the name itself when
 // all of it identifies the folder).
-std::string SearchPattern(const std::string& name, const ParseSpecification& spec);
+std::string SearchPattern(const std::string& name, const NameParse& parse);
 
 // The LIKE text for a pattern: at most 240 characters, every character but the pattern's "%"
 // matching only itself, quoted and upper-cased.

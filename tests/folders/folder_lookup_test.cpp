@@ -32,7 +32,7 @@ TEST(SearchPatternTest, PartsOfTheNameThatIdentifyAFolder) {
       {"3", "AB", "AB%"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(SearchPattern(c.name, ParseSpecification::Read(c.spec)), c.pattern)
+    EXPECT_EQ(SearchPattern(c.name, NameParse::Read(c.spec)), c.pattern)
         << c.spec << " / " << c.name;
   }
 }
