@@ -1,6 +1,8 @@
 #include "log/log.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "text/text.h"
@@ -14,9 +16,20 @@ using text::UCase;
 std::string Log::DatedName(const std::string& log_file, const text::DateTime& day,
                            bool split_at_first_dot) {
   const std::string stamp = "_" + Format(day, "YYYYMMDD");
-  const size_t dot = split_at_first_dot ? log_file.find('.') : log_file.rfind('.');
-  if (dot == std::string::npos) return log_file + stamp + ".txt";
+  // Only the file name's dots: a folder such as ~/.local must not take the date.
+  const size_t slash = log_file.find_last_of("/\\");
+  const size_t name = slash == std::string::npos ? 0 : slash + 1;
+  const size_t dot = split_at_first_dot ? log_file.find('.', name) : log_file.rfind('.');
+  if (dot == std::string::npos || dot < name) return log_file + stamp + ".txt";
   return log_file.substr(0, dot) + stamp + "." + log_file.substr(dot + 1);
+}
+
+std::string Log::ReportName(const std::string& dated_log_file) {
+  const size_t slash = dated_log_file.find_last_of("/\\");
+  const size_t name = slash == std::string::npos ? 0 : slash + 1;
+  const size_t dot = dated_log_file.rfind('.');
+  if (dot == std::string::npos || dot < name) return dated_log_file + ".json";
+  return dated_log_file.substr(0, dot) + ".json";
 }
 
 std::string Log::TimeStamp(const text::DateTime& now) {
@@ -32,6 +45,12 @@ void Log::AddLog(std::string_view message) {
   const text::DateTime now = clock_.Now();
   const bool isError = text::StartsWithNoCase(line, "ERROR:");
   const bool isWarning = text::StartsWithNoCase(line, "WARNING:");
+  if (isError) {
+    ++error_count_;
+    constexpr size_t kKept = 20;
+    if (recent_errors_.size() == kKept) recent_errors_.erase(recent_errors_.begin());
+    recent_errors_.push_back(line);
+  }
   bool written = false;
   if (options_.CheckLogMethod == 1 || isError || isWarning) {
     dated_log_file_ = DatedName(state_.LogFile, now);
@@ -61,14 +80,26 @@ bool Log::Append(const std::string& text, const text::DateTime& now) {
   if (file_ != nullptr && (open_name_ != dated_log_file_ || open_second_ != second)) Close();
   if (file_ == nullptr) {
     file_ = std::fopen(dated_log_file_.c_str(), "ab");
-    if (file_ == nullptr) return false;
+    if (file_ == nullptr) {
+      WriteFailed(std::strerror(errno));
+      return false;
+    }
     open_name_ = dated_log_file_;
     open_second_ = second;
   }
-  const bool ok = std::fwrite(text.data(), 1, text.size(), file_) == text.size() &&
-                  std::fflush(file_) == 0;
-  if (!ok) Close();
+  const bool ok =
+      std::fwrite(text.data(), 1, text.size(), file_) == text.size() && std::fflush(file_) == 0;
+  if (!ok) {
+    WriteFailed(std::strerror(errno));
+    Close();
+  }
   return ok;
+}
+
+void Log::WriteFailed(const std::string& reason) {
+  if (!write_failure_.empty()) return;
+  write_failure_ = dated_log_file_ + ": " + reason;
+  if (on_write_failure_) on_write_failure_(write_failure_);
 }
 
 void Log::Close() {

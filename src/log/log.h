@@ -4,8 +4,10 @@
 // nothing. Failures to write are ignored: the line is lost and the program goes on.
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/os/clock.h"
 #include "runtime/options.h"
@@ -42,10 +44,25 @@ class Log {
   bool LogMenusEnabled() const { return log_menus_enabled_; }
   const std::string& LastLogText() const { return last_log_text_; }
 
-  // LogFile + "_YYYYMMDD" inserted before its last "." (anywhere in the path), or
-  // LogFile + "_YYYYMMDD.txt" when it has no ".". With split_at_first_dot, the first ".".
+  // LogFile + "_YYYYMMDD" inserted before the extension of the file name (its last "."),
+  // or + "_YYYYMMDD.txt" when the file name has none; dots in folder names never count.
+  // With split_at_first_dot, the file name's first ".".
   static std::string DatedName(const std::string& log_file, const text::DateTime& day,
                                bool split_at_first_dot = false);
+  // Beside a dated log file: the same name with ".json" in place of its extension.
+  static std::string ReportName(const std::string& dated_log_file);
+
+  // How many texts beginning "Error:" were passed to AddLog in this run, written or not.
+  long ErrorCount() const { return error_count_; }
+  // The last few of those texts, oldest first.
+  const std::vector<std::string>& RecentErrors() const { return recent_errors_; }
+  // Called once per run, with the file and the reason, when a line cannot be written (the
+  // line is lost either way). Later failures are not reported again.
+  void OnWriteFailure(std::function<void(const std::string&)> report) {
+    on_write_failure_ = std::move(report);
+  }
+  // "" until a line could not be written; then "PATH: reason" of the first failure.
+  const std::string& WriteFailure() const { return write_failure_; }
   // "YYYY-MM-DD HH:MM:SS.hh " (hundredths from the seconds-since-midnight counter).
   static std::string TimeStamp(const text::DateTime& now);
 
@@ -58,6 +75,7 @@ class Log {
  private:
   void UpdateLogMenus();
   bool Append(const std::string& text, const text::DateTime& now);
+  void WriteFailed(const std::string& reason);
 
   const os::Clock& clock_;
   runtime::RunState& state_;
@@ -69,6 +87,10 @@ class Log {
   std::FILE* file_ = nullptr;  // the dated file, open between lines of one second
   std::string open_name_;
   long long open_second_ = -1;
+  long error_count_ = 0;
+  std::vector<std::string> recent_errors_;
+  std::function<void(const std::string&)> on_write_failure_;
+  std::string write_failure_;
 };
 
 }  // namespace sproutsmith::log

@@ -79,8 +79,8 @@ void LogCommands::MNLogView() {
     if (dated.empty() && !configured.empty()) {
       const text::DateTime today = context_.clock.Now();
       dated = Log::DatedName(configured, today, /*split_at_first_dot=*/true);
-      // With a dot in a folder name the first dot is not where lines are written: show the
-      // day's real file rather than report it missing.
+      // A file name with two dots is written at its last one: show the day's real file
+      // rather than report it missing.
       const std::string written = Log::DatedName(configured, today);
       if (!FileExists(dated) && FileExists(written)) dated = written;
     }

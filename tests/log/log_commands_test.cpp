@@ -131,16 +131,17 @@ TEST_F(LogCommandsTest, ViewLogBeforeAnyLineSplitsAtTheFirstDot) {
   ASSERT_EQ(launcher_.launches.size(), 1u);
   EXPECT_EQ(launcher_.launches[0].args[0], Today());
 
-  // A dotted folder: the first dot names no file, the day's real file is shown instead.
+  // A file name with two dots in a dotted folder: the folder's dot never counts, the first
+  // dot of the name names no file, and the day's real file is shown instead.
   std::filesystem::create_directories(dir_.File("logs.d"));
-  state_.LogFile = dir_.File("logs.d/run.LOG");
-  const std::string first_dot = dir_.File("logs_20201114.d/run.LOG");
+  state_.LogFile = dir_.File("logs.d/run.v2.LOG");
+  const std::string first_dot = dir_.File("logs.d/run_20201114.v2.LOG");
   commands_.MNLogView();
   EXPECT_EQ(Messages().back().text, first_dot + " not found");
-  WriteFile(dir_.File("logs.d/run_20201114.LOG"), "x\r\n");
+  WriteFile(dir_.File("logs.d/run.v2_20201114.LOG"), "x\r\n");
   commands_.MNLogView();
   ASSERT_EQ(launcher_.launches.size(), 2u);
-  EXPECT_EQ(launcher_.launches[1].args[0], dir_.File("logs.d/run_20201114.LOG"));
+  EXPECT_EQ(launcher_.launches[1].args[0], dir_.File("logs.d/run.v2_20201114.LOG"));
 }
 
 TEST_F(LogCommandsTest, HtmlFilesNeedABrowser) {
