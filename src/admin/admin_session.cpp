@@ -1,0 +1,87 @@
+#include "admin/admin_session.h"
+
+#include <iostream>
+
+#include "app/dm_session_seam.h"
+#include "app/program_paths.h"
+#include "app/rights_check.h"
+#include "app/saved_options.h"
+#include "platform/os/environment.h"
+#include "text/text.h"
+
+#if !defined(SPROUTSMITH_VERSION_YEAR) || !defined(SPROUTSMITH_VERSION_MONTH) || \
+    !defined(SPROUTSMITH_VERSION_DAY)
+#error "The build passes the product version (year, month, day) as compile definitions."
+#endif
+
+namespace sproutsmith::admin {
+
+AdminSession::AdminSession(AdminUi& ui)
+    : ui_(ui),
+      settings_(os::SettingsStore::DefaultFolder()),
+      identity_(runtime::Identity::ForVersion(SPROUTSMITH_VERSION_YEAR, SPROUTSMITH_VERSION_MONTH,
+                                              SPROUTSMITH_VERSION_DAY)),
+      log_(clock_, state_, options_, ui_),
+      context_{clock_, settings_, ui_, state_, options_, identity_, log_} {
+  // The same files as the program: its log, its options.
+  const os::SystemEnvironment env;
+  state_.ProgramFolder = env.ProgramFolder();
+  state_.TempDir = app::TempFolder(env, state_.ProgramFolder);
+  state_.LogFile = settings_.Get(product(), app::kGeneral, "LogFile", "");
+  if (state_.LogFile.empty()) state_.LogFile = app::DefaultLogFile(state_.TempDir, product());
+  state_.SiteName = text::Trim(settings_.Get(product(), app::kGeneral, "SiteName", ""));
+  app::ReadGeneralOptions(settings_, product(), options_);
+}
+
+AdminSession::~AdminSession() {
+  if (connection_) connection_->ReleaseObjects();
+}
+
+bool AdminSession::StartDm(std::string* why) {
+  if (connection_) return true;
+  app::InstallationChoice installation = app::OpenDmInstallation(clock_);
+  if (!installation.created_demo.empty()) {
+    std::cerr << "Created the demo DM installation in " << installation.created_demo << std::endl;
+  }
+  if (!installation.client) {
+    *why = installation.problem;
+    return false;
+  }
+  client_ = std::move(installation.client);
+  connection_ = std::make_unique<dm::Connection>(context_, *client_);
+  rules_ = std::make_unique<rules::RuleStore>(context_, *connection_);
+  rules_->Attach();
+  nodes_ = std::make_unique<rules::RunningNodes>(context_, *connection_, os::ComputerName());
+  tree_ = std::make_unique<app::LibraryTree>(context_, *connection_, *rules_, window_);
+  if (!connection_->StartFusion()) {
+    *why = "Unable to start the DM session (see " + LogFile() + ")";
+    return false;
+  }
+  // The maintenance tools are the program's: the same users may use them.
+  const std::string user = connection_->UserId();
+  bool allowed = false;
+  if (connection_->RunSQL(app::RightsCheckSql(user)) && connection_->LastSucceeded() &&
+      connection_->sql()->GetRowCount() > 0) {
+    allowed = connection_->ColumnNumber(1) != 0;
+  }
+  connection_->Release();
+  if (!allowed) {
+    *why = app::RightsRefusal(product());
+    log_.AddLog(*why);
+    return false;
+  }
+  return true;
+}
+
+std::vector<std::string> AdminSession::Libraries() const {
+  return connection_ ? connection_->LibraryNames() : std::vector<std::string>{};
+}
+
+std::string AdminSession::FindLibrary(const std::string& name) const {
+  for (const std::string& library : Libraries()) {
+    if (text::EqualsNoCase(library, text::Trim(name))) return library;
+  }
+  return "";
+}
+
+}  // namespace sproutsmith::admin

@@ -1,0 +1,69 @@
+#pragma once
+// What sproutsmith-admin runs on: the engine's runtime (clock, per-user settings, run
+// state, options, identity, the daily log) read as the program reads it at start, and on
+// request the DM session of the same installation, with the rule store, the library tree
+// and the running-node rows over it.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "admin/admin_ui.h"
+#include "app/library_tree.h"
+#include "app/main_window_model.h"
+#include "dm/connection.h"
+#include "log/context.h"
+#include "platform/dm/session.h"
+#include "platform/os/clock.h"
+#include "platform/os/settings_store.h"
+#include "rules/rule_store.h"
+#include "rules/running_nodes.h"
+
+namespace sproutsmith::admin {
+
+class AdminSession {
+ public:
+  // Reads the General options and the log file setting from the per-user store.
+  explicit AdminSession(AdminUi& ui);
+  ~AdminSession();
+  AdminSession(const AdminSession&) = delete;
+  AdminSession& operator=(const AdminSession&) = delete;
+
+  // Opens the installation (SPROUTSMITH_DM, else the per-user one, a demo made on first
+  // use), starts the DM session and checks the user's rights as start-up does. False with
+  // the reason in *why.
+  bool StartDm(std::string* why);
+
+  Context& context() { return context_; }
+  os::SettingsStore& settings() { return settings_; }
+  const std::string& product() const { return identity_.product_name; }
+  // The day's log file (where the reasons of failures are narrated).
+  std::string LogFile() const { return log_.CurrentDatedLogFile(); }
+
+  // Valid after StartDm.
+  dm::Connection& connection() { return *connection_; }
+  rules::RuleStore& rules() { return *rules_; }
+  rules::RunningNodes& nodes() { return *nodes_; }
+  app::LibraryTree& tree() { return *tree_; }
+  std::vector<std::string> Libraries() const;
+  // The session's spelling of a library name given in any letter case; "" when unknown.
+  std::string FindLibrary(const std::string& name) const;
+
+ private:
+  AdminUi& ui_;
+  os::SystemClock clock_;
+  os::SettingsStore settings_;
+  runtime::RunState state_;
+  runtime::Options options_;
+  runtime::Identity identity_;
+  log::Log log_;
+  Context context_;
+  app::MainWindowModel window_;
+  std::unique_ptr<dmapi::Client> client_;
+  std::unique_ptr<dm::Connection> connection_;
+  std::unique_ptr<rules::RuleStore> rules_;
+  std::unique_ptr<rules::RunningNodes> nodes_;
+  std::unique_ptr<app::LibraryTree> tree_;
+};
+
+}  // namespace sproutsmith::admin

@@ -1,0 +1,484 @@
+#include "admin/commands.h"
+
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <sstream>
+
+#include "admin/admin_session.h"
+#include "admin/admin_ui.h"
+#include "admin/general_options.h"
+#include "app/saved_options.h"
+#include "text/text.h"
+#include "tools/node_cleanup.h"
+#include "tools/rule_baseline.h"
+#include "tools/saved_sql.h"
+#include "tools/tracking_viewer.h"
+
+namespace sproutsmith::admin {
+
+using text::EqualsNoCase;
+using text::Trim;
+using text::UCase;
+
+std::string Usage() {
+  return "Usage: sproutsmith-admin COMMAND [ARGUMENTS] [--yes]\n"
+         "\n"
+         "The maintenance tasks of Sproutsmith, on the DM installation the program uses\n"
+         "(SPROUTSMITH_DM, else the per-user one) and its per-user settings. Messages are\n"
+         "printed and narrated in the program's daily log.\n"
+         "\n"
+         "Libraries and rules (the marks that choose what a cycle works on):\n"
+         "  libraries                    each library and its rules with their marks\n"
+         "  check LIB | LIB:RULE         mark a library or a rule [x]\n"
+         "  uncheck LIB | LIB:RULE       clear the mark [ ]\n"
+         "\n"
+         "Options (the General settings):\n"
+         "  options                      every option with its value\n"
+         "  option NAME                  one option's value\n"
+         "  option NAME VALUE            set it (booleans: yes/no, -1/0; times HH:MM)\n"
+         "\n"
+         "Tracking rows (QUIL_SPROUTSMITH):\n"
+         "  reset LIB RULE               forget every row the rule has processed\n"
+         "  set-current LIB RULE         record every row that exists now as processed\n"
+         "  tracking LIB [RULE] [--rows] rows per rule and table (--rows: each row)\n"
+         "  untrack LIB RULE TABLE SID... remove the given rows\n"
+         "\n"
+         "Saved statement of a rule:\n"
+         "  sql show LIB RULE            print it\n"
+         "  sql set LIB RULE FILE|-      replace it by the text of FILE (- : stdin)\n"
+         "  sql clear LIB RULE           remove it\n"
+         "  sql test LIB RULE            run it and count its rows\n"
+         "\n"
+         "Running-node rows:\n"
+         "  clear-nodes [LIB]            clear this computer's rows (all libraries)\n"
+         "  clear-nodes --all-computers  clear every computer's rows in every library\n"
+         "\n"
+         "Questions are answered Yes by --yes; on a terminal they are asked, otherwise\n"
+         "the answer is No and nothing changes.\n"
+         "Exit status: 0 done, 1 failure (reason on stderr), 2 usage error.\n";
+}
+
+namespace {
+
+struct Arguments {
+  std::vector<std::string> words;  // the command and its operands
+  bool yes = false;
+  bool rows = false;
+  bool all_computers = false;
+  bool help = false;
+};
+
+// A failure with its one-line reason.
+struct Failure {
+  std::string reason;
+};
+
+std::string MarkOf(bool checked) { return checked ? "[x]" : "[ ]"; }
+
+std::string Joined(const std::vector<std::string>& names) {
+  std::string s;
+  for (const std::string& n : names) s += (s.empty() ? "" : ", ") + n;
+  return s;
+}
+
+class Admin {
+ public:
+  Admin(const Arguments& args, std::istream& in, std::ostream& out, std::ostream& err,
+        bool in_is_terminal)
+      : args_(args),
+        in_(in),
+        out_(out),
+        err_(err),
+        ui_(in, out, args.yes, in_is_terminal),
+        session_(ui_) {}
+
+  int Run();
+
+ private:
+  using Command = int (Admin::*)(const std::vector<std::string>&);
+  int Usage(const std::string& problem);
+  int Fail(const std::string& reason);
+  std::string Operand(size_t index) const { return args_.words.at(index); }
+
+  void StartDm();
+  std::string Library(const std::string& name);
+  // The rule as the rule store names it: trimmed, capitals.
+  static std::string RuleName(const std::string& name) { return UCase(Trim(name)); }
+  // The library's tree node with its rules loaded (and their saved marks).
+  app::LibraryNode ExpandedNode(const std::string& library);
+  // Chooses `library` the way the window's maintenance commands let the operator choose.
+  tools::LibraryChooser ChooserOf(const std::string& library);
+
+  int Libraries(const std::vector<std::string>& operands);
+  int SetMark(const std::vector<std::string>& operands, bool checked);
+  int Options(const std::vector<std::string>& operands);
+  int Option(const std::vector<std::string>& operands);
+  int Baseline(const std::vector<std::string>& operands, bool reset);
+  int Tracking(const std::vector<std::string>& operands);
+  int Untrack(const std::vector<std::string>& operands);
+  int Sql(const std::vector<std::string>& operands);
+  int ClearNodes(const std::vector<std::string>& operands);
+
+  const Arguments& args_;
+  std::istream& in_;
+  std::ostream& out_;
+  std::ostream& err_;
+  AdminUi ui_;
+  AdminSession session_;
+};
+
+int Admin::Usage(const std::string& problem) {
+  err_ << "sproutsmith-admin: " << problem << "\n(see sproutsmith-admin --help)" << std::endl;
+  return kExitUsage;
+}
+
+int Admin::Fail(const std::string& reason) {
+  out_.flush();
+  err_ << "sproutsmith-admin: " << reason << std::endl;
+  return kExitFailure;
+}
+
+void Admin::StartDm() {
+  std::string why;
+  if (!session_.StartDm(&why)) throw Failure{why};
+}
+
+std::string Admin::Library(const std::string& name) {
+  StartDm();
+  const std::string library = session_.FindLibrary(name);
+  if (library.empty()) {
+    throw Failure{"no library " + Trim(name) +
+                  " in this DM session (libraries: " + Joined(session_.Libraries()) + ")"};
+  }
+  return library;
+}
+
+app::LibraryNode Admin::ExpandedNode(const std::string& library) {
+  app::LibraryNode node = app::ReadLibraryNode(session_.settings(), session_.product(), library);
+  session_.tree().ExpandLibraryNode(node);
+  return node;
+}
+
+tools::LibraryChooser Admin::ChooserOf(const std::string& library) {
+  return [this, library] {
+    ui_.SetLibraryChoice(library);
+    return session_.tree().SelectLibrary();
+  };
+}
+
+int Admin::Run() {
+  const std::vector<std::string>& w = args_.words;
+  if (args_.help) {
+    out_ << admin::Usage();
+    return kExitDone;
+  }
+  if (w.empty()) return Usage("no command given");
+  const std::string command = w[0];
+  const std::vector<std::string> operands(w.begin() + 1, w.end());
+  auto count = [&](size_t low, size_t high) {
+    return operands.size() >= low && operands.size() <= high;
+  };
+  try {
+    if (command == "libraries" && count(0, 0)) return Libraries(operands);
+    if ((command == "check" || command == "uncheck") && count(1, 1)) {
+      return SetMark(operands, command == "check");
+    }
+    if (command == "options" && count(0, 0)) return Options(operands);
+    if (command == "option" && count(1, 2)) return Option(operands);
+    if (command == "reset" && count(2, 2)) return Baseline(operands, true);
+    if (command == "set-current" && count(2, 2)) return Baseline(operands, false);
+    if (command == "tracking" && count(1, 2)) return Tracking(operands);
+    if (command == "untrack" && operands.size() >= 4) return Untrack(operands);
+    if (command == "sql" && !operands.empty()) return Sql(operands);
+    if (command == "clear-nodes" && count(0, 1)) return ClearNodes(operands);
+  } catch (const Failure& failure) {
+    return Fail(failure.reason);
+  }
+  for (const char* known : {"libraries", "check", "uncheck", "options", "option", "reset",
+                            "set-current", "tracking", "untrack", "sql", "clear-nodes"}) {
+    if (command == known) return Usage("wrong number of arguments for " + command);
+  }
+  return Usage("unknown command " + command);
+}
+
+int Admin::Libraries(const std::vector<std::string>&) {
+  StartDm();
+  for (const std::string& library : session_.Libraries()) {
+    const bool saved =
+        app::ReadLibraryNode(session_.settings(), session_.product(), library).checked;
+    const app::LibraryNode node = ExpandedNode(library);
+    out_ << MarkOf(saved) << ' ' << library << '\n';
+    for (const app::CheckNode& rule : node.rules) {
+      out_ << "    " << MarkOf(rule.checked) << ' ' << rule.text << '\n';
+    }
+    if (node.rules.empty()) out_ << "    (no rules)\n";
+  }
+  return kExitDone;
+}
+
+int Admin::SetMark(const std::vector<std::string>& operands, bool checked) {
+  const std::string& target = operands[0];
+  const size_t colon = target.find(':');
+  const std::string library = Library(target.substr(0, colon));
+  os::SettingsStore& settings = session_.settings();
+  if (colon == std::string::npos) {
+    if (!settings.Save(session_.product(), app::kLibraries, library, app::MarkText(checked))) {
+      throw Failure{"unable to write " + settings.FilePath(session_.product())};
+    }
+    out_ << MarkOf(checked) << ' ' << library << '\n';
+    return kExitDone;
+  }
+  const std::string wanted = Trim(target.substr(colon + 1));
+  const app::LibraryNode node = ExpandedNode(library);
+  std::vector<std::string> names;
+  for (const app::CheckNode& rule : node.rules) {
+    names.push_back(rule.text);
+    if (!EqualsNoCase(Trim(rule.text), wanted)) continue;
+    if (!settings.Save(session_.product(), app::kRules, app::RuleKey(library, rule.text),
+                       app::MarkText(checked))) {
+      throw Failure{"unable to write " + settings.FilePath(session_.product())};
+    }
+    out_ << MarkOf(checked) << ' ' << library << ':' << rule.text << '\n';
+    return kExitDone;
+  }
+  throw Failure{"no rule " + wanted + " under library " + library +
+                " (rules: " + (names.empty() ? std::string("none") : Joined(names)) + ")"};
+}
+
+int Admin::Options(const std::vector<std::string>&) {
+  for (const GeneralOption& option : GeneralOptions()) {
+    Option({option.key});
+  }
+  return kExitDone;
+}
+
+int Admin::Option(const std::vector<std::string>& operands) {
+  const GeneralOption* option = FindGeneralOption(operands[0]);
+  if (option == nullptr) {
+    throw Failure{"unknown option " + operands[0] + " (options: " + GeneralOptionNames() + ")"};
+  }
+  os::SettingsStore& settings = session_.settings();
+  const std::string& product = session_.product();
+  if (operands.size() == 2) {
+    const std::optional<std::string> value = NormalizeOptionValue(*option, operands[1]);
+    if (!value) throw Failure{"not a value for " + std::string(option->key) + ": " + operands[1]};
+    if (!settings.Save(product, app::kGeneral, option->key, *value)) {
+      throw Failure{"unable to write " + settings.FilePath(product)};
+    }
+  }
+  std::string fallback = option->fallback;
+  if (EqualsNoCase(option->key, "LogFile")) fallback = session_.context().state.LogFile;
+  const std::string value = settings.Get(product, app::kGeneral, option->key, "\x01");
+  if (value == "\x01") {
+    out_ << option->key << " = " << fallback << " (default)\n";
+  } else {
+    out_ << option->key << " = " << value << '\n';
+  }
+  return kExitDone;
+}
+
+int Admin::Baseline(const std::vector<std::string>& operands, bool reset) {
+  const std::string library = Library(operands[0]);
+  const std::string rule = RuleName(operands[1]);
+  if (rule.empty()) throw Failure{"no rule name given"};
+  Context& context = session_.context();
+  tools::RuleBaseline baseline(context, session_.connection(), session_.rules());
+  const tools::BaselineOutcome outcome = reset
+                                             ? baseline.ResetRule(rule, ChooserOf(library))
+                                             : baseline.SetRuleToCurrent(rule, ChooserOf(library));
+  using tools::BaselineStatus;
+  switch (outcome.status) {
+    case BaselineStatus::kCompleted:
+    case BaselineStatus::kNothingToReset:
+      return kExitDone;
+    case BaselineStatus::kDeclined:
+      throw Failure{"not confirmed: nothing was changed"};
+    case BaselineStatus::kNoLibrary:
+      throw Failure{"unable to connect to library " + library};
+    case BaselineStatus::kNoSettingsTable:
+      throw Failure{"library " + library + " has no QUIL_SETTINGS table"};
+    case BaselineStatus::kRuleNotFound:
+      throw Failure{"Rule " + rule + " not found in library " + library};
+    case BaselineStatus::kUnparsable:
+      throw Failure{"the template of rule " + rule + " could not be parsed"};
+    case BaselineStatus::kFailed:
+      break;
+  }
+  throw Failure{"the command broke off (see " + session_.LogFile() + ")"};
+}
+
+int Admin::Tracking(const std::vector<std::string>& operands) {
+  const std::string library = Library(operands[0]);
+  const std::string rule = operands.size() > 1 ? RuleName(operands[1]) : "";
+  tools::TrackingViewer viewer(session_.context(), session_.connection());
+  if (!viewer.Open(ChooserOf(library)))
+    throw Failure{"unable to list QUIL_SPROUTSMITH in " + library};
+  std::vector<tools::TrackingRow> rows;
+  for (const tools::TrackingRow& row : viewer.rows()) {
+    if (rule.empty() || EqualsNoCase(Trim(row.rule), rule)) rows.push_back(row);
+  }
+  out_ << viewer.caption() << '\n';
+  if (args_.rows) {
+    out_ << "RULE\tTABLE\tSID\n";
+    for (const tools::TrackingRow& row : rows) {
+      out_ << row.rule << '\t' << row.table << '\t' << row.sid << '\n';
+    }
+  } else {
+    out_ << "RULE\tTABLE\tROWS\n";
+    for (const tools::TrackingCount& c : tools::CountByRuleAndTable(rows)) {
+      out_ << c.rule << '\t' << c.table << '\t' << c.rows << '\n';
+    }
+  }
+  return kExitDone;
+}
+
+int Admin::Untrack(const std::vector<std::string>& operands) {
+  for (size_t i = 3; i < operands.size(); ++i) {
+    if (!text::IsNumeric(operands[i])) return Usage("not a SID: " + operands[i]);
+  }
+  const std::string library = Library(operands[0]);
+  tools::TrackingViewer viewer(session_.context(), session_.connection());
+  if (!viewer.Open(ChooserOf(library)))
+    throw Failure{"unable to list QUIL_SPROUTSMITH in " + library};
+  // The rows are picked from the listing, as in the window, so the names are the stored ones.
+  std::vector<tools::TrackingRow> selected;
+  for (size_t i = 3; i < operands.size(); ++i) {
+    bool found = false;
+    for (const tools::TrackingRow& row : viewer.rows()) {
+      if (!EqualsNoCase(Trim(row.rule), Trim(operands[1])) ||
+          !EqualsNoCase(Trim(row.table), Trim(operands[2])) ||
+          text::Val(row.sid) != text::Val(operands[i])) {
+        continue;
+      }
+      found = true;
+      bool listed = false;
+      for (const tools::TrackingRow& s : selected) listed = listed || s == row;
+      if (!listed) selected.push_back(row);
+    }
+    if (!found) {
+      err_ << "sproutsmith-admin: not tracked: " << operands[1] << ' ' << operands[2] << ' '
+           << operands[i] << '\n';
+    }
+  }
+  if (selected.empty()) throw Failure{"none of the given rows is tracked in " + library};
+  if (!viewer.Remove(selected)) throw Failure{"not confirmed: nothing was changed"};
+  return kExitDone;
+}
+
+int Admin::Sql(const std::vector<std::string>& operands) {
+  const std::string& action = operands[0];
+  const size_t wanted = action == "set" ? 4 : 3;
+  if ((action != "show" && action != "set" && action != "clear" && action != "test") ||
+      operands.size() != wanted) {
+    return Usage("sql takes show, clear or test LIB RULE, or set LIB RULE FILE|-");
+  }
+  std::string statement;
+  if (action == "set") {
+    const std::string& file = operands[3];
+    if (file == "-") {
+      ui_.StopAsking();
+      statement.assign(std::istreambuf_iterator<char>(in_), std::istreambuf_iterator<char>());
+    } else {
+      std::ifstream stream(file, std::ios::binary);
+      if (!stream) throw Failure{"unable to read " + file};
+      statement.assign(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
+    }
+  }
+  const std::string library = Library(operands[1]);
+  const std::string rule = RuleName(operands[2]);
+  dm::Connection& connection = session_.connection();
+  if (!connection.ConnectLibrary(library)) throw Failure{"unable to connect to library " + library};
+  if (session_.rules().Find(connection.LibraryName(), rule) == 0) {
+    throw Failure{"Rule " + rule + " not found in library " + library};
+  }
+  tools::SavedSqlEditor editor(session_.context(), connection, session_.rules(), library, rule);
+  const std::string saved = editor.Open();
+  if (action == "show") {
+    if (saved.empty()) {
+      err_ << "sproutsmith-admin: rule " << rule << " in library " << library
+           << " has no saved statement\n";
+    } else {
+      out_ << saved << '\n';
+    }
+    return kExitDone;
+  }
+  if (action == "test") {
+    if (saved.empty())
+      throw Failure{"rule " + rule + " in library " + library + " has no saved statement"};
+    if (editor.Test(saved) != tools::TestResult::kPassed)
+      throw Failure{"the saved statement failed"};
+    return kExitDone;
+  }
+  switch (editor.Save(statement)) {
+    case tools::SaveResult::kSaved:
+    case tools::SaveResult::kCleared:
+      return kExitDone;
+    case tools::SaveResult::kNotSaved:
+      throw Failure{"nothing was saved"};
+    case tools::SaveResult::kWriteFailed:
+      break;
+  }
+  throw Failure{"the statement could not be written (see " + session_.LogFile() + ")"};
+}
+
+int Admin::ClearNodes(const std::vector<std::string>& operands) {
+  if (args_.all_computers) {
+    if (!operands.empty()) return Usage("--all-computers clears every library");
+    StartDm();
+    session_.nodes().MNClearRunningNodes();
+    if (ui_.last_answer() != runtime::Answer::kYes) {
+      throw Failure{"not confirmed: nothing was changed"};
+    }
+    out_ << session_.context().options.LabelStatus << '\n';
+    return kExitDone;
+  }
+  std::vector<std::string> libraries;
+  if (operands.empty()) {
+    StartDm();
+    libraries = session_.Libraries();
+  } else {
+    libraries.push_back(Library(operands[0]));
+  }
+  const std::vector<std::string> cleared = tools::ClearComputerNodes(
+      session_.context(), session_.connection(), session_.nodes(), libraries);
+  for (const std::string& library : cleared) {
+    out_ << "Cleared the running-node rows of " << session_.nodes().ComputerName() << " in "
+         << library << '\n';
+  }
+  if (cleared.size() != libraries.size()) {
+    throw Failure{"unable to connect to every library (cleared: " + Joined(cleared) + ")"};
+  }
+  return kExitDone;
+}
+
+}  // namespace
+
+int RunAdmin(const std::vector<std::string>& raw, std::istream& in, std::ostream& out,
+             std::ostream& err, bool in_is_terminal) {
+  Arguments args;
+  for (const std::string& a : raw) {
+    if (a == "--yes" || a == "-y") {
+      args.yes = true;
+    } else if (a == "--rows") {
+      args.rows = true;
+    } else if (a == "--all-computers") {
+      args.all_computers = true;
+    } else if (a == "--help" || a == "-h") {
+      args.help = true;
+    } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
+      err << "sproutsmith-admin: unknown option " << a << "\n(see sproutsmith-admin --help)"
+          << std::endl;
+      return kExitUsage;
+    } else {
+      args.words.push_back(a);
+    }
+  }
+  Admin admin(args, in, out, err, in_is_terminal);
+  return admin.Run();
+}
+
+}  // namespace sproutsmith::admin
