@@ -8,9 +8,12 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dm/connection.h"
+#include "log/log.h"
+#include "platform/dm/installation.h"
 #include "platform/dm/session.h"
 #include "support/dm_installation.h"
 
@@ -80,6 +83,22 @@ class EngineSession : public ::testing::Test {
     std::string s;
     for (const auto& l : install_.LogLines()) s += l + "\n";
     return s;
+  }
+  std::vector<std::string> Lines() const { return install_.LogLines(); }
+  // An "Error: " or "Warning: " line as the log writes it: the time stamp follows the prefix.
+  std::string Stamped(const std::string& prefix, const std::string& rest) const {
+    return prefix + log::Log::TimeStamp(install_.clock.Now()) + " " + rest;
+  }
+
+  // A new process over the same installation and per-user settings (the first one when
+  // nothing was started yet); `opener` as for DmInstallation::OpenClient. StartFusion's answer.
+  bool Restart(dmapi::DatabaseOpener opener = {}) {
+    if (connection_) connection_->ReleaseObjects();
+    connection_.reset();
+    client_ = install_.OpenClient(std::move(opener));
+    if (!client_) return false;
+    connection_ = std::make_unique<dm::Connection>(install_.context, *client_);
+    return connection_->StartFusion();
   }
 
   DmInstallation install_;
