@@ -20,7 +20,7 @@ class AdminUi final : public runtime::Ui {
   runtime::Answer MessageBox(const std::string& text, runtime::MessageStyle style,
                              const std::string& title) override;
   void Yield() override {}
-  void StatusChanged(const std::string&) override {}
+  void StatusChanged(const std::string& text) override { statuses_.push_back(text); }
   void SetBusy(bool) override {}
   void SleepOneSecond() override;
   std::string ChooseSaveFile(const std::string&, const std::string&, const std::string&,
@@ -32,6 +32,8 @@ class AdminUi final : public runtime::Ui {
   void SetLibraryChoice(std::string library) { library_ = std::move(library); }
   // Stdin carries data (a statement): questions can no longer be asked on it.
   void StopAsking() { ask_ = false; }
+  // Every status line shown so far, in order.
+  const std::vector<std::string>& statuses() const { return statuses_; }
   // The answer to the last question (kNone before any).
   runtime::Answer last_answer() const { return last_answer_; }
 
@@ -42,6 +44,7 @@ class AdminUi final : public runtime::Ui {
   bool ask_;
   std::string library_;
   runtime::Answer last_answer_ = runtime::Answer::kNone;
+  std::vector<std::string> statuses_;
 };
 
 }  // namespace sproutsmith::admin

@@ -433,7 +433,10 @@ int Admin::ClearNodes(const std::vector<std::string>& operands) {
     if (ui_.last_answer() != runtime::Answer::kYes) {
       throw Failure{"not confirmed: nothing was changed"};
     }
-    out_ << session_.context().options.LabelStatus << '\n';
+    // The command's outcome is its last status line; the status shown before comes back.
+    for (const std::string& status : ui_.statuses()) {
+      if (text::StartsWith(status, "Finished clearing ")) out_ << status << '\n';
+    }
     return kExitDone;
   }
   std::vector<std::string> libraries;

@@ -18,6 +18,14 @@ namespace {
 
 constexpr char kSpaceMarker[] = "<SPC>";
 
+// The text box's text without the blanks and line breaks around it: a line break at either
+// end would otherwise be stored as a blank marker.
+std::string Trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \r\n");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \r\n") - first + 1);
+}
+
 std::string RightTrimmed(std::string s) {
   while (!s.empty() && s.back() == ' ') s.pop_back();
   return s;
@@ -105,7 +113,7 @@ TestResult SavedSqlEditor::TestBody(const std::string& text) {
 }
 
 SaveResult SavedSqlEditor::Save(std::string& text) {
-  text = Trim(text);
+  text = Trimmed(text);
   if (!text.empty()) {
     if (context_.ShowMessage("Do you want to test this SQL statement before saving it?",
                              MessageStyle::kYesNo) == Answer::kYes &&

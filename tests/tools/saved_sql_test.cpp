@@ -84,7 +84,7 @@ TEST_F(SavedSqlTest, ALongStatementIsStoredInPartsWithOneMarkerPerRunOfBlanks) {
   SavedSqlEditor editor = Editor();
   EXPECT_EQ(editor.Open(), "");
   Reply(Answer::kNo);  // no test before saving
-  std::string text = "   " + statement + "  ";
+  std::string text = " \r\n " + statement + " \n";
   EXPECT_EQ(editor.Save(text), SaveResult::kSaved) << Dump();
   EXPECT_EQ(text, statement);  // trimmed in place
   EXPECT_EQ(LastShown(), "Rule Sproutsmith SQL text saved for the rule CLIENTS in library DEMO");

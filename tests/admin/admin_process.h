@@ -1,0 +1,104 @@
+#pragma once
+// sproutsmith-admin run as a real child process over a test installation: SPROUTSMITH_DM
+// names the installation, XDG_CONFIG_HOME a per-user settings folder of the test, TEMP the
+// folder of the daily log.
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/dm/installation.h"
+#include "platform/os/settings_store.h"
+#include "support/dm_installation.h"
+#include "support/temp_dir.h"
+
+#ifndef SPROUTSMITH_ADMIN_BINARY
+#error "The build passes the path of sproutsmith-admin."
+#endif
+
+namespace sproutsmith::admin {
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+class AdminProcess {
+ public:
+  explicit AdminProcess(testing::DmInstallation& install)
+      : config_(install.dir.File("dm.conf")),
+        home_(install.dir.File("home")),
+        temp_(install.dir.File("temp")),
+        work_(install.dir.File("work")) {
+    for (const std::string& folder : {home_, temp_, work_}) {
+      std::filesystem::create_directories(folder);
+    }
+    testing::WriteFile(
+        config_, dmapi::FormatInstallationConfig(install.config, install.dir.path().string()));
+  }
+
+  // Runs the tool with `args`, `input` on its stdin (never a terminal).
+  Outcome Run(const std::vector<std::string>& args, const std::string& input = "") const {
+    const std::string in = work_ + "/stdin", out = work_ + "/stdout", err = work_ + "/stderr";
+    testing::WriteFile(in, input);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      Redirect(in, STDIN_FILENO, O_RDONLY);
+      Redirect(out, STDOUT_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
+      Redirect(err, STDERR_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
+      setenv("SPROUTSMITH_DM", config_.c_str(), 1);
+      setenv("XDG_CONFIG_HOME", home_.c_str(), 1);
+      setenv("TEMP", temp_.c_str(), 1);
+      std::vector<std::string> words{SPROUTSMITH_ADMIN_BINARY};
+      words.insert(words.end(), args.begin(), args.end());
+      std::vector<char*> argv;
+      for (std::string& w : words) argv.push_back(w.data());
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, testing::ReadFile(out),
+            testing::ReadFile(err)};
+  }
+
+  // The tool's per-user settings.
+  std::string Setting(const std::string& section, const std::string& key) const {
+    const os::SettingsStore store(home_ + "/sproutsmith");
+    return store.Get("Arborline Sproutsmith for OpenText eDOCS", section, key, "<absent>");
+  }
+  std::string SettingsFile() const {
+    return testing::ReadFile(home_ + "/sproutsmith/Arborline Sproutsmith for OpenText eDOCS.ini");
+  }
+  // Every line of the daily logs written so far.
+  std::string Log() const {
+    std::string all;
+    for (const auto& entry : std::filesystem::directory_iterator(temp_)) {
+      if (entry.path().extension() == ".LOG") all += testing::ReadFile(entry.path().string());
+    }
+    return all;
+  }
+  std::string WorkFile(const std::string& name, const std::string& content) const {
+    testing::WriteFile(work_ + "/" + name, content);
+    return work_ + "/" + name;
+  }
+
+ private:
+  static void Redirect(const std::string& path, int fd, int flags) {
+    const int opened = open(path.c_str(), flags, 0644);
+    if (opened < 0) _exit(126);
+    dup2(opened, fd);
+    close(opened);
+  }
+
+  std::string config_, home_, temp_, work_;
+};
+
+}  // namespace sproutsmith::admin

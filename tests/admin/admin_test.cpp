@@ -1,0 +1,306 @@
+// sproutsmith-admin as a shell user runs it: a child process over a test installation,
+// read back through its per-user settings file, the library files and the daily log.
+
+#include <gtest/gtest.h>
+
+#include "admin_process.h"
+#include "platform/os/environment.h"
+
+namespace sproutsmith::admin {
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+bool Has(const std::string& text, const std::string& fragment) {
+  return text.find(fragment) != std::string::npos;
+}
+
+class AdminTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    install_.Create({{.name = "DEMO"}, {.name = "ARCHIVE"}});
+    process_ = std::make_unique<AdminProcess>(install_);
+  }
+  Outcome Run(const std::vector<std::string>& args, const std::string& input = "") {
+    return process_->Run(args, input);
+  }
+  void Exec(const std::string& library, const std::string& sql) { install_.Exec(library, sql); }
+  std::string Scalar(const std::string& library, const std::string& sql) {
+    return install_.Scalar(library, sql);
+  }
+  void Track(const std::string& rule, const std::string& table, int sid) {
+    Exec("DEMO",
+         "INSERT INTO QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, STATUS, LOCKED_BY) "
+         "VALUES (" +
+             std::to_string(sid) + ", '" + table + "', '" + rule + "', 0, '')");
+  }
+  std::string Tracked(const std::string& where) {
+    return Scalar("DEMO", "SELECT COUNT(*) FROM QUIL_SPROUTSMITH WHERE " + where);
+  }
+
+  testing::DmInstallation install_;
+  std::unique_ptr<AdminProcess> process_;
+};
+
+TEST_F(AdminTest, UsageErrorsExitWithTwoAndHelpListsTheCommands) {
+  const Outcome help = Run({"--help"});
+  EXPECT_EQ(help.status, 0);
+  for (const char* command : {"libraries", "check LIB", "option NAME VALUE", "reset LIB RULE",
+                              "set-current", "tracking LIB", "untrack", "sql set", "clear-nodes"}) {
+    EXPECT_TRUE(Has(help.out, command)) << command;
+  }
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{},
+                                             {"frobnicate"},
+                                             {"reset", "DEMO"},
+                                             {"libraries", "--frobnicate"},
+                                             {"sql", "show", "DEMO"},
+                                             {"untrack", "DEMO", "CLIENTS", "CLIENT", "x"}}) {
+    const Outcome o = Run(args);
+    EXPECT_EQ(o.status, 2) << (args.empty() ? "" : args[0]) << o.err;
+    EXPECT_TRUE(Has(o.err, "sproutsmith-admin: ")) << o.err;
+  }
+}
+
+TEST_F(AdminTest, MarksOfLibrariesAndRulesAreListedAndSavedInTheSettingsFile) {
+  Outcome o = Run({"libraries"});
+  ASSERT_EQ(o.status, 0) << o.err << process_->Log();
+  EXPECT_TRUE(Has(o.out, "[x] DEMO\n")) << o.out;
+  EXPECT_TRUE(Has(o.out, "    [x] CLIENTS\n")) << o.out;
+  EXPECT_TRUE(Has(o.out, "[x] ARCHIVE\n")) << o.out;
+
+  EXPECT_EQ(Run({"uncheck", "demo:clients"}).out, "[ ] DEMO:CLIENTS\n");
+  EXPECT_EQ(Run({"uncheck", "archive"}).out, "[ ] ARCHIVE\n");
+  EXPECT_EQ(process_->Setting("Rules", "DEMO:CLIENTS"), "0");
+  EXPECT_EQ(process_->Setting("Libraries", "ARCHIVE"), "0");
+  o = Run({"libraries"});
+  EXPECT_TRUE(Has(o.out, "    [ ] CLIENTS\n")) << o.out;
+  EXPECT_TRUE(Has(o.out, "[ ] ARCHIVE\n")) << o.out;
+  EXPECT_TRUE(Has(o.out, "[x] DEMO\n")) << o.out;
+
+  EXPECT_EQ(Run({"check", "DEMO:Clients"}).status, 0);
+  EXPECT_EQ(process_->Setting("Rules", "DEMO:CLIENTS"), "-1");
+
+  o = Run({"check", "NOWHERE"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err,
+            "sproutsmith-admin: no library NOWHERE in this DM session (libraries: DEMO, "
+            "ARCHIVE)\n");
+  o = Run({"uncheck", "DEMO:NOPE"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_TRUE(Has(o.err, "no rule NOPE under library DEMO (rules: ")) << o.err;
+  EXPECT_EQ(process_->Setting("Rules", "DEMO:NOPE"), "<absent>");
+}
+
+TEST_F(AdminTest, OptionsAreShownAndSetInTheGeneralSection) {
+  struct Case {
+    const char* name;
+    const char* value;
+    const char* saved;
+  };
+  const Case cases[] = {
+      {"SiteName", "HOLLOWBRINK", "HOLLOWBRINK"},
+      {"loop", "yes", "-1"},
+      {"DisplayErrors", "0", "0"},
+      {"MaxFolders", "25", "25"},
+      {"PauseStart", "7:05", "07:05"},
+  };
+  for (const Case& c : cases) {
+    const Outcome o = Run({"option", c.name, c.value});
+    EXPECT_EQ(o.status, 0) << c.name << o.err;
+    const Outcome shown = Run({"option", c.name});
+    EXPECT_TRUE(Has(shown.out, std::string(" = ") + c.saved + "\n")) << shown.out;
+  }
+  EXPECT_EQ(process_->Setting("General", "SiteName"), "HOLLOWBRINK");
+  EXPECT_EQ(process_->Setting("General", "Loop"), "-1");
+  EXPECT_EQ(process_->Setting("General", "PauseStart"), "07:05");
+  EXPECT_TRUE(Has(process_->SettingsFile(), "[General]")) << process_->SettingsFile();
+
+  const std::string before = process_->SettingsFile();
+  Outcome o = Run({"option", "Loop", "maybe"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_TRUE(Has(o.err, "not a value for Loop: maybe")) << o.err;
+  o = Run({"option", "Colour", "red"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_TRUE(Has(o.err, "unknown option Colour (options: DisplayErrors, ReUseSQL")) << o.err;
+  EXPECT_TRUE(Has(o.err, "SiteName)")) << o.err;
+  EXPECT_EQ(process_->SettingsFile(), before);
+
+  o = Run({"options"});
+  EXPECT_TRUE(Has(o.out, "ReUseSQL = 0 (default)\n")) << o.out;
+  EXPECT_TRUE(Has(o.out, "SiteName = HOLLOWBRINK\n")) << o.out;
+}
+
+TEST_F(AdminTest, ResetSaysWhenThereIsNothingAndRemovesOnlyAfterYes) {
+  Outcome o = Run({"reset", "DEMO", "CLIENTS"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_TRUE(Has(o.out,
+                  "There are no values currently set for rule CLIENTS in library DEMO - no need "
+                  "to continue.\n"))
+      << o.out;
+
+  Track("O''NEIL_1%", "CLIENT", 1);
+  Track("O''NEIL_1%", "MATTER", 2);
+  Track("O''NEILX1Z", "CLIENT", 1);  // would match with LIKE
+  o = Run({"reset", "DEMO", "o'neil_1%"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_TRUE(Has(o.out, "remove all information about 2 rule item(s)")) << o.out;
+  EXPECT_TRUE(Has(o.out, "Wise choice\n")) << o.out;
+  EXPECT_EQ(o.err, "sproutsmith-admin: not confirmed: nothing was changed\n");
+  EXPECT_EQ(Tracked("1 = 1"), "3");
+
+  o = Run({"reset", "DEMO", "o'neil_1%", "--yes"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_TRUE(Has(o.out, "Procedure complete with 2 row(s) removed.\n")) << o.out;
+  EXPECT_EQ(Tracked("1 = 1"), "1");
+  EXPECT_EQ(Tracked("RULE_NAME = 'O''NEILX1Z'"), "1");
+  EXPECT_TRUE(Has(process_->Log(), "Procedure complete with 2 row(s) removed.")) << process_->Log();
+}
+
+TEST_F(AdminTest, SetCurrentTrackingAndUntrack) {
+  Exec("DEMO",
+       "INSERT INTO QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, KEY_TYPE) VALUES "
+       "('ARBORLINE', 'RULE_TEMPLATE', 'MATTER''S_%', '%MATTER.MATTER_ID%', 1)");
+  const std::string matters = Scalar("DEMO", "SELECT COUNT(*) FROM MATTER");
+
+  Outcome o = Run({"set-current", "DEMO", "matter's_%"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_TRUE(Has(o.out, "Wise choice.\n")) << o.out;
+  EXPECT_EQ(Tracked("1 = 1"), "0");
+
+  o = Run({"set-current", "DEMO", "matter's_%", "--yes"});
+  ASSERT_EQ(o.status, 0) << o.err << process_->Log();
+  EXPECT_TRUE(
+      Has(o.out, "Procedure complete with " + matters + " row(s) added and 0 row(s) removed.\n"))
+      << o.out;
+  EXPECT_EQ(Tracked("RULE_NAME = 'MATTER''S_%' AND TABLE_NAME = 'MATTER' AND STATUS = 0 AND "
+                    "LOCKED_BY = ''"),
+            matters);
+  EXPECT_EQ(Scalar("DEMO", "SELECT COUNT(DISTINCT SID) FROM QUIL_SPROUTSMITH"), matters);
+
+  o = Run({"tracking", "demo"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, "Quil_Sproutsmith contents in library DEMO (Total: " + matters +
+                       ")\nRULE\tTABLE\tROWS\nMATTER'S_%\tMATTER\t" + matters + "\n");
+  o = Run({"tracking", "DEMO", "MATTER'S_%", "--rows"});
+  const std::string first = Scalar("DEMO", "SELECT MIN(SYSTEM_ID) FROM MATTER");
+  const std::string last = Scalar("DEMO", "SELECT MAX(SYSTEM_ID) FROM MATTER");
+  EXPECT_TRUE(Has(o.out, "RULE\tTABLE\tSID\nMATTER'S_%\tMATTER\t" + first + "\n")) << o.out;
+  EXPECT_TRUE(Has(o.out, "MATTER'S_%\tMATTER\t" + last + "\n")) << o.out;
+  EXPECT_EQ(
+      Run({"tracking", "DEMO", "CLIENTS"}).out,
+      "Quil_Sproutsmith contents in library DEMO (Total: " + matters + ")\nRULE\tTABLE\tROWS\n");
+
+  o = Run({"untrack", "DEMO", "matter's_%", "matter", first, last, "999999"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(Tracked("1 = 1"), matters);
+  o = Run({"untrack", "DEMO", "matter's_%", "matter", first, last, "999999", "--yes"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_TRUE(Has(o.err, "not tracked: matter's_% matter 999999")) << o.err;
+  EXPECT_TRUE(Has(o.out,
+                  "Are you sure you want to remove 2 selected row(s) from QUIL_SPROUTSMITH in "
+                  "library DEMO?\n"))
+      << o.out;
+  EXPECT_TRUE(Has(o.out, "2 row(s) removed from QUIL_SPROUTSMITH in library DEMO\n")) << o.out;
+  EXPECT_EQ(Tracked("SID IN (" + first + ", " + last + ")"), "0");
+  EXPECT_EQ(std::stoi(Tracked("1 = 1")), std::stoi(matters) - 2);
+}
+
+TEST_F(AdminTest, SavedStatementIsStoredInPartsShownTestedAndCleared) {
+  // 2,500 encoded characters: words apart by runs of blanks, one "<SPC>" each.
+  std::string statement = "SELECT";
+  std::string single = "SELECT";
+  size_t encoded = 6;
+  while (encoded + 25 <= 2500) {
+    statement += "    " + std::string(20, 'x');
+    single += " " + std::string(20, 'x');
+    encoded += 25;
+  }
+  statement += "  " + std::string(2500 - encoded - 5, 'y');
+  single += " " + std::string(2500 - encoded - 5, 'y');
+  const std::string file = process_->WorkFile("long.sql", statement + "\n");
+
+  // Without --yes nobody answers "test first?": saved untested.
+  Outcome o = Run({"sql", "set", "DEMO", "clients", file});
+  ASSERT_EQ(o.status, 0) << o.err << o.out;
+  EXPECT_TRUE(Has(o.out, "Rule Sproutsmith SQL text saved for the rule CLIENTS in library DEMO"))
+      << o.out;
+  EXPECT_EQ(install_.Query("DEMO",
+                           "SELECT SECTION_KEY, LENGTH(CHAR_VAL), KEY_TYPE FROM QUIL_SETTINGS "
+                           "WHERE SUB_KEY = 'CLIENTS' AND SECTION_KEY LIKE 'RULE_SPROUTSMITH_SQL%' "
+                           "ORDER BY SECTION_KEY"),
+            (Rows{{"RULE_SPROUTSMITH_SQL_1", "1000", "1"},
+                  {"RULE_SPROUTSMITH_SQL_2", "1000", "1"},
+                  {"RULE_SPROUTSMITH_SQL_3", "500", "1"}}));
+  EXPECT_EQ(Scalar("DEMO",
+                   "SELECT SUBSTR(CHAR_VAL, 1, 16) FROM QUIL_SETTINGS WHERE SECTION_KEY = "
+                   "'RULE_SPROUTSMITH_SQL_1' AND SUB_KEY = 'CLIENTS'"),
+            "SELECT<SPC>xxxxx");
+  EXPECT_EQ(Run({"sql", "show", "DEMO", "CLIENTS"}).out, single + "\n");
+
+  // From stdin, tested first with --yes.
+  o = Run({"sql", "set", "DEMO", "CLIENTS", "-", "--yes"},
+          "SELECT   SYSTEM_ID\n   FROM [OWNER].CLIENT\n");
+  ASSERT_EQ(o.status, 0) << o.err << o.out;
+  const std::string clients = Scalar("DEMO", "SELECT COUNT(*) FROM CLIENT");
+  EXPECT_TRUE(Has(o.out, "Results: " + clients + " item(s) returned from test on DEMO\n")) << o.out;
+  o = Run({"sql", "test", "DEMO", "CLIENTS"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_TRUE(Has(o.out, "Results: " + clients + " item(s) returned from test on DEMO\n")) << o.out;
+
+  o = Run({"sql", "clear", "DEMO", "CLIENTS"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_TRUE(Has(o.out, "Do you want to clear the saved SQL statement?\n")) << o.out;
+  o = Run({"sql", "clear", "DEMO", "CLIENTS", "--yes"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(Scalar("DEMO",
+                   "SELECT COUNT(*) FROM QUIL_SETTINGS WHERE SECTION_KEY LIKE "
+                   "'RULE_SPROUTSMITH_SQL%'"),
+            "0");
+  o = Run({"sql", "show", "DEMO", "CLIENTS"});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out, "");
+  EXPECT_TRUE(Has(o.err, "has no saved statement")) << o.err;
+  EXPECT_EQ(Run({"sql", "test", "DEMO", "CLIENTS"}).status, 1);
+  o = Run({"sql", "show", "DEMO", "NOPE"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "sproutsmith-admin: Rule NOPE not found in library DEMO\n");
+}
+
+TEST_F(AdminTest, ClearNodesRemovesThisComputersRowsOrEveryRowAfterYes) {
+  const std::string me = os::ComputerName();
+  ASSERT_FALSE(me.empty());
+  for (const char* library : {"DEMO", "ARCHIVE"}) {
+    for (const std::string& value : {me + ":CLIENTS", std::string("OTHER-PC:CLIENTS")}) {
+      Exec(library,
+           "INSERT INTO QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, DATE_VAL) "
+           "VALUES ('ARBORLINE', 'SPROUTSMITH', 'RUNNING_NODES', '" +
+               value + "', '2020-11-14 09:00:00')");
+    }
+  }
+  auto nodes = [&](const std::string& library) {
+    return install_.Query(library,
+                          "SELECT CHAR_VAL FROM QUIL_SETTINGS WHERE SUB_KEY = "
+                          "'RUNNING_NODES'");
+  };
+  Outcome o = Run({"clear-nodes", "archive"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(nodes("ARCHIVE"), (Rows{{"OTHER-PC:CLIENTS"}}));
+  EXPECT_EQ(nodes("DEMO").size(), 2u);
+  o = Run({"clear-nodes"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_TRUE(Has(o.out, "in DEMO\n")) << o.out;
+  EXPECT_EQ(nodes("DEMO"), (Rows{{"OTHER-PC:CLIENTS"}}));
+
+  o = Run({"clear-nodes", "--all-computers"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(nodes("DEMO").size(), 1u);
+  o = Run({"clear-nodes", "--all-computers", "--yes"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_TRUE(Has(o.out, "Finished clearing 2 item(s) from 2 libraries")) << o.out;
+  EXPECT_TRUE(nodes("DEMO").empty());
+  EXPECT_TRUE(nodes("ARCHIVE").empty());
+}
+
+}  // namespace
+}  // namespace sproutsmith::admin
