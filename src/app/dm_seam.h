@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/main_window_model.h"
+#include "app/run_report.h"
 
 namespace sproutsmith::app {
 
@@ -24,6 +25,8 @@ struct SeamHost {
   std::function<void()> lock_workstation;
   // Ends the program; while a cycle runs, only once it has returned.
   std::function<void()> end_program;
+  // Told what each pass of the cycle did when it ends; may be empty.
+  std::function<void(const CycleReport&)> cycle_ended;
 };
 
 class DmSeam {

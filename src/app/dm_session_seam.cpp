@@ -28,7 +28,7 @@ void DmSessionSeam::AttachHost(const SeamHost& host) {
   tree_ = std::make_unique<LibraryTree>(context_, *connection_, *rules_, host.window);
   cycle_ = std::make_unique<ProcessingCycle>(
       CycleParts{context_, host.window, *connection_, *rules_, *nodes_, *compiler_, *tree_,
-                 *builder_, host.lock_workstation, host.end_program});
+                 *builder_, host.lock_workstation, host.end_program, host.cycle_ended});
 }
 
 bool DmSessionSeam::StartFusion() {

@@ -1,5 +1,7 @@
 #include "app/engine.h"
 
+#include <filesystem>
+
 #include "app/exit_control.h"
 #include "app/saved_options.h"
 #include "log/error_trap.h"
@@ -14,8 +16,53 @@ namespace sproutsmith::app {
 
 using runtime::MessageStyle;
 
+namespace {
+
+// The window as the engine sees it once an outside stop can arrive: every yield point and
+// every one-second wait also polls for the stop.
+class StopPollingUi final : public runtime::Ui {
+ public:
+  StopPollingUi(std::unique_ptr<runtime::Ui> inner, std::function<void()> poll)
+      : inner_(std::move(inner)), poll_(std::move(poll)) {}
+  runtime::Answer MessageBox(const std::string& text, runtime::MessageStyle style,
+                             const std::string& title) override {
+    return inner_->MessageBox(text, style, title);
+  }
+  void Yield() override {
+    inner_->Yield();
+    poll_();
+  }
+  void StatusChanged(const std::string& text) override { inner_->StatusChanged(text); }
+  void SetBusy(bool busy) override { inner_->SetBusy(busy); }
+  void SleepOneSecond() override {
+    inner_->SleepOneSecond();
+    poll_();
+  }
+  std::string ChooseSaveFile(const std::string& title, const std::string& default_ext,
+                             const std::string& filter, const std::string& folder,
+                             const std::string& file) override {
+    return inner_->ChooseSaveFile(title, default_ext, filter, folder, file);
+  }
+  std::string ChooseLibrary(const std::vector<std::string>& libraries) override {
+    return inner_->ChooseLibrary(libraries);
+  }
+
+ private:
+  std::unique_ptr<runtime::Ui> inner_;
+  std::function<void()> poll_;
+};
+
+EngineParts WithStopPolling(EngineParts parts, std::function<void()> poll) {
+  if (parts.stop_requested) {
+    parts.ui = std::make_unique<StopPollingUi>(std::move(parts.ui), std::move(poll));
+  }
+  return parts;
+}
+
+}  // namespace
+
 Engine::Engine(EngineParts parts)
-    : parts_(std::move(parts)),
+    : parts_(WithStopPolling(std::move(parts), [this] { PollStop(); })),
       identity_(runtime::Identity::ForVersion(SPROUTSMITH_VERSION_YEAR, SPROUTSMITH_VERSION_MONTH,
                                               SPROUTSMITH_VERSION_DAY)),
       log_(*parts_.clock, state_, options_, *parts_.ui),
@@ -23,15 +70,95 @@ Engine::Engine(EngineParts parts)
       log_commands_(context_, *parts_.launcher) {
   if (!parts_.dm && parts_.make_dm) parts_.dm = parts_.make_dm(context_);
   parts_.dm->AttachHost({window_, [this] { os::LockWorkstation(*parts_.launcher); },
-                         [this] { EndProgramWhenIdle(); }});
+                         [this] { EndProgramWhenIdle(); },
+                         [this](const CycleReport& report) { CycleEnded(report); }});
 }
 
 int Engine::Run(const std::vector<std::string>& args) {
-  if (!StartUp(args)) return kExitFailed;
-  // A console has no window to wait in: once start-up (and with "/G" its cycle) is done,
-  // the program ends the way closing the window would end it.
-  ProgramEnd();
-  return cycle_failed_ ? kExitFailed : kExitFinished;
+  if (!StartUp(args)) {
+    start_failed_ = true;
+  } else {
+    // A console has no window to wait in: once start-up (and with "/G" its cycle) is done,
+    // the program ends the way closing the window would end it.
+    ProgramEnd();
+  }
+  WriteRunReport();
+  return ExitStatus();
+}
+
+int Engine::ExitStatus() const {
+  if (start_failed_) return kExitFailed;
+  if (cancelled_) return kExitCancelled;
+  if (cycle_failed_) return kExitBrokenOff;
+  return cycles_status_;
+}
+
+void Engine::CycleEnded(const CycleReport& report) {
+  last_cycle_ = report;
+  cycles_status_ = cycles_ == 0 ? CycleExitStatus(report)
+                                : WorseExitStatus(cycles_status_, CycleExitStatus(report));
+  ++cycles_;
+  WriteRunReport();
+}
+
+std::vector<std::string> Engine::UncheckedLibraries() const {
+  std::vector<std::string> names;
+  for (const LibraryNode& node : window_.TVRules) {
+    if (!node.checked) names.push_back(node.text);
+  }
+  return names;
+}
+
+std::string Engine::LogPath() const {
+  const std::string& written = log_.DatedLogFile();
+  return written.empty() ? log_.CurrentDatedLogFile() : written;
+}
+
+std::string Engine::ReportPath() const { return log::Log::ReportName(LogPath()); }
+
+void Engine::WriteRunReport() {
+  if (state_.LogFile.empty()) return;  // start-up never got as far as the log's name
+  RunReport report;
+  report.program = identity_.BuildLine();
+  report.computer = parts_.computer_name;
+  report.log_file = LogPath();
+  report.exit_status = ExitStatus();
+  report.cycles = cycles_;
+  report.last = LastCycle();
+  report.unchecked_libraries = UncheckedLibraries();
+  std::string error;
+  if (WriteFileAtomically(ReportPath(), RunReportJson(report), &error)) {
+    report_failure_.clear();
+  } else {
+    report_failure_ = error;
+  }
+}
+
+void Engine::PollStop() {
+  if (polling_) return;
+  if (!stop_asked_) {
+    if (!parts_.stop_requested || !parts_.stop_requested()) return;
+    stop_asked_ = true;
+    log_.AddLog("Warning: Stop requested - the run ends at the next point where it can stop");
+  }
+  polling_ = true;
+  if (state_.CancelRequested || stop_ended_delay_) {
+    // The cancel, or the end of the loop delay, is on its way out of the cycle.
+    if (!state_.CycleRunning) stop_ended_delay_ = false;
+  } else if (state_.CycleRunning && !state_.InLoopDelay) {
+    cancelled_ = true;
+    ClickExit();
+  } else if (state_.InLoopDelay) {
+    // Between passes the work is done: ending the delay ends the run as finished.
+    state_.InLoopDelay = false;
+    stop_ended_delay_ = true;
+  } else if (!stop_closing_) {
+    stop_closing_ = true;
+    // Before a cycle began (start-up): the run never gets to its work.
+    if (!started_cycle_) cancelled_ = true;
+    EndProgramWhenIdle();
+  }
+  polling_ = false;
 }
 
 bool Engine::StartUp(const std::vector<std::string>& args) {
@@ -56,8 +183,13 @@ bool Engine::StartUp(const std::vector<std::string>& args) {
     return false;
   }
   if (end_after_cycle_) {
-    // Only a failed object check asks for that during start-up: the run did not do its job.
-    cycle_failed_ = true;
+    if (stop_asked_) {
+      // Stopped from outside before the cycle: a cancel, not a failure.
+      ProgramEnd();
+      return true;
+    }
+    // Only a failed object check asks for that during start-up: the start did not complete.
+    start_failed_ = true;
     if (failure_message_.empty()) failure_message_ = "Error: The program ended during start-up";
     ProgramEnd();
     return true;
@@ -86,6 +218,7 @@ bool Engine::ShowFailure(const std::string& message, MessageStyle style) {
 }
 
 void Engine::Go() {
+  started_cycle_ = true;
   ++cycle_depth_;
   std::string unexpected;
   bool finished = true;
@@ -111,11 +244,17 @@ void Engine::Go() {
 }
 
 void Engine::ClickExit() {
-  ExitButtonClick(context_, window_, [this] { EndProgramWhenIdle(); });
+  if (ExitButtonClick(context_, window_, [this] { EndProgramWhenIdle(); }) ==
+      ExitAction::kCancelCycle) {
+    cancelled_ = true;
+  }
 }
 
 void Engine::RequestClose() {
-  WindowCloseRequest(context_, window_, [this] { EndProgramWhenIdle(); });
+  if (WindowCloseRequest(context_, window_, [this] { EndProgramWhenIdle(); }) ==
+      CloseAction::kCancelCycle) {
+    cancelled_ = true;
+  }
 }
 
 void Engine::EndProgramWhenIdle() {

@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "app/dm_seam.h"
+#include "app/exit_status.h"
 #include "app/main_window_model.h"
+#include "app/run_report.h"
 #include "app/window_placement.h"
 #include "log/context.h"
 #include "log/log.h"
@@ -39,10 +41,12 @@ struct EngineParts {
   std::unique_ptr<os::ProgramLauncher> launcher;
   std::unique_ptr<os::Environment> environment;
   ScreenSize screen;  // twips; a console has no screen and keeps the default
+  // Polled at every yield point and one-second wait; true once someone outside asks the run
+  // to stop (a signal). The stop then works as the Exit button does. May be empty.
+  std::function<bool()> stop_requested;
+  // This computer's name, for the run report.
+  std::string computer_name;
 };
-
-inline constexpr int kExitFinished = 0;
-inline constexpr int kExitFailed = 1;
 
 class Engine {
  public:
@@ -52,9 +56,12 @@ class Engine {
   Engine& operator=(const Engine&) = delete;
 
   // Start-up, with "/G" one processing cycle, then program end (a console has no window to
-  // wait in). kExitFinished after a finished start-up and cycle; kExitFailed after a failed
-  // start (the failure end has run) or a cycle that broke off with an unexpected error.
+  // wait in). Returns ExitStatus(); the run report has been written for it.
   int Run(const std::vector<std::string>& args);
+  // The run's exit status so far (see exit_status.h): a failed start, a cancel before the
+  // cycle ended, a cycle broken off, else the worst of the cycles' statuses (finished when
+  // no cycle ran).
+  int ExitStatus() const;
 
   // Start-up; with "/G" the cycle runs before it returns. False: start-up failed and the
   // failure end, program end included, has run. Runs once per engine.
@@ -71,6 +78,19 @@ class Engine {
   const std::string& FailureMessage() const { return failure_message_; }
   bool FailureMessageShown() const { return failure_message_shown_; }
   bool Ended() const { return ended_; }
+  // The last cycle's report (null before the first cycle ended) and how many cycles ended.
+  const CycleReport* LastCycle() const { return cycles_ > 0 ? &last_cycle_ : nullptr; }
+  int Cycles() const { return cycles_; }
+  // The names of the library nodes that are unchecked (saved so at program end).
+  std::vector<std::string> UncheckedLibraries() const;
+  // The dated log file of this run (the one written last, else today's).
+  std::string LogPath() const;
+  // The JSON report beside it, and why it could not be written ("" when it was).
+  std::string ReportPath() const;
+  const std::string& ReportFailure() const { return report_failure_; }
+  // Writes the run report for the current exit status; called after every cycle and at
+  // the end of Run.
+  void WriteRunReport();
 
   Context& context() { return context_; }
   runtime::RunState& state() { return state_; }
@@ -88,6 +108,10 @@ class Engine {
   // A start-up caption: the status label only, not the log.
   void Caption(const std::string& text);
   bool ShowFailure(const std::string& message, runtime::MessageStyle style);
+  void CycleEnded(const CycleReport& report);
+  // At every yield point once a stop was requested: cancels as Exit does, whatever the
+  // run is doing then (start-up, a pass, the pause, the loop delay).
+  void PollStop();
   std::string Setting(const std::string& key, const std::string& fallback) const;
 
   EngineParts parts_;
@@ -107,6 +131,17 @@ class Engine {
   int cycle_depth_ = 0;
   bool end_after_cycle_ = false;
   bool cycle_failed_ = false;
+  bool start_failed_ = false;
+  bool cancelled_ = false;  // a cancel reached the run before its cycle ended
+  bool stop_asked_ = false;
+  bool stop_closing_ = false;
+  bool stop_ended_delay_ = false;
+  bool started_cycle_ = false;
+  bool polling_ = false;
+  int cycles_ = 0;
+  int cycles_status_ = kExitFinished;
+  CycleReport last_cycle_;
+  std::string report_failure_;
 };
 
 }  // namespace sproutsmith::app

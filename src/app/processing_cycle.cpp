@@ -1,5 +1,6 @@
 #include "app/processing_cycle.h"
 
+#include <chrono>
 #include <cmath>
 
 #include "app/pause.h"
@@ -32,6 +33,11 @@ rules::RuleRecord TrimmedCopy(const rules::RuleRecord& record) {
   return copy;
 }
 
+double SteadySeconds() {
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
 std::string SavedStatementOf(const rules::RuleRecord& record) {
   const std::string joined = Trim(record[Key::kSproutsmithSql1] + record[Key::kSproutsmithSql2] +
                                   record[Key::kSproutsmithSql3]);
@@ -60,7 +66,13 @@ bool ProcessingCycle::Go() {
   enum class Ending { kNone, kFinished, kNoWork };
   Ending ending = Ending::kNone;
   const bool ok = log::Trap(p_.context.log, kProcedure, false, [&] {
-    if (!StartOfGo()) return true;
+    if (!StartOfGo()) {
+      // Go could not start: a cycle that did nothing because the session was lost.
+      BeginReport();
+      report_.broken_off = true;
+      DeliverReport();
+      return true;
+    }
     while (true) {
       const PassEnd end = RunPass();
       if (end == PassEnd::kNoWork) {
@@ -75,6 +87,10 @@ bool ProcessingCycle::Go() {
   if (!ok) {
     p_.context.log.SetStatus("Error: Unable to complete this process");
     SetResultState("Error", true);
+    if (!report_open_) BeginReport();
+    RuleOutcome(rule_outcome::kError, "Error: Unable to complete this process");
+    report_.broken_off = true;
+    DeliverReport();
     CommonEnding();
     return false;
   }
@@ -196,7 +212,12 @@ ProcessingCycle::PassEnd ProcessingCycle::RunPass() {
     }
     if (node.checked && !node.rules.empty()) ++libraries_with_rules;
   }
-  if (libraries_with_rules == 0) return PassEnd::kNoWork;
+  BeginReport();
+  if (libraries_with_rules == 0) {
+    report_.no_work = true;
+    DeliverReport();
+    return PassEnd::kNoWork;
+  }
 
   window.LabelStatusColour = kStatusRed;
   c.state.CycleRunning = true;
@@ -220,7 +241,28 @@ ProcessingCycle::PassEnd ProcessingCycle::RunPass() {
       const LibraryNode& library = window.TVRules[l];
       const CheckNode& rule = library.rules[r];
       if (!rule.checked || !library.checked || rule.text == kRulePlaceholder) continue;
+      report_.rules.push_back({library.text, rule.text});
+      const long errors_before = c.log.ErrorCount();
+      const double rule_started = SteadySeconds();
+      rule_open_ = true;
       RunRule(l, r);
+      rule_open_ = false;
+      RuleReport& done = report_.rules.back();
+      done.errors = c.log.ErrorCount() - errors_before;
+      done.seconds = SteadySeconds() - rule_started;
+      if (result_row_ && *result_row_ < c.options.ListResults.size()) {
+        const runtime::ResultsRow& row = c.options.ListResults[*result_row_];
+        done.rows_selected = row.rows_selected;
+        done.folders_created = row.folders_added;
+        done.rows_failed = row.rows_failed;
+      }
+      if (done.outcome == rule_outcome::kFinished) {
+        if (c.state.CancelRequested) {
+          done.outcome = rule_outcome::kCancelled;
+        } else if (done.rows_failed > 0) {
+          done.outcome = rule_outcome::kFailedRows;
+        }
+      }
       p_.nodes.ActiveStatus(rules::kCleanUpOnly, "");
       SetResultState("Finished", true);
       c.ui.Yield();
@@ -232,20 +274,52 @@ ProcessingCycle::PassEnd ProcessingCycle::RunPass() {
   }
 
   const long long elapsed = ElapsedSeconds(pass_start, SecondsOfDay());
-  if (!PassCanEnd()) return PassEnd::kEndOfGo;
+  if (!PassCanEnd()) {
+    DeliverReport();
+    return PassEnd::kEndOfGo;
+  }
   p_.connection.ConnectLibrary(start_library_);
   total_seconds_ += elapsed;
   c.ui.Yield();
+  DeliverReport();
   if (c.state.CancelRequested || c.options.CheckLoop == 0) return PassEnd::kEndOfGo;
   return PassEnd::kNextPass;
+}
+
+void ProcessingCycle::BeginReport() {
+  report_ = CycleReport{};
+  report_.pass = ++passes_;
+  report_open_ = true;
+  rule_open_ = false;
+  broken_ = false;
+  pass_started_ = SteadySeconds();
+}
+
+void ProcessingCycle::DeliverReport() {
+  if (!report_open_) return;
+  report_open_ = false;
+  report_.seconds = SteadySeconds() - pass_started_;
+  report_.cancelled = report_.cancelled || p_.context.state.CancelRequested;
+  report_.broken_off = report_.broken_off || (broken_ && !report_.cancelled);
+  if (p_.cycle_ended) p_.cycle_ended(report_);
+}
+
+void ProcessingCycle::RuleOutcome(const char* outcome, const std::string& reason) {
+  if (!rule_open_ || report_.rules.empty()) return;
+  report_.rules.back().outcome = outcome;
+  report_.rules.back().reason = reason;
 }
 
 bool ProcessingCycle::NodeSteps() {
   Context& c = p_.context;
   CheckForPause(c, p_.window);
   if (c.state.CancelRequested) return false;
-  if (!p_.connection.CheckFusion("Button_Go")) return false;
+  if (!p_.connection.CheckFusion("Button_Go")) {
+    broken_ = true;
+    return false;
+  }
   if (p_.connection.library() == nullptr) {
+    broken_ = true;
     c.log.AddLog(kLibraryObjectNotSet);
     c.log.Separator();
     return false;
@@ -256,8 +330,12 @@ bool ProcessingCycle::NodeSteps() {
 }
 
 bool ProcessingCycle::PassCanEnd() {
-  if (!p_.connection.CheckFusion("Button_Go")) return false;
+  if (!p_.connection.CheckFusion("Button_Go")) {
+    broken_ = true;
+    return false;
+  }
   if (p_.connection.library() == nullptr) {
+    broken_ = true;
     p_.context.log.AddLog(kLibraryObjectNotSet);
     p_.context.log.Separator();
     return false;
@@ -307,6 +385,7 @@ void ProcessingCycle::RunRuleBody(size_t library_index, size_t rule_index) {
     log.AddLog("Error: Unable to connect to library " + library);
     log.Separator();
     library_node.checked = false;
+    RuleOutcome(rule_outcome::kLibraryFailed, "Error: Unable to connect to library " + library);
     return;
   }
   if (!LibraryUsable(library_node, library)) return;
@@ -339,12 +418,16 @@ void ProcessingCycle::RunRuleBody(size_t library_index, size_t rule_index) {
         runtime::Answer::kYes) {
       log.AddLog("Processing canceled for library " + library);
       log.Separator();
+      RuleOutcome(rule_outcome::kSkipped, "Processing canceled for library " + library);
       return;
     }
   }
 
   if (!RuleUsable(node, rule, rule_name, library, saved)) return;
-  if (HeldByAnotherComputer(rule_name, library)) return;
+  if (HeldByAnotherComputer(rule_name, library)) {
+    RuleOutcome(rule_outcome::kHeld, "Another computer is working on rule " + rule_name);
+    return;
+  }
   const int error_mode = c.options.CheckDisplayErrors != 0 ? 2 : 3;
 
   log.SetStatus("Processing library " + library + " rule " + rule_name);
@@ -372,18 +455,23 @@ bool ProcessingCycle::LibraryUsable(LibraryNode& node, const std::string& librar
   const bool supervisor = lib != nullptr && lib->PrimaryGroupId() == dmapi::kSupervisorsGroup;
   if (!supervisor && (lib == nullptr || !lib->HasRight(dmapi::kRightManageRootFolders) ||
                       !lib->HasRight(dmapi::kRightCreateFolder))) {
-    log.AddLog("Error: " + connection.UserId() +
-               " does not have rights to manage folders in library " + library);
+    const std::string refusal = "Error: " + connection.UserId() +
+                                " does not have rights to manage folders in library " + library;
+    log.AddLog(refusal);
     log.Separator();
     node.checked = false;
+    RuleOutcome(rule_outcome::kLibraryFailed, refusal);
     return false;
   }
   const dm::LibraryState& tables = connection.library_state();
   auto missing = [&](bool present, const char* table) {
     if (present) return false;
-    log.AddLog(std::string("Error: Unable to locate ") + table + " table in library " + library);
+    const std::string message =
+        std::string("Error: Unable to locate ") + table + " table in library " + library;
+    log.AddLog(message);
     log.Separator();
     node.checked = false;
+    RuleOutcome(rule_outcome::kLibraryFailed, message);
     return true;
   };
   return !missing(tables.HasQuilSproutsmith, "QUIL_SPROUTSMITH") &&
@@ -399,18 +487,24 @@ bool ProcessingCycle::RuleUsable(CheckNode& node, const rules::RuleRecord& rule,
                         (rule[Key::kValues].empty() && rule[Key::kSproutsmithText].empty() &&
                          rule.Number(Key::kOverrideRuleParameters) != 0);
   if (improper) {
-    log.SetStatus("Error: Rule " + rule_name + " configured improperly in library " + library);
+    const std::string message =
+        "Error: Rule " + rule_name + " configured improperly in library " + library;
+    log.SetStatus(message);
     log.Separator();
     node.checked = false;
+    RuleOutcome(rule_outcome::kSkipped, message);
     return false;
   }
   const std::string& master = rule[Key::kMasterfolderLibrary];
   if (!master.empty() && master != "*NONE*" &&
       !text::EqualsNoCase(master, p_.connection.LibraryName())) {
-    log.SetStatus("Warning: Rule " + rule_name + " has a different master folder library (" +
-                  master + ") than the selected library (" + library + ")");
+    const std::string message = "Warning: Rule " + rule_name +
+                                " has a different master folder library (" + master +
+                                ") than the selected library (" + library + ")";
+    log.SetStatus(message);
     log.Separator();
     node.checked = false;
+    RuleOutcome(rule_outcome::kSkipped, message);
     return false;
   }
   return true;
@@ -486,14 +580,19 @@ void ProcessingCycle::Compile(rules::RuleRecord& rule, CheckNode& node, const st
   switch (compiled.outcome) {
     case templ::CompiledRule::Outcome::kTemplateFailed:
       node.checked = false;
+      RuleOutcome(rule_outcome::kTemplateError, "The rule's template could not be read");
       return;
     case templ::CompiledRule::Outcome::kIncomplete:
+      RuleOutcome(rule_outcome::kSyntaxError, "Syntax Error");
       return;
     case templ::CompiledRule::Outcome::kSelected:
       break;
   }
   const templ::Intake& intake = compiled.intake;
-  if (intake.cancelled) return;
+  if (intake.cancelled) {
+    RuleOutcome(rule_outcome::kCancelled, "");
+    return;
+  }
   if (intake.rows_read > 0) {
     ProcessRows(rule, library, compiled, error_mode);
   } else if (intake.matched > 0) {
@@ -509,8 +608,8 @@ void ProcessingCycle::ProcessRows(const rules::RuleRecord& rule, const std::stri
   Context& c = p_.context;
   log::Log& log = c.log;
   const int n = compiled.intake.rows_read;
-  const RuleRun run{rule, library, compiled, error_mode, site_lookups_,
-                    [this] { CheckForPause(p_.context, p_.window); }};
+  const RuleRun run{rule,       library,       compiled,
+                    error_mode, site_lookups_, [this] { CheckForPause(p_.context, p_.window); }};
   c.options.LabelTotal = Format(n, "#0");
   int added = 0;
   int failed = 0;
@@ -559,8 +658,11 @@ void ProcessingCycle::NothingSelected(CheckNode& node, const std::string& rule,
   if (code == 0 || code == 9) {
     log.SetStatus("There are no new folders in library " + library + " to add for rule " + rule);
   } else {
-    log.SetStatus("SQL Error: " + Format(code, "#0") + " occurred trying to identify new folders");
+    const std::string message =
+        "SQL Error: " + Format(code, "#0") + " occurred trying to identify new folders";
+    log.SetStatus(message);
     SetResultState("SQL Error", true);
+    RuleOutcome(rule_outcome::kSqlError, message);
     node.checked = false;
     // The entry holds the failing statement, re-used or built now: never re-use it.
     const int entry = saved_index_ > 0 ? saved_index_ : built_entry;

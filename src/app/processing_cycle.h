@@ -14,6 +14,7 @@
 
 #include "app/library_tree.h"
 #include "app/main_window_model.h"
+#include "app/run_report.h"
 #include "dm/connection.h"
 #include "folders/row_processor.h"
 #include "log/context.h"
@@ -42,6 +43,8 @@ struct CycleParts {
   std::function<void()> lock_workstation;  // may be empty
   // Asked at the end of a finished Go when the command line holds "/X".
   std::function<void()> end_program;  // may be empty
+  // Told what each pass did, when it ends (also a pass that found no work or broke off).
+  std::function<void(const CycleReport&)> cycle_ended;  // may be empty
 };
 
 // The row limit of a rule from TextMaxFolders: 10000 for 0, a negative number or more than
@@ -79,6 +82,8 @@ class ProcessingCycle {
   void CommonEnding();
 
   long long TotalSeconds() const { return total_seconds_; }
+  // What the current or last pass did so far.
+  const CycleReport& Report() const { return report_; }
   const std::vector<SiteLookup>& SiteLookups() const { return site_lookups_; }
 
  private:
@@ -109,6 +114,10 @@ class ProcessingCycle {
   void SetResultState(const std::string& state, bool only_when_working);
   void SetCounters(int total, int read, int added, int errors);
   long long SecondsOfDay() const;
+  // How the rule being run ended, when not as finished (no rule open: nothing).
+  void RuleOutcome(const char* outcome, const std::string& reason);
+  void BeginReport();
+  void DeliverReport();
 
   CycleParts p_;
   rules::Tracking tracking_;
@@ -121,6 +130,13 @@ class ProcessingCycle {
   // The rule run's results-list row and re-used saved-statement entry (0: none).
   std::optional<size_t> result_row_;
   int saved_index_ = 0;
+  // The pass's report: open from the pass's start until it is delivered.
+  CycleReport report_;
+  int passes_ = 0;
+  bool report_open_ = false;
+  bool rule_open_ = false;
+  bool broken_ = false;  // the DM objects were lost: the pass could not go on
+  double pass_started_ = 0;
 };
 
 }  // namespace sproutsmith::app

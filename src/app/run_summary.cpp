@@ -4,26 +4,59 @@
 
 namespace sproutsmith::app {
 
-std::string RunSummary(const runtime::Options& options, const std::string& log_path) {
-  std::string out;
-  for (const runtime::ResultsRow& row : options.ListResults) {
-    out += row.text + ": " + std::to_string(row.rows_selected) + " row(s) selected, " +
-           std::to_string(row.folders_added) + " folder(s) created, " +
-           std::to_string(row.rows_failed) + " row(s) failed";
-    if (row.Broken()) out += " (" + row.state + ")";
-    out += "\n";
-  }
-  if (options.ListResults.empty()) out += "No rule ran.\n";
-  out += "Log: " + log_path + "\n";
-  return out;
+SummaryFacts SummaryFactsOf(Engine& engine) {
+  SummaryFacts facts;
+  facts.last_cycle = engine.LastCycle();
+  facts.unchecked_libraries = engine.UncheckedLibraries();
+  facts.exit_status = engine.ExitStatus();
+  facts.log_path = engine.LogPath();
+  facts.log_failure = engine.log().WriteFailure();
+  facts.report_path = engine.ReportPath();
+  facts.report_failure = engine.ReportFailure();
+  return facts;
 }
 
-int RunExitCode(int engine_code, const runtime::Options& options) {
-  if (engine_code != kExitFinished) return engine_code;
-  for (const runtime::ResultsRow& row : options.ListResults) {
-    if (row.Broken() || row.rows_failed > 0) return kExitRuleFailed;
+std::string OutcomeLine(const SummaryFacts& facts) {
+  std::string line = std::string("Outcome: ") + OutcomeWord(facts.exit_status) + " (exit " +
+                     std::to_string(facts.exit_status) + "). Log: " + facts.log_path;
+  if (!facts.log_failure.empty()) line += " (not written: " + facts.log_failure + ")";
+  line += ". Report: " + facts.report_path;
+  if (!facts.report_failure.empty()) line += " (not written: " + facts.report_failure + ")";
+  return line;
+}
+
+std::string RunSummary(const SummaryFacts& facts) {
+  std::string out;
+  if (facts.last_cycle != nullptr) {
+    for (const RuleReport& rule : facts.last_cycle->rules) {
+      out += rule.library + " - " + rule.rule + ": " + std::to_string(rule.rows_selected) +
+             " row(s) selected, " + std::to_string(rule.folders_created) + " folder(s) created, " +
+             std::to_string(rule.rows_failed) + " row(s) failed";
+      if (rule.errors > 0) out += ", " + std::to_string(rule.errors) + " error(s)";
+      if (rule.outcome != rule_outcome::kFinished) {
+        out += " (" + rule.outcome + (rule.reason.empty() ? "" : ": " + rule.reason) + ")";
+      }
+      out += "\n";
+    }
+    if (facts.last_cycle->rules.empty()) out += "No rule ran.\n";
+  } else {
+    out += "No cycle ran.\n";
   }
-  return kExitFinished;
+  for (const std::string& library : facts.unchecked_libraries) {
+    out += "Library " + library + " is unchecked and skipped by every run; check it again with: " +
+           "sproutsmith-admin check " + library + "\n";
+  }
+  return out + OutcomeLine(facts) + "\n";
+}
+
+std::string FailedStartText(Engine& engine) {
+  std::string out;
+  const std::string& message = engine.FailureMessage();
+  if (!message.empty() && !engine.FailureMessageShown()) out += message + "\n";
+  for (const std::string& error : engine.log().RecentErrors()) {
+    if (error != message) out += "Cause: " + error + "\n";
+  }
+  return out;
 }
 
 }  // namespace sproutsmith::app

@@ -71,13 +71,22 @@ bool Engine::StartUpSteps(const std::vector<std::string>& args) {
   state_.LogFile = Setting("LogFile", "");
   if (state_.LogFile.empty()) state_.LogFile = DefaultLogFile(state_.TempDir, product);
   window_.ButtonLogDirToolTip = state_.LogFile;
-  if (PurgeRequested(state_) && FileExists(state_.LogFile)) {
-    std::error_code ec;
-    std::filesystem::remove(state_.LogFile, ec);
+  if (PurgeRequested(state_)) {
+    // The configured name itself is never written (lines go to the dated file): today's
+    // dated log and its report are what a purge is expected to remove.
+    const std::string dated = log::Log::DatedName(state_.LogFile, parts_.clock->Now());
+    for (const std::string& file : {state_.LogFile, dated, log::Log::ReportName(dated)}) {
+      if (!FileExists(file)) continue;
+      log_.Close();
+      std::error_code ec;
+      std::filesystem::remove(file, ec);
+    }
   }
 
   Caption("Retrieving basic configuration settings");
   ReadGeneralOptions(settings, product, options_);
+  // Set by the administrator for the installation; program end never writes it back.
+  state_.SiteName = Setting("SiteName", "");
 
   Caption("Connecting to OpenText eDOCS " + dm_version + " patch " + dm_patch);
   parts_.ui->SetBusy(true);
@@ -135,7 +144,7 @@ bool Engine::StartUpSteps(const std::vector<std::string>& args) {
   window_.MNHelpReadmeVisible = FileExists(state_.ReadmePath);
   options_.ListResults.clear();
 
-  log_.SetStatus("Waiting for user input");
+  Caption("Waiting for user input");
   parts_.ui->SetBusy(false);
   const text::DateTime started = parts_.clock->Now();
   log_.AddLog(identity_.BuildLine() + " Started on " + text::LongDate(started) + " at " +

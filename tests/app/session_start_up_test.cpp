@@ -30,7 +30,7 @@ TEST_F(EngineTest, AFullStartUpWaitsThenEndsLikeAClosedWindow) {
             (std::vector<std::string>{
                 BuildLine() + " initiating startup on Sunday, December 6, 2026 at 9:04:29 AM "
                               "using DM  patch",
-                Separator(), "Waiting for user input",
+                Separator(),  // "Waiting for user input" is a caption only
                 BuildLine() + " Started on Sunday, December 6, 2026 at 9:04:29 AM", Separator(),
                 ended, Separator()}));
   EXPECT_EQ(dm_->calls, (std::vector<std::string>{"StartFusion", "ActiveStatus(-1,)",
@@ -120,7 +120,7 @@ TEST_F(EngineTest, GoSwitchRunsOneCycleAfterStartUpWithTheSwitchesApplied) {
   bool started_logged = false;
   dm_->on_go = [&] {
     loop_at_go = engine.options().CheckLoop;
-    started_logged = LogLines().size() == 5;  // banner .. "Started on", separator
+    started_logged = LogLines().size() == 4;  // banner .. "Started on", separator
   };
   EXPECT_EQ(engine.Run({"/g", "/l", "/x"}), kExitFinished);
   EXPECT_EQ(loop_at_go, 1);
@@ -172,7 +172,7 @@ TEST_F(EngineTest, ClosingDuringACycleCancelsFirstAndEndsOnlyAfterTheCycleReturn
 TEST_F(EngineTest, AnUnexpectedErrorInTheCycleIsTrappedAndFailsTheRun) {
   Engine& engine = BuildScripted();
   dm_->on_go = [] { throw DmError(91, "Sproutsmith", "Object variable not set"); };
-  EXPECT_EQ(engine.Run({"/G", "/X"}), kExitFailed);
+  EXPECT_EQ(engine.Run({"/G", "/X"}), kExitBrokenOff);
   EXPECT_EQ(engine.FailureMessage(), "Error: Object variable not set");
   const auto lines = LogLines();
   const auto trap = std::find(lines.begin(), lines.end(), "Button_Go_Click:");
@@ -213,8 +213,8 @@ TEST_F(EngineTest, TwoEnginesInOneProcessKeepToThemselves) {
   EXPECT_FALSE(first.state().Locked);
   EXPECT_TRUE(second.state().Locked);
   EXPECT_NE(first.state().LogFile, second.state().LogFile);
-  EXPECT_EQ(LogLines().size(), 5u);
-  EXPECT_EQ(testing::ReadLines(second.log().DatedLogFile()).size(), 5u);
+  EXPECT_EQ(LogLines().size(), 4u);
+  EXPECT_EQ(testing::ReadLines(second.log().DatedLogFile()).size(), 4u);
 }
 
 }  // namespace

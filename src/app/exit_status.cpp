@@ -1,0 +1,92 @@
+#include "app/exit_status.h"
+
+#include <string_view>
+
+namespace sproutsmith::app {
+
+const char* OutcomeWord(int status) {
+  switch (status) {
+    case kExitFinished:
+      return "finished";
+    case kExitFailed:
+      return "failed-start";
+    case kExitRuleFailed:
+      return "rule-failures";
+    case kExitNothingToDo:
+      return "nothing-to-do";
+    case kExitBrokenOff:
+      return "broken-off";
+    case kExitCancelled:
+      return "cancelled";
+    default:
+      return "unknown";
+  }
+}
+
+int WorseExitStatus(int a, int b) {
+  auto rank = [](int status) {
+    switch (status) {
+      case kExitFinished:
+        return 0;
+      case kExitNothingToDo:
+        return 1;
+      case kExitRuleFailed:
+        return 2;
+      default:
+        return 3;
+    }
+  };
+  return rank(b) > rank(a) ? b : a;
+}
+
+bool HelpRequested(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h" || arg == "/?") return true;
+  }
+  return false;
+}
+
+std::string HelpText(const std::string& program) {
+  return "Usage: " + program + " [switches]\n" +
+         R"(Builds DM folders from the rules of the checked libraries. Switches are tested as
+substrings of the whole command line, in any case and order (so /XR also counts as /X).
+
+  /G      run one processing cycle when start-up is done
+  /X      with /G: show no messages and end the program when the cycle is done
+  /L /NL  repeat cycles after the loop delay / do not
+  /V /NV  verbose log / errors and warnings only
+  /W /NW  lock the workstation while cycles run / do not
+  /E      show errors (not with /G)
+  /ADNF   queue the documents of new folders for filing
+  /K /KX  lock / unlock the options
+  /P      purge: delete the configured log file and today's dated log and report
+  /XR     do not ask the DM client to refresh its views after folder changes
+  /RV     do not ask it after adding folder items and sorting
+  -h, --help  this text; nothing is started
+
+The DM installation comes from the file named by SPROUTSMITH_DM, else
+$XDG_CONFIG_HOME/sproutsmith/dm.conf (a demo installation is made there on first use).
+
+The log is one file per day: the configured log file with "_YYYYMMDD" before the
+extension of its file name. Each cycle writes a JSON report beside it: the dated log's
+name with ".json" in place of its extension (per library and rule: rows selected,
+folders created, rows failed, errors, seconds; and the exit status). An unattended run
+ends with one line on stderr: "Outcome: WORD (exit N). Log: PATH. Report: PATH".
+
+A first SIGTERM, SIGINT or SIGHUP cancels the run cleanly (the cycle stops at its next
+check, the options are saved, this computer's running-node rows are removed); a second
+one ends the process at once.
+
+Exit status (the worst of the run's cycles):
+  0  finished: every checked rule ran to its end without an error (nothing new is fine)
+  1  failed start: no DM session, no rights, a broken installation
+  2  rule failures: a rule had failed rows or errors, broke off, or was skipped
+     (missing tables, an SQL or syntax error, an improper configuration)
+  3  nothing to do: no library or rule checked, or every checked library failed
+  4  broken off: the cycle was broken off by an unexpected error
+  5  cancelled: a signal or Exit stopped the run before its cycle ended
+)";
+}
+
+}  // namespace sproutsmith::app

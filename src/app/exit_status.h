@@ -1,0 +1,36 @@
+#pragma once
+// The exit status of a run, for whoever started it (cron, a service manager, a script), and
+// the program's --help text that documents it.
+
+#include <string>
+
+namespace sproutsmith::app {
+
+// Every checked rule ran to its end without an error (nothing new to build counts too).
+inline constexpr int kExitFinished = 0;
+// Start-up failed: no DM session, no rights, a broken installation.
+inline constexpr int kExitFailed = 1;
+// The cycle finished, but a rule had failed rows or errors, broke off, or was skipped
+// (missing tables, an SQL or syntax error, an improper configuration).
+inline constexpr int kExitRuleFailed = 2;
+// Nothing to do: no library or rule checked, or every checked library failed and unchecked
+// itself.
+inline constexpr int kExitNothingToDo = 3;
+// The cycle was broken off by an unexpected error or a lost DM session.
+inline constexpr int kExitBrokenOff = 4;
+// Cancelled (a signal or Exit) before the cycle ended.
+inline constexpr int kExitCancelled = 5;
+
+// One word per status, for the outcome line: "finished", "failed-start", "rule-failures",
+// "nothing-to-do", "broken-off", "cancelled"; "unknown" otherwise.
+const char* OutcomeWord(int status);
+// Of two cycles' statuses, the one that says more is wrong (broken off, then rule failures,
+// then nothing to do, then finished).
+int WorseExitStatus(int a, int b);
+
+// Whether the arguments ask for the help text (--help, -h, /?); nothing else is started.
+bool HelpRequested(int argc, const char* const* argv);
+// The switches the program knows, where the log and report go, and the exit statuses.
+std::string HelpText(const std::string& program);
+
+}  // namespace sproutsmith::app

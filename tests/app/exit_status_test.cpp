@@ -1,0 +1,291 @@
+// The exit status, the run report and the stop of a whole run over a real DM installation
+// (SQLite libraries in a temporary folder): what a cron job or a service manager sees.
+
+#include "app/exit_status.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/dm_session_seam.h"
+#include "app/run_summary.h"
+#include "engine_test_fixture.h"
+#include "platform/schema/rule_rows.h"
+#include "platform/sql/sqlite_database.h"
+#include "support/dm_installation.h"
+
+namespace sproutsmith::app {
+namespace {
+
+class ExitStatusTest : public EngineTest {
+ protected:
+  void Install(bool archive = true) {
+    std::vector<testing::LibrarySpec> libraries = {{.name = "DEMO"}};
+    if (archive) libraries.push_back({.name = "ARCHIVE", .engine_code = 2});
+    install_.Create(libraries);
+  }
+  // The engine over the installation; `stop` is what an outside stop request reads.
+  Engine& Build() {
+    EngineParts parts;
+    parts.clock = std::make_unique<os::FixedClock>(text::DateTime{2026, 12, 6, 9, 4, 29});
+    parts.settings = std::make_unique<os::SettingsStore>(dir_.File("config"));
+    auto ui = std::make_unique<testing::ScriptedUi>();
+    ui_ = ui.get();
+    parts.ui = std::move(ui);
+    parts.make_dm = [this](Context& context) -> std::unique_ptr<DmSeam> {
+      auto seam = std::make_unique<DmSessionSeam>(context, install_.OpenClient(), "", "PC1");
+      seam_ = seam.get();
+      return seam;
+    };
+    parts.launcher = std::make_unique<testing::RecordingLauncher>();
+    parts.environment = std::make_unique<os::FixedEnvironment>(env_);
+    parts.stop_requested = [this] { return stop_; };
+    parts.computer_name = "PC1";
+    engine_ = std::make_unique<Engine>(std::move(parts));
+    return *engine_;
+  }
+  void AddRule(const std::string& library, const std::string& name,
+               const std::function<void(schema::RuleDefinition&)>& change) {
+    schema::RuleDefinition rule =
+        schema::StandardRule(name, "%CLIENTS% %\\% %MATTER.CLIENT_ID.CLIENT_ID%");
+    change(rule);
+    std::string error;
+    auto db = sql::SqliteDatabase::Open(install_.LibraryFile(library), false, &error);
+    ASSERT_TRUE(db) << error;
+    ASSERT_TRUE(schema::WriteRule(*db, rule, &error)) << error;
+  }
+  int Count(const std::string& fragment) {
+    int n = 0;
+    for (const auto& l : LogLines()) n += l.find(fragment) != std::string::npos;
+    return n;
+  }
+  std::string Report() {
+    std::ifstream in(dir_.File(std::string("temp/") + kProduct + "_20261206.json"));
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  std::string RunningNodes(const std::string& library) {
+    return install_.Scalar(library,
+                           "SELECT COUNT(*) FROM QUIL_SETTINGS WHERE SUB_KEY = 'RUNNING_NODES'");
+  }
+
+  // Runs "/G /X" and checks the status, the unchecked libraries, the report, the summary.
+  void ExpectOutcome(int status, const std::vector<std::string>& unchecked) {
+    EXPECT_EQ(Build().Run({"/G", "/X"}), status);
+    EXPECT_EQ(engine_->UncheckedLibraries(), unchecked);
+    const std::string report = Report();
+    EXPECT_NE(report.find("\"exit_status\": " + std::to_string(status) + ","), std::string::npos)
+        << report;
+    const std::string summary = RunSummary(SummaryFactsOf(*engine_));
+    EXPECT_NE(summary.find(std::string("Outcome: ") + OutcomeWord(status) + " (exit " +
+                           std::to_string(status) + ")."),
+              std::string::npos)
+        << summary;
+    for (const std::string& library : unchecked) {
+      EXPECT_NE(summary.find("sproutsmith-admin check " + library + "\n"), std::string::npos)
+          << summary;
+    }
+    EXPECT_EQ(Saved("General", "IsRunning"), "0");
+    ASSERT_NE(engine_->LastCycle(), nullptr);
+  }
+
+  testing::DmInstallation install_;
+  DmSessionSeam* seam_ = nullptr;
+  bool stop_ = false;
+};
+
+TEST_F(ExitStatusTest, AFinishedCycleExitsZeroAndReportsEveryRule) {
+  Install();
+  EXPECT_EQ(Build().Run({"/G", "/X"}), kExitFinished);
+  const std::string report = Report();
+  EXPECT_NE(report.find("\"exit_status\": 0,\n  \"outcome\": \"finished\""), std::string::npos)
+      << report;
+  for (const char* rule : {"\"library\": \"DEMO\",\n        \"rule\": \"CLIENTS\"",
+                           "\"library\": \"ARCHIVE\",\n        \"rule\": \"CLIENT MATTERS\""}) {
+    EXPECT_NE(report.find(rule), std::string::npos) << report;
+  }
+  ASSERT_NE(engine_->LastCycle(), nullptr);
+  ASSERT_EQ(engine_->LastCycle()->rules.size(), 4u);
+  for (const RuleReport& rule : engine_->LastCycle()->rules) {
+    EXPECT_EQ(rule.outcome, rule_outcome::kFinished) << rule.rule;
+    EXPECT_GT(rule.rows_selected, 0) << rule.rule;
+    EXPECT_GT(rule.folders_created, 0) << rule.rule;
+  }
+  // A second run finds nothing new: still a finished run.
+  const std::string first_report = report;
+  Build();
+  EXPECT_EQ(engine_->Run({"/G", "/X"}), kExitFinished);
+  for (const RuleReport& rule : engine_->LastCycle()->rules) {
+    EXPECT_EQ(rule.folders_created, 0) << rule.rule;
+  }
+  EXPECT_NE(Report(), first_report);
+}
+
+TEST_F(ExitStatusTest, NoLibraryChecked) {
+  Install();
+  Save("Libraries", "DEMO", "0");
+  Save("Libraries", "ARCHIVE", "0");
+  ExpectOutcome(kExitNothingToDo, {"DEMO", "ARCHIVE"});
+  EXPECT_EQ(Count("No libraries or rules selected - cannot continue."), 1);
+}
+
+TEST_F(ExitStatusTest, NoRuleChecked) {
+  Install(false);
+  Save("Rules", "DEMO:CLIENTS", "0");
+  Save("Rules", "DEMO:CLIENT MATTERS", "0");
+  ExpectOutcome(kExitNothingToDo, {});
+}
+
+TEST_F(ExitStatusTest, EveryCheckedLibraryFails) {
+  Install();
+  install_.Exec("DEMO", "DROP TABLE NEEDS_FOLDERING");
+  install_.Exec("ARCHIVE", "DROP TABLE NEEDS_FOLDERING");
+  ExpectOutcome(kExitNothingToDo, {"DEMO", "ARCHIVE"});
+}
+
+TEST_F(ExitStatusTest, OneLibraryFailsTheOtherWorks) {
+  Install();
+  install_.Exec("ARCHIVE", "DROP TABLE QUIL_SPROUTSMITH");
+  ExpectOutcome(kExitRuleFailed, {"ARCHIVE"});
+  const auto& rules = engine_->LastCycle()->rules;
+  ASSERT_EQ(rules.size(), 3u);
+  EXPECT_EQ(rules[2].outcome, rule_outcome::kLibraryFailed);
+  EXPECT_EQ(rules[2].reason, "Error: Unable to locate QUIL_SPROUTSMITH table in library ARCHIVE");
+}
+
+TEST_F(ExitStatusTest, AnSqlErrorInOneRule) {
+  Install(false);
+  AddRule("DEMO", "BROKEN", [](schema::RuleDefinition& r) {
+    r.SetText("RULE_SPROUTSMITH_TEXT", "CLIENT.NO_SUCH_COLUMN = 1");
+  });
+  ExpectOutcome(kExitRuleFailed, {});
+  bool found = false;
+  for (const RuleReport& rule : engine_->LastCycle()->rules) {
+    if (rule.rule != "BROKEN") continue;
+    found = true;
+    EXPECT_EQ(rule.outcome, rule_outcome::kSqlError);
+  }
+  EXPECT_TRUE(found);
+}
+
+TEST_F(ExitStatusTest, AnImproperlyConfiguredRule) {
+  Install(false);
+  AddRule("DEMO", "NO TEMPLATE", [](schema::RuleDefinition& r) { r.SetText("RULE_TEMPLATE", ""); });
+  ExpectOutcome(kExitRuleFailed, {});
+}
+
+TEST_F(ExitStatusTest, ALostSessionBreaksTheCycleOff) {
+  Install(false);
+  Build();
+  bool lost = false;
+  ui_->on_yield = [&] {
+    if (!lost && Count("Processing library DEMO rule") > 0) {
+      lost = true;
+      seam_->connection()->LoseApplicationForTest();
+    }
+  };
+  EXPECT_EQ(engine_->Run({"/G", "/X"}), kExitBrokenOff);
+  ASSERT_NE(engine_->LastCycle(), nullptr);
+  EXPECT_TRUE(engine_->LastCycle()->broken_off);
+  EXPECT_EQ(Count(") Ended on "), 1);
+}
+
+TEST_F(ExitStatusTest, AStopDuringARuleCancelsLikeExitAndEndsCleanly) {
+  Install();
+  Build();
+  int rows_at_stop = -1;
+  ui_->on_yield = [&] {
+    if (!stop_ && engine_->options().LabelRead == "2") {
+      stop_ = true;
+      rows_at_stop = 2;
+    }
+  };
+  EXPECT_EQ(engine_->Run({"/G", "/X"}), kExitCancelled);
+  ASSERT_EQ(rows_at_stop, 2);
+  EXPECT_EQ(Count("Stop requested - the run ends at the next point where it can stop"), 1);
+  EXPECT_EQ(Count(") Ended on "), 1);
+  EXPECT_EQ(Saved("General", "IsRunning"), "0");
+  EXPECT_EQ(Saved("General", "Loop"), "0");  // the options were saved
+  EXPECT_EQ(RunningNodes("DEMO"), "0");
+  // The first rule stopped after its row; no other rule began.
+  ASSERT_NE(engine_->LastCycle(), nullptr);
+  ASSERT_EQ(engine_->LastCycle()->rules.size(), 1u);
+  EXPECT_EQ(engine_->LastCycle()->rules[0].outcome, rule_outcome::kCancelled);
+  EXPECT_LT(engine_->LastCycle()->rules[0].rows_selected, 1000);
+  EXPECT_EQ(Count("Processing library ARCHIVE"), 0);
+  EXPECT_TRUE(engine_->LastCycle()->cancelled);
+  EXPECT_NE(Report().find("\"outcome\": \"cancelled\""), std::string::npos);
+}
+
+TEST_F(ExitStatusTest, AStopInTheLoopDelayEndsTheRunAsFinished) {
+  Install(false);
+  Save("General", "Loop_Delay", "600");
+  Build();
+  ui_->on_sleep = [&] { stop_ = true; };
+  EXPECT_EQ(engine_->Run({"/G", "/X", "/L"}), kExitFinished);
+  EXPECT_EQ(ui_->sleeps, 1);  // not 600
+  EXPECT_EQ(engine_->Cycles(), 1);
+  EXPECT_EQ(Count(") Ended on "), 1);
+  EXPECT_EQ(Saved("General", "IsRunning"), "0");
+}
+
+TEST_F(ExitStatusTest, AStopDuringStartUpRunsNoCycle) {
+  Install(false);
+  Build();
+  ui_->on_yield = [&] {
+    if (engine_->options().LabelStatus == "Setting Libraries") stop_ = true;
+  };
+  EXPECT_EQ(engine_->Run({"/G", "/X"}), kExitCancelled);
+  EXPECT_EQ(engine_->Cycles(), 0);
+  EXPECT_EQ(Count("Processing library"), 0);
+  EXPECT_EQ(Count(") Ended on "), 1);
+  EXPECT_NE(Report().find("\"outcome\": \"cancelled\""), std::string::npos);
+}
+
+TEST_F(ExitStatusTest, AFailedStartSaysWhyAndWhereTheLogIs) {
+  EngineParts parts;
+  Install(false);
+  install_.Exec("DEMO", "DELETE FROM PEOPLEGROUPS");
+  Build();
+  EXPECT_EQ(engine_->Run({"/G", "/X"}), kExitFailed);
+  const std::string text = FailedStartText(*engine_);
+  EXPECT_NE(text.find("Error: You are not a member of any groups with Universal Access >= 191"),
+            std::string::npos)
+      << text;
+  const std::string outcome = OutcomeLine(SummaryFactsOf(*engine_));
+  EXPECT_EQ(outcome,
+            "Outcome: failed-start (exit 1). Log: " +
+                dir_.File(std::string("temp/") + kProduct + "_20261206.LOG") +
+                ". Report: " + dir_.File(std::string("temp/") + kProduct + "_20261206.json"));
+  EXPECT_NE(Report().find("\"exit_status\": 1,"), std::string::npos);
+}
+
+TEST_F(ExitStatusTest, SiteNameIsReadAndNeverOverwrittenAndPurgeRemovesTodaysFiles) {
+  Install(false);
+  Save("General", "SiteName", "Hollowbrink Legal");
+  Build();
+  EXPECT_EQ(engine_->Run({"/X"}), kExitFinished);
+  EXPECT_EQ(engine_->state().SiteName, "Hollowbrink Legal");
+  EXPECT_EQ(Saved("General", "SiteName"), "Hollowbrink Legal");
+
+  const std::string dated = dir_.File(std::string("temp/") + kProduct + "_20261206.LOG");
+  const std::string report = dir_.File(std::string("temp/") + kProduct + "_20261206.json");
+  const std::string other_day = dir_.File(std::string("temp/") + kProduct + "_20261205.LOG");
+  std::ofstream(other_day) << "kept\n";
+  ASSERT_TRUE(std::filesystem::exists(dated));
+  ASSERT_TRUE(std::filesystem::exists(report));
+  Build();
+  EXPECT_EQ(engine_->Run({"/P", "/NV", "/X"}), kExitFinished);
+  // Today's files were removed before the new run's banner: only its own lines are there.
+  const auto lines = LogLines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0].find(BuildLine() + " initiating startup"), 0u);
+  EXPECT_EQ(Count(" initiating startup"), 1);
+  EXPECT_TRUE(std::filesystem::exists(other_day));
+}
+
+}  // namespace
+}  // namespace sproutsmith::app
