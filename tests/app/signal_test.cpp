@@ -1,0 +1,185 @@
+// A service stop or Ctrl+C, sent to the real program while it runs an unattended cycle on a
+// real DM installation: the run ends cleanly (the "Ended on" line, the options saved,
+// IsRunning 0, no running-node row left).
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/dm/demo_installation.h"
+#include "platform/os/settings_store.h"
+#include "platform/sql/sqlite_database.h"
+#include "support/temp_dir.h"
+
+extern char** environ;
+
+namespace sproutsmith::app {
+namespace {
+
+constexpr const char* kProduct = "Arborline Sproutsmith for OpenText eDOCS";
+
+class SignalTest : public ::testing::Test {
+ protected:
+  SignalTest() {
+    std::filesystem::create_directories(dir_.File("temp"));
+    std::filesystem::create_directories(dir_.File("config/sproutsmith"));
+    dmapi::DemoInstallation demo;
+    std::string error;
+    created_ = dmapi::CreateDemoInstallation(dir_.File("dm"), dmapi::DemoOptions{}, &demo, &error);
+    EXPECT_TRUE(created_) << error;
+    config_ = demo.config_path;
+    libraries_ = demo.library_paths;
+  }
+  ~SignalTest() override {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+
+  os::SettingsStore Settings() { return os::SettingsStore(dir_.File("config/sproutsmith")); }
+
+  // Starts the program with `args`, the installation, its own settings and temp folder.
+  void Start(const std::vector<std::string>& args) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+      const std::string entry = *e;
+      for (const char* name : {"SPROUTSMITH_DM=", "XDG_CONFIG_HOME=", "TEMP=", "TMPDIR="}) {
+        if (entry.rfind(name, 0) == 0) goto skip;
+      }
+      env.push_back(entry);
+    skip:;
+    }
+    env.push_back("SPROUTSMITH_DM=" + config_);
+    env.push_back("XDG_CONFIG_HOME=" + dir_.File("config"));
+    env.push_back("TEMP=" + dir_.File("temp"));
+    std::vector<std::string> argv = {SPROUTSMITH_PROGRAM};
+    argv.insert(argv.end(), args.begin(), args.end());
+    auto pointers = [](std::vector<std::string>& texts) {
+      std::vector<char*> out;
+      for (std::string& t : texts) out.push_back(t.data());
+      out.push_back(nullptr);
+      return out;
+    };
+    std::vector<char*> c_argv = pointers(argv);
+    std::vector<char*> c_env = pointers(env);
+    const std::string err = dir_.File("stderr.txt");
+    pid_ = ::fork();
+    ASSERT_GE(pid_, 0);
+    if (pid_ == 0) {
+      if (!std::freopen(err.c_str(), "w", stderr)) _exit(120);
+      ::execve(c_argv[0], c_argv.data(), c_env.data());
+      _exit(121);
+    }
+  }
+
+  std::string LogPath() {
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.File("temp"))) {
+      if (entry.path().extension() == ".LOG") return entry.path().string();
+    }
+    return "";
+  }
+  std::string ReportPath() {
+    const std::string log = LogPath();
+    return log.empty() ? "" : log.substr(0, log.size() - 4) + ".json";
+  }
+  bool LogHas(const std::string& fragment) {
+    const std::string log = LogPath();
+    return !log.empty() && testing::ReadFile(log).find(fragment) != std::string::npos;
+  }
+  // Waits until `ready` holds (false after a minute).
+  bool WaitFor(const std::function<bool()>& ready) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < until) {
+      if (ready()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+  // The child's wait status; -1 when it did not end within a minute.
+  int WaitForExit() {
+    int status = 0;
+    const bool ended = WaitFor([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; });
+    if (!ended) return -1;
+    pid_ = 0;
+    return status;
+  }
+  std::string RunningNodes() {
+    long long total = 0;
+    for (const std::string& library : libraries_) {
+      std::string error;
+      auto db = sql::SqliteDatabase::Open(library, false, &error);
+      EXPECT_TRUE(db) << error;
+      if (!db) continue;
+      const auto r =
+          db->Execute("SELECT COUNT(*) FROM QUIL_SETTINGS WHERE SUB_KEY = 'RUNNING_NODES'");
+      EXPECT_TRUE(r.ok()) << r.error_description;
+      if (r.ok()) total += r.result.rows.at(0).at(0).AsInteger();
+    }
+    return std::to_string(total);
+  }
+  std::string Stderr() { return testing::ReadFile(dir_.File("stderr.txt")); }
+
+  testing::TempDir dir_;
+  bool created_ = false;
+  std::string config_;
+  std::vector<std::string> libraries_;
+  pid_t pid_ = 0;
+};
+
+TEST_F(SignalTest, SigtermDuringARuleCancelsAndEndsCleanly) {
+  ASSERT_TRUE(created_);
+  Start({"/G", "/X"});
+  ASSERT_TRUE(WaitFor([&] { return LogHas("Processing library DEMO rule"); })) << Stderr();
+  EXPECT_EQ(RunningNodes(), "1");  // this computer holds the rule it works on
+  ASSERT_EQ(::kill(pid_, SIGTERM), 0);
+  const int status = WaitForExit();
+  ASSERT_TRUE(WIFEXITED(status)) << status << Stderr();
+  EXPECT_EQ(WEXITSTATUS(status), 5) << Stderr();
+
+  EXPECT_TRUE(LogHas(") Ended on ")) << testing::ReadFile(LogPath());
+  EXPECT_TRUE(LogHas("Stop requested"));
+  EXPECT_FALSE(LogHas("Processing library ARCHIVE"));
+  EXPECT_EQ(Settings().Get(kProduct, "General", "IsRunning", "absent"), "0");
+  EXPECT_EQ(Settings().Get(kProduct, "General", "LogMethod", "absent"), "1");  // options saved
+  EXPECT_EQ(RunningNodes(), "0");
+  EXPECT_NE(Stderr().find("Outcome: cancelled (exit 5). Log: " + LogPath() +
+                          ". Report: " + ReportPath() + "\n"),
+            std::string::npos)
+      << Stderr();
+  EXPECT_NE(testing::ReadFile(ReportPath()).find("\"cancelled\": true"), std::string::npos);
+}
+
+TEST_F(SignalTest, SigtermDuringTheLoopDelayEndsTheRunAsFinished) {
+  ASSERT_TRUE(created_);
+  ASSERT_TRUE(Settings().Save(kProduct, "General", "Loop_Delay", "600"));
+  Start({"/G", "/X", "/L"});
+  // The report is written when the pass ends, just before the delay begins.
+  ASSERT_TRUE(WaitFor([&] {
+    return testing::ReadFile(ReportPath()).find("\"cycles\": 1,") != std::string::npos;
+  })) << Stderr();
+  const auto sent = std::chrono::steady_clock::now();
+  ASSERT_EQ(::kill(pid_, SIGTERM), 0);
+  const int status = WaitForExit();
+  ASSERT_TRUE(WIFEXITED(status)) << status << Stderr();
+  EXPECT_EQ(WEXITSTATUS(status), 0) << Stderr();
+  EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(10));
+
+  EXPECT_TRUE(LogHas(") Ended on "));
+  EXPECT_EQ(Settings().Get(kProduct, "General", "IsRunning", "absent"), "0");
+  EXPECT_EQ(Settings().Get(kProduct, "General", "Loop_Delay", "absent"), "600");
+  EXPECT_EQ(RunningNodes(), "0");
+  EXPECT_NE(Stderr().find("Outcome: finished (exit 0). Log: "), std::string::npos) << Stderr();
+}
+
+}  // namespace
+}  // namespace sproutsmith::app
