@@ -415,6 +415,12 @@ int Admin::Sql(const std::vector<std::string>& operands) {
   }
   switch (editor.Save(statement)) {
     case tools::SaveResult::kSaved:
+      if (const size_t parts = tools::SplitParts(tools::EncodeSpaces(statement)).size();
+          parts > 3) {
+        err_ << "sproutsmith-admin: warning: the statement is stored in " << parts
+             << " parts; the program reads only the first three\n";
+      }
+      return kExitDone;
     case tools::SaveResult::kCleared:
       return kExitDone;
     case tools::SaveResult::kNotSaved:

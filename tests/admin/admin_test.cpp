@@ -237,6 +237,11 @@ TEST_F(AdminTest, SavedStatementIsStoredInPartsShownTestedAndCleared) {
                    "'RULE_SPROUTSMITH_SQL_1' AND SUB_KEY = 'CLIENTS'"),
             "SELECT<SPC>xxxxx");
   EXPECT_EQ(Run({"sql", "show", "DEMO", "CLIENTS"}).out, single + "\n");
+  EXPECT_EQ(o.err, "");
+  o = Run(
+      {"sql", "set", "DEMO", "CLIENTS", process_->WorkFile("huge.sql", std::string(3001, 'z'))});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_TRUE(Has(o.err, "stored in 4 parts; the program reads only the first three")) << o.err;
 
   // From stdin, tested first with --yes.
   o = Run({"sql", "set", "DEMO", "CLIENTS", "-", "--yes"},
