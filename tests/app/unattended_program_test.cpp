@@ -1,6 +1,7 @@
-// A service stop or Ctrl+C, sent to the real program while it runs an unattended cycle on a
-// real DM installation: the run ends cleanly (the "Ended on" line, the options saved,
-// IsRunning 0, no running-node row left).
+// The real program, run unattended on a real DM installation as cron or a service manager
+// runs it: a service stop or Ctrl+C ends the run cleanly (the "Ended on" line, the options
+// saved, IsRunning 0, no running-node row left); a log that cannot be written is said on
+// stderr; --help starts nothing.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -27,9 +29,9 @@ namespace {
 
 constexpr const char* kProduct = "Arborline Sproutsmith for OpenText eDOCS";
 
-class SignalTest : public ::testing::Test {
+class ProgramTest : public ::testing::Test {
  protected:
-  SignalTest() {
+  ProgramTest() {
     std::filesystem::create_directories(dir_.File("temp"));
     std::filesystem::create_directories(dir_.File("config/sproutsmith"));
     dmapi::DemoInstallation demo;
@@ -39,7 +41,7 @@ class SignalTest : public ::testing::Test {
     config_ = demo.config_path;
     libraries_ = demo.library_paths;
   }
-  ~SignalTest() override {
+  ~ProgramTest() override {
     if (pid_ > 0) {
       ::kill(pid_, SIGKILL);
       ::waitpid(pid_, nullptr, 0);
@@ -136,7 +138,7 @@ class SignalTest : public ::testing::Test {
   pid_t pid_ = 0;
 };
 
-TEST_F(SignalTest, SigtermDuringARuleCancelsAndEndsCleanly) {
+TEST_F(ProgramTest, SigtermDuringARuleCancelsAndEndsCleanly) {
   ASSERT_TRUE(created_);
   Start({"/G", "/X"});
   ASSERT_TRUE(WaitFor([&] { return LogHas("Processing library DEMO rule"); })) << Stderr();
@@ -159,7 +161,7 @@ TEST_F(SignalTest, SigtermDuringARuleCancelsAndEndsCleanly) {
   EXPECT_NE(testing::ReadFile(ReportPath()).find("\"cancelled\": true"), std::string::npos);
 }
 
-TEST_F(SignalTest, SigtermDuringTheLoopDelayEndsTheRunAsFinished) {
+TEST_F(ProgramTest, SigtermDuringTheLoopDelayEndsTheRunAsFinished) {
   ASSERT_TRUE(created_);
   ASSERT_TRUE(Settings().Save(kProduct, "General", "Loop_Delay", "600"));
   Start({"/G", "/X", "/L"});
@@ -179,6 +181,50 @@ TEST_F(SignalTest, SigtermDuringTheLoopDelayEndsTheRunAsFinished) {
   EXPECT_EQ(Settings().Get(kProduct, "General", "Loop_Delay", "absent"), "600");
   EXPECT_EQ(RunningNodes(), "0");
   EXPECT_NE(Stderr().find("Outcome: finished (exit 0). Log: "), std::string::npos) << Stderr();
+}
+
+TEST_F(ProgramTest, ALogFolderThatCannotBeWrittenIsSaidOnceOnStderr) {
+  ASSERT_TRUE(created_);
+  const std::string missing = dir_.File("no such folder/run.log");
+  ASSERT_TRUE(Settings().Save(kProduct, "General", "LogFile", missing));
+  Start({"/G", "/X"});
+  const int status = WaitForExit();
+  ASSERT_TRUE(WIFEXITED(status)) << status << Stderr();
+  EXPECT_EQ(WEXITSTATUS(status), 0) << Stderr();
+  const std::string err = Stderr();
+  const std::string dated = missing.substr(0, missing.size() - 4);  // "_YYYYMMDD.log" follows
+  size_t warnings = 0;
+  for (size_t at = err.find("Warning: the log cannot be written"); at != std::string::npos;
+       at = err.find("Warning: the log cannot be written", at + 1)) {
+    ++warnings;
+  }
+  EXPECT_EQ(warnings, 1u) << err;
+  EXPECT_NE(err.find(": No such file or directory"), std::string::npos) << err;
+  EXPECT_NE(err.find("Outcome: finished (exit 0). Log: " + dated + "_"), std::string::npos) << err;
+  EXPECT_NE(err.find(".log (not written: "), std::string::npos) << err;
+  EXPECT_NE(err.find(".json (not written: No such file or directory)"), std::string::npos) << err;
+  // The run did its work all the same, and ended cleanly.
+  EXPECT_EQ(Settings().Get(kProduct, "General", "IsRunning", "absent"), "0");
+  EXPECT_EQ(RunningNodes(), "0");
+}
+
+TEST_F(ProgramTest, HelpListsTheExitStatusesAndStartsNothing) {
+  const std::string command =
+      "XDG_CONFIG_HOME='" + dir_.File("help-config") + "' '" + SPROUTSMITH_PROGRAM + "' --help";
+  std::FILE* pipe = ::popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string out;
+  char buffer[512];
+  while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
+  const int status = ::pclose(pipe);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  for (const char* line :
+       {"  0  finished:", "  1  failed start:", "  2  rule failures:", "  3  nothing to do:",
+        "  4  broken off:", "  5  cancelled:", "/G ", "/X ", "/L /NL", "/P ", "\".json\""}) {
+    EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("help-config")));
 }
 
 }  // namespace
