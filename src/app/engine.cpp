@@ -75,13 +75,9 @@ Engine::Engine(EngineParts parts)
 }
 
 int Engine::Run(const std::vector<std::string>& args) {
-  if (!StartUp(args)) {
-    start_failed_ = true;
-  } else {
-    // A console has no window to wait in: once start-up (and with "/G" its cycle) is done,
-    // the program ends the way closing the window would end it.
-    ProgramEnd();
-  }
+  // A console has no window to wait in: once start-up (and with "/G" its cycle) is done,
+  // the program ends the way closing the window would end it.
+  if (StartUp(args)) ProgramEnd();
   WriteRunReport();
   return ExitStatus();
 }
@@ -178,6 +174,7 @@ bool Engine::StartUp(const std::vector<std::string>& args) {
   });
   --cycle_depth_;
   if (!ok) {
+    start_failed_ = true;
     if (!unexpected.empty()) failure_message_ = "Error: " + unexpected;
     FailureEnd();
     return false;
