@@ -171,8 +171,8 @@ void SelectionBuilder::AddExclusion(const std::string& table, const std::string&
     ex += "(";
   }
   ex += table + ".SYSTEM_ID NOT IN (SELECT SID FROM [OWNER].QUIL_SPROUTSMITH WHERE " +
-        "UPPER(TABLE_NAME) = '" + QuoteLiteral(table) + "' AND UPPER(RULE_NAME) LIKE '" +
-        RuleNamePattern(name_) + "')";
+        "UPPER(TABLE_NAME) = '" + QuoteLiteral(table) + "' AND UPPER(RULE_NAME) = '" +
+        dm::UpperLiteral(name_) + "')";
 }
 
 void SelectionBuilder::AddSid(const std::string& table) {
@@ -462,22 +462,21 @@ void SelectionBuilder::SaveOrReuse() {
 
 void SelectionBuilder::Initialize() {
   if (!initialize_) return;
-  const std::string pattern = RuleNamePattern(name_);
+  const std::string name = dm::UpperLiteral(name_);
   if (IsVarnel(context_.state.SiteName)) {
     log_.AddLog("Initializing folder column item PRACCODE");
     log_.Separator();
     connection_.RunSQL(
         "DELETE FROM [OWNER].QUIL_SPROUTSMITH WHERE TABLE_NAME = 'PRACCODE' AND "
-        "UPPER(RULE_NAME) LIKE '" +
-        pattern + "'");
+        "UPPER(RULE_NAME) = '" +
+        name + "'");
     Release();
   }
   if (out_.sid_count > 0) {
     log_.AddLog("Initializing folder column item " + out_.sid_table);
     log_.Separator();
     connection_.RunSQL("DELETE FROM [OWNER].QUIL_SPROUTSMITH WHERE TABLE_NAME = '" +
-                       dm::SqlQuote(out_.sid_table) + "' AND UPPER(RULE_NAME) LIKE '" + pattern +
-                       "'");
+                       dm::SqlQuote(out_.sid_table) + "' AND UPPER(RULE_NAME) = '" + name + "'");
     Release();
   } else {
     log_.AddLog("NOT Initializing folders because no System_ID values found");

@@ -229,8 +229,8 @@ std::string AssembleStatement(const SelectionParts& parts, const ParsedTemplate&
     // Without other exclusions a leading AND would follow the previous condition's AND.
     exclusion += std::string(Trim(exclusion).empty() ? "" : " AND ") +
                  "[OWNER].PROFILE.SYSTEM_ID NOT IN (SELECT SID FROM [OWNER].QUIL_SPROUTSMITH WHERE "
-                 "UPPER(TABLE_NAME) = 'PROFILE' AND UPPER(RULE_NAME) LIKE '" +
-                 RuleNamePattern(o.rule_name) + "')";
+                 "UPPER(TABLE_NAME) = 'PROFILE' AND UPPER(RULE_NAME) = '" +
+                 dm::UpperLiteral(o.rule_name) + "')";
   }
   if (o.site_name.find("TAVI") != std::string::npos ||
       UCase(o.site_name).find("BELLWICK") != std::string::npos) {

@@ -15,7 +15,7 @@ namespace {
 std::string NotTracked(const std::string& table, const std::string& rule) {
   return table +
          ".SYSTEM_ID NOT IN (SELECT SID FROM [OWNER].QUIL_SPROUTSMITH WHERE UPPER(TABLE_NAME) = '" +
-         table + "' AND UPPER(RULE_NAME) LIKE '" + rule + "')";
+         table + "' AND UPPER(RULE_NAME) = '" + rule + "')";
 }
 
 const std::string kClientsHead =
@@ -170,7 +170,7 @@ TEST_F(StatementShapesTest, StatementsByEngineAndOption) {
        "SELECT DISTINCT TOP 160000 PROFILE.DOCNAME AS \"PROFILE.DOCNAME\", PROFILE.SYSTEM_ID AS "
        "\"PROFILE.SYSTEM_ID\"\r\n FROM [OWNER].PROFILE  WHERE [OWNER].PROFILE.SYSTEM_ID NOT IN "
        "(SELECT SID FROM [OWNER].QUIL_SPROUTSMITH WHERE UPPER(TABLE_NAME) = 'PROFILE' AND "
-       "UPPER(RULE_NAME) LIKE 'CLIENTS')",
+       "UPPER(RULE_NAME) = 'CLIENTS')",
        16},
   };
   for (const Shape& c : cases) {

@@ -211,6 +211,18 @@ void OracleAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_double(ctx, sum);
 }
 
+void OracleConcat(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  std::string joined(TextOf(argv[0]));
+  joined += TextOf(argv[1]);
+  if (joined.empty()) return sqlite3_result_null(ctx);
+  ResultText(ctx, joined);
+}
+
+void Refuse(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const std::string message(TextOf(argv[0]));
+  sqlite3_result_error(ctx, message.c_str(), -1);
+}
+
 void Cast(sqlite3_context* ctx, int, sqlite3_value** argv) { Convert(ctx, argv, false); }
 void TryCast(sqlite3_context* ctx, int, sqlite3_value** argv) { Convert(ctx, argv, true); }
 
@@ -256,6 +268,8 @@ int RegisterSqliteFunctions(sqlite3* db, const SqliteClock* clock) {
       {dialect::kTryCastFunction, 2, true, TryCast},
       {dialect::kMicrosoftAddFunction, 2, true, MicrosoftAdd},
       {dialect::kOracleAddFunction, 2, true, OracleAdd},
+      {dialect::kOracleConcatFunction, 2, true, OracleConcat},
+      {dialect::kRefuseFunction, 1, false, Refuse},
   };
   for (const Registration& r : registrations) {
     const int flags = SQLITE_UTF8 | (r.deterministic ? SQLITE_DETERMINISTIC : 0);

@@ -154,7 +154,8 @@ std::vector<Shape> Corpus() {
       {"A6", kBoth, "SELECT COUNT(*) FROM [OWNER].CLIENT WHERE CLIENT_ID = '", {"0"}},
 
       // Date and time.
-      {"B6", kBoth, "ALTER TABLE [OWNER].FOLDER ADD LAST_UPDATE DATETIME NULL", {}, 0},
+      {"B6", kMsOnly, "ALTER TABLE [OWNER].FOLDER ADD LAST_UPDATE DATETIME NULL", {}, 0},
+      {"B6", kOracleOnly, "ALTER TABLE [OWNER].FOLDER ADD LAST_UPDATE DATE NULL", {}, 0},
       {"B1",
        kBoth,
        "UPDATE [OWNER].FOLDER SET LAST_UPDATE = GETUTCDATE() WHERE PATH LIKE 'ARBORLINE%'",
@@ -171,9 +172,17 @@ std::vector<Shape> Corpus() {
        "SELECT DOCNUMBER, PATH, LAST_UPDATE FROM [OWNER].FOLDER ORDER BY DOCNUMBER",
        {"123|ARBORLINE R1|2026-12-06 08:04:29", "124|ARBORLINE R2|2026-12-06 08:04:29"}},
       {"B2",
-       kBoth,
+       kMsOnly,
        "INSERT INTO [OWNER].QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, DATE_VAL) "
        "VALUES('ARBORLINE', 'SPROUTSMITH', 'RUNNING_NODES', 'PC1:R1', GETDATE())",
+       {},
+       1},
+      // The engine registers no running node on Oracle; a row another program wrote.
+      {"B2",
+       kOracleOnly,
+       "INSERT INTO [OWNER].QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, DATE_VAL) "
+       "VALUES('ARBORLINE', 'SPROUTSMITH', 'RUNNING_NODES', 'PC1:R1', "
+       "TO_DATE('2026-12-06 09:04:29', 'YYYY-MM-DD HH24:MI:SS'))",
        {},
        1},
       {"B2",
@@ -236,10 +245,17 @@ std::vector<Shape> Corpus() {
        -1,
        {"", "", "CLIENT.CLIENT_ID", "MATTER.MATTER_ID"}},
       {"C2",
-       kBoth,
+       kMsOnly,
        "UPDATE [OWNER].PROFILE SET MATTER = (SELECT TOP 1 SYSTEM_ID FROM [OWNER].MATTER WHERE "
        "CLIENT_ID = (SELECT SYSTEM_ID FROM [OWNER].CLIENT WHERE CLIENT_ID = 'C0001') ORDER BY "
        "SYSTEM_ID DESC) WHERE DOCNUMBER = 125",
+       {},
+       1},
+      {"C2",
+       kOracleOnly,
+       "UPDATE [OWNER].PROFILE SET MATTER = (SELECT MAX(SYSTEM_ID) FROM [OWNER].MATTER WHERE "
+       "CLIENT_ID = (SELECT SYSTEM_ID FROM [OWNER].CLIENT WHERE CLIENT_ID = 'C0001')) "
+       "WHERE DOCNUMBER = 125",
        {},
        1},
       {"C2", kBoth, "SELECT MATTER FROM [OWNER].PROFILE WHERE DOCNUMBER = 125", {"1102"}},
@@ -339,18 +355,36 @@ std::vector<Shape> Corpus() {
 
       // Strings, patterns and comparisons.
       {"F1",
-       kBoth,
+       kMsOnly,
        "SELECT SECTION_KEY, SUB_KEY, SUBSTRING(CHAR_VAL, 1, 254), INT_VAL, SUBSTRING(CHAR_VAL, "
        "255, 254), SUBSTRING(CHAR_VAL, 509, 254), SUBSTRING(CHAR_VAL, 763, 254) FROM "
        "[OWNER].QUIL_SETTINGS WHERE MASTER_KEY = 'ARBORLINE' AND (SECTION_KEY LIKE 'RULE_%' OR "
        "SECTION_KEY = 'SETTINGS') ORDER BY SUB_KEY, SECTION_KEY",
        {"SETTINGS|MAXITEMSTOSORT|NULL|500|NULL|NULL|NULL",
         "RULE_TEMPLATE|R1|" + a + "|NULL|" + b + "|" + c + "|" + d}},
+      {"F1",
+       kOracleOnly,
+       "SELECT SECTION_KEY, SUB_KEY, SUBSTR(CHAR_VAL, 1, 254), INT_VAL, SUBSTR(CHAR_VAL, "
+       "255, 254), SUBSTR(CHAR_VAL, 509, 254), SUBSTR(CHAR_VAL, 763, 254) FROM "
+       "[OWNER].QUIL_SETTINGS WHERE MASTER_KEY = 'ARBORLINE' AND (SECTION_KEY LIKE 'RULE_%' OR "
+       "SECTION_KEY = 'SETTINGS') ORDER BY SUB_KEY, SECTION_KEY",
+       {"SETTINGS|MAXITEMSTOSORT|NULL|500|NULL|NULL|NULL",
+        "RULE_TEMPLATE|R1|" + a + "|NULL|" + b + "|" + c + "|" + d}},
       {"F2",
-       kBoth,
+       kMsOnly,
        "SELECT PR.DOCNUMBER FROM [OWNER].PROFILE PR WHERE UPPER(PR.DOCNAME) LIKE 'ACME [[]UK] "
        "LTD%'",
        {"123"}},
+      // Oracle's LIKE has no classes: a bracket is itself, and the escaped form names nothing.
+      {"F2",
+       kOracleOnly,
+       "SELECT PR.DOCNUMBER FROM [OWNER].PROFILE PR WHERE UPPER(PR.DOCNAME) LIKE 'ACME [UK] LTD%'",
+       {"123"}},
+      {"F2",
+       kOracleOnly,
+       "SELECT PR.DOCNUMBER FROM [OWNER].PROFILE PR WHERE UPPER(PR.DOCNAME) LIKE 'ACME [[]UK] "
+       "LTD%'",
+       {}},
       {"F4", kBoth, "SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = 'jsmith'", {"1301"}},
       {"F8", kBoth, "SELECT CLIENT_ID FROM [OWNER].CLIENT WHERE SYSTEM_ID = '1002'", {"C0002"}},
       {"F8",

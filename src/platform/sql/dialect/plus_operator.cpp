@@ -1,5 +1,7 @@
 // "+" as the servers read it: SQL Server concatenates two strings with it and converts a
 // string to a number beside a number; Oracle only adds. SQLite would turn 'A' + 'B' into 0.
+// Oracle's "||" goes the same way, since SQLite's gives NULL beside a NULL where Oracle
+// reads the NULL as ''.
 
 #include <array>
 #include <string_view>
@@ -118,14 +120,18 @@ size_t TermEnd(const Tokens& tokens, size_t i) {
 }  // namespace
 
 void RewritePlus(const Tokens& tokens, Editor& editor, const TranslateOptions& options) {
-  const char* function =
-      options.flavour == Flavour::kOracle ? kOracleAddFunction : kMicrosoftAddFunction;
+  const bool oracle = options.flavour == Flavour::kOracle;
+  const char* function = oracle ? kOracleAddFunction : kMicrosoftAddFunction;
+  // Oracle's || binds as + and - do, from the left.
+  auto is_chain_operator = [&](const Token& t) {
+    return IsSign(t) || (oracle && IsOperator(t, "||"));
+  };
   for (size_t i = SkipBlanks(tokens, 0); i < tokens.size(); i = SkipBlanks(tokens, i + 1)) {
     // A sum starts where no operand or operator comes before it; a later start would
     // take a part of another sum for the whole.
     const size_t prev = PrevSignificant(tokens, i);
     if (prev != kNone && (EndsOperand(tokens[prev]) || tokens[prev].kind == TokenKind::kDot ||
-                          IsSign(tokens[prev]) || IsFactorOperator(tokens[prev]))) {
+                          is_chain_operator(tokens[prev]) || IsFactorOperator(tokens[prev]))) {
       continue;
     }
     size_t end = TermEnd(tokens, i);
@@ -135,7 +141,7 @@ void RewritePlus(const Tokens& tokens, Editor& editor, const TranslateOptions& o
     bool whole = true;
     while (true) {
       const size_t op = SkipBlanks(tokens, end);
-      if (op >= tokens.size() || !IsSign(tokens[op])) break;
+      if (op >= tokens.size() || !is_chain_operator(tokens[op])) break;
       const size_t right = SkipBlanks(tokens, op + 1);
       const size_t right_end = TermEnd(tokens, right);
       if (right_end == kNone) {
@@ -146,6 +152,9 @@ void RewritePlus(const Tokens& tokens, Editor& editor, const TranslateOptions& o
       if (IsOperator(tokens[op], "+")) {
         plus = true;
         sum = std::string(function) + "(" + sum + ", " + operand + ")";
+      } else if (IsOperator(tokens[op], "||")) {
+        plus = true;
+        sum = std::string(kOracleConcatFunction) + "(" + sum + ", " + operand + ")";
       } else {
         sum += " - " + operand;
       }

@@ -20,8 +20,14 @@ bool ApplyPass(Tokens& tokens, Pass pass, const TranslateOptions& options);
 
 // --- target-neutral ---
 
+// The message the flavour's server gives for a construct of the other dialect (TOP, [NEXT],
+// GETDATE() on Oracle; NVL, SYSDATE, (+), || on SQL Server); empty when there is none.
+std::string RefusedConstruct(const Tokens& tokens, const TranslateOptions& options);
+
 // "OWNER.T" and "OWNER.T.C" lose the owner (options.owners and "dbo", any case).
 void DropOwnerPrefixes(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
+// Oracle: '' is NULL, and "[" in a LIKE pattern literal is an ordinary character.
+void ReadLiteralsAsOracle(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
 // "OPTION (...)" query hints at the end of a statement are removed.
 void RemoveQueryHints(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
 // "SELECT [DISTINCT] TOP n ..." becomes "SELECT [DISTINCT] ... LIMIT n", at any depth.
@@ -43,7 +49,8 @@ void EmulateSqliteCatalog(const Tokens& tokens, Editor& editor, const TranslateO
 // gives them (SQLite would name them by their text).
 void NameUnaliasedColumns(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
 // "a + b" becomes the add function of the flavour, so strings concatenate (SQL Server) or
-// fail (Oracle) instead of adding up as numbers.
+// fail (Oracle) instead of adding up as numbers; Oracle's "a || b" becomes its concatenation,
+// which reads NULL as ''.
 void RewritePlus(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
 // "set dateformat ..." and the like: session options that mean nothing here.
 bool IsIgnoredSessionOption(const Tokens& tokens);

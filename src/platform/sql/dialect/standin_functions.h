@@ -19,6 +19,11 @@ inline constexpr char kTryCastFunction[] = "sproutsmith_try_cast";
 // fails) and Oracle's (numbers only); NULL when either side is NULL.
 inline constexpr char kMicrosoftAddFunction[] = "sproutsmith_add";
 inline constexpr char kOracleAddFunction[] = "sproutsmith_oracle_add";
+// Oracle's "a || b": NULL reads as '', and an empty result is NULL.
+inline constexpr char kOracleConcatFunction[] = "sproutsmith_oracle_concat";
+// ('message'): fails the statement with the message; what a construct the flavour's server
+// refuses is translated to.
+inline constexpr char kRefuseFunction[] = "sproutsmith_refuse";
 
 // What serverproperty('ProductVersion') and sys.databases report: SQL Server 2019 level.
 inline constexpr char kProductVersion[] = "15.0.2000.5";

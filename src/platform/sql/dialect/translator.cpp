@@ -1,6 +1,7 @@
 #include "platform/sql/dialect/translator.h"
 
 #include "platform/sql/dialect/rewrites.h"
+#include "platform/sql/dialect/standin_functions.h"
 
 namespace sproutsmith::sql {
 namespace dialect {
@@ -21,6 +22,10 @@ constexpr int kMaxScopeRewrites = 64;
 std::string TranslateForSqlite(std::string_view sql, const TranslateOptions& options) {
   Tokens tokens = Tokenize(sql);
   if (IsIgnoredSessionOption(tokens)) return "SELECT 1 WHERE 0";
+  if (const std::string refused = RefusedConstruct(tokens, options); !refused.empty()) {
+    return std::string("SELECT ") + kRefuseFunction + "(" + QuoteString(refused) + ")";
+  }
+  ApplyPass(tokens, ReadLiteralsAsOracle, options);
   // Names first, so that the passes after see PROFILE.SYSTEM_ID rather than the owner's form.
   ApplyPass(tokens, DropOwnerPrefixes, options);
   ApplyPass(tokens, EmulateSqliteCatalog, options);

@@ -3,6 +3,8 @@
 // libraries whose engine code is 2 or 5) into the back end's own dialect. Works on tokens:
 // nothing inside a string literal is ever rewritten. A statement the translator does not
 // understand passes through unchanged, so the back end reports it as an ordinary SQL error.
+// A construct of the other flavour (TOP or GETDATE() on Oracle, NVL or (+) on SQL Server)
+// becomes a statement that fails with the message that flavour's server gives.
 
 #include <string>
 #include <string_view>

@@ -1,0 +1,190 @@
+// Each flavour refuses what its server refuses of the other dialect, and Oracle reads '' as
+// NULL and "[" in a LIKE pattern as itself. Run on real SQLite files through the translator,
+// as the DM stand-in runs every statement.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/sql/dialect/translator.h"
+#include "platform/sql/sqlite_database.h"
+#include "support/temp_dir.h"
+
+namespace sproutsmith::sql {
+namespace {
+
+constexpr Flavour kMs = Flavour::kMicrosoft;
+constexpr Flavour kOra = Flavour::kOracle;
+
+const char* Name(Flavour f) { return f == kOra ? "Oracle" : "Microsoft"; }
+
+class FlavourStrictnessTest : public ::testing::Test {
+ protected:
+  // A fresh library file with T (A, B, D, NEXT) and U (B): rows ('x1', 1) and ('[x]1', 2).
+  std::unique_ptr<SqliteDatabase> Library() {
+    std::string error;
+    auto db =
+        SqliteDatabase::Open(dir_.File("lib" + std::to_string(++files_) + ".db"), true, &error);
+    EXPECT_TRUE(db) << error;
+    if (!db) return db;
+    const ExecResult r = db->ExecuteScript(
+        "CREATE TABLE T (A VARCHAR(20), B INTEGER, D VARCHAR(20), NEXT INTEGER);"
+        "CREATE TABLE U (B INTEGER);"
+        "INSERT INTO T (A, B, NEXT) VALUES ('x1', 1, 0), ('[x]1', 2, 0);"
+        "INSERT INTO U (B) VALUES (1), (3);");
+    EXPECT_TRUE(r.ok()) << r.error_description;
+    return db;
+  }
+
+  static ExecResult Run(SqliteDatabase& db, Flavour flavour, const std::string& sql) {
+    TranslateOptions options;
+    options.flavour = flavour;
+    options.owners = {"DOCSADM"};
+    return db.Execute(Translate(sql, options));
+  }
+
+  // Column 1 of every row ("NULL" for NULL), joined with ",".
+  static std::string Column1(SqliteDatabase& db, Flavour flavour, const std::string& sql) {
+    const ExecResult r = Run(db, flavour, sql);
+    EXPECT_TRUE(r.ok()) << Name(flavour) << ": " << sql << ": " << r.error_description;
+    std::string out;
+    for (const auto& row : r.result.rows) {
+      out += (out.empty() ? "" : ",") + (row[0].IsNull() ? std::string("NULL") : row[0].text);
+    }
+    return out;
+  }
+
+  testing::TempDir dir_;
+  int files_ = 0;
+};
+
+TEST_F(FlavourStrictnessTest, EachServerRefusesTheOthersDialectWithItsOwnMessage) {
+  const struct {
+    Flavour refused_by;
+    const char* sql;
+    const char* message;
+  } cases[] = {
+      {kOra, "SELECT TOP 1 A FROM T ORDER BY A",
+       "ORA-00923: FROM keyword not found where expected"},
+      {kOra, "SELECT DISTINCT TOP 5 A FROM T", "ORA-00923: FROM keyword not found where expected"},
+      {kOra, "UPDATE T SET B = (SELECT TOP 1 B FROM U ORDER BY B) WHERE A = 'x1'",
+       "ORA-00923: FROM keyword not found where expected"},
+      {kOra, "UPDATE T SET [NEXT] = 1 WHERE B = 1", "ORA-00911: invalid character"},
+      {kOra, "SELECT GETDATE() FROM T", "ORA-00904: \"GETDATE\": invalid identifier"},
+      {kOra, "UPDATE T SET D = getutcdate() WHERE B = 1",
+       "ORA-00904: \"GETUTCDATE\": invalid identifier"},
+      {kOra, "SELECT A FROM T WHERE B = 1 OPTION (MAXDOP 1)",
+       "ORA-00933: SQL command not properly ended"},
+      {kOra, "ALTER TABLE T ADD E DATETIME NULL", "ORA-00902: invalid datatype"},
+      {kOra, "SELECT CAST(D AS DATETIME) FROM T", "ORA-00902: invalid datatype"},
+      {kOra, "SELECT ISNULL(D, 'none') FROM T", "ORA-00904: \"ISNULL\": invalid identifier"},
+      {kOra, "SELECT SUBSTRING(A, 1, 1) FROM T", "ORA-00904: \"SUBSTRING\": invalid identifier"},
+      {kMs, "SELECT NVL(D, 'none') FROM T", "'NVL' is not a recognized built-in function name."},
+      {kMs, "UPDATE T SET D = SYSDATE WHERE B = 1", "Invalid column name 'SYSDATE'."},
+      {kMs, "SELECT T.A FROM T, U WHERE T.B (+) = U.B", "Incorrect syntax near ')'."},
+      {kMs, "SELECT A FROM T WHERE ROWNUM <= 1", "Invalid column name 'ROWNUM'."},
+      {kMs, "SELECT A || 'y' FROM T", "Incorrect syntax near '|'."},
+      {kMs, "SELECT TO_DATE('14-NOV-20', 'DD-MON-RR') FROM T",
+       "'TO_DATE' is not a recognized built-in function name."},
+      {kMs, "SELECT SUBSTR(A, 1, 1) FROM T",
+       "'SUBSTR' is not a recognized built-in function name."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(Name(c.refused_by)) + ": " + c.sql);
+    auto db = Library();
+    ASSERT_TRUE(db);
+    const ExecResult refused = Run(*db, c.refused_by, c.sql);
+    EXPECT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error_description, std::string("[Sproutsmith][SQLite] ") + c.message);
+    // The refused statement changed nothing.
+    EXPECT_EQ(Column1(*db, kMs, "SELECT COUNT(*) FROM T WHERE D IS NULL AND B IN (1, 2)"), "2");
+    const ExecResult accepted = Run(*db, c.refused_by == kOra ? kMs : kOra, c.sql);
+    EXPECT_TRUE(accepted.ok()) << accepted.error_description;
+  }
+}
+
+TEST_F(FlavourStrictnessTest, NamesQualifiedOrQuotedAndTextInLiteralsOrCommentsAreNotRefused) {
+  const char* const statements[] = {
+      "SELECT A FROM T WHERE A = 'TOP 1 [NEXT] GETDATE() NVL( SYSDATE || (+) ROWNUM' -- OPTION (x)",
+      "SELECT A FROM T /* SELECT TOP 1 DATETIME */ WHERE D IS NULL",
+      "SELECT T.A AS \"ISNULL(\", T.D AS \"SYSDATE\", T.NEXT FROM T",
+  };
+  auto db = Library();
+  ASSERT_TRUE(db);
+  for (const char* sql : statements) {
+    for (Flavour f : {kMs, kOra}) {
+      const ExecResult r = Run(*db, f, sql);
+      EXPECT_TRUE(r.ok()) << Name(f) << ": " << sql << ": " << r.error_description;
+    }
+  }
+}
+
+TEST_F(FlavourStrictnessTest, OracleReadsTheEmptyStringAsNull) {
+  const struct {
+    const char* sql;
+    const char* oracle;
+    const char* microsoft;
+  } cases[] = {
+      {"SELECT 'A' || ''", "A", nullptr},
+      {"SELECT '' || 'B' || NULL || 'C'", "BC", nullptr},
+      {"SELECT '' || ''", "NULL", nullptr},
+      {"SELECT 1 || 'A'", "1A", nullptr},
+      {"SELECT 'A' + ''", "NULL", "A"},
+      {"SELECT COUNT(*) FROM T WHERE '' = ''", "0", "2"},
+      {"SELECT COUNT(*) FROM T WHERE A <> ''", "0", "2"},
+      {"SELECT COUNT(*) FROM T WHERE '' IS NULL", "2", "0"},
+      {"SELECT COALESCE(N'', 'n')", "n", ""},
+      // Only the literal: a text holding blanks stays a text.
+      {"SELECT COUNT(*) FROM T WHERE ' ' IS NULL", "0", "0"},
+  };
+  auto db = Library();
+  ASSERT_TRUE(db);
+  for (const auto& c : cases) {
+    EXPECT_EQ(Column1(*db, kOra, c.sql), c.oracle) << c.sql;
+    if (c.microsoft != nullptr) {
+      EXPECT_EQ(Column1(*db, kMs, c.sql), c.microsoft) << c.sql;
+    }
+  }
+
+  // An inserted '' is stored as NULL, so only IS NULL finds it again.
+  for (Flavour f : {kMs, kOra}) {
+    ASSERT_TRUE(Run(*db, f, "INSERT INTO T (A, B, D) VALUES ('', 9, '')").ok());
+  }
+  EXPECT_EQ(Column1(*db, kMs, "SELECT COUNT(*) FROM T WHERE B = 9 AND A IS NULL AND D IS NULL"),
+            "1");
+  EXPECT_EQ(Column1(*db, kMs, "SELECT COUNT(*) FROM T WHERE B = 9 AND A = ''"), "1");
+  EXPECT_EQ(Column1(*db, kOra, "SELECT COUNT(*) FROM T WHERE B = 9 AND A = ''"), "0");
+  // The concatenation keeps the NULL where Oracle keeps it: a NULL column beside text.
+  EXPECT_EQ(Column1(*db, kOra, "SELECT A || '-' || D FROM T WHERE B = 9 ORDER BY A"), "-,-");
+}
+
+TEST_F(FlavourStrictnessTest, OracleLikeTakesABracketAsItself) {
+  auto db = Library();
+  ASSERT_TRUE(db);
+  const struct {
+    const char* pattern;
+    const char* oracle;
+    const char* microsoft;
+  } cases[] = {
+      {"[x]%", "[x]1", "x1"},
+      {"[[]x]%", "", "[x]1"},
+      {"%x%", "[x]1,x1", "[x]1,x1"},
+      {"X_", "x1", "x1"},
+  };
+  for (const auto& c : cases) {
+    const std::string sql =
+        std::string("SELECT A FROM T WHERE A LIKE '") + c.pattern + "' ORDER BY A";
+    EXPECT_EQ(Column1(*db, kOra, sql), c.oracle) << sql;
+    EXPECT_EQ(Column1(*db, kMs, sql), c.microsoft) << sql;
+  }
+  // The escape both servers know.
+  EXPECT_EQ(Column1(*db, kOra, "SELECT A FROM T WHERE A LIKE '[x]\\_' ESCAPE '\\'"), "");
+  EXPECT_EQ(Column1(*db, kOra, "SELECT A FROM T WHERE A LIKE 'x\\_' ESCAPE '\\' OR A LIKE '[x]_'"),
+            "[x]1");
+  // A bracket outside a pattern is untouched.
+  EXPECT_EQ(Column1(*db, kOra, "SELECT '[x]'"), "[x]");
+}
+
+}  // namespace
+}  // namespace sproutsmith::sql
