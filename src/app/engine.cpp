@@ -135,6 +135,7 @@ void Engine::PollStop() {
   if (!stop_asked_) {
     if (!parts_.stop_requested || !parts_.stop_requested()) return;
     stop_asked_ = true;
+    pause_at_stop_ = options_.CheckPauseTime;
     log_.AddLog("Warning: Stop requested - the run ends at the next point where it can stop");
   }
   polling_ = true;
@@ -269,6 +270,9 @@ void Engine::ProgramEnd() {
   ended_ = true;
   const std::string& product = identity_.product_name;
   Caption("Ending program - please wait...");
+  // A stop that cancels a pause switches the pause timer off, as the Exit button does; a
+  // service stopped during its pause window must not lose the window for every later run.
+  if (stop_asked_) options_.CheckPauseTime = pause_at_stop_;
   log::TrapVoid(log_, "Form_Unload", [&] { parts_.dm->ActiveStatus(-1, ""); });
   if (!SaveProgramEndSettings(*parts_.settings, product, options_, state_.LogFile, window_)) {
     log_.AddLog("Warning: Unable to save the settings in " + parts_.settings->FilePath(product));

@@ -136,6 +136,7 @@ class Engine {
   bool stop_asked_ = false;
   bool stop_closing_ = false;
   bool stop_ended_delay_ = false;
+  int pause_at_stop_ = 0;  // the pause timer's check box when the stop arrived
   bool started_cycle_ = false;
   bool polling_ = false;
   int cycles_ = 0;

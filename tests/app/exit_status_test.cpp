@@ -232,6 +232,21 @@ TEST_F(ExitStatusTest, AStopInTheLoopDelayEndsTheRunAsFinished) {
   EXPECT_EQ(Saved("General", "IsRunning"), "0");
 }
 
+TEST_F(ExitStatusTest, AStopDuringThePauseWindowCancelsButKeepsThePauseTimer) {
+  Install(false);
+  Save("General", "UsePauseTime", "-1");
+  Save("General", "PauseStart", "09:00");
+  Save("General", "PauseEnd", "10:00");  // the clock stands at 09:04
+  Build();
+  ui_->on_sleep = [&] { stop_ = true; };
+  EXPECT_EQ(engine_->Run({"/G", "/X"}), kExitCancelled);
+  EXPECT_EQ(ui_->sleeps, 1);
+  EXPECT_EQ(Count("Pausing canceled at "), 1);
+  EXPECT_EQ(Count("Processing library"), 0);
+  EXPECT_EQ(Saved("General", "UsePauseTime"), "1");
+  EXPECT_EQ(Saved("General", "IsRunning"), "0");
+}
+
 TEST_F(ExitStatusTest, AStopDuringStartUpRunsNoCycle) {
   Install(false);
   Build();
