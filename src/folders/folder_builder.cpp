@@ -239,10 +239,18 @@ void FolderBuilder::SiteUpdate(const RuleRun& run, int level, long long folder) 
     const std::string k = text::Left(d, static_cast<long>(c.size()));
     if (level == 1) {
       if (!text::StartsWith(d, c + " ") && !k.empty()) {
-        connection_.RunSQL(
-            "UPDATE [OWNER].PROFILE SET MATTER = (SELECT TOP 1 SYSTEM_ID FROM [OWNER].MATTER WHERE "
+        const std::string client =
             "CLIENT_ID = (SELECT SYSTEM_ID FROM [OWNER].CLIENT WHERE CLIENT_ID = '" +
-            dm::SqlQuote(k) + "') ORDER BY SYSTEM_ID) WHERE DOCNUMBER = " + N(folder));
+            dm::SqlQuote(k) + "')";
+        // Oracle has no TOP; the lowest number is the first one in SYSTEM_ID order.
+        connection_.RunSQL(
+            connection_.facts().IsOracle()
+                ? "UPDATE [OWNER].PROFILE SET MATTER = (SELECT MIN(SYSTEM_ID) FROM [OWNER].MATTER "
+                  "WHERE " +
+                      client + ") WHERE DOCNUMBER = " + N(folder)
+                : "UPDATE [OWNER].PROFILE SET MATTER = (SELECT TOP 1 SYSTEM_ID FROM [OWNER].MATTER "
+                  "WHERE " +
+                      client + " ORDER BY SYSTEM_ID) WHERE DOCNUMBER = " + N(folder));
         connection_.Release();
       }
     } else {

@@ -80,6 +80,8 @@ constexpr int kSectionColumn = 1;
 constexpr int kSubKeyColumn = 2;
 constexpr int kIntegerColumn = 4;
 constexpr int kPieceColumns[] = {3, 5, 6, 7};
+// Four pieces of 254 characters: what the rule query reads of a text value.
+constexpr size_t kStoredTextLength = 4 * 254;
 
 constexpr char kMatterDefaultTemplate[] =
     "%FIRM MATTERS% %\\% %MATTER.CLIENT_ID.CLIENT_ID% %\\% %MATTER.MATTER_ID% %\\% "
@@ -96,6 +98,28 @@ std::string RuleQuery(bool oracle) {
          "WHERE MASTER_KEY = 'ARBORLINE' AND (SECTION_KEY LIKE 'RULE_%' OR SECTION_KEY = "
          "'SETTINGS') " +
          "ORDER BY SUB_KEY, SECTION_KEY";
+}
+
+// A template longer than the pieces is read cut short, and the statement built from it is
+// then reported incomplete; the log says why.
+void WarnIfTemplateCut(Context& context, dm::Connection& connection, const std::string& sub_key,
+                       bool oracle) {
+  connection.RunSQL(std::string("SELECT ") + (oracle ? "LENGTH" : "LEN") +
+                    "(CHAR_VAL) FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = 'ARBORLINE' AND "
+                    "SECTION_KEY = 'RULE_TEMPLATE' AND SUB_KEY = '" +
+                    dm::SqlQuote(sub_key) + "'");
+  double length = 0;
+  connection.ForEachRow([&] {
+    length = connection.ColumnNumber(1);
+    return false;
+  });
+  connection.Release();
+  if (length <= kStoredTextLength) return;
+  context.log.AddLog("Warning: The template of rule " + UCase(Trim(sub_key)) + " is " +
+                     Format(length, "#0") + " characters long; only the first " +
+                     Format(static_cast<long long>(kStoredTextLength), "#0") +
+                     " are read, so the template is cut short");
+  context.log.Separator();
 }
 
 }  // namespace
@@ -130,9 +154,11 @@ void RuleStore::LoadRulesBody() {
 }
 
 void RuleStore::ReadRows(const std::string& library) {
-  connection_.RunSQL(RuleQuery(connection_.facts().IsOracle()));
+  const bool oracle = connection_.facts().IsOracle();
+  connection_.RunSQL(RuleQuery(oracle));
   auto* sql = connection_.sql();
   if (!sql) return;
+  std::vector<std::string> full_templates;  // raw SUB_KEY of templates that fill every piece
   connection_.ForEachRow([&] {
     const std::string raw_section = connection_.Column(kSectionColumn);
     const std::string section = UCase(Trim(raw_section));
@@ -154,9 +180,15 @@ void RuleStore::ReadRows(const std::string& library) {
     }
     // A key stored with trailing blanks matches no key name.
     StoreKey(rules_[index - 1], UCase(raw_section));
+    if (UCase(raw_section) == "RULE_TEMPLATE" && Pieces(4).size() >= kStoredTextLength) {
+      full_templates.push_back(connection_.Column(kSubKeyColumn));
+    }
     return true;
   });
   sql->ReleaseResults();
+  for (const std::string& sub_key : full_templates) {
+    WarnIfTemplateCut(context_, connection_, sub_key, oracle);
+  }
 }
 
 std::string RuleStore::Pieces(int count) const {

@@ -235,6 +235,28 @@ TEST_F(RuleStoreTest, SavedStatementsOfEveryConnectedLibraryAreKept) {
   EXPECT_EQ(store_->SavedStatementFor("y", "NEW RULE"), "") << "libraries compare exactly";
 }
 
+// A template longer than the four pieces is read cut short; the log says so, on both
+// flavours, and a template that just fills the pieces is not taken for a cut one.
+TEST_F(RuleStoreTest, ATemplateLongerThanThePiecesIsReportedAsCut) {
+  Start({{.name = "DEMO", .with_rules = false},
+         {.name = "ORA", .engine_code = 2, .with_rules = false}});
+  const std::string long_value = LongValue();
+  for (const char* library : {"DEMO", "ORA"}) {
+    Row(library, "RULE_TEMPLATE", "Long One", "'" + long_value + "'");
+    Row(library, "RULE_TEMPLATE", "EXACT", "'" + long_value.substr(0, 1016) + "'");
+  }
+  ASSERT_TRUE(connection_->ConnectLibrary("ORA"));
+  EXPECT_EQ(Get("LONG ONE", RuleKey::kTemplate), long_value.substr(0, 1016));
+  ASSERT_TRUE(connection_->ConnectLibrary("DEMO"));
+  EXPECT_EQ(Get("LONG ONE", RuleKey::kTemplate), long_value.substr(0, 1016));
+  EXPECT_EQ(Count("Warning: "), 2) << Dump();
+  EXPECT_EQ(Count(" The template of rule LONG ONE is 1200 characters long; only the first 1016 "
+                  "are read, so the template is cut short"),
+            2)
+      << Dump();
+  EXPECT_EQ(Count("SQL Error"), 0) << Dump();
+}
+
 TEST_F(RuleStoreTest, AnOracleLibraryIsReadWithSubstr) {
   Start({{.name = "ORA", .engine_code = 2}});
   EXPECT_EQ(Count("SELECT SECTION_KEY, SUB_KEY, SUBSTR(CHAR_VAL, 1, 254), INT_VAL, "

@@ -211,6 +211,23 @@ TEST_F(RunningNodesTest, NamesAreQuotedAndMatchedLiterally) {
   EXPECT_FALSE(two().ActiveStatus(kTestRule, "O'HARA"));
 }
 
+// The clean-up's pattern is each server's own: SQL Server's "[_]" is no escape to Oracle.
+TEST_F(RunningNodesTest, TheCleanUpTakesExactlyThisComputersRowsOnBothFlavours) {
+  StartBoth({{.name = "DEMO"}, {.name = "ORA", .engine_code = 2}});
+  for (const char* library : {"DEMO", "ORA"}) {
+    SCOPED_TRACE(library);
+    ASSERT_TRUE(connection_->ConnectLibrary(library));
+    RunningNodes underscore(install_.context, *connection_, "PC_1");
+    for (const char* row : {"'PC_1:CLIENTS'", "'pc_1:OTHER'", "'PCX1:CLIENTS'", "'PC_10:X'"}) {
+      Node(library, row);
+    }
+    EXPECT_FALSE(underscore.ActiveStatus(kCleanUpOnly, ""));
+    EXPECT_EQ(Nodes(library),
+              (Rows{{"PCX1:CLIENTS", "1", "SPROUTSMITH"}, {"PC_10:X", "1", "SPROUTSMITH"}}));
+  }
+  EXPECT_EQ(Count("SQL Error"), 0) << Dump();
+}
+
 TEST_F(RunningNodesTest, WithoutAComputerNameTheUserIdStandsIn) {
   StartBoth({{.name = "DEMO"}});
   RunningNodes nameless(install_.context, *connection_, "");
