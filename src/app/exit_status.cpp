@@ -67,19 +67,24 @@ substrings of the whole command line, in any case and order (so /XR also counts 
 
 The DM installation comes from the file named by SPROUTSMITH_DM, else
 $XDG_CONFIG_HOME/sproutsmith/dm.conf (a demo installation is made there on first use).
+The options, library and rule marks and SiteName are in the same folder.
 
-The log is one file per day: the configured log file with "_YYYYMMDD" before the
-extension of its file name. Each cycle writes a JSON report beside it: the dated log's
-name with ".json" in place of its extension (per library and rule: rows selected,
-folders created, rows failed, errors, seconds; and the exit status). An unattended run
-ends with one line on stderr: "Outcome: WORD (exit N). Log: PATH. Report: PATH".
+The log is one file per day: the configured log file (setting LogFile, by default
+$TEMP/Arborline Sproutsmith for OpenText eDOCS.LOG) with "_YYYYMMDD" before the
+extension of its file name. Each cycle, and the program's end, writes a JSON report
+beside it: the dated log's name with ".json" in place of its extension (per library and
+rule of the last cycle: rows selected, folders created, rows failed, errors, seconds;
+the unchecked libraries; the exit status). Every run ends with one line on stderr:
+"Outcome: WORD (exit N). Log: PATH. Report: PATH"; an unattended run (/G /X) first
+prints one line per rule and each unchecked library.
 
-A first SIGTERM, SIGINT or SIGHUP cancels the run cleanly (the cycle stops at its next
-check, the options are saved, this computer's running-node rows are removed); a second
-one ends the process at once.
+A first SIGTERM, SIGINT or SIGHUP cancels the run as the Exit button does (the cycle
+stops at its next check, the options are saved, this computer's running-node rows are
+removed); in the loop delay it just ends the run. A second one ends the process at once.
 
 Exit status (the worst of the run's cycles):
-  0  finished: every checked rule ran to its end without an error (nothing new is fine)
+  0  finished: every checked rule ran to its end without an error (nothing new is
+     fine; a rule held by another computer is that computer's work)
   1  failed start: no DM session, no rights, a broken installation
   2  rule failures: a rule had failed rows or errors, broke off, or was skipped
      (missing tables, an SQL or syntax error, an improper configuration)
