@@ -1,6 +1,8 @@
 // The SQL gateway: every statement of the system reaches the library through RunSQL.
 
+#include <cctype>
 #include <cstdint>
+#include <string_view>
 
 #include "dm/connection.h"
 #include "dm/sql_text.h"
@@ -33,6 +35,92 @@ std::string SubstituteOwner(const std::string& s, const std::string& owner) {
   }
   out.append(s, i, std::string::npos);
   return text::ReplaceNoCase(out, "{OWNER}", "[OWNER]");
+}
+
+bool IsNameChar(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '$' || c == '#';
+}
+
+// Whether `text`, without trailing blanks, ends with the word `word` (any letter case).
+bool EndsWithWord(const std::string& text, std::string_view word) {
+  size_t end = text.size();
+  while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\t' || text[end - 1] == '\r' ||
+                     text[end - 1] == '\n')) {
+    --end;
+  }
+  if (end < word.size()) return false;
+  const size_t start = end - word.size();
+  if (start > 0 && IsNameChar(text[start - 1])) return false;
+  return text::EqualsNoCase(std::string_view(text).substr(start, word.size()), word);
+}
+
+// A pattern written with SQL Server's bracket escapes ("[[]", "[_]", "[%]") in the form
+// Oracle reads with ESCAPE '\'; false when it holds no escape or a real character class,
+// which Oracle cannot express.
+bool OracleLikePattern(std::string_view pattern, std::string* out) {
+  out->clear();
+  bool escaped = false;
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    const char c = pattern[i];
+    if (c == '[') {
+      if (i + 2 >= pattern.size() || pattern[i + 2] != ']') return false;
+      const char inner = pattern[i + 1];
+      if (inner == '[') {
+        *out += '[';
+      } else if (inner == '_' || inner == '%') {
+        *out += '\\';
+        *out += inner;
+      } else {
+        return false;
+      }
+      escaped = true;
+      i += 2;
+    } else {
+      if (c == '\\') *out += '\\';
+      *out += c;
+    }
+  }
+  return escaped;
+}
+
+// Oracle's LIKE has no "[...]": each pattern literal escaped for SQL Server is rewritten
+// with Oracle's escape character. Only literals right after LIKE without an ESCAPE of
+// their own are touched.
+std::string OracleLikeEscapes(const std::string& s) {
+  std::string out;
+  size_t i = 0;
+  while (i < s.size()) {
+    if (s[i] != '\'') {
+      out += s[i++];
+      continue;
+    }
+    size_t end = i + 1;  // one past the closing quote ("''" stays inside)
+    while (end < s.size()) {
+      if (s[end] == '\'') {
+        if (end + 1 < s.size() && s[end + 1] == '\'') {
+          end += 2;
+          continue;
+        }
+        ++end;
+        break;
+      }
+      ++end;
+    }
+    const std::string literal = s.substr(i, end - i);
+    size_t next = end;
+    while (next < s.size() && s[next] == ' ') ++next;
+    const bool has_escape = text::StartsWithNoCase(std::string_view(s).substr(next), "ESCAPE") &&
+                            (next + 6 >= s.size() || !IsNameChar(s[next + 6]));
+    std::string pattern;
+    if (literal.size() >= 2 && literal.back() == '\'' && EndsWithWord(out, "LIKE") && !has_escape &&
+        OracleLikePattern(std::string_view(literal).substr(1, literal.size() - 2), &pattern)) {
+      out += "'" + pattern + "' ESCAPE '\\'";
+    } else {
+      out += literal;
+    }
+    i = end;
+  }
+  return out;
 }
 
 }  // namespace
@@ -79,6 +167,7 @@ std::string PrepareSqlText(std::string_view original, const ConnectionFacts& fac
     s = text::Replace(s, " != '' ", " != ' ' ");
     s = text::Replace(s, "GETUTCDATE()", "SYSDATE");
     s = text::Replace(s, "TO_DATE('',", "TO_DATE(NULL,");
+    s = OracleLikeEscapes(s);
   } else {
     s = text::Replace(s, "CAST('' AS ", "CAST(NULL AS ");
     if (text::Val(facts_.DatabaseVersion) < 11 || text::Val(facts_.CompatibilityLevel) < 110) {

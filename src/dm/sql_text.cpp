@@ -32,15 +32,6 @@ std::string LikeLiteral(std::string_view value) {
 
 std::string UpperLiteral(std::string_view value) { return text::UCase(SqlQuote(value)); }
 
-std::string EscapedLikeLiteral(std::string_view value) {
-  std::string out;
-  for (const char c : value) {
-    if (c == '\\' || c == '_' || c == '%') out += '\\';
-    out += c;
-  }
-  return out;
-}
-
 std::string ExpandSpaces(std::string_view value) {
   const std::string s = Trim(value);
   std::string out;

@@ -16,9 +16,6 @@ std::string LikeLiteral(std::string_view value);
 // For an exact, case-blind comparison "UPPER(COLUMN) = '...'": SqlQuote, upper-cased. Rule
 // names are matched so, never with LIKE, whose wildcards and escapes differ by server.
 std::string UpperLiteral(std::string_view text);
-// A literal inside a LIKE pattern followed by ESCAPE '' (Oracle has no "[...]" classes):
-// "", "_" and "%" match only themselves.
-std::string EscapedLikeLiteral(std::string_view value);
 // The stored space marker "<SPC>" back to blanks (a marker right after a blank is dropped).
 std::string ExpandSpaces(std::string_view text);
 // Removes every "%"; a leading "APPS." becomes "APPS".

@@ -65,16 +65,11 @@ bool RunningNodes::ActiveStatusBody(int mode, const std::string& rule) {
     if (computer_name_.empty()) computer_name_ = connection_.UserId();
 
     const std::string computer = dm::SqlQuote(computer_name_);
-    // Oracle's LIKE has no "[_]"; the escape character is its way to a literal "_".
-    const std::string own_rows =
-        connection_.facts().IsOracle()
-            ? "CHAR_VAL LIKE '" + dm::EscapedLikeLiteral(computer) + ":%' ESCAPE '\\'"
-            : "CHAR_VAL LIKE '" + dm::LikeLiteral(computer) + ":%'";
     // Besides this computer's own rows, rows without text or time belong to nobody.
     connection_.RunSQL(
         "DELETE FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = 'ARBORLINE' AND SECTION_KEY = "
-        "'SPROUTSMITH' AND SUB_KEY = 'RUNNING_NODES' AND ((" +
-        own_rows + " OR CHAR_VAL IS NULL OR CHAR_VAL = '') OR DATE_VAL IS NULL)");
+        "'SPROUTSMITH' AND SUB_KEY = 'RUNNING_NODES' AND ((CHAR_VAL LIKE '" +
+        dm::LikeLiteral(computer) + ":%' OR CHAR_VAL IS NULL OR CHAR_VAL = '') OR DATE_VAL IS NULL)");
     if (auto* sql = connection_.sql()) sql->ReleaseResults();
 
     if (!Trim(rule).empty() && mode != kCleanUpOnly) {

@@ -70,6 +70,21 @@ TEST(PrepareSqlTest, RewritesFollowTheEngine) {
       {Facts(2), "SELECT A FROM T WHERE B = '''' ", "SELECT A FROM T WHERE B = '' "},
       {Facts(0), "SELECT COUNT(*) FROM [OWNER].DOCSTABLE",
        "SELECT COUNT(*) FROM DOCSADM.DOCSTABLE OPTION (MAXDOP 1)"},
+      // SQL Server's bracket escapes in a LIKE pattern become Oracle's escape character.
+      {Facts(2), "SELECT A FROM T WHERE UPPER(N) LIKE 'ACME [[]UK] A[_]B 5[%] C:\\%' AND B = 1",
+       "SELECT A FROM T WHERE UPPER(N) LIKE 'ACME [UK] A\\_B 5\\% C:\\\\%' ESCAPE '\\' AND B = 1"},
+      {Facts(10), "SELECT A FROM T WHERE N LIKE 'A[_]B%'",
+       "SELECT A FROM T WHERE N LIKE 'A[_]B%' OPTION (MAXDOP 1)"},
+      // Left alone: no escape, a real character class, an ESCAPE of its own, no LIKE before
+      // the literal, or text inside another literal.
+      {Facts(2), "DELETE FROM T WHERE N like 'PC1:%' OR N LIKE '[a-c]%'",
+       "DELETE FROM T WHERE N like 'PC1:%' OR N LIKE '[a-c]%'"},
+      {Facts(2), "DELETE FROM T WHERE N LIKE 'X![_]%' ESCAPE '!'",
+       "DELETE FROM T WHERE N LIKE 'X![_]%' ESCAPE '!'"},
+      {Facts(2), "UPDATE T SET N = 'A[_]B', M = 'x LIKE ''[_]'' y' WHERE UNLIKE = '[_]'",
+       "UPDATE T SET N = 'A[_]B', M = 'x LIKE ''[_]'' y' WHERE UNLIKE = '[_]'"},
+      {Facts(2), "SELECT A FROM T WHERE N NOT LIKE 'O''[_]'",
+       "SELECT A FROM T WHERE N NOT LIKE 'O''\\_' ESCAPE '\\'"},
   };
   for (const auto& c : cases) EXPECT_EQ(PrepareSqlText(c.in, c.facts), c.out) << c.in;
 }

@@ -129,5 +129,34 @@ TEST_F(FolderLookupTest, AFolderInAnotherLibraryUnderALocalParent) {
   EXPECT_EQ(Find("C0009 Remote", "", parent, "LIB"), 0);
 }
 
+// The search's escaped pattern reaches each server in a form it reads: "_" and "[" in a name
+// match only themselves on Oracle as on SQL Server.
+class FolderLookupFlavoursTest : public testing::EngineSession {
+ protected:
+  long long Find(const std::string& library, const std::string& name, long long parent) {
+    connection().ConnectLibrary(library);
+    return CheckForFolder(context(), connection(), name, "", parent, rule_, library, library);
+  }
+  rules::RuleRecord rule_;
+};
+
+TEST_F(FolderLookupFlavoursTest, WildcardsAndBracketsInNamesMatchOnlyThemselves) {
+  Start({{.name = "LIB"}, {.name = "ORA", .engine_code = 2}});
+  rule_.Set(RuleKey::kName, "R1");
+  for (const std::string library : {"LIB", "ORA"}) {
+    SCOPED_TRACE(library);
+    const long long parent = MakeFolder(library, "CLIENTS");
+    const long long underscore = MakeFolder(library, "A_B", parent);
+    const long long bracket = MakeFolder(library, "ACME [UK] 5", parent);
+    MakeFolder(library, "QXR", parent);
+    MakeFolder(library, "ACME U 5", parent);
+    EXPECT_EQ(Find(library, "a_b", parent), underscore);
+    EXPECT_EQ(Find(library, "ACME [UK] 5", parent), bracket);
+    EXPECT_EQ(Find(library, "Q_R", parent), 0);
+    EXPECT_EQ(Find(library, "ACME [U] 5", parent), 0);
+  }
+  EXPECT_EQ(Count("SQL Error"), 0) << Dump();
+}
+
 }  // namespace
 }  // namespace sproutsmith::folders
