@@ -2,7 +2,6 @@
 
 #include "dm/connection.h"
 #include "log/error_trap.h"
-#include "platform/os/error.h"
 #include "text/text.h"
 
 namespace sproutsmith::dm {
@@ -43,27 +42,27 @@ bool Connection::StartFusionBody() {
   auto& ui = context_.ui;
   const std::string product = context_.identity.product_name;
   ui.SetBusy(true);
-  bool fallback = false;
-  try {
+  // The session's own log-on; the DM roles answer a failure with a value, and any failure
+  // here sends the start through the application's login instead.
+  const auto logged_on = [&] {
     session_ = client_.CreateSession();
-    if (!session_)
-      throw DmError(kCannotCreateObject, "DOCSObjects", "Unable to create the session");
+    if (!session_) return false;
     log().SetStatus("Starting DM Application Object " + session_->ClientName());
     application_ = client_.CreateApplication();
     log().Separator();
     auto current = application_ ? application_->CurrentLibrary() : nullptr;
     log().SetStatus("Logging on to DM Session library " + (current ? current->Name() : ""));
-    if (!session_->LogOn()) throw DmError(kCannotCreateObject, "DOCSObjects", "Log on failed");
+    if (!session_->LogOn()) return false;
     log().Separator();
+    return true;
+  };
+  if (logged_on()) {
     if (!application_) {
       ShowAndLog("Error: Unable to set FUSION object - cannot start " + product,
                  MessageStyle::kCritical);
       return false;
     }
-  } catch (const DmError&) {
-    fallback = true;
-  }
-  if (fallback) {
+  } else {
     // The browser object of the real client has no part to play in the stand-in.
     log().SetStatus("Starting DM Browser Object");
     log().Separator();
