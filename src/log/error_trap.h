@@ -21,28 +21,45 @@ inline constexpr long kInternalError = 51;
 void ReportTrapped(Log& log, std::string_view procedure, long number, std::string_view source,
                    std::string_view description);
 
+// What a trap caught, for a caller that has more to say about the failure than the log.
+struct TrappedError {
+  long number = 0;
+  std::string source;
+  std::string description;
+};
+
+namespace detail {
+void Report(Log& log, std::string_view procedure, long number, std::string_view source,
+            std::string_view description, TrappedError* trapped);
+}  // namespace detail
+
 // Runs body(); on an unexpected error reports it under `procedure` and returns `failure`.
+// `trapped`, when given, receives what was caught (left alone when nothing was).
 template <typename Body, typename Result = std::invoke_result_t<Body>>
-Result Trap(Log& log, std::string_view procedure, Result failure, Body&& body) {
+Result Trap(Log& log, std::string_view procedure, Result failure, Body&& body,
+            TrappedError* trapped = nullptr) {
   try {
     return std::forward<Body>(body)();
   } catch (const DmError& e) {
-    ReportTrapped(log, procedure, e.number(), e.source(), e.what());
-  } catch (const std::bad_alloc& e) {
-    ReportTrapped(log, procedure, kOutOfMemory, "Sproutsmith", "Out of memory");
+    detail::Report(log, procedure, e.number(), e.source(), e.what(), trapped);
+  } catch (const std::bad_alloc&) {
+    detail::Report(log, procedure, kOutOfMemory, "Sproutsmith", "Out of memory", trapped);
   } catch (const std::exception& e) {
-    ReportTrapped(log, procedure, kInternalError, "Sproutsmith", e.what());
+    detail::Report(log, procedure, kInternalError, "Sproutsmith", e.what(), trapped);
   }
   return failure;
 }
 
 // For procedures without a result.
 template <typename Body>
-void TrapVoid(Log& log, std::string_view procedure, Body&& body) {
-  Trap(log, procedure, 0, [&] {
-    std::forward<Body>(body)();
-    return 0;
-  });
+void TrapVoid(Log& log, std::string_view procedure, Body&& body, TrappedError* trapped = nullptr) {
+  Trap(
+      log, procedure, 0,
+      [&] {
+        std::forward<Body>(body)();
+        return 0;
+      },
+      trapped);
 }
 
 }  // namespace sproutsmith::log
