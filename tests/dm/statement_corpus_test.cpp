@@ -838,6 +838,8 @@ TEST_P(StatementCorpusTest, EveryShapeRunsWithTheRowsTheEngineExpects) {
   const ConnectionFacts& facts = connection().facts();
   EXPECT_EQ(facts.LibraryOwner, kOwner);
   EXPECT_EQ(facts.IsOracle(), Oracle());
+  // The major version comes from the @@VERSION banner, read as far as its "(".
+  EXPECT_EQ(facts.EngineName, Oracle() ? "Oracle" : "MSSQL 15");
   if (!Oracle()) {
     EXPECT_EQ(facts.DatabaseVersion, "15.0.2000.5");
     EXPECT_EQ(facts.CompatibilityLevel, "150");
