@@ -13,7 +13,7 @@
 #include "dm/library_cache.h"
 #include "log/context.h"
 #include "platform/dm/session.h"
-#include "platform/sql/dialect/translator.h"
+#include "platform/dm/engine_codes.h"
 
 namespace sproutsmith::dm {
 
@@ -29,7 +29,7 @@ struct ConnectionFacts {
   std::string ConcatOperator;
   std::string NextColumn;
   bool LibraryConnected = false;
-  bool IsOracle() const { return sql::IsOracleEngine(DatabaseEngine); }
+  bool IsOracle() const { return dmapi::IsOracleEngine(DatabaseEngine); }
 };
 
 // Results of the library checks (valid for the connected library).

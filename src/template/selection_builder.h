@@ -16,6 +16,7 @@
 #include "template/foreign_keys.h"
 #include "template/join_plan.h"
 #include "template/rule_parameters.h"
+#include "template/statement_assembly.h"
 #include "template/template_item.h"
 
 namespace sproutsmith::templ {
@@ -51,39 +52,6 @@ struct Selection {
   // The rule's entry in the saved-statement list (0 when the statement was re-used).
   int saved_index = 0;
 };
-
-// What the item pass and the later steps collected; the statement is assembled from it.
-struct SelectionParts {
-  std::string select_list;
-  std::string sid_list;
-  std::string exclusion;
-  int outer_depth = 0;
-  std::string join_list;
-  std::vector<JoinEntry> joins;  // the join list, entry by entry
-  std::string order_list;
-  std::string parameter_text;
-  std::vector<std::string> parameter_tables;
-  TableList tables;
-};
-
-struct AssemblyOptions {
-  int engine = 10;  // DatabaseEngine
-  std::string owner = "DOCSADM";
-  std::string outer_join_equals = " = ";
-  bool initialize = false;
-  std::string text_max_folders = "0";
-  std::string site_name;
-  std::string rule_name;
-  std::string library_name;
-  std::string sproutsmith_text;
-};
-
-// The statement of `parts` (head, client/matter order, WHERE, qualifier, row limit, ORDER
-// BY). `*row_limit` is the limit decided so far; on Microsoft SQL Server and Sybase a
-// positive TextMaxFolders replaces it. "" when a table of the statement would be joined to
-// nothing: the rule is incomplete.
-std::string AssembleStatement(const SelectionParts& parts, const ParsedTemplate& parsed,
-                              const AssemblyOptions& options, long* row_limit, log::Log& log);
 
 // Builds the rule's statement in the connected library, saves it in the saved-statement
 // list (or takes the re-used one) and, in initialize mode, deletes the rule's tracking rows

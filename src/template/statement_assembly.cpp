@@ -1,12 +1,12 @@
-// Steps from the statement head to the ORDER BY: everything after the item pass that needs
-// no database.
+// Everything after the item pass that needs no database.
+
+#include "template/statement_assembly.h"
 
 #include <cctype>
 
 #include "dm/sql_text.h"
-#include "platform/sql/dialect/translator.h"
+#include "platform/dm/engine_codes.h"
 #include "template/join_plan.h"
-#include "template/selection_builder.h"
 #include "template/sql_names.h"
 #include "text/text.h"
 
@@ -178,7 +178,7 @@ std::vector<std::string> NeededTables(const SelectionParts& parts) {
 
 std::string AssembleStatement(const SelectionParts& parts, const ParsedTemplate& parsed,
                               const AssemblyOptions& o, long* row_limit, log::Log& log) {
-  const bool oracle = sql::IsOracleEngine(o.engine);
+  const bool oracle = dmapi::IsOracleEngine(o.engine);
   log.SetStatus("Fetching SQL Values in library " + o.library_name + " for rule " + o.rule_name);
   log.Separator();
 

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "platform/dm/engine_codes.h"
 #include "platform/dm/local/library_queries.h"
 #include "platform/dm/results.h"
 #include "platform/schema/library_schema.h"
@@ -50,7 +51,7 @@ class LocalSqlObject final : public SqlObject {
               .value_or(0));
     }
     options_.flavour =
-        sql::IsOracleEngine(flavour_code) ? sql::Flavour::kOracle : sql::Flavour::kMicrosoft;
+        dmapi::IsOracleEngine(flavour_code) ? sql::Flavour::kOracle : sql::Flavour::kMicrosoft;
     options_.target = db->backend();
     options_.owners = {lib.owner, "dbo"};
     return 0;

@@ -16,9 +16,6 @@ namespace sproutsmith::sql {
 
 enum class Flavour { kMicrosoft, kOracle };
 
-// DM engine codes 2 and 5 are Oracle; every other code speaks the Microsoft flavour.
-inline bool IsOracleEngine(int engine_code) { return engine_code == 2 || engine_code == 5; }
-
 struct TranslateOptions {
   Flavour flavour = Flavour::kMicrosoft;
   Backend target = Backend::kSqlite;
