@@ -161,22 +161,16 @@ void Engine::PollStop() {
 bool Engine::StartUp(const std::vector<std::string>& args) {
   if (started_) return !ended_;
   started_ = true;
-  std::string unexpected;
+  log::TrappedError trapped;
   // An end asked for while start-up works (the "exit now?" answer of a failed object check)
   // waits until start-up has returned, like one asked for during a cycle.
   ++cycle_depth_;
-  const bool ok = log::Trap(log_, "Form_Load", false, [&] {
-    try {
-      return StartUpSteps(args);
-    } catch (const std::exception& e) {
-      unexpected = e.what();
-      throw;
-    }
-  });
+  const bool ok = log::Trap(
+      log_, "Form_Load", false, [&] { return StartUpSteps(args); }, &trapped);
   --cycle_depth_;
   if (!ok) {
     start_failed_ = true;
-    if (!unexpected.empty()) failure_message_ = "Error: " + unexpected;
+    if (!trapped.description.empty()) failure_message_ = "Error: " + trapped.description;
     FailureEnd();
     return false;
   }
@@ -218,21 +212,19 @@ bool Engine::ShowFailure(const std::string& message, MessageStyle style) {
 void Engine::Go() {
   started_cycle_ = true;
   ++cycle_depth_;
-  std::string unexpected;
+  log::TrappedError trapped;
   bool finished = true;
-  const bool ok = log::Trap(log_, "Button_Go_Click", false, [&] {
-    try {
-      finished = parts_.dm->Go();
-    } catch (const std::exception& e) {
-      unexpected = e.what();
-      throw;
-    }
-    return true;
-  });
+  const bool ok = log::Trap(
+      log_, "Button_Go_Click", false,
+      [&] {
+        finished = parts_.dm->Go();
+        return true;
+      },
+      &trapped);
   --cycle_depth_;
   if (!ok) {
     cycle_failed_ = true;
-    if (failure_message_.empty()) failure_message_ = "Error: " + unexpected;
+    if (failure_message_.empty()) failure_message_ = "Error: " + trapped.description;
   } else if (!finished) {
     // The cycle reported the error itself; the console still has to say that it broke off.
     cycle_failed_ = true;
