@@ -27,6 +27,19 @@ namespace {
 constexpr int kBusyTimeoutMs = 30000;
 constexpr char kPrefix[] = "[Sproutsmith][SQLite] ";
 
+// A clock made of two readings.
+class ReadingsClock final : public os::Clock {
+ public:
+  ReadingsClock(std::function<text::DateTime()> local_now, std::function<text::DateTime()> utc_now)
+      : local_now_(std::move(local_now)), utc_now_(std::move(utc_now)) {}
+  text::DateTime Now() const override { return local_now_(); }
+  text::DateTime UtcNow() const override { return utc_now_(); }
+
+ private:
+  std::function<text::DateTime()> local_now_;
+  std::function<text::DateTime()> utc_now_;
+};
+
 Value ColumnValue(sqlite3_stmt* stmt, int i) {
   switch (sqlite3_column_type(stmt, i)) {
     case SQLITE_NULL:
@@ -106,10 +119,12 @@ std::unique_ptr<SqliteDatabase> SqliteDatabase::Open(const std::string& path, bo
   return result;
 }
 
+void SqliteDatabase::SetClock(const os::Clock& clock) { clock_.Use(clock); }
+
 void SqliteDatabase::SetClock(std::function<text::DateTime()> local_now,
                               std::function<text::DateTime()> utc_now) {
-  clock_.local_now = std::move(local_now);
-  clock_.utc_now = std::move(utc_now);
+  readings_ = std::make_unique<ReadingsClock>(std::move(local_now), std::move(utc_now));
+  clock_.Use(*readings_);
 }
 
 SqliteDatabase::~SqliteDatabase() {

@@ -12,6 +12,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "platform/os/clock.h"
 #include "platform/sql/database.h"
 #include "platform/sql/sqlite_functions.h"
 #include "text/datetime.h"
@@ -44,13 +45,15 @@ class SqliteDatabase final : public Database {
 
   sqlite3* handle() const { return db_; }
 
-  // What GETDATE() (local) and GETUTCDATE()/SYSDATE (UTC) answer on this connection; the
-  // system clock until set. Tests pin it to a fixed date.
+  // The clock GETDATE() (local) and GETUTCDATE()/SYSDATE (UTC) read on this connection: the
+  // engine's own, so SQL dates agree with its log and a test's fixed clock. The system clock
+  // until set; `clock` must outlive the connection.
+  void SetClock(const os::Clock& clock);
+  // The same from two readings, for tests whose local time and UTC differ.
   void SetClock(std::function<text::DateTime()> local_now, std::function<text::DateTime()> utc_now);
 
  private:
-  SqliteDatabase(sqlite3* db, std::string path)
-      : db_(db), path_(std::move(path)), clock_(SystemSqliteClock()) {}
+  SqliteDatabase(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
   ExecResult Failure(int code) const;
 
   // The statement for `sql`: from the cache for statements with parameters (their text
@@ -61,7 +64,8 @@ class SqliteDatabase final : public Database {
   sqlite3* db_;
   std::unordered_map<std::string, sqlite3_stmt*> statements_;
   std::string path_;
-  SqliteClock clock_;  // read by the registered clock functions
+  SqliteClock clock_;                    // read by the registered clock functions
+  std::unique_ptr<os::Clock> readings_;  // behind the two-reading SetClock
 };
 
 }  // namespace sproutsmith::sql

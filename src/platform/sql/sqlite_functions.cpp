@@ -1,11 +1,9 @@
 #include "platform/sql/sqlite_functions.h"
 
 #include <sqlite3.h>
-#include <sys/time.h>
 
 #include <cmath>
 #include <cstdlib>
-#include <ctime>
 #include <optional>
 #include <string>
 
@@ -55,12 +53,11 @@ void Like(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 }
 
 void Now(sqlite3_context* ctx, bool utc) {
-  const auto* clock = static_cast<const SqliteClock*>(sqlite3_user_data(ctx));
-  const auto& read = utc ? clock->utc_now : clock->local_now;
+  static const os::SystemClock machine;
+  const auto* source = static_cast<const SqliteClock*>(sqlite3_user_data(ctx));
+  const os::Clock& clock = source ? source->clock() : machine;
   try {
-    const text::DateTime now =
-        read ? read() : (utc ? SystemSqliteClock().utc_now() : SystemSqliteClock().local_now());
-    ResultText(ctx, text::Format(now, "YYYY-MM-DD HH:NN:SS"));
+    ResultText(ctx, text::Format(utc ? clock.UtcNow() : clock.Now(), "YYYY-MM-DD HH:NN:SS"));
   } catch (const std::exception& e) {
     sqlite3_result_error(ctx, e.what(), -1);
   }
@@ -226,29 +223,7 @@ void Refuse(sqlite3_context* ctx, int, sqlite3_value** argv) {
 void Cast(sqlite3_context* ctx, int, sqlite3_value** argv) { Convert(ctx, argv, false); }
 void TryCast(sqlite3_context* ctx, int, sqlite3_value** argv) { Convert(ctx, argv, true); }
 
-text::DateTime FromTimeval(bool utc) {
-  timeval tv{};
-  gettimeofday(&tv, nullptr);
-  std::tm tm{};
-  if (utc) {
-    gmtime_r(&tv.tv_sec, &tm);
-  } else {
-    localtime_r(&tv.tv_sec, &tm);
-  }
-  return {tm.tm_year + 1900,
-          tm.tm_mon + 1,
-          tm.tm_mday,
-          tm.tm_hour,
-          tm.tm_min,
-          tm.tm_sec,
-          static_cast<int>(tv.tv_usec / 1000)};
-}
-
 }  // namespace
-
-SqliteClock SystemSqliteClock() {
-  return {[] { return FromTimeval(false); }, [] { return FromTimeval(true); }};
-}
 
 int RegisterSqliteFunctions(sqlite3* db, const SqliteClock* clock) {
   struct Registration {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/os/clock.h"
 #include "support/temp_dir.h"
 
 namespace sproutsmith::sql {
@@ -95,13 +96,28 @@ TEST_F(SqliteDatabaseTest, DoubleQuotesAlwaysNameAColumn) {
   EXPECT_EQ(Column1("SELECT \"NAME\" FROM T WHERE ID = 1"), "one");
 }
 
-TEST_F(SqliteDatabaseTest, ClockFunctionsReadTheConnectionsClock) {
-  db_->SetClock([] { return text::DateTime{2026, 12, 6, 9, 4, 29}; },
-                [] { return text::DateTime{2026, 12, 6, 8, 4, 29}; });
-  const ExecResult r = Run("SELECT sproutsmith_getdate(), sproutsmith_getutcdate()");
-  ASSERT_EQ(r.result.rows.size(), 1u);
-  EXPECT_EQ(r.result.rows[0][0].text, "2026-12-06 09:04:29");
-  EXPECT_EQ(r.result.rows[0][1].text, "2026-12-06 08:04:29");
+// A clock whose local time and UTC differ, as on a machine away from Greenwich.
+class ZonedClock final : public os::Clock {
+ public:
+  text::DateTime local{2026, 12, 6, 9, 4, 29};
+  text::DateTime utc{2026, 12, 6, 8, 4, 29};
+  text::DateTime Now() const override { return local; }
+  text::DateTime UtcNow() const override { return utc; }
+};
+
+TEST_F(SqliteDatabaseTest, ClockFunctionsReadTheConnectionsClockLive) {
+  ZonedClock clock;
+  db_->SetClock(clock);
+  const std::string both = "SELECT sproutsmith_getdate() || '|' || sproutsmith_getutcdate()";
+  EXPECT_EQ(Column1(both), "2026-12-06 09:04:29|2026-12-06 08:04:29");
+  // The clock is read at every call, never copied: moving it moves SQL's time too.
+  clock.local = clock.local.AddSeconds(61);
+  clock.utc = clock.utc.AddSeconds(61);
+  EXPECT_EQ(Column1(both), "2026-12-06 09:05:30|2026-12-06 08:05:30");
+  // Two readings make a clock as well.
+  db_->SetClock([] { return text::DateTime{2020, 2, 29, 23, 59, 59}; },
+                [] { return text::DateTime{2020, 3, 1, 0, 59, 59}; });
+  EXPECT_EQ(Column1(both), "2020-02-29 23:59:59|2020-03-01 00:59:59");
 }
 
 TEST(SqliteOpenTest, ClearErrorsForFilesThatCannotBeLibraries) {

@@ -70,6 +70,10 @@ sql::Database* Server::Open(int index, std::string* error) {
     if (error) *error = "database file " + lib.database_path + " does not hold a DM library";
     return nullptr;
   }
+  // The embedded back end answers GETDATE() from the client's clock, so dates in SQL agree
+  // with the engine's (an opener's own clock gives way); a database wrapped by its opener
+  // keeps the machine's.
+  if (auto* sqlite = dynamic_cast<sql::SqliteDatabase*>(db.get())) sqlite->SetClock(*clock_);
   databases_[index] = std::move(db);
   return databases_[index].get();
 }
