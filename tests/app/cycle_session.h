@@ -80,22 +80,10 @@ class CycleSession : public ::testing::Test {
     }
     return false;
   }
-  std::string Dump() const {
-    std::string s;
-    for (const auto& l : install_.LogLines()) s += l + "\n";
-    return s;
-  }
+  std::string Dump() const { return install_.LogText(); }
   // The log lines from the first holding `from` up to the next holding `to` (both kept).
   std::vector<std::string> Section(const std::string& from, const std::string& to) const {
-    std::vector<std::string> out;
-    bool in = false;
-    for (const auto& l : install_.LogLines()) {
-      if (!in && l.find(from) != std::string::npos) in = true;
-      if (!in) continue;
-      out.push_back(l);
-      if (out.size() > 1 && l.find(to) != std::string::npos) break;
-    }
-    return out;
+    return install_.LogSection(from, to);
   }
 
   testing::DmInstallation install_;

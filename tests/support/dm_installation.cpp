@@ -68,26 +68,12 @@ std::unique_ptr<dmapi::Client> DmInstallation::OpenClient(dmapi::DatabaseOpener 
   return dmapi::OpenInstallation(config, &clock, std::move(opener));
 }
 
-std::vector<std::vector<std::string>> DmInstallation::Query(const std::string& library,
-                                                            const std::string& sql_text) {
-  std::string error;
-  auto db = sql::SqliteDatabase::Open(LibraryFile(library), false, &error);
-  EXPECT_TRUE(db) << error;
-  std::vector<std::vector<std::string>> rows;
-  if (!db) return rows;
-  const auto r = db->Execute(sql_text);
-  EXPECT_TRUE(r.ok()) << sql_text << ": " << r.error_description;
-  for (const auto& row : r.result.rows) {
-    std::vector<std::string> texts;
-    for (const auto& v : row) texts.push_back(v.IsNull() ? "NULL" : v.text);
-    rows.push_back(texts);
-  }
-  return rows;
+Rows DmInstallation::Query(const std::string& library, const std::string& sql_text) {
+  return ReadFileRows(LibraryFile(library), sql_text);
 }
 
 std::string DmInstallation::Scalar(const std::string& library, const std::string& sql_text) {
-  const auto rows = Query(library, sql_text);
-  return rows.empty() || rows[0].empty() ? "" : rows[0][0];
+  return FirstValue(Query(library, sql_text));
 }
 
 void DmInstallation::Exec(const std::string& library, const std::string& sql_text) {
@@ -102,6 +88,33 @@ int DmInstallation::CountLogLines(const std::string& fragment) const {
   int n = 0;
   for (const auto& l : LogLines()) n += l.find(fragment) != std::string::npos;
   return n;
+}
+
+int DmInstallation::LogLineOf(const std::string& fragment) const {
+  const std::vector<std::string> lines = LogLines();
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].find(fragment) != std::string::npos) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::string DmInstallation::LogText() const {
+  std::string s;
+  for (const auto& l : LogLines()) s += l + "\n";
+  return s;
+}
+
+std::vector<std::string> DmInstallation::LogSection(const std::string& from,
+                                                    const std::string& to) const {
+  std::vector<std::string> out;
+  bool in = false;
+  for (const auto& l : LogLines()) {
+    if (!in && l.find(from) != std::string::npos) in = true;
+    if (!in) continue;
+    out.push_back(l);
+    if (out.size() > 1 && l.find(to) != std::string::npos) break;
+  }
+  return out;
 }
 
 }  // namespace sproutsmith::testing

@@ -14,6 +14,7 @@
 #include "platform/schema/test_data.h"
 #include "platform/sql/sqlite_database.h"
 #include "support/scripted_ui.h"
+#include "support/sql_rows.h"
 #include "support/temp_dir.h"
 
 namespace sproutsmith::testing {
@@ -41,7 +42,7 @@ class DmInstallation {
   std::unique_ptr<dmapi::Client> OpenClient(dmapi::DatabaseOpener opener = {});
 
   // Plain SQL on a library's file, bypassing every layer of the system.
-  std::vector<std::vector<std::string>> Query(const std::string& library, const std::string& sql);
+  Rows Query(const std::string& library, const std::string& sql);
   std::string Scalar(const std::string& library, const std::string& sql);
   void Exec(const std::string& library, const std::string& sql);
   std::string LibraryFile(const std::string& library) const;
@@ -50,6 +51,12 @@ class DmInstallation {
   std::vector<std::string> LogLines() const;
   // Lines of the log containing `fragment`.
   int CountLogLines(const std::string& fragment) const;
+  // Index of the first line containing `fragment` (-1 when none).
+  int LogLineOf(const std::string& fragment) const;
+  // The whole log, for failure messages.
+  std::string LogText() const;
+  // The lines from the first holding `from` up to the next holding `to` (both kept).
+  std::vector<std::string> LogSection(const std::string& from, const std::string& to) const;
 
   TempDir dir;
   os::FixedClock clock;

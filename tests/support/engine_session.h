@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -24,11 +25,14 @@ class EngineSession : public ::testing::Test {
   using Rows = std::vector<std::vector<std::string>>;
 
   // Provisions the libraries (the first is the current one) and starts the DM session.
-  void Start(const std::vector<LibrarySpec>& libraries, const std::string& user = "DMADMIN") {
+  // `attach` hooks what must see every connection (a rule store) before the session starts.
+  void Start(const std::vector<LibrarySpec>& libraries, const std::string& user = "DMADMIN",
+             const std::function<void(dm::Connection&)>& attach = {}) {
     install_.Create(libraries, user);
     client_ = install_.OpenClient();
     ASSERT_TRUE(client_);
     connection_ = std::make_unique<dm::Connection>(install_.context, *client_);
+    if (attach) attach(*connection_);
     ASSERT_TRUE(connection_->StartFusion()) << Dump();
   }
 
@@ -72,18 +76,8 @@ class EngineSession : public ::testing::Test {
 
   // The log: lines holding `fragment`, the first such line's index (-1 when none), all of it.
   int Count(const std::string& fragment) const { return install_.CountLogLines(fragment); }
-  int LineOf(const std::string& fragment) const {
-    const auto lines = install_.LogLines();
-    for (size_t i = 0; i < lines.size(); ++i) {
-      if (lines[i].find(fragment) != std::string::npos) return static_cast<int>(i);
-    }
-    return -1;
-  }
-  std::string Dump() const {
-    std::string s;
-    for (const auto& l : install_.LogLines()) s += l + "\n";
-    return s;
-  }
+  int LineOf(const std::string& fragment) const { return install_.LogLineOf(fragment); }
+  std::string Dump() const { return install_.LogText(); }
   std::vector<std::string> Lines() const { return install_.LogLines(); }
   // An "Error: " or "Warning: " line as the log writes it: the time stamp follows the prefix.
   std::string Stamped(const std::string& prefix, const std::string& rest) const {

@@ -119,11 +119,7 @@ class CompileSession : public ::testing::Test {
   TemplateEnvironment Environment() {
     return EnvironmentOf(*connection_, connection_->LibraryName(), install_.clock.Now());
   }
-  std::string Dump() const {
-    std::string s;
-    for (const auto& l : install_.LogLines()) s += l + "\n";
-    return s;
-  }
+  std::string Dump() const { return install_.LogText(); }
   std::vector<std::vector<std::string>> Query(const std::string& sql) {
     return install_.Query(connection_->LibraryName(), sql);
   }

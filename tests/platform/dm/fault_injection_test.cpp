@@ -20,6 +20,7 @@
 #include "platform/schema/test_data.h"
 #include "platform/sql/fault_injecting_database.h"
 #include "platform/sql/sqlite_database.h"
+#include "support/sql_rows.h"
 #include "support/temp_dir.h"
 
 namespace sproutsmith::dmapi {
@@ -38,29 +39,17 @@ std::unique_ptr<sql::SqliteDatabase> OpenFile(const std::string& file) {
   return db;
 }
 
-std::vector<std::vector<std::string>> Query(const std::string& file, const std::string& sql) {
-  std::vector<std::vector<std::string>> rows;
-  std::unique_ptr<sql::SqliteDatabase> db = OpenFile(file);
-  if (!db) return rows;
-  const sql::ExecResult r = db->Execute(sql);
-  EXPECT_TRUE(r.ok()) << sql << ": " << r.error_description;
-  for (const auto& row : r.result.rows) {
-    rows.emplace_back();
-    for (const sql::Value& v : row) rows.back().push_back(v.IsNull() ? "NULL" : v.text);
-  }
-  return rows;
-}
+using testing::ReadFileRows;
 
 std::string Scalar(const std::string& file, const std::string& sql) {
-  const auto rows = Query(file, sql);
-  return rows.empty() || rows[0].empty() ? "" : rows[0][0];
+  return testing::FirstValue(ReadFileRows(file, sql));
 }
 
 Snapshot Read(const std::string& file) {
   Snapshot snapshot;
   for (const char* table : kTables) {
     std::vector<std::string>& lines = snapshot[table];
-    for (const auto& row : Query(file, std::string("SELECT * FROM ") + table)) {
+    for (const auto& row : ReadFileRows(file, std::string("SELECT * FROM ") + table)) {
       std::string line;
       for (const std::string& v : row) line += v + "|";
       lines.push_back(line);
@@ -137,10 +126,11 @@ class FaultInjectionTest : public ::testing::Test {
       data.with_rules = false;
       ASSERT_TRUE(schema::GenerateTestData(*db, data, &error)) << error;
     }
-    const auto documents = Query(template_file_,
-                                 "SELECT P.DOCNUMBER, P.SYSTEM_ID FROM PROFILE P, APPS A WHERE "
-                                 "A.SYSTEM_ID = P.APPLICATION AND A.APPLICATION <> 'FOLDER' "
-                                 "ORDER BY P.DOCNUMBER");
+    const auto documents =
+        ReadFileRows(template_file_,
+                     "SELECT P.DOCNUMBER, P.SYSTEM_ID FROM PROFILE P, APPS A WHERE "
+                     "A.SYSTEM_ID = P.APPLICATION AND A.APPLICATION <> 'FOLDER' "
+                     "ORDER BY P.DOCNUMBER");
     ASSERT_GE(documents.size(), 2u);
     first_document_ = std::stoll(documents[0][0]);
     secured_document_ = std::stoll(documents[1][0]);

@@ -14,6 +14,7 @@
 #include "platform/schema/library_schema.h"
 #include "platform/schema/test_data.h"
 #include "platform/sql/sqlite_database.h"
+#include "support/sql_rows.h"
 #include "support/temp_dir.h"
 
 namespace sproutsmith::dmapi {
@@ -49,19 +50,10 @@ class StandinTest : public ::testing::Test {
   std::string File(const std::string& library) const { return dir.File(library + ".db"); }
 
   Rows Query(const std::string& library, const std::string& statement) {
-    std::unique_ptr<sql::SqliteDatabase> db = sql::SqliteDatabase::Open(File(library), false);
-    const sql::ExecResult r = db->Execute(statement);
-    EXPECT_TRUE(r.ok()) << statement << ": " << r.error_description;
-    Rows rows;
-    for (const auto& row : r.result.rows) {
-      rows.emplace_back();
-      for (const sql::Value& v : row) rows.back().push_back(v.IsNull() ? "NULL" : v.text);
-    }
-    return rows;
+    return testing::ReadFileRows(File(library), statement);
   }
   std::string Scalar(const std::string& library, const std::string& statement) {
-    const Rows rows = Query(library, statement);
-    return rows.empty() || rows[0].empty() ? "<none>" : rows[0][0];
+    return testing::FirstValue(Query(library, statement), "<none>");
   }
   void Exec(const std::string& library, const std::string& statement) {
     std::unique_ptr<sql::SqliteDatabase> db = sql::SqliteDatabase::Open(File(library), false);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/sql/sqlite_database.h"
+#include "support/sql_rows.h"
 #include "support/temp_dir.h"
 
 namespace sproutsmith::schema::testutil {
@@ -19,23 +20,14 @@ inline std::unique_ptr<sql::SqliteDatabase> OpenFile(const std::string& path) {
   return db;
 }
 
-// Every row as text; NULL reads "<null>" so it differs from an empty text.
-inline std::vector<std::vector<std::string>> Rows(sql::Database& db, const std::string& query) {
-  const sql::ExecResult r = db.Execute(query);
-  EXPECT_TRUE(r.ok()) << query << "\n" << r.error_description;
-  std::vector<std::vector<std::string>> rows;
-  for (const auto& row : r.result.rows) {
-    std::vector<std::string> out;
-    for (const auto& v : row) out.push_back(v.IsNull() ? "<null>" : v.text);
-    rows.push_back(std::move(out));
-  }
-  return rows;
+// Every row as text; NULL reads "NULL".
+inline testing::Rows Rows(sql::Database& db, const std::string& query) {
+  return testing::ReadRows(db, query);
 }
 
 // The first column of the first row ("<none>" when there is no row).
 inline std::string Scalar(sql::Database& db, const std::string& query) {
-  const auto rows = Rows(db, query);
-  return rows.empty() || rows[0].empty() ? "<none>" : rows[0][0];
+  return testing::FirstValue(Rows(db, query), "<none>");
 }
 
 inline long long Count(sql::Database& db, const std::string& query) {

@@ -212,7 +212,7 @@ TEST_F(TestDataTest, RulesReadBackThroughTheRuleStoreQuery) {
   auto value = [&rows](const std::string& section, const std::string& sub) {
     for (const auto& r : rows) {
       if (r[0] == section && r[1] == sub) {
-        return r[3] != "<null>" ? r[3] : r[2] + r[4] + r[5] + r[6];
+        return r[3] != "NULL" ? r[3] : r[2] + r[4] + r[5] + r[6];
       }
     }
     return std::string("<missing>");
