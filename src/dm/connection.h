@@ -2,6 +2,10 @@
 // The DM session and the one connected library: starting the session, switching libraries,
 // recreating lost DM objects, the SQL gateway, and the checks and repairs every library gets
 // when it is connected. Exactly one library is connected at a time.
+//
+// connection.cpp starts the session, switches libraries and recreates lost objects;
+// connection_gateway.cpp is the SQL gateway; connection_preparation.cpp checks and repairs
+// a library when it is connected.
 
 #include <functional>
 #include <memory>

@@ -158,10 +158,10 @@ long long Connection::ForEachRow(const std::function<bool()>& row) {
   return visited;
 }
 
-std::string PrepareSqlText(std::string_view original, const ConnectionFacts& facts_) {
+std::string PrepareSqlText(std::string_view original, const ConnectionFacts& facts) {
   std::string s(original);
   if (text::EndsWith(s, "= '") || text::EndsWith(s, "='")) s += "'";
-  if (facts_.IsOracle()) {
+  if (facts.IsOracle()) {
     s = text::Replace(s, " <> ", " != ");
     s = text::Replace(s, " '''' ", " '' ");
     s = text::Replace(s, " != '' ", " != ' ' ");
@@ -170,13 +170,13 @@ std::string PrepareSqlText(std::string_view original, const ConnectionFacts& fac
     s = OracleLikeEscapes(s);
   } else {
     s = text::Replace(s, "CAST('' AS ", "CAST(NULL AS ");
-    if (text::Val(facts_.DatabaseVersion) < 11 || text::Val(facts_.CompatibilityLevel) < 110) {
+    if (text::Val(facts.DatabaseVersion) < 11 || text::Val(facts.CompatibilityLevel) < 110) {
       s = text::Replace(s, "TRY_CAST", "CAST");
     }
     s = text::Replace(s, "SYSDATE", "GETUTCDATE()");
   }
-  s = SubstituteOwner(s, facts_.LibraryOwner);
-  if (!facts_.IsOracle() && !s.empty() && StartsWithNoCase(s, "SELECT ") &&
+  s = SubstituteOwner(s, facts.LibraryOwner);
+  if (!facts.IsOracle() && !s.empty() && StartsWithNoCase(s, "SELECT ") &&
       !StartsWithNoCase(s, "SELECT INTO ") && text::InStrNoCase(s, " OPTION (MAXDOP 1)") == 0) {
     s += " OPTION (MAXDOP 1)";
   }
