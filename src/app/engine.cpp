@@ -56,6 +56,8 @@ EngineParts WithStopPolling(EngineParts parts, std::function<void()> poll) {
   if (parts.stop_requested) {
     parts.ui = std::make_unique<StopPollingUi>(std::move(parts.ui), std::move(poll));
   }
+  // Most callers leave the files to the system.
+  if (!parts.files) parts.files = std::make_unique<os::SystemFileSystem>();
   return parts;
 }
 
@@ -65,7 +67,7 @@ Engine::Engine(EngineParts parts)
     : parts_(WithStopPolling(std::move(parts), [this] { PollStop(); })),
       identity_(runtime::Identity::ForVersion(SPROUTSMITH_VERSION_YEAR, SPROUTSMITH_VERSION_MONTH,
                                               SPROUTSMITH_VERSION_DAY)),
-      log_(*parts_.clock, state_, options_, *parts_.ui),
+      log_(*parts_.clock, state_, options_, *parts_.ui, *parts_.files),
       context_{*parts_.clock, *parts_.settings, *parts_.ui, state_, options_, identity_, log_},
       log_commands_(context_, *parts_.launcher) {
   if (!parts_.dm && parts_.make_dm) parts_.dm = parts_.make_dm(context_);

@@ -21,6 +21,7 @@
 #include "log/log_commands.h"
 #include "platform/os/clock.h"
 #include "platform/os/environment.h"
+#include "platform/os/file_system.h"
 #include "platform/os/program_launcher.h"
 #include "platform/os/settings_store.h"
 #include "runtime/identity.h"
@@ -40,6 +41,8 @@ struct EngineParts {
   std::function<std::unique_ptr<DmSeam>(Context&)> make_dm;
   std::unique_ptr<os::ProgramLauncher> launcher;
   std::unique_ptr<os::Environment> environment;
+  // The log's file operations and start-up's purge; the system's when not set.
+  std::unique_ptr<os::FileSystem> files;
   ScreenSize screen;  // twips; a console has no screen and keeps the default
   // Polled at every yield point and one-second wait; true once someone outside asks the run
   // to stop (a signal). The stop then works as the Exit button does. May be empty.
@@ -50,7 +53,7 @@ struct EngineParts {
 
 class Engine {
  public:
-  // REQUIRES: every part is set (`dm` or `make_dm`).
+  // REQUIRES: every part is set (`dm` or `make_dm`), `files` may be left empty.
   explicit Engine(EngineParts parts);
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;

@@ -1,7 +1,5 @@
 // Start-up, from the window's first line to "Waiting for user input".
 
-#include <filesystem>
-
 #include "app/command_line.h"
 #include "app/engine.h"
 #include "app/program_paths.h"
@@ -24,16 +22,12 @@ std::string DmClientValue(const os::Environment& env, const std::string& name) {
   return value;
 }
 
-bool FileExists(const std::string& path) {
-  std::error_code ec;
-  return std::filesystem::is_regular_file(path, ec);
-}
-
 }  // namespace
 
 bool Engine::StartUpSteps(const std::vector<std::string>& args) {
   os::SettingsStore& settings = *parts_.settings;
   const os::Environment& env = *parts_.environment;
+  os::FileSystem& files = *parts_.files;
   const std::string& product = identity_.product_name;
 
   window_.caption = identity_.window_caption;
@@ -76,10 +70,9 @@ bool Engine::StartUpSteps(const std::vector<std::string>& args) {
     // dated log and its report are what a purge is expected to remove.
     const std::string dated = log::Log::DatedName(state_.LogFile, parts_.clock->Now());
     for (const std::string& file : {state_.LogFile, dated, log::Log::ReportName(dated)}) {
-      if (!FileExists(file)) continue;
+      if (!files.Exists(file)) continue;
       log_.Close();
-      std::error_code ec;
-      std::filesystem::remove(file, ec);
+      files.Remove(file, nullptr);  // one left behind only keeps its old lines
     }
   }
 
@@ -141,7 +134,7 @@ bool Engine::StartUpSteps(const std::vector<std::string>& args) {
   Caption("Activating the main form");
   settings.Save(product, kGeneral, "IsRunning", "0");
   window_.splash_visible = false;
-  window_.MNHelpReadmeVisible = FileExists(state_.ReadmePath);
+  window_.MNHelpReadmeVisible = files.Exists(state_.ReadmePath);
   options_.ListResults.clear();
 
   Caption("Waiting for user input");

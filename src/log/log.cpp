@@ -1,10 +1,5 @@
 #include "log/log.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-
 #include "text/text.h"
 
 namespace sproutsmith::log {
@@ -77,20 +72,20 @@ bool Log::Append(const std::string& text, const text::DateTime& now) {
   // The file stays open between lines of the same second: a line is on disk (flushed) when
   // AddLog returns, and a file deleted or moved meanwhile is opened anew within a second.
   const auto second = static_cast<long long>(now.SecondsSinceMidnight());
-  if (file_ != nullptr && (open_name_ != dated_log_file_ || open_second_ != second)) Close();
-  if (file_ == nullptr) {
-    file_ = std::fopen(dated_log_file_.c_str(), "ab");
-    if (file_ == nullptr) {
-      WriteFailed(std::strerror(errno));
+  if (file_ && (open_name_ != dated_log_file_ || open_second_ != second)) Close();
+  std::string error;
+  if (!file_) {
+    file_ = files_.OpenForAppend(dated_log_file_, &error);
+    if (!file_) {
+      WriteFailed(error);
       return false;
     }
     open_name_ = dated_log_file_;
     open_second_ = second;
   }
-  const bool ok =
-      std::fwrite(text.data(), 1, text.size(), file_) == text.size() && std::fflush(file_) == 0;
+  const bool ok = file_->Write(text, &error);
   if (!ok) {
-    WriteFailed(std::strerror(errno));
+    WriteFailed(error);
     Close();
   }
   return ok;
@@ -103,8 +98,7 @@ void Log::WriteFailed(const std::string& reason) {
 }
 
 void Log::Close() {
-  if (file_ != nullptr) std::fclose(file_);
-  file_ = nullptr;
+  file_.reset();
   open_name_.clear();
 }
 
@@ -131,9 +125,6 @@ void Log::ReportError(long number, std::string_view source, std::string_view des
   Separator();
 }
 
-void Log::UpdateLogMenus() {
-  std::error_code ec;
-  log_menus_enabled_ = !dated_log_file_.empty() && std::filesystem::exists(dated_log_file_, ec);
-}
+void Log::UpdateLogMenus() { log_menus_enabled_ = files_.Exists(dated_log_file_); }
 
 }  // namespace sproutsmith::log

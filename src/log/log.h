@@ -1,15 +1,17 @@
 #pragma once
-// The daily log, the status line and the error report. Every line opens, appends and closes
-// the day's file, so other programs may read or delete it at any time and a crash loses
-// nothing. Failures to write are ignored: the line is lost and the program goes on.
+// The daily log, the status line and the error report. Every line is on disk when AddLog
+// returns, so other programs may read or delete the file at any time and a crash loses
+// nothing. Failures to write are reported once and otherwise ignored: the line is lost and
+// the program goes on.
 
-#include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/os/clock.h"
+#include "platform/os/file_system.h"
 #include "runtime/options.h"
 #include "runtime/run_state.h"
 #include "runtime/ui.h"
@@ -20,8 +22,10 @@ namespace sproutsmith::log {
 class Log {
  public:
   // Reads the verbose and time-stamp options and the configured file live, on every line.
-  Log(const os::Clock& clock, runtime::RunState& state, runtime::Options& options, runtime::Ui& ui)
-      : clock_(clock), state_(state), options_(options), ui_(ui) {}
+  // `files` is where the lines go (and what the log commands use); it must outlive the log.
+  Log(const os::Clock& clock, runtime::RunState& state, runtime::Options& options, runtime::Ui& ui,
+      os::FileSystem& files = os::SystemFiles())
+      : clock_(clock), state_(state), options_(options), ui_(ui), files_(files) {}
   ~Log();
   Log(const Log&) = delete;
   Log& operator=(const Log&) = delete;
@@ -68,6 +72,7 @@ class Log {
 
   runtime::Ui& ui() { return ui_; }
   runtime::Options& options() { return options_; }
+  os::FileSystem& files() { return files_; }
 
   // Lets go of the log file (before it is removed or moved); the next line opens it again.
   void Close();
@@ -81,10 +86,11 @@ class Log {
   runtime::RunState& state_;
   runtime::Options& options_;
   runtime::Ui& ui_;
+  os::FileSystem& files_;
   std::string dated_log_file_;
   std::string last_log_text_;
   bool log_menus_enabled_ = false;
-  std::FILE* file_ = nullptr;  // the dated file, open between lines of one second
+  std::unique_ptr<os::AppendFile> file_;  // the dated file, open between lines of one second
   std::string open_name_;
   long long open_second_ = -1;
   long error_count_ = 0;

@@ -12,11 +12,6 @@ namespace {
 using runtime::Answer;
 using runtime::MessageStyle;
 
-bool FileExists(const std::string& path) {
-  std::error_code ec;
-  return !path.empty() && std::filesystem::is_regular_file(path, ec);
-}
-
 // The number the product's runtime gave a program it could not find.
 constexpr long kFileNotFound = 53;
 
@@ -34,7 +29,7 @@ void LogCommands::StartViewer(const std::string& program, const std::string& pat
 }
 
 void LogCommands::ViewFile(const std::string& path) {
-  if (!FileExists(path)) return;
+  if (!context_.log.files().Exists(path)) return;
   const std::string remembered = context_.options.LabelStatus;
   context_.ui.SetBusy(true);
   TrapVoid(context_.log, "ViewFile", [&] {
@@ -58,15 +53,15 @@ void LogCommands::ViewFile(const std::string& path) {
 
 void LogCommands::PurgeFile(const std::string& path) {
   TrapVoid(context_.log, "PurgeFile", [&] {
-    if (!FileExists(path)) return;
+    if (!context_.log.files().Exists(path)) return;
     if (context_.ShowMessage("Are you sure you want to purge the file " + path + "?",
                              MessageStyle::kYesNo) != Answer::kYes) {
       return;
     }
-    std::error_code ec;
     context_.log.Close();
-    std::filesystem::remove(path, ec);
-    if (FileExists(path)) {
+    // A file still there is what the user is told about.
+    context_.log.files().Remove(path, nullptr);
+    if (context_.log.files().Exists(path)) {
       context_.ShowMessage("File " + path + " has NOT been removed.", MessageStyle::kExclamation);
     }
   });
@@ -82,11 +77,12 @@ void LogCommands::MNLogView() {
       // A file name with two dots is written at its last one: show the day's real file
       // rather than report it missing.
       const std::string written = Log::DatedName(configured, today);
-      if (!FileExists(dated) && FileExists(written)) dated = written;
+      if (!context_.log.files().Exists(dated) && context_.log.files().Exists(written))
+        dated = written;
     }
     if (dated.empty()) {
       context_.ShowMessage("Log file not defined", MessageStyle::kInformation);
-    } else if (!FileExists(dated)) {
+    } else if (!context_.log.files().Exists(dated)) {
       context_.ShowMessage(dated + " not found", MessageStyle::kInformation);
     } else {
       ViewFile(dated);
@@ -98,7 +94,7 @@ void LogCommands::MNLogPurge() { PurgeFile(context_.log.DatedLogFile()); }
 
 void LogCommands::MNHelpReadme() {
   const std::string& readme = context_.state.ReadmePath;
-  if (!FileExists(readme)) return;
+  if (!context_.log.files().Exists(readme)) return;
   const std::string remembered = context_.options.LabelStatus;
   context_.ui.SetBusy(true);
   TrapVoid(context_.log, "MNHelpReadme_Click", [&] {

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "platform/os/failing_file_system.h"
 #include "support/recording_launcher.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
@@ -48,7 +49,7 @@ class LogCommandsTest : public ::testing::Test {
   LogCommandsTest()
       : clock_(text::DateTime{2020, 11, 14, 9, 30, 15, 0}),
         settings_(dir_.File("config")),
-        log_(clock_, state_, options_, ui_),
+        log_(clock_, state_, options_, ui_, files_),
         context_{clock_, settings_, ui_, state_, options_, identity_, log_},
         commands_(context_, launcher_) {
     state_.LogFile = dir_.File("Arborline.LOG");
@@ -65,6 +66,7 @@ class LogCommandsTest : public ::testing::Test {
   runtime::Options options_;
   runtime::Identity identity_;
   DialogUi ui_;
+  os::FailingFileSystem files_;  // lets everything through until a test arms it
   Log log_;
   Context context_;
   testing::RecordingLauncher launcher_;
@@ -97,6 +99,20 @@ TEST_F(LogCommandsTest, PurgeLogTakesTheFileWrittenLast) {
   ui_.scripted.answers = {Answer::kYes};
   commands_.MNLogPurge();
   EXPECT_FALSE(std::filesystem::exists(Today()));
+}
+
+TEST_F(LogCommandsTest, APurgeThatCannotRemoveTheFileSaysSo) {
+  log_.AddLog("a line");
+  files_.Fail(os::FailingFileSystem::Operation::kRemove, 1, true, "Permission denied");
+  ui_.scripted.answers = {Answer::kYes};
+  commands_.MNLogPurge();
+  ASSERT_EQ(Messages().size(), 2u);
+  EXPECT_EQ(Messages()[1].text, "File " + Today() + " has NOT been removed.");
+  EXPECT_EQ(Messages()[1].style, MessageStyle::kExclamation);
+  EXPECT_EQ(ReadLines(Today()), std::vector<std::string>{"a line"});
+  // The log let go of the file for the purge and takes it up again with the next line.
+  log_.AddLog("next");
+  EXPECT_EQ(ReadLines(Today()), (std::vector<std::string>{"a line", "next"}));
 }
 
 TEST_F(LogCommandsTest, ViewLogReportsWhatIsMissing) {

@@ -5,8 +5,10 @@
 #include <filesystem>
 
 #include "log/error_trap.h"
+#include "platform/os/failing_file_system.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
+#include "text/text.h"
 
 namespace sproutsmith::log {
 namespace {
@@ -188,6 +190,83 @@ TEST_F(LogTest, AnUnwritableFileLosesTheLineQuietly) {
   log_.AddLog("lost");
   EXPECT_FALSE(log_.LogMenusEnabled());
   EXPECT_EQ(log_.LastLogText(), "lost");
+}
+
+// The same log over a file system that can be made to fail.
+class FailingDiskLogTest : public ::testing::Test {
+ protected:
+  using Op = os::FailingFileSystem::Operation;
+  FailingDiskLogTest()
+      : clock_(text::DateTime{2020, 11, 14, 9, 30, 15, 250}),
+        log_(clock_, state_, options_, ui_, files_) {
+    state_.LogFile = dir_.File("Arborline.LOG");
+    log_.OnWriteFailure([this](const std::string& why) { reports_.push_back(why); });
+  }
+  std::string Dated() { return dir_.File("Arborline_20201114.LOG"); }
+
+  TempDir dir_;
+  os::FixedClock clock_;
+  runtime::RunState state_;
+  runtime::Options options_;
+  testing::ScriptedUi ui_;
+  os::FailingFileSystem files_;
+  Log log_;
+  std::vector<std::string> reports_;
+};
+
+TEST_F(FailingDiskLogTest, TheFileIsOpenedOncePerSecondNotPerLine) {
+  for (int i = 0; i < 50; ++i) log_.AddLog("line " + std::to_string(i));
+  EXPECT_EQ(files_.calls(Op::kOpen), 1);
+  EXPECT_EQ(files_.calls(Op::kWrite), 50);
+  clock_.Advance(1);
+  log_.AddLog("next second");
+  EXPECT_EQ(files_.calls(Op::kOpen), 2);
+  EXPECT_EQ(ReadLines(Dated()).size(), 51u);
+}
+
+TEST_F(FailingDiskLogTest, ADiskThatFillsUpLosesTheLaterLinesAndIsReportedOnce) {
+  struct Case {
+    const char* name;
+    Op op;
+    long n;
+    bool later;
+    const char* reason;
+    std::vector<std::string> kept;  // of "1" to "5"
+  };
+  const Case cases[] = {
+      {"full after two lines", Op::kWrite, 3, true, os::FailingFileSystem::kDiskFull, {"1", "2"}},
+      {"full from the start", Op::kWrite, 1, true, os::FailingFileSystem::kDiskFull, {}},
+      {"one write lost", Op::kWrite, 2, false, "Input/output error", {"1", "3", "4", "5"}},
+      {"no file can be opened", Op::kOpen, 1, true, "Permission denied", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(Dated());
+    files_.Disarm();
+    reports_.clear();
+    Log log(clock_, state_, options_, ui_, files_);
+    log.OnWriteFailure([this](const std::string& why) { reports_.push_back(why); });
+    files_.Fail(c.op, c.n, c.later, c.reason);
+    for (const char* line : {"1", "2", "3", "4", "Error: 5"}) log.AddLog(line);
+    std::vector<std::string> kept = ReadLines(Dated());
+    if (!kept.empty() && text::StartsWithNoCase(kept.back(), "Error:")) kept.back() = "5";
+    EXPECT_EQ(kept, c.kept);
+    ASSERT_EQ(reports_.size(), 1u);
+    EXPECT_EQ(reports_[0], Dated() + ": " + c.reason);
+    EXPECT_EQ(log.WriteFailure(), reports_[0]);
+    // Lost or not, the error is counted for the run's outcome.
+    EXPECT_EQ(log.ErrorCount(), 1);
+    EXPECT_EQ(log.LogMenusEnabled(), !c.kept.empty() || c.op == Op::kWrite);
+  }
+}
+
+TEST_F(FailingDiskLogTest, ADiskWithRoomAgainTakesLinesWithoutASecondReport) {
+  files_.Fail(Op::kWrite, 2);
+  for (const char* line : {"kept", "lost", "lost too"}) log_.AddLog(line);
+  files_.Disarm();
+  log_.AddLog("back");
+  EXPECT_EQ(ReadLines(Dated()), (std::vector<std::string>{"kept", "back"}));
+  EXPECT_EQ(reports_.size(), 1u);
 }
 
 }  // namespace

@@ -1,0 +1,137 @@
+// A log that cannot be written, under a real cycle over a real installation: the failure is
+// reported once, the lines that could not be written are lost, and the cycle does all its
+// work and ends as it would with a working log.
+
+#include <gtest/gtest.h>
+
+#include "app/dm_session_seam.h"
+#include "app/run_summary.h"
+#include "engine_test_fixture.h"
+#include "platform/os/failing_file_system.h"
+#include "support/dm_installation.h"
+
+namespace sproutsmith::app {
+namespace {
+
+using Op = os::FailingFileSystem::Operation;
+
+struct Failure {
+  const char* name;
+  Op op;
+  long n;  // 1-based; 0: nothing fails
+  bool and_every_later;
+  const char* reason;
+};
+
+void PrintTo(const Failure& failure, std::ostream* out) { *out << failure.name; }
+
+class LogDiskFullTest : public EngineTest, public ::testing::WithParamInterface<Failure> {
+ protected:
+  // A real engine over the installation, its log on `files`.
+  std::unique_ptr<Engine> BuildOn(std::unique_ptr<os::FileSystem> files) {
+    EngineParts parts;
+    parts.clock = std::make_unique<os::FixedClock>(text::DateTime{2026, 12, 6, 9, 4, 29});
+    parts.settings = std::make_unique<os::SettingsStore>(dir_.File("config"));
+    auto ui = std::make_unique<testing::ScriptedUi>();
+    ui_ = ui.get();
+    parts.ui = std::move(ui);
+    parts.make_dm = [this](Context& context) -> std::unique_ptr<DmSeam> {
+      return std::make_unique<DmSessionSeam>(context, install_.OpenClient(), "", "PC1");
+    };
+    parts.launcher = std::make_unique<testing::RecordingLauncher>();
+    parts.environment = std::make_unique<os::FixedEnvironment>(env_);
+    parts.files = std::move(files);
+    auto engine = std::make_unique<Engine>(std::move(parts));
+    // As the program does: once, on stderr there.
+    engine->log().OnWriteFailure([this](const std::string& why) { reports_.push_back(why); });
+    return engine;
+  }
+
+  testing::DmInstallation install_;
+  std::vector<std::string> reports_;
+};
+
+TEST_P(LogDiskFullTest, TheCycleDoesItsWorkAndTheFailureIsReportedOnce) {
+  const Failure& failure = GetParam();
+  install_.Create({{.name = "DEMO"}, {.name = "ARCHIVE", .engine_code = 2}});
+  auto files = std::make_unique<os::FailingFileSystem>();
+  os::FailingFileSystem& disk = *files;
+  disk.Fail(failure.op, failure.n, failure.and_every_later, failure.reason);
+  engine_ = BuildOn(std::move(files));
+
+  EXPECT_EQ(engine_->Run({"/G", "/X"}), kExitFinished);
+  EXPECT_TRUE(engine_->Ended());
+  EXPECT_TRUE(ui_->messages.empty());  // no box: an unattended run has no one to click it
+
+  // Every rule ran to its end and built its folders.
+  ASSERT_NE(engine_->LastCycle(), nullptr);
+  ASSERT_EQ(engine_->LastCycle()->rules.size(), 4u);
+  for (const RuleReport& rule : engine_->LastCycle()->rules) {
+    SCOPED_TRACE(rule.library + " " + rule.rule);
+    EXPECT_EQ(rule.outcome, rule_outcome::kFinished);
+    EXPECT_GT(rule.rows_selected, 0);
+    EXPECT_GT(rule.folders_created, 0);
+    EXPECT_EQ(rule.rows_failed, 0);
+    EXPECT_EQ(rule.errors, 0);
+  }
+  for (const char* library : {"DEMO", "ARCHIVE"}) {
+    EXPECT_EQ(install_.Scalar(library,
+                              "SELECT COUNT(*) FROM QUIL_SETTINGS WHERE SUB_KEY = 'RUNNING_NODES'"),
+              "0")
+        << library;
+  }
+  EXPECT_EQ(Saved("General", "IsRunning"), "0");
+
+  // What the log holds: the lines before the disk filled up, and nothing after.
+  const std::vector<std::string> lines = LogLines();
+  const std::string dated = engine_->LogPath();
+  if (failure.n == 0) {
+    EXPECT_TRUE(reports_.empty());
+    EXPECT_TRUE(engine_->log().WriteFailure().empty());
+  } else {
+    ASSERT_EQ(reports_.size(), 1u) << ::testing::PrintToString(disk.call_log());
+    EXPECT_EQ(reports_[0], dated + ": " + failure.reason);
+    EXPECT_EQ(engine_->log().WriteFailure(), reports_[0]);
+    const std::string outcome = OutcomeLine(SummaryFactsOf(*engine_));
+    EXPECT_NE(outcome.find("Outcome: finished (exit 0). Log: " + dated + " (not written: " + dated +
+                           ": " + failure.reason + ")"),
+              std::string::npos)
+        << outcome;
+  }
+  if (failure.n > 0 && failure.op == Op::kWrite && failure.and_every_later) {
+    EXPECT_EQ(static_cast<long>(lines.size()), failure.n - 1);
+    if (!lines.empty()) {
+      EXPECT_NE(lines[0].find(" initiating startup on "), std::string::npos);
+    }
+  } else {
+    // A passing fault: the log goes on afterwards and holds the program's end.
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines[lines.size() - 2].find(") Ended on "), std::string::npos);
+  }
+  // The run report does not live in the log: it is written all the same.
+  EXPECT_TRUE(engine_->ReportFailure().empty()) << engine_->ReportFailure();
+  EXPECT_NE(testing::ReadFile(engine_->ReportPath()).find("\"exit_status\": 0"), std::string::npos);
+
+  // Every row was recorded: the next run, with a log that works, finds nothing new.
+  engine_.reset();
+  engine_ = BuildOn(std::make_unique<os::SystemFileSystem>());
+  EXPECT_EQ(engine_->Run({"/G", "/X"}), kExitFinished);
+  ASSERT_NE(engine_->LastCycle(), nullptr);
+  for (const RuleReport& rule : engine_->LastCycle()->rules) {
+    EXPECT_EQ(rule.rows_selected, 0) << rule.library << " " << rule.rule;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Disks, LogDiskFullTest,
+    ::testing::Values(
+        Failure{"Working", Op::kWrite, 0, true, ""},
+        Failure{"FullFromTheStart", Op::kWrite, 1, true, "No space left on device"},
+        Failure{"FullAfterTwelveLines", Op::kWrite, 13, true, "No space left on device"},
+        Failure{"FullAfterTwoHundredLines", Op::kWrite, 201, true, "No space left on device"},
+        Failure{"OneLineLost", Op::kWrite, 40, false, "Input/output error"},
+        Failure{"FolderRefusedOnce", Op::kOpen, 1, false, "Permission denied"}),
+    [](const ::testing::TestParamInfo<Failure>& param) { return std::string(param.param.name); });
+
+}  // namespace
+}  // namespace sproutsmith::app
