@@ -30,23 +30,24 @@ int main(int argc, char** argv) {
   os::CancelSignal::Install();
 
   app::EngineParts parts;
+  parts.environment = std::make_unique<os::SystemEnvironment>();
+  const os::Environment& env = *parts.environment;
   parts.clock = std::make_unique<os::SystemClock>();
-  parts.settings = std::make_unique<os::SettingsStore>(os::SettingsStore::DefaultFolder());
+  parts.settings = std::make_unique<os::SettingsStore>(os::SettingsStore::DefaultFolder(env));
   parts.ui = std::make_unique<app::ConsoleUi>(app::ConsoleUi::ForProcess());
   parts.stop_requested = [] { return os::CancelSignal::Requested(); };
   // The DM installation: SPROUTSMITH_DM, else the per-user one (made as a demo on first use).
-  app::InstallationChoice installation = app::OpenDmInstallation(*parts.clock);
+  app::InstallationChoice installation = app::OpenDmInstallation(*parts.clock, env);
   if (!installation.created_demo.empty()) {
     std::cerr << "Created the demo DM installation in " << installation.created_demo << std::endl;
   }
-  const std::string computer = os::ComputerName();
+  const std::string computer = env.ComputerName();
   parts.computer_name = computer;
   parts.make_dm = [&](Context& context) -> std::unique_ptr<app::DmSeam> {
     return std::make_unique<app::DmSessionSeam>(context, std::move(installation.client),
                                                 installation.problem, computer);
   };
   parts.launcher = std::make_unique<os::SystemLauncher>();
-  parts.environment = std::make_unique<os::SystemEnvironment>();
 
   // Run: start-up, the "/G" cycle, then program end at once. A console has no window to
   // wait in: the program ends as a closed window would.

@@ -18,7 +18,7 @@ namespace sproutsmith::admin {
 
 AdminSession::AdminSession(AdminUi& ui)
     : ui_(ui),
-      settings_(os::SettingsStore::DefaultFolder()),
+      settings_(os::SettingsStore::DefaultFolder(os::SystemEnvironment())),
       identity_(runtime::Identity::ForVersion(SPROUTSMITH_VERSION_YEAR, SPROUTSMITH_VERSION_MONTH,
                                               SPROUTSMITH_VERSION_DAY)),
       log_(clock_, state_, options_, ui_),
@@ -39,7 +39,7 @@ AdminSession::~AdminSession() {
 
 bool AdminSession::StartDm(std::string* why) {
   if (connection_) return true;
-  app::InstallationChoice installation = app::OpenDmInstallation(clock_);
+  app::InstallationChoice installation = app::OpenDmInstallation(clock_, os::SystemEnvironment());
   if (!installation.created_demo.empty()) {
     std::cerr << "Created the demo DM installation in " << installation.created_demo << std::endl;
   }

@@ -1,6 +1,5 @@
 #include "app/dm_session_seam.h"
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "platform/dm/demo_installation.h"
@@ -72,12 +71,12 @@ void DmSessionSeam::ReleaseObjects() {
 
 bool DmSessionSeam::Go() { return cycle_ ? cycle_->Go() : true; }
 
-InstallationChoice OpenDmInstallation(const os::Clock& clock) {
+InstallationChoice OpenDmInstallation(const os::Clock& clock, const os::Environment& env) {
   InstallationChoice choice;
-  const char* named = std::getenv(dmapi::kConfigEnvironmentVariable);
-  const std::string path = dmapi::DefaultConfigPath();
+  const bool named = !env.Variable(dmapi::kConfigEnvironmentVariable).empty();
+  const std::string path = dmapi::DefaultConfigPath(env);
   std::error_code ec;
-  if ((named == nullptr || *named == '\0') && !std::filesystem::exists(path, ec)) {
+  if (!named && !std::filesystem::exists(path, ec)) {
     const std::string folder = std::filesystem::path(path).parent_path().string();
     dmapi::DemoInstallation demo;
     std::string error;

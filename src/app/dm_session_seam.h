@@ -61,14 +61,14 @@ class DmSessionSeam final : public DmSeam {
   std::unique_ptr<ProcessingCycle> cycle_;
 };
 
-// The installation the program runs against: the file named by SPROUTSMITH_DM, else the
-// per-user one. When neither variable nor file exists, the demo installation is created in
+// The installation the program runs against: the file named by SPROUTSMITH_DM in `env`, else
+// the per-user one. When neither variable nor file exists, the demo installation is created in
 // the per-user folder first and `created_demo` names that folder.
 struct InstallationChoice {
   std::unique_ptr<dmapi::Client> client;
   std::string problem;       // why there is no client
   std::string created_demo;  // folder of a demo made just now
 };
-InstallationChoice OpenDmInstallation(const os::Clock& clock);
+InstallationChoice OpenDmInstallation(const os::Clock& clock, const os::Environment& env);
 
 }  // namespace sproutsmith::app

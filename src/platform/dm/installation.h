@@ -25,6 +25,7 @@
 
 #include "platform/dm/session.h"
 #include "platform/os/clock.h"
+#include "platform/os/environment.h"
 #include "platform/sql/database.h"
 
 namespace sproutsmith::dmapi {
@@ -61,6 +62,8 @@ bool LoadInstallationConfig(const std::string& path, InstallationConfig* config,
 std::string FormatInstallationConfig(const InstallationConfig& config, const std::string& folder);
 
 // $SPROUTSMITH_DM, else $XDG_CONFIG_HOME/sproutsmith/dm.conf (default ~/.config).
+std::string DefaultConfigPath(const os::Environment& env);
+// The same in the process's own environment.
 std::string DefaultConfigPath();
 
 // Opens the database of one library for the stand-in: null with *error when it cannot.

@@ -1,4 +1,3 @@
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -261,19 +260,19 @@ std::string FormatInstallationConfig(const InstallationConfig& config, const std
   return out.str();
 }
 
-std::string DefaultConfigPath() {
-  if (const char* p = std::getenv(kConfigEnvironmentVariable); p != nullptr && *p != '\0') {
-    return p;
-  }
+std::string DefaultConfigPath(const os::Environment& env) {
+  if (std::string named = env.Variable(kConfigEnvironmentVariable); !named.empty()) return named;
   fs::path base;
-  if (const char* x = std::getenv("XDG_CONFIG_HOME"); x != nullptr && *x != '\0') {
-    base = x;
-  } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+  if (const std::string config = env.Variable("XDG_CONFIG_HOME"); !config.empty()) {
+    base = config;
+  } else if (const std::string home = env.Variable("HOME"); !home.empty()) {
     base = fs::path(home) / ".config";
   } else {
     base = ".config";
   }
   return (base / "sproutsmith" / "dm.conf").string();
 }
+
+std::string DefaultConfigPath() { return DefaultConfigPath(os::SystemEnvironment()); }
 
 }  // namespace sproutsmith::dmapi

@@ -4,7 +4,6 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -85,8 +84,8 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& content) 
   return ok;
 }
 
-std::string HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
+std::string HomeFolder(const Environment& env) {
+  if (std::string home = env.Variable("HOME"); !home.empty()) return home;
   struct passwd pw {};
   struct passwd* found = nullptr;
   char buffer[4096];
@@ -101,11 +100,11 @@ std::string HomeFolder() {
 
 SettingsStore::SettingsStore(std::string folder) : folder_(std::move(folder)) {}
 
-std::string SettingsStore::DefaultFolder() {
-  const char* config = std::getenv("XDG_CONFIG_HOME");
+std::string SettingsStore::DefaultFolder(const Environment& env) {
+  const std::string config = env.Variable("XDG_CONFIG_HOME");
   // The XDG rules ignore a relative value.
-  if (config != nullptr && config[0] == '/') return std::string(config) + "/sproutsmith";
-  return HomeFolder() + "/.config/sproutsmith";
+  if (!config.empty() && config[0] == '/') return config + "/sproutsmith";
+  return HomeFolder(env) + "/.config/sproutsmith";
 }
 
 std::string SettingsStore::FilePath(const std::string& application) const {

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/os/environment.h"
+
 namespace sproutsmith::os {
 
 struct Setting {
@@ -25,8 +27,9 @@ class SettingsStore {
   // `folder` holds the files; created on the first Save. Default: DefaultFolder().
   explicit SettingsStore(std::string folder);
 
-  // $XDG_CONFIG_HOME/sproutsmith, else $HOME/.config/sproutsmith.
-  static std::string DefaultFolder();
+  // $XDG_CONFIG_HOME/sproutsmith, else $HOME/.config/sproutsmith (the account's home folder
+  // when HOME is not set).
+  static std::string DefaultFolder(const Environment& env);
 
   // The stored value, or `fallback` when the file, section or key is absent.
   std::string Get(const std::string& application, const std::string& section,

@@ -1,7 +1,6 @@
 // The client configuration file, the demo installation, and libraries that cannot be
 // reached.
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "platform/dm/demo_installation.h"
@@ -106,19 +105,24 @@ TEST(InstallationConfigTest, ProblemsAreReportedAsFileLineMessage) {
 
 TEST(InstallationConfigTest, FoundThroughTheEnvironment) {
   testing::TempDir dir;
-  const char* saved_dm = std::getenv("SPROUTSMITH_DM");
-  const char* saved_xdg = std::getenv("XDG_CONFIG_HOME");
-  const std::string keep_dm = saved_dm ? saved_dm : "";
-  const std::string keep_xdg = saved_xdg ? saved_xdg : "";
-
-  setenv("SPROUTSMITH_DM", dir.File("mine.conf").c_str(), 1);
-  EXPECT_EQ(DefaultConfigPath(), dir.File("mine.conf"));
-  unsetenv("SPROUTSMITH_DM");
-  setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
-  EXPECT_EQ(DefaultConfigPath(), (dir.path() / "sproutsmith" / "dm.conf").string());
-
-  saved_dm ? setenv("SPROUTSMITH_DM", keep_dm.c_str(), 1) : unsetenv("SPROUTSMITH_DM");
-  saved_xdg ? setenv("XDG_CONFIG_HOME", keep_xdg.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
+  struct Case {
+    const char* dm;
+    const char* xdg;
+    const char* home;
+    const char* path;
+  };
+  const Case cases[] = {
+      {"/x/mine.conf", "/cfg", "/home/u", "/x/mine.conf"},
+      {"", "/cfg", "/home/u", "/cfg/sproutsmith/dm.conf"},
+      {"", "", "/home/u", "/home/u/.config/sproutsmith/dm.conf"},
+      {"", "", "", ".config/sproutsmith/dm.conf"},
+  };
+  for (const Case& c : cases) {
+    os::FixedEnvironment env;
+    env.variables = {
+        {kConfigEnvironmentVariable, c.dm}, {"XDG_CONFIG_HOME", c.xdg}, {"HOME", c.home}};
+    EXPECT_EQ(DefaultConfigPath(env), c.path);
+  }
 
   std::string error;
   EXPECT_EQ(OpenInstallation(dir.File("absent.conf"), &error), nullptr);

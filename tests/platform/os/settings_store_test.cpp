@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "support/temp_dir.h"
+#include "text/text.h"
 
 namespace sproutsmith::os {
 namespace {
@@ -132,18 +133,25 @@ TEST_F(SettingsStoreTest, EachApplicationHasItsOwnFile) {
 }
 
 TEST(SettingsStoreFolderTest, DefaultFolderFollowsXdgConfigHome) {
-  const std::string saved = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
-  ::setenv("XDG_CONFIG_HOME", "/cfg/home", 1);
-  EXPECT_EQ(SettingsStore::DefaultFolder(), "/cfg/home/sproutsmith");
-  ::setenv("XDG_CONFIG_HOME", "relative", 1);  // ignored, as the XDG rules say
-  const std::string folder = SettingsStore::DefaultFolder();
-  EXPECT_NE(folder.find("/.config/sproutsmith"), std::string::npos) << folder;
-  EXPECT_EQ(folder.find("relative"), std::string::npos) << folder;
-  if (saved.empty()) {
-    ::unsetenv("XDG_CONFIG_HOME");
-  } else {
-    ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+  struct Case {
+    const char* xdg;
+    const char* home;
+    const char* folder;
+  };
+  const Case cases[] = {
+      {"/cfg/home", "/home/u", "/cfg/home/sproutsmith"},
+      {"relative", "/home/u", "/home/u/.config/sproutsmith"},  // ignored, as XDG says
+      {"", "/home/u", "/home/u/.config/sproutsmith"},
+  };
+  for (const Case& c : cases) {
+    FixedEnvironment env;
+    env.variables = {{"XDG_CONFIG_HOME", c.xdg}, {"HOME", c.home}};
+    EXPECT_EQ(SettingsStore::DefaultFolder(env), c.folder) << c.xdg;
   }
+  // Without HOME the account's own home folder is asked for.
+  const std::string folder = SettingsStore::DefaultFolder(FixedEnvironment());
+  EXPECT_TRUE(text::EndsWith(folder, "/.config/sproutsmith")) << folder;
+  EXPECT_NE(folder, "/.config/sproutsmith");
 }
 
 }  // namespace
