@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/dm/installation.h"
+#include "platform/dmapi/installation.h"
 #include "platform/schema/library_schema.h"
 #include "platform/schema/test_data.h"
 #include "platform/sql/sqlite_database.h"

@@ -21,7 +21,7 @@
 
 #include "app/dm_session_seam.h"
 #include "app/saved_options.h"
-#include "platform/dm/installation.h"
+#include "platform/dmapi/installation.h"
 #include "platform/schema/library_schema.h"
 #include "platform/schema/test_data.h"
 #include "platform/sql/sqlite_database.h"
@@ -177,7 +177,8 @@ void Measure(const fs::path& root, int clients, const std::string& rows) {
   const double seconds = run.Cycle(rows);
   const long long folders = Scalar(*db, "SELECT COUNT(*) FROM FOLDER") - folders_before;
   if (folders <= 0) Fail("no folder was built; see " + run.state.LogFile);
-  const long statements = CountLines(run.log.CurrentDatedLogFile(), " SQL Instruction on ") - statements_before;
+  const long statements =
+      CountLines(run.log.CurrentDatedLogFile(), " SQL Instruction on ") - statements_before;
   const long lines = CountLines(run.log.CurrentDatedLogFile(), "") - lines_before;
   const double baseline = Baseline(baseline_path, folders);
 

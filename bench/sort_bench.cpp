@@ -24,7 +24,7 @@
 
 #include "dm/connection.h"
 #include "log/context.h"
-#include "platform/dm/installation.h"
+#include "platform/dmapi/installation.h"
 #include "platform/os/clock.h"
 #include "platform/os/settings_store.h"
 #include "platform/schema/library_schema.h"

@@ -13,7 +13,7 @@
 #include "app/main_window_model.h"
 #include "dm/connection.h"
 #include "log/context.h"
-#include "platform/dm/session.h"
+#include "platform/dmapi/session.h"
 #include "platform/os/clock.h"
 #include "platform/os/settings_store.h"
 #include "rules/rule_store.h"

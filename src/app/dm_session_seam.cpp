@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "platform/dm/demo_installation.h"
-#include "platform/dm/installation.h"
+#include "platform/dmapi/demo_installation.h"
+#include "platform/dmapi/installation.h"
 #include "text/text.h"
 
 namespace sproutsmith::app {

@@ -15,7 +15,7 @@
 #include "folders/folder_builder.h"
 #include "folders/row_processor.h"
 #include "log/context.h"
-#include "platform/dm/session.h"
+#include "platform/dmapi/session.h"
 #include "rules/rule_store.h"
 #include "rules/running_nodes.h"
 #include "template/compiler.h"

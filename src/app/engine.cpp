@@ -1,7 +1,5 @@
 #include "app/engine.h"
 
-#include <filesystem>
-
 #include "app/exit_control.h"
 #include "app/saved_options.h"
 #include "log/error_trap.h"

@@ -16,8 +16,8 @@
 
 #include "dm/library_cache.h"
 #include "log/context.h"
-#include "platform/dm/session.h"
-#include "platform/dm/engine_codes.h"
+#include "platform/dmapi/engine_codes.h"
+#include "platform/dmapi/session.h"
 
 namespace sproutsmith::dm {
 

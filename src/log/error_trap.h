@@ -1,5 +1,5 @@
 #pragma once
-// The error trap every procedure uses: an unexpected error (DmError or any std::exception)
+// The error trap every procedure uses: an unexpected error (UnexpectedError or any std::exception)
 // is logged as a separator, "<Procedure>:" and the error report, and the procedure returns
 // its failure value. SQL failures are values and never reach here.
 
@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "log/log.h"
-#include "platform/os/error.h"
+#include "log/unexpected_error.h"
 
 namespace sproutsmith::log {
 
@@ -40,7 +40,7 @@ Result Trap(Log& log, std::string_view procedure, Result failure, Body&& body,
             TrappedError* trapped = nullptr) {
   try {
     return std::forward<Body>(body)();
-  } catch (const DmError& e) {
+  } catch (const UnexpectedError& e) {
     detail::Report(log, procedure, e.number(), e.source(), e.what(), trapped);
   } catch (const std::bad_alloc&) {
     detail::Report(log, procedure, kOutOfMemory, "Sproutsmith", "Out of memory", trapped);

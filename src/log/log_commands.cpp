@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "log/error_trap.h"
-#include "platform/os/error.h"
+#include "log/unexpected_error.h"
 #include "text/text.h"
 
 namespace sproutsmith::log {
@@ -24,7 +24,7 @@ void LogCommands::SetCaption(const std::string& caption) {
 
 void LogCommands::StartViewer(const std::string& program, const std::string& path) {
   if (!launcher_.StartProgram(program, {path})) {
-    throw DmError(kFileNotFound, "Sproutsmith", "File not found: " + program);
+    throw UnexpectedError(kFileNotFound, "Sproutsmith", "File not found: " + program);
   }
 }
 

@@ -5,7 +5,7 @@
 #include <cctype>
 
 #include "dm/sql_text.h"
-#include "platform/dm/engine_codes.h"
+#include "platform/dmapi/engine_codes.h"
 #include "template/join_plan.h"
 #include "template/sql_names.h"
 #include "text/text.h"

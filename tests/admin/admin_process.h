@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/dm/installation.h"
+#include "platform/dmapi/installation.h"
 #include "platform/os/settings_store.h"
 #include "support/dm_installation.h"
 #include "support/temp_dir.h"

@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "app/dm_session_seam.h"
-#include "platform/dm/demo_installation.h"
-#include "platform/dm/installation.h"
+#include "platform/dmapi/demo_installation.h"
+#include "platform/dmapi/installation.h"
 #include "support/temp_dir.h"
 
 namespace sproutsmith::app {

@@ -11,7 +11,7 @@
 
 #include "app/dm_session_seam.h"
 #include "app/saved_options.h"
-#include "platform/dm/folder_tree.h"
+#include "platform/dmapi/folder_tree.h"
 #include "platform/sql/fault_injecting_database.h"
 #include "platform/sql/sqlite_database.h"
 #include "support/dm_installation.h"

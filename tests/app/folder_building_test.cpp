@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/cycle_session.h"
-#include "platform/dm/folder_tree.h"
+#include "platform/dmapi/folder_tree.h"
 
 namespace sproutsmith::app {
 namespace {

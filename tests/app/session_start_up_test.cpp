@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/engine_test_fixture.h"
-#include "platform/os/error.h"
+#include "log/unexpected_error.h"
 
 namespace sproutsmith::app {
 namespace {
@@ -171,7 +171,7 @@ TEST_F(EngineTest, ClosingDuringACycleCancelsFirstAndEndsOnlyAfterTheCycleReturn
 
 TEST_F(EngineTest, AnUnexpectedErrorInTheCycleIsTrappedAndFailsTheRun) {
   Engine& engine = BuildScripted();
-  dm_->on_go = [] { throw DmError(91, "Sproutsmith", "Object variable not set"); };
+  dm_->on_go = [] { throw UnexpectedError(91, "Sproutsmith", "Object variable not set"); };
   EXPECT_EQ(engine.Run({"/G", "/X"}), kExitBrokenOff);
   EXPECT_EQ(engine.FailureMessage(), "Error: Object variable not set");
   const auto lines = LogLines();
@@ -184,7 +184,7 @@ TEST_F(EngineTest, AnUnexpectedErrorInTheCycleIsTrappedAndFailsTheRun) {
 TEST_F(EngineTest, AnUnexpectedErrorInStartUpIsReportedUnderFormLoad) {
   Engine& engine = BuildScripted();
   dm_->on_start = [] {
-    throw DmError(429, "DOCSObjects", "ActiveX component can't create object");
+    throw UnexpectedError(429, "DOCSObjects", "ActiveX component can't create object");
   };
   EXPECT_EQ(engine.Run({}), kExitFailed);
   const auto lines = LogLines();

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/dm/demo_installation.h"
+#include "platform/dmapi/demo_installation.h"
 #include "platform/os/settings_store.h"
 #include "platform/sql/sqlite_database.h"
 #include "support/temp_dir.h"

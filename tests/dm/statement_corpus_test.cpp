@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/dm/installation.h"
+#include "platform/dmapi/installation.h"
 #include "platform/os/clock.h"
 #include "platform/sql/sqlite_database.h"
 #include "support/engine_session.h"

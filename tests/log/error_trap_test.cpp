@@ -41,8 +41,8 @@ TEST_F(ErrorTrapTest, TheCaughtErrorComesBackAsItWasReported) {
     const char* source;
     const char* description;
   } cases[] = {
-      {"DM error", [] { throw DmError(424, "DOCSObjects", "Object required"); }, 424, "DOCSObjects",
-       "Object required"},
+      {"DM error", [] { throw UnexpectedError(424, "DOCSObjects", "Object required"); }, 424,
+       "DOCSObjects", "Object required"},
       {"out of memory", [] { throw std::bad_alloc(); }, kOutOfMemory, "Sproutsmith",
        "Out of memory"},
       {"other exception", [] { throw std::out_of_range("index 7 past the end"); }, kInternalError,

@@ -121,8 +121,9 @@ TEST_F(LogTest, ReportErrorPutsTheDescriptionOnItsOwnLine) {
 }
 
 TEST_F(LogTest, TrapReportsUnderTheProcedureNameAndReturnsTheFailureValue) {
-  const bool result = Trap(log_, "ConnectLibrary", false,
-                           []() -> bool { throw DmError(424, "DOCSObjects", "Object required"); });
+  const bool result = Trap(log_, "ConnectLibrary", false, []() -> bool {
+    throw UnexpectedError(424, "DOCSObjects", "Object required");
+  });
   EXPECT_FALSE(result);
   EXPECT_EQ(Trap(log_, "CreateFolder", -1L, [] { return 42L; }), 42L);
   const auto lines = Lines();

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "log/context.h"
-#include "platform/dm/installation.h"
+#include "platform/dmapi/installation.h"
 #include "platform/schema/library_schema.h"
 #include "platform/schema/test_data.h"
 #include "platform/sql/sqlite_database.h"

@@ -14,8 +14,8 @@
 
 #include "dm/connection.h"
 #include "log/log.h"
-#include "platform/dm/installation.h"
-#include "platform/dm/session.h"
+#include "platform/dmapi/installation.h"
+#include "platform/dmapi/session.h"
 #include "support/dm_installation.h"
 
 namespace sproutsmith::testing {

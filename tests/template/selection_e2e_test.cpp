@@ -5,8 +5,8 @@
 
 #include <set>
 
-#include "platform/dm/demo_installation.h"
-#include "platform/dm/installation.h"
+#include "platform/dmapi/demo_installation.h"
+#include "platform/dmapi/installation.h"
 #include "rules/tracking.h"
 #include "template/compiler.h"
 #include "template/template_levels.h"

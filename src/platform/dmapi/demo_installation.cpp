@@ -1,0 +1,164 @@
+#include "platform/dmapi/demo_installation.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/dmapi/installation.h"
+#include "platform/schema/fixed_rows.h"
+#include "platform/schema/library_schema.h"
+#include "platform/schema/rule_rows.h"
+#include "platform/schema/test_data.h"
+#include "platform/sql/sqlite_database.h"
+
+namespace sproutsmith::dmapi {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct DemoLibrary {
+  const char* name;
+  const char* file;
+  const char* description;
+  int engine_code;
+};
+
+constexpr DemoLibrary kLibraries[] = {
+    {"DEMO", "demo.db", "Demo library", 10},
+    {"ARCHIVE", "archive.db", "Archive library (Oracle flavour)", 2},
+};
+
+// Rules beyond the two standard ones, so that a first run shows what folder building can do:
+// workspaces of a group's users, an e-mail address per client folder, folders identified by
+// the first characters of their name (renamed when the client is), a top level that is not
+// public, and a folder level that lives in the other library.
+bool WriteDemoRules(sql::Database& db, const std::string& other_library, std::string* error) {
+  using schema::RuleDefinition;
+  RuleDefinition names =
+      schema::StandardRule("CLIENT NAMES",
+                           "%CLIENT NAMES% %\\% %MATTER.CLIENT_ID.CLIENT_ID% %-% "
+                           "%MATTER.CLIENT_ID.CLIENT_NAME%");
+  names.SetText("RULE_PARSECHARACTERS", "5");
+  names.SetText("RULE_EMAIL_TEMPLATE", "%CLIENT.CLIENT_ID%@clients.example.com");
+  names.SetInteger("RULE_EMAIL_LEVEL", 2);
+  names.SetInteger("RULE_CREATE_PUBLIC_FOLDERS", 0);
+  names.SetText("RULE_FORM", schema::kFolderForm);
+
+  RuleDefinition litigation =
+      schema::StandardRule("LITIGATION",
+                           "%LITIGATION MATTERS% %\\% %MATTER.CLIENT_ID.CLIENT_ID% %\\% "
+                           "%MATTER.CLIENT_ID.CLIENT_ID% %.% %MATTER.MATTER_ID%");
+  litigation.SetInteger("RULE_WORKSPACE_AUTHOR", 3);
+  litigation.SetText("RULE_WORKSPACE_GROUP", "LITIGATION");
+  litigation.SetText("RULE_WORKSPACE_NAME", "%USER_ID% Litigation");
+  litigation.SetText("RULE_SECURITY",
+                     "GROUP:LITIGATION = 255; GROUP:DOCS_SUPERVISORS = 255; GROUP:DOCS_USERS = 0");
+  litigation.SetInteger("RULE_PROFILE_INHERIT_SECURITY", 0);
+
+  RuleDefinition mail = schema::StandardRule(
+      "MAIL ROOM", "%MAIL ROOM% %\\% %MATTER.CLIENT_ID.CLIENT_ID% %\\% %CORRESPONDENCE%");
+  mail.SetText("RULE_EMAIL_NAME", "CORRESPONDENCE");
+  mail.SetText("RULE_EMAIL_LIBRARY", other_library);
+
+  return schema::WriteRule(db, names, error) && schema::WriteRule(db, litigation, error) &&
+         schema::WriteRule(db, mail, error);
+}
+
+bool BuildLibrary(const DemoLibrary& lib, const std::string& path, const DemoLibrary& other,
+                  const schema::GeneratorOptions& data, bool first, std::string* error) {
+  std::string open_error;
+  std::unique_ptr<sql::SqliteDatabase> db = sql::SqliteDatabase::Open(path, true, &open_error);
+  if (!db) {
+    *error = path + ": cannot be created: " + open_error;
+    return false;
+  }
+  schema::LibraryDefinition def;
+  def.name = lib.name;
+  def.description = lib.description;
+  def.engine_code = lib.engine_code;
+  def.other_libraries = {{other.name, other.engine_code}};
+  if (!schema::ProvisionLibrary(*db, def, error)) return false;
+  if (!schema::GenerateTestData(*db, data, error)) return false;
+  return !data.with_rules || !first || WriteDemoRules(*db, other.name, error);
+}
+
+bool WriteAtomically(const std::string& path, const std::string& content, std::string* error) {
+  const std::string temporary = path + ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << content;
+    out.flush();
+    if (!out) {
+      *error = temporary + ": cannot be written";
+      return false;
+    }
+  }
+  std::error_code ec;
+  fs::rename(temporary, path, ec);
+  if (ec) {
+    fs::remove(temporary, ec);
+    *error = path + ": cannot be written";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CreateDemoInstallation(const std::string& folder, const DemoOptions& options,
+                            DemoInstallation* result, std::string* error) {
+  std::string ignored;
+  if (error == nullptr) error = &ignored;
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (ec || !fs::is_directory(folder)) {
+    *error = folder + ": the folder cannot be created";
+    return false;
+  }
+  const fs::path base = fs::absolute(folder).lexically_normal();
+  DemoInstallation made;
+  made.config_path = (base / options.config_name).string();
+  std::vector<std::string> files = {made.config_path};
+  for (const DemoLibrary& lib : kLibraries) {
+    made.library_paths.push_back((base / lib.file).string());
+    files.push_back(made.library_paths.back());
+  }
+  for (const std::string& file : files) {
+    if (fs::exists(file, ec)) {
+      *error = file + ": already exists; the demo installation is not written over it";
+      return false;
+    }
+  }
+
+  InstallationConfig config;
+  config.user_id = options.data.login_user;
+  config.current_library = kLibraries[0].name;
+  bool ok = true;
+  for (size_t i = 0; ok && i < std::size(kLibraries); ++i) {
+    const DemoLibrary& lib = kLibraries[i];
+    schema::GeneratorOptions data = options.data;
+    if (i > 0) {
+      // The archive is a smaller library of its own, not a copy of the first.
+      data.clients = std::max(1, data.clients / 4);
+      data.seed = data.seed + static_cast<unsigned>(i);
+    }
+    ok = BuildLibrary(lib, made.library_paths[i], kLibraries[1 - i], data, i == 0, error);
+    LibraryConfig entry;
+    entry.name = lib.name;
+    entry.description = lib.description;
+    entry.database_path = made.library_paths[i];
+    entry.engine_code = lib.engine_code;
+    config.libraries.push_back(entry);
+  }
+  if (ok) ok = WriteAtomically(made.config_path, FormatInstallationConfig(config, base), error);
+  if (!ok) {
+    for (const std::string& file : files) {
+      for (const char* suffix : {"", "-wal", "-shm", ".tmp"}) fs::remove(file + suffix, ec);
+    }
+    return false;
+  }
+  if (result) *result = std::move(made);
+  return true;
+}
+
+}  // namespace sproutsmith::dmapi

@@ -1,0 +1,94 @@
+#pragma once
+// One DM document (folder or not) as the stand-in holds it between opening and release:
+// its profile columns with the values the client shows and the values stored, and the
+// writes a DM server makes when it is saved, linked or made public. A folder object and
+// the profile objects it hands out share one Document.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/dmapi/documents.h"
+#include "platform/dmapi/local/library_queries.h"
+#include "platform/dmapi/local/server.h"
+
+namespace sproutsmith::dmapi::local {
+
+class Document {
+ public:
+  struct Column {
+    FormColumnDef def;
+    std::string shown;  // what the client shows
+    sql::Value stored;  // what goes into PROFILE
+    bool changed = false;
+  };
+
+  // A new, unsaved folder in the library; null with *error when it cannot be reached.
+  static std::shared_ptr<Document> NewFolder(std::shared_ptr<Server> server, int library,
+                                             std::string* error);
+  // A saved document; null with *error when the library or the document is missing.
+  static std::shared_ptr<Document> Open(std::shared_ptr<Server> server, int library,
+                                        long long document_number, std::string* error);
+
+  bool is_folder() const { return folder_; }
+  // A folder with its FOLDER row (a profile alone does not make a folder object).
+  bool HasFolderRow();
+  long long document_number() const { return document_number_; }
+
+  const std::vector<Column>& columns() const { return columns_; }
+  int Find(const std::string& column) const;  // -1 when not on the form
+  DmStatus SetValue(const std::string& column, const std::string& value);
+  DmStatus SetNull(const std::string& column);
+
+  const std::string& name() const { return name_; }
+  void set_name(const std::string& name);
+  const std::string& description() const { return description_; }
+  void set_description(const std::string& description);
+
+  SaveResult Save(const std::string& form);
+  DmStatus MarkPublic();
+  AddItemResult AddItem(const std::string& item_library, long long item_number);
+
+  std::vector<long long> ParentFolders();
+  std::optional<long> DefaultRights();
+  std::optional<EffectiveRights> RightsFor(const std::string& user_id);
+
+ private:
+  Document(std::shared_ptr<Server> server, int library, sql::Database* db)
+      : server_(std::move(server)), library_(library), db_(db) {}
+
+  const std::string& library_name() const { return server_->library(library_).name; }
+  void LoadForm(const std::string& form_name);
+  void ShowStored(Column& column);
+  DmStatus CheckName();
+  DmStatus Assign(Column& column, const std::string& value);
+  SaveResult Create();
+  SaveResult Update();
+  // REMOTE_LIBRARIES' id of this library (the own id when unlisted); nullopt when unreadable.
+  std::optional<long long> OwnLibraryId();
+  DmStatus WriteRootObject();  // inside the caller's transaction
+  // The copy of a remote item's link in the item's own library.
+  void WriteRemoteCopy(sql::Database& item_db, const std::string& item_library, long long link_id,
+                       long long item_number, const std::string& node_type,
+                       const std::string& display_name, bool first,
+                       std::optional<long long> parent_version);
+
+  std::shared_ptr<Server> server_;
+  int library_;
+  sql::Database* db_;  // owned by the server
+  bool folder_ = false;
+  long long document_number_ = 0;
+  long long system_id_ = 0;
+  long long form_id_ = 0;
+  std::string form_name_;
+  std::string name_;
+  std::string description_;
+  bool name_changed_ = false;
+  bool description_changed_ = false;
+  bool form_changed_ = false;
+  bool public_pending_ = false;
+  std::vector<Column> columns_;
+};
+
+}  // namespace sproutsmith::dmapi::local

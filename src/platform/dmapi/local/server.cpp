@@ -1,0 +1,84 @@
+#include "platform/dmapi/local/server.h"
+
+#include <filesystem>
+#include <random>
+
+#include "platform/schema/library_schema.h"
+#include "platform/sql/sqlite_database.h"
+#include "text/text.h"
+
+namespace sproutsmith::dmapi {
+
+namespace {
+
+std::string NewToken(const std::string& user) {
+  std::random_device device;
+  std::mt19937_64 gen((static_cast<unsigned long long>(device()) << 32) ^ device());
+  const std::string hex = "0123456789ABCDEF";
+  std::string token = "DST-" + text::UCase(user) + "-";
+  for (int i = 0; i < 16; ++i) token += hex[gen() % 16];
+  return token;
+}
+
+}  // namespace
+
+std::unique_ptr<sql::Database> OpenLibraryDatabase(const LibraryConfig& library,
+                                                   std::string* error) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(library.database_path, ec)) {
+    if (error) *error = "database file " + library.database_path + " does not exist";
+    return nullptr;
+  }
+  std::string open_error;
+  std::unique_ptr<sql::SqliteDatabase> db =
+      sql::SqliteDatabase::Open(library.database_path, false, &open_error);
+  if (!db) {
+    if (error) {
+      *error = "database file " + library.database_path + " cannot be opened: " + open_error;
+    }
+    return nullptr;
+  }
+  return db;
+}
+
+namespace local {
+
+Server::Server(InstallationConfig config, const os::Clock* clock, DatabaseOpener opener)
+    : config_(std::move(config)),
+      own_clock_(clock ? nullptr : std::make_unique<os::SystemClock>()),
+      clock_(clock ? clock : own_clock_.get()),
+      opener_(opener ? std::move(opener) : DatabaseOpener(OpenLibraryDatabase)),
+      token_(NewToken(config_.user_id)),
+      current_(std::max(0, config_.Find(config_.current_library))),
+      search_flags_(config_.libraries.size(), true),
+      databases_(config_.libraries.size()) {}
+
+sql::Database* Server::Open(int index, std::string* error) {
+  if (index < 0 || index >= LibraryCount()) {
+    if (error) *error = "no such library";
+    return nullptr;
+  }
+  if (databases_[index]) return databases_[index].get();
+  const LibraryConfig& lib = config_.libraries[index];
+  std::string open_error;
+  std::unique_ptr<sql::Database> db = opener_(lib, &open_error);
+  if (!db) {
+    if (error) *error = open_error;
+    return nullptr;
+  }
+  if (!schema::IsDmLibrary(*db)) {
+    if (error) *error = "database file " + lib.database_path + " does not hold a DM library";
+    return nullptr;
+  }
+  // The embedded back end answers GETDATE() from the client's clock, so dates in SQL agree
+  // with the engine's (an opener's own clock gives way); a database wrapped by its opener
+  // keeps the machine's.
+  if (auto* sqlite = dynamic_cast<sql::SqliteDatabase*>(db.get())) sqlite->SetClock(*clock_);
+  databases_[index] = std::move(db);
+  return databases_[index].get();
+}
+
+std::string Server::Timestamp() const { return text::Format(clock_->Now(), "YYYY-MM-DD HH:MM:SS"); }
+
+}  // namespace local
+}  // namespace sproutsmith::dmapi

@@ -1,0 +1,396 @@
+// Every DM operation that writes several rows is all or nothing: each one is rerun on a
+// fresh copy of one library, failing its 1st, 2nd, ... call of the database (once, and from
+// that call on), and must then report failure and leave exactly the rows it found, or,
+// when the failure came after its commit, exactly the rows of a clean run. The key counter
+// must go on from where the library's rows say, so no number is handed out twice.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/dmapi/installation.h"
+#include "platform/os/clock.h"
+#include "platform/schema/library_schema.h"
+#include "platform/schema/test_data.h"
+#include "platform/sql/fault_injecting_database.h"
+#include "platform/sql/sqlite_database.h"
+#include "support/sql_rows.h"
+#include "support/temp_dir.h"
+
+namespace sproutsmith::dmapi {
+namespace {
+
+// Everything the operations write; the key counter is checked on its own.
+constexpr const char* kTables[] = {"PROFILE",     "FOLDER",   "VERSIONS",    "ACTIVITYLOG",
+                                   "FOLDER_ITEM", "SECURITY", "ROOT_OBJECT", "STANDIN_EVENTS"};
+
+using Snapshot = std::map<std::string, std::vector<std::string>>;
+
+std::unique_ptr<sql::SqliteDatabase> OpenFile(const std::string& file) {
+  std::string error;
+  std::unique_ptr<sql::SqliteDatabase> db = sql::SqliteDatabase::Open(file, false, &error);
+  EXPECT_NE(db, nullptr) << error;
+  return db;
+}
+
+using testing::ReadFileRows;
+
+std::string Scalar(const std::string& file, const std::string& sql) {
+  return testing::FirstValue(ReadFileRows(file, sql));
+}
+
+Snapshot Read(const std::string& file) {
+  Snapshot snapshot;
+  for (const char* table : kTables) {
+    std::vector<std::string>& lines = snapshot[table];
+    for (const auto& row : ReadFileRows(file, std::string("SELECT * FROM ") + table)) {
+      std::string line;
+      for (const std::string& v : row) line += v + "|";
+      lines.push_back(line);
+    }
+    std::sort(lines.begin(), lines.end());
+  }
+  return snapshot;
+}
+
+long long Counter(const std::string& file) {
+  return std::stoll(
+      Scalar(file, std::string("SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = '") +
+                       schema::kSystemKey + "'"));
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string s;
+  for (const std::string& l : lines) s += "\n  " + l;
+  return s;
+}
+
+// One client over one library file whose database fails on command.
+struct Harness {
+  std::unique_ptr<Client> client;
+  std::unique_ptr<Session> session;
+  std::unique_ptr<Application> app;
+  // Set by the opener when the library is opened; the database is the server's.
+  std::shared_ptr<sql::FaultInjectingDatabase*> slot =
+      std::make_shared<sql::FaultInjectingDatabase*>(nullptr);
+  std::unique_ptr<FolderObject> folder;
+  std::unique_ptr<ProfileObject> profile;
+  std::unique_ptr<SqlObject> sql;
+
+  void Close() {
+    sql.reset();
+    profile.reset();
+    folder.reset();
+    app.reset();
+    session.reset();
+    client.reset();
+    *slot = nullptr;
+  }
+  sql::FaultInjectingDatabase* fault() const { return *slot; }
+};
+
+struct Operation {
+  const char* name;
+  // Makes the objects the operation works on; nothing fails yet.
+  std::function<void(Harness&)> prepare;
+  // True when the operation reports success; else *why says what it reported.
+  std::function<bool(Harness&, std::string* why)> run;
+  // Its one write is a statement that commits on its own, as its last call.
+  bool autocommit = false;
+};
+
+class FaultInjectionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    template_file_ = dir_.File("template.db");
+    {
+      std::string error;
+      std::unique_ptr<sql::SqliteDatabase> db =
+          sql::SqliteDatabase::Open(template_file_, true, &error);
+      ASSERT_NE(db, nullptr) << error;
+      schema::LibraryDefinition def;
+      def.name = "LIB1";
+      ASSERT_TRUE(schema::ProvisionLibrary(*db, def, &error)) << error;
+      schema::GeneratorOptions data;
+      data.clients = 2;
+      data.matters_per_client = 2;
+      data.document_types = 2;
+      data.people = 4;
+      data.documents_per_matter = 1;
+      data.with_rules = false;
+      ASSERT_TRUE(schema::GenerateTestData(*db, data, &error)) << error;
+    }
+    const auto documents =
+        ReadFileRows(template_file_,
+                     "SELECT P.DOCNUMBER, P.SYSTEM_ID FROM PROFILE P, APPS A WHERE "
+                     "A.SYSTEM_ID = P.APPLICATION AND A.APPLICATION <> 'FOLDER' "
+                     "ORDER BY P.DOCNUMBER");
+    ASSERT_GE(documents.size(), 2u);
+    first_document_ = std::stoll(documents[0][0]);
+    secured_document_ = std::stoll(documents[1][0]);
+
+    // A folder that already holds an item (so a new link updates the chain's tail) and
+    // has trustees, one of which the secured document already has.
+    Harness setup = Open(template_file_, /*wrap=*/false);
+    setup.folder = setup.session->NewFolder();
+    ASSERT_NE(setup.folder, nullptr);
+    setup.folder->SetName("Fault parent");
+    const SaveResult saved = setup.folder->Save("", 3);
+    ASSERT_TRUE(saved.status.ok()) << saved.status.text;
+    folder_ = saved.document_number;
+    const AddItemResult added = setup.folder->AddItem("", first_document_);
+    ASSERT_TRUE(added.status.ok()) << added.status.text;
+    setup.Close();
+    const std::string folder_system_id =
+        Scalar(template_file_,
+               "SELECT SYSTEM_ID FROM PROFILE WHERE DOCNUMBER = " + std::to_string(folder_));
+    std::unique_ptr<sql::SqliteDatabase> db = OpenFile(template_file_);
+    for (const std::string& statement :
+         {"INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) VALUES (" + folder_system_id +
+              ", 0, 63)",
+          "INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) VALUES (" + folder_system_id +
+              ", 1, 255)",
+          "INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) VALUES (" + documents[1][1] +
+              ", 0, 63)",
+          "UPDATE PROFILE SET DEFAULT_RIGHTS = 1 WHERE DOCNUMBER = " + documents[1][0]}) {
+      const sql::ExecResult r = db->Execute(statement);
+      ASSERT_TRUE(r.ok()) << statement << ": " << r.error_description;
+    }
+  }
+
+  // A client over `file`; with `wrap` its database is a FaultInjectingDatabase, disarmed.
+  Harness Open(const std::string& file, bool wrap) {
+    InstallationConfig config;
+    config.user_id = "DMADMIN";
+    config.current_library = "LIB1";
+    LibraryConfig lib;
+    lib.name = "LIB1";
+    lib.database_path = file;
+    config.libraries.push_back(lib);
+    Harness run;
+    DatabaseOpener opener;
+    if (wrap) {
+      opener = [slot = run.slot](const LibraryConfig& library,
+                                 std::string* error) -> std::unique_ptr<sql::Database> {
+        std::unique_ptr<sql::Database> db = OpenLibraryDatabase(library, error);
+        if (!db) return nullptr;
+        auto fault = std::make_unique<sql::FaultInjectingDatabase>(std::move(db));
+        *slot = fault.get();
+        return fault;
+      };
+    }
+    run.client = OpenInstallation(config, &clock_, opener);
+    run.session = run.client->CreateSession();
+    run.app = run.client->CreateApplication();
+    // Opens the library now, so that counting starts with the operation.
+    EXPECT_TRUE(run.session->LogOn());
+    return run;
+  }
+
+  std::string FreshCopy(const std::string& name) {
+    const std::string file = dir_.File(name + ".db");
+    std::filesystem::remove(file);
+    std::filesystem::copy_file(template_file_, file);
+    return file;
+  }
+
+  // Takes a number from the key counter through a SQL object of the same client, as the
+  // engine's next statement would after a failed operation.
+  static long long ProbeKey(Harness& run, std::string* why) {
+    std::unique_ptr<SqlObject> sql = run.client->CreateSqlObject();
+    sql->AttachToken(run.app->LoginToken());
+    if (sql->AttachLibrary("LIB1") != 0) {
+      *why = sql->ErrDescription();
+      return 0;
+    }
+    const long long key = sql->AllocateKey(schema::kSystemKey);
+    if (key == 0) *why = sql->ErrDescription();
+    return key;
+  }
+
+  void Check(const Operation& op) {
+    SCOPED_TRACE(op.name);
+    // A clean run: how many calls the operation makes, which of them commits, what it writes.
+    const std::string clean_file = FreshCopy("clean");
+    Harness clean = Open(clean_file, true);
+    ASSERT_NE(clean.fault(), nullptr);
+    op.prepare(clean);
+    const Snapshot before = Read(clean_file);
+    const long long counter_before = Counter(clean_file);
+    clean.fault()->Disarm();
+    std::string why;
+    ASSERT_TRUE(op.run(clean, &why)) << why;
+    const long calls = clean.fault()->calls();
+    const long commit = op.autocommit ? calls : clean.fault()->last_commit();
+    const std::vector<std::string> clean_log = clean.fault()->call_log();
+    clean.Close();
+    const Snapshot after = Read(clean_file);
+    const long long counter_after = Counter(clean_file);
+    ASSERT_TRUE(before != after || counter_before != counter_after)
+        << "the operation wrote nothing";
+    ASSERT_GT(commit, 0) << "no commit among:" << Joined(clean_log);
+
+    for (bool persistent : {false, true}) {
+      for (long n = 1; n <= calls; ++n) {
+        SCOPED_TRACE((persistent ? "failing every call from " : "failing call ") +
+                     std::to_string(n) + " of " + std::to_string(calls));
+        const std::string file = FreshCopy("run");
+        Harness run = Open(file, true);
+        op.prepare(run);
+        run.fault()->FailCall(n, persistent);
+        bool ok = false;
+        std::string reported;
+        try {
+          ok = op.run(run, &reported);
+        } catch (const std::exception& e) {
+          ADD_FAILURE() << "threw: " << e.what();
+        } catch (...) {
+          ADD_FAILURE() << "threw";
+        }
+        const std::vector<std::string> log = run.fault()->call_log();
+        EXPECT_GE(run.fault()->failures(), 1) << "call " << n << " never came:" << Joined(log);
+        // The calls run in the same order as in the clean run, so up to its commit a
+        // failure must undo everything; after it the rows are written.
+        const bool committed = n > commit;
+        if (!committed) {
+          EXPECT_FALSE(ok) << "reported success; calls:" << Joined(log);
+          EXPECT_EQ(run.fault()->last_commit(), 0) << "committed; calls:" << Joined(log);
+        }
+        if (!ok) {
+          EXPECT_FALSE(reported.empty()) << "a failure without a text";
+        }
+
+        run.fault()->Disarm();
+        std::string probe_error;
+        const long long key = ProbeKey(run, &probe_error);
+        EXPECT_NE(key, 0) << "the next statement failed: " << probe_error << Joined(log);
+        run.Close();
+
+        const Snapshot& expected = committed ? after : before;
+        const long long expected_counter = committed ? counter_after : counter_before;
+        for (const char* table : kTables) {
+          EXPECT_EQ(Joined(Read(file)[table]), Joined(expected.at(table)))
+              << table << (committed ? " differs from a clean run" : " was written")
+              << "; calls:" << Joined(log);
+        }
+        EXPECT_EQ(key, expected_counter + 1) << "the key counter did not go on from the rows";
+        EXPECT_EQ(Counter(file), key) << "the probe's key was not kept";
+      }
+    }
+  }
+
+  testing::TempDir dir_;
+  os::FixedClock clock_{{2026, 12, 6, 9, 30, 15, 0}};
+  std::string template_file_;
+  long long folder_ = 0;
+  long long first_document_ = 0;
+  long long secured_document_ = 0;
+};
+
+TEST_F(FaultInjectionTest, FolderSaves) {
+  const Operation kOperations[] = {
+      {"a new folder",
+       [](Harness& r) {
+         r.folder = r.session->NewFolder();
+         r.folder->SetName("Fault folder");
+         r.folder->SetDescription("Made while the database fails");
+       },
+       [](Harness& r, std::string* why) {
+         const SaveResult s = r.folder->Save("", 3);
+         *why = s.status.text;
+         return s.status.ok() && s.document_number > 0;
+       }},
+      {"a new folder marked public before its first save",
+       [](Harness& r) {
+         r.folder = r.session->NewFolder();
+         r.folder->SetName("Fault root");
+         EXPECT_TRUE(r.folder->MarkPublic().ok());
+       },
+       [](Harness& r, std::string* why) {
+         const SaveResult s = r.folder->Save("", 3);
+         *why = s.status.text;
+         return s.status.ok() && s.document_number > 0;
+       }},
+  };
+  for (const Operation& op : kOperations) Check(op);
+}
+
+TEST_F(FaultInjectionTest, FolderLinksPublicMarksProfileSavesAndKeys) {
+  const Operation kOperations[] = {
+      {"adding a secured document to a folder with an item",
+       [this](Harness& r) { r.folder = r.session->OpenFolder(folder_, ""); },
+       [this](Harness& r, std::string* why) {
+         const AddItemResult a = r.folder->AddItem("", secured_document_);
+         *why = a.status.text;
+         return a.status.ok() && a.trustees == 1;
+       }},
+      {"marking a saved folder public",
+       [this](Harness& r) { r.folder = r.session->OpenFolder(folder_, ""); },
+       [](Harness& r, std::string* why) {
+         const DmStatus s = r.folder->MarkPublic();
+         *why = s.text;
+         return s.ok();
+       }},
+      {"saving a document's profile",
+       [this](Harness& r) {
+         r.profile = r.session->OpenProfile(first_document_, "");
+         ASSERT_NE(r.profile, nullptr);
+         ASSERT_TRUE(r.profile->SetValue("DOCNAME", "Renamed under fault").ok());
+         ASSERT_TRUE(r.profile->SetValue("AUTHOR_ID", "DMADMIN").ok());
+       },
+       [](Harness& r, std::string* why) {
+         const SaveResult s = r.profile->Save();
+         *why = s.status.text;
+         return s.status.ok();
+       }},
+      {"allocating a key",
+       [](Harness& r) {
+         r.sql = r.client->CreateSqlObject();
+         r.sql->AttachToken(r.app->LoginToken());
+         ASSERT_EQ(r.sql->AttachLibrary("LIB1"), 0) << r.sql->ErrDescription();
+       },
+       [](Harness& r, std::string* why) {
+         const long long key = r.sql->AllocateKey(schema::kSystemKey);
+         *why = r.sql->ErrDescription();
+         return key > 0 && r.sql->GetSQLErrorCode() == 0;
+       },
+       /*autocommit=*/true},
+  };
+  for (const Operation& op : kOperations) Check(op);
+}
+
+TEST_F(FaultInjectionTest, InjectedFailuresCarryTheirTextAndCountEveryCall) {
+  Harness run = Open(FreshCopy("plain"), true);
+  sql::FaultInjectingDatabase& db = *run.fault();
+  db.FailCall(2);
+  EXPECT_TRUE(db.Execute("SELECT 1").ok());
+  const sql::ExecResult failed = db.Execute("SELECT 2");
+  EXPECT_EQ(failed.error_code, 1);
+  EXPECT_EQ(failed.error_description, "[Sproutsmith][Fault] injected failure of call 2");
+  EXPECT_TRUE(failed.result.columns.empty());
+  EXPECT_TRUE(db.Begin());
+  EXPECT_TRUE(db.Execute("UPDATE STANDIN_KEYS SET LAST_KEY = LAST_KEY").ok());
+  EXPECT_TRUE(db.Commit());
+  EXPECT_EQ(db.calls(), 5);
+  EXPECT_EQ(db.last_commit(), 5);
+
+  db.FailCall(1, true);
+  EXPECT_FALSE(db.Begin());
+  EXPECT_FALSE(db.Commit());
+  EXPECT_FALSE(db.ExecuteScript("SELECT 1; SELECT 2").ok());
+  EXPECT_EQ(db.failures(), 3);
+  EXPECT_EQ(db.call_log().front(), "FAILED Begin");
+
+  db.Disarm();
+  EXPECT_TRUE(db.Execute("SELECT 1").ok());
+  EXPECT_EQ(db.calls(), 1);
+}
+
+}  // namespace
+}  // namespace sproutsmith::dmapi

@@ -1,0 +1,246 @@
+// The client configuration file, the demo installation, and libraries that cannot be
+// reached.
+
+#include <filesystem>
+
+#include "platform/dmapi/demo_installation.h"
+#include "standin_fixture.h"
+
+namespace sproutsmith::dmapi {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kGood[] =
+    "# a comment\n"
+    "; another\n"
+    "[client]\n"
+    "user = jsmith\n"
+    "current_library = archive\n"
+    "\n"
+    "[Library demo]\n"
+    "description = The demo  \n"
+    "BACKEND = SQLite\n"
+    "database = libs/demo.db\n"
+    "engine = 0\n"
+    "\t[library ARCHIVE]\r\n"
+    "database = /data/archive.db\n"
+    "owner = ARCH\n"
+    "engine = 2\n";
+
+TEST(InstallationConfigTest, ReadsClientAndLibraries) {
+  InstallationConfig config;
+  std::string error;
+  ASSERT_TRUE(ParseInstallationConfig(kGood, "/etc/dm/dm.conf", &config, &error)) << error;
+  EXPECT_EQ(config.user_id, "jsmith");
+  EXPECT_EQ(config.current_library, "ARCHIVE");
+  ASSERT_EQ(config.libraries.size(), 2u);
+  const LibraryConfig& demo = config.libraries[0];
+  EXPECT_EQ(demo.name, "DEMO");
+  EXPECT_EQ(demo.description, "The demo");
+  EXPECT_EQ(demo.backend, "sqlite");
+  EXPECT_EQ(demo.database_path, "/etc/dm/libs/demo.db");
+  EXPECT_EQ(demo.owner, "DOCSADM");
+  EXPECT_EQ(demo.engine_code, 0);
+  EXPECT_EQ(config.libraries[1].database_path, "/data/archive.db");
+  EXPECT_EQ(config.libraries[1].owner, "ARCH");
+  EXPECT_EQ(config.Find("archive"), 1);
+  EXPECT_EQ(config.Find("OTHER"), -1);
+
+  // Written out and read back, it is the same installation.
+  InstallationConfig again;
+  ASSERT_TRUE(ParseInstallationConfig(FormatInstallationConfig(config, "/etc/dm"),
+                                      "/etc/dm/dm.conf", &again, &error))
+      << error;
+  EXPECT_EQ(again.user_id, config.user_id);
+  EXPECT_EQ(again.current_library, config.current_library);
+  ASSERT_EQ(again.libraries.size(), 2u);
+  for (size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(again.libraries[i].database_path, config.libraries[i].database_path);
+    EXPECT_EQ(again.libraries[i].engine_code, config.libraries[i].engine_code);
+    EXPECT_EQ(again.libraries[i].owner, config.libraries[i].owner);
+  }
+}
+
+TEST(InstallationConfigTest, ProblemsAreReportedAsFileLineMessage) {
+  const std::string head = "[client]\nuser = U\n";
+  const std::string lib = "[library L]\ndatabase = l.db\n";
+  struct Case {
+    std::string text;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {head + lib + "backend = foo\n", "dm.conf:5: unknown back end 'foo'"},
+      {head + lib + "engine = ten\n",
+       "dm.conf:5: engine code 'ten' is not a whole number of 0 or more"},
+      {head + lib + "engine = -2\n",
+       "dm.conf:5: engine code '-2' is not a whole number of 0 or more"},
+      {head + lib + "colour = red\n", "dm.conf:5: unknown key 'colour' in [library L]"},
+      {head + "shoe = 9\n" + lib, "dm.conf:3: unknown key 'shoe' in [client]"},
+      {head + lib + "just words\n",
+       "dm.conf:5: expected \"key = value\", a [section] or a comment"},
+      {head + lib + "[library L\n", "dm.conf:5: section header without closing \"]\""},
+      {head + lib + "[server]\n", "dm.conf:5: unknown section [server]"},
+      {head + lib + "[library l]\ndatabase = x\n",
+       "dm.conf:5: duplicate library 'L' (first defined on line 3)"},
+      {head + lib + "database = m.db\n",
+       "dm.conf:5: duplicate key 'database' (first set on line 4)"},
+      {head + lib + "[library A B]\n",
+       "dm.conf:5: invalid library name 'A B' (letters, digits, '_' and '-' only)"},
+      {"user = U\n", "dm.conf:1: key 'user' outside a section"},
+      {head + lib + "[client]\n", "dm.conf:5: duplicate [client] section (first on line 1)"},
+      {head + "[library L]\nowner = X\n", "dm.conf:3: library 'L' has no database"},
+      {head + "current_library = M\n" + lib, "dm.conf:3: current library 'M' is not defined"},
+      {"[client]\n" + lib, "dm.conf:1: [client] sets no user"},
+      {lib, "dm.conf: missing [client] section"},
+      {head, "dm.conf: no [library NAME] section"},
+  };
+  for (const Case& c : cases) {
+    InstallationConfig config;
+    std::string error;
+    EXPECT_FALSE(ParseInstallationConfig(c.text, "dm.conf", &config, &error)) << c.text;
+    EXPECT_EQ(error, c.message) << c.text;
+  }
+}
+
+TEST(InstallationConfigTest, FoundThroughTheEnvironment) {
+  testing::TempDir dir;
+  struct Case {
+    const char* dm;
+    const char* xdg;
+    const char* home;
+    const char* path;
+  };
+  const Case cases[] = {
+      {"/x/mine.conf", "/cfg", "/home/u", "/x/mine.conf"},
+      {"", "/cfg", "/home/u", "/cfg/sproutsmith/dm.conf"},
+      {"", "", "/home/u", "/home/u/.config/sproutsmith/dm.conf"},
+      {"", "", "", ".config/sproutsmith/dm.conf"},
+  };
+  for (const Case& c : cases) {
+    os::FixedEnvironment env;
+    env.variables = {
+        {kConfigEnvironmentVariable, c.dm}, {"XDG_CONFIG_HOME", c.xdg}, {"HOME", c.home}};
+    EXPECT_EQ(DefaultConfigPath(env), c.path);
+  }
+
+  std::string error;
+  EXPECT_EQ(OpenInstallation(dir.File("absent.conf"), &error), nullptr);
+  EXPECT_EQ(error, dir.File("absent.conf") + ": no such file");
+  testing::WriteFile(dir.File("bad.conf"), "[client]\nuser = U\n[library L]\nbackend = foo\n");
+  EXPECT_EQ(OpenInstallation(dir.File("bad.conf"), &error), nullptr);
+  EXPECT_EQ(error, dir.File("bad.conf") + ":4: unknown back end 'foo'");
+}
+
+TEST(DemoInstallationTest, CreatedFromNothingAndUsableAtOnce) {
+  testing::TempDir dir;
+  const std::string folder = dir.File("fresh/sub");
+  DemoOptions options;
+  options.data.clients = 4;
+  DemoInstallation demo;
+  std::string error;
+  ASSERT_TRUE(CreateDemoInstallation(folder, options, &demo, &error)) << error;
+  EXPECT_EQ(demo.config_path, fs::path(folder) / "dm.conf");
+  ASSERT_EQ(demo.library_paths.size(), 2u);
+
+  InstallationConfig config;
+  ASSERT_TRUE(LoadInstallationConfig(demo.config_path, &config, &error)) << error;
+  EXPECT_EQ(config.current_library, "DEMO");
+  EXPECT_EQ(config.libraries[1].name, "ARCHIVE");
+  EXPECT_EQ(config.libraries[1].engine_code, 2);
+  EXPECT_NE(testing::ReadFile(demo.config_path).find("database = archive.db"), std::string::npos);
+
+  std::unique_ptr<Client> client = OpenInstallation(demo.config_path, &error);
+  ASSERT_NE(client, nullptr) << error;
+  std::unique_ptr<Application> app = client->CreateApplication();
+  EXPECT_EQ(app->CurrentLibrary()->Name(), "DEMO");
+  EXPECT_EQ(app->CurrentLibrary()->UserId(), options.data.login_user);
+  EXPECT_TRUE(client->CreateSession()->LogOn());
+  for (const char* library : {"DEMO", "ARCHIVE"}) {
+    std::unique_ptr<SqlObject> sql = client->CreateSqlObject();
+    sql->AttachToken(app->LoginToken());
+    ASSERT_EQ(sql->AttachLibrary(library), 0) << sql->ErrDescription();
+    // Each library lists the other, and both hold generated clients.
+    ASSERT_EQ(sql->Execute("SELECT COUNT(*) FROM REMOTE_LIBRARIES"), 0);
+    EXPECT_EQ(sql->ColumnValue(1).AsInteger(), 2) << library;
+    ASSERT_EQ(sql->Execute("SELECT COUNT(*) FROM CLIENT"), 0);
+    EXPECT_GT(sql->ColumnValue(1).AsInteger(), 0) << library;
+  }
+
+  // A second run never writes over it.
+  EXPECT_FALSE(CreateDemoInstallation(folder, options, nullptr, &error));
+  EXPECT_EQ(error,
+            demo.config_path + ": already exists; the demo installation is not written over it");
+}
+
+TEST_F(StandinTest, AMissingOrForeignLibraryFileFailsItsConnectionCleanly) {
+  fs::remove(File("LIB2"));
+  testing::WriteFile(dir.File("other.db"), "");
+  {
+    std::unique_ptr<sql::SqliteDatabase> db = sql::SqliteDatabase::Open(dir.File("other.db"), true);
+    db->Execute("CREATE TABLE NOTES (TEXT VARCHAR(10))");
+  }
+  LibraryConfig foreign = config.libraries[0];
+  foreign.name = "FOREIGN";
+  foreign.database_path = dir.File("other.db");
+  config.libraries.push_back(foreign);
+  Reopen();
+
+  std::unique_ptr<SqlObject> sql = client->CreateSqlObject();
+  sql->AttachToken(app->LoginToken());
+  EXPECT_NE(sql->AttachLibrary("LIB2"), 0);
+  EXPECT_EQ(sql->ErrDescription(),
+            "[Sproutsmith][DM] Library 'LIB2' cannot be reached: database "
+            "file " +
+                File("LIB2") + " does not exist");
+  EXPECT_NE(sql->Execute("SELECT 1"), 0);  // nothing attached
+  EXPECT_NE(sql->AttachLibrary("FOREIGN"), 0);
+  EXPECT_EQ(sql->ErrDescription(),
+            "[Sproutsmith][DM] Library 'FOREIGN' cannot be reached: "
+            "database file " +
+                dir.File("other.db") + " does not hold a DM library");
+  EXPECT_FALSE(fs::exists(File("LIB2")));  // nothing was created in its place
+
+  // The library object reports a failed login; the other library still works.
+  EXPECT_EQ(app->PointAtLibrary("LIB2")->UserId(), "");
+  EXPECT_EQ(session->NewFolder(), nullptr);
+  EXPECT_FALSE(session->LogOn());
+  EXPECT_EQ(app->PointAtLibrary("LIB1")->UserId(), "DMADMIN");
+  EXPECT_EQ(sql->AttachLibrary("LIB1"), 0);
+  EXPECT_NE(MakeFolder("Still works"), 0);
+}
+
+TEST_F(StandinTest, LibraryListChooserAndPointing) {
+  std::shared_ptr<LibraryList> libs = app->Libraries();
+  ASSERT_EQ(libs->Count(), 2);
+  EXPECT_EQ(libs->Name(1), "LIB1");
+  EXPECT_EQ(libs->Item(2)->Description(), "Library LIB2");
+  EXPECT_EQ(libs->Item(3), nullptr);
+  EXPECT_EQ(libs->Name(0), "");
+  EXPECT_TRUE(libs->SearchFlag(2));
+  libs->SetSearchFlag(2, false);
+  EXPECT_FALSE(app->Libraries()->SearchFlag(2));  // the client remembers it
+
+  EXPECT_EQ(app->PointAtLibrary("NOWHERE"), nullptr);
+  EXPECT_EQ(app->CurrentLibrary()->Name(), "LIB1");
+  EXPECT_EQ(app->PointAtLibrary("lib2")->Name(), "LIB2");
+  EXPECT_EQ(app->CurrentLibrary()->Name(), "LIB2");
+
+  EXPECT_EQ(app->ChooseLibrary(), nullptr);  // no dialog owner: cancelled
+  std::vector<std::string> offered;
+  app->SetLibraryChooser([&](const std::vector<std::string>& names) {
+    offered = names;
+    return std::string("LIB1");
+  });
+  EXPECT_EQ(app->ChooseLibrary()->Name(), "LIB1");
+  EXPECT_EQ(offered, (std::vector<std::string>{"LIB1", "LIB2"}));
+  app->SetLibraryChooser([](const std::vector<std::string>&) { return std::string(); });
+  EXPECT_EQ(app->ChooseLibrary(), nullptr);
+  EXPECT_EQ(session->FindUser("dmadmin")->Name(), Scalar("LIB1",
+                                                         "SELECT FULL_NAME FROM PEOPLE "
+                                                         "WHERE USER_ID = 'DMADMIN'"));
+  EXPECT_EQ(session->FindUser("NOBODY"), nullptr);
+}
+
+}  // namespace
+}  // namespace sproutsmith::dmapi

@@ -1,0 +1,111 @@
+#pragma once
+// Two real library files in a temporary folder (LIB1 engine code 10, LIB2 engine code 2,
+// each listing the other), a small generated data set, and a client over them with a fixed
+// clock. Checks read the files back with plain SQL on a connection of their own.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/dmapi/installation.h"
+#include "platform/os/clock.h"
+#include "platform/schema/library_schema.h"
+#include "platform/schema/test_data.h"
+#include "platform/sql/sqlite_database.h"
+#include "support/sql_rows.h"
+#include "support/temp_dir.h"
+
+namespace sproutsmith::dmapi {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+class StandinTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Provision("LIB1", 10, "LIB2", 2);
+    Provision("LIB2", 2, "LIB1", 10);
+    config.user_id = "DMADMIN";
+    config.current_library = "LIB1";
+    for (const char* name : {"LIB1", "LIB2"}) {
+      LibraryConfig lib;
+      lib.name = name;
+      lib.description = std::string("Library ") + name;
+      lib.database_path = File(name);
+      lib.engine_code = std::string(name) == "LIB2" ? 2 : 10;
+      config.libraries.push_back(lib);
+    }
+    Reopen();
+  }
+
+  // A new client, as a new process would make (optionally as another user).
+  void Reopen(const std::string& user = "") {
+    if (!user.empty()) config.user_id = user;
+    client = OpenInstallation(config, &clock);
+    session = client->CreateSession();
+    app = client->CreateApplication();
+  }
+
+  std::string File(const std::string& library) const { return dir.File(library + ".db"); }
+
+  Rows Query(const std::string& library, const std::string& statement) {
+    return testing::ReadFileRows(File(library), statement);
+  }
+  std::string Scalar(const std::string& library, const std::string& statement) {
+    return testing::FirstValue(Query(library, statement), "<none>");
+  }
+  void Exec(const std::string& library, const std::string& statement) {
+    std::unique_ptr<sql::SqliteDatabase> db = sql::SqliteDatabase::Open(File(library), false);
+    const sql::ExecResult r = db->Execute(statement);
+    ASSERT_TRUE(r.ok()) << statement << ": " << r.error_description;
+  }
+  std::string PeopleId(const std::string& user, const std::string& library = "LIB1") {
+    return Scalar(library, "SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = '" + user + "'");
+  }
+  // A user outside DOCS_SUPERVISORS, in DOCS_USERS.
+  void AddPlainUser(const std::string& user, long long system_id) {
+    Exec("LIB1", "INSERT INTO PEOPLE (SYSTEM_ID, USER_ID, FULL_NAME, PRIMARY_GROUP) VALUES (" +
+                     std::to_string(system_id) + ", '" + user + "', 'Pat Plain', 0)");
+  }
+
+  // A saved folder in the current library.
+  long long MakeFolder(const std::string& name) {
+    std::unique_ptr<FolderObject> folder = session->NewFolder();
+    EXPECT_NE(folder, nullptr);
+    if (!folder) return 0;
+    folder->SetName(name);
+    const SaveResult saved = folder->Save("", 3);
+    EXPECT_TRUE(saved.status.ok()) << saved.status.text;
+    return saved.document_number;
+  }
+
+  testing::TempDir dir;
+  os::FixedClock clock{{2026, 12, 6, 9, 30, 15, 0}};
+  InstallationConfig config;
+  std::unique_ptr<Client> client;
+  std::unique_ptr<Session> session;
+  std::unique_ptr<Application> app;
+
+ private:
+  void Provision(const std::string& name, int engine, const std::string& other, int other_engine) {
+    std::string error;
+    std::unique_ptr<sql::SqliteDatabase> db = sql::SqliteDatabase::Open(File(name), true, &error);
+    ASSERT_NE(db, nullptr) << error;
+    schema::LibraryDefinition def;
+    def.name = name;
+    def.engine_code = engine;
+    def.other_libraries = {{other, other_engine}};
+    ASSERT_TRUE(schema::ProvisionLibrary(*db, def, &error)) << error;
+    schema::GeneratorOptions data;
+    data.clients = 2;
+    data.matters_per_client = 2;
+    data.document_types = 2;
+    data.people = 5;
+    data.documents_per_matter = 1;
+    data.with_rules = false;
+    ASSERT_TRUE(schema::GenerateTestData(*db, data, &error)) << error;
+  }
+};
+
+}  // namespace sproutsmith::dmapi
