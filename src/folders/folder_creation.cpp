@@ -26,7 +26,7 @@ using text::UCase;
 namespace {
 
 // The line for a save the DM client refused, with its error number when it gave one.
-std::string SaveFailure(const dmapi::DmStatus& status, const std::string& object) {
+std::string SaveFailure(const Status& status, const std::string& object) {
   const std::string failure =
       "Unable to save the " + object + " object for this folder - cannot continue";
   if (status.code == 0) return "Error: " + failure;
@@ -156,7 +156,7 @@ class Creation {
   void SetColumn(const std::string& column, const std::string& value, bool as_default) {
     log_.AddLog(as_default ? "Setting column " + column + " to default value " + value
                            : "Setting column " + column + " to " + value);
-    const dmapi::DmStatus status = profile_->SetValue(column, value);
+    const Status status = profile_->SetValue(column, value);
     if (status.ok()) return;
     log_.AddLog("Error #" + Format(static_cast<long long>(status.code), "#0") + " (" + status.text +
                 ") setting column " + column);

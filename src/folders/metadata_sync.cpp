@@ -136,9 +136,8 @@ class Sync {
       log_.AddLog("Setting Folder " + column.name + " to " + column.value);
       // One refused value must not stop the others; the column also stays out of the way
       // back, so the side that refused it cannot overwrite the value it refused.
-      const dmapi::DmStatus status =
-          log::Trap(log_, "SyncData", dmapi::DmStatus::Error(-1, "unexpected error"),
-                    [&] { return to.SetValue(column.name, column.value); });
+      const Status status = log::Trap(log_, "SyncData", Status::Error(-1, "unexpected error"),
+                                      [&] { return to.SetValue(column.name, column.value); });
       if (status.ok()) continue;
       refused_.insert(name);
       log_.AddLog("Error #" + Number(static_cast<long long>(status.code)) + " (" + status.text +

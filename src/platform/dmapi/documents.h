@@ -50,8 +50,8 @@ class ProfileObject {
   virtual std::string Value(const std::string& column) const = 0;
   // Refuses (never truncates) a value that is too long, not a number for a numeric column,
   // or not found in the column's lookup table; the column then keeps its old value.
-  virtual DmStatus SetValue(const std::string& column, const std::string& value) = 0;
-  virtual DmStatus SetNull(const std::string& column) = 0;
+  virtual Status SetValue(const std::string& column, const std::string& value) = 0;
+  virtual Status SetNull(const std::string& column) = 0;
   virtual SaveResult Save() = 0;
   virtual long long DocumentNumber() const = 0;
 
@@ -77,7 +77,7 @@ class FolderObject {
   virtual SaveResult Save(const std::string& form, int error_mode) = 0;
   virtual long long DocumentNumber() const = 0;
   // Makes it a public (root) folder; written at once when saved, else at its first save.
-  virtual DmStatus MarkPublic() = 0;
+  virtual Status MarkPublic() = 0;
   // Links a document or folder of `item_library` into this folder's contents.
   virtual AddItemResult AddItem(const std::string& item_library, long long document_number) = 0;
   virtual std::unique_ptr<ProfileObject> Profile() = 0;

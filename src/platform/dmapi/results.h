@@ -2,28 +2,19 @@
 // Plain values that DM operations hand back. A DM operation reports failure through these,
 // never by throwing: code 0 is success, anything else comes with a text for the log.
 
-#include <string>
+#include "platform/os/status.h"
 
 namespace sproutsmith::dmapi {
 
-struct DmStatus {
-  long code = 0;
-  std::string text;
-
-  bool ok() const { return code == 0; }
-  static DmStatus Ok() { return {}; }
-  static DmStatus Error(long code, std::string text) { return {code, std::move(text)}; }
-};
-
 // Saving a profile or a folder: on success the document's number.
 struct SaveResult {
-  DmStatus status;
+  Status status;
   long long document_number = 0;
 };
 
 // Adding an item to a folder: how many trustees the item received from the folder.
 struct AddItemResult {
-  DmStatus status;
+  Status status;
   long trustees = 0;
 };
 

@@ -333,7 +333,7 @@ TEST_F(FaultInjectionTest, FolderLinksPublicMarksProfileSavesAndKeys) {
       {"marking a saved folder public",
        [this](Harness& r) { r.folder = r.session->OpenFolder(folder_, ""); },
        [](Harness& r, std::string* why) {
-         const DmStatus s = r.folder->MarkPublic();
+         const Status s = r.folder->MarkPublic();
          *why = s.text;
          return s.ok();
        }},

@@ -37,7 +37,7 @@ TEST_F(ProfileValuesTest, RefusedValuesLeaveTheColumnAsItWas) {
   ASSERT_TRUE(profile->SetValue("RETENTION", "7").ok());
   for (const Case& c : cases) {
     const std::string before = profile->Value(c.column);
-    const DmStatus status = profile->SetValue(c.column, c.value);
+    const Status status = profile->SetValue(c.column, c.value);
     EXPECT_EQ(status.code, c.code) << c.column << " = " << c.value << ": " << status.text;
     EXPECT_FALSE(status.text.empty()) << c.column;
     EXPECT_EQ(profile->Value(c.column), before) << c.column;

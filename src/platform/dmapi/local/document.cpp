@@ -45,8 +45,8 @@ bool IsWholeNumber(const std::string& s) {
 
 std::string Quoted(const std::string& s) { return "'" + s + "'"; }
 
-DmStatus DatabaseError(const sql::ExecResult& r) {
-  return DmStatus::Error(kErrDatabase, r.error_description);
+Status DatabaseError(const sql::ExecResult& r) {
+  return Status::Error(kErrDatabase, r.error_description);
 }
 
 std::map<std::string, Value> ProfileRow(sql::Database& db, long long document_number) {
@@ -65,8 +65,8 @@ bool IsOn(const std::string& parameter) {
   return v == "1" || v == "-1" || v == "Y" || v == "YES" || v == "TRUE" || v == "ON";
 }
 
-DmStatus Unreadable(const std::string& table, const std::string& library) {
-  return DmStatus::Error(kErrDatabase, table + " of library " + library + " cannot be read");
+Status Unreadable(const std::string& table, const std::string& library) {
+  return Status::Error(kErrDatabase, table + " of library " + library + " cannot be read");
 }
 
 }  // namespace
@@ -182,30 +182,30 @@ int Document::Find(const std::string& column) const {
   return -1;
 }
 
-DmStatus Document::SetValue(const std::string& column, const std::string& value) {
+Status Document::SetValue(const std::string& column, const std::string& value) {
   const int index = Find(column);
   if (index < 0) {
-    return DmStatus::Error(kErrNoSuchColumn,
-                           "Column " + text::UCase(column) + " is not on form " + form_name_);
+    return Status::Error(kErrNoSuchColumn,
+                         "Column " + text::UCase(column) + " is not on form " + form_name_);
   }
   if (text::Trim(value).empty()) return SetNull(column);
   return Assign(columns_[index], value);
 }
 
-DmStatus Document::SetNull(const std::string& column) {
+Status Document::SetNull(const std::string& column) {
   const int index = Find(column);
   if (index < 0) {
-    return DmStatus::Error(kErrNoSuchColumn,
-                           "Column " + text::UCase(column) + " is not on form " + form_name_);
+    return Status::Error(kErrNoSuchColumn,
+                         "Column " + text::UCase(column) + " is not on form " + form_name_);
   }
   Column& c = columns_[index];
   if (IsReadOnlyColumn(c.def.sql_column)) {
     // Clearing what is already empty changes nothing (DOCNUM of an unsaved document).
-    if (c.stored.IsNull()) return DmStatus::Ok();
-    return DmStatus::Error(kErrReadOnly, "Column " + c.def.name + " cannot be changed");
+    if (c.stored.IsNull()) return Status::Ok();
+    return Status::Error(kErrReadOnly, "Column " + c.def.name + " cannot be changed");
   }
   if (c.def.sql_column == "APPLICATION" && folder_) {
-    return DmStatus::Error(kErrReadOnly, "The application of a folder is always FOLDER");
+    return Status::Error(kErrReadOnly, "The application of a folder is always FOLDER");
   }
   if (c.def.sql_column == "DOCNAME") {
     name_.clear();
@@ -217,19 +217,18 @@ DmStatus Document::SetNull(const std::string& column) {
   c.stored = Value::Null();
   c.shown.clear();
   c.changed = true;
-  return DmStatus::Ok();
+  return Status::Ok();
 }
 
-DmStatus Document::Assign(Column& c, const std::string& value) {
+Status Document::Assign(Column& c, const std::string& value) {
   const FormColumnDef& def = c.def;
   if (IsReadOnlyColumn(def.sql_column)) {
-    return DmStatus::Error(kErrReadOnly, "Column " + def.name + " cannot be changed");
+    return Status::Error(kErrReadOnly, "Column " + def.name + " cannot be changed");
   }
   if (def.max_length > 0 && CharacterCount(value) > def.max_length) {
-    return DmStatus::Error(kErrValueTooLong, "Value of " + std::to_string(CharacterCount(value)) +
-                                                 " characters is too long for column " + def.name +
-                                                 " (at most " + std::to_string(def.max_length) +
-                                                 ")");
+    return Status::Error(kErrValueTooLong, "Value of " + std::to_string(CharacterCount(value)) +
+                                               " characters is too long for column " + def.name +
+                                               " (at most " + std::to_string(def.max_length) + ")");
   }
   const std::string trimmed = text::Trim(value);
   const bool numeric = def.data_type == kNumericDataType;
@@ -249,20 +248,20 @@ DmStatus Document::Assign(Column& c, const std::string& value) {
     }
     if (!r.ok()) return DatabaseError(r);
     if (r.result.rows.empty()) {
-      return DmStatus::Error(kErrUnknownLookup, "Value " + Quoted(value) + " of column " +
-                                                    def.name + " is not in " + def.lookup_table);
+      return Status::Error(kErrUnknownLookup, "Value " + Quoted(value) + " of column " + def.name +
+                                                  " is not in " + def.lookup_table);
     }
     if (r.result.rows.size() > 1) {
-      return DmStatus::Error(kErrUnknownLookup, "Value " + Quoted(value) + " of column " +
-                                                    def.name + " matches " +
-                                                    std::to_string(r.result.rows.size()) +
-                                                    " rows of " + def.lookup_table);
+      return Status::Error(kErrUnknownLookup, "Value " + Quoted(value) + " of column " + def.name +
+                                                  " matches " +
+                                                  std::to_string(r.result.rows.size()) +
+                                                  " rows of " + def.lookup_table);
     }
     stored = Value::Integer(r.result.rows[0][0].AsInteger());
     shown = numeric ? stored.text : r.result.rows[0][1].text;
   } else if (numeric) {
     if (!text::IsNumeric(trimmed)) {
-      return DmStatus::Error(
+      return Status::Error(
           kErrNotNumeric, "Value " + Quoted(value) + " of column " + def.name + " is not a number");
     }
     stored = IsWholeNumber(trimmed) ? Value::Integer(static_cast<long long>(text::Val(trimmed)))
@@ -275,7 +274,7 @@ DmStatus Document::Assign(Column& c, const std::string& value) {
   if (def.sql_column == "APPLICATION" && folder_) {
     const std::optional<long long> folder_app = FolderApplicationId(*db_);
     if (!folder_app || stored.AsInteger() != *folder_app) {
-      return DmStatus::Error(kErrReadOnly, "The application of a folder is always FOLDER");
+      return Status::Error(kErrReadOnly, "The application of a folder is always FOLDER");
     }
   }
   if (def.sql_column == "DOCNAME") {
@@ -288,7 +287,7 @@ DmStatus Document::Assign(Column& c, const std::string& value) {
   c.stored = std::move(stored);
   c.shown = std::move(shown);
   c.changed = true;
-  return DmStatus::Ok();
+  return Status::Ok();
 }
 
 void Document::set_name(const std::string& name) {
@@ -311,18 +310,18 @@ void Document::set_description(const std::string& description) {
   }
 }
 
-DmStatus Document::CheckName() {
+Status Document::CheckName() {
   if (text::Trim(name_).empty()) {
-    return DmStatus::Error(kErrRequired, "A document name is required");
+    return Status::Error(kErrRequired, "A document name is required");
   }
   long limit = 240;
   for (const Column& c : columns_) {
     if (c.def.sql_column == "DOCNAME" && c.def.max_length > 0) limit = c.def.max_length;
   }
   if (CharacterCount(name_) > limit) {
-    return DmStatus::Error(kErrValueTooLong,
-                           "Document name of " + std::to_string(CharacterCount(name_)) +
-                               " characters is too long (at most " + std::to_string(limit) + ")");
+    return Status::Error(kErrValueTooLong,
+                         "Document name of " + std::to_string(CharacterCount(name_)) +
+                             " characters is too long (at most " + std::to_string(limit) + ")");
   }
   std::string unique;
   if (!ReadParameter(*db_, kParamUniqueDocNames, &unique)) {
@@ -334,12 +333,12 @@ DmStatus Document::CheckName() {
                 {Value::Text(name_), Value::Integer(document_number_)});
     if (!n) return Unreadable("PROFILE", library_name());
     if (*n > 0) {
-      return DmStatus::Error(kErrDuplicateName, "Library " + library_name() +
-                                                    " requires unique document names and " +
-                                                    Quoted(name_) + " is taken");
+      return Status::Error(kErrDuplicateName, "Library " + library_name() +
+                                                  " requires unique document names and " +
+                                                  Quoted(name_) + " is taken");
     }
   }
-  return DmStatus::Ok();
+  return Status::Ok();
 }
 
 SaveResult Document::Save(const std::string& form) {
@@ -348,8 +347,8 @@ SaveResult Document::Save(const std::string& form) {
       !text::EqualsNoCase(wanted, form_name_)) {
     const std::optional<long long> id = FormId(*db_, wanted);
     if (!id) {
-      return {DmStatus::Error(kErrNoSuchForm,
-                              "Form " + wanted + " does not exist in library " + library_name()),
+      return {Status::Error(kErrNoSuchForm,
+                            "Form " + wanted + " does not exist in library " + library_name()),
               0};
     }
     form_id_ = *id;
@@ -361,22 +360,22 @@ SaveResult Document::Save(const std::string& form) {
 }
 
 SaveResult Document::Create() {
-  if (DmStatus s = CheckName(); !s.ok()) return {s, 0};
+  if (Status s = CheckName(); !s.ok()) return {s, 0};
   const std::optional<UserRow> user = FindUser(*db_, server_->config().user_id);
   if (!user) {
-    return {DmStatus::Error(kErrDatabase, "User " + server_->config().user_id +
-                                              " is not a user of library " + library_name()),
+    return {Status::Error(kErrDatabase, "User " + server_->config().user_id +
+                                            " is not a user of library " + library_name()),
             0};
   }
   sql::Transaction tx(*db_);
   if (!tx.active()) {
-    return {DmStatus::Error(kErrDatabase, "Library " + library_name() + " cannot be written"), 0};
+    return {Status::Error(kErrDatabase, "Library " + library_name() + " cannot be written"), 0};
   }
   std::string error;
   const long long number = NextKey(*db_, schema::kSystemKey, &error);
   const long long system_id = number ? NextKey(*db_, schema::kSystemKey, &error) : 0;
   const long long version_id = system_id ? NextKey(*db_, schema::kSystemKey, &error) : 0;
-  if (version_id == 0) return {DmStatus::Error(kErrDatabase, error), 0};
+  if (version_id == 0) return {Status::Error(kErrDatabase, error), 0};
 
   const std::string now = server_->Timestamp();
   const Value user_id = Value::Integer(user->system_id);
@@ -447,7 +446,7 @@ SaveResult Document::Create() {
     if (!r.ok()) return {DatabaseError(r), 0};
   }
   if (!tx.Commit()) {
-    return {DmStatus::Error(kErrDatabase, "Library " + library_name() + " refused the commit"), 0};
+    return {Status::Error(kErrDatabase, "Library " + library_name() + " refused the commit"), 0};
   }
   document_number_ = number;
   system_id_ = system_id;
@@ -460,12 +459,12 @@ SaveResult Document::Create() {
       ShowStored(c);
     }
   }
-  return {DmStatus::Ok(), number};
+  return {Status::Ok(), number};
 }
 
 SaveResult Document::Update() {
   if (name_changed_) {
-    if (DmStatus s = CheckName(); !s.ok()) return {s, 0};
+    if (Status s = CheckName(); !s.ok()) return {s, 0};
   }
   // Only what changed is written: the engine edits the same row with SQL in between.
   std::vector<std::string> sets = {"LAST_EDIT_DATE = ?"};
@@ -495,54 +494,53 @@ SaveResult Document::Update() {
 
   sql::Transaction tx(*db_);
   if (!tx.active()) {
-    return {DmStatus::Error(kErrDatabase, "Library " + library_name() + " cannot be written"), 0};
+    return {Status::Error(kErrDatabase, "Library " + library_name() + " cannot be written"), 0};
   }
   sql::ExecResult r = db_->Execute(statement, params);
   if (!r.ok()) return {DatabaseError(r), 0};
   if (r.rows_affected == 0) {
-    return {
-        DmStatus::Error(kErrNoSuchDocument, "Document #" + std::to_string(document_number_) +
-                                                " no longer exists in library " + library_name()),
-        0};
+    return {Status::Error(kErrNoSuchDocument, "Document #" + std::to_string(document_number_) +
+                                                  " no longer exists in library " + library_name()),
+            0};
   }
   if (public_pending_) {
-    if (DmStatus s = WriteRootObject(); !s.ok()) return {s, 0};
+    if (Status s = WriteRootObject(); !s.ok()) return {s, 0};
   }
   if (!tx.Commit()) {
-    return {DmStatus::Error(kErrDatabase, "Library " + library_name() + " refused the commit"), 0};
+    return {Status::Error(kErrDatabase, "Library " + library_name() + " refused the commit"), 0};
   }
   public_pending_ = false;
   name_changed_ = description_changed_ = form_changed_ = false;
   for (Column& c : columns_) c.changed = false;
-  return {DmStatus::Ok(), document_number_};
+  return {Status::Ok(), document_number_};
 }
 
-DmStatus Document::MarkPublic() {
-  if (!folder_) return DmStatus::Error(kErrNotAFolder, "Only folders can be public");
+Status Document::MarkPublic() {
+  if (!folder_) return Status::Error(kErrNotAFolder, "Only folders can be public");
   public_pending_ = true;
-  if (document_number_ == 0) return DmStatus::Ok();  // written by the first save
+  if (document_number_ == 0) return Status::Ok();  // written by the first save
   sql::Transaction tx(*db_);
   if (!tx.active()) {
-    return DmStatus::Error(kErrDatabase, "Library " + library_name() + " cannot be written");
+    return Status::Error(kErrDatabase, "Library " + library_name() + " cannot be written");
   }
-  if (DmStatus s = WriteRootObject(); !s.ok()) return s;
+  if (Status s = WriteRootObject(); !s.ok()) return s;
   if (!tx.Commit()) {
-    return DmStatus::Error(kErrDatabase, "Library " + library_name() + " refused the commit");
+    return Status::Error(kErrDatabase, "Library " + library_name() + " refused the commit");
   }
   public_pending_ = false;
-  return DmStatus::Ok();
+  return Status::Ok();
 }
 
-DmStatus Document::WriteRootObject() {
+Status Document::WriteRootObject() {
   const Value number = Value::Integer(document_number_);
   const std::optional<long long> present =
       QueryId(*db_, "SELECT COUNT(*) FROM ROOT_OBJECT WHERE DOCNUMBER = ?", {number});
-  if (!present) return DmStatus::Error(kErrDatabase, "ROOT_OBJECT cannot be read");
-  if (*present > 0) return DmStatus::Ok();
+  if (!present) return Status::Error(kErrDatabase, "ROOT_OBJECT cannot be read");
+  if (*present > 0) return Status::Ok();
   const sql::ExecResult r =
       db_->Execute("INSERT INTO ROOT_OBJECT (DOCNUMBER, DISPLAYNAME) VALUES (?, ?)",
                    {number, Value::Text(name_)});
-  return r.ok() ? DmStatus::Ok() : DatabaseError(r);
+  return r.ok() ? Status::Ok() : DatabaseError(r);
 }
 
 std::optional<long long> Document::OwnLibraryId() {
@@ -555,40 +553,40 @@ std::optional<long long> Document::OwnLibraryId() {
 }
 
 AddItemResult Document::AddItem(const std::string& item_library, long long item_number) {
-  if (!folder_) return {DmStatus::Error(kErrNotAFolder, "Items can only be added to folders"), 0};
+  if (!folder_) return {Status::Error(kErrNotAFolder, "Items can only be added to folders"), 0};
   if (document_number_ == 0) {
-    return {DmStatus::Error(kErrNotSaved, "The folder must be saved before items are added"), 0};
+    return {Status::Error(kErrNotSaved, "The folder must be saved before items are added"), 0};
   }
   if (!HasFolderRow()) {
-    return {DmStatus::Error(kErrNotAFolder, "Document #" + std::to_string(document_number_) +
-                                                " has no folder row in library " + library_name()),
+    return {Status::Error(kErrNotAFolder, "Document #" + std::to_string(document_number_) +
+                                              " has no folder row in library " + library_name()),
             0};
   }
   const int item_index = text::Trim(item_library).empty() ? library_ : server_->Find(item_library);
   if (item_index < 0) {
-    return {DmStatus::Error(kErrNoSuchLibrary,
-                            "Library " + item_library + " is not one of the user's libraries"),
+    return {Status::Error(kErrNoSuchLibrary,
+                          "Library " + item_library + " is not one of the user's libraries"),
             0};
   }
   std::string error;
   sql::Database* item_db = server_->Open(item_index, &error);
   if (item_db == nullptr) {
-    return {DmStatus::Error(kErrNoSuchLibrary, "Library " + server_->library(item_index).name +
-                                                   " cannot be reached: " + error),
+    return {Status::Error(kErrNoSuchLibrary, "Library " + server_->library(item_index).name +
+                                                 " cannot be reached: " + error),
             0};
   }
   const bool local = item_index == library_;
   if (local && item_number == document_number_) {
-    return {DmStatus::Error(kErrAlreadyInFolder, "A folder cannot contain itself"), 0};
+    return {Status::Error(kErrAlreadyInFolder, "A folder cannot contain itself"), 0};
   }
   const sql::ExecResult item = item_db->Execute(
       "SELECT SYSTEM_ID, DOCNAME, APPLICATION, DEFAULT_RIGHTS FROM PROFILE WHERE DOCNUMBER = ?",
       {Value::Integer(item_number)});
   if (!item.ok()) return {DatabaseError(item), 0};
   if (item.result.rows.empty()) {
-    return {DmStatus::Error(kErrNoSuchDocument, "Document #" + std::to_string(item_number) +
-                                                    " does not exist in library " +
-                                                    server_->library(item_index).name),
+    return {Status::Error(kErrNoSuchDocument, "Document #" + std::to_string(item_number) +
+                                                  " does not exist in library " +
+                                                  server_->library(item_index).name),
             0};
   }
   const long long item_system_id = item.result.rows[0][0].AsInteger();
@@ -613,9 +611,9 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
   if (!local) {
     const std::optional<long long> id = RemoteLibraryId(*db_, server_->library(item_index).name);
     if (!id) {
-      return {DmStatus::Error(kErrNoSuchLibrary, "Library " + server_->library(item_index).name +
-                                                     " is not listed in REMOTE_LIBRARIES of " +
-                                                     library_name()),
+      return {Status::Error(kErrNoSuchLibrary, "Library " + server_->library(item_index).name +
+                                                   " is not listed in REMOTE_LIBRARIES of " +
+                                                   library_name()),
               0};
     }
     library_id = *id;
@@ -623,7 +621,7 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
 
   sql::Transaction tx(*db_);
   if (!tx.active()) {
-    return {DmStatus::Error(kErrDatabase, "Library " + library_name() + " cannot be written"), 0};
+    return {Status::Error(kErrDatabase, "Library " + library_name() + " cannot be written"), 0};
   }
   const Value parent = Value::Integer(document_number_);
   const Value parent_lib = Value::Integer(parent_library);
@@ -635,9 +633,9 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
               {parent, parent_lib, Value::Integer(item_number), Value::Integer(library_id)});
   if (!present) return {Unreadable("FOLDER_ITEM", library_name()), 0};
   if (*present > 0) {
-    return {DmStatus::Error(kErrAlreadyInFolder, "Document #" + std::to_string(item_number) +
-                                                     " is already in folder #" +
-                                                     std::to_string(document_number_)),
+    return {Status::Error(kErrAlreadyInFolder, "Document #" + std::to_string(item_number) +
+                                                   " is already in folder #" +
+                                                   std::to_string(document_number_)),
             0};
   }
   // The chain's tail; should a broken chain have several, the newest row ends it.
@@ -662,7 +660,7 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
     return {Unreadable("VERSIONS", library_name()), 0};
   }
   const long long id = NextKey(*db_, schema::kSystemKey, &error);
-  if (id == 0) return {DmStatus::Error(kErrDatabase, error), 0};
+  if (id == 0) return {Status::Error(kErrDatabase, error), 0};
 
   sql::ExecResult r = db_->Execute(
       "INSERT INTO FOLDER_ITEM (SYSTEM_ID, PARENT, DOCNUMBER, PARENT_LIBRARY, LIBRARY, "
@@ -702,7 +700,7 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
     }
   }
   if (!tx.Commit()) {
-    return {DmStatus::Error(kErrDatabase, "Library " + library_name() + " refused the commit"), 0};
+    return {Status::Error(kErrDatabase, "Library " + library_name() + " refused the commit"), 0};
   }
   if (!local) {
     // As a DM server does, the item's own library gets a copy of the link, so that the item's
@@ -711,7 +709,7 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
     WriteRemoteCopy(*item_db, item_library_name, id, item_number, item_is_folder ? "F" : "D",
                     display_name, first, parent_version);
   }
-  return {DmStatus::Ok(), received};
+  return {Status::Ok(), received};
 }
 
 void Document::WriteRemoteCopy(sql::Database& item_db, const std::string& item_library,

@@ -38,8 +38,8 @@ class Document {
 
   const std::vector<Column>& columns() const { return columns_; }
   int Find(const std::string& column) const;  // -1 when not on the form
-  DmStatus SetValue(const std::string& column, const std::string& value);
-  DmStatus SetNull(const std::string& column);
+  Status SetValue(const std::string& column, const std::string& value);
+  Status SetNull(const std::string& column);
 
   const std::string& name() const { return name_; }
   void set_name(const std::string& name);
@@ -47,7 +47,7 @@ class Document {
   void set_description(const std::string& description);
 
   SaveResult Save(const std::string& form);
-  DmStatus MarkPublic();
+  Status MarkPublic();
   AddItemResult AddItem(const std::string& item_library, long long item_number);
 
   std::vector<long long> ParentFolders();
@@ -61,13 +61,13 @@ class Document {
   const std::string& library_name() const { return server_->library(library_).name; }
   void LoadForm(const std::string& form_name);
   void ShowStored(Column& column);
-  DmStatus CheckName();
-  DmStatus Assign(Column& column, const std::string& value);
+  Status CheckName();
+  Status Assign(Column& column, const std::string& value);
   SaveResult Create();
   SaveResult Update();
   // REMOTE_LIBRARIES' id of this library (the own id when unlisted); nullopt when unreadable.
   std::optional<long long> OwnLibraryId();
-  DmStatus WriteRootObject();  // inside the caller's transaction
+  Status WriteRootObject();  // inside the caller's transaction
   // The copy of a remote item's link in the item's own library.
   void WriteRemoteCopy(sql::Database& item_db, const std::string& item_library, long long link_id,
                        long long item_number, const std::string& node_type,

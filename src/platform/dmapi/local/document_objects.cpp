@@ -20,10 +20,10 @@ class LocalProfile final : public ProfileObject {
     const int i = doc_->Find(column);
     return i < 0 ? std::string() : doc_->columns()[i].shown;
   }
-  DmStatus SetValue(const std::string& column, const std::string& value) override {
+  Status SetValue(const std::string& column, const std::string& value) override {
     return doc_->SetValue(column, value);
   }
-  DmStatus SetNull(const std::string& column) override { return doc_->SetNull(column); }
+  Status SetNull(const std::string& column) override { return doc_->SetNull(column); }
   SaveResult Save() override { return doc_->Save(""); }
   long long DocumentNumber() const override { return doc_->document_number(); }
   std::vector<long long> ParentFolders() const override { return doc_->ParentFolders(); }
@@ -52,7 +52,7 @@ class LocalFolder final : public FolderObject {
   }
   SaveResult Save(const std::string& form, int /*error_mode*/) override { return doc_->Save(form); }
   long long DocumentNumber() const override { return doc_->document_number(); }
-  DmStatus MarkPublic() override { return doc_->MarkPublic(); }
+  Status MarkPublic() override { return doc_->MarkPublic(); }
   AddItemResult AddItem(const std::string& item_library, long long document_number) override {
     return doc_->AddItem(item_library, document_number);
   }

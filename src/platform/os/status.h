@@ -1,0 +1,19 @@
+#pragma once
+// The platform layer's one way of reporting failure: a code (0 is success) and a text for
+// the log. Nothing below the engine throws; a failing call hands one of these back.
+
+#include <string>
+#include <utility>
+
+namespace sproutsmith {
+
+struct Status {
+  long code = 0;
+  std::string text;
+
+  bool ok() const { return code == 0; }
+  static Status Ok() { return {}; }
+  static Status Error(long code, std::string text) { return {code, std::move(text)}; }
+};
+
+}  // namespace sproutsmith
