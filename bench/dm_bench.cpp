@@ -53,7 +53,7 @@ long long Key(sproutsmith::sql::Database& db) {
 
 void Check(const sproutsmith::sql::ExecResult& r) {
   if (!r.ok()) {
-    std::fprintf(stderr, "dm_bench: %s\n", r.error_description.c_str());
+    std::fprintf(stderr, "dm_bench: %s\n", r.status.text.c_str());
     std::exit(1);
   }
 }

@@ -78,7 +78,7 @@ void MakeLibrary(const std::string& path) {
 }
 
 void Check(const sql::ExecResult& r) {
-  if (!r.ok()) Fail(r.error_description);
+  if (!r.ok()) Fail(r.status.text);
 }
 
 // Per call: the median time (other work on the machine only ever adds to a time) and the

@@ -134,7 +134,7 @@ int main() {
   }
   const ExecResult schema = db->ExecuteScript(kSchema);
   if (!schema.ok()) {
-    std::fprintf(stderr, "cannot build the bench library: %s\n", schema.error_description.c_str());
+    std::fprintf(stderr, "cannot build the bench library: %s\n", schema.status.text.c_str());
     return 1;
   }
 
@@ -148,7 +148,7 @@ int main() {
     translated.push_back(sproutsmith::sql::Translate(s.sql, o));
     const ExecResult r = db->Execute(translated.back());
     if (!r.ok()) {
-      std::fprintf(stderr, "statement fails: %s\n  %s\n", r.error_description.c_str(),
+      std::fprintf(stderr, "statement fails: %s\n  %s\n", r.status.text.c_str(),
                    translated.back().c_str());
       return 1;
     }

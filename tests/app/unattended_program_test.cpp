@@ -124,7 +124,7 @@ class ProgramTest : public ::testing::Test {
       if (!db) continue;
       const auto r =
           db->Execute("SELECT COUNT(*) FROM QUIL_SETTINGS WHERE SUB_KEY = 'RUNNING_NODES'");
-      EXPECT_TRUE(r.ok()) << r.error_description;
+      EXPECT_TRUE(r.ok()) << r.status.text;
       if (r.ok()) total += r.result.rows.at(0).at(0).AsInteger();
     }
     return std::to_string(total);

@@ -60,9 +60,9 @@ class ServerBehaviour final : public sql::Database {
     if (!busy.empty() && text::InStrNoCase(text, busy) > 0) clock_.Advance(busy_seconds);
     if (refused.empty() || text::InStrNoCase(text, refused) == 0) return std::nullopt;
     sql::ExecResult r;
-    r.error_code = refusal_code;
+    r.status.code = refusal_code;
     r.error_number = refusal_code;
-    r.error_description = "[Microsoft][COM] The server threw an exception.";
+    r.status.text = "[Microsoft][COM] The server threw an exception.";
     return r;
   }
 

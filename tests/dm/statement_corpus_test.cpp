@@ -805,7 +805,7 @@ class StatementCorpusTest : public testing::EngineSession,
     auto db = sql::SqliteDatabase::Open(install_.LibraryFile("DOCS"), false, &error);
     ASSERT_TRUE(db) << error;
     const sql::ExecResult r = db->ExecuteScript(script);
-    ASSERT_TRUE(r.ok()) << r.error_description;
+    ASSERT_TRUE(r.ok()) << r.status.text;
   }
 
   // The rows of the last statement as the engine reads them.

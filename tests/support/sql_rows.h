@@ -17,7 +17,7 @@ using Rows = std::vector<std::vector<std::string>>;
 // Every row of `query`; a failed statement fails the test and reads as no rows.
 inline Rows ReadRows(sql::Database& db, const std::string& query) {
   const sql::ExecResult r = db.Execute(query);
-  EXPECT_TRUE(r.ok()) << query << ": " << r.error_description;
+  EXPECT_TRUE(r.ok()) << query << ": " << r.status.text;
   Rows rows;
   for (const auto& row : r.result.rows) {
     rows.emplace_back();

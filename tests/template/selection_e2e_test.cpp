@@ -246,7 +246,7 @@ TEST_F(SelectionE2eTest, DemoInstallationRulesMatchHandWrittenCounts) {
     ASSERT_TRUE(db) << error;
     auto count = [&](const std::string& sql) {
       const auto r = db->Execute("SELECT COUNT(*) FROM (" + sql + ")");
-      EXPECT_TRUE(r.ok()) << r.error_description;
+      EXPECT_TRUE(r.ok()) << r.status.text;
       return r.ok() ? r.result.rows[0][0].AsInteger() : -1;
     };
     const long long matters = count(kDocumentRows);

@@ -73,7 +73,7 @@ class TreeBuilder {
         {sql::Value::Integer(own)});
     for (const sql::ExecResult* r : {&folders, &roots, &security, &libraries, &links}) {
       if (!r->ok()) {
-        *error = r->error_description;
+        *error = r->status.text;
         return false;
       }
     }

@@ -41,7 +41,7 @@ bool ReadWorkspaces(sql::Database& db, std::vector<UserWorkspaces>* users, std::
   const sql::ExecResult people = db.Execute("SELECT SYSTEM_ID, USER_ID FROM PEOPLE");
   for (const sql::ExecResult* r : {&registry, &people}) {
     if (!r->ok()) {
-      *error = r->error_description;
+      *error = r->status.text;
       return false;
     }
   }

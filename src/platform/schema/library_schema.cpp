@@ -20,7 +20,7 @@ void SetError(std::string* error, const std::string& message) {
 bool ListTables(sql::Database& db, std::set<std::string>* names, std::string* error) {
   const sql::ExecResult r = db.Execute(kSqliteTableListSql);
   if (!r.ok()) {
-    SetError(error, r.error_description);
+    SetError(error, r.status.text);
     return false;
   }
   for (const auto& row : r.result.rows) names->insert(text::UCase(row[0].text));
@@ -132,7 +132,7 @@ long long AllocateKeys(sql::Database& db, long long count, std::string* error) {
       "UPDATE STANDIN_KEYS SET LAST_KEY = LAST_KEY + ? WHERE KEY_NAME = ? RETURNING LAST_KEY",
       {sql::Value::Integer(count), sql::Value::Text(kSystemKey)});
   if (!r.ok()) {
-    SetError(error, r.error_description);
+    SetError(error, r.status.text);
     return 0;
   }
   if (r.result.rows.empty()) {

@@ -85,7 +85,7 @@ bool ExecuteOrExplain(sql::Database& db, const std::string& statement,
     constexpr size_t kShown = 300;
     std::string shown =
         statement.size() > kShown ? statement.substr(0, kShown) + " ..." : statement;
-    *error = r.error_description + " (in: " + shown + ")";
+    *error = r.status.text + " (in: " + shown + ")";
   }
   return false;
 }

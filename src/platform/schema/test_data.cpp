@@ -349,7 +349,7 @@ bool Generator::Run(std::string* error) {
   if (!tx.active()) return Fail(error, db_.Location() + " cannot be written");
   const sql::ExecResult used =
       db_.Execute("SELECT (SELECT COUNT(*) FROM PEOPLE) + (SELECT COUNT(*) FROM CLIENT)");
-  if (!used.ok()) return Fail(error, used.error_description);
+  if (!used.ok()) return Fail(error, used.status.text);
   if (used.result.rows[0][0].AsInteger() != 0) {
     return Fail(error, db_.Location() +
                            " already holds people or clients: test data goes "

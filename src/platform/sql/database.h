@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/os/status.h"
+
 namespace sproutsmith::sql {
 
 enum class Backend { kSqlite, kPostgres };
@@ -39,15 +41,15 @@ struct ResultSet {
 };
 
 struct ExecResult {
-  // 0 on success. Non-zero codes are the back end's primary result code (SQLite) or an
-  // SQLSTATE class mapped to a number (PostgreSQL); never 9, which callers read as success.
-  int error_code = 0;
-  long error_number = 0;          // driver-native number (extended SQLite code, ...)
-  std::string error_description;  // with bracketed driver prefixes
-  long long rows_affected = 0;    // INSERT/UPDATE/DELETE only; 0 after a query
+  // Code 0 on success. Non-zero codes are the back end's primary result code (SQLite) or
+  // an SQLSTATE class mapped to a number (PostgreSQL); never 9, which callers read as
+  // success. The text carries the bracketed driver prefixes.
+  Status status;
+  long error_number = 0;        // driver-native number (extended SQLite code, ...)
+  long long rows_affected = 0;  // INSERT/UPDATE/DELETE only; 0 after a query
   ResultSet result;
 
-  bool ok() const { return error_code == 0; }
+  bool ok() const { return status.ok(); }
 };
 
 class Database {

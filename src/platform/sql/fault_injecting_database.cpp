@@ -26,10 +26,9 @@ bool FaultInjectingDatabase::Fails(const std::string& what) {
 
 ExecResult FaultInjectingDatabase::Injected() const {
   ExecResult r;
-  r.error_code = 1;
+  r.status.code = 1;
   r.error_number = 1;
-  r.error_description =
-      std::string(kFaultPrefix) + "injected failure of call " + std::to_string(calls_);
+  r.status.text = std::string(kFaultPrefix) + "injected failure of call " + std::to_string(calls_);
   return r;
 }
 

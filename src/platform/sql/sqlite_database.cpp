@@ -152,10 +152,9 @@ sqlite3_stmt* SqliteDatabase::Prepare(std::string_view sql, bool reuse, bool* ca
   if (stmt == nullptr) return nullptr;  // only blanks or a comment
   if (HasSecondStatement(db_, tail, sql.data() + sql.size())) {
     sqlite3_finalize(stmt);
-    failure->error_code = SQLITE_ERROR;
+    failure->status.code = SQLITE_ERROR;
     failure->error_number = SQLITE_ERROR;
-    failure->error_description =
-        std::string(kPrefix) + "only one statement can be executed at a time";
+    failure->status.text = std::string(kPrefix) + "only one statement can be executed at a time";
     return nullptr;
   }
   if (reuse) {
@@ -171,10 +170,10 @@ sqlite3_stmt* SqliteDatabase::Prepare(std::string_view sql, bool reuse, bool* ca
 
 ExecResult SqliteDatabase::Failure(int code) const {
   ExecResult r;
-  r.error_code = code & 0xff;
-  if (r.error_code == 9) r.error_code = SQLITE_ERROR;  // 9 means success to the engine
+  r.status.code = code & 0xff;
+  if (r.status.code == 9) r.status.code = SQLITE_ERROR;  // 9 means success to the engine
   r.error_number = code;
-  r.error_description = std::string(kPrefix) + sqlite3_errmsg(db_);
+  r.status.text = std::string(kPrefix) + sqlite3_errmsg(db_);
   return r;
 }
 
@@ -226,10 +225,10 @@ ExecResult SqliteDatabase::ExecuteScript(std::string_view script) {
   const int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &message);
   ExecResult r;
   if (rc != SQLITE_OK) {
-    r.error_code = rc & 0xff;
-    if (r.error_code == 9) r.error_code = SQLITE_ERROR;
+    r.status.code = rc & 0xff;
+    if (r.status.code == 9) r.status.code = SQLITE_ERROR;
     r.error_number = rc;
-    r.error_description = std::string(kPrefix) + (message ? message : sqlite3_errstr(rc));
+    r.status.text = std::string(kPrefix) + (message ? message : sqlite3_errstr(rc));
   }
   sqlite3_free(message);
   return r;

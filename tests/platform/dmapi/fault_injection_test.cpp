@@ -160,7 +160,7 @@ class FaultInjectionTest : public ::testing::Test {
               ", 0, 63)",
           "UPDATE PROFILE SET DEFAULT_RIGHTS = 1 WHERE DOCNUMBER = " + documents[1][0]}) {
       const sql::ExecResult r = db->Execute(statement);
-      ASSERT_TRUE(r.ok()) << statement << ": " << r.error_description;
+      ASSERT_TRUE(r.ok()) << statement << ": " << r.status.text;
     }
   }
 
@@ -371,8 +371,8 @@ TEST_F(FaultInjectionTest, InjectedFailuresCarryTheirTextAndCountEveryCall) {
   db.FailCall(2);
   EXPECT_TRUE(db.Execute("SELECT 1").ok());
   const sql::ExecResult failed = db.Execute("SELECT 2");
-  EXPECT_EQ(failed.error_code, 1);
-  EXPECT_EQ(failed.error_description, "[Sproutsmith][Fault] injected failure of call 2");
+  EXPECT_EQ(failed.status.code, 1);
+  EXPECT_EQ(failed.status.text, "[Sproutsmith][Fault] injected failure of call 2");
   EXPECT_TRUE(failed.result.columns.empty());
   EXPECT_TRUE(db.Begin());
   EXPECT_TRUE(db.Execute("UPDATE STANDIN_KEYS SET LAST_KEY = LAST_KEY").ok());

@@ -58,7 +58,7 @@ class StandinTest : public ::testing::Test {
   void Exec(const std::string& library, const std::string& statement) {
     std::unique_ptr<sql::SqliteDatabase> db = sql::SqliteDatabase::Open(File(library), false);
     const sql::ExecResult r = db->Execute(statement);
-    ASSERT_TRUE(r.ok()) << statement << ": " << r.error_description;
+    ASSERT_TRUE(r.ok()) << statement << ": " << r.status.text;
   }
   std::string PeopleId(const std::string& user, const std::string& library = "LIB1") {
     return Scalar(library, "SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = '" + user + "'");

@@ -33,7 +33,7 @@ class FlavourStrictnessTest : public ::testing::Test {
         "CREATE TABLE U (B INTEGER);"
         "INSERT INTO T (A, B, NEXT) VALUES ('x1', 1, 0), ('[x]1', 2, 0);"
         "INSERT INTO U (B) VALUES (1), (3);");
-    EXPECT_TRUE(r.ok()) << r.error_description;
+    EXPECT_TRUE(r.ok()) << r.status.text;
     return db;
   }
 
@@ -47,7 +47,7 @@ class FlavourStrictnessTest : public ::testing::Test {
   // Column 1 of every row ("NULL" for NULL), joined with ",".
   static std::string Column1(SqliteDatabase& db, Flavour flavour, const std::string& sql) {
     const ExecResult r = Run(db, flavour, sql);
-    EXPECT_TRUE(r.ok()) << Name(flavour) << ": " << sql << ": " << r.error_description;
+    EXPECT_TRUE(r.ok()) << Name(flavour) << ": " << sql << ": " << r.status.text;
     std::string out;
     for (const auto& row : r.result.rows) {
       out += (out.empty() ? "" : ",") + (row[0].IsNull() ? std::string("NULL") : row[0].text);
@@ -96,11 +96,11 @@ TEST_F(FlavourStrictnessTest, EachServerRefusesTheOthersDialectWithItsOwnMessage
     ASSERT_TRUE(db);
     const ExecResult refused = Run(*db, c.refused_by, c.sql);
     EXPECT_FALSE(refused.ok());
-    EXPECT_EQ(refused.error_description, std::string("[Sproutsmith][SQLite] ") + c.message);
+    EXPECT_EQ(refused.status.text, std::string("[Sproutsmith][SQLite] ") + c.message);
     // The refused statement changed nothing.
     EXPECT_EQ(Column1(*db, kMs, "SELECT COUNT(*) FROM T WHERE D IS NULL AND B IN (1, 2)"), "2");
     const ExecResult accepted = Run(*db, c.refused_by == kOra ? kMs : kOra, c.sql);
-    EXPECT_TRUE(accepted.ok()) << accepted.error_description;
+    EXPECT_TRUE(accepted.ok()) << accepted.status.text;
   }
 }
 
@@ -115,7 +115,7 @@ TEST_F(FlavourStrictnessTest, NamesQualifiedOrQuotedAndTextInLiteralsOrCommentsA
   for (const char* sql : statements) {
     for (Flavour f : {kMs, kOra}) {
       const ExecResult r = Run(*db, f, sql);
-      EXPECT_TRUE(r.ok()) << Name(f) << ": " << sql << ": " << r.error_description;
+      EXPECT_TRUE(r.ok()) << Name(f) << ": " << sql << ": " << r.status.text;
     }
   }
 }

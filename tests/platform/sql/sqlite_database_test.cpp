@@ -24,7 +24,7 @@ class SqliteDatabaseTest : public ::testing::Test {
 
   ExecResult Run(const std::string& sql, const std::vector<Value>& params = {}) {
     ExecResult r = db_->Execute(sql, params);
-    EXPECT_TRUE(r.ok()) << sql << ": " << r.error_description;
+    EXPECT_TRUE(r.ok()) << sql << ": " << r.status.text;
     return r;
   }
 
@@ -42,8 +42,8 @@ class SqliteDatabaseTest : public ::testing::Test {
 TEST_F(SqliteDatabaseTest, ErrorsCarryTheDriverPrefixAndNeverNine) {
   const ExecResult r = db_->Execute("SELECT * FROM MISSING");
   EXPECT_FALSE(r.ok());
-  EXPECT_NE(r.error_code, 9);
-  EXPECT_EQ(r.error_description, "[Sproutsmith][SQLite] no such table: MISSING");
+  EXPECT_NE(r.status.code, 9);
+  EXPECT_EQ(r.status.text, "[Sproutsmith][SQLite] no such table: MISSING");
 }
 
 TEST_F(SqliteDatabaseTest, RowsAffectedCountsChangesOnly) {
@@ -83,8 +83,7 @@ TEST_F(SqliteDatabaseTest, TransactionRollsBackUnlessCommitted) {
 TEST_F(SqliteDatabaseTest, SecondStatementIsRefusedBeforeAnythingRuns) {
   const ExecResult r = db_->Execute("DELETE FROM T; DELETE FROM T WHERE ID = 1");
   EXPECT_FALSE(r.ok());
-  EXPECT_EQ(r.error_description,
-            "[Sproutsmith][SQLite] only one statement can be executed at a time");
+  EXPECT_EQ(r.status.text, "[Sproutsmith][SQLite] only one statement can be executed at a time");
   EXPECT_EQ(Column1("SELECT COUNT(*) FROM T"), "3");
   // A trailing ";" and comments are not a second statement.
   EXPECT_EQ(Run("DELETE FROM T WHERE ID = 1; -- done\n;").rows_affected, 1);
@@ -140,7 +139,7 @@ TEST(SqliteOpenTest, TwoConnectionsSeeEachOthersWrites) {
   ASSERT_TRUE(a->Execute("CREATE TABLE Q (V INTEGER)").ok());
   ASSERT_TRUE(a->Execute("INSERT INTO Q VALUES (7)").ok());
   ExecResult r = b->Execute("SELECT V FROM Q");
-  ASSERT_TRUE(r.ok()) << r.error_description;
+  ASSERT_TRUE(r.ok()) << r.status.text;
   ASSERT_EQ(r.result.rows.size(), 1u);
   EXPECT_EQ(r.result.rows[0][0], Value::Integer(7));
   {

@@ -78,7 +78,7 @@ class SqlFunctionsTest : public ::testing::Test {
   // Column 1 of the only row ("<NULL>" for NULL), or the error description.
   std::string One(const std::string& sql) {
     const ExecResult r = db_->Execute(sql);
-    if (!r.ok()) return r.error_description;
+    if (!r.ok()) return r.status.text;
     if (r.result.rows.size() != 1) return "<" + std::to_string(r.result.rows.size()) + " rows>";
     return r.result.rows[0][0].IsNull() ? "<NULL>" : r.result.rows[0][0].text;
   }

@@ -46,7 +46,7 @@ bool IsWholeNumber(const std::string& s) {
 std::string Quoted(const std::string& s) { return "'" + s + "'"; }
 
 Status DatabaseError(const sql::ExecResult& r) {
-  return Status::Error(kErrDatabase, r.error_description);
+  return Status::Error(kErrDatabase, r.status.text);
 }
 
 std::map<std::string, Value> ProfileRow(sql::Database& db, long long document_number) {

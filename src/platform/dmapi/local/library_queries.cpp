@@ -110,7 +110,7 @@ long long NextKey(sql::Database& db, const std::string& key_name, std::string* e
       "UPDATE STANDIN_KEYS SET LAST_KEY = LAST_KEY + 1 WHERE KEY_NAME = ? RETURNING LAST_KEY",
       {Value::Text(key_name)});
   if (!r.ok()) {
-    if (error) *error = r.error_description;
+    if (error) *error = r.status.text;
     return 0;
   }
   if (r.result.rows.empty()) {

@@ -69,12 +69,12 @@ class LocalSqlObject final : public SqlObject {
     } catch (...) {
       return Fail(kErrDatabase, "Unexpected failure while executing the statement");
     }
-    return last_.error_code;
+    return static_cast<int>(last_.status.code);
   }
 
-  int GetSQLErrorCode() const override { return last_.error_code; }
+  int GetSQLErrorCode() const override { return static_cast<int>(last_.status.code); }
   long ErrNumber() const override { return last_.error_number; }
-  std::string ErrDescription() const override { return last_.error_description; }
+  std::string ErrDescription() const override { return last_.status.text; }
   long long GetRowsAffected() const override { return last_.rows_affected; }
   long long GetRowCount() const override {
     return static_cast<long long>(last_.result.rows.size());
@@ -124,10 +124,10 @@ class LocalSqlObject final : public SqlObject {
   }
   int Fail(long code, const std::string& message) {
     last_ = {};
-    last_.error_code = static_cast<int>(code);
+    last_.status.code = static_cast<int>(code);
     last_.error_number = code;
-    last_.error_description = message.rfind("[", 0) == 0 ? message : std::string(kPrefix) + message;
-    return last_.error_code;
+    last_.status.text = message.rfind("[", 0) == 0 ? message : std::string(kPrefix) + message;
+    return static_cast<int>(last_.status.code);
   }
 
   std::shared_ptr<Server> server_;
