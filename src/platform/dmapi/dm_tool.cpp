@@ -179,7 +179,8 @@ std::unique_ptr<sql::SqliteDatabase> OpenFile(const std::string& path, bool crea
   return db;
 }
 
-int InitDemo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int InitDemo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+             const std::string& config_path) {
   Arguments a;
   std::string error;
   if (!Parse(args, {"--dir"}, {}, &a, &error)) return Usage(err, error, kInitDemoHelp);
@@ -189,7 +190,7 @@ int InitDemo(const std::vector<std::string>& args, std::ostream& out, std::ostre
   if (auto it = a.options.find("--dir"); it != a.options.end()) {
     folder = it->second;
   } else {
-    const fs::path config = DefaultConfigPath();
+    const fs::path config = config_path;
     folder = config.parent_path().empty() ? "." : config.parent_path().string();
     options.config_name = config.filename().string();
   }
@@ -201,7 +202,7 @@ int InitDemo(const std::vector<std::string>& args, std::ostream& out, std::ostre
   out << "Demo installation created:\n";
   for (const std::string& path : demo.library_paths) out << "  library  " << path << "\n";
   out << "  client   " << demo.config_path << "\n";
-  if (fs::absolute(DefaultConfigPath()).lexically_normal() != fs::path(demo.config_path)) {
+  if (fs::absolute(config_path).lexically_normal() != fs::path(demo.config_path)) {
     out << "To use it, set SPROUTSMITH_DM=" << demo.config_path << "\n";
   }
   return 0;
@@ -284,10 +285,11 @@ int Generate(const std::vector<std::string>& args, std::ostream& out, std::ostre
 }
 
 // The installation's library by name, opened as a plain database for reading.
-std::unique_ptr<sql::SqliteDatabase> OpenLibrary(const std::string& library, std::ostream& err) {
+std::unique_ptr<sql::SqliteDatabase> OpenLibrary(const std::string& config_path,
+                                                 const std::string& library, std::ostream& err) {
   InstallationConfig config;
   std::string error;
-  if (!LoadInstallationConfig(DefaultConfigPath(), &config, &error)) {
+  if (!LoadInstallationConfig(config_path, &config, &error)) {
     err << "sproutsmith-dm: " << error << "\n";
     return nullptr;
   }
@@ -306,12 +308,13 @@ std::unique_ptr<sql::SqliteDatabase> OpenLibrary(const std::string& library, std
   return db;
 }
 
-int Tree(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Tree(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+         const std::string& config_path) {
   Arguments a;
   std::string error;
   if (!Parse(args, {}, {}, &a, &error)) return Usage(err, error, kTreeHelp);
   if (a.positional.size() != 1) return Usage(err, "one library name is needed", kTreeHelp);
-  std::unique_ptr<sql::SqliteDatabase> db = OpenLibrary(a.positional[0], err);
+  std::unique_ptr<sql::SqliteDatabase> db = OpenLibrary(config_path, a.positional[0], err);
   if (!db) return 1;
   std::vector<FolderNode> roots;
   if (!ReadFolderTree(*db, &roots, &error)) {
@@ -322,11 +325,12 @@ int Tree(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
   return 0;
 }
 
-int Sql(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Sql(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        const std::string& config_path) {
   if (args.size() != 3) return Usage(err, "a library name and one statement are needed", kSqlHelp);
   std::string error;
   InstallationConfig config;
-  if (!LoadInstallationConfig(DefaultConfigPath(), &config, &error)) {
+  if (!LoadInstallationConfig(config_path, &config, &error)) {
     err << "sproutsmith-dm: " << error << "\n";
     return 1;
   }
@@ -361,16 +365,27 @@ int Sql(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 
 }  // namespace
 
-int RunDmTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunDmTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+              const os::Environment& env) {
+  // The installation the commands read: SPROUTSMITH_DM, else the per-user one.
+  const std::string config_path = DefaultConfigPath(env);
   using Command = std::function<int(const std::vector<std::string>&, std::ostream&, std::ostream&)>;
   const std::map<std::string, std::pair<Command, const char*>> commands = {
-      {"init-demo", {InitDemo, kInitDemoHelp}},
+      {"init-demo",
+       {[&](const auto& a, auto& o, auto& e) { return InitDemo(a, o, e, config_path); },
+        kInitDemoHelp}},
       {"provision", {Provision, kProvisionHelp}},
       {"generate", {Generate, kGenerateHelp}},
-      {"tree", {Tree, kTreeHelp}},
-      {"sql", {Sql, kSqlHelp}},
+      {"tree",
+       {[&](const auto& a, auto& o, auto& e) { return Tree(a, o, e, config_path); }, kTreeHelp}},
+      {"sql",
+       {[&](const auto& a, auto& o, auto& e) { return Sql(a, o, e, config_path); }, kSqlHelp}},
       {"workspaces",
-       {[](const auto& a, auto& o, auto& e) { return ListWorkspaces(a, o, e, OpenLibrary); },
+       {[&](const auto& a, auto& o, auto& e) {
+          return ListWorkspaces(a, o, e, [&](const std::string& library, std::ostream& out_err) {
+            return OpenLibrary(config_path, library, out_err);
+          });
+        },
         kWorkspacesHelp}},
   };
   if (args.empty()) return Usage(err, "no command given", kUsage);

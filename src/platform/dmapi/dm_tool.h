@@ -7,9 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/os/environment.h"
+
 namespace sproutsmith::dmapi {
 
-// args excludes the program name. Returns the exit status: 0 done, 1 failed, 2 bad usage.
-int RunDmTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// args excludes the program name; `env` names the installation (SPROUTSMITH_DM, else the
+// per-user one). Returns the exit status: 0 done, 1 failed, 2 bad usage.
+int RunDmTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+              const os::Environment& env);
 
 }  // namespace sproutsmith::dmapi

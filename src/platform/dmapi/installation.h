@@ -63,8 +63,6 @@ std::string FormatInstallationConfig(const InstallationConfig& config, const std
 
 // $SPROUTSMITH_DM, else $XDG_CONFIG_HOME/sproutsmith/dm.conf (default ~/.config).
 std::string DefaultConfigPath(const os::Environment& env);
-// The same in the process's own environment.
-std::string DefaultConfigPath();
 
 // Opens the database of one library for the stand-in: null with *error when it cannot.
 // The stand-in then checks that it holds a DM library. Tests wrap the result (to fail

@@ -273,6 +273,4 @@ std::string DefaultConfigPath(const os::Environment& env) {
   return (base / "sproutsmith" / "dm.conf").string();
 }
 
-std::string DefaultConfigPath() { return DefaultConfigPath(os::SystemEnvironment()); }
-
 }  // namespace sproutsmith::dmapi

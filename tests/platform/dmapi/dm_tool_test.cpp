@@ -17,31 +17,13 @@ struct ToolRun {
   std::string err;
 };
 
-ToolRun RunTool(const std::vector<std::string>& args) {
+ToolRun RunTool(const std::vector<std::string>& args,
+                const os::Environment& env = os::FixedEnvironment()) {
   std::ostringstream out;
   std::ostringstream err;
-  const int status = RunDmTool(args, out, err);
+  const int status = RunDmTool(args, out, err, env);
   return {status, out.str(), err.str()};
 }
-
-// Points the tool at a configuration file for the life of the object.
-class ConfigEnvironment {
- public:
-  explicit ConfigEnvironment(const std::string& path) {
-    if (const char* old = std::getenv(kConfigEnvironmentVariable)) saved_ = old;
-    setenv(kConfigEnvironmentVariable, path.c_str(), 1);
-  }
-  ~ConfigEnvironment() {
-    if (saved_) {
-      setenv(kConfigEnvironmentVariable, saved_->c_str(), 1);
-    } else {
-      unsetenv(kConfigEnvironmentVariable);
-    }
-  }
-
- private:
-  std::optional<std::string> saved_;
-};
 
 TEST(DmToolTest, HelpAndUsageErrors) {
   const ToolRun help = RunTool({"--help"});
@@ -115,12 +97,13 @@ class DmToolLibraryTest : public StandinTest {
   void SetUp() override {
     StandinTest::SetUp();
     testing::WriteFile(dir.File("dm.conf"), FormatInstallationConfig(config, dir.path()));
-    environment_ = std::make_unique<ConfigEnvironment>(dir.File("dm.conf"));
+    env_.variables[kConfigEnvironmentVariable] = dir.File("dm.conf");
   }
-  void TearDown() override { environment_.reset(); }
+  // The tool pointed at this test's installation.
+  ToolRun RunTool(const std::vector<std::string>& args) { return dmapi::RunTool(args, env_); }
 
  private:
-  std::unique_ptr<ConfigEnvironment> environment_;
+  os::FixedEnvironment env_;
 };
 
 TEST_F(DmToolLibraryTest, TreeShowsFoldersInChainOrderWithTheirMarks) {

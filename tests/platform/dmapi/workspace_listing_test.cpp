@@ -18,10 +18,11 @@ struct ToolRun {
   std::string err;
 };
 
-ToolRun RunTool(const std::vector<std::string>& args) {
+ToolRun RunTool(const std::vector<std::string>& args,
+                const os::Environment& env = os::FixedEnvironment()) {
   std::ostringstream out;
   std::ostringstream err;
-  const int status = RunDmTool(args, out, err);
+  const int status = RunDmTool(args, out, err, env);
   return {status, out.str(), err.str()};
 }
 
@@ -30,16 +31,10 @@ class WorkspaceListingTest : public StandinTest {
   void SetUp() override {
     StandinTest::SetUp();
     testing::WriteFile(dir.File("dm.conf"), FormatInstallationConfig(config, dir.path()));
-    if (const char* old = std::getenv(kConfigEnvironmentVariable)) saved_ = old;
-    setenv(kConfigEnvironmentVariable, dir.File("dm.conf").c_str(), 1);
+    env_.variables[kConfigEnvironmentVariable] = dir.File("dm.conf");
   }
-  void TearDown() override {
-    if (saved_) {
-      setenv(kConfigEnvironmentVariable, saved_->c_str(), 1);
-    } else {
-      unsetenv(kConfigEnvironmentVariable);
-    }
-  }
+  // The tool pointed at this test's installation.
+  ToolRun RunTool(const std::vector<std::string>& args) { return dmapi::RunTool(args, env_); }
 
   void Row(long long id, const std::string& data, const std::string& scope, long long owner,
            const std::string& name, const std::string& type) {
@@ -69,7 +64,7 @@ class WorkspaceListingTest : public StandinTest {
   }
 
  private:
-  std::optional<std::string> saved_;
+  os::FixedEnvironment env_;
 };
 
 TEST_F(WorkspaceListingTest, ListsUsersWorkspacesAndItemsInOrder) {

@@ -8,5 +8,6 @@
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  return sproutsmith::dmapi::RunDmTool(args, std::cout, std::cerr);
+  return sproutsmith::dmapi::RunDmTool(args, std::cout, std::cerr,
+                                       sproutsmith::os::SystemEnvironment());
 }
