@@ -781,15 +781,8 @@ class StatementCorpusTest : public testing::EngineSession,
          {.name = "OTHER", .owner = kOwner, .generate = false}},
         "JSMITH");
     Script(kFixture);
-    // The client and the library's database both read the server's clock.
-    client_ = dmapi::OpenInstallation(
-        install_.config, &kServerClock,
-        [](const dmapi::LibraryConfig& library,
-           std::string* error) -> std::unique_ptr<sql::Database> {
-          auto db = sql::SqliteDatabase::Open(library.database_path, false, error);
-          if (db) db->SetClock([] { return kLocalNow; }, [] { return kUtcNow; });
-          return db;
-        });
+    // The client hands the server's clock to every library database it opens.
+    client_ = dmapi::OpenInstallation(install_.config, &kServerClock);
     ASSERT_TRUE(client_);
     connection_ = std::make_unique<Connection>(install_.context, *client_);
     ASSERT_TRUE(connection_->StartFusion()) << Dump();

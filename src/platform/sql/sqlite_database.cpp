@@ -27,19 +27,6 @@ namespace {
 constexpr int kBusyTimeoutMs = 30000;
 constexpr char kPrefix[] = "[Sproutsmith][SQLite] ";
 
-// A clock made of two readings.
-class ReadingsClock final : public os::Clock {
- public:
-  ReadingsClock(std::function<text::DateTime()> local_now, std::function<text::DateTime()> utc_now)
-      : local_now_(std::move(local_now)), utc_now_(std::move(utc_now)) {}
-  text::DateTime Now() const override { return local_now_(); }
-  text::DateTime UtcNow() const override { return utc_now_(); }
-
- private:
-  std::function<text::DateTime()> local_now_;
-  std::function<text::DateTime()> utc_now_;
-};
-
 Value ColumnValue(sqlite3_stmt* stmt, int i) {
   switch (sqlite3_column_type(stmt, i)) {
     case SQLITE_NULL:
@@ -120,12 +107,6 @@ std::unique_ptr<SqliteDatabase> SqliteDatabase::Open(const std::string& path, bo
 }
 
 void SqliteDatabase::SetClock(const os::Clock& clock) { clock_.Use(clock); }
-
-void SqliteDatabase::SetClock(std::function<text::DateTime()> local_now,
-                              std::function<text::DateTime()> utc_now) {
-  readings_ = std::make_unique<ReadingsClock>(std::move(local_now), std::move(utc_now));
-  clock_.Use(*readings_);
-}
 
 SqliteDatabase::~SqliteDatabase() {
   for (auto& [text, stmt] : statements_) sqlite3_finalize(stmt);

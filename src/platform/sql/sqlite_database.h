@@ -7,7 +7,6 @@
 // object's clock. "..." is always a name, never a string, as on SQL Server with
 // QUOTED_IDENTIFIER ON: a misspelt quoted column is an error rather than a constant.
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -49,8 +48,6 @@ class SqliteDatabase final : public Database {
   // engine's own, so SQL dates agree with its log and a test's fixed clock. The system clock
   // until set; `clock` must outlive the connection.
   void SetClock(const os::Clock& clock);
-  // The same from two readings, for tests whose local time and UTC differ.
-  void SetClock(std::function<text::DateTime()> local_now, std::function<text::DateTime()> utc_now);
 
  private:
   SqliteDatabase(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
@@ -64,8 +61,7 @@ class SqliteDatabase final : public Database {
   sqlite3* db_;
   std::unordered_map<std::string, sqlite3_stmt*> statements_;
   std::string path_;
-  SqliteClock clock_;                    // read by the registered clock functions
-  std::unique_ptr<os::Clock> readings_;  // behind the two-reading SetClock
+  SqliteClock clock_;  // read by the registered clock functions
 };
 
 }  // namespace sproutsmith::sql

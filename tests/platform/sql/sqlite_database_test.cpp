@@ -113,10 +113,6 @@ TEST_F(SqliteDatabaseTest, ClockFunctionsReadTheConnectionsClockLive) {
   clock.local = clock.local.AddSeconds(61);
   clock.utc = clock.utc.AddSeconds(61);
   EXPECT_EQ(Column1(both), "2026-12-06 09:05:30|2026-12-06 08:05:30");
-  // Two readings make a clock as well.
-  db_->SetClock([] { return text::DateTime{2020, 2, 29, 23, 59, 59}; },
-                [] { return text::DateTime{2020, 3, 1, 0, 59, 59}; });
-  EXPECT_EQ(Column1(both), "2020-02-29 23:59:59|2020-03-01 00:59:59");
 }
 
 TEST(SqliteOpenTest, ClearErrorsForFilesThatCannotBeLibraries) {
