@@ -53,7 +53,7 @@ class SavedSqlTest : public ToolsSession {
   SavedSqlEditor Editor(const std::string& rule = "CLIENTS", const std::string& library = "DEMO") {
     return SavedSqlEditor(context(), connection(), *store_, library, rule);
   }
-  Rows Parts(const std::string& rule) {
+  Rows StoredRows(const std::string& rule) {
     return Query("DEMO",
                  "SELECT SECTION_KEY, LENGTH(CHAR_VAL), INT_VAL, KEY_TYPE FROM QUIL_SETTINGS "
                  "WHERE SUB_KEY = '" +
@@ -88,9 +88,9 @@ TEST_F(SavedSqlTest, ALongStatementIsStoredInPartsWithOneMarkerPerRunOfBlanks) {
   EXPECT_EQ(editor.Save(text), SaveResult::kSaved) << Dump();
   EXPECT_EQ(text, statement);  // trimmed in place
   EXPECT_EQ(LastShown(), "Rule Sproutsmith SQL text saved for the rule CLIENTS in library DEMO");
-  EXPECT_EQ(Parts("CLIENTS"), (Rows{{"RULE_SPROUTSMITH_SQL_1", "1000", "NULL", "1"},
-                                    {"RULE_SPROUTSMITH_SQL_2", "1000", "NULL", "1"},
-                                    {"RULE_SPROUTSMITH_SQL_3", "500", "NULL", "1"}}));
+  EXPECT_EQ(StoredRows("CLIENTS"), (Rows{{"RULE_SPROUTSMITH_SQL_1", "1000", "NULL", "1"},
+                                         {"RULE_SPROUTSMITH_SQL_2", "1000", "NULL", "1"},
+                                         {"RULE_SPROUTSMITH_SQL_3", "500", "NULL", "1"}}));
   EXPECT_EQ(Scalar("DEMO",
                    "SELECT SUBSTR(CHAR_VAL, 1, 21) FROM QUIL_SETTINGS WHERE SECTION_KEY = "
                    "'RULE_SPROUTSMITH_SQL_1' AND SUB_KEY = 'CLIENTS'"),
@@ -108,7 +108,7 @@ TEST_F(SavedSqlTest, ALongStatementIsStoredInPartsWithOneMarkerPerRunOfBlanks) {
   std::string shorter = "SELECT  SYSTEM_ID FROM CLIENT";
   Reply(Answer::kNo);
   EXPECT_EQ(Editor().Save(shorter), SaveResult::kSaved);
-  EXPECT_EQ(Parts("CLIENTS").size(), 1u);
+  EXPECT_EQ(StoredRows("CLIENTS").size(), 1u);
   EXPECT_EQ(ReadBack("CLIENTS"), "SELECT SYSTEM_ID FROM CLIENT");
 }
 
@@ -118,17 +118,17 @@ TEST_F(SavedSqlTest, AnEmptyTextClearsEveryPartOnlyAfterConfirming) {
   AddRule("DEMO", rule, "%CLIENTS%");
   Reply(Answer::kNo);
   ASSERT_EQ(Editor(rule).Save(text), SaveResult::kSaved);
-  ASSERT_EQ(Parts(rule).size(), 1u);
+  ASSERT_EQ(StoredRows(rule).size(), 1u);
 
   std::string empty = "   ";
   Reply(Answer::kNo);
   EXPECT_EQ(Editor(rule).Save(empty), SaveResult::kNotSaved);
   EXPECT_EQ(Shown().back().text, "Do you want to clear the saved SQL statement?");
-  EXPECT_EQ(Parts(rule).size(), 1u);
+  EXPECT_EQ(StoredRows(rule).size(), 1u);
 
   Reply(Answer::kYes);
   EXPECT_EQ(Editor(rule).Save(empty), SaveResult::kCleared);
-  EXPECT_TRUE(Parts(rule).empty());
+  EXPECT_TRUE(StoredRows(rule).empty());
   EXPECT_EQ(ReadBack(rule), "");
 }
 
@@ -153,13 +153,13 @@ TEST_F(SavedSqlTest, TestRunsInTheEditorsLibraryAndAFailedTestSavesNothing) {
   std::string broken = "SELECT NOPE FROM [OWNER].NOWHERE";
   Reply(Answer::kYes);
   EXPECT_EQ(editor.Save(broken), SaveResult::kNotSaved);
-  EXPECT_TRUE(Parts("CLIENTS").empty());
+  EXPECT_TRUE(StoredRows("CLIENTS").empty());
 
   // Yes and a passing test: saved in DEMO, ARCHIVE connected again.
   std::string good = "SELECT SYSTEM_ID FROM [OWNER].CLIENT";
   Reply(Answer::kYes);
   EXPECT_EQ(editor.Save(good), SaveResult::kSaved);
-  EXPECT_EQ(Parts("CLIENTS").size(), 1u);
+  EXPECT_EQ(StoredRows("CLIENTS").size(), 1u);
   EXPECT_EQ(connection().LibraryName(), "ARCHIVE");
   EXPECT_EQ(store_->SavedStatementFor("DEMO", "CLIENTS"), good);
 }

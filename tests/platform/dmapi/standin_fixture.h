@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/dmapi/dm_tool.h"
 #include "platform/dmapi/installation.h"
 #include "platform/os/clock.h"
 #include "platform/schema/library_schema.h"
@@ -107,5 +109,20 @@ class StandinTest : public ::testing::Test {
     ASSERT_TRUE(schema::GenerateTestData(*db, data, &error)) << error;
   }
 };
+
+// One run of the sproutsmith-dm command line, in process.
+struct ToolRun {
+  int status = 0;
+  std::string out;
+  std::string err;
+};
+
+inline ToolRun RunTool(const std::vector<std::string>& args,
+                       const os::Environment& env = os::FixedEnvironment()) {
+  std::ostringstream out;
+  std::ostringstream err;
+  const int status = RunDmTool(args, out, err, env);
+  return {status, out.str(), err.str()};
+}
 
 }  // namespace sproutsmith::dmapi

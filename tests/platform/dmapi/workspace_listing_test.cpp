@@ -12,20 +12,6 @@
 namespace sproutsmith::dmapi {
 namespace {
 
-struct ToolRun {
-  int status = 0;
-  std::string out;
-  std::string err;
-};
-
-ToolRun RunTool(const std::vector<std::string>& args,
-                const os::Environment& env = os::FixedEnvironment()) {
-  std::ostringstream out;
-  std::ostringstream err;
-  const int status = RunDmTool(args, out, err, env);
-  return {status, out.str(), err.str()};
-}
-
 class WorkspaceListingTest : public StandinTest {
  protected:
   void SetUp() override {
