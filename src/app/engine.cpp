@@ -122,12 +122,7 @@ void Engine::WriteRunReport() {
   report.cycles = cycles_;
   report.last = LastCycle();
   report.unchecked_libraries = UncheckedLibraries();
-  std::string error;
-  if (WriteFileAtomically(ReportPath(), RunReportJson(report), &error)) {
-    report_failure_.clear();
-  } else {
-    report_failure_ = error;
-  }
+  report_failure_ = parts_.files->Replace(ReportPath(), RunReportJson(report)).text;
 }
 
 void Engine::PollStop() {

@@ -1,11 +1,5 @@
 #include "app/run_report.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-
 #include "app/exit_status.h"
 #include "text/json.h"
 
@@ -71,27 +65,6 @@ std::string RunReportJson(const RunReport& report) {
   }
   json.EndObject();
   return json.Text();
-}
-
-bool WriteFileAtomically(const std::string& path, const std::string& text, std::string* error) {
-  const std::string temporary = path + ".tmp" + std::to_string(::getpid());
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (file == nullptr) {
-    *error = std::strerror(errno);
-    return false;
-  }
-  bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  if (!ok) *error = std::strerror(errno);
-  if (std::fclose(file) != 0 && ok) {
-    ok = false;
-    *error = std::strerror(errno);
-  }
-  if (ok && std::rename(temporary.c_str(), path.c_str()) != 0) {
-    ok = false;
-    *error = std::strerror(errno);
-  }
-  if (!ok) std::remove(temporary.c_str());
-  return ok;
 }
 
 }  // namespace sproutsmith::app

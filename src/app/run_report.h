@@ -59,8 +59,4 @@ struct RunReport {
 
 std::string RunReportJson(const RunReport& report);
 
-// Writes the whole text to `path` through a temporary file in the same folder and a rename.
-// False with *error when it cannot.
-bool WriteFileAtomically(const std::string& path, const std::string& text, std::string* error);
-
 }  // namespace sproutsmith::app

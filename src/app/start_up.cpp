@@ -72,7 +72,7 @@ bool Engine::StartUpSteps(const std::vector<std::string>& args) {
     for (const std::string& file : {state_.LogFile, dated, log::Log::ReportName(dated)}) {
       if (!files.Exists(file)) continue;
       log_.Close();
-      files.Remove(file, nullptr);  // one left behind only keeps its old lines
+      (void)files.Remove(file);  // one left behind only keeps its old lines
     }
   }
 

@@ -83,12 +83,12 @@ bool Log::Append(const std::string& text, const text::DateTime& now) {
     open_name_ = dated_log_file_;
     open_second_ = second;
   }
-  const bool ok = file_->Write(text, &error);
-  if (!ok) {
-    WriteFailed(error);
+  const Status written = file_->Write(text);
+  if (!written.ok()) {
+    WriteFailed(written.text);
     Close();
   }
-  return ok;
+  return written.ok();
 }
 
 void Log::WriteFailed(const std::string& reason) {

@@ -60,7 +60,7 @@ void LogCommands::PurgeFile(const std::string& path) {
     }
     context_.log.Close();
     // A file still there is what the user is told about.
-    context_.log.files().Remove(path, nullptr);
+    (void)context_.log.files().Remove(path);
     if (context_.log.files().Exists(path)) {
       context_.ShowMessage("File " + path + " has NOT been removed.", MessageStyle::kExclamation);
     }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/dm_session_seam.h"
 #include "app/run_summary.h"
 #include "engine_test_fixture.h"
@@ -85,7 +87,8 @@ TEST_P(LogDiskFullTest, TheCycleDoesItsWorkAndTheFailureIsReportedOnce) {
   // What the log holds: the lines before the disk filled up, and nothing after.
   const std::vector<std::string> lines = LogLines();
   const std::string dated = engine_->LogPath();
-  if (failure.n == 0) {
+  const bool report_fault = failure.op == Op::kReplace;
+  if (failure.n == 0 || report_fault) {
     EXPECT_TRUE(reports_.empty());
     EXPECT_TRUE(engine_->log().WriteFailure().empty());
   } else {
@@ -108,9 +111,20 @@ TEST_P(LogDiskFullTest, TheCycleDoesItsWorkAndTheFailureIsReportedOnce) {
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(lines[lines.size() - 2].find(") Ended on "), std::string::npos);
   }
-  // The run report does not live in the log: it is written all the same.
-  EXPECT_TRUE(engine_->ReportFailure().empty()) << engine_->ReportFailure();
-  EXPECT_NE(testing::ReadFile(engine_->ReportPath()).find("\"exit_status\": 0"), std::string::npos);
+  if (report_fault) {
+    // A report that cannot be written is said where the report would be named; the run
+    // itself is no worse for it.
+    EXPECT_EQ(engine_->ReportFailure(), failure.reason);
+    EXPECT_NE(OutcomeLine(SummaryFactsOf(*engine_))
+                  .find("Report: " + engine_->ReportPath() + " (not written: " + failure.reason),
+              std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(engine_->ReportPath()));
+  } else {
+    // The run report does not live in the log: it is written all the same.
+    EXPECT_TRUE(engine_->ReportFailure().empty()) << engine_->ReportFailure();
+    EXPECT_NE(testing::ReadFile(engine_->ReportPath()).find("\"exit_status\": 0"),
+              std::string::npos);
+  }
 
   // Every row was recorded: the next run, with a log that works, finds nothing new.
   engine_.reset();
@@ -130,7 +144,8 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"FullAfterTwelveLines", Op::kWrite, 13, true, "No space left on device"},
         Failure{"FullAfterTwoHundredLines", Op::kWrite, 201, true, "No space left on device"},
         Failure{"OneLineLost", Op::kWrite, 40, false, "Input/output error"},
-        Failure{"FolderRefusedOnce", Op::kOpen, 1, false, "Permission denied"}),
+        Failure{"FolderRefusedOnce", Op::kOpen, 1, false, "Permission denied"},
+        Failure{"ReportRefused", Op::kReplace, 1, true, "Read-only file system"}),
     [](const ::testing::TestParamInfo<Failure>& param) { return std::string(param.param.name); });
 
 }  // namespace

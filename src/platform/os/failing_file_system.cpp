@@ -1,5 +1,7 @@
 #include "platform/os/failing_file_system.h"
 
+#include <cerrno>
+
 namespace sproutsmith::os {
 
 // The inner file, with each write asked of the owner first.
@@ -7,9 +9,9 @@ class FailingFileSystem::File final : public AppendFile {
  public:
   File(FailingFileSystem& owner, std::string path, std::unique_ptr<AppendFile> inner)
       : owner_(owner), path_(std::move(path)), inner_(std::move(inner)) {}
-  bool Write(std::string_view text, std::string* error) override {
-    if (owner_.Fails(Operation::kWrite, "Write " + path_, error)) return false;
-    return inner_->Write(text, error);
+  Status Write(std::string_view text) override {
+    Status failed = owner_.Fails(Operation::kWrite, "Write " + path_);
+    return failed.ok() ? inner_->Write(text) : failed;
   }
 
  private:
@@ -31,34 +33,41 @@ void FailingFileSystem::Disarm() {
   for (Arming& arming : armed_) arming = Arming{};
 }
 
-bool FailingFileSystem::Fails(Operation operation, const std::string& what, std::string* error) {
+Status FailingFileSystem::Fails(Operation operation, const std::string& what) {
   Arming& arming = armed_[static_cast<int>(operation)];
   ++arming.calls;
   const bool fails = arming.fail_at > 0 && (arming.calls == arming.fail_at ||
                                             (arming.later && arming.calls > arming.fail_at));
   call_log_.push_back((fails ? "FAILED " : "") + what);
-  if (!fails) return false;
+  if (!fails) return Status::Ok();
   ++failures_;
-  if (error != nullptr) *error = arming.reason;
-  return true;
+  return Status::Error(ENOSPC, arming.reason);
 }
 
 std::unique_ptr<AppendFile> FailingFileSystem::OpenForAppend(const std::string& path,
                                                              std::string* error) {
-  if (Fails(Operation::kOpen, "Open " + path, error)) return nullptr;
+  if (Status failed = Fails(Operation::kOpen, "Open " + path); !failed.ok()) {
+    if (error != nullptr) *error = failed.text;
+    return nullptr;
+  }
   std::unique_ptr<AppendFile> file = inner_->OpenForAppend(path, error);
   if (!file) return nullptr;
   return std::make_unique<File>(*this, path, std::move(file));
 }
 
-bool FailingFileSystem::Remove(const std::string& path, std::string* error) {
-  if (Fails(Operation::kRemove, "Remove " + path, error)) return false;
-  return inner_->Remove(path, error);
+Status FailingFileSystem::Remove(const std::string& path) {
+  Status failed = Fails(Operation::kRemove, "Remove " + path);
+  return failed.ok() ? inner_->Remove(path) : failed;
 }
 
-bool FailingFileSystem::Copy(const std::string& from, const std::string& to, std::string* error) {
-  if (Fails(Operation::kCopy, "Copy " + from + " to " + to, error)) return false;
-  return inner_->Copy(from, to, error);
+Status FailingFileSystem::Copy(const std::string& from, const std::string& to) {
+  Status failed = Fails(Operation::kCopy, "Copy " + from + " to " + to);
+  return failed.ok() ? inner_->Copy(from, to) : failed;
+}
+
+Status FailingFileSystem::Replace(const std::string& path, std::string_view text) {
+  Status failed = Fails(Operation::kReplace, "Replace " + path);
+  return failed.ok() ? inner_->Replace(path, text) : failed;
 }
 
 }  // namespace sproutsmith::os

@@ -3,9 +3,10 @@
 // so tests can prove that a log on a full disk, or a file that will not go away, is
 // reported and the run still ends as it should.
 //
-// Opens, writes (every Write of an open file and every Append), removes and copies are
-// counted, each kind on its own. A failing call is not passed on at all: nothing reaches
-// the disk, and the call answers false (or no file) with the armed reason.
+// Opens, writes (every Write of an open file and every Append), removes, copies and
+// replacements are counted, each kind on its own. A failing call is not passed on at all:
+// nothing reaches the disk, and the call answers a failure (or no file) with the armed
+// reason.
 
 #include <memory>
 #include <string>
@@ -17,7 +18,7 @@ namespace sproutsmith::os {
 
 class FailingFileSystem final : public FileSystem {
  public:
-  enum class Operation { kOpen, kWrite, kRemove, kCopy };
+  enum class Operation { kOpen, kWrite, kRemove, kCopy, kReplace };
   // What a full disk answers a write.
   static constexpr char kDiskFull[] = "No space left on device";
 
@@ -41,8 +42,9 @@ class FailingFileSystem final : public FileSystem {
 
   std::unique_ptr<AppendFile> OpenForAppend(const std::string& path, std::string* error) override;
   bool Exists(const std::string& path) const override { return inner_->Exists(path); }
-  bool Remove(const std::string& path, std::string* error) override;
-  bool Copy(const std::string& from, const std::string& to, std::string* error) override;
+  Status Remove(const std::string& path) override;
+  Status Copy(const std::string& from, const std::string& to) override;
+  Status Replace(const std::string& path, std::string_view text) override;
 
  private:
   struct Arming {
@@ -54,11 +56,11 @@ class FailingFileSystem final : public FileSystem {
   class File;
 
   const Arming& Of(Operation operation) const { return armed_[static_cast<int>(operation)]; }
-  // Counts one call; true (with *error set) when it is to fail.
-  bool Fails(Operation operation, const std::string& what, std::string* error);
+  // Counts one call; the armed failure when it is to fail, else success.
+  Status Fails(Operation operation, const std::string& what);
 
   std::unique_ptr<FileSystem> inner_;
-  Arming armed_[4];
+  Arming armed_[5];
   long failures_ = 0;
   std::vector<std::string> call_log_;
 };

@@ -4,12 +4,20 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <system_error>
+
+#include <unistd.h>
 
 namespace sproutsmith::os {
 namespace {
 
-void SetError(std::string* error, const std::string& reason) {
-  if (error != nullptr) *error = reason;
+Status FromErrno(int number) {
+  if (number == 0) number = EIO;
+  return Status::Error(number, std::strerror(number));
+}
+
+Status FromErrorCode(const std::error_code& ec) {
+  return ec ? Status::Error(ec.value() != 0 ? ec.value() : EIO, ec.message()) : Status::Ok();
 }
 
 class SystemAppendFile final : public AppendFile {
@@ -19,13 +27,12 @@ class SystemAppendFile final : public AppendFile {
   SystemAppendFile(const SystemAppendFile&) = delete;
   SystemAppendFile& operator=(const SystemAppendFile&) = delete;
 
-  bool Write(std::string_view text, std::string* error) override {
+  Status Write(std::string_view text) override {
     errno = 0;
     if (std::fwrite(text.data(), 1, text.size(), file_) == text.size() && std::fflush(file_) == 0) {
-      return true;
+      return Status::Ok();
     }
-    SetError(error, std::strerror(errno != 0 ? errno : EIO));
-    return false;
+    return FromErrno(errno);
   }
 
  private:
@@ -34,16 +41,18 @@ class SystemAppendFile final : public AppendFile {
 
 }  // namespace
 
-bool FileSystem::Append(const std::string& path, std::string_view text, std::string* error) {
-  const std::unique_ptr<AppendFile> file = OpenForAppend(path, error);
-  return file != nullptr && file->Write(text, error);
+Status FileSystem::Append(const std::string& path, std::string_view text) {
+  std::string error;
+  const std::unique_ptr<AppendFile> file = OpenForAppend(path, &error);
+  if (file == nullptr) return Status::Error(EIO, error);
+  return file->Write(text);
 }
 
 std::unique_ptr<AppendFile> SystemFileSystem::OpenForAppend(const std::string& path,
                                                             std::string* error) {
   std::FILE* file = std::fopen(path.c_str(), "ab");
   if (file == nullptr) {
-    SetError(error, std::strerror(errno));
+    if (error != nullptr) *error = std::strerror(errno);
     return nullptr;
   }
   return std::make_unique<SystemAppendFile>(file);
@@ -54,18 +63,38 @@ bool SystemFileSystem::Exists(const std::string& path) const {
   return !path.empty() && std::filesystem::is_regular_file(path, ec);
 }
 
-bool SystemFileSystem::Remove(const std::string& path, std::string* error) {
+Status SystemFileSystem::Remove(const std::string& path) {
   std::error_code ec;
   std::filesystem::remove(path, ec);
-  if (ec) SetError(error, ec.message());
-  return !ec;
+  return FromErrorCode(ec);
 }
 
-bool SystemFileSystem::Copy(const std::string& from, const std::string& to, std::string* error) {
+Status SystemFileSystem::Copy(const std::string& from, const std::string& to) {
   std::error_code ec;
   std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
-  if (ec) SetError(error, ec.message());
-  return !ec;
+  return FromErrorCode(ec);
+}
+
+Status SystemFileSystem::Replace(const std::string& path, std::string_view text) {
+  // Per process: two programs writing the same file never share a temporary one.
+  const std::string temporary = path + ".tmp" + std::to_string(::getpid());
+  std::FILE* file = std::fopen(temporary.c_str(), "wb");
+  if (file == nullptr) return FromErrno(errno);
+  errno = 0;
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  const int write_errno = errno;
+  const bool closed = std::fclose(file) == 0;
+  const int close_errno = errno;
+  if (!written || !closed) {
+    std::remove(temporary.c_str());
+    return FromErrno(!written ? write_errno : close_errno);
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    const int rename_errno = errno;
+    std::remove(temporary.c_str());
+    return FromErrno(rename_errno);
+  }
+  return Status::Ok();
 }
 
 FileSystem& SystemFiles() {

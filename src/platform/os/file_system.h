@@ -1,12 +1,14 @@
 #pragma once
 // The few file operations the log, its commands and start-up need, behind one interface so
-// that tests can make them fail (a full disk, a file that cannot be removed). Failures are
-// answered with the system's reason text ("No space left on device") in *error, which may
-// be null; nothing is thrown.
+// that tests can make them fail (a full disk, a file that cannot be removed). A failure is a
+// Status whose code is the system's error number and whose text is its reason ("No space
+// left on device"); nothing is thrown.
 
 #include <memory>
 #include <string>
 #include <string_view>
+
+#include "platform/os/status.h"
 
 namespace sproutsmith::os {
 
@@ -15,7 +17,7 @@ namespace sproutsmith::os {
 class AppendFile {
  public:
   virtual ~AppendFile() = default;
-  virtual bool Write(std::string_view text, std::string* error) = 0;
+  virtual Status Write(std::string_view text) = 0;
 };
 
 class FileSystem {
@@ -25,21 +27,25 @@ class FileSystem {
   virtual std::unique_ptr<AppendFile> OpenForAppend(const std::string& path,
                                                     std::string* error) = 0;
   // Opens, appends the text and closes.
-  bool Append(const std::string& path, std::string_view text, std::string* error);
+  Status Append(const std::string& path, std::string_view text);
   // Whether a regular file of that name exists ("" never does).
   virtual bool Exists(const std::string& path) const = 0;
   // Removes the file; true also when there was none.
-  virtual bool Remove(const std::string& path, std::string* error) = 0;
+  virtual Status Remove(const std::string& path) = 0;
   // Copies the file over `to` (replacing it).
-  virtual bool Copy(const std::string& from, const std::string& to, std::string* error) = 0;
+  virtual Status Copy(const std::string& from, const std::string& to) = 0;
+  // Replaces the file by the whole text, through a temporary file in the same folder and a
+  // rename: a reader sees the old text or the new one, never a part.
+  virtual Status Replace(const std::string& path, std::string_view text) = 0;
 };
 
 class SystemFileSystem final : public FileSystem {
  public:
   std::unique_ptr<AppendFile> OpenForAppend(const std::string& path, std::string* error) override;
   bool Exists(const std::string& path) const override;
-  bool Remove(const std::string& path, std::string* error) override;
-  bool Copy(const std::string& from, const std::string& to, std::string* error) override;
+  Status Remove(const std::string& path) override;
+  Status Copy(const std::string& from, const std::string& to) override;
+  Status Replace(const std::string& path, std::string_view text) override;
 };
 
 // The process's own file system, for owners that are not handed one.

@@ -20,12 +20,12 @@ TEST(SystemFileSystemTest, AppendCreatesThenAddsAndAnOpenFileWritesAtOnce) {
   SystemFileSystem files;
   const std::string path = dir.File("a.log");
   EXPECT_FALSE(files.Exists(path));
+  ASSERT_TRUE(files.Append(path, "one\r\n").ok());
+  ASSERT_TRUE(files.Append(path, "two\r\n").ok());
   std::string error;
-  ASSERT_TRUE(files.Append(path, "one\r\n", &error)) << error;
-  ASSERT_TRUE(files.Append(path, "two\r\n", &error)) << error;
   const auto open = files.OpenForAppend(path, &error);
   ASSERT_NE(open, nullptr) << error;
-  ASSERT_TRUE(open->Write("three\r\n", &error));
+  ASSERT_TRUE(open->Write("three\r\n").ok());
   // Readable before the file is closed: a crash loses no line already written.
   EXPECT_EQ(ReadFile(path), "one\r\ntwo\r\nthree\r\n");
   EXPECT_TRUE(files.Exists(path));
@@ -39,15 +39,19 @@ TEST(SystemFileSystemTest, FailuresAnswerTheSystemsReason) {
   std::string error;
   EXPECT_EQ(files.OpenForAppend(dir.File("missing/a.log"), &error), nullptr);
   EXPECT_EQ(error, "No such file or directory");
-  EXPECT_FALSE(files.Append(dir.File("missing/a.log"), "x", nullptr));
-  EXPECT_FALSE(files.Copy(dir.File("absent"), dir.File("b"), &error));
-  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(files.Append(dir.File("missing/a.log"), "x").text, "No such file or directory");
+  const Status copied = files.Copy(dir.File("absent"), dir.File("b"));
+  EXPECT_NE(copied.code, 0);
+  EXPECT_FALSE(copied.text.empty());
 
   std::filesystem::create_directories(dir.File("full/child"));
-  EXPECT_FALSE(files.Remove(dir.File("full"), &error));  // a folder that is not empty
+  EXPECT_FALSE(files.Remove(dir.File("full")).ok());  // a folder that is not empty
   EXPECT_TRUE(std::filesystem::exists(dir.File("full")));
   // Nothing to remove is no failure.
-  EXPECT_TRUE(files.Remove(dir.File("absent"), &error));
+  EXPECT_TRUE(files.Remove(dir.File("absent")).ok());
+  // A replacement that cannot be written leaves neither the file nor a temporary one.
+  EXPECT_EQ(files.Replace(dir.File("missing/r.json"), "{}").text, "No such file or directory");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
 TEST(SystemFileSystemTest, CopyReplacesAndRemoveDeletes) {
@@ -55,12 +59,15 @@ TEST(SystemFileSystemTest, CopyReplacesAndRemoveDeletes) {
   SystemFileSystem files;
   WriteFile(dir.File("from"), "new");
   WriteFile(dir.File("to"), "old and longer");
-  std::string error;
-  ASSERT_TRUE(files.Copy(dir.File("from"), dir.File("to"), &error)) << error;
+  ASSERT_TRUE(files.Copy(dir.File("from"), dir.File("to")).ok());
   EXPECT_EQ(ReadFile(dir.File("to")), "new");
-  ASSERT_TRUE(files.Remove(dir.File("to"), &error)) << error;
+  ASSERT_TRUE(files.Replace(dir.File("to"), "replaced").ok());
+  EXPECT_EQ(ReadFile(dir.File("to")), "replaced");
+  ASSERT_TRUE(files.Remove(dir.File("to")).ok());
   EXPECT_FALSE(files.Exists(dir.File("to")));
   EXPECT_TRUE(files.Exists(dir.File("from")));
+  // The temporary file of the replacement went with the rename.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
 TEST(FailingFileSystemTest, ArmedWritesFailWithTheReasonAndNeverReachTheDisk) {
@@ -87,14 +94,14 @@ TEST(FailingFileSystemTest, ArmedWritesFailWithTheReasonAndNeverReachTheDisk) {
     ASSERT_NE(open, nullptr);
     long failed = 0;
     for (const char* text : {"1", "2"}) {
-      std::string error;
-      if (!open->Write(text, &error)) {
+      const Status written = open->Write(text);
+      if (!written.ok()) {
         ++failed;
-        EXPECT_EQ(error, FailingFileSystem::kDiskFull);
+        EXPECT_EQ(written.text, FailingFileSystem::kDiskFull);
       }
     }
     // Appends of their own count as writes too.
-    for (const char* text : {"3", "4", "5"}) failed += files.Append(path, text, nullptr) ? 0 : 1;
+    for (const char* text : {"3", "4", "5"}) failed += files.Append(path, text).ok() ? 0 : 1;
     EXPECT_EQ(ReadFile(path), c.kept);
     EXPECT_EQ(failed, c.failures);
     EXPECT_EQ(files.failures(), c.failures);
@@ -111,14 +118,16 @@ TEST(FailingFileSystemTest, OpensRemovesAndCopiesFailOnTheirOwnCount) {
   files.Fail(Op::kCopy, 2, false, "Input/output error");
   files.Fail(Op::kOpen, 1, true, "Read-only file system");
 
-  std::string error;
-  EXPECT_FALSE(files.Remove(dir.File("kept"), &error));
-  EXPECT_EQ(error, "Permission denied");
+  files.Fail(Op::kReplace, 1, true, "Read-only file system");
+
+  EXPECT_EQ(files.Remove(dir.File("kept")).text, "Permission denied");
   EXPECT_TRUE(files.Exists(dir.File("kept")));
-  EXPECT_TRUE(files.Copy(dir.File("kept"), dir.File("copy1"), &error));
-  EXPECT_FALSE(files.Copy(dir.File("kept"), dir.File("copy2"), &error));
-  EXPECT_EQ(error, "Input/output error");
+  EXPECT_TRUE(files.Copy(dir.File("kept"), dir.File("copy1")).ok());
+  EXPECT_EQ(files.Copy(dir.File("kept"), dir.File("copy2")).text, "Input/output error");
   EXPECT_FALSE(files.Exists(dir.File("copy2")));
+  EXPECT_FALSE(files.Replace(dir.File("kept"), "y").ok());
+  EXPECT_EQ(ReadFile(dir.File("kept")), "x");
+  std::string error;
   EXPECT_EQ(files.OpenForAppend(dir.File("new.log"), &error), nullptr);
   EXPECT_EQ(error, "Read-only file system");
   EXPECT_FALSE(files.Exists(dir.File("new.log")));
@@ -128,9 +137,10 @@ TEST(FailingFileSystemTest, OpensRemovesAndCopiesFailOnTheirOwnCount) {
                                   "FAILED Remove " + dir.File("kept"),
                                   "Copy " + dir.File("kept") + " to " + dir.File("copy1"),
                                   "FAILED Copy " + dir.File("kept") + " to " + dir.File("copy2"),
+                                  "FAILED Replace " + dir.File("kept"),
                                   "FAILED Open " + dir.File("new.log")}));
   files.Disarm();
-  EXPECT_TRUE(files.Remove(dir.File("kept"), &error)) << error;
+  EXPECT_TRUE(files.Remove(dir.File("kept")).ok());
   EXPECT_FALSE(files.Exists(dir.File("kept")));
   EXPECT_EQ(files.calls(Op::kRemove), 1);
 }
