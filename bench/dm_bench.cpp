@@ -31,8 +31,12 @@ std::string MakeLibrary(const fs::path& dir, const std::string& name) {
   sproutsmith::schema::GeneratorOptions data;
   data.clients = 5;
   data.with_rules = false;
-  if (!db || !sproutsmith::schema::ProvisionLibrary(*db, def, &error) ||
-      !sproutsmith::schema::GenerateTestData(*db, data, &error)) {
+  if (db) {
+    sproutsmith::Status made = sproutsmith::schema::ProvisionLibrary(*db, def);
+    if (made.ok()) made = sproutsmith::schema::GenerateTestData(*db, data);
+    error = made.text;
+  }
+  if (!error.empty()) {
     std::fprintf(stderr, "dm_bench: %s\n", error.c_str());
     std::exit(1);
   }

@@ -65,8 +65,12 @@ std::string MakeLibrary(const fs::path& dir, const std::string& name, int client
   data.matters_per_client = 5;
   data.document_types = 4;
   data.documents_per_matter = 6;
-  if (!db || !schema::ProvisionLibrary(*db, def, &error) ||
-      !schema::GenerateTestData(*db, data, &error)) {
+  if (db) {
+    sproutsmith::Status made = schema::ProvisionLibrary(*db, def);
+    if (made.ok()) made = schema::GenerateTestData(*db, data);
+    error = made.text;
+  }
+  if (!error.empty()) {
     Fail(error);
   }
   return path;

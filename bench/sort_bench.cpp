@@ -71,8 +71,12 @@ void MakeLibrary(const std::string& path) {
   schema::GeneratorOptions data;
   data.clients = 2;
   data.with_rules = false;
-  if (!db || !schema::ProvisionLibrary(*db, def, &error) ||
-      !schema::GenerateTestData(*db, data, &error)) {
+  if (db) {
+    sproutsmith::Status made = schema::ProvisionLibrary(*db, def);
+    if (made.ok()) made = schema::GenerateTestData(*db, data);
+    error = made.text;
+  }
+  if (!error.empty()) {
     Fail(error);
   }
 }

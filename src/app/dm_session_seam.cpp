@@ -79,9 +79,8 @@ InstallationChoice OpenDmInstallation(const os::Clock& clock, const os::Environm
   if (!named && !std::filesystem::exists(path, ec)) {
     const std::string folder = std::filesystem::path(path).parent_path().string();
     dmapi::DemoInstallation demo;
-    std::string error;
-    if (!dmapi::CreateDemoInstallation(folder, dmapi::DemoOptions{}, &demo, &error)) {
-      choice.problem = "Unable to create the demo DM installation in " + folder + ": " + error;
+    if (Status s = dmapi::CreateDemoInstallation(folder, dmapi::DemoOptions{}, &demo); !s.ok()) {
+      choice.problem = "Unable to create the demo DM installation in " + folder + ": " + s.text;
       return choice;
     }
     choice.created_demo = folder;

@@ -17,6 +17,7 @@
 #include "platform/schema/rule_rows.h"
 #include "platform/sql/sqlite_database.h"
 #include "support/dm_installation.h"
+#include "support/status_assertions.h"
 
 namespace sproutsmith::app {
 
@@ -65,7 +66,7 @@ class CycleSession : public ::testing::Test {
     std::string error;
     auto db = sql::SqliteDatabase::Open(install_.LibraryFile(library), false, &error);
     ASSERT_TRUE(db) << error;
-    ASSERT_TRUE(schema::WriteRule(*db, rule, &error)) << error;
+    ASSERT_TRUE(testing::Ok(schema::WriteRule(*db, rule)));
   }
 
   int Count(const std::string& fragment) const { return install_.CountLogLines(fragment); }

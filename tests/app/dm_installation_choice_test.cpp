@@ -8,6 +8,7 @@
 #include "app/dm_session_seam.h"
 #include "platform/dmapi/demo_installation.h"
 #include "platform/dmapi/installation.h"
+#include "support/status_assertions.h"
 #include "support/temp_dir.h"
 
 namespace sproutsmith::app {
@@ -27,8 +28,7 @@ class InstallationChoiceTest : public ::testing::Test {
 
 TEST_F(InstallationChoiceTest, TheNamedFileIsOpenedAndNoDemoIsMade) {
   dmapi::DemoInstallation demo;
-  std::string error;
-  ASSERT_TRUE(dmapi::CreateDemoInstallation(dir_.File("site"), {}, &demo, &error)) << error;
+  ASSERT_TRUE(testing::Ok(dmapi::CreateDemoInstallation(dir_.File("site"), {}, &demo)));
   env_.variables[dmapi::kConfigEnvironmentVariable] = demo.config_path;
   InstallationChoice choice = OpenDmInstallation(clock_, env_);
   ASSERT_NE(choice.client, nullptr) << choice.problem;

@@ -15,6 +15,7 @@
 #include "platform/schema/rule_rows.h"
 #include "platform/sql/sqlite_database.h"
 #include "support/dm_installation.h"
+#include "support/status_assertions.h"
 
 namespace sproutsmith::app {
 namespace {
@@ -54,7 +55,7 @@ class ExitStatusTest : public EngineTest {
     std::string error;
     auto db = sql::SqliteDatabase::Open(install_.LibraryFile(library), false, &error);
     ASSERT_TRUE(db) << error;
-    ASSERT_TRUE(schema::WriteRule(*db, rule, &error)) << error;
+    ASSERT_TRUE(testing::Ok(schema::WriteRule(*db, rule)));
   }
   int Count(const std::string& fragment) {
     int n = 0;

@@ -52,7 +52,10 @@ struct FaultyLibrary {
     std::string error;
     auto db = sql::SqliteDatabase::Open(install.LibraryFile("LIB"), false, &error);
     std::vector<dmapi::FolderNode> roots;
-    if (!db || !dmapi::ReadFolderTree(*db, &roots, &error)) return "unreadable: " + error;
+    if (!db) return "unreadable: " + error;
+    if (Status read = dmapi::ReadFolderTree(*db, &roots); !read.ok()) {
+      return "unreadable: " + read.text;
+    }
     std::string problems;
     std::map<std::string, int> top;
     for (const auto& root : roots) {

@@ -11,6 +11,7 @@
 
 #include "app/cycle_session.h"
 #include "platform/dmapi/folder_tree.h"
+#include "support/status_assertions.h"
 
 namespace sproutsmith::app {
 namespace {
@@ -26,7 +27,7 @@ class FolderBuildingTest : public CycleSession, public ::testing::WithParamInter
     auto db = sql::SqliteDatabase::Open(install_.LibraryFile(library), false, &error);
     EXPECT_TRUE(db) << error;
     std::vector<dmapi::FolderNode> roots;
-    EXPECT_TRUE(dmapi::ReadFolderTree(*db, &roots, &error)) << error;
+    EXPECT_TRUE(testing::Ok(dmapi::ReadFolderTree(*db, &roots)));
     Paths paths;
     for (const auto& root : roots) Collect(root, "", paths);
     return paths;

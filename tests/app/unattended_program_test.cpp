@@ -35,9 +35,9 @@ class ProgramTest : public ::testing::Test {
     std::filesystem::create_directories(dir_.File("temp"));
     std::filesystem::create_directories(dir_.File("config/sproutsmith"));
     dmapi::DemoInstallation demo;
-    std::string error;
-    created_ = dmapi::CreateDemoInstallation(dir_.File("dm"), dmapi::DemoOptions{}, &demo, &error);
-    EXPECT_TRUE(created_) << error;
+    const Status made = dmapi::CreateDemoInstallation(dir_.File("dm"), dmapi::DemoOptions{}, &demo);
+    created_ = made.ok();
+    EXPECT_TRUE(created_) << made.text;
     config_ = demo.config_path;
     libraries_ = demo.library_paths;
   }

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "support/status_assertions.h"
 #include "text/text.h"
 
 namespace sproutsmith::testing {
@@ -42,7 +43,7 @@ void DmInstallation::Create(const std::vector<LibrarySpec>& libraries, const std
         def.other_libraries.push_back({other.name, other.engine_code, other.owner});
       }
     }
-    ASSERT_TRUE(schema::ProvisionLibrary(*db, def, &error)) << error;
+    ASSERT_TRUE(testing::Ok(schema::ProvisionLibrary(*db, def)));
     if (spec.generate) {
       schema::GeneratorOptions g;
       g.clients = 4;
@@ -52,7 +53,7 @@ void DmInstallation::Create(const std::vector<LibrarySpec>& libraries, const std
       g.documents_per_matter = 2;
       g.login_user = user;
       g.with_rules = spec.with_rules && spec.with_quil_tables;
-      ASSERT_TRUE(schema::GenerateTestData(*db, g, &error)) << error;
+      ASSERT_TRUE(testing::Ok(schema::GenerateTestData(*db, g)));
     }
     dmapi::LibraryConfig lib;
     lib.name = spec.name;

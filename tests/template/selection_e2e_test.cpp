@@ -8,6 +8,7 @@
 #include "platform/dmapi/demo_installation.h"
 #include "platform/dmapi/installation.h"
 #include "rules/tracking.h"
+#include "support/status_assertions.h"
 #include "template/compiler.h"
 #include "template/template_levels.h"
 #include "template/template_test_support.h"
@@ -229,8 +230,8 @@ TEST_F(SelectionE2eTest, DemoInstallationRulesMatchHandWrittenCounts) {
   dmapi::DemoOptions options;
   dmapi::DemoInstallation demo;
   std::string error;
-  ASSERT_TRUE(dmapi::CreateDemoInstallation(install_.dir.File("demo"), options, &demo, &error))
-      << error;
+  ASSERT_TRUE(sproutsmith::testing::Ok(
+      dmapi::CreateDemoInstallation(install_.dir.File("demo"), options, &demo)));
   client_ = dmapi::OpenInstallation(demo.config_path, &error, &install_.clock);
   ASSERT_TRUE(client_) << error;
   connection_ = std::make_unique<dm::Connection>(install_.context, *client_);

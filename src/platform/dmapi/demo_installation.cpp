@@ -1,9 +1,9 @@
 #include "platform/dmapi/demo_installation.h"
 
 #include <filesystem>
-#include <fstream>
 
 #include "platform/dmapi/installation.h"
+#include "platform/os/file_system.h"
 #include "platform/schema/fixed_rows.h"
 #include "platform/schema/library_schema.h"
 #include "platform/schema/rule_rows.h"
@@ -32,7 +32,7 @@ constexpr DemoLibrary kLibraries[] = {
 // workspaces of a group's users, an e-mail address per client folder, folders identified by
 // the first characters of their name (renamed when the client is), a top level that is not
 // public, and a folder level that lives in the other library.
-bool WriteDemoRules(sql::Database& db, const std::string& other_library, std::string* error) {
+Status WriteDemoRules(sql::Database& db, const std::string& other_library) {
   using schema::RuleDefinition;
   RuleDefinition names =
       schema::StandardRule("CLIENT NAMES",
@@ -60,60 +60,36 @@ bool WriteDemoRules(sql::Database& db, const std::string& other_library, std::st
   mail.SetText("RULE_EMAIL_NAME", "CORRESPONDENCE");
   mail.SetText("RULE_EMAIL_LIBRARY", other_library);
 
-  return schema::WriteRule(db, names, error) && schema::WriteRule(db, litigation, error) &&
-         schema::WriteRule(db, mail, error);
+  for (const RuleDefinition* rule : {&names, &litigation, &mail}) {
+    if (Status s = schema::WriteRule(db, *rule); !s.ok()) return s;
+  }
+  return Status::Ok();
 }
 
-bool BuildLibrary(const DemoLibrary& lib, const std::string& path, const DemoLibrary& other,
-                  const schema::GeneratorOptions& data, bool first, std::string* error) {
+Status BuildLibrary(const DemoLibrary& lib, const std::string& path, const DemoLibrary& other,
+                    const schema::GeneratorOptions& data, bool first) {
   std::string open_error;
   std::unique_ptr<sql::SqliteDatabase> db = sql::SqliteDatabase::Open(path, true, &open_error);
-  if (!db) {
-    *error = path + ": cannot be created: " + open_error;
-    return false;
-  }
+  if (!db) return Status::Error(path + ": cannot be created: " + open_error);
   schema::LibraryDefinition def;
   def.name = lib.name;
   def.description = lib.description;
   def.engine_code = lib.engine_code;
   def.other_libraries = {{other.name, other.engine_code}};
-  if (!schema::ProvisionLibrary(*db, def, error)) return false;
-  if (!schema::GenerateTestData(*db, data, error)) return false;
-  return !data.with_rules || !first || WriteDemoRules(*db, other.name, error);
-}
-
-bool WriteAtomically(const std::string& path, const std::string& content, std::string* error) {
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << content;
-    out.flush();
-    if (!out) {
-      *error = temporary + ": cannot be written";
-      return false;
-    }
-  }
-  std::error_code ec;
-  fs::rename(temporary, path, ec);
-  if (ec) {
-    fs::remove(temporary, ec);
-    *error = path + ": cannot be written";
-    return false;
-  }
-  return true;
+  if (Status s = schema::ProvisionLibrary(*db, def); !s.ok()) return s;
+  if (Status s = schema::GenerateTestData(*db, data); !s.ok()) return s;
+  if (data.with_rules && first) return WriteDemoRules(*db, other.name);
+  return Status::Ok();
 }
 
 }  // namespace
 
-bool CreateDemoInstallation(const std::string& folder, const DemoOptions& options,
-                            DemoInstallation* result, std::string* error) {
-  std::string ignored;
-  if (error == nullptr) error = &ignored;
+Status CreateDemoInstallation(const std::string& folder, const DemoOptions& options,
+                              DemoInstallation* result) {
   std::error_code ec;
   fs::create_directories(folder, ec);
   if (ec || !fs::is_directory(folder)) {
-    *error = folder + ": the folder cannot be created";
-    return false;
+    return Status::Error(folder + ": the folder cannot be created");
   }
   const fs::path base = fs::absolute(folder).lexically_normal();
   DemoInstallation made;
@@ -125,16 +101,15 @@ bool CreateDemoInstallation(const std::string& folder, const DemoOptions& option
   }
   for (const std::string& file : files) {
     if (fs::exists(file, ec)) {
-      *error = file + ": already exists; the demo installation is not written over it";
-      return false;
+      return Status::Error(file + ": already exists; the demo installation is not written over it");
     }
   }
 
   InstallationConfig config;
   config.user_id = options.data.login_user;
   config.current_library = kLibraries[0].name;
-  bool ok = true;
-  for (size_t i = 0; ok && i < std::size(kLibraries); ++i) {
+  Status built;
+  for (size_t i = 0; built.ok() && i < std::size(kLibraries); ++i) {
     const DemoLibrary& lib = kLibraries[i];
     schema::GeneratorOptions data = options.data;
     if (i > 0) {
@@ -142,7 +117,7 @@ bool CreateDemoInstallation(const std::string& folder, const DemoOptions& option
       data.clients = std::max(1, data.clients / 4);
       data.seed = data.seed + static_cast<unsigned>(i);
     }
-    ok = BuildLibrary(lib, made.library_paths[i], kLibraries[1 - i], data, i == 0, error);
+    built = BuildLibrary(lib, made.library_paths[i], kLibraries[1 - i], data, i == 0);
     LibraryConfig entry;
     entry.name = lib.name;
     entry.description = lib.description;
@@ -150,15 +125,18 @@ bool CreateDemoInstallation(const std::string& folder, const DemoOptions& option
     entry.engine_code = lib.engine_code;
     config.libraries.push_back(entry);
   }
-  if (ok) ok = WriteAtomically(made.config_path, FormatInstallationConfig(config, base), error);
-  if (!ok) {
+  if (built.ok()) {
+    built = os::SystemFiles().Replace(made.config_path, FormatInstallationConfig(config, base));
+    if (!built.ok()) built.text = made.config_path + ": cannot be written: " + built.text;
+  }
+  if (!built.ok()) {
     for (const std::string& file : files) {
-      for (const char* suffix : {"", "-wal", "-shm", ".tmp"}) fs::remove(file + suffix, ec);
+      for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(file + suffix, ec);
     }
-    return false;
+    return built;
   }
   if (result) *result = std::move(made);
-  return true;
+  return Status::Ok();
 }
 
 }  // namespace sproutsmith::dmapi

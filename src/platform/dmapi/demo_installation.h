@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/os/status.h"
 #include "platform/schema/test_data.h"
 
 namespace sproutsmith::dmapi {
@@ -25,7 +26,7 @@ struct DemoInstallation {
 
 // Creates `folder` when needed and writes the libraries and the configuration into it.
 // Refuses to overwrite any existing file; on failure removes what it wrote.
-bool CreateDemoInstallation(const std::string& folder, const DemoOptions& options,
-                            DemoInstallation* result, std::string* error);
+Status CreateDemoInstallation(const std::string& folder, const DemoOptions& options,
+                              DemoInstallation* result);
 
 }  // namespace sproutsmith::dmapi

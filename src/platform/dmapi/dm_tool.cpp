@@ -195,8 +195,8 @@ int InitDemo(const std::vector<std::string>& args, std::ostream& out, std::ostre
     options.config_name = config.filename().string();
   }
   DemoInstallation demo;
-  if (!CreateDemoInstallation(folder, options, &demo, &error)) {
-    err << "sproutsmith-dm: " << error << "\n";
+  if (Status s = CreateDemoInstallation(folder, options, &demo); !s.ok()) {
+    err << "sproutsmith-dm: " << s.text << "\n";
     return 1;
   }
   out << "Demo installation created:\n";
@@ -240,8 +240,8 @@ int Provision(const std::vector<std::string>& args, std::ostream& out, std::ostr
   }
   std::unique_ptr<sql::SqliteDatabase> db = OpenFile(a.positional[0], true, err);
   if (!db) return 1;
-  if (!schema::ProvisionLibrary(*db, def, &error)) {
-    err << "sproutsmith-dm: " << error << "\n";
+  if (Status s = schema::ProvisionLibrary(*db, def); !s.ok()) {
+    err << "sproutsmith-dm: " << s.text << "\n";
     return 1;
   }
   out << "Library " << text::UCase(text::Trim(def.name)) << " provisioned in " << a.positional[0]
@@ -276,8 +276,8 @@ int Generate(const std::vector<std::string>& args, std::ostream& out, std::ostre
     err << "sproutsmith-dm: " << a.positional[0] << ": not a DM library (run provision first)\n";
     return 1;
   }
-  if (!schema::GenerateTestData(*db, o, &error)) {
-    err << "sproutsmith-dm: " << error << "\n";
+  if (Status s = schema::GenerateTestData(*db, o); !s.ok()) {
+    err << "sproutsmith-dm: " << s.text << "\n";
     return 1;
   }
   out << "Test data written to " << a.positional[0] << "\n";
@@ -288,9 +288,8 @@ int Generate(const std::vector<std::string>& args, std::ostream& out, std::ostre
 std::unique_ptr<sql::SqliteDatabase> OpenLibrary(const std::string& config_path,
                                                  const std::string& library, std::ostream& err) {
   InstallationConfig config;
-  std::string error;
-  if (!LoadInstallationConfig(config_path, &config, &error)) {
-    err << "sproutsmith-dm: " << error << "\n";
+  if (Status s = LoadInstallationConfig(config_path, &config); !s.ok()) {
+    err << "sproutsmith-dm: " << s.text << "\n";
     return nullptr;
   }
   const int index = config.Find(library);
@@ -317,8 +316,8 @@ int Tree(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
   std::unique_ptr<sql::SqliteDatabase> db = OpenLibrary(config_path, a.positional[0], err);
   if (!db) return 1;
   std::vector<FolderNode> roots;
-  if (!ReadFolderTree(*db, &roots, &error)) {
-    err << "sproutsmith-dm: " << error << "\n";
+  if (Status s = ReadFolderTree(*db, &roots); !s.ok()) {
+    err << "sproutsmith-dm: " << s.text << "\n";
     return 1;
   }
   out << (roots.empty() ? "(no folders)\n" : FormatFolderTree(roots));
@@ -328,10 +327,9 @@ int Tree(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
 int Sql(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         const std::string& config_path) {
   if (args.size() != 3) return Usage(err, "a library name and one statement are needed", kSqlHelp);
-  std::string error;
   InstallationConfig config;
-  if (!LoadInstallationConfig(config_path, &config, &error)) {
-    err << "sproutsmith-dm: " << error << "\n";
+  if (Status s = LoadInstallationConfig(config_path, &config); !s.ok()) {
+    err << "sproutsmith-dm: " << s.text << "\n";
     return 1;
   }
   const int index = config.Find(args[1]);

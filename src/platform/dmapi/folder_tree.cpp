@@ -53,7 +53,7 @@ class TreeBuilder {
  public:
   explicit TreeBuilder(sql::Database& db) : db_(db) {}
 
-  bool Read(std::string* error) {
+  Status Read() {
     const long long own = schema::kOwnLibraryId;
     const sql::ExecResult folders = db_.Execute(
         "SELECT P.DOCNUMBER, P.DOCNAME, P.SYSTEM_ID FROM PROFILE P, FOLDER F WHERE "
@@ -72,10 +72,7 @@ class TreeBuilder {
         "FROM FOLDER_ITEM WHERE PARENT_LIBRARY = ?",
         {sql::Value::Integer(own)});
     for (const sql::ExecResult* r : {&folders, &roots, &security, &libraries, &links}) {
-      if (!r->ok()) {
-        *error = r->status.text;
-        return false;
-      }
+      if (!r->ok()) return r->status;
     }
     for (const auto& row : folders.result.rows) {
       folders_[row[0].AsInteger()] = {row[1].text, row[2].AsInteger()};
@@ -98,7 +95,7 @@ class TreeBuilder {
         if (l.library == own && folders_.count(l.item)) contained_.insert(l.item);
       }
     }
-    return true;
+    return Status::Ok();
   }
 
   std::vector<FolderNode> Roots() {
@@ -173,12 +170,11 @@ void Format(const FolderNode& node, int depth, std::ostringstream& out) {
 
 }  // namespace
 
-bool ReadFolderTree(sql::Database& db, std::vector<FolderNode>* roots, std::string* error) {
+Status ReadFolderTree(sql::Database& db, std::vector<FolderNode>* roots) {
   TreeBuilder builder(db);
-  std::string ignored;
-  if (!builder.Read(error ? error : &ignored)) return false;
+  if (Status s = builder.Read(); !s.ok()) return s;
   *roots = builder.Roots();
-  return true;
+  return Status::Ok();
 }
 
 std::string FormatFolderTree(const std::vector<FolderNode>& roots) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/os/status.h"
 #include "platform/sql/database.h"
 
 namespace sproutsmith::dmapi {
@@ -20,8 +21,8 @@ struct FolderNode {
   std::vector<FolderNode> children;
 };
 
-// False with *error when the library cannot be read.
-bool ReadFolderTree(sql::Database& db, std::vector<FolderNode>* roots, std::string* error);
+// Fails when the library cannot be read.
+Status ReadFolderTree(sql::Database& db, std::vector<FolderNode>* roots);
 
 // One line per folder, two blanks of indent per level:
 //   CLIENTS #1001 [public] trustees=0

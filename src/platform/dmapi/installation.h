@@ -26,6 +26,7 @@
 #include "platform/dmapi/session.h"
 #include "platform/os/clock.h"
 #include "platform/os/environment.h"
+#include "platform/os/status.h"
 #include "platform/sql/database.h"
 
 namespace sproutsmith::dmapi {
@@ -52,11 +53,10 @@ struct InstallationConfig {
 };
 
 // Parses the text of a configuration file; `path` names it in messages and anchors
-// relative database paths. Returns false and sets *error on the first problem.
-bool ParseInstallationConfig(const std::string& text, const std::string& path,
-                             InstallationConfig* config, std::string* error);
-bool LoadInstallationConfig(const std::string& path, InstallationConfig* config,
-                            std::string* error);
+// relative database paths. Fails with the first problem.
+Status ParseInstallationConfig(const std::string& text, const std::string& path,
+                               InstallationConfig* config);
+Status LoadInstallationConfig(const std::string& path, InstallationConfig* config);
 // The text of a configuration file that ParseInstallationConfig reads back as `config`
 // (database paths relative to `folder` where they lie inside it).
 std::string FormatInstallationConfig(const InstallationConfig& config, const std::string& folder);

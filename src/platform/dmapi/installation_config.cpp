@@ -54,7 +54,7 @@ class Parser {
  public:
   Parser(std::string path, InstallationConfig* config) : path_(std::move(path)), config_(config) {}
 
-  bool Run(const std::string& text, std::string* error) {
+  Status Run(const std::string& text) {
     std::istringstream in(text);
     std::string raw;
     while (std::getline(in, raw)) {
@@ -62,9 +62,7 @@ class Parser {
       if (!Line(TrimAll(raw))) break;
     }
     if (message_.empty()) Finish();
-    if (message_.empty()) return true;
-    if (error) *error = message_;
-    return false;
+    return message_.empty() ? Status::Ok() : Status::Error(message_);
   }
 
  private:
@@ -211,32 +209,26 @@ class Parser {
 
 }  // namespace
 
-bool ParseInstallationConfig(const std::string& text, const std::string& path,
-                             InstallationConfig* config, std::string* error) {
+Status ParseInstallationConfig(const std::string& text, const std::string& path,
+                               InstallationConfig* config) {
   InstallationConfig parsed;
   parsed.path = path;
-  if (!Parser(path, &parsed).Run(text, error)) return false;
+  if (Status s = Parser(path, &parsed).Run(text); !s.ok()) return s;
   *config = std::move(parsed);
-  return true;
+  return Status::Ok();
 }
 
-bool LoadInstallationConfig(const std::string& path, InstallationConfig* config,
-                            std::string* error) {
+Status LoadInstallationConfig(const std::string& path, InstallationConfig* config) {
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) {
-    if (error) {
-      *error = path + ": " + (fs::exists(path, ec) ? "not a regular file" : "no such file");
-    }
-    return false;
+    return Status::Error(path + ": " +
+                         (fs::exists(path, ec) ? "not a regular file" : "no such file"));
   }
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
-  if (!in.good() && !in.eof()) {
-    if (error) *error = path + ": cannot be read";
-    return false;
-  }
-  return ParseInstallationConfig(text.str(), path, config, error);
+  if (!in.good() && !in.eof()) return Status::Error(path + ": cannot be read");
+  return ParseInstallationConfig(text.str(), path, config);
 }
 
 std::string FormatInstallationConfig(const InstallationConfig& config, const std::string& folder) {

@@ -35,15 +35,12 @@ bool IsEntry(const Row& r, const char* prefix, const char* type) {
 
 }  // namespace
 
-bool ReadWorkspaces(sql::Database& db, std::vector<UserWorkspaces>* users, std::string* error) {
+Status ReadWorkspaces(sql::Database& db, std::vector<UserWorkspaces>* users) {
   const sql::ExecResult registry =
       db.Execute("SELECT SYSTEM_ID, DATA, ENTITYSCOPE, ENTITYID, NAME, DATATYPE FROM REGISTRY");
   const sql::ExecResult people = db.Execute("SELECT SYSTEM_ID, USER_ID FROM PEOPLE");
   for (const sql::ExecResult* r : {&registry, &people}) {
-    if (!r->ok()) {
-      *error = r->status.text;
-      return false;
-    }
+    if (!r->ok()) return r->status;
   }
   std::map<long long, std::string> user_ids;
   for (const auto& row : people.result.rows) user_ids[row[0].AsInteger()] = Trim(row[1].text);
@@ -117,7 +114,7 @@ bool ReadWorkspaces(sql::Database& db, std::vector<UserWorkspaces>* users, std::
         [](const UserWorkspace& a, const UserWorkspace& b) { return a.name < b.name; });
     users->push_back(std::move(u));
   }
-  return true;
+  return Status::Ok();
 }
 
 std::string FormatWorkspaces(const std::vector<UserWorkspaces>& users) {
@@ -160,9 +157,8 @@ int ListWorkspaces(const std::vector<std::string>& args, std::ostream& out, std:
   std::unique_ptr<sql::Database> db = open(positional[0], err);
   if (!db) return 1;
   std::vector<UserWorkspaces> users;
-  std::string error;
-  if (!ReadWorkspaces(*db, &users, &error)) {
-    err << "sproutsmith-dm: " << error << "\n";
+  if (Status s = ReadWorkspaces(*db, &users); !s.ok()) {
+    err << "sproutsmith-dm: " << s.text << "\n";
     return 1;
   }
   out << (users.empty() ? "(no workspaces)\n" : FormatWorkspaces(users));

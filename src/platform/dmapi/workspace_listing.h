@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/os/status.h"
 #include "platform/sql/database.h"
 
 namespace sproutsmith::dmapi {
@@ -45,8 +46,8 @@ struct UserWorkspaces {
   std::vector<UserWorkspace> workspaces;  // by name
 };
 
-// False with *error when the library cannot be read. Users by user id.
-bool ReadWorkspaces(sql::Database& db, std::vector<UserWorkspaces>* users, std::string* error);
+// Fails when the library cannot be read. Users by user id.
+Status ReadWorkspaces(sql::Database& db, std::vector<UserWorkspaces>* users);
 
 std::string FormatWorkspaces(const std::vector<UserWorkspaces>& users);
 

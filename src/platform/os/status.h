@@ -14,6 +14,8 @@ struct Status {
   bool ok() const { return code == 0; }
   static Status Ok() { return {}; }
   static Status Error(long code, std::string text) { return {code, std::move(text)}; }
+  // A failure that has no code of its own (bad input, a missing row): code 1.
+  static Status Error(std::string text) { return {1, std::move(text)}; }
 };
 
 }  // namespace sproutsmith

@@ -89,79 +89,67 @@ std::vector<Value> DictionaryValues(long long id, const DictionaryRow& row,
           I(length)};
 }
 
-bool WriteDictionary(sql::Database& db, const LibraryDefinition& def,
-                     const std::vector<const TableDef*>& tables, KeySequence& keys,
-                     std::string* error) {
+// Writers keep their first failure, so a batch of rows is added unchecked and the flush
+// answers for all of it.
+Status WriteDictionary(sql::Database& db, const LibraryDefinition& def,
+                       const std::vector<const TableDef*>& tables, KeySequence& keys) {
   RowWriter docstable(db, "DOCSTABLE", {"SYSTEM_ID", "TABLE_NAME", "VALIDATION_TABLE"});
   for (const TableDef* t : tables) {
-    if (!t->in_docstable) continue;
-    if (!docstable.Add({I(keys.Next()), T(t->name), T(t->validation_table ? "Y" : "N")}, error))
-      return false;
+    if (t->in_docstable) {
+      docstable.Add({I(keys.Next()), T(t->name), T(t->validation_table ? "Y" : "N")});
+    }
   }
-  if (!docstable.Flush(error)) return false;
+  if (Status s = docstable.Flush(); !s.ok()) return s;
 
   RowWriter docscolumn(db, "DOCSCOLUMN", kDictionaryColumns);
   for (const DictionaryRow& row : kDictionary) {
-    if (!docscolumn.Add(DictionaryValues(keys.Next(), row, def.owner), error)) return false;
+    docscolumn.Add(DictionaryValues(keys.Next(), row, def.owner));
   }
   // The security-link column and the SEC_REASON table come together: the engine tests
   // one for the short security update and the other for the long one.
   if (HasTable(tables, "SEC_REASON")) {
     const DictionaryRow link{"PROFILE", "SECURITY_LINK", "", "", "N"};
-    if (!docscolumn.Add(DictionaryValues(keys.Next(), link, def.owner), error)) return false;
+    docscolumn.Add(DictionaryValues(keys.Next(), link, def.owner));
   }
-  return docscolumn.Flush(error);
+  return docscolumn.Flush();
 }
 
-bool WriteLookups(sql::Database& db, KeySequence& keys, std::string* error) {
+Status WriteLookups(sql::Database& db, KeySequence& keys) {
   RowWriter apps(db, "APPS", {"SYSTEM_ID", "APPLICATION", "DESCRIPTION"});
   const char* const kApps[][2] = {{"FOLDER", "Folder"},
                                   {"MS WORD", "Microsoft Word"},
                                   {"MS EXCEL", "Microsoft Excel"},
                                   {"ACROBAT", "Adobe Acrobat"},
                                   {"MS OUTLOOK", "Microsoft Outlook"}};
-  for (const auto& app : kApps) {
-    if (!apps.Add({I(keys.Next()), T(app[0]), T(app[1])}, error)) return false;
-  }
-  if (!apps.Flush(error)) return false;
+  for (const auto& app : kApps) apps.Add({I(keys.Next()), T(app[0]), T(app[1])});
+  if (Status s = apps.Flush(); !s.ok()) return s;
 
   RowWriter forms(db, "FORMS", {"SYSTEM_ID", "FORM_NAME", "FORM_TYPE", "FORM_TITLE"});
   const char* const kForms[][2] = {{kDocumentForm, "Document Profile"},
                                    {kFolderForm, "Folder Profile"},
                                    {kWorkspaceForm, "Workspace Profile"}};
-  for (const auto& form : kForms) {
-    if (!forms.Add({I(keys.Next()), T(form[0]), T("P"), T(form[1])}, error)) return false;
-  }
-  if (!forms.Flush(error)) return false;
+  for (const auto& form : kForms) forms.Add({I(keys.Next()), T(form[0]), T("P"), T(form[1])});
+  if (Status s = forms.Flush(); !s.ok()) return s;
 
   RowWriter groups(db, "GROUPS", {"SYSTEM_ID", "GROUP_ID", "GROUP_NAME", "UNIV_ACCESS"});
-  if (!groups.Add({I(kDocsUsersGroupId), T("DOCS_USERS"), T("All Users"), I(63)}, error) ||
-      !groups.Add({I(keys.Next()), T("DOCS_SUPERVISORS"), T("Supervisors"), I(255)}, error) ||
-      !groups.Flush(error)) {
-    return false;
-  }
+  groups.Add({I(kDocsUsersGroupId), T("DOCS_USERS"), T("All Users"), I(63)});
+  groups.Add({I(keys.Next()), T("DOCS_SUPERVISORS"), T("Supervisors"), I(255)});
+  if (Status s = groups.Flush(); !s.ok()) return s;
   return InsertRow(db, "DOCUMENTTYPES", {"SYSTEM_ID", "TYPE_ID", "DESCRIPTION"},
-                   {I(keys.Next()), T("FOLDER"), T("Folder")}, error);
+                   {I(keys.Next()), T("FOLDER"), T("Folder")});
 }
 
-bool WriteLibraries(sql::Database& db, const LibraryDefinition& def, KeySequence& keys,
-                    std::string* error) {
+Status WriteLibraries(sql::Database& db, const LibraryDefinition& def, KeySequence& keys) {
   RowWriter libraries(db, "REMOTE_LIBRARIES",
                       {"SYSTEM_ID", "LIBRARY_NAME", "DATABASE_ENGINE", "OWNER", "DATABASE_NAME",
                        "SERVER_LOCATION", "SQL_PASSWORD", "LIB_LOGIN_UNAME"});
-  if (!libraries.Add({I(kOwnLibraryId), T(def.name), I(def.engine_code), T(def.owner),
-                      T(def.database_name), T(def.server_location), T(""), T("")},
-                     error)) {
-    return false;
-  }
+  libraries.Add({I(kOwnLibraryId), T(def.name), I(def.engine_code), T(def.owner),
+                 T(def.database_name), T(def.server_location), T(""), T("")});
   for (const auto& other : def.other_libraries) {
-    if (!libraries.Add({I(keys.Next()), T(other.name), I(other.engine_code), T(other.owner),
-                        T(other.name), T(def.server_location), T(""), T("")},
-                       error)) {
-      return false;
-    }
+    libraries.Add({I(keys.Next()), T(other.name), I(other.engine_code), T(other.owner),
+                   T(other.name), T(def.server_location), T(""), T("")});
   }
-  return libraries.Flush(error);
+  return libraries.Flush();
 }
 
 // The profile-object columns of a form, as the DM API lists them. DATA_TYPE 4 is numeric;
@@ -192,41 +180,37 @@ constexpr FormColumn kFormColumns[] = {
     {"RETENTION", "RETENTION", 4, 1, 128, 0, "", ""},
 };
 
-bool WriteStandinRows(sql::Database& db, const LibraryDefinition& def, std::string* error) {
+Status WriteStandinRows(sql::Database& db, const LibraryDefinition& def) {
   RowWriter columns(db, "STANDIN_FORM_COLUMNS",
                     {"FORM_NAME", "COLUMN_NAME", "SQL_COLUMN", "DATA_TYPE", "ATTR1", "ATTR2",
                      "MAX_LENGTH", "LOOKUP_TABLE", "LOOKUP_COLUMN"});
   for (const char* form : {kDocumentForm, kFolderForm, kWorkspaceForm}) {
     for (const FormColumn& c : kFormColumns) {
-      if (!columns.Add(
-              {T(form), T(c.column), T(c.sql_column), I(c.data_type), I(c.attr1), I(c.attr2),
-               c.max_length > 0 ? I(c.max_length) : Null(), T(c.lookup_table), T(c.lookup_column)},
-              error)) {
-        return false;
-      }
+      columns.Add({T(form), T(c.column), T(c.sql_column), I(c.data_type), I(c.attr1), I(c.attr2),
+                   c.max_length > 0 ? I(c.max_length) : Null(), T(c.lookup_table),
+                   T(c.lookup_column)});
     }
   }
-  if (!columns.Flush(error)) return false;
+  if (Status s = columns.Flush(); !s.ok()) return s;
   RowWriter parameters(db, "STANDIN_PARAMETERS", {"PARAM_NAME", "PARAM_VALUE"});
-  return parameters.Add({T("DOCSParms.UniqueDocNames"), T("0")}, error) &&
-         parameters.Add({T(kDescriptionParameter), T(def.description)}, error) &&
-         parameters.Flush(error) &&
-         InsertRow(db, "STANDIN_SYS_DATABASES",
+  parameters.Add({T("DOCSParms.UniqueDocNames"), T("0")});
+  parameters.Add({T(kDescriptionParameter), T(def.description)});
+  if (Status s = parameters.Flush(); !s.ok()) return s;
+  return InsertRow(db, "STANDIN_SYS_DATABASES",
                    {"NAME", "COMPATIBILITY_LEVEL", "IS_QUOTED_IDENTIFIER_ON"},
-                   {T(def.database_name), I(150), I(1)}, error);
+                   {T(def.database_name), I(150), I(1)});
 }
 
 }  // namespace
 
-bool WriteFixedRows(sql::Database& db, const LibraryDefinition& def,
-                    const std::vector<const TableDef*>& tables, std::string* error) {
+Status WriteFixedRows(sql::Database& db, const LibraryDefinition& def,
+                      const std::vector<const TableDef*>& tables) {
   KeySequence keys;
-  if (!WriteDictionary(db, def, tables, keys, error) || !WriteLookups(db, keys, error) ||
-      !WriteLibraries(db, def, keys, error) || !WriteStandinRows(db, def, error)) {
-    return false;
-  }
-  return InsertRow(db, "STANDIN_KEYS", {"KEY_NAME", "LAST_KEY"}, {T(kSystemKey), I(keys.last())},
-                   error);
+  if (Status s = WriteDictionary(db, def, tables, keys); !s.ok()) return s;
+  if (Status s = WriteLookups(db, keys); !s.ok()) return s;
+  if (Status s = WriteLibraries(db, def, keys); !s.ok()) return s;
+  if (Status s = WriteStandinRows(db, def); !s.ok()) return s;
+  return InsertRow(db, "STANDIN_KEYS", {"KEY_NAME", "LAST_KEY"}, {T(kSystemKey), I(keys.last())});
 }
 
 }  // namespace sproutsmith::schema

@@ -16,8 +16,8 @@ namespace sproutsmith::schema {
 // Writes the fixed rows of a library whose tables `tables` were just created, and sets
 // the key counter above every SYSTEM_ID written. `def` must already be normalised
 // (upper-case names, database name filled in).
-bool WriteFixedRows(sql::Database& db, const LibraryDefinition& def,
-                    const std::vector<const TableDef*>& tables, std::string* error);
+Status WriteFixedRows(sql::Database& db, const LibraryDefinition& def,
+                      const std::vector<const TableDef*>& tables);
 
 // Form names every library has, all of FORM_TYPE 'P'.
 inline constexpr char kDocumentForm[] = "DEFPROF";

@@ -12,30 +12,20 @@ namespace sproutsmith::schema {
 
 namespace {
 
-void SetError(std::string* error, const std::string& message) {
-  if (error) *error = message;
-}
-
-// Upper-case table names of the database, or false when they cannot be read.
-bool ListTables(sql::Database& db, std::set<std::string>* names, std::string* error) {
+// Upper-case table names of the database.
+Status ListTables(sql::Database& db, std::set<std::string>* names) {
   const sql::ExecResult r = db.Execute(kSqliteTableListSql);
-  if (!r.ok()) {
-    SetError(error, r.status.text);
-    return false;
-  }
+  if (!r.ok()) return r.status;
   for (const auto& row : r.result.rows) names->insert(text::UCase(row[0].text));
-  return true;
+  return Status::Ok();
 }
 
 // Names reach SQL upper-cased (the engine compares LIBRARY_NAME with the upper-cased
 // name), so they are stored that way; blanks around them would never match.
-bool Normalise(const LibraryDefinition& in, LibraryDefinition* out, std::string* error) {
+Status Normalise(const LibraryDefinition& in, LibraryDefinition* out) {
   *out = in;
   out->name = text::UCase(text::Trim(in.name));
-  if (out->name.empty()) {
-    SetError(error, "The library name is empty");
-    return false;
-  }
+  if (out->name.empty()) return Status::Error("The library name is empty");
   out->owner = text::Trim(in.owner);
   if (out->owner.empty()) out->owner = "DOCSADM";
   out->database_name = text::Trim(in.database_name);
@@ -47,75 +37,59 @@ bool Normalise(const LibraryDefinition& in, LibraryDefinition* out, std::string*
   for (const auto& other : in.other_libraries) {
     const std::string upper = text::UCase(text::Trim(other.name));
     if (upper.empty()) {
-      SetError(error, "An other library of " + out->name + " has an empty name");
-      return false;
+      return Status::Error("An other library of " + out->name + " has an empty name");
     }
     if (!seen.insert(upper).second) {
-      SetError(error, "Library " + upper + " is listed twice in the installation of " + out->name);
-      return false;
+      return Status::Error("Library " + upper + " is listed twice in the installation of " +
+                           out->name);
     }
     const std::string owner = text::Trim(other.owner);
     out->other_libraries.push_back({upper, other.engine_code, owner.empty() ? out->owner : owner});
   }
-  return true;
+  return Status::Ok();
+}
+
+Status Prefixed(const std::string& prefix, const Status& failure) {
+  return Status::Error(failure.code, prefix + failure.text);
 }
 
 }  // namespace
 
-bool ProvisionLibrary(sql::Database& db, const LibraryDefinition& def, std::string* error) {
+Status ProvisionLibrary(sql::Database& db, const LibraryDefinition& def) {
   LibraryDefinition lib;
-  if (!Normalise(def, &lib, error)) return false;
+  if (Status s = Normalise(def, &lib); !s.ok()) return s;
+  const std::string where = "Provisioning library " + lib.name + " in " + db.Location() + ": ";
   if (db.backend() != sql::Backend::kSqlite) {
-    SetError(error, "Provisioning library " + lib.name + " in " + db.Location() +
-                        ": only SQLite libraries can be provisioned");
-    return false;
+    return Status::Error(where + "only SQLite libraries can be provisioned");
   }
   sql::Transaction tx(db);
-  if (!tx.active()) {
-    SetError(error, "Provisioning library " + lib.name + " in " + db.Location() +
-                        ": the database cannot be written");
-    return false;
-  }
+  if (!tx.active()) return Status::Error(where + "the database cannot be written");
   // Checked inside the transaction: two processes provisioning one file cannot both pass.
   std::set<std::string> existing;
-  std::string detail;
-  if (!ListTables(db, &existing, &detail)) {
-    SetError(error, "Provisioning library " + lib.name + " in " + db.Location() + ": " + detail);
-    return false;
-  }
+  if (Status s = ListTables(db, &existing); !s.ok()) return Prefixed(where, s);
   if (!existing.empty()) {
     const bool dm = existing.count("PROFILE") > 0 && existing.count("DOCSCOLUMN") > 0;
-    SetError(error,
-             "Provisioning library " + lib.name + " in " + db.Location() + ": " +
-                 (dm ? "the database already holds a DM library"
-                     : "the database is not empty (it holds table " + *existing.begin() + ")"));
-    return false;
+    return Status::Error(
+        where + (dm ? "the database already holds a DM library"
+                    : "the database is not empty (it holds table " + *existing.begin() + ")"));
   }
 
+  const std::string failed = "Provisioning library " + lib.name + " failed: ";
   const std::vector<const TableDef*> tables =
       SelectTables(lib.with_quil_tables, lib.with_optional_tables);
   for (const TableDef* table : tables) {
     for (const std::string& statement : SqliteCreateStatements(*table)) {
-      if (!ExecuteOrExplain(db, statement, {}, &detail)) {
-        SetError(error, "Provisioning library " + lib.name + " failed: " + detail);
-        return false;
-      }
+      if (Status s = ExecuteOrExplain(db, statement); !s.ok()) return Prefixed(failed, s);
     }
   }
-  if (!WriteFixedRows(db, lib, tables, &detail)) {
-    SetError(error, "Provisioning library " + lib.name + " failed: " + detail);
-    return false;
-  }
-  if (!tx.Commit()) {
-    SetError(error, "Provisioning library " + lib.name + " failed: the commit was refused");
-    return false;
-  }
-  return true;
+  if (Status s = WriteFixedRows(db, lib, tables); !s.ok()) return Prefixed(failed, s);
+  if (!tx.Commit()) return Status::Error(failed + "the commit was refused");
+  return Status::Ok();
 }
 
 bool IsDmLibrary(sql::Database& db) {
   std::set<std::string> existing;
-  if (!ListTables(db, &existing, nullptr)) return false;
+  if (!ListTables(db, &existing).ok()) return false;
   for (const std::string& name : RequiredTableNames()) {
     if (existing.count(name) == 0) return false;
   }
@@ -123,22 +97,18 @@ bool IsDmLibrary(sql::Database& db) {
 }
 
 long long AllocateKeys(sql::Database& db, long long count, std::string* error) {
-  if (count < 1) {
-    SetError(error, "Key allocation needs a count of at least 1");
-    return 0;
-  }
+  const auto fail = [error](const std::string& why) {
+    if (error != nullptr) *error = why;
+    return 0LL;
+  };
+  if (count < 1) return fail("Key allocation needs a count of at least 1");
   // One statement: atomic even when several processes share the library.
   const sql::ExecResult r = db.Execute(
       "UPDATE STANDIN_KEYS SET LAST_KEY = LAST_KEY + ? WHERE KEY_NAME = ? RETURNING LAST_KEY",
       {sql::Value::Integer(count), sql::Value::Text(kSystemKey)});
-  if (!r.ok()) {
-    SetError(error, r.status.text);
-    return 0;
-  }
-  if (r.result.rows.empty()) {
-    SetError(error, std::string("The key counter ") + kSystemKey + " is missing");
-    return 0;
-  }
+  if (!r.ok()) return fail(r.status.text);
+  if (r.result.rows.empty())
+    return fail(std::string("The key counter ") + kSystemKey + " is missing");
   return r.result.rows[0][0].AsInteger() - count + 1;
 }
 

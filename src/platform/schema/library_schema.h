@@ -34,6 +34,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/os/status.h"
 #include "platform/sql/database.h"
 
 namespace sproutsmith::schema {
@@ -68,9 +69,9 @@ inline constexpr long long kDocsUsersGroupId = 0;
 inline constexpr long long kOwnLibraryId = 0;  // REMOTE_LIBRARIES row of the library itself
 
 // Creates every table, index, data-dictionary row and fixed row of an empty DM library.
-// Returns false and sets *error (naming the failing statement) on failure; all or nothing.
-// Refuses a database that already holds any table (a DM library or anything else).
-bool ProvisionLibrary(sql::Database& db, const LibraryDefinition& def, std::string* error);
+// A failure names the failing statement; all or nothing. Refuses a database that already
+// holds any table (a DM library or anything else).
+Status ProvisionLibrary(sql::Database& db, const LibraryDefinition& def);
 
 // True when the database holds a DM library (the tables a library cannot do without).
 bool IsDmLibrary(sql::Database& db);

@@ -37,57 +37,45 @@ std::string RowWriter::StatementFor(size_t rows) const {
   return sql;
 }
 
-bool RowWriter::Add(std::vector<sql::Value> row, std::string* error) {
-  if (failed_) {
-    if (error && error->empty()) *error = "rows for " + table_ + " were refused after a failure";
-    return false;
-  }
+Status RowWriter::Add(std::vector<sql::Value> row) {
+  if (!failure_.ok()) return failure_;
   if (row.size() != columns_.size()) {
-    failed_ = true;
-    if (error) {
-      *error = "a row for " + table_ + " has " + std::to_string(row.size()) + " values for " +
-               std::to_string(columns_.size()) + " columns";
-    }
-    return false;
+    failure_ = Status::Error("a row for " + table_ + " has " + std::to_string(row.size()) +
+                             " values for " + std::to_string(columns_.size()) + " columns");
+    return failure_;
   }
   for (sql::Value& v : row) pending_.push_back(std::move(v));
   ++pending_rows_;
-  if (pending_rows_ >= rows_per_statement_) return Flush(error);
-  return true;
+  if (pending_rows_ >= rows_per_statement_) return Flush();
+  return Status::Ok();
 }
 
-bool RowWriter::Flush(std::string* error) {
-  if (failed_) return false;
-  if (pending_rows_ == 0) return true;
-  const std::string sql = StatementFor(pending_rows_);
-  if (!ExecuteOrExplain(db_, sql, pending_, error)) {
-    failed_ = true;
-    return false;
-  }
+Status RowWriter::Flush() {
+  if (!failure_.ok() || pending_rows_ == 0) return failure_;
+  failure_ = ExecuteOrExplain(db_, StatementFor(pending_rows_), pending_);
+  if (!failure_.ok()) return failure_;
   rows_written_ += static_cast<long long>(pending_rows_);
   pending_.clear();
   pending_rows_ = 0;
-  return true;
+  return Status::Ok();
 }
 
-bool InsertRow(sql::Database& db, const std::string& table, const std::vector<std::string>& columns,
-               std::vector<sql::Value> row, std::string* error) {
+Status InsertRow(sql::Database& db, const std::string& table,
+                 const std::vector<std::string>& columns, std::vector<sql::Value> row) {
   RowWriter writer(db, table, columns);
-  return writer.Add(std::move(row), error) && writer.Flush(error);
+  writer.Add(std::move(row));
+  return writer.Flush();
 }
 
-bool ExecuteOrExplain(sql::Database& db, const std::string& statement,
-                      const std::vector<sql::Value>& params, std::string* error) {
+Status ExecuteOrExplain(sql::Database& db, const std::string& statement,
+                        const std::vector<sql::Value>& params) {
   const sql::ExecResult r = db.Execute(statement, params);
-  if (r.ok()) return true;
-  if (error) {
-    // Multi-row statements are long; the head names the table and columns.
-    constexpr size_t kShown = 300;
-    std::string shown =
-        statement.size() > kShown ? statement.substr(0, kShown) + " ..." : statement;
-    *error = r.status.text + " (in: " + shown + ")";
-  }
-  return false;
+  if (r.ok()) return Status::Ok();
+  // Multi-row statements are long; the head names the table and columns.
+  constexpr size_t kShown = 300;
+  const std::string shown =
+      statement.size() > kShown ? statement.substr(0, kShown) + " ..." : statement;
+  return Status::Error(r.status.code, r.status.text + " (in: " + shown + ")");
 }
 
 }  // namespace sproutsmith::schema

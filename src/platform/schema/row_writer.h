@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/os/status.h"
 #include "platform/sql/database.h"
 
 namespace sproutsmith::schema {
@@ -16,11 +17,11 @@ class RowWriter {
   RowWriter(const RowWriter&) = delete;
   RowWriter& operator=(const RowWriter&) = delete;
 
-  // Queues a row (one value per column). Returns false, with *error set, when a flush fails;
-  // the writer then refuses further rows.
-  bool Add(std::vector<sql::Value> row, std::string* error);
+  // Queues a row (one value per column), writing a full batch. The first failure sticks:
+  // later rows are refused with it, and Flush answers it too.
+  Status Add(std::vector<sql::Value> row);
   // Writes the queued rows. Must be called before the rows are read or committed.
-  bool Flush(std::string* error);
+  Status Flush();
   long long rows_written() const { return rows_written_; }
 
  private:
@@ -33,16 +34,16 @@ class RowWriter {
   std::vector<sql::Value> pending_;
   size_t pending_rows_ = 0;
   long long rows_written_ = 0;
-  bool failed_ = false;
+  Status failure_;
 };
 
 // One row, one statement.
-bool InsertRow(sql::Database& db, const std::string& table, const std::vector<std::string>& columns,
-               std::vector<sql::Value> row, std::string* error);
+Status InsertRow(sql::Database& db, const std::string& table,
+                 const std::vector<std::string>& columns, std::vector<sql::Value> row);
 
-// Runs a statement; on failure sets *error to "<description> (in: <statement>)".
-bool ExecuteOrExplain(sql::Database& db, const std::string& statement,
-                      const std::vector<sql::Value>& params, std::string* error);
+// Runs a statement; a failure's text is "<description> (in: <statement>)".
+Status ExecuteOrExplain(sql::Database& db, const std::string& statement,
+                        const std::vector<sql::Value>& params = {});
 
 // Convenience for row literals.
 inline sql::Value I(long long v) { return sql::Value::Integer(v); }

@@ -73,31 +73,26 @@ RuleDefinition StandardRule(std::string name, std::string folder_template) {
   return rule;
 }
 
-bool WriteRule(sql::Database& db, const RuleDefinition& rule, std::string* error) {
-  if (rule.name.empty()) {
-    if (error) *error = "A rule needs a name";
-    return false;
-  }
+Status WriteRule(sql::Database& db, const RuleDefinition& rule) {
+  if (rule.name.empty()) return Status::Error("A rule needs a name");
   RowWriter rows(db, "QUIL_SETTINGS", kColumns);
   for (const auto& [key, value] : rule.text_values) {
-    if (!rows.Add({T(kMasterKey), T(key), T(rule.name), T(value), Null()}, error)) return false;
+    rows.Add({T(kMasterKey), T(key), T(rule.name), T(value), Null()});
   }
   for (const auto& [key, value] : rule.integer_values) {
-    if (!rows.Add({T(kMasterKey), T(key), T(rule.name), Null(), I(value)}, error)) return false;
+    rows.Add({T(kMasterKey), T(key), T(rule.name), Null(), I(value)});
   }
-  return rows.Flush(error);
+  return rows.Flush();
 }
 
-bool WriteTextSetting(sql::Database& db, const std::string& name, const std::string& value,
-                      std::string* error) {
+Status WriteTextSetting(sql::Database& db, const std::string& name, const std::string& value) {
   return InsertRow(db, "QUIL_SETTINGS", kColumns,
-                   {T(kMasterKey), T(kSettingsSection), T(name), T(value), Null()}, error);
+                   {T(kMasterKey), T(kSettingsSection), T(name), T(value), Null()});
 }
 
-bool WriteIntegerSetting(sql::Database& db, const std::string& name, long long value,
-                         std::string* error) {
+Status WriteIntegerSetting(sql::Database& db, const std::string& name, long long value) {
   return InsertRow(db, "QUIL_SETTINGS", kColumns,
-                   {T(kMasterKey), T(kSettingsSection), T(name), Null(), I(value)}, error);
+                   {T(kMasterKey), T(kSettingsSection), T(name), Null(), I(value)});
 }
 
 }  // namespace sproutsmith::schema

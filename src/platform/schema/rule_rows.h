@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/os/status.h"
 #include "platform/sql/database.h"
 
 namespace sproutsmith::schema {
@@ -38,10 +39,8 @@ struct RuleDefinition {
 RuleDefinition StandardRule(std::string name, std::string folder_template);
 
 // Writes one row per value. Rows already stored for the rule stay (no unique key).
-bool WriteRule(sql::Database& db, const RuleDefinition& rule, std::string* error);
-bool WriteTextSetting(sql::Database& db, const std::string& name, const std::string& value,
-                      std::string* error);
-bool WriteIntegerSetting(sql::Database& db, const std::string& name, long long value,
-                         std::string* error);
+Status WriteRule(sql::Database& db, const RuleDefinition& rule);
+Status WriteTextSetting(sql::Database& db, const std::string& name, const std::string& value);
+Status WriteIntegerSetting(sql::Database& db, const std::string& name, long long value);
 
 }  // namespace sproutsmith::schema

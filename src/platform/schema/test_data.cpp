@@ -118,23 +118,18 @@ std::string UserIdFor(const std::string& first, const std::string& last) {
   return text::UCase(id);
 }
 
-bool Fail(std::string* error, const std::string& message) {
-  if (error) *error = message;
-  return false;
-}
-
-bool Validate(const GeneratorOptions& o, std::string* error) {
+Status Validate(const GeneratorOptions& o) {
   if (o.clients < 0 || o.matters_per_client < 0 || o.document_types < 0 || o.people < 0 ||
       o.documents_per_matter < 0) {
-    return Fail(error, "Test data sizes cannot be negative");
+    return Status::Error("Test data sizes cannot be negative");
   }
-  if (text::Trim(o.login_user).empty()) return Fail(error, "The login user is empty");
+  if (text::Trim(o.login_user).empty()) return Status::Error("The login user is empty");
   const long long documents =
       static_cast<long long>(o.clients) * o.matters_per_client * o.documents_per_matter;
   if (documents > 0 && o.document_types == 0) {
-    return Fail(error, "Documents need at least one document type");
+    return Status::Error("Documents need at least one document type");
   }
-  return true;
+  return Status::Ok();
 }
 
 struct Person {
@@ -146,17 +141,19 @@ class Generator {
  public:
   Generator(sql::Database& db, const GeneratorOptions& o) : db_(db), o_(o), rng_(o.seed) {}
 
-  bool Run(std::string* error);
+  Status Run();
 
  private:
+  // Row writers keep their first failure: rows are added unchecked, each writer's flush
+  // answers for all of its rows.
   long long KeysNeeded() const;
-  bool ReadFixedIds(std::string* error);
-  bool WritePeople(Ids& ids, std::string* error);
-  bool WriteClientsAndMatters(Ids& ids, std::string* error);
-  bool WriteDocumentTypes(Ids& ids, std::string* error);
-  bool WriteDocuments(Ids& ids, std::string* error);
-  bool WriteRights(std::string* error);
-  bool WriteRules(std::string* error);
+  Status ReadFixedIds();
+  Status WritePeople(Ids& ids);
+  Status WriteClientsAndMatters(Ids& ids);
+  Status WriteDocumentTypes(Ids& ids);
+  Status WriteDocuments(Ids& ids);
+  Status WriteRights();
+  Status WriteRules();
 
   sql::Database& db_;
   const GeneratorOptions& o_;
@@ -178,7 +175,7 @@ long long Generator::KeysNeeded() const {
          o_.document_types + 3 * documents;  // SYSTEM_ID, DOCNUMBER, VERSION_ID
 }
 
-bool Generator::ReadFixedIds(std::string* error) {
+Status Generator::ReadFixedIds() {
   const sql::ExecResult groups =
       db_.Execute("SELECT SYSTEM_ID FROM GROUPS WHERE GROUP_ID = 'DOCS_SUPERVISORS'");
   const sql::ExecResult forms =
@@ -187,23 +184,23 @@ bool Generator::ReadFixedIds(std::string* error) {
       db_.Execute("SELECT SYSTEM_ID FROM APPS WHERE APPLICATION <> 'FOLDER' ORDER BY SYSTEM_ID");
   if (!groups.ok() || !forms.ok() || !apps.ok() || groups.result.rows.empty() ||
       forms.result.rows.empty() || apps.result.rows.empty()) {
-    return Fail(error, "The library lacks its fixed rows (DOCS_SUPERVISORS, " +
-                           std::string(kDocumentForm) + ", document applications)");
+    return Status::Error("The library lacks its fixed rows (DOCS_SUPERVISORS, " +
+                         std::string(kDocumentForm) + ", document applications)");
   }
   supervisors_ = groups.result.rows[0][0].AsInteger();
   document_form_ = forms.result.rows[0][0].AsInteger();
   for (const auto& row : apps.result.rows) document_apps_.push_back(row[0].AsInteger());
-  return true;
+  return Status::Ok();
 }
 
-bool Generator::WritePeople(Ids& ids, std::string* error) {
+Status Generator::WritePeople(Ids& ids) {
   RowWriter groups(db_, "GROUPS", {"SYSTEM_ID", "GROUP_ID", "GROUP_NAME", "UNIV_ACCESS"});
   std::vector<long long> practice;
   for (const auto& g : kPracticeGroups) {
     practice.push_back(ids.Next());
-    if (!groups.Add({I(practice.back()), T(g[0]), T(g[1]), I(127)}, error)) return false;
+    groups.Add({I(practice.back()), T(g[0]), T(g[1]), I(127)});
   }
-  if (!groups.Flush(error)) return false;
+  if (Status s = groups.Flush(); !s.ok()) return s;
 
   RowWriter people(
       db_, "PEOPLE",
@@ -211,13 +208,10 @@ bool Generator::WritePeople(Ids& ids, std::string* error) {
   RowWriter members(db_, "PEOPLEGROUPS", {"PEOPLE_SYSTEM_ID", "GROUPS_SYSTEM_ID"});
   const std::string login = text::Trim(o_.login_user);
   people_.push_back({ids.Next(), login});
-  if (!people.Add({I(people_[0].id), T(login), T("Library Administrator"), I(supervisors_),
-                   I(kOwnLibraryId), T(text::LCase(login) + "@example.com")},
-                  error) ||
-      !members.Add({I(people_[0].id), I(supervisors_)}, error) ||
-      !members.Add({I(people_[0].id), I(kDocsUsersGroupId)}, error)) {
-    return false;
-  }
+  people.Add({I(people_[0].id), T(login), T("Library Administrator"), I(supervisors_),
+              I(kOwnLibraryId), T(text::LCase(login) + "@example.com")});
+  members.Add({I(people_[0].id), I(supervisors_)});
+  members.Add({I(people_[0].id), I(kDocsUsersGroupId)});
   std::set<std::string> taken{text::UCase(login)};
   for (int i = 0; i < o_.people; ++i) {
     const std::string first = rng_.Pick(kFirstNames);
@@ -227,37 +221,35 @@ bool Generator::WritePeople(Ids& ids, std::string* error) {
       user = UserIdFor(first, last) + std::to_string(n);
     const long long group = rng_.Pick(practice);
     people_.push_back({ids.Next(), user});
-    if (!people.Add({I(people_.back().id), T(user), T(first + " " + last), I(group),
-                     I(kOwnLibraryId), T(text::LCase(user) + "@example.com")},
-                    error) ||
-        !members.Add({I(people_.back().id), I(kDocsUsersGroupId)}, error) ||
-        !members.Add({I(people_.back().id), I(group)}, error)) {
-      return false;
-    }
+    people.Add({I(people_.back().id), T(user), T(first + " " + last), I(group), I(kOwnLibraryId),
+                T(text::LCase(user) + "@example.com")});
+    members.Add({I(people_.back().id), I(kDocsUsersGroupId)});
+    members.Add({I(people_.back().id), I(group)});
   }
-  return people.Flush(error) && members.Flush(error);
+  if (Status s = people.Flush(); !s.ok()) return s;
+  return members.Flush();
 }
 
-bool Generator::WriteClientsAndMatters(Ids& ids, std::string* error) {
+Status Generator::WriteClientsAndMatters(Ids& ids) {
   RowWriter clients(db_, "CLIENT", {"SYSTEM_ID", "CLIENT_ID", "CLIENT_NAME"});
   RowWriter matters(db_, "MATTER", {"SYSTEM_ID", "CLIENT_ID", "MATTER_ID", "MATTER_NAME"});
   for (int c = 1; c <= o_.clients; ++c) {
     const long long client = ids.Next();
     const std::string name = std::string(rng_.Pick(kCompanyWords)) + " " +
                              rng_.Pick(kCompanyKinds) + " " + rng_.Pick(kCompanyForms);
-    if (!clients.Add({I(client), T(Numbered("C%04lld", c)), T(name)}, error)) return false;
+    clients.Add({I(client), T(Numbered("C%04lld", c)), T(name)});
     for (int m = 1; m <= o_.matters_per_client; ++m) {
       const std::string topic = rng_.Pick(kMatterTopics);
       matters_.push_back(ids.Next());
       matter_labels_.push_back(name + " - " + topic);
-      if (!matters.Add({I(matters_.back()), I(client), T(Numbered("%04lld", m)), T(topic)}, error))
-        return false;
+      matters.Add({I(matters_.back()), I(client), T(Numbered("%04lld", m)), T(topic)});
     }
   }
-  return clients.Flush(error) && matters.Flush(error);
+  if (Status s = clients.Flush(); !s.ok()) return s;
+  return matters.Flush();
 }
 
-bool Generator::WriteDocumentTypes(Ids& ids, std::string* error) {
+Status Generator::WriteDocumentTypes(Ids& ids) {
   RowWriter types(db_, "DOCUMENTTYPES", {"SYSTEM_ID", "TYPE_ID", "DESCRIPTION"});
   for (int i = 0; i < o_.document_types; ++i) {
     const bool named = i < static_cast<int>(std::size(kDocumentTypes));
@@ -265,12 +257,12 @@ bool Generator::WriteDocumentTypes(Ids& ids, std::string* error) {
     const std::string description =
         named ? kDocumentTypes[i][1] : Numbered("Document Type %lld", i + 1);
     types_.emplace_back(ids.Next(), description);
-    if (!types.Add({I(types_.back().first), T(type_id), T(description)}, error)) return false;
+    types.Add({I(types_.back().first), T(type_id), T(description)});
   }
-  return types.Flush(error);
+  return types.Flush();
 }
 
-bool Generator::WriteDocuments(Ids& ids, std::string* error) {
+Status Generator::WriteDocuments(Ids& ids) {
   RowWriter profiles(
       db_, "PROFILE",
       {"SYSTEM_ID", "DOCNUMBER", "DOCNAME", "APPLICATION", "STATUS", "AUTHOR", "TYPIST", "MATTER",
@@ -299,61 +291,62 @@ bool Generator::WriteDocuments(Ids& ids, std::string* error) {
       const std::string created = SomeMoment(rng_);
       const std::string name =
           type.second + " " + std::to_string(d + 1) + " - " + matter_labels_[m];
-      if (!profiles.Add({I(system_id), I(docnumber), T(name), I(app), I(0), I(author.id),
-                         I(typist.id), I(matters_[m]), I(type.first), I(document_form_), T("A"),
-                         I(0), T(created), T(created)},
-                        error) ||
-          !versions.Add(
-              {I(ids.Next()), I(docnumber), I(1), T("1"), I(author.id), I(typist.id), T(created)},
-              error)) {
-        return false;
-      }
+      profiles.Add({I(system_id), I(docnumber), T(name), I(app), I(0), I(author.id), I(typist.id),
+                    I(matters_[m]), I(type.first), I(document_form_), T("A"), I(0), T(created),
+                    T(created)});
+      versions.Add(
+          {I(ids.Next()), I(docnumber), I(1), T("1"), I(author.id), I(typist.id), T(created)});
     }
   }
-  return profiles.Flush(error) && versions.Flush(error);
+  if (Status s = profiles.Flush(); !s.ok()) return s;
+  return versions.Flush();
 }
 
-bool Generator::WriteRights(std::string* error) {
+Status Generator::WriteRights() {
   RowWriter rights(db_, "STANDIN_RIGHTS", {"USER_ID", "RIGHT_NAME", "ALLOWED"});
   for (const char* right : kRights) {
-    if (!rights.Add({T(people_[0].user_id), T(right), I(1)}, error)) return false;
+    rights.Add({T(people_[0].user_id), T(right), I(1)});
   }
   // Others: all three, two, one, then an explicit refusal; everyone else has no row.
   for (size_t p = 1; p < people_.size() && p <= 3; ++p) {
     for (size_t r = p - 1; r < std::size(kRights); ++r) {
-      if (!rights.Add({T(people_[p].user_id), T(kRights[r]), I(1)}, error)) return false;
+      rights.Add({T(people_[p].user_id), T(kRights[r]), I(1)});
     }
   }
-  if (people_.size() > 4 &&
-      !rights.Add({T(people_[4].user_id), T("User.CreateFolder"), I(0)}, error))
-    return false;
-  return rights.Flush(error);
+  if (people_.size() > 4) rights.Add({T(people_[4].user_id), T("User.CreateFolder"), I(0)});
+  return rights.Flush();
 }
 
-bool Generator::WriteRules(std::string* error) {
+Status Generator::WriteRules() {
   RuleDefinition clients = StandardRule(kClientsRule, kClientsTemplate);
   // Its sources are clients and matters: a condition on the document's application
   // would not apply.
   std::erase_if(clients.text_values, [](const auto& kv) { return kv.first == "RULE_VALUES"; });
   clients.SetText("RULE_FORM", kFolderForm);
-  return WriteRule(db_, StandardRule(kClientMattersRule, kMatterTemplate), error) &&
-         WriteRule(db_, clients, error) && WriteIntegerSetting(db_, "MAXITEMSTOSORT", 500, error) &&
-         WriteIntegerSetting(db_, "TOPLEVELWARNING", 0, error) &&
-         WriteIntegerSetting(db_, "CONTINUEONMOVE", 0, error);
+  if (Status s = WriteRule(db_, StandardRule(kClientMattersRule, kMatterTemplate)); !s.ok()) {
+    return s;
+  }
+  if (Status s = WriteRule(db_, clients); !s.ok()) return s;
+  const std::pair<const char*, long long> settings[] = {
+      {"MAXITEMSTOSORT", 500}, {"TOPLEVELWARNING", 0}, {"CONTINUEONMOVE", 0}};
+  for (const auto& [name, value] : settings) {
+    if (Status s = WriteIntegerSetting(db_, name, value); !s.ok()) return s;
+  }
+  return Status::Ok();
 }
 
-bool Generator::Run(std::string* error) {
-  if (!Validate(o_, error)) return false;
-  if (!IsDmLibrary(db_)) return Fail(error, db_.Location() + " holds no DM library");
+Status Generator::Run() {
+  if (Status s = Validate(o_); !s.ok()) return s;
+  if (!IsDmLibrary(db_)) return Status::Error(db_.Location() + " holds no DM library");
   sql::Transaction tx(db_);
-  if (!tx.active()) return Fail(error, db_.Location() + " cannot be written");
+  if (!tx.active()) return Status::Error(db_.Location() + " cannot be written");
   const sql::ExecResult used =
       db_.Execute("SELECT (SELECT COUNT(*) FROM PEOPLE) + (SELECT COUNT(*) FROM CLIENT)");
-  if (!used.ok()) return Fail(error, used.status.text);
+  if (!used.ok()) return used.status;
   if (used.result.rows[0][0].AsInteger() != 0) {
-    return Fail(error, db_.Location() +
-                           " already holds people or clients: test data goes "
-                           "into a freshly provisioned library");
+    return Status::Error(db_.Location() +
+                         " already holds people or clients: test data goes "
+                         "into a freshly provisioned library");
   }
   if (o_.with_rules) {
     const sql::ExecResult tables = db_.Execute(kSqliteTableListSql);
@@ -363,28 +356,33 @@ bool Generator::Run(std::string* error) {
           return text::EqualsNoCase(row[0].text, "QUIL_SETTINGS");
         });
     if (!found) {
-      return Fail(error, db_.Location() + " has no QUIL_SETTINGS table for the rules");
+      return Status::Error(db_.Location() + " has no QUIL_SETTINGS table for the rules");
     }
   }
-  if (!ReadFixedIds(error)) return false;
+  if (Status s = ReadFixedIds(); !s.ok()) return s;
   const long long needed = KeysNeeded();
-  const long long first = AllocateKeys(db_, needed, error);
-  if (first == 0) return false;
+  std::string error;
+  const long long first = AllocateKeys(db_, needed, &error);
+  if (first == 0) return Status::Error(error);
   Ids ids(first, needed);
-  if (!WritePeople(ids, error) || !WriteClientsAndMatters(ids, error) ||
-      !WriteDocumentTypes(ids, error) || !WriteDocuments(ids, error) || !WriteRights(error)) {
-    return false;
+  for (Status (Generator::*step)(Ids&) :
+       {&Generator::WritePeople, &Generator::WriteClientsAndMatters, &Generator::WriteDocumentTypes,
+        &Generator::WriteDocuments}) {
+    if (Status s = (this->*step)(ids); !s.ok()) return s;
   }
-  if (o_.with_rules && !WriteRules(error)) return false;
-  if (ids.overrun()) return Fail(error, "More keys were used than allocated");
-  if (!tx.Commit()) return Fail(error, db_.Location() + ": the commit was refused");
-  return true;
+  if (Status s = WriteRights(); !s.ok()) return s;
+  if (o_.with_rules) {
+    if (Status s = WriteRules(); !s.ok()) return s;
+  }
+  if (ids.overrun()) return Status::Error("More keys were used than allocated");
+  if (!tx.Commit()) return Status::Error(db_.Location() + ": the commit was refused");
+  return Status::Ok();
 }
 
 }  // namespace
 
-bool GenerateTestData(sql::Database& db, const GeneratorOptions& options, std::string* error) {
-  return Generator(db, options).Run(error);
+Status GenerateTestData(sql::Database& db, const GeneratorOptions& options) {
+  return Generator(db, options).Run();
 }
 
 }  // namespace sproutsmith::schema

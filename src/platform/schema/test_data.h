@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/os/status.h"
 #include "platform/sql/database.h"
 
 namespace sproutsmith::schema {
@@ -26,7 +27,7 @@ inline constexpr char kClientsRule[] = "CLIENTS";               // one folder pe
 inline constexpr char kClientsTemplate[] = "%CLIENTS% %\\% %MATTER.CLIENT_ID.CLIENT_ID%";
 
 // Fills a provisioned library that holds no people and no clients yet. One transaction:
-// on failure nothing is written, false is returned and *error says why.
+// on failure nothing is written and the failure says why.
 //
 // Rows written: CLIENT ('C0001', ...), MATTER ('0001', ... per client), DOCUMENTTYPES
 // ('CORR', 'MEMO', ...), GROUPS (practice groups, UNIV_ACCESS 127), PEOPLE (the login user
@@ -36,6 +37,6 @@ inline constexpr char kClientsTemplate[] = "%CLIENTS% %\\% %MATTER.CLIENT_ID.CLI
 // for the login user, some for the first three others, an explicit refusal for the
 // fourth) and, with rules, QUIL_SETTINGS rule and setting rows. SYSTEM_IDs, DOCNUMBERs
 // and VERSION_IDs come from the key counter.
-bool GenerateTestData(sql::Database& db, const GeneratorOptions& options, std::string* error);
+Status GenerateTestData(sql::Database& db, const GeneratorOptions& options);
 
 }  // namespace sproutsmith::schema

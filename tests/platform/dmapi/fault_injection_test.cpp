@@ -21,6 +21,7 @@
 #include "platform/sql/fault_injecting_database.h"
 #include "platform/sql/sqlite_database.h"
 #include "support/sql_rows.h"
+#include "support/status_assertions.h"
 #include "support/temp_dir.h"
 
 namespace sproutsmith::dmapi {
@@ -116,7 +117,7 @@ class FaultInjectionTest : public ::testing::Test {
       ASSERT_NE(db, nullptr) << error;
       schema::LibraryDefinition def;
       def.name = "LIB1";
-      ASSERT_TRUE(schema::ProvisionLibrary(*db, def, &error)) << error;
+      ASSERT_TRUE(testing::Ok(schema::ProvisionLibrary(*db, def)));
       schema::GeneratorOptions data;
       data.clients = 2;
       data.matters_per_client = 2;
@@ -124,7 +125,7 @@ class FaultInjectionTest : public ::testing::Test {
       data.people = 4;
       data.documents_per_matter = 1;
       data.with_rules = false;
-      ASSERT_TRUE(schema::GenerateTestData(*db, data, &error)) << error;
+      ASSERT_TRUE(testing::Ok(schema::GenerateTestData(*db, data)));
     }
     const auto documents =
         ReadFileRows(template_file_,

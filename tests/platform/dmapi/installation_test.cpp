@@ -5,6 +5,7 @@
 
 #include "platform/dmapi/demo_installation.h"
 #include "standin_fixture.h"
+#include "support/status_assertions.h"
 
 namespace sproutsmith::dmapi {
 namespace {
@@ -30,8 +31,7 @@ constexpr char kGood[] =
 
 TEST(InstallationConfigTest, ReadsClientAndLibraries) {
   InstallationConfig config;
-  std::string error;
-  ASSERT_TRUE(ParseInstallationConfig(kGood, "/etc/dm/dm.conf", &config, &error)) << error;
+  ASSERT_TRUE(testing::Ok(ParseInstallationConfig(kGood, "/etc/dm/dm.conf", &config)));
   EXPECT_EQ(config.user_id, "jsmith");
   EXPECT_EQ(config.current_library, "ARCHIVE");
   ASSERT_EQ(config.libraries.size(), 2u);
@@ -49,9 +49,8 @@ TEST(InstallationConfigTest, ReadsClientAndLibraries) {
 
   // Written out and read back, it is the same installation.
   InstallationConfig again;
-  ASSERT_TRUE(ParseInstallationConfig(FormatInstallationConfig(config, "/etc/dm"),
-                                      "/etc/dm/dm.conf", &again, &error))
-      << error;
+  ASSERT_TRUE(testing::Ok(ParseInstallationConfig(FormatInstallationConfig(config, "/etc/dm"),
+                                                  "/etc/dm/dm.conf", &again)));
   EXPECT_EQ(again.user_id, config.user_id);
   EXPECT_EQ(again.current_library, config.current_library);
   ASSERT_EQ(again.libraries.size(), 2u);
@@ -97,9 +96,7 @@ TEST(InstallationConfigTest, ProblemsAreReportedAsFileLineMessage) {
   };
   for (const Case& c : cases) {
     InstallationConfig config;
-    std::string error;
-    EXPECT_FALSE(ParseInstallationConfig(c.text, "dm.conf", &config, &error)) << c.text;
-    EXPECT_EQ(error, c.message) << c.text;
+    EXPECT_EQ(ParseInstallationConfig(c.text, "dm.conf", &config).text, c.message) << c.text;
   }
 }
 
@@ -139,12 +136,12 @@ TEST(DemoInstallationTest, CreatedFromNothingAndUsableAtOnce) {
   options.data.clients = 4;
   DemoInstallation demo;
   std::string error;
-  ASSERT_TRUE(CreateDemoInstallation(folder, options, &demo, &error)) << error;
+  ASSERT_TRUE(testing::Ok(CreateDemoInstallation(folder, options, &demo)));
   EXPECT_EQ(demo.config_path, fs::path(folder) / "dm.conf");
   ASSERT_EQ(demo.library_paths.size(), 2u);
 
   InstallationConfig config;
-  ASSERT_TRUE(LoadInstallationConfig(demo.config_path, &config, &error)) << error;
+  ASSERT_TRUE(testing::Ok(LoadInstallationConfig(demo.config_path, &config)));
   EXPECT_EQ(config.current_library, "DEMO");
   EXPECT_EQ(config.libraries[1].name, "ARCHIVE");
   EXPECT_EQ(config.libraries[1].engine_code, 2);
@@ -168,8 +165,7 @@ TEST(DemoInstallationTest, CreatedFromNothingAndUsableAtOnce) {
   }
 
   // A second run never writes over it.
-  EXPECT_FALSE(CreateDemoInstallation(folder, options, nullptr, &error));
-  EXPECT_EQ(error,
+  EXPECT_EQ(CreateDemoInstallation(folder, options, nullptr).text,
             demo.config_path + ": already exists; the demo installation is not written over it");
 }
 

@@ -17,6 +17,7 @@
 #include "platform/schema/test_data.h"
 #include "platform/sql/sqlite_database.h"
 #include "support/sql_rows.h"
+#include "support/status_assertions.h"
 #include "support/temp_dir.h"
 
 namespace sproutsmith::dmapi {
@@ -98,7 +99,7 @@ class StandinTest : public ::testing::Test {
     def.name = name;
     def.engine_code = engine;
     def.other_libraries = {{other, other_engine}};
-    ASSERT_TRUE(schema::ProvisionLibrary(*db, def, &error)) << error;
+    ASSERT_TRUE(testing::Ok(schema::ProvisionLibrary(*db, def)));
     schema::GeneratorOptions data;
     data.clients = 2;
     data.matters_per_client = 2;
@@ -106,7 +107,7 @@ class StandinTest : public ::testing::Test {
     data.people = 5;
     data.documents_per_matter = 1;
     data.with_rules = false;
-    ASSERT_TRUE(schema::GenerateTestData(*db, data, &error)) << error;
+    ASSERT_TRUE(testing::Ok(schema::GenerateTestData(*db, data)));
   }
 };
 

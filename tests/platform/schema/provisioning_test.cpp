@@ -2,6 +2,7 @@
 
 #include "platform/schema/library_schema.h"
 #include "schema_test_util.h"
+#include "support/status_assertions.h"
 
 namespace sproutsmith::schema {
 namespace {
@@ -25,8 +26,7 @@ class ProvisioningTest : public ::testing::Test {
   std::unique_ptr<sql::SqliteDatabase> Provisioned(const LibraryDefinition& def,
                                                    const std::string& file = "lib.db") {
     auto db = OpenFile(dir_.File(file));
-    std::string error;
-    EXPECT_TRUE(ProvisionLibrary(*db, def, &error)) << error;
+    EXPECT_TRUE(testing::Ok(ProvisionLibrary(*db, def)));
     return db;
   }
   testing::TempDir dir_;
@@ -163,14 +163,16 @@ TEST_F(ProvisioningTest, RefusesAnythingButAnEmptyDatabaseAndWritesNothing) {
   auto db = Provisioned(Demo());
   const long long columns = Count(*db, "SELECT COUNT(*) FROM DOCSCOLUMN");
   std::string error;
-  EXPECT_FALSE(ProvisionLibrary(*db, Demo(), &error));
+  error = ProvisionLibrary(*db, Demo()).text;
+  EXPECT_FALSE(error.empty());
   EXPECT_NE(error.find("already holds a DM library"), std::string::npos) << error;
   EXPECT_EQ(Count(*db, "SELECT COUNT(*) FROM DOCSCOLUMN"), columns);
 
   auto other = OpenFile(dir_.File("other.db"));
   ASSERT_TRUE(other->Execute("CREATE TABLE NOTES (TXT TEXT)").ok());
   ASSERT_TRUE(other->Execute("INSERT INTO NOTES VALUES ('keep me')").ok());
-  EXPECT_FALSE(ProvisionLibrary(*other, Demo(), &error));
+  error = ProvisionLibrary(*other, Demo()).text;
+  EXPECT_FALSE(error.empty());
   EXPECT_NE(error.find("not empty"), std::string::npos) << error;
   EXPECT_FALSE(IsDmLibrary(*other));
   EXPECT_EQ(Rows(*other, "SELECT name FROM sqlite_master"), (Table{{"NOTES"}}));
@@ -179,11 +181,13 @@ TEST_F(ProvisioningTest, RefusesAnythingButAnEmptyDatabaseAndWritesNothing) {
   auto fresh = OpenFile(dir_.File("fresh.db"));
   LibraryDefinition twice = Demo();
   twice.other_libraries.push_back({"Demo", 10});
-  EXPECT_FALSE(ProvisionLibrary(*fresh, twice, &error));
+  error = ProvisionLibrary(*fresh, twice).text;
+  EXPECT_FALSE(error.empty());
   EXPECT_NE(error.find("DEMO is listed twice"), std::string::npos) << error;
   LibraryDefinition nameless;
   nameless.name = "  ";
-  EXPECT_FALSE(ProvisionLibrary(*fresh, nameless, &error));
+  error = ProvisionLibrary(*fresh, nameless).text;
+  EXPECT_FALSE(error.empty());
   EXPECT_EQ(Count(*fresh, "SELECT COUNT(*) FROM sqlite_master"), 0);
 }
 
@@ -193,7 +197,8 @@ TEST_F(ProvisioningTest, FailureHalfWayRollsEverythingBack) {
   auto db = OpenFile(dir_.File("view.db"));
   ASSERT_TRUE(db->Execute("CREATE VIEW CLIENT AS SELECT 1 AS X").ok());
   std::string error;
-  EXPECT_FALSE(ProvisionLibrary(*db, Demo(), &error));
+  error = ProvisionLibrary(*db, Demo()).text;
+  EXPECT_FALSE(error.empty());
   EXPECT_NE(error.find("CREATE TABLE CLIENT"), std::string::npos) << error;
   EXPECT_EQ(Rows(*db, "SELECT name FROM sqlite_master"), (Table{{"CLIENT"}}));
   EXPECT_FALSE(IsDmLibrary(*db));

@@ -5,6 +5,7 @@
 #include "platform/schema/library_schema.h"
 #include "platform/schema/rule_rows.h"
 #include "schema_test_util.h"
+#include "support/status_assertions.h"
 
 namespace sproutsmith::schema {
 namespace {
@@ -48,15 +49,13 @@ class TestDataTest : public ::testing::Test {
     LibraryDefinition def;
     def.name = "DEMO";
     def.with_quil_tables = quil;
-    std::string error;
-    EXPECT_TRUE(ProvisionLibrary(*db, def, &error)) << error;
+    EXPECT_TRUE(testing::Ok(ProvisionLibrary(*db, def)));
     return db;
   }
   std::unique_ptr<sql::SqliteDatabase> Generated(const std::string& file,
                                                  const GeneratorOptions& options) {
     auto db = Library(file);
-    std::string error;
-    EXPECT_TRUE(GenerateTestData(*db, options, &error)) << error;
+    EXPECT_TRUE(testing::Ok(GenerateTestData(*db, options)));
     return db;
   }
   testing::TempDir dir_;
@@ -200,8 +199,7 @@ TEST_F(TestDataTest, RulesReadBackThroughTheRuleStoreQuery) {
   RuleDefinition long_rule;
   long_rule.name = "long";
   long_rule.SetText("RULE_SPROUTSMITH_TEXT", std::string(1200, 'x'));
-  std::string error;
-  ASSERT_TRUE(WriteRule(*db, long_rule, &error)) << error;
+  ASSERT_TRUE(testing::Ok(WriteRule(*db, long_rule)));
 
   const auto rows =
       Rows(*db,
@@ -239,30 +237,35 @@ TEST_F(TestDataTest, RulesReadBackThroughTheRuleStoreQuery) {
 TEST_F(TestDataTest, RefusesLibrariesItCannotFillAndWritesNothing) {
   std::string error;
   auto empty = OpenFile(dir_.File("empty.db"));
-  EXPECT_FALSE(GenerateTestData(*empty, Small(), &error));
+  error = GenerateTestData(*empty, Small()).text;
+  EXPECT_FALSE(error.empty());
   EXPECT_NE(error.find("holds no DM library"), std::string::npos) << error;
 
   auto db = Generated("lib.db", Small());
   const std::string before = Dump(*db);
-  EXPECT_FALSE(GenerateTestData(*db, Small(), &error));
+  error = GenerateTestData(*db, Small()).text;
+  EXPECT_FALSE(error.empty());
   EXPECT_NE(error.find("already holds"), std::string::npos) << error;
   EXPECT_EQ(Dump(*db), before);
 
   auto bare = Library("bare.db", /*quil=*/false);
-  EXPECT_FALSE(GenerateTestData(*bare, Small(), &error));
+  error = GenerateTestData(*bare, Small()).text;
+  EXPECT_FALSE(error.empty());
   EXPECT_NE(error.find("QUIL_SETTINGS"), std::string::npos) << error;
   EXPECT_EQ(Count(*bare, "SELECT COUNT(*) FROM PEOPLE"), 0);
   GeneratorOptions no_rules = Small();
   no_rules.with_rules = false;
-  EXPECT_TRUE(GenerateTestData(*bare, no_rules, &error)) << error;
+  EXPECT_TRUE(testing::Ok(GenerateTestData(*bare, no_rules)));
 
   auto fresh = Library("fresh.db");
   GeneratorOptions bad = Small();
   bad.document_types = 0;
-  EXPECT_FALSE(GenerateTestData(*fresh, bad, &error));
+  error = GenerateTestData(*fresh, bad).text;
+  EXPECT_FALSE(error.empty());
   bad = Small();
   bad.login_user = " ";
-  EXPECT_FALSE(GenerateTestData(*fresh, bad, &error));
+  error = GenerateTestData(*fresh, bad).text;
+  EXPECT_FALSE(error.empty());
   EXPECT_EQ(Count(*fresh, "SELECT COUNT(*) FROM PEOPLE"), 0);
 }
 

@@ -154,7 +154,10 @@ std::unique_ptr<Client> OpenInstallation(InstallationConfig config, const os::Cl
 std::unique_ptr<Client> OpenInstallation(const std::string& config_path, std::string* error,
                                          const os::Clock* clock, DatabaseOpener opener) {
   InstallationConfig config;
-  if (!LoadInstallationConfig(config_path, &config, error)) return nullptr;
+  if (Status s = LoadInstallationConfig(config_path, &config); !s.ok()) {
+    if (error != nullptr) *error = s.text;
+    return nullptr;
+  }
   return OpenInstallation(std::move(config), clock, std::move(opener));
 }
 
