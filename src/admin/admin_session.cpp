@@ -37,16 +37,13 @@ AdminSession::~AdminSession() {
   if (connection_) connection_->ReleaseObjects();
 }
 
-bool AdminSession::StartDm(std::string* why) {
-  if (connection_) return true;
+Status AdminSession::StartDm() {
+  if (connection_) return Status::Ok();
   app::InstallationChoice installation = app::OpenDmInstallation(clock_, os::SystemEnvironment());
   if (!installation.created_demo.empty()) {
     std::cerr << "Created the demo DM installation in " << installation.created_demo << std::endl;
   }
-  if (!installation.client) {
-    *why = installation.problem;
-    return false;
-  }
+  if (!installation.client) return Status::Error(installation.problem);
   client_ = std::move(installation.client);
   connection_ = std::make_unique<dm::Connection>(context_, *client_);
   rules_ = std::make_unique<rules::RuleStore>(context_, *connection_);
@@ -54,8 +51,7 @@ bool AdminSession::StartDm(std::string* why) {
   nodes_ = std::make_unique<rules::RunningNodes>(context_, *connection_, os::ComputerName());
   tree_ = std::make_unique<app::LibraryTree>(context_, *connection_, *rules_, window_);
   if (!connection_->StartFusion()) {
-    *why = "Unable to start the DM session (see " + LogFile() + ")";
-    return false;
+    return Status::Error("Unable to start the DM session (see " + LogFile() + ")");
   }
   // The maintenance tools are the program's: the same users may use them.
   const std::string user = connection_->UserId();
@@ -66,11 +62,11 @@ bool AdminSession::StartDm(std::string* why) {
   }
   connection_->Release();
   if (!allowed) {
-    *why = app::RightsRefusal(product());
-    log_.AddLog(*why);
-    return false;
+    const std::string refusal = app::RightsRefusal(product());
+    log_.AddLog(refusal);
+    return Status::Error(refusal);
   }
-  return true;
+  return Status::Ok();
 }
 
 std::vector<std::string> AdminSession::Libraries() const {

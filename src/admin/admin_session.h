@@ -16,6 +16,7 @@
 #include "platform/dmapi/session.h"
 #include "platform/os/clock.h"
 #include "platform/os/settings_store.h"
+#include "platform/os/status.h"
 #include "rules/rule_store.h"
 #include "rules/running_nodes.h"
 
@@ -30,9 +31,9 @@ class AdminSession {
   AdminSession& operator=(const AdminSession&) = delete;
 
   // Opens the installation (SPROUTSMITH_DM, else the per-user one, a demo made on first
-  // use), starts the DM session and checks the user's rights as start-up does. False with
-  // the reason in *why.
-  bool StartDm(std::string* why);
+  // use), starts the DM session and checks the user's rights as start-up does. A failure
+  // says why.
+  Status StartDm();
 
   Context& context() { return context_; }
   os::SettingsStore& settings() { return settings_; }

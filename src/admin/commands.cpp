@@ -143,8 +143,7 @@ int Admin::Fail(const std::string& reason) {
 }
 
 void Admin::StartDm() {
-  std::string why;
-  if (!session_.StartDm(&why)) throw Failure{why};
+  if (Status started = session_.StartDm(); !started.ok()) throw Failure{started.text};
 }
 
 std::string Admin::Library(const std::string& name) {

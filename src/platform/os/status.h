@@ -1,6 +1,8 @@
 #pragma once
 // The platform layer's one way of reporting failure: a code (0 is success) and a text for
-// the log. Nothing below the engine throws; a failing call hands one of these back.
+// the log. Nothing below the engine throws; a failing call hands one of these back. Only
+// calls that make something (open a database, a file, a document; hand out a key) answer
+// null or 0 instead, with the reason in an `error` text beside it.
 
 #include <string>
 #include <utility>
