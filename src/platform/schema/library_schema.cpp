@@ -3,9 +3,11 @@
 #include <set>
 
 #include "platform/schema/fixed_rows.h"
+#include "platform/schema/postgres_ddl.h"
 #include "platform/schema/row_writer.h"
 #include "platform/schema/sqlite_ddl.h"
 #include "platform/schema/table_definitions.h"
+#include "platform/sql/postgres_helpers.h"
 #include "text/text.h"
 
 namespace sproutsmith::schema {
@@ -18,7 +20,7 @@ void SetError(std::string* error, const std::string& message) {
 
 // Upper-case table names of the database, or false when they cannot be read.
 bool ListTables(sql::Database& db, std::set<std::string>* names, std::string* error) {
-  const sql::ExecResult r = db.Execute(kSqliteTableListSql);
+  const sql::ExecResult r = db.Execute(TableListSql(db.backend()));
   if (!r.ok()) {
     SetError(error, r.status.text);
     return false;
@@ -65,11 +67,7 @@ bool Normalise(const LibraryDefinition& in, LibraryDefinition* out, std::string*
 bool ProvisionLibrary(sql::Database& db, const LibraryDefinition& def, std::string* error) {
   LibraryDefinition lib;
   if (!Normalise(def, &lib, error)) return false;
-  if (db.backend() != sql::Backend::kSqlite) {
-    SetError(error, "Provisioning library " + lib.name + " in " + db.Location() +
-                        ": only SQLite libraries can be provisioned");
-    return false;
-  }
+  const bool postgres = db.backend() == sql::Backend::kPostgres;
   sql::Transaction tx(db);
   if (!tx.active()) {
     SetError(error, "Provisioning library " + lib.name + " in " + db.Location() +
@@ -92,17 +90,28 @@ bool ProvisionLibrary(sql::Database& db, const LibraryDefinition& def, std::stri
     return false;
   }
 
+  // On PostgreSQL the owner is a schema, and the tables use types of their own.
+  if (postgres &&
+      !ExecuteScriptOrExplain(db,
+                              "CREATE SCHEMA IF NOT EXISTS " + lib.owner + ";\n" +
+                                  sql::PostgresTypesScript() + sql::PostgresFunctionsScript(),
+                              &detail)) {
+    SetError(error, "Provisioning library " + lib.name + " failed: " + detail);
+    return false;
+  }
   const std::vector<const TableDef*> tables =
       SelectTables(lib.with_quil_tables, lib.with_optional_tables);
   for (const TableDef* table : tables) {
-    for (const std::string& statement : SqliteCreateStatements(*table)) {
+    for (const std::string& statement :
+         postgres ? PostgresCreateStatements(*table) : SqliteCreateStatements(*table)) {
       if (!ExecuteOrExplain(db, statement, {}, &detail)) {
         SetError(error, "Provisioning library " + lib.name + " failed: " + detail);
         return false;
       }
     }
   }
-  if (!WriteFixedRows(db, lib, tables, &detail)) {
+  if (!WriteFixedRows(db, lib, tables, &detail) ||
+      (postgres && !ExecuteScriptOrExplain(db, sql::PostgresCatalogScript(), &detail))) {
     SetError(error, "Provisioning library " + lib.name + " failed: " + detail);
     return false;
   }
@@ -111,6 +120,10 @@ bool ProvisionLibrary(sql::Database& db, const LibraryDefinition& def, std::stri
     return false;
   }
   return true;
+}
+
+const char* TableListSql(sql::Backend backend) {
+  return backend == sql::Backend::kPostgres ? kPostgresTableListSql : kSqliteTableListSql;
 }
 
 bool IsDmLibrary(sql::Database& db) {

@@ -90,4 +90,10 @@ bool ExecuteOrExplain(sql::Database& db, const std::string& statement,
   return false;
 }
 
+bool ExecuteScriptOrExplain(sql::Database& db, const std::string& script, std::string* error) {
+  const sql::ExecResult r = db.ExecuteScript(script);
+  if (!r.ok() && error) *error = r.status.text;
+  return r.ok();
+}
+
 }  // namespace sproutsmith::schema

@@ -44,6 +44,9 @@ bool InsertRow(sql::Database& db, const std::string& table, const std::vector<st
 bool ExecuteOrExplain(sql::Database& db, const std::string& statement,
                       const std::vector<sql::Value>& params, std::string* error);
 
+// Runs a script of several statements; on failure sets *error to the description.
+bool ExecuteScriptOrExplain(sql::Database& db, const std::string& script, std::string* error);
+
 // Convenience for row literals.
 inline sql::Value I(long long v) { return sql::Value::Integer(v); }
 inline sql::Value T(std::string v) { return sql::Value::Text(std::move(v)); }
