@@ -118,8 +118,12 @@ void PostgresServer::Stop() {
   }
 }
 
+std::string PostgresServer::ServerConnection() const {
+  return "host=" + data_dir_ + " user=" + kSuperuser;
+}
+
 std::string PostgresServer::ConnectionString(const std::string& database) const {
-  return "host=" + data_dir_ + " dbname=" + database + " user=" + kSuperuser;
+  return ServerConnection() + " dbname=" + database;
 }
 
 Status PostgresServer::Admin(const std::string& sql) {

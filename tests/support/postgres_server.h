@@ -27,7 +27,8 @@ class PostgresServer {
   // Runs one statement on the server's maintenance database.
   Status Admin(const std::string& sql);
 
-  const std::string& socket_dir() const { return data_dir_; }
+  // Reaches the server without naming a database ("host=... user=...").
+  std::string ServerConnection() const;
   std::string ConnectionString(const std::string& database) const;
 
  private:

@@ -8,7 +8,9 @@
 #include "platform/schema/library_schema.h"
 #include "platform/schema/rule_rows.h"
 #include "platform/schema/test_data.h"
+#include "platform/sql/postgres_database.h"
 #include "platform/sql/sqlite_database.h"
+#include "text/text.h"
 
 namespace sproutsmith::dmapi {
 
@@ -64,22 +66,38 @@ bool WriteDemoRules(sql::Database& db, const std::string& other_library, std::st
          schema::WriteRule(db, mail, error);
 }
 
-bool BuildLibrary(const DemoLibrary& lib, const std::string& path, const DemoLibrary& other,
-                  const schema::GeneratorOptions& data, bool first, std::string* error) {
-  std::string open_error;
-  std::unique_ptr<sql::SqliteDatabase> db = sql::SqliteDatabase::Open(path, true, &open_error);
-  if (!db) {
-    *error = path + ": cannot be created: " + open_error;
-    return false;
+// The library's new, empty database: a file, or a database on the PostgreSQL server.
+std::unique_ptr<sql::Database> CreateDatabase(const LibraryConfig& lib, const DemoOptions& options,
+                                              const std::string& database, std::string* error) {
+  if (lib.backend == kPostgresBackend) {
+    const Status created = sql::CreatePostgresDatabase(options.server_connection, database);
+    if (!created.ok()) {
+      *error = "database " + database + " cannot be created: " + created.text;
+      return nullptr;
+    }
+    Status status;
+    std::unique_ptr<sql::Database> db =
+        sql::PostgresDatabase::Open(lib.connection, lib.owner, &status);
+    if (!db) *error = status.text;
+    return db;
   }
+  std::string open_error;
+  std::unique_ptr<sql::Database> db =
+      sql::SqliteDatabase::Open(lib.database_path, true, &open_error);
+  if (!db) *error = lib.database_path + ": cannot be created: " + open_error;
+  return db;
+}
+
+bool BuildLibrary(const DemoLibrary& lib, sql::Database& db, const DemoLibrary& other,
+                  const schema::GeneratorOptions& data, bool first, std::string* error) {
   schema::LibraryDefinition def;
   def.name = lib.name;
   def.description = lib.description;
   def.engine_code = lib.engine_code;
   def.other_libraries = {{other.name, other.engine_code}};
-  if (!schema::ProvisionLibrary(*db, def, error)) return false;
-  if (!schema::GenerateTestData(*db, data, error)) return false;
-  return !data.with_rules || !first || WriteDemoRules(*db, other.name, error);
+  if (!schema::ProvisionLibrary(db, def, error)) return false;
+  if (!schema::GenerateTestData(db, data, error)) return false;
+  return !data.with_rules || !first || WriteDemoRules(db, other.name, error);
 }
 
 bool WriteAtomically(const std::string& path, const std::string& content, std::string* error) {
@@ -118,10 +136,21 @@ bool CreateDemoInstallation(const std::string& folder, const DemoOptions& option
   const fs::path base = fs::absolute(folder).lexically_normal();
   DemoInstallation made;
   made.config_path = (base / options.config_name).string();
+  const bool postgres = options.backend == kPostgresBackend;
+  if (!postgres && options.backend != kSqliteBackend) {
+    *error = "unknown back end '" + options.backend + "'";
+    return false;
+  }
   std::vector<std::string> files = {made.config_path};
+  std::vector<std::string> databases;
   for (const DemoLibrary& lib : kLibraries) {
-    made.library_paths.push_back((base / lib.file).string());
-    files.push_back(made.library_paths.back());
+    if (postgres) {
+      databases.push_back(options.database_prefix + "_" + text::LCase(lib.name));
+      made.library_paths.push_back(options.server_connection + " dbname=" + databases.back());
+    } else {
+      made.library_paths.push_back((base / lib.file).string());
+      files.push_back(made.library_paths.back());
+    }
   }
   for (const std::string& file : files) {
     if (fs::exists(file, ec)) {
@@ -142,12 +171,15 @@ bool CreateDemoInstallation(const std::string& folder, const DemoOptions& option
       data.clients = std::max(1, data.clients / 4);
       data.seed = data.seed + static_cast<unsigned>(i);
     }
-    ok = BuildLibrary(lib, made.library_paths[i], kLibraries[1 - i], data, i == 0, error);
     LibraryConfig entry;
     entry.name = lib.name;
     entry.description = lib.description;
-    entry.database_path = made.library_paths[i];
+    entry.backend = options.backend;
+    (postgres ? entry.connection : entry.database_path) = made.library_paths[i];
     entry.engine_code = lib.engine_code;
+    std::unique_ptr<sql::Database> db =
+        CreateDatabase(entry, options, postgres ? databases[i] : "", error);
+    ok = db && BuildLibrary(lib, *db, kLibraries[1 - i], data, i == 0, error);
     config.libraries.push_back(entry);
   }
   if (ok) ok = WriteAtomically(made.config_path, FormatInstallationConfig(config, base), error);

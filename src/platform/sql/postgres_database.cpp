@@ -141,6 +141,15 @@ ExecResult FromResult(PGresult* res, pg_conn* conn) {
 
 std::string FoldedName(const std::string& name) { return text::LCase(text::Trim(name)); }
 
+Status CreatePostgresDatabase(const std::string& server_connection, const std::string& name) {
+  Status status;
+  std::unique_ptr<PostgresDatabase> admin =
+      PostgresDatabase::Open(server_connection + " dbname=postgres", "public", &status);
+  if (!admin) return status;
+  // CREATE DATABASE takes no parameters; the name is quoted as an identifier.
+  return admin->Execute("CREATE DATABASE \"" + text::Replace(name, "\"", "\"\"") + "\"").status;
+}
+
 std::unique_ptr<PostgresDatabase> PostgresDatabase::Open(const std::string& connection,
                                                          const std::string& schema,
                                                          Status* status) {

@@ -56,6 +56,11 @@ class PostgresDatabase final : public Database {
   const os::Clock* clock_ = nullptr;
 };
 
+// Creates the empty database `name` (taken as written, small letters advised) on the server
+// `server_connection` reaches (a connection string without dbname; the maintenance
+// database "postgres" is used for the command). Fails when it exists.
+Status CreatePostgresDatabase(const std::string& server_connection, const std::string& name);
+
 // "DOCSADM" as PostgreSQL stores an unquoted name: docsadm.
 std::string FoldedName(const std::string& name);
 
