@@ -115,11 +115,32 @@ bool IsReference(const Tokens& tokens, size_t i) {
   }
 }
 
+// A column's type in CREATE/ALTER TABLE: the word after the column's name.
+bool IsColumnType(const Tokens& tokens, size_t i) {
+  const size_t first = SkipBlanks(tokens, 0);
+  if (first >= tokens.size() ||
+      !(IsWord(tokens[first], "CREATE") || IsWord(tokens[first], "ALTER"))) {
+    return false;
+  }
+  const size_t prev = PrevSignificant(tokens, i);
+  const size_t next = NextSignificant(tokens, i);
+  return prev != kNone && IsIdentifier(tokens[prev]) && !IsWord(tokens[prev], "TABLE") &&
+         !IsWord(tokens[prev], "ADD") &&
+         (next >= tokens.size() || tokens[next].kind != TokenKind::kDot);
+}
+
 }  // namespace
 
-void RewritePostgresFunctions(const Tokens& tokens, Editor& editor, const TranslateOptions&) {
+void RewritePostgresFunctions(const Tokens& tokens, Editor& editor,
+                              const TranslateOptions& options) {
+  const bool oracle = options.flavour == Flavour::kOracle;
   for (size_t i = 0; i < tokens.size(); ++i) {
     const Token& t = tokens[i];
+    // Oracle's DATE holds the time of day as well.
+    if (oracle && IsWord(t, "DATE") && IsColumnType(tokens, i)) {
+      editor.Replace(i, i + 1, "DATETIME");
+      continue;
+    }
     if (t.kind == TokenKind::kNationalString) {
       editor.Replace(i, i + 1, t.text.substr(1));
       continue;

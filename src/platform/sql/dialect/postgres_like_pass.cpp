@@ -15,8 +15,11 @@ struct Converted {
   std::string regex;  // set when a class of several characters needs a regular expression
 };
 
-void AppendLikeLiteral(std::string& out, char c) {
-  if (c == '%' || c == '_' || c == '\\') out += '\\';
+// `escape`: the pattern's own escape character ('\0' for none). PostgreSQL takes "\" as
+// the escape where the statement names none.
+void AppendLikeLiteral(std::string& out, char c, char escape) {
+  const char used = escape ? escape : '\\';
+  if (c == '%' || c == '_' || c == used) out += used;
   out += c;
 }
 
@@ -25,23 +28,25 @@ void AppendRegexLiteral(std::string& out, char c) {
   out += c;
 }
 
-Converted ConvertPattern(const std::string& pattern) {
+Converted ConvertPattern(const std::string& pattern, char escape) {
   Converted out;
   std::string regex = "^";
   bool needs_regex = false;
   for (size_t i = 0; i < pattern.size(); ++i) {
     const char c = pattern[i];
-    if (c == '[') {
+    if (escape && c == escape && i + 1 < pattern.size()) {  // the next character as itself
+      out.like += pattern.substr(i, 2);
+      AppendRegexLiteral(regex, pattern[++i]);
+    } else if (c == '[') {
       const size_t close = pattern.find(']', i + 2);
-      const std::string inside =
-          close == std::string::npos ? std::string() : pattern.substr(i + 1, close - i - 1);
       if (close == std::string::npos) {  // an unclosed "[" is itself
-        AppendLikeLiteral(out.like, c);
+        AppendLikeLiteral(out.like, c, escape);
         AppendRegexLiteral(regex, c);
         continue;
       }
+      const std::string inside = pattern.substr(i + 1, close - i - 1);
       if (inside.size() == 1 && inside != "^") {  // [[], [%], [_], [x]
-        AppendLikeLiteral(out.like, inside[0]);
+        AppendLikeLiteral(out.like, inside[0], escape);
         AppendRegexLiteral(regex, inside[0]);
       } else {
         needs_regex = true;
@@ -60,12 +65,27 @@ Converted ConvertPattern(const std::string& pattern) {
       out.like += c;
       regex += '.';
     } else {
-      AppendLikeLiteral(out.like, c);
+      AppendLikeLiteral(out.like, c, escape);
       AppendRegexLiteral(regex, c);
     }
   }
   if (needs_regex) out.regex = regex + "$";
   return out;
+}
+
+// The one-character literal of "ESCAPE 'c'" after the pattern at `pattern`; kNone when there
+// is no ESCAPE, `*bad` when there is one of another shape.
+size_t EscapeLiteral(const Tokens& tokens, size_t pattern, bool* bad) {
+  *bad = false;
+  const size_t word = NextSignificant(tokens, pattern);
+  if (word >= tokens.size() || !IsWord(tokens[word], "ESCAPE")) return kNone;
+  const size_t literal = NextSignificant(tokens, word);
+  if (literal >= tokens.size() || tokens[literal].kind != TokenKind::kString ||
+      StringValue(tokens[literal]).size() != 1) {
+    *bad = true;
+    return kNone;
+  }
+  return literal;
 }
 
 }  // namespace
@@ -78,15 +98,19 @@ void RewriteLikeForPostgres(const Tokens& tokens, Editor& editor, const Translat
     const size_t prev = PrevSignificant(tokens, i);
     const bool negated = prev != kNone && IsWord(tokens[prev], "NOT");
     const size_t pattern = NextSignificant(tokens, i);
-    const size_t after = pattern < tokens.size() ? NextSignificant(tokens, pattern) : kNone;
-    const bool escape = after != kNone && after < tokens.size() && IsWord(tokens[after], "ESCAPE");
-    // A pattern that is not a literal, or has an ESCAPE of its own, keeps its characters.
-    if (pattern >= tokens.size() || tokens[pattern].kind != TokenKind::kString || escape) {
+    // A pattern that is not a literal keeps its characters.
+    if (pattern >= tokens.size() || tokens[pattern].kind != TokenKind::kString) {
       editor.Replace(i, i + 1, "ILIKE");
       continue;
     }
-    const Converted converted = ConvertPattern(StringValue(tokens[pattern]));
-    if (converted.regex.empty()) {
+    bool bad_escape = false;
+    const size_t escape_literal = EscapeLiteral(tokens, pattern, &bad_escape);
+    const char escape = escape_literal == kNone ? '\0' : StringValue(tokens[escape_literal])[0];
+    const Converted converted = ConvertPattern(StringValue(tokens[pattern]), escape);
+    // A class of several characters needs a regular expression, which has no ESCAPE clause.
+    if (bad_escape || (escape && !converted.regex.empty())) {
+      editor.Replace(i, i + 1, "ILIKE");
+    } else if (converted.regex.empty()) {
       editor.Replace(i, i + 1, "ILIKE");
       editor.Replace(pattern, pattern + 1, QuoteString(converted.like));
     } else {

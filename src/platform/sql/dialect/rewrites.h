@@ -46,7 +46,7 @@ void RewriteOuterJoins(const Tokens& tokens, Editor& editor, const TranslateOpti
 // nested block comments.
 void RewriteSqliteFunctions(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
 // Unaliased expression columns of the outermost SELECT get an empty heading, as SQL Server
-// gives them (SQLite would name them by their text).
+// gives them (SQLite would name them by their text, PostgreSQL by their function).
 void NameUnaliasedColumns(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
 // "a + b" becomes the add function of the flavour, so strings concatenate (SQL Server) or
 // fail (Oracle) instead of adding up as numbers; Oracle's "a || b" becomes its concatenation,

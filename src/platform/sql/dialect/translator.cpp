@@ -60,7 +60,8 @@ std::string TranslateForPostgres(std::string_view sql, const TranslateOptions& o
   ApplyPass(tokens, TopToLimit, options);
   for (int i = 0; i < kMaxScopeRewrites && ApplyPass(tokens, RewritePlus, options); ++i) {
   }
-  // Last: "+" reads LIKE as a keyword, not the operator it becomes.
+  ApplyPass(tokens, NameUnaliasedColumns, options);
+  // Last: "+" and the headings read LIKE as a keyword, not the operator it becomes.
   ApplyPass(tokens, RewriteLikeForPostgres, options);
   return Join(tokens);
 }
