@@ -1,5 +1,5 @@
 #pragma once
-// The DM session seam over a real installation (SQLite libraries in a temporary folder), with
+// The DM session seam over a real installation (SQLite or PostgreSQL libraries), with
 // the tree filled as start-up fills it, so a test drives the processing cycle, the tree and
 // the pause check without an engine. The clock is fixed; the scripted Ui's hooks play the
 // operator.
@@ -63,9 +63,8 @@ class CycleSession : public ::testing::Test {
                const std::string& folder_template = "%CLIENTS% %\\% %MATTER.CLIENT_ID.CLIENT_ID%") {
     schema::RuleDefinition rule = schema::StandardRule(name, folder_template);
     change(rule);
-    std::string error;
-    auto db = sql::SqliteDatabase::Open(install_.LibraryFile(library), false, &error);
-    ASSERT_TRUE(db) << error;
+    std::unique_ptr<sql::Database> db = install_.OpenLibrary(library);
+    ASSERT_TRUE(db);
     ASSERT_TRUE(testing::Ok(schema::WriteRule(*db, rule)));
   }
 

@@ -1,5 +1,6 @@
-// Folder building through the whole cycle over generated libraries of both flavours: the tree
-// in the library must be exactly the one the source tables call for, computed here by hand.
+// Folder building through the whole cycle over generated libraries of both flavours on both
+// back ends: the tree in the library must be exactly the one the source tables call for,
+// computed here by hand.
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/cycle_session.h"
@@ -19,13 +21,17 @@ namespace {
 using testing::LibrarySpec;
 using Paths = std::multiset<std::string>;
 
-class FolderBuildingTest : public CycleSession, public ::testing::WithParamInterface<int> {
+class FolderBuildingTest : public CycleSession,
+                           public ::testing::WithParamInterface<std::tuple<int, sql::Backend>> {
  protected:
+  void SetUp() override { install_.backend = std::get<1>(GetParam()); }
+  int EngineCode() const { return std::get<0>(GetParam()); }
+
   // Every folder of the library as "TOP/CHILD/...", once per place it appears.
   Paths Tree(const std::string& library) {
+    std::unique_ptr<sql::Database> db = install_.OpenLibrary(library);
+    if (!db) return {};
     std::string error;
-    auto db = sql::SqliteDatabase::Open(install_.LibraryFile(library), false, &error);
-    EXPECT_TRUE(db) << error;
     std::vector<dmapi::FolderNode> roots;
     EXPECT_TRUE(testing::Ok(dmapi::ReadFolderTree(*db, &roots)));
     Paths paths;
@@ -79,7 +85,7 @@ class FolderBuildingTest : public CycleSession, public ::testing::WithParamInter
 
 TEST_P(FolderBuildingTest, TheStandardRulesBuildExactlyTheTreeTheDataCallsFor) {
   {
-    Start({{.name = "LIB", .engine_code = GetParam()}});
+    Start({{.name = "LIB", .engine_code = EngineCode()}});
     const Paths expected = Expected("LIB");
     ASSERT_GT(expected.size(), 20u);
     size_t type_folders = 0;
@@ -136,7 +142,7 @@ TEST_P(FolderBuildingTest, TheStandardRulesBuildExactlyTheTreeTheDataCallsFor) {
 }
 
 TEST_P(FolderBuildingTest, ANewMatterGetsExactlyItsFoldersInTheNextCycle) {
-  Start({{.name = "LIB", .engine_code = GetParam()}});
+  Start({{.name = "LIB", .engine_code = EngineCode()}});
   EXPECT_TRUE(cycle().Go());
   // As a DM user would add it: a matter of an existing client, and a document filed to it.
   install_.Exec("LIB",
@@ -165,7 +171,7 @@ TEST_P(FolderBuildingTest, ANewMatterGetsExactlyItsFoldersInTheNextCycle) {
 }
 
 TEST_P(FolderBuildingTest, ARenamedClientRenamesItsFolderWhenTheRuleIdentifiesItByACount) {
-  Start({{.name = "LIB", .engine_code = GetParam()}}, [this] {
+  Start({{.name = "LIB", .engine_code = EngineCode()}}, [this] {
     AddRule(
         "LIB", "CLIENT NAMES",
         [](schema::RuleDefinition& r) { r.SetText("RULE_PARSECHARACTERS", "5"); },
@@ -197,7 +203,7 @@ TEST_P(FolderBuildingTest, ARenamedClientRenamesItsFolderWhenTheRuleIdentifiesIt
 }
 
 TEST_P(FolderBuildingTest, TwoRowsWithOneEmailAddressGiveItToTheFirstFolderOnly) {
-  Start({{.name = "LIB", .engine_code = GetParam()}}, [this] {
+  Start({{.name = "LIB", .engine_code = EngineCode()}}, [this] {
     AddRule("LIB", "MAILBOX", [](schema::RuleDefinition& r) {
       r.SetText("RULE_EMAIL_TEMPLATE", "intake@example.com");
       r.SetInteger("RULE_EMAIL_LEVEL", 2);
@@ -217,7 +223,7 @@ TEST_P(FolderBuildingTest, TwoRowsWithOneEmailAddressGiveItToTheFirstFolderOnly)
 }
 
 TEST_P(FolderBuildingTest, ALevelInTheOtherLibraryGetsNoRecordNumbersOfThisOne) {
-  Start({{.name = "LIB", .engine_code = GetParam()}, {.name = "OTHER"}}, [this] {
+  Start({{.name = "LIB", .engine_code = EngineCode()}, {.name = "OTHER"}}, [this] {
     AddRule(
         "LIB", "MAIL ROOM",
         [](schema::RuleDefinition& r) {
@@ -250,7 +256,14 @@ TEST_P(FolderBuildingTest, ALevelInTheOtherLibraryGetsNoRecordNumbersOfThisOne) 
 }
 
 // Microsoft SQL Server and Oracle flavours.
-INSTANTIATE_TEST_SUITE_P(Flavours, FolderBuildingTest, ::testing::Values(10, 2));
+INSTANTIATE_TEST_SUITE_P(
+    FlavoursOnBothBackEnds, FolderBuildingTest,
+    ::testing::Combine(::testing::Values(10, 2),
+                       ::testing::Values(sql::Backend::kSqlite, sql::Backend::kPostgres)),
+    [](const ::testing::TestParamInfo<std::tuple<int, sql::Backend>>& param) {
+      return std::string(std::get<0>(param.param) == 2 ? "Oracle" : "Microsoft") +
+             (std::get<1>(param.param) == sql::Backend::kPostgres ? "OnPostgres" : "OnSqlite");
+    });
 
 }  // namespace
 }  // namespace sproutsmith::app

@@ -1,6 +1,7 @@
 // Every statement shape the engine sends, run through the engine's own gateway (RunSQL: owner
-// substitution, Oracle rewrites, the parallelism hint) on a real library of each flavour,
-// and read back through the connection as the engine reads it. One row per shape; the shapes
+// substitution, Oracle rewrites, the parallelism hint) on a real library of each flavour on
+// each back end (a SQLite file, a PostgreSQL database), and read back through the
+// connection as the engine reads it. One row per shape; the shapes
 // run in order on one library per flavour, so a later row sees what an earlier one wrote.
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/dmapi/installation.h"
@@ -71,7 +73,7 @@ INSERT INTO ACTIVITYLOG VALUES (123, 45, 1302, '2020-11-10 08:00:00'), (123, 10,
   (123, 10, 1301, '2020-11-13'), (124, 45, 1301, '2020-11-14');
 INSERT INTO SECURITY VALUES (1501, 1301, 255), (1501, 0, 63);
 INSERT INTO QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, INT_VAL) VALUES
-  ('ARBORLINE', 'RULE_TEMPLATE', 'R1', printf('%.254c%.254c%.254c%.10c', 'A', 'B', 'C', 'D'), NULL),
+  ('ARBORLINE', 'RULE_TEMPLATE', 'R1', @LONG_TEXT@, NULL),
   ('ARBORLINE', 'SETTINGS', 'MAXITEMSTOSORT', NULL, 500);
 INSERT INTO QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, DATE_VAL) VALUES
   ('ARBORLINE', 'SPROUTSMITH', 'RUNNING_NODES', 'PCX1:R1', '2026-12-06 08:00:00');
@@ -90,10 +92,15 @@ DELETE FROM DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND COLNAME = 'LAST_UPDATE';
 ALTER TABLE FOLDER DROP COLUMN LAST_UPDATE;
 )";
 
-std::vector<Shape> Corpus() {
+// 254 A, 254 B, 254 C and 10 D: a rule value that spans four of the store's pieces.
+std::string LongText(sql::Backend backend) {
+  return backend == sql::Backend::kPostgres
+             ? "repeat('A', 254) || repeat('B', 254) || repeat('C', 254) || repeat('D', 10)"
+             : "printf('%.254c%.254c%.254c%.10c', 'A', 'B', 'C', 'D')";
+}
+
+std::vector<Shape> Corpus(const std::string& banner) {
   const std::string a(254, 'A'), b(254, 'B'), c(254, 'C'), d(10, 'D');
-  const std::string banner =
-      std::string("15 - 0 (Sproutsmith DM stand-in on SQLite ") + sqlite3_libversion() + ")";
   const std::string tables_exist =
       "select count(*) from sysobjects \r\nwhere id = object_id('[OWNER].QUIL_SETTINGS') "
       "\r\nand sysstat & 0xf = 3 ";
@@ -771,16 +778,20 @@ std::vector<Shape> Corpus() {
 }
 
 class StatementCorpusTest : public testing::EngineSession,
-                            public ::testing::WithParamInterface<int> {
+                            public ::testing::WithParamInterface<std::tuple<int, sql::Backend>> {
  protected:
-  bool Oracle() const { return GetParam() == 2; }
+  bool Oracle() const { return std::get<0>(GetParam()) == 2; }
+  sql::Backend Backend() const { return std::get<1>(GetParam()); }
 
   void SetUp() override {
-    install_.Create(
-        {{.name = "DOCS", .engine_code = GetParam(), .owner = kOwner, .generate = false},
-         {.name = "OTHER", .owner = kOwner, .generate = false}},
-        "JSMITH");
-    Script(kFixture);
+    install_.backend = Backend();
+    install_.Create({{.name = "DOCS",
+                      .engine_code = std::get<0>(GetParam()),
+                      .owner = kOwner,
+                      .generate = false},
+                     {.name = "OTHER", .owner = kOwner, .generate = false}},
+                    "JSMITH");
+    Script(text::Replace(kFixture, "@LONG_TEXT@", LongText(Backend())));
     // The client hands the server's clock to every library database it opens.
     client_ = dmapi::OpenInstallation(install_.config, &kServerClock);
     ASSERT_TRUE(client_);
@@ -792,13 +803,21 @@ class StatementCorpusTest : public testing::EngineSession,
     Script(kUndoPreparation);
   }
 
-  // Plain SQL on the library's file, behind the engine's back.
-  void Script(const char* script) {
-    std::string error;
-    auto db = sql::SqliteDatabase::Open(install_.LibraryFile("DOCS"), false, &error);
-    ASSERT_TRUE(db) << error;
+  // Plain SQL on the library's database, behind the engine's back.
+  void Script(const std::string& script) {
+    std::unique_ptr<sql::Database> db = install_.OpenLibrary("DOCS");
+    ASSERT_TRUE(db);
     const sql::ExecResult r = db->ExecuteScript(script);
     ASSERT_TRUE(r.ok()) << r.status.text;
+  }
+
+  // What @@VERSION answers on the back end.
+  std::string Banner() {
+    if (Backend() == sql::Backend::kSqlite) {
+      return std::string("15 - 0 (Sproutsmith DM stand-in on SQLite ") + sqlite3_libversion() + ")";
+    }
+    return "15 - 0 (Sproutsmith DM stand-in on PostgreSQL " +
+           testing::FirstValue(install_.Query("DOCS", "SHOW server_version")) + ")";
   }
 
   // The rows of the last statement as the engine reads them.
@@ -838,7 +857,7 @@ TEST_P(StatementCorpusTest, EveryShapeRunsWithTheRowsTheEngineExpects) {
     EXPECT_EQ(facts.CompatibilityLevel, "150");
   }
   int run = 0;
-  for (const Shape& shape : Corpus()) {
+  for (const Shape& shape : Corpus(Banner())) {
     if ((shape.flavours & (Oracle() ? kOracleOnly : kMsOnly)) == 0) continue;
     ++run;
     SCOPED_TRACE(std::string(shape.id) + "\n  sent: " + connection().PrepareSql(shape.sql));
@@ -867,10 +886,14 @@ TEST_P(StatementCorpusTest, EveryShapeRunsWithTheRowsTheEngineExpects) {
   EXPECT_GT(run, 90);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothFlavours, StatementCorpusTest, ::testing::Values(10, 2),
-                         [](const ::testing::TestParamInfo<int>& param) {
-                           return param.param == 2 ? "Oracle" : "Microsoft";
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    BothFlavoursOnBothBackEnds, StatementCorpusTest,
+    ::testing::Combine(::testing::Values(10, 2),
+                       ::testing::Values(sql::Backend::kSqlite, sql::Backend::kPostgres)),
+    [](const ::testing::TestParamInfo<std::tuple<int, sql::Backend>>& param) {
+      return std::string(std::get<0>(param.param) == 2 ? "Oracle" : "Microsoft") +
+             (std::get<1>(param.param) == sql::Backend::kPostgres ? "OnPostgres" : "OnSqlite");
+    });
 
 }  // namespace
 }  // namespace sproutsmith::dm

@@ -4,13 +4,15 @@
 
 #include <cstdlib>
 
+#include "support/postgres_server.h"
 #include "support/status_assertions.h"
 #include "text/text.h"
 
 namespace sproutsmith::testing {
 
-DmInstallation::DmInstallation(text::DateTime now)
-    : clock(now),
+DmInstallation::DmInstallation(text::DateTime now, sql::Backend backend_in)
+    : backend(backend_in),
+      clock(now),
       settings(dir.File("settings")),
       identity(runtime::Identity::ForVersion(2020, 11, 14)),
       log(clock, state, options, ui),
@@ -29,7 +31,20 @@ void DmInstallation::Create(const std::vector<LibrarySpec>& libraries, const std
   config.current_library = libraries.empty() ? "" : libraries.front().name;
   for (const auto& spec : libraries) {
     std::string error;
-    auto db = sql::SqliteDatabase::Open(LibraryFile(spec.name), true, &error);
+    dmapi::LibraryConfig lib;
+    lib.name = spec.name;
+    lib.owner = spec.owner;
+    lib.engine_code = spec.engine_code;
+    std::unique_ptr<sql::Database> db;
+    if (backend == sql::Backend::kPostgres) {
+      lib.backend = dmapi::kPostgresBackend;
+      lib.connection = NewPostgresDatabase(spec.name);
+      ASSERT_FALSE(lib.connection.empty());
+      db = dmapi::OpenLibraryDatabase(lib, &error);
+    } else {
+      lib.database_path = LibraryFile(spec.name);
+      db = sql::SqliteDatabase::Open(lib.database_path, true, &error);
+    }
     ASSERT_TRUE(db) << error;
     schema::LibraryDefinition def;
     def.name = spec.name;
@@ -55,12 +70,7 @@ void DmInstallation::Create(const std::vector<LibrarySpec>& libraries, const std
       g.with_rules = spec.with_rules && spec.with_quil_tables;
       ASSERT_TRUE(testing::Ok(schema::GenerateTestData(*db, g)));
     }
-    dmapi::LibraryConfig lib;
-    lib.name = spec.name;
     lib.description = def.description;
-    lib.database_path = LibraryFile(spec.name);
-    lib.owner = spec.owner;
-    lib.engine_code = spec.engine_code;
     config.libraries.push_back(lib);
   }
 }
@@ -69,8 +79,20 @@ std::unique_ptr<dmapi::Client> DmInstallation::OpenClient(dmapi::DatabaseOpener 
   return dmapi::OpenInstallation(config, &clock, std::move(opener));
 }
 
+std::unique_ptr<sql::Database> DmInstallation::OpenLibrary(const std::string& library) {
+  const int index = config.Find(library);
+  EXPECT_GE(index, 0) << library << " is not a library of the installation";
+  if (index < 0) return nullptr;
+  std::string error;
+  std::unique_ptr<sql::Database> db = dmapi::OpenLibraryDatabase(config.libraries[index], &error);
+  EXPECT_NE(db, nullptr) << error;
+  return db;
+}
+
 Rows DmInstallation::Query(const std::string& library, const std::string& sql_text) {
-  return ReadFileRows(LibraryFile(library), sql_text);
+  if (backend == sql::Backend::kSqlite) return ReadFileRows(LibraryFile(library), sql_text);
+  std::unique_ptr<sql::Database> db = OpenLibrary(library);
+  return db ? ReadRows(*db, sql_text) : Rows{};
 }
 
 std::string DmInstallation::Scalar(const std::string& library, const std::string& sql_text) {

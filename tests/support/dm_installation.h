@@ -1,8 +1,9 @@
 #pragma once
-// A real DM installation in a temporary folder: SQLite library files provisioned with the DM
-// schema (and, on request, generated clients, matters, documents and rules), the client
-// configuration naming them, and the engine's runtime (fixed clock, scripted Ui, settings
-// store, log) around a Context. Tests read the library files back with plain SQL.
+// A real DM installation in a temporary folder: libraries provisioned with the DM schema
+// (and, on request, generated clients, matters, documents and rules) as SQLite files or as
+// databases of the test process's PostgreSQL server, the client configuration naming them,
+// and the engine's runtime (fixed clock, scripted Ui, settings store, log) around a
+// Context. Tests read the libraries back with plain SQL.
 
 #include <memory>
 #include <string>
@@ -32,7 +33,8 @@ struct LibrarySpec {
 
 class DmInstallation {
  public:
-  explicit DmInstallation(text::DateTime now = {2020, 11, 14, 9, 30, 15, 0});
+  explicit DmInstallation(text::DateTime now = {2020, 11, 14, 9, 30, 15, 0},
+                          sql::Backend backend = sql::Backend::kSqlite);
 
   // Provisions the libraries (every library lists the others in REMOTE_LIBRARIES) and writes
   // the client configuration. The first library is the client's current one.
@@ -41,11 +43,13 @@ class DmInstallation {
   // `opener` replaces how the client opens each library's database (fault injection).
   std::unique_ptr<dmapi::Client> OpenClient(dmapi::DatabaseOpener opener = {});
 
-  // Plain SQL on a library's file, bypassing every layer of the system.
+  // The library's database, opened anew, bypassing every layer of the system.
+  std::unique_ptr<sql::Database> OpenLibrary(const std::string& library);
+  // Plain SQL on a library's database, bypassing every layer of the system.
   Rows Query(const std::string& library, const std::string& sql);
   std::string Scalar(const std::string& library, const std::string& sql);
   void Exec(const std::string& library, const std::string& sql);
-  std::string LibraryFile(const std::string& library) const;
+  std::string LibraryFile(const std::string& library) const;  // SQLite only
 
   // The day's log lines ("" lines kept).
   std::vector<std::string> LogLines() const;
@@ -58,6 +62,7 @@ class DmInstallation {
   // The lines from the first holding `from` up to the next holding `to` (both kept).
   std::vector<std::string> LogSection(const std::string& from, const std::string& to) const;
 
+  sql::Backend backend;
   TempDir dir;
   os::FixedClock clock;
   os::SettingsStore settings;

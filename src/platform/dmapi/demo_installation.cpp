@@ -8,7 +8,9 @@
 #include "platform/schema/library_schema.h"
 #include "platform/schema/rule_rows.h"
 #include "platform/schema/test_data.h"
+#include "platform/sql/postgres_database.h"
 #include "platform/sql/sqlite_database.h"
+#include "text/text.h"
 
 namespace sproutsmith::dmapi {
 
@@ -66,19 +68,38 @@ Status WriteDemoRules(sql::Database& db, const std::string& other_library) {
   return Status::Ok();
 }
 
-Status BuildLibrary(const DemoLibrary& lib, const std::string& path, const DemoLibrary& other,
-                    const schema::GeneratorOptions& data, bool first) {
+// The library's new, empty database: a file, or a database on the PostgreSQL server.
+std::unique_ptr<sql::Database> CreateDatabase(const LibraryConfig& lib, const DemoOptions& options,
+                                              const std::string& database, std::string* error) {
+  if (lib.backend == kPostgresBackend) {
+    const Status created = sql::CreatePostgresDatabase(options.server_connection, database);
+    if (!created.ok()) {
+      *error = "database " + database + " cannot be created: " + created.text;
+      return nullptr;
+    }
+    Status status;
+    std::unique_ptr<sql::Database> db =
+        sql::PostgresDatabase::Open(lib.connection, lib.owner, &status);
+    if (!db) *error = status.text;
+    return db;
+  }
   std::string open_error;
-  std::unique_ptr<sql::SqliteDatabase> db = sql::SqliteDatabase::Open(path, true, &open_error);
-  if (!db) return Status::Error(path + ": cannot be created: " + open_error);
+  std::unique_ptr<sql::Database> db =
+      sql::SqliteDatabase::Open(lib.database_path, true, &open_error);
+  if (!db) *error = lib.database_path + ": cannot be created: " + open_error;
+  return db;
+}
+
+Status BuildLibrary(const DemoLibrary& lib, sql::Database& db, const DemoLibrary& other,
+                    const schema::GeneratorOptions& data, bool first) {
   schema::LibraryDefinition def;
   def.name = lib.name;
   def.description = lib.description;
   def.engine_code = lib.engine_code;
   def.other_libraries = {{other.name, other.engine_code}};
-  if (Status s = schema::ProvisionLibrary(*db, def); !s.ok()) return s;
-  if (Status s = schema::GenerateTestData(*db, data); !s.ok()) return s;
-  if (data.with_rules && first) return WriteDemoRules(*db, other.name);
+  if (Status s = schema::ProvisionLibrary(db, def); !s.ok()) return s;
+  if (Status s = schema::GenerateTestData(db, data); !s.ok()) return s;
+  if (data.with_rules && first) return WriteDemoRules(db, other.name);
   return Status::Ok();
 }
 
@@ -94,10 +115,20 @@ Status CreateDemoInstallation(const std::string& folder, const DemoOptions& opti
   const fs::path base = fs::absolute(folder).lexically_normal();
   DemoInstallation made;
   made.config_path = (base / options.config_name).string();
+  const bool postgres = options.backend == kPostgresBackend;
+  if (!postgres && options.backend != kSqliteBackend) {
+    return Status::Error("unknown back end '" + options.backend + "'");
+  }
   std::vector<std::string> files = {made.config_path};
+  std::vector<std::string> databases;
   for (const DemoLibrary& lib : kLibraries) {
-    made.library_paths.push_back((base / lib.file).string());
-    files.push_back(made.library_paths.back());
+    if (postgres) {
+      databases.push_back(options.database_prefix + "_" + text::LCase(lib.name));
+      made.library_paths.push_back(options.server_connection + " dbname=" + databases.back());
+    } else {
+      made.library_paths.push_back((base / lib.file).string());
+      files.push_back(made.library_paths.back());
+    }
   }
   for (const std::string& file : files) {
     if (fs::exists(file, ec)) {
@@ -117,12 +148,16 @@ Status CreateDemoInstallation(const std::string& folder, const DemoOptions& opti
       data.clients = std::max(1, data.clients / 4);
       data.seed = data.seed + static_cast<unsigned>(i);
     }
-    built = BuildLibrary(lib, made.library_paths[i], kLibraries[1 - i], data, i == 0);
     LibraryConfig entry;
     entry.name = lib.name;
     entry.description = lib.description;
-    entry.database_path = made.library_paths[i];
+    entry.backend = options.backend;
+    (postgres ? entry.connection : entry.database_path) = made.library_paths[i];
     entry.engine_code = lib.engine_code;
+    std::string error;
+    std::unique_ptr<sql::Database> db =
+        CreateDatabase(entry, options, postgres ? databases[i] : "", &error);
+    built = db ? BuildLibrary(lib, *db, kLibraries[1 - i], data, i == 0) : Status::Error(error);
     config.libraries.push_back(entry);
   }
   if (built.ok()) {

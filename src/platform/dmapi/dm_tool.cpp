@@ -45,8 +45,11 @@ It is a text file:
 
   [library DEMO]              one section per library; names are stored upper case
   description = Demo library
-  backend = sqlite            the only back end of this build
-  database = demo.db          relative paths are relative to the file's folder
+  backend = sqlite            sqlite (default) or postgresql
+  database = demo.db          sqlite: relative paths are relative to the file's folder
+  connection = host=/run/postgresql dbname=demo user=dm
+                              postgresql: the library's database (libpq connection
+                              string); its tables are in the owner's schema
   owner = DOCSADM             table owner the engine writes as [OWNER]
   engine = 10                 engine code reported: 2 or 5 Oracle flavour, 6 Sybase,
                               0 cannot tell (the engine reads REMOTE_LIBRARIES),
@@ -55,11 +58,16 @@ It is a text file:
 A problem in the file is reported as "file:line: message".
 )";
 
-constexpr char kInitDemoHelp[] = R"(Usage: sproutsmith-dm init-demo [--dir D]
+constexpr char kInitDemoHelp[] =
+    R"(Usage: sproutsmith-dm init-demo [--dir D] [--backend postgresql --server S [--prefix P]]
 
-Creates two SQLite libraries with generated clients, matters, document types, people,
-groups, documents and folder-building rules, and the configuration that lists them:
-DEMO (engine code 10) and ARCHIVE (engine code 2, Oracle flavour).
+Creates two libraries with generated clients, matters, document types, people, groups,
+documents and folder-building rules, and the configuration that lists them: DEMO
+(engine code 10) and ARCHIVE (engine code 2, Oracle flavour).
+
+The libraries are SQLite files beside the configuration, or with --backend postgresql
+new databases P_demo and P_archive (P default "sproutsmith") on the PostgreSQL server
+that the connection string S reaches ("host=/run/postgresql user=dm", without dbname).
 
 Without --dir they go next to the configuration file the client would look for
 ($SPROUTSMITH_DM, else $XDG_CONFIG_HOME/sproutsmith/dm.conf). With --dir D they go
@@ -183,9 +191,26 @@ int InitDemo(const std::vector<std::string>& args, std::ostream& out, std::ostre
              const std::string& config_path) {
   Arguments a;
   std::string error;
-  if (!Parse(args, {"--dir"}, {}, &a, &error)) return Usage(err, error, kInitDemoHelp);
+  if (!Parse(args, {"--dir", "--backend", "--server", "--prefix"}, {}, &a, &error)) {
+    return Usage(err, error, kInitDemoHelp);
+  }
   if (!a.positional.empty()) return Usage(err, "unexpected " + a.positional[0], kInitDemoHelp);
   DemoOptions options;
+  if (auto it = a.options.find("--backend"); it != a.options.end()) {
+    options.backend = text::LCase(it->second);
+  }
+  if (auto it = a.options.find("--server"); it != a.options.end()) {
+    options.server_connection = it->second;
+  }
+  if (auto it = a.options.find("--prefix"); it != a.options.end()) {
+    options.database_prefix = it->second;
+  }
+  if (options.backend != kSqliteBackend && options.backend != kPostgresBackend) {
+    return Usage(err, "unknown back end '" + options.backend + "'", kInitDemoHelp);
+  }
+  if (options.backend == kPostgresBackend && options.server_connection.empty()) {
+    return Usage(err, "--backend postgresql needs --server", kInitDemoHelp);
+  }
   std::string folder;
   if (auto it = a.options.find("--dir"); it != a.options.end()) {
     folder = it->second;
@@ -285,8 +310,8 @@ int Generate(const std::vector<std::string>& args, std::ostream& out, std::ostre
 }
 
 // The installation's library by name, opened as a plain database for reading.
-std::unique_ptr<sql::SqliteDatabase> OpenLibrary(const std::string& config_path,
-                                                 const std::string& library, std::ostream& err) {
+std::unique_ptr<sql::Database> OpenLibrary(const std::string& config_path,
+                                           const std::string& library, std::ostream& err) {
   InstallationConfig config;
   if (Status s = LoadInstallationConfig(config_path, &config); !s.ok()) {
     err << "sproutsmith-dm: " << s.text << "\n";
@@ -297,11 +322,15 @@ std::unique_ptr<sql::SqliteDatabase> OpenLibrary(const std::string& config_path,
     err << "sproutsmith-dm: library '" << library << "' is not in " << config.path << "\n";
     return nullptr;
   }
-  std::unique_ptr<sql::SqliteDatabase> db =
-      OpenFile(config.libraries[index].database_path, false, err);
-  if (db && !schema::IsDmLibrary(*db)) {
-    err << "sproutsmith-dm: " << config.libraries[index].database_path
-        << ": does not hold a DM library\n";
+  const LibraryConfig& lib = config.libraries[index];
+  std::string error;
+  std::unique_ptr<sql::Database> db = OpenLibraryDatabase(lib, &error);
+  if (!db) {
+    err << "sproutsmith-dm: " << error << "\n";
+    return nullptr;
+  }
+  if (!schema::IsDmLibrary(*db)) {
+    err << "sproutsmith-dm: " << LibraryLocation(lib) << ": does not hold a DM library\n";
     return nullptr;
   }
   return db;
@@ -313,7 +342,7 @@ int Tree(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
   std::string error;
   if (!Parse(args, {}, {}, &a, &error)) return Usage(err, error, kTreeHelp);
   if (a.positional.size() != 1) return Usage(err, "one library name is needed", kTreeHelp);
-  std::unique_ptr<sql::SqliteDatabase> db = OpenLibrary(config_path, a.positional[0], err);
+  std::unique_ptr<sql::Database> db = OpenLibrary(config_path, a.positional[0], err);
   if (!db) return 1;
   std::vector<FolderNode> roots;
   if (Status s = ReadFolderTree(*db, &roots); !s.ok()) {

@@ -9,8 +9,12 @@
 //
 //   [library DEMO]              one section per library; names are stored upper case
 //   description = Demo library
-//   backend = sqlite            the only back end of this build
-//   database = demo.db          relative paths are relative to this file's folder
+//   backend = sqlite            sqlite (the default) or postgresql
+//   database = demo.db          sqlite: the file; relative paths are relative to this file's
+//                               folder
+//   connection = host=/run/postgresql dbname=demo user=dm
+//                               postgresql: the libpq connection string of the library's
+//                               own database (its tables are in the owner's schema)
 //   owner = DOCSADM             table owner the engine writes as [OWNER]
 //   engine = 10                 engine code reported: 2/5 Oracle, 6 Sybase,
 //                               0 cannot tell (the engine reads REMOTE_LIBRARIES)
@@ -32,12 +36,15 @@
 namespace sproutsmith::dmapi {
 
 inline constexpr char kConfigEnvironmentVariable[] = "SPROUTSMITH_DM";
+inline constexpr char kSqliteBackend[] = "sqlite";
+inline constexpr char kPostgresBackend[] = "postgresql";
 
 struct LibraryConfig {
   std::string name;  // upper case
   std::string description;
-  std::string backend = "sqlite";
-  std::string database_path;  // absolute after loading
+  std::string backend = "sqlite";  // or kPostgresBackend
+  std::string database_path;       // sqlite: absolute after loading
+  std::string connection;          // postgresql: libpq connection string
   std::string owner = "DOCSADM";
   int engine_code = 10;
 };
@@ -70,9 +77,12 @@ std::string DefaultConfigPath(const os::Environment& env);
 using DatabaseOpener =
     std::function<std::unique_ptr<sql::Database>(const LibraryConfig&, std::string* error)>;
 
-// The default opener: the library's SQLite file, which must already exist.
+// The default opener: the library's SQLite file, which must already exist, or its
+// PostgreSQL database.
 std::unique_ptr<sql::Database> OpenLibraryDatabase(const LibraryConfig& library,
                                                    std::string* error);
+// How messages name where a library lives: "database file PATH" or "database CONNECTION".
+std::string LibraryLocation(const LibraryConfig& library);
 
 // The client over an installation. The clock (dates written into new rows) must outlive
 // the client; null means the system clock. Returns null and sets *error when the file is

@@ -151,14 +151,20 @@ class Parser {
     if (key == "description") {
       lib.description = value;
     } else if (key == "backend") {
-      if (text::LCase(value) != "sqlite") return Fail(line_, "unknown back end '" + value + "'");
-      lib.backend = text::LCase(value);
+      const std::string backend = text::LCase(value);
+      if (backend != kSqliteBackend && backend != kPostgresBackend) {
+        return Fail(line_, "unknown back end '" + value + "'");
+      }
+      lib.backend = backend;
     } else if (key == "database") {
       if (value.empty()) return Fail(line_, "empty database path");
       fs::path p(value);
       if (p.is_relative()) p = fs::path(path_).parent_path() / p;
       lib.database_path = p.lexically_normal().string();
       has_database_.back() = true;
+    } else if (key == "connection") {
+      if (value.empty()) return Fail(line_, "empty connection");
+      lib.connection = value;
     } else if (key == "owner") {
       if (value.empty()) return Fail(line_, "empty owner");
       lib.owner = value;
@@ -176,8 +182,10 @@ class Parser {
 
   void Finish() {
     for (size_t i = 0; i < config_->libraries.size(); ++i) {
-      if (!has_database_[i]) {
-        Fail(library_lines_[i], "library '" + config_->libraries[i].name + "' has no database");
+      const LibraryConfig& lib = config_->libraries[i];
+      if (lib.backend == kPostgresBackend ? lib.connection.empty() : !has_database_[i]) {
+        Fail(library_lines_[i], "library '" + lib.name + "' has no " +
+                                    (lib.backend == kPostgresBackend ? "connection" : "database"));
         return;
       }
     }
@@ -244,9 +252,13 @@ std::string FormatInstallationConfig(const InstallationConfig& config, const std
     if (!folder.empty() && !relative.empty() && *relative.begin() != "..") db = relative;
     out << "\n[library " << lib.name << "]\n";
     if (!lib.description.empty()) out << "description = " << lib.description << "\n";
-    out << "backend = " << lib.backend << "\n"
-        << "database = " << db.string() << "\n"
-        << "owner = " << lib.owner << "\n"
+    out << "backend = " << lib.backend << "\n";
+    if (lib.backend == kPostgresBackend) {
+      out << "connection = " << lib.connection << "\n";
+    } else {
+      out << "database = " << db.string() << "\n";
+    }
+    out << "owner = " << lib.owner << "\n"
         << "engine = " << lib.engine_code << "\n";
   }
   return out.str();

@@ -3,9 +3,11 @@
 #include <set>
 
 #include "platform/schema/fixed_rows.h"
+#include "platform/schema/postgres_ddl.h"
 #include "platform/schema/row_writer.h"
 #include "platform/schema/sqlite_ddl.h"
 #include "platform/schema/table_definitions.h"
+#include "platform/sql/postgres_helpers.h"
 #include "text/text.h"
 
 namespace sproutsmith::schema {
@@ -14,7 +16,7 @@ namespace {
 
 // Upper-case table names of the database.
 Status ListTables(sql::Database& db, std::set<std::string>* names) {
-  const sql::ExecResult r = db.Execute(kSqliteTableListSql);
+  const sql::ExecResult r = db.Execute(TableListSql(db.backend()));
   if (!r.ok()) return r.status;
   for (const auto& row : r.result.rows) names->insert(text::UCase(row[0].text));
   return Status::Ok();
@@ -59,9 +61,7 @@ Status ProvisionLibrary(sql::Database& db, const LibraryDefinition& def) {
   LibraryDefinition lib;
   if (Status s = Normalise(def, &lib); !s.ok()) return s;
   const std::string where = "Provisioning library " + lib.name + " in " + db.Location() + ": ";
-  if (db.backend() != sql::Backend::kSqlite) {
-    return Status::Error(where + "only SQLite libraries can be provisioned");
-  }
+  const bool postgres = db.backend() == sql::Backend::kPostgres;
   sql::Transaction tx(db);
   if (!tx.active()) return Status::Error(where + "the database cannot be written");
   // Checked inside the transaction: two processes provisioning one file cannot both pass.
@@ -75,16 +75,32 @@ Status ProvisionLibrary(sql::Database& db, const LibraryDefinition& def) {
   }
 
   const std::string failed = "Provisioning library " + lib.name + " failed: ";
+  // On PostgreSQL the owner is a schema, and the tables use types of their own.
+  if (postgres) {
+    const std::string prelude = "CREATE SCHEMA IF NOT EXISTS " + lib.owner + ";\n" +
+                                sql::PostgresTypesScript() + sql::PostgresFunctionsScript();
+    if (Status s = ExecuteScriptOrExplain(db, prelude); !s.ok()) return Prefixed(failed, s);
+  }
   const std::vector<const TableDef*> tables =
       SelectTables(lib.with_quil_tables, lib.with_optional_tables);
   for (const TableDef* table : tables) {
-    for (const std::string& statement : SqliteCreateStatements(*table)) {
+    for (const std::string& statement :
+         postgres ? PostgresCreateStatements(*table) : SqliteCreateStatements(*table)) {
       if (Status s = ExecuteOrExplain(db, statement); !s.ok()) return Prefixed(failed, s);
     }
   }
   if (Status s = WriteFixedRows(db, lib, tables); !s.ok()) return Prefixed(failed, s);
+  if (postgres) {
+    if (Status s = ExecuteScriptOrExplain(db, sql::PostgresCatalogScript()); !s.ok()) {
+      return Prefixed(failed, s);
+    }
+  }
   if (!tx.Commit()) return Status::Error(failed + "the commit was refused");
   return Status::Ok();
+}
+
+const char* TableListSql(sql::Backend backend) {
+  return backend == sql::Backend::kPostgres ? kPostgresTableListSql : kSqliteTableListSql;
 }
 
 bool IsDmLibrary(sql::Database& db) {

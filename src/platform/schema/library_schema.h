@@ -73,6 +73,10 @@ inline constexpr long long kOwnLibraryId = 0;  // REMOTE_LIBRARIES row of the li
 // holds any table (a DM library or anything else).
 Status ProvisionLibrary(sql::Database& db, const LibraryDefinition& def);
 
+// The query listing the database's own tables (the library's schema on PostgreSQL), one
+// upper-case name per row.
+const char* TableListSql(sql::Backend backend);
+
 // True when the database holds a DM library (the tables a library cannot do without).
 bool IsDmLibrary(sql::Database& db);
 

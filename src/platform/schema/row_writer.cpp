@@ -78,4 +78,8 @@ Status ExecuteOrExplain(sql::Database& db, const std::string& statement,
   return Status::Error(r.status.code, r.status.text + " (in: " + shown + ")");
 }
 
+Status ExecuteScriptOrExplain(sql::Database& db, const std::string& script) {
+  return db.ExecuteScript(script).status;
+}
+
 }  // namespace sproutsmith::schema

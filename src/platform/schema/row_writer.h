@@ -45,6 +45,9 @@ Status InsertRow(sql::Database& db, const std::string& table,
 Status ExecuteOrExplain(sql::Database& db, const std::string& statement,
                         const std::vector<sql::Value>& params = {});
 
+// Runs a script of several statements; a failure is the back end's.
+Status ExecuteScriptOrExplain(sql::Database& db, const std::string& script);
+
 // Convenience for row literals.
 inline sql::Value I(long long v) { return sql::Value::Integer(v); }
 inline sql::Value T(std::string v) { return sql::Value::Text(std::move(v)); }

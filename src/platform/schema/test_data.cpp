@@ -349,7 +349,7 @@ Status Generator::Run() {
                          "into a freshly provisioned library");
   }
   if (o_.with_rules) {
-    const sql::ExecResult tables = db_.Execute(kSqliteTableListSql);
+    const sql::ExecResult tables = db_.Execute(TableListSql(db_.backend()));
     const bool found =
         tables.ok() &&
         std::any_of(tables.result.rows.begin(), tables.result.rows.end(), [](const auto& row) {

@@ -1,6 +1,6 @@
 // Each flavour refuses what its server refuses of the other dialect, and Oracle reads '' as
-// NULL and "[" in a LIKE pattern as itself. Run on real SQLite files through the translator,
-// as the DM stand-in runs every statement.
+// NULL and "[" in a LIKE pattern as itself. Run through the translator on real SQLite files
+// and on a real PostgreSQL server, as the DM stand-in runs every statement.
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,10 @@
 #include <string>
 
 #include "platform/sql/dialect/translator.h"
+#include "platform/sql/postgres_database.h"
+#include "platform/sql/postgres_helpers.h"
 #include "platform/sql/sqlite_database.h"
+#include "support/postgres_server.h"
 #include "support/temp_dir.h"
 
 namespace sproutsmith::sql {
@@ -19,33 +22,50 @@ constexpr Flavour kOra = Flavour::kOracle;
 
 const char* Name(Flavour f) { return f == kOra ? "Oracle" : "Microsoft"; }
 
-class FlavourStrictnessTest : public ::testing::Test {
+class FlavourStrictnessTest : public ::testing::TestWithParam<Backend> {
  protected:
-  // A fresh library file with T (A, B, D, NEXT) and U (B): rows ('x1', 1) and ('[x]1', 2).
-  std::unique_ptr<SqliteDatabase> Library() {
-    std::string error;
-    auto db =
-        SqliteDatabase::Open(dir_.File("lib" + std::to_string(++files_) + ".db"), true, &error);
-    EXPECT_TRUE(db) << error;
+  bool Postgres() const { return GetParam() == Backend::kPostgres; }
+  std::string Prefix() const {
+    return Postgres() ? "[Sproutsmith][PostgreSQL] " : "[Sproutsmith][SQLite] ";
+  }
+
+  // A fresh library with T (A, B, D, NEXT) and U (B): rows ('x1', 1) and ('[x]1', 2).
+  std::unique_ptr<Database> Library() {
+    std::unique_ptr<Database> db;
+    std::string script;
+    if (Postgres()) {
+      const std::string connection = testing::NewPostgresDatabase("strict");
+      if (connection.empty()) return db;
+      Status status;
+      db = PostgresDatabase::Open(connection, "DOCSADM", &status);
+      EXPECT_TRUE(db) << status.text;
+      script = "CREATE SCHEMA docsadm;" + PostgresTypesScript() + PostgresFunctionsScript();
+    } else {
+      std::string error;
+      db = SqliteDatabase::Open(dir_.File("lib" + std::to_string(++files_) + ".db"), true, &error);
+      EXPECT_TRUE(db) << error;
+    }
     if (!db) return db;
-    const ExecResult r = db->ExecuteScript(
-        "CREATE TABLE T (A VARCHAR(20), B INTEGER, D VARCHAR(20), NEXT INTEGER);"
-        "CREATE TABLE U (B INTEGER);"
-        "INSERT INTO T (A, B, NEXT) VALUES ('x1', 1, 0), ('[x]1', 2, 0);"
-        "INSERT INTO U (B) VALUES (1), (3);");
+    const ExecResult r =
+        db->ExecuteScript(script +
+                          "CREATE TABLE T (A VARCHAR(20), B INTEGER, D VARCHAR(20), NEXT INTEGER);"
+                          "CREATE TABLE U (B INTEGER);"
+                          "INSERT INTO T (A, B, NEXT) VALUES ('x1', 1, 0), ('[x]1', 2, 0);"
+                          "INSERT INTO U (B) VALUES (1), (3);");
     EXPECT_TRUE(r.ok()) << r.status.text;
     return db;
   }
 
-  static ExecResult Run(SqliteDatabase& db, Flavour flavour, const std::string& sql) {
+  static ExecResult Run(Database& db, Flavour flavour, const std::string& sql) {
     TranslateOptions options;
     options.flavour = flavour;
+    options.target = db.backend();
     options.owners = {"DOCSADM"};
     return db.Execute(Translate(sql, options));
   }
 
   // Column 1 of every row ("NULL" for NULL), joined with ",".
-  static std::string Column1(SqliteDatabase& db, Flavour flavour, const std::string& sql) {
+  static std::string Column1(Database& db, Flavour flavour, const std::string& sql) {
     const ExecResult r = Run(db, flavour, sql);
     EXPECT_TRUE(r.ok()) << Name(flavour) << ": " << sql << ": " << r.status.text;
     std::string out;
@@ -59,7 +79,7 @@ class FlavourStrictnessTest : public ::testing::Test {
   int files_ = 0;
 };
 
-TEST_F(FlavourStrictnessTest, EachServerRefusesTheOthersDialectWithItsOwnMessage) {
+TEST_P(FlavourStrictnessTest, EachServerRefusesTheOthersDialectWithItsOwnMessage) {
   const struct {
     Flavour refused_by;
     const char* sql;
@@ -96,7 +116,7 @@ TEST_F(FlavourStrictnessTest, EachServerRefusesTheOthersDialectWithItsOwnMessage
     ASSERT_TRUE(db);
     const ExecResult refused = Run(*db, c.refused_by, c.sql);
     EXPECT_FALSE(refused.ok());
-    EXPECT_EQ(refused.status.text, std::string("[Sproutsmith][SQLite] ") + c.message);
+    EXPECT_EQ(refused.status.text, Prefix() + c.message);
     // The refused statement changed nothing.
     EXPECT_EQ(Column1(*db, kMs, "SELECT COUNT(*) FROM T WHERE D IS NULL AND B IN (1, 2)"), "2");
     const ExecResult accepted = Run(*db, c.refused_by == kOra ? kMs : kOra, c.sql);
@@ -104,7 +124,7 @@ TEST_F(FlavourStrictnessTest, EachServerRefusesTheOthersDialectWithItsOwnMessage
   }
 }
 
-TEST_F(FlavourStrictnessTest, NamesQualifiedOrQuotedAndTextInLiteralsOrCommentsAreNotRefused) {
+TEST_P(FlavourStrictnessTest, NamesQualifiedOrQuotedAndTextInLiteralsOrCommentsAreNotRefused) {
   const char* const statements[] = {
       "SELECT A FROM T WHERE A = 'TOP 1 [NEXT] GETDATE() NVL( SYSDATE || (+) ROWNUM' -- OPTION (x)",
       "SELECT A FROM T /* SELECT TOP 1 DATETIME */ WHERE D IS NULL",
@@ -120,7 +140,7 @@ TEST_F(FlavourStrictnessTest, NamesQualifiedOrQuotedAndTextInLiteralsOrCommentsA
   }
 }
 
-TEST_F(FlavourStrictnessTest, OracleReadsTheEmptyStringAsNull) {
+TEST_P(FlavourStrictnessTest, OracleReadsTheEmptyStringAsNull) {
   const struct {
     const char* sql;
     const char* oracle;
@@ -159,7 +179,7 @@ TEST_F(FlavourStrictnessTest, OracleReadsTheEmptyStringAsNull) {
   EXPECT_EQ(Column1(*db, kOra, "SELECT A || '-' || D FROM T WHERE B = 9 ORDER BY A"), "-,-");
 }
 
-TEST_F(FlavourStrictnessTest, OracleLikeTakesABracketAsItself) {
+TEST_P(FlavourStrictnessTest, OracleLikeTakesABracketAsItself) {
   auto db = Library();
   ASSERT_TRUE(db);
   const struct {
@@ -185,6 +205,12 @@ TEST_F(FlavourStrictnessTest, OracleLikeTakesABracketAsItself) {
   // A bracket outside a pattern is untouched.
   EXPECT_EQ(Column1(*db, kOra, "SELECT '[x]'"), "[x]");
 }
+
+INSTANTIATE_TEST_SUITE_P(BothBackEnds, FlavourStrictnessTest,
+                         ::testing::Values(Backend::kSqlite, Backend::kPostgres),
+                         [](const ::testing::TestParamInfo<Backend>& param) {
+                           return param.param == Backend::kPostgres ? "Postgres" : "Sqlite";
+                         });
 
 }  // namespace
 }  // namespace sproutsmith::sql

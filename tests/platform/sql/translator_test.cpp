@@ -280,11 +280,47 @@ TEST(TranslatorTest, LiteralsAndCommentsAreNeverRewritten) {
   Check(cases);
 }
 
-TEST(TranslatorTest, PostgresTargetIsNotTranslatedYet) {
-  TranslateOptions options;
-  options.target = Backend::kPostgres;
-  options.owners = {"DOCSADM"};
-  EXPECT_EQ(Translate("SELECT TOP 1 X FROM DOCSADM.T", options), "SELECT TOP 1 X FROM DOCSADM.T");
+// PostgreSQL: the owner is the schema on the search path, the catalog comes from views and
+// functions of the library, LIKE is SQL Server's.
+TEST(TranslatorTest, PostgresTarget) {
+  const Case cases[] = {
+      {kMs,
+       "SELECT TOP 1 X FROM DOCSADM.T WHERE [NEXT] = 0 AND \"NEXT\" = 0 AND Y LIKE 'a[[]b]%' "
+       "OPTION (MAXDOP 1)",
+       "SELECT X FROM T WHERE \"next\" = 0 AND \"next\" = 0 AND Y ILIKE 'a[b]%' LIMIT 1"},
+      // Quoted headings keep their capitals.
+      {kMs, "SELECT C.ID AS \"C.ID\", C.N \"NAME\" FROM C",
+       "SELECT C.ID AS \"C.ID\", C.N \"NAME\" FROM C"},
+      {kMs, "SELECT A FROM T WHERE A NOT LIKE '[a-c]%\\.' AND B LIKE '50[%]_\\'",
+       "SELECT A FROM T WHERE A !~* '^[a-c].*\\\\\\.$' AND B ILIKE '50\\%_\\\\'"},
+      {kMs,
+       "select count(*) from sysobjects where id = object_id('DOCSADM.X') and sysstat & 0xf = 3",
+       "select count(*) AS \"?column?\" from sproutsmith_sysobjects AS sysobjects where id = 'X' "
+       "and sysstat & 15 "
+       "= 3"},
+      {kOra, "SELECT OWNER FROM USER_TAB_PRIVS WHERE TABLE_NAME = 'R'",
+       "SELECT OWNER FROM sproutsmith_user_tab_privs AS USER_TAB_PRIVS WHERE TABLE_NAME = 'R'"},
+      {kMs, "SELECT @@VERSION, GETDATE(), TRY_CAST(X AS INT), CAST(Y AS NVARCHAR(5)), LEN(Z)",
+       "SELECT sproutsmith_version() AS \"?column?\", sproutsmith_getdate() AS \"?column?\", "
+       "sproutsmith_try_integer((X)::text) AS \"?column?\", CAST(Y AS VARCHAR(5)) AS \"?column?\", "
+       "length(rtrim((Z)::text, ' ')) AS \"?column?\""},
+      {kOra, "SELECT A || 1 FROM T WHERE D = SYSDATE AND ROWNUM <= 2",
+       "SELECT sproutsmith_oracle_concat(CAST(A AS TEXT), CAST(1 AS TEXT)) AS \"?column?\" FROM T "
+       "WHERE D = "
+       "sproutsmith_getutcdate() LIMIT 2"},
+      {kMs, "set dateformat mdy", "SELECT 1 WHERE false"},
+      // Oracle's DATE column keeps the time of day; a date literal compares as a date.
+      {kOra, "ALTER TABLE T ADD D DATE NULL", "ALTER TABLE T ADD D DATETIME NULL"},
+      {kMs, "SELECT A FROM T WHERE N LIKE '[[]x]\\%' ESCAPE '\\' AND M LIKE '[ab]'",
+       "SELECT A FROM T WHERE N ILIKE '[x]\\%' ESCAPE '\\' AND M ~* '^[ab]$'"},
+  };
+  for (const Case& c : cases) {
+    TranslateOptions options;
+    options.flavour = c.flavour;
+    options.target = Backend::kPostgres;
+    options.owners = {"DOCSADM"};
+    EXPECT_EQ(Translate(c.input, options), c.expected) << c.input;
+  }
 }
 
 TEST(OracleDateTest, LiteralsOfTheOracleBranch) {

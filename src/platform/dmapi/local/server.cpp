@@ -4,6 +4,7 @@
 #include <random>
 
 #include "platform/schema/library_schema.h"
+#include "platform/sql/postgres_database.h"
 #include "platform/sql/sqlite_database.h"
 #include "text/text.h"
 
@@ -22,8 +23,20 @@ std::string NewToken(const std::string& user) {
 
 }  // namespace
 
+std::string LibraryLocation(const LibraryConfig& library) {
+  return library.backend == kPostgresBackend ? "database " + library.connection
+                                             : "database file " + library.database_path;
+}
+
 std::unique_ptr<sql::Database> OpenLibraryDatabase(const LibraryConfig& library,
                                                    std::string* error) {
+  if (library.backend == kPostgresBackend) {
+    Status status;
+    std::unique_ptr<sql::PostgresDatabase> db =
+        sql::PostgresDatabase::Open(library.connection, library.owner, &status);
+    if (!db && error) *error = LibraryLocation(library) + " cannot be opened: " + status.text;
+    return db;
+  }
   std::error_code ec;
   if (!std::filesystem::is_regular_file(library.database_path, ec)) {
     if (error) *error = "database file " + library.database_path + " does not exist";
@@ -67,13 +80,14 @@ sql::Database* Server::Open(int index, std::string* error) {
     return nullptr;
   }
   if (!schema::IsDmLibrary(*db)) {
-    if (error) *error = "database file " + lib.database_path + " does not hold a DM library";
+    if (error) *error = LibraryLocation(lib) + " does not hold a DM library";
     return nullptr;
   }
-  // The embedded back end answers GETDATE() from the client's clock, so dates in SQL agree
-  // with the engine's (an opener's own clock gives way); a database wrapped by its opener
-  // keeps the machine's.
+  // Both back ends answer GETDATE() from the client's clock, so dates in SQL agree with the
+  // engine's (an opener's own clock gives way); a database wrapped by its opener keeps the
+  // machine's.
   if (auto* sqlite = dynamic_cast<sql::SqliteDatabase*>(db.get())) sqlite->SetClock(*clock_);
+  if (auto* postgres = dynamic_cast<sql::PostgresDatabase*>(db.get())) postgres->SetClock(*clock_);
   databases_[index] = std::move(db);
   return databases_[index].get();
 }

@@ -1,5 +1,6 @@
 // Result headings. SQL Server gives an unaliased expression column no name; SQLite names it
-// by its text, so a constant 'PROFILE.X' would look like a PROFILE column to the engine.
+// by its text, so a constant 'PROFILE.X' would look like a PROFILE column to the engine, and
+// PostgreSQL by its function (COUNT(*) would be "count").
 
 #include <string_view>
 #include <vector>
@@ -75,7 +76,9 @@ ItemShape ShapeOf(const Tokens& tokens, Range item) {
 
 }  // namespace
 
-void NameUnaliasedColumns(const Tokens& tokens, Editor& editor, const TranslateOptions&) {
+void NameUnaliasedColumns(const Tokens& tokens, Editor& editor, const TranslateOptions& options) {
+  // PostgreSQL refuses an empty name; its own name for an unnamed column reads back as "".
+  const char* heading = options.target == Backend::kPostgres ? " AS \"?column?\"" : " AS \"\"";
   const size_t first = SkipBlanks(tokens, 0);
   if (first >= tokens.size() || !IsWord(tokens[first], "SELECT")) return;
   const SelectScope scope = ScopeOf(tokens, first);
@@ -87,7 +90,7 @@ void NameUnaliasedColumns(const Tokens& tokens, Editor& editor, const TranslateO
   if (begin < tokens.size() && IsWord(tokens[begin], "TOP")) return;  // left as written
   const size_t end = scope.from != kNone ? scope.from : scope.ClauseEnd(first);
   for (const Range& item : SplitAtCommas(tokens, {begin, end})) {
-    if (ShapeOf(tokens, item) == ItemShape::kExpression) editor.Insert(item.end, " AS \"\"");
+    if (ShapeOf(tokens, item) == ItemShape::kExpression) editor.Insert(item.end, heading);
   }
 }
 

@@ -131,4 +131,25 @@ bool OracleDateToText(const std::string& value, const std::string& format, std::
   return true;
 }
 
+// TO_DATE('14-NOV-20', 'DD-MON-RR') → '2020-11-14'; TO_DATE(NULL, ...) → NULL.
+void RewriteToDateLiteral(const Tokens& tokens, Editor& editor, size_t word, size_t open) {
+  const size_t close = MatchingParen(tokens, open);
+  if (close == kNone) return;
+  const std::vector<Range> args = SplitAtCommas(tokens, {open + 1, close});
+  if (args.size() != 2 || args[0].end - args[0].begin != 1 || args[1].end - args[1].begin != 1 ||
+      tokens[args[1].begin].kind != TokenKind::kString) {
+    return;
+  }
+  const Token& value = tokens[args[0].begin];
+  if (IsWord(value, "NULL") || (value.kind == TokenKind::kString && StringValue(value).empty())) {
+    editor.Replace(word, close + 1, "NULL");  // Oracle reads '' as NULL too
+    return;
+  }
+  std::string date;
+  if (value.kind == TokenKind::kString &&
+      OracleDateToText(StringValue(value), StringValue(tokens[args[1].begin]), &date)) {
+    editor.Replace(word, close + 1, QuoteString(date));
+  }
+}
+
 }  // namespace sproutsmith::sql::dialect

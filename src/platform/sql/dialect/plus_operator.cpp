@@ -121,6 +121,7 @@ size_t TermEnd(const Tokens& tokens, size_t i) {
 
 void RewritePlus(const Tokens& tokens, Editor& editor, const TranslateOptions& options) {
   const bool oracle = options.flavour == Flavour::kOracle;
+  const bool postgres = options.target == Backend::kPostgres;
   const char* function = oracle ? kOracleAddFunction : kMicrosoftAddFunction;
   // Oracle's || binds as + and - do, from the left.
   auto is_chain_operator = [&](const Token& t) {
@@ -154,7 +155,10 @@ void RewritePlus(const Tokens& tokens, Editor& editor, const TranslateOptions& o
         sum = std::string(function) + "(" + sum + ", " + operand + ")";
       } else if (IsOperator(tokens[op], "||")) {
         plus = true;
-        sum = std::string(kOracleConcatFunction) + "(" + sum + ", " + operand + ")";
+        // PostgreSQL does not read a number as text by itself.
+        sum = postgres ? std::string(kOracleConcatFunction) + "(CAST(" + sum + " AS TEXT), CAST(" +
+                             operand + " AS TEXT))"
+                       : std::string(kOracleConcatFunction) + "(" + sum + ", " + operand + ")";
       } else {
         sum += " - " + operand;
       }

@@ -3,9 +3,9 @@
 // and re-tokenizes between passes, so every pass sees clean tokens. A construct a pass does
 // not recognise is left exactly as written.
 //
-// Target-neutral passes (row limits, hints, outer joins) serve any back end with LIMIT;
-// the SQLite set adds its own function names, catalog emulation and column naming. A
-// PostgreSQL set is meant to reuse the neutral passes and bring its own vocabulary.
+// Target-neutral passes (row limits, hints, outer joins, "+", the catalog) serve both back
+// ends; each back end adds its own function names, SQLite its column naming, PostgreSQL
+// its LIKE.
 
 #include "platform/sql/dialect/sql_structure.h"
 #include "platform/sql/dialect/translator.h"
@@ -28,6 +28,9 @@ std::string RefusedConstruct(const Tokens& tokens, const TranslateOptions& optio
 void DropOwnerPrefixes(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
 // Oracle: '' is NULL, and "[" in a LIKE pattern literal is an ordinary character.
 void ReadLiteralsAsOracle(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
+// sysobjects/object_id, ALL_TABLES, USER_TAB_PRIVS, @@VERSION, serverproperty,
+// sys.databases, for the target back end.
+void EmulateCatalog(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
 // "OPTION (...)" query hints at the end of a statement are removed.
 void RemoveQueryHints(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
 // "SELECT [DISTINCT] TOP n ..." becomes "SELECT [DISTINCT] ... LIMIT n", at any depth.
@@ -42,11 +45,8 @@ void RewriteOuterJoins(const Tokens& tokens, Editor& editor, const TranslateOpti
 // GETDATE/GETUTCDATE/SYSDATE, TO_DATE, CAST/TRY_CAST, SUBSTRING, LEN, ISNULL, NVL, N'..',
 // nested block comments.
 void RewriteSqliteFunctions(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
-// sysobjects/object_id, ALL_TABLES, USER_TAB_PRIVS, @@VERSION, serverproperty,
-// sys.databases.
-void EmulateSqliteCatalog(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
 // Unaliased expression columns of the outermost SELECT get an empty heading, as SQL Server
-// gives them (SQLite would name them by their text).
+// gives them (SQLite would name them by their text, PostgreSQL by their function).
 void NameUnaliasedColumns(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
 // "a + b" becomes the add function of the flavour, so strings concatenate (SQL Server) or
 // fail (Oracle) instead of adding up as numbers; Oracle's "a || b" becomes its concatenation,
@@ -55,8 +55,20 @@ void RewritePlus(const Tokens& tokens, Editor& editor, const TranslateOptions& o
 // "set dateformat ..." and the like: session options that mean nothing here.
 bool IsIgnoredSessionOption(const Tokens& tokens);
 
+// --- PostgreSQL ---
+
+// GETDATE/GETUTCDATE/SYSDATE, TO_DATE, TRY_CAST and SQL Server type names, LEN, ISNULL, NVL,
+// N'..', hexadecimal numbers, [NAME] and Oracle's "NAME".
+void RewritePostgresFunctions(const Tokens& tokens, Editor& editor,
+                              const TranslateOptions& options);
+// LIKE as SQL Server's: case-insensitive, with "[...]" classes and no escape character.
+void RewriteLikeForPostgres(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
+
 // Oracle TO_DATE of a literal: 'YYYY-MM-DD' (or 'YYYY-MM-DD HH:MM:SS' when the format has a
 // time). False when the value does not fit the format.
 bool OracleDateToText(const std::string& value, const std::string& format, std::string* out);
+// The call TO_DATE(...) whose name is at `word` and '(' at `open`: a literal converted as
+// above, or NULL for TO_DATE(NULL, ...) and TO_DATE('', ...); other shapes stay.
+void RewriteToDateLiteral(const Tokens& tokens, Editor& editor, size_t word, size_t open);
 
 }  // namespace sproutsmith::sql::dialect

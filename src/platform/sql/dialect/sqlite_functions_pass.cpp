@@ -53,27 +53,6 @@ void RewriteCast(const Tokens& tokens, Editor& editor, size_t word, size_t open,
   editor.Replace(PrevSignificant(tokens, as) + 1, close, ", " + QuoteString(text::UCase(type)));
 }
 
-// TO_DATE('14-NOV-20', 'DD-MON-RR') → '2020-11-14'; TO_DATE(NULL, ...) → NULL.
-void RewriteToDate(const Tokens& tokens, Editor& editor, size_t word, size_t open) {
-  const size_t close = MatchingParen(tokens, open);
-  if (close == kNone) return;
-  const std::vector<Range> args = SplitAtCommas(tokens, {open + 1, close});
-  if (args.size() != 2 || args[0].end - args[0].begin != 1 || args[1].end - args[1].begin != 1 ||
-      tokens[args[1].begin].kind != TokenKind::kString) {
-    return;
-  }
-  const Token& value = tokens[args[0].begin];
-  if (IsWord(value, "NULL") || (value.kind == TokenKind::kString && StringValue(value).empty())) {
-    editor.Replace(word, close + 1, "NULL");  // Oracle reads '' as NULL too
-    return;
-  }
-  std::string date;
-  if (value.kind == TokenKind::kString &&
-      OracleDateToText(StringValue(value), StringValue(tokens[args[1].begin]), &date)) {
-    editor.Replace(word, close + 1, QuoteString(date));
-  }
-}
-
 bool IsNestedBlockComment(const Token& token) {
   return token.kind == TokenKind::kComment && token.text.rfind("/*", 0) == 0 &&
          token.text.find("/*", 2) != std::string::npos;
@@ -122,7 +101,7 @@ void RewriteSqliteFunctions(const Tokens& tokens, Editor& editor, const Translat
       editor.Replace(i, i + 1, "length(rtrim");
       editor.Insert(close, ", ' ')");
     } else if (IsWord(t, "TO_DATE")) {
-      RewriteToDate(tokens, editor, i, open);
+      RewriteToDateLiteral(tokens, editor, i, open);
     } else if (IsWord(t, "TRY_CAST")) {
       RewriteCast(tokens, editor, i, open, true);
     } else if (IsWord(t, "CAST")) {

@@ -1,6 +1,7 @@
 #pragma once
-// Names the SQLite rewrites put into the text and SqliteDatabase registers on every
-// connection, so the two sides cannot drift apart.
+// Names the rewrites put into the text and the back end provides: SqliteDatabase registers
+// them on every connection, PostgreSQL library provisioning creates them (postgres_helpers),
+// so the two sides cannot drift apart.
 
 namespace sproutsmith::sql::dialect {
 
@@ -25,9 +26,20 @@ inline constexpr char kOracleConcatFunction[] = "sproutsmith_oracle_concat";
 // refuses is translated to.
 inline constexpr char kRefuseFunction[] = "sproutsmith_refuse";
 
+// PostgreSQL only: the catalog views answering sysobjects, ALL_TABLES and USER_TAB_PRIVS, and
+// TRY_CAST to a whole number, a decimal number or a date (NULL when the text does not
+// convert).
+inline constexpr char kPostgresSysObjectsView[] = "sproutsmith_sysobjects";
+inline constexpr char kPostgresAllTablesView[] = "sproutsmith_all_tables";
+inline constexpr char kPostgresUserTabPrivsView[] = "sproutsmith_user_tab_privs";
+inline constexpr char kPostgresTryIntegerFunction[] = "sproutsmith_try_integer";
+inline constexpr char kPostgresTryNumericFunction[] = "sproutsmith_try_numeric";
+inline constexpr char kPostgresTryDateFunction[] = "sproutsmith_try_datetime";
+
 // What serverproperty('ProductVersion') and sys.databases report: SQL Server 2019 level.
 inline constexpr char kProductVersion[] = "15.0.2000.5";
 inline constexpr char kVersionBanner[] = "15 - 0 (Sproutsmith DM stand-in on SQLite ";
+inline constexpr char kPostgresVersionBanner[] = "15 - 0 (Sproutsmith DM stand-in on PostgreSQL ";
 // The stand-in table that answers for sys.databases (created by library provisioning).
 inline constexpr char kSysDatabasesTable[] = "STANDIN_SYS_DATABASES";
 

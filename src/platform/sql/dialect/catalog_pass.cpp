@@ -1,5 +1,6 @@
-// What the engine asks the server about itself, answered from SQLite's own catalog and the
-// stand-in's tables.
+// What the engine asks the server about itself, answered from the back end's own catalog and
+// the stand-in's tables: derived tables over sqlite_master on SQLite, the views library
+// provisioning creates on PostgreSQL.
 
 #include <string_view>
 
@@ -109,17 +110,20 @@ size_t SingleLiteralArgument(const Tokens& tokens, size_t open, std::string* val
 
 }  // namespace
 
-void EmulateSqliteCatalog(const Tokens& tokens, Editor& editor, const TranslateOptions& options) {
+void EmulateCatalog(const Tokens& tokens, Editor& editor, const TranslateOptions& options) {
   const bool oracle = options.flavour == Flavour::kOracle;
+  const bool postgres = options.target == Backend::kPostgres;
   for (size_t i = 0; i < tokens.size(); ++i) {
     const Token& t = tokens[i];
     if (t.kind != TokenKind::kWord) continue;
     if (IsWord(t, "sysobjects") && IsBareName(tokens, i)) {
-      ReplaceTable(tokens, editor, i, std::string(kSysObjects));
+      ReplaceTable(tokens, editor, i,
+                   postgres ? std::string(kPostgresSysObjectsView) : std::string(kSysObjects));
     } else if (oracle && IsWord(t, "ALL_TABLES") && IsBareName(tokens, i)) {
-      ReplaceTable(tokens, editor, i, AllTables());
+      ReplaceTable(tokens, editor, i, postgres ? std::string(kPostgresAllTablesView) : AllTables());
     } else if (oracle && IsWord(t, "USER_TAB_PRIVS") && IsBareName(tokens, i)) {
-      ReplaceTable(tokens, editor, i, UserTabPrivs());
+      ReplaceTable(tokens, editor, i,
+                   postgres ? std::string(kPostgresUserTabPrivsView) : UserTabPrivs());
     } else if (oracle && IsWord(t, "DUAL") && IsBareName(tokens, i)) {
       ReplaceTable(tokens, editor, i, "(SELECT 'X' AS DUMMY)");
     } else if (IsWord(t, "@@VERSION")) {

@@ -1,0 +1,258 @@
+#include "platform/sql/postgres_database.h"
+
+#include <libpq-fe.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <string_view>
+
+#include "platform/sql/dialect/standin_functions.h"
+#include "text/text.h"
+
+namespace sproutsmith::sql {
+namespace {
+
+constexpr char kPrefix[] = "[Sproutsmith][PostgreSQL] ";
+
+// Type numbers of pg_type that read back as numbers.
+constexpr unsigned kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kOid = 26, kFloat4 = 700,
+                   kFloat8 = 701, kNumeric = 1700;
+
+std::string WithoutNewline(std::string message) {
+  while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
+  return message;
+}
+
+// "?" outside literals, quoted names and comments becomes $1, $2, ...
+std::string NumberParameters(std::string_view sql) {
+  std::string out;
+  out.reserve(sql.size() + 8);
+  int n = 0;
+  for (size_t i = 0; i < sql.size(); ++i) {
+    const char c = sql[i];
+    if (c == '\'' || c == '"') {
+      const size_t close = sql.find(c, i + 1);
+      const size_t end = close == std::string_view::npos ? sql.size() : close + 1;
+      out.append(sql.substr(i, end - i));
+      i = end - 1;
+    } else if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
+      const size_t eol = sql.find('\n', i);
+      const size_t end = eol == std::string_view::npos ? sql.size() : eol;
+      out.append(sql.substr(i, end - i));
+      i = end - 1;
+    } else if (c == '/' && i + 1 < sql.size() && sql[i + 1] == '*') {
+      const size_t close = sql.find("*/", i + 2);
+      const size_t end = close == std::string_view::npos ? sql.size() : close + 2;
+      out.append(sql.substr(i, end - i));
+      i = end - 1;
+    } else if (c == '?') {
+      out += "$" + std::to_string(++n);
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+Value CellValue(const PGresult* r, int row, int column) {
+  if (PQgetisnull(r, row, column)) return Value::Null();
+  std::string cell(PQgetvalue(r, row, column), static_cast<size_t>(PQgetlength(r, row, column)));
+  switch (PQftype(r, column)) {
+    case kInt2:
+    case kInt4:
+    case kInt8:
+    case kOid:
+      return Value::Integer(std::atoll(cell.c_str()));
+    case kBool:
+      return Value::Integer(cell == "t" ? 1 : 0);
+    case kFloat4:
+    case kFloat8:
+    case kNumeric: {
+      // A whole number stays whole, as the DM server's integer-valued numerics read.
+      if (cell.find_first_of(".eE") == std::string::npos) {
+        return Value::Integer(std::atoll(cell.c_str()));
+      }
+      return Value::Real(std::strtod(cell.c_str(), nullptr));
+    }
+    default:
+      return Value::Text(std::move(cell));
+  }
+}
+
+// The server folds unquoted names to small letters where the DM server reports the table's
+// own capitals; an unnamed expression has no heading there.
+std::string Heading(const char* name) {
+  std::string heading = name ? name : "";
+  if (heading == "?column?") return "";
+  for (char c : heading) {
+    if (std::isupper(static_cast<unsigned char>(c))) return heading;
+  }
+  return text::UCase(heading);
+}
+
+long SqlStateCode(const std::string& state) {
+  if (state.size() >= 2 && std::isdigit(static_cast<unsigned char>(state[0])) &&
+      std::isdigit(static_cast<unsigned char>(state[1]))) {
+    const long code = (state[0] - '0') * 10 + (state[1] - '0');
+    if (code != 0 && code != 9) return code;
+  }
+  return 1;  // a class with letters (or 09, which the engine reads as success)
+}
+
+ExecResult Failure(const std::string& state, const std::string& message) {
+  ExecResult r;
+  r.status.code = SqlStateCode(state);
+  r.error_number = state.empty() ? r.status.code : std::strtol(state.c_str(), nullptr, 36);
+  r.status.text = kPrefix + message;
+  return r;
+}
+
+ExecResult ConnectionFailure(pg_conn* conn) {
+  return Failure("08006", WithoutNewline(PQerrorMessage(conn)));
+}
+
+ExecResult FromResult(PGresult* res, pg_conn* conn) {
+  if (res == nullptr) return ConnectionFailure(conn);
+  ExecResult r;
+  const ExecStatusType status = PQresultStatus(res);
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+    const char* state = PQresultErrorField(res, PG_DIAG_SQLSTATE);
+    const char* primary = PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY);
+    r = Failure(state ? state : "", primary ? primary : WithoutNewline(PQresultErrorMessage(res)));
+    PQclear(res);
+    return r;
+  }
+  const int columns = PQnfields(res);
+  const int rows = PQntuples(res);
+  for (int c = 0; c < columns; ++c) r.result.columns.push_back(Heading(PQfname(res, c)));
+  r.result.rows.reserve(static_cast<size_t>(rows));
+  for (int row = 0; row < rows; ++row) {
+    std::vector<Value> values;
+    values.reserve(static_cast<size_t>(columns));
+    for (int c = 0; c < columns; ++c) values.push_back(CellValue(res, row, c));
+    r.result.rows.push_back(std::move(values));
+  }
+  if (columns == 0) r.rows_affected = std::atoll(PQcmdTuples(res));
+  PQclear(res);
+  return r;
+}
+
+}  // namespace
+
+std::string FoldedName(const std::string& name) { return text::LCase(text::Trim(name)); }
+
+Status CreatePostgresDatabase(const std::string& server_connection, const std::string& name) {
+  Status status;
+  std::unique_ptr<PostgresDatabase> admin =
+      PostgresDatabase::Open(server_connection + " dbname=postgres", "public", &status);
+  if (!admin) return status;
+  // CREATE DATABASE takes no parameters; the name is quoted as an identifier.
+  return admin->Execute("CREATE DATABASE \"" + text::Replace(name, "\"", "\"\"") + "\"").status;
+}
+
+std::unique_ptr<PostgresDatabase> PostgresDatabase::Open(const std::string& connection,
+                                                         const std::string& schema,
+                                                         Status* status) {
+  pg_conn* conn = PQconnectdb(connection.c_str());
+  if (PQstatus(conn) != CONNECTION_OK) {
+    if (status) {
+      *status =
+          Status::Error(8, kPrefix + connection + ": " + WithoutNewline(PQerrorMessage(conn)));
+    }
+    PQfinish(conn);
+    return nullptr;
+  }
+  const std::string database = PQdb(conn);
+  std::unique_ptr<PostgresDatabase> db(new PostgresDatabase(conn, database, FoldedName(schema)));
+  // Notices (an IF NOT EXISTS that found its object) are not failures and stay off stderr.
+  PQsetNoticeProcessor(
+      conn, [](void*, const char*) {}, nullptr);
+  const ExecResult set = db->ExecuteScript(
+      "SET search_path TO \"" + text::Replace(db->schema_, "\"", "\"\"") +
+      "\", public; SET DateStyle TO 'ISO, MDY'; SET standard_conforming_strings TO on");
+  if (!set.ok()) {
+    if (status) *status = set.status;
+    return nullptr;
+  }
+  if (status) *status = Status::Ok();
+  return db;
+}
+
+PostgresDatabase::~PostgresDatabase() { PQfinish(conn_); }
+
+std::string PostgresDatabase::Location() const {
+  return "dbname=" + database_ + " schema=" + schema_;
+}
+
+void PostgresDatabase::ShareClock(std::string_view sql) {
+  if (clock_ == nullptr) return;
+  const std::string lower = text::LCase(std::string(sql));
+  if (lower.find(dialect::kLocalNowFunction) == std::string::npos &&
+      lower.find(dialect::kUtcNowFunction) == std::string::npos) {
+    return;
+  }
+  const std::string format = "YYYY-MM-DD HH:MM:SS";
+  const std::string set = "SELECT set_config('sproutsmith.local_now', '" +
+                          text::Format(clock_->Now(), format) +
+                          "', false), set_config('sproutsmith.utc_now', '" +
+                          text::Format(clock_->UtcNow(), format) + "', false)";
+  PQclear(PQexec(conn_, set.c_str()));
+}
+
+ExecResult PostgresDatabase::Run(std::string_view sql, const std::vector<Value>* params) {
+  // A connection the server dropped gets one new attempt before the statement fails.
+  if (PQstatus(conn_) != CONNECTION_OK) {
+    PQreset(conn_);
+    if (PQstatus(conn_) != CONNECTION_OK) return ConnectionFailure(conn_);
+  }
+  ShareClock(sql);
+  if (params == nullptr) return FromResult(PQexec(conn_, std::string(sql).c_str()), conn_);
+  const std::string text = NumberParameters(sql);
+  std::vector<unsigned> types;
+  std::vector<std::string> texts;
+  std::vector<const char*> values;
+  types.reserve(params->size());
+  texts.reserve(params->size());
+  for (const Value& v : *params) {
+    // Text and NULL are left for the server to type from the statement (a text into an
+    // integer column is read as a number there, as the other back ends do).
+    types.push_back(v.type == Value::Type::kInteger ? kInt8
+                    : v.type == Value::Type::kReal  ? kFloat8
+                                                    : 0u);
+    texts.push_back(v.text);
+  }
+  for (size_t i = 0; i < params->size(); ++i) {
+    values.push_back((*params)[i].IsNull() ? nullptr : texts[i].c_str());
+  }
+  PGresult* res = PQexecParams(conn_, text.c_str(), static_cast<int>(params->size()), types.data(),
+                               values.data(), nullptr, nullptr, 0);
+  return FromResult(res, conn_);
+}
+
+ExecResult PostgresDatabase::Execute(std::string_view sql) {
+  // With no parameters the extended protocol still refuses a second statement, as the
+  // other back ends do.
+  static const std::vector<Value> kNone;
+  return Run(sql, &kNone);
+}
+
+ExecResult PostgresDatabase::Execute(std::string_view sql, const std::vector<Value>& params) {
+  return Run(sql, &params);
+}
+
+ExecResult PostgresDatabase::ExecuteScript(std::string_view script) { return Run(script, nullptr); }
+
+bool PostgresDatabase::Begin() { return Execute("BEGIN").ok(); }
+
+// COMMIT of a transaction a failed statement broke answers ROLLBACK without an error.
+bool PostgresDatabase::Commit() {
+  PGresult* res = PQexec(conn_, "COMMIT");
+  const bool ok =
+      PQresultStatus(res) == PGRES_COMMAND_OK && std::string_view(PQcmdStatus(res)) == "COMMIT";
+  PQclear(res);
+  return ok;
+}
+
+void PostgresDatabase::Rollback() { PQclear(PQexec(conn_, "ROLLBACK")); }
+
+}  // namespace sproutsmith::sql

@@ -1,0 +1,67 @@
+#pragma once
+// Libraries on a PostgreSQL server: one database per library, the library owner as the
+// schema its tables live in (first on the search path, with "public" behind it for the
+// helper functions and views the translated engine SQL relies on).
+//
+// Errors carry "[Sproutsmith][PostgreSQL] " before the server's message; the code is the
+// SQLSTATE class as a number (class 42 -> 42, a class with letters -> 1), never 0 or 9;
+// the driver number is the whole SQLSTATE read in base 36. "?" marks parameters as it does
+// on every back end.
+
+#include <memory>
+#include <string>
+
+#include "platform/os/clock.h"
+#include "platform/sql/database.h"
+
+struct pg_conn;
+
+namespace sproutsmith::sql {
+
+class PostgresDatabase final : public Database {
+ public:
+  // Connects with a libpq connection string ("host=/run/pg dbname=lib1 user=dm") and puts
+  // `schema` first on the search path (unquoted: DOCSADM is the schema docsadm). Null with
+  // *status set (driver prefix and the connection's target) when the server refuses.
+  static std::unique_ptr<PostgresDatabase> Open(const std::string& connection,
+                                                const std::string& schema, Status* status);
+  ~PostgresDatabase() override;
+  PostgresDatabase(const PostgresDatabase&) = delete;
+  PostgresDatabase& operator=(const PostgresDatabase&) = delete;
+
+  Backend backend() const override { return Backend::kPostgres; }
+  ExecResult Execute(std::string_view sql) override;
+  ExecResult Execute(std::string_view sql, const std::vector<Value>& params) override;
+  ExecResult ExecuteScript(std::string_view script) override;
+  bool Begin() override;
+  bool Commit() override;
+  void Rollback() override;
+  std::string Location() const override;
+
+  // The clock the server-time functions answer from on this connection (the client's, so
+  // SQL dates agree with the engine's log); the server's own clock until set. `clock` must
+  // outlive the connection.
+  void SetClock(const os::Clock& clock) { clock_ = &clock; }
+
+ private:
+  PostgresDatabase(pg_conn* conn, std::string database, std::string schema)
+      : conn_(conn), database_(std::move(database)), schema_(std::move(schema)) {}
+  ExecResult Run(std::string_view sql, const std::vector<Value>* params);
+  // Hands the clock's reading to the server before a text that asks for the time.
+  void ShareClock(std::string_view sql);
+
+  pg_conn* conn_;
+  std::string database_;
+  std::string schema_;
+  const os::Clock* clock_ = nullptr;
+};
+
+// Creates the empty database `name` (taken as written, small letters advised) on the server
+// `server_connection` reaches (a connection string without dbname; the maintenance
+// database "postgres" is used for the command). Fails when it exists.
+Status CreatePostgresDatabase(const std::string& server_connection, const std::string& name);
+
+// "DOCSADM" as PostgreSQL stores an unquoted name: docsadm.
+std::string FoldedName(const std::string& name);
+
+}  // namespace sproutsmith::sql
