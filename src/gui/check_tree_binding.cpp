@@ -83,7 +83,8 @@ void CheckTreeBinding::Expanded(QTreeWidgetItem* item) {
   if (!app::RulesNotLoaded(node) || !expand_) return;
   expand_(node);
   Sync();
-  if (node.rules.empty()) item->setExpanded(false);
+  // Nothing to show: no rules, or none loaded (the node can be opened again later).
+  if (node.rules.empty() || app::RulesNotLoaded(node)) item->setExpanded(false);
 }
 
 void CheckTreeBinding::Changed(QTreeWidgetItem* item) {

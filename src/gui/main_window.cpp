@@ -197,6 +197,8 @@ QWidget* MainWindow::BuildGeneralTab() {
   results_->setHeaderLabels({"Rule", "Started", "State"});
   results_->setRootIsDecorated(false);
   results_->header()->setStretchLastSection(true);
+  results_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+  results_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
   layout->addWidget(results_, 1);
   return page;
 }
@@ -212,6 +214,9 @@ QWidget* MainWindow::BuildLibrariesTab() {
   rules_binding_ = new CheckTreeBinding(
       rules_tree_, engine_.window().TVRules,
       [this](app::LibraryNode& node) {
+        // A running cycle loads the rules of the libraries it needs itself; loading by hand
+        // meanwhile would switch libraries under it.
+        if (engine_.state().CycleRunning || engine_.state().InLoopDelay) return;
         if (app::LibraryTree* tree = seam_ ? seam_->tree() : nullptr) tree->ExpandLibraryNode(node);
       },
       [this](const std::string& library, const std::string& rule) {
@@ -329,7 +334,7 @@ void MainWindow::FillLibraryMenu(QMenu* menu) {
     QAction* action = menu->addAction(Q(entry.caption));
     action->setObjectName("MNLibList");
     action->setCheckable(true);
-    action->setChecked(entry.checked);
+    action->setChecked(entry.caption == ConnectedLibrary());
     action->setEnabled(ToolsAvailable());
     const std::string caption = entry.caption;
     connect(action, &QAction::triggered, this, [this, caption] {
@@ -354,6 +359,10 @@ void MainWindow::FillRuleMenu(QMenu* menu, const std::vector<std::string>& rules
     action->setEnabled(rule != "-" && ToolsAvailable());
     connect(action, &QAction::triggered, this, [this, command, rule] { (this->*command)(rule); });
   }
+}
+
+std::string MainWindow::ConnectedLibrary() {
+  return seam_ && seam_->connection() ? seam_->connection()->LibraryName() : "";
 }
 
 bool MainWindow::ToolsAvailable() const {
@@ -541,10 +550,7 @@ void MainWindow::SyncFromModels() {
   rules_binding_->Sync();
   pause_binding_->Sync();
 
-  std::string library;
-  for (const runtime::MenuEntry& entry : o.MNLibList) {
-    if (entry.checked) library = entry.caption;
-  }
+  const std::string library = ConnectedLibrary();
   SetTextIfChanged(library_label_, library.empty() ? "" : "Library: " + library);
 
   go_->setEnabled(w.ButtonGoEnabled);

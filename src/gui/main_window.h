@@ -77,6 +77,8 @@ class MainWindow : public QMainWindow {
   void ApplyPlacement();
   void EndedCheck();
   bool ToolsAvailable() const;
+  // The session's connected library (the menu's marks lag behind it until the first switch).
+  std::string ConnectedLibrary();
   // Runs a maintenance command unless a cycle is running (its library must stay put).
   void RunTool(const std::function<void()>& command);
 

@@ -40,6 +40,7 @@ TrackingViewerDialog::TrackingViewerDialog(tools::TrackingViewer& viewer, QWidge
   list_->setRootIsDecorated(false);
   list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
+  // The dialog keeps the order itself; a header that flipped its own indicator would fight it.
   list_->header()->setSectionsClickable(true);
   list_->header()->setSortIndicatorShown(false);
   connect(list_->header(), &QHeaderView::sectionClicked, this, &TrackingViewerDialog::SortByColumn);
@@ -64,12 +65,13 @@ TrackingViewerDialog::TrackingViewerDialog(tools::TrackingViewer& viewer, QWidge
 void TrackingViewerDialog::Reload() {
   // As listed: in the table's own order, unsorted until a header is clicked.
   list_->setSortingEnabled(false);
-  list_->header()->setSortIndicatorShown(false);
   sort_column_ = -1;
   list_->clear();
   QList<QTreeWidgetItem*> items;
   for (const tools::TrackingRow& row : viewer_.rows()) items << new TrackingItem(row);
   list_->addTopLevelItems(items);
+  list_->resizeColumnToContents(0);
+  list_->resizeColumnToContents(1);
   setWindowTitle(QString::fromStdString(viewer_.caption()));
 }
 
@@ -77,7 +79,6 @@ void TrackingViewerDialog::SortByColumn(int column) {
   sort_order_ = column == sort_column_ && sort_order_ == Qt::AscendingOrder ? Qt::DescendingOrder
                                                                             : Qt::AscendingOrder;
   sort_column_ = column;
-  list_->header()->setSortIndicatorShown(true);
   list_->sortItems(column, sort_order_);
 }
 
