@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
   const os::Environment& env = *parts.environment;
   parts.clock = std::make_unique<os::SystemClock>();
   parts.settings = std::make_unique<os::SettingsStore>(os::SettingsStore::DefaultFolder(env));
-  auto ui = std::make_unique<gui::QtUi>();
+  auto ui = std::make_unique<gui::QtUi>(runtime::Identity().program_title);
   gui::QtUi& window_ui = *ui;
   parts.ui = std::move(ui);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -60,8 +60,6 @@ int main(int argc, char** argv) {
   engine.log().OnWriteFailure([](const std::string& why) {
     std::cerr << "Warning: the log cannot be written, its lines are lost: " << why << std::endl;
   });
-  QApplication::setApplicationDisplayName(QString::fromStdString(engine.identity().program_title));
-
   gui::MainWindow window(engine, window_ui, seam);
   QObject::connect(&window, &gui::MainWindow::programEnded, &qt, &QCoreApplication::quit,
                    Qt::QueuedConnection);

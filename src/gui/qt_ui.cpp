@@ -60,7 +60,7 @@ std::string QtNameFilter(const std::string& filter) {
   return out;
 }
 
-QtUi::QtUi() = default;
+QtUi::QtUi(std::string title) : title_(std::move(title)) {}
 
 void QtUi::AttachWindow(QWidget* parent, std::function<void()> sync) {
   parent_ = parent;
@@ -122,8 +122,8 @@ std::string QtUi::ChooseLibrary(const std::vector<std::string>& libraries) {
   QStringList items;
   for (const std::string& name : libraries) items << Q(name);
   bool ok = false;
-  const QString chosen = QInputDialog::getItem(parent_, QApplication::applicationDisplayName(),
-                                               "Library:", items, 0, false, &ok);
+  const QString chosen =
+      QInputDialog::getItem(parent_, Q(title_), "Library:", items, 0, false, &ok);
   return ok ? chosen.toStdString() : "";
 }
 

@@ -21,7 +21,8 @@ class QtUi final : public runtime::Ui {
   using ListChooser = std::function<std::string(const std::vector<std::string>& items)>;
   using FileChooser = std::function<std::string(const std::string& title)>;
 
-  QtUi();
+  // `title`: the program title, which every dialog of the program carries.
+  explicit QtUi(std::string title);
 
   // The window the dialogs belong to, and how it catches up with the models.
   void AttachWindow(QWidget* parent, std::function<void()> sync);
@@ -45,6 +46,7 @@ class QtUi final : public runtime::Ui {
   void Sync();
 
  private:
+  std::string title_;
   QWidget* parent_ = nullptr;
   std::function<void()> sync_;
   MessagePresenter present_;

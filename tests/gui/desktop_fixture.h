@@ -61,7 +61,7 @@ class DesktopTest : public ::testing::Test {
     app::EngineParts parts;
     parts.clock = std::make_unique<os::FixedClock>(text::DateTime{2026, 12, 6, 9, 4, 29});
     parts.settings = std::make_unique<os::SettingsStore>(dir_.File("config"));
-    auto ui = std::make_unique<QtUi>();
+    auto ui = std::make_unique<QtUi>(runtime::Identity().program_title);
     ui_ = ui.get();
     ui_->SetMessagePresenter([this](const std::string& text, runtime::MessageStyle style,
                                     const std::string& title) {

@@ -17,6 +17,8 @@ using LibraryTreeWindowTest = DesktopTest;
 TEST_F(LibraryTreeWindowTest, OpeningALibraryLoadsItsRulesAndTheMarksSurviveARestart) {
   Install();
   Open();
+  EXPECT_EQ(window_->windowTitle().toStdString(), "Arborline\u2122 Sproutsmith For OpenText eDocs");
+  EXPECT_FALSE(window_->windowIcon().isNull());
   QTreeWidgetItem* demo = LibraryItem("DEMO");
   QTreeWidgetItem* archive = LibraryItem("ARCHIVE");
   ASSERT_TRUE(demo && archive);
