@@ -217,7 +217,10 @@ QWidget* MainWindow::BuildLibrariesTab() {
         // A running cycle loads the rules of the libraries it needs itself; loading by hand
         // meanwhile would switch libraries under it.
         if (engine_.state().CycleRunning || engine_.state().InLoopDelay) return;
-        if (app::LibraryTree* tree = seam_ ? seam_->tree() : nullptr) tree->ExpandLibraryNode(node);
+        if (app::LibraryTree* tree = seam_ ? seam_->tree() : nullptr) {
+          tree->ExpandLibraryNode(node);
+          SyncFromModels();  // the restored status text
+        }
       },
       [this](const std::string& library, const std::string& rule) {
         OpenSavedSqlEditor(library, rule);

@@ -79,14 +79,16 @@ Answer QtUi::MessageBox(const std::string& text, MessageStyle style, const std::
 
 void QtUi::Sync() {
   if (sync_) sync_();
+  since_sync_.start();
 }
 
 void QtUi::Yield() {
-  Sync();
+  if (!since_sync_.isValid() || since_sync_.elapsed() >= kSyncIntervalMs) Sync();
   QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-void QtUi::StatusChanged(const std::string&) { Sync(); }
+// The next yield shows it (every status line is followed by one).
+void QtUi::StatusChanged(const std::string&) {}
 
 void QtUi::SetBusy(bool busy) {
   if (busy == busy_) return;

@@ -1,9 +1,12 @@
 #pragma once
-// The Ui of the desktop window. The yield point brings the window up to date with the models
-// and serves pending events; the one-second wait runs a local event loop, so the window stays
+// The Ui of the desktop window. The yield point serves pending events every time and brings
+// the window up to date with the models at most every kSyncIntervalMs (a cycle yields after
+// every row and status line, far more often than an eye can follow); boxes and waits always
+// show the window as it is. The one-second wait runs a local event loop, so the window stays
 // live. Message boxes and choosers are Qt's own dialogs unless a test puts its own in their
 // place.
 
+#include <QElapsedTimer>
 #include <functional>
 #include <string>
 #include <vector>
@@ -45,6 +48,8 @@ class QtUi final : public runtime::Ui {
   // The window caught up with the models (also called by the window after its own clicks).
   void Sync();
 
+  static constexpr qint64 kSyncIntervalMs = 40;
+
  private:
   std::string title_;
   QWidget* parent_ = nullptr;
@@ -53,6 +58,7 @@ class QtUi final : public runtime::Ui {
   ListChooser choose_library_;
   FileChooser choose_file_;
   bool busy_ = false;
+  QElapsedTimer since_sync_;
 };
 
 // "Log files (*.log)|*.log" (description|pattern pairs) as a Qt name filter.
