@@ -31,6 +31,7 @@ TEST_F(ScreenshotTest, TheMainWindowDuringACycleAndBothMaintenanceWindows) {
   QObject::connect(&sampler, &QTimer::timeout, [&] {
     const auto& results = engine_->options().ListResults;
     if (taken || results.size() < 3 || engine_->options().LabelRead != "3") return;
+    window_->SyncFromModels();  // the window shows the models at most 25 times a second
     taken = Save(*window_, ScreenshotPath("main_window_cycle.png"));
   });
   sampler.start(0);
