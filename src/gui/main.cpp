@@ -1,0 +1,74 @@
+// sproutsmith-window: the program with its window. The same engine, switches, settings, DM
+// installation and log as the headless sproutsmith; the operator works it with the mouse, and
+// "/G /X" still runs one cycle and ends (with the window showing its progress meanwhile).
+
+#include <QApplication>
+#include <QScreen>
+#include <QTimer>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/dm_session_seam.h"
+#include "app/engine.h"
+#include "app/exit_status.h"
+#include "gui/main_window.h"
+#include "gui/qt_ui.h"
+#include "platform/os/clock.h"
+#include "platform/os/environment.h"
+#include "platform/os/program_launcher.h"
+#include "platform/os/settings_store.h"
+
+int main(int argc, char** argv) {
+  using namespace sproutsmith;
+  if (app::HelpRequested(argc, argv)) {
+    std::cout << app::HelpText(std::filesystem::path(argv[0]).filename().string());
+    return app::kExitFinished;
+  }
+  QApplication qt(argc, argv);
+
+  app::EngineParts parts;
+  parts.environment = std::make_unique<os::SystemEnvironment>();
+  const os::Environment& env = *parts.environment;
+  parts.clock = std::make_unique<os::SystemClock>();
+  parts.settings = std::make_unique<os::SettingsStore>(os::SettingsStore::DefaultFolder(env));
+  auto ui = std::make_unique<gui::QtUi>(runtime::Identity().program_title);
+  gui::QtUi& window_ui = *ui;
+  parts.ui = std::move(ui);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    parts.screen = {area.width() * 15L, area.height() * 15L};  // twips
+  }
+  app::InstallationChoice installation = app::OpenDmInstallation(*parts.clock, env);
+  if (!installation.created_demo.empty()) {
+    std::cerr << "Created the demo DM installation in " << installation.created_demo << std::endl;
+  }
+  const std::string computer = env.ComputerName();
+  parts.computer_name = computer;
+  app::DmSessionSeam* seam = nullptr;
+  parts.make_dm = [&](Context& context) -> std::unique_ptr<app::DmSeam> {
+    auto made = std::make_unique<app::DmSessionSeam>(context, std::move(installation.client),
+                                                     installation.problem, computer);
+    seam = made.get();
+    return made;
+  };
+  parts.launcher = std::make_unique<os::SystemLauncher>();
+
+  app::Engine engine(std::move(parts));
+  engine.log().OnWriteFailure([](const std::string& why) {
+    std::cerr << "Warning: the log cannot be written, its lines are lost: " << why << std::endl;
+  });
+  gui::MainWindow window(engine, window_ui, seam);
+  QObject::connect(&window, &gui::MainWindow::programEnded, &qt, &QCoreApplication::quit,
+                   Qt::QueuedConnection);
+  std::vector<std::string> args;
+  const QStringList arguments = QCoreApplication::arguments();
+  for (qsizetype i = 1; i < arguments.size(); ++i) args.push_back(arguments[i].toStdString());
+  // Start-up runs inside the event loop, so the splash and the window can paint.
+  QTimer::singleShot(0, &window, [&] { window.Start(args); });
+  qt.exec();
+  engine.WriteRunReport();
+  return engine.ExitStatus();
+}

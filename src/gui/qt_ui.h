@@ -1,0 +1,67 @@
+#pragma once
+// The Ui of the desktop window. The yield point serves pending events every time and brings
+// the window up to date with the models at most every kSyncIntervalMs (a cycle yields after
+// every row and status line, far more often than an eye can follow); boxes and waits always
+// show the window as it is. The one-second wait runs a local event loop, so the window stays
+// live. Message boxes and choosers are Qt's own dialogs unless a test puts its own in their
+// place.
+
+#include <QElapsedTimer>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "runtime/ui.h"
+
+class QWidget;
+
+namespace sproutsmith::gui {
+
+class QtUi final : public runtime::Ui {
+ public:
+  using MessagePresenter = std::function<runtime::Answer(
+      const std::string& text, runtime::MessageStyle style, const std::string& title)>;
+  using ListChooser = std::function<std::string(const std::vector<std::string>& items)>;
+  using FileChooser = std::function<std::string(const std::string& title)>;
+
+  // `title`: the program title, which every dialog of the program carries.
+  explicit QtUi(std::string title);
+
+  // The window the dialogs belong to, and how it catches up with the models.
+  void AttachWindow(QWidget* parent, std::function<void()> sync);
+  // Replace the dialogs (tests answer them from a script).
+  void SetMessagePresenter(MessagePresenter presenter) { present_ = std::move(presenter); }
+  void SetLibraryChooser(ListChooser chooser) { choose_library_ = std::move(chooser); }
+  void SetFileChooser(FileChooser chooser) { choose_file_ = std::move(chooser); }
+
+  runtime::Answer MessageBox(const std::string& text, runtime::MessageStyle style,
+                             const std::string& title) override;
+  void Yield() override;
+  void StatusChanged(const std::string& text) override;
+  void SetBusy(bool busy) override;
+  void SleepOneSecond() override;
+  std::string ChooseSaveFile(const std::string& title, const std::string& default_ext,
+                             const std::string& filter, const std::string& folder,
+                             const std::string& file) override;
+  std::string ChooseLibrary(const std::vector<std::string>& libraries) override;
+
+  // The window caught up with the models (also called by the window after its own clicks).
+  void Sync();
+
+  static constexpr qint64 kSyncIntervalMs = 40;
+
+ private:
+  std::string title_;
+  QWidget* parent_ = nullptr;
+  std::function<void()> sync_;
+  MessagePresenter present_;
+  ListChooser choose_library_;
+  FileChooser choose_file_;
+  bool busy_ = false;
+  QElapsedTimer since_sync_;
+};
+
+// "Log files (*.log)|*.log" (description|pattern pairs) as a Qt name filter.
+std::string QtNameFilter(const std::string& filter);
+
+}  // namespace sproutsmith::gui

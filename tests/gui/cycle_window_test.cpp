@@ -1,0 +1,172 @@
+// A processing cycle seen in the window: Go, the counters and results while it runs, the
+// status colours, Esc and Exit while it works or waits, and the window's keys.
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <functional>
+#include <set>
+
+#include "desktop_fixture.h"
+
+namespace sproutsmith::gui {
+namespace {
+
+// Runs `sample` at every pass of the event loop while the cycle works (the yield points).
+class Sampler {
+ public:
+  explicit Sampler(std::function<void()> sample) {
+    QObject::connect(&timer_, &QTimer::timeout, std::move(sample));
+    timer_.start(0);
+  }
+
+ private:
+  QTimer timer_;
+};
+
+class CycleWindowTest : public DesktopTest {
+ protected:
+  QString StatusColour() { return Find<QLabel>("LabelStatus")->styleSheet(); }
+};
+
+TEST_F(CycleWindowTest, GoDisablesItselfWhileTheCountersAndResultsMoveAndComesBack) {
+  Install();
+  Open();
+  auto* go = Find<QPushButton>("Button_Go");
+  auto* read = Find<QLabel>("LabelRead");
+  auto* total = Find<QLabel>("LabelTotal");
+  auto* results = Find<QTreeWidget>("ListResults");
+  ASSERT_TRUE(go->isEnabled());
+  EXPECT_TRUE(Find<QLabel>("LabelLibraryName")->text().contains("DEMO"));
+
+  bool go_enabled_while_running = false;
+  std::set<std::string> reads;
+  std::set<std::string> states;
+  std::set<std::string> colours;
+  int max_total = 0;
+  {
+    Sampler sampler([&] {
+      if (!engine_->state().CycleRunning) return;
+      go_enabled_while_running |= go->isEnabled();
+      reads.insert(read->text().toStdString());
+      max_total = std::max(max_total, total->text().toInt());
+      for (int i = 0; i < results->topLevelItemCount(); ++i) {
+        states.insert(results->topLevelItem(i)->text(2).toStdString());
+      }
+      colours.insert(StatusColour().toStdString());
+    });
+    QTest::mouseClick(go, Qt::LeftButton);
+  }
+  EXPECT_FALSE(go_enabled_while_running);
+  EXPECT_GT(reads.size(), 3u) << "the row counter should move while rows are built";
+  EXPECT_GT(max_total, 0);
+  EXPECT_TRUE(states.count("Working...")) << "the running rule shows as working";
+  EXPECT_TRUE(colours.count("color: #c00000;")) << "red while running";
+
+  // Afterwards: Go again, the status dark blue, one results row per rule with its folders.
+  EXPECT_TRUE(go->isEnabled());
+  EXPECT_EQ(StatusColour(), "color: #0000c0;");
+  ASSERT_EQ(results->topLevelItemCount(), 4);
+  EXPECT_EQ(results->topLevelItem(0)->text(0), "DEMO - CLIENT MATTERS");
+  EXPECT_EQ(results->topLevelItem(3)->text(0), "ARCHIVE - CLIENTS");
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_TRUE(results->topLevelItem(i)->text(2).endsWith(" folder(s) added"))
+        << results->topLevelItem(i)->text(2).toStdString();
+  }
+  EXPECT_TRUE(Shown("Finished processing."));
+  for (const Box& box : boxes_)
+    EXPECT_EQ(box.title, "Arborline\u2122 Sproutsmith for OpenText eDOCS");
+  EXPECT_NE(install_.Scalar("DEMO", "SELECT COUNT(*) FROM QUIL_SPROUTSMITH"), "0");
+}
+
+TEST_F(CycleWindowTest, EscEndsTheLoopDelayWithoutTheCancelBoxAndCancelsARunningPass) {
+  struct Case {
+    const char* name;
+    bool in_delay;  // press Esc in the loop delay, else while the first pass works
+    bool task_canceled_box;
+  };
+  // The running pass first: it needs rows that no cycle has recorded yet.
+  for (const Case& c : {Case{"running pass", false, true}, Case{"loop delay", true, false}}) {
+    SCOPED_TRACE(c.name);
+    boxes_.clear();
+    if (engine_ == nullptr) Install();
+    Open();
+    Find<QCheckBox>("CheckLoop")->setChecked(true);
+    auto* delay = Find<QLineEdit>("TextLoopDelay");
+    delay->selectAll();
+    QTest::keyClicks(delay, "30");
+    ASSERT_EQ(engine_->options().CheckLoop, 1);
+    ASSERT_EQ(engine_->options().TextLoopDelay, "30");
+    bool pressed = false;
+    int passes_seen = 0;
+    {
+      Sampler sampler([&] {
+        if (pressed) return;
+        const bool now =
+            c.in_delay ? engine_->state().InLoopDelay : engine_->options().LabelRead != "0";
+        if (!now) return;
+        pressed = true;
+        passes_seen = engine_->Cycles();
+        QTest::keyClick(Find<QPushButton>("Button_Go"), Qt::Key_Escape);
+      });
+      QElapsedTimer clock;
+      clock.start();
+      window_->ClickGo();
+      EXPECT_LT(clock.elapsed(), 20000) << "Esc must end the wait at once";
+    }
+    EXPECT_TRUE(pressed);
+    EXPECT_EQ(Shown("Task Canceled"), c.task_canceled_box);
+    EXPECT_FALSE(engine_->state().CycleRunning);
+    EXPECT_FALSE(engine_->state().InLoopDelay);
+    EXPECT_TRUE(Find<QPushButton>("Button_Go")->isEnabled());
+    if (c.in_delay) {
+      EXPECT_EQ(passes_seen, 1);
+    }
+  }
+}
+
+TEST_F(CycleWindowTest, TheWindowsKeysResizeTheResultsAndLockTheOptions) {
+  Install({{.name = "DEMO"}});
+  Open();
+  auto* results = Find<QTreeWidget>("ListResults");
+  auto* go = Find<QPushButton>("Button_Go");
+  const int start = results->font().pointSize();
+  QTest::keyClick(go, Qt::Key_Plus);
+  EXPECT_EQ(results->font().pointSize(), start + 2);
+  for (int i = 0; i < 10; ++i) QTest::keyClick(go, Qt::Key_Plus);
+  EXPECT_EQ(results->font().pointSize(), 18);  // not above 16 before the step
+  for (int i = 0; i < 10; ++i) QTest::keyClick(go, Qt::Key_Minus);
+  EXPECT_EQ(results->font().pointSize(), 6);  // not below 8 before the step
+
+  // Shift+Insert in any control of the window locks and unlocks the options.
+  auto* loop_delay = Find<QLineEdit>("TextLoopDelay");
+  QTest::keyClick(loop_delay, Qt::Key_Insert, Qt::ShiftModifier);
+  EXPECT_TRUE(engine_->state().Locked);
+  EXPECT_FALSE(Find<QTreeWidget>("TVRules")->isEnabled());
+  EXPECT_FALSE(Find<QTabWidget>("TabStrip")->tabBar()->isEnabled());
+  EXPECT_FALSE(Find<QLabel>("LabelLocked")->isHidden());
+  QTest::keyClick(loop_delay, Qt::Key_Insert, Qt::ShiftModifier);
+  EXPECT_FALSE(engine_->state().Locked);
+  EXPECT_TRUE(Find<QTreeWidget>("TVRules")->isEnabled());
+  EXPECT_TRUE(Find<QLabel>("LabelLocked")->isHidden());
+}
+
+TEST_F(CycleWindowTest, AnUnattendedStartRunsItsCycleAndEndsTheProgram) {
+  Install({{.name = "DEMO"}});
+  Open({"/G", "/X"});
+  EXPECT_TRUE(engine_->Ended());
+  EXPECT_TRUE(boxes_.empty());
+  EXPECT_EQ(engine_->ExitStatus(), app::kExitFinished);
+  EXPECT_FALSE(window_->isVisible());
+  EXPECT_NE(install_.Scalar("DEMO", "SELECT COUNT(*) FROM QUIL_SPROUTSMITH"), "0");
+}
+
+}  // namespace
+}  // namespace sproutsmith::gui
