@@ -1,7 +1,12 @@
-// The sproutsmith program. Headless for now: no window, no message boxes; progress on
-// stderr when it is a terminal. The DM installation comes from the environment
-// (SPROUTSMITH_DM), never from the command line, whose switches are substring tests.
+// The sproutsmith program, headless: no window, no message boxes; progress on stderr when it
+// is a terminal. Started without /G on a desktop, it becomes the window program instead. The DM
+// installation comes from the environment (SPROUTSMITH_DM), never from the command line, whose
+// switches are substring tests.
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -9,6 +14,7 @@
 #include <vector>
 
 #include "app/console_ui.h"
+#include "app/desktop_handover.h"
 #include "app/dm_seam.h"
 #include "app/dm_session_seam.h"
 #include "app/engine.h"
@@ -25,6 +31,16 @@ int main(int argc, char** argv) {
   if (app::HelpRequested(argc, argv)) {
     std::cout << app::HelpText(std::filesystem::path(argv[0]).filename().string());
     return app::kExitFinished;
+  }
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  {
+    const os::SystemEnvironment env;
+    const std::string window = app::WindowProgramFor(args, env);
+    if (!window.empty()) {
+      ::execv(window.c_str(), argv);
+      std::cerr << "Warning: " << window << " could not be started (" << std::strerror(errno)
+                << "); going on without a window" << std::endl;
+    }
   }
   // A service stop or Ctrl+C cancels the way the Exit button does; a second one ends at once.
   os::CancelSignal::Install();
@@ -55,7 +71,7 @@ int main(int argc, char** argv) {
   engine.log().OnWriteFailure([](const std::string& why) {
     std::cerr << "Warning: the log cannot be written, its lines are lost: " << why << std::endl;
   });
-  const int status = engine.Run(std::vector<std::string>(argv + 1, argv + argc));
+  const int status = engine.Run(args);
   // An unattended run shows no boxes, but a failed start must still say why.
   if (status == app::kExitFailed) std::cerr << app::FailedStartText(engine);
   // For whoever started the run (a script, a timer): what each rule did, and the outcome.
