@@ -224,7 +224,7 @@ TEST_F(SelectionE2eTest, AbandonedRulesAreReportedAndSkipped) {
   EXPECT_EQ(install_.options.ListResults.back().state, "Syntax Error");
 }
 
-// "Done when": every rule of the demo installation selects as many rows as a hand-written
+// Every rule of the demo installation selects as many rows as a hand-written
 // query over its generated data says.
 TEST_F(SelectionE2eTest, DemoInstallationRulesMatchHandWrittenCounts) {
   dmapi::DemoOptions options;
