@@ -140,31 +140,6 @@ TEST_F(SelectionE2eTest, ANewMatterOfAKnownClientIsSelectedOnceEverythingElseIsR
   EXPECT_EQ(run.intake.result.Cell(1, 5), "7777");
 }
 
-TEST_F(SelectionE2eTest, RuleNamesWithQuotesBracketsAndPercentsMatchOnlyThemselves) {
-  Start({{.name = "DEMO"}});
-  rules::RuleRecord rule = Rule("CLIENTS");
-  const std::string name = "O'BRIEN [OLD] 100%";
-  rule.Set(rules::RuleKey::kName, name);
-  // Another rule whose rows a loose pattern would take for this rule's.
-  install_.Exec("DEMO",
-                "INSERT INTO QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, STATUS, LOCKED_BY) "
-                "SELECT SYSTEM_ID, 'CLIENT', 'O''BRIEN O 1000', 0, '' FROM CLIENT");
-  CompiledRule run = Compile(rule);
-  ASSERT_TRUE(run.selection.complete) << Dump();
-  EXPECT_NE(run.selection.statement.find("UPPER(RULE_NAME) = 'O''BRIEN [OLD] 100%'"),
-            std::string::npos)
-      << run.selection.statement;
-  const long long all = run.intake.matched;
-  EXPECT_EQ(all, 8);
-  rules::Tracking tracking(install_.context, *connection_);
-  for (int r = 1; r <= run.intake.rows_read; ++r) {
-    tracking.RecordProcessedRow(run.intake.result, r, name, "DEMO", 2, 1);
-  }
-  run = Compile(rule);
-  EXPECT_EQ(run.intake.matched, 0);
-  EXPECT_EQ(install_.CountLogLines("SQL Error"), 0) << Dump();
-}
-
 TEST_F(SelectionE2eTest, InitializeModeDeletesTheBottomTablesRowsAndSelectsEverything) {
   Start({{.name = "DEMO"}});
   install_.options.CheckInitialize = 1;

@@ -63,8 +63,9 @@ class SelectionRowsTest : public testing::CompileSession {
   std::unique_ptr<TemplateCompiler> compiler_;
 };
 
-// A rule's tracking rows are its own: "_", "%" and "[" in a name match only themselves,
-// both when the selection leaves tracked rows out and when initialize mode deletes them.
+// A rule's tracking rows are its own: "_", "%", "[" and "'" in a name match only
+// themselves, both when the selection leaves tracked rows out and when initialize mode
+// deletes them.
 TEST_F(SelectionRowsTest, RuleNamesMatchExactlyInTheExclusionAndInInitializeMode) {
   StartBoth();
   struct Case {
@@ -72,7 +73,14 @@ TEST_F(SelectionRowsTest, RuleNamesMatchExactlyInTheExclusionAndInInitializeMode
     const char* other;  // a rule whose rows a pattern match would take for this rule's
   };
   const Case cases[] = {
-      {"ABC_D", "ABCXD"}, {"ABC_D", "abcxd"}, {"A%B", "AXYZB"}, {"[A]B", "AB"}, {"A_%", "AB"},
+      {"ABC_D", "ABCXD"}, {"ABC_D", "abcxd"}, {"A%B", "AXYZB"},
+      {"[A]B", "AB"},     {"A_%", "AB"},      {"O'BRIEN [OLD] 100%", "O'BRIEN O 1000"},
+  };
+  const auto quoted = [](std::string name) {
+    for (size_t at = name.find('\''); at != std::string::npos; at = name.find('\'', at + 2)) {
+      name.insert(at, 1, '\'');
+    }
+    return name;
   };
   for (const Flavour& f : kFlavours) {
     ASSERT_TRUE(connection_->ConnectLibrary(f.library));
@@ -85,15 +93,15 @@ TEST_F(SelectionRowsTest, RuleNamesMatchExactlyInTheExclusionAndInInitializeMode
         install_.Exec(f.library,
                       std::string("INSERT INTO QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, "
                                   "STATUS, LOCKED_BY) SELECT SYSTEM_ID, '") +
-                          table + "', '" + c.other + "', 0, '' FROM " + table);
+                          table + "', '" + quoted(c.other) + "', 0, '' FROM " + table);
       }
       install_.Exec(f.library,
                     std::string("INSERT INTO QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, "
                                 "STATUS, LOCKED_BY) SELECT C.SYSTEM_ID, 'CLIENT', '") +
-                        c.name +
+                        quoted(c.name) +
                         "', 0, '' FROM CLIENT C WHERE C.CLIENT_ID = 'C0001' UNION SELECT "
                         "M.SYSTEM_ID, 'MATTER', '" +
-                        c.name +
+                        quoted(c.name) +
                         "', 0, '' FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID "
                         "WHERE C.CLIENT_ID = 'C0001'");
       const Rows expected = Sorted(
@@ -108,18 +116,18 @@ TEST_F(SelectionRowsTest, RuleNamesMatchExactlyInTheExclusionAndInInitializeMode
 
       const long long others = Count(f.library, std::string("SELECT SID FROM QUIL_SPROUTSMITH "
                                                             "WHERE RULE_NAME = '") +
-                                                    c.other + "'");
+                                                    quoted(c.other) + "'");
       install_.options.CheckInitialize = 1;
       const CompiledRule init = Compile(rule, 0);
       ASSERT_TRUE(init.selection.complete) << Dump();
       EXPECT_EQ(init.selection.sid_table, "MATTER");
       EXPECT_EQ(Count(f.library, std::string("SELECT SID FROM QUIL_SPROUTSMITH WHERE "
                                              "TABLE_NAME = 'MATTER' AND RULE_NAME = '") +
-                                     c.name + "'"),
+                                     quoted(c.name) + "'"),
                 0);
       EXPECT_EQ(Count(f.library, std::string("SELECT SID FROM QUIL_SPROUTSMITH WHERE "
                                              "RULE_NAME = '") +
-                                     c.other + "'"),
+                                     quoted(c.other) + "'"),
                 others);
     }
   }
