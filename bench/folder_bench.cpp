@@ -3,11 +3,15 @@
 // libraries, against a baseline measured in the same run: the same number of folders written
 // as plain SQL inserts in one transaction.
 //
-//   folder_bench [CLIENTS] [ROWS]    (defaults 1000 clients, 2000 rows per measured cycle)
+//   folder_bench [CLIENTS] [ROWS] [--postgres SERVER]
+//       (defaults 1000 clients, 2000 rows per measured cycle)
 //
 // Reports, for a library of CLIENTS clients (5 matters each, 4 document types) and one ten
 // times larger: folders built per second, SQL statements and log lines per folder, and the
-// time of a cycle that finds nothing new.
+// time of a cycle that finds nothing new. With --postgres the same libraries are also built
+// as databases on the PostgreSQL server that the connection string SERVER reaches ("host=...
+// user=...", without dbname; the databases are dropped at the end), each measured against
+// its own baseline on the same back end.
 
 #include <unistd.h>
 
@@ -18,13 +22,16 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/dm_session_seam.h"
 #include "app/saved_options.h"
 #include "platform/dmapi/installation.h"
 #include "platform/schema/library_schema.h"
 #include "platform/schema/test_data.h"
+#include "platform/sql/postgres_database.h"
 #include "platform/sql/sqlite_database.h"
+#include "text/text.h"
 
 namespace {
 
@@ -54,10 +61,53 @@ class QuietUi final : public runtime::Ui {
   std::exit(1);
 }
 
-std::string MakeLibrary(const fs::path& dir, const std::string& name, int clients) {
-  const std::string path = (dir / (name + ".db")).string();
+// Where the measured libraries live: files in the run's folder, or databases of a server.
+struct Backend {
+  std::string server;  // empty: SQLite
+  bool postgres() const { return !server.empty(); }
+  const char* name() const { return postgres() ? "PostgreSQL" : "SQLite"; }
+};
+
+// `size`: the measured library's clients, which tells the runs of one process apart.
+std::string DatabaseName(const std::string& name, int size) {
+  return "folder_bench_" + std::to_string(static_cast<long>(::getpid())) + "_" +
+         std::to_string(size) + "_" + name;
+}
+
+// The configuration of library `name`: its file, or its database on the server.
+dmapi::LibraryConfig LibraryAt(const Backend& backend, const fs::path& dir, const std::string& name,
+                               int size) {
+  dmapi::LibraryConfig lib;
+  lib.name = name;
+  if (backend.postgres()) {
+    lib.backend = dmapi::kPostgresBackend;
+    lib.connection = backend.server + " dbname=" + text::LCase(DatabaseName(name, size));
+  } else {
+    lib.database_path = (dir / (name + ".db")).string();
+  }
+  return lib;
+}
+
+std::unique_ptr<sql::Database> Open(const dmapi::LibraryConfig& lib) {
   std::string error;
-  auto db = sql::SqliteDatabase::Open(path, true, &error);
+  std::unique_ptr<sql::Database> db = dmapi::OpenLibraryDatabase(lib, &error);
+  if (!db) Fail(error);
+  return db;
+}
+
+dmapi::LibraryConfig MakeLibrary(const Backend& backend, const fs::path& dir,
+                                 const std::string& name, int clients, int size) {
+  const dmapi::LibraryConfig lib = LibraryAt(backend, dir, name, size);
+  std::unique_ptr<sql::Database> db;
+  std::string error;
+  if (backend.postgres()) {
+    const Status created =
+        sql::CreatePostgresDatabase(backend.server, text::LCase(DatabaseName(name, size)));
+    if (!created.ok()) Fail(created.text);
+    db = Open(lib);
+  } else {
+    db = sql::SqliteDatabase::Open(lib.database_path, true, &error);
+  }
   schema::LibraryDefinition def;
   def.name = name;
   schema::GeneratorOptions data;
@@ -73,7 +123,17 @@ std::string MakeLibrary(const fs::path& dir, const std::string& name, int client
   if (!error.empty()) {
     Fail(error);
   }
-  return path;
+  return lib;
+}
+
+void DropLibraries(const Backend& backend, int size) {
+  if (!backend.postgres()) return;
+  Status status;
+  auto admin = sql::PostgresDatabase::Open(backend.server + " dbname=postgres", "public", &status);
+  if (!admin) return;
+  for (const char* name : {"BENCH", "BASE"}) {
+    admin->Execute("DROP DATABASE IF EXISTS " + text::LCase(DatabaseName(name, size)));
+  }
 }
 
 long long Scalar(sql::Database& db, const std::string& statement) {
@@ -92,7 +152,7 @@ long CountLines(const std::string& file, const std::string& fragment) {
 
 // The engine over one library, as the program runs it unattended.
 struct Run {
-  Run(const fs::path& dir, const std::string& library_path)
+  Run(const fs::path& dir, const dmapi::LibraryConfig& library)
       : settings((dir / "settings").string()),
         identity(runtime::Identity::ForVersion(2026, 12, 6)),
         log(clock, state, options, ui),
@@ -104,10 +164,7 @@ struct Run {
     dmapi::InstallationConfig config;
     config.user_id = "DMADMIN";
     config.current_library = "BENCH";
-    dmapi::LibraryConfig lib;
-    lib.name = "BENCH";
-    lib.database_path = library_path;
-    config.libraries.push_back(lib);
+    config.libraries.push_back(library);
     seam = std::make_unique<app::DmSessionSeam>(context, dmapi::OpenInstallation(config), "",
                                                 "BENCHPC");
     seam->AttachHost({window, [] {}, [] {}});
@@ -140,8 +197,8 @@ struct Run {
 };
 
 // `folders` folders (PROFILE, FOLDER, VERSIONS, FOLDER_ITEM, SECURITY rows) in one transaction.
-double Baseline(const std::string& path, long long folders) {
-  auto db = sql::SqliteDatabase::Open(path, false);
+double Baseline(const dmapi::LibraryConfig& library, long long folders) {
+  std::unique_ptr<sql::Database> db = Open(library);
   const auto start = Clock::now();
   db->Begin();
   long long key = 50000000;
@@ -168,13 +225,14 @@ double Baseline(const std::string& path, long long folders) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-void Measure(const fs::path& root, int clients, const std::string& rows) {
-  const fs::path dir = root / std::to_string(clients);
+// Folders per second of one back end; the caller prints them beside the other's.
+double Measure(const fs::path& root, int clients, const std::string& rows, const Backend& backend) {
+  const fs::path dir = root / (std::to_string(clients) + backend.name());
   fs::create_directories(dir);
-  const std::string path = MakeLibrary(dir, "BENCH", clients);
-  const std::string baseline_path = MakeLibrary(dir, "BASE", 1);
-  Run run(dir, path);
-  auto db = sql::SqliteDatabase::Open(path, false);
+  const dmapi::LibraryConfig library = MakeLibrary(backend, dir, "BENCH", clients, clients);
+  const dmapi::LibraryConfig baseline_library = MakeLibrary(backend, dir, "BASE", 1, clients);
+  Run run(dir, library);
+  std::unique_ptr<sql::Database> db = Open(library);
   const long long folders_before = Scalar(*db, "SELECT COUNT(*) FROM FOLDER");
   const long statements_before = CountLines(run.log.CurrentDatedLogFile(), " SQL Instruction on ");
   const long lines_before = CountLines(run.log.CurrentDatedLogFile(), "");
@@ -184,7 +242,7 @@ void Measure(const fs::path& root, int clients, const std::string& rows) {
   const long statements =
       CountLines(run.log.CurrentDatedLogFile(), " SQL Instruction on ") - statements_before;
   const long lines = CountLines(run.log.CurrentDatedLogFile(), "") - lines_before;
-  const double baseline = Baseline(baseline_path, folders);
+  const double baseline = Baseline(baseline_library, folders);
 
   // Every source row recorded as done (as a finished history would have it), then a cycle
   // that finds nothing new.
@@ -195,8 +253,9 @@ void Measure(const fs::path& root, int clients, const std::string& rows) {
   }
   const double idle = run.Cycle("0");
 
-  std::printf("library of %d clients (%lld matters): %lld folders from %s rows\n", clients,
-              Scalar(*db, "SELECT COUNT(*) FROM MATTER"), folders, rows.c_str());
+  std::printf("%s library of %d clients (%lld matters): %lld folders from %s rows\n",
+              backend.name(), clients, Scalar(*db, "SELECT COUNT(*) FROM MATTER"), folders,
+              rows.c_str());
   std::printf(
       "  engine:   %8.2f s  %9.1f folders/s  %6.1f statements/folder  %6.1f log "
       "lines/folder\n",
@@ -206,18 +265,36 @@ void Measure(const fs::path& root, int clients, const std::string& rows) {
               folders / baseline);
   std::printf("  ratio engine / baseline: %.1f\n", seconds / baseline);
   std::printf("  cycle with nothing new: %.2f s\n", idle);
+  std::fflush(stdout);
+  return folders / seconds;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int clients = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000;
-  const std::string rows = argc > 2 ? argv[2] : "2000";
+  std::vector<std::string> args(argv + 1, argv + argc);
+  Backend postgres;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--postgres" && i + 1 < args.size()) {
+      postgres.server = args[i + 1];
+      args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
+      break;
+    }
+  }
+  const int clients = !args.empty() ? std::max(1, std::atoi(args[0].c_str())) : 1000;
+  const std::string rows = args.size() > 1 ? args[1] : "2000";
   const char* tmp = std::getenv("TMPDIR");
   const fs::path root = fs::path(tmp ? tmp : "/tmp") /
                         ("folder_bench_" + std::to_string(static_cast<long>(::getpid())));
-  Measure(root, clients, rows);
-  Measure(root, clients * 10, rows);
+  for (int size : {clients, clients * 10}) {
+    const double sqlite = Measure(root, size, rows, Backend{});
+    if (postgres.postgres()) {
+      const double pg = Measure(root, size, rows, postgres);
+      DropLibraries(postgres, size);
+      std::printf("  %d clients: PostgreSQL %.1f folders/s, SQLite %.1f folders/s (ratio %.2f)\n",
+                  size, pg, sqlite, pg / sqlite);
+    }
+  }
   std::error_code ignored;
   fs::remove_all(root, ignored);
   return 0;

@@ -526,7 +526,7 @@ bool ProcessingCycle::HeldByAnotherComputer(const std::string& rule, const std::
     return true;
   }
   p_.nodes.ActiveStatus(rules::kRegisterRule, rule);
-  return false;
+  return !p_.nodes.ConfirmRegistration(rule);
 }
 
 std::string ProcessingCycle::ChooseReuse(const std::string& rule, std::string* saved) {

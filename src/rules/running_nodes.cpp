@@ -69,7 +69,8 @@ bool RunningNodes::ActiveStatusBody(int mode, const std::string& rule) {
     connection_.RunSQL(
         "DELETE FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = 'ARBORLINE' AND SECTION_KEY = "
         "'SPROUTSMITH' AND SUB_KEY = 'RUNNING_NODES' AND ((CHAR_VAL LIKE '" +
-        dm::LikeLiteral(computer) + ":%' OR CHAR_VAL IS NULL OR CHAR_VAL = '') OR DATE_VAL IS NULL)");
+        dm::LikeLiteral(computer) +
+        ":%' OR CHAR_VAL IS NULL OR CHAR_VAL = '') OR DATE_VAL IS NULL)");
     if (auto* sql = connection_.sql()) sql->ReleaseResults();
 
     if (!Trim(rule).empty() && mode != kCleanUpOnly) {
@@ -88,6 +89,23 @@ bool RunningNodes::ActiveStatusBody(int mode, const std::string& rule) {
   }
   context_.ui.Yield();
   return result;
+}
+
+bool RunningNodes::ConfirmRegistration(std::string_view rule) {
+  const std::string r(rule);
+  return log::Trap(context_.log, "ActiveStatus", false, [&] {
+    if (!connection_.CheckFusion("ActiveStatus") || connection_.LibraryName().empty()) return false;
+    // Oracle libraries hold no rows: there is nothing to confirm against.
+    if (connection_.facts().IsOracle()) return true;
+    bool confirmed = false;
+    {
+      LogMethodGuard guard(context_.options.CheckLogMethod);
+      if (context_.options.CheckDisplayErrors == 0) context_.options.CheckLogMethod = 0;
+      confirmed = !AnotherComputerWorksOn(r);
+    }
+    if (!confirmed) ActiveStatusBody(kCleanUpOnly, "");
+    return confirmed;
+  });
 }
 
 bool RunningNodes::AnotherComputerWorksOn(const std::string& rule) {

@@ -1,7 +1,7 @@
 #pragma once
 // Running-node rows: the QUIL_SETTINGS rows by which computers sharing a library keep off
-// each other's rules. Advisory only: nothing locks, the test and the registration are two
-// statements, and Oracle libraries get no rows at all.
+// each other's rules. Advisory only: nothing locks, and Oracle libraries get no rows at all;
+// a check after the registration keeps two computers that tested at once off the rule.
 
 #include <string>
 #include <string_view>
@@ -28,6 +28,12 @@ class RunningNodes {
   // registers this computer for `rule`; mode -1 (or an empty rule) only cleans up. Only mode
   // 0 can return true.
   bool ActiveStatus(int mode, std::string_view rule);
+
+  // After registering for `rule`: true when no other computer's row names it. Two computers
+  // that tested the free rule at the same moment have both registered; each then sees the
+  // other's row, removes its own and answers false, so the rule is never built twice at
+  // once (it waits for the next cycle). Does not clean up first, unlike ActiveStatus.
+  bool ConfirmRegistration(std::string_view rule);
 
   // Menu command: after the operator confirms, deletes every running-node row of every
   // library of the session and reconnects the library that was connected.

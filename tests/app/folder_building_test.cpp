@@ -12,14 +12,12 @@
 #include <vector>
 
 #include "app/cycle_session.h"
-#include "platform/dmapi/folder_tree.h"
-#include "support/status_assertions.h"
+#include "app/standard_rule_tree.h"
 
 namespace sproutsmith::app {
 namespace {
 
 using testing::LibrarySpec;
-using Paths = std::multiset<std::string>;
 
 class FolderBuildingTest : public CycleSession,
                            public ::testing::WithParamInterface<std::tuple<int, sql::Backend>> {
@@ -27,41 +25,8 @@ class FolderBuildingTest : public CycleSession,
   void SetUp() override { install_.backend = std::get<1>(GetParam()); }
   int EngineCode() const { return std::get<0>(GetParam()); }
 
-  // Every folder of the library as "TOP/CHILD/...", once per place it appears.
-  Paths Tree(const std::string& library) {
-    std::unique_ptr<sql::Database> db = install_.OpenLibrary(library);
-    if (!db) return {};
-    std::string error;
-    std::vector<dmapi::FolderNode> roots;
-    EXPECT_TRUE(testing::Ok(dmapi::ReadFolderTree(*db, &roots)));
-    Paths paths;
-    for (const auto& root : roots) Collect(root, "", paths);
-    return paths;
-  }
-
-  // What the two standard rules stand for, from the source tables alone.
-  Paths Expected(const std::string& library) {
-    Paths paths{"FIRM MATTERS", "CLIENTS"};
-    std::set<std::string> clients, matters;
-    for (const auto& row : install_.Query(
-             library,
-             "SELECT DISTINCT C.CLIENT_ID, M.MATTER_ID, D.TYPE_ID FROM PROFILE P JOIN MATTER M ON "
-             "M.SYSTEM_ID = P.MATTER JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID JOIN "
-             "DOCUMENTTYPES D ON D.SYSTEM_ID = P.DOCUMENTTYPE JOIN APPS A ON A.SYSTEM_ID = "
-             "P.APPLICATION WHERE A.APPLICATION <> 'FOLDER'")) {
-      const std::string client = "FIRM MATTERS/" + row[0];
-      const std::string matter = client + "/" + row[1];
-      if (clients.insert(client).second) paths.insert(client);
-      if (matters.insert(matter).second) paths.insert(matter);
-      paths.insert(matter + "/" + row[2]);
-    }
-    for (const auto& row : install_.Query(library,
-                                          "SELECT DISTINCT C.CLIENT_ID FROM MATTER M JOIN CLIENT C "
-                                          "ON C.SYSTEM_ID = M.CLIENT_ID")) {
-      paths.insert("CLIENTS/" + row[0]);
-    }
-    return paths;
-  }
+  Paths Tree(const std::string& library) { return FolderPaths(install_, library); }
+  Paths Expected(const std::string& library) { return StandardRulePaths(install_, library); }
 
   // Row counts of the tables a cycle writes.
   std::map<std::string, std::string> Snapshot(const std::string& library) {
@@ -73,13 +38,6 @@ class FolderBuildingTest : public CycleSession,
     counts["stamps"] =
         install_.Scalar(library, "SELECT COUNT(*) FROM FOLDER WHERE PATH LIKE 'ARBORLINE%'");
     return counts;
-  }
-
- private:
-  static void Collect(const dmapi::FolderNode& node, const std::string& above, Paths& out) {
-    const std::string path = above.empty() ? node.name : above + "/" + node.name;
-    out.insert(path);
-    for (const auto& child : node.children) Collect(child, path, out);
   }
 };
 

@@ -257,5 +257,24 @@ TEST_F(RunningNodesTest, TheCallIsSilentUnlessErrorsAreDisplayed) {
       << Dump();
 }
 
+TEST_F(RunningNodesTest, TwoComputersThatRegisteredAtOnceBothWithdrawAndOneAloneKeepsTheRule) {
+  StartBoth({{.name = "DEMO"}});
+  // Both tested the free rule before either registered.
+  EXPECT_FALSE(one().ActiveStatus(kTestRule, "CLIENTS"));
+  EXPECT_FALSE(two().ActiveStatus(kTestRule, "CLIENTS"));
+  one().ActiveStatus(kRegisterRule, "CLIENTS");
+  two().ActiveStatus(kRegisterRule, "CLIENTS");
+  EXPECT_FALSE(one().ConfirmRegistration("CLIENTS"));
+  EXPECT_EQ(Nodes(), (Rows{{"PC-TWO:CLIENTS", "1", "SPROUTSMITH"}}));
+  // The second one to look finds the rule its own again.
+  EXPECT_TRUE(two().ConfirmRegistration("clients"));
+  EXPECT_EQ(Nodes(), (Rows{{"PC-TWO:CLIENTS", "1", "SPROUTSMITH"}}));
+  // Another rule of the other computer does not count.
+  one().ActiveStatus(kRegisterRule, "CLIENT MATTERS");
+  EXPECT_TRUE(one().ConfirmRegistration("CLIENT MATTERS"));
+  EXPECT_EQ(Nodes(), (Rows{{"PC-ONE:CLIENT MATTERS", "1", "SPROUTSMITH"},
+                           {"PC-TWO:CLIENTS", "1", "SPROUTSMITH"}}));
+}
+
 }  // namespace
 }  // namespace sproutsmith::rules

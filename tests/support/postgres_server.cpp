@@ -101,6 +101,14 @@ Status PostgresServer::Start() {
           base_dir_ + "/pg_ctl.log");
   if (!s.ok()) return Status::Error(s.code, s.text + "\n" + ReadFile(log));
   running_ = true;
+  // A test process that dies (a crash, a closed pipe) never reaches Stop: a watcher stops
+  // the server and removes its folder once the process is gone.
+  const std::string watcher = "while kill -0 " + std::to_string(::getpid()) +
+                              " 2>/dev/null; do sleep 1; done; " + AsServerUser() +
+                              Quote(bin + "/pg_ctl") + " -D " + Quote(data_dir_) +
+                              " -m immediate -w stop; rm -rf " + Quote(base_dir_);
+  // Without the watcher the tests still run; a killed process would leave its server.
+  (void)std::system(("(" + watcher + ") >/dev/null 2>&1 &").c_str());
   return Status::Ok();
 }
 

@@ -2,8 +2,8 @@
 // A private PostgreSQL server for the tests of one test process: Debian's binaries, a fresh
 // data folder under the temporary area, a Unix socket inside that folder and no TCP, so
 // parallel test processes never meet. Started on first use, stopped (and its folder
-// removed) when the process ends. A test that needs it fails with the reason when it
-// cannot start; it is never skipped.
+// removed) when the process ends, however it ends. A test that needs it fails with the reason when
+// it cannot start; it is never skipped.
 
 #include <string>
 

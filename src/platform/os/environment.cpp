@@ -42,7 +42,12 @@ std::string ComputerName() {
 std::string SystemEnvironment::Variable(const std::string& name) const { return GetEnv(name); }
 std::string SystemEnvironment::ProgramFolder() const { return os::ProgramFolder(); }
 std::string SystemEnvironment::ExecutableName() const { return os::ExecutableName(); }
-std::string SystemEnvironment::ComputerName() const { return os::ComputerName(); }
+// COMPUTERNAME, as Windows sets it, names this computer to the others when it is set
+// (several "computers" on one machine); else the host name.
+std::string SystemEnvironment::ComputerName() const {
+  if (std::string named = GetEnv("COMPUTERNAME"); !named.empty()) return named;
+  return os::ComputerName();
+}
 std::string SystemEnvironment::RegistryValue(const std::string&) const { return ""; }
 
 }  // namespace sproutsmith::os

@@ -1,0 +1,197 @@
+// Three computers on the same PostgreSQL libraries: three sproutsmith processes, each with
+// its own computer name, settings and log, run unattended cycles over and over while new
+// matters and documents arrive; each library's rule keeps them off each other. Afterwards every
+// folder the data calls for exists exactly once, every source row is tracked and no running-node
+// row is left.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/standard_rule_tree.h"
+#include "platform/dmapi/installation.h"
+#include "platform/schema/test_data.h"
+#include "support/dm_installation.h"
+
+extern char** environ;
+
+namespace sproutsmith::app {
+namespace {
+
+constexpr int kComputers = 3;
+constexpr int kRunsEach = 4;
+constexpr int kNewMatters = 6;
+const std::vector<std::string> kLibraries = {"LIB1", "LIB2"};
+
+// One unattended run ("/G /X") of the program as `computer`; its exit status (-1 when it
+// could not start or did not end normally).
+int RunOnce(const std::string& computer, const std::string& config, const std::string& home) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    bool replaced = false;
+    for (const char* name :
+         {"SPROUTSMITH_DM=", "XDG_CONFIG_HOME=", "TEMP=", "TMPDIR=", "COMPUTERNAME="}) {
+      replaced = replaced || entry.rfind(name, 0) == 0;
+    }
+    if (!replaced) env.push_back(entry);
+  }
+  env.push_back("SPROUTSMITH_DM=" + config);
+  env.push_back("XDG_CONFIG_HOME=" + home + "/config");
+  env.push_back("TEMP=" + home + "/temp");
+  env.push_back("COMPUTERNAME=" + computer);
+  std::vector<std::string> argv = {SPROUTSMITH_PROGRAM, "/G", "/X", "/V"};
+  auto pointers = [](std::vector<std::string>& texts) {
+    std::vector<char*> out;
+    for (std::string& t : texts) out.push_back(t.data());
+    out.push_back(nullptr);
+    return out;
+  };
+  std::vector<char*> c_argv = pointers(argv);
+  std::vector<char*> c_env = pointers(env);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  const std::string err = home + "/stderr.txt";
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  pid_t pid = 0;
+  const int rc = ::posix_spawn(&pid, c_argv[0], &actions, nullptr, c_argv.data(), c_env.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return -1;
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+// The error lines of a computer's logs, with the statement before each.
+std::string Errors(const std::string& home) {
+  std::string out;
+  for (const auto& entry : std::filesystem::directory_iterator(home + "/temp")) {
+    if (entry.path().extension() != ".LOG") continue;
+    const std::vector<std::string> lines = testing::ReadLines(entry.path().string());
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (lines[i].find("Error") != std::string::npos) {
+        out += (i >= 3 ? lines[i - 3] + "\n" + lines[i - 2] + "\n" + lines[i - 1] + "\n" : "") +
+               lines[i] + "\n";
+      }
+    }
+  }
+  return out;
+}
+
+TEST(ThreeComputersTest, LoopingComputersBuildEveryFolderOnceWhileMattersArrive) {
+  testing::DmInstallation install({2026, 12, 6, 9, 4, 29}, sql::Backend::kPostgres);
+  install.Create({{.name = kLibraries[0]}, {.name = kLibraries[1]}});
+  // One rule per library: the running-node rows keep computers off a rule, not off each
+  // other's folders, and two rules that share folder names may adopt each other's folder
+  // when they run at once on two computers.
+  for (const std::string& library : kLibraries) {
+    install.Exec(library, std::string("DELETE FROM QUIL_SETTINGS WHERE SUB_KEY = '") +
+                              schema::kClientsRule + "' AND SECTION_KEY LIKE 'RULE_%'");
+  }
+  const std::string config = install.dir.File("dm.conf");
+  testing::WriteFile(config, dmapi::FormatInstallationConfig(install.config, install.dir.File("")));
+  std::vector<std::string> homes;
+  for (int c = 1; c <= kComputers; ++c) {
+    homes.push_back(install.dir.File("pc" + std::to_string(c)));
+    std::filesystem::create_directories(homes.back() + "/temp");
+    std::filesystem::create_directories(homes.back() + "/config");
+  }
+
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<std::vector<int>> statuses(kComputers);
+  std::vector<std::thread> computers;
+  for (int c = 0; c < kComputers; ++c) {
+    computers.emplace_back([&, c] {
+      for (int run = 0; run < kRunsEach; ++run) {
+        statuses[c].push_back(RunOnce("PC" + std::to_string(c + 1), config, homes[c]));
+      }
+    });
+  }
+  // New work while they run, as DM users file it: a matter of an existing client and a
+  // document of it.
+  for (int n = 1; n <= kNewMatters; ++n) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    const std::string library = kLibraries[n % kLibraries.size()];
+    const std::string id = std::to_string(900000 + 2 * n);
+    install.Exec(library,
+                 "INSERT INTO MATTER (SYSTEM_ID, CLIENT_ID, MATTER_ID, MATTER_NAME) SELECT " + id +
+                     ", CLIENT_ID, '09" + std::to_string(n) +
+                     "', 'New matter' FROM MATTER WHERE SYSTEM_ID = (SELECT MIN(SYSTEM_ID) FROM "
+                     "MATTER)");
+    install.Exec(library,
+                 "INSERT INTO PROFILE (SYSTEM_ID, DOCNUMBER, DOCNAME, APPLICATION, STATUS, AUTHOR, "
+                 "TYPIST, MATTER, DOCUMENTTYPE, DEFAULT_RIGHTS) SELECT " +
+                     id + "1, " + id + "1, 'New document', APPLICATION, 0, AUTHOR, TYPIST, " + id +
+                     ", DOCUMENTTYPE, 0 FROM PROFILE WHERE DOCNUMBER = (SELECT MIN(DOCNUMBER) FROM "
+                     "PROFILE WHERE MATTER IS NOT NULL)");
+  }
+  for (std::thread& t : computers) t.join();
+  // A quiet run after the last arrivals: what a busy computer skipped is built now.
+  const int last = RunOnce("PC1", config, homes[0]);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+  for (int c = 0; c < kComputers; ++c) {
+    for (int status : statuses[c]) {
+      EXPECT_EQ(status, 0) << "PC" << c + 1 << ": " << testing::ReadFile(homes[c] + "/stderr.txt")
+                           << Errors(homes[c]);
+    }
+  }
+  EXPECT_EQ(last, 0) << testing::ReadFile(homes[0] + "/stderr.txt");
+
+  size_t folders = 0;
+  for (const std::string& library : kLibraries) {
+    SCOPED_TRACE(library);
+    Paths expected;
+    for (const std::string& path : StandardRulePaths(install, library)) {
+      if (path.rfind("CLIENTS", 0) != 0) expected.insert(path);
+    }
+    const Paths built = FolderPaths(install, library);
+    std::string twice;
+    for (const std::string& path : built) {
+      if (built.count(path) > expected.count(path)) twice += path + "\n";
+    }
+    EXPECT_EQ(built, expected) << "more often than the data calls for:\n" << twice;
+    folders += built.size();
+    EXPECT_EQ(install.Scalar(library,
+                             "SELECT COUNT(*) FROM QUIL_SETTINGS WHERE SUB_KEY = "
+                             "'RUNNING_NODES'"),
+              "0");
+    // The rule records every matter and client it selected, new ones included.
+    for (const char* table : {"MATTER", "CLIENT"}) {
+      EXPECT_EQ(install.Scalar(library, std::string("SELECT COUNT(*) FROM ") + table +
+                                            " WHERE SYSTEM_ID NOT IN (SELECT SID FROM "
+                                            "QUIL_SPROUTSMITH WHERE TABLE_NAME = '" +
+                                            table + "' AND RULE_NAME = '" +
+                                            schema::kClientMattersRule + "')"),
+                "0")
+          << table;
+    }
+  }
+  // How often a computer found a rule held by another (the rows at work).
+  int held = 0;
+  for (const std::string& home : homes) {
+    for (const std::string& line : testing::ReadLines(home + "/stderr.txt")) {
+      held += line.find("(held by another computer") != std::string::npos;
+    }
+  }
+  // The figures, for the benchmark notes.
+  std::cout << "three computers: " << kComputers << " processes, " << kComputers * kRunsEach + 1
+            << " cycles, " << folders << " folders, " << seconds << " seconds, " << held
+            << " rule(s) found held\n";
+  RecordProperty("processes", kComputers);
+  RecordProperty("cycles", kComputers * kRunsEach + 1);
+  RecordProperty("folders", static_cast<int>(folders));
+}
+
+}  // namespace
+}  // namespace sproutsmith::app
