@@ -7,70 +7,31 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
-#include "app/dm_session_seam.h"
 #include "app/run_summary.h"
-#include "engine_test_fixture.h"
+#include "installed_engine.h"
 #include "platform/schema/rule_rows.h"
-#include "platform/sql/sqlite_database.h"
-#include "support/dm_installation.h"
 #include "support/status_assertions.h"
 
 namespace sproutsmith::app {
 namespace {
 
-class ExitStatusTest : public EngineTest {
+class ExitStatusTest : public InstalledEngineTest {
  protected:
   void Install(bool archive = true) {
     std::vector<testing::LibrarySpec> libraries = {{.name = "DEMO"}};
     if (archive) libraries.push_back({.name = "ARCHIVE", .engine_code = 2});
     install_.Create(libraries);
   }
-  // The engine over the installation; `stop` is what an outside stop request reads.
-  Engine& Build() {
-    EngineParts parts;
-    parts.clock = std::make_unique<os::FixedClock>(text::DateTime{2026, 12, 6, 9, 4, 29});
-    parts.settings = std::make_unique<os::SettingsStore>(dir_.File("config"));
-    auto ui = std::make_unique<testing::ScriptedUi>();
-    ui_ = ui.get();
-    parts.ui = std::move(ui);
-    parts.make_dm = [this](Context& context) -> std::unique_ptr<DmSeam> {
-      auto seam = std::make_unique<DmSessionSeam>(context, install_.OpenClient(), "", "PC1");
-      seam_ = seam.get();
-      return seam;
-    };
-    parts.launcher = std::make_unique<testing::RecordingLauncher>();
-    parts.environment = std::make_unique<os::FixedEnvironment>(env_);
-    parts.stop_requested = [this] { return stop_; };
-    parts.computer_name = "PC1";
-    engine_ = std::make_unique<Engine>(std::move(parts));
-    return *engine_;
-  }
+  Engine& Build() { return BuildReal(); }
   void AddRule(const std::string& library, const std::string& name,
                const std::function<void(schema::RuleDefinition&)>& change) {
     schema::RuleDefinition rule =
         schema::StandardRule(name, "%CLIENTS% %\\% %MATTER.CLIENT_ID.CLIENT_ID%");
     change(rule);
-    std::string error;
-    auto db = sql::SqliteDatabase::Open(install_.LibraryFile(library), false, &error);
-    ASSERT_TRUE(db) << error;
+    std::unique_ptr<sql::Database> db = install_.OpenLibrary(library);
+    ASSERT_TRUE(db);
     ASSERT_TRUE(testing::Ok(schema::WriteRule(*db, rule)));
-  }
-  int Count(const std::string& fragment) {
-    int n = 0;
-    for (const auto& l : LogLines()) n += l.find(fragment) != std::string::npos;
-    return n;
-  }
-  std::string Report() {
-    std::ifstream in(dir_.File(std::string("temp/") + kProduct + "_20261206.json"));
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-  std::string RunningNodes(const std::string& library) {
-    return install_.Scalar(library,
-                           "SELECT COUNT(*) FROM QUIL_SETTINGS WHERE SUB_KEY = 'RUNNING_NODES'");
   }
 
   // Runs "/G /X" and checks the status, the unchecked libraries, the report, the summary.
@@ -92,10 +53,6 @@ class ExitStatusTest : public EngineTest {
     EXPECT_EQ(Saved("General", "IsRunning"), "0");
     ASSERT_NE(engine_->LastCycle(), nullptr);
   }
-
-  testing::DmInstallation install_;
-  DmSessionSeam* seam_ = nullptr;
-  bool stop_ = false;
 };
 
 TEST_F(ExitStatusTest, AFinishedCycleExitsZeroAndReportsEveryRule) {
@@ -178,6 +135,8 @@ TEST_F(ExitStatusTest, AnImproperlyConfiguredRule) {
   ExpectOutcome(kExitRuleFailed, {});
 }
 
+// The client loses its application object while the first rule runs; the unattended
+// "exit now?" answers Yes, and the program ends once the cycle has returned.
 TEST_F(ExitStatusTest, ALostSessionBreaksTheCycleOff) {
   Install(false);
   Build();
@@ -191,7 +150,9 @@ TEST_F(ExitStatusTest, ALostSessionBreaksTheCycleOff) {
   EXPECT_EQ(engine_->Run({"/G", "/X"}), kExitBrokenOff);
   ASSERT_NE(engine_->LastCycle(), nullptr);
   EXPECT_TRUE(engine_->LastCycle()->broken_off);
+  EXPECT_GE(Count("CheckFusion failed on "), 1);
   EXPECT_EQ(Count(") Ended on "), 1);
+  EXPECT_TRUE(engine_->Ended());
 }
 
 TEST_F(ExitStatusTest, AStopDuringARuleCancelsLikeExitAndEndsCleanly) {
@@ -262,7 +223,6 @@ TEST_F(ExitStatusTest, AStopDuringStartUpRunsNoCycle) {
 }
 
 TEST_F(ExitStatusTest, AFailedStartSaysWhyAndWhereTheLogIs) {
-  EngineParts parts;
   Install(false);
   install_.Exec("DEMO", "DELETE FROM PEOPLEGROUPS");
   Build();
