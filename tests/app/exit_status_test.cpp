@@ -65,21 +65,11 @@ TEST_F(ExitStatusTest, AFinishedCycleExitsZeroAndReportsEveryRule) {
                            "\"library\": \"ARCHIVE\",\n        \"rule\": \"CLIENT MATTERS\""}) {
     EXPECT_NE(report.find(rule), std::string::npos) << report;
   }
-  ASSERT_NE(engine_->LastCycle(), nullptr);
-  ASSERT_EQ(engine_->LastCycle()->rules.size(), 4u);
-  for (const RuleReport& rule : engine_->LastCycle()->rules) {
-    EXPECT_EQ(rule.outcome, rule_outcome::kFinished) << rule.rule;
-    EXPECT_GT(rule.rows_selected, 0) << rule.rule;
-    EXPECT_GT(rule.folders_created, 0) << rule.rule;
-  }
-  // A second run finds nothing new: still a finished run.
-  const std::string first_report = report;
+  // What each rule did is the disk-full test's working case; a second run, with nothing
+  // new, is still a finished run and writes its own report.
   Build();
   EXPECT_EQ(engine_->Run({"/G", "/X"}), kExitFinished);
-  for (const RuleReport& rule : engine_->LastCycle()->rules) {
-    EXPECT_EQ(rule.folders_created, 0) << rule.rule;
-  }
-  EXPECT_NE(Report(), first_report);
+  EXPECT_NE(Report(), report);
 }
 
 TEST_F(ExitStatusTest, NoLibraryChecked) {
@@ -224,13 +214,20 @@ TEST_F(ExitStatusTest, AStopDuringStartUpRunsNoCycle) {
 
 TEST_F(ExitStatusTest, AFailedStartSaysWhyAndWhereTheLogIs) {
   Install(false);
-  install_.Exec("DEMO", "DELETE FROM PEOPLEGROUPS");
+  // Take the login out of every group with universal access 191 or more.
+  install_.Exec("DEMO",
+                "DELETE FROM PEOPLEGROUPS WHERE GROUPS_SYSTEM_ID IN (SELECT SYSTEM_ID FROM "
+                "GROUPS WHERE UNIV_ACCESS >= 191)");
   Build();
   EXPECT_EQ(engine_->Run({"/G", "/X"}), kExitFailed);
-  const std::string text = FailedStartText(*engine_);
-  EXPECT_NE(text.find("Error: You are not a member of any groups with Universal Access >= 191"),
-            std::string::npos)
-      << text;
+  const std::string refusal =
+      "You are not a member of any groups with Universal Access >= 191. This is a requirement "
+      "for running Arborline Sproutsmith for OpenText eDOCS";
+  EXPECT_NE(FailedStartText(*engine_).find("Error: " + refusal), std::string::npos)
+      << FailedStartText(*engine_);
+  EXPECT_EQ(Count(refusal), 1);
+  EXPECT_EQ(Count(") Ended on "), 1);
+  EXPECT_EQ(engine_->Cycles(), 0);
   const std::string outcome = OutcomeLine(SummaryFactsOf(*engine_));
   EXPECT_EQ(outcome,
             "Outcome: failed-start (exit 1). Log: " +

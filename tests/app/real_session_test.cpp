@@ -111,23 +111,6 @@ TEST_F(RealSessionTest, AnUnattendedCycleBuildsAndRecordsEveryRulesRows) {
   EXPECT_TRUE(engine_->Ended());
 }
 
-TEST_F(RealSessionTest, AUserWithoutUniversalAccessIsRefusedAtStartUp) {
-  BuildReal();
-  // Take the login out of every group with universal access 191 or more.
-  install_.Exec("DEMO",
-                "DELETE FROM PEOPLEGROUPS WHERE GROUPS_SYSTEM_ID IN (SELECT SYSTEM_ID FROM "
-                "GROUPS WHERE UNIV_ACCESS >= 191)");
-  EXPECT_EQ(engine_->Run({}), kExitFailed);
-  const std::string refusal =
-      "You are not a member of any groups with Universal Access >= 191. This is a requirement "
-      "for running Arborline Sproutsmith for OpenText eDOCS";
-  ASSERT_FALSE(ui_->messages.empty());
-  EXPECT_EQ(ui_->messages.front().text, "Error: " + refusal);
-  EXPECT_EQ(Count(refusal), 1);
-  EXPECT_EQ(Count("Waiting for user input"), 0);
-  EXPECT_EQ(Count(") Ended on "), 1);
-}
-
 TEST_F(RealSessionTest, ABrokenInstallationFailsTheStartWithItsReason) {
   InstalledEngineTest::BuildReal([](EngineParts& parts) {
     parts.make_dm = [](Context& context) -> std::unique_ptr<DmSeam> {
