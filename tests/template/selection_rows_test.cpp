@@ -63,12 +63,7 @@ TEST_F(SelectionRowsTest, RuleNamesMatchExactlyInTheExclusionAndInInitializeMode
       {"ABC_D", "ABCXD"}, {"ABC_D", "abcxd"}, {"A%B", "AXYZB"},
       {"[A]B", "AB"},     {"A_%", "AB"},      {"O'BRIEN [OLD] 100%", "O'BRIEN O 1000"},
   };
-  const auto quoted = [](std::string name) {
-    for (size_t at = name.find('\''); at != std::string::npos; at = name.find('\'', at + 2)) {
-      name.insert(at, 1, '\'');
-    }
-    return name;
-  };
+  const auto quoted = sproutsmith::testing::QuotesDoubled;
   for (const Flavour& f : kFlavours) {
     ASSERT_TRUE(connection_->ConnectLibrary(f.library));
     for (const Case& c : cases) {
