@@ -116,7 +116,9 @@ MainWindow::MainWindow(app::Engine& engine, QtUi& ui, app::DmSessionSeam* seam, 
   connect(library_label_, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { library_menu_->popup(library_label_->mapToGlobal(at)); });
 
-  ui_.AttachWindow(this, [this] { SyncFromModels(); });
+  ui_.AttachWindow(
+      this, [this] { SyncFromModels(); },
+      [this] { return go_->isEnabled() && engine_.state().CycleRunning; });
   qApp->installEventFilter(this);
 }
 

@@ -62,9 +62,10 @@ std::string QtNameFilter(const std::string& filter) {
 
 QtUi::QtUi(std::string title) : title_(std::move(title)) {}
 
-void QtUi::AttachWindow(QWidget* parent, std::function<void()> sync) {
+void QtUi::AttachWindow(QWidget* parent, std::function<void()> sync, std::function<bool()> stale) {
   parent_ = parent;
   sync_ = std::move(sync);
+  stale_ = std::move(stale);
 }
 
 Answer QtUi::MessageBox(const std::string& text, MessageStyle style, const std::string& title) {
@@ -83,7 +84,9 @@ void QtUi::Sync() {
 }
 
 void QtUi::Yield() {
-  if (!since_sync_.isValid() || since_sync_.elapsed() >= kSyncIntervalMs) Sync();
+  if (!since_sync_.isValid() || since_sync_.elapsed() >= kSyncIntervalMs || (stale_ && stale_())) {
+    Sync();
+  }
   QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 

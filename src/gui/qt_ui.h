@@ -28,7 +28,9 @@ class QtUi final : public runtime::Ui {
   explicit QtUi(std::string title);
 
   // The window the dialogs belong to, and how it catches up with the models.
-  void AttachWindow(QWidget* parent, std::function<void()> sync);
+  // `stale`, when given, says the window shows a state that must not wait for the next
+  // throttled refresh (Go enabled while a cycle runs).
+  void AttachWindow(QWidget* parent, std::function<void()> sync, std::function<bool()> stale = {});
   // Replace the dialogs (tests answer them from a script).
   void SetMessagePresenter(MessagePresenter presenter) { present_ = std::move(presenter); }
   void SetLibraryChooser(ListChooser chooser) { choose_library_ = std::move(chooser); }
@@ -54,6 +56,7 @@ class QtUi final : public runtime::Ui {
   std::string title_;
   QWidget* parent_ = nullptr;
   std::function<void()> sync_;
+  std::function<bool()> stale_;
   MessagePresenter present_;
   ListChooser choose_library_;
   FileChooser choose_file_;

@@ -26,8 +26,8 @@ class EngineTest : public ::testing::Test {
     env_.program_folder = dir_.File("program");
   }
 
-  // Builds the engine around `dm` (kept by the engine; `dm_` points at it when scripted).
-  Engine& Build(std::unique_ptr<DmSeam> dm) {
+  // Every part but the DM seam; the test keeps pointers to the clock and the Ui.
+  EngineParts Parts() {
     EngineParts parts;
     auto clock = std::make_unique<os::FixedClock>(text::DateTime{2026, 12, 6, 9, 4, 29});
     clock_ = clock.get();
@@ -36,12 +36,17 @@ class EngineTest : public ::testing::Test {
     auto ui = std::make_unique<testing::ScriptedUi>();
     ui_ = ui.get();
     parts.ui = std::move(ui);
-    parts.dm = std::move(dm);
     auto launcher = std::make_unique<testing::RecordingLauncher>();
     launcher_ = launcher.get();
     parts.launcher = std::move(launcher);
     parts.environment = std::make_unique<os::FixedEnvironment>(env_);
     parts.screen = {20000, 12000};
+    return parts;
+  }
+  // Builds the engine around `dm` (kept by the engine; `dm_` points at it when scripted).
+  Engine& Build(std::unique_ptr<DmSeam> dm) {
+    EngineParts parts = Parts();
+    parts.dm = std::move(dm);
     engine_ = std::make_unique<Engine>(std::move(parts));
     return *engine_;
   }
@@ -60,6 +65,11 @@ class EngineTest : public ::testing::Test {
   }
   void Save(const std::string& section, const std::string& key, const std::string& value) {
     ASSERT_TRUE(os::SettingsStore(dir_.File("config")).Save(kProduct, section, key, value));
+  }
+  int Count(const std::string& fragment) {
+    int n = 0;
+    for (const auto& l : LogLines()) n += l.find(fragment) != std::string::npos;
+    return n;
   }
   std::string BuildLine() { return engine_->identity().BuildLine(); }
   static std::string Separator() { return std::string(70, '-'); }

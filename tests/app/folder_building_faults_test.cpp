@@ -86,11 +86,7 @@ struct FaultyLibrary {
     return install.Scalar("LIB",
                           "SELECT COUNT(*) FROM QUIL_SPROUTSMITH WHERE TABLE_NAME = 'MATTER'");
   }
-  std::string Dump() const {
-    std::string s;
-    for (const auto& l : install.LogLines()) s += l + "\n";
-    return s;
-  }
+  std::string Dump() const { return install.LogText(); }
 
   testing::DmInstallation install;
   MainWindowModel window;

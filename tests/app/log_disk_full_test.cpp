@@ -6,11 +6,9 @@
 
 #include <filesystem>
 
-#include "app/dm_session_seam.h"
 #include "app/run_summary.h"
-#include "engine_test_fixture.h"
+#include "installed_engine.h"
 #include "platform/os/failing_file_system.h"
-#include "support/dm_installation.h"
 
 namespace sproutsmith::app {
 namespace {
@@ -27,29 +25,16 @@ struct Failure {
 
 void PrintTo(const Failure& failure, std::ostream* out) { *out << failure.name; }
 
-class LogDiskFullTest : public EngineTest, public ::testing::WithParamInterface<Failure> {
+class LogDiskFullTest : public InstalledEngineTest, public ::testing::WithParamInterface<Failure> {
  protected:
-  // A real engine over the installation, its log on `files`.
-  std::unique_ptr<Engine> BuildOn(std::unique_ptr<os::FileSystem> files) {
-    EngineParts parts;
-    parts.clock = std::make_unique<os::FixedClock>(text::DateTime{2026, 12, 6, 9, 4, 29});
-    parts.settings = std::make_unique<os::SettingsStore>(dir_.File("config"));
-    auto ui = std::make_unique<testing::ScriptedUi>();
-    ui_ = ui.get();
-    parts.ui = std::move(ui);
-    parts.make_dm = [this](Context& context) -> std::unique_ptr<DmSeam> {
-      return std::make_unique<DmSessionSeam>(context, install_.OpenClient(), "", "PC1");
-    };
-    parts.launcher = std::make_unique<testing::RecordingLauncher>();
-    parts.environment = std::make_unique<os::FixedEnvironment>(env_);
-    parts.files = std::move(files);
-    auto engine = std::make_unique<Engine>(std::move(parts));
+  // The engine with its log on `files`.
+  void BuildOn(std::unique_ptr<os::FileSystem> files) {
+    engine_.reset();
+    BuildReal([&](EngineParts& parts) { parts.files = std::move(files); });
     // As the program does: once, on stderr there.
-    engine->log().OnWriteFailure([this](const std::string& why) { reports_.push_back(why); });
-    return engine;
+    engine_->log().OnWriteFailure([this](const std::string& why) { reports_.push_back(why); });
   }
 
-  testing::DmInstallation install_;
   std::vector<std::string> reports_;
 };
 
@@ -59,7 +44,7 @@ TEST_P(LogDiskFullTest, TheCycleDoesItsWorkAndTheFailureIsReportedOnce) {
   auto files = std::make_unique<os::FailingFileSystem>();
   os::FailingFileSystem& disk = *files;
   disk.Fail(failure.op, failure.n, failure.and_every_later, failure.reason);
-  engine_ = BuildOn(std::move(files));
+  BuildOn(std::move(files));
 
   EXPECT_EQ(engine_->Run({"/G", "/X"}), kExitFinished);
   EXPECT_TRUE(engine_->Ended());
@@ -77,10 +62,7 @@ TEST_P(LogDiskFullTest, TheCycleDoesItsWorkAndTheFailureIsReportedOnce) {
     EXPECT_EQ(rule.errors, 0);
   }
   for (const char* library : {"DEMO", "ARCHIVE"}) {
-    EXPECT_EQ(install_.Scalar(library,
-                              "SELECT COUNT(*) FROM QUIL_SETTINGS WHERE SUB_KEY = 'RUNNING_NODES'"),
-              "0")
-        << library;
+    EXPECT_EQ(RunningNodes(library), "0") << library;
   }
   EXPECT_EQ(Saved("General", "IsRunning"), "0");
 
@@ -127,8 +109,7 @@ TEST_P(LogDiskFullTest, TheCycleDoesItsWorkAndTheFailureIsReportedOnce) {
   }
 
   // Every row was recorded: the next run, with a log that works, finds nothing new.
-  engine_.reset();
-  engine_ = BuildOn(std::make_unique<os::SystemFileSystem>());
+  BuildOn(std::make_unique<os::SystemFileSystem>());
   EXPECT_EQ(engine_->Run({"/G", "/X"}), kExitFinished);
   ASSERT_NE(engine_->LastCycle(), nullptr);
   for (const RuleReport& rule : engine_->LastCycle()->rules) {

@@ -2,43 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include "app/dm_session_seam.h"
-#include "engine_test_fixture.h"
+#include "installed_engine.h"
 #include "platform/schema/rule_rows.h"
 #include "platform/schema/test_data.h"
-#include "support/dm_installation.h"
 
 namespace sproutsmith::app {
 namespace {
 
-class RealSessionTest : public EngineTest {
+class RealSessionTest : public InstalledEngineTest {
  protected:
   Engine& BuildReal() {
     install_.Create({{.name = "DEMO"}, {.name = "ARCHIVE", .engine_code = 2}});
-    return BuildSeam([this](Context& context) -> std::unique_ptr<DmSeam> {
-      return std::make_unique<DmSessionSeam>(context, install_.OpenClient(), "", "PC1");
-    });
-  }
-  // The fixture's parts, with the seam made from the engine's own context.
-  Engine& BuildSeam(std::function<std::unique_ptr<DmSeam>(Context&)> make_dm) {
-    EngineParts parts;
-    auto clock = std::make_unique<os::FixedClock>(text::DateTime{2026, 12, 6, 9, 4, 29});
-    parts.clock = std::move(clock);
-    parts.settings = std::make_unique<os::SettingsStore>(dir_.File("config"));
-    auto ui = std::make_unique<testing::ScriptedUi>();
-    ui_ = ui.get();
-    parts.ui = std::move(ui);
-    parts.make_dm = std::move(make_dm);
-    parts.launcher = std::make_unique<testing::RecordingLauncher>();
-    parts.environment = std::make_unique<os::FixedEnvironment>(env_);
-    parts.screen = {20000, 12000};
-    engine_ = std::make_unique<Engine>(std::move(parts));
-    return *engine_;
-  }
-  int Count(const std::string& fragment) {
-    int n = 0;
-    for (const auto& l : LogLines()) n += l.find(fragment) != std::string::npos;
-    return n;
+    return InstalledEngineTest::BuildReal();
   }
   // The log lines from the first holding `from` to the next holding `to`.
   std::vector<std::string> Section(const std::string& from, const std::string& to) {
@@ -59,8 +34,6 @@ class RealSessionTest : public EngineTest {
     }
     return n;
   }
-
-  testing::DmInstallation install_;
 };
 
 TEST_F(RealSessionTest, AStartWithoutGoReachesTheWaitingStateAndEndsCleanly) {
@@ -138,51 +111,12 @@ TEST_F(RealSessionTest, AnUnattendedCycleBuildsAndRecordsEveryRulesRows) {
   EXPECT_TRUE(engine_->Ended());
 }
 
-TEST_F(RealSessionTest, ALostDmObjectDuringACycleEndsTheProgramOnceTheCycleHasReturned) {
-  DmSessionSeam* seam = nullptr;
-  install_.Create({{.name = "DEMO"}});
-  BuildSeam([&](Context& context) -> std::unique_ptr<DmSeam> {
-    auto made = std::make_unique<DmSessionSeam>(context, install_.OpenClient(), "", "PC1");
-    seam = made.get();
-    return made;
-  });
-  // The client loses its application object while the first rule runs; the unattended
-  // "exit now?" answers Yes.
-  bool lost = false;
-  ui_->on_yield = [&] {
-    if (!lost && Count("Processing library DEMO rule") > 0) {
-      lost = true;
-      seam->connection()->LoseApplicationForTest();
-    }
-  };
-  engine_->Run({"/G", "/X"});
-  EXPECT_TRUE(lost);
-  EXPECT_GE(Count("CheckFusion failed on "), 1);
-  EXPECT_EQ(Count(") Ended on "), 1);
-  EXPECT_TRUE(engine_->Ended());
-}
-
-TEST_F(RealSessionTest, AUserWithoutUniversalAccessIsRefusedAtStartUp) {
-  BuildReal();
-  // Take the login out of every group with universal access 191 or more.
-  install_.Exec("DEMO",
-                "DELETE FROM PEOPLEGROUPS WHERE GROUPS_SYSTEM_ID IN (SELECT SYSTEM_ID FROM "
-                "GROUPS WHERE UNIV_ACCESS >= 191)");
-  EXPECT_EQ(engine_->Run({}), kExitFailed);
-  const std::string refusal =
-      "You are not a member of any groups with Universal Access >= 191. This is a requirement "
-      "for running Arborline Sproutsmith for OpenText eDOCS";
-  ASSERT_FALSE(ui_->messages.empty());
-  EXPECT_EQ(ui_->messages.front().text, "Error: " + refusal);
-  EXPECT_EQ(Count(refusal), 1);
-  EXPECT_EQ(Count("Waiting for user input"), 0);
-  EXPECT_EQ(Count(") Ended on "), 1);
-}
-
 TEST_F(RealSessionTest, ABrokenInstallationFailsTheStartWithItsReason) {
-  BuildSeam([](Context& context) -> std::unique_ptr<DmSeam> {
-    return std::make_unique<DmSessionSeam>(context, nullptr, "/x/dm.conf:3: unknown back end 'foo'",
-                                           "PC1");
+  InstalledEngineTest::BuildReal([](EngineParts& parts) {
+    parts.make_dm = [](Context& context) -> std::unique_ptr<DmSeam> {
+      return std::make_unique<DmSessionSeam>(context, nullptr,
+                                             "/x/dm.conf:3: unknown back end 'foo'", "PC1");
+    };
   });
   EXPECT_EQ(engine_->Run({"/G", "/X"}), kExitFailed);
   EXPECT_EQ(Count("/x/dm.conf:3: unknown back end 'foo'"), 1);

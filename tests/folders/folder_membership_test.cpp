@@ -38,11 +38,7 @@ class FolderMembershipTest : public testing::EngineSession {
                              "'DOCSOPEN.RefreshAllViews'"));
   }
   // The logged-on user as an SQL literal.
-  std::string UserLiteral() const {
-    std::string quoted;
-    for (char ch : user_) quoted += ch == '\'' ? std::string("''") : std::string(1, ch);
-    return "'" + quoted + "'";
-  }
+  std::string UserLiteral() const { return "'" + testing::QuotesDoubled(user_) + "'"; }
   std::string Me() {
     return Scalar("LIB", "SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = " + UserLiteral());
   }

@@ -65,9 +65,8 @@ class SecuritySession : public testing::EngineSession {
                  const std::string& library = "DEMO") {
     auto id = [](const std::string& user) {
       if (user.empty()) return std::string("NULL");
-      std::string quoted;
-      for (char c : user) quoted += c == '\'' ? std::string("''") : std::string(1, c);
-      return "(SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = '" + quoted + "')";
+      return "(SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = '" + testing::QuotesDoubled(user) +
+             "')";
     };
     Exec(library, "UPDATE PROFILE SET AUTHOR = " + id(author) + ", TYPIST = " + id(typist) +
                       " WHERE DOCNUMBER = " + std::to_string(n));

@@ -34,6 +34,13 @@ inline Rows ReadFileRows(const std::string& file, const std::string& query) {
   return db ? ReadRows(*db, query) : Rows{};
 }
 
+// `s` inside an SQL literal: every quote doubled.
+inline std::string QuotesDoubled(const std::string& s) {
+  std::string out;
+  for (const char c : s) out += c == '\'' ? std::string("''") : std::string(1, c);
+  return out;
+}
+
 // The first value of the first row; `none` when there is no row.
 inline std::string FirstValue(const Rows& rows, const std::string& none = "") {
   return rows.empty() || rows[0].empty() ? none : rows[0][0];

@@ -9,8 +9,6 @@
 #include "platform/dmapi/installation.h"
 #include "rules/tracking.h"
 #include "support/status_assertions.h"
-#include "template/compiler.h"
-#include "template/template_levels.h"
 #include "template/template_test_support.h"
 
 namespace sproutsmith::templ {
@@ -35,16 +33,6 @@ constexpr char kOrder[] = " ORDER BY 1, 2, 3";
 
 class SelectionE2eTest : public testing::CompileSession {
  protected:
-  // The rule through the whole of template compilation, as the cycle runs it.
-  CompiledRule Compile(rules::RuleRecord rule, long row_limit_option = 10000) {
-    if (!compiler_)
-      compiler_ = std::make_unique<TemplateCompiler>(install_.context, *connection_, *store_);
-    rule.Set(rules::RuleKey::kTemplate,
-             CutTemplateLevels(rule[rules::RuleKey::kTemplate],
-                               static_cast<long>(rule.Number(rules::RuleKey::kAutofolderLevel))));
-    return compiler_->Compile(rule, {connection_->LibraryName(), row_limit_option, "", ""});
-  }
-
   // Client, matter and type of each row read (columns 3, 5 and 7 of the default template).
   static Rows Values(const Intake& intake) {
     Rows rows;
@@ -61,8 +49,6 @@ class SelectionE2eTest : public testing::CompileSession {
                                           connection_->LibraryName(), 4, 1),
               3);
   }
-
-  std::unique_ptr<TemplateCompiler> compiler_;
 };
 
 TEST_F(SelectionE2eTest, DefaultRuleSelectsTheUntrackedDocumentRowsOnBothFlavours) {

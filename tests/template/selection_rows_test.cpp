@@ -5,8 +5,6 @@
 
 #include <functional>
 
-#include "template/compiler.h"
-#include "template/template_levels.h"
 #include "template/template_test_support.h"
 
 namespace sproutsmith::templ {
@@ -27,15 +25,6 @@ class SelectionRowsTest : public testing::CompileSession {
     for (const Flavour& f : kFlavours)
       specs.push_back({.name = f.library, .engine_code = f.engine});
     Start(specs);
-  }
-
-  CompiledRule Compile(rules::RuleRecord rule, long row_limit_option = 10000) {
-    if (!compiler_)
-      compiler_ = std::make_unique<TemplateCompiler>(install_.context, *connection_, *store_);
-    rule.Set(rules::RuleKey::kTemplate,
-             CutTemplateLevels(rule[rules::RuleKey::kTemplate],
-                               static_cast<long>(rule.Number(rules::RuleKey::kAutofolderLevel))));
-    return compiler_->Compile(rule, {connection_->LibraryName(), row_limit_option, "", ""});
   }
 
   // Columns `columns` (1-based) of every row read.
@@ -59,8 +48,6 @@ class SelectionRowsTest : public testing::CompileSession {
   long long Count(const std::string& library, const std::string& sql) {
     return std::stoll(install_.Scalar(library, "SELECT COUNT(*) FROM (" + sql + ")"));
   }
-
-  std::unique_ptr<TemplateCompiler> compiler_;
 };
 
 // A rule's tracking rows are its own: "_", "%", "[" and "'" in a name match only
@@ -76,12 +63,7 @@ TEST_F(SelectionRowsTest, RuleNamesMatchExactlyInTheExclusionAndInInitializeMode
       {"ABC_D", "ABCXD"}, {"ABC_D", "abcxd"}, {"A%B", "AXYZB"},
       {"[A]B", "AB"},     {"A_%", "AB"},      {"O'BRIEN [OLD] 100%", "O'BRIEN O 1000"},
   };
-  const auto quoted = [](std::string name) {
-    for (size_t at = name.find('\''); at != std::string::npos; at = name.find('\'', at + 2)) {
-      name.insert(at, 1, '\'');
-    }
-    return name;
-  };
+  const auto quoted = sproutsmith::testing::QuotesDoubled;
   for (const Flavour& f : kFlavours) {
     ASSERT_TRUE(connection_->ConnectLibrary(f.library));
     for (const Case& c : cases) {

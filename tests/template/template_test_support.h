@@ -13,8 +13,10 @@
 #include "dm/connection.h"
 #include "rules/rule_store.h"
 #include "support/dm_installation.h"
+#include "template/compiler.h"
 #include "template/foreign_keys.h"
 #include "template/library_access.h"
+#include "template/template_levels.h"
 #include "text/text.h"
 
 namespace sproutsmith::templ::testing {
@@ -119,6 +121,15 @@ class CompileSession : public ::testing::Test {
   TemplateEnvironment Environment() {
     return EnvironmentOf(*connection_, connection_->LibraryName(), install_.clock.Now());
   }
+  // The rule through the whole of template compilation, as the cycle runs it.
+  CompiledRule Compile(rules::RuleRecord rule, long row_limit_option = 10000) {
+    if (!compiler_)
+      compiler_ = std::make_unique<TemplateCompiler>(install_.context, *connection_, *store_);
+    rule.Set(rules::RuleKey::kTemplate,
+             CutTemplateLevels(rule[rules::RuleKey::kTemplate],
+                               static_cast<long>(rule.Number(rules::RuleKey::kAutofolderLevel))));
+    return compiler_->Compile(rule, {connection_->LibraryName(), row_limit_option, "", ""});
+  }
   std::string Dump() const { return install_.LogText(); }
   std::vector<std::vector<std::string>> Query(const std::string& sql) {
     return install_.Query(connection_->LibraryName(), sql);
@@ -130,6 +141,7 @@ class CompileSession : public ::testing::Test {
   std::unique_ptr<rules::RuleStore> store_;
   std::unique_ptr<DocsColumnDictionary> dictionary_;
   ForeignKeyCache cache_;
+  std::unique_ptr<TemplateCompiler> compiler_;
 };
 
 }  // namespace sproutsmith::templ::testing

@@ -57,7 +57,7 @@ class SavedSqlTest : public ToolsSession {
     return Query("DEMO",
                  "SELECT SECTION_KEY, LENGTH(CHAR_VAL), INT_VAL, KEY_TYPE FROM QUIL_SETTINGS "
                  "WHERE SUB_KEY = '" +
-                     Quoted(rule) +
+                     testing::QuotesDoubled(rule) +
                      "' AND SECTION_KEY LIKE 'RULE_SPROUTSMITH_SQL%' ORDER BY "
                      "SECTION_KEY");
   }

@@ -38,14 +38,15 @@ class ToolsSession : public testing::EngineSession {
     Exec(library,
          "INSERT INTO QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, KEY_TYPE) "
          "VALUES ('ARBORLINE', 'RULE_TEMPLATE', '" +
-             Quoted(rule) + "', '" + Quoted(tmpl) + "', 1)");
+             testing::QuotesDoubled(rule) + "', '" + testing::QuotesDoubled(tmpl) + "', 1)");
     store_->LoadRules();
   }
   void Track(const std::string& library, const std::string& rule, const std::string& table,
              long long sid) {
     Exec(library,
          "INSERT INTO QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, STATUS, LOCKED_BY) VALUES (" +
-             std::to_string(sid) + ", '" + Quoted(table) + "', '" + Quoted(rule) + "', 0, '')");
+             std::to_string(sid) + ", '" + testing::QuotesDoubled(table) + "', '" +
+             testing::QuotesDoubled(rule) + "', 0, '')");
   }
   Rows Tracked(const std::string& library) {
     return Query(library,
@@ -54,12 +55,6 @@ class ToolsSession : public testing::EngineSession {
   }
   std::string TrackedCount(const std::string& library, const std::string& where = "1 = 1") {
     return Scalar(library, "SELECT COUNT(*) FROM QUIL_SPROUTSMITH WHERE " + where);
-  }
-
-  static std::string Quoted(const std::string& s) {
-    std::string out;
-    for (const char c : s) out += c == '\'' ? std::string("''") : std::string(1, c);
-    return out;
   }
 
   std::unique_ptr<rules::RuleStore> store_;

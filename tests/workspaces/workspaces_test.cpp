@@ -32,17 +32,13 @@ class WorkspacesTest : public testing::EngineSession {
     Exec(library,
          "INSERT INTO PEOPLE (SYSTEM_ID, USER_ID, FULL_NAME, PRIMARY_GROUP, PRIMARY_LIB, "
          "EMAIL_ADDRESS) VALUES (" +
-             std::to_string(id) + ", '" + Doubled(user) + "', 'Someone', (SELECT SYSTEM_ID FROM " +
-             "GROUPS WHERE GROUP_ID = '" + group + "'), " + lib + ", 'someone@example.com')");
+             std::to_string(id) + ", '" + testing::QuotesDoubled(user) +
+             "', 'Someone', (SELECT SYSTEM_ID FROM " + "GROUPS WHERE GROUP_ID = '" + group +
+             "'), " + lib + ", 'someone@example.com')");
   }
   void SetAuthor(const std::string& library, long long folder, long long author_id) {
     Exec(library, "UPDATE PROFILE SET AUTHOR = " + std::to_string(author_id) +
                       " WHERE DOCNUMBER = " + std::to_string(folder));
-  }
-  static std::string Doubled(const std::string& s) {
-    std::string out;
-    for (char c : s) out += c == '\'' ? std::string("''") : std::string(1, c);
-    return out;
   }
 
   // The rows under `owner` in key order: NAME, DATATYPE, DATA.
@@ -59,12 +55,14 @@ class WorkspacesTest : public testing::EngineSession {
   std::string WorkspaceId(const std::string& library, const std::string& subtree,
                           const std::string& name) {
     return Scalar(library, "SELECT SYSTEM_ID FROM REGISTRY WHERE ENTITYID = " + subtree +
-                               " AND NAME LIKE 'WS-%' AND DATA = '" + Doubled(name) + "'");
+                               " AND NAME LIKE 'WS-%' AND DATA = '" + testing::QuotesDoubled(name) +
+                               "'");
   }
   std::string ItemId(const std::string& library, const std::string& workspace,
                      const std::string& item) {
     return Scalar(library, "SELECT SYSTEM_ID FROM REGISTRY WHERE ENTITYID = " + workspace +
-                               " AND NAME LIKE 'WM%' AND DATA = '" + Doubled(item) + "'");
+                               " AND NAME LIKE 'WM%' AND DATA = '" + testing::QuotesDoubled(item) +
+                               "'");
   }
   std::string RegistryCount(const std::string& library, const std::string& where = "1 = 1") {
     return Scalar(library, "SELECT COUNT(*) FROM REGISTRY WHERE " + where);

@@ -16,7 +16,8 @@ TEST(DmToolTest, HelpAndUsageErrors) {
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("SPROUTSMITH_DM"), std::string::npos);
   EXPECT_NE(help.out.find("engine = 10"), std::string::npos);
-  for (const char* command : {"init-demo", "provision", "generate", "tree", "sql"}) {
+  EXPECT_NE(help.out.find("  workspaces LIBRARY "), std::string::npos);
+  for (const char* command : {"init-demo", "provision", "generate", "tree", "sql", "workspaces"}) {
     const ToolRun r = RunTool({command, "--help"});
     EXPECT_EQ(r.status, 0) << command;
     EXPECT_EQ(r.out.rfind(std::string("Usage: sproutsmith-dm ") + command, 0), 0u) << r.out;
@@ -34,11 +35,13 @@ TEST(DmToolTest, HelpAndUsageErrors) {
        "sproutsmith-dm: option --engine needs a whole number of at least 0, not 'two'"},
       {{"generate", "x.db", "--colour", "red"}, "sproutsmith-dm: unknown option --colour"},
       {{"tree"}, "sproutsmith-dm: one library name is needed"},
+      {{"workspaces", "LIB1", "LIB2"}, "sproutsmith-dm: one library name is needed"},
+      {{"workspaces", "LIB1", "--all"}, "sproutsmith-dm: unknown option --all"},
       {{"sql", "LIB"}, "sproutsmith-dm: a library name and one statement are needed"},
   };
   for (const Case& c : cases) {
     const ToolRun r = RunTool(c.args);
-    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.status, 2) << c.first_line;
     EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.first_line);
   }
 }
@@ -78,19 +81,7 @@ TEST(DmToolTest, ProvisionAndGenerateALibraryFile) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("missing.db")));
 }
 
-class DmToolLibraryTest : public StandinTest {
- protected:
-  void SetUp() override {
-    StandinTest::SetUp();
-    testing::WriteFile(dir.File("dm.conf"), FormatInstallationConfig(config, dir.path()));
-    env_.variables[kConfigEnvironmentVariable] = dir.File("dm.conf");
-  }
-  // The tool pointed at this test's installation.
-  ToolRun RunTool(const std::vector<std::string>& args) { return dmapi::RunTool(args, env_); }
-
- private:
-  os::FixedEnvironment env_;
-};
+using DmToolLibraryTest = ToolLibraryTest;
 
 TEST_F(DmToolLibraryTest, TreeShowsFoldersInChainOrderWithTheirMarks) {
   EXPECT_EQ(RunTool({"tree", "LIB1"}).out, "(no folders)\n");

@@ -14,15 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/dmapi/installation.h"
-#include "platform/os/clock.h"
-#include "platform/schema/library_schema.h"
-#include "platform/schema/test_data.h"
 #include "platform/sql/fault_injecting_database.h"
-#include "platform/sql/sqlite_database.h"
-#include "support/sql_rows.h"
-#include "support/status_assertions.h"
-#include "support/temp_dir.h"
+#include "standin_fixture.h"
 
 namespace sproutsmith::dmapi {
 namespace {
@@ -110,23 +103,10 @@ class FaultInjectionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     template_file_ = dir_.File("template.db");
-    {
-      std::string error;
-      std::unique_ptr<sql::SqliteDatabase> db =
-          sql::SqliteDatabase::Open(template_file_, true, &error);
-      ASSERT_NE(db, nullptr) << error;
-      schema::LibraryDefinition def;
-      def.name = "LIB1";
-      ASSERT_TRUE(testing::Ok(schema::ProvisionLibrary(*db, def)));
-      schema::GeneratorOptions data;
-      data.clients = 2;
-      data.matters_per_client = 2;
-      data.document_types = 2;
-      data.people = 4;
-      data.documents_per_matter = 1;
-      data.with_rules = false;
-      ASSERT_TRUE(testing::Ok(schema::GenerateTestData(*db, data)));
-    }
+    schema::LibraryDefinition def;
+    def.name = "LIB1";
+    ProvisionSmallLibrary(template_file_, def, 4);
+    if (HasFatalFailure()) return;
     const auto documents =
         ReadFileRows(template_file_,
                      "SELECT P.DOCNUMBER, P.SYSTEM_ID FROM PROFILE P, APPS A WHERE "

@@ -24,6 +24,24 @@ namespace sproutsmith::dmapi {
 
 using Rows = std::vector<std::vector<std::string>>;
 
+// A new library file with a small generated data set: two clients of two matters, one
+// document each, two document types, `people` people, no rules.
+inline void ProvisionSmallLibrary(const std::string& file, const schema::LibraryDefinition& def,
+                                  int people) {
+  std::string error;
+  std::unique_ptr<sql::SqliteDatabase> db = sql::SqliteDatabase::Open(file, true, &error);
+  ASSERT_NE(db, nullptr) << error;
+  ASSERT_TRUE(testing::Ok(schema::ProvisionLibrary(*db, def)));
+  schema::GeneratorOptions data;
+  data.clients = 2;
+  data.matters_per_client = 2;
+  data.document_types = 2;
+  data.people = people;
+  data.documents_per_matter = 1;
+  data.with_rules = false;
+  ASSERT_TRUE(testing::Ok(schema::GenerateTestData(*db, data)));
+}
+
 class StandinTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -92,22 +110,11 @@ class StandinTest : public ::testing::Test {
 
  private:
   void Provision(const std::string& name, int engine, const std::string& other, int other_engine) {
-    std::string error;
-    std::unique_ptr<sql::SqliteDatabase> db = sql::SqliteDatabase::Open(File(name), true, &error);
-    ASSERT_NE(db, nullptr) << error;
     schema::LibraryDefinition def;
     def.name = name;
     def.engine_code = engine;
     def.other_libraries = {{other, other_engine}};
-    ASSERT_TRUE(testing::Ok(schema::ProvisionLibrary(*db, def)));
-    schema::GeneratorOptions data;
-    data.clients = 2;
-    data.matters_per_client = 2;
-    data.document_types = 2;
-    data.people = 5;
-    data.documents_per_matter = 1;
-    data.with_rules = false;
-    ASSERT_TRUE(testing::Ok(schema::GenerateTestData(*db, data)));
+    ProvisionSmallLibrary(File(name), def, 5);
   }
 };
 
@@ -125,5 +132,19 @@ inline ToolRun RunTool(const std::vector<std::string>& args,
   const int status = RunDmTool(args, out, err, env);
   return {status, out.str(), err.str()};
 }
+
+// The sproutsmith-dm command line pointed at the test's installation.
+class ToolLibraryTest : public StandinTest {
+ protected:
+  void SetUp() override {
+    StandinTest::SetUp();
+    testing::WriteFile(dir.File("dm.conf"), FormatInstallationConfig(config, dir.path()));
+    env_.variables[kConfigEnvironmentVariable] = dir.File("dm.conf");
+  }
+  ToolRun RunTool(const std::vector<std::string>& args) { return dmapi::RunTool(args, env_); }
+
+ private:
+  os::FixedEnvironment env_;
+};
 
 }  // namespace sproutsmith::dmapi

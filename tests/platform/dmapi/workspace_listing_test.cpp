@@ -2,26 +2,13 @@
 
 #include "platform/dmapi/workspace_listing.h"
 
-#include <cstdlib>
-#include <optional>
-#include <sstream>
-
-#include "platform/dmapi/dm_tool.h"
 #include "standin_fixture.h"
 
 namespace sproutsmith::dmapi {
 namespace {
 
-class WorkspaceListingTest : public StandinTest {
+class WorkspaceListingTest : public ToolLibraryTest {
  protected:
-  void SetUp() override {
-    StandinTest::SetUp();
-    testing::WriteFile(dir.File("dm.conf"), FormatInstallationConfig(config, dir.path()));
-    env_.variables[kConfigEnvironmentVariable] = dir.File("dm.conf");
-  }
-  // The tool pointed at this test's installation.
-  ToolRun RunTool(const std::vector<std::string>& args) { return dmapi::RunTool(args, env_); }
-
   void Row(long long id, const std::string& data, const std::string& scope, long long owner,
            const std::string& name, const std::string& type) {
     Exec("LIB1",
@@ -48,13 +35,14 @@ class WorkspaceListingTest : public StandinTest {
       Row(id + 1 + p, values[p], "REGISTRY", id, names[p], "String");
     }
   }
-
- private:
-  os::FixedEnvironment env_;
 };
 
 TEST_F(WorkspaceListingTest, ListsUsersWorkspacesAndItemsInOrder) {
   EXPECT_EQ(RunTool({"workspaces", "LIB1"}).out, "(no workspaces)\n");
+  const ToolRun nowhere = RunTool({"workspaces", "NOWHERE"});
+  EXPECT_EQ(nowhere.status, 1);
+  EXPECT_EQ(nowhere.err.rfind("sproutsmith-dm: library 'NOWHERE' is not in ", 0), 0u)
+      << nowhere.err;
 
   const long long admin = std::stoll(PeopleId("DMADMIN"));
   Row(5000, "Matters", "USER", admin, "WORKSPACES", "SubTree");
@@ -80,29 +68,6 @@ TEST_F(WorkspaceListingTest, ListsUsersWorkspacesAndItemsInOrder) {
             "    2. B matter #1234 LIB1\n"
             "    10. C matter #1240 LIB1\n"
             "    ?. Half written #? ? [incomplete: 2 of 7 properties]\n");
-}
-
-TEST_F(WorkspaceListingTest, HelpAndUsage) {
-  EXPECT_NE(RunTool({"--help"}).out.find("  workspaces LIBRARY "), std::string::npos);
-  const ToolRun help = RunTool({"workspaces", "--help"});
-  EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.out.rfind("Usage: sproutsmith-dm workspaces LIBRARY", 0), 0u) << help.out;
-  struct Case {
-    std::vector<std::string> args;
-    int status;
-    std::string first_line;
-  };
-  const std::vector<Case> cases = {
-      {{"workspaces"}, 2, "sproutsmith-dm: one library name is needed"},
-      {{"workspaces", "LIB1", "LIB2"}, 2, "sproutsmith-dm: one library name is needed"},
-      {{"workspaces", "LIB1", "--all"}, 2, "sproutsmith-dm: unknown option --all"},
-      {{"workspaces", "NOWHERE"}, 1, "sproutsmith-dm: library 'NOWHERE' is not in "},
-  };
-  for (const Case& c : cases) {
-    const ToolRun r = RunTool(c.args);
-    EXPECT_EQ(r.status, c.status) << c.first_line;
-    EXPECT_EQ(r.err.rfind(c.first_line, 0), 0u) << r.err;
-  }
 }
 
 }  // namespace

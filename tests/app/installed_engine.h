@@ -1,0 +1,44 @@
+#pragma once
+// The engine over a real DM installation (SQLite libraries in the test's folder): the DM
+// seam is made from the engine's own context, as the program makes it.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/dm_session_seam.h"
+#include "engine_test_fixture.h"
+#include "support/dm_installation.h"
+
+namespace sproutsmith::app {
+
+class InstalledEngineTest : public EngineTest {
+ protected:
+  // `adjust` changes the parts before the engine is made (another file system, ...).
+  Engine& BuildReal(const std::function<void(EngineParts&)>& adjust = {}) {
+    EngineParts parts = Parts();
+    parts.make_dm = [this](Context& context) -> std::unique_ptr<DmSeam> {
+      auto seam = std::make_unique<DmSessionSeam>(context, install_.OpenClient(), "", "PC1");
+      seam_ = seam.get();
+      return seam;
+    };
+    parts.stop_requested = [this] { return stop_; };
+    parts.computer_name = "PC1";
+    if (adjust) adjust(parts);
+    engine_ = std::make_unique<Engine>(std::move(parts));
+    return *engine_;
+  }
+  std::string Report() {
+    return testing::ReadFile(dir_.File(std::string("temp/") + kProduct + "_20261206.json"));
+  }
+  std::string RunningNodes(const std::string& library) {
+    return install_.Scalar(library,
+                           "SELECT COUNT(*) FROM QUIL_SETTINGS WHERE SUB_KEY = 'RUNNING_NODES'");
+  }
+
+  testing::DmInstallation install_;
+  DmSessionSeam* seam_ = nullptr;
+  bool stop_ = false;  // what an outside stop request reads
+};
+
+}  // namespace sproutsmith::app
