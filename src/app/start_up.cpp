@@ -101,15 +101,13 @@ bool Engine::StartUpSteps(const std::vector<std::string>& args) {
   window_.TVPause = ReadPauseDays(settings, product);
 
   Caption("Setting Libraries");
-  // The session may have marked the connected library's entry already; the mark stays.
+  // The session marked the connected library before these entries existed: the entry of
+  // the connected library carries the mark.
   std::vector<runtime::MenuEntry> menu;
   window_.TVRules.clear();
+  const std::string connected = parts_.dm->CurrentLibraryName();
   for (const std::string& library : parts_.dm->LibraryNames()) {
-    bool checked = false;
-    for (const runtime::MenuEntry& entry : options_.MNLibList) {
-      checked = checked || (entry.caption == library && entry.checked);
-    }
-    menu.push_back({library, checked});
+    menu.push_back({library, library == connected});
     window_.TVRules.push_back(ReadLibraryNode(settings, product, library));
   }
   options_.MNLibList = std::move(menu);

@@ -47,7 +47,8 @@ TEST_F(EngineTest, PauseDaysAndLibrariesComeWithTheirSavedMarks) {
   Save("Libraries", "ARCHIVE", "0");
   testing::WriteFile(dir_.File("program/Arborline_SproutRun_Readme.txt"), "read me");
   Engine& engine = BuildScripted();
-  dm_->on_start = [&] { engine.options().MNLibList = {{"DOCS", true}}; };
+  // The session connects before the menu's entries exist; the connected library gets the mark.
+  dm_->current_library = "ARCHIVE";
   ASSERT_TRUE(engine.StartUp({}));
   const MainWindowModel& w = engine.window();
   ASSERT_EQ(w.TVPause.size(), 7u);
@@ -58,9 +59,9 @@ TEST_F(EngineTest, PauseDaysAndLibrariesComeWithTheirSavedMarks) {
   const auto& menu = engine.options().MNLibList;
   ASSERT_EQ(menu.size(), 2u);
   EXPECT_EQ(menu[0].caption, "DOCS");
-  EXPECT_TRUE(menu[0].checked);  // marked by the session when it connected
+  EXPECT_FALSE(menu[0].checked);
   EXPECT_EQ(menu[1].caption, "ARCHIVE");
-  EXPECT_FALSE(menu[1].checked);
+  EXPECT_TRUE(menu[1].checked);
   ASSERT_EQ(w.TVRules.size(), 2u);
   EXPECT_TRUE(w.TVRules[0].checked);
   EXPECT_FALSE(w.TVRules[1].checked);
