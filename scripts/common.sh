@@ -7,7 +7,8 @@ BUILD_DIR="${SPROUTSMITH_BUILD_DIR_OVERRIDE:-$ROOT/build}"
 
 # Debian packages the build, the tests and the demo need.
 PACKAGES=(g++ cmake ninja-build pkg-config libsqlite3-dev sqlite3 libgtest-dev libgmock-dev
-          postgresql libpq-dev qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev)
+          postgresql libpq-dev qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
+          desktop-file-utils)
 
 ensure_packages() {
   local missing=()
