@@ -27,7 +27,7 @@ class EngineTest : public ::testing::Test {
   }
 
   // Every part but the DM seam; the test keeps pointers to the clock and the Ui.
-  EngineParts Parts() {
+  EngineParts NewEngineParts() {
     EngineParts parts;
     auto clock = std::make_unique<os::FixedClock>(text::DateTime{2026, 12, 6, 9, 4, 29});
     clock_ = clock.get();
@@ -45,7 +45,7 @@ class EngineTest : public ::testing::Test {
   }
   // Builds the engine around `dm` (kept by the engine; `dm_` points at it when scripted).
   Engine& Build(std::unique_ptr<DmSeam> dm) {
-    EngineParts parts = Parts();
+    EngineParts parts = NewEngineParts();
     parts.dm = std::move(dm);
     engine_ = std::make_unique<Engine>(std::move(parts));
     return *engine_;

@@ -16,7 +16,7 @@ class InstalledEngineTest : public EngineTest {
  protected:
   // `adjust` changes the parts before the engine is made (another file system, ...).
   Engine& BuildReal(const std::function<void(EngineParts&)>& adjust = {}) {
-    EngineParts parts = Parts();
+    EngineParts parts = NewEngineParts();
     parts.make_dm = [this](Context& context) -> std::unique_ptr<DmSeam> {
       auto seam = std::make_unique<DmSessionSeam>(context, install_.OpenClient(), "", "PC1");
       seam_ = seam.get();

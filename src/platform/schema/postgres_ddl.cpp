@@ -32,23 +32,7 @@ std::string ColumnSql(const ColumnDef& c) {
 }  // namespace
 
 std::vector<std::string> PostgresCreateStatements(const TableDef& table) {
-  std::string create = "CREATE TABLE " + table.name + " (";
-  for (size_t i = 0; i < table.columns.size(); ++i) {
-    if (i > 0) create += ", ";
-    create += ColumnSql(table.columns[i]);
-  }
-  create += ")";
-  std::vector<std::string> statements{create};
-  for (const IndexDef& index : table.indexes) {
-    std::string sql = index.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ";
-    sql += IndexName(table.name, index) + " ON " + table.name + " (";
-    for (size_t i = 0; i < index.columns.size(); ++i) {
-      if (i > 0) sql += ", ";
-      sql += index.columns[i];
-    }
-    statements.push_back(sql + ")");
-  }
-  return statements;
+  return CreateStatements(table, ColumnSql);
 }
 
 }  // namespace sproutsmith::schema

@@ -49,36 +49,36 @@ std::vector<TableDef> BuildTables() {
   // Documents and folders. A folder is a profile whose APPLICATION is APPS 'FOLDER'.
   // SECURITY_LINK and SEC_REASON_LINK always exist; whether the engine uses them is
   // decided by the DOCSCOLUMN row and the SEC_REASON table, which come together.
-  t.push_back({"PROFILE",
-               G::kCore,
-               {Pk("SYSTEM_ID"),
-                IntNotNull("DOCNUMBER"),
-                Key("DOCNAME", 240),
-                Text("ABSTRACT", 255),
-                Int("APPLICATION"),
-                IntNotNull("STATUS", "0"),
-                Int("AUTHOR"),
-                Int("TYPIST"),
-                Int("MATTER"),
-                Int("DOCUMENTTYPE"),
-                Key("PD_ADDRESSEE", 255),
-                Int("FORM"),
-                Text("STORAGETYPE", 1),
-                Text("PATH", 255),
-                Int("RETENTION"),
-                Flag("FULLTEXT"),
-                Date("EMAIL_SENT"),
-                Date("EMAIL_RECEIVED"),
-                IntNotNull("DEFAULT_RIGHTS", "0"),
-                Int("SECURITY_LINK"),
-                Int("SEC_REASON_LINK"),
-                Int("DIVISION"),
-                Int("ATTY"),
-                Date("CREATION_DATE"),
-                Date("LAST_EDIT_DATE")},
-               {Unique({"DOCNUMBER"}), Plain({"MATTER"}), Plain({"DOCUMENTTYPE"}),
-                Plain({"APPLICATION"}), Plain({"AUTHOR"}), Plain({"PD_ADDRESSEE"}),
-                Plain({"DOCNAME"})}});
+  t.push_back(
+      {"PROFILE",
+       G::kCore,
+       {Pk("SYSTEM_ID"),
+        IntNotNull("DOCNUMBER"),
+        Key("DOCNAME", 240),
+        Text("ABSTRACT", 255),
+        Int("APPLICATION"),
+        IntNotNull("STATUS", "0"),
+        Int("AUTHOR"),
+        Int("TYPIST"),
+        Int("MATTER"),
+        Int("DOCUMENTTYPE"),
+        Key("PD_ADDRESSEE", 255),
+        Int("FORM"),
+        Text("STORAGETYPE", 1),
+        Text("PATH", 255),
+        Int("RETENTION"),
+        Flag("FULLTEXT"),
+        Date("EMAIL_SENT"),
+        Date("EMAIL_RECEIVED"),
+        IntNotNull("DEFAULT_RIGHTS", "0"),
+        Int("SECURITY_LINK"),
+        Int("SEC_REASON_LINK"),
+        Int("DIVISION"),
+        Int("ATTY"),
+        Date("CREATION_DATE"),
+        Date("LAST_EDIT_DATE")},
+       {Unique({"DOCNUMBER"}), Plain({"MATTER"}), Plain({"DOCUMENTTYPE"}), Plain({"APPLICATION"}),
+        Plain({"AUTHOR"}), Plain({"PD_ADDRESSEE"}), Plain({"DOCNAME"})}});
   // No LAST_UPDATE: the engine adds it, with its DOCSCOLUMN row, on first connection.
   t.push_back({"FOLDER", G::kCore, {Pk("DOCNUMBER"), Text("PATH", 255)}, {}});
   t.push_back(
@@ -295,10 +295,26 @@ const std::vector<std::string>& RequiredTableNames() {
   return names;
 }
 
-std::string IndexName(const std::string& table, const IndexDef& index) {
-  std::string name = "IX_" + table;
-  for (const std::string& c : index.columns) name += "_" + c;
-  return name;
+std::vector<std::string> CreateStatements(const TableDef& table,
+                                          std::string (*column_sql)(const ColumnDef&)) {
+  std::string create = "CREATE TABLE " + table.name + " (";
+  for (size_t i = 0; i < table.columns.size(); ++i) {
+    if (i > 0) create += ", ";
+    create += column_sql(table.columns[i]);
+  }
+  create += ")";
+  std::vector<std::string> statements{create};
+  for (const IndexDef& index : table.indexes) {
+    std::string name = "IX_" + table.name;
+    std::string columns;
+    for (const std::string& c : index.columns) {
+      name += "_" + c;
+      columns += (columns.empty() ? "" : ", ") + c;
+    }
+    statements.push_back(std::string(index.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") +
+                         name + " ON " + table.name + " (" + columns + ")");
+  }
+  return statements;
 }
 
 }  // namespace sproutsmith::schema

@@ -53,7 +53,9 @@ std::vector<const TableDef*> SelectTables(bool with_quil_tables, bool with_optio
 // The tables without which a database is not a DM library.
 const std::vector<std::string>& RequiredTableNames();
 
-// Index name used in DDL: IX_<TABLE>_<COL1>_<COL2>...
-std::string IndexName(const std::string& table, const IndexDef& index);
+// The CREATE TABLE statement and one CREATE INDEX per index (named
+// IX_<TABLE>_<COL1>_<COL2>...), with each column written by the back end's `column_sql`.
+std::vector<std::string> CreateStatements(const TableDef& table,
+                                          std::string (*column_sql)(const ColumnDef&));
 
 }  // namespace sproutsmith::schema

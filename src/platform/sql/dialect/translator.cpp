@@ -19,17 +19,21 @@ namespace {
 // Upper bound on repeated runs of a pass that rewrites one SELECT at a time.
 constexpr int kMaxScopeRewrites = 64;
 
-std::string TranslateForSqlite(std::string_view sql, const TranslateOptions& options) {
+// One order of passes for both back ends; only the functions pass and PostgreSQL's LIKE
+// differ.
+std::string TranslateFor(std::string_view sql, const TranslateOptions& options) {
+  const bool postgres = options.target == Backend::kPostgres;
   Tokens tokens = Tokenize(sql);
-  if (IsIgnoredSessionOption(tokens)) return "SELECT 1 WHERE 0";
+  if (IsIgnoredSessionOption(tokens)) return postgres ? "SELECT 1 WHERE false" : "SELECT 1 WHERE 0";
   if (const std::string refused = RefusedConstruct(tokens, options); !refused.empty()) {
     return std::string("SELECT ") + kRefuseFunction + "(" + QuoteString(refused) + ")";
   }
   ApplyPass(tokens, ReadLiteralsAsOracle, options);
-  // Names first, so that the passes after see PROFILE.SYSTEM_ID rather than the owner's form.
+  // Names first, so that the passes after see PROFILE.SYSTEM_ID rather than the owner's form
+  // (on PostgreSQL the owner is the schema first on the search path; "dbo" is no schema).
   ApplyPass(tokens, DropOwnerPrefixes, options);
   ApplyPass(tokens, EmulateCatalog, options);
-  ApplyPass(tokens, RewriteSqliteFunctions, options);
+  ApplyPass(tokens, postgres ? RewritePostgresFunctions : RewriteSqliteFunctions, options);
   // The hint goes before the limits so that LIMIT lands at the real end of the statement.
   ApplyPass(tokens, RemoveQueryHints, options);
   for (int i = 0; i < kMaxScopeRewrites && ApplyPass(tokens, RewriteOuterJoins, options); ++i) {
@@ -39,30 +43,8 @@ std::string TranslateForSqlite(std::string_view sql, const TranslateOptions& opt
   for (int i = 0; i < kMaxScopeRewrites && ApplyPass(tokens, RewritePlus, options); ++i) {
   }
   ApplyPass(tokens, NameUnaliasedColumns, options);
-  return Join(tokens);
-}
-
-std::string TranslateForPostgres(std::string_view sql, const TranslateOptions& options) {
-  Tokens tokens = Tokenize(sql);
-  if (IsIgnoredSessionOption(tokens)) return "SELECT 1 WHERE false";
-  if (const std::string refused = RefusedConstruct(tokens, options); !refused.empty()) {
-    return std::string("SELECT ") + kRefuseFunction + "(" + QuoteString(refused) + ")";
-  }
-  ApplyPass(tokens, ReadLiteralsAsOracle, options);
-  // The owner is the schema first on the search path; "dbo" is no schema here.
-  ApplyPass(tokens, DropOwnerPrefixes, options);
-  ApplyPass(tokens, EmulateCatalog, options);
-  ApplyPass(tokens, RewritePostgresFunctions, options);
-  ApplyPass(tokens, RemoveQueryHints, options);
-  for (int i = 0; i < kMaxScopeRewrites && ApplyPass(tokens, RewriteOuterJoins, options); ++i) {
-  }
-  ApplyPass(tokens, RownumToLimit, options);
-  ApplyPass(tokens, TopToLimit, options);
-  for (int i = 0; i < kMaxScopeRewrites && ApplyPass(tokens, RewritePlus, options); ++i) {
-  }
-  ApplyPass(tokens, NameUnaliasedColumns, options);
   // Last: "+" and the headings read LIKE as a keyword, not the operator it becomes.
-  ApplyPass(tokens, RewriteLikeForPostgres, options);
+  if (postgres) ApplyPass(tokens, RewriteLikeForPostgres, options);
   return Join(tokens);
 }
 
@@ -70,13 +52,7 @@ std::string TranslateForPostgres(std::string_view sql, const TranslateOptions& o
 }  // namespace dialect
 
 std::string Translate(std::string_view sql, const TranslateOptions& options) {
-  switch (options.target) {
-    case Backend::kSqlite:
-      return dialect::TranslateForSqlite(sql, options);
-    case Backend::kPostgres:
-      return dialect::TranslateForPostgres(sql, options);
-  }
-  return std::string(sql);
+  return dialect::TranslateFor(sql, options);
 }
 
 }  // namespace sproutsmith::sql
