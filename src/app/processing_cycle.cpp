@@ -60,7 +60,9 @@ long long ElapsedSeconds(long long start, long long end) {
 }
 
 ProcessingCycle::ProcessingCycle(CycleParts parts)
-    : p_(std::move(parts)), tracking_(p_.context, p_.connection) {}
+    : p_(std::move(parts)),
+      tracking_(p_.context, p_.connection),
+      journal_(p_.context, p_.connection) {}
 
 bool ProcessingCycle::Go() {
   enum class Ending { kNone, kFinished, kNoWork };
@@ -593,9 +595,25 @@ void ProcessingCycle::Compile(rules::RuleRecord& rule, CheckNode& node, const st
     RuleOutcome(rule_outcome::kCancelled, "");
     return;
   }
-  if (intake.rows_read > 0) {
-    ProcessRows(rule, library, compiled, error_mode);
-  } else if (intake.matched > 0) {
+  const bool initialize = p_.context.options.CheckInitialize != 0;
+  if (initialize && intake.rows_read > 0) {
+    InitializeRows(rule, library, compiled);
+    return;
+  }
+  if (!initialize && !SelectionFailed(intake)) {
+    // Rows an earlier run left unfinished come first, even when nothing new is selected.
+    std::optional<std::vector<rules::PendingRow>> work =
+        journal_.Prepare(library, rule.Name(), intake.result, intake.emails);
+    if (!work) {
+      RuleOutcome(rule_outcome::kError, "The selected rows could not be remembered");
+      return;
+    }
+    if (!work->empty()) {
+      ProcessRows(rule, library, compiled, error_mode, *work);
+      return;
+    }
+  }
+  if (intake.matched > 0) {
     p_.context.log.AddLog("No new folders to process for this rule in library " + library);
     p_.context.log.Separator();
   } else {
@@ -603,49 +621,70 @@ void ProcessingCycle::Compile(rules::RuleRecord& rule, CheckNode& node, const st
   }
 }
 
+bool ProcessingCycle::SelectionFailed(const templ::Intake& intake) {
+  if (intake.rows_read > 0 || intake.matched > 0) return false;
+  dmapi::SqlObject* sql = p_.connection.sql();
+  const int code = sql != nullptr ? sql->GetSQLErrorCode() : 0;
+  return code != 0 && code != 9;
+}
+
+void ProcessingCycle::InitializeRows(const rules::RuleRecord& rule, const std::string& library,
+                                     const templ::CompiledRule& compiled) {
+  Context& c = p_.context;
+  const int n = compiled.intake.rows_read;
+  c.options.LabelTotal = Format(n, "#0");
+  // What the operator asked for: every selected row is marked as done, nothing is built.
+  for (int r = 1; r <= n; ++r) {
+    CheckForPause(c, p_.window);
+    tracking_.RecordProcessedRow(compiled.intake.result, r, rule.Name(), library, 0, 0);
+    c.log.Separator();
+    SetCounters(n, r, 0, 0);
+    c.ui.Yield();
+    if (c.state.CancelRequested) break;
+  }
+  FinishRows(library, 0);
+}
+
 void ProcessingCycle::ProcessRows(const rules::RuleRecord& rule, const std::string& library,
-                                  const templ::CompiledRule& compiled, int error_mode) {
+                                  const templ::CompiledRule& compiled, int error_mode,
+                                  std::vector<rules::PendingRow>& work) {
   Context& c = p_.context;
   log::Log& log = c.log;
-  const int n = compiled.intake.rows_read;
-  const RuleRun run{rule,       library,       compiled,
-                    error_mode, site_lookups_, [this] { CheckForPause(p_.context, p_.window); }};
+  const int n = static_cast<int>(work.size());
+  const RuleRun run{rule,          library,
+                    compiled,      error_mode,
+                    site_lookups_, [this] { CheckForPause(p_.context, p_.window); },
+                    n};
   c.options.LabelTotal = Format(n, "#0");
   int added = 0;
   int failed = 0;
-  if (c.options.CheckInitialize != 0) {
-    // What the operator asked for: every selected row is marked as done, nothing is built.
-    for (int r = 1; r <= n; ++r) {
-      CheckForPause(c, p_.window);
-      tracking_.RecordProcessedRow(compiled.intake.result, r, rule.Name(), library, 0, 0);
-      log.Separator();
-      SetCounters(n, r, added, failed);
-      c.ui.Yield();
-      if (c.state.CancelRequested) break;
+  for (int r = 1; r <= n; ++r) {
+    CheckForPause(c, p_.window);
+    rules::PendingRow& row = work[static_cast<size_t>(r - 1)];
+    const RowOutcome outcome = p_.rows.ProcessFolderItem(run, row, r);
+    if (outcome.first_level_folder != 0) {
+      p_.rows.SortFolders(outcome.first_level_folder, p_.connection.LibraryName(),
+                          p_.connection.library_state().settings.MaxItemsToSort);
     }
-  } else {
-    for (int r = 1; r <= n; ++r) {
-      CheckForPause(c, p_.window);
-      const RowOutcome outcome = p_.rows.ProcessFolderItem(run, r);
-      if (outcome.first_level_folder != 0) {
-        p_.rows.SortFolders(outcome.first_level_folder, p_.connection.LibraryName(),
-                            p_.connection.library_state().settings.MaxItemsToSort);
-      }
-      log.Separator();
-      p_.rows.RecordRow(run, r, outcome);
-      log.Separator();
-      added += outcome.folders_added;
-      failed += outcome.failed ? 1 : 0;
-      SetCounters(n, r, added, failed);
-      c.ui.Yield();
-      if (c.state.CancelRequested) break;
-    }
+    log.Separator();
+    p_.rows.RecordRow(run, row, outcome);
+    log.Separator();
+    added += outcome.folders_added;
+    failed += outcome.failed ? 1 : 0;
+    SetCounters(n, r, added, failed);
+    c.ui.Yield();
+    if (c.state.CancelRequested) break;
   }
+  FinishRows(library, added);
+}
+
+void ProcessingCycle::FinishRows(const std::string& library, int added) {
+  Context& c = p_.context;
   c.ui.Yield();
-  log.Separator();
+  c.log.Separator();
   SetResultState(Format(added, "#0") + " folder(s) added", false);
-  log.SetStatus("Finished with library " + library);
-  log.Separator();
+  c.log.SetStatus("Finished with library " + library);
+  c.log.Separator();
   RestoreSearchFlags();
 }
 

@@ -19,6 +19,7 @@
 #include "folders/row_processor.h"
 #include "log/context.h"
 #include "rules/rule_store.h"
+#include "rules/row_journal.h"
 #include "rules/running_nodes.h"
 #include "rules/tracking.h"
 #include "template/compiler.h"
@@ -104,8 +105,16 @@ class ProcessingCycle {
   void LogRuleSettings(const rules::RuleRecord& rule);
   void Compile(rules::RuleRecord& rule, CheckNode& node, const std::string& library,
                const std::string& saved, const std::string& reuse, long row_limit, int error_mode);
+  // The rule's work: rows an earlier run left unfinished, then the new ones.
   void ProcessRows(const rules::RuleRecord& rule, const std::string& library,
-                   const templ::CompiledRule& compiled, int error_mode);
+                   const templ::CompiledRule& compiled, int error_mode,
+                   std::vector<rules::PendingRow>& work);
+  // Initialize mode: every selected row recorded, nothing built.
+  void InitializeRows(const rules::RuleRecord& rule, const std::string& library,
+                      const templ::CompiledRule& compiled);
+  void FinishRows(const std::string& library, int added);
+  // The selection statement itself failed (an SQL error, not an empty result).
+  bool SelectionFailed(const templ::Intake& intake);
   void NothingSelected(CheckNode& node, const std::string& rule, const std::string& library,
                        int built_entry);
   void BuildSiteLookups();
@@ -121,6 +130,7 @@ class ProcessingCycle {
 
   CycleParts p_;
   rules::Tracking tracking_;
+  rules::RowJournal journal_;
   std::string start_library_;
   std::string start_status_;
   std::vector<LibraryFlag> snapshot_;

@@ -14,6 +14,8 @@ std::string SqlQuote(std::string_view value) {
   return Trim(s);
 }
 
+std::string SqlLiteral(std::string_view value) { return text::Replace(value, "'", "''"); }
+
 std::string LikeEscape(std::string_view value) { return text::Replace(value, "[", "[[]"); }
 
 std::string LikeLiteral(std::string_view value) {

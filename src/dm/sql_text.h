@@ -9,6 +9,8 @@ namespace sproutsmith::dm {
 // For use inside a quoted literal: trimmed, every "'" doubled, CR and LF made blanks,
 // trimmed again.
 std::string SqlQuote(std::string_view text);
+// For use inside a quoted literal when the text must come back exactly: only "'" doubled.
+std::string SqlLiteral(std::string_view text);
 // "[" becomes "[[]" so a bracket matches itself in a Microsoft LIKE pattern.
 std::string LikeEscape(std::string_view text);
 // A literal inside a Microsoft LIKE pattern: "[", "_" and "%" match only themselves.

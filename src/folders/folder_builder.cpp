@@ -22,6 +22,9 @@ namespace {
 
 std::string N(long long n) { return Format(n, "#0"); }
 
+// PROFILE.DOCNAME holds this many characters; a longer name is refused by the DM server.
+constexpr long kMaxFolderName = 240;
+
 }  // namespace
 
 FolderBuilder::FolderBuilder(Context& context, dm::Connection& connection)
@@ -29,27 +32,68 @@ FolderBuilder::FolderBuilder(Context& context, dm::Connection& connection)
       connection_(connection),
       creator_(context, connection),
       workspaces_(context, connection),
-      tracking_(context, connection) {}
+      tracking_(context, connection),
+      journal_(context, connection) {}
 
-RowOutcome FolderBuilder::ProcessFolderItem(const RuleRun& run, int row) {
+RowOutcome FolderBuilder::ProcessFolderItem(const RuleRun& run, rules::PendingRow& row,
+                                            int number) {
   return log::Trap(context_.log, "ProcessFolderItem", RowOutcome{.failed = true},
-                   [&] { return ProcessRow(run, row); });
+                   [&] { return ProcessRow(run, row, number); });
 }
 
-RowOutcome FolderBuilder::ProcessRow(const RuleRun& run, int row) {
+bool FolderBuilder::Storable(const RuleRun& run, const rules::SourceRow& row, const RowPlan* plan,
+                             int number) {
   log::Log& log = context_.log;
-  const rules::ResultTable& result = run.compiled.intake.result;
-  const int columns = result.ColumnCount();
-  std::vector<std::string> headings(1), values(1);
-  for (int c = 1; c <= columns; ++c) {
-    headings.push_back(result.Heading(c));
-    values.push_back(result.Cell(row, c));
+  const std::string refused = "Error: Row #" + N(number) + " of rule " + run.rule.Name() +
+                              " is not processed - ";
+  if (plan == nullptr) {
+    // A NUL cuts every statement the value goes into: the row would half-build.
+    for (size_t c = 0; c < row.values.size(); ++c) {
+      if (row.values[c].find('\0') == std::string::npos) continue;
+      log.AddLog(refused + "its column " + row.headings[c] + " holds a NUL character");
+      log.Separator();
+      return false;
+    }
+    if (row.email.find('\0') != std::string::npos) {
+      log.AddLog(refused + "its e-mail address holds a NUL character");
+      log.Separator();
+      return false;
+    }
+    return true;
   }
-  const long autofolder = static_cast<long>(run.rule.Number(RuleKey::kAutofolderLevel));
-  const RowPlan plan = PlanRow(log, headings, values, row, result.RowCount(), run.compiled.parsed,
-                               run.compiled.selection, autofolder);
+  for (int level = 1; level <= plan->LevelCount(); ++level) {
+    const std::string name =
+        CollapseSpaces(Trim(plan->level_names[static_cast<size_t>(level - 1)]));
+    const long length = text::CharacterCount(name);
+    if (length <= kMaxFolderName) continue;
+    log.AddLog(refused + "the folder name of its level " + N(level) + " is " + N(length) +
+               " characters long (at most " + N(kMaxFolderName) + "): " + Quoted(name));
+    log.Separator();
+    return false;
+  }
+  return true;
+}
 
+RowOutcome FolderBuilder::ProcessRow(const RuleRun& run, rules::PendingRow& row, int number) {
+  log::Log& log = context_.log;
+  const rules::SourceRow& source = row.row;
   RowOutcome outcome;
+  if (!Storable(run, source, nullptr, number)) {
+    outcome.failed = outcome.refused = true;
+    return outcome;
+  }
+  std::vector<std::string> headings(1), values(1);
+  headings.insert(headings.end(), source.headings.begin(), source.headings.end());
+  values.insert(values.end(), source.values.begin(), source.values.end());
+  values.resize(headings.size());
+  const long autofolder = static_cast<long>(run.rule.Number(RuleKey::kAutofolderLevel));
+  const RowPlan plan = PlanRow(log, headings, values, number, run.rows, run.compiled.parsed,
+                               run.compiled.selection, autofolder);
+  if (!Storable(run, source, &plan, number)) {
+    outcome.failed = outcome.refused = true;
+    return outcome;
+  }
+
   const std::string& email_name = run.rule[RuleKey::kEmailName];
   const std::string& email_library = run.rule[RuleKey::kEmailLibrary];
   for (int level = 1; level <= plan.LevelCount(); ++level) {
@@ -81,8 +125,12 @@ RowOutcome FolderBuilder::ProcessRow(const RuleRun& run, int row) {
       item_library = email_library;
     }
 
-    const long long folder = creator_.CreateFolder(
-        {name, outcome.parent_folder, run.library, item_library, level}, run.rule, run.error_mode);
+    FolderRequest request{name, outcome.parent_folder, run.library, item_library, level};
+    if (row.creating_level == level) request.resume_above = row.watermark;
+    request.before_create = [&](long long highest) {
+      return journal_.NoteCreating(run.library, run.rule.Name(), row, level, highest);
+    };
+    const long long folder = creator_.CreateFolder(request, run.rule, run.error_mode);
     outcome.parent_folder = folder;
     if (folder <= 0) {
       outcome.failed = true;
@@ -94,29 +142,29 @@ RowOutcome FolderBuilder::ProcessRow(const RuleRun& run, int row) {
     context_.options.LabelAdded =
         N(static_cast<long long>(text::Val(context_.options.LabelAdded)) + 1);
     if (context_.state.CancelRequested) {
-      outcome.interrupted = level < plan.LevelCount();
+      // The folder's own steps have not run: the next cycle finishes the row.
+      outcome.interrupted = true;
       return outcome;
     }
     // Only a new top folder is sorted after the row; links under existing folders sort
     // their parents themselves.
     if (level == 1) outcome.first_level_folder = folder;
-    NewFolderSteps(run, row, plan, level, folder, name, item_library);
+    NewFolderSteps(run, source, plan, level, folder, name, item_library);
   }
   return outcome;
 }
 
-void FolderBuilder::NewFolderSteps(const RuleRun& run, int row, const RowPlan& plan, int level,
-                                   long long folder, const std::string& name,
-                                   const std::string& item_library) {
+void FolderBuilder::NewFolderSteps(const RuleRun& run, const rules::SourceRow& row,
+                                   const RowPlan& plan, int level, long long folder,
+                                   const std::string& name, const std::string& item_library) {
   SetMetadata(run, plan, level, folder, item_library);
   {
     // The folder's own profile row lives in its own library.
     dm::Reconnect back(connection_);
     if (connection_.ConnectLibrary(item_library)) {
-      const auto& emails = run.compiled.intake.emails;
       if (level == static_cast<int>(run.rule.Number(RuleKey::kEmailLevel)) &&
-          row < static_cast<int>(emails.size()) && !emails[static_cast<size_t>(row)].empty()) {
-        SetEmailAddress(emails[static_cast<size_t>(row)], folder);
+          !row.email.empty()) {
+        SetEmailAddress(row.email, folder);
       }
       SetAuthor(folder);
     }
@@ -399,16 +447,25 @@ void FolderBuilder::SortFolders(long long folder, const std::string& library, lo
   sorting::SortFolders(context_, connection_, folder, library, max_items);
 }
 
-void FolderBuilder::RecordRow(const RuleRun& run, int row, const RowOutcome& outcome) {
+void FolderBuilder::RecordRow(const RuleRun& run, const rules::PendingRow& row,
+                              const RowOutcome& outcome) {
+  if (outcome.refused) {
+    // Nothing was written for it: there is nothing to finish.
+    journal_.Forget(run.library, run.rule.Name(), row);
+    return;
+  }
   if (outcome.failed || outcome.interrupted) {
     // A recorded row is never selected again: its missing folders would never be built.
-    context_.log.AddLog("Warning: Not recording row #" + N(row) + " of rule " + run.rule.Name() +
-                        " - its folders are incomplete and the next cycle tries it again");
+    context_.log.AddLog("Warning: Not recording this row of rule " + run.rule.Name() +
+                        " - its folders are incomplete and the next cycle finishes them");
     context_.log.Separator();
     return;
   }
-  tracking_.RecordProcessedRow(run.compiled.intake.result, row, run.rule.Name(), run.library,
-                               outcome.level_left, outcome.parent_folder);
+  if (tracking_.RecordProcessedRow(row.row, run.rule.Name(), run.library, outcome.level_left,
+                                   outcome.parent_folder) < 0) {
+    return;  // stays in the journal: the next cycle records it
+  }
+  journal_.Forget(run.library, run.rule.Name(), row);
 }
 
 }  // namespace sproutsmith::folders

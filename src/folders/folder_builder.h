@@ -20,15 +20,20 @@ class FolderBuilder final : public RowProcessor {
  public:
   FolderBuilder(Context& context, dm::Connection& connection);
 
-  RowOutcome ProcessFolderItem(const RuleRun& run, int row) override;
+  RowOutcome ProcessFolderItem(const RuleRun& run, rules::PendingRow& row, int number) override;
   void SortFolders(long long folder, const std::string& library, long max_items) override;
-  void RecordRow(const RuleRun& run, int row, const RowOutcome& outcome) override;
+  void RecordRow(const RuleRun& run, const rules::PendingRow& row,
+                 const RowOutcome& outcome) override;
 
  private:
-  RowOutcome ProcessRow(const RuleRun& run, int row);
+  RowOutcome ProcessRow(const RuleRun& run, rules::PendingRow& row, int number);
+  // False, with the reason logged, when a value of the row cannot be stored.
+  bool Storable(const RuleRun& run, const rules::SourceRow& row, const RowPlan* plan,
+                int number);
   // Everything a folder made just now gets; `item_library` is where it lives.
-  void NewFolderSteps(const RuleRun& run, int row, const RowPlan& plan, int level, long long folder,
-                      const std::string& name, const std::string& item_library);
+  void NewFolderSteps(const RuleRun& run, const rules::SourceRow& row, const RowPlan& plan,
+                      int level, long long folder, const std::string& name,
+                      const std::string& item_library);
   void SetMetadata(const RuleRun& run, const RowPlan& plan, int level, long long folder,
                    const std::string& item_library);
   void SetEmailAddress(const std::string& address, long long folder);
@@ -43,6 +48,7 @@ class FolderBuilder final : public RowProcessor {
   FolderCreator creator_;
   workspaces::Workspaces workspaces_;
   rules::Tracking tracking_;
+  rules::RowJournal journal_;
 };
 
 }  // namespace sproutsmith::folders

@@ -71,8 +71,24 @@ class Creation {
     return Complete();
   }
 
-  // A folder that an earlier run saved but could not link is linked now instead of a second.
-  long long Adopt(long long number) {
+  // A folder an earlier run of this row made but did not finish: every step after its
+  // creation runs again on it, so that it ends as a folder made in one go.
+  long long Resume(long long number) {
+    const std::string library = conn_.LibraryName();
+    if (!HasRights(library)) return 0;
+    const std::string n = Format(number, "#0");
+    log_.AddLog("Opening folder object #" + n + " in library " + library);
+    folder_ = conn_.session()->OpenFolder(number, library);
+    if (!folder_) {
+      log_.AddLog("Error: Unable to re-open folder object #" + n);
+      return 0;
+    }
+    folder_->SetName(r_.name);
+    folder_->SetDescription(r_.name);
+    author_source_ = rule_[RuleKey::kAuthorSource].empty() ? std::string("PROFILE")
+                                                           : rule_[RuleKey::kAuthorSource];
+    if (!FillProfile(library)) return 0;
+    if (!SaveFolder(library)) return 0;
     number_ = number;
     return Finish();
   }
@@ -429,8 +445,9 @@ class Creation {
       log_.SetStatus("Adding folder #" + n + " as subfolder under folder #" +
                      Format(r_.parent, "#0"));
       log_.Separator();
+      // Linked by an earlier run that stopped: what follows a link still has to happen.
       if (!AddFolderItem(c_, conn_, number_, r_.parent, "F", rule_, r_.parent_library,
-                         r_.item_library)) {
+                         r_.item_library, /*complete_when_linked=*/true)) {
         log_.AddLog("Error: Unable to add folder item #" + n + " in library " + r_.item_library +
                     " to folder #" + Format(r_.parent, "#0") + " in library " + r_.parent_library);
         return 0;
@@ -473,21 +490,17 @@ class Creation {
   long long number_ = 0;
 };
 
-// A folder of this name that an earlier run of this rule saved but never linked anywhere: no
-// parent, no public entry, no items of its own, and stamped by the rule (or, when the run
-// broke off before the stamp, unstamped and typed by this user). It takes the place of a
-// second folder.
+// A folder of this name that this row's earlier run saved (numbered above `above`) but never
+// linked: no parent, no public entry, no items of its own. It takes the place of a second.
 long long FindUnlinkedFolder(dm::Connection& conn, const std::string& name,
-                             const rules::RuleRecord& rule, long long parent) {
+                             const rules::RuleRecord& rule, long long parent, long long above) {
   // Driven by the exact name this system wrote, so it reads a handful of rows whatever the
   // library's size.
   conn.RunSQL(
       "SELECT F.DOCNUMBER FROM [OWNER].PROFILE P, [OWNER].FOLDER F WHERE P.DOCNAME = '" +
-      dm::SqlQuote(name) + "' AND F.DOCNUMBER = P.DOCNUMBER AND (F.PATH = 'ARBORLINE " +
-      dm::SqlQuote(rule.Name()) +
-      "' OR (F.PATH IS NULL AND P.TYPIST = (SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = "
-      "'" +
-      dm::SqlQuote(conn.UserId()) + "'))) AND F.DOCNUMBER <> " + Format(parent, "#0") +
+      dm::SqlQuote(name) + "' AND F.DOCNUMBER = P.DOCNUMBER AND F.DOCNUMBER > " +
+      Format(above, "#0") + " AND (F.PATH = 'ARBORLINE " + dm::SqlQuote(rule.Name()) +
+      "' OR F.PATH IS NULL) AND F.DOCNUMBER <> " + Format(parent, "#0") +
       " AND F.DOCNUMBER NOT IN (SELECT DOCNUMBER FROM [OWNER].FOLDER_ITEM) AND F.DOCNUMBER NOT "
       "IN (SELECT PARENT FROM [OWNER].FOLDER_ITEM) AND F.DOCNUMBER NOT IN (SELECT DOCNUMBER FROM "
       "[OWNER].ROOT_OBJECT) ORDER BY F.DOCNUMBER");
@@ -498,6 +511,19 @@ long long FindUnlinkedFolder(dm::Connection& conn, const std::string& name,
   });
   conn.Release();
   return found;
+}
+
+// The connected library's highest document number; -1 when it cannot be read.
+long long HighestDocumentNumber(dm::Connection& conn) {
+  conn.RunSQL("SELECT MAX(DOCNUMBER) FROM [OWNER].PROFILE");
+  long long highest = 0;
+  conn.ForEachRow([&] {
+    highest = static_cast<long long>(conn.ColumnNumber(1));
+    return false;
+  });
+  const bool read = conn.LastSucceeded();
+  conn.Release();
+  return read ? highest : -1;
 }
 
 }  // namespace
@@ -529,11 +555,24 @@ long long FolderCreator::Create(const FolderRequest& original, const rules::Rule
     ~Separated() { log.Separator(); }
   } closing{log};
 
-  connection_.ConnectLibrary(r.item_library);
+  if (!connection_.ConnectLibrary(r.item_library)) {
+    // Made in whichever library is connected instead, the folder would be an orphan there.
+    log.AddLog("Error: unable to connect to Item_Library " + r.item_library +
+               " - cannot continue");
+    return 0;
+  }
   const long long found =
       CheckForFolder(context_, connection_, r.name, rule[RuleKey::kParseCharacters], r.parent, rule,
                      r.parent_library, r.item_library);
   if (found < 0) return 0;
+  Creation creation(context_, connection_, r, rule, error_mode);
+  if (found > 0 && r.resume_above >= 0 && found > r.resume_above) {
+    log.AddLog("Folder " + Quoted(r.name) + " (#" + Format(found, "#0") +
+               ") was being made by an earlier run that stopped before finishing it - "
+               "finishing it now");
+    log.Separator();
+    return creation.Resume(found);
+  }
   if (found > 0) {
     log.AddLog("Folder " + Quoted(r.name) + " already exists as folder #" + Format(found, "#0") +
                (r.parent != 0 ? " in parent folder #" + Format(r.parent, "#0") : std::string()));
@@ -570,16 +609,19 @@ long long FolderCreator::Create(const FolderRequest& original, const rules::Rule
     log.Separator();
   }
 
-  Creation creation(context_, connection_, r, rule, error_mode);
-  if (r.parent != 0) {
-    if (const long long unlinked =
-            FindUnlinkedFolder(connection_, CollapseSpaces(r.name), rule, r.parent);
+  if (r.resume_above >= 0 && r.parent != 0) {
+    if (const long long unlinked = FindUnlinkedFolder(connection_, CollapseSpaces(r.name), rule,
+                                                      r.parent, r.resume_above);
         unlinked > 0) {
       log.AddLog("Folder " + Quoted(r.name) + " was saved as folder #" + Format(unlinked, "#0") +
                  " by an earlier run but never linked - linking it now");
       log.Separator();
-      return creation.Adopt(unlinked);
+      return creation.Resume(unlinked);
     }
+  }
+  if (r.before_create) {
+    const long long highest = HighestDocumentNumber(connection_);
+    if (highest < 0 || !r.before_create(highest)) return 0;
   }
   return creation.Make();
 }

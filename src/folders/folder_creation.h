@@ -2,6 +2,7 @@
 // One folder of a path: found under its parent (or at the top), or created through the DM
 // API with its profile, stamp, public flag, trustees and link under the parent.
 
+#include <functional>
 #include <string>
 
 #include "dm/connection.h"
@@ -16,6 +17,13 @@ struct FolderRequest {
   std::string parent_library;  // "" = the connected library
   std::string item_library;    // "" = the parent's library
   int level = 1;               // 1 for the first level of a path
+  // The row was making this folder when an earlier run stopped: a folder numbered above this
+  // (the item library's highest document number before it) is that one, finished now instead
+  // of made again. -1 when not resuming.
+  long long resume_above = -1;
+  // Told the item library's highest document number right before a folder is made; false
+  // keeps the folder from being made. May be empty.
+  std::function<bool(long long highest)> before_create;
 };
 
 class FolderCreator {
@@ -28,7 +36,7 @@ class FolderCreator {
   long long CreateFolder(const FolderRequest& request, const rules::RuleRecord& rule,
                          int error_mode);
 
-  // The last CreateFolder found the folder instead of making it.
+  // The last CreateFolder found the folder instead of making (or finishing) it.
   bool FolderExisted() const { return folder_existed_; }
 
  private:

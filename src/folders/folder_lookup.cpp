@@ -149,7 +149,7 @@ class Lookup {
       return -1;
     }
 
-    Candidate found = Choose();
+    Candidate found = Choose(parent == 0);
     const long long rows = sql->GetRowCount();
     if (rows == 0 && parent == 0) LogDiagnostics(*sql);
     conn_.Release();
@@ -176,12 +176,16 @@ class Lookup {
   }
 
  private:
-  Candidate Choose() {
+  // At the top, a folder another rule stamped is that rule's tree: choosing it would rename
+  // it and file this rule's folders into it.
+  Candidate Choose(bool top_level) {
+    const std::string own = UCase(std::string(kStamp) + " " + Trim(rule_.Name()));
     Candidate stamped, first;
     conn_.ForEachRow([&] {
       Candidate row{static_cast<long long>(conn_.ColumnNumber(1)), conn_.Column(2), conn_.Column(3),
                     conn_.Column(4), UCase(conn_.Column(5))};
       if (row.number == 0) return true;
+      if (top_level && text::StartsWith(row.path, kStamp) && Trim(row.path) != own) return true;
       if (first.number == 0) first = row;
       if (text::StartsWith(row.path, kStamp)) {
         stamped = row;

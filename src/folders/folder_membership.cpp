@@ -36,7 +36,8 @@ class Membership {
  public:
   Membership(Context& context, dm::Connection& connection, long long doc_number, long long parent,
              const std::string& doc_type, const rules::RuleRecord& rule,
-             const std::string& folder_library, const std::string& document_library)
+             const std::string& folder_library, const std::string& document_library,
+             bool complete_when_linked)
       : c_(context),
         conn_(connection),
         log_(context.log),
@@ -46,12 +47,18 @@ class Membership {
         rule_(rule),
         folder_library_(folder_library),
         document_library_(document_library),
-        remote_(!text::EqualsNoCase(folder_library, document_library)) {}
+        remote_(!text::EqualsNoCase(folder_library, document_library)),
+        complete_when_linked_(complete_when_linked) {}
 
   // Sets result() as it goes, so that an unexpected error keeps what was reached.
   void Run() {
-    if (!CheckParent()) return;
-    if (!CheckItem()) return;
+    if (!CheckParent() || !CheckItem()) {
+      if (linked_ && complete_when_linked_) {
+        result_ = false;
+        AfterLink();
+      }
+      return;
+    }
     if (!OpenItem()) return;
     if (!OpenParent()) return;
     if (!Link()) return;
@@ -168,7 +175,7 @@ class Membership {
     }
 
     if (LinkExists()) {
-      result_ = true;
+      result_ = linked_ = true;
       return false;
     }
     return true;
@@ -201,7 +208,7 @@ class Membership {
     }
     if (remote_) {
       if (LinkExists()) {
-        result_ = true;
+        result_ = linked_ = true;
         return false;
       }
       if (!conn_.library()->HasRight(dmapi::kRightSaveToRemoteLibrary)) {
@@ -420,6 +427,8 @@ class Membership {
   std::string folder_library_;
   std::string document_library_;
   bool remote_;
+  bool complete_when_linked_;
+  bool linked_ = false;  // the link row was there already
   std::string user_;  // as the folder's library spells it
   long max_items_to_sort_ = 0;
   std::unique_ptr<dmapi::ProfileObject> item_;
@@ -432,7 +441,8 @@ class Membership {
 
 bool AddFolderItem(Context& context, dm::Connection& connection, long long doc_number,
                    long long parent, const std::string& doc_type, const rules::RuleRecord& rule,
-                   const std::string& folder_library, const std::string& document_library) {
+                   const std::string& folder_library, const std::string& document_library,
+                   bool complete_when_linked) {
   if (!connection.CheckFusion("AddFolderItem")) return false;
   if (connection.library() == nullptr) {
     context.log.AddLog("Error: Library object not set - cannot continue");
@@ -450,7 +460,7 @@ bool AddFolderItem(Context& context, dm::Connection& connection, long long doc_n
   log::StatusKeeper status(context);
   dm::Reconnect back(connection);
   Membership membership(context, connection, doc_number, parent, doc_type, rule, folder_lib,
-                        document_lib);
+                        document_lib, complete_when_linked);
   log::TrapVoid(context.log, "AddFolderItem", [&] { membership.Run(); });
   context.log.Separator();
   membership.Release();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "rules/row_journal.h"
 #include "rules/rule_record.h"
 #include "template/compiler.h"
 
@@ -30,6 +31,7 @@ struct RuleRun {
   const std::vector<SiteLookup>& site_lookups;
   // The pause check before each level (serves the window, waits out a pause).
   std::function<void()> check_for_pause;
+  int rows = 0;  // the rows of this run's work
 };
 
 // What ProcessFolderItem reports for one row.
@@ -39,16 +41,22 @@ struct RowOutcome {
   long long parent_folder = 0;       // the folder of the last level handled
   int folders_added = 0;
   bool failed = false;       // a level's folder could not be found or made
-  bool interrupted = false;  // a cancel stopped the row before its last level
+  bool interrupted = false;  // a cancel stopped the row before its steps were all done
+  bool refused = false;      // its values cannot be stored: nothing was written for it
 };
 
 class RowProcessor {
  public:
   virtual ~RowProcessor() = default;
-  virtual RowOutcome ProcessFolderItem(const RuleRun& run, int row) = 0;
+  // `row` is the `number`th row of the run's work; its journal entry notes the folder it is
+  // about to make.
+  virtual RowOutcome ProcessFolderItem(const RuleRun& run, rules::PendingRow& row,
+                                       int number) = 0;
   virtual void SortFolders(long long folder, const std::string& library, long max_items) = 0;
-  // The row's tracking bookkeeping (records it unless its first level got no folder).
-  virtual void RecordRow(const RuleRun& run, int row, const RowOutcome& outcome) = 0;
+  // The row's tracking bookkeeping: a finished row is recorded (unless its first level got
+  // no folder) and leaves the journal; an unfinished one stays for the next cycle.
+  virtual void RecordRow(const RuleRun& run, const rules::PendingRow& row,
+                         const RowOutcome& outcome) = 0;
 };
 
 }  // namespace sproutsmith::folders

@@ -37,31 +37,44 @@ void Tracking::Leave(const std::string& remembered) {
 int Tracking::RecordProcessedRow(const ResultTable& result, int row, std::string_view rule,
                                  std::string_view library, int level_left,
                                  long long parent_folder) {
-  if (level_left == 1 && parent_folder <= 0) return 0;
-  const std::string r(rule), l(library);
-  return log::Trap(context_.log, "RecordProcessedRow", 0,
-                   [&] { return RecordBody(result, row, r, l); });
+  SourceRow source;
+  for (int column = 1; column <= result.ColumnCount(); ++column) {
+    source.headings.push_back(result.Heading(column));
+    source.values.push_back(result.Cell(row, column));
+  }
+  return RecordProcessedRow(source, rule, library, level_left, parent_folder);
 }
 
-int Tracking::RecordBody(const ResultTable& result, int row, const std::string& rule,
+int Tracking::RecordProcessedRow(const SourceRow& row, std::string_view rule,
+                                 std::string_view library, int level_left,
+                                 long long parent_folder) {
+  if (level_left == 1 && parent_folder <= 0) return 0;
+  const std::string r(rule), l(library);
+  return log::Trap(context_.log, "RecordProcessedRow", -1,
+                   [&] { return RecordBody(row, r, l); });
+}
+
+int Tracking::RecordBody(const SourceRow& row, const std::string& rule,
                          const std::string& library) {
   auto& log = context_.log;
   log.SetStatus("Updating QUIL_SPROUTSMITH information in " + library +
                 " for newly created folder(s)");
   log.Separator();
   const std::string remembered = connection_.LibraryName();
-  if (!Enter(library, remembered)) return 0;
+  if (!Enter(library, remembered)) return -1;
   Reconnect back(connection_, remembered);
 
   const std::string quoted_rule = dm::SqlQuote(rule);
   int recorded = 0;
-  for (int column = result.ColumnCount(); column >= 1; --column) {
-    const std::string& heading = result.Heading(column);
+  bool complete = true;
+  for (size_t column = row.headings.size(); column-- > 0;) {
+    const std::string& heading = row.headings[column];
     const long position = text::InStr(UCase(heading), ".SYSTEM_ID");
     if (position <= 1) continue;
     const std::string table = Trim(text::Left(heading, position - 1));
     if (table.empty()) continue;
-    const std::string sid = Format(text::Val(result.Cell(row, column)), "#0");
+    const std::string sid =
+        Format(text::Val(column < row.values.size() ? row.values[column] : ""), "#0");
     const std::string quoted_table = dm::SqlQuote(table);
 
     log.AddLog("Adding Folder column item " + heading + " to QUIL_SPROUTSMITH");
@@ -75,10 +88,14 @@ int Tracking::RecordBody(const ResultTable& result, int row, const std::string& 
         "INSERT INTO [OWNER].QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, STATUS, LOCKED_BY) "
         "VALUES(" +
         sid + ", '" + quoted_table + "', '" + quoted_rule + "', 0, '')");
-    if (auto* sql = connection_.sql(); sql && sql->GetSQLErrorCode() == 0) ++recorded;
+    if (connection_.LastSucceeded()) {
+      ++recorded;
+    } else {
+      complete = false;
+    }
     Release();
   }
-  return recorded;
+  return complete ? recorded : -1;
 }
 
 bool Tracking::QueueDocuments(std::string_view queue_conditions, std::string_view library) {

@@ -117,7 +117,8 @@ bool LibraryObjectSet(Context& context, dm::Connection& connection, const char* 
 
 bool SortFolders(Context& context, dm::Connection& connection, long long parent,
                  const std::string& folder_library, long sort_item_count) {
-  if (sort_item_count == 1) return false;
+  // Switched off: doing nothing is what was asked, not a failure to report.
+  if (sort_item_count == 1) return true;
   if (!LibraryObjectSet(context, connection, "SortFolders")) return false;
   return log::Trap(context.log, "SortFolders", false, [&] {
     return SortFoldersBody(context, connection, parent, folder_library, sort_item_count);

@@ -11,7 +11,8 @@
 namespace sproutsmith::sorting {
 
 // `sort_item_count`: 0 no limit, 1 sorting off, N >= 2 leaves folders of more than N items.
-// `parent` 0 sorts every folder of the library that has items.
+// `parent` 0 sorts every folder of the library that has items. False when sorting failed;
+// sorting switched off is done at once and true.
 bool SortFolders(Context& context, dm::Connection& connection, long long parent,
                  const std::string& folder_library, long sort_item_count);
 bool SortThisFolder(Context& context, dm::Connection& connection, long long parent,

@@ -2,6 +2,7 @@
 
 #include "template/statement_assembly.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "dm/sql_text.h"
@@ -200,8 +201,11 @@ std::string AssembleStatement(const SelectionParts& parts, const ParsedTemplate&
   std::vector<std::string> conditions;
   std::string statement;
   if (!oracle) {
+    // Capped as the cycle caps it: a setting beyond any number a statement can carry would
+    // fail every rule.
+    constexpr double kMostRows = 10000;
     const double max_folders = text::Val(o.text_max_folders);
-    if (max_folders > 0) *row_limit = static_cast<long>(max_folders);
+    if (max_folders > 0) *row_limit = static_cast<long>(std::min(max_folders, kMostRows));
     log.AddLog("Processing a maximum of " + Format(*row_limit, "#0") + " folder(s) per cycle");
     log.Separator();
     const std::string top =

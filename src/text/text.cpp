@@ -206,6 +206,12 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+long CharacterCount(std::string_view s) {
+  long n = 0;
+  for (const char c : s) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+  return n;
+}
+
 std::vector<std::string> Split(std::string_view s, std::string_view separator) {
   std::vector<std::string> parts;
   if (separator.empty()) {

@@ -49,6 +49,9 @@ bool StartsWithNoCase(std::string_view s, std::string_view prefix);
 bool EndsWith(std::string_view s, std::string_view suffix);
 bool EqualsNoCase(std::string_view a, std::string_view b);
 
+// Characters of a UTF-8 text (continuation bytes do not count).
+long CharacterCount(std::string_view s);
+
 // Splits at every occurrence of the separator (no trimming, empty pieces kept).
 std::vector<std::string> Split(std::string_view s, std::string_view separator);
 

@@ -270,7 +270,7 @@ TEST_F(ProcessingCycleTest, AMissingTableUnchecksTheLibraryAndAnSqlErrorTheRule)
 // A row processor that builds nothing but reports what folder building would.
 class ReportingRows final : public RowProcessor {
  public:
-  RowOutcome ProcessFolderItem(const RuleRun& run, int row) override {
+  RowOutcome ProcessFolderItem(const RuleRun& run, rules::PendingRow&, int row) override {
     rows.push_back(row);
     rule = run.rule.Name();
     if (row == cancel_at) *cancel = true;
@@ -284,7 +284,9 @@ class ReportingRows final : public RowProcessor {
   void SortFolders(long long folder, const std::string& library, long) override {
     sorted.push_back(library + ":" + std::to_string(folder));
   }
-  void RecordRow(const RuleRun&, int row, const RowOutcome&) override { recorded.push_back(row); }
+  void RecordRow(const RuleRun&, const rules::PendingRow& row, const RowOutcome&) override {
+    recorded.push_back(static_cast<int>(row.sequence));
+  }
 
   std::vector<int> rows, recorded;
   std::vector<std::string> sorted;

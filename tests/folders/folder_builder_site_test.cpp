@@ -30,8 +30,13 @@ TEST_F(FolderBuilderSiteTest, ANewClientFolderGetsTheClientsFirstMatterOnBothFla
     const int row = compiled.intake.rows_read;
     ASSERT_GT(row, 1) << Dump();
     FolderBuilder builder(install_.context, *connection_);
-    const RuleRun run{rule, library, compiled, 3, lookups, {}};
-    const RowOutcome outcome = builder.ProcessFolderItem(run, row);
+    const RuleRun run{rule, library, compiled, 3, lookups, {}, row};
+    rules::PendingRow work;
+    for (int c = 1; c <= compiled.intake.result.ColumnCount(); ++c) {
+      work.row.headings.push_back(compiled.intake.result.Heading(c));
+      work.row.values.push_back(compiled.intake.result.Cell(row, c));
+    }
+    const RowOutcome outcome = builder.ProcessFolderItem(run, work, row);
     ASSERT_GT(outcome.first_level_folder, 0) << Dump();
     const auto rows = install_.Query(
         library,

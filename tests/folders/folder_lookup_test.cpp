@@ -99,10 +99,29 @@ TEST_F(FolderLookupTest, AtTheTopTheStampedFolderWinsElseTheNewestIsStamped) {
   EXPECT_EQ(Path(newer), "ARBORLINE R1");
   EXPECT_EQ(Path(older), "NULL");
 
-  Exec("LIB", "UPDATE FOLDER SET PATH = NULL WHERE DOCNUMBER = " + std::to_string(newer));
-  Exec("LIB", "UPDATE FOLDER SET PATH = 'ARBORLINE OTHER RULE' WHERE DOCNUMBER = " +
-                  std::to_string(older));
-  EXPECT_EQ(Find("top", "", 0), older);
+  // Stamps of (older, newer) and the folder this rule takes: its own stamp wins; another
+  // rule's folder is that rule's tree and is never taken, renamed or filed into.
+  struct Case {
+    const char* older_path;
+    const char* newer_path;
+    long long expected;
+  };
+  const Case cases[] = {
+      {"'ARBORLINE R1'", "NULL", older},
+      {"'ARBORLINE OTHER RULE'", "NULL", newer},
+      {"'ARBORLINE OTHER RULE'", "'ARBORLINE R1'", newer},
+      {"'ARBORLINE OTHER RULE'", "'ARBORLINE R10'", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.older_path) + " / " + c.newer_path);
+    Exec("LIB", "UPDATE FOLDER SET PATH = " + std::string(c.older_path) +
+                    " WHERE DOCNUMBER = " + std::to_string(older));
+    Exec("LIB", "UPDATE FOLDER SET PATH = " + std::string(c.newer_path) +
+                    " WHERE DOCNUMBER = " + std::to_string(newer));
+    EXPECT_EQ(Find("top", "", 0), c.expected);
+  }
+  EXPECT_EQ(Path(older), "ARBORLINE OTHER RULE");
+  EXPECT_EQ(Path(newer), "ARBORLINE R10");
 
   // A folder linked under another folder of this library is not at the top.
   const long long linked = MakeFolder("LIB", "INSIDE", MakeFolder("LIB", "HOLDER"));

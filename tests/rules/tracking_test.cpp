@@ -101,8 +101,9 @@ TEST_F(TrackingTest, TheRulesLibraryIsUsedAndTheConnectedOneRestored) {
   EXPECT_EQ(Tracked("ARCHIVE"), (Rows{{"11", "CLIENT", "CLIENTS", "0", ""}}));
   EXPECT_TRUE(Tracked("DEMO").empty());
 
-  // A library that cannot be connected gets nothing, and nothing lands elsewhere.
-  EXPECT_EQ(Record(t, "CLIENTS", "NOWHERE"), 0);
+  // A library that cannot be connected gets nothing, nothing lands elsewhere, and the row is
+  // not recorded.
+  EXPECT_EQ(Record(t, "CLIENTS", "NOWHERE"), -1);
   EXPECT_EQ(connection_->LibraryName(), "DEMO");
   EXPECT_TRUE(Tracked("DEMO").empty());
   EXPECT_EQ(Count("Unable to connect to library NOWHERE"), 1) << Dump();

@@ -152,12 +152,6 @@ std::string FirstCharacters(const std::string& s, long n) {
   return s.substr(0, i);
 }
 
-long CharacterCount(const std::string& s) {
-  long n = 0;
-  for (char c : s) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
-  return n;
-}
-
 bool ToText(const Value& v, const TypeSpec& spec, Value* out) {
   std::string s = v.text;
   if (!IsIn(spec.name, {"TEXT", "NTEXT"})) {
@@ -165,7 +159,7 @@ bool ToText(const Value& v, const TypeSpec& spec, Value* out) {
     if (length >= 0) {
       s = FirstCharacters(s, length);
       if (IsIn(spec.name, {"CHAR", "NCHAR"})) {
-        s.append(static_cast<size_t>(length - CharacterCount(s)), ' ');
+        s.append(static_cast<size_t>(length - text::CharacterCount(s)), ' ');
       }
     }
   }

@@ -26,14 +26,6 @@ bool IsOwnColumn(const std::string& sql_column) {
   return sql_column == "DOCNAME" || sql_column == "ABSTRACT";
 }
 
-long CharacterCount(const std::string& s) {
-  long n = 0;
-  for (unsigned char c : s) {
-    if ((c & 0xC0) != 0x80) ++n;
-  }
-  return n;
-}
-
 bool IsWholeNumber(const std::string& s) {
   size_t i = (!s.empty() && (s[0] == '-' || s[0] == '+')) ? 1 : 0;
   if (i == s.size() || s.size() - i > 18) return false;
@@ -225,8 +217,8 @@ Status Document::Assign(Column& c, const std::string& value) {
   if (IsReadOnlyColumn(def.sql_column)) {
     return Status::Error(kErrReadOnly, "Column " + def.name + " cannot be changed");
   }
-  if (def.max_length > 0 && CharacterCount(value) > def.max_length) {
-    return Status::Error(kErrValueTooLong, "Value of " + std::to_string(CharacterCount(value)) +
+  if (def.max_length > 0 && text::CharacterCount(value) > def.max_length) {
+    return Status::Error(kErrValueTooLong, "Value of " + std::to_string(text::CharacterCount(value)) +
                                                " characters is too long for column " + def.name +
                                                " (at most " + std::to_string(def.max_length) + ")");
   }
@@ -318,9 +310,9 @@ Status Document::CheckName() {
   for (const Column& c : columns_) {
     if (c.def.sql_column == "DOCNAME" && c.def.max_length > 0) limit = c.def.max_length;
   }
-  if (CharacterCount(name_) > limit) {
+  if (text::CharacterCount(name_) > limit) {
     return Status::Error(kErrValueTooLong,
-                         "Document name of " + std::to_string(CharacterCount(name_)) +
+                         "Document name of " + std::to_string(text::CharacterCount(name_)) +
                              " characters is too long (at most " + std::to_string(limit) + ")");
   }
   std::string unique;
