@@ -2,6 +2,9 @@
 
 #include "security/add_security.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "dm/reconnect.h"
 #include "log/error_trap.h"
 #include "log/status_keeper.h"
@@ -22,6 +25,7 @@ struct ProfileFacts {
   bool found = false;
   long long system_id = 0;
   ProfilePeople people;
+  std::string default_rights;  // as read, "" when NULL
 };
 
 class TemplateSecurity {
@@ -36,117 +40,136 @@ class TemplateSecurity {
         template_(security_template),
         append_(append) {}
 
-  bool Apply(const std::string& doc_type, const std::string& item_library) {
-    if (!connection_.CheckFusion("AddSecuriry")) return false;
+  SecurityResult Apply(const std::string& doc_type, const std::string& item_library) {
+    if (!connection_.CheckFusion("AddSecuriry")) return SecurityResult::kFailed;
     if (connection_.library() == nullptr) {
       log_.AddLog("Error: Library object not set - cannot continue");
       log_.Separator();
-      return false;
+      return SecurityResult::kFailed;
     }
     if (Trim(template_).empty() || doc_number_ == 0) {
       log_.AddLog("Error: Cannot add security for document #" + n_);
       log_.Separator();
-      return false;
+      return SecurityResult::kFailed;
     }
     if (text::UCase(Trim(doc_type)) != "F" && !append_) {
       log_.AddLog("NOT adding security for document #" + n_);
       log_.Separator();
-      return false;
+      return SecurityResult::kNothingToApply;
     }
 
     log::StatusKeeper status(context_, true);
     dm::Reconnect back(connection_);
-    if (!Trim(item_library).empty() && !connection_.ConnectLibrary(item_library)) {
+    library_ = Trim(item_library).empty() ? back.library() : text::UCase(Trim(item_library));
+    if (!connection_.ConnectLibrary(library_)) {
       // Another library's item with the same number would get these trustees.
-      log_.AddLog("Error: Unable to connect to library " + item_library);
+      log_.AddLog("Error: Unable to connect to library " + library_);
       log_.Separator();
-      return false;
+      return Failed();
     }
+    library_ = connection_.LibraryName();
     log_.SetStatus("AddSecurity: Assigning security for document #" + n_ + " using template \"" +
                    template_ + "\"");
     log_.Separator();
-    return Secure();
+    const SecurityResult result = Secure();
+    return ConnectBack(log_, connection_, back.library(), doc_number_, library_, result);
   }
 
  private:
-  bool Secure() {
-    RepairAuthor();
-    const ProfileFacts profile = ReadProfile();
+  SecurityResult Secure() {
+    if (!RepairAuthor()) return Failed();
+    ProfileFacts profile;
+    if (!ReadProfile(profile)) return Failed();
     if (!profile.found) {
       log_.AddLog("Error: Unable to locate profile for document " + n_ + " - cannot set security");
-      return false;
+      return SecurityResult::kFailed;
     }
-    if (profile.people.author.empty()) return OpenToEveryone();
+    if (profile.people.author.empty()) {
+      // Nobody gets full rights, but the template's named trustees still apply: opening the
+      // item to everyone would go against a template that keeps DOCS_USERS out.
+      log_.AddLog("Notice: Unable to access profile author and typist information for document #" +
+                  n_ +
+                  " (most likely this is because one or more of these values are not yet set)");
+      log_.Separator();
+    }
     if (profile.system_id == 0) {
       log_.AddLog("Error: Unable to locate profile for document " + n_ + " - cannot set security");
-      return false;
+      return SecurityResult::kFailed;
     }
     thing_ = profile.system_id;
     people_ = profile.people;
+    default_rights_ = profile.default_rights;
 
     BuildList();
     if (list_.empty()) {
       log_.AddLog("No trustees identified for this template");
-      return true;
+      return SecurityResult::kNothingToApply;
     }
     log_.AddLog(Format(static_cast<long long>(list_.size()), "#0") +
                 " trustee(s) identified for this document");
     log_.Separator();
 
-    if (append_) {
-      ReadExistingTrustees();
-    } else {
+    if (append_ && !ReadExistingTrustees()) return Failed();
+    if (!EnableSecurity()) return Failed();
+    if (!append_) {
       log_.AddLog("Removing existing trustees from document #" + n_);
       log_.Separator();
-      Write("DELETE FROM [OWNER].SECURITY WHERE THING = " + Format(thing_, "#0"), nullptr);
+      if (!Write("DELETE FROM [OWNER].SECURITY WHERE THING = " + Format(thing_, "#0"), nullptr)) {
+        return Failed();
+      }
     }
-    AddDefaultTrustees();
-    Post();
-    return Finish();
+    if (!Post() || !AddDefaultTrustees()) return Failed();
+    if (changed_ == 0 && !RestoreDefaultRights()) return Failed();
+
+    log_.AddLog("Finished adding " + Format(static_cast<long long>(list_.size()), "#0") +
+                " template trustees to profiled document #" + n_);
+    log_.Separator();
+    if (!context_.state.HasSwitch("/XR")) connection_.RefreshAllViews();
+    return changed_ == 0 ? SecurityResult::kNothingToApply : SecurityResult::kApplied;
   }
 
   // A profile saved without author gets its typist as author.
-  void RepairAuthor() {
-    connection_.RunSQL("SELECT AUTHOR FROM [OWNER].PROFILE WHERE DOCNUMBER = " + n_);
+  bool RepairAuthor() {
     double author = -1;
-    connection_.ForEachRow([&] {
-      author = connection_.ColumnNumber(1);
+    if (!RunQuery(connection_, "SELECT AUTHOR FROM [OWNER].PROFILE WHERE DOCNUMBER = " + n_, [&] {
+          author = connection_.ColumnNumber(1);
+          return false;
+        })) {
       return false;
-    });
-    connection_.Release();
-    if (author == 0) {
-      RunStatement(connection_,
-                   "UPDATE [OWNER].PROFILE SET AUTHOR = TYPIST WHERE DOCNUMBER = " + n_);
     }
+    return author != 0 ||
+           Write("UPDATE [OWNER].PROFILE SET AUTHOR = TYPIST WHERE DOCNUMBER = " + n_, nullptr);
   }
 
-  ProfileFacts QueryProfile(const std::string& sql) {
-    ProfileFacts facts;
-    connection_.RunSQL(sql);
-    connection_.ForEachRow([&] {
+  bool QueryProfile(const std::string& sql, ProfileFacts& facts) {
+    facts = {};
+    return RunQuery(connection_, sql, [&] {
       facts.found = true;
       facts.system_id = static_cast<long long>(connection_.ColumnNumber(1));
       facts.people = {Trim(connection_.Column(2)), Trim(connection_.Column(3)),
                       Trim(connection_.Column(4)), Trim(connection_.Column(5))};
+      facts.default_rights = Trim(connection_.Column(6));
       return false;
     });
-    connection_.Release();
-    return facts;
   }
 
   // The outer joins always return the profile's row: an empty author is what "no author
-  // information" looks like, and then the typist stands for the author.
-  ProfileFacts ReadProfile() {
-    ProfileFacts facts = QueryProfile(
-        "SELECT P.SYSTEM_ID, A.USER_ID, T.USER_ID, AG.GROUP_ID, TG.GROUP_ID, P.DEFAULT_RIGHTS "
-        "FROM [OWNER].PROFILE P "
-        "LEFT OUTER JOIN [OWNER].PEOPLE A ON A.SYSTEM_ID = P.AUTHOR "
-        "LEFT OUTER JOIN [OWNER].PEOPLE T ON T.SYSTEM_ID = P.TYPIST "
-        "LEFT OUTER JOIN [OWNER].GROUPS AG ON AG.SYSTEM_ID = A.PRIMARY_GROUP "
-        "LEFT OUTER JOIN [OWNER].GROUPS TG ON TG.SYSTEM_ID = T.PRIMARY_GROUP "
-        "WHERE P.DOCNUMBER = " +
-        n_);
-    if (facts.found && !facts.people.author.empty()) return facts;
+  // information" looks like, and then the typist stands for the author. False when a query
+  // failed.
+  bool ReadProfile(ProfileFacts& facts) {
+    if (!QueryProfile(
+            "SELECT P.SYSTEM_ID, A.USER_ID, T.USER_ID, AG.GROUP_ID, TG.GROUP_ID, P.DEFAULT_RIGHTS "
+            "FROM [OWNER].PROFILE P "
+            "LEFT OUTER JOIN [OWNER].PEOPLE A ON A.SYSTEM_ID = P.AUTHOR "
+            "LEFT OUTER JOIN [OWNER].PEOPLE T ON T.SYSTEM_ID = P.TYPIST "
+            "LEFT OUTER JOIN [OWNER].GROUPS AG ON AG.SYSTEM_ID = A.PRIMARY_GROUP "
+            "LEFT OUTER JOIN [OWNER].GROUPS TG ON TG.SYSTEM_ID = T.PRIMARY_GROUP "
+            "WHERE P.DOCNUMBER = " +
+                n_,
+            facts)) {
+      return false;
+    }
+    if (facts.found && !facts.people.author.empty()) return true;
     log_.AddLog(
         "Fetching Typist ID and Primary Group because no Author information is found for "
         "document #" +
@@ -158,32 +181,8 @@ class TemplateSecurity {
         "LEFT OUTER JOIN [OWNER].PEOPLE T ON T.SYSTEM_ID = P.TYPIST "
         "LEFT OUTER JOIN [OWNER].GROUPS TG ON TG.SYSTEM_ID = T.PRIMARY_GROUP "
         "WHERE P.DOCNUMBER = " +
-        n_);
-  }
-
-  // Neither author nor typist is known: nobody could be given full rights, so the item is
-  // left open to everyone.
-  bool OpenToEveryone() {
-    log_.AddLog("Notice: Unable to access profile author and typist information for document #" +
-                n_ + " (most likely this is because one or more of these values are not yet set)");
-    log_.Separator();
-    const std::string thing =
-        "(SELECT SYSTEM_ID FROM [OWNER].PROFILE WHERE DOCNUMBER = " + n_ + ")";
-    Write("DELETE FROM [OWNER].SECURITY WHERE THING = " + thing + " AND PERSONORGROUP = 0",
-          nullptr);
-    Write(ProfileRightsSql(connection_, 0, "DOCNUMBER = " + n_), nullptr);
-    Write(
-        "INSERT INTO [OWNER].SECURITY (PERSONORGROUP, ACCESSRIGHTS, THING) SELECT 0, 191, "
-        "SYSTEM_ID FROM [OWNER].PROFILE WHERE DOCNUMBER = " +
             n_,
-        nullptr);
-    if (incomplete_) {
-      log_.AddLog("Error: Unable to open document #" + n_ + " to all users in library " +
-                  connection_.LibraryName());
-      log_.Separator();
-      return false;
-    }
-    return Finish();
+        facts);
   }
 
   void BuildList() {
@@ -201,101 +200,119 @@ class TemplateSecurity {
     docs_users_noted_ = list_.NamesGroup(kDocsUsers);
   }
 
-  // Append mode keeps the item's other trustees and updates the listed ones in place.
-  void ReadExistingTrustees() {
+  // Append mode keeps the item's other trustees and updates the listed ones in place. Read
+  // before anything is written: without it a listed deny could be replaced by a grant.
+  bool ReadExistingTrustees() {
     log_.AddLog("Retrieving existing trustees from document #" + n_);
     log_.Separator();
-    connection_.RunSQL(
-        "SELECT P.USER_ID, G.GROUP_ID, S.ACCESSRIGHTS FROM [OWNER].SECURITY S "
-        "LEFT OUTER JOIN [OWNER].PEOPLE P ON P.SYSTEM_ID = S.PERSONORGROUP "
-        "LEFT OUTER JOIN [OWNER].GROUPS G ON G.SYSTEM_ID = S.PERSONORGROUP "
-        "LEFT OUTER JOIN [OWNER].PROFILE R ON R.SYSTEM_ID = S.THING "
-        "WHERE R.DOCNUMBER = " +
-        n_);
-    connection_.ForEachRow([&] {
-      const std::string user = Trim(connection_.Column(1));
-      const std::string group = Trim(connection_.Column(2));
-      if (!user.empty() && user == people_.author) author_noted_ = true;
-      if (!user.empty() && user == people_.typist) typist_noted_ = true;
-      if (group == kDocsUsers) docs_users_noted_ = true;
-      list_.MarkPresent(user, group);
-      return true;
-    });
-    connection_.Release();
+    return RunQuery(connection_,
+                    "SELECT P.USER_ID, G.GROUP_ID, S.ACCESSRIGHTS FROM [OWNER].SECURITY S "
+                    "LEFT OUTER JOIN [OWNER].PEOPLE P ON P.SYSTEM_ID = S.PERSONORGROUP "
+                    "LEFT OUTER JOIN [OWNER].GROUPS G ON G.SYSTEM_ID = S.PERSONORGROUP "
+                    "LEFT OUTER JOIN [OWNER].PROFILE R ON R.SYSTEM_ID = S.THING "
+                    "WHERE R.DOCNUMBER = " +
+                        n_,
+                    [&] {
+                      const std::string user = Trim(connection_.Column(1));
+                      const std::string group = Trim(connection_.Column(2));
+                      if (!user.empty() && user == people_.author) author_noted_ = true;
+                      if (!user.empty() && user == people_.typist) typist_noted_ = true;
+                      if (group == kDocsUsers) docs_users_noted_ = true;
+                      list_.MarkPresent(user, group);
+                      return true;
+                    });
   }
 
-  void AddDefaultTrustee(const std::string& user_id, const std::string& group_id) {
+  // Secured before any trustee row changes, so that a stop at any later statement leaves
+  // the item closed.
+  bool EnableSecurity() {
+    log_.AddLog("Enabling document security for document #" + n_ + " in library " + library_);
+    log_.Separator();
+    if (!Write(ProfileRightsSql(connection_, 1, "SYSTEM_ID = " + Format(thing_, "#0")), nullptr)) {
+      return false;
+    }
+    secured_ = true;
+    return true;
+  }
+
+  // No trustee row was written: the item keeps the default rights it had, as when the
+  // template names nobody.
+  bool RestoreDefaultRights() {
+    const std::string rights =
+        default_rights_.empty() ? "NULL" : Format(text::Val(default_rights_), "#0");
+    log_.AddLog("Note: No trustee row was written to document #" + n_ +
+                " - its default rights go back to " + rights);
+    log_.Separator();
+    return Write("UPDATE [OWNER].PROFILE SET DEFAULT_RIGHTS = " + rights +
+                     " WHERE SYSTEM_ID = " + Format(thing_, "#0"),
+                 nullptr);
+  }
+
+  bool AddDefaultTrustee(const std::string& user_id, const std::string& group_id) {
     const std::string lookup = TrusteeLookup(user_id, group_id);
-    Write(DeleteTrusteeSql(thing_, lookup), nullptr);
-    Write(InsertTrusteeSql(thing_, Format(kFullRights, "#0"), lookup), &changed_);
+    return Write(DeleteTrusteeSql(thing_, lookup), nullptr) &&
+           Write(InsertTrusteeSql(thing_, Format(kFullRights, "#0"), lookup), &changed_);
   }
 
-  void AddDefaultTrustees() {
+  // Full rights are grants: written after the template's denies (see Post).
+  bool AddDefaultTrustees() {
     if (!people_.author.empty() && !author_noted_) {
       log_.AddLog("Adding security for author " + people_.author);
       log_.Separator();
-      AddDefaultTrustee(people_.author, "");
+      if (!AddDefaultTrustee(people_.author, "")) return false;
     }
     if (!people_.typist.empty() && people_.typist != people_.author && !typist_noted_) {
       log_.AddLog("Adding security for typist " + people_.typist);
       log_.Separator();
-      AddDefaultTrustee(people_.typist, "");
+      if (!AddDefaultTrustee(people_.typist, "")) return false;
     }
     if (!docs_users_noted_ && !list_.AnyPositiveRights()) {
       log_.AddLog("Adding DOCS_USERS security");
       log_.Separator();
-      Write("DELETE FROM [OWNER].SECURITY WHERE THING = " + Format(thing_, "#0") +
-                " AND PERSONORGROUP = 0",
-            nullptr);
-      Write("INSERT INTO [OWNER].SECURITY (PERSONORGROUP, ACCESSRIGHTS, THING) VALUES(0, 191, " +
-                Format(thing_, "#0") + ")",
-            &changed_);
+      const std::string thing = Format(thing_, "#0");
+      const std::string insert =
+          "INSERT INTO [OWNER].SECURITY (PERSONORGROUP, ACCESSRIGHTS, THING) VALUES(0, 191, " +
+          thing + ")";
+      return Write("DELETE FROM [OWNER].SECURITY WHERE THING = " + thing + " AND PERSONORGROUP = 0",
+                   nullptr) &&
+             Write(insert, &changed_);
     }
-  }
-
-  void Post() {
-    log_.AddLog("Posting " + Format(static_cast<long long>(list_.size()), "#0") +
-                " folder trustees to profiled document");
-    log_.Separator();
-    for (const Trustee& t : list_.entries()) {
-      const std::string lookup = TrusteeLookup(t.user_id, t.group_id);
-      const std::string rights = WrittenRights(t.rights);
-      if (t.present) {
-        Write(UpdateTrusteeSql(thing_, rights, lookup), &changed_);
-      } else {
-        Write(DeleteTrusteeSql(thing_, lookup), nullptr);
-        Write(InsertTrusteeSql(thing_, rights, lookup), &changed_);
-      }
-    }
-  }
-
-  // The profile is marked secured only once its whole trustee set is written: a set that
-  // a failed statement left short stays unmarked, and the next call writes it again.
-  bool Finish() {
-    if (incomplete_) {
-      log_.AddLog("Error: Not every trustee could be written to document #" + n_ + " in library " +
-                  connection_.LibraryName() + " - document security was not enabled");
-      log_.Separator();
-      return false;
-    }
-    if (changed_ != 0) {
-      log_.AddLog("Enabling document security for document #" + n_ + " in library " +
-                  connection_.LibraryName());
-      log_.Separator();
-      Write(ProfileRightsSql(connection_, 1, "SYSTEM_ID = " + Format(thing_, "#0")), nullptr);
-      if (incomplete_) return false;
-    }
-    log_.AddLog("Finished adding " + Format(static_cast<long long>(list_.size()), "#0") +
-                " template trustees to profiled document #" + n_);
-    log_.Separator();
-    if (!context_.state.HasSwitch("/XR")) connection_.RefreshAllViews();
     return true;
   }
 
-  void Write(const std::string& sql, long long* changed) {
+  // Denies first: until the last of them is written, no row grants anything the template
+  // keeps out.
+  bool Post() {
+    log_.AddLog("Posting " + Format(static_cast<long long>(list_.size()), "#0") +
+                " folder trustees to profiled document");
+    log_.Separator();
+    std::vector<Trustee> ordered = list_.entries();
+    std::stable_partition(ordered.begin(), ordered.end(), [](const Trustee& t) {
+      return DeniesOnly(text::Val(WrittenRights(t.rights)));
+    });
+    for (const Trustee& t : ordered) {
+      const std::string lookup = TrusteeLookup(t.user_id, t.group_id);
+      const std::string rights = WrittenRights(t.rights);
+      const bool written = t.present
+                               ? Write(UpdateTrusteeSql(thing_, rights, lookup), &changed_)
+                               : Write(DeleteTrusteeSql(thing_, lookup), nullptr) &&
+                                     Write(InsertTrusteeSql(thing_, rights, lookup), &changed_);
+      if (!written) return false;
+    }
+    return true;
+  }
+
+  SecurityResult Failed() {
+    log_.AddLog(SecurityFailureLine(doc_number_, library_, secured_));
+    log_.Separator();
+    return SecurityResult::kFailed;
+  }
+
+  bool Write(const std::string& sql, long long* changed) {
     long long affected = 0;
-    if (!RunStatement(connection_, sql, &affected)) incomplete_ = true;
+    if (!RunStatement(connection_, sql, &affected)) return false;
     if (changed != nullptr && affected > 0) *changed += affected;
+    return true;
   }
 
   Context& context_;
@@ -306,24 +323,26 @@ class TemplateSecurity {
   const std::string template_;
   const bool append_;
 
+  std::string library_;  // the item's
   long long thing_ = 0;
   ProfilePeople people_;
+  std::string default_rights_;
   TrusteeList list_;
   bool author_noted_ = false;
   bool typist_noted_ = false;
   bool docs_users_noted_ = false;
   long long changed_ = 0;
-  bool incomplete_ = false;
+  bool secured_ = false;
 };
 
 }  // namespace
 
-bool AddSecurity(Context& context, dm::Connection& connection, long long doc_number,
-                 const std::string& security_template, const rules::RuleRecord& rule,
-                 const std::string& doc_type, const std::string& /*folder_library*/,
-                 const std::string& item_library) {
+SecurityResult AddSecurity(Context& context, dm::Connection& connection, long long doc_number,
+                           const std::string& security_template, const rules::RuleRecord& rule,
+                           const std::string& doc_type, const std::string& /*folder_library*/,
+                           const std::string& item_library) {
   const bool append = rule.Number(rules::RuleKey::kAppendTrustees) == 1;
-  return log::Trap(context.log, "AddSecurity", false, [&] {
+  return log::Trap(context.log, "AddSecurity", SecurityResult::kFailed, [&] {
     TemplateSecurity security(context, connection, doc_number, security_template, append);
     return security.Apply(doc_type, item_library);
   });

@@ -2,20 +2,27 @@
 // A rule's security template applied to one item: its trustees resolved against the item's
 // author and typist, written to SECURITY, and the profile switched to secured. Works in the
 // item's library and leaves the connected library as it found it.
+//
+// Fails closed: the profile is secured before its trustee rows are touched, so an operation
+// stopped part-way leaves the item secured with fewer trustees, never open to everyone.
 
 #include <string>
 
 #include "dm/connection.h"
 #include "log/context.h"
 #include "rules/rule_record.h"
+#include "security/security_result.h"
 
 namespace sproutsmith::security {
 
-// `rule` supplies RULE_APPEND_TRUSTEES. `doc_type` "F" for a folder. True when the template
-// was applied (or named no trustee).
-bool AddSecurity(Context& context, dm::Connection& connection, long long doc_number,
-                 const std::string& security_template, const rules::RuleRecord& rule,
-                 const std::string& doc_type, const std::string& folder_library,
-                 const std::string& item_library);
+// `rule` supplies RULE_APPEND_TRUSTEES. `doc_type` "F" for a folder; a document is secured
+// only when the rule appends trustees. `item_library` empty: the connected library.
+// kApplied: trustee rows written, profile secured. kNothingToApply: the template named no
+// trustee the item could get, or the item is a document the rule leaves alone; DEFAULT_RIGHTS
+// is as it was. kFailed: refused, or a statement failed (applying again completes the set).
+SecurityResult AddSecurity(Context& context, dm::Connection& connection, long long doc_number,
+                           const std::string& security_template, const rules::RuleRecord& rule,
+                           const std::string& doc_type, const std::string& folder_library,
+                           const std::string& item_library);
 
 }  // namespace sproutsmith::security

@@ -2,8 +2,10 @@
 
 #include "security/inherit_security.h"
 
+#include <algorithm>
 #include <vector>
 
+#include "dm/reconnect.h"
 #include "log/error_trap.h"
 #include "security/security_template.h"
 #include "security/trustee_sql.h"
@@ -16,6 +18,7 @@ using text::Trim;
 
 namespace {
 
+// A row of the folder's access list by ids, not SYSTEM_IDs: those differ between libraries.
 struct ParentTrustee {
   std::string user_id;
   std::string group_id;
@@ -33,151 +36,199 @@ class Inheritance {
         n_(Format(doc_number, "#0")),
         p_(Format(parent, "#0")) {}
 
-  bool Run() {
-    if (!connection_.CheckFusion("InheritSecurity")) return false;
+  SecurityResult Run(const std::string& folder_library, const std::string& item_library) {
+    if (!connection_.CheckFusion("InheritSecurity")) return SecurityResult::kFailed;
     if (connection_.library() == nullptr) {
       log_.AddLog("Error: Library object not set - cannot continue");
       log_.Separator();
-      return false;
+      return SecurityResult::kFailed;
     }
     if (doc_number_ == 0 || parent_ == 0) {
       log_.AddLog(
           "Error: No document number or parent folder id specified - cannot set security "
           "inheritance");
-      return false;
+      return SecurityResult::kFailed;
     }
     log_.SetStatus("InheritSecurity: Setting security for document #" + n_ +
                    " to match security from folder #" + p_);
     log_.Separator();
 
+    dm::Reconnect back(connection_);
+    item_library_ = Trim(item_library).empty() ? back.library() : text::UCase(Trim(item_library));
+    const std::string parent_library =
+        Trim(folder_library).empty() ? back.library() : text::UCase(Trim(folder_library));
+    const SecurityResult result = Inherit(parent_library);
+    return ConnectBack(log_, connection_, back.library(), doc_number_, item_library_, result);
+  }
+
+ private:
+  SecurityResult Inherit(const std::string& parent_library) {
+    if (!Connect(parent_library)) return Failed();
     bool parent_has_rows = false;
-    const std::vector<ParentTrustee> trustees = ReadParentTrustees(parent_has_rows);
+    std::vector<ParentTrustee> trustees;
+    if (!ReadParentTrustees(trustees, parent_has_rows)) return Failed();
     if (!parent_has_rows) {
       log_.AddLog("No trustees found for parent folder - not setting security for document " + n_);
-      return false;
+      return SecurityResult::kNothingToApply;
     }
     if (trustees.empty()) {
       log_.AddLog("No trustees found for parent folder #" + p_ +
                   " - not changing security for document " + n_);
-      return true;
+      return SecurityResult::kNothingToApply;
     }
+
+    // The folder's document number means another document in any other library.
+    if (!Connect(item_library_)) return Failed();
+    item_library_ = connection_.LibraryName();
     log_.AddLog("Inheriting security for item #" + n_ + " from folder #" + p_);
     log_.Separator();
-    if (!ReadProfile()) {
+    bool found = false;
+    if (!ReadProfile(found)) return Failed();
+    if (!found) {
       log_.AddLog("Error: Unable to locate profile for document " + n_ + " - cannot set security");
-      return false;
+      return SecurityResult::kFailed;
     }
     return Write(trustees);
   }
 
- private:
-  std::vector<ParentTrustee> ReadParentTrustees(bool& has_rows) {
-    std::vector<ParentTrustee> trustees;
-    connection_.RunSQL(
+  bool Connect(const std::string& library) {
+    if (connection_.ConnectLibrary(library)) return true;
+    log_.AddLog("Error: Unable to connect to library " + library);
+    log_.Separator();
+    return false;
+  }
+
+  bool ReadParentTrustees(std::vector<ParentTrustee>& trustees, bool& has_rows) {
+    return RunQuery(
+        connection_,
         "SELECT P.USER_ID, G.GROUP_ID, S.ACCESSRIGHTS FROM [OWNER].SECURITY S "
         "LEFT OUTER JOIN [OWNER].PEOPLE P ON P.SYSTEM_ID = S.PERSONORGROUP "
         "LEFT OUTER JOIN [OWNER].GROUPS G ON G.SYSTEM_ID = S.PERSONORGROUP "
         "LEFT OUTER JOIN [OWNER].PROFILE R ON R.SYSTEM_ID = S.THING "
         "WHERE R.DOCNUMBER = " +
-        p_);
-    has_rows = connection_.ForEachRow([&] {
-      const std::string rights = Trim(connection_.Column(3));
-      if (!rights.empty()) {
-        trustees.push_back({Trim(connection_.Column(1)), Trim(connection_.Column(2)), rights});
-      }
-      return true;
-    }) > 0;
-    connection_.Release();
-    return trustees;
+            p_,
+        [&] {
+          has_rows = true;
+          const std::string rights = Trim(connection_.Column(3));
+          if (!rights.empty()) {
+            trustees.push_back({Trim(connection_.Column(1)), Trim(connection_.Column(2)), rights});
+          }
+          return true;
+        });
   }
 
-  bool QueryProfile(const std::string& sql) {
-    bool found = false;
-    connection_.RunSQL(sql);
-    connection_.ForEachRow([&] {
+  bool QueryProfile(const std::string& sql, bool& found) {
+    return RunQuery(connection_, sql, [&] {
       found = true;
       thing_ = static_cast<long long>(connection_.ColumnNumber(1));
       author_ = Trim(connection_.Column(2));
       typist_ = Trim(connection_.Column(3));
       return false;
     });
-    connection_.Release();
-    return found;
   }
 
-  // Without the author's PEOPLE row the typist stands for the author too.
-  bool ReadProfile() {
-    return QueryProfile(
-               "SELECT P.SYSTEM_ID, A.USER_ID, T.USER_ID, P.DEFAULT_RIGHTS FROM [OWNER].PROFILE "
-               "P, [OWNER].PEOPLE A, [OWNER].PEOPLE T WHERE P.AUTHOR = A.SYSTEM_ID AND "
-               "P.TYPIST = T.SYSTEM_ID AND P.DOCNUMBER = " +
-               n_) ||
+  // Without the author's PEOPLE row the typist stands for the author too. False when a
+  // query failed.
+  bool ReadProfile(bool& found) {
+    if (!QueryProfile(
+            "SELECT P.SYSTEM_ID, A.USER_ID, T.USER_ID, P.DEFAULT_RIGHTS FROM [OWNER].PROFILE P, "
+            "[OWNER].PEOPLE A, [OWNER].PEOPLE T WHERE P.AUTHOR = A.SYSTEM_ID AND "
+            "P.TYPIST = T.SYSTEM_ID AND P.DOCNUMBER = " +
+                n_,
+            found)) {
+      return false;
+    }
+    return found ||
            QueryProfile(
                "SELECT P.SYSTEM_ID, T.USER_ID, T.USER_ID, P.DEFAULT_RIGHTS FROM [OWNER].PROFILE "
                "P, [OWNER].PEOPLE T WHERE P.TYPIST = T.SYSTEM_ID AND P.DOCNUMBER = " +
-               n_);
+                   n_,
+               found);
   }
 
-  void AddFullRights(const std::string& user_id) {
+  bool AddFullRights(const std::string& user_id) {
     const std::string lookup = TrusteeLookup(user_id, "");
-    Statement(DeleteTrusteeSql(thing_, lookup));
-    Statement(InsertTrusteeSql(thing_, Format(kFullRights, "#0"), lookup));
+    return Statement(DeleteTrusteeSql(thing_, lookup)) &&
+           Statement(InsertTrusteeSql(thing_, Format(kFullRights, "#0"), lookup));
   }
 
-  // The profile is marked secured only after the whole set is written, so a set that a
-  // failed statement left short is never presented as the item's finished security; the
-  // next call deletes it and writes it again.
-  bool Write(const std::vector<ParentTrustee>& trustees) {
+  // Secured first, then the rows rewritten with every deny before any grant (the author's
+  // and typist's full rights last): stopped anywhere, the item grants no more than the
+  // finished set.
+  SecurityResult Write(std::vector<ParentTrustee> trustees) {
     const std::string thing = Format(thing_, "#0");
+    log_.AddLog("Enabling document security");
+    log_.Separator();
+    if (!Statement(ProfileRightsSql(connection_, 1, "SYSTEM_ID = " + thing))) return Failed();
+    secured_ = true;
     log_.AddLog("Removing existing trustees");
     log_.Separator();
-    Statement("DELETE FROM [OWNER].SECURITY WHERE THING = " + thing);
-    if (!author_.empty()) {
-      log_.AddLog("Adding security for author " + author_);
-      log_.Separator();
-      AddFullRights(author_);
-    }
-    if (!typist_.empty() && typist_ != author_) {
-      log_.AddLog("Adding security for typist " + typist_);
-      log_.Separator();
-      AddFullRights(typist_);
-    }
+    if (!Statement("DELETE FROM [OWNER].SECURITY WHERE THING = " + thing)) return Failed();
 
     const std::string count = Format(static_cast<long long>(trustees.size()), "#0");
     log_.AddLog("Adding " + count + " folder trustee(s) to profiled document");
     log_.Separator();
+    std::stable_partition(trustees.begin(), trustees.end(),
+                          [](const ParentTrustee& t) { return DeniesOnly(text::Val(t.rights)); });
     for (const ParentTrustee& t : trustees) {
-      const std::string rights = Format(text::Val(t.rights), "#0");
-      std::string lookup;
-      if (!t.user_id.empty() && t.user_id != author_ && t.user_id != typist_) {
-        lookup = TrusteeLookup(t.user_id, "");
-      } else if (!t.group_id.empty()) {
-        lookup = TrusteeLookup("", t.group_id);
-      } else {
-        continue;  // the author and typist keep their full rights
-      }
-      Statement(DeleteTrusteeSql(thing_, lookup));
-      Statement(InsertTrusteeSql(thing_, rights, lookup));
+      if (!AddTrustee(t)) return Failed();
+    }
+    if (!author_.empty()) {
+      log_.AddLog("Adding security for author " + author_);
+      log_.Separator();
+      if (!AddFullRights(author_)) return Failed();
+    }
+    if (!typist_.empty() && typist_ != author_) {
+      log_.AddLog("Adding security for typist " + typist_);
+      log_.Separator();
+      if (!AddFullRights(typist_)) return Failed();
     }
 
-    if (incomplete_) {
-      log_.AddLog("Error: Not every trustee of folder #" + p_ + " could be written to document #" +
-                  n_ + " - document security was not enabled");
-      log_.Separator();
-      return false;
-    }
-    log_.AddLog("Enabling document security");
-    log_.Separator();
-    Statement(ProfileRightsSql(connection_, 1, "SYSTEM_ID = " + thing));
-    if (incomplete_) return false;
     log_.AddLog("Finished adding " + count + " folder trustees to profiled document");
     log_.Separator();
     if (!context_.state.HasSwitch("/XR")) connection_.RefreshAllViews();
+    return SecurityResult::kApplied;
+  }
+
+  // The user or group is found by its id in the item's library; one that library does not
+  // know gets no row.
+  bool AddTrustee(const ParentTrustee& t) {
+    std::string lookup;
+    std::string kind;
+    std::string id;
+    if (!t.user_id.empty() && t.user_id != author_ && t.user_id != typist_) {
+      lookup = TrusteeLookup(t.user_id, "");
+      kind = "User ";
+      id = t.user_id;
+    } else if (!t.group_id.empty()) {
+      lookup = TrusteeLookup("", t.group_id);
+      kind = "Group ";
+      id = t.group_id;
+    } else {
+      return true;  // the author and typist get full rights below
+    }
+    long long inserted = 0;
+    if (!Statement(DeleteTrusteeSql(thing_, lookup)) ||
+        !Statement(InsertTrusteeSql(thing_, Format(text::Val(t.rights), "#0"), lookup),
+                   &inserted)) {
+      return false;
+    }
+    if (inserted == 0) {
+      log_.AddLog("Warning: " + kind + id + " of folder #" + p_ + " is not in library " +
+                  item_library_ + " - not added to document #" + n_);
+      log_.Separator();
+    }
     return true;
   }
 
-  void Statement(const std::string& sql) {
-    if (!RunStatement(connection_, sql)) incomplete_ = true;
+  SecurityResult Failed() {
+    log_.AddLog(SecurityFailureLine(doc_number_, item_library_, secured_));
+    log_.Separator();
+    return SecurityResult::kFailed;
+  }
+
+  bool Statement(const std::string& sql, long long* affected = nullptr) {
+    return RunStatement(connection_, sql, affected);
   }
 
   Context& context_;
@@ -188,19 +239,21 @@ class Inheritance {
   const std::string n_;
   const std::string p_;
 
+  std::string item_library_;
   long long thing_ = 0;
   std::string author_;
   std::string typist_;
-  bool incomplete_ = false;
+  bool secured_ = false;
 };
 
 }  // namespace
 
-bool InheritSecurity(Context& context, dm::Connection& connection, long long doc_number,
-                     long long parent, const std::string& /*folder_library*/) {
-  return log::Trap(context.log, "InheritSecurity", false, [&] {
+SecurityResult InheritSecurity(Context& context, dm::Connection& connection, long long doc_number,
+                               long long parent, const std::string& folder_library,
+                               const std::string& item_library) {
+  return log::Trap(context.log, "InheritSecurity", SecurityResult::kFailed, [&] {
     Inheritance inheritance(context, connection, doc_number, parent);
-    return inheritance.Run();
+    return inheritance.Run(folder_library, item_library);
   });
 }
 

@@ -1,5 +1,8 @@
 #include "security/trustee_sql.h"
 
+#include <cmath>
+#include <cstdint>
+
 #include "dm/sql_text.h"
 #include "text/text.h"
 
@@ -44,6 +47,38 @@ bool RunStatement(dm::Connection& connection, const std::string& sql, long long*
   if (affected) *affected = ok ? connection.RowsAffected() : 0;
   connection.Release();
   return ok;
+}
+
+bool RunQuery(dm::Connection& connection, const std::string& sql,
+              const std::function<bool()>& row) {
+  const bool ok = connection.RunSQL(sql) && connection.LastSucceeded();
+  if (ok) connection.ForEachRow(row);
+  connection.Release();
+  return ok;
+}
+
+bool DeniesOnly(double rights) {
+  if (!(rights > 0) || rights >= 9.2e18) return false;
+  // The low 16 bits grant; the byte above them denies.
+  const auto bits = static_cast<std::int64_t>(std::llround(rights));
+  return (bits & 0xFFFF) == 0 && ((bits >> 16) & 0xFF) != 0;
+}
+
+std::string SecurityFailureLine(long long doc_number, const std::string& library, bool secured) {
+  return "Error: Unable to set security for document #" + Format(doc_number, "#0") +
+         " in library " + library +
+         (secured ? " - it is secured with only the trustees written so far"
+                  : " - its security was not changed");
+}
+
+SecurityResult ConnectBack(log::Log& log, dm::Connection& connection, const std::string& home,
+                           long long doc_number, const std::string& item_library,
+                           SecurityResult result) {
+  if (connection.ConnectLibrary(home)) return result;
+  log.AddLog("Error: Unable to connect to library " + home + " again after setting security for " +
+             "document #" + Format(doc_number, "#0") + " in library " + item_library);
+  log.Separator();
+  return SecurityResult::kFailed;
 }
 
 }  // namespace sproutsmith::security

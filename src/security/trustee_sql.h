@@ -1,11 +1,14 @@
 #pragma once
-// The statements both security operations write trustees with. Every id is quoted and
-// compared exactly, so an apostrophe or a wildcard in a name neither breaks the statement
-// nor reaches another trustee.
+// The statements both security operations write trustees with, and how both report a
+// failure. Every id is quoted and compared exactly, so an apostrophe or a wildcard in a name
+// neither breaks the statement nor reaches another trustee.
 
+#include <functional>
 #include <string>
 
 #include "dm/connection.h"
+#include "log/log.h"
+#include "security/security_result.h"
 
 namespace sproutsmith::security {
 
@@ -26,5 +29,25 @@ std::string ProfileRightsSql(dm::Connection& connection, int default_rights,
 // succeeded; `affected` gets the rows it changed.
 bool RunStatement(dm::Connection& connection, const std::string& sql,
                   long long* affected = nullptr);
+
+// Runs a query, hands each row to `row` (false stops) and releases the result. False when
+// the query failed: an empty answer must not pass for "no rows".
+bool RunQuery(dm::Connection& connection, const std::string& sql, const std::function<bool()>& row);
+
+// Rights that deny and grant nothing, as a template's 0 (written 16711680). Such rows are
+// written before every row that grants, so an operation stopped part-way never grants
+// what the finished one denies.
+bool DeniesOnly(double rights);
+
+// The "Error: " line of a failed statement: the item, its library, and whether the profile
+// was already secured (and so holds the trustees written so far) or was left untouched.
+std::string SecurityFailureLine(long long doc_number, const std::string& library, bool secured);
+
+// Connects `home` again before `result` goes to a caller that goes on working there: a
+// switch back that fails makes the result a failure (the caller's dm::Reconnect guard tries
+// once more on its way out).
+SecurityResult ConnectBack(log::Log& log, dm::Connection& connection, const std::string& home,
+                           long long doc_number, const std::string& item_library,
+                           SecurityResult result);
 
 }  // namespace sproutsmith::security

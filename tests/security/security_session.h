@@ -3,13 +3,16 @@
 // hold an apostrophe and SQL wildcards, and helpers to give an item its author and typist
 // and read its trustees back from the library file.
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 
 #include "platform/sql/fault_injecting_database.h"
 #include "rules/rule_record.h"
+#include "security/security_result.h"
 #include "support/engine_session.h"
 
 namespace sproutsmith::security {
@@ -24,8 +27,8 @@ class SecuritySession : public testing::EngineSession {
   }
 
   // The same, with every library's database able to fail a chosen call.
-  void StartWithFaults() {
-    install_.Create({{.name = "DEMO"}}, "DMADMIN");
+  void StartWithFaults(const std::vector<testing::LibrarySpec>& libraries = {{.name = "DEMO"}}) {
+    install_.Create(libraries, "DMADMIN");
     client_ = install_.OpenClient([this](const dmapi::LibraryConfig& library,
                                          std::string* error) -> std::unique_ptr<sql::Database> {
       std::unique_ptr<sql::Database> db = dmapi::OpenLibraryDatabase(library, error);
@@ -37,7 +40,38 @@ class SecuritySession : public testing::EngineSession {
     ASSERT_TRUE(client_);
     connection_ = std::make_unique<dm::Connection>(install_.context, *client_);
     ASSERT_TRUE(connection_->StartFusion()) << Dump();
-    AddPeople("DEMO");
+    for (const testing::LibrarySpec& library : libraries) AddPeople(library.name);
+  }
+
+  // The calls `operation` makes on each library's database, in order, every fault disarmed.
+  std::map<std::string, std::vector<std::string>> CallsOf(const std::function<void()>& operation) {
+    for (auto& [name, fault] : faults_) fault->Disarm();
+    operation();
+    std::map<std::string, std::vector<std::string>> calls;
+    for (auto& [name, fault] : faults_) calls[name] = fault->call_log();
+    return calls;
+  }
+  // 1-based number of the first call holding `fragment` (0 when none).
+  static long CallNumber(const std::vector<std::string>& calls, const std::string& fragment) {
+    for (size_t i = 0; i < calls.size(); ++i) {
+      if (calls[i].find(fragment) != std::string::npos) return static_cast<long>(i) + 1;
+    }
+    return 0;
+  }
+
+  // True when the trustee rows grant nothing the finished set does not: each row is one of
+  // the finished set's (none twice), and no row grants while one of its denies is missing.
+  static bool NoMoreOpenThan(const Rows& rows, const Rows& finished) {
+    auto denies = [](const std::vector<std::string>& row) { return row[1] == "16711680"; };
+    Rows unused = finished;
+    bool grants = false;
+    for (const auto& row : rows) {
+      const auto match = std::find(unused.begin(), unused.end(), row);
+      if (match == unused.end()) return false;
+      unused.erase(match);
+      grants = grants || !denies(row);
+    }
+    return !grants || std::none_of(unused.begin(), unused.end(), denies);
   }
 
   // Groups LIT, A_B, AXB and O'HARA; users USER1 (LIT), USER2 (A_B), USER3 (LIT) and
