@@ -374,9 +374,12 @@ class Creation {
     // A folder left without its parent's values and without its link would be taken as
     // done; failing the row instead lets the next cycle finish it.
     if (r_.parent != 0 && conn_.ConnectLibrary(r_.parent_library) && !PostParentValues()) return 0;
-    if (!rule_[RuleKey::kSecurity].empty()) {
-      security::AddSecurity(c_, conn_, number_, rule_[RuleKey::kSecurity], rule_, "F",
-                            r_.parent_library, r_.item_library);
+    // A folder whose trustees are not all written is not done: the next cycle secures it.
+    if (!rule_[RuleKey::kSecurity].empty() &&
+        security::AddSecurity(c_, conn_, number_, rule_[RuleKey::kSecurity], rule_, "F",
+                              r_.parent_library,
+                              r_.item_library) == security::SecurityResult::kFailed) {
+      return 0;
     }
     return Link();
   }

@@ -367,12 +367,17 @@ class Membership {
       log_.AddLog("Error: Unable to process Inherit Metadata Option");
       return;
     }
-    if (rule_.Number(RuleKey::kProfileInheritSecurity) == 1 && parent_ != 0) {
-      security::InheritSecurity(c_, conn_, doc_, parent_, folder_library_);
+    // Trustees that could not all be written fail the link, so the row is tried again.
+    if (rule_.Number(RuleKey::kProfileInheritSecurity) == 1 && parent_ != 0 &&
+        security::InheritSecurity(c_, conn_, doc_, parent_, folder_library_, document_library_) ==
+            security::SecurityResult::kFailed) {
+      return;
     }
-    if (!rule_[RuleKey::kSecurity].empty()) {
-      security::AddSecurity(c_, conn_, doc_, rule_[RuleKey::kSecurity], rule_, doc_type_,
-                            folder_library_, document_library_);
+    if (!rule_[RuleKey::kSecurity].empty() &&
+        security::AddSecurity(c_, conn_, doc_, rule_[RuleKey::kSecurity], rule_, doc_type_,
+                              folder_library_,
+                              document_library_) == security::SecurityResult::kFailed) {
+      return;
     }
     if (remote_ && !RepairRemoteLink()) return;
     result_ = true;

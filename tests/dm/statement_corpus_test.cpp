@@ -348,6 +348,70 @@ std::vector<Shape> Corpus(const std::string& banner) {
        "SELECT CHAR_VAL FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = 'ARBORLINE' AND "
        "SECTION_KEY = 'SPROUTSMITH' AND SUB_KEY = 'RUNNING_NODES'",
        {"PCX1:R1"}},
+      // A rule's unfinished rows: text parts, the level being made, read back in pieces.
+      {"pending row part with GETDATE",
+       kMsOnly,
+       "INSERT INTO [OWNER].QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, INT_VAL, "
+       "DATE_VAL, KEY_TYPE) VALUES('ARBORLINE', 'PENDING_ROW 00000000000000A1', 'R1', "
+       "'R1\t%25 it''s [x]\t0\t$', 7, GETDATE(), 1)",
+       {},
+       1},
+      {"pending row part with SYSDATE",
+       kOracleOnly,
+       "INSERT INTO [OWNER].QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, INT_VAL, "
+       "DATE_VAL, KEY_TYPE) VALUES('ARBORLINE', 'PENDING_ROW 00000000000000A1', 'R1', "
+       "'R1\t%25 it''s [x]\t0\t$', 7, SYSDATE, 1)",
+       {},
+       1},
+      {"pending row's level, none yet",
+       kBoth,
+       "UPDATE [OWNER].QUIL_SETTINGS SET CHAR_VAL = '2 5120' WHERE MASTER_KEY = 'ARBORLINE' AND "
+       "SECTION_KEY = 'PENDING_ROW 00000000000000A1' AND SUB_KEY = 'R1' AND KEY_TYPE = 0",
+       {},
+       0},
+      {"pending row's level noted",
+       kMsOnly,
+       "INSERT INTO [OWNER].QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, INT_VAL, "
+       "DATE_VAL, KEY_TYPE) VALUES('ARBORLINE', 'PENDING_ROW 00000000000000A1', 'R1', '1 5000', "
+       "7, GETDATE(), 0)",
+       {},
+       1},
+      {"pending row's level noted",
+       kOracleOnly,
+       "INSERT INTO [OWNER].QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, INT_VAL, "
+       "DATE_VAL, KEY_TYPE) VALUES('ARBORLINE', 'PENDING_ROW 00000000000000A1', 'R1', '1 5000', "
+       "7, SYSDATE, 0)",
+       {},
+       1},
+      {"pending row's level moved on",
+       kBoth,
+       "UPDATE [OWNER].QUIL_SETTINGS SET CHAR_VAL = '2 5120' WHERE MASTER_KEY = 'ARBORLINE' AND "
+       "SECTION_KEY = 'PENDING_ROW 00000000000000A1' AND SUB_KEY = 'R1' AND KEY_TYPE = 0",
+       {},
+       1},
+      {"pending rows read in pieces",
+       kMsOnly,
+       "SELECT SECTION_KEY, INT_VAL, KEY_TYPE, SUBSTRING(CHAR_VAL, 1, 254), SUBSTRING(CHAR_VAL, "
+       "255, 254), SUBSTRING(CHAR_VAL, 509, 254), SUBSTRING(CHAR_VAL, 763, 254) FROM "
+       "[OWNER].QUIL_SETTINGS WHERE MASTER_KEY = 'ARBORLINE' AND SECTION_KEY LIKE 'PENDING_ROW %' "
+       "AND SUB_KEY = 'R1' ORDER BY INT_VAL, SECTION_KEY, KEY_TYPE",
+       {"PENDING_ROW 00000000000000A1|7|0|2 5120|||",
+        "PENDING_ROW 00000000000000A1|7|1|R1\t%25 it's [x]\t0\t$|||"}},
+      {"pending rows read in pieces",
+       kOracleOnly,
+       "SELECT SECTION_KEY, INT_VAL, KEY_TYPE, SUBSTR(CHAR_VAL, 1, 254), SUBSTR(CHAR_VAL, 255, "
+       "254), SUBSTR(CHAR_VAL, 509, 254), SUBSTR(CHAR_VAL, 763, 254) FROM [OWNER].QUIL_SETTINGS "
+       "WHERE MASTER_KEY = 'ARBORLINE' AND SECTION_KEY LIKE 'PENDING_ROW %' AND SUB_KEY = 'R1' "
+       "ORDER BY INT_VAL, SECTION_KEY, KEY_TYPE",
+       {"PENDING_ROW 00000000000000A1|7|0|2 5120|||",
+        "PENDING_ROW 00000000000000A1|7|1|R1\t%25 it's [x]\t0\t$|||"}},
+      {"pending row forgotten",
+       kBoth,
+       "DELETE FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = 'ARBORLINE' AND SECTION_KEY = "
+       "'PENDING_ROW 00000000000000A1' AND SUB_KEY = 'R1'",
+       {},
+       2},
+      {"highest document number", kBoth, "SELECT MAX(DOCNUMBER) FROM [OWNER].PROFILE", {"125"}},
       {"date compared with a text",
        kBoth,
        "SELECT COUNT(*) FROM [OWNER].ACTIVITYLOG WHERE START_DATE >= '2020-11-13'",
@@ -696,6 +760,11 @@ std::vector<Shape> Corpus(const std::string& banner) {
        "SELECT AUTHOR, DEFAULT_RIGHTS, SECURITY_LINK, SEC_REASON_LINK FROM [OWNER].PROFILE WHERE "
        "DOCNUMBER = 125",
        {"1301|1|1503|98"}},
+      {"default rights put back",
+       kBoth,
+       "UPDATE [OWNER].PROFILE SET DEFAULT_RIGHTS = 0 WHERE SYSTEM_ID = 1503",
+       {},
+       1},
       {"tracking exclusion NOT EXISTS",
        kBoth,
        "SELECT MATTER.MATTER_ID FROM [OWNER].MATTER WHERE NOT EXISTS (SELECT * FROM "
