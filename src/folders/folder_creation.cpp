@@ -87,11 +87,15 @@ class Creation {
     folder_->SetDescription(r_.name);
     author_source_ = rule_[RuleKey::kAuthorSource].empty() ? std::string("PROFILE")
                                                            : rule_[RuleKey::kAuthorSource];
+    saved_number_ = number;
     if (!FillProfile(library)) return 0;
     if (!SaveFolder(library)) return 0;
     number_ = number;
     return Finish();
   }
+
+  // The folder this creation saved (0: none), finished or not.
+  long long Saved() const { return saved_number_; }
 
  private:
   bool HasRights(const std::string& library) {
@@ -144,6 +148,7 @@ class Creation {
                   saved.status.text + ")");
       log_.Separator();
     } else {
+      saved_number_ = saved.document_number;
       const std::string number = Format(saved.document_number, "#0");
       log_.AddLog("Folder saved as #" + number);
       log_.Separator();
@@ -274,6 +279,7 @@ class Creation {
       log_.AddLog(SaveFailure(saved.status, "profile"));
       return false;
     }
+    saved_number_ = saved.document_number;
     const std::string number = Format(saved.document_number, "#0");
     log_.AddLog("Document #" + number + " assigned to this folder in library " + library);
     log_.AddLog("Profile object saved to #" + number + " in library " + library);
@@ -491,6 +497,7 @@ class Creation {
   std::unique_ptr<dmapi::FolderObject> folder_;
   std::unique_ptr<dmapi::ProfileObject> profile_;
   long long number_ = 0;
+  long long saved_number_ = 0;
 };
 
 // A folder of this name that this row's earlier run saved (numbered above `above`) but never
@@ -569,14 +576,38 @@ long long FolderCreator::Create(const FolderRequest& original, const rules::Rule
                      r.parent_library, r.item_library);
   if (found < 0) return 0;
   Creation creation(context_, connection_, r, rule, error_mode);
+  const std::string place = UCase(r.item_library) + "\n" + UCase(r.parent_library) + "\n" +
+                            Format(r.parent, "#0") + "\n" + UCase(CollapseSpaces(r.name));
+  // What became of the folder this call made or finished: one that is there but not done
+  // is remembered until the row that began it finishes it.
+  auto settle = [&](long long result) {
+    if (result <= 0 && creation.Saved() > 0) {
+      unfinished_[place] = creation.Saved();
+    } else {
+      unfinished_.erase(place);
+    }
+    return result;
+  };
   if (found > 0 && r.resume_above >= 0 && found > r.resume_above) {
     log.AddLog("Folder " + Quoted(r.name) + " (#" + Format(found, "#0") +
                ") was being made by an earlier run that stopped before finishing it - "
                "finishing it now");
     log.Separator();
-    return creation.Resume(found);
+    return settle(creation.Resume(found));
+  }
+  // A folder an earlier row saved but could not finish is that row's to finish: building
+  // beneath it now would give the tree this row's values where a whole run gives that row's.
+  const auto earlier = unfinished_.find(place);
+  const bool own = earlier != unfinished_.end() && r.resume_above >= 0 &&
+                   earlier->second > r.resume_above;
+  if (earlier != unfinished_.end() && !own && (found == 0 || found == earlier->second)) {
+    log.AddLog("Warning: Folder " + Quoted(r.name) + " (#" + Format(earlier->second, "#0") +
+               ") that an earlier row began is not finished - this row waits for the next cycle");
+    log.Separator();
+    return 0;
   }
   if (found > 0) {
+    unfinished_.erase(place);
     log.AddLog("Folder " + Quoted(r.name) + " already exists as folder #" + Format(found, "#0") +
                (r.parent != 0 ? " in parent folder #" + Format(r.parent, "#0") : std::string()));
     folder_existed_ = true;
@@ -619,14 +650,14 @@ long long FolderCreator::Create(const FolderRequest& original, const rules::Rule
       log.AddLog("Folder " + Quoted(r.name) + " was saved as folder #" + Format(unlinked, "#0") +
                  " by an earlier run but never linked - linking it now");
       log.Separator();
-      return creation.Resume(unlinked);
+      return settle(creation.Resume(unlinked));
     }
   }
   if (r.before_create) {
     const long long highest = HighestDocumentNumber(connection_);
     if (highest < 0 || !r.before_create(highest)) return 0;
   }
-  return creation.Make();
+  return settle(creation.Make());
 }
 
 }  // namespace sproutsmith::folders

@@ -3,6 +3,7 @@
 // API with its profile, stamp, public flag, trustees and link under the parent.
 
 #include <functional>
+#include <map>
 #include <string>
 
 #include "dm/connection.h"
@@ -45,6 +46,9 @@ class FolderCreator {
   Context& context_;
   dm::Connection& connection_;
   bool folder_existed_ = false;
+  // Folders saved but not finished (a step after the save failed), by their place: the next
+  // row that needs the same folder finishes this one rather than making a second.
+  std::map<std::string, long long> unfinished_;
 };
 
 }  // namespace sproutsmith::folders

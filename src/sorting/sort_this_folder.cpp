@@ -75,11 +75,16 @@ class FolderSort {
       log.AddLog("Note: Folder will NOT be sorted - " + Format(rows, "#0") +
                  " items in folder and maximum set to " + Format(limit_, "#0"));
       log.Separator();
-    } else if (rows >= 2) {
-      log.AddLog(Format(rows, "#0") + " item(s) in folder #" + parent_text_ + " may need sorting");
-      log.Separator();
+    } else if (rows >= 1) {
+      if (rows >= 2) {
+        log.AddLog(Format(rows, "#0") + " item(s) in folder #" + parent_text_ +
+                   " may need sorting");
+        log.Separator();
+      }
       LoadItems(rows);
-      PassOne();
+      if (rows >= 2) PassOne();
+      // A lone item has no order to keep, but a remote one needs its copy all the same: a
+      // link broken off before the copy was written leaves the item unfindable in its library.
       if (NeedsCopies()) PassTwo();
     }
     conn_.Release();

@@ -90,7 +90,6 @@ std::unique_ptr<sql::Database> DmInstallation::OpenLibrary(const std::string& li
 }
 
 Rows DmInstallation::Query(const std::string& library, const std::string& sql_text) {
-  if (backend == sql::Backend::kSqlite) return ReadFileRows(LibraryFile(library), sql_text);
   std::unique_ptr<sql::Database> db = OpenLibrary(library);
   return db ? ReadRows(*db, sql_text) : Rows{};
 }

@@ -16,9 +16,21 @@ void FaultInjectingDatabase::FailCall(long n, bool and_every_later) {
   call_log_.clear();
 }
 
-bool FaultInjectingDatabase::Fails(const std::string& what) {
+namespace {
+
+// A statement that only reads: it cannot be the write a process dies at.
+bool Reads(std::string_view sql) {
+  const std::string head = text::UCase(text::Left(text::Trim(sql), 6));
+  return head == "SELECT" || head == "PRAGMA";
+}
+
+}  // namespace
+
+bool FaultInjectingDatabase::Fails(const std::string& what, bool write) {
   ++calls_;
-  const bool fail = fail_at_ > 0 && (calls_ == fail_at_ || (fail_later_ && calls_ > fail_at_));
+  const bool crashed = crash_ != nullptr && crash_->Stops(write);
+  const bool fail =
+      crashed || (fail_at_ > 0 && (calls_ == fail_at_ || (fail_later_ && calls_ > fail_at_)));
   if (fail) ++failures_;
   call_log_.push_back(fail ? "FAILED " + what : what);
   return fail;
@@ -38,13 +50,13 @@ bool FaultInjectingDatabase::Refuses(std::string_view sql) const {
 
 ExecResult FaultInjectingDatabase::Execute(std::string_view sql) {
   if (Refuses(sql)) return Injected();
-  if (Fails("Execute: " + std::string(sql))) return Injected();
+  if (Fails("Execute: " + std::string(sql), !Reads(sql))) return Injected();
   return inner_->Execute(sql);
 }
 
 ExecResult FaultInjectingDatabase::Execute(std::string_view sql, const std::vector<Value>& params) {
   if (Refuses(sql)) return Injected();
-  if (Fails("Execute: " + std::string(sql))) return Injected();
+  if (Fails("Execute: " + std::string(sql), !Reads(sql))) return Injected();
   return inner_->Execute(sql, params);
 }
 

@@ -15,6 +15,32 @@
 
 namespace sproutsmith::sql {
 
+// The writes of several databases counted together, as one process makes them. From the
+// `at`th write on, every call of every database sharing it fails, as when the process dies
+// at that write and nothing after it reaches a library; with `only_that`, that write alone
+// fails, as a refused statement does. `at` 0 only counts.
+class CrashPoint {
+ public:
+  explicit CrashPoint(long at, bool only_that = false) : at_(at), only_that_(only_that) {}
+  // Counts one call; true when it must fail.
+  bool Stops(bool write) {
+    if (crashed_ && !only_that_) return true;
+    if (!write) return false;
+    ++writes_;
+    const bool hit = at_ > 0 && writes_ == at_;
+    crashed_ = crashed_ || hit;
+    return hit;
+  }
+  long writes() const { return writes_; }
+  bool crashed() const { return crashed_; }
+
+ private:
+  long at_;
+  bool only_that_;
+  long writes_ = 0;
+  bool crashed_ = false;
+};
+
 class FaultInjectingDatabase final : public Database {
  public:
   static constexpr char kFaultPrefix[] = "[Sproutsmith][Fault] ";
@@ -29,6 +55,8 @@ class FaultInjectingDatabase final : public Database {
   void FailStatementsContaining(std::string fragment) { refused_ = std::move(fragment); }
   // Restarts the count and lets every call through.
   void Disarm() { FailCall(0); }
+  // Also fails whatever `crash` stops (shared with the other databases of one process).
+  void ShareCrashPoint(std::shared_ptr<CrashPoint> crash) { crash_ = std::move(crash); }
 
   // Calls counted since the last FailCall/Disarm.
   long calls() const { return calls_; }
@@ -50,8 +78,8 @@ class FaultInjectingDatabase final : public Database {
   std::string Location() const override { return inner_->Location(); }
 
  private:
-  // Counts one call; true when it is to fail.
-  bool Fails(const std::string& what);
+  // Counts one call; true when it is to fail. `write`: it may change the database.
+  bool Fails(const std::string& what, bool write = true);
   bool Refuses(std::string_view sql) const;
   ExecResult Injected() const;
 
@@ -63,6 +91,7 @@ class FaultInjectingDatabase final : public Database {
   long failures_ = 0;
   std::vector<std::string> call_log_;
   std::string refused_;
+  std::shared_ptr<CrashPoint> crash_;
 };
 
 }  // namespace sproutsmith::sql

@@ -1,0 +1,132 @@
+// The demo's rules over time, as a firm uses them: each rule keeps its own tree when new
+// clients arrive, a folder whose trustees could not be written is secured by the next cycle
+// exactly as a clean run secures it, and a folder kept in another library than its parent
+// takes that parent's trustees.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/small_demo.h"
+#include "platform/dmapi/folder_tree.h"
+
+namespace sproutsmith::app {
+namespace {
+
+using Children = std::map<std::string, std::multiset<std::string>>;
+
+// Each top folder of a library with the names of its folders.
+Children TopFolders(Demo& demo, const std::string& library) {
+  Children tops;
+  std::unique_ptr<sql::Database> db = demo.install().OpenLibrary(library);
+  std::vector<dmapi::FolderNode> roots;
+  EXPECT_TRUE(db && dmapi::ReadFolderTree(*db, &roots).ok());
+  for (const dmapi::FolderNode& root : roots) {
+    std::multiset<std::string>& names = tops[root.name];
+    for (const dmapi::FolderNode& child : root.children) names.insert(child.name);
+  }
+  return tops;
+}
+
+TEST(DemoTreesTest, EachRuleFilesANewClientUnderItsOwnTopFolderAndKeepsItsName) {
+  Demo demo;
+  ASSERT_TRUE(demo.Cycle()) << demo.install().LogText();
+  const Children before = TopFolders(demo, "DEMO");
+  ASSERT_EQ(before.size(), 5u);
+
+  // As a DM user adds them: a client, its matter and a document filed to it.
+  testing::DmInstallation& install = demo.install();
+  install.Exec("DEMO",
+               "INSERT INTO CLIENT (SYSTEM_ID, CLIENT_ID, CLIENT_NAME) VALUES (900001, 'C0099', "
+               "'Quayside Tea Ltd')");
+  install.Exec("DEMO",
+               "INSERT INTO MATTER (SYSTEM_ID, CLIENT_ID, MATTER_ID, MATTER_NAME) VALUES "
+               "(900002, 900001, '0001', 'Quayside first matter')");
+  install.Exec(
+      "DEMO",
+      "INSERT INTO PROFILE (SYSTEM_ID, DOCNUMBER, DOCNAME, APPLICATION, STATUS, AUTHOR, TYPIST, "
+      "MATTER, DOCUMENTTYPE, DEFAULT_RIGHTS) SELECT 900003, 900003, 'Quayside letter', "
+      "APPLICATION, 0, AUTHOR, TYPIST, 900002, DOCUMENTTYPE, 0 FROM PROFILE WHERE DOCNUMBER = "
+      "(SELECT MIN(DOCNUMBER) FROM PROFILE WHERE MATTER IS NOT NULL)");
+  ASSERT_TRUE(demo.Cycle()) << install.LogText();
+
+  // The top folders are the same five, each with exactly the new client's folder added.
+  const std::map<std::string, std::string> added = {
+      {"CLIENT NAMES", "C0099-Quayside Tea Ltd"}, {"CLIENTS", "C0099"},
+      {"FIRM MATTERS", "C0099"},                 {"LITIGATION MATTERS", "C0099"},
+      {"MAIL ROOM", "C0099"},
+  };
+  Children expected = before;
+  for (const auto& [top, child] : added) expected[top].insert(child);
+  EXPECT_EQ(TopFolders(demo, "DEMO"), expected) << install.LogText();
+}
+
+TEST(DemoTreesTest, AFolderWhoseTrusteesCouldNotBeWrittenIsSecuredByTheNextCycle) {
+  Demo clean;
+  ASSERT_TRUE(clean.Cycle());
+  const std::string expected = clean.State();
+
+  Demo run;
+  EXPECT_FALSE(run.Cycle(nullptr, "INTO SECURITY"));
+  testing::DmInstallation& install = run.install();
+  // Never left open to everyone, and no row recorded as done.
+  for (const char* library : {"DEMO", "ARCHIVE"}) {
+    EXPECT_EQ(install.Scalar(library,
+                             "SELECT COUNT(*) FROM PROFILE P, FOLDER F WHERE F.DOCNUMBER = "
+                             "P.DOCNUMBER AND P.DEFAULT_RIGHTS = 0"),
+              "0")
+        << library;
+  }
+  EXPECT_EQ(install.Scalar("DEMO", "SELECT COUNT(*) FROM QUIL_SPROUTSMITH"), "0");
+  EXPECT_GT(install.CountLogLines("Not recording this row of rule "), 0);
+
+  EXPECT_TRUE(run.Cycle()) << install.LogText();
+  EXPECT_EQ(run.State(), expected);
+}
+
+TEST(DemoTreesTest, AFolderInAnotherLibraryTakesItsParentsTrusteesFromTheParentsLibrary) {
+  Demo demo;
+  // Every profile of ARCHIVE, whatever its number, holds a trustee no DEMO folder has: read
+  // in the wrong library, a parent's number would bring it in.
+  testing::DmInstallation& install = demo.install();
+  install.Exec("ARCHIVE",
+               "INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) SELECT SYSTEM_ID, "
+               "(SELECT MIN(SYSTEM_ID) FROM GROUPS WHERE GROUP_ID NOT LIKE 'DOCS%'), 7 FROM "
+               "PROFILE");
+  ASSERT_TRUE(demo.Cycle()) << install.LogText();
+
+  std::unique_ptr<sql::Database> demo_db = install.OpenLibrary("DEMO");
+  std::unique_ptr<sql::Database> archive_db = install.OpenLibrary("ARCHIVE");
+  std::vector<dmapi::FolderNode> demo_roots, archive_roots;
+  ASSERT_TRUE(dmapi::ReadFolderTree(*demo_db, &demo_roots).ok());
+  ASSERT_TRUE(dmapi::ReadFolderTree(*archive_db, &archive_roots).ok());
+  std::vector<std::string> parents;
+  for (const dmapi::FolderNode& root : demo_roots) {
+    if (root.name != "MAIL ROOM") continue;
+    for (const dmapi::FolderNode& client : root.children) {
+      ASSERT_EQ(client.remote_items.size(), 1u) << client.name;
+      parents.push_back(client.name);
+      // The parent's own trustees, by name: what its CORRESPONDENCE folder must hold.
+      std::vector<std::string> wanted = client.trustee_rights;
+      bool seen = false;
+      for (const dmapi::FolderNode& folder : archive_roots) {
+        if (folder.name != "CORRESPONDENCE" || seen) continue;
+        const std::string number = client.remote_items[0].substr(
+            client.remote_items[0].find('#') + 1,
+            client.remote_items[0].find(' ', client.remote_items[0].find('#')) -
+                client.remote_items[0].find('#') - 1);
+        if (std::to_string(folder.document_number) != number) continue;
+        seen = true;
+        EXPECT_EQ(folder.trustee_rights, wanted) << client.name;
+      }
+      EXPECT_TRUE(seen) << client.name << ": " << client.remote_items[0];
+    }
+  }
+  EXPECT_EQ(parents.size(), 3u);
+}
+
+}  // namespace
+}  // namespace sproutsmith::app
