@@ -87,7 +87,9 @@ Exit status (the worst of the run's cycles):
      fine; a rule held by another computer is that computer's work)
   1  failed start: no DM session, no rights, a broken installation
   2  rule failures: a rule had failed rows or errors, broke off, or was skipped
-     (missing tables, an SQL or syntax error, an improper configuration)
+     (missing tables, an SQL or syntax error, an improper configuration), or its
+     library was busy: another program held a write lock on it for longer than the
+     library's busy_wait (the rule stops; the next cycle tries again)
   3  nothing to do: no library or rule checked, or every checked library failed
   4  broken off: the cycle was broken off by an unexpected error
   5  cancelled: a signal or Exit stopped the run before its cycle ended

@@ -263,6 +263,7 @@ ProcessingCycle::PassEnd ProcessingCycle::RunPass() {
           done.outcome = rule_outcome::kFailedRows;
         }
       }
+      if (done.outcome == rule_outcome::kLibraryBusy) SetResultState("Library busy", false);
       p_.nodes.ActiveStatus(rules::kCleanUpOnly, "");
       SetResultState("Finished", true);
       c.ui.Yield();
@@ -369,6 +370,7 @@ bool ProcessingCycle::LoopDelay() {
 void ProcessingCycle::RunRule(size_t library, size_t rule) {
   result_row_.reset();
   saved_index_ = 0;
+  p_.connection.TakeBusyLibrary();  // a statement before this rule gave up: not its concern
   RunRuleBody(library, rule);
 }
 
@@ -622,6 +624,7 @@ void ProcessingCycle::ProcessRows(const rules::RuleRecord& rule, const std::stri
       SetCounters(n, r, added, failed);
       c.ui.Yield();
       if (c.state.CancelRequested) break;
+      if (LibraryBusyStopsRule(rule.Name())) break;
     }
   } else {
     for (int r = 1; r <= n; ++r) {
@@ -639,6 +642,7 @@ void ProcessingCycle::ProcessRows(const rules::RuleRecord& rule, const std::stri
       SetCounters(n, r, added, failed);
       c.ui.Yield();
       if (c.state.CancelRequested) break;
+      if (LibraryBusyStopsRule(rule.Name())) break;
     }
   }
   c.ui.Yield();
@@ -647,6 +651,20 @@ void ProcessingCycle::ProcessRows(const rules::RuleRecord& rule, const std::stri
   log.SetStatus("Finished with library " + library);
   log.Separator();
   RestoreSearchFlags();
+}
+
+bool ProcessingCycle::LibraryBusyStopsRule(const std::string& rule) {
+  const std::string library = p_.connection.TakeBusyLibrary();
+  if (library.empty()) return false;
+  // Each further row would wait out the busy wait again: the cycle goes on with the next
+  // rule, and the rows not built stay unrecorded for the next cycle.
+  const std::string message = "Error: Library " + library +
+                              " is busy (another program holds a write lock) - rule " + rule +
+                              " stops here and the next cycle tries again";
+  p_.context.log.AddLog(message);
+  p_.context.log.Separator();
+  RuleOutcome(rule_outcome::kLibraryBusy, message);
+  return true;
 }
 
 void ProcessingCycle::NothingSelected(CheckNode& node, const std::string& rule,

@@ -106,6 +106,9 @@ class ProcessingCycle {
                const std::string& saved, const std::string& reuse, long row_limit, int error_mode);
   void ProcessRows(const rules::RuleRecord& rule, const std::string& library,
                    const templ::CompiledRule& compiled, int error_mode);
+  // After a row: true (and the rule's outcome set) when a statement gave up on a library
+  // another program holds a write lock on; the rule's remaining rows wait for the next cycle.
+  bool LibraryBusyStopsRule(const std::string& rule);
   void NothingSelected(CheckNode& node, const std::string& rule, const std::string& library,
                        int built_entry);
   void BuildSiteLookups();
