@@ -1,0 +1,64 @@
+#pragma once
+// The real sproutsmith program as a child process, started the way a timer or an operator
+// starts it: a computer name, a DM installation, per-user settings and a temporary folder
+// of its own (the test process's other variables are kept).
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace sproutsmith::app {
+
+// Starts SPROUTSMITH_PROGRAM as `computer` with `switches`: SPROUTSMITH_DM names `config`
+// (unset when ""), XDG_CONFIG_HOME is home/config, TEMP home/temp, and stderr goes to the
+// end of `err` (home/stderr.txt when ""). Its process id; 0 when it could not start.
+inline pid_t StartProgram(const std::string& computer, const std::string& config,
+                          const std::string& home, const std::vector<std::string>& switches,
+                          std::string err = "") {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    bool replaced = false;
+    for (const char* name :
+         {"SPROUTSMITH_DM=", "XDG_CONFIG_HOME=", "TEMP=", "TMPDIR=", "COMPUTERNAME="}) {
+      replaced = replaced || entry.rfind(name, 0) == 0;
+    }
+    if (!replaced) env.push_back(entry);
+  }
+  if (!config.empty()) env.push_back("SPROUTSMITH_DM=" + config);
+  env.push_back("XDG_CONFIG_HOME=" + home + "/config");
+  env.push_back("TEMP=" + home + "/temp");
+  env.push_back("COMPUTERNAME=" + computer);
+  std::vector<std::string> argv = {SPROUTSMITH_PROGRAM};
+  argv.insert(argv.end(), switches.begin(), switches.end());
+  auto pointers = [](std::vector<std::string>& texts) {
+    std::vector<char*> out;
+    for (std::string& t : texts) out.push_back(t.data());
+    out.push_back(nullptr);
+    return out;
+  };
+  std::vector<char*> c_argv = pointers(argv);
+  std::vector<char*> c_env = pointers(env);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (err.empty()) err = home + "/stderr.txt";
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  pid_t pid = 0;
+  const int rc = ::posix_spawn(&pid, c_argv[0], &actions, nullptr, c_argv.data(), c_env.data());
+  posix_spawn_file_actions_destroy(&actions);
+  return rc == 0 ? pid : 0;
+}
+
+// The exit status of a started program (-1 when it did not start or end normally).
+inline int WaitProgram(pid_t pid) {
+  int status = 0;
+  if (pid == 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+}  // namespace sproutsmith::app
