@@ -19,6 +19,7 @@
 #include "app/dm_session_seam.h"
 #include "app/engine.h"
 #include "app/exit_status.h"
+#include "app/run_lock.h"
 #include "app/run_summary.h"
 #include "platform/os/cancel_signal.h"
 #include "platform/os/clock.h"
@@ -48,6 +49,13 @@ int main(int argc, char** argv) {
   app::EngineParts parts;
   parts.environment = std::make_unique<os::SystemEnvironment>();
   const os::Environment& env = *parts.environment;
+  // Before the installation is opened or made: a second run must not even create the demo.
+  // Held until the process ends, after the engine's own ending.
+  const app::RunLock run_lock = app::TakeRunLock(env);
+  if (!run_lock.taken()) {
+    std::cerr << run_lock.StderrText();
+    return run_lock.exit_status;
+  }
   parts.clock = std::make_unique<os::SystemClock>();
   parts.settings = std::make_unique<os::SettingsStore>(os::SettingsStore::DefaultFolder(env));
   parts.ui = std::make_unique<app::ConsoleUi>(app::ConsoleUi::ForProcess());

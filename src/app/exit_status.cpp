@@ -18,6 +18,8 @@ const char* OutcomeWord(int status) {
       return "broken-off";
     case kExitCancelled:
       return "cancelled";
+    case kExitAlreadyRunning:
+      return "already-running";
     default:
       return "unknown";
   }
@@ -76,21 +78,31 @@ beside it: the dated log's name with ".json" in place of its extension (per libr
 rule of the last cycle: rows selected, folders created, rows failed, errors, seconds;
 the unchecked libraries; the exit status). Every run ends with one line on stderr:
 "Outcome: WORD (exit N). Log: PATH. Report: PATH"; an unattended run (/G /X) first
-prints one line per rule and each unchecked library.
+prints one line per rule and each unchecked library. A run that stops with status 6
+writes no log and no report (the other run's are left alone).
 
 A first SIGTERM, SIGINT or SIGHUP cancels the run as the Exit button does (the cycle
 stops at its next check, the options are saved, this computer's running-node rows are
 removed); in the loop delay it just ends the run. A second one ends the process at once.
+
+One run at a time per DM installation and computer: a run that finds another one under
+way (a timer's run and a manual one) stops at once with status 6. Its lock file lies
+beside the DM configuration file ("<file>.<COMPUTERNAME>.lock").
 
 Exit status (the worst of the run's cycles):
   0  finished: every checked rule ran to its end without an error (nothing new is
      fine; a rule held by another computer is that computer's work)
   1  failed start: no DM session, no rights, a broken installation
   2  rule failures: a rule had failed rows or errors, broke off, or was skipped
-     (missing tables, an SQL or syntax error, an improper configuration)
+     (missing tables, an SQL or syntax error, an improper configuration), or its
+     library was busy: another program held a write lock on it for longer than the
+     library's busy_wait (the rule stops; the next cycle tries again)
   3  nothing to do: no library or rule checked, or every checked library failed
   4  broken off: the cycle was broken off by an unexpected error
   5  cancelled: a signal or Exit stopped the run before its cycle ended
+  6  already running: another run on the same DM installation and computer (the
+     same COMPUTERNAME) was under way, so this one stopped at once without doing
+     anything; the error line names that run's process
 )";
 }
 

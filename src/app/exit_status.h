@@ -20,9 +20,11 @@ inline constexpr int kExitNothingToDo = 3;
 inline constexpr int kExitBrokenOff = 4;
 // Cancelled (a signal or Exit) before the cycle ended.
 inline constexpr int kExitCancelled = 5;
+// Another run on this DM installation and computer was under way: this one did nothing.
+inline constexpr int kExitAlreadyRunning = 6;
 
 // One word per status, for the outcome line: "finished", "failed-start", "rule-failures",
-// "nothing-to-do", "broken-off", "cancelled"; "unknown" otherwise.
+// "nothing-to-do", "broken-off", "cancelled", "already-running"; "unknown" otherwise.
 const char* OutcomeWord(int status);
 // Of two cycles' statuses, the one that says more is wrong (broken off, then rule failures,
 // then nothing to do, then finished).

@@ -265,6 +265,7 @@ ProcessingCycle::PassEnd ProcessingCycle::RunPass() {
           done.outcome = rule_outcome::kFailedRows;
         }
       }
+      if (done.outcome == rule_outcome::kLibraryBusy) SetResultState("Library busy", false);
       p_.nodes.ActiveStatus(rules::kCleanUpOnly, "");
       SetResultState("Finished", true);
       c.ui.Yield();
@@ -371,6 +372,7 @@ bool ProcessingCycle::LoopDelay() {
 void ProcessingCycle::RunRule(size_t library, size_t rule) {
   result_row_.reset();
   saved_index_ = 0;
+  p_.connection.TakeBusyLibrary();  // a statement before this rule gave up: not its concern
   RunRuleBody(library, rule);
 }
 
@@ -605,7 +607,10 @@ void ProcessingCycle::Compile(rules::RuleRecord& rule, CheckNode& node, const st
     std::optional<std::vector<rules::PendingRow>> work =
         journal_.Prepare(library, rule.Name(), intake.result, intake.emails);
     if (!work) {
-      RuleOutcome(rule_outcome::kError, "The selected rows could not be remembered");
+      SetCounters(intake.rows_read, 0, 0, 0);
+      if (!LibraryBusyStopsRule(rule.Name())) {
+        RuleOutcome(rule_outcome::kError, "The selected rows could not be remembered");
+      }
       return;
     }
     if (!work->empty()) {
@@ -641,6 +646,7 @@ void ProcessingCycle::InitializeRows(const rules::RuleRecord& rule, const std::s
     SetCounters(n, r, 0, 0);
     c.ui.Yield();
     if (c.state.CancelRequested) break;
+    if (LibraryBusyStopsRule(rule.Name())) break;
   }
   FinishRows(library, 0);
 }
@@ -674,6 +680,7 @@ void ProcessingCycle::ProcessRows(const rules::RuleRecord& rule, const std::stri
     SetCounters(n, r, added, failed);
     c.ui.Yield();
     if (c.state.CancelRequested) break;
+    if (LibraryBusyStopsRule(rule.Name())) break;
   }
   FinishRows(library, added);
 }
@@ -686,6 +693,20 @@ void ProcessingCycle::FinishRows(const std::string& library, int added) {
   c.log.SetStatus("Finished with library " + library);
   c.log.Separator();
   RestoreSearchFlags();
+}
+
+bool ProcessingCycle::LibraryBusyStopsRule(const std::string& rule) {
+  const std::string library = p_.connection.TakeBusyLibrary();
+  if (library.empty()) return false;
+  // Each further row would wait out the busy wait again: the cycle goes on with the next
+  // rule, and the rows not built stay unrecorded for the next cycle.
+  const std::string message = "Error: Library " + library +
+                              " is busy (another program holds a write lock) - rule " + rule +
+                              " stops here and the next cycle tries again";
+  p_.context.log.AddLog(message);
+  p_.context.log.Separator();
+  RuleOutcome(rule_outcome::kLibraryBusy, message);
+  return true;
 }
 
 void ProcessingCycle::NothingSelected(CheckNode& node, const std::string& rule,

@@ -115,6 +115,9 @@ class ProcessingCycle {
   void FinishRows(const std::string& library, int added);
   // The selection statement itself failed (an SQL error, not an empty result).
   bool SelectionFailed(const templ::Intake& intake);
+  // After a row: true (and the rule's outcome set) when a statement gave up on a library
+  // another program holds a write lock on; the rule's remaining rows wait for the next cycle.
+  bool LibraryBusyStopsRule(const std::string& rule);
   void NothingSelected(CheckNode& node, const std::string& rule, const std::string& library,
                        int built_entry);
   void BuildSiteLookups();

@@ -18,6 +18,7 @@ inline constexpr char kHeld[] = "held by another computer";
 inline constexpr char kTemplateError[] = "template error";
 inline constexpr char kSyntaxError[] = "syntax error";
 inline constexpr char kSqlError[] = "sql error";
+inline constexpr char kLibraryBusy[] = "library busy";  // another program's write lock
 inline constexpr char kCancelled[] = "cancelled";
 inline constexpr char kError[] = "error";
 }  // namespace rule_outcome

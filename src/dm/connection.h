@@ -97,6 +97,10 @@ class Connection {
   void Release();
   // Asks the DM client to refresh its open views; failures are ignored, as the client's are.
   void RefreshAllViews();
+  // The library on which a statement of this gateway (error code sql::kBusyCode) or a DM
+  // operation gave up since the last call because another program held a write lock on it;
+  // "" when none did. Forgets it.
+  std::string TakeBusyLibrary();
 
   dmapi::SqlObject* sql() { return sql_.get(); }
   dmapi::Library* library() { return library_.get(); }
@@ -153,6 +157,7 @@ class Connection {
   std::function<void()> on_connected_;
   std::function<void()> program_end_;
   bool owner_learnt_ = false;  // the last CheckSQLSettings found the target's owner
+  std::string busy_library_;
 
   // What a switch may change, kept until it completes so that a failed one changes nothing.
   struct Remembered {

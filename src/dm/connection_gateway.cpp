@@ -3,10 +3,12 @@
 #include <cctype>
 #include <cstdint>
 #include <string_view>
+#include <utility>
 
 #include "dm/connection.h"
 #include "dm/sql_text.h"
 #include "log/error_trap.h"
+#include "platform/sql/database.h"
 #include "text/text.h"
 
 namespace sproutsmith::dm {
@@ -142,6 +144,14 @@ void Connection::Release() {
   if (sql_) sql_->ReleaseResults();
 }
 
+std::string Connection::TakeBusyLibrary() {
+  // The client tells of its own operations; a client that cannot still hands its SQL
+  // object's error code to the gateway.
+  const std::string noted = std::exchange(busy_library_, std::string());
+  const std::string client = client_.TakeBusyLibrary();
+  return noted.empty() ? client : noted;
+}
+
 void Connection::RefreshAllViews() {
   if (application_) application_->RunCommand(dmapi::kRefreshAllViews);
 }
@@ -215,6 +225,7 @@ bool Connection::RunSQLBody(std::string_view sql_text) {
         static_cast<std::uint32_t>(status) == kServerInterfaceNotLoaded) {
       ReportServerInterfaceError();
     } else {
+      if (code == sql::kBusyCode) busy_library_ = library;
       std::string message = "SQL Error #" + Format(code, "#0");
       const std::string description = StripDriverPrefixes(sql_->ErrDescription());
       if (!description.empty()) message += " (" + description + ")";

@@ -11,15 +11,18 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/dm_session_seam.h"
 #include "app/engine.h"
 #include "app/exit_status.h"
+#include "app/run_lock.h"
 #include "gui/main_window.h"
 #include "gui/qt_ui.h"
 #include "platform/os/clock.h"
 #include "platform/os/environment.h"
 #include "platform/os/program_launcher.h"
 #include "platform/os/settings_store.h"
+#include "runtime/message.h"
 
 int main(int argc, char** argv) {
   using namespace sproutsmith;
@@ -28,10 +31,24 @@ int main(int argc, char** argv) {
     return app::kExitFinished;
   }
   QApplication qt(argc, argv);
+  std::vector<std::string> args;
+  const QStringList arguments = QCoreApplication::arguments();
+  for (qsizetype i = 1; i < arguments.size(); ++i) args.push_back(arguments[i].toStdString());
 
   app::EngineParts parts;
   parts.environment = std::make_unique<os::SystemEnvironment>();
   const os::Environment& env = *parts.environment;
+  // Before the installation is opened or made; held until the process ends.
+  const app::RunLock run_lock = app::TakeRunLock(env);
+  if (!run_lock.taken()) {
+    std::cerr << run_lock.StderrText();
+    runtime::RunState state;
+    state.CommandLine = app::BuildCommandLine(args);
+    gui::QtUi box(runtime::Identity().program_title);
+    runtime::ShowMessage(box, state, runtime::Identity(), run_lock.refusal,
+                         runtime::MessageStyle::kCritical);
+    return run_lock.exit_status;
+  }
   parts.clock = std::make_unique<os::SystemClock>();
   parts.settings = std::make_unique<os::SettingsStore>(os::SettingsStore::DefaultFolder(env));
   auto ui = std::make_unique<gui::QtUi>(runtime::Identity().program_title);
@@ -63,9 +80,6 @@ int main(int argc, char** argv) {
   gui::MainWindow window(engine, window_ui, seam);
   QObject::connect(&window, &gui::MainWindow::programEnded, &qt, &QCoreApplication::quit,
                    Qt::QueuedConnection);
-  std::vector<std::string> args;
-  const QStringList arguments = QCoreApplication::arguments();
-  for (qsizetype i = 1; i < arguments.size(); ++i) args.push_back(arguments[i].toStdString());
   // Start-up runs inside the event loop, so the splash and the window can paint.
   QTimer::singleShot(0, &window, [&] { window.Start(args); });
   qt.exec();

@@ -128,5 +128,68 @@ TEST(DemoTreesTest, AFolderInAnotherLibraryTakesItsParentsTrusteesFromTheParents
   EXPECT_EQ(parents.size(), 3u);
 }
 
+TEST(DemoTreesTest, ARowWhoseValuesCannotBeStoredIsRefusedBeforeAnyFolderIsSaved) {
+  Demo demo;
+  testing::DmInstallation& install = demo.install();
+  // A name cut by a NUL character, and one longer than a profile's name: the CLIENT NAMES
+  // rule names its folders by them; the rules that use the client's number are not touched.
+  struct Client {
+    const char* id;
+    std::string name;
+  };
+  const Client clients[] = {{"C0097", "'Broken' || char(0) || 'Name'"},
+                            {"C0098", "'" + std::string(300, 'L') + "'"}};
+  long long system_id = 900100;
+  for (const Client& client : clients) {
+    const std::string c = std::to_string(system_id++), m = std::to_string(system_id++),
+                      d = std::to_string(system_id++);
+    install.Exec("DEMO", "INSERT INTO CLIENT (SYSTEM_ID, CLIENT_ID, CLIENT_NAME) VALUES (" + c +
+                             ", '" + client.id + "', " + client.name + ")");
+    install.Exec("DEMO", "INSERT INTO MATTER (SYSTEM_ID, CLIENT_ID, MATTER_ID, MATTER_NAME) VALUES (" +
+                             m + ", " + c + ", '0001', 'First matter')");
+    install.Exec("DEMO",
+                 "INSERT INTO PROFILE (SYSTEM_ID, DOCNUMBER, DOCNAME, APPLICATION, STATUS, AUTHOR, "
+                 "TYPIST, MATTER, DOCUMENTTYPE, DEFAULT_RIGHTS) SELECT " +
+                     d + ", " + d + ", 'A letter', APPLICATION, 0, AUTHOR, TYPIST, " + m +
+                     ", DOCUMENTTYPE, 0 FROM PROFILE WHERE DOCNUMBER = (SELECT MIN(DOCNUMBER) "
+                     "FROM PROFILE WHERE MATTER IS NOT NULL)");
+  }
+  EXPECT_FALSE(demo.Cycle()) << "refused rows are failed rows";
+
+  EXPECT_EQ(install.CountLogLines(" of rule CLIENT NAMES is not processed - its column "
+                                  "CLIENT.CLIENT_NAME holds a NUL character"),
+            1);
+  EXPECT_EQ(install.CountLogLines(" of rule CLIENT NAMES is not processed - the folder name of its "
+                                  "level 2 is 306 characters long (at most 240)"),
+            1);
+  const Children tops = TopFolders(demo, "DEMO");
+  for (const std::string& name : tops.at("CLIENT NAMES")) {
+    EXPECT_EQ(name.find("C0097"), std::string::npos);
+    EXPECT_EQ(name.find("C0098"), std::string::npos);
+  }
+  EXPECT_EQ(tops.at("CLIENTS").count("C0097"), 1u);
+  EXPECT_EQ(tops.at("CLIENTS").count("C0098"), 1u);
+  // Nothing half-built: no folder outside the tree, nothing left to finish.
+  const std::string state = demo.State();
+  EXPECT_EQ(tops.size(), 5u) << state;
+  EXPECT_EQ(state.find("Unfinished rows: 1"), std::string::npos);
+}
+
+TEST(DemoTreesTest, SortingSwitchedOffAndAnOutOfRangeRowLimitAreNoErrors) {
+  Demo demo;
+  testing::DmInstallation& install = demo.install();
+  install.Exec("DEMO", "DELETE FROM QUIL_SETTINGS WHERE SUB_KEY = 'MAXITEMSTOSORT'");
+  install.Exec("DEMO",
+               "INSERT INTO QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, INT_VAL) VALUES "
+               "('ARBORLINE', 'SETTINGS', 'MAXITEMSTOSORT', 1)");
+  install.options.TextMaxFolders = "99999999999999999999";
+  EXPECT_TRUE(demo.Cycle()) << install.LogText();
+  EXPECT_EQ(install.CountLogLines("Unable to sort"), 0);
+  EXPECT_EQ(install.CountLogLines("SQL Error"), 0);
+  // The Microsoft-flavour library's five rules; the Oracle flavour has no TOP.
+  EXPECT_EQ(install.CountLogLines("Processing a maximum of 10000 folder(s) per cycle"), 5);
+  EXPECT_EQ(TopFolders(demo, "DEMO").size(), 5u);
+}
+
 }  // namespace
 }  // namespace sproutsmith::app

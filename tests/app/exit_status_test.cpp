@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "app/run_summary.h"
+#include "app/standard_rule_tree.h"
 #include "installed_engine.h"
 #include "platform/schema/rule_rows.h"
 #include "support/status_assertions.h"
@@ -123,6 +124,51 @@ TEST_F(ExitStatusTest, AnImproperlyConfiguredRule) {
   Install(false);
   AddRule("DEMO", "NO TEMPLATE", [](schema::RuleDefinition& r) { r.SetText("RULE_TEMPLATE", ""); });
   ExpectOutcome(kExitRuleFailed, {});
+}
+
+// Another program takes a write lock on DEMO as its first rule begins: each DEMO rule stops
+// before its first row (its selected rows cannot even be remembered), ARCHIVE's rules run,
+// and the next run, with the lock gone, builds what was left.
+TEST_F(ExitStatusTest, ARuleStopsOnALibraryAnotherProgramHoldsAWriteLockOn) {
+  Install();
+  install_.config.libraries[install_.config.Find("DEMO")].busy_wait_seconds = 1;
+  Build();
+  std::unique_ptr<sql::Database> other;
+  ui_->on_yield = [&] {
+    if (!other && Count("Processing library DEMO rule") > 0) {
+      other = install_.OpenLibrary("DEMO");
+      ASSERT_TRUE(other && other->Begin());
+    }
+  };
+  EXPECT_EQ(engine_->Run({"/G", "/X"}), kExitRuleFailed);
+  ASSERT_TRUE(other);
+  EXPECT_TRUE(engine_->UncheckedLibraries().empty());  // the next cycle tries again
+  ASSERT_NE(engine_->LastCycle(), nullptr);
+  int demo_rules = 0;
+  for (const RuleReport& rule : engine_->LastCycle()->rules) {
+    SCOPED_TRACE(rule.library + " - " + rule.rule);
+    if (rule.library == "ARCHIVE") {
+      EXPECT_EQ(rule.outcome, rule_outcome::kFinished) << rule.reason;
+      EXPECT_GT(rule.folders_created, 0);
+      continue;
+    }
+    ++demo_rules;
+    const std::string line = "Library DEMO is busy (another program holds a write lock) - rule " +
+                             rule.rule + " stops here and the next cycle tries again";
+    EXPECT_EQ(rule.outcome, rule_outcome::kLibraryBusy);
+    EXPECT_EQ(rule.reason, "Error: " + line);
+    EXPECT_EQ(Count(line), 1);
+    EXPECT_GT(rule.rows_selected, 1);
+    EXPECT_EQ(rule.rows_failed, 0);  // none was tried
+  }
+  EXPECT_EQ(demo_rules, 2);
+  for (const runtime::ResultsRow& row : engine_->options().ListResults) {
+    EXPECT_EQ(row.state == "Library busy", row.text.rfind("DEMO - ", 0) == 0) << row.text;
+  }
+
+  other.reset();
+  EXPECT_EQ(Build().Run({"/G", "/X"}), kExitFinished);
+  EXPECT_EQ(FolderPaths(install_, "DEMO"), StandardRulePaths(install_, "DEMO"));
 }
 
 // The client loses its application object while the first rule runs; the unattended

@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/program_run.h"
+#include "app/program_process.h"
 #include "app/small_demo.h"
 #include "platform/sql/fault_injecting_database.h"
 
@@ -84,10 +84,9 @@ TEST(InterruptedCyclesTest, ACycleCutOffOrRefusedAtAnyWriteIsFinishedExactlyByTh
 
 TEST(InterruptedCyclesTest, AKilledOrStoppedProgramIsFinishedExactlyByTheNextTwoRuns) {
   Demo clean;
-  const ProgramSetting clean_setting{clean.Config(), clean.Home("home"), "PC1"};
-  ASSERT_EQ(RunProgram(clean_setting, {"/G", "/X"}), 0);
+  ASSERT_EQ(RunProgram("PC1", clean.Config(), clean.Home("home"), {"/G", "/X"}), 0);
   const std::string expected = clean.State();
-  const auto full_log = fs::file_size(ProgramLog(clean_setting));
+  const auto full_log = fs::file_size(ProgramLog(clean.Home("home")));
 
   struct Stop {
     int signal;
@@ -100,14 +99,14 @@ TEST(InterruptedCyclesTest, AKilledOrStoppedProgramIsFinishedExactlyByTheNextTwo
     SCOPED_TRACE(std::string(stop.signal == SIGKILL ? "SIGKILL" : "SIGTERM") + " at " +
                  std::to_string(stop.at));
     Demo run;
-    const ProgramSetting setting{run.Config(), run.Home("home"), "PC1"};
-    const pid_t pid = StartProgram(setting, {"/G", "/X"});
+    const std::string home = run.Home("home");
+    const pid_t pid = StartProgram("PC1", run.Config(), home, {"/G", "/X"});
     ASSERT_GT(pid, 0);
     // The log grows line by line as the run goes; the signal comes at a share of it.
     const auto wanted = static_cast<std::uintmax_t>(static_cast<double>(full_log) * stop.at);
     for (int waited = 0; waited < 60000; ++waited) {
       std::error_code ec;
-      const std::string log = ProgramLog(setting);
+      const std::string log = ProgramLog(home);
       if (!log.empty() && fs::file_size(log, ec) >= wanted) break;
       if (::waitpid(pid, nullptr, WNOHANG) == pid) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -120,8 +119,8 @@ TEST(InterruptedCyclesTest, AKilledOrStoppedProgramIsFinishedExactlyByTheNextTwo
       killed += status == -1;
     }
     cut_short += HasUnfinishedRows(run.State());
-    EXPECT_EQ(RunProgram(setting, {"/G", "/X"}), 0);
-    EXPECT_EQ(RunProgram(setting, {"/G", "/X"}), 0);
+    EXPECT_EQ(RunProgram("PC1", run.Config(), home, {"/G", "/X"}), 0);
+    EXPECT_EQ(RunProgram("PC1", run.Config(), home, {"/G", "/X"}), 0);
     const std::string state = run.State();
     EXPECT_EQ(state, expected);
     if (state != expected) return;

@@ -5,10 +5,7 @@
 // folder the data calls for exists exactly once, every source row is tracked and no
 // running-node row is left.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <atomic>
 #include <chrono>
@@ -21,12 +18,11 @@
 #include <vector>
 
 #include "app/exit_status.h"
+#include "app/program_process.h"
 #include "app/standard_rule_tree.h"
 #include "platform/dmapi/installation.h"
 #include "platform/schema/test_data.h"
 #include "support/dm_installation.h"
-
-extern char** environ;
 
 namespace sproutsmith::app {
 namespace {
@@ -35,50 +31,6 @@ constexpr int kComputers = 3;
 constexpr int kCyclesAfterArrivals = 3;  // each computer, before it is stopped
 constexpr int kNewMatters = 6;
 const std::vector<std::string> kLibraries = {"LIB1", "LIB2"};
-
-// Starts the program as `computer` with `switches`; its process id (0 when it could not).
-pid_t Start(const std::string& computer, const std::string& config, const std::string& home,
-            const std::vector<std::string>& switches) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e != nullptr; ++e) {
-    const std::string entry = *e;
-    bool replaced = false;
-    for (const char* name :
-         {"SPROUTSMITH_DM=", "XDG_CONFIG_HOME=", "TEMP=", "TMPDIR=", "COMPUTERNAME="}) {
-      replaced = replaced || entry.rfind(name, 0) == 0;
-    }
-    if (!replaced) env.push_back(entry);
-  }
-  env.push_back("SPROUTSMITH_DM=" + config);
-  env.push_back("XDG_CONFIG_HOME=" + home + "/config");
-  env.push_back("TEMP=" + home + "/temp");
-  env.push_back("COMPUTERNAME=" + computer);
-  std::vector<std::string> argv = {SPROUTSMITH_PROGRAM};
-  argv.insert(argv.end(), switches.begin(), switches.end());
-  auto pointers = [](std::vector<std::string>& texts) {
-    std::vector<char*> out;
-    for (std::string& t : texts) out.push_back(t.data());
-    out.push_back(nullptr);
-    return out;
-  };
-  std::vector<char*> c_argv = pointers(argv);
-  std::vector<char*> c_env = pointers(env);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  const std::string err = home + "/stderr.txt";
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-  pid_t pid = 0;
-  const int rc = ::posix_spawn(&pid, c_argv[0], &actions, nullptr, c_argv.data(), c_env.data());
-  posix_spawn_file_actions_destroy(&actions);
-  return rc == 0 ? pid : 0;
-}
-
-// The exit status of a started program (-1 when it did not start or end normally).
-int Wait(pid_t pid) {
-  int status = 0;
-  if (pid == 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
-}
 
 // Cycles a computer's run report counts so far (0 before its first report).
 int CyclesOf(const std::string& home) {
@@ -135,7 +87,7 @@ TEST(ThreeComputersTest, LoopingComputersBuildEveryFolderOnceWhileMattersArrive)
   std::vector<pid_t> computers;
   for (int c = 0; c < kComputers; ++c) {
     computers.push_back(
-        Start("PC" + std::to_string(c + 1), config, homes[c], {"/G", "/X", "/L", "/V"}));
+        StartProgram("PC" + std::to_string(c + 1), config, homes[c], {"/G", "/X", "/L", "/V"}));
     ASSERT_NE(computers.back(), 0);
   }
   // New work while they run, as DM users file it: a matter of an existing client and a
@@ -171,12 +123,12 @@ TEST(ThreeComputersTest, LoopingComputersBuildEveryFolderOnceWhileMattersArrive)
   std::vector<int> statuses(kComputers);
   for (int c = 0; c < kComputers; ++c) ::kill(computers[c], SIGTERM);
   for (int c = 0; c < kComputers; ++c) {
-    statuses[c] = Wait(computers[c]);
+    statuses[c] = WaitProgram(computers[c]);
     cycles[c] = CyclesOf(homes[c]);
   }
   // A quiet run after the last arrivals: what a busy computer skipped is built now. "/NL":
   // the computer saved its loop option when it was stopped.
-  const int last = Wait(Start("PC1", config, homes[0], {"/G", "/X", "/NL", "/V"}));
+  const int last = WaitProgram(StartProgram("PC1", config, homes[0], {"/G", "/X", "/NL", "/V"}));
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 

@@ -53,6 +53,7 @@ class ServerBehaviour final : public sql::Database {
   bool Commit() override { return inner_->Commit(); }
   void Rollback() override { inner_->Rollback(); }
   std::string Location() const override { return inner_->Location(); }
+  bool TakeBusy() override { return inner_->TakeBusy(); }
 
  private:
   std::optional<sql::ExecResult> Answer(std::string_view statement) {

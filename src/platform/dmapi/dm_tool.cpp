@@ -54,6 +54,8 @@ It is a text file:
   engine = 10                 engine code reported: 2 or 5 Oracle flavour, 6 Sybase,
                               0 cannot tell (the engine reads REMOTE_LIBRARIES),
                               any other Microsoft SQL Server flavour
+  busy_wait = 5               seconds a statement waits while another program holds
+                              a write lock on the library (0 = fail at once)
 
 A problem in the file is reported as "file:line: message".
 )";

@@ -18,6 +18,9 @@
 //   owner = DOCSADM             table owner the engine writes as [OWNER]
 //   engine = 10                 engine code reported: 2/5 Oracle, 6 Sybase,
 //                               0 cannot tell (the engine reads REMOTE_LIBRARIES)
+//   busy_wait = 5               seconds a statement waits while another program holds a
+//                               write lock on the library (default 5, 0 = fail at once);
+//                               a rule whose statement gave up stops until the next cycle
 //
 // Keys are case-insensitive; values are trimmed. Every problem is reported as
 // "file:line: message" (or "file: message" when it concerns the whole file).
@@ -47,6 +50,7 @@ struct LibraryConfig {
   std::string connection;          // postgresql: libpq connection string
   std::string owner = "DOCSADM";
   int engine_code = 10;
+  int busy_wait_seconds = 5;  // see sql::BusyWait
 };
 
 struct InstallationConfig {
@@ -78,7 +82,8 @@ using DatabaseOpener =
     std::function<std::unique_ptr<sql::Database>(const LibraryConfig&, std::string* error)>;
 
 // The default opener: the library's SQLite file, which must already exist, or its
-// PostgreSQL database.
+// PostgreSQL database, waiting busy_wait_seconds for a library another program holds a
+// write lock on (and not at all once a stop signal has come).
 std::unique_ptr<sql::Database> OpenLibraryDatabase(const LibraryConfig& library,
                                                    std::string* error);
 // How messages name where a library lives: "database file PATH" or "database CONNECTION".

@@ -174,6 +174,12 @@ class Parser {
         return Fail(line_, "engine code '" + value + "' is not a whole number of 0 or more");
       }
       lib.engine_code = code;
+    } else if (key == "busy_wait") {
+      int seconds = 0;
+      if (!ParseWholeNumber(value, &seconds) || seconds < 0) {
+        return Fail(line_, "busy wait '" + value + "' is not a whole number of seconds, 0 or more");
+      }
+      lib.busy_wait_seconds = seconds;
     } else {
       return Fail(line_, "unknown key '" + key + "' in [library " + lib.name + "]");
     }
@@ -259,7 +265,8 @@ std::string FormatInstallationConfig(const InstallationConfig& config, const std
       out << "database = " << db.string() << "\n";
     }
     out << "owner = " << lib.owner << "\n"
-        << "engine = " << lib.engine_code << "\n";
+        << "engine = " << lib.engine_code << "\n"
+        << "busy_wait = " << lib.busy_wait_seconds << "\n";
   }
   return out.str();
 }

@@ -63,6 +63,10 @@ class Client {
   virtual std::unique_ptr<Session> CreateSession() = 0;
   virtual std::unique_ptr<Application> CreateApplication() = 0;
   virtual std::unique_ptr<SqlObject> CreateSqlObject() = 0;
+  // The library on which a statement or a DM operation (saving a folder, adding an item)
+  // gave up since the last call because another program held a write lock on it; "" when
+  // none did. Forgets it.
+  virtual std::string TakeBusyLibrary() = 0;
 };
 
 }  // namespace sproutsmith::dmapi

@@ -26,7 +26,9 @@ class SqlObject {
   // Returns 0 on success, the error code otherwise.
   virtual int Execute(const std::string& text) = 0;
 
-  virtual int GetSQLErrorCode() const = 0;  // 0 = no error
+  // 0 = no error; sql::kBusyCode = another program held a write lock on the library for
+  // longer than its busy wait.
+  virtual int GetSQLErrorCode() const = 0;
   virtual long ErrNumber() const = 0;
   virtual std::string ErrDescription() const = 0;  // with bracketed driver prefixes
   virtual long long GetRowsAffected() const = 0;   // 0 after a query

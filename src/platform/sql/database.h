@@ -1,8 +1,9 @@
 #pragma once
 // The one way the system reaches a library's database. A Database executes a text and
-// keeps nothing but the connection: the result of an execution is a value the caller
-// owns. Execution never throws: failures come back as an error code, a driver number and
-// a description that carries the driver's bracketed prefixes ("[Sproutsmith][SQLite] ...").
+// keeps nothing but the connection (and a note that it was found busy): the result of an
+// execution is a value the caller owns. Execution never throws: failures come back as an
+// error code, a driver number and a description that carries the driver's bracketed
+// prefixes ("[Sproutsmith][SQLite] ...").
 //
 // The text given here is already in the back end's own dialect; translation from the
 // engine's Microsoft SQL Server / Oracle flavour happens above (see dialect/).
@@ -17,6 +18,12 @@
 namespace sproutsmith::sql {
 
 enum class Backend { kSqlite, kPostgres };
+
+// The code of a statement that gave up because another program held a write lock on the
+// database for longer than its busy wait (busy_wait.h), or a stop was asked for while it
+// waited. SQLite's own SQLITE_BUSY; PostgreSQL's lock_not_available (55P03) reads as it too.
+// The description keeps the driver's own text.
+inline constexpr int kBusyCode = 5;
 
 struct Value {
   enum class Type { kNull, kInteger, kReal, kText };
@@ -67,6 +74,10 @@ class Database {
   virtual void Rollback() = 0;
   // Where the database lives, for messages ("/path/main.db", "dbname=... schema=...").
   virtual std::string Location() const = 0;
+  // Whether a statement or a transaction gave up with kBusyCode since the last call, so
+  // that the engine learns of it also through operations that only answer true or false.
+  // Forgets it.
+  virtual bool TakeBusy() = 0;
 };
 
 // Begins on construction; rolls back on destruction unless committed.

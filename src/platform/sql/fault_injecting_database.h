@@ -76,6 +76,7 @@ class FaultInjectingDatabase final : public Database {
   bool Commit() override;
   void Rollback() override { inner_->Rollback(); }
   std::string Location() const override { return inner_->Location(); }
+  bool TakeBusy() override { return inner_->TakeBusy(); }
 
  private:
   // Counts one call; true when it is to fail. `write`: it may change the database.

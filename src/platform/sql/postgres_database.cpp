@@ -90,13 +90,16 @@ std::string Heading(const char* name) {
   return text::UCase(heading);
 }
 
+constexpr char kLockNotAvailable[] = "55P03";
+
 long SqlStateCode(const std::string& state) {
+  if (state == kLockNotAvailable) return kBusyCode;
   if (state.size() >= 2 && std::isdigit(static_cast<unsigned char>(state[0])) &&
       std::isdigit(static_cast<unsigned char>(state[1]))) {
     const long code = (state[0] - '0') * 10 + (state[1] - '0');
-    if (code != 0 && code != 9) return code;
+    if (code != 0 && code != 9 && code != kBusyCode) return code;
   }
-  return 1;  // a class with letters (or 09, which the engine reads as success)
+  return 1;  // a class with letters, or one whose number means something else here
 }
 
 ExecResult Failure(const std::string& state, const std::string& message) {
@@ -151,8 +154,8 @@ Status CreatePostgresDatabase(const std::string& server_connection, const std::s
 }
 
 std::unique_ptr<PostgresDatabase> PostgresDatabase::Open(const std::string& connection,
-                                                         const std::string& schema,
-                                                         Status* status) {
+                                                         const std::string& schema, Status* status,
+                                                         BusyWait busy_wait) {
   pg_conn* conn = PQconnectdb(connection.c_str());
   if (PQstatus(conn) != CONNECTION_OK) {
     if (status) {
@@ -163,13 +166,12 @@ std::unique_ptr<PostgresDatabase> PostgresDatabase::Open(const std::string& conn
     return nullptr;
   }
   const std::string database = PQdb(conn);
-  std::unique_ptr<PostgresDatabase> db(new PostgresDatabase(conn, database, FoldedName(schema)));
+  std::unique_ptr<PostgresDatabase> db(
+      new PostgresDatabase(conn, database, FoldedName(schema), std::move(busy_wait)));
   // Notices (an IF NOT EXISTS that found its object) are not failures and stay off stderr.
   PQsetNoticeProcessor(
       conn, [](void*, const char*) {}, nullptr);
-  const ExecResult set = db->ExecuteScript(
-      "SET search_path TO \"" + text::Replace(db->schema_, "\"", "\"\"") +
-      "\", public; SET DateStyle TO 'ISO, MDY'; SET standard_conforming_strings TO on");
+  const ExecResult set = db->Configure();
   if (!set.ok()) {
     if (status) *status = set.status;
     return nullptr;
@@ -179,6 +181,19 @@ std::unique_ptr<PostgresDatabase> PostgresDatabase::Open(const std::string& conn
 }
 
 PostgresDatabase::~PostgresDatabase() { PQfinish(conn_); }
+
+ExecResult PostgresDatabase::Configure() {
+  // A second per slice, so a stop acts within one; lock_timeout 0 would wait for ever, and a
+  // millisecond is as good as not waiting.
+  const int slice = busy_.seconds() == 0 ? 1 : 1000;
+  return FromResult(
+      PQexec(conn_, ("SET search_path TO \"" + text::Replace(schema_, "\"", "\"\"") +
+                     "\", public; SET DateStyle TO 'ISO, MDY'; SET standard_conforming_strings "
+                     "TO on; SET lock_timeout TO " +
+                     std::to_string(slice))
+                        .c_str()),
+      conn_);
+}
 
 std::string PostgresDatabase::Location() const {
   return "dbname=" + database_ + " schema=" + schema_;
@@ -204,7 +219,19 @@ ExecResult PostgresDatabase::Run(std::string_view sql, const std::vector<Value>*
   if (PQstatus(conn_) != CONNECTION_OK) {
     PQreset(conn_);
     if (PQstatus(conn_) != CONNECTION_OK) return ConnectionFailure(conn_);
+    if (ExecResult set = Configure(); !set.ok()) return set;
   }
+  // A script may have run part of itself: only single statements outside a transaction
+  // are run again.
+  const bool again = params != nullptr && PQtransactionStatus(conn_) == PQTRANS_IDLE;
+  busy_.Start();
+  ExecResult r = RunOnce(sql, params);
+  while (again && r.status.code == kBusyCode && busy_.TryAgain()) r = RunOnce(sql, params);
+  busy_noted_ = busy_noted_ || r.status.code == kBusyCode;
+  return r;
+}
+
+ExecResult PostgresDatabase::RunOnce(std::string_view sql, const std::vector<Value>* params) {
   ShareClock(sql);
   if (params == nullptr) return FromResult(PQexec(conn_, std::string(sql).c_str()), conn_);
   const std::string text = NumberParameters(sql);

@@ -7,11 +7,19 @@
 // SQLSTATE class as a number (class 42 -> 42, a class with letters -> 1), never 0 or 9;
 // the driver number is the whole SQLSTATE read in base 36. "?" marks parameters as it does
 // on every back end.
+//
+// A lock another connection holds is waited for in slices of at most a second (the
+// server's lock_timeout). Outside an explicit transaction a statement refused that way is
+// run again until its busy wait (busy_wait.h) is used up or a stop is asked for; inside one
+// it fails at the first refusal (the server has broken the transaction off). Either way it
+// fails with kBusyCode.
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/os/clock.h"
+#include "platform/sql/busy_wait.h"
 #include "platform/sql/database.h"
 
 struct pg_conn;
@@ -24,7 +32,8 @@ class PostgresDatabase final : public Database {
   // `schema` first on the search path (unquoted: DOCSADM is the schema docsadm). Null with
   // *status set (driver prefix and the connection's target) when the server refuses.
   static std::unique_ptr<PostgresDatabase> Open(const std::string& connection,
-                                                const std::string& schema, Status* status);
+                                                const std::string& schema, Status* status,
+                                                BusyWait busy_wait = {});
   ~PostgresDatabase() override;
   PostgresDatabase(const PostgresDatabase&) = delete;
   PostgresDatabase& operator=(const PostgresDatabase&) = delete;
@@ -37,6 +46,7 @@ class PostgresDatabase final : public Database {
   bool Commit() override;
   void Rollback() override;
   std::string Location() const override;
+  bool TakeBusy() override { return std::exchange(busy_noted_, false); }
 
   // The clock the server-time functions answer from on this connection (the client's, so
   // SQL dates agree with the engine's log); the server's own clock until set. `clock` must
@@ -44,9 +54,15 @@ class PostgresDatabase final : public Database {
   void SetClock(const os::Clock& clock) { clock_ = &clock; }
 
  private:
-  PostgresDatabase(pg_conn* conn, std::string database, std::string schema)
-      : conn_(conn), database_(std::move(database)), schema_(std::move(schema)) {}
+  PostgresDatabase(pg_conn* conn, std::string database, std::string schema, BusyWait busy_wait)
+      : conn_(conn),
+        database_(std::move(database)),
+        schema_(std::move(schema)),
+        busy_(std::move(busy_wait)) {}
+  // The session's settings: search path, date style, lock wait. Again after a reconnection.
+  ExecResult Configure();
   ExecResult Run(std::string_view sql, const std::vector<Value>* params);
+  ExecResult RunOnce(std::string_view sql, const std::vector<Value>* params);
   // Hands the clock's reading to the server before a text that asks for the time.
   void ShareClock(std::string_view sql);
 
@@ -54,6 +70,8 @@ class PostgresDatabase final : public Database {
   std::string database_;
   std::string schema_;
   const os::Clock* clock_ = nullptr;
+  BusyWaiter busy_;
+  bool busy_noted_ = false;
 };
 
 // Creates the empty database `name` (taken as written, small letters advised) on the server

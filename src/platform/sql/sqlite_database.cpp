@@ -2,8 +2,10 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <thread>
 
 #include "text/text.h"
 
@@ -24,7 +26,7 @@ long long Value::AsInteger() const { return static_cast<long long>(std::llround(
 
 namespace {
 
-constexpr int kBusyTimeoutMs = 30000;
+constexpr auto kBusySlice = std::chrono::milliseconds(100);
 constexpr char kPrefix[] = "[Sproutsmith][SQLite] ";
 
 Value ColumnValue(sqlite3_stmt* stmt, int i) {
@@ -80,7 +82,7 @@ bool HasSecondStatement(sqlite3* db, const char* tail, const char* end) {
 }  // namespace
 
 std::unique_ptr<SqliteDatabase> SqliteDatabase::Open(const std::string& path, bool create,
-                                                     std::string* error) {
+                                                     std::string* error, BusyWait busy_wait) {
   auto fail = [&](const std::string& message) {
     if (error) *error = std::string(kPrefix) + path + ": " + message;
     return nullptr;
@@ -93,10 +95,10 @@ std::unique_ptr<SqliteDatabase> SqliteDatabase::Open(const std::string& path, bo
     sqlite3_close(db);
     return fail(message);
   }
-  sqlite3_busy_timeout(db, kBusyTimeoutMs);
   sqlite3_extended_result_codes(db, 1);
   sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
-  auto result = std::unique_ptr<SqliteDatabase>(new SqliteDatabase(db, path));
+  auto result = std::unique_ptr<SqliteDatabase>(new SqliteDatabase(db, path, std::move(busy_wait)));
+  sqlite3_busy_handler(db, &SqliteDatabase::OnBusy, result.get());
   if (RegisterSqliteFunctions(db, &result->clock_) != SQLITE_OK) return fail(sqlite3_errmsg(db));
   // A file that is not a database shows here, on the first read.
   const ExecResult wal = result->Execute("PRAGMA journal_mode=WAL");
@@ -107,6 +109,14 @@ std::unique_ptr<SqliteDatabase> SqliteDatabase::Open(const std::string& path, bo
 }
 
 void SqliteDatabase::SetClock(const os::Clock& clock) { clock_.Use(clock); }
+
+int SqliteDatabase::OnBusy(void* self, int attempts) {
+  BusyWaiter& busy = static_cast<SqliteDatabase*>(self)->busy_;
+  if (attempts == 0) busy.Start();
+  if (!busy.TryAgain()) return 0;
+  std::this_thread::sleep_for(busy.NextSlice(kBusySlice));
+  return 1;
+}
 
 SqliteDatabase::~SqliteDatabase() {
   for (auto& [text, stmt] : statements_) sqlite3_finalize(stmt);
@@ -149,9 +159,10 @@ sqlite3_stmt* SqliteDatabase::Prepare(std::string_view sql, bool reuse, bool* ca
   return stmt;
 }
 
-ExecResult SqliteDatabase::Failure(int code) const {
+ExecResult SqliteDatabase::Failure(int code) {
   ExecResult r;
   r.status.code = code & 0xff;
+  busy_noted_ = busy_noted_ || r.status.code == SQLITE_BUSY;
   if (r.status.code == 9) r.status.code = SQLITE_ERROR;  // 9 means success to the engine
   r.error_number = code;
   r.status.text = std::string(kPrefix) + sqlite3_errmsg(db_);
@@ -208,6 +219,7 @@ ExecResult SqliteDatabase::ExecuteScript(std::string_view script) {
   if (rc != SQLITE_OK) {
     r.status.code = rc & 0xff;
     if (r.status.code == 9) r.status.code = SQLITE_ERROR;
+    busy_noted_ = busy_noted_ || r.status.code == SQLITE_BUSY;
     r.error_number = rc;
     r.status.text = std::string(kPrefix) + (message ? message : sqlite3_errstr(rc));
   }

@@ -1,6 +1,8 @@
 #pragma once
-// The embedded back end: one SQLite file per library. WAL journal, synchronous=NORMAL and
-// a busy timeout, so that several processes (several "computers") can share one file.
+// The embedded back end: one SQLite file per library. WAL journal and synchronous=NORMAL,
+// so that several processes (several "computers") can share one file; a statement that
+// finds the file locked by another writer waits for it in slices of at most 100 ms, up to
+// its busy wait (busy_wait.h), then fails with kBusyCode.
 //
 // Every connection carries the functions translated engine SQL relies on (see
 // sqlite_functions.h): LIKE behaves as SQL Server's, GETDATE()/GETUTCDATE() read this
@@ -10,8 +12,10 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 #include "platform/os/clock.h"
+#include "platform/sql/busy_wait.h"
 #include "platform/sql/database.h"
 #include "platform/sql/sqlite_functions.h"
 #include "text/datetime.h"
@@ -26,7 +30,8 @@ class SqliteDatabase final : public Database {
   // Opens (creating when `create` is set) the file. Returns null and sets `error` (with the
   // driver prefix and the path) when the file cannot be opened or is not a database.
   static std::unique_ptr<SqliteDatabase> Open(const std::string& path, bool create,
-                                              std::string* error = nullptr);
+                                              std::string* error = nullptr,
+                                              BusyWait busy_wait = {});
   ~SqliteDatabase() override;
   // The registered functions hold the address of this object's clock.
   SqliteDatabase(const SqliteDatabase&) = delete;
@@ -41,6 +46,7 @@ class SqliteDatabase final : public Database {
   bool Commit() override;
   void Rollback() override;
   std::string Location() const override { return path_; }
+  bool TakeBusy() override { return std::exchange(busy_noted_, false); }
 
   sqlite3* handle() const { return db_; }
 
@@ -50,8 +56,12 @@ class SqliteDatabase final : public Database {
   void SetClock(const os::Clock& clock);
 
  private:
-  SqliteDatabase(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
-  ExecResult Failure(int code) const;
+  SqliteDatabase(sqlite3* db, std::string path, BusyWait busy_wait)
+      : db_(db), path_(std::move(path)), busy_(std::move(busy_wait)) {}
+  // The failure of `code`; notes a busy one.
+  ExecResult Failure(int code);
+  // SQLite's busy handler: `attempts` is 0 at the first refusal of a statement.
+  static int OnBusy(void* self, int attempts);
 
   // The statement for `sql`: from the cache for statements with parameters (their text
   // repeats), else prepared now. Null with *failure set when it cannot be prepared;
@@ -62,6 +72,8 @@ class SqliteDatabase final : public Database {
   std::unordered_map<std::string, sqlite3_stmt*> statements_;
   std::string path_;
   SqliteClock clock_;  // read by the registered clock functions
+  BusyWaiter busy_;
+  bool busy_noted_ = false;
 };
 
 }  // namespace sproutsmith::sql

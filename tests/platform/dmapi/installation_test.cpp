@@ -24,6 +24,7 @@ constexpr char kGood[] =
     "BACKEND = SQLite\n"
     "database = libs/demo.db\n"
     "engine = 0\n"
+    "Busy_Wait = 0\n"
     "\t[library ARCHIVE]\r\n"
     "database = /data/archive.db\n"
     "owner = ARCH\n"
@@ -42,6 +43,8 @@ TEST(InstallationConfigTest, ReadsClientAndLibraries) {
   EXPECT_EQ(demo.database_path, "/etc/dm/libs/demo.db");
   EXPECT_EQ(demo.owner, "DOCSADM");
   EXPECT_EQ(demo.engine_code, 0);
+  EXPECT_EQ(demo.busy_wait_seconds, 0);
+  EXPECT_EQ(config.libraries[1].busy_wait_seconds, 5);  // the default
   EXPECT_EQ(config.libraries[1].database_path, "/data/archive.db");
   EXPECT_EQ(config.libraries[1].owner, "ARCH");
   EXPECT_EQ(config.Find("archive"), 1);
@@ -58,6 +61,7 @@ TEST(InstallationConfigTest, ReadsClientAndLibraries) {
     EXPECT_EQ(again.libraries[i].database_path, config.libraries[i].database_path);
     EXPECT_EQ(again.libraries[i].engine_code, config.libraries[i].engine_code);
     EXPECT_EQ(again.libraries[i].owner, config.libraries[i].owner);
+    EXPECT_EQ(again.libraries[i].busy_wait_seconds, config.libraries[i].busy_wait_seconds);
   }
 }
 
@@ -74,6 +78,10 @@ TEST(InstallationConfigTest, ProblemsAreReportedAsFileLineMessage) {
        "dm.conf:5: engine code 'ten' is not a whole number of 0 or more"},
       {head + lib + "engine = -2\n",
        "dm.conf:5: engine code '-2' is not a whole number of 0 or more"},
+      {head + lib + "busy_wait = 2.5\n",
+       "dm.conf:5: busy wait '2.5' is not a whole number of seconds, 0 or more"},
+      {head + lib + "busy_wait = -1\n",
+       "dm.conf:5: busy wait '-1' is not a whole number of seconds, 0 or more"},
       {head + lib + "colour = red\n", "dm.conf:5: unknown key 'colour' in [library L]"},
       {head + "shoe = 9\n" + lib, "dm.conf:3: unknown key 'shoe' in [client]"},
       {head + lib + "just words\n",

@@ -137,6 +137,7 @@ class LocalClient final : public Client {
     return std::make_unique<LocalApplication>(server_);
   }
   std::unique_ptr<SqlObject> CreateSqlObject() override { return MakeSqlObject(server_); }
+  std::string TakeBusyLibrary() override { return server_->TakeBusyLibrary(); }
 
  private:
   std::shared_ptr<Server> server_;

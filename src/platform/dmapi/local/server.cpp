@@ -32,8 +32,8 @@ std::unique_ptr<sql::Database> OpenLibraryDatabase(const LibraryConfig& library,
                                                    std::string* error) {
   if (library.backend == kPostgresBackend) {
     Status status;
-    std::unique_ptr<sql::PostgresDatabase> db =
-        sql::PostgresDatabase::Open(library.connection, library.owner, &status);
+    std::unique_ptr<sql::PostgresDatabase> db = sql::PostgresDatabase::Open(
+        library.connection, library.owner, &status, sql::BusyWait{library.busy_wait_seconds});
     if (!db && error) *error = LibraryLocation(library) + " cannot be opened: " + status.text;
     return db;
   }
@@ -43,8 +43,8 @@ std::unique_ptr<sql::Database> OpenLibraryDatabase(const LibraryConfig& library,
     return nullptr;
   }
   std::string open_error;
-  std::unique_ptr<sql::SqliteDatabase> db =
-      sql::SqliteDatabase::Open(library.database_path, false, &open_error);
+  std::unique_ptr<sql::SqliteDatabase> db = sql::SqliteDatabase::Open(
+      library.database_path, false, &open_error, sql::BusyWait{library.busy_wait_seconds});
   if (!db) {
     if (error) {
       *error = "database file " + library.database_path + " cannot be opened: " + open_error;
@@ -90,6 +90,16 @@ sql::Database* Server::Open(int index, std::string* error) {
   if (auto* postgres = dynamic_cast<sql::PostgresDatabase*>(db.get())) postgres->SetClock(*clock_);
   databases_[index] = std::move(db);
   return databases_[index].get();
+}
+
+std::string Server::TakeBusyLibrary() {
+  std::string busy;
+  for (size_t i = 0; i < databases_.size(); ++i) {
+    if (databases_[i] && databases_[i]->TakeBusy() && busy.empty()) {
+      busy = config_.libraries[i].name;
+    }
+  }
+  return busy;
 }
 
 std::string Server::Timestamp() const { return text::Format(clock_->Now(), "YYYY-MM-DD HH:MM:SS"); }

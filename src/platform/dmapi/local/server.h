@@ -35,6 +35,10 @@ class Server {
   bool search_flag(int index) const { return search_flags_[index]; }
   void set_search_flag(int index, bool on) { search_flags_[index] = on; }
 
+  // See Client::TakeBusyLibrary: the first of the open libraries whose database noted a
+  // busy failure; every such note is forgotten.
+  std::string TakeBusyLibrary();
+
   // Now, as stored in DATETIME columns: 'YYYY-MM-DD HH:MM:SS'.
   std::string Timestamp() const;
 

@@ -1,9 +1,9 @@
 #pragma once
-// The real sproutsmith program as a child process, with an installation, settings and temp
-// folder of its own, as cron or a service manager starts it.
+// The real sproutsmith program as a child process, started the way a timer or an operator
+// starts it: a computer name, a DM installation, per-user settings and a temporary folder
+// of its own (the test process's other variables are kept).
 
 #include <fcntl.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -15,18 +15,14 @@ extern char** environ;
 
 namespace sproutsmith::app {
 
-struct ProgramSetting {
-  std::string config;    // SPROUTSMITH_DM
-  std::string home;      // settings in home/config, log and report in home/temp
-  std::string computer;  // COMPUTERNAME ("" keeps the host's)
-};
-
-// Starts the program with `args`; its process id (0 when it could not start). Its stderr is
-// appended to home/stderr.txt.
-inline pid_t StartProgram(const ProgramSetting& setting, const std::vector<std::string>& args) {
-  namespace fs = std::filesystem;
-  fs::create_directories(setting.home + "/config");
-  fs::create_directories(setting.home + "/temp");
+// Starts SPROUTSMITH_PROGRAM as `computer` with `switches`: SPROUTSMITH_DM names `config`
+// (unset when ""), XDG_CONFIG_HOME is home/config, TEMP home/temp, and stderr goes to the
+// end of `err` (home/stderr.txt when ""). Its process id; 0 when it could not start.
+inline pid_t StartProgram(const std::string& computer, const std::string& config,
+                          const std::string& home, const std::vector<std::string>& switches,
+                          std::string err = "") {
+  std::filesystem::create_directories(home + "/config");
+  std::filesystem::create_directories(home + "/temp");
   std::vector<std::string> env;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string entry = *e;
@@ -37,12 +33,12 @@ inline pid_t StartProgram(const ProgramSetting& setting, const std::vector<std::
     }
     if (!replaced) env.push_back(entry);
   }
-  env.push_back("SPROUTSMITH_DM=" + setting.config);
-  env.push_back("XDG_CONFIG_HOME=" + setting.home + "/config");
-  env.push_back("TEMP=" + setting.home + "/temp");
-  if (!setting.computer.empty()) env.push_back("COMPUTERNAME=" + setting.computer);
+  if (!config.empty()) env.push_back("SPROUTSMITH_DM=" + config);
+  env.push_back("XDG_CONFIG_HOME=" + home + "/config");
+  env.push_back("TEMP=" + home + "/temp");
+  env.push_back("COMPUTERNAME=" + computer);
   std::vector<std::string> argv = {SPROUTSMITH_PROGRAM};
-  argv.insert(argv.end(), args.begin(), args.end());
+  argv.insert(argv.end(), switches.begin(), switches.end());
   auto pointers = [](std::vector<std::string>& texts) {
     std::vector<char*> out;
     for (std::string& t : texts) out.push_back(t.data());
@@ -53,7 +49,7 @@ inline pid_t StartProgram(const ProgramSetting& setting, const std::vector<std::
   std::vector<char*> c_env = pointers(env);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  const std::string err = setting.home + "/stderr.txt";
+  if (err.empty()) err = home + "/stderr.txt";
   posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
   pid_t pid = 0;
   const int rc = ::posix_spawn(&pid, c_argv[0], &actions, nullptr, c_argv.data(), c_env.data());
@@ -61,8 +57,7 @@ inline pid_t StartProgram(const ProgramSetting& setting, const std::vector<std::
   return rc == 0 ? pid : 0;
 }
 
-// The exit status of a started program; -1 when it did not start or did not end normally
-// (a signal ended it).
+// The exit status of a started program (-1 when it did not start or end normally).
 inline int WaitProgram(pid_t pid) {
   int status = 0;
   if (pid == 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
@@ -70,14 +65,15 @@ inline int WaitProgram(pid_t pid) {
 }
 
 // Runs the program to its end; its exit status.
-inline int RunProgram(const ProgramSetting& setting, const std::vector<std::string>& args) {
-  return WaitProgram(StartProgram(setting, args));
+inline int RunProgram(const std::string& computer, const std::string& config,
+                      const std::string& home, const std::vector<std::string>& switches) {
+  return WaitProgram(StartProgram(computer, config, home, switches));
 }
 
 // The day's log the program writes in home/temp ("" before it has one).
-inline std::string ProgramLog(const ProgramSetting& setting) {
+inline std::string ProgramLog(const std::string& home) {
   std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(setting.home + "/temp", ec)) {
+  for (const auto& entry : std::filesystem::directory_iterator(home + "/temp", ec)) {
     if (entry.path().extension() == ".LOG") return entry.path().string();
   }
   return "";
