@@ -22,6 +22,9 @@ constexpr char kSectionPrefix[] = "PENDING_ROW ";
 constexpr char kFormat[] = "R1";
 constexpr char kEnd[] = "$";
 constexpr size_t kPartLength = 1000;
+// Rows remembered by one statement, and the length a statement stops growing at.
+constexpr int kRowsPerInsert = 100;
+constexpr size_t kInsertLength = 64000;
 
 // Every "%", tab, line break and other control character as "%XX": the text comes back
 // exactly, whatever the values hold, and splits at tabs.
@@ -222,18 +225,39 @@ std::optional<std::vector<PendingRow>> RowJournal::Load(const std::string& rule)
   return rows;
 }
 
-bool RowJournal::Remember(const std::string& rule, const PendingRow& row) {
-  const std::vector<std::string> parts = Parts(EncodeRow(row.row));
-  for (size_t k = 0; k < parts.size(); ++k) {
-    if (!Run("INSERT INTO [OWNER].QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, "
-             "INT_VAL, DATE_VAL, KEY_TYPE) VALUES('ARBORLINE', '" +
-             std::string(kSectionPrefix) + row.id + "', '" + dm::SqlQuote(rule) + "', '" +
-             dm::SqlLiteral(parts[k]) + "', " + Format(row.sequence, "#0") + ", " + Now() + ", " +
-             Format(static_cast<long long>(k + 1), "#0") + ")")) {
-      return false;
+bool RowJournal::Remember(const std::string& rule, const std::vector<const PendingRow*>& rows) {
+  // Many rows to a statement: one write for a batch instead of one for each row. Oracle has
+  // no list of VALUES; a UNION of selects from DUAL does the same there.
+  const bool oracle = connection_.facts().IsOracle();
+  const std::string head =
+      "INSERT INTO [OWNER].QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, INT_VAL, "
+      "DATE_VAL, KEY_TYPE) ";
+  std::string body;
+  int in_body = 0;
+  auto flush = [&] {
+    if (in_body == 0) return true;
+    const bool ok = Run(head + (oracle ? "" : "VALUES") + body);
+    body.clear();
+    in_body = 0;
+    return ok;
+  };
+  for (const PendingRow* row : rows) {
+    const std::vector<std::string> parts = Parts(EncodeRow(row->row));
+    for (size_t k = 0; k < parts.size(); ++k) {
+      const std::string values = "'ARBORLINE', '" + std::string(kSectionPrefix) + row->id +
+                                 "', '" + dm::SqlQuote(rule) + "', '" + dm::SqlLiteral(parts[k]) +
+                                 "', " + Format(row->sequence, "#0") + ", " + Now() + ", " +
+                                 Format(static_cast<long long>(k + 1), "#0");
+      if (oracle) {
+        body += (in_body ? " UNION ALL SELECT " : "SELECT ") + values + " FROM DUAL";
+      } else {
+        body += (in_body ? ", (" : "(") + values + ")";
+      }
+      ++in_body;
     }
+    if ((in_body >= kRowsPerInsert || body.size() >= kInsertLength) && !flush()) return false;
   }
-  return true;
+  return flush();
 }
 
 std::optional<std::vector<PendingRow>> RowJournal::Prepare(const std::string& library,
@@ -285,7 +309,7 @@ std::optional<std::vector<PendingRow>> RowJournal::Prepare(const std::string& li
           // Nothing was made for it yet: today's values are the ones to build.
           earlier.row = std::move(source);
           if (!Run("DELETE FROM [OWNER].QUIL_SETTINGS WHERE " + Where(rule, earlier.id)) ||
-              !Remember(rule, earlier)) {
+              !Remember(rule, {&earlier})) {
             return refused();
           }
         }
@@ -295,10 +319,14 @@ std::optional<std::vector<PendingRow>> RowJournal::Prepare(const std::string& li
       row.id = id;
       row.sequence = next++;
       row.row = std::move(source);
-      if (!Remember(rule, row)) return refused();
       pending.emplace(id, work->size());
       work->push_back(std::move(row));
     }
+    std::vector<const PendingRow*> fresh;
+    for (const PendingRow& row : *work) {
+      if (!row.resumed) fresh.push_back(&row);
+    }
+    if (!Remember(rule, fresh)) return refused();
     return work;
   });
 }

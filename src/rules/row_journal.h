@@ -82,7 +82,7 @@ class RowJournal {
   std::optional<std::vector<PendingRow>> Load(const std::string& rule);
 
  private:
-  bool Remember(const std::string& rule, const PendingRow& row);
+  bool Remember(const std::string& rule, const std::vector<const PendingRow*>& rows);
   bool Run(const std::string& sql, long long* affected = nullptr);
   bool Enter(const std::string& library);
   // The server's time in the connected library's flavour.

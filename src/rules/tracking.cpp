@@ -83,7 +83,13 @@ int Tracking::RecordBody(const SourceRow& row, const std::string& rule,
     connection_.RunSQL("DELETE FROM [OWNER].QUIL_SPROUTSMITH WHERE SID = " + sid +
                        " AND TABLE_NAME = '" + quoted_table + "' AND UPPER(RULE_NAME) = '" +
                        UCase(quoted_rule) + "'");
+    const bool cleared = connection_.LastSucceeded();
     Release();
+    if (!cleared) {
+      // An insert now would make a second row; the row is recorded again next cycle.
+      complete = false;
+      continue;
+    }
     connection_.RunSQL(
         "INSERT INTO [OWNER].QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, STATUS, LOCKED_BY) "
         "VALUES(" +

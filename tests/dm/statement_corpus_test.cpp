@@ -411,6 +411,38 @@ std::vector<Shape> Corpus(const std::string& banner) {
        "'PENDING_ROW 00000000000000A1' AND SUB_KEY = 'R1'",
        {},
        2},
+      {"pending rows remembered together",
+       kMsOnly,
+       "INSERT INTO [OWNER].QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, INT_VAL, "
+       "DATE_VAL, KEY_TYPE) VALUES('ARBORLINE', 'PENDING_ROW 00000000000000B1', 'R1', 'x', 8, "
+       "GETDATE(), 1), ('ARBORLINE', 'PENDING_ROW 00000000000000B2', 'R1', 'y', 9, GETDATE(), 1)",
+       {},
+       2},
+      {"pending rows remembered together",
+       kOracleOnly,
+       "INSERT INTO [OWNER].QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, INT_VAL, "
+       "DATE_VAL, KEY_TYPE) SELECT 'ARBORLINE', 'PENDING_ROW 00000000000000B1', 'R1', 'x', 8, "
+       "SYSDATE, 1 FROM DUAL UNION ALL SELECT 'ARBORLINE', 'PENDING_ROW 00000000000000B2', 'R1', "
+       "'y', 9, SYSDATE, 1 FROM DUAL",
+       {},
+       2},
+      {"pending rows remembered together",
+       kBoth,
+       "SELECT SECTION_KEY, INT_VAL, CHAR_VAL FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = "
+       "'ARBORLINE' AND SECTION_KEY LIKE 'PENDING_ROW %' AND SUB_KEY = 'R1' ORDER BY INT_VAL",
+       {"PENDING_ROW 00000000000000B1|8|x", "PENDING_ROW 00000000000000B2|9|y"}},
+      {"pending row forgotten",
+       kBoth,
+       "DELETE FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = 'ARBORLINE' AND SECTION_KEY = "
+       "'PENDING_ROW 00000000000000B1' AND SUB_KEY = 'R1'",
+       {},
+       1},
+      {"pending row forgotten",
+       kBoth,
+       "DELETE FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = 'ARBORLINE' AND SECTION_KEY = "
+       "'PENDING_ROW 00000000000000B2' AND SUB_KEY = 'R1'",
+       {},
+       1},
       {"highest document number", kBoth, "SELECT MAX(DOCNUMBER) FROM [OWNER].PROFILE", {"125"}},
       {"date compared with a text",
        kBoth,
