@@ -15,7 +15,8 @@ extern char** environ;
 
 namespace sproutsmith::app {
 
-// Starts SPROUTSMITH_PROGRAM as `computer` with `switches`: SPROUTSMITH_DM names `config`
+// Starts SPROUTSMITH_PROGRAM as `computer` ("" keeps the environment's, or the host's name)
+// with `switches`: SPROUTSMITH_DM names `config`
 // (unset when ""), XDG_CONFIG_HOME is home/config, TEMP home/temp, and stderr goes to the
 // end of `err` (home/stderr.txt when ""). Its process id; 0 when it could not start.
 inline pid_t StartProgram(const std::string& computer, const std::string& config,
@@ -36,7 +37,7 @@ inline pid_t StartProgram(const std::string& computer, const std::string& config
   if (!config.empty()) env.push_back("SPROUTSMITH_DM=" + config);
   env.push_back("XDG_CONFIG_HOME=" + home + "/config");
   env.push_back("TEMP=" + home + "/temp");
-  env.push_back("COMPUTERNAME=" + computer);
+  if (!computer.empty()) env.push_back("COMPUTERNAME=" + computer);
   std::vector<std::string> argv = {SPROUTSMITH_PROGRAM};
   argv.insert(argv.end(), switches.begin(), switches.end());
   auto pointers = [](std::vector<std::string>& texts) {

@@ -12,17 +12,17 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/program_process.h"
 #include "platform/dmapi/demo_installation.h"
 #include "platform/os/settings_store.h"
 #include "support/sql_rows.h"
 #include "support/temp_dir.h"
-
-extern char** environ;
 
 namespace sproutsmith::app {
 namespace {
@@ -52,44 +52,13 @@ class ProgramTest : public ::testing::Test {
 
   // Starts the program with `args`, the installation, its own settings and temp folder.
   void Start(const std::vector<std::string>& args) {
-    std::vector<std::string> env;
-    for (char** e = environ; *e != nullptr; ++e) {
-      const std::string entry = *e;
-      for (const char* name : {"SPROUTSMITH_DM=", "XDG_CONFIG_HOME=", "TEMP=", "TMPDIR="}) {
-        if (entry.rfind(name, 0) == 0) goto skip;
-      }
-      env.push_back(entry);
-    skip:;
-    }
-    env.push_back("SPROUTSMITH_DM=" + config_);
-    env.push_back("XDG_CONFIG_HOME=" + dir_.File("config"));
-    env.push_back("TEMP=" + dir_.File("temp"));
-    std::vector<std::string> argv = {SPROUTSMITH_PROGRAM};
-    argv.insert(argv.end(), args.begin(), args.end());
-    auto pointers = [](std::vector<std::string>& texts) {
-      std::vector<char*> out;
-      for (std::string& t : texts) out.push_back(t.data());
-      out.push_back(nullptr);
-      return out;
-    };
-    std::vector<char*> c_argv = pointers(argv);
-    std::vector<char*> c_env = pointers(env);
     const std::string err = dir_.File("stderr.txt");
-    pid_ = ::fork();
-    ASSERT_GE(pid_, 0);
-    if (pid_ == 0) {
-      if (!std::freopen(err.c_str(), "w", stderr)) _exit(120);
-      ::execve(c_argv[0], c_argv.data(), c_env.data());
-      _exit(121);
-    }
+    std::ofstream(err, std::ios::trunc);
+    pid_ = StartProgram("", config_, dir_.path().string(), args, err);
+    ASSERT_GT(pid_, 0);
   }
 
-  std::string LogPath() {
-    for (const auto& entry : std::filesystem::directory_iterator(dir_.File("temp"))) {
-      if (entry.path().extension() == ".LOG") return entry.path().string();
-    }
-    return "";
-  }
+  std::string LogPath() { return ProgramLog(dir_.path().string()); }
   std::string ReportPath() {
     const std::string log = LogPath();
     return log.empty() ? "" : log.substr(0, log.size() - 4) + ".json";
