@@ -176,8 +176,7 @@ std::optional<std::vector<PendingRow>> RowJournal::Load(const std::string& rule)
   }
   struct Stored {
     long long sequence = 0;
-    std::string text;
-    std::string progress;
+    std::map<long long, std::string> parts;  // by KEY_TYPE; 0 is the level being made
   };
   std::vector<std::string> order;
   std::map<std::string, Stored> stored;
@@ -189,13 +188,11 @@ std::optional<std::vector<PendingRow>> RowJournal::Load(const std::string& rule)
     auto [entry, added] = stored.try_emplace(id);
     if (added) order.push_back(id);
     entry->second.sequence = static_cast<long long>(connection_.ColumnNumber(2));
-    const std::string piece = connection_.Column(4) + connection_.Column(5) +
-                              connection_.Column(6) + connection_.Column(7);
-    if (connection_.ColumnNumber(3) == 0) {
-      entry->second.progress = piece;
-    } else {
-      entry->second.text += piece;
-    }
+    // A part written twice (two computers remembering the same row of an Oracle library,
+    // which has no running-node rows) is read once.
+    entry->second.parts.try_emplace(static_cast<long long>(connection_.ColumnNumber(3)),
+                                    connection_.Column(4) + connection_.Column(5) +
+                                        connection_.Column(6) + connection_.Column(7));
     return true;
   });
   connection_.Release();
@@ -203,11 +200,19 @@ std::optional<std::vector<PendingRow>> RowJournal::Load(const std::string& rule)
   std::vector<PendingRow> rows;
   for (const std::string& id : order) {
     const Stored& s = stored[id];
+    std::string encoded, progress;
+    for (const auto& [key_type, piece] : s.parts) {
+      if (key_type == 0) {
+        progress = piece;
+      } else {
+        encoded += piece;
+      }
+    }
     PendingRow row;
     row.id = id;
     row.sequence = s.sequence;
     row.resumed = true;
-    if (!DecodeRow(s.text, &row.row)) {
+    if (!DecodeRow(encoded, &row.row)) {
       // Cut short while it was remembered: nothing was built for it yet.
       context_.log.AddLog("Warning: Forgetting an unfinished row of rule " + rule +
                           " that was cut short while it was being remembered");
@@ -215,10 +220,10 @@ std::optional<std::vector<PendingRow>> RowJournal::Load(const std::string& rule)
       Run("DELETE FROM [OWNER].QUIL_SETTINGS WHERE " + Where(rule, id));
       continue;
     }
-    const std::vector<std::string> progress = text::Split(text::Trim(s.progress), " ");
-    if (progress.size() == 2) {
-      row.creating_level = static_cast<int>(text::Val(progress[0]));
-      row.watermark = static_cast<long long>(text::Val(progress[1]));
+    const std::vector<std::string> noted = text::Split(text::Trim(progress), " ");
+    if (noted.size() == 2) {
+      row.creating_level = static_cast<int>(text::Val(noted[0]));
+      row.watermark = static_cast<long long>(text::Val(noted[1]));
     }
     rows.push_back(std::move(row));
   }
