@@ -3,15 +3,22 @@
 // libraries, against a baseline measured in the same run: the same number of folders written
 // as plain SQL inserts in one transaction.
 //
-//   folder_bench [CLIENTS] [ROWS] [--postgres SERVER]
-//       (defaults 1000 clients, 2000 rows per measured cycle)
+//   folder_bench [--clients A,B,...] [--rows N] [--postgres SERVER] [--huge [FOLDERS]]
+//   folder_bench CLIENTS [ROWS]           (CLIENTS and ten times as many)
 //
-// Reports, for a library of CLIENTS clients (5 matters each, 4 document types) and one ten
-// times larger: folders built per second, SQL statements and log lines per folder, and the
+// Reports, for a library of each size (5 matters a client, 4 document types; default 40,
+// 400 and 4,000 clients, N = 2,000 rows a cycle): folders built per second, statements per
+// folder (the engine's, and all that reach the database, the DM stand-in's included; on a
+// server each is a round trip), commits per folder, log lines and bytes per folder, and the
 // time of a cycle that finds nothing new. With --postgres the same libraries are also built
 // as databases on the PostgreSQL server that the connection string SERVER reaches ("host=...
 // user=...", without dbname; the databases are dropped at the end), each measured against
 // its own baseline on the same back end.
+//
+// --huge builds the initial tree of a library of a million documents (20,000 clients x 10
+// matters x 5 documents), cycle after cycle until a cycle finds nothing new (or FOLDERS
+// folders are built), and reports the rate of every 10,000 folders and the cycle with
+// nothing new at the end. Not part of the test suite: it takes long.
 
 #include <unistd.h>
 
@@ -20,12 +27,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/dm_session_seam.h"
 #include "app/saved_options.h"
+#include "counting_database.h"
 #include "platform/dmapi/installation.h"
 #include "platform/schema/library_schema.h"
 #include "platform/schema/test_data.h"
@@ -45,7 +54,9 @@ class QuietUi final : public runtime::Ui {
                              const std::string&) override {
     return runtime::Answer::kYes;
   }
-  void Yield() override {}
+  void Yield() override {
+    if (on_yield) on_yield();
+  }
   void StatusChanged(const std::string&) override {}
   void SetBusy(bool) override {}
   void SleepOneSecond() override {}
@@ -54,6 +65,8 @@ class QuietUi final : public runtime::Ui {
     return "";
   }
   std::string ChooseLibrary(const std::vector<std::string>&) override { return ""; }
+
+  std::function<void()> on_yield;
 };
 
 [[noreturn]] void Fail(const std::string& what) {
@@ -95,8 +108,14 @@ std::unique_ptr<sql::Database> Open(const dmapi::LibraryConfig& lib) {
   return db;
 }
 
+struct Shape {
+  int clients = 40;
+  int matters_per_client = 5;
+  int documents_per_matter = 6;
+};
+
 dmapi::LibraryConfig MakeLibrary(const Backend& backend, const fs::path& dir,
-                                 const std::string& name, int clients, int size) {
+                                 const std::string& name, const Shape& shape, int size) {
   const dmapi::LibraryConfig lib = LibraryAt(backend, dir, name, size);
   std::unique_ptr<sql::Database> db;
   std::string error;
@@ -111,10 +130,10 @@ dmapi::LibraryConfig MakeLibrary(const Backend& backend, const fs::path& dir,
   schema::LibraryDefinition def;
   def.name = name;
   schema::GeneratorOptions data;
-  data.clients = clients;
-  data.matters_per_client = 5;
+  data.clients = shape.clients;
+  data.matters_per_client = shape.matters_per_client;
   data.document_types = 4;
-  data.documents_per_matter = 6;
+  data.documents_per_matter = shape.documents_per_matter;
   if (db) {
     sproutsmith::Status made = schema::ProvisionLibrary(*db, def);
     if (made.ok()) made = schema::GenerateTestData(*db, data);
@@ -165,8 +184,14 @@ struct Run {
     config.user_id = "DMADMIN";
     config.current_library = "BENCH";
     config.libraries.push_back(library);
-    seam = std::make_unique<app::DmSessionSeam>(context, dmapi::OpenInstallation(config), "",
-                                                "BENCHPC");
+    auto opener = [counts = counts](const dmapi::LibraryConfig& lib,
+                                    std::string* error) -> std::unique_ptr<sql::Database> {
+      std::unique_ptr<sql::Database> db = dmapi::OpenLibraryDatabase(lib, error);
+      if (!db) return nullptr;
+      return std::make_unique<bench::CountingDatabase>(std::move(db), counts);
+    };
+    seam = std::make_unique<app::DmSessionSeam>(
+        context, dmapi::OpenInstallation(config, nullptr, opener), "", "BENCHPC");
     seam->AttachHost({window, [] {}, [] {}});
     if (!seam->StartFusion()) Fail("the DM session did not start");
     window.TVRules.push_back(app::ReadLibraryNode(settings, "bench", "BENCH"));
@@ -184,6 +209,7 @@ struct Run {
     return std::chrono::duration<double>(Clock::now() - start).count();
   }
 
+  std::shared_ptr<bench::Counts> counts = std::make_shared<bench::Counts>();
   os::SystemClock clock;
   os::SettingsStore settings;
   QuietUi ui;
@@ -225,42 +251,73 @@ double Baseline(const dmapi::LibraryConfig& library, long long folders) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+long long FileSize(const std::string& file) {
+  std::error_code ec;
+  const auto size = fs::file_size(file, ec);
+  return ec ? 0 : static_cast<long long>(size);
+}
+
+// What a piece of the run cost, read before and after it.
+struct Mark {
+  explicit Mark(Run& run)
+      : log(run.log.CurrentDatedLogFile()),
+        statements(CountLines(log, " SQL Instruction on ")),
+        lines(CountLines(log, "")),
+        bytes(FileSize(log)),
+        counted(*run.counts) {}
+  std::string log;
+  long statements;
+  long lines;
+  long long bytes;
+  bench::Counts counted;
+};
+
+void PrintCosts(Run& run, const Mark& before, long long folders, double seconds,
+                const Backend& backend) {
+  const Mark after(run);
+  const double n = static_cast<double>(folders);
+  std::printf(
+      "  engine:   %8.2f s  %9.1f folders/s  %6.1f statements/folder (%.1f reaching the "
+      "database%s)  %5.2f commits/folder  %6.1f log lines/folder  %7.0f log bytes/folder\n",
+      seconds, n / seconds, (after.statements - before.statements) / n,
+      static_cast<double>(after.counted.statements - before.counted.statements) / n,
+      backend.postgres() ? ", each a round trip" : "",
+      static_cast<double>(after.counted.commits - before.counted.commits) / n,
+      (after.lines - before.lines) / n, static_cast<double>(after.bytes - before.bytes) / n);
+}
+
+// Every source row recorded as done (as a finished history would have it), then a cycle
+// that finds nothing new; its seconds.
+double IdleCycle(Run& run, sql::Database& db) {
+  for (const char* table : {"CLIENT", "MATTER", "DOCUMENTTYPES"}) {
+    db.Execute(std::string("INSERT INTO QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, STATUS, "
+                           "LOCKED_BY) SELECT SYSTEM_ID, '") +
+               table + "', '" + schema::kClientMattersRule + "', 0, '' FROM " + table +
+               " WHERE SYSTEM_ID NOT IN (SELECT SID FROM QUIL_SPROUTSMITH WHERE TABLE_NAME = '" +
+               table + "')");
+  }
+  return run.Cycle("0");
+}
+
 // Folders per second of one back end; the caller prints them beside the other's.
 double Measure(const fs::path& root, int clients, const std::string& rows, const Backend& backend) {
   const fs::path dir = root / (std::to_string(clients) + backend.name());
   fs::create_directories(dir);
-  const dmapi::LibraryConfig library = MakeLibrary(backend, dir, "BENCH", clients, clients);
-  const dmapi::LibraryConfig baseline_library = MakeLibrary(backend, dir, "BASE", 1, clients);
+  const dmapi::LibraryConfig library = MakeLibrary(backend, dir, "BENCH", {clients}, clients);
+  const dmapi::LibraryConfig baseline_library = MakeLibrary(backend, dir, "BASE", {1}, clients);
   Run run(dir, library);
   std::unique_ptr<sql::Database> db = Open(library);
   const long long folders_before = Scalar(*db, "SELECT COUNT(*) FROM FOLDER");
-  const long statements_before = CountLines(run.log.CurrentDatedLogFile(), " SQL Instruction on ");
-  const long lines_before = CountLines(run.log.CurrentDatedLogFile(), "");
+  const Mark before(run);
   const double seconds = run.Cycle(rows);
   const long long folders = Scalar(*db, "SELECT COUNT(*) FROM FOLDER") - folders_before;
   if (folders <= 0) Fail("no folder was built; see " + run.state.LogFile);
-  const long statements =
-      CountLines(run.log.CurrentDatedLogFile(), " SQL Instruction on ") - statements_before;
-  const long lines = CountLines(run.log.CurrentDatedLogFile(), "") - lines_before;
-  const double baseline = Baseline(baseline_library, folders);
-
-  // Every source row recorded as done (as a finished history would have it), then a cycle
-  // that finds nothing new.
-  for (const char* table : {"CLIENT", "MATTER", "DOCUMENTTYPES"}) {
-    db->Execute(std::string("INSERT INTO QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, STATUS, "
-                            "LOCKED_BY) SELECT SYSTEM_ID, '") +
-                table + "', '" + schema::kClientMattersRule + "', 0, '' FROM " + table);
-  }
-  const double idle = run.Cycle("0");
-
   std::printf("%s library of %d clients (%lld matters): %lld folders from %s rows\n",
               backend.name(), clients, Scalar(*db, "SELECT COUNT(*) FROM MATTER"), folders,
               rows.c_str());
-  std::printf(
-      "  engine:   %8.2f s  %9.1f folders/s  %6.1f statements/folder  %6.1f log "
-      "lines/folder\n",
-      seconds, folders / seconds, static_cast<double>(statements) / folders,
-      static_cast<double>(lines) / folders);
+  PrintCosts(run, before, folders, seconds, backend);
+  const double baseline = Baseline(baseline_library, folders);
+  const double idle = IdleCycle(run, *db);
   std::printf("  baseline: %8.2f s  %9.1f folders/s (plain inserts, one transaction)\n", baseline,
               folders / baseline);
   std::printf("  ratio engine / baseline: %.1f\n", seconds / baseline);
@@ -269,30 +326,110 @@ double Measure(const fs::path& root, int clients, const std::string& rows, const
   return folders / seconds;
 }
 
+// The initial build of a library of a million documents, cycle after cycle, with the rate
+// of every 10,000 folders.
+void Huge(const fs::path& root, const Backend& backend, long long most) {
+  const fs::path dir = root / (std::string("huge") + backend.name());
+  fs::create_directories(dir);
+  const auto made = Clock::now();
+  const dmapi::LibraryConfig library =
+      MakeLibrary(backend, dir, "BENCH", {20000, 10, 5}, 20000);
+  Run run(dir, library);
+  std::unique_ptr<sql::Database> db = Open(library);
+  std::printf("%s library of %lld documents (%lld matters), made in %.0f s\n", backend.name(),
+              Scalar(*db, "SELECT COUNT(*) FROM PROFILE") -
+                  Scalar(*db, "SELECT COUNT(*) FROM FOLDER"),
+              Scalar(*db, "SELECT COUNT(*) FROM MATTER"),
+              std::chrono::duration<double>(Clock::now() - made).count());
+  std::fflush(stdout);
+  constexpr long long kStep = 10000;
+  long long built = 0, cycles = 0;
+  long long next_mark = kStep;
+  auto mark_start = Clock::now();
+  const auto start = Clock::now();
+  long long in_cycle = 0;
+  run.ui.on_yield = [&] {
+    const long long now = built + static_cast<long long>(text::Val(run.options.LabelAdded));
+    if (now < next_mark) return;
+    const double s = std::chrono::duration<double>(Clock::now() - mark_start).count();
+    std::printf("  folders %7lld: %7.1f folders/s over the last %lld\n", next_mark, kStep / s,
+                kStep);
+    std::fflush(stdout);
+    mark_start = Clock::now();
+    next_mark += kStep;
+  };
+  const Mark before(run);
+  while (most <= 0 || built < most) {
+    const long long folders_before = Scalar(*db, "SELECT COUNT(*) FROM FOLDER");
+    run.Cycle("10000");
+    ++cycles;
+    in_cycle = Scalar(*db, "SELECT COUNT(*) FROM FOLDER") - folders_before;
+    built += in_cycle;
+    if (in_cycle == 0) break;
+  }
+  run.ui.on_yield = nullptr;
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  std::printf("  %lld folders in %lld cycles, %.0f s\n", built, cycles, seconds);
+  if (built > 0) PrintCosts(run, before, built, seconds, backend);
+  const auto idle_start = Clock::now();
+  run.Cycle("0");
+  std::printf("  cycle with nothing new: %.2f s\n",
+              std::chrono::duration<double>(Clock::now() - idle_start).count());
+  std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   Backend postgres;
+  std::vector<int> sizes = {40, 400, 4000};
+  std::string rows = "2000";
+  bool huge = false;
+  long long huge_most = 0;
+  std::vector<std::string> positional;
   for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--postgres" && i + 1 < args.size()) {
-      postgres.server = args[i + 1];
-      args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
-      break;
+    const std::string& a = args[i];
+    const bool more = i + 1 < args.size();
+    if (a == "--postgres" && more) {
+      postgres.server = args[++i];
+    } else if (a == "--rows" && more) {
+      rows = args[++i];
+    } else if (a == "--clients" && more) {
+      sizes.clear();
+      for (const std::string& n : text::Split(args[++i], ",")) {
+        sizes.push_back(std::max(1, std::atoi(n.c_str())));
+      }
+    } else if (a == "--huge") {
+      huge = true;
+      if (more && text::IsNumeric(args[i + 1])) huge_most = std::atoll(args[++i].c_str());
+    } else {
+      positional.push_back(a);
     }
   }
-  const int clients = !args.empty() ? std::max(1, std::atoi(args[0].c_str())) : 1000;
-  const std::string rows = args.size() > 1 ? args[1] : "2000";
+  if (!positional.empty()) {
+    const int clients = std::max(1, std::atoi(positional[0].c_str()));
+    sizes = {clients, clients * 10};
+    if (positional.size() > 1) rows = positional[1];
+  }
   const char* tmp = std::getenv("TMPDIR");
   const fs::path root = fs::path(tmp ? tmp : "/tmp") /
                         ("folder_bench_" + std::to_string(static_cast<long>(::getpid())));
-  for (int size : {clients, clients * 10}) {
-    const double sqlite = Measure(root, size, rows, Backend{});
+  if (huge) {
+    Huge(root, Backend{}, huge_most);
     if (postgres.postgres()) {
-      const double pg = Measure(root, size, rows, postgres);
-      DropLibraries(postgres, size);
-      std::printf("  %d clients: PostgreSQL %.1f folders/s, SQLite %.1f folders/s (ratio %.2f)\n",
-                  size, pg, sqlite, pg / sqlite);
+      Huge(root, postgres, huge_most);
+      DropLibraries(postgres, 20000);
+    }
+  } else {
+    for (int size : sizes) {
+      const double sqlite = Measure(root, size, rows, Backend{});
+      if (postgres.postgres()) {
+        const double pg = Measure(root, size, rows, postgres);
+        DropLibraries(postgres, size);
+        std::printf("  %d clients: PostgreSQL %.1f folders/s, SQLite %.1f folders/s (ratio %.2f)\n",
+                    size, pg, sqlite, pg / sqlite);
+      }
     }
   }
   std::error_code ignored;

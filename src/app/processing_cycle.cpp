@@ -664,19 +664,36 @@ void ProcessingCycle::ProcessRows(const rules::RuleRecord& rule, const std::stri
   c.options.LabelTotal = Format(n, "#0");
   int added = 0;
   int failed = 0;
+  // A row's writes are made durable together (the folder builder also commits before each
+  // folder it makes, ahead of the note that guards it): a commit a row, not one a statement.
+  struct Held {
+    dm::Connection& connection;
+    explicit Held(dm::Connection& c) : connection(c) { connection.HoldCommits(true); }
+    ~Held() { connection.HoldCommits(false); }
+  } held(p_.connection);
   for (int r = 1; r <= n; ++r) {
     CheckForPause(c, p_.window);
     rules::PendingRow& row = work[static_cast<size_t>(r - 1)];
-    const RowOutcome outcome = p_.rows.ProcessFolderItem(run, row, r);
+    RowOutcome outcome = p_.rows.ProcessFolderItem(run, row, r);
     if (outcome.first_level_folder != 0) {
+      const long long failures = p_.connection.FailedStatements() + log.ErrorCount();
       p_.rows.SortFolders(outcome.first_level_folder, p_.connection.LibraryName(),
                           p_.connection.library_state().settings.MaxItemsToSort);
+      // A sort cut short is done again with the row.
+      if (p_.connection.FailedStatements() + log.ErrorCount() > failures) outcome.failed = true;
     }
     log.Separator();
     p_.rows.RecordRow(run, row, outcome);
     log.Separator();
+    bool row_failed = outcome.failed;
+    if (!p_.connection.CommitHeld(library)) {
+      log.AddLog("Error: The changes of row #" + Format(r, "#0") + " of rule " + rule.Name() +
+                 " could not be written to the library - the next cycle does the row again");
+      log.Separator();
+      row_failed = true;
+    }
     added += outcome.folders_added;
-    failed += outcome.failed ? 1 : 0;
+    failed += row_failed ? 1 : 0;
     SetCounters(n, r, added, failed);
     c.ui.Yield();
     if (c.state.CancelRequested) break;

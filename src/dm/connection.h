@@ -91,6 +91,9 @@ class Connection {
   double ColumnNumber(int n) const;
   // The last statement reached the database and reported no error.
   bool LastSucceeded() const;
+  // Statements that failed since the session began: two readings tell whether a piece of
+  // work wrote everything it meant to, whatever its steps did with the failure.
+  long long FailedStatements() const { return failed_statements_; }
   // Rows affected by the last statement (0 without an SQL object).
   long long RowsAffected() const;
   // Frees the last result set (every statement's result is released before the next).
@@ -101,6 +104,10 @@ class Connection {
   // operation gave up since the last call because another program held a write lock on it;
   // "" when none did. Forgets it.
   std::string TakeBusyLibrary();
+  // See dmapi::Client::HoldCommits / CommitHeld: one transaction per library for a row's
+  // writes; `last_library` (the rule's, which holds its journal) is made durable last.
+  void HoldCommits(bool on) { client_.HoldCommits(on); }
+  bool CommitHeld(const std::string& last_library) { return client_.CommitHeld(last_library); }
 
   dmapi::SqlObject* sql() { return sql_.get(); }
   dmapi::Library* library() { return library_.get(); }
@@ -157,6 +164,7 @@ class Connection {
   std::function<void()> on_connected_;
   std::function<void()> program_end_;
   bool owner_learnt_ = false;  // the last CheckSQLSettings found the target's owner
+  long long failed_statements_ = 0;
   std::string busy_library_;
 
   // What a switch may change, kept until it completes so that a failed one changes nothing.

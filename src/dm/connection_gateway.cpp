@@ -221,6 +221,7 @@ bool Connection::RunSQLBody(std::string_view sql_text) {
   const int code = sql_->GetSQLErrorCode();
   const std::string done = "SQL Instruction Executed Successfully on " + library;
   if (status != 0 && code != 0 && code != 9) {
+    ++failed_statements_;
     if (static_cast<std::uint32_t>(code) == kServerInterfaceNotLoaded ||
         static_cast<std::uint32_t>(status) == kServerInterfaceNotLoaded) {
       ReportServerInterfaceError();

@@ -41,6 +41,10 @@ RowOutcome FolderBuilder::ProcessFolderItem(const RuleRun& run, rules::PendingRo
                    [&] { return ProcessRow(run, row, number); });
 }
 
+long long FolderBuilder::Troubles() const {
+  return connection_.FailedStatements() + context_.log.ErrorCount();
+}
+
 bool FolderBuilder::Storable(const RuleRun& run, const rules::SourceRow& row, const RowPlan* plan,
                              int number) {
   log::Log& log = context_.log;
@@ -125,9 +129,23 @@ RowOutcome FolderBuilder::ProcessRow(const RuleRun& run, rules::PendingRow& row,
       item_library = email_library;
     }
 
+    // A statement of this level that failed (a refused write), or a step that reported an
+    // error, leaves it short of what a whole run gives it: the row stops here, and its note
+    // still names this level.
+    const long long failures = Troubles();
     FolderRequest request{name, outcome.parent_folder, run.library, item_library, level};
     if (row.creating_level == level) request.resume_above = row.watermark;
+    request.row = row.id;
     request.before_create = [&](long long highest) {
+      // What the row made so far becomes durable before the note that guards the next
+      // folder: a break then loses at most that folder, which the note lets the next cycle
+      // finish.
+      if (!connection_.CommitHeld(run.library)) {
+        log.AddLog("Error: The changes of row #" + N(number) + " of rule " + run.rule.Name() +
+                   " could not be written to the library - the next cycle does the row again");
+        log.Separator();
+        return false;
+      }
       return journal_.NoteCreating(run.library, run.rule.Name(), row, level, highest);
     };
     const long long folder = creator_.CreateFolder(request, run.rule, run.error_mode);
@@ -136,7 +154,13 @@ RowOutcome FolderBuilder::ProcessRow(const RuleRun& run, rules::PendingRow& row,
       outcome.failed = true;
       return outcome;
     }
-    if (creator_.FolderExisted()) continue;
+    if (creator_.FolderExisted()) {
+      if (Troubles() > failures) {
+        outcome.failed = true;
+        return outcome;
+      }
+      continue;
+    }
 
     ++outcome.folders_added;
     context_.options.LabelAdded =
@@ -150,6 +174,10 @@ RowOutcome FolderBuilder::ProcessRow(const RuleRun& run, rules::PendingRow& row,
     // their parents themselves.
     if (level == 1) outcome.first_level_folder = folder;
     NewFolderSteps(run, source, plan, level, folder, name, item_library);
+    if (Troubles() > failures) {
+      outcome.failed = true;
+      return outcome;
+    }
   }
   return outcome;
 }

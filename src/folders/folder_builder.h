@@ -27,6 +27,9 @@ class FolderBuilder final : public RowProcessor {
 
  private:
   RowOutcome ProcessRow(const RuleRun& run, rules::PendingRow& row, int number);
+  // Failed statements and error lines so far: a rise over a piece of work means it did not
+  // do all it meant to.
+  long long Troubles() const;
   // False, with the reason logged, when a value of the row cannot be stored.
   bool Storable(const RuleRun& run, const rules::SourceRow& row, const RowPlan* plan,
                 int number);

@@ -581,8 +581,8 @@ long long FolderCreator::Create(const FolderRequest& original, const rules::Rule
   // What became of the folder this call made or finished: one that is there but not done
   // is remembered until the row that began it finishes it.
   auto settle = [&](long long result) {
-    if (result <= 0 && creation.Saved() > 0) {
-      unfinished_[place] = creation.Saved();
+    if (result <= 0) {
+      unfinished_[place] = {creation.Saved(), r.row};
     } else {
       unfinished_.erase(place);
     }
@@ -598,11 +598,10 @@ long long FolderCreator::Create(const FolderRequest& original, const rules::Rule
   // A folder an earlier row saved but could not finish is that row's to finish: building
   // beneath it now would give the tree this row's values where a whole run gives that row's.
   const auto earlier = unfinished_.find(place);
-  const bool own = earlier != unfinished_.end() && r.resume_above >= 0 &&
-                   earlier->second > r.resume_above;
-  if (earlier != unfinished_.end() && !own && (found == 0 || found == earlier->second)) {
-    log.AddLog("Warning: Folder " + Quoted(r.name) + " (#" + Format(earlier->second, "#0") +
-               ") that an earlier row began is not finished - this row waits for the next cycle");
+  const bool own = earlier != unfinished_.end() && !r.row.empty() && earlier->second.row == r.row;
+  if (earlier != unfinished_.end() && !own && (found == 0 || found == earlier->second.number)) {
+    log.AddLog("Warning: Folder " + Quoted(r.name) +
+               " that an earlier row began is not finished - this row waits for the next cycle");
     log.Separator();
     return 0;
   }
@@ -655,7 +654,7 @@ long long FolderCreator::Create(const FolderRequest& original, const rules::Rule
   }
   if (r.before_create) {
     const long long highest = HighestDocumentNumber(connection_);
-    if (highest < 0 || !r.before_create(highest)) return 0;
+    if (highest < 0 || !r.before_create(highest)) return settle(0);
   }
   return settle(creation.Make());
 }

@@ -25,6 +25,9 @@ struct FolderRequest {
   // Told the item library's highest document number right before a folder is made; false
   // keeps the folder from being made. May be empty.
   std::function<bool(long long highest)> before_create;
+  // Which row asks (its journal id; "" for none): a folder a row failed to make or finish
+  // is left to that row.
+  std::string row;
 };
 
 class FolderCreator {
@@ -46,9 +49,14 @@ class FolderCreator {
   Context& context_;
   dm::Connection& connection_;
   bool folder_existed_ = false;
-  // Folders saved but not finished (a step after the save failed), by their place: the next
-  // row that needs the same folder finishes this one rather than making a second.
-  std::map<std::string, long long> unfinished_;
+  // Folders a row failed to make, or saved but could not finish, by their place: only that
+  // row goes on with them; another that needs one waits for the next cycle, so the folder
+  // still gets the values of the row a whole run makes it for.
+  struct Unfinished {
+    long long number = 0;  // 0: not saved
+    std::string row;
+  };
+  std::map<std::string, Unfinished> unfinished_;
 };
 
 }  // namespace sproutsmith::folders

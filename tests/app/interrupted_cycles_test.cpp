@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -57,8 +58,9 @@ TEST(InterruptedCyclesTest, ACycleCutOffOrRefusedAtAnyWriteIsFinishedExactlyByTh
 
   // Spread over the whole cycle, odd offsets so that every kind of write gets its turn: the
   // process dies there, or only that write is refused and the cycle goes on.
-  constexpr long kPoints = 30;
-  const long stride = std::max(1L, writes / kPoints);
+  // CUT_POINTS=n cuts at more points (a longer, closer search).
+  const char* points = std::getenv("CUT_POINTS");
+  const long stride = std::max(1L, writes / (points != nullptr ? std::atol(points) : 30));
   for (const bool dies : {true, false}) {
     for (long at = 1 + (dies ? 0 : stride / 2); at <= writes; at += stride + (at % 3)) {
       // CUT_AT=n runs only that point, to follow one failure through its log.
@@ -75,6 +77,9 @@ TEST(InterruptedCyclesTest, ACycleCutOffOrRefusedAtAnyWriteIsFinishedExactlyByTh
       EXPECT_EQ(state, expected) << (dies ? "the process died at write " : "refused write ")
                                  << at << " of " << writes;
       if (state != expected) {
+        if (std::getenv("CUT_AT")) {
+          std::ofstream(std::string(std::getenv("CUT_AT")) + ".log") << run.install().LogText();
+        }
         ADD_FAILURE() << Tail(run.install().LogText(), 200);
         return;
       }

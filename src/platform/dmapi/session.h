@@ -67,6 +67,15 @@ class Client {
   // gave up since the last call because another program held a write lock on it; "" when
   // none did. Forgets it.
   virtual std::string TakeBusyLibrary() = 0;
+  // While on, what this client writes to a library (its operations and its SQL objects'
+  // statements) is held in one transaction per library until CommitHeld, so that a row of
+  // work costs a commit rather than dozens; each DM operation stays all or nothing. Turning
+  // it off commits what is held. A client that cannot hold writes commits each at once.
+  virtual void HoldCommits(bool /*on*/) {}
+  // Makes what is held durable, `last_library`'s last (the other libraries' writes are
+  // durable before it). False when a library's held writes could not be made durable: they
+  // are undone.
+  virtual bool CommitHeld(const std::string& /*last_library*/) { return true; }
 };
 
 }  // namespace sproutsmith::dmapi

@@ -74,6 +74,15 @@ class Database {
   virtual void Rollback() = 0;
   // Where the database lives, for messages ("/path/main.db", "dbname=... schema=...").
   virtual std::string Location() const = 0;
+  // Held commits, for the many writes one row of work makes: while held, a write outside a
+  // transaction begins one that stays open, and the transactions begun inside it become
+  // savepoints (each DM operation stays all or nothing), until EndHeld makes it all durable
+  // at once. Turning holding off commits what is held. A back end that cannot group writes
+  // so commits each as before (the default).
+  virtual void HoldCommits(bool /*on*/) {}
+  // Commits (or, with `commit` false, rolls back) what is held; holding goes on. True when
+  // nothing was held or it all became durable; false when the held writes are undone.
+  virtual bool EndHeld(bool commit) { return commit; }
   // Whether a statement or a transaction gave up with kBusyCode since the last call, so
   // that the engine learns of it also through operations that only answer true or false.
   // Forgets it.

@@ -77,4 +77,12 @@ bool FaultInjectingDatabase::Commit() {
   return ok;
 }
 
+bool FaultInjectingDatabase::EndHeld(bool commit) {
+  if (Fails("EndHeld")) {
+    inner_->EndHeld(false);
+    return false;
+  }
+  return inner_->EndHeld(commit);
+}
+
 }  // namespace sproutsmith::sql

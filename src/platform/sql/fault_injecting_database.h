@@ -75,6 +75,9 @@ class FaultInjectingDatabase final : public Database {
   bool Begin() override;
   bool Commit() override;
   void Rollback() override { inner_->Rollback(); }
+  void HoldCommits(bool on) override { inner_->HoldCommits(on); }
+  // Counted like a commit; a failed one undoes what is held, as a lost commit would.
+  bool EndHeld(bool commit) override;
   std::string Location() const override { return inner_->Location(); }
   bool TakeBusy() override { return inner_->TakeBusy(); }
 

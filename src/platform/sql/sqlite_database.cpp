@@ -79,6 +79,8 @@ bool HasSecondStatement(sqlite3* db, const char* tail, const char* end) {
   return false;
 }
 
+std::string SavepointName(int depth) { return "sproutsmith_" + std::to_string(depth); }
+
 }  // namespace
 
 std::unique_ptr<SqliteDatabase> SqliteDatabase::Open(const std::string& path, bool create,
@@ -176,6 +178,11 @@ ExecResult SqliteDatabase::Execute(std::string_view sql, const std::vector<Value
   ExecResult failure;
   sqlite3_stmt* stmt = Prepare(sql, !params.empty(), &cached, &failure);
   if (stmt == nullptr) return failure;
+  if (held_ && !held_open_ && depth_ == 0 && !sqlite3_stmt_readonly(stmt) &&
+      !OpenHeld(&failure)) {
+    if (!cached) sqlite3_finalize(stmt);
+    return failure;
+  }
   // A cached statement goes back to its start, without bindings, however this call ends.
   struct Done {
     sqlite3_stmt* stmt;
@@ -205,7 +212,11 @@ ExecResult SqliteDatabase::Execute(std::string_view sql, const std::vector<Value
     for (int i = 0; i < columns; ++i) row.push_back(ColumnValue(stmt, i));
     r.result.rows.push_back(std::move(row));
   }
-  if (rc != SQLITE_DONE) return Failure(rc);
+  if (rc != SQLITE_DONE) {
+    ExecResult failed = Failure(rc);
+    NoteLostTransaction();
+    return failed;
+  }
   const bool readOnly = sqlite3_stmt_readonly(stmt) != 0;
   if (!readOnly && columns == 0) r.rows_affected = sqlite3_total_changes64(db_) - changesBefore;
   return r;
@@ -227,8 +238,88 @@ ExecResult SqliteDatabase::ExecuteScript(std::string_view script) {
   return r;
 }
 
-bool SqliteDatabase::Begin() { return Execute("BEGIN IMMEDIATE").ok(); }
-bool SqliteDatabase::Commit() { return Execute("COMMIT").ok(); }
-void SqliteDatabase::Rollback() { Execute("ROLLBACK"); }
+bool SqliteDatabase::Control(const std::string& sql) {
+  const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK) return true;
+  Failure(rc);
+  NoteLostTransaction();
+  return false;
+}
+
+void SqliteDatabase::NoteLostTransaction() {
+  if (!sqlite3_get_autocommit(db_) || (depth_ == 0 && !held_open_)) return;
+  held_lost_ = held_lost_ || held_open_;
+  held_open_ = false;
+  depth_ = 0;
+}
+
+bool SqliteDatabase::OpenHeld(ExecResult* failure) {
+  if (held_lost_) {
+    // Written on their own, the next writes would land without the ones lost before them.
+    failure->status.code = SQLITE_ABORT;
+    failure->error_number = SQLITE_ABORT;
+    failure->status.text =
+        std::string(kPrefix) + "the writes held since the last commit were rolled back";
+    return false;
+  }
+  const int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    *failure = Failure(rc);
+    return false;
+  }
+  held_open_ = true;
+  return true;
+}
+
+bool SqliteDatabase::Begin() {
+  ExecResult failure;
+  if (held_ && !held_open_ && depth_ == 0 && !OpenHeld(&failure)) return false;
+  const bool nested = held_open_ || depth_ > 0;
+  if (!Control(nested ? "SAVEPOINT " + SavepointName(depth_ + 1) : "BEGIN IMMEDIATE")) {
+    return false;
+  }
+  ++depth_;
+  return true;
+}
+
+bool SqliteDatabase::Commit() {
+  if (depth_ == 0) return Control("COMMIT");
+  const bool nested = held_open_ || depth_ > 1;
+  if (!Control(nested ? "RELEASE " + SavepointName(depth_) : "COMMIT")) return false;
+  --depth_;
+  return true;
+}
+
+void SqliteDatabase::Rollback() {
+  if (depth_ == 0) {
+    Control("ROLLBACK");
+    return;
+  }
+  if (held_open_ || depth_ > 1) {
+    Control("ROLLBACK TO " + SavepointName(depth_));
+    Control("RELEASE " + SavepointName(depth_));
+  } else {
+    Control("ROLLBACK");
+  }
+  if (depth_ > 0) --depth_;
+}
+
+void SqliteDatabase::HoldCommits(bool on) {
+  if (!on && held_open_) EndHeld(true);
+  held_ = on;
+  if (!on) held_lost_ = false;
+}
+
+bool SqliteDatabase::EndHeld(bool commit) {
+  if (std::exchange(held_lost_, false)) return false;
+  if (!held_open_) return commit;
+  // An operation still open would be cut in half: everything held goes.
+  const bool whole = depth_ == 0;
+  const bool committed = commit && whole && Control("COMMIT");
+  if (!committed) Control("ROLLBACK");
+  held_open_ = false;
+  depth_ = 0;
+  return committed;
+}
 
 }  // namespace sproutsmith::sql

@@ -42,9 +42,12 @@ class SqliteDatabase final : public Database {
   ExecResult Execute(std::string_view sql) override;
   ExecResult Execute(std::string_view sql, const std::vector<Value>& params) override;
   ExecResult ExecuteScript(std::string_view script) override;
+  // Nested transactions are savepoints.
   bool Begin() override;
   bool Commit() override;
   void Rollback() override;
+  void HoldCommits(bool on) override;
+  bool EndHeld(bool commit) override;
   std::string Location() const override { return path_; }
   bool TakeBusy() override { return std::exchange(busy_noted_, false); }
 
@@ -62,6 +65,14 @@ class SqliteDatabase final : public Database {
   ExecResult Failure(int code);
   // SQLite's busy handler: `attempts` is 0 at the first refusal of a statement.
   static int OnBusy(void* self, int attempts);
+  // Runs a transaction control statement; notes a busy failure.
+  bool Control(const std::string& sql);
+  // Before a statement that writes: opens the held transaction. A failure (with the reason)
+  // when it cannot, or when SQLite rolled the held writes back on its own.
+  bool OpenHeld(ExecResult* failure);
+  // After a statement: SQLite rolls a transaction back by itself after some errors (a full
+  // disk, an I/O error); whatever was open is then gone.
+  void NoteLostTransaction();
 
   // The statement for `sql`: from the cache for statements with parameters (their text
   // repeats), else prepared now. Null with *failure set when it cannot be prepared;
@@ -74,6 +85,10 @@ class SqliteDatabase final : public Database {
   SqliteClock clock_;  // read by the registered clock functions
   BusyWaiter busy_;
   bool busy_noted_ = false;
+  int depth_ = 0;            // transactions begun and not ended
+  bool held_ = false;        // commits are held
+  bool held_open_ = false;   // the held transaction is open
+  bool held_lost_ = false;   // SQLite rolled it back: writes are refused until EndHeld
 };
 
 }  // namespace sproutsmith::sql

@@ -138,6 +138,10 @@ class LocalClient final : public Client {
   }
   std::unique_ptr<SqlObject> CreateSqlObject() override { return MakeSqlObject(server_); }
   std::string TakeBusyLibrary() override { return server_->TakeBusyLibrary(); }
+  void HoldCommits(bool on) override { server_->HoldCommits(on); }
+  bool CommitHeld(const std::string& last_library) override {
+    return server_->CommitHeld(last_library);
+  }
 
  private:
   std::shared_ptr<Server> server_;

@@ -88,8 +88,28 @@ sql::Database* Server::Open(int index, std::string* error) {
   // machine's.
   if (auto* sqlite = dynamic_cast<sql::SqliteDatabase*>(db.get())) sqlite->SetClock(*clock_);
   if (auto* postgres = dynamic_cast<sql::PostgresDatabase*>(db.get())) postgres->SetClock(*clock_);
+  if (commits_held_) db->HoldCommits(true);
   databases_[index] = std::move(db);
   return databases_[index].get();
+}
+
+void Server::HoldCommits(bool on) {
+  commits_held_ = on;
+  for (auto& db : databases_) {
+    if (db) db->HoldCommits(on);
+  }
+}
+
+bool Server::CommitHeld(const std::string& last_library) {
+  const int last = Find(last_library);
+  bool all = true;
+  for (size_t i = 0; i < databases_.size(); ++i) {
+    if (databases_[i] && static_cast<int>(i) != last) all = databases_[i]->EndHeld(true) && all;
+  }
+  if (last >= 0 && databases_[static_cast<size_t>(last)]) {
+    all = databases_[static_cast<size_t>(last)]->EndHeld(true) && all;
+  }
+  return all;
 }
 
 std::string Server::TakeBusyLibrary() {

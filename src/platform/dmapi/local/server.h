@@ -39,6 +39,11 @@ class Server {
   // busy failure; every such note is forgotten.
   std::string TakeBusyLibrary();
 
+  // See Client::HoldCommits and Client::CommitHeld; libraries opened while commits are held
+  // hold theirs too.
+  void HoldCommits(bool on);
+  bool CommitHeld(const std::string& last_library);
+
   // Now, as stored in DATETIME columns: 'YYYY-MM-DD HH:MM:SS'.
   std::string Timestamp() const;
 
@@ -50,6 +55,7 @@ class Server {
   std::string token_;
   int current_ = 0;
   std::vector<bool> search_flags_;
+  bool commits_held_ = false;
   std::vector<std::unique_ptr<sql::Database>> databases_;
 };
 
