@@ -1,7 +1,8 @@
 // What translation adds to each engine statement on SQLite: Translate + Execute against
 // Execute of the already translated text, for a mix of the engine's statement shapes on a
-// small library. Both are measured in the same process, alternating rounds; the report is
-// the median round of each and their ratio.
+// small library; and the same through the cache of shapes the gateway uses (one translation
+// per shape, the literals bound to a statement kept prepared). All are measured in the same
+// process, alternating rounds; the report is the median round of each and their ratios.
 
 #include <unistd.h>
 
@@ -9,9 +10,11 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/sql/dialect/translation_cache.h"
 #include "platform/sql/dialect/translator.h"
 #include "platform/sql/sqlite_database.h"
 
@@ -21,6 +24,7 @@ using sproutsmith::sql::ExecResult;
 using sproutsmith::sql::Flavour;
 using sproutsmith::sql::SqliteDatabase;
 using sproutsmith::sql::TranslateOptions;
+using sproutsmith::sql::TranslationCache;
 
 constexpr int kRounds = 9;
 constexpr int kPassesPerRound = 40;
@@ -154,7 +158,9 @@ int main() {
     }
   }
   const size_t n = translated.size();
-  std::vector<double> direct, through, alone;
+  std::vector<std::unique_ptr<TranslationCache>> caches;
+  for (const TranslateOptions& o : options) caches.push_back(std::make_unique<TranslationCache>(o));
+  std::vector<double> direct, through, alone, shaped, shaped_alone;
   for (int round = 0; round < kRounds; ++round) {
     auto start = std::chrono::steady_clock::now();
     for (int pass = 0; pass < kPassesPerRound; ++pass) {
@@ -176,6 +182,18 @@ int main() {
         sink += sproutsmith::sql::Translate(kMix[i].sql, options[i]).size();
     }
     alone.push_back(Seconds(std::chrono::steady_clock::now() - start));
+
+    start = std::chrono::steady_clock::now();
+    for (int pass = 0; pass < kPassesPerRound; ++pass) {
+      for (size_t i = 0; i < n; ++i) caches[i]->Execute(*db, kMix[i].sql);
+    }
+    shaped.push_back(Seconds(std::chrono::steady_clock::now() - start));
+
+    start = std::chrono::steady_clock::now();
+    for (int pass = 0; pass < kPassesPerRound; ++pass) {
+      for (size_t i = 0; i < n; ++i) sink += caches[i]->Translate(kMix[i].sql).text.size();
+    }
+    shaped_alone.push_back(Seconds(std::chrono::steady_clock::now() - start));
     if (sink == 0) return 1;
   }
   const double statements = static_cast<double>(kPassesPerRound) * static_cast<double>(n);
@@ -186,7 +204,12 @@ int main() {
   std::printf("Execute of translated text:  %8.1f us/statement (baseline)\n", base);
   std::printf("Translate + Execute:         %8.1f us/statement\n", with);
   std::printf("Translate alone:             %8.1f us/statement\n", translate);
+  const double cached = Median(shaped) / statements * 1e6;
+  const double cached_alone = Median(shaped_alone) / statements * 1e6;
+  std::printf("shape cache + Execute:       %8.1f us/statement\n", cached);
+  std::printf("shape cache alone:           %8.1f us/statement\n", cached_alone);
   std::printf("ratio Translate+Execute / Execute: %.3f\n", with / base);
+  std::printf("ratio shape cache+Execute / Execute: %.3f\n", cached / base);
   db.reset();
   std::filesystem::remove_all(dir);
   return 0;

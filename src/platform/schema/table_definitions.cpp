@@ -295,6 +295,21 @@ const std::vector<std::string>& RequiredTableNames() {
   return names;
 }
 
+const std::set<std::string>& NonNullIntegerColumns() {
+  static const std::set<std::string> columns = [] {
+    std::set<std::string> out;
+    for (const TableDef& table : AllTables()) {
+      for (const ColumnDef& c : table.columns) {
+        if (c.type == ColumnType::kInteger && (c.not_null || c.primary_key)) {
+          out.insert(table.name + "." + c.name);
+        }
+      }
+    }
+    return out;
+  }();
+  return columns;
+}
+
 std::vector<std::string> CreateStatements(const TableDef& table,
                                           std::string (*column_sql)(const ColumnDef&)) {
   std::string create = "CREATE TABLE " + table.name + " (";

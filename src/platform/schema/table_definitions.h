@@ -2,6 +2,7 @@
 // The DM library's tables as data, independent of any back end. A renderer per back end
 // (sqlite_ddl.h) turns them into DDL, so a PostgreSQL variant only needs a renderer.
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,10 @@ std::vector<const TableDef*> SelectTables(bool with_quil_tables, bool with_optio
 
 // The tables without which a database is not a DM library.
 const std::vector<std::string>& RequiredTableNames();
+
+// "TABLE.COLUMN" of every integer column that cannot hold NULL (declared NOT NULL, or an
+// integer primary key), for the translator (sql::TranslateOptions).
+const std::set<std::string>& NonNullIntegerColumns();
 
 // The CREATE TABLE statement and one CREATE INDEX per index (named
 // IX_<TABLE>_<COL1>_<COL2>...), with each column written by the back end's `column_sql`.

@@ -63,8 +63,11 @@ class Database {
  public:
   virtual ~Database() = default;
   virtual Backend backend() const = 0;
-  // Runs one statement (a trailing ";" is allowed). "?" marks positional parameters.
+  // Runs one statement (a trailing ";" is allowed).
   virtual ExecResult Execute(std::string_view sql) = 0;
+  // The same for a statement whose "?" marks take `params` by position. Such a text is
+  // expected to come again with other values: the back end keeps it prepared on this
+  // connection (the most recently used few hundred texts).
   virtual ExecResult Execute(std::string_view sql, const std::vector<Value>& params) = 0;
   // Runs several statements separated by ";" (schema scripts); stops at the first failure.
   virtual ExecResult ExecuteScript(std::string_view script) = 0;

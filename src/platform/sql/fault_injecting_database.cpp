@@ -24,6 +24,29 @@ bool Reads(std::string_view sql) {
   return head == "SELECT" || head == "PRAGMA";
 }
 
+// The statement with its bound values written in, so a call reads as the engine wrote it.
+std::string WithValues(std::string_view sql, const std::vector<Value>& params) {
+  std::string out;
+  size_t next = 0;
+  bool quoted = false;
+  for (const char c : sql) {
+    if (c == '\'') quoted = !quoted;
+    if (c != '?' || quoted || next >= params.size()) {
+      out += c;
+      continue;
+    }
+    const Value& v = params[next++];
+    if (v.IsNull()) {
+      out += "NULL";
+    } else if (v.type == Value::Type::kText) {
+      out += "'" + text::Replace(v.text, "'", "''") + "'";
+    } else {
+      out += v.text;
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 bool FaultInjectingDatabase::Fails(const std::string& what, bool write) {
@@ -56,7 +79,7 @@ ExecResult FaultInjectingDatabase::Execute(std::string_view sql) {
 
 ExecResult FaultInjectingDatabase::Execute(std::string_view sql, const std::vector<Value>& params) {
   if (Refuses(sql)) return Injected();
-  if (Fails("Execute: " + std::string(sql), !Reads(sql))) return Injected();
+  if (Fails("Execute: " + WithValues(sql, params), !Reads(sql))) return Injected();
   return inner_->Execute(sql, params);
 }
 

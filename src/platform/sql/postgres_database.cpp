@@ -18,6 +18,22 @@ constexpr char kPrefix[] = "[Sproutsmith][PostgreSQL] ";
 constexpr unsigned kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kOid = 26, kFloat4 = 700,
                    kFloat8 = 701, kNumeric = 1700;
 
+// The type a parameter is sent as: a whole number as the server types it written as a
+// literal (int4 where it fits, so SUBSTRING(x, ?, ?) finds its function); text and NULL
+// untyped, for the server to type from the statement (a citext column compares as citext).
+unsigned ParameterType(const Value& v) {
+  switch (v.type) {
+    case Value::Type::kInteger: {
+      const long long n = v.AsInteger();
+      return n >= -2147483648LL && n <= 2147483647LL ? kInt4 : kInt8;
+    }
+    case Value::Type::kReal:
+      return kFloat8;
+    default:
+      return 0;
+  }
+}
+
 std::string WithoutNewline(std::string message) {
   while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
   return message;
@@ -180,6 +196,16 @@ std::unique_ptr<PostgresDatabase> PostgresDatabase::Open(const std::string& conn
   return db;
 }
 
+PostgresDatabase::PostgresDatabase(pg_conn* conn, std::string database, std::string schema,
+                                   BusyWait busy_wait)
+    : conn_(conn),
+      database_(std::move(database)),
+      schema_(std::move(schema)),
+      busy_(std::move(busy_wait)),
+      statements_(kPreparedStatements, [this](const std::string&, std::string& name) {
+        PQclear(PQexec(conn_, ("DEALLOCATE " + name).c_str()));
+      }) {}
+
 PostgresDatabase::~PostgresDatabase() { PQfinish(conn_); }
 
 ExecResult PostgresDatabase::Configure() {
@@ -214,60 +240,106 @@ void PostgresDatabase::ShareClock(std::string_view sql) {
   PQclear(PQexec(conn_, set.c_str()));
 }
 
-ExecResult PostgresDatabase::Run(std::string_view sql, const std::vector<Value>* params) {
-  // A connection the server dropped gets one new attempt before the statement fails.
+ExecResult PostgresDatabase::Run(std::string_view sql, const std::vector<Value>* params,
+                                 bool prepared) {
+  // A connection the server dropped gets one new attempt before the statement fails. The
+  // new session has none of the old one's prepared statements.
   if (PQstatus(conn_) != CONNECTION_OK) {
     PQreset(conn_);
     if (PQstatus(conn_) != CONNECTION_OK) return ConnectionFailure(conn_);
+    statements_.Clear();
     if (ExecResult set = Configure(); !set.ok()) return set;
   }
   // A script may have run part of itself: only single statements outside a transaction
   // are run again.
   const bool again = params != nullptr && PQtransactionStatus(conn_) == PQTRANS_IDLE;
   busy_.Start();
-  ExecResult r = RunOnce(sql, params);
-  while (again && r.status.code == kBusyCode && busy_.TryAgain()) r = RunOnce(sql, params);
+  ExecResult r = RunOnce(sql, params, prepared);
+  while (again && r.status.code == kBusyCode && busy_.TryAgain()) {
+    r = RunOnce(sql, params, prepared);
+  }
   busy_noted_ = busy_noted_ || r.status.code == kBusyCode;
   return r;
 }
 
-ExecResult PostgresDatabase::RunOnce(std::string_view sql, const std::vector<Value>* params) {
+namespace {
+
+// A prepared statement that has to be prepared anew: the server no longer has it, or the
+// tables it reads changed their columns since.
+bool PreparedStatementLost(const PGresult* res) {
+  if (PQresultStatus(res) != PGRES_FATAL_ERROR) return false;
+  const char* state = PQresultErrorField(res, PG_DIAG_SQLSTATE);
+  const char* message = PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY);
+  const std::string_view s = state ? state : "";
+  return s == "26000" ||
+         (s == "0A000" && message && std::string_view(message).find("cached plan") == 0);
+}
+
+}  // namespace
+
+ExecResult PostgresDatabase::RunOnce(std::string_view sql, const std::vector<Value>* params,
+                                     bool prepared) {
   ShareClock(sql);
   if (params == nullptr) return FromResult(PQexec(conn_, std::string(sql).c_str()), conn_);
   const std::string text = NumberParameters(sql);
+  const int count = static_cast<int>(params->size());
   std::vector<unsigned> types;
-  std::vector<std::string> texts;
   std::vector<const char*> values;
   types.reserve(params->size());
-  texts.reserve(params->size());
+  values.reserve(params->size());
   for (const Value& v : *params) {
-    // Text and NULL are left for the server to type from the statement (a text into an
-    // integer column is read as a number there, as the other back ends do).
-    types.push_back(v.type == Value::Type::kInteger ? kInt8
-                    : v.type == Value::Type::kReal  ? kFloat8
-                                                    : 0u);
-    texts.push_back(v.text);
+    types.push_back(ParameterType(v));
+    values.push_back(v.IsNull() ? nullptr : v.text.c_str());
   }
-  for (size_t i = 0; i < params->size(); ++i) {
-    values.push_back((*params)[i].IsNull() ? nullptr : texts[i].c_str());
+  if (!prepared) {
+    return FromResult(
+        PQexecParams(conn_, text.c_str(), count, types.data(), values.data(), nullptr, nullptr, 0),
+        conn_);
   }
-  PGresult* res = PQexecParams(conn_, text.c_str(), static_cast<int>(params->size()), types.data(),
-                               values.data(), nullptr, nullptr, 0);
-  return FromResult(res, conn_);
+  // One statement per text and kinds of values: the server fixes the types when it
+  // prepares.
+  std::string key;
+  for (unsigned type : types) key += std::to_string(type) + ",";
+  key += "\n" + text;
+  for (int attempt = 0;; ++attempt) {
+    std::string name;
+    const bool known = statements_.Find(key) != nullptr;
+    if (known) {
+      name = *statements_.Find(key);
+    } else {
+      name = "sproutsmith_" + std::to_string(++statements_prepared_);
+      PGresult* made = PQprepare(conn_, name.c_str(), text.c_str(), count, types.data());
+      if (made == nullptr || PQresultStatus(made) != PGRES_COMMAND_OK) {
+        return FromResult(made, conn_);
+      }
+      PQclear(made);
+      statements_.Put(key, name);
+    }
+    PGresult* res =
+        PQexecPrepared(conn_, name.c_str(), count, values.data(), nullptr, nullptr, 0);
+    if (!known || !PreparedStatementLost(res)) return FromResult(res, conn_);
+    statements_.Erase(key);
+    // Inside a transaction the failure has broken it off: nothing more runs there.
+    if (attempt > 0 || PQtransactionStatus(conn_) != PQTRANS_IDLE) return FromResult(res, conn_);
+    PQclear(res);
+    PQclear(PQexec(conn_, ("DEALLOCATE " + name).c_str()));
+  }
 }
 
 ExecResult PostgresDatabase::Execute(std::string_view sql) {
   // With no parameters the extended protocol still refuses a second statement, as the
   // other back ends do.
   static const std::vector<Value> kNone;
-  return Run(sql, &kNone);
+  return Run(sql, &kNone, false);
 }
 
 ExecResult PostgresDatabase::Execute(std::string_view sql, const std::vector<Value>& params) {
-  return Run(sql, &params);
+  return Run(sql, &params, true);
 }
 
-ExecResult PostgresDatabase::ExecuteScript(std::string_view script) { return Run(script, nullptr); }
+ExecResult PostgresDatabase::ExecuteScript(std::string_view script) {
+  return Run(script, nullptr, false);
+}
 
 bool PostgresDatabase::Begin() { return Execute("BEGIN").ok(); }
 

@@ -6,7 +6,10 @@
 // Errors carry "[Sproutsmith][PostgreSQL] " before the server's message; the code is the
 // SQLSTATE class as a number (class 42 -> 42, a class with letters -> 1), never 0 or 9;
 // the driver number is the whole SQLSTATE read in base 36. "?" marks parameters as it does
-// on every back end.
+// on every back end. A statement with parameters becomes a named prepared statement of the
+// connection, prepared once for its text and the kinds of its values (a whole number is
+// typed int4 or int8 as the server types such a literal, text is left for the server to
+// type from the statement); a new connection after a lost one prepares them again.
 //
 // A lock another connection holds is waited for in slices of at most a second (the
 // server's lock_timeout). Outside an explicit transaction a statement refused that way is
@@ -21,6 +24,7 @@
 #include "platform/os/clock.h"
 #include "platform/sql/busy_wait.h"
 #include "platform/sql/database.h"
+#include "platform/sql/lru_cache.h"
 
 struct pg_conn;
 
@@ -53,16 +57,18 @@ class PostgresDatabase final : public Database {
   // outlive the connection.
   void SetClock(const os::Clock& clock) { clock_ = &clock; }
 
+  // Named prepared statements kept per connection.
+  static constexpr size_t kPreparedStatements = 512;
+  // How many statements were prepared on the server so far.
+  long long statements_prepared() const { return statements_prepared_; }
+
  private:
-  PostgresDatabase(pg_conn* conn, std::string database, std::string schema, BusyWait busy_wait)
-      : conn_(conn),
-        database_(std::move(database)),
-        schema_(std::move(schema)),
-        busy_(std::move(busy_wait)) {}
+  PostgresDatabase(pg_conn* conn, std::string database, std::string schema, BusyWait busy_wait);
   // The session's settings: search path, date style, lock wait. Again after a reconnection.
   ExecResult Configure();
-  ExecResult Run(std::string_view sql, const std::vector<Value>* params);
-  ExecResult RunOnce(std::string_view sql, const std::vector<Value>* params);
+  // `prepared`: keep the statement prepared (params must be given).
+  ExecResult Run(std::string_view sql, const std::vector<Value>* params, bool prepared);
+  ExecResult RunOnce(std::string_view sql, const std::vector<Value>* params, bool prepared);
   // Hands the clock's reading to the server before a text that asks for the time.
   void ShareClock(std::string_view sql);
 
@@ -72,6 +78,9 @@ class PostgresDatabase final : public Database {
   const os::Clock* clock_ = nullptr;
   BusyWaiter busy_;
   bool busy_noted_ = false;
+  // Statement names by the kinds of the values and the text.
+  LruCache<std::string> statements_;
+  long long statements_prepared_ = 0;
 };
 
 // Creates the empty database `name` (taken as written, small letters advised) on the server

@@ -110,6 +110,13 @@ std::unique_ptr<SqliteDatabase> SqliteDatabase::Open(const std::string& path, bo
   return result;
 }
 
+SqliteDatabase::SqliteDatabase(sqlite3* db, std::string path, BusyWait busy_wait)
+    : db_(db),
+      statements_(kPreparedStatements,
+                  [](const std::string&, sqlite3_stmt*& stmt) { sqlite3_finalize(stmt); }),
+      path_(std::move(path)),
+      busy_(std::move(busy_wait)) {}
+
 void SqliteDatabase::SetClock(const os::Clock& clock) { clock_.Use(clock); }
 
 int SqliteDatabase::OnBusy(void* self, int attempts) {
@@ -121,22 +128,22 @@ int SqliteDatabase::OnBusy(void* self, int attempts) {
 }
 
 SqliteDatabase::~SqliteDatabase() {
-  for (auto& [text, stmt] : statements_) sqlite3_finalize(stmt);
+  statements_.ForEach([](const std::string&, sqlite3_stmt* stmt) { sqlite3_finalize(stmt); });
   sqlite3_close_v2(db_);
 }
 
 sqlite3_stmt* SqliteDatabase::Prepare(std::string_view sql, bool reuse, bool* cached,
                                       ExecResult* failure) {
-  constexpr size_t kCachedStatements = 256;
   *cached = false;
   if (reuse) {
-    if (auto found = statements_.find(std::string(sql)); found != statements_.end()) {
+    if (sqlite3_stmt** found = statements_.Find(sql)) {
       *cached = true;
-      return found->second;
+      return *found;
     }
   }
   sqlite3_stmt* stmt = nullptr;
   const char* tail = nullptr;
+  ++statements_prepared_;
   const int rc = sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt, &tail);
   if (rc != SQLITE_OK) {
     *failure = Failure(rc);
@@ -151,11 +158,7 @@ sqlite3_stmt* SqliteDatabase::Prepare(std::string_view sql, bool reuse, bool* ca
     return nullptr;
   }
   if (reuse) {
-    if (statements_.size() >= kCachedStatements) {
-      for (auto& [text, old] : statements_) sqlite3_finalize(old);
-      statements_.clear();
-    }
-    statements_.emplace(std::string(sql), stmt);
+    statements_.Put(sql, stmt);
     *cached = true;
   }
   return stmt;
@@ -171,12 +174,17 @@ ExecResult SqliteDatabase::Failure(int code) {
   return r;
 }
 
-ExecResult SqliteDatabase::Execute(std::string_view sql) { return Execute(sql, {}); }
+ExecResult SqliteDatabase::Execute(std::string_view sql) { return Run(sql, {}, false); }
 
 ExecResult SqliteDatabase::Execute(std::string_view sql, const std::vector<Value>& params) {
+  return Run(sql, params, true);
+}
+
+ExecResult SqliteDatabase::Run(std::string_view sql, const std::vector<Value>& params,
+                               bool reuse) {
   bool cached = false;
   ExecResult failure;
-  sqlite3_stmt* stmt = Prepare(sql, !params.empty(), &cached, &failure);
+  sqlite3_stmt* stmt = Prepare(sql, reuse, &cached, &failure);
   if (stmt == nullptr) return failure;
   if (held_ && !held_open_ && depth_ == 0 && !sqlite3_stmt_readonly(stmt) &&
       !OpenHeld(&failure)) {
@@ -200,13 +208,16 @@ ExecResult SqliteDatabase::Execute(std::string_view sql, const std::vector<Value
   for (size_t i = 0; i < params.size(); ++i) Bind(stmt, static_cast<int>(i + 1), params[i]);
 
   ExecResult r;
+  const long long changesBefore = sqlite3_total_changes64(db_);
+  rc = sqlite3_step(stmt);
+  // After the first step: a kept statement whose tables changed is compiled again there,
+  // and may then have other columns.
   const int columns = sqlite3_column_count(stmt);
   for (int i = 0; i < columns; ++i) {
     const char* name = sqlite3_column_name(stmt, i);
     r.result.columns.emplace_back(name ? name : "");
   }
-  const long long changesBefore = sqlite3_total_changes64(db_);
-  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+  for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt)) {
     std::vector<Value> row;
     row.reserve(static_cast<size_t>(columns));
     for (int i = 0; i < columns; ++i) row.push_back(ColumnValue(stmt, i));

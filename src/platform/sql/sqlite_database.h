@@ -11,12 +11,12 @@
 
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <utility>
 
 #include "platform/os/clock.h"
 #include "platform/sql/busy_wait.h"
 #include "platform/sql/database.h"
+#include "platform/sql/lru_cache.h"
 #include "platform/sql/sqlite_functions.h"
 #include "text/datetime.h"
 
@@ -53,14 +53,18 @@ class SqliteDatabase final : public Database {
 
   sqlite3* handle() const { return db_; }
 
+  // Statements with parameters kept prepared on the connection.
+  static constexpr size_t kPreparedStatements = 512;
+  // How many statements were prepared (compiled) so far.
+  long long statements_prepared() const { return statements_prepared_; }
+
   // The clock GETDATE() (local) and GETUTCDATE()/SYSDATE (UTC) read on this connection: the
   // engine's own, so SQL dates agree with its log and a test's fixed clock. The system clock
   // until set; `clock` must outlive the connection.
   void SetClock(const os::Clock& clock);
 
  private:
-  SqliteDatabase(sqlite3* db, std::string path, BusyWait busy_wait)
-      : db_(db), path_(std::move(path)), busy_(std::move(busy_wait)) {}
+  SqliteDatabase(sqlite3* db, std::string path, BusyWait busy_wait);
   // The failure of `code`; notes a busy one.
   ExecResult Failure(int code);
   // SQLite's busy handler: `attempts` is 0 at the first refusal of a statement.
@@ -74,13 +78,15 @@ class SqliteDatabase final : public Database {
   // disk, an I/O error); whatever was open is then gone.
   void NoteLostTransaction();
 
-  // The statement for `sql`: from the cache for statements with parameters (their text
-  // repeats), else prepared now. Null with *failure set when it cannot be prepared;
-  // *cached tells whether the caller must finalize it.
+  ExecResult Run(std::string_view sql, const std::vector<Value>& params, bool reuse);
+  // The statement for `sql`: from the cache when it is to be reused (`reuse`), else prepared
+  // now. Null with *failure set when it cannot be prepared; *cached tells whether the
+  // caller must finalize it.
   sqlite3_stmt* Prepare(std::string_view sql, bool reuse, bool* cached, ExecResult* failure);
 
   sqlite3* db_;
-  std::unordered_map<std::string, sqlite3_stmt*> statements_;
+  LruCache<sqlite3_stmt*> statements_;
+  long long statements_prepared_ = 0;
   std::string path_;
   SqliteClock clock_;  // read by the registered clock functions
   BusyWaiter busy_;

@@ -5,7 +5,9 @@
 namespace sproutsmith::sql {
 namespace {
 
-// Decodes UTF-8 leniently: a malformed byte stands for itself.
+// Decodes UTF-8 leniently: a malformed byte stands for itself. A sequence that spells a
+// character at more length than it needs is malformed too, so an ASCII character is only
+// ever its own byte (the LIKE pre-filter of the SQL dialect relies on it).
 std::vector<char32_t> Decode(std::string_view s) {
   std::vector<char32_t> out;
   out.reserve(s.size());
@@ -21,7 +23,8 @@ std::vector<char32_t> Decode(std::string_view s) {
       if ((cc & 0xC0) != 0x80) valid = false;
       cp = (cp << 6) | (cc & 0x3F);
     }
-    if (!valid) {
+    constexpr char32_t kShortest[] = {0, 0x80, 0x800, 0x10000};
+    if (!valid || cp < kShortest[extra]) {
       cp = c;
       extra = 0;
     }

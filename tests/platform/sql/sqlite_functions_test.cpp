@@ -53,6 +53,13 @@ TEST(MicrosoftLikeTest, PatternsAsSqlServerReadsThem) {
       {"caf_", "caf\xC3\xA9", true},
       {"_", "\xE2\x82\xAC", true},
       {"\xC3\xA9%", "\xC3\xA9t\xC3\xA9", true},
+      // A character spelt at more length than it needs is no character: its bytes stand
+      // for themselves, so "A" at two bytes is not "A".
+      {"A", "\xC1\x81", false},
+      {"__", "\xC1\x81", true},
+      {"A", "\xE0\x81\x81", false},
+      {"A", "\xF0\x80\x81\x81", false},
+      {"\xC3\x81", "\xC3\x81", true},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(MicrosoftLike(c.pattern, c.value), c.matches)

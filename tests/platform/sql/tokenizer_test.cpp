@@ -55,6 +55,9 @@ std::string Describe(const std::string& sql) {
       case TokenKind::kOuterJoinMarker:
         kind = "+";
         break;
+      case TokenKind::kParameter:
+        kind = "P";
+        break;
       case TokenKind::kOperator:
         kind = "O";
         break;
@@ -82,7 +85,9 @@ TEST(TokenizerTest, TokenKinds) {
       {"sysstat & 0xf = 3;", "W:sysstat O:& N:0xf O:= N:3 ;:;"},
       {"'unterminated", "S:'unterminated"},
       {"IN'x'", "W:IN S:'x'"},
-      {"x = ?", "W:x O:= O:?"},
+      {"x = ?", "W:x O:= P:?"},
+      // Numbered parameters of a statement shape; digits after a "?" belong to it.
+      {"x=?12AND y IN(?3,?)", "W:x O:= P:?12 W:AND W:y W:IN (:( P:?3 ,:, P:? ):)"},
       {"caf\xC3\xA9 = 1", "W:caf\xC3\xA9 O:= N:1"},
   };
   for (const auto& c : cases) EXPECT_EQ(Describe(c.sql), c.expected) << c.sql;

@@ -4,7 +4,10 @@
 
 #include <string>
 
+#include "platform/schema/table_definitions.h"
+#include "platform/sql/dialect/literal_lifting.h"
 #include "platform/sql/dialect/rewrites.h"
+#include "platform/sql/dialect/translation_cache.h"
 
 namespace sproutsmith::sql {
 namespace {
@@ -31,18 +34,27 @@ struct Case {
   "FROM sqlite_master AS m, (SELECT sproutsmith_library_owner() AS OWNER) AS o WHERE m.type " \
   "= 'table' AND o.OWNER IS NOT NULL)"
 
-std::string Run(const Case& c) {
+TranslateOptions Options(Flavour flavour, Backend target = Backend::kSqlite) {
   TranslateOptions options;
-  options.flavour = c.flavour;
+  options.flavour = flavour;
+  options.target = target;
   options.owners = {"DOCSADM"};
-  return Translate(c.input, options);
+  options.non_null_integer_columns = schema::NonNullIntegerColumns();
+  return options;
+}
+
+// Every case is translated twice: as it stands, and as the gateway runs it, through the
+// cache of shapes with its literals lifted out (written back here); both must give the
+// expected text.
+void CheckBothWays(const Case& c, const TranslateOptions& options) {
+  const std::string where = (c.flavour == kOra ? "Oracle: " : "Microsoft: ") + std::string(c.input);
+  EXPECT_EQ(Translate(c.input, options), c.expected) << where;
+  TranslationCache cache(options);
+  EXPECT_EQ(cache.Translate(c.input).WithLiterals(), c.expected) << "shape of " << where;
 }
 
 void Check(const Case* begin, const Case* end) {
-  for (const Case* c = begin; c != end; ++c) {
-    EXPECT_EQ(Run(*c), c->expected)
-        << (c->flavour == kOra ? "Oracle: " : "Microsoft: ") << c->input;
-  }
+  for (const Case* c = begin; c != end; ++c) CheckBothWays(*c, Options(c->flavour));
 }
 
 template <size_t N>
@@ -314,12 +326,176 @@ TEST(TranslatorTest, PostgresTarget) {
       {kMs, "SELECT A FROM T WHERE N LIKE '[[]x]\\%' ESCAPE '\\' AND M LIKE '[ab]'",
        "SELECT A FROM T WHERE N ILIKE '[x]\\%' ESCAPE '\\' AND M ~* '^[ab]$'"},
   };
-  for (const Case& c : cases) {
-    TranslateOptions options;
-    options.flavour = c.flavour;
-    options.target = Backend::kPostgres;
-    options.owners = {"DOCSADM"};
-    EXPECT_EQ(Translate(c.input, options), c.expected) << c.input;
+  for (const Case& c : cases) CheckBothWays(c, Options(c.flavour, Backend::kPostgres));
+}
+
+// Over two integer columns that cannot be NULL, NOT IN and NOT EXISTS agree; elsewhere the
+// NOT IN stays.
+TEST(TranslatorTest, NotInOverNonNullIntegerColumnsReadsAsNotExists) {
+  const Case cases[] = {
+      // The document queue, as the engine writes it.
+      {kMs,
+       "INSERT INTO DOCSADM.NEEDS_FOLDERING (SID, TABLE_NAME) SELECT DOCNUMBER, 'PROFILE' FROM "
+       "DOCSADM.PROFILE WHERE MATTER = 5 AND DOCNUMBER NOT IN (SELECT SID FROM "
+       "DOCSADM.NEEDS_FOLDERING WHERE TABLE_NAME = 'PROFILE')",
+       "INSERT INTO NEEDS_FOLDERING (SID, TABLE_NAME) SELECT DOCNUMBER, 'PROFILE' FROM PROFILE "
+       "WHERE MATTER = 5 AND NOT EXISTS (SELECT 1 FROM NEEDS_FOLDERING WHERE TABLE_NAME = "
+       "'PROFILE' AND NEEDS_FOLDERING.SID = PROFILE.DOCNUMBER)"},
+      // Aliases on both sides; an OR in the sub-select keeps its own parentheses.
+      {kOra,
+       "SELECT C.CLIENT_ID FROM CLIENT C WHERE C.SYSTEM_ID NOT IN (SELECT Q.SID FROM "
+       "QUIL_SPROUTSMITH Q WHERE Q.TABLE_NAME = 'CLIENT' OR Q.TABLE_NAME = 'X') ORDER BY "
+       "C.CLIENT_ID",
+       "SELECT C.CLIENT_ID FROM CLIENT C WHERE NOT EXISTS (SELECT 1 FROM QUIL_SPROUTSMITH Q "
+       "WHERE (Q.TABLE_NAME = 'CLIENT' OR Q.TABLE_NAME = 'X') AND Q.SID = C.SYSTEM_ID) ORDER BY "
+       "C.CLIENT_ID"},
+      // Both columns named DOCNUMBER: the outer one is reached by its table's name.
+      {kMs, "SELECT PATH FROM FOLDER WHERE (DOCNUMBER NOT IN (SELECT DOCNUMBER FROM ROOT_OBJECT) OR "
+            "PATH IS NULL)",
+       "SELECT PATH FROM FOLDER WHERE (NOT EXISTS (SELECT 1 FROM ROOT_OBJECT WHERE "
+       "ROOT_OBJECT.DOCNUMBER = FOLDER.DOCNUMBER) OR PATH IS NULL)"},
+      // Left as written: a column that may be NULL on either side, text columns, a column of
+      // an outer-joined table, a sub-select over the same name, a sub-select with more than
+      // one column's worth, an expression, a statement that is no SELECT.
+      {kMs, "SELECT DOCNAME FROM PROFILE WHERE AUTHOR NOT IN (SELECT SID FROM NEEDS_FOLDERING)",
+       "SELECT DOCNAME FROM PROFILE WHERE AUTHOR NOT IN (SELECT SID FROM NEEDS_FOLDERING)"},
+      {kMs,
+       "SELECT DOCNAME FROM PROFILE WHERE DOCNUMBER NOT IN (SELECT DOCSTATUS FROM NEEDS_FOLDERING)",
+       "SELECT DOCNAME FROM PROFILE WHERE DOCNUMBER NOT IN (SELECT DOCSTATUS FROM NEEDS_FOLDERING)"},
+      {kMs, "SELECT FULL_NAME FROM PEOPLE WHERE USER_ID NOT IN (SELECT GROUP_ID FROM GROUPS)",
+       "SELECT FULL_NAME FROM PEOPLE WHERE USER_ID NOT IN (SELECT GROUP_ID FROM GROUPS)"},
+      {kMs,
+       "SELECT M.MATTER_ID FROM MATTER M LEFT OUTER JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID "
+       "WHERE C.SYSTEM_ID NOT IN (SELECT SID FROM QUIL_SPROUTSMITH)",
+       "SELECT M.MATTER_ID FROM MATTER M LEFT OUTER JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID "
+       "WHERE C.SYSTEM_ID NOT IN (SELECT SID FROM QUIL_SPROUTSMITH)"},
+      {kMs,
+       "SELECT DOCNAME FROM PROFILE WHERE DOCNUMBER NOT IN (SELECT DOCNUMBER FROM PROFILE P WHERE "
+       "P.STATUS = 1)",
+       "SELECT DOCNAME FROM PROFILE WHERE DOCNUMBER NOT IN (SELECT DOCNUMBER FROM PROFILE P WHERE "
+       "P.STATUS = 1)"},
+      {kMs,
+       "SELECT DOCNAME FROM PROFILE WHERE DOCNUMBER NOT IN (SELECT DISTINCT SID FROM "
+       "NEEDS_FOLDERING)",
+       "SELECT DOCNAME FROM PROFILE WHERE DOCNUMBER NOT IN (SELECT DISTINCT SID FROM "
+       "NEEDS_FOLDERING)"},
+      {kMs,
+       "SELECT DOCNAME FROM PROFILE WHERE DOCNUMBER + 1 NOT IN (SELECT SID FROM NEEDS_FOLDERING)",
+       "SELECT DOCNAME FROM PROFILE WHERE sproutsmith_add(DOCNUMBER, 1) NOT IN (SELECT SID FROM "
+       "NEEDS_FOLDERING)"},
+      {kMs, "DELETE FROM NEEDS_FOLDERING WHERE SID NOT IN (SELECT DOCNUMBER FROM PROFILE)",
+       "DELETE FROM NEEDS_FOLDERING WHERE SID NOT IN (SELECT DOCNUMBER FROM PROFILE)"},
+  };
+  Check(cases);
+}
+
+// SQLite: a LIKE pattern without a wildcard on UPPER(column) is preceded by the equality it
+// implies; PostgreSQL's ILIKE gets none.
+TEST(TranslatorTest, UpperLikeWithoutWildcardGainsAnEquality) {
+  const Case cases[] = {
+      // Escaped "_" and "[" stand for themselves.
+      {kMs,
+       "SELECT FI.DOCNUMBER FROM DOCSADM.FOLDER_ITEM FI LEFT OUTER JOIN DOCSADM.PROFILE PR ON "
+       "PR.DOCNUMBER = FI.DOCNUMBER WHERE FI.PARENT = 5 AND UPPER(PR.DOCNAME) LIKE "
+       "'C0001[_]ACME [[]UK]' OPTION (MAXDOP 1)",
+       "SELECT FI.DOCNUMBER FROM FOLDER_ITEM FI LEFT OUTER JOIN PROFILE PR ON PR.DOCNUMBER = "
+       "FI.DOCNUMBER WHERE FI.PARENT = 5 AND UPPER(PR.DOCNAME) = 'C0001_ACME [UK]' AND "
+       "UPPER(PR.DOCNAME) LIKE 'C0001[_]ACME [[]UK]'"},
+      // Small letters match capitals; the term goes into its own SELECT.
+      {kMs,
+       "SELECT F.DOCNUMBER FROM FOLDER F WHERE UPPER(P.DOCNAME) LIKE 'acme' AND A.APPLICATION = "
+       "'FOLDER' AND F.DOCNUMBER IN (SELECT DOCNUMBER FROM ROOT_OBJECT)",
+       "SELECT F.DOCNUMBER FROM FOLDER F WHERE UPPER(P.DOCNAME) = 'ACME' AND "
+       "UPPER(P.DOCNAME) LIKE 'acme' AND A.APPLICATION = 'FOLDER' AND F.DOCNUMBER IN (SELECT "
+       "DOCNUMBER FROM ROOT_OBJECT)"},
+      // Oracle's escape character, as the gateway writes it.
+      {kOra, "SELECT X FROM PROFILE PR WHERE UPPER(PR.DOCNAME) LIKE 'C0001\\_X' ESCAPE '\\'",
+       "SELECT X FROM PROFILE PR WHERE UPPER(PR.DOCNAME) = 'C0001_X' AND UPPER(PR.DOCNAME) LIKE "
+       "'C0001\\_X' ESCAPE '\\'"},
+      // Left alone: wildcards, classes, characters beyond ASCII, NOT, an OR, no UPPER.
+      {kMs, "SELECT X FROM P WHERE UPPER(P.D) LIKE 'ACME%' AND UPPER(P.D) LIKE 'A_C'",
+       "SELECT X FROM P WHERE UPPER(P.D) LIKE 'ACME%' AND UPPER(P.D) LIKE 'A_C'"},
+      {kMs, "SELECT X FROM P WHERE UPPER(P.D) LIKE '[AB]CME' AND UPPER(P.D) LIKE '[^A]'",
+       "SELECT X FROM P WHERE UPPER(P.D) LIKE '[AB]CME' AND UPPER(P.D) LIKE '[^A]'"},
+      {kMs, "SELECT X FROM P WHERE UPPER(P.D) LIKE 'CAF\xC3\x89'",
+       "SELECT X FROM P WHERE UPPER(P.D) LIKE 'CAF\xC3\x89'"},
+      {kMs, "SELECT X FROM P WHERE NOT UPPER(P.D) LIKE 'A' AND UPPER(P.D) NOT LIKE 'B'",
+       "SELECT X FROM P WHERE NOT UPPER(P.D) LIKE 'A' AND UPPER(P.D) NOT LIKE 'B'"},
+      {kMs, "SELECT X FROM P WHERE UPPER(P.D) LIKE 'A' OR P.E = 1",
+       "SELECT X FROM P WHERE UPPER(P.D) LIKE 'A' OR P.E = 1"},
+      {kMs, "SELECT X FROM P WHERE P.D LIKE 'A' AND UPPER(P.D + P.E) LIKE 'B'",
+       "SELECT X FROM P WHERE P.D LIKE 'A' AND UPPER(sproutsmith_add(P.D, P.E)) LIKE 'B'"},
+  };
+  Check(cases);
+  const Case postgres = {kMs, "SELECT X FROM P WHERE UPPER(P.D) LIKE 'ACME'",
+                         "SELECT X FROM P WHERE UPPER(P.D) ILIKE 'ACME'"};
+  CheckBothWays(postgres, Options(kMs, Backend::kPostgres));
+}
+
+// Which literals a statement's shape takes out as parameters, and with what values.
+TEST(LiteralLiftingTest, LiteralsNoPassReadsBecomeParameters) {
+  const struct {
+    Backend target;
+    const char* input;
+    const char* shape;  // nullptr: the statement takes no parameters
+    std::vector<Value> values;
+  } cases[] = {
+      {Backend::kSqlite, "SELECT A FROM T WHERE B = 5 AND C = 'x' AND D IN (1, 2)",
+       "SELECT A FROM T WHERE B = ?1 AND C = ?2 AND D IN (?3, ?4)",
+       {Value::Integer(5), Value::Text("x"), Value::Integer(1), Value::Integer(2)}},
+      {Backend::kSqlite, "INSERT INTO T (A, B) VALUES (007, 'it''s')",
+       "INSERT INTO T (A, B) VALUES (?1, ?2)", {Value::Integer(7), Value::Text("it's")}},
+      // Row limits, hints, ordering (ORDER BY 2 is a column number) stay.
+      {Backend::kSqlite,
+       "SELECT TOP 5 A, 'h' FROM T WHERE B = 1 ORDER BY 2, CASE WHEN A = 'z' THEN 1 END OPTION "
+       "(MAXDOP 1)",
+       "SELECT TOP 5 A, ?1 FROM T WHERE B = ?2 ORDER BY 2, CASE WHEN A = 'z' THEN 1 END OPTION "
+       "(MAXDOP 1)",
+       {Value::Text("h"), Value::Integer(1)}},
+      {Backend::kSqlite, "SELECT TOP (3) A FROM T GROUP BY A HAVING COUNT(*) > 1",
+       "SELECT TOP (3) A FROM T GROUP BY A HAVING COUNT(*) > 1", {}},
+      {Backend::kSqlite, "SELECT A FROM T WHERE ROWNUM <= 10 AND 5 >= ROWNUM AND B = 7",
+       "SELECT A FROM T WHERE ROWNUM <= 10 AND 5 >= ROWNUM AND B = ?1", {Value::Integer(7)}},
+      // Literals compared with literals, catalog names, dates, type sizes.
+      {Backend::kSqlite, "SELECT COUNT(*) FROM T WHERE X IS NULL AND 1 = 0 AND 'a' <> 'b'",
+       "SELECT COUNT(*) FROM T WHERE X IS NULL AND 1 = 0 AND 'a' <> 'b'", {}},
+      {Backend::kSqlite,
+       "select count(*) from sysobjects where id = object_id('DOCSADM.T') and sysstat & 0xf = 3",
+       "select count(*) from sysobjects where id = object_id('DOCSADM.T') and sysstat & 0xf = 3",
+       {}},
+      {Backend::kSqlite, "DELETE FROM A WHERE D = TO_DATE('14-NOV-20', 'DD-MON-RR') AND N = 4",
+       "DELETE FROM A WHERE D = TO_DATE('14-NOV-20', 'DD-MON-RR') AND N = ?1",
+       {Value::Integer(4)}},
+      {Backend::kSqlite, "SELECT CAST(A AS VARCHAR(10)), CAST('12' AS DECIMAL (10, 2)) FROM T",
+       "SELECT CAST(A AS VARCHAR(10)), CAST(?1 AS DECIMAL (10, 2)) FROM T", {Value::Text("12")}},
+      // Headings, escape characters, '', N'..', numbers not whole or too long, unterminated.
+      {Backend::kSqlite,
+       "SELECT COUNT(*) AS 'N', N'x', '', 1.5, 0x1F, 12345678901234567890 FROM T WHERE A LIKE "
+       "'a!%' ESCAPE '!' AND B = 'open",
+       "SELECT COUNT(*) AS 'N', N'x', '', 1.5, 0x1F, 12345678901234567890 FROM T WHERE A LIKE ?1 "
+       "ESCAPE '!' AND B = 'open",
+       {Value::Text("a!%")}},
+      // LIKE patterns: PostgreSQL binds the pattern its LIKE pass writes; one that becomes a
+      // regular expression, or has an ESCAPE, stays.
+      {Backend::kSqlite, "SELECT A FROM T WHERE A LIKE 'a[_]b%' AND B LIKE '[ab]%'",
+       "SELECT A FROM T WHERE A LIKE ?1 AND B LIKE ?2",
+       {Value::Text("a[_]b%"), Value::Text("[ab]%")}},
+      {Backend::kPostgres,
+       "SELECT A FROM T WHERE A LIKE 'a[_]b%' AND B LIKE '[ab]%' AND C LIKE 'x' ESCAPE '!'",
+       "SELECT A FROM T WHERE A LIKE ?1 AND B LIKE '[ab]%' AND C LIKE 'x' ESCAPE '!'",
+       {Value::Text("a\\_b%")}},
+      // Statements that take no parameters.
+      {Backend::kSqlite, "ALTER TABLE T ADD C VARCHAR(10) DEFAULT 'x'", nullptr, {}},
+      {Backend::kSqlite, "SELECT A FROM T WHERE B = ? AND C = 1", nullptr, {}},
+  };
+  for (const auto& c : cases) {
+    TranslateOptions options = Options(kMs, c.target);
+    dialect::Shape shape;
+    const bool lifted = dialect::LiftLiterals(dialect::Tokenize(c.input), options, &shape);
+    EXPECT_EQ(lifted, c.shape != nullptr) << c.input;
+    if (!lifted || c.shape == nullptr) continue;
+    EXPECT_EQ(dialect::Join(shape.tokens), c.shape) << c.input;
+    EXPECT_EQ(shape.values, c.values) << c.input;
   }
 }
 

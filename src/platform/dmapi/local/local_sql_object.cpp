@@ -1,12 +1,14 @@
 #include "platform/dmapi/local/local_sql_object.h"
 
 #include <exception>
+#include <map>
 
 #include "platform/dmapi/engine_codes.h"
 #include "platform/dmapi/local/library_queries.h"
 #include "platform/dmapi/results.h"
 #include "platform/schema/library_schema.h"
-#include "platform/sql/dialect/translator.h"
+#include "platform/schema/table_definitions.h"
+#include "platform/sql/dialect/translation_cache.h"
 
 namespace sproutsmith::dmapi::local {
 
@@ -23,6 +25,7 @@ class LocalSqlObject final : public SqlObject {
   int AttachLibrary(const std::string& library_name) override {
     Clear();
     db_ = nullptr;
+    translation_ = nullptr;
     engine_code_ = 0;
     if (token_.empty() || token_ != server_->token()) {
       return Fail(kErrNotAttached, "The login token is missing or not valid");
@@ -50,10 +53,18 @@ class LocalSqlObject final : public SqlObject {
                   {sql::Value::Integer(schema::kOwnLibraryId)})
               .value_or(0));
     }
-    options_.flavour =
+    sql::TranslateOptions options;
+    options.flavour =
         dmapi::IsOracleEngine(flavour_code) ? sql::Flavour::kOracle : sql::Flavour::kMicrosoft;
-    options_.target = db->backend();
-    options_.owners = {lib.owner, "dbo"};
+    options.target = db->backend();
+    options.owners = {lib.owner, "dbo"};
+    options.non_null_integer_columns = schema::NonNullIntegerColumns();
+    // A library's shapes translate the same way for as long as its options stay.
+    std::unique_ptr<sql::TranslationCache>& cache = translations_[index];
+    if (!cache || cache->options() != options) {
+      cache = std::make_unique<sql::TranslationCache>(std::move(options));
+    }
+    translation_ = cache.get();
     return 0;
   }
 
@@ -63,7 +74,7 @@ class LocalSqlObject final : public SqlObject {
     Clear();
     if (db_ == nullptr) return Fail(kErrNotAttached, "No library is attached");
     try {
-      last_ = db_->Execute(sql::Translate(text, options_));
+      last_ = translation_->Execute(*db_, text);
     } catch (const std::exception& e) {
       return Fail(kErrDatabase, e.what());
     } catch (...) {
@@ -134,7 +145,9 @@ class LocalSqlObject final : public SqlObject {
   std::string token_;
   sql::Database* db_ = nullptr;
   int engine_code_ = 0;
-  sql::TranslateOptions options_;
+  // Per library index; the attached library's.
+  std::map<int, std::unique_ptr<sql::TranslationCache>> translations_;
+  sql::TranslationCache* translation_ = nullptr;
   sql::ExecResult last_;
   size_t row_ = 0;
 };

@@ -34,6 +34,7 @@ bool EndsValue(const Token& t) {
     case TokenKind::kQuotedIdentifier:
     case TokenKind::kBracketIdentifier:
     case TokenKind::kCloseParen:
+    case TokenKind::kParameter:
       return true;
     case TokenKind::kWord:
       return !IsOperatorWord(t);

@@ -47,11 +47,10 @@ bool EndsOperand(const Token& t) {
     case TokenKind::kQuotedIdentifier:
     case TokenKind::kBracketIdentifier:
     case TokenKind::kCloseParen:
+    case TokenKind::kParameter:
       return true;
     case TokenKind::kWord:
       return IsWord(t, "NULL") || IsWord(t, "END") || !IsKeyword(t);
-    case TokenKind::kOperator:
-      return t.text == "?";
     default:
       return false;
   }
@@ -66,13 +65,12 @@ size_t PrimaryEnd(const Tokens& tokens, size_t i) {
     case TokenKind::kNumber:
     case TokenKind::kString:
     case TokenKind::kNationalString:
+    case TokenKind::kParameter:
       return i + 1;
     case TokenKind::kOpenParen: {
       const size_t close = MatchingParen(tokens, i);
       return close == kNone ? kNone : close + 1;
     }
-    case TokenKind::kOperator:
-      return t.text == "?" ? i + 1 : kNone;
     case TokenKind::kWord:
     case TokenKind::kQuotedIdentifier:
     case TokenKind::kBracketIdentifier:

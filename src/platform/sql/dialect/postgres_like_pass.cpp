@@ -90,6 +90,13 @@ size_t EscapeLiteral(const Tokens& tokens, size_t pattern, bool* bad) {
 
 }  // namespace
 
+bool PostgresLikePattern(const std::string& pattern, std::string* like) {
+  Converted converted = ConvertPattern(pattern, '\0');
+  if (!converted.regex.empty()) return false;
+  *like = std::move(converted.like);
+  return true;
+}
+
 void RewriteLikeForPostgres(const Tokens& tokens, Editor& editor, const TranslateOptions&) {
   // Both flavours compare as on the embedded back end: without regard to letter case
   // (Oracle's literals were made SQL Server patterns already).

@@ -18,6 +18,14 @@ using Pass = void (*)(const Tokens& tokens, Editor& editor, const TranslateOptio
 // changed nothing.
 bool ApplyPass(Tokens& tokens, Pass pass, const TranslateOptions& options);
 
+// Translate() in two stages, so that a statement shape is translated once for every set of
+// its literals (literal_lifting.h). First the passes that read what literals hold; false,
+// with the back end's statement in *whole, when the statement is replaced as a whole (a
+// session option that means nothing here, a construct the flavour refuses).
+bool TranslateValues(Tokens& tokens, const TranslateOptions& options, std::string* whole);
+// Then every other pass: none of them reads a literal that lifting takes out.
+std::string TranslateShape(Tokens tokens, const TranslateOptions& options);
+
 // --- target-neutral ---
 
 // The message the flavour's server gives for a construct of the other dialect (TOP, [NEXT],
@@ -37,6 +45,9 @@ void RemoveQueryHints(const Tokens& tokens, Editor& editor, const TranslateOptio
 void TopToLimit(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
 // Oracle: an AND-ed "ROWNUM <= n" (or "< n") condition becomes "LIMIT n" of its SELECT.
 void RownumToLimit(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
+// "x NOT IN (SELECT c FROM t WHERE ...)" becomes "NOT EXISTS (SELECT 1 FROM t WHERE ... AND
+// t.c = x)" where both columns are options.non_null_integer_columns; see not_in_pass.cpp.
+void RewriteNotInSubqueries(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
 // Oracle: "A.X (+) = B.Y" over a comma FROM list becomes "LEFT OUTER JOIN A ON ...".
 void RewriteOuterJoins(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
 
@@ -54,6 +65,10 @@ void NameUnaliasedColumns(const Tokens& tokens, Editor& editor, const TranslateO
 void RewritePlus(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
 // "set dateformat ..." and the like: session options that mean nothing here.
 bool IsIgnoredSessionOption(const Tokens& tokens);
+// SQLite: "UPPER(col) LIKE 'ABC'" with no wildcard is preceded by "UPPER(col) = 'ABC' AND";
+// see like_prefilter_pass.cpp.
+void AddLikeEqualityPrefilter(const Tokens& tokens, Editor& editor,
+                              const TranslateOptions& options);
 
 // --- PostgreSQL ---
 
@@ -63,6 +78,9 @@ void RewritePostgresFunctions(const Tokens& tokens, Editor& editor,
                               const TranslateOptions& options);
 // LIKE as SQL Server's: case-insensitive, with "[...]" classes and no escape character.
 void RewriteLikeForPostgres(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
+// The pattern RewriteLikeForPostgres writes for a SQL Server pattern without ESCAPE, when it
+// stays a LIKE pattern; false when it needs a regular expression.
+bool PostgresLikePattern(const std::string& pattern, std::string* like);
 
 // Oracle TO_DATE of a literal: 'YYYY-MM-DD' (or 'YYYY-MM-DD HH:MM:SS' when the format has a
 // time). False when the value does not fit the format.

@@ -146,6 +146,10 @@ Tokens Tokenize(std::string_view s) {
       push(TokenKind::kDot, i + 1);
     } else if (c == ';') {
       push(TokenKind::kSemicolon, i + 1);
+    } else if (c == '?') {
+      size_t end = i + 1;
+      while (end < s.size() && IsDigit(s[end])) ++end;
+      push(TokenKind::kParameter, end);
     } else {
       push(TokenKind::kOperator, OperatorEnd(s, i));
     }
@@ -200,6 +204,12 @@ std::string StringValue(const Token& token) {
 
 std::string QuoteString(std::string_view value) {
   return "'" + text::Replace(value, "'", "''") + "'";
+}
+
+size_t ParameterNumber(const Token& token) {
+  size_t n = 0;
+  for (size_t i = 1; i < token.text.size(); ++i) n = n * 10 + static_cast<size_t>(token.text[i] - '0');
+  return n;
 }
 
 }  // namespace sproutsmith::sql::dialect

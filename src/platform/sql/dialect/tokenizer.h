@@ -25,7 +25,8 @@ enum class TokenKind {
   kDot,
   kSemicolon,
   kOuterJoinMarker,  // Oracle "(+)", blanks inside allowed
-  kOperator,         // everything else: = <> <= != || + - * / % & | ^ ~ ? : ...
+  kParameter,        // "?" or a numbered "?3" (a lifted literal, see literal_lifting.h)
+  kOperator,         // everything else: = <> <= != || + - * / % & | ^ ~ : ...
 };
 
 struct Token {
@@ -51,5 +52,7 @@ std::string IdentifierName(const Token& token);
 std::string StringValue(const Token& token);
 // A string literal for the value (quotes doubled).
 std::string QuoteString(std::string_view value);
+// The number of a "?3" parameter; 0 for a bare "?".
+size_t ParameterNumber(const Token& token);
 
 }  // namespace sproutsmith::sql::dialect

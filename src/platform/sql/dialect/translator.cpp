@@ -19,20 +19,33 @@ namespace {
 // Upper bound on repeated runs of a pass that rewrites one SELECT at a time.
 constexpr int kMaxScopeRewrites = 64;
 
+}  // namespace
+
 // One order of passes for both back ends; only the functions pass and PostgreSQL's LIKE
-// differ.
-std::string TranslateFor(std::string_view sql, const TranslateOptions& options) {
+// differ. The passes that read what a literal holds come first; the literals they leave
+// alone can then be lifted out of the statement (literal_lifting.h).
+bool TranslateValues(Tokens& tokens, const TranslateOptions& options, std::string* whole) {
   const bool postgres = options.target == Backend::kPostgres;
-  Tokens tokens = Tokenize(sql);
-  if (IsIgnoredSessionOption(tokens)) return postgres ? "SELECT 1 WHERE false" : "SELECT 1 WHERE 0";
+  if (IsIgnoredSessionOption(tokens)) {
+    *whole = postgres ? "SELECT 1 WHERE false" : "SELECT 1 WHERE 0";
+    return false;
+  }
   if (const std::string refused = RefusedConstruct(tokens, options); !refused.empty()) {
-    return std::string("SELECT ") + kRefuseFunction + "(" + QuoteString(refused) + ")";
+    *whole = std::string("SELECT ") + kRefuseFunction + "(" + QuoteString(refused) + ")";
+    return false;
   }
   ApplyPass(tokens, ReadLiteralsAsOracle, options);
+  ApplyPass(tokens, AddLikeEqualityPrefilter, options);
+  return true;
+}
+
+std::string TranslateShape(Tokens tokens, const TranslateOptions& options) {
+  const bool postgres = options.target == Backend::kPostgres;
   // Names first, so that the passes after see PROFILE.SYSTEM_ID rather than the owner's form
   // (on PostgreSQL the owner is the schema first on the search path; "dbo" is no schema).
   ApplyPass(tokens, DropOwnerPrefixes, options);
   ApplyPass(tokens, EmulateCatalog, options);
+  ApplyPass(tokens, RewriteNotInSubqueries, options);
   ApplyPass(tokens, postgres ? RewritePostgresFunctions : RewriteSqliteFunctions, options);
   // The hint goes before the limits so that LIMIT lands at the real end of the statement.
   ApplyPass(tokens, RemoveQueryHints, options);
@@ -48,11 +61,13 @@ std::string TranslateFor(std::string_view sql, const TranslateOptions& options) 
   return Join(tokens);
 }
 
-}  // namespace
 }  // namespace dialect
 
 std::string Translate(std::string_view sql, const TranslateOptions& options) {
-  return dialect::TranslateFor(sql, options);
+  dialect::Tokens tokens = dialect::Tokenize(sql);
+  std::string whole;
+  if (!dialect::TranslateValues(tokens, options, &whole)) return whole;
+  return dialect::TranslateShape(std::move(tokens), options);
 }
 
 }  // namespace sproutsmith::sql

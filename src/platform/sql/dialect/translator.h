@@ -6,6 +6,7 @@
 // A construct of the other flavour (TOP or GETDATE() on Oracle, NVL or (+) on SQL Server)
 // becomes a statement that fails with the message that flavour's server gives.
 
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,11 @@ struct TranslateOptions {
   // Schema prefixes to drop on a back end without schemas (the library owner, "dbo"),
   // compared without regard to letter case.
   std::vector<std::string> owners;
+  // Integer columns that never hold NULL, as "TABLE.COLUMN" in capitals (the library's
+  // schema): "x NOT IN (SELECT c ...)" over two of them reads as the NOT EXISTS it equals.
+  std::set<std::string> non_null_integer_columns;
+
+  friend bool operator==(const TranslateOptions&, const TranslateOptions&) = default;
 };
 
 std::string Translate(std::string_view sql, const TranslateOptions& options);
