@@ -70,7 +70,10 @@ class FolderSort {
     log.AddLog("Preparing to sort folder #" + parent_text_ + here);
     log.Separator();
 
-    const long long rows = ReadItems();
+    // A folder over the limit is only counted: reading all the children of one that holds
+    // every client, for each new client, grows with the library.
+    const long long counted = limit_ >= 2 ? CountItems() : -1;
+    const long long rows = counted > limit_ ? counted : ReadItems();
     if (rows >= 2 && limit_ >= 2 && rows > limit_) {
       log.AddLog("Note: Folder will NOT be sorted - " + Format(rows, "#0") +
                  " items in folder and maximum set to " + Format(limit_, "#0"));
@@ -113,17 +116,33 @@ class FolderSort {
            "')";
   }
 
+  std::string ItemsOfThisFolder() const {
+    return "FROM [OWNER].FOLDER_ITEM FI, [OWNER].REMOTE_LIBRARIES PL, "
+           "[OWNER].REMOTE_LIBRARIES RL WHERE FI.PARENT_LIBRARY = PL.SYSTEM_ID AND "
+           "FI.LIBRARY = RL.SYSTEM_ID AND FI.PARENT = " +
+           parent_text_ + " AND PL.LIBRARY_NAME = '" + quoted_library_ + "'";
+  }
+
+  // -1 when the count cannot be read: the read that follows reports why.
+  long long CountItems() {
+    conn_.RunSQL("SELECT COUNT(*) " + ItemsOfThisFolder());
+    long long count = -1;
+    conn_.ForEachRow([&] {
+      count = static_cast<long long>(conn_.ColumnNumber(1));
+      return false;
+    });
+    if (!conn_.LastSucceeded()) count = -1;
+    conn_.Release();
+    return count;
+  }
+
   // The folder's rows in the order they are to be chained; the result stays open. Rows of
   // another library's folder with the same number (copies of its items) are not ours, and
   // the SYSTEM_ID makes the order of equal names the same on every run.
   long long ReadItems() {
     conn_.RunSQL("SELECT FI.SYSTEM_ID, FI.DISPLAYNAME, FI." + Next() +
-                 ", FI.ISFIRST, FI.NODE_TYPE, PL.LIBRARY_NAME, RL.LIBRARY_NAME, FI.DOCNUMBER "
-                 "FROM [OWNER].FOLDER_ITEM FI, [OWNER].REMOTE_LIBRARIES PL, "
-                 "[OWNER].REMOTE_LIBRARIES RL WHERE FI.PARENT_LIBRARY = PL.SYSTEM_ID AND "
-                 "FI.LIBRARY = RL.SYSTEM_ID AND FI.PARENT = " +
-                 parent_text_ + " AND PL.LIBRARY_NAME = '" + quoted_library_ +
-                 "' ORDER BY FI.DISPLAYNAME, FI.SYSTEM_ID");
+                 ", FI.ISFIRST, FI.NODE_TYPE, PL.LIBRARY_NAME, RL.LIBRARY_NAME, FI.DOCNUMBER " +
+                 ItemsOfThisFolder() + " ORDER BY FI.DISPLAYNAME, FI.SYSTEM_ID");
     if (!conn_.LastSucceeded()) return 0;
     return conn_.sql()->GetRowCount();
   }

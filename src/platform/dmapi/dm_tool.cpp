@@ -56,6 +56,7 @@ It is a text file:
                               any other Microsoft SQL Server flavour
   busy_wait = 5               seconds a statement waits while another program holds
                               a write lock on the library (0 = fail at once)
+  page_cache = 256            sqlite: megabytes of the library kept in memory
 
 A problem in the file is reported as "file:line: message".
 )";

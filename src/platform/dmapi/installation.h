@@ -21,6 +21,8 @@
 //   busy_wait = 5               seconds a statement waits while another program holds a
 //                               write lock on the library (default 5, 0 = fail at once);
 //                               a rule whose statement gave up stops until the next cycle
+//   page_cache = 256            sqlite: megabytes of the library kept in memory per
+//                               connection (default 256, used only as pages are read)
 //
 // Keys are case-insensitive; values are trimmed. Every problem is reported as
 // "file:line: message" (or "file: message" when it concerns the whole file).
@@ -51,6 +53,7 @@ struct LibraryConfig {
   std::string owner = "DOCSADM";
   int engine_code = 10;
   int busy_wait_seconds = 5;  // see sql::BusyWait
+  int page_cache_mb = 256;    // sqlite; lookups in a large library stay off the disk
 };
 
 struct InstallationConfig {

@@ -180,6 +180,13 @@ class Parser {
         return Fail(line_, "busy wait '" + value + "' is not a whole number of seconds, 0 or more");
       }
       lib.busy_wait_seconds = seconds;
+    } else if (key == "page_cache") {
+      int megabytes = 0;
+      if (!ParseWholeNumber(value, &megabytes) || megabytes < 1 || megabytes > 65536) {
+        return Fail(line_,
+                    "page cache '" + value + "' is not a whole number of megabytes, 1 to 65536");
+      }
+      lib.page_cache_mb = megabytes;
     } else {
       return Fail(line_, "unknown key '" + key + "' in [library " + lib.name + "]");
     }
@@ -267,6 +274,7 @@ std::string FormatInstallationConfig(const InstallationConfig& config, const std
     out << "owner = " << lib.owner << "\n"
         << "engine = " << lib.engine_code << "\n"
         << "busy_wait = " << lib.busy_wait_seconds << "\n";
+    if (lib.backend != kPostgresBackend) out << "page_cache = " << lib.page_cache_mb << "\n";
   }
   return out.str();
 }

@@ -117,6 +117,11 @@ SqliteDatabase::SqliteDatabase(sqlite3* db, std::string path, BusyWait busy_wait
       path_(std::move(path)),
       busy_(std::move(busy_wait)) {}
 
+void SqliteDatabase::SetPageCache(int megabytes) {
+  // A negative size is in KiB rather than pages.
+  Execute("PRAGMA cache_size=-" + std::to_string(static_cast<long long>(megabytes) * 1024));
+}
+
 void SqliteDatabase::SetClock(const os::Clock& clock) { clock_.Use(clock); }
 
 int SqliteDatabase::OnBusy(void* self, int attempts) {
@@ -180,14 +185,12 @@ ExecResult SqliteDatabase::Execute(std::string_view sql, const std::vector<Value
   return Run(sql, params, true);
 }
 
-ExecResult SqliteDatabase::Run(std::string_view sql, const std::vector<Value>& params,
-                               bool reuse) {
+ExecResult SqliteDatabase::Run(std::string_view sql, const std::vector<Value>& params, bool reuse) {
   bool cached = false;
   ExecResult failure;
   sqlite3_stmt* stmt = Prepare(sql, reuse, &cached, &failure);
   if (stmt == nullptr) return failure;
-  if (held_ && !held_open_ && depth_ == 0 && !sqlite3_stmt_readonly(stmt) &&
-      !OpenHeld(&failure)) {
+  if (held_ && !held_open_ && depth_ == 0 && !sqlite3_stmt_readonly(stmt) && !OpenHeld(&failure)) {
     if (!cached) sqlite3_finalize(stmt);
     return failure;
   }

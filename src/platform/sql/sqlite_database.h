@@ -52,6 +52,8 @@ class SqliteDatabase final : public Database {
   bool TakeBusy() override { return std::exchange(busy_noted_, false); }
 
   sqlite3* handle() const { return db_; }
+  // The most of the file kept in memory; pages are only taken as they are read.
+  void SetPageCache(int megabytes);
 
   // Statements with parameters kept prepared on the connection.
   static constexpr size_t kPreparedStatements = 512;

@@ -25,6 +25,7 @@ constexpr char kGood[] =
     "database = libs/demo.db\n"
     "engine = 0\n"
     "Busy_Wait = 0\n"
+    "page_cache = 64\n"
     "\t[library ARCHIVE]\r\n"
     "database = /data/archive.db\n"
     "owner = ARCH\n"
@@ -45,6 +46,8 @@ TEST(InstallationConfigTest, ReadsClientAndLibraries) {
   EXPECT_EQ(demo.engine_code, 0);
   EXPECT_EQ(demo.busy_wait_seconds, 0);
   EXPECT_EQ(config.libraries[1].busy_wait_seconds, 5);  // the default
+  EXPECT_EQ(demo.page_cache_mb, 64);
+  EXPECT_EQ(config.libraries[1].page_cache_mb, 256);
   EXPECT_EQ(config.libraries[1].database_path, "/data/archive.db");
   EXPECT_EQ(config.libraries[1].owner, "ARCH");
   EXPECT_EQ(config.Find("archive"), 1);
@@ -62,6 +65,7 @@ TEST(InstallationConfigTest, ReadsClientAndLibraries) {
     EXPECT_EQ(again.libraries[i].engine_code, config.libraries[i].engine_code);
     EXPECT_EQ(again.libraries[i].owner, config.libraries[i].owner);
     EXPECT_EQ(again.libraries[i].busy_wait_seconds, config.libraries[i].busy_wait_seconds);
+    EXPECT_EQ(again.libraries[i].page_cache_mb, config.libraries[i].page_cache_mb);
   }
 }
 
@@ -82,6 +86,10 @@ TEST(InstallationConfigTest, ProblemsAreReportedAsFileLineMessage) {
        "dm.conf:5: busy wait '2.5' is not a whole number of seconds, 0 or more"},
       {head + lib + "busy_wait = -1\n",
        "dm.conf:5: busy wait '-1' is not a whole number of seconds, 0 or more"},
+      {head + lib + "page_cache = 0\n",
+       "dm.conf:5: page cache '0' is not a whole number of megabytes, 1 to 65536"},
+      {head + lib + "page_cache = lots\n",
+       "dm.conf:5: page cache 'lots' is not a whole number of megabytes, 1 to 65536"},
       {head + lib + "colour = red\n", "dm.conf:5: unknown key 'colour' in [library L]"},
       {head + "shoe = 9\n" + lib, "dm.conf:3: unknown key 'shoe' in [client]"},
       {head + lib + "just words\n",

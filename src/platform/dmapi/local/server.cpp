@@ -51,6 +51,7 @@ std::unique_ptr<sql::Database> OpenLibraryDatabase(const LibraryConfig& library,
     }
     return nullptr;
   }
+  db->SetPageCache(library.page_cache_mb);
   return db;
 }
 
