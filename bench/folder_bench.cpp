@@ -3,11 +3,12 @@
 // libraries, against a baseline measured in the same run: the same number of folders written
 // as plain SQL inserts in one transaction.
 //
-//   folder_bench [CLIENTS] [ROWS] [--postgres SERVER]
+//   folder_bench [CLIENTS] [ROWS] [--postgres SERVER] [--top N]
 //       (defaults 1000 clients, 2000 rows per measured cycle)
 //
 // Reports, for a library of CLIENTS clients (5 matters each, 4 document types) and one ten
-// times larger: folders built per second, SQL statements and log lines per folder, and the
+// times larger: folders built per second, SQL statements and log lines per folder, the
+// statements the DM stand-in runs per folder (with --top, its N most frequent ones), and the
 // time of a cycle that finds nothing new. With --postgres the same libraries are also built
 // as databases on the PostgreSQL server that the connection string SERVER reaches ("host=...
 // user=...", without dbname; the databases are dropped at the end), each measured against
@@ -31,6 +32,7 @@
 #include "platform/schema/test_data.h"
 #include "platform/sql/postgres_database.h"
 #include "platform/sql/sqlite_database.h"
+#include "statement_counter.h"
 #include "text/text.h"
 
 namespace {
@@ -152,7 +154,8 @@ long CountLines(const std::string& file, const std::string& fragment) {
 
 // The engine over one library, as the program runs it unattended.
 struct Run {
-  Run(const fs::path& dir, const dmapi::LibraryConfig& library)
+  Run(const fs::path& dir, const dmapi::LibraryConfig& library,
+      std::shared_ptr<bench::StatementCounts> counts)
       : settings((dir / "settings").string()),
         identity(runtime::Identity::ForVersion(2026, 12, 6)),
         log(clock, state, options, ui),
@@ -165,8 +168,9 @@ struct Run {
     config.user_id = "DMADMIN";
     config.current_library = "BENCH";
     config.libraries.push_back(library);
-    seam = std::make_unique<app::DmSessionSeam>(context, dmapi::OpenInstallation(config), "",
-                                                "BENCHPC");
+    seam = std::make_unique<app::DmSessionSeam>(
+        context, dmapi::OpenInstallation(config, nullptr, bench::CountingOpener(counts)), "",
+        "BENCHPC");
     seam->AttachHost({window, [] {}, [] {}});
     if (!seam->StartFusion()) Fail("the DM session did not start");
     window.TVRules.push_back(app::ReadLibraryNode(settings, "bench", "BENCH"));
@@ -226,17 +230,21 @@ double Baseline(const dmapi::LibraryConfig& library, long long folders) {
 }
 
 // Folders per second of one back end; the caller prints them beside the other's.
-double Measure(const fs::path& root, int clients, const std::string& rows, const Backend& backend) {
+double Measure(const fs::path& root, int clients, const std::string& rows, const Backend& backend,
+               int top) {
   const fs::path dir = root / (std::to_string(clients) + backend.name());
   fs::create_directories(dir);
   const dmapi::LibraryConfig library = MakeLibrary(backend, dir, "BENCH", clients, clients);
   const dmapi::LibraryConfig baseline_library = MakeLibrary(backend, dir, "BASE", 1, clients);
-  Run run(dir, library);
+  auto counts = std::make_shared<bench::StatementCounts>();
+  Run run(dir, library, counts);
   std::unique_ptr<sql::Database> db = Open(library);
   const long long folders_before = Scalar(*db, "SELECT COUNT(*) FROM FOLDER");
   const long statements_before = CountLines(run.log.CurrentDatedLogFile(), " SQL Instruction on ");
   const long lines_before = CountLines(run.log.CurrentDatedLogFile(), "");
+  counts->Reset();
   const double seconds = run.Cycle(rows);
+  const bench::StatementCounts cycle = *counts;
   const long long folders = Scalar(*db, "SELECT COUNT(*) FROM FOLDER") - folders_before;
   if (folders <= 0) Fail("no folder was built; see " + run.state.LogFile);
   const long statements =
@@ -261,6 +269,13 @@ double Measure(const fs::path& root, int clients, const std::string& rows, const
       "lines/folder\n",
       seconds, folders / seconds, static_cast<double>(statements) / folders,
       static_cast<double>(lines) / folders);
+  std::printf(
+      "  DM stand-in: %6.1f statements/folder (%.1f SELECTs, %.1f of them repeats), engine "
+      "pass-through %.1f\n",
+      static_cast<double>(cycle.standin) / folders, static_cast<double>(cycle.standin_reads) / folders,
+      static_cast<double>(cycle.repeated_reads) / folders,
+      static_cast<double>(cycle.pass_through) / folders);
+  cycle.PrintTop(top, static_cast<double>(folders));
   std::printf("  baseline: %8.2f s  %9.1f folders/s (plain inserts, one transaction)\n", baseline,
               folders / baseline);
   std::printf("  ratio engine / baseline: %.1f\n", seconds / baseline);
@@ -274,12 +289,15 @@ double Measure(const fs::path& root, int clients, const std::string& rows, const
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   Backend postgres;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--postgres" && i + 1 < args.size()) {
-      postgres.server = args[i + 1];
+  int top = 0;
+  for (size_t i = 0; i + 1 < args.size();) {
+    if (args[i] == "--postgres" || args[i] == "--top") {
+      if (args[i] == "--postgres") postgres.server = args[i + 1];
+      if (args[i] == "--top") top = std::max(0, std::atoi(args[i + 1].c_str()));
       args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
-      break;
+      continue;
     }
+    ++i;
   }
   const int clients = !args.empty() ? std::max(1, std::atoi(args[0].c_str())) : 1000;
   const std::string rows = args.size() > 1 ? args[1] : "2000";
@@ -287,9 +305,9 @@ int main(int argc, char** argv) {
   const fs::path root = fs::path(tmp ? tmp : "/tmp") /
                         ("folder_bench_" + std::to_string(static_cast<long>(::getpid())));
   for (int size : {clients, clients * 10}) {
-    const double sqlite = Measure(root, size, rows, Backend{});
+    const double sqlite = Measure(root, size, rows, Backend{}, top);
     if (postgres.postgres()) {
-      const double pg = Measure(root, size, rows, postgres);
+      const double pg = Measure(root, size, rows, postgres, top);
       DropLibraries(postgres, size);
       std::printf("  %d clients: PostgreSQL %.1f folders/s, SQLite %.1f folders/s (ratio %.2f)\n",
                   size, pg, sqlite, pg / sqlite);
