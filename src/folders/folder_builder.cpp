@@ -149,24 +149,28 @@ RowOutcome FolderBuilder::ProcessRow(const RuleRun& run, rules::PendingRow& row,
     // Only a new top folder is sorted after the row; links under existing folders sort
     // their parents themselves.
     if (level == 1) outcome.first_level_folder = folder;
-    NewFolderSteps(run, source, plan, level, folder, name, item_library);
+    if (!NewFolderSteps(run, source, plan, level, folder, name, item_library)) {
+      creator_.LastFolderUnfinished();
+      outcome.failed = true;
+      return outcome;
+    }
   }
   return outcome;
 }
 
-void FolderBuilder::NewFolderSteps(const RuleRun& run, const rules::SourceRow& row,
+bool FolderBuilder::NewFolderSteps(const RuleRun& run, const rules::SourceRow& row,
                                    const RowPlan& plan, int level, long long folder,
                                    const std::string& name, const std::string& item_library) {
-  SetMetadata(run, plan, level, folder, item_library);
+  if (!SetMetadata(run, plan, level, folder, item_library)) return false;
   {
     // The folder's own profile row lives in its own library.
     dm::Reconnect back(connection_);
     if (connection_.ConnectLibrary(item_library)) {
       if (level == static_cast<int>(run.rule.Number(RuleKey::kEmailLevel)) &&
-          !row.email.empty()) {
-        SetEmailAddress(row.email, folder);
+          !row.email.empty() && !SetEmailAddress(row.email, folder)) {
+        return false;
       }
-      SetAuthor(folder);
+      if (!SetAuthor(folder)) return false;
     }
   }
   if (!run.site_lookups.empty()) SiteUpdate(run, level, folder);
@@ -174,11 +178,12 @@ void FolderBuilder::NewFolderSteps(const RuleRun& run, const rules::SourceRow& r
   if (context_.options.CheckAddNewDocs != 0 && level == plan.LevelCount()) {
     tracking_.QueueDocuments(plan.queue_conditions, run.library);
   }
+  return true;
 }
 
-void FolderBuilder::SetMetadata(const RuleRun& run, const RowPlan& plan, int level,
+bool FolderBuilder::SetMetadata(const RuleRun& run, const RowPlan& plan, int level,
                                 long long folder, const std::string& item_library) {
-  if (plan.folder_metadata_set.empty() && plan.document_type_clause.empty()) return;
+  if (plan.folder_metadata_set.empty() && plan.document_type_clause.empty()) return true;
   log::Log& log = context_.log;
   std::string set = plan.folder_metadata_set;
   if (level == plan.LevelCount() && !plan.document_type_clause.empty()) {
@@ -187,7 +192,7 @@ void FolderBuilder::SetMetadata(const RuleRun& run, const RowPlan& plan, int lev
   if (set.empty()) {
     log.AddLog("Warning: Unable to identify folder profile metadata from input value(s)");
     log.Separator();
-    return;
+    return true;
   }
   if (UCase(item_library) != UCase(run.library)) {
     // The values are record numbers of the processed library: in another library they would
@@ -195,7 +200,7 @@ void FolderBuilder::SetMetadata(const RuleRun& run, const RowPlan& plan, int lev
     log.AddLog("Warning: Not setting folder profile metadata for folder #" + N(folder) +
                " - it lives in library " + item_library);
     log.Separator();
-    return;
+    return true;
   }
   dm::Reconnect back(connection_);
   connection_.ConnectLibrary(run.library);
@@ -203,14 +208,16 @@ void FolderBuilder::SetMetadata(const RuleRun& run, const RowPlan& plan, int lev
              connection_.LibraryName());
   log.Separator();
   connection_.RunSQL("UPDATE [OWNER].PROFILE SET " + set + " WHERE DOCNUMBER = " + N(folder));
+  const bool ran = connection_.LastSucceeded();
   if (connection_.RowsAffected() == 0) {
     log.AddLog("Warning: Unable to set folder profile metadata from input value(s)");
     log.Separator();
   }
   connection_.Release();
+  return ran;
 }
 
-void FolderBuilder::SetEmailAddress(const std::string& address, long long folder) {
+bool FolderBuilder::SetEmailAddress(const std::string& address, long long folder) {
   log::Log& log = context_.log;
   const std::string quoted = dm::SqlQuote(address);
   connection_.RunSQL("SELECT PD_ADDRESSEE FROM [OWNER].PROFILE WHERE DOCNUMBER = " + N(folder));
@@ -220,7 +227,7 @@ void FolderBuilder::SetEmailAddress(const std::string& address, long long folder
     return false;
   });
   connection_.Release();
-  if (!current.empty()) return;
+  if (!current.empty()) return true;
   connection_.RunSQL("SELECT COUNT(*) FROM [OWNER].PROFILE WHERE PD_ADDRESSEE = '" + quoted + "'");
   double count = 0;
   connection_.ForEachRow([&] {
@@ -234,16 +241,19 @@ void FolderBuilder::SetEmailAddress(const std::string& address, long long folder
     log.Separator();
     connection_.RunSQL("UPDATE [OWNER].PROFILE SET PD_ADDRESSEE = '" + quoted +
                        "' WHERE DOCNUMBER = " + N(folder));
+    const bool ran = connection_.LastSucceeded();
     connection_.Release();
+    return ran;
   } else {
     log.AddLog("Cannot set the eMail address for this folder to " + Quoted(address) +
                " - the address is currently assigned to another item in library " +
                connection_.LibraryName());
     log.Separator();
   }
+  return true;
 }
 
-void FolderBuilder::SetAuthor(long long folder) {
+bool FolderBuilder::SetAuthor(long long folder) {
   connection_.RunSQL("SELECT AUTHOR FROM [OWNER].PROFILE WHERE DOCNUMBER = " + N(folder));
   double author = 0;
   connection_.ForEachRow([&] {
@@ -252,7 +262,7 @@ void FolderBuilder::SetAuthor(long long folder) {
   });
   const bool read = connection_.LastSucceeded();
   connection_.Release();
-  if (!read || author != 0) return;
+  if (!read || author != 0) return true;
   const std::string user = connection_.UserId();
   context_.log.AddLog("Author is not set - changing author for document #" + N(folder) + " to " +
                       user);
@@ -261,7 +271,9 @@ void FolderBuilder::SetAuthor(long long folder) {
       "UPDATE [OWNER].PROFILE SET AUTHOR = (SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = "
       "'" +
       dm::SqlQuote(user) + "') WHERE DOCNUMBER = " + N(folder));
+  const bool ran = connection_.LastSucceeded();
   connection_.Release();
+  return ran;
 }
 
 void FolderBuilder::SiteUpdate(const RuleRun& run, int level, long long folder) {

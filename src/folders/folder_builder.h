@@ -30,14 +30,17 @@ class FolderBuilder final : public RowProcessor {
   // False, with the reason logged, when a value of the row cannot be stored.
   bool Storable(const RuleRun& run, const rules::SourceRow& row, const RowPlan* plan,
                 int number);
-  // Everything a folder made just now gets; `item_library` is where it lives.
-  void NewFolderSteps(const RuleRun& run, const rules::SourceRow& row, const RowPlan& plan,
+  // Everything a folder made just now gets; `item_library` is where it lives. False when the
+  // library refused one of its profile writes: the row stays unfinished, and the next cycle
+  // takes the folder up again and gives it its steps.
+  bool NewFolderSteps(const RuleRun& run, const rules::SourceRow& row, const RowPlan& plan,
                       int level, long long folder, const std::string& name,
                       const std::string& item_library);
-  void SetMetadata(const RuleRun& run, const RowPlan& plan, int level, long long folder,
+  // Each false only when its UPDATE failed (an update that changes no row is no failure).
+  bool SetMetadata(const RuleRun& run, const RowPlan& plan, int level, long long folder,
                    const std::string& item_library);
-  void SetEmailAddress(const std::string& address, long long folder);
-  void SetAuthor(long long folder);
+  bool SetEmailAddress(const std::string& address, long long folder);
+  bool SetAuthor(long long folder);
   void SiteUpdate(const RuleRun& run, int level, long long folder);
   void Workspaces(const RuleRun& run, const RowPlan& plan, int level, long long folder,
                   const std::string& name, const std::string& item_library);

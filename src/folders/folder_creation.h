@@ -39,6 +39,9 @@ class FolderCreator {
 
   // The last CreateFolder found the folder instead of making (or finishing) it.
   bool FolderExisted() const { return folder_existed_; }
+  // The folder the last CreateFolder made or finished did not get all of its own steps
+  // written: later rows wait for it as for one CreateFolder could not finish.
+  void LastFolderUnfinished();
 
  private:
   long long Create(const FolderRequest& request, const rules::RuleRecord& rule, int error_mode);
@@ -46,6 +49,8 @@ class FolderCreator {
   Context& context_;
   dm::Connection& connection_;
   bool folder_existed_ = false;
+  std::string last_place_;  // where the last CreateFolder looked, "" when it did not get so far
+  long long last_folder_ = 0;
   // Folders saved but not finished (a step after the save failed), by their place: the next
   // row that needs the same folder finishes this one rather than making a second.
   std::map<std::string, long long> unfinished_;

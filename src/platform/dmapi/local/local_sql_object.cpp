@@ -4,6 +4,7 @@
 
 #include "platform/dmapi/engine_codes.h"
 #include "platform/dmapi/local/library_queries.h"
+#include "platform/dmapi/local/reference_rows.h"
 #include "platform/dmapi/results.h"
 #include "platform/schema/library_schema.h"
 #include "platform/sql/dialect/translator.h"
@@ -40,6 +41,7 @@ class LocalSqlObject final : public SqlObject {
     }
     const LibraryConfig& lib = server_->library(index);
     db_ = db;
+    index_ = index;
     engine_code_ = lib.engine_code;
     // A client that cannot tell the engine still talks to a server of some flavour: the
     // one the library's own row names.
@@ -63,7 +65,9 @@ class LocalSqlObject final : public SqlObject {
     Clear();
     if (db_ == nullptr) return Fail(kErrNotAttached, "No library is attached");
     try {
-      last_ = db_->Execute(sql::Translate(text, options_));
+      const std::string statement = sql::Translate(text, options_);
+      if (MayWriteReferenceRows(statement)) server_->reference_rows(index_).Forget();
+      last_ = db_->Execute(statement);
     } catch (const std::exception& e) {
       return Fail(kErrDatabase, e.what());
     } catch (...) {
@@ -112,7 +116,7 @@ class LocalSqlObject final : public SqlObject {
       return 0;
     }
     std::string error;
-    const long long key = NextKey(*db_, key_name, &error);
+    const long long key = server_->keys(index_).Next(*db_, key_name, &error);
     if (key == 0) Fail(kErrDatabase, error);
     return key;
   }
@@ -133,6 +137,7 @@ class LocalSqlObject final : public SqlObject {
   std::shared_ptr<Server> server_;
   std::string token_;
   sql::Database* db_ = nullptr;
+  int index_ = 0;  // the attached library's, while db_ is set
   int engine_code_ = 0;
   sql::TranslateOptions options_;
   sql::ExecResult last_;

@@ -64,14 +64,14 @@ Server::Server(InstallationConfig config, const os::Clock* clock, DatabaseOpener
       token_(NewToken(config_.user_id)),
       current_(std::max(0, config_.Find(config_.current_library))),
       search_flags_(config_.libraries.size(), true),
-      databases_(config_.libraries.size()) {}
+      libraries_(config_.libraries.size()) {}
 
 sql::Database* Server::Open(int index, std::string* error) {
   if (index < 0 || index >= LibraryCount()) {
     if (error) *error = "no such library";
     return nullptr;
   }
-  if (databases_[index]) return databases_[index].get();
+  if (libraries_[index].db) return libraries_[index].db.get();
   const LibraryConfig& lib = config_.libraries[index];
   std::string open_error;
   std::unique_ptr<sql::Database> db = opener_(lib, &open_error);
@@ -88,14 +88,23 @@ sql::Database* Server::Open(int index, std::string* error) {
   // machine's.
   if (auto* sqlite = dynamic_cast<sql::SqliteDatabase*>(db.get())) sqlite->SetClock(*clock_);
   if (auto* postgres = dynamic_cast<sql::PostgresDatabase*>(db.get())) postgres->SetClock(*clock_);
-  databases_[index] = std::move(db);
-  return databases_[index].get();
+  libraries_[index].db = std::move(db);
+  return libraries_[index].db.get();
+}
+
+void Server::ForgetReferenceRows() {
+  for (LibraryState& library : libraries_) library.reference_rows.Forget();
+}
+
+void Server::set_search_flag(int index, bool on) {
+  search_flags_[index] = on;
+  ForgetReferenceRows();
 }
 
 std::string Server::TakeBusyLibrary() {
   std::string busy;
-  for (size_t i = 0; i < databases_.size(); ++i) {
-    if (databases_[i] && databases_[i]->TakeBusy() && busy.empty()) {
+  for (size_t i = 0; i < libraries_.size(); ++i) {
+    if (libraries_[i].db && libraries_[i].db->TakeBusy() && busy.empty()) {
       busy = config_.libraries[i].name;
     }
   }
