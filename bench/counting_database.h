@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/dmapi/installation.h"
 #include "platform/sql/database.h"
 #include "text/text.h"
 
@@ -86,5 +87,15 @@ class CountingDatabase final : public sql::Database {
   bool held_ = false;
   bool held_writes_ = false;
 };
+
+// Opens each library of an installation behind a CountingDatabase adding to `counts`.
+inline dmapi::DatabaseOpener CountingOpener(std::shared_ptr<Counts> counts) {
+  return [counts](const dmapi::LibraryConfig& library,
+                  std::string* error) -> std::unique_ptr<sql::Database> {
+    std::unique_ptr<sql::Database> db = dmapi::OpenLibraryDatabase(library, error);
+    if (!db) return nullptr;
+    return std::make_unique<CountingDatabase>(std::move(db), counts);
+  };
+}
 
 }  // namespace sproutsmith::bench

@@ -184,14 +184,9 @@ struct Run {
     config.user_id = "DMADMIN";
     config.current_library = "BENCH";
     config.libraries.push_back(library);
-    auto opener = [counts = counts](const dmapi::LibraryConfig& lib,
-                                    std::string* error) -> std::unique_ptr<sql::Database> {
-      std::unique_ptr<sql::Database> db = dmapi::OpenLibraryDatabase(lib, error);
-      if (!db) return nullptr;
-      return std::make_unique<bench::CountingDatabase>(std::move(db), counts);
-    };
     seam = std::make_unique<app::DmSessionSeam>(
-        context, dmapi::OpenInstallation(config, nullptr, opener), "", "BENCHPC");
+        context, dmapi::OpenInstallation(config, nullptr, bench::CountingOpener(counts)), "",
+        "BENCHPC");
     seam->AttachHost({window, [] {}, [] {}});
     if (!seam->StartFusion()) Fail("the DM session did not start");
     window.TVRules.push_back(app::ReadLibraryNode(settings, "bench", "BENCH"));

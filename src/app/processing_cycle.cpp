@@ -675,7 +675,7 @@ void ProcessingCycle::ProcessRows(const rules::RuleRecord& rule, const std::stri
     CheckForPause(c, p_.window);
     rules::PendingRow& row = work[static_cast<size_t>(r - 1)];
     RowOutcome outcome = p_.rows.ProcessFolderItem(run, row, r);
-    if (outcome.first_level_folder != 0) {
+    if (outcome.first_level_folder != 0 && !outcome.lost) {
       const long long failures = p_.connection.FailedStatements() + log.ErrorCount();
       p_.rows.SortFolders(outcome.first_level_folder, p_.connection.LibraryName(),
                           p_.connection.library_state().settings.MaxItemsToSort);
@@ -686,16 +686,22 @@ void ProcessingCycle::ProcessRows(const rules::RuleRecord& rule, const std::stri
     p_.rows.RecordRow(run, row, outcome);
     log.Separator();
     bool row_failed = outcome.failed;
-    if (!p_.connection.CommitHeld(library)) {
+    if (!p_.connection.CommitHeld(library) && !outcome.lost) {
       log.AddLog("Error: The changes of row #" + Format(r, "#0") + " of rule " + rule.Name() +
-                 " could not be written to the library - the next cycle does the row again");
+                 " could not be written to the library - the rule stops here and the next "
+                 "cycle does the row again");
       log.Separator();
+      outcome.lost = true;
+    }
+    if (outcome.lost) {
       row_failed = true;
+      outcome.folders_added = 0;
     }
     added += outcome.folders_added;
     failed += row_failed ? 1 : 0;
     SetCounters(n, r, added, failed);
     c.ui.Yield();
+    if (outcome.lost) break;
     if (c.state.CancelRequested) break;
     if (LibraryBusyStopsRule(rule.Name())) break;
   }

@@ -142,8 +142,10 @@ RowOutcome FolderBuilder::ProcessRow(const RuleRun& run, rules::PendingRow& row,
       // finish.
       if (!connection_.CommitHeld(run.library)) {
         log.AddLog("Error: The changes of row #" + N(number) + " of rule " + run.rule.Name() +
-                   " could not be written to the library - the next cycle does the row again");
+                   " could not be written to the library - the rule stops here and the next "
+                   "cycle does the row again");
         log.Separator();
+        outcome.lost = true;
         return false;
       }
       return journal_.NoteCreating(run.library, run.rule.Name(), row, level, highest);
@@ -175,6 +177,7 @@ RowOutcome FolderBuilder::ProcessRow(const RuleRun& run, rules::PendingRow& row,
     if (level == 1) outcome.first_level_folder = folder;
     NewFolderSteps(run, source, plan, level, folder, name, item_library);
     if (Troubles() > failures) {
+      creator_.LastFolderUnfinished();
       outcome.failed = true;
       return outcome;
     }

@@ -541,14 +541,21 @@ long long HighestDocumentNumber(dm::Connection& conn) {
 long long FolderCreator::CreateFolder(const FolderRequest& request, const rules::RuleRecord& rule,
                                       int error_mode) {
   folder_existed_ = false;
+  last_place_.clear();
   if (!connection_.CheckFusion("CreateFolder")) return 0;
   if (connection_.library() == nullptr) {
     context_.log.AddLog("Error: Library object not set - cannot continue");
     context_.log.Separator();
     return 0;
   }
-  return log::Trap(context_.log, "CreateFolder", 0LL,
-                   [&] { return Create(request, rule, error_mode); });
+  last_ = {log::Trap(context_.log, "CreateFolder", 0LL,
+                     [&] { return Create(request, rule, error_mode); }),
+           request.row};
+  return last_.number;
+}
+
+void FolderCreator::LastFolderUnfinished() {
+  if (!last_place_.empty() && last_.number > 0 && !folder_existed_) unfinished_[last_place_] = last_;
 }
 
 long long FolderCreator::Create(const FolderRequest& original, const rules::RuleRecord& rule,
@@ -578,6 +585,7 @@ long long FolderCreator::Create(const FolderRequest& original, const rules::Rule
   Creation creation(context_, connection_, r, rule, error_mode);
   const std::string place = UCase(r.item_library) + "\n" + UCase(r.parent_library) + "\n" +
                             Format(r.parent, "#0") + "\n" + UCase(CollapseSpaces(r.name));
+  last_place_ = place;
   // What became of the folder this call made or finished: one that is there but not done
   // is remembered until the row that began it finishes it.
   auto settle = [&](long long result) {

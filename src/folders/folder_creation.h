@@ -43,6 +43,10 @@ class FolderCreator {
   // The last CreateFolder found the folder instead of making (or finishing) it.
   bool FolderExisted() const { return folder_existed_; }
 
+  // The folder the last CreateFolder made could not be given its own steps: like one it
+  // could not finish, it is left to the row that asked for it.
+  void LastFolderUnfinished();
+
  private:
   long long Create(const FolderRequest& request, const rules::RuleRecord& rule, int error_mode);
 
@@ -57,6 +61,8 @@ class FolderCreator {
     std::string row;
   };
   std::map<std::string, Unfinished> unfinished_;
+  std::string last_place_;  // where the last CreateFolder looked; "" when it got not so far
+  Unfinished last_;         // what it made, and for which row
 };
 
 }  // namespace sproutsmith::folders

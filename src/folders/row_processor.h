@@ -43,6 +43,9 @@ struct RowOutcome {
   bool failed = false;       // a level's folder could not be found or made
   bool interrupted = false;  // a cancel stopped the row before its steps were all done
   bool refused = false;      // its values cannot be stored: nothing was written for it
+  // The library refused to commit the row's writes and undid them: rows after it would
+  // build on folders that are gone, so the rule stops.
+  bool lost = false;
 };
 
 class RowProcessor {

@@ -365,7 +365,8 @@ TEST_F(WorkspaceFaultTest, AFailureAtAnyPointLeavesNoHalfWrittenSet) {
     ASSERT_TRUE(clean.AddToWorkspace("C0001 Smith", f1, "USER1", "Matters", "LIB1"));
   }
   const long calls = fault_->calls();
-  ASSERT_GT(calls, 30);
+  // The set's reads and writes; its keys come from the client's range, without a call each.
+  ASSERT_GT(calls, 20);
   int failed = 0;
   for (long n = 1; n <= calls; ++n) {
     Exec("LIB1", "DELETE FROM REGISTRY");

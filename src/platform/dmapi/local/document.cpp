@@ -69,9 +69,9 @@ std::shared_ptr<Document> Document::NewFolder(std::shared_ptr<Server> server, in
   if (db == nullptr) return nullptr;
   std::shared_ptr<Document> doc(new Document(std::move(server), library, db));
   doc->folder_ = true;
-  doc->form_id_ = FormId(*db, schema::kFolderForm).value_or(0);
+  doc->form_id_ = doc->rows().FormId(*db, schema::kFolderForm).value_or(0);
   doc->form_name_ = schema::kFolderForm;
-  doc->LoadForm(schema::kFolderForm);
+  doc->LoadForm(schema::kFolderForm, {});
   return doc;
 }
 
@@ -96,31 +96,36 @@ std::shared_ptr<Document> Document::Open(std::shared_ptr<Server> server, int lib
   doc->system_id_ = get("SYSTEM_ID").AsInteger();
   doc->name_ = get("DOCNAME").text;
   doc->description_ = get("ABSTRACT").text;
-  const std::optional<long long> folder_app = FolderApplicationId(*db);
+  const std::optional<long long> folder_app = doc->rows().FolderApplicationId(*db);
   doc->folder_ =
       folder_app && !get("APPLICATION").IsNull() && get("APPLICATION").AsInteger() == *folder_app;
   doc->form_id_ = get("FORM").AsInteger();
-  doc->form_name_ = FormName(*db, doc->form_id_);
-  doc->LoadForm(doc->form_name_);
+  doc->form_name_ = doc->rows().FormName(*db, doc->form_id_);
+  doc->LoadForm(doc->form_name_, row);
   return doc;
 }
 
 bool Document::HasFolderRow() {
   if (!folder_ || document_number_ == 0) return folder_;
-  return QueryId(*db_, "SELECT COUNT(*) FROM FOLDER WHERE DOCNUMBER = ?",
-                 {Value::Integer(document_number_)})
-             .value_or(0) > 0;
+  if (!folder_row_) {
+    folder_row_ = QueryId(*db_, "SELECT COUNT(*) FROM FOLDER WHERE DOCNUMBER = ?",
+                          {Value::Integer(document_number_)})
+                      .value_or(0) > 0;
+  }
+  return folder_row_;
 }
 
-void Document::LoadForm(const std::string& form_name) {
-  std::vector<FormColumnDef> defs = FormColumns(*db_, form_name);
+void Document::LoadForm(const std::string& form_name, std::map<std::string, Value> row) {
+  std::vector<FormColumnDef> defs = rows().FormColumns(*db_, form_name).value_or(
+      std::vector<FormColumnDef>());
   // A form without columns of its own shows the standard profile of its kind.
   if (defs.empty()) {
-    defs = FormColumns(*db_, folder_ ? schema::kFolderForm : schema::kDocumentForm);
+    defs = rows()
+               .FormColumns(*db_, folder_ ? schema::kFolderForm : schema::kDocumentForm)
+               .value_or(std::vector<FormColumnDef>());
   }
-  std::map<std::string, Value> row;
-  if (document_number_ != 0) row = ProfileRow(*db_, document_number_);
-  const std::optional<long long> folder_app = FolderApplicationId(*db_);
+  if (document_number_ != 0 && row.empty()) row = ProfileRow(*db_, document_number_);
+  const std::optional<long long> folder_app = rows().FolderApplicationId(*db_);
 
   std::vector<Column> columns;
   for (FormColumnDef& def : defs) {
@@ -157,10 +162,11 @@ void Document::ShowStored(Column& column) {
   if (column.stored.IsNull()) {
     column.shown.clear();
   } else if (!def.lookup_table.empty() && def.data_type != kNumericDataType) {
-    const std::optional<Value> v = QueryValue(
-        *db_, "SELECT " + def.lookup_column + " FROM " + def.lookup_table + " WHERE SYSTEM_ID = ?",
-        {Value::Integer(column.stored.AsInteger())});
-    column.shown = v ? v->text : column.stored.text;
+    const std::optional<std::vector<LookupRow>> found =
+        rows().LookupRows(*db_, def.lookup_table, def.lookup_column, "SYSTEM_ID",
+                          Value::Integer(column.stored.AsInteger()), nullptr);
+    const bool shown = found && !found->empty() && !found->front().value.IsNull();
+    column.shown = shown ? found->front().value.text : column.stored.text;
   } else {
     column.shown = column.stored.text;
   }
@@ -227,30 +233,29 @@ Status Document::Assign(Column& c, const std::string& value) {
   Value stored;
   std::string shown;
   if (!def.lookup_table.empty()) {
-    sql::ExecResult r;
+    std::optional<std::vector<LookupRow>> found;
+    std::string error;
     if (numeric && IsWholeNumber(trimmed)) {
       // A numeric lookup column takes the row's SYSTEM_ID itself.
-      r = db_->Execute(
-          "SELECT SYSTEM_ID, SYSTEM_ID FROM " + def.lookup_table + " WHERE SYSTEM_ID = ?",
-          {Value::Integer(static_cast<long long>(text::Val(trimmed)))});
+      found = rows().LookupRows(*db_, def.lookup_table, "SYSTEM_ID", "SYSTEM_ID",
+                                Value::Integer(static_cast<long long>(text::Val(trimmed))),
+                                &error);
     } else {
-      r = db_->Execute("SELECT SYSTEM_ID, " + def.lookup_column + " FROM " + def.lookup_table +
-                           " WHERE " + def.lookup_column + " = ?",
-                       {Value::Text(value)});
+      found = rows().LookupRows(*db_, def.lookup_table, def.lookup_column, def.lookup_column,
+                                Value::Text(value), &error);
     }
-    if (!r.ok()) return DatabaseError(r);
-    if (r.result.rows.empty()) {
+    if (!found) return Status::Error(kErrDatabase, error);
+    if (found->empty()) {
       return Status::Error(kErrUnknownLookup, "Value " + Quoted(value) + " of column " + def.name +
                                                   " is not in " + def.lookup_table);
     }
-    if (r.result.rows.size() > 1) {
+    if (found->size() > 1) {
       return Status::Error(kErrUnknownLookup, "Value " + Quoted(value) + " of column " + def.name +
-                                                  " matches " +
-                                                  std::to_string(r.result.rows.size()) +
+                                                  " matches " + std::to_string(found->size()) +
                                                   " rows of " + def.lookup_table);
     }
-    stored = Value::Integer(r.result.rows[0][0].AsInteger());
-    shown = numeric ? stored.text : r.result.rows[0][1].text;
+    stored = Value::Integer(found->front().system_id);
+    shown = numeric ? stored.text : found->front().value.text;
   } else if (numeric) {
     if (!text::IsNumeric(trimmed)) {
       return Status::Error(
@@ -264,7 +269,7 @@ Status Document::Assign(Column& c, const std::string& value) {
     shown = value;
   }
   if (def.sql_column == "APPLICATION" && folder_) {
-    const std::optional<long long> folder_app = FolderApplicationId(*db_);
+    const std::optional<long long> folder_app = rows().FolderApplicationId(*db_);
     if (!folder_app || stored.AsInteger() != *folder_app) {
       return Status::Error(kErrReadOnly, "The application of a folder is always FOLDER");
     }
@@ -337,37 +342,41 @@ SaveResult Document::Save(const std::string& form) {
   const std::string wanted = text::Trim(form);
   if (!wanted.empty() && text::InStrNoCase(wanted, "*DEFAULT FORM*") == 0 &&
       !text::EqualsNoCase(wanted, form_name_)) {
-    const std::optional<long long> id = FormId(*db_, wanted);
+    const std::optional<long long> id = rows().FormId(*db_, wanted);
     if (!id) {
       return {Status::Error(kErrNoSuchForm,
                             "Form " + wanted + " does not exist in library " + library_name()),
               0};
     }
     form_id_ = *id;
-    form_name_ = FormName(*db_, *id);
+    form_name_ = rows().FormName(*db_, *id);
     form_changed_ = true;
-    LoadForm(form_name_);
+    LoadForm(form_name_, {});
   }
   return document_number_ == 0 ? Create() : Update();
 }
 
 SaveResult Document::Create() {
   if (Status s = CheckName(); !s.ok()) return {s, 0};
-  const std::optional<UserRow> user = FindUser(*db_, server_->config().user_id);
+  const std::optional<UserRow> user = rows().FindUser(*db_, server_->config().user_id);
   if (!user) {
     return {Status::Error(kErrDatabase, "User " + server_->config().user_id +
                                             " is not a user of library " + library_name()),
             0};
   }
+  // SYSTEM_IDs come from the client's range, reserved outside the transaction; the document
+  // number from the counter itself, inside it (key_ranges.h says why).
+  std::string error;
+  KeyRanges& keys = server_->keys(library_);
+  const long long system_id = keys.Next(*db_, schema::kSystemKey, &error);
+  const long long version_id = system_id ? keys.Next(*db_, schema::kSystemKey, &error) : 0;
+  if (version_id == 0) return {Status::Error(kErrDatabase, error), 0};
   sql::Transaction tx(*db_);
   if (!tx.active()) {
     return {Status::Error(kErrDatabase, "Library " + library_name() + " cannot be written"), 0};
   }
-  std::string error;
   const long long number = NextKey(*db_, schema::kSystemKey, &error);
-  const long long system_id = number ? NextKey(*db_, schema::kSystemKey, &error) : 0;
-  const long long version_id = system_id ? NextKey(*db_, schema::kSystemKey, &error) : 0;
-  if (version_id == 0) return {Status::Error(kErrDatabase, error), 0};
+  if (number == 0) return {Status::Error(kErrDatabase, error), 0};
 
   const std::string now = server_->Timestamp();
   const Value user_id = Value::Integer(user->system_id);
@@ -387,7 +396,7 @@ SaveResult Document::Create() {
   };
   if (folder_) {
     // Without it the row would be saved as a document, not a folder.
-    const std::optional<long long> folder_app = FolderApplicationId(*db_);
+    const std::optional<long long> folder_app = rows().FolderApplicationId(*db_);
     if (!folder_app) return {Unreadable("APPS", library_name()), 0};
     values[4].second = Value::Integer(*folder_app);
   }
@@ -425,13 +434,19 @@ SaveResult Document::Create() {
       "TYPIST, CREATION_DATE) VALUES (?, ?, 1, '!', '1', ?, ?, ?)",
       {Value::Integer(version_id), Value::Integer(number), user_id, user_id, Value::Text(now)});
   if (!r.ok()) return {DatabaseError(r), 0};
+  std::string activity_rows;
+  std::vector<Value> activity_values;
   for (int activity : kCreationActivities) {
-    r = db_->Execute(
-        "INSERT INTO ACTIVITYLOG (DOCNUMBER, ACTIVITY_TYPE, TYPIST, START_DATE) "
-        "VALUES (?, ?, ?, ?)",
-        {Value::Integer(number), Value::Integer(activity), user_id, Value::Text(now)});
-    if (!r.ok()) return {DatabaseError(r), 0};
+    activity_rows += activity_rows.empty() ? "(?, ?, ?, ?)" : ", (?, ?, ?, ?)";
+    activity_values.insert(activity_values.end(), {Value::Integer(number),
+                                                   Value::Integer(activity), user_id,
+                                                   Value::Text(now)});
   }
+  r = db_->Execute(
+      "INSERT INTO ACTIVITYLOG (DOCNUMBER, ACTIVITY_TYPE, TYPIST, START_DATE) VALUES " +
+          activity_rows,
+      activity_values);
+  if (!r.ok()) return {DatabaseError(r), 0};
   if (public_pending_) {
     r = db_->Execute("INSERT INTO ROOT_OBJECT (DOCNUMBER, DISPLAYNAME) VALUES (?, ?)",
                      {Value::Integer(number), Value::Text(name_)});
@@ -442,6 +457,7 @@ SaveResult Document::Create() {
   }
   document_number_ = number;
   system_id_ = system_id;
+  folder_row_ = folder_;
   public_pending_ = false;
   name_changed_ = description_changed_ = form_changed_ = false;
   for (Column& c : columns_) {
@@ -484,9 +500,14 @@ SaveResult Document::Update() {
   statement += " WHERE DOCNUMBER = ?";
   params.push_back(Value::Integer(document_number_));
 
-  sql::Transaction tx(*db_);
-  if (!tx.active()) {
-    return {Status::Error(kErrDatabase, "Library " + library_name() + " cannot be written"), 0};
+  // The profile's UPDATE alone is all or nothing by itself; with the public mark it needs
+  // a transaction.
+  std::optional<sql::Transaction> tx;
+  if (public_pending_) {
+    tx.emplace(*db_);
+    if (!tx->active()) {
+      return {Status::Error(kErrDatabase, "Library " + library_name() + " cannot be written"), 0};
+    }
   }
   sql::ExecResult r = db_->Execute(statement, params);
   if (!r.ok()) return {DatabaseError(r), 0};
@@ -497,9 +518,10 @@ SaveResult Document::Update() {
   }
   if (public_pending_) {
     if (Status s = WriteRootObject(); !s.ok()) return {s, 0};
-  }
-  if (!tx.Commit()) {
-    return {Status::Error(kErrDatabase, "Library " + library_name() + " refused the commit"), 0};
+    if (!tx->Commit()) {
+      return {Status::Error(kErrDatabase, "Library " + library_name() + " refused the commit"),
+              0};
+    }
   }
   public_pending_ = false;
   name_changed_ = description_changed_ = form_changed_ = false;
@@ -537,10 +559,7 @@ Status Document::WriteRootObject() {
 
 std::optional<long long> Document::OwnLibraryId() {
   std::optional<long long> id;
-  if (!ReadId(*db_, "SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = ?",
-              {Value::Text(text::Trim(library_name()))}, &id)) {
-    return std::nullopt;
-  }
+  if (!rows().ReadRemoteLibraryId(*db_, library_name(), &id)) return std::nullopt;
   return id.value_or(schema::kOwnLibraryId);
 }
 
@@ -571,8 +590,11 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
   if (local && item_number == document_number_) {
     return {Status::Error(kErrAlreadyInFolder, "A folder cannot contain itself"), 0};
   }
+  // A failed read must not turn a folder item into a document link: the item's FOLDER row is
+  // counted in the same statement.
   const sql::ExecResult item = item_db->Execute(
-      "SELECT SYSTEM_ID, DOCNAME, APPLICATION, DEFAULT_RIGHTS FROM PROFILE WHERE DOCNUMBER = ?",
+      "SELECT P.SYSTEM_ID, P.DOCNAME, P.APPLICATION, P.DEFAULT_RIGHTS, (SELECT COUNT(*) FROM "
+      "FOLDER F WHERE F.DOCNUMBER = P.DOCNUMBER) FROM PROFILE P WHERE P.DOCNUMBER = ?",
       {Value::Integer(item_number)});
   if (!item.ok()) return {DatabaseError(item), 0};
   if (item.result.rows.empty()) {
@@ -584,16 +606,12 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
   const long long item_system_id = item.result.rows[0][0].AsInteger();
   const std::string display_name = item.result.rows[0][1].text;
   const std::string item_library_name = server_->library(item_index).name;
-  // A failed read must not turn a folder item into a document link.
-  const std::optional<long long> item_folder_app = FolderApplicationId(*item_db);
+  const std::optional<long long> item_folder_app =
+      server_->reference_rows(item_index).FolderApplicationId(*item_db);
   if (!item_folder_app) return {Unreadable("APPS", item_library_name), 0};
-  bool item_is_folder = false;
-  if (!item.result.rows[0][2].IsNull() && item.result.rows[0][2].AsInteger() == *item_folder_app) {
-    const std::optional<long long> rows = QueryId(
-        *item_db, "SELECT COUNT(*) FROM FOLDER WHERE DOCNUMBER = ?", {Value::Integer(item_number)});
-    if (!rows) return {Unreadable("FOLDER", item_library_name), 0};
-    item_is_folder = *rows > 0;
-  }
+  const bool item_is_folder = !item.result.rows[0][2].IsNull() &&
+                              item.result.rows[0][2].AsInteger() == *item_folder_app &&
+                              item.result.rows[0][4].AsInteger() > 0;
   const bool item_secured = item.result.rows[0][3].AsInteger() != 0;
 
   const std::optional<long long> own_library = OwnLibraryId();
@@ -601,7 +619,8 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
   const long long parent_library = *own_library;
   long long library_id = parent_library;
   if (!local) {
-    const std::optional<long long> id = RemoteLibraryId(*db_, server_->library(item_index).name);
+    std::optional<long long> id;
+    if (!rows().ReadRemoteLibraryId(*db_, server_->library(item_index).name, &id)) id.reset();
     if (!id) {
       return {Status::Error(kErrNoSuchLibrary, "Library " + server_->library(item_index).name +
                                                    " is not listed in REMOTE_LIBRARIES of " +
@@ -610,6 +629,9 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
     }
     library_id = *id;
   }
+
+  const long long id = server_->keys(library_).Next(*db_, schema::kSystemKey, &error);
+  if (id == 0) return {Status::Error(kErrDatabase, error), 0};
 
   sql::Transaction tx(*db_);
   if (!tx.active()) {
@@ -630,7 +652,8 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
                                                    std::to_string(document_number_)),
             0};
   }
-  // The chain's tail; should a broken chain have several, the newest row ends it.
+  // The chain's tail; should a broken chain have several, the highest-numbered row ends it
+  // (with keys from ranges, not always the newest).
   std::optional<long long> tail;
   if (!ReadId(*db_,
               "SELECT MAX(SYSTEM_ID) FROM FOLDER_ITEM WHERE PARENT = ? AND PARENT_LIBRARY = ? AND "
@@ -651,9 +674,6 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
               &parent_version)) {
     return {Unreadable("VERSIONS", library_name()), 0};
   }
-  const long long id = NextKey(*db_, schema::kSystemKey, &error);
-  if (id == 0) return {Status::Error(kErrDatabase, error), 0};
-
   sql::ExecResult r = db_->Execute(
       "INSERT INTO FOLDER_ITEM (SYSTEM_ID, PARENT, DOCNUMBER, PARENT_LIBRARY, LIBRARY, "
       "NODE_TYPE, DISPLAYNAME, NEXT, ISFIRST, REMOTE_SYSTEM_ID, PARENT_VERSION, VERSION_TYPE, "
@@ -698,24 +718,27 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
     // As a DM server does, the item's own library gets a copy of the link, so that the item's
     // parents can be read there. The link itself stands; a copy that cannot be written now is
     // made by the next sort of the folder.
-    WriteRemoteCopy(*item_db, item_library_name, id, item_number, item_is_folder ? "F" : "D",
+    WriteRemoteCopy(item_index, *item_db, id, item_number, item_is_folder ? "F" : "D",
                     display_name, first, parent_version);
   }
   return {Status::Ok(), received};
 }
 
-void Document::WriteRemoteCopy(sql::Database& item_db, const std::string& item_library,
-                               long long link_id, long long item_number,
-                               const std::string& node_type, const std::string& display_name,
-                               bool first, std::optional<long long> parent_version) {
-  const std::optional<long long> parent_lib = RemoteLibraryId(item_db, library_name());
+void Document::WriteRemoteCopy(int item_index, sql::Database& item_db, long long link_id,
+                               long long item_number, const std::string& node_type,
+                               const std::string& display_name, bool first,
+                               std::optional<long long> parent_version) {
+  ReferenceRows& item_rows = server_->reference_rows(item_index);
+  std::optional<long long> parent_lib;
   std::optional<long long> own_lib;
-  if (!parent_lib ||
-      !ReadId(item_db, "SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = ?",
-              {Value::Text(text::Trim(item_library))}, &own_lib)) {
+  if (!item_rows.ReadRemoteLibraryId(item_db, library_name(), &parent_lib) || !parent_lib ||
+      !item_rows.ReadRemoteLibraryId(item_db, server_->library(item_index).name, &own_lib)) {
     return;
   }
   if (!own_lib) own_lib = schema::kOwnLibraryId;
+  std::string error;
+  const long long id = server_->keys(item_index).Next(item_db, schema::kSystemKey, &error);
+  if (id == 0) return;
   sql::Transaction tx(item_db);
   if (!tx.active()) return;
   const std::optional<long long> present =
@@ -725,9 +748,6 @@ void Document::WriteRemoteCopy(sql::Database& item_db, const std::string& item_l
               {Value::Integer(document_number_), Value::Integer(*parent_lib),
                Value::Integer(item_number), Value::Integer(*own_lib)});
   if (!present || *present > 0) return;
-  std::string error;
-  const long long id = NextKey(item_db, schema::kSystemKey, &error);
-  if (id == 0) return;
   const sql::ExecResult r = item_db.Execute(
       "INSERT INTO FOLDER_ITEM (SYSTEM_ID, PARENT, DOCNUMBER, PARENT_LIBRARY, LIBRARY, "
       "NODE_TYPE, DISPLAYNAME, NEXT, ISFIRST, REMOTE_SYSTEM_ID, PARENT_VERSION, VERSION_TYPE, "
@@ -762,7 +782,7 @@ std::optional<long> Document::DefaultRights() {
 }
 
 std::optional<EffectiveRights> Document::RightsFor(const std::string& user_id) {
-  const std::optional<UserRow> user = FindUser(*db_, user_id);
+  const std::optional<UserRow> user = rows().FindUser(*db_, user_id);
   if (!user) return std::nullopt;
   constexpr long kAll = 255;
   if (document_number_ == 0 || DefaultRights().value_or(0) == 0 ||

@@ -4,6 +4,7 @@
 // writes a DM server makes when it is saved, linked or made public. A folder object and
 // the profile objects it hands out share one Document.
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -59,7 +60,9 @@ class Document {
       : server_(std::move(server)), library_(library), db_(db) {}
 
   const std::string& library_name() const { return server_->library(library_).name; }
-  void LoadForm(const std::string& form_name);
+  ReferenceRows& rows() { return server_->reference_rows(library_); }
+  // `row`: the document's PROFILE row when already read (empty: read it here).
+  void LoadForm(const std::string& form_name, std::map<std::string, sql::Value> row);
   void ShowStored(Column& column);
   Status CheckName();
   Status Assign(Column& column, const std::string& value);
@@ -69,7 +72,7 @@ class Document {
   std::optional<long long> OwnLibraryId();
   Status WriteRootObject();  // inside the caller's transaction
   // The copy of a remote item's link in the item's own library.
-  void WriteRemoteCopy(sql::Database& item_db, const std::string& item_library, long long link_id,
+  void WriteRemoteCopy(int item_index, sql::Database& item_db, long long link_id,
                        long long item_number, const std::string& node_type,
                        const std::string& display_name, bool first,
                        std::optional<long long> parent_version);
@@ -78,6 +81,9 @@ class Document {
   int library_;
   sql::Database* db_;  // owned by the server
   bool folder_ = false;
+  // Its FOLDER row was seen or written. Nothing removes a folder row while its profile
+  // stays, so it is not asked again for this object.
+  bool folder_row_ = false;
   long long document_number_ = 0;
   long long system_id_ = 0;
   long long form_id_ = 0;

@@ -105,10 +105,19 @@ bool ReadParameter(sql::Database& db, const std::string& name, std::string* valu
 }
 
 long long NextKey(sql::Database& db, const std::string& key_name, std::string* error) {
+  return ReserveKeys(db, key_name, 1, error);
+}
+
+long long ReserveKeys(sql::Database& db, const std::string& key_name, long long count,
+                      std::string* error) {
   // One statement, so the increment and the read cannot be split by another process.
-  const sql::ExecResult r = db.Execute(
-      "UPDATE STANDIN_KEYS SET LAST_KEY = LAST_KEY + 1 WHERE KEY_NAME = ? RETURNING LAST_KEY",
-      {Value::Text(key_name)});
+  const sql::ExecResult r =
+      count == 1 ? db.Execute("UPDATE STANDIN_KEYS SET LAST_KEY = LAST_KEY + 1 WHERE KEY_NAME = ? "
+                              "RETURNING LAST_KEY",
+                              {Value::Text(key_name)})
+                 : db.Execute("UPDATE STANDIN_KEYS SET LAST_KEY = LAST_KEY + ? WHERE KEY_NAME = ? "
+                              "RETURNING LAST_KEY",
+                              {Value::Integer(count), Value::Text(key_name)});
   if (!r.ok()) {
     if (error) *error = r.status.text;
     return 0;
@@ -120,13 +129,13 @@ long long NextKey(sql::Database& db, const std::string& key_name, std::string* e
   return r.result.rows[0][0].AsInteger();
 }
 
-std::vector<FormColumnDef> FormColumns(sql::Database& db, const std::string& form) {
+std::optional<std::vector<FormColumnDef>> FormColumns(sql::Database& db, const std::string& form) {
   const sql::ExecResult r = db.Execute(
       "SELECT COLUMN_NAME, SQL_COLUMN, DATA_TYPE, ATTR1, ATTR2, MAX_LENGTH, LOOKUP_TABLE, "
       "LOOKUP_COLUMN FROM STANDIN_FORM_COLUMNS WHERE FORM_NAME = ? ORDER BY COLUMN_NAME",
       {Value::Text(form)});
+  if (!r.ok()) return std::nullopt;
   std::vector<FormColumnDef> columns;
-  if (!r.ok()) return columns;
   for (const std::vector<Value>& row : r.result.rows) {
     FormColumnDef c;
     c.name = text::UCase(text::Trim(row[0].text));
@@ -163,9 +172,25 @@ std::optional<long long> FolderApplicationId(sql::Database& db) {
   return QueryId(db, "SELECT SYSTEM_ID FROM APPS WHERE APPLICATION = 'FOLDER'", {});
 }
 
-std::optional<long long> RemoteLibraryId(sql::Database& db, const std::string& library) {
-  return QueryId(db, "SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = ?",
-                 {Value::Text(text::Trim(library))});
+bool ReadRemoteLibraryId(sql::Database& db, const std::string& library,
+                         std::optional<long long>* id) {
+  return ReadId(db, "SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = ?",
+                {Value::Text(text::Trim(library))}, id);
+}
+
+std::optional<std::vector<LookupRow>> LookupRows(sql::Database& db, const std::string& table,
+                                                 const std::string& column,
+                                                 const std::string& where_column,
+                                                 const Value& key, std::string* error) {
+  const sql::ExecResult r = db.Execute(
+      "SELECT SYSTEM_ID, " + column + " FROM " + table + " WHERE " + where_column + " = ?", {key});
+  if (!r.ok()) {
+    if (error) *error = r.status.text;
+    return std::nullopt;
+  }
+  std::vector<LookupRow> rows;
+  for (const std::vector<Value>& row : r.result.rows) rows.push_back({row[0].AsInteger(), row[1]});
+  return rows;
 }
 
 std::vector<ColumnDefault> ProfileDefaults(sql::Database& db, const std::string& user_id,

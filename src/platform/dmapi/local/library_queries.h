@@ -47,6 +47,10 @@ bool ReadParameter(sql::Database& db, const std::string& name, std::string* valu
 // The next number of a key counter. Atomic on its own, so it may run inside or outside a
 // transaction and two processes on one file never get the same number. 0 on failure.
 long long NextKey(sql::Database& db, const std::string& key_name, std::string* error);
+// Moves the counter on by `count` in one statement and returns the last number of the
+// range it passed over (the range is last - count + 1 ... last); 0 on failure.
+long long ReserveKeys(sql::Database& db, const std::string& key_name, long long count,
+                      std::string* error);
 
 struct FormColumnDef {
   std::string name;
@@ -58,14 +62,30 @@ struct FormColumnDef {
   std::string lookup_table;
   std::string lookup_column;
 };
-// The form's columns in a fixed order; empty when the form has none (or is unknown).
-std::vector<FormColumnDef> FormColumns(sql::Database& db, const std::string& form);
+// The form's columns in a fixed order; empty when the form has none (or is unknown),
+// nullopt when they cannot be read.
+std::optional<std::vector<FormColumnDef>> FormColumns(sql::Database& db, const std::string& form);
 std::optional<long long> FormId(sql::Database& db, const std::string& form);
 std::string FormName(sql::Database& db, long long form_id);
 
 std::optional<long long> FolderApplicationId(sql::Database& db);
-// REMOTE_LIBRARIES.SYSTEM_ID of a library by name.
-std::optional<long long> RemoteLibraryId(sql::Database& db, const std::string& library);
+// REMOTE_LIBRARIES.SYSTEM_ID of a library by name; false when unreadable, *id empty when the
+// library is not listed.
+bool ReadRemoteLibraryId(sql::Database& db, const std::string& library,
+                         std::optional<long long>* id);
+
+// A row of a lookup table: its SYSTEM_ID and the looked-up column.
+struct LookupRow {
+  long long system_id = 0;
+  sql::Value value;
+};
+// The rows of `table` whose `where_column` equals `key`, with `column`; nullopt with the
+// database's *error when they cannot be read. Table and column names must be plain
+// identifiers.
+std::optional<std::vector<LookupRow>> LookupRows(sql::Database& db, const std::string& table,
+                                                 const std::string& column,
+                                                 const std::string& where_column,
+                                                 const sql::Value& key, std::string* error);
 
 std::vector<ColumnDefault> ProfileDefaults(sql::Database& db, const std::string& user_id,
                                            const std::string& form, bool* ok);

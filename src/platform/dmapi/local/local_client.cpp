@@ -2,6 +2,7 @@
 
 #include "platform/dmapi/installation.h"
 #include "platform/dmapi/local/document_objects.h"
+#include "platform/dmapi/local/event_rows.h"
 #include "platform/dmapi/local/library_queries.h"
 #include "platform/dmapi/local/local_library.h"
 #include "platform/dmapi/local/local_sql_object.h"
@@ -12,8 +13,6 @@ namespace sproutsmith::dmapi {
 
 namespace local {
 namespace {
-
-using sql::Value;
 
 class LocalApplication final : public Application {
  public:
@@ -43,19 +42,14 @@ class LocalApplication final : public Application {
     if (!text::EqualsNoCase(text::Trim(command), kRefreshAllViews)) {
       return static_cast<int>(kErrUnknownCommand);
     }
-    sql::Database* db = server_->Open(server_->current(), nullptr);
+    const int library = server_->current();
+    sql::Database* db = server_->Open(library, nullptr);
     if (db == nullptr) return static_cast<int>(kErrNoSuchLibrary);
     // Nothing to refresh here; the row lets a test see that the client was asked.
-    sql::Transaction tx(*db);
-    if (!tx.active()) return static_cast<int>(kErrDatabase);
-    const long long id =
-        QueryId(*db, "SELECT MAX(EVENT_ID) FROM STANDIN_EVENTS", {}).value_or(0) + 1;
-    const sql::ExecResult r = db->Execute(
-        "INSERT INTO STANDIN_EVENTS (EVENT_ID, EVENT_NAME, DETAIL, EVENT_TIME) VALUES (?, ?, ?, ?)",
-        {Value::Integer(id), Value::Text(kRefreshAllViews), Value::Text(server_->config().user_id),
-         Value::Text(server_->Timestamp())});
-    if (!r.ok() || !tx.Commit()) return static_cast<int>(kErrDatabase);
-    return 0;
+    const Status recorded =
+        RecordEvent(*db, &server_->next_event_id(library), kRefreshAllViews,
+                    server_->config().user_id, server_->Timestamp());
+    return recorded.ok() ? 0 : static_cast<int>(kErrDatabase);
   }
 
  private:
@@ -80,8 +74,11 @@ class LocalSession final : public Session {
 
   std::string ClientName() const override { return "Sproutsmith DM stand-in"; }
   bool LogOn() override {
-    sql::Database* db = server_->Open(server_->current(), nullptr);
-    return db != nullptr && local::FindUser(*db, server_->config().user_id).has_value();
+    server_->ForgetReferenceRows();
+    const int library = server_->current();
+    sql::Database* db = server_->Open(library, nullptr);
+    return db != nullptr &&
+           server_->reference_rows(library).FindUser(*db, server_->config().user_id).has_value();
   }
   void Close() override {}
 
@@ -101,9 +98,10 @@ class LocalSession final : public Session {
     return MakeFolderObject(std::move(doc));
   }
   std::unique_ptr<User> FindUser(const std::string& user_id) override {
-    sql::Database* db = server_->Open(server_->current(), nullptr);
+    const int library = server_->current();
+    sql::Database* db = server_->Open(library, nullptr);
     if (db == nullptr) return nullptr;
-    std::optional<UserRow> row = local::FindUser(*db, user_id);
+    std::optional<UserRow> row = server_->reference_rows(library).FindUser(*db, user_id);
     return row ? std::make_unique<LocalUser>(std::move(*row)) : nullptr;
   }
   std::optional<std::vector<ColumnDefault>> ProfileDefaults(const std::string& user_id,

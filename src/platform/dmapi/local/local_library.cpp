@@ -16,7 +16,8 @@ class LocalLibrary final : public Library {
   std::string UserId() const override {
     sql::Database* db = server_->Open(index_, nullptr);
     if (db == nullptr) return "";
-    const std::optional<UserRow> user = FindUser(*db, server_->config().user_id);
+    const std::optional<UserRow> user =
+        server_->reference_rows(index_).FindUser(*db, server_->config().user_id);
     return user ? user->user_id : "";
   }
   std::string PrimaryGroupId() const override {

@@ -5,6 +5,7 @@
 
 #include "platform/dmapi/engine_codes.h"
 #include "platform/dmapi/local/library_queries.h"
+#include "platform/dmapi/local/reference_rows.h"
 #include "platform/dmapi/results.h"
 #include "platform/schema/library_schema.h"
 #include "platform/schema/table_definitions.h"
@@ -43,6 +44,7 @@ class LocalSqlObject final : public SqlObject {
     }
     const LibraryConfig& lib = server_->library(index);
     db_ = db;
+    index_ = index;
     engine_code_ = lib.engine_code;
     // A client that cannot tell the engine still talks to a server of some flavour: the
     // one the library's own row names.
@@ -74,6 +76,7 @@ class LocalSqlObject final : public SqlObject {
     Clear();
     if (db_ == nullptr) return Fail(kErrNotAttached, "No library is attached");
     try {
+      if (MayWriteReferenceRows(text)) server_->reference_rows(index_).Forget();
       last_ = translation_->Execute(*db_, text);
     } catch (const std::exception& e) {
       return Fail(kErrDatabase, e.what());
@@ -123,7 +126,7 @@ class LocalSqlObject final : public SqlObject {
       return 0;
     }
     std::string error;
-    const long long key = NextKey(*db_, key_name, &error);
+    const long long key = server_->keys(index_).Next(*db_, key_name, &error);
     if (key == 0) Fail(kErrDatabase, error);
     return key;
   }
@@ -144,6 +147,7 @@ class LocalSqlObject final : public SqlObject {
   std::shared_ptr<Server> server_;
   std::string token_;
   sql::Database* db_ = nullptr;
+  int index_ = 0;  // the attached library's, while db_ is set
   int engine_code_ = 0;
   // Per library index; the attached library's.
   std::map<int, std::unique_ptr<sql::TranslationCache>> translations_;

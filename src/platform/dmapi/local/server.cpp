@@ -65,14 +65,14 @@ Server::Server(InstallationConfig config, const os::Clock* clock, DatabaseOpener
       token_(NewToken(config_.user_id)),
       current_(std::max(0, config_.Find(config_.current_library))),
       search_flags_(config_.libraries.size(), true),
-      databases_(config_.libraries.size()) {}
+      libraries_(config_.libraries.size()) {}
 
 sql::Database* Server::Open(int index, std::string* error) {
   if (index < 0 || index >= LibraryCount()) {
     if (error) *error = "no such library";
     return nullptr;
   }
-  if (databases_[index]) return databases_[index].get();
+  if (libraries_[index].db) return libraries_[index].db.get();
   const LibraryConfig& lib = config_.libraries[index];
   std::string open_error;
   std::unique_ptr<sql::Database> db = opener_(lib, &open_error);
@@ -90,33 +90,52 @@ sql::Database* Server::Open(int index, std::string* error) {
   if (auto* sqlite = dynamic_cast<sql::SqliteDatabase*>(db.get())) sqlite->SetClock(*clock_);
   if (auto* postgres = dynamic_cast<sql::PostgresDatabase*>(db.get())) postgres->SetClock(*clock_);
   if (commits_held_) db->HoldCommits(true);
-  databases_[index] = std::move(db);
-  return databases_[index].get();
+  libraries_[index].db = std::move(db);
+  return libraries_[index].db.get();
+}
+
+void Server::ForgetReferenceRows() {
+  for (LibraryState& library : libraries_) library.reference_rows.Forget();
+}
+
+void Server::set_search_flag(int index, bool on) {
+  search_flags_[index] = on;
+  ForgetReferenceRows();
+}
+
+bool Server::EndHeld(LibraryState& library, bool commit) {
+  if (library.db->EndHeld(commit)) return true;
+  library.keys = KeyRanges();
+  library.reference_rows.Forget();
+  library.next_event_id.reset();
+  return false;
 }
 
 void Server::HoldCommits(bool on) {
   commits_held_ = on;
-  for (auto& db : databases_) {
-    if (db) db->HoldCommits(on);
+  for (LibraryState& library : libraries_) {
+    if (!library.db) continue;
+    if (!on) EndHeld(library, true);
+    library.db->HoldCommits(on);
   }
 }
 
 bool Server::CommitHeld(const std::string& last_library) {
   const int last = Find(last_library);
   bool all = true;
-  for (size_t i = 0; i < databases_.size(); ++i) {
-    if (databases_[i] && static_cast<int>(i) != last) all = databases_[i]->EndHeld(true) && all;
+  for (size_t i = 0; i < libraries_.size(); ++i) {
+    if (libraries_[i].db && static_cast<int>(i) != last) all = EndHeld(libraries_[i], true) && all;
   }
-  if (last >= 0 && databases_[static_cast<size_t>(last)]) {
-    all = databases_[static_cast<size_t>(last)]->EndHeld(true) && all;
+  if (last >= 0 && libraries_[static_cast<size_t>(last)].db) {
+    all = EndHeld(libraries_[static_cast<size_t>(last)], true) && all;
   }
   return all;
 }
 
 std::string Server::TakeBusyLibrary() {
   std::string busy;
-  for (size_t i = 0; i < databases_.size(); ++i) {
-    if (databases_[i] && databases_[i]->TakeBusy() && busy.empty()) {
+  for (size_t i = 0; i < libraries_.size(); ++i) {
+    if (libraries_[i].db && libraries_[i].db->TakeBusy() && busy.empty()) {
       busy = config_.libraries[i].name;
     }
   }
