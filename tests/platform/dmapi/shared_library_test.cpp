@@ -5,6 +5,7 @@
 
 #include <set>
 
+#include "platform/sql/fault_injecting_database.h"
 #include "standin_fixture.h"
 #include "support/postgres_server.h"
 
@@ -43,12 +44,12 @@ LibraryConfig MakeSharedLibrary(sql::Backend backend, const testing::TempDir& di
 
 // One client of the library, as one process has it.
 struct Process {
-  Process(const LibraryConfig& library, const os::Clock* clock) {
+  Process(const LibraryConfig& library, const os::Clock* clock, DatabaseOpener opener = {}) {
     InstallationConfig config;
     config.user_id = "DMADMIN";
     config.current_library = library.name;
     config.libraries.push_back(library);
-    client = OpenInstallation(config, clock);
+    client = OpenInstallation(config, clock, std::move(opener));
     session = client->CreateSession();
     app = client->CreateApplication();
     sql = client->CreateSqlObject();
@@ -132,6 +133,54 @@ TEST(SharedLibraryTest, TwoClientsNeverShareANumberAndDocumentNumbersOnlyGrow) {
     EXPECT_EQ(testing::ReadRows(*db, "SELECT EVENT_ID FROM STANDIN_EVENTS ORDER BY EVENT_ID"),
               (Rows{{"1"}, {"2"}, {"3"}, {"4"}, {"5"}}));
   }
+}
+
+// A row's writes held and then undone by the library (its commit failed): the key range
+// reserved inside them goes with them, so the other client, reserving the same numbers
+// again, never meets this one's.
+TEST(SharedLibraryTest, KeysReservedInWritesThatWereUndoneAreNotHandedOutAgain) {
+  const os::FixedClock clock{{2026, 12, 6, 9, 30, 15, 0}};
+  testing::TempDir dir;
+  const LibraryConfig library = MakeSharedLibrary(sql::Backend::kSqlite, dir);
+  ASSERT_FALSE(library.name.empty());
+  sql::FaultInjectingDatabase* fault = nullptr;
+  Process one(
+      library, &clock,
+      [&fault](const LibraryConfig& lib, std::string* error) -> std::unique_ptr<sql::Database> {
+        std::unique_ptr<sql::Database> db = OpenLibraryDatabase(lib, error);
+        if (!db) return nullptr;
+        auto faulty = std::make_unique<sql::FaultInjectingDatabase>(std::move(db));
+        fault = faulty.get();
+        return faulty;
+      });
+  Process two(library, &clock);
+  ASSERT_NE(fault, nullptr);
+
+  one.client->HoldCommits(true);
+  const long long undone = one.MakeFolder("Undone");
+  fault->FailCall(1);
+  EXPECT_FALSE(one.client->CommitHeld(library.name));
+  fault->Disarm();
+  one.client->HoldCommits(false);
+
+  std::unique_ptr<sql::Database> db = OpenLibraryDatabase(library, nullptr);
+  ASSERT_NE(db, nullptr);
+  EXPECT_TRUE(testing::ReadRows(
+                  *db, "SELECT DOCNUMBER FROM PROFILE WHERE DOCNUMBER = " + std::to_string(undone))
+                  .empty());
+  const long long root = two.MakeFolder("Two");
+  const long long again = one.MakeFolder("One", root);
+  const long long more = two.MakeFolder("Two more", root);
+  std::vector<long long> used;
+  for (const std::string& query : {std::string("SELECT SYSTEM_ID FROM PROFILE"),
+                                   std::string("SELECT VERSION_ID FROM VERSIONS"),
+                                   std::string("SELECT SYSTEM_ID FROM FOLDER_ITEM")}) {
+    for (const auto& row : testing::ReadRows(*db, query)) used.push_back(std::stoll(row[0]));
+  }
+  const std::set<long long> distinct(used.begin(), used.end());
+  EXPECT_EQ(distinct.size(), used.size()) << "a number was handed out twice";
+  EXPECT_GT(again, 0);
+  EXPECT_GT(more, again);
 }
 
 }  // namespace
