@@ -159,6 +159,12 @@ class Words {
 }  // namespace
 
 bool MayWriteReferenceRows(std::string_view statement) {
+  // Most statements read: tell them by their first word, before copying the whole text.
+  const std::string head = text::LTrim(statement.substr(0, 16));
+  if (head.size() >= 7 && text::StartsWithNoCase(head, "SELECT") &&
+      !IsIdentifierChar(head[6])) {
+    return false;
+  }
   const std::string upper = text::UCase(std::string(statement));
   Words words(upper);
   const std::string verb = words.Next();
