@@ -37,7 +37,8 @@ class TranslationCacheTest : public ::testing::TestWithParam<Backend> {
       db_ = std::move(db);
       ASSERT_TRUE(db_->ExecuteScript("CREATE SCHEMA docsadm").ok());
     }
-    ASSERT_TRUE(db_->ExecuteScript("CREATE TABLE T (ID BIGINT PRIMARY KEY, NAME VARCHAR(40))").ok());
+    ASSERT_TRUE(
+        db_->ExecuteScript("CREATE TABLE T (ID BIGINT PRIMARY KEY, NAME VARCHAR(40))").ok());
     TranslateOptions options;
     options.target = GetParam();
     options.owners = {"DOCSADM", "dbo"};
@@ -96,8 +97,15 @@ TEST_P(TranslationCacheTest, EachShapeIsTranslatedAndPreparedOnce) {
   EXPECT_EQ(cache_->translations(), 3);
   EXPECT_EQ(Prepared() - prepared, GetParam() == Backend::kPostgres ? 4 : 3);
 
-  // What takes no parameters is translated and prepared each time it runs.
+  // What takes no parameters is translated once for as long as its text is kept, and run
+  // as text each time.
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(cache_->Execute(*db_, "set dateformat mdy").ok());
+  EXPECT_EQ(cache_->translations(), 4);
+  for (size_t i = 0; i < TranslationCache::kStatements; ++i) {
+    ASSERT_TRUE(
+        cache_->Execute(*db_, "SELECT COUNT(*) FROM T WHERE ID = " + std::to_string(i)).ok());
+  }
+  ASSERT_TRUE(cache_->Execute(*db_, "set dateformat mdy").ok());
   EXPECT_EQ(cache_->translations(), 6);
 }
 
@@ -140,10 +148,8 @@ TEST(PostgresPreparedStatementTest, ANewConnectionPreparesItsStatementsAgain) {
   EXPECT_EQ(db->statements_prepared(), 1);
 
   // The server ends the session (waiting until it has); the next statement learns it.
-  ASSERT_TRUE(admin
-                  ->Execute("SELECT pg_terminate_backend(?, 10000)",
-                            {pid.result.rows[0][0]})
-                  .ok());
+  ASSERT_TRUE(
+      admin->Execute("SELECT pg_terminate_backend(?, 10000)", {pid.result.rows[0][0]}).ok());
   EXPECT_FALSE(db->Execute(query, {Value::Integer(1)}).ok());
   const ExecResult again = db->Execute(query, {Value::Integer(2)});
   ASSERT_TRUE(again.ok()) << again.status.text;

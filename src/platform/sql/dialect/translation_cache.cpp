@@ -78,8 +78,13 @@ TranslatedStatement TranslationCache::Translate(std::string_view sql) {
   return {dialect::TranslateShape(std::move(tokens), options_), {}, false};
 }
 
+const TranslatedStatement& TranslationCache::TranslateKept(std::string_view sql) {
+  if (const TranslatedStatement* kept = statements_.Find(sql)) return *kept;
+  return statements_.Put(sql, Translate(sql));
+}
+
 ExecResult TranslationCache::Execute(Database& db, std::string_view sql) {
-  const TranslatedStatement statement = Translate(sql);
+  const TranslatedStatement& statement = TranslateKept(sql);
   return statement.shaped ? db.Execute(statement.text, statement.params)
                           : db.Execute(statement.text);
 }

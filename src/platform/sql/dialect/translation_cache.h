@@ -36,12 +36,18 @@ struct TranslatedStatement {
 class TranslationCache {
  public:
   static constexpr size_t kShapes = 2048;
+  // Whole statements kept as they were last translated: the engine asks many again and
+  // again within a cycle (the same rule, parent or library), and these skip even the
+  // tokenizing that finds their shape.
+  static constexpr size_t kStatements = 256;
 
   explicit TranslationCache(TranslateOptions options, size_t shapes = kShapes);
 
   const TranslateOptions& options() const { return options_; }
 
   TranslatedStatement Translate(std::string_view sql);
+  // The translation of `sql`, kept for when the same text comes again.
+  const TranslatedStatement& TranslateKept(std::string_view sql);
   // Translates `sql` and runs it on `db`.
   ExecResult Execute(Database& db, std::string_view sql);
 
@@ -59,6 +65,7 @@ class TranslationCache {
   Entry TranslateShape(dialect::Tokens shape, size_t lifted);
   TranslateOptions options_;
   LruCache<Entry> shapes_;
+  LruCache<TranslatedStatement> statements_{kStatements};
   long long translations_ = 0;
 };
 
