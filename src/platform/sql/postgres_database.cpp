@@ -326,32 +326,125 @@ ExecResult PostgresDatabase::RunOnce(std::string_view sql, const std::vector<Val
   }
 }
 
+namespace {
+
+// Whether a statement may write: only those are worth a held transaction.
+bool MayWrite(std::string_view sql) {
+  const std::string head = text::UCase(text::Left(text::LTrim(sql.substr(0, 16)), 6));
+  return head != "SELECT" && text::Left(head, 4) != "SHOW" && text::Left(head, 3) != "SET";
+}
+
+std::string SavepointName(int depth) { return "sproutsmith_" + std::to_string(depth); }
+
+}  // namespace
+
 ExecResult PostgresDatabase::Execute(std::string_view sql) {
   // With no parameters the extended protocol still refuses a second statement, as the
   // other back ends do.
   static const std::vector<Value> kNone;
-  return Run(sql, &kNone, false);
+  return RunStatement(sql, kNone, false);
 }
 
 ExecResult PostgresDatabase::Execute(std::string_view sql, const std::vector<Value>& params) {
-  return Run(sql, &params, true);
+  return RunStatement(sql, params, true);
+}
+
+ExecResult PostgresDatabase::RunStatement(std::string_view sql, const std::vector<Value>& params,
+                                          bool prepare) {
+  ExecResult failure;
+  if (held_ && !held_open_ && depth_ == 0 && MayWrite(sql) && !OpenHeld(&failure)) {
+    return failure;
+  }
+  ExecResult r = Run(sql, &params, prepare);
+  if (!r.ok()) NoteBrokenTransaction();
+  return r;
 }
 
 ExecResult PostgresDatabase::ExecuteScript(std::string_view script) {
   return Run(script, nullptr, false);
 }
 
-bool PostgresDatabase::Begin() { return Execute("BEGIN").ok(); }
-
-// COMMIT of a transaction a failed statement broke answers ROLLBACK without an error.
-bool PostgresDatabase::Commit() {
-  PGresult* res = PQexec(conn_, "COMMIT");
-  const bool ok =
-      PQresultStatus(res) == PGRES_COMMAND_OK && std::string_view(PQcmdStatus(res)) == "COMMIT";
+bool PostgresDatabase::Control(const std::string& sql) {
+  PGresult* res = PQexec(conn_, sql.c_str());
+  // COMMIT of a transaction a failed statement broke answers ROLLBACK without an error.
+  const bool ok = PQresultStatus(res) == PGRES_COMMAND_OK &&
+                  (sql != "COMMIT" || std::string_view(PQcmdStatus(res)) == "COMMIT");
   PQclear(res);
   return ok;
 }
 
-void PostgresDatabase::Rollback() { PQclear(PQexec(conn_, "ROLLBACK")); }
+void PostgresDatabase::NoteBrokenTransaction() {
+  if (!held_open_ || depth_ > 0 || PQtransactionStatus(conn_) != PQTRANS_INERROR) return;
+  Control("ROLLBACK");
+  held_open_ = false;
+  held_lost_ = true;
+}
+
+bool PostgresDatabase::OpenHeld(ExecResult* failure) {
+  if (held_lost_) {
+    // Written on their own, the next writes would land without the ones lost before them.
+    failure->status.code = 1;
+    failure->error_number = 1;
+    failure->status.text =
+        "[Sproutsmith][PostgreSQL] the writes held since the last commit were rolled back";
+    return false;
+  }
+  if (!Control("BEGIN")) {
+    *failure = ConnectionFailure(conn_);
+    return false;
+  }
+  held_open_ = true;
+  return true;
+}
+
+bool PostgresDatabase::Begin() {
+  ExecResult failure;
+  if (held_ && !held_open_ && depth_ == 0 && !OpenHeld(&failure)) return false;
+  const bool nested = held_open_ || depth_ > 0;
+  if (!Control(nested ? "SAVEPOINT " + SavepointName(depth_ + 1) : "BEGIN")) return false;
+  ++depth_;
+  return true;
+}
+
+bool PostgresDatabase::Commit() {
+  if (depth_ == 0) return Control("COMMIT");
+  const bool nested = held_open_ || depth_ > 1;
+  if (!Control(nested ? "RELEASE " + SavepointName(depth_) : "COMMIT")) return false;
+  --depth_;
+  return true;
+}
+
+void PostgresDatabase::Rollback() {
+  if (depth_ == 0) {
+    Control("ROLLBACK");
+    return;
+  }
+  if (held_open_ || depth_ > 1) {
+    // Also what mends a transaction that a failed statement inside the savepoint broke.
+    Control("ROLLBACK TO " + SavepointName(depth_));
+    Control("RELEASE " + SavepointName(depth_));
+  } else {
+    Control("ROLLBACK");
+  }
+  --depth_;
+}
+
+void PostgresDatabase::HoldCommits(bool on) {
+  if (!on && held_open_) EndHeld(true);
+  held_ = on;
+  if (!on) held_lost_ = false;
+}
+
+bool PostgresDatabase::EndHeld(bool commit) {
+  if (std::exchange(held_lost_, false)) return false;
+  if (!held_open_) return commit;
+  // An operation still open would be cut in half: everything held goes.
+  const bool whole = depth_ == 0;
+  const bool committed = commit && whole && Control("COMMIT");
+  if (!committed) Control("ROLLBACK");
+  held_open_ = false;
+  depth_ = 0;
+  return committed;
+}
 
 }  // namespace sproutsmith::sql

@@ -46,9 +46,15 @@ class PostgresDatabase final : public Database {
   ExecResult Execute(std::string_view sql) override;
   ExecResult Execute(std::string_view sql, const std::vector<Value>& params) override;
   ExecResult ExecuteScript(std::string_view script) override;
+  // Nested transactions, and those begun while commits are held, are savepoints.
   bool Begin() override;
   bool Commit() override;
   void Rollback() override;
+  // A statement that fails at the held transaction's own level breaks it off on this
+  // server: what it held is rolled back at once, and writes are refused until EndHeld
+  // reports the loss (as a lost SQLite transaction is).
+  void HoldCommits(bool on) override;
+  bool EndHeld(bool commit) override;
   std::string Location() const override;
   bool TakeBusy() override { return std::exchange(busy_noted_, false); }
 
@@ -68,9 +74,18 @@ class PostgresDatabase final : public Database {
   ExecResult Configure();
   // `prepared`: keep the statement prepared (params must be given).
   ExecResult Run(std::string_view sql, const std::vector<Value>* params, bool prepared);
+  // One statement, opening the held transaction first when it may write.
+  ExecResult RunStatement(std::string_view sql, const std::vector<Value>& params, bool prepare);
   ExecResult RunOnce(std::string_view sql, const std::vector<Value>* params, bool prepared);
   // Hands the clock's reading to the server before a text that asks for the time.
   void ShareClock(std::string_view sql);
+  // Runs a transaction-control statement; false when the server refused it.
+  bool Control(const std::string& sql);
+  // Begins the held transaction before the first write; false (with *failure) when it
+  // cannot, or when held writes were lost and not yet reported.
+  bool OpenHeld(ExecResult* failure);
+  // After a failed statement: a held transaction broken off at its own level is over.
+  void NoteBrokenTransaction();
 
   pg_conn* conn_;
   std::string database_;
@@ -81,6 +96,10 @@ class PostgresDatabase final : public Database {
   // Statement names by the kinds of the values and the text.
   LruCache<std::string> statements_;
   long long statements_prepared_ = 0;
+  bool held_ = false;       // commits are held
+  bool held_open_ = false;  // the held transaction is open
+  bool held_lost_ = false;  // it was rolled back by a failure, not yet reported
+  int depth_ = 0;           // transactions begun and not ended, savepoints included
 };
 
 // Creates the empty database `name` (taken as written, small letters advised) on the server

@@ -1,7 +1,8 @@
 // Writes held in one transaction, as a row of folder building makes them: nothing is durable
-// (seen by another connection to the file) until EndHeld, a DM operation's transaction is a
-// savepoint inside (all or nothing on its own), a rollback undoes all that is held, and
-// reads never take the write lock. Checked on a real SQLite file from a second connection.
+// (seen by another connection) until EndHeld, a DM operation's transaction is a savepoint
+// inside (all or nothing on its own), a rollback undoes all that is held, and reads never
+// take the write lock. Checked on a real SQLite file and a real PostgreSQL database, each
+// from a second connection.
 
 #include <gtest/gtest.h>
 
@@ -9,21 +10,33 @@
 #include <string>
 #include <vector>
 
+#include "platform/sql/postgres_database.h"
 #include "platform/sql/sqlite_database.h"
+#include "support/postgres_server.h"
 #include "support/temp_dir.h"
 
 namespace sproutsmith::sql {
 namespace {
 
-class HeldCommitsTest : public ::testing::Test {
+class HeldCommitsTest : public ::testing::TestWithParam<Backend> {
  protected:
   void SetUp() override {
+    if (GetParam() == Backend::kPostgres) {
+      connection_ = testing::NewPostgresDatabase("held");
+      ASSERT_FALSE(connection_.empty());
+    }
     db_ = Open();
     other_ = Open();
     ASSERT_TRUE(db_ && other_);
     ASSERT_TRUE(db_->ExecuteScript("CREATE TABLE T (N INTEGER)").ok());
   }
-  std::unique_ptr<SqliteDatabase> Open() {
+  std::unique_ptr<Database> Open() {
+    if (GetParam() == Backend::kPostgres) {
+      Status status;
+      auto db = PostgresDatabase::Open(connection_, "public", &status, BusyWait{0});
+      EXPECT_TRUE(db) << status.text;
+      return db;
+    }
     std::string error;
     auto db = SqliteDatabase::Open(dir_.File("lib.db"), true, &error, BusyWait{0});
     EXPECT_TRUE(db) << error;
@@ -42,11 +55,12 @@ class HeldCommitsTest : public ::testing::Test {
   }
 
   testing::TempDir dir_;
-  std::unique_ptr<SqliteDatabase> db_;
-  std::unique_ptr<SqliteDatabase> other_;
+  std::string connection_;
+  std::unique_ptr<Database> db_;
+  std::unique_ptr<Database> other_;
 };
 
-TEST_F(HeldCommitsTest, HeldWritesBecomeDurableTogetherAndOperationsStayAllOrNothing) {
+TEST_P(HeldCommitsTest, HeldWritesBecomeDurableTogetherAndOperationsStayAllOrNothing) {
   using Rows = std::vector<long long>;
   db_->HoldCommits(true);
   // Reads take no lock: another process can still write.
@@ -93,7 +107,7 @@ TEST_F(HeldCommitsTest, HeldWritesBecomeDurableTogetherAndOperationsStayAllOrNot
   EXPECT_EQ(Durable(), Rows({1, 2, 4, 5, 7, 8, 9, 100}));
 }
 
-TEST_F(HeldCommitsTest, WithoutHoldingTransactionsNestAsSavepoints) {
+TEST_P(HeldCommitsTest, WithoutHoldingTransactionsNestAsSavepoints) {
   using Rows = std::vector<long long>;
   {
     Transaction outer(*db_);
@@ -110,6 +124,45 @@ TEST_F(HeldCommitsTest, WithoutHoldingTransactionsNestAsSavepoints) {
   }
   EXPECT_EQ(Durable(), Rows({1, 3}));
 }
+
+// A statement the database refuses: inside an operation only the operation is undone; at
+// the held transaction's own level (where a PostgreSQL transaction cannot go on after it)
+// everything held is lost, later writes are refused rather than made durable without what
+// came before them, and EndHeld reports the loss once.
+TEST_P(HeldCommitsTest, AFailedStatementUndoesItsOperationOrReportsWhatWasLost) {
+  using Rows = std::vector<long long>;
+  db_->HoldCommits(true);
+  Write(1);
+  {
+    Transaction op(*db_);
+    Write(2);
+    EXPECT_FALSE(db_->Execute("INSERT INTO NO_SUCH_TABLE VALUES (1)").ok());
+  }  // undone with its operation; the held transaction goes on
+  Write(3);
+  EXPECT_TRUE(db_->EndHeld(true));
+  EXPECT_EQ(Durable(), Rows({1, 3}));
+
+  Write(4);
+  EXPECT_FALSE(db_->Execute("INSERT INTO NO_SUCH_TABLE VALUES (1)").ok());
+  if (GetParam() == Backend::kPostgres) {
+    EXPECT_FALSE(db_->Execute("INSERT INTO T (N) VALUES (5)").ok());
+    EXPECT_FALSE(db_->EndHeld(true)) << "the loss of 4 is reported";
+    EXPECT_EQ(Durable(), Rows({1, 3}));
+  } else {
+    Write(5);  // SQLite's transaction outlives a refused statement
+    EXPECT_TRUE(db_->EndHeld(true));
+    EXPECT_EQ(Durable(), Rows({1, 3, 4, 5}));
+  }
+  Write(6);
+  EXPECT_TRUE(db_->EndHeld(true));
+  EXPECT_EQ(Durable().back(), 6);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothBackEnds, HeldCommitsTest,
+                         ::testing::Values(Backend::kSqlite, Backend::kPostgres),
+                         [](const ::testing::TestParamInfo<Backend>& param) {
+                           return param.param == Backend::kPostgres ? "Postgres" : "Sqlite";
+                         });
 
 }  // namespace
 }  // namespace sproutsmith::sql

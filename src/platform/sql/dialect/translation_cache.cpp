@@ -41,7 +41,7 @@ TranslationCache::Entry TranslationCache::TranslateShape(dialect::Tokens shape, 
     }
     seen[n - 1] = true;
     entry.order.push_back(n - 1);
-    t.text = "?";
+    t.text.assign(1, '?');
   }
   for (bool s : seen) {
     if (!s) {
