@@ -141,6 +141,12 @@ long long Scalar(sql::Database& db, const std::string& statement) {
   return r.ok() && !r.result.rows.empty() ? r.result.rows[0][0].AsInteger() : 0;
 }
 
+long long FileBytes(const std::string& file) {
+  std::error_code ec;
+  const auto size = fs::file_size(file, ec);
+  return ec ? 0 : static_cast<long long>(size);
+}
+
 long CountLines(const std::string& file, const std::string& fragment) {
   std::ifstream in(file);
   long n = 0;
@@ -161,6 +167,7 @@ struct Run {
     state.LogFile = (dir / "bench.LOG").string();
     state.TempDir = dir.string();
     options.CheckLogMethod = 1;  // verbose, as shipped
+    log.StartLateWriter();       // as the program runs it
     dmapi::InstallationConfig config;
     config.user_id = "DMADMIN";
     config.current_library = "BENCH";
@@ -234,14 +241,18 @@ double Measure(const fs::path& root, int clients, const std::string& rows, const
   Run run(dir, library);
   std::unique_ptr<sql::Database> db = Open(library);
   const long long folders_before = Scalar(*db, "SELECT COUNT(*) FROM FOLDER");
+  run.log.Flush();  // the session's start, so that it is not counted with the cycle
   const long statements_before = CountLines(run.log.CurrentDatedLogFile(), " SQL Instruction on ");
   const long lines_before = CountLines(run.log.CurrentDatedLogFile(), "");
+  const long long bytes_before = FileBytes(run.log.CurrentDatedLogFile());
   const double seconds = run.Cycle(rows);
+  run.log.Flush();  // and the cycle's closing lines
   const long long folders = Scalar(*db, "SELECT COUNT(*) FROM FOLDER") - folders_before;
   if (folders <= 0) Fail("no folder was built; see " + run.state.LogFile);
   const long statements =
       CountLines(run.log.CurrentDatedLogFile(), " SQL Instruction on ") - statements_before;
   const long lines = CountLines(run.log.CurrentDatedLogFile(), "") - lines_before;
+  const long long bytes = FileBytes(run.log.CurrentDatedLogFile()) - bytes_before;
   const double baseline = Baseline(baseline_library, folders);
 
   // Every source row recorded as done (as a finished history would have it), then a cycle
@@ -258,9 +269,9 @@ double Measure(const fs::path& root, int clients, const std::string& rows, const
               rows.c_str());
   std::printf(
       "  engine:   %8.2f s  %9.1f folders/s  %6.1f statements/folder  %6.1f log "
-      "lines/folder\n",
+      "lines/folder  %7.0f log bytes/folder\n",
       seconds, folders / seconds, static_cast<double>(statements) / folders,
-      static_cast<double>(lines) / folders);
+      static_cast<double>(lines) / folders, static_cast<double>(bytes) / folders);
   std::printf("  baseline: %8.2f s  %9.1f folders/s (plain inserts, one transaction)\n", baseline,
               folders / baseline);
   std::printf("  ratio engine / baseline: %.1f\n", seconds / baseline);

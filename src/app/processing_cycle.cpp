@@ -675,6 +675,7 @@ void ProcessingCycle::ProcessRows(const rules::RuleRecord& rule, const std::stri
     log.Separator();
     p_.rows.RecordRow(run, row, outcome);
     log.Separator();
+    c.log.Flush();
     added += outcome.folders_added;
     failed += outcome.failed ? 1 : 0;
     SetCounters(n, r, added, failed);
