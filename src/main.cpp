@@ -79,6 +79,8 @@ int main(int argc, char** argv) {
   engine.log().OnWriteFailure([](const std::string& why) {
     std::cerr << "Warning: the log cannot be written, its lines are lost: " << why << std::endl;
   });
+  // The log's lines reach the file within a second, even while one statement runs for long.
+  engine.log().StartLateWriter();
   const int status = engine.Run(args);
   // An unattended run shows no boxes, but a failed start must still say why.
   if (status == app::kExitFailed) std::cerr << app::FailedStartText(engine);

@@ -16,25 +16,28 @@ using runtime::MessageStyle;
 
 namespace {
 
-// The window as the engine sees it once an outside stop can arrive: every yield point and
-// every one-second wait also polls for the stop.
-class StopPollingUi final : public runtime::Ui {
+// The window as the engine sees it: once an outside stop can arrive, every yield point and
+// every one-second wait also polls for the stop; before every one-second wait the log is
+// written, since the waits (the loop delay, the pause) may go on for minutes.
+class EngineUi final : public runtime::Ui {
  public:
-  StopPollingUi(std::unique_ptr<runtime::Ui> inner, std::function<void()> poll)
-      : inner_(std::move(inner)), poll_(std::move(poll)) {}
+  EngineUi(std::unique_ptr<runtime::Ui> inner, std::function<void()> before_sleep,
+           std::function<void()> poll)
+      : inner_(std::move(inner)), before_sleep_(std::move(before_sleep)), poll_(std::move(poll)) {}
   runtime::Answer MessageBox(const std::string& text, runtime::MessageStyle style,
                              const std::string& title) override {
     return inner_->MessageBox(text, style, title);
   }
   void Yield() override {
     inner_->Yield();
-    poll_();
+    if (poll_) poll_();
   }
   void StatusChanged(const std::string& text) override { inner_->StatusChanged(text); }
   void SetBusy(bool busy) override { inner_->SetBusy(busy); }
   void SleepOneSecond() override {
+    before_sleep_();
     inner_->SleepOneSecond();
-    poll_();
+    if (poll_) poll_();
   }
   std::string ChooseSaveFile(const std::string& title, const std::string& default_ext,
                              const std::string& filter, const std::string& folder,
@@ -47,13 +50,15 @@ class StopPollingUi final : public runtime::Ui {
 
  private:
   std::unique_ptr<runtime::Ui> inner_;
-  std::function<void()> poll_;
+  std::function<void()> before_sleep_;
+  std::function<void()> poll_;  // empty when no stop can arrive from outside
 };
 
-EngineParts WithStopPolling(EngineParts parts, std::function<void()> poll) {
-  if (parts.stop_requested) {
-    parts.ui = std::make_unique<StopPollingUi>(std::move(parts.ui), std::move(poll));
-  }
+EngineParts WithEngineUi(EngineParts parts, std::function<void()> before_sleep,
+                         std::function<void()> poll) {
+  if (!parts.stop_requested) poll = nullptr;
+  parts.ui =
+      std::make_unique<EngineUi>(std::move(parts.ui), std::move(before_sleep), std::move(poll));
   // Most callers leave the files to the system.
   if (!parts.files) parts.files = std::make_unique<os::SystemFileSystem>();
   return parts;
@@ -62,7 +67,8 @@ EngineParts WithStopPolling(EngineParts parts, std::function<void()> poll) {
 }  // namespace
 
 Engine::Engine(EngineParts parts)
-    : parts_(WithStopPolling(std::move(parts), [this] { PollStop(); })),
+    : parts_(WithEngineUi(
+          std::move(parts), [this] { log_.Flush(); }, [this] { PollStop(); })),
       identity_(runtime::Identity::ForVersion(SPROUTSMITH_VERSION_YEAR, SPROUTSMITH_VERSION_MONTH,
                                               SPROUTSMITH_VERSION_DAY)),
       log_(*parts_.clock, state_, options_, *parts_.ui, *parts_.files),
@@ -105,14 +111,16 @@ std::vector<std::string> Engine::UncheckedLibraries() const {
   return names;
 }
 
-std::string Engine::LogPath() const {
+std::string Engine::LogPath() {
   const std::string& written = log_.DatedLogFile();
   return written.empty() ? log_.CurrentDatedLogFile() : written;
 }
 
-std::string Engine::ReportPath() const { return log::Log::ReportName(LogPath()); }
+std::string Engine::ReportPath() { return log::Log::ReportName(LogPath()); }
 
 void Engine::WriteRunReport() {
+  // The report follows the log: its lines, and any failure to write them, come first.
+  log_.Flush();
   if (state_.LogFile.empty()) return;  // start-up never got as far as the log's name
   RunReport report;
   report.program = identity_.BuildLine();
@@ -163,6 +171,8 @@ bool Engine::StartUp(const std::vector<std::string>& args) {
   const bool ok = log::Trap(
       log_, "Form_Load", false, [&] { return StartUpSteps(args); }, &trapped);
   --cycle_depth_;
+  // Start-up's lines: the window may now wait long for a click.
+  log_.Flush();
   if (!ok) {
     start_failed_ = true;
     if (!trapped.description.empty()) failure_message_ = "Error: " + trapped.description;
@@ -217,6 +227,8 @@ void Engine::Go() {
       },
       &trapped);
   --cycle_depth_;
+  // The cycle's closing lines: the window may now wait long for the next Go.
+  log_.Flush();
   if (!ok) {
     cycle_failed_ = true;
     if (failure_message_.empty()) failure_message_ = "Error: " + trapped.description;
@@ -269,6 +281,7 @@ void Engine::ProgramEnd() {
   log_.SetStatus(identity_.BuildLine() + " Ended on " + text::LongDate(now) + " at " +
                  text::LongTime(now));
   log_.Separator();
+  log_.Flush();
 }
 
 void Engine::Caption(const std::string& text) {

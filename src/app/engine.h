@@ -86,10 +86,11 @@ class Engine {
   int Cycles() const { return cycles_; }
   // The names of the library nodes that are unchecked (saved so at program end).
   std::vector<std::string> UncheckedLibraries() const;
-  // The dated log file of this run (the one written last, else today's).
-  std::string LogPath() const;
+  // The dated log file of this run (the one written last, else today's), holding every line
+  // logged so far.
+  std::string LogPath();
   // The JSON report beside it, and why it could not be written ("" when it was).
-  std::string ReportPath() const;
+  std::string ReportPath();
   const std::string& ReportFailure() const { return report_failure_; }
   // Writes the run report for the current exit status; called after every cycle and at
   // the end of Run.

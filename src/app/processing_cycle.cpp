@@ -697,6 +697,7 @@ void ProcessingCycle::ProcessRows(const rules::RuleRecord& rule, const std::stri
       row_failed = true;
       outcome.folders_added = 0;
     }
+    c.log.Flush();
     added += outcome.folders_added;
     failed += row_failed ? 1 : 0;
     SetCounters(n, r, added, failed);

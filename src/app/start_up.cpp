@@ -71,7 +71,7 @@ bool Engine::StartUpSteps(const std::vector<std::string>& args) {
     const std::string dated = log::Log::DatedName(state_.LogFile, parts_.clock->Now());
     for (const std::string& file : {state_.LogFile, dated, log::Log::ReportName(dated)}) {
       if (!files.Exists(file)) continue;
-      log_.Close();
+      log_.Flush();              // lines held for the file are purged with it
       (void)files.Remove(file);  // one left behind only keeps its old lines
     }
   }

@@ -77,6 +77,8 @@ int main(int argc, char** argv) {
   engine.log().OnWriteFailure([](const std::string& why) {
     std::cerr << "Warning: the log cannot be written, its lines are lost: " << why << std::endl;
   });
+  // The log's lines reach the file within a second, even while one statement runs for long.
+  engine.log().StartLateWriter();
   gui::MainWindow window(engine, window_ui, seam);
   QObject::connect(&window, &gui::MainWindow::programEnded, &qt, &QCoreApplication::quit,
                    Qt::QueuedConnection);

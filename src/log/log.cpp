@@ -1,5 +1,8 @@
 #include "log/log.h"
 
+#include <cstdint>
+#include <utility>
+
 #include "text/text.h"
 
 namespace sproutsmith::log {
@@ -46,9 +49,9 @@ void Log::AddLog(std::string_view message) {
     if (recent_errors_.size() == kKept) recent_errors_.erase(recent_errors_.begin());
     recent_errors_.push_back(line);
   }
-  bool written = false;
+  bool taken = false;
   if (options_.CheckLogMethod == 1 || isError || isWarning) {
-    dated_log_file_ = DatedName(state_.LogFile, now);
+    NameDayFile(now);
     std::string text = line;
     if (options_.MNTimeStampLogFile) {
       text = TimeStamp(now) + " " + line;
@@ -57,52 +60,114 @@ void Log::AddLog(std::string_view message) {
       text = line.substr(0, n) + " " + TimeStamp(now) + " " + Trim(line.substr(n));
     }
     text += "\r\n";
-    written = Append(text, now);
+    // Errors and warnings are what a reader comes for: they never wait in memory.
+    taken = Take(text, now, isError || isWarning);
   }
   last_log_text_ = std::move(line);
-  // A line just written proves the file exists; only otherwise is the disk asked.
-  if (written) {
+  // A line taken for the file (held or written) needs no look at the disk.
+  if (taken) {
     log_menus_enabled_ = true;
   } else {
     UpdateLogMenus();
   }
 }
 
-bool Log::Append(const std::string& text, const text::DateTime& now) {
-  // The file stays open between lines of the same second: a line is on disk (flushed) when
-  // AddLog returns, and a file deleted or moved meanwhile is opened anew within a second.
-  const auto second = static_cast<long long>(now.SecondsSinceMidnight());
-  if (file_ && (open_name_ != dated_log_file_ || open_second_ != second)) Close();
-  std::string error;
-  if (!file_) {
-    file_ = files_.OpenForAppend(dated_log_file_, &error);
-    if (!file_) {
-      WriteFailed(error);
-      return false;
-    }
-    open_name_ = dated_log_file_;
-    open_second_ = second;
+void Log::NameDayFile(const text::DateTime& now) {
+  if (now.day == named_day_ && now.month == named_month_ && now.year == named_year_ &&
+      state_.LogFile == named_for_ && !dated_log_file_.empty()) {
+    return;
   }
-  const Status written = file_->Write(text);
-  if (!written.ok()) {
-    WriteFailed(written.text);
-    Close();
-  }
-  return written.ok();
+  dated_log_file_ = DatedName(state_.LogFile, now);
+  named_for_ = state_.LogFile;
+  named_year_ = now.year;
+  named_month_ = now.month;
+  named_day_ = now.day;
 }
 
-void Log::WriteFailed(const std::string& reason) {
+bool Log::Take(const std::string& text, const text::DateTime& now, bool at_once) {
+  Failure failure;
+  {
+    const std::lock_guard<std::mutex> lock(held_mutex_);
+    // A new day (or a new LogFile): the held lines belong to the file they were added for.
+    if (!held_.empty() && held_.file() != dated_log_file_) WriteOut(failure);
+    if (held_.empty()) held_since_ = std::chrono::steady_clock::now();
+    const std::int64_t at_ms = now.ToEpochSeconds() * 1000 + now.millisecond;
+    held_.Add(dated_log_file_, text, at_ms);
+    if (at_once || held_.Due(at_ms)) WriteOut(failure);
+    TakeLateFailure(failure);
+  }
+  return Reported(failure);
+}
+
+void Log::Flush() { (void)WriteHeld(); }
+
+bool Log::WriteHeld() {
+  Failure failure;
+  {
+    const std::lock_guard<std::mutex> lock(held_mutex_);
+    WriteOut(failure);
+    TakeLateFailure(failure);
+  }
+  return Reported(failure);
+}
+
+void Log::WriteOut(Failure& failure) {
+  if (held_.empty()) return;
+  const Status written = held_.WriteOut(files_);
+  if (!written.ok() && failure.reason.empty()) failure = {held_.file(), written.text};
+}
+
+void Log::TakeLateFailure(Failure& failure) {
+  // The late writer's failure came first.
+  if (!late_failure_.reason.empty()) failure = std::exchange(late_failure_, {});
+}
+
+bool Log::Reported(const Failure& failure) {
+  if (failure.reason.empty()) return true;
+  WriteFailed(failure.file, failure.reason);
+  UpdateLogMenus();
+  return false;
+}
+
+void Log::StartLateWriter() {
+  if (late_writer_.joinable()) return;
+  late_writer_ = std::thread([this] {
+    // Checked twice a second, lines held half a second or more are written: none waits a
+    // second.
+    const auto check = std::chrono::milliseconds(500);
+    std::unique_lock<std::mutex> lock(held_mutex_);
+    while (!stopping_) {
+      wake_late_writer_.wait_for(lock, check);
+      if (!stopping_ && !held_.empty() && std::chrono::steady_clock::now() - held_since_ >= check) {
+        WriteOut(late_failure_);
+      }
+    }
+  });
+}
+
+void Log::WriteFailed(const std::string& file, const std::string& reason) {
   if (!write_failure_.empty()) return;
-  write_failure_ = dated_log_file_ + ": " + reason;
+  write_failure_ = file + ": " + reason;
   if (on_write_failure_) on_write_failure_(write_failure_);
 }
 
-void Log::Close() {
-  file_.reset();
-  open_name_.clear();
+const std::string& Log::DatedLogFile() {
+  Flush();
+  return dated_log_file_;
 }
 
-Log::~Log() { Close(); }
+Log::~Log() {
+  if (late_writer_.joinable()) {
+    {
+      const std::lock_guard<std::mutex> lock(held_mutex_);
+      stopping_ = true;
+    }
+    wake_late_writer_.notify_one();
+    late_writer_.join();
+  }
+  on_write_failure_ = nullptr;  // whoever listened may be gone already
+  Flush();
+}
 
 void Log::Separator() { AddLog(text::kSeparator); }
 

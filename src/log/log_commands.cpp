@@ -29,6 +29,8 @@ void LogCommands::StartViewer(const std::string& program, const std::string& pat
 }
 
 void LogCommands::ViewFile(const std::string& path) {
+  // The viewer must show every line logged so far.
+  context_.log.Flush();
   if (!context_.log.files().Exists(path)) return;
   const std::string remembered = context_.options.LabelStatus;
   context_.ui.SetBusy(true);
@@ -52,13 +54,14 @@ void LogCommands::ViewFile(const std::string& path) {
 }
 
 void LogCommands::PurgeFile(const std::string& path) {
+  // Lines logged before the purge go with the file, not into a new one after it.
+  context_.log.Flush();
   TrapVoid(context_.log, "PurgeFile", [&] {
     if (!context_.log.files().Exists(path)) return;
     if (context_.ShowMessage("Are you sure you want to purge the file " + path + "?",
                              MessageStyle::kYesNo) != Answer::kYes) {
       return;
     }
-    context_.log.Close();
     // A file still there is what the user is told about.
     (void)context_.log.files().Remove(path);
     if (context_.log.files().Exists(path)) {
@@ -106,6 +109,8 @@ void LogCommands::MNHelpReadme() {
 }
 
 void LogCommands::MNTimeStampLogFile() {
+  // Someone switching stamps is about to look at the file: it gets every line so far.
+  context_.log.Flush();
   context_.options.MNTimeStampLogFile = !context_.options.MNTimeStampLogFile;
 }
 
@@ -121,6 +126,8 @@ bool LogCommands::ButtonLogDir() {
         context_.ui.ChooseSaveFile("Select location for log file:", "LOG",
                                    "Log files (*.log)|*.log", folder, source.filename().string());
     if (chosen.empty()) return false;
+    // The old file gets its lines now, not whenever the next one is written.
+    context_.log.Flush();
     context_.state.LogFile = chosen;
     context_.settings.Save(product, "General", "LogFile", chosen);
     return true;

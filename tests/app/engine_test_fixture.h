@@ -57,8 +57,11 @@ class EngineTest : public ::testing::Test {
   }
 
   std::string DefaultLog() { return dir_.File(std::string("temp/") + kProduct + ".LOG"); }
+  std::string DatedLog() { return dir_.File(std::string("temp/") + kProduct + "_20261206.LOG"); }
+  // Mid-run, as at a row's end, the engine's lines so far; once it ended, what it wrote itself.
   std::vector<std::string> LogLines() {
-    return testing::ReadLines(dir_.File(std::string("temp/") + kProduct + "_20261206.LOG"));
+    if (engine_ && !engine_->Ended()) engine_->log().Flush();
+    return testing::ReadLines(DatedLog());
   }
   std::string Saved(const std::string& section, const std::string& key) {
     return os::SettingsStore(dir_.File("config")).Get(kProduct, section, key, "(absent)");

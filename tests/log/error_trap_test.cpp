@@ -22,6 +22,7 @@ class ErrorTrapTest : public ::testing::Test {
     state_.LogFile = dir_.File("Arborline.LOG");
   }
   std::vector<std::string> Lines() {
+    log_.Flush();
     return testing::ReadLines(dir_.File("Arborline_20201114.LOG"));
   }
 

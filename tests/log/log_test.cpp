@@ -22,7 +22,12 @@ class LogTest : public ::testing::Test {
       : clock_(text::DateTime{2020, 11, 14, 9, 30, 15, 250}), log_(clock_, state_, options_, ui_) {
     state_.LogFile = dir_.File("Arborline.LOG");
   }
-  std::vector<std::string> Lines() { return ReadLines(dir_.File("Arborline_20201114.LOG")); }
+  std::string Dated() { return dir_.File("Arborline_20201114.LOG"); }
+  // The day's file once the log has written what it holds, as at a row's end.
+  std::vector<std::string> Lines() {
+    log_.Flush();
+    return ReadLines(Dated());
+  }
 
   TempDir dir_;
   os::FixedClock clock_;
@@ -159,6 +164,7 @@ TEST_F(LogTest, ALogThatCannotBeWrittenIsReportedOncePerRun) {
   // Once the folder exists, lines are written again; the failure is not reported twice.
   std::filesystem::create_directories(dir_.File("missing/folder"));
   log_.AddLog("third");
+  log_.Flush();
   EXPECT_EQ(ReadLines(dir_.File("missing/folder/run_20201114.log")),
             std::vector<std::string>{"third"});
   EXPECT_EQ(reports.size(), 1u);
@@ -209,14 +215,19 @@ class FailingDiskLogTest : public ::testing::Test {
   std::vector<std::string> reports_;
 };
 
-TEST_F(FailingDiskLogTest, TheFileIsOpenedOncePerSecondNotPerLine) {
+TEST_F(FailingDiskLogTest, HeldLinesTakeOneOpenAndOneWriteInAll) {
   for (int i = 0; i < 50; ++i) log_.AddLog("line " + std::to_string(i));
+  EXPECT_EQ(files_.calls(Op::kOpen), 0);
+  EXPECT_EQ(files_.calls(Op::kWrite), 0);
+  EXPECT_TRUE(log_.LogMenusEnabled());  // the commands write the held lines before they look
+  log_.Flush();
+  log_.Flush();  // nothing held: the disk is not asked
   EXPECT_EQ(files_.calls(Op::kOpen), 1);
-  EXPECT_EQ(files_.calls(Op::kWrite), 50);
-  clock_.Advance(1);
-  log_.AddLog("next second");
-  EXPECT_EQ(files_.calls(Op::kOpen), 2);
-  EXPECT_EQ(ReadLines(Dated()).size(), 51u);
+  EXPECT_EQ(files_.calls(Op::kWrite), 1);
+  const std::vector<std::string> lines = ReadLines(Dated());
+  ASSERT_EQ(lines.size(), 50u);
+  EXPECT_EQ(lines.front(), "line 0");
+  EXPECT_EQ(lines.back(), "line 49");
 }
 
 TEST_F(FailingDiskLogTest, ADiskThatFillsUpLosesTheLaterLinesAndIsReportedOnce) {
@@ -242,7 +253,11 @@ TEST_F(FailingDiskLogTest, ADiskThatFillsUpLosesTheLaterLinesAndIsReportedOnce) 
     Log log(clock_, state_, options_, ui_, files_);
     log.OnWriteFailure([this](const std::string& why) { reports_.push_back(why); });
     files_.Fail(c.op, c.n, c.later, c.reason);
-    for (const char* line : {"1", "2", "3", "4", "Error: 5"}) log.AddLog(line);
+    // Each line its own row.
+    for (const char* line : {"1", "2", "3", "4", "Error: 5"}) {
+      log.AddLog(line);
+      log.Flush();
+    }
     std::vector<std::string> kept = ReadLines(Dated());
     if (!kept.empty() && text::StartsWithNoCase(kept.back(), "Error:")) kept.back() = "5";
     EXPECT_EQ(kept, c.kept);
@@ -257,9 +272,13 @@ TEST_F(FailingDiskLogTest, ADiskThatFillsUpLosesTheLaterLinesAndIsReportedOnce) 
 
 TEST_F(FailingDiskLogTest, ADiskWithRoomAgainTakesLinesWithoutASecondReport) {
   files_.Fail(Op::kWrite, 2);
-  for (const char* line : {"kept", "lost", "lost too"}) log_.AddLog(line);
+  for (const char* line : {"kept", "lost", "lost too"}) {
+    log_.AddLog(line);
+    log_.Flush();
+  }
   files_.Disarm();
   log_.AddLog("back");
+  log_.Flush();
   EXPECT_EQ(ReadLines(Dated()), (std::vector<std::string>{"kept", "back"}));
   EXPECT_EQ(reports_.size(), 1u);
 }

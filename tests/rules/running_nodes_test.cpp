@@ -55,7 +55,8 @@ class RunningNodesTest : public RulesSession {
          "('ARBORLINE', 'SPROUTSMITH', 'RUNNING_NODES', " +
              char_val + ", " + date_val + ")");
   }
-  int TwoCount(const std::string& fragment) const {
+  int TwoCount(const std::string& fragment) {
+    two_.log.Flush();
     int n = 0;
     const auto day = install_.clock.Now();
     for (const auto& l : testing::ReadLines(log::Log::DatedName(two_.state.LogFile, day))) {

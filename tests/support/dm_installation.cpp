@@ -103,6 +103,7 @@ void DmInstallation::Exec(const std::string& library, const std::string& sql_tex
 }
 
 std::vector<std::string> DmInstallation::LogLines() const {
+  log.Flush();
   return ReadLines(log::Log::DatedName(state.LogFile, clock.Now()));
 }
 

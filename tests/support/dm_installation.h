@@ -51,7 +51,7 @@ class DmInstallation {
   void Exec(const std::string& library, const std::string& sql);
   std::string LibraryFile(const std::string& library) const;  // SQLite only
 
-  // The day's log lines ("" lines kept).
+  // The day's log lines ("" lines kept), every line logged so far.
   std::vector<std::string> LogLines() const;
   // Lines of the log containing `fragment`.
   int CountLogLines(const std::string& fragment) const;
@@ -70,7 +70,7 @@ class DmInstallation {
   runtime::RunState state;
   runtime::Options options;
   runtime::Identity identity;
-  log::Log log;
+  mutable log::Log log;  // readers of the file flush it first, even const ones
   Context context;
   dmapi::InstallationConfig config;
 };
