@@ -139,16 +139,20 @@ RowOutcome FolderBuilder::ProcessRow(const RuleRun& run, rules::PendingRow& row,
     request.before_create = [&](long long highest) {
       // What the row made so far becomes durable before the note that guards the next
       // folder: a break then loses at most that folder, which the note lets the next cycle
-      // finish.
-      if (!connection_.CommitHeld(run.library)) {
+      // finish. A folder made in another library commits apart from the note, so the note
+      // goes first.
+      const auto commit = [&] {
+        if (connection_.CommitHeld(run.library)) return true;
         log.AddLog("Error: The changes of row #" + N(number) + " of rule " + run.rule.Name() +
                    " could not be written to the library - the rule stops here and the next "
                    "cycle does the row again");
         log.Separator();
         outcome.lost = true;
         return false;
-      }
-      return journal_.NoteCreating(run.library, run.rule.Name(), row, level, highest);
+      };
+      return commit() &&
+             journal_.NoteCreating(run.library, run.rule.Name(), row, level, highest) &&
+             (UCase(item_library) == UCase(run.library) || commit());
     };
     const long long folder = creator_.CreateFolder(request, run.rule, run.error_mode);
     outcome.parent_folder = folder;

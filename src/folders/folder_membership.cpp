@@ -207,10 +207,9 @@ class Membership {
       return false;
     }
     if (remote_) {
-      if (LinkExists()) {
-        result_ = linked_ = true;
-        return false;
-      }
+      // The folder's library has no link (CheckParent looked): a copy here is one whose link
+      // was lost (its commit refused there). The item is linked again; the copy stays.
+      LinkExists();
       if (!conn_.library()->HasRight(dmapi::kRightSaveToRemoteLibrary)) {
         log_.AddLog("Error: " + conn_.UserId() +
                     " does not have rights to save folders to the (remote) Library " +
@@ -266,7 +265,8 @@ class Membership {
                    " parent folder(s) to determine whether item #" + doc +
                    " already exists in folder #" + Number(parent_));
     for (long long p : parents) {
-      if (p != parent_) continue;
+      // A remote item's parents are read from the copies in its own library: see CheckItem.
+      if (p != parent_ || remote_) continue;
       log_.AddLog("Folder item #" + doc + " already exists in folder #" + Number(parent_) +
                   " in folder library " + folder_library_);
       result_ = true;

@@ -45,6 +45,31 @@ std::string Tail(const std::string& text, size_t lines = 60) {
   return at == std::string::npos ? text : text.substr(at);
 }
 
+// CUT_AT=n runs only cut point n, to follow one failure through its log (written to n.log).
+bool Skipped(long at) {
+  const char* only = std::getenv("CUT_AT");
+  return only != nullptr && std::atol(only) != at;
+}
+
+// Cuts a cycle where `cut` says, runs two more and compares with `expected`; false (with the
+// failure reported) when they differ.
+bool FinishedExactly(std::shared_ptr<sql::CrashPoint> cut, const std::string& expected,
+                     const std::string& what) {
+  Demo run;
+  run.Cycle(cut);
+  EXPECT_TRUE(cut->crashed()) << what;
+  run.Cycle();
+  run.Cycle();
+  const std::string state = run.State();
+  EXPECT_EQ(state, expected) << what;
+  if (state == expected) return true;
+  if (const char* only = std::getenv("CUT_AT")) {
+    std::ofstream(std::string(only) + ".log") << run.install().LogText();
+  }
+  ADD_FAILURE() << Tail(run.install().LogText(), 200);
+  return false;
+}
+
 TEST(InterruptedCyclesTest, ACycleCutOffOrRefusedAtAnyWriteIsFinishedExactlyByTheNextTwo) {
   Demo clean;
   auto counter = std::make_shared<sql::CrashPoint>(0);
@@ -63,26 +88,35 @@ TEST(InterruptedCyclesTest, ACycleCutOffOrRefusedAtAnyWriteIsFinishedExactlyByTh
   const long stride = std::max(1L, writes / (points != nullptr ? std::atol(points) : 30));
   for (const bool dies : {true, false}) {
     for (long at = 1 + (dies ? 0 : stride / 2); at <= writes; at += stride + (at % 3)) {
-      // CUT_AT=n runs only that point, to follow one failure through its log.
-      if (const char* only = std::getenv("CUT_AT"); only != nullptr && std::atol(only) != at) {
-        continue;
-      }
-      Demo run;
-      auto crash = std::make_shared<sql::CrashPoint>(at, !dies);
-      run.Cycle(crash);
-      ASSERT_TRUE(crash->crashed());
-      run.Cycle();
-      run.Cycle();
-      const std::string state = run.State();
-      EXPECT_EQ(state, expected) << (dies ? "the process died at write " : "refused write ")
-                                 << at << " of " << writes;
-      if (state != expected) {
-        if (std::getenv("CUT_AT")) {
-          std::ofstream(std::string(std::getenv("CUT_AT")) + ".log") << run.install().LogText();
-        }
-        ADD_FAILURE() << Tail(run.install().LogText(), 200);
+      if (Skipped(at)) continue;
+      if (!FinishedExactly(std::make_shared<sql::CrashPoint>(at, !dies), expected,
+                           (dies ? "the process died at write " : "refused write ") +
+                               std::to_string(at) + " of " + std::to_string(writes))) {
         return;
       }
+    }
+  }
+}
+
+// A row commits each library apart. Whichever commit a library refuses, what the others kept
+// of the row (a folder in one, its link and the row's note in another) is found and finished.
+TEST(InterruptedCyclesTest, ACommitRefusedInAnyLibraryIsFinishedExactlyByTheNextTwo) {
+  Demo clean;
+  auto counter = std::make_shared<sql::CrashPoint>(0, true, "EndHeld");
+  clean.Cycle(counter);
+  const long commits = counter->writes();
+  const std::string expected = clean.State();
+  ASSERT_GT(commits, 20);
+
+  // Every commit: those that lose something are a few among many (CUT_POINTS=n samples n).
+  const char* points = std::getenv("CUT_POINTS");
+  const long stride = points != nullptr ? std::max(1L, commits / std::atol(points)) : 1;
+  for (long at = 1; at <= commits; at += stride) {
+    if (Skipped(at)) continue;
+    if (!FinishedExactly(std::make_shared<sql::CrashPoint>(at, true, "EndHeld"), expected,
+                         "refused commit " + std::to_string(at) + " of " +
+                             std::to_string(commits))) {
+      return;
     }
   }
 }

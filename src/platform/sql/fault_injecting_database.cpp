@@ -51,7 +51,7 @@ std::string WithValues(std::string_view sql, const std::vector<Value>& params) {
 
 bool FaultInjectingDatabase::Fails(const std::string& what, bool write) {
   ++calls_;
-  const bool crashed = crash_ != nullptr && crash_->Stops(write);
+  const bool crashed = crash_ != nullptr && crash_->Stops(write, what);
   const bool fail =
       crashed || (fail_at_ > 0 && (calls_ == fail_at_ || (fail_later_ && calls_ > fail_at_)));
   if (fail) ++failures_;

@@ -21,11 +21,14 @@ namespace sproutsmith::sql {
 // fails, as a refused statement does. `at` 0 only counts.
 class CrashPoint {
  public:
-  explicit CrashPoint(long at, bool only_that = false) : at_(at), only_that_(only_that) {}
+  // `only_that`: the cut write alone fails and the process goes on. `counted`: only calls of
+  // that name (such as "EndHeld", the commits) are counted and cut; "" counts every write.
+  explicit CrashPoint(long at, bool only_that = false, std::string counted = "")
+      : at_(at), only_that_(only_that), counted_(std::move(counted)) {}
   // Counts one call; true when it must fail.
-  bool Stops(bool write) {
+  bool Stops(bool write, const std::string& what) {
     if (crashed_ && !only_that_) return true;
-    if (!write) return false;
+    if (!write || (!counted_.empty() && what != counted_)) return false;
     ++writes_;
     const bool hit = at_ > 0 && writes_ == at_;
     crashed_ = crashed_ || hit;
@@ -37,6 +40,7 @@ class CrashPoint {
  private:
   long at_;
   bool only_that_;
+  std::string counted_;
   long writes_ = 0;
   bool crashed_ = false;
 };

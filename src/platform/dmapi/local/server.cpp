@@ -122,12 +122,15 @@ void Server::HoldCommits(bool on) {
 
 bool Server::CommitHeld(const std::string& last_library) {
   const int last = Find(last_library);
+  // The last library (the one that records the row) commits only when all others did: a
+  // refused commit elsewhere leaves the row to be done again, and nothing of it that points
+  // into the library that refused.
   bool all = true;
   for (size_t i = 0; i < libraries_.size(); ++i) {
-    if (libraries_[i].db && static_cast<int>(i) != last) all = EndHeld(libraries_[i], true) && all;
+    if (libraries_[i].db && static_cast<int>(i) != last) all = EndHeld(libraries_[i], all) && all;
   }
   if (last >= 0 && libraries_[static_cast<size_t>(last)].db) {
-    all = EndHeld(libraries_[static_cast<size_t>(last)], true) && all;
+    all = EndHeld(libraries_[static_cast<size_t>(last)], all) && all;
   }
   return all;
 }
