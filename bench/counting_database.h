@@ -3,6 +3,8 @@
 // round trip on a server), and commits, explicit or implied by a write outside any
 // transaction.
 
+#include <chrono>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -17,6 +19,13 @@ namespace sproutsmith::bench {
 struct Counts {
   long long statements = 0;
   long long commits = 0;
+  // With `timed`, the time spent in the back end by statement text (its first 120 characters).
+  struct Timing {
+    long long calls = 0;
+    double seconds = 0;
+  };
+  bool timed = false;
+  std::map<std::string, Timing> timings;
 };
 
 class CountingDatabase final : public sql::Database {
@@ -27,11 +36,11 @@ class CountingDatabase final : public sql::Database {
   sql::Backend backend() const override { return inner_->backend(); }
   sql::ExecResult Execute(std::string_view sql) override {
     Count(sql);
-    return inner_->Execute(sql);
+    return Timed(sql, [&] { return inner_->Execute(sql); });
   }
   sql::ExecResult Execute(std::string_view sql, const std::vector<sql::Value>& params) override {
     Count(sql);
-    return inner_->Execute(sql, params);
+    return Timed(sql, [&] { return inner_->Execute(sql, params); });
   }
   sql::ExecResult ExecuteScript(std::string_view script) override {
     ++counts_->statements;
@@ -70,6 +79,16 @@ class CountingDatabase final : public sql::Database {
   }
 
  private:
+  template <typename Run>
+  sql::ExecResult Timed(std::string_view sql, Run run) {
+    if (!counts_->timed) return run();
+    const auto start = std::chrono::steady_clock::now();
+    sql::ExecResult r = run();
+    Counts::Timing& t = counts_->timings[std::string(sql.substr(0, 120))];
+    ++t.calls;
+    t.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return r;
+  }
   void Count(std::string_view sql) {
     ++counts_->statements;
     const std::string head = text::UCase(text::Left(text::Trim(sql), 6));

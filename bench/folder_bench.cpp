@@ -4,6 +4,7 @@
 // as plain SQL inserts in one transaction.
 //
 //   folder_bench [--clients A,B,...] [--rows N] [--postgres SERVER] [--huge [FOLDERS]]
+//                [--statements]
 //   folder_bench CLIENTS [ROWS]           (CLIENTS and ten times as many)
 //
 // Reports, for a library of each size (5 matters a client, 4 document types; default 40,
@@ -19,9 +20,12 @@
 // matters x 5 documents), cycle after cycle until a cycle finds nothing new (or FOLDERS
 // folders are built), and reports the rate of every 10,000 folders and the cycle with
 // nothing new at the end. Not part of the test suite: it takes long.
+//
+// --statements also lists the statements that took the back end longest in each cycle.
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -170,6 +174,30 @@ long CountLines(const std::string& file, const std::string& fragment) {
 }
 
 // The engine over one library, as the program runs it unattended.
+bool g_time_statements = false;
+
+std::shared_ptr<bench::Counts> MakeCounts() {
+  auto counts = std::make_shared<bench::Counts>();
+  counts->timed = g_time_statements;
+  return counts;
+}
+
+// The statements that took longest since `before`, slowest first.
+void PrintSlowest(const bench::Counts& before, const bench::Counts& after) {
+  std::vector<std::pair<double, std::string>> slowest;
+  for (const auto& [text, t] : after.timings) {
+    const auto was = before.timings.find(text);
+    const double seconds = t.seconds - (was == before.timings.end() ? 0 : was->second.seconds);
+    const long long calls = t.calls - (was == before.timings.end() ? 0 : was->second.calls);
+    if (calls > 0) {
+      slowest.emplace_back(seconds, std::to_string(calls) + " x  " + text);
+    }
+  }
+  std::sort(slowest.rbegin(), slowest.rend());
+  if (slowest.size() > 15) slowest.resize(15);
+  for (const auto& [seconds, what] : slowest) std::printf("    %7.3f s  %s\n", seconds, what.c_str());
+}
+
 struct Run {
   Run(const fs::path& dir, const dmapi::LibraryConfig& library)
       : settings((dir / "settings").string()),
@@ -205,7 +233,7 @@ struct Run {
     return std::chrono::duration<double>(Clock::now() - start).count();
   }
 
-  std::shared_ptr<bench::Counts> counts = std::make_shared<bench::Counts>();
+  std::shared_ptr<bench::Counts> counts = MakeCounts();
   os::SystemClock clock;
   os::SettingsStore settings;
   QuietUi ui;
@@ -313,6 +341,7 @@ double Measure(const fs::path& root, int clients, const std::string& rows, const
               backend.name(), clients, Scalar(*db, "SELECT COUNT(*) FROM MATTER"), folders,
               rows.c_str());
   PrintCosts(run, before, folders, seconds, backend);
+  if (g_time_statements) PrintSlowest(before.counted, *run.counts);
   const double baseline = Baseline(baseline_library, folders);
   const double idle = IdleCycle(run, *db);
   std::printf("  baseline: %8.2f s  %9.1f folders/s (plain inserts, one transaction)\n", baseline,
@@ -397,6 +426,8 @@ int main(int argc, char** argv) {
       for (const std::string& n : text::Split(args[++i], ",")) {
         sizes.push_back(std::max(1, std::atoi(n.c_str())));
       }
+    } else if (a == "--statements") {
+      g_time_statements = true;
     } else if (a == "--huge") {
       huge = true;
       if (more && text::IsNumeric(args[i + 1])) huge_most = std::atoll(args[++i].c_str());
