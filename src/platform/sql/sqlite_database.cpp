@@ -253,9 +253,16 @@ ExecResult SqliteDatabase::ExecuteScript(std::string_view script) {
 }
 
 bool SqliteDatabase::Control(const std::string& sql) {
-  const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
-  if (rc == SQLITE_OK) return true;
-  Failure(rc);
+  // Kept prepared: a row runs a dozen of these, each parsed anew otherwise.
+  bool cached = false;
+  ExecResult failure;
+  sqlite3_stmt* stmt = Prepare(sql, true, &cached, &failure);
+  int rc = stmt == nullptr ? SQLITE_ERROR : sqlite3_step(stmt);
+  if (stmt != nullptr) {
+    if (rc != SQLITE_DONE) Failure(rc);
+    sqlite3_reset(stmt);
+  }
+  if (rc == SQLITE_DONE) return true;
   NoteLostTransaction();
   return false;
 }
