@@ -334,8 +334,6 @@ bool MayWrite(std::string_view sql) {
   return head != "SELECT" && text::Left(head, 4) != "SHOW" && text::Left(head, 3) != "SET";
 }
 
-std::string SavepointName(int depth) { return "sproutsmith_" + std::to_string(depth); }
-
 }  // namespace
 
 ExecResult PostgresDatabase::Execute(std::string_view sql) {
@@ -352,7 +350,7 @@ ExecResult PostgresDatabase::Execute(std::string_view sql, const std::vector<Val
 ExecResult PostgresDatabase::RunStatement(std::string_view sql, const std::vector<Value>& params,
                                           bool prepare) {
   ExecResult failure;
-  if (held_ && !held_open_ && depth_ == 0 && MayWrite(sql) && !OpenHeld(&failure)) {
+  if (tx_.MustOpenHeld() && MayWrite(sql) && !OpenHeld(&failure)) {
     return failure;
   }
   ExecResult r = Run(sql, &params, prepare);
@@ -374,14 +372,15 @@ bool PostgresDatabase::Control(const std::string& sql) {
 }
 
 void PostgresDatabase::NoteBrokenTransaction() {
-  if (!held_open_ || depth_ > 0 || PQtransactionStatus(conn_) != PQTRANS_INERROR) return;
+  if (!tx_.held_open() || tx_.depth() > 0 || PQtransactionStatus(conn_) != PQTRANS_INERROR) {
+    return;
+  }
   Control("ROLLBACK");
-  held_open_ = false;
-  held_lost_ = true;
+  tx_.Lost();
 }
 
 bool PostgresDatabase::OpenHeld(ExecResult* failure) {
-  if (held_lost_) {
+  if (tx_.held_lost()) {
     // Written on their own, the next writes would land without the ones lost before them.
     failure->status.code = 1;
     failure->error_number = 1;
@@ -389,62 +388,22 @@ bool PostgresDatabase::OpenHeld(ExecResult* failure) {
         "[Sproutsmith][PostgreSQL] the writes held since the last commit were rolled back";
     return false;
   }
-  if (!Control("BEGIN")) {
+  if (!tx_.HeldBegun(Control("BEGIN"))) {
     *failure = ConnectionFailure(conn_);
     return false;
   }
-  held_open_ = true;
   return true;
 }
 
 bool PostgresDatabase::Begin() {
   ExecResult failure;
-  if (held_ && !held_open_ && depth_ == 0 && !OpenHeld(&failure)) return false;
-  const bool nested = held_open_ || depth_ > 0;
-  if (!Control(nested ? "SAVEPOINT " + SavepointName(depth_ + 1) : "BEGIN")) return false;
-  ++depth_;
-  return true;
+  if (tx_.MustOpenHeld() && !OpenHeld(&failure)) return false;
+  return tx_.Begin();
 }
 
-bool PostgresDatabase::Commit() {
-  if (depth_ == 0) return Control("COMMIT");
-  const bool nested = held_open_ || depth_ > 1;
-  if (!Control(nested ? "RELEASE " + SavepointName(depth_) : "COMMIT")) return false;
-  --depth_;
-  return true;
-}
-
-void PostgresDatabase::Rollback() {
-  if (depth_ == 0) {
-    Control("ROLLBACK");
-    return;
-  }
-  if (held_open_ || depth_ > 1) {
-    // Also what mends a transaction that a failed statement inside the savepoint broke.
-    Control("ROLLBACK TO " + SavepointName(depth_));
-    Control("RELEASE " + SavepointName(depth_));
-  } else {
-    Control("ROLLBACK");
-  }
-  --depth_;
-}
-
-void PostgresDatabase::HoldCommits(bool on) {
-  if (!on && held_open_) EndHeld(true);
-  held_ = on;
-  if (!on) held_lost_ = false;
-}
-
-bool PostgresDatabase::EndHeld(bool commit) {
-  if (std::exchange(held_lost_, false)) return false;
-  if (!held_open_) return commit;
-  // An operation still open would be cut in half: everything held goes.
-  const bool whole = depth_ == 0;
-  const bool committed = commit && whole && Control("COMMIT");
-  if (!committed) Control("ROLLBACK");
-  held_open_ = false;
-  depth_ = 0;
-  return committed;
-}
+bool PostgresDatabase::Commit() { return tx_.Commit(); }
+void PostgresDatabase::Rollback() { tx_.Rollback(); }
+void PostgresDatabase::HoldCommits(bool on) { tx_.HoldCommits(on); }
+bool PostgresDatabase::EndHeld(bool commit) { return tx_.EndHeld(commit); }
 
 }  // namespace sproutsmith::sql

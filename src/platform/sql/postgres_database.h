@@ -24,6 +24,7 @@
 #include "platform/os/clock.h"
 #include "platform/sql/busy_wait.h"
 #include "platform/sql/database.h"
+#include "platform/sql/nested_transactions.h"
 #include "platform/sql/lru_cache.h"
 
 struct pg_conn;
@@ -96,10 +97,7 @@ class PostgresDatabase final : public Database {
   // Statement names by the kinds of the values and the text.
   LruCache<std::string> statements_;
   long long statements_prepared_ = 0;
-  bool held_ = false;       // commits are held
-  bool held_open_ = false;  // the held transaction is open
-  bool held_lost_ = false;  // it was rolled back by a failure, not yet reported
-  int depth_ = 0;           // transactions begun and not ended, savepoints included
+  NestedTransactions tx_{[this](const std::string& sql) { return Control(sql); }, "BEGIN"};
 };
 
 // Creates the empty database `name` (taken as written, small letters advised) on the server

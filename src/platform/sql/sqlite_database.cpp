@@ -79,8 +79,6 @@ bool HasSecondStatement(sqlite3* db, const char* tail, const char* end) {
   return false;
 }
 
-std::string SavepointName(int depth) { return "sproutsmith_" + std::to_string(depth); }
-
 }  // namespace
 
 std::unique_ptr<SqliteDatabase> SqliteDatabase::Open(const std::string& path, bool create,
@@ -190,7 +188,7 @@ ExecResult SqliteDatabase::Run(std::string_view sql, const std::vector<Value>& p
   ExecResult failure;
   sqlite3_stmt* stmt = Prepare(sql, reuse, &cached, &failure);
   if (stmt == nullptr) return failure;
-  if (held_ && !held_open_ && depth_ == 0 && !sqlite3_stmt_readonly(stmt) && !OpenHeld(&failure)) {
+  if (tx_.MustOpenHeld() && !sqlite3_stmt_readonly(stmt) && !OpenHeld(&failure)) {
     if (!cached) sqlite3_finalize(stmt);
     return failure;
   }
@@ -268,14 +266,12 @@ bool SqliteDatabase::Control(const std::string& sql) {
 }
 
 void SqliteDatabase::NoteLostTransaction() {
-  if (!sqlite3_get_autocommit(db_) || (depth_ == 0 && !held_open_)) return;
-  held_lost_ = held_lost_ || held_open_;
-  held_open_ = false;
-  depth_ = 0;
+  if (!sqlite3_get_autocommit(db_) || (tx_.depth() == 0 && !tx_.held_open())) return;
+  tx_.Lost();
 }
 
 bool SqliteDatabase::OpenHeld(ExecResult* failure) {
-  if (held_lost_) {
+  if (tx_.held_lost()) {
     // Written on their own, the next writes would land without the ones lost before them.
     failure->status.code = SQLITE_ABORT;
     failure->error_number = SQLITE_ABORT;
@@ -288,59 +284,18 @@ bool SqliteDatabase::OpenHeld(ExecResult* failure) {
     *failure = Failure(rc);
     return false;
   }
-  held_open_ = true;
-  return true;
+  return tx_.HeldBegun(true);
 }
 
 bool SqliteDatabase::Begin() {
   ExecResult failure;
-  if (held_ && !held_open_ && depth_ == 0 && !OpenHeld(&failure)) return false;
-  const bool nested = held_open_ || depth_ > 0;
-  if (!Control(nested ? "SAVEPOINT " + SavepointName(depth_ + 1) : "BEGIN IMMEDIATE")) {
-    return false;
-  }
-  ++depth_;
-  return true;
+  if (tx_.MustOpenHeld() && !OpenHeld(&failure)) return false;
+  return tx_.Begin();
 }
 
-bool SqliteDatabase::Commit() {
-  if (depth_ == 0) return Control("COMMIT");
-  const bool nested = held_open_ || depth_ > 1;
-  if (!Control(nested ? "RELEASE " + SavepointName(depth_) : "COMMIT")) return false;
-  --depth_;
-  return true;
-}
-
-void SqliteDatabase::Rollback() {
-  if (depth_ == 0) {
-    Control("ROLLBACK");
-    return;
-  }
-  if (held_open_ || depth_ > 1) {
-    Control("ROLLBACK TO " + SavepointName(depth_));
-    Control("RELEASE " + SavepointName(depth_));
-  } else {
-    Control("ROLLBACK");
-  }
-  if (depth_ > 0) --depth_;
-}
-
-void SqliteDatabase::HoldCommits(bool on) {
-  if (!on && held_open_) EndHeld(true);
-  held_ = on;
-  if (!on) held_lost_ = false;
-}
-
-bool SqliteDatabase::EndHeld(bool commit) {
-  if (std::exchange(held_lost_, false)) return false;
-  if (!held_open_) return commit;
-  // An operation still open would be cut in half: everything held goes.
-  const bool whole = depth_ == 0;
-  const bool committed = commit && whole && Control("COMMIT");
-  if (!committed) Control("ROLLBACK");
-  held_open_ = false;
-  depth_ = 0;
-  return committed;
-}
+bool SqliteDatabase::Commit() { return tx_.Commit(); }
+void SqliteDatabase::Rollback() { tx_.Rollback(); }
+void SqliteDatabase::HoldCommits(bool on) { tx_.HoldCommits(on); }
+bool SqliteDatabase::EndHeld(bool commit) { return tx_.EndHeld(commit); }
 
 }  // namespace sproutsmith::sql

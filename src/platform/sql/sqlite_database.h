@@ -16,6 +16,7 @@
 #include "platform/os/clock.h"
 #include "platform/sql/busy_wait.h"
 #include "platform/sql/database.h"
+#include "platform/sql/nested_transactions.h"
 #include "platform/sql/lru_cache.h"
 #include "platform/sql/sqlite_functions.h"
 #include "text/datetime.h"
@@ -93,10 +94,8 @@ class SqliteDatabase final : public Database {
   SqliteClock clock_;  // read by the registered clock functions
   BusyWaiter busy_;
   bool busy_noted_ = false;
-  int depth_ = 0;            // transactions begun and not ended
-  bool held_ = false;        // commits are held
-  bool held_open_ = false;   // the held transaction is open
-  bool held_lost_ = false;   // SQLite rolled it back: writes are refused until EndHeld
+  NestedTransactions tx_{[this](const std::string& sql) { return Control(sql); },
+                         "BEGIN IMMEDIATE"};
 };
 
 }  // namespace sproutsmith::sql
