@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -53,10 +54,14 @@ class Demo {
   }
 
   // The cycle's outcome, as the run report has it: true when every rule finished.
-  bool Cycle(std::shared_ptr<sql::CrashPoint> crash = nullptr, const std::string& refused = "") {
-    auto opener = [crash, refused](const dmapi::LibraryConfig& library,
-                                   std::string* error) -> std::unique_ptr<sql::Database> {
+  // `wrap`, when given, wraps each library's database (to count what reaches it).
+  using Wrap = std::function<std::unique_ptr<sql::Database>(std::unique_ptr<sql::Database>)>;
+  bool Cycle(std::shared_ptr<sql::CrashPoint> crash = nullptr, const std::string& refused = "",
+             Wrap wrap = nullptr) {
+    auto opener = [crash, refused, wrap](const dmapi::LibraryConfig& library,
+                                         std::string* error) -> std::unique_ptr<sql::Database> {
       std::unique_ptr<sql::Database> db = dmapi::OpenLibraryDatabase(library, error);
+      if (db && wrap) db = wrap(std::move(db));
       if (!db || (!crash && refused.empty())) return db;
       auto wrapped = std::make_unique<sql::FaultInjectingDatabase>(std::move(db));
       wrapped->ShareCrashPoint(crash);
