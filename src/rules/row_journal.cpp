@@ -72,7 +72,7 @@ std::string IdOf(const std::string& key) {
 }
 
 // Pieces of at most kPartLength bytes that never split a UTF-8 character.
-std::vector<std::string> Parts(const std::string& text) {
+std::vector<std::string> SplitForColumn(const std::string& text) {
   std::vector<std::string> parts;
   size_t at = 0;
   while (at < text.size()) {
@@ -247,7 +247,7 @@ bool RowJournal::Remember(const std::string& rule, const std::vector<const Pendi
     return ok;
   };
   for (const PendingRow* row : rows) {
-    const std::vector<std::string> parts = Parts(EncodeRow(row->row));
+    const std::vector<std::string> parts = SplitForColumn(EncodeRow(row->row));
     for (size_t k = 0; k < parts.size(); ++k) {
       const std::string values = "'ARBORLINE', '" + std::string(kSectionPrefix) + row->id +
                                  "', '" + dm::SqlQuote(rule) + "', '" + dm::SqlLiteral(parts[k]) +

@@ -14,9 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "log/log.h"
-#include "platform/os/failing_file_system.h"
-#include "support/scripted_ui.h"
+#include "log/log_on_failing_disk.h"
 #include "support/temp_dir.h"
 
 namespace sproutsmith::log {
@@ -25,12 +23,8 @@ namespace {
 using Lines = std::vector<std::string>;
 using testing::ReadLines;
 
-class HeldLinesTest : public ::testing::Test {
+class HeldLinesTest : public LogOnFailingDisk {
  protected:
-  HeldLinesTest() : clock_(At(9, 30, 15, 250)), log_(clock_, state_, options_, ui_, files_) {
-    state_.LogFile = dir_.File("Arborline.LOG");
-    log_.OnWriteFailure([this](const std::string& why) { reports_.push_back(why); });
-  }
   static text::DateTime At(int hour, int minute, int second, int ms, int day = 14) {
     return text::DateTime{2020, 11, day, hour, minute, second, ms};
   }
@@ -38,15 +32,6 @@ class HeldLinesTest : public ::testing::Test {
   Lines OnDisk(const std::string& name = "Arborline_20201114.LOG") {
     return ReadLines(dir_.File(name));
   }
-
-  testing::TempDir dir_;
-  os::FixedClock clock_;
-  runtime::RunState state_;
-  runtime::Options options_;
-  testing::ScriptedUi ui_;
-  os::FailingFileSystem files_;
-  Log log_;
-  std::vector<std::string> reports_;
 };
 
 TEST_F(HeldLinesTest, ErrorsAndWarningsAreWrittenAtOnceWithWhatCameBefore) {

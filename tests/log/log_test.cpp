@@ -1,4 +1,5 @@
 #include "log/log.h"
+#include "log/log_on_failing_disk.h"
 
 #include <gtest/gtest.h>
 
@@ -194,25 +195,9 @@ TEST_F(LogTest, SetStatusLogsShowsAndYields) {
 }
 
 // The same log over a file system that can be made to fail.
-class FailingDiskLogTest : public ::testing::Test {
+class FailingDiskLogTest : public LogOnFailingDisk {
  protected:
   using Op = os::FailingFileSystem::Operation;
-  FailingDiskLogTest()
-      : clock_(text::DateTime{2020, 11, 14, 9, 30, 15, 250}),
-        log_(clock_, state_, options_, ui_, files_) {
-    state_.LogFile = dir_.File("Arborline.LOG");
-    log_.OnWriteFailure([this](const std::string& why) { reports_.push_back(why); });
-  }
-  std::string Dated() { return dir_.File("Arborline_20201114.LOG"); }
-
-  TempDir dir_;
-  os::FixedClock clock_;
-  runtime::RunState state_;
-  runtime::Options options_;
-  testing::ScriptedUi ui_;
-  os::FailingFileSystem files_;
-  Log log_;
-  std::vector<std::string> reports_;
 };
 
 TEST_F(FailingDiskLogTest, HeldLinesTakeOneOpenAndOneWriteInAll) {
