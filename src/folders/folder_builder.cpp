@@ -152,7 +152,7 @@ RowOutcome FolderBuilder::ProcessRow(const RuleRun& run, rules::PendingRow& row,
       };
       return commit() &&
              journal_.NoteCreating(run.library, run.rule.Name(), row, level, highest) &&
-             (UCase(item_library) == UCase(run.library) || commit());
+             (text::EqualsNoCase(item_library, run.library) || commit());
     };
     const long long folder = creator_.CreateFolder(request, run.rule, run.error_mode);
     outcome.parent_folder = folder;
