@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/console_ui.h"
 #include "app/desktop_handover.h"
 #include "app/dm_seam.h"
@@ -60,8 +61,10 @@ int main(int argc, char** argv) {
   parts.settings = std::make_unique<os::SettingsStore>(os::SettingsStore::DefaultFolder(env));
   parts.ui = std::make_unique<app::ConsoleUi>(app::ConsoleUi::ForProcess());
   parts.stop_requested = [] { return os::CancelSignal::Requested(); };
-  // The DM installation: SPROUTSMITH_DM, else the per-user one (made as a demo on first use).
-  app::InstallationChoice installation = app::OpenDmInstallation(*parts.clock, env);
+  // The DM installation: SPROUTSMITH_DM, else the per-user one (made as a demo on the first
+  // start that is not unattended).
+  app::InstallationChoice installation =
+      app::OpenDmInstallation(*parts.clock, env, !app::UnattendedArguments(args));
   if (!installation.created_demo.empty()) {
     std::cerr << "Created the demo DM installation in " << installation.created_demo << std::endl;
   }

@@ -39,7 +39,7 @@ AdminSession::~AdminSession() {
 
 Status AdminSession::StartDm() {
   if (connection_) return Status::Ok();
-  app::InstallationChoice installation = app::OpenDmInstallation(clock_, os::SystemEnvironment());
+  app::InstallationChoice installation = app::OpenDmInstallation(clock_, os::SystemEnvironment(), true);
   if (!installation.created_demo.empty()) {
     std::cerr << "Created the demo DM installation in " << installation.created_demo << std::endl;
   }

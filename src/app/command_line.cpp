@@ -25,6 +25,12 @@ std::string BuildCommandLine(const std::vector<std::string>& args) {
   return text::UCase(text::Trim(joined));
 }
 
+bool UnattendedArguments(const std::vector<std::string>& args) {
+  runtime::RunState state;
+  state.CommandLine = BuildCommandLine(args);
+  return state.Unattended();
+}
+
 bool PurgeRequested(const runtime::RunState& state) { return state.HasSwitch("/P"); }
 
 void ApplySessionSwitches(runtime::RunState& state, runtime::Options& options) {

@@ -15,6 +15,10 @@ namespace sproutsmith::app {
 // The arguments (without the program name) joined with blanks, trimmed and upper-cased.
 std::string BuildCommandLine(const std::vector<std::string>& args);
 
+// "/G" with "/X", read straight from the arguments: for what must be decided before start-up
+// (an unattended run never makes a demo installation).
+bool UnattendedArguments(const std::vector<std::string>& args);
+
 // "/P": delete the configured log file at start.
 bool PurgeRequested(const runtime::RunState& state);
 // "/ADNF", "/E", "/KX" before "/K": applied while reading the session information.

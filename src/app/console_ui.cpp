@@ -57,6 +57,8 @@ void ConsoleUi::StatusChanged(const std::string& text) {
   if (err_is_terminal_ && !text.empty()) err_ << text << std::endl;
 }
 
+void ConsoleUi::Notice(const std::string& text) { err_ << text << std::endl; }
+
 void ConsoleUi::SleepOneSecond() { os::Sleep(1000); }
 
 }  // namespace sproutsmith::app

@@ -24,6 +24,8 @@ class ConsoleUi final : public runtime::Ui {
   void Yield() override {}
   void StatusChanged(const std::string& text) override;
   void SetBusy(bool) override {}
+  // Always on stderr, terminal or not.
+  void Notice(const std::string& text) override;
   void SleepOneSecond() override;
   // No dialogs on a console: both answer as cancelled.
   std::string ChooseSaveFile(const std::string&, const std::string&, const std::string&,

@@ -62,13 +62,16 @@ class DmSessionSeam final : public DmSeam {
 };
 
 // The installation the program runs against: the file named by SPROUTSMITH_DM in `env`, else
-// the per-user one. When neither variable nor file exists, the demo installation is created in
-// the per-user folder first and `created_demo` names that folder.
+// the per-user one (else /etc/sproutsmith/dm.conf). When neither variable nor file exists and
+// `may_make_demo`, the demo installation is created in the per-user folder first and
+// `created_demo` names that folder; an unattended run passes false, since a scheduled run
+// that quietly builds folders in a demo is a failure nobody sees.
 struct InstallationChoice {
   std::unique_ptr<dmapi::Client> client;
   std::string problem;       // why there is no client
   std::string created_demo;  // folder of a demo made just now
 };
-InstallationChoice OpenDmInstallation(const os::Clock& clock, const os::Environment& env);
+InstallationChoice OpenDmInstallation(const os::Clock& clock, const os::Environment& env,
+                                      bool may_make_demo);
 
 }  // namespace sproutsmith::app

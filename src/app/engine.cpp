@@ -1,5 +1,7 @@
 #include "app/engine.h"
 
+#include <unistd.h>
+
 #include "app/exit_control.h"
 #include "app/saved_options.h"
 #include "log/error_trap.h"
@@ -34,6 +36,7 @@ class EngineUi final : public runtime::Ui {
   }
   void StatusChanged(const std::string& text) override { inner_->StatusChanged(text); }
   void SetBusy(bool busy) override { inner_->SetBusy(busy); }
+  void Notice(const std::string& text) override { inner_->Notice(text); }
   void SleepOneSecond() override {
     before_sleep_();
     inner_->SleepOneSecond();
@@ -74,6 +77,7 @@ Engine::Engine(EngineParts parts)
       log_(*parts_.clock, state_, options_, *parts_.ui, *parts_.files),
       context_{*parts_.clock, *parts_.settings, *parts_.ui, state_, options_, identity_, log_},
       log_commands_(context_, *parts_.launcher) {
+  run_started_ = parts_.clock->Now();
   if (!parts_.dm && parts_.make_dm) parts_.dm = parts_.make_dm(context_);
   parts_.dm->AttachHost({window_, [this] { os::LockWorkstation(*parts_.launcher); },
                          [this] { EndProgramWhenIdle(); },
@@ -92,23 +96,40 @@ int Engine::ExitStatus() const {
   if (start_failed_) return kExitFailed;
   if (cancelled_) return kExitCancelled;
   if (cycle_failed_) return kExitBrokenOff;
+  // A run whose narration is lost did not finish as far as anyone can tell.
+  if (cycles_status_ == kExitFinished || cycles_status_ == kExitNothingToDo) {
+    if (!log_.WriteFailure().empty() || !report_failure_.empty()) return kExitRuleFailed;
+  }
   return cycles_status_;
 }
 
 void Engine::CycleEnded(const CycleReport& report) {
   last_cycle_ = report;
+  const std::string when = " (" + text::Format(parts_.clock->Now(), "YYYY-MM-DD HH:MM") + ")";
+  for (const LibraryProblem& failed : report.failed_libraries) {
+    unchecked_reasons_[failed.library] = failed.reason + when;
+  }
+  for (const RuleReport& rule : report.rules) {
+    if (rule.outcome == rule_outcome::kLibraryFailed) {
+      unchecked_reasons_[rule.library] = rule.reason + when;
+    }
+  }
   cycles_status_ = cycles_ == 0 ? CycleExitStatus(report)
                                 : WorseExitStatus(cycles_status_, CycleExitStatus(report));
   ++cycles_;
   WriteRunReport();
 }
 
-std::vector<std::string> Engine::UncheckedLibraries() const {
-  std::vector<std::string> names;
+std::vector<LibraryProblem> Engine::UncheckedLibraries() const {
+  std::vector<LibraryProblem> unchecked;
   for (const LibraryNode& node : window_.TVRules) {
-    if (!node.checked) names.push_back(node.text);
+    if (node.checked) continue;
+    const auto reason = unchecked_reasons_.find(node.text);
+    unchecked.push_back({node.text, reason != unchecked_reasons_.end() && !reason->second.empty()
+                                        ? reason->second
+                                        : "unchecked in the settings"});
   }
-  return names;
+  return unchecked;
 }
 
 std::string Engine::LogPath() {
@@ -116,7 +137,17 @@ std::string Engine::LogPath() {
   return written.empty() ? log_.CurrentDatedLogFile() : written;
 }
 
-std::string Engine::ReportPath() { return log::Log::ReportName(LogPath()); }
+std::string Engine::ReportPath() {
+  if (!report_path_.empty()) return report_path_;
+  const std::string first = log::Log::ReportName(
+      log::Log::DatedName(state_.LogFile, run_started_), run_started_);
+  // Two runs started within one second each keep their own.
+  std::string path = first;
+  for (int n = 2; parts_.files->Exists(path); ++n) {
+    path = first.substr(0, first.size() - 5) + "-" + std::to_string(n) + ".json";
+  }
+  return path;
+}
 
 void Engine::WriteRunReport() {
   // The report follows the log: its lines, and any failure to write them, come first.
@@ -125,12 +156,20 @@ void Engine::WriteRunReport() {
   RunReport report;
   report.program = identity_.BuildLine();
   report.computer = parts_.computer_name;
+  report.process = static_cast<long>(::getpid());
   report.log_file = LogPath();
-  report.exit_status = ExitStatus();
+  report.started = text::Format(run_started_, "YYYY-MM-DD") + "T" +
+                   text::Format(run_started_, "HH:MM:SS");
+  report.ended = ended_at_;
   report.cycles = cycles_;
+  report.errors = log_.ErrorCount();
+  report.warnings = log_.WarningCount();
   report.last = LastCycle();
   report.unchecked_libraries = UncheckedLibraries();
-  report_failure_ = parts_.files->Replace(ReportPath(), RunReportJson(report)).text;
+  report.exit_status = ExitStatus();
+  const std::string path = ReportPath();
+  report_failure_ = parts_.files->Replace(path, RunReportJson(report)).text;
+  if (report_failure_.empty()) report_path_ = path;
 }
 
 void Engine::PollStop() {
@@ -273,15 +312,43 @@ void Engine::ProgramEnd() {
   // service stopped during its pause window must not lose the window for every later run.
   if (stop_asked_) options_.CheckPauseTime = pause_at_stop_;
   log::TrapVoid(log_, "Form_Unload", [&] { parts_.dm->ActiveStatus(-1, ""); });
-  if (!SaveProgramEndSettings(*parts_.settings, product, options_, state_.LogFile, window_)) {
+  // A switch sets an option for its own run only when nobody is there to see it: a timer's
+  // "/L" saved as Loop would make every later one-cycle run loop forever, and a log folder
+  // chosen from one run's environment would bind all later ones.
+  runtime::Options to_save = options_;
+  std::string log_file = state_.LogFile;
+  if (state_.Unattended()) {
+    to_save.CheckLoop = saved_options_.CheckLoop;
+    to_save.CheckLogMethod = saved_options_.CheckLogMethod;
+    to_save.CheckLockWorkstation = saved_options_.CheckLockWorkstation;
+    to_save.CheckDisplayErrors = saved_options_.CheckDisplayErrors;
+    to_save.CheckAddNewDocs = saved_options_.CheckAddNewDocs;
+    log_file = Setting("LogFile", "");
+  }
+  if (!SaveProgramEndSettings(*parts_.settings, product, to_save, log_file, window_)) {
     log_.AddLog("Warning: Unable to save the settings in " + parts_.settings->FilePath(product));
   }
+  SaveUncheckedReasons();
   log::TrapVoid(log_, "Form_Unload", [&] { parts_.dm->ReleaseObjects(); });
   const text::DateTime now = parts_.clock->Now();
+  ended_at_ = text::Format(now, "YYYY-MM-DD") + "T" + text::Format(now, "HH:MM:SS");
   log_.SetStatus(identity_.BuildLine() + " Ended on " + text::LongDate(now) + " at " +
                  text::LongTime(now));
   log_.Separator();
   log_.Flush();
+}
+
+void Engine::SaveUncheckedReasons() {
+  // A checked library needs no reason; one checked again elsewhere (the admin tool, the
+  // window) is never shown a stale one, since only unchecked libraries are reported.
+  std::vector<os::Setting> values;
+  for (const LibraryNode& node : window_.TVRules) {
+    const auto reason = unchecked_reasons_.find(node.text);
+    const std::string text =
+        !node.checked && reason != unchecked_reasons_.end() ? reason->second : "";
+    values.push_back({kUncheckedReasons, node.text, text});
+  }
+  (void)parts_.settings->SaveAll(identity_.product_name, values);
 }
 
 void Engine::Caption(const std::string& text) {

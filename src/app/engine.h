@@ -7,6 +7,7 @@
 // loads, Go from its button, ClickExit and RequestClose from its Exit button and close box.
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -84,12 +85,14 @@ class Engine {
   // The last cycle's report (null before the first cycle ended) and how many cycles ended.
   const CycleReport* LastCycle() const { return cycles_ > 0 ? &last_cycle_ : nullptr; }
   int Cycles() const { return cycles_; }
-  // The names of the library nodes that are unchecked (saved so at program end).
-  std::vector<std::string> UncheckedLibraries() const;
+  // The library nodes that are unchecked (saved so at program end), each with why: the
+  // failure that unchecked it, in this run or an earlier one, else an operator's choice.
+  std::vector<LibraryProblem> UncheckedLibraries() const;
   // The dated log file of this run (the one written last, else today's), holding every line
   // logged so far.
   std::string LogPath();
-  // The JSON report beside it, and why it could not be written ("" when it was).
+  // This run's JSON report beside it (named with the day and time the run started), and why
+  // it could not be written ("" when it was).
   std::string ReportPath();
   const std::string& ReportFailure() const { return report_failure_; }
   // Writes the run report for the current exit status; called after every cycle and at
@@ -113,6 +116,7 @@ class Engine {
   void Caption(const std::string& text);
   bool ShowFailure(const std::string& message, runtime::MessageStyle style);
   void CycleEnded(const CycleReport& report);
+  void SaveUncheckedReasons();
   // At every yield point once a stop was requested: cancels as Exit does, whatever the
   // run is doing then (start-up, a pass, the pause, the loop delay).
   void PollStop();
@@ -145,6 +149,14 @@ class Engine {
   bool polling_ = false;
   int cycles_ = 0;
   int cycles_status_ = kExitFinished;
+  // Why each library was unchecked by a failure (settings section kUncheckedReasons).
+  std::map<std::string, std::string> unchecked_reasons_;
+  text::DateTime run_started_;
+  std::string ended_at_;     // the report's "ended"
+  std::string report_path_;  // chosen at the first write, kept for the whole run
+  // The General options as the settings held them, before any switch: what an unattended
+  // run saves back.
+  runtime::Options saved_options_;
   CycleReport last_cycle_;
   std::string report_failure_;
 };

@@ -62,21 +62,28 @@ substrings of the whole command line, in any case and order (so /XR also counts 
   /E      show errors (not with /G)
   /ADNF   queue the documents of new folders for filing
   /K /KX  lock / unlock the options
-  /P      purge: delete the configured log file and today's dated log and report
+  /P      purge: delete the configured log file and today's dated log and reports
   /XR     do not ask the DM client to refresh its views after folder changes
   /RV     do not ask it after adding folder items and sorting
   -h, --help  this text; nothing is started
 
 The DM installation comes from the file named by SPROUTSMITH_DM, else
-$XDG_CONFIG_HOME/sproutsmith/dm.conf (a demo installation is made there on first use).
-The options, library and rule marks and SiteName are in the same folder.
+$XDG_CONFIG_HOME/sproutsmith/dm.conf, else /etc/sproutsmith/dm.conf. When none exists,
+a start that is not unattended makes a demo installation in the per-user folder; an
+unattended run (/G /X) fails instead (sproutsmith-dm init-demo makes a trial one).
+The options, library and rule marks and SiteName are in the per-user folder
+($XDG_CONFIG_HOME/sproutsmith). Switches given to an unattended run are not saved.
 
 The log is one file per day: the configured log file (setting LogFile, by default
-$TEMP/Arborline Sproutsmith for OpenText eDOCS.LOG) with "_YYYYMMDD" before the
-extension of its file name. Each cycle, and the program's end, writes a JSON report
-beside it: the dated log's name with ".json" in place of its extension (per library and
-rule of the last cycle: rows selected, folders created, rows failed, errors, seconds;
-the unchecked libraries; the exit status). Every run ends with one line on stderr:
+$LOGS_DIRECTORY, else $TEMP, else $TMPDIR, else the program's folder, with the name
+"Arborline Sproutsmith for OpenText eDOCS.LOG") with "_YYYYMMDD" before the extension of
+its file name. Each run writes its own JSON report beside it, after every cycle and at
+its end: the dated log's name with "_HHMMSS" (when the run started) and ".json" in place
+of its extension (start and end times; errors and warnings; per library and rule of the
+last cycle: outcome, first error, rows selected, folders created, rows failed, errors,
+warnings, seconds; the libraries that failed and the unchecked ones with the reason; the
+exit status). Logs and reports older than the KeepLogDays setting (default 30 days, 0
+keeps all) are removed at start-up. Every run ends with one line on stderr:
 "Outcome: WORD (exit N). Log: PATH. Report: PATH"; an unattended run (/G /X) first
 prints one line per rule and each unchecked library. A run that stops with status 6
 writes no log and no report (the other run's are left alone).
@@ -96,8 +103,10 @@ Exit status (the worst of the run's cycles):
   2  rule failures: a rule had failed rows or errors, broke off, or was skipped
      (missing tables, an SQL or syntax error, an improper configuration), or its
      library was busy: another program held a write lock on it for longer than the
-     library's busy_wait (the rule stops; the next cycle tries again)
-  3  nothing to do: no library or rule checked, or every checked library failed
+     library's busy_wait (the rule stops; the next cycle tries again); or a checked
+     library could not be opened or used (it is unchecked); or the log or the report
+     could not be written
+  3  nothing to do: no library or rule checked
   4  broken off: the cycle was broken off by an unexpected error
   5  cancelled: a signal or Exit stopped the run before its cycle ended
   6  already running: another run on the same DM installation and computer (the

@@ -11,10 +11,10 @@ inline constexpr int kExitFinished = 0;
 // Start-up failed: no DM session, no rights, a broken installation.
 inline constexpr int kExitFailed = 1;
 // The cycle finished, but a rule had failed rows or errors, broke off, or was skipped
-// (missing tables, an SQL or syntax error, an improper configuration).
+// (missing tables, an SQL or syntax error, an improper configuration); a checked library
+// could not be used; or the run's log or report could not be written.
 inline constexpr int kExitRuleFailed = 2;
-// Nothing to do: no library or rule checked, or every checked library failed and unchecked
-// itself.
+// Nothing to do: no library or rule checked.
 inline constexpr int kExitNothingToDo = 3;
 // The cycle was broken off by an unexpected error or a lost DM session.
 inline constexpr int kExitBrokenOff = 4;

@@ -103,9 +103,16 @@ void CheckForPause(Context& context, MainWindowModel& window) {
   }
   if (!PauseDayToday(context, window)) return;
 
+  bool noticed = false;
   while (options.CheckPauseTime == 1) {
     const std::string now = Format(context.clock.Now(), "HH:MM");
     if (!InsidePauseWindow(now, options.TextPauseStart, options.TextPauseEnd)) break;
+    if (!noticed) {
+      // A service seems hung for hours otherwise.
+      context.ui.Notice("Paused until " + AmPm(options.TextPauseEnd) +
+                        " (the pause window of the settings); the cycle goes on then");
+      noticed = true;
+    }
     context.ui.SetBusy(false);
     ShowStatusLabel(context, "Paused until " + AmPm(options.TextPauseEnd) +
                                  " - Press Cancel or Esc to exit pausing");

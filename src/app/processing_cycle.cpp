@@ -201,6 +201,7 @@ ProcessingCycle::PassEnd ProcessingCycle::RunPass() {
   Context& c = p_.context;
   MainWindowModel& window = p_.window;
   int libraries_with_rules = 0;
+  std::vector<LibraryProblem> failed;
   for (LibraryNode& node : window.TVRules) {
     if (!node.checked) continue;
     if (node.rules.empty()) {
@@ -208,13 +209,21 @@ ProcessingCycle::PassEnd ProcessingCycle::RunPass() {
       continue;
     }
     if (RulesNotLoaded(node) && node.rules.size() == 1) {
+      const long problems = c.log.ErrorCount() + c.log.WarningCount();
       p_.tree.ExpandLibraryNode(node);
-      // A library that turned out to have no rule nodes is unchecked as well.
+      // Loading the rules unchecks a library that cannot be opened or used: a failure the
+      // run must report, where one without rules has nothing to do.
+      if (!node.checked) {
+        const bool said = c.log.ErrorCount() + c.log.WarningCount() > problems;
+        failed.push_back({node.text, said ? c.log.LastProblem()
+                                          : "Error: Unable to connect to library " + node.text});
+      }
       if (node.rules.empty()) node.checked = false;
     }
     if (node.checked && !node.rules.empty()) ++libraries_with_rules;
   }
   BeginReport();
+  report_.failed_libraries = std::move(failed);
   if (libraries_with_rules == 0) {
     report_.no_work = true;
     DeliverReport();
@@ -245,12 +254,16 @@ ProcessingCycle::PassEnd ProcessingCycle::RunPass() {
       if (!rule.checked || !library.checked || rule.text == kRulePlaceholder) continue;
       report_.rules.push_back({library.text, rule.text});
       const long errors_before = c.log.ErrorCount();
+      const long warnings_before = c.log.WarningCount();
+      c.log.MarkFirstError();
       const double rule_started = SteadySeconds();
       rule_open_ = true;
       RunRule(l, r);
       rule_open_ = false;
       RuleReport& done = report_.rules.back();
       done.errors = c.log.ErrorCount() - errors_before;
+      done.warnings = c.log.WarningCount() - warnings_before;
+      done.first_error = c.log.FirstErrorSinceMark();
       done.seconds = SteadySeconds() - rule_started;
       if (result_row_ && *result_row_ < c.options.ListResults.size()) {
         const runtime::ResultsRow& row = c.options.ListResults[*result_row_];
@@ -264,6 +277,9 @@ ProcessingCycle::PassEnd ProcessingCycle::RunPass() {
         } else if (done.rows_failed > 0) {
           done.outcome = rule_outcome::kFailedRows;
         }
+      }
+      if (done.outcome != rule_outcome::kFinished && done.reason.empty()) {
+        done.reason = done.first_error;
       }
       if (done.outcome == rule_outcome::kLibraryBusy) SetResultState("Library busy", false);
       p_.nodes.ActiveStatus(rules::kCleanUpOnly, "");

@@ -1,7 +1,8 @@
 #pragma once
 // What a cycle did, rule by rule, and the JSON report beside the log that lets monitoring
-// read it without parsing the log. The report is rewritten after every cycle and once more
-// when the program ends, always as a whole (temporary file, then rename).
+// read it without parsing the log. Each run has its own report, named with the day and time
+// the run started; it is rewritten after every cycle and once more when the program ends,
+// always as a whole (temporary file, then rename), and carries "ended" only then.
 
 #include <string>
 #include <vector>
@@ -28,11 +29,19 @@ struct RuleReport {
   std::string rule;
   std::string outcome = rule_outcome::kFinished;
   std::string reason;  // the logged line that explains an outcome other than finished
+  std::string first_error;  // the first "Error:" line logged while the rule ran
   int rows_selected = 0;
   int folders_created = 0;
   int rows_failed = 0;
   long errors = 0;  // "Error:" lines logged while the rule ran
+  long warnings = 0;
   double seconds = 0;
+};
+
+// A library a cycle could not work on, or one every run skips, and why.
+struct LibraryProblem {
+  std::string library;
+  std::string reason;
 };
 
 struct CycleReport {
@@ -42,6 +51,8 @@ struct CycleReport {
   bool cancelled = false;
   double seconds = 0;
   std::vector<RuleReport> rules;
+  // Checked libraries that could not be opened or used (they are unchecked now).
+  std::vector<LibraryProblem> failed_libraries;
 };
 
 // The exit status one cycle stands for (finished, rule failures, nothing to do, broken off).
@@ -51,11 +62,17 @@ int CycleExitStatus(const CycleReport& cycle);
 struct RunReport {
   std::string program;  // the build line
   std::string computer;
+  long process = 0;
   std::string log_file;
+  std::string started;  // "YYYY-MM-DDTHH:MM:SS", local time
+  std::string ended;    // "" while the run goes on
   int exit_status = 0;
   int cycles = 0;                     // cycles run so far
+  long errors = 0;                    // "Error:" lines logged by the run
+  long warnings = 0;                  // "Warning:" lines
   const CycleReport* last = nullptr;  // the last cycle; null before the first
-  std::vector<std::string> unchecked_libraries;
+  // Unchecked libraries, which every run skips, each with why it was unchecked.
+  std::vector<LibraryProblem> unchecked_libraries;
 };
 
 std::string RunReportJson(const RunReport& report);

@@ -42,9 +42,15 @@ std::string RunSummary(const SummaryFacts& facts) {
   } else {
     out += "No cycle ran.\n";
   }
-  for (const std::string& library : facts.unchecked_libraries) {
-    out += "Library " + library + " is unchecked and skipped by every run; check it again with: " +
-           "sproutsmith-admin check " + library + "\n";
+  if (facts.last_cycle != nullptr) {
+    for (const LibraryProblem& failed : facts.last_cycle->failed_libraries) {
+      out += "Library " + failed.library + " could not be worked on: " + failed.reason + "\n";
+    }
+  }
+  for (const LibraryProblem& unchecked : facts.unchecked_libraries) {
+    out += "Library " + unchecked.library + " is unchecked (" + unchecked.reason +
+           ") and skipped by every run; check it again with: sproutsmith-admin check " +
+           unchecked.library + "\n";
   }
   return out + OutcomeLine(facts) + "\n";
 }

@@ -16,7 +16,7 @@ class Engine;
 
 struct SummaryFacts {
   const CycleReport* last_cycle = nullptr;  // null: no cycle ran
-  std::vector<std::string> unchecked_libraries;
+  std::vector<LibraryProblem> unchecked_libraries;
   int exit_status = kExitFinished;
   std::string log_path;
   std::string log_failure;  // why the log could not be written ("" when it was)

@@ -17,6 +17,8 @@ inline constexpr const char* kGeneral = "General";
 inline constexpr const char* kPauseTimer = "PauseTimer";
 inline constexpr const char* kLibraries = "Libraries";
 inline constexpr const char* kRules = "Rules";
+// Why a library was unchecked by a failure, with when: reported while it stays unchecked.
+inline constexpr const char* kUncheckedReasons = "UncheckedLibraries";
 // The application name of the two component-registration marks.
 inline constexpr const char* kQuilApplication = "QUIL";
 

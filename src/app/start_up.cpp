@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "app/engine.h"
+#include "app/log_housekeeping.h"
 #include "app/program_paths.h"
 #include "app/rights_check.h"
 #include "app/saved_options.h"
@@ -69,28 +70,47 @@ bool Engine::StartUpSteps(const std::vector<std::string>& args) {
     // The configured name itself is never written (lines go to the dated file): today's
     // dated log and its report are what a purge is expected to remove.
     const std::string dated = log::Log::DatedName(state_.LogFile, parts_.clock->Now());
-    for (const std::string& file : {state_.LogFile, dated, log::Log::ReportName(dated)}) {
+    std::vector<std::string> purged = ReportsOfDay(dated);
+    purged.insert(purged.begin(), {state_.LogFile, dated});
+    for (const std::string& file : purged) {
       if (!files.Exists(file)) continue;
       log_.Flush();              // lines held for the file are purged with it
       (void)files.Remove(file);  // one left behind only keeps its old lines
     }
   }
 
+  const int keep_days =
+      static_cast<int>(text::Val(Setting("KeepLogDays", std::to_string(kDefaultKeepLogDays))));
+  const std::vector<std::string> removed =
+      RemoveOldLogs(state_.LogFile, keep_days, parts_.clock->Now());
+
   Caption("Retrieving basic configuration settings");
   ReadGeneralOptions(settings, product, options_);
+  saved_options_ = options_;
   // Set by the administrator for the installation; program end never writes it back.
   state_.SiteName = Setting("SiteName", "");
 
-  Caption("Connecting to OpenText eDOCS " + dm_version + " patch " + dm_patch);
+  // Without a DM client's version record the fields would read "  patch ": left out.
+  const bool known = !dm_version.empty() || !dm_patch.empty();
+  Caption("Connecting to OpenText eDOCS" +
+          (known ? " " + dm_version + " patch " + dm_patch : std::string()));
   parts_.ui->SetBusy(true);
   const text::DateTime start = parts_.clock->Now();
   log_.AddLog(identity_.BuildLine() + " initiating startup on " + text::LongDate(start) + " at " +
-              text::LongTime(start) + " using DM " + dm_version + " patch " + dm_patch);
+              text::LongTime(start) +
+              (known ? " using DM " + dm_version + " patch " + dm_patch : std::string()));
   log_.Separator();
+  if (!removed.empty()) {
+    log_.AddLog("Removed " + text::Format(static_cast<long>(removed.size()), "#0") +
+                " log and report file(s) older than " + text::Format(keep_days, "#0") +
+                " days (setting KeepLogDays)");
+    log_.Separator();
+  }
 
   if (!parts_.dm->StartFusion()) {
-    failure_message_ = "Error: Unable to start the DM " + dm_version + " (patch " + dm_patch +
-                       ") application (" + options_.LabelStatus + ") - I will end the program now";
+    failure_message_ = "Error: Unable to start the DM " +
+                       (known ? dm_version + " (patch " + dm_patch + ") " : std::string()) +
+                       "application (" + options_.LabelStatus + ") - I will end the program now";
     // Also logged: in an unattended run the box is silent and the log is all that is read.
     log_.AddLog(failure_message_);
     failure_message_shown_ = ShowFailure(failure_message_, MessageStyle::kCritical);
@@ -109,6 +129,7 @@ bool Engine::StartUpSteps(const std::vector<std::string>& args) {
   for (const std::string& library : parts_.dm->LibraryNames()) {
     menu.push_back({library, library == connected});
     window_.TVRules.push_back(ReadLibraryNode(settings, product, library));
+    unchecked_reasons_[library] = settings.Get(product, kUncheckedReasons, library, "");
   }
   options_.MNLibList = std::move(menu);
 

@@ -208,6 +208,10 @@ bool Connection::ConnectLibraryBody(const std::string& requested) {
   // A library the login cannot use (unreachable, user unknown) is never made the connected one.
   if (found->UserId().empty()) {
     log().SetStatus("Error: Library UserName not identified");
+    // The line above cannot say which file or server failed, nor why: the next one does.
+    if (const std::string why = found->Problem(); !why.empty()) {
+      log().AddLog("Error: Library " + name + " cannot be used: " + why);
+    }
     log().Separator();
     return false;
   }

@@ -58,7 +58,8 @@ int main(int argc, char** argv) {
     const QRect area = screen->availableGeometry();
     parts.screen = {area.width() * 15L, area.height() * 15L};  // twips
   }
-  app::InstallationChoice installation = app::OpenDmInstallation(*parts.clock, env);
+  app::InstallationChoice installation =
+      app::OpenDmInstallation(*parts.clock, env, !app::UnattendedArguments(args));
   if (!installation.created_demo.empty()) {
     std::cerr << "Created the demo DM installation in " << installation.created_demo << std::endl;
   }

@@ -22,12 +22,14 @@ std::string Log::DatedName(const std::string& log_file, const text::DateTime& da
   return log_file.substr(0, dot) + stamp + "." + log_file.substr(dot + 1);
 }
 
-std::string Log::ReportName(const std::string& dated_log_file) {
+std::string Log::ReportName(const std::string& dated_log_file, const text::DateTime& run_started) {
+  std::string time = "_" + Format(run_started, "HH:MM:SS") + ".json";
+  std::erase(time, ':');
   const size_t slash = dated_log_file.find_last_of("/\\");
   const size_t name = slash == std::string::npos ? 0 : slash + 1;
   const size_t dot = dated_log_file.rfind('.');
-  if (dot == std::string::npos || dot < name) return dated_log_file + ".json";
-  return dated_log_file.substr(0, dot) + ".json";
+  if (dot == std::string::npos || dot < name) return dated_log_file + time;
+  return dated_log_file.substr(0, dot) + time;
 }
 
 std::string Log::TimeStamp(const text::DateTime& now) {
@@ -48,7 +50,10 @@ void Log::AddLog(std::string_view message) {
     constexpr size_t kKept = 20;
     if (recent_errors_.size() == kKept) recent_errors_.erase(recent_errors_.begin());
     recent_errors_.push_back(line);
+    if (first_error_since_mark_.empty()) first_error_since_mark_ = line;
   }
+  if (isWarning) ++warning_count_;
+  if (isError || isWarning) last_problem_ = line;
   bool taken = false;
   if (options_.CheckLogMethod == 1 || isError || isWarning) {
     NameDayFile(now);

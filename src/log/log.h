@@ -75,13 +75,23 @@ class Log {
   // With split_at_first_dot, the file name's first ".".
   static std::string DatedName(const std::string& log_file, const text::DateTime& day,
                                bool split_at_first_dot = false);
-  // Beside a dated log file: the same name with ".json" in place of its extension.
-  static std::string ReportName(const std::string& dated_log_file);
+  // A run's report beside a dated log file: the same name with "_HHMMSS" (the time the run
+  // started) and ".json" in place of its extension.
+  static std::string ReportName(const std::string& dated_log_file,
+                                const text::DateTime& run_started);
 
   // How many texts beginning "Error:" were passed to AddLog in this run, written or not.
   long ErrorCount() const { return error_count_; }
   // The last few of those texts, oldest first.
   const std::vector<std::string>& RecentErrors() const { return recent_errors_; }
+  // How many texts beginning "Warning:" were passed to AddLog in this run.
+  long WarningCount() const { return warning_count_; }
+  // The last text beginning "Error:" or "Warning:" ("" before the first).
+  const std::string& LastProblem() const { return last_problem_; }
+  // The first "Error:" text since the last MarkFirstError ("" when none): what a report
+  // gives as the reason of a rule that failed.
+  void MarkFirstError() { first_error_since_mark_.clear(); }
+  const std::string& FirstErrorSinceMark() const { return first_error_since_mark_; }
   // Called once per run, with the file and the reason, when a line cannot be written (the
   // line is lost either way). Later failures are not reported again.
   void OnWriteFailure(std::function<void(const std::string&)> report) {
@@ -137,6 +147,9 @@ class Log {
   std::thread late_writer_;  // joined by ~Log before the members it uses go
   long error_count_ = 0;
   std::vector<std::string> recent_errors_;
+  long warning_count_ = 0;
+  std::string last_problem_;
+  std::string first_error_since_mark_;
   std::function<void(const std::string&)> on_write_failure_;
   std::string write_failure_;
 };

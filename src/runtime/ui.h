@@ -21,6 +21,9 @@ class Ui {
   // The status label changed (the model holds the text).
   virtual void StatusChanged(const std::string& text) = 0;
   virtual void SetBusy(bool busy) = 0;
+  // A state that may last long and must be seen even where status lines are not (a service's
+  // journal): said once when it begins. A window shows it as a status.
+  virtual void Notice(const std::string& text) { StatusChanged(text); }
   // Sleeps about one second while staying responsive.
   virtual void SleepOneSecond() = 0;
   // A save-file dialog; "" when cancelled.

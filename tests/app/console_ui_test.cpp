@@ -19,7 +19,8 @@ TEST(ConsoleUiTest, WithoutATerminalOnlyProblemsAreShownAndQuestionsAnswerNo) {
   EXPECT_EQ(ui.MessageBox("Error: broken", MessageStyle::kCritical, "t"), Answer::kNone);
   EXPECT_EQ(ui.MessageBox("Warning: odd", MessageStyle::kExclamation, "t"), Answer::kNone);
   EXPECT_EQ(ui.MessageBox("Purge?", MessageStyle::kYesNo, "t"), Answer::kNo);
-  EXPECT_EQ(err.str(), "Error: broken\nWarning: odd\nPurge? [y/n] n\n");
+  ui.Notice("Paused until 01:00 PM");  // a service's journal must show a long wait
+  EXPECT_EQ(err.str(), "Error: broken\nWarning: odd\nPurge? [y/n] n\nPaused until 01:00 PM\n");
   EXPECT_EQ(ui.ChooseSaveFile("a", "b", "c", "d", "e"), "");
   EXPECT_EQ(ui.ChooseLibrary({"DOCS"}), "");
 }

@@ -38,7 +38,11 @@ class ExitStatusTest : public InstalledEngineTest {
   // Runs "/G /X" and checks the status, the unchecked libraries, the report, the summary.
   void ExpectOutcome(int status, const std::vector<std::string>& unchecked) {
     EXPECT_EQ(Build().Run({"/G", "/X"}), status);
-    EXPECT_EQ(engine_->UncheckedLibraries(), unchecked);
+    std::vector<std::string> names;
+    for (const LibraryProblem& library : engine_->UncheckedLibraries()) {
+      names.push_back(library.library);
+    }
+    EXPECT_EQ(names, unchecked);
     const std::string report = Report();
     EXPECT_NE(report.find("\"exit_status\": " + std::to_string(status) + ","), std::string::npos)
         << report;
@@ -88,11 +92,17 @@ TEST_F(ExitStatusTest, NoRuleChecked) {
   ExpectOutcome(kExitNothingToDo, {});
 }
 
+// Libraries that were to be worked on and could not be are failures, not "nothing to do".
 TEST_F(ExitStatusTest, EveryCheckedLibraryFails) {
   Install();
   install_.Exec("DEMO", "DROP TABLE NEEDS_FOLDERING");
   install_.Exec("ARCHIVE", "DROP TABLE NEEDS_FOLDERING");
-  ExpectOutcome(kExitNothingToDo, {"DEMO", "ARCHIVE"});
+  ExpectOutcome(kExitRuleFailed, {"DEMO", "ARCHIVE"});
+  for (const LibraryProblem& library : engine_->UncheckedLibraries()) {
+    EXPECT_TRUE(library.reason.starts_with("Error: Unable to locate NEEDS_FOLDERING table in "
+                                           "library " + library.library + " ("))
+        << library.reason;
+  }
 }
 
 TEST_F(ExitStatusTest, OneLibraryFailsTheOtherWorks) {
@@ -278,7 +288,8 @@ TEST_F(ExitStatusTest, AFailedStartSaysWhyAndWhereTheLogIs) {
   EXPECT_EQ(outcome,
             "Outcome: failed-start (exit 1). Log: " +
                 dir_.File(std::string("temp/") + kProduct + "_20261206.LOG") +
-                ". Report: " + dir_.File(std::string("temp/") + kProduct + "_20261206.json"));
+                ". Report: " +
+                dir_.File(std::string("temp/") + kProduct + "_20261206_090429.json"));
   EXPECT_NE(Report().find("\"exit_status\": 1,"), std::string::npos);
 }
 
@@ -291,7 +302,10 @@ TEST_F(ExitStatusTest, SiteNameIsReadAndNeverOverwrittenAndPurgeRemovesTodaysFil
   EXPECT_EQ(Saved("General", "SiteName"), "Hollowbrink Legal");
 
   const std::string dated = dir_.File(std::string("temp/") + kProduct + "_20261206.LOG");
-  const std::string report = dir_.File(std::string("temp/") + kProduct + "_20261206.json");
+  const std::string report = dir_.File(std::string("temp/") + kProduct + "_20261206_090429.json");
+  // An earlier run's report of the same day goes with the day's log.
+  const std::string earlier = dir_.File(std::string("temp/") + kProduct + "_20261206_070000.json");
+  std::ofstream(earlier) << "{}\n";
   const std::string other_day = dir_.File(std::string("temp/") + kProduct + "_20261205.LOG");
   std::ofstream(other_day) << "kept\n";
   ASSERT_TRUE(std::filesystem::exists(dated));
@@ -304,6 +318,8 @@ TEST_F(ExitStatusTest, SiteNameIsReadAndNeverOverwrittenAndPurgeRemovesTodaysFil
   EXPECT_EQ(lines[0].find(BuildLine() + " initiating startup"), 0u);
   EXPECT_EQ(Count(" initiating startup"), 1);
   EXPECT_TRUE(std::filesystem::exists(other_day));
+  EXPECT_FALSE(std::filesystem::exists(earlier));
+  EXPECT_EQ(engine_->ReportPath(), report);  // the purged name is free again
 }
 
 }  // namespace

@@ -11,8 +11,8 @@ namespace {
 using runtime::MessageStyle;
 
 constexpr const char* kFusionFailure =
-    "Unable to start the DM  (patch ) application (Connecting to OpenText eDOCS  patch ) - I "
-    "will end the program now";
+    "Unable to start the DM application (Connecting to OpenText eDOCS) - I will end the program "
+    "now";
 
 TEST_F(EngineTest, WithoutADmSessionStartUpEndsWithTheBannerAndTheReason) {
   Engine& engine = Build(std::make_unique<NoDmSession>());
@@ -20,8 +20,7 @@ TEST_F(EngineTest, WithoutADmSessionStartUpEndsWithTheBannerAndTheReason) {
   EXPECT_EQ(
       LogLines(),
       (std::vector<std::string>{
-          BuildLine() + " initiating startup on Sunday, December 6, 2026 at 9:04:29 AM "
-                        "using DM  patch",
+          BuildLine() + " initiating startup on Sunday, December 6, 2026 at 9:04:29 AM",
           Separator(), std::string("Error: 2026-12-06 09:04:29.00  ") + kFusionFailure, Separator(),
           BuildLine() + " Ended on Sunday, December 6, 2026 at 9:04:29 AM", Separator()}));
   // Unattended: no box, so the caller must print the reason.
@@ -64,7 +63,7 @@ TEST_F(EngineTest, AFailedStartStillSavesWhatStartUpAndProgramEndWrite) {
   EXPECT_EQ(Saved("General", "Path"), dir_.File("program/sproutsmith"));
   EXPECT_EQ(Saved("General", "Loop_Delay"), "30");
   EXPECT_EQ(Saved("General", "Screen.Left"), "7585");  // (20000 - 4830) / 2, re-centred
-  EXPECT_EQ(Saved("General", "LogFile"), DefaultLog());
+  EXPECT_EQ(Saved("General", "LogFile"), "");  // the default is not bound for later runs
   EXPECT_EQ(Saved("General", "IsRunning"), "(absent)");  // start-up never got that far
   const os::SettingsStore store(dir_.File("config"));
   EXPECT_EQ(store.Get("QUIL", "General", "RegisterAPI"), "-1");

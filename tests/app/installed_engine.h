@@ -28,9 +28,8 @@ class InstalledEngineTest : public EngineTest {
     engine_ = std::make_unique<Engine>(std::move(parts));
     return *engine_;
   }
-  std::string Report() {
-    return testing::ReadFile(dir_.File(std::string("temp/") + kProduct + "_20261206.json"));
-  }
+  // The report of the last engine's run.
+  std::string Report() { return engine_ ? testing::ReadFile(engine_->ReportPath()) : ""; }
   std::string RunningNodes(const std::string& library) {
     return install_.Scalar(library,
                            "SELECT COUNT(*) FROM QUIL_SETTINGS WHERE SUB_KEY = 'RUNNING_NODES'");

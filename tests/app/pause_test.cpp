@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/saved_options.h"
 #include "support/dm_installation.h"
 
@@ -70,6 +72,11 @@ TEST_F(PauseTest, TheCheckHoldsWhileTheClockIsInsideTheWindow) {
   EXPECT_EQ(options().CheckPauseTime, 1);
   EXPECT_EQ(install_.ui.statuses.back(),
             "Paused until 01:00 PM - Press Cancel or Esc to exit pausing");
+  // Said once for whoever reads a service's output, not once a second.
+  EXPECT_EQ(std::count(install_.ui.statuses.begin(), install_.ui.statuses.end(),
+                       "Paused until 01:00 PM (the pause window of the settings); the cycle "
+                       "goes on then"),
+            1);
   EXPECT_EQ(window_.ButtonExitCaption, "Cancel");
   EXPECT_EQ(window_.ButtonExitToolTip, "Exit pausing");
   EXPECT_GE(install_.ui.yields, 3);

@@ -7,6 +7,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,6 +15,29 @@
 extern char** environ;
 
 namespace sproutsmith::app {
+
+// Starts `program` with `args` and exactly the environment `env` ("NAME=value" each), stderr
+// at the end of `err`. Its process id; 0 when it could not start.
+inline pid_t SpawnProgram(const std::string& program, const std::vector<std::string>& args,
+                          std::vector<std::string> env, const std::string& err) {
+  std::vector<std::string> argv = {program};
+  argv.insert(argv.end(), args.begin(), args.end());
+  auto pointers = [](std::vector<std::string>& texts) {
+    std::vector<char*> out;
+    for (std::string& t : texts) out.push_back(t.data());
+    out.push_back(nullptr);
+    return out;
+  };
+  std::vector<char*> c_argv = pointers(argv);
+  std::vector<char*> c_env = pointers(env);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  pid_t pid = 0;
+  const int rc = ::posix_spawn(&pid, c_argv[0], &actions, nullptr, c_argv.data(), c_env.data());
+  posix_spawn_file_actions_destroy(&actions);
+  return rc == 0 ? pid : 0;
+}
 
 // Starts SPROUTSMITH_PROGRAM as `computer` ("" keeps the environment's, or the host's name)
 // with `switches`: SPROUTSMITH_DM names `config`
@@ -38,24 +62,8 @@ inline pid_t StartProgram(const std::string& computer, const std::string& config
   env.push_back("XDG_CONFIG_HOME=" + home + "/config");
   env.push_back("TEMP=" + home + "/temp");
   if (!computer.empty()) env.push_back("COMPUTERNAME=" + computer);
-  std::vector<std::string> argv = {SPROUTSMITH_PROGRAM};
-  argv.insert(argv.end(), switches.begin(), switches.end());
-  auto pointers = [](std::vector<std::string>& texts) {
-    std::vector<char*> out;
-    for (std::string& t : texts) out.push_back(t.data());
-    out.push_back(nullptr);
-    return out;
-  };
-  std::vector<char*> c_argv = pointers(argv);
-  std::vector<char*> c_env = pointers(env);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
   if (err.empty()) err = home + "/stderr.txt";
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-  pid_t pid = 0;
-  const int rc = ::posix_spawn(&pid, c_argv[0], &actions, nullptr, c_argv.data(), c_env.data());
-  posix_spawn_file_actions_destroy(&actions);
-  return rc == 0 ? pid : 0;
+  return SpawnProgram(SPROUTSMITH_PROGRAM, switches, std::move(env), err);
 }
 
 // The exit status of a started program (-1 when it did not start or end normally).
@@ -71,13 +79,26 @@ inline int RunProgram(const std::string& computer, const std::string& config,
   return WaitProgram(StartProgram(computer, config, home, switches));
 }
 
+// The files of one extension in `folder`, by name.
+inline std::vector<std::string> FilesEndingIn(const std::string& folder, const std::string& ext) {
+  std::vector<std::string> files;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    if (entry.path().extension() == ext) files.push_back(entry.path().string());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
 // The day's log the program writes in home/temp ("" before it has one).
 inline std::string ProgramLog(const std::string& home) {
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(home + "/temp", ec)) {
-    if (entry.path().extension() == ".LOG") return entry.path().string();
-  }
-  return "";
+  const std::vector<std::string> logs = FilesEndingIn(home + "/temp", ".LOG");
+  return logs.empty() ? "" : logs.front();
+}
+
+// The reports of the runs that wrote in home/temp, oldest first.
+inline std::vector<std::string> ProgramReports(const std::string& home) {
+  return FilesEndingIn(home + "/temp", ".json");
 }
 
 }  // namespace sproutsmith::app

@@ -52,7 +52,10 @@ TEST(CycleExitStatusTest, EachKindOfCycleHasItsStatus) {
        kExitRuleFailed},
       {"every library failed",
        {.rules = {Rule("A", outcome::kLibraryFailed), Rule("B", outcome::kLibraryFailed)}},
-       kExitNothingToDo},
+       kExitRuleFailed},
+      {"a library that could not be opened to load its rules",
+       {.failed_libraries = {{"ARCHIVE", "Error: Library ARCHIVE cannot be used"}}},
+       kExitRuleFailed},
       {"no checked rule", {}, kExitNothingToDo},
       {"no library with rules", no_work, kExitNothingToDo},
       {"broken off", broken, kExitBrokenOff},
@@ -80,15 +83,21 @@ TEST(RunSummaryTest, OneLinePerRuleTheUncheckedLibrariesAndTheOutcome) {
   cycle.rules[1].rows_selected = 0;
   cycle.rules[1].folders_created = 0;
   facts.last_cycle = &cycle;
-  facts.unchecked_libraries = {"ARCHIVE"};
+  cycle.failed_libraries = {{"ARCHIVE", "Error: Library ARCHIVE cannot be used: no such file"}};
+  facts.unchecked_libraries = {{"ARCHIVE", "Error: Library ARCHIVE cannot be used: no such file"},
+                               {"OLD", "unchecked in the settings"}};
   facts.exit_status = kExitRuleFailed;
   facts.log_failure = "/l/x_20261206.LOG: Permission denied";
   EXPECT_EQ(RunSummary(facts),
             "DEMO - CLIENTS: 10 row(s) selected, 12 folder(s) created, 0 row(s) failed\n"
             "DEMO - MATTERS: 0 row(s) selected, 0 folder(s) created, 0 row(s) failed, 1 "
             "error(s) (sql error: SQL Error: 1 occurred trying to identify new folders)\n"
-            "Library ARCHIVE is unchecked and skipped by every run; check it again with: "
-            "sproutsmith-admin check ARCHIVE\n"
+            "Library ARCHIVE could not be worked on: Error: Library ARCHIVE cannot be used: no "
+            "such file\n"
+            "Library ARCHIVE is unchecked (Error: Library ARCHIVE cannot be used: no such file) "
+            "and skipped by every run; check it again with: sproutsmith-admin check ARCHIVE\n"
+            "Library OLD is unchecked (unchecked in the settings) and skipped by every run; "
+            "check it again with: sproutsmith-admin check OLD\n"
             "Outcome: rule-failures (exit 2). Log: /l/x_20261206.LOG (not written: "
             "/l/x_20261206.LOG: Permission denied). Report: /l/x_20261206.json\n");
 
@@ -103,23 +112,37 @@ TEST(RunReportTest, TheJsonReportHoldsEveryRuleAndEscapesItsTexts) {
   cycle.seconds = 1.25;
   cycle.rules = {Rule("QUOTE \"A\" \\ B"), Rule("TAB\tNEW\nLINE", outcome::kHeld)};
   cycle.rules[0].seconds = 0.5;
+  cycle.rules[1].first_error = "Error: one";
+  cycle.rules[1].warnings = 3;
   RunReport report;
   report.program = "Sproutsmith Build 1";
   report.computer = "PC1";
+  report.process = 42;
   report.log_file = "/l/x.LOG";
+  report.started = "2026-12-06T09:04:29";
   report.exit_status = kExitFinished;
   report.cycles = 2;
+  report.errors = 1;
+  report.warnings = 3;
   report.last = &cycle;
-  report.unchecked_libraries = {"ARCHIVE"};
+  report.unchecked_libraries = {{"ARCHIVE", "unchecked in the settings"}};
   EXPECT_EQ(RunReportJson(report), R"({
   "program": "Sproutsmith Build 1",
   "computer": "PC1",
+  "process": 42,
   "log": "/l/x.LOG",
+  "started": "2026-12-06T09:04:29",
+  "ended": "",
   "exit_status": 0,
   "outcome": "finished",
   "cycles": 2,
+  "errors": 1,
+  "warnings": 3,
   "unchecked_libraries": [
-    "ARCHIVE"
+    {
+      "library": "ARCHIVE",
+      "reason": "unchecked in the settings"
+    }
   ],
   "last_cycle": {
     "pass": 2,
@@ -128,16 +151,19 @@ TEST(RunReportTest, TheJsonReportHoldsEveryRuleAndEscapesItsTexts) {
     "broken_off": false,
     "cancelled": false,
     "seconds": 1.25,
+    "failed_libraries": [],
     "rules": [
       {
         "library": "DEMO",
         "rule": "QUOTE \"A\" \\ B",
         "outcome": "finished",
         "reason": "",
+        "first_error": "",
         "rows_selected": 10,
         "folders_created": 12,
         "rows_failed": 0,
         "errors": 0,
+        "warnings": 0,
         "seconds": 0.5
       },
       {
@@ -145,10 +171,12 @@ TEST(RunReportTest, TheJsonReportHoldsEveryRuleAndEscapesItsTexts) {
         "rule": "TAB\tNEW\nLINE",
         "outcome": "held by another computer",
         "reason": "",
+        "first_error": "Error: one",
         "rows_selected": 10,
         "folders_created": 12,
         "rows_failed": 0,
         "errors": 0,
+        "warnings": 3,
         "seconds": 0
       }
     ]

@@ -1,6 +1,7 @@
 // Start-up, the "/G" cycle and program end with a DM session that comes up.
 
 #include <algorithm>
+#include <filesystem>
 
 #include "app/engine_test_fixture.h"
 #include "log/unexpected_error.h"
@@ -22,14 +23,13 @@ TEST_F(EngineTest, AFullStartUpWaitsThenEndsLikeAClosedWindow) {
   EXPECT_EQ(ui_->statuses,
             (std::vector<std::string>{
                 "One moment...", "Getting Command Line Parameters",
-                "Retrieving basic configuration settings", "Connecting to OpenText eDOCS  patch ",
+                "Retrieving basic configuration settings", "Connecting to OpenText eDOCS",
                 "Setting Libraries", "Retrieving Session information", "Checking Lock Status",
                 "Verifying rights for jsmith in library DOCS", "Activating the main form",
                 "Waiting for user input", "Ending program - please wait...", ended}));
   EXPECT_EQ(LogLines(),
             (std::vector<std::string>{
-                BuildLine() + " initiating startup on Sunday, December 6, 2026 at 9:04:29 AM "
-                              "using DM  patch",
+                BuildLine() + " initiating startup on Sunday, December 6, 2026 at 9:04:29 AM",
                 Separator(),  // "Waiting for user input" is a caption only
                 BuildLine() + " Started on Sunday, December 6, 2026 at 9:04:29 AM", Separator(),
                 ended, Separator()}));
@@ -129,7 +129,34 @@ TEST_F(EngineTest, GoSwitchRunsOneCycleAfterStartUpWithTheSwitchesApplied) {
   EXPECT_EQ(std::count(dm_->calls.begin(), dm_->calls.end(), "Go"), 1);
   EXPECT_LT(IndexOf(dm_->calls, "Go returned"), IndexOf(dm_->calls, "ReleaseObjects"));
   EXPECT_TRUE(ui_->messages.empty());
-  EXPECT_EQ(Saved("General", "Loop"), "1");  // the switch reaches the settings at the end
+}
+
+// A switch given to an unattended run is for that run: a timer's one cycle must not find Loop
+// saved by a "/L" it never saw. A window's switch shows in its check box and is saved with it.
+TEST_F(EngineTest, SwitchesReachTheSettingsOnlyFromARunSomeoneSees) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* loop;
+    const char* log_method;
+    const char* lock;
+    const char* errors;
+    bool log_file_saved;
+  };
+  const Case cases[] = {
+      {{"/G", "/X", "/L", "/NV", "/W", "/E"}, "0", "1", "0", "0", false},
+      {{"/L", "/NV", "/W", "/E"}, "1", "0", "1", "1", true},
+      {{"/X", "/L"}, "1", "1", "0", "0", true},  // "/X" without "/G" changes nothing
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(dir_.File("config"));
+    BuildScripted().Run(c.args);
+    const std::string args = ::testing::PrintToString(c.args);
+    EXPECT_EQ(Saved("General", "Loop"), c.loop) << args;
+    EXPECT_EQ(Saved("General", "LogMethod"), c.log_method) << args;
+    EXPECT_EQ(Saved("General", "LockWorkstation"), c.lock) << args;
+    EXPECT_EQ(Saved("General", "DisplayErrors"), c.errors) << args;
+    EXPECT_EQ(Saved("General", "LogFile"), c.log_file_saved ? DefaultLog() : "") << args;
+  }
 }
 
 TEST_F(EngineTest, WithoutGoSwitchNoCycleRuns) {
@@ -196,7 +223,7 @@ TEST_F(EngineTest, AnUnexpectedErrorInStartUpIsReportedUnderFormLoad) {
   EXPECT_EQ(lines[5], Separator());
   // The failure end shows the status label's text; the reason is for the console.
   ASSERT_EQ(ui_->messages.size(), 1u);
-  EXPECT_EQ(ui_->messages[0].text, "Connecting to OpenText eDOCS  patch ");
+  EXPECT_EQ(ui_->messages[0].text, "Connecting to OpenText eDOCS");
   EXPECT_EQ(engine.FailureMessage(), "Error: ActiveX component can't create object");
   EXPECT_FALSE(engine.FailureMessageShown());
 }

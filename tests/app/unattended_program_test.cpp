@@ -59,9 +59,20 @@ class ProgramTest : public ::testing::Test {
   }
 
   std::string LogPath() { return ProgramLog(dir_.path().string()); }
+  // The last run's report ("" before one was written).
   std::string ReportPath() {
-    const std::string log = LogPath();
-    return log.empty() ? "" : log.substr(0, log.size() - 4) + ".json";
+    const std::vector<std::string> reports = ProgramReports(dir_.path().string());
+    return reports.empty() ? "" : reports.back();
+  }
+  std::string Report() { return testing::ReadFile(ReportPath()); }
+  static bool Has(const std::string& text, const std::string& fragment) {
+    return text.find(fragment) != std::string::npos;
+  }
+  // Runs the program to its end with `args`; its exit status (-1: it did not end normally).
+  int Run(const std::vector<std::string>& args) {
+    Start(args);
+    const int status = WaitForExit();
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   bool LogHas(const std::string& fragment) {
     const std::string log = LogPath();
@@ -155,7 +166,8 @@ TEST_F(ProgramTest, ALogFolderThatCannotBeWrittenIsSaidOnceOnStderr) {
   Start({"/G", "/X"});
   const int status = WaitForExit();
   ASSERT_TRUE(WIFEXITED(status)) << status << Stderr();
-  EXPECT_EQ(WEXITSTATUS(status), 0) << Stderr();
+  // The work was done, but whoever reads the log would find nothing: not a success.
+  EXPECT_EQ(WEXITSTATUS(status), 2) << Stderr();
   const std::string err = Stderr();
   const std::string dated = missing.substr(0, missing.size() - 4);  // "_YYYYMMDD.log" follows
   size_t warnings = 0;
@@ -165,12 +177,126 @@ TEST_F(ProgramTest, ALogFolderThatCannotBeWrittenIsSaidOnceOnStderr) {
   }
   EXPECT_EQ(warnings, 1u) << err;
   EXPECT_NE(err.find(": No such file or directory"), std::string::npos) << err;
-  EXPECT_NE(err.find("Outcome: finished (exit 0). Log: " + dated + "_"), std::string::npos) << err;
+  EXPECT_NE(err.find("Outcome: rule-failures (exit 2). Log: " + dated + "_"), std::string::npos)
+      << err;
   EXPECT_NE(err.find(".log (not written: "), std::string::npos) << err;
   EXPECT_NE(err.find(".json (not written: No such file or directory)"), std::string::npos) << err;
   // The run did its work all the same, and ended cleanly.
   EXPECT_EQ(Settings().Get(kProduct, "General", "IsRunning", "absent"), "0");
   EXPECT_EQ(RunningNodes(), "0");
+}
+
+// A library the run was to work on and could not open fails that run, with the file and the
+// reason; every later run that skips it says why, until someone checks it again.
+TEST_F(ProgramTest, ACheckedLibraryThatCannotBeOpenedFailsTheRunAndIsNamedByLaterOnes) {
+  ASSERT_TRUE(created_);
+  ASSERT_TRUE(Settings().Save(kProduct, "Libraries", "DEMO", "0"));
+  std::filesystem::remove(libraries_[1]);  // ARCHIVE's file
+  const std::string cause =
+      "Error: Library ARCHIVE cannot be used: database file " + libraries_[1] + " does not exist";
+  EXPECT_EQ(Run({"/G", "/X"}), 2) << Stderr();
+  EXPECT_TRUE(Has(Stderr(), "Library ARCHIVE could not be worked on: " + cause)) << Stderr();
+  EXPECT_TRUE(Has(Report(), "\"failed_libraries\": [\n      {\n        \"library\": \"ARCHIVE\",\n"
+                            "        \"reason\": \"" + cause))
+      << Report();
+  EXPECT_TRUE(LogHas(cause.substr(cause.find("Library "))));  // the log stamps "Error:" lines
+
+  std::filesystem::remove(dir_.File("stderr.txt"));
+  EXPECT_EQ(Run({"/G", "/X"}), 3) << Stderr();
+  EXPECT_TRUE(Has(Stderr(), "Library ARCHIVE is unchecked (" + cause + " (")) << Stderr();
+  EXPECT_TRUE(Has(Report(), "\"reason\": \"" + cause + " (")) << Report();
+  EXPECT_EQ(ProgramReports(dir_.path().string()).size(), 2u);  // one per run
+}
+
+// A start that cannot open the connected library names its file and the system's reason.
+TEST_F(ProgramTest, AFailedStartNamesTheLibraryFileAndWhy) {
+  ASSERT_TRUE(created_);
+  struct Case {
+    const char* what;
+    std::function<void(const std::string&)> spoil;
+    std::string reason;
+  };
+  const std::string file = libraries_[0];
+  const Case cases[] = {
+      {"missing", [](const std::string& f) { std::filesystem::remove(f); },
+       "database file " + file + " does not exist"},
+      {"not a database", [](const std::string& f) { testing::WriteFile(f, std::string(4096, 'x')); },
+       "database file " + file + " cannot be opened: [Sproutsmith][SQLite] " + file +
+           ": file is not a database"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.spoil(file);
+    std::filesystem::remove(dir_.File("stderr.txt"));
+    EXPECT_EQ(Run({"/G", "/X"}), 1);
+    EXPECT_TRUE(Has(Stderr(), "Cause: Error: Library DEMO cannot be used: " + c.reason))
+        << Stderr();
+    EXPECT_FALSE(Has(Stderr(), "DM  (patch )")) << Stderr();
+  }
+}
+
+// Each run has a report of its own, with when it started and ended, that a later run never
+// overwrites.
+TEST_F(ProgramTest, EachRunKeepsItsOwnReportWithItsTimes) {
+  ASSERT_TRUE(created_);
+  EXPECT_EQ(Run({"/G", "/X"}), 0) << Stderr();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));  // another second's name
+  EXPECT_EQ(Run({"/G", "/X"}), 0) << Stderr();
+  const std::vector<std::string> reports = ProgramReports(dir_.path().string());
+  ASSERT_EQ(reports.size(), 2u);
+  for (const std::string& report : reports) {
+    const std::string text = testing::ReadFile(report);
+    EXPECT_TRUE(Has(text, "\"started\": \"20")) << text;
+    EXPECT_TRUE(Has(text, "\"ended\": \"20")) << text;
+    EXPECT_TRUE(Has(text, "\"warnings\": ")) << text;
+    EXPECT_TRUE(Has(text, "\"cycles\": 1,")) << text;
+  }
+  EXPECT_TRUE(Has(testing::ReadFile(reports[0]), "\"folders_created\": 164"));
+  EXPECT_FALSE(Has(testing::ReadFile(reports[1]), "\"folders_created\": 164"));
+}
+
+// The timer's unit as systemd runs it: only the unit's environment and the folders systemd
+// makes for it, the program in a folder it must not write to, and a Loop option an operator
+// saved. The run must do one cycle, end, and leave its log and report in the log folder.
+TEST_F(ProgramTest, TheTimersUnitRunsOneCycleWhateverLoopTheSettingsHold) {
+  ASSERT_TRUE(created_);
+  std::string exec;
+  std::vector<std::string> env = {"PATH=/usr/bin:/bin", "COMPUTERNAME=PC1"};
+  for (const std::string& line : testing::ReadLines(SPROUTSMITH_SOURCE_DIR
+                                                    "/packaging/sproutsmith.service")) {
+    if (line.starts_with("ExecStart=")) exec = line.substr(10);
+    if (line.starts_with("Environment=")) env.push_back(line.substr(12));
+  }
+  std::vector<std::string> args;
+  for (size_t at = exec.find(' '); at != std::string::npos;) {
+    const size_t next = exec.find(' ', at + 1);
+    args.push_back(exec.substr(at + 1, next == std::string::npos ? next : next - at - 1));
+    at = next;
+  }
+  ASSERT_FALSE(args.empty()) << exec;
+  // Where systemd points the unit's variables: the test's installation and folders.
+  const std::string home = dir_.File("state"), logs = dir_.File("logs");
+  std::filesystem::create_directories(home + "/.config/sproutsmith");
+  std::filesystem::create_directories(logs);
+  std::erase_if(env, [](const std::string& e) { return e.starts_with("SPROUTSMITH_DM="); });
+  env.insert(env.end(), {"HOME=" + home, "LOGS_DIRECTORY=" + logs, "SPROUTSMITH_DM=" + config_});
+  ASSERT_TRUE(os::SettingsStore(home + "/.config/sproutsmith").Save(kProduct, "General", "Loop", "1"));
+  const std::string bin = dir_.File("bin");
+  std::filesystem::create_directories(bin);
+  std::filesystem::copy_file(SPROUTSMITH_PROGRAM, bin + "/sproutsmith");
+
+  pid_ = SpawnProgram(bin + "/sproutsmith", args, env, dir_.File("stderr.txt"));
+  ASSERT_GT(pid_, 0);
+  const int status = WaitForExit();
+  ASSERT_TRUE(WIFEXITED(status)) << "still looping? " << Stderr();
+  EXPECT_EQ(WEXITSTATUS(status), 0) << Stderr();
+  ASSERT_EQ(FilesEndingIn(logs, ".LOG").size(), 1u) << Stderr();
+  const std::vector<std::string> reports = FilesEndingIn(logs, ".json");
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_TRUE(Has(testing::ReadFile(reports[0]), "\"cycles\": 1,"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(bin), {}), 1);  // nothing added
+  EXPECT_EQ(os::SettingsStore(home + "/.config/sproutsmith").Get(kProduct, "General", "Loop", ""),
+            "1");  // the operator's choice stays
 }
 
 TEST_F(ProgramTest, HelpListsTheExitStatusesAndStartsNothing) {

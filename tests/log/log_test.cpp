@@ -47,24 +47,24 @@ TEST(LogNameTest, TheDateGoesBeforeTheFileNamesExtensionOnly) {
     const char* report;
   };
   const Case cases[] = {
-      {"/tmp/Arborline.LOG", false, "/tmp/Arborline_20201114.LOG", "/tmp/Arborline_20201114.json"},
-      {"/logs/run", false, "/logs/run_20201114.txt", "/logs/run_20201114.json"},
+      {"/tmp/Arborline.LOG", false, "/tmp/Arborline_20201114.LOG", "/tmp/Arborline_20201114_090507.json"},
+      {"/logs/run", false, "/logs/run_20201114.txt", "/logs/run_20201114_090507.json"},
       // Dots in folder names never take the date.
-      {"/a.b/log", false, "/a.b/log_20201114.txt", "/a.b/log_20201114.json"},
+      {"/a.b/log", false, "/a.b/log_20201114.txt", "/a.b/log_20201114_090507.json"},
       {"/home/u/.local/state/sproutsmith/run.log", false,
        "/home/u/.local/state/sproutsmith/run_20201114.log",
-       "/home/u/.local/state/sproutsmith/run_20201114.json"},
-      {"/a.b/x.y.LOG", false, "/a.b/x.y_20201114.LOG", "/a.b/x.y_20201114.json"},
-      {"/a.b/x.y.LOG", true, "/a.b/x_20201114.y.LOG", "/a.b/x_20201114.y.json"},
-      {"/a.b/log", true, "/a.b/log_20201114.txt", "/a.b/log_20201114.json"},
-      {"C:\\a.b\\log", false, "C:\\a.b\\log_20201114.txt", "C:\\a.b\\log_20201114.json"},
-      {"run.LOG", false, "run_20201114.LOG", "run_20201114.json"},
+       "/home/u/.local/state/sproutsmith/run_20201114_090507.json"},
+      {"/a.b/x.y.LOG", false, "/a.b/x.y_20201114.LOG", "/a.b/x.y_20201114_090507.json"},
+      {"/a.b/x.y.LOG", true, "/a.b/x_20201114.y.LOG", "/a.b/x_20201114.y_090507.json"},
+      {"/a.b/log", true, "/a.b/log_20201114.txt", "/a.b/log_20201114_090507.json"},
+      {"C:\\a.b\\log", false, "C:\\a.b\\log_20201114.txt", "C:\\a.b\\log_20201114_090507.json"},
+      {"run.LOG", false, "run_20201114.LOG", "run_20201114_090507.json"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.configured);
     const std::string dated = Log::DatedName(c.configured, day, c.first_dot);
     EXPECT_EQ(dated, c.dated);
-    EXPECT_EQ(Log::ReportName(dated), c.report);
+    EXPECT_EQ(Log::ReportName(dated, text::DateTime{2020, 11, 14, 9, 5, 7}), c.report);
   }
 }
 

@@ -75,7 +75,11 @@ Status LoadInstallationConfig(const std::string& path, InstallationConfig* confi
 // (database paths relative to `folder` where they lie inside it).
 std::string FormatInstallationConfig(const InstallationConfig& config, const std::string& folder);
 
-// $SPROUTSMITH_DM, else $XDG_CONFIG_HOME/sproutsmith/dm.conf (default ~/.config).
+// The installation a packaged service uses when neither of the others is set.
+inline constexpr char kSystemConfigPath[] = "/etc/sproutsmith/dm.conf";
+
+// $SPROUTSMITH_DM; else $XDG_CONFIG_HOME/sproutsmith/dm.conf (default ~/.config) when it
+// exists or /etc/sproutsmith/dm.conf does not; else /etc/sproutsmith/dm.conf.
 std::string DefaultConfigPath(const os::Environment& env);
 
 // Opens the database of one library for the stand-in: null with *error when it cannot.

@@ -289,7 +289,10 @@ std::string DefaultConfigPath(const os::Environment& env) {
   } else {
     base = ".config";
   }
-  return (base / "sproutsmith" / "dm.conf").string();
+  const fs::path per_user = base / "sproutsmith" / "dm.conf";
+  std::error_code ec;
+  if (!fs::exists(per_user, ec) && fs::exists(kSystemConfigPath, ec)) return kSystemConfigPath;
+  return per_user.string();
 }
 
 }  // namespace sproutsmith::dmapi

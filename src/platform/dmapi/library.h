@@ -21,6 +21,9 @@ class Library {
   // The logged-on user's id as the library's PEOPLE table spells it; "" when the library
   // cannot be reached or does not know the user (the login to it failed).
   virtual std::string UserId() const = 0;
+  // Why the library cannot be used ("" when it can): its database cannot be opened (with
+  // the file or server and the reason) or does not know the user.
+  virtual std::string Problem() const = 0;
   // GROUP_ID of the user's primary group; "" when unknown.
   virtual std::string PrimaryGroupId() const = 0;
   // A user right by name; members of DOCS_SUPERVISORS hold every right.

@@ -1,10 +1,13 @@
 #include "platform/sql/sqlite_database.h"
 
 #include <sqlite3.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 #include "text/text.h"
@@ -91,8 +94,10 @@ std::unique_ptr<SqliteDatabase> SqliteDatabase::Open(const std::string& path, bo
   const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
   const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
   if (rc != SQLITE_OK) {
-    const std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     sqlite3_close(db);
+    // SQLite says only "unable to open database file": the system knows why.
+    if (!create && ::access(path.c_str(), R_OK | W_OK) != 0) message = std::strerror(errno);
     return fail(message);
   }
   sqlite3_extended_result_codes(db, 1);

@@ -20,6 +20,14 @@ class LocalLibrary final : public Library {
         server_->reference_rows(index_).FindUser(*db, server_->config().user_id);
     return user ? user->user_id : "";
   }
+  std::string Problem() const override {
+    std::string error;
+    if (server_->Open(index_, &error) == nullptr) return error;
+    if (UserId().empty()) {
+      return "the user " + server_->config().user_id + " is not in its PEOPLE table";
+    }
+    return "";
+  }
   std::string PrimaryGroupId() const override {
     sql::Database* db = server_->Open(index_, nullptr);
     return db ? local::PrimaryGroupId(*db, server_->config().user_id) : "";
