@@ -38,6 +38,8 @@ class AdminSession {
   Context& context() { return context_; }
   os::SettingsStore& settings() { return settings_; }
   const std::string& product() const { return identity_.product_name; }
+  // The LogFile setting as the program resolves it (its default when empty).
+  const std::string& ConfiguredLogFile() const { return state_.LogFile; }
   // The day's log file (where the reasons of failures are narrated).
   std::string LogFile() const { return log_.CurrentDatedLogFile(); }
 

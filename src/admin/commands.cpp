@@ -11,7 +11,10 @@
 #include "admin/admin_session.h"
 #include "admin/admin_ui.h"
 #include "admin/general_options.h"
+#include "admin/run_status.h"
 #include "app/saved_options.h"
+#include "platform/dmapi/installation.h"
+#include "platform/os/environment.h"
 #include "text/text.h"
 #include "tools/node_cleanup.h"
 #include "tools/rule_baseline.h"
@@ -52,6 +55,10 @@ std::string Usage() {
          "  sql set LIB RULE FILE|-      replace it by the text of FILE (- : stdin)\n"
          "  sql clear LIB RULE           remove it\n"
          "  sql test LIB RULE            run it and count its rows\n"
+         "\n"
+         "Runs:\n"
+         "  status                       each rule's last run, the unchecked libraries and\n"
+         "                               whether a run is under way, from the run reports\n"
          "\n"
          "Running-node rows:\n"
          "  clear-nodes [LIB]            clear this computer's rows (all libraries)\n"
@@ -122,6 +129,7 @@ class Admin {
   int Untrack(const std::vector<std::string>& operands);
   int Sql(const std::vector<std::string>& operands);
   int ClearNodes(const std::vector<std::string>& operands);
+  int RunStatus(const std::vector<std::string>& operands);
 
   const Arguments& args_;
   std::istream& in_;
@@ -194,14 +202,20 @@ int Admin::Run() {
     if (command == "untrack" && operands.size() >= 4) return Untrack(operands);
     if (command == "sql" && !operands.empty()) return Sql(operands);
     if (command == "clear-nodes" && count(0, 1)) return ClearNodes(operands);
+    if (command == "status" && count(0, 0)) return RunStatus(operands);
   } catch (const Failure& failure) {
     return Fail(failure.reason);
   }
   for (const char* known : {"libraries", "check", "uncheck", "options", "option", "reset",
-                            "set-current", "tracking", "untrack", "sql", "clear-nodes"}) {
+                            "set-current", "tracking", "untrack", "sql", "clear-nodes", "status"}) {
     if (command == known) return Usage("wrong number of arguments for " + command);
   }
   return Usage("unknown command " + command);
+}
+
+int Admin::RunStatus(const std::vector<std::string>&) {
+  return ShowStatus(session_.ConfiguredLogFile(), dmapi::DefaultConfigPath(os::SystemEnvironment()),
+                    os::ComputerName(), out_);
 }
 
 int Admin::Libraries(const std::vector<std::string>&) {

@@ -21,6 +21,7 @@ const std::vector<GeneralOption>& GeneralOptions() {
       {"TimeStampLogFile", "0", OptionKind::kBoolean},
       {"LogFile", "", OptionKind::kText},
       {"SiteName", "", OptionKind::kText},
+      {"KeepLogDays", "30", OptionKind::kNumber},
   };
   return kOptions;
 }

@@ -1,5 +1,6 @@
 #include "app/log_housekeeping.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <optional>
@@ -58,6 +59,23 @@ std::vector<std::string> ReportsOfDay(const std::string& dated_log_file) {
       reports.push_back(entry.path().string());
     }
   }
+  return reports;
+}
+
+std::vector<std::string> AllReports(const std::string& log_file) {
+  const LogName log = Split(log_file);
+  const std::string prefix = log.stem + "_";
+  std::vector<std::string> reports;
+  std::error_code ec;
+  for (const fs::directory_entry& entry : fs::directory_iterator(log.folder, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with(prefix) && DayOf(name.substr(prefix.size(), 8)) &&
+        ReportSuffix(name.substr(std::min(name.size(), prefix.size() + 8)))) {
+      reports.push_back(entry.path().string());
+    }
+  }
+  // "_YYYYMMDD_HHMMSS" sorts by time; a second run of one second ("-2") after the first.
+  std::sort(reports.begin(), reports.end());
   return reports;
 }
 

@@ -16,6 +16,9 @@ inline constexpr int kDefaultKeepLogDays = 30;
 // The reports written beside one day's log, whatever run wrote them.
 std::vector<std::string> ReportsOfDay(const std::string& dated_log_file);
 
+// Every report of `log_file`'s runs, whatever day, oldest first.
+std::vector<std::string> AllReports(const std::string& log_file);
+
 // Removes the logs and reports of `log_file` dated more than `keep_days` days before `today`
 // (nothing when keep_days is 0 or less) and returns what it removed. Other files in the folder
 // are never touched.

@@ -85,6 +85,9 @@ class AdminProcess {
     }
     return all;
   }
+  const std::string& config() const { return config_; }
+  // The folder of the daily log and the run reports.
+  const std::string& temp() const { return temp_; }
   std::string WorkFile(const std::string& name, const std::string& content) const {
     testing::WriteFile(work_ + "/" + name, content);
     return work_ + "/" + name;
