@@ -3,7 +3,12 @@
 // stderr; information and status lines only when stderr is a terminal (cron mail stays
 // quiet). A question is asked as y/n when stdin is a terminal and otherwise answers No,
 // the safe answer nobody gave. There is nothing to yield to.
+//
+// On a terminal a running rule also shows one progress line that is redrawn in place and
+// ends with a newline when the rule ends; other output clears it first and draws it again
+// after. Without a terminal (a service, cron, a pipe) there is no progress line.
 
+#include <chrono>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -11,6 +16,10 @@
 #include "runtime/ui.h"
 
 namespace sproutsmith::app {
+
+// The progress line of a rule `seconds` after it began: library - rule, rows read of
+// selected, folders created, folders a second and the time left (once a row was read).
+std::string ProgressLineText(const runtime::CycleProgress& progress, double seconds);
 
 class ConsoleUi final : public runtime::Ui {
  public:
@@ -33,14 +42,29 @@ class ConsoleUi final : public runtime::Ui {
     return "";
   }
   std::string ChooseLibrary(const std::vector<std::string>&) override { return ""; }
+  void Progress(const runtime::CycleProgress& progress) override;
+
+  // Lines longer than this are cut (0: never), so the line stays one line and can be redrawn.
+  void SetColumns(int columns) { columns_ = columns; }
 
  private:
+  using SteadyClock = std::chrono::steady_clock;
+
   runtime::Answer Ask(const std::string& text, bool with_cancel);
+  // Before and after other output: the progress line makes room, then comes back.
+  void ClearProgressLine();
+  void RedrawProgressLine();
+  void DrawProgressLine();
 
   std::istream& in_;
   std::ostream& err_;
   bool in_is_terminal_;
   bool err_is_terminal_;
+  int columns_ = 0;
+  runtime::CycleProgress progress_;
+  SteadyClock::time_point rule_started_;
+  SteadyClock::time_point drawn_at_;
+  bool line_open_ = false;
 };
 
 }  // namespace sproutsmith::app

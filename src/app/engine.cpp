@@ -2,9 +2,12 @@
 
 #include <unistd.h>
 
+#include <csignal>
+
 #include "app/exit_control.h"
 #include "app/saved_options.h"
 #include "log/error_trap.h"
+#include "platform/os/cancel_signal.h"
 #include "text/text.h"
 
 #if !defined(SPROUTSMITH_VERSION_YEAR) || !defined(SPROUTSMITH_VERSION_MONTH) || \
@@ -50,12 +53,25 @@ class EngineUi final : public runtime::Ui {
   std::string ChooseLibrary(const std::vector<std::string>& libraries) override {
     return inner_->ChooseLibrary(libraries);
   }
+  void Progress(const runtime::CycleProgress& progress) override { inner_->Progress(progress); }
 
  private:
   std::unique_ptr<runtime::Ui> inner_;
   std::function<void()> before_sleep_;
   std::function<void()> poll_;  // empty when no stop can arrive from outside
 };
+
+// How the end of the log names a stop from outside: the signal when one came.
+std::string StopText(bool cycle_cut_short) {
+  const int number = os::CancelSignal::Number();
+  std::string by = "from outside";
+  if (number == SIGTERM) by = "by signal SIGTERM";
+  if (number == SIGINT) by = "by signal SIGINT";
+  if (number == SIGHUP) by = "by signal SIGHUP";
+  if (number != 0 && by == "from outside") by = "by signal " + std::to_string(number);
+  return "Warning: The run was stopped " + by +
+         (cycle_cut_short ? " before its work was done" : " after its cycle had finished");
+}
 
 EngineParts WithEngineUi(EngineParts parts, std::function<void()> before_sleep,
                          std::function<void()> poll) {
@@ -330,6 +346,8 @@ void Engine::ProgramEnd() {
   }
   SaveUncheckedReasons();
   log::TrapVoid(log_, "Form_Unload", [&] { parts_.dm->ReleaseObjects(); });
+  // "Finished processing." is all the cycle says of a stop; the log must say who ended it.
+  if (stop_asked_) log_.AddLog(StopText(cancelled_));
   const text::DateTime now = parts_.clock->Now();
   ended_at_ = text::Format(now, "YYYY-MM-DD") + "T" + text::Format(now, "HH:MM:SS");
   log_.SetStatus(identity_.BuildLine() + " Ended on " + text::LongDate(now) + " at " +

@@ -38,6 +38,9 @@ struct MainWindowModel {
   std::string splash_text;
   bool splash_visible = false;
   WindowRect window;               // twips
+  // A window really stood on a screen (not just one computed for a console): only then are
+  // its place and size worth saving.
+  bool window_on_screen = false;
   std::vector<CheckNode> TVPause;  // "Sunday" ... "Saturday"
   std::vector<LibraryNode> TVRules;
   std::string ButtonLogDirToolTip;

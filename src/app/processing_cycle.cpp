@@ -230,6 +230,16 @@ ProcessingCycle::PassEnd ProcessingCycle::RunPass() {
     return PassEnd::kNoWork;
   }
 
+  progress_ = {};
+  counted_.assign(window.TVRules.size(), {});
+  for (size_t l = 0; l < window.TVRules.size(); ++l) {
+    const LibraryNode& library = window.TVRules[l];
+    for (const CheckNode& rule : library.rules) {
+      counted_[l].push_back(library.checked && rule.checked && rule.text != kRulePlaceholder);
+      if (counted_[l].back()) ++progress_.rules_checked;
+    }
+  }
+
   window.LabelStatusColour = kStatusRed;
   c.state.CycleRunning = true;
   c.state.CancelRequested = false;
@@ -251,7 +261,16 @@ ProcessingCycle::PassEnd ProcessingCycle::RunPass() {
       }
       const LibraryNode& library = window.TVRules[l];
       const CheckNode& rule = library.rules[r];
-      if (!rule.checked || !library.checked || rule.text == kRulePlaceholder) continue;
+      // A rule left out after the pass began (its library failed) is done with as well.
+      const bool counted = l < counted_.size() && r < counted_[l].size() && counted_[l][r];
+      if (!rule.checked || !library.checked || rule.text == kRulePlaceholder) {
+        if (counted) ++progress_.rules_done;
+        continue;
+      }
+      progress_.library = library.text;
+      progress_.rule = rule.text;
+      progress_.rows_selected = progress_.rows_read = progress_.folders_added = 0;
+      ShowProgress(runtime::CycleProgress::Step::kRuleStarts);
       report_.rules.push_back({library.text, rule.text});
       const long errors_before = c.log.ErrorCount();
       const long warnings_before = c.log.WarningCount();
@@ -260,6 +279,8 @@ ProcessingCycle::PassEnd ProcessingCycle::RunPass() {
       rule_open_ = true;
       RunRule(l, r);
       rule_open_ = false;
+      if (counted) ++progress_.rules_done;
+      ShowProgress(runtime::CycleProgress::Step::kRuleEnds);
       RuleReport& done = report_.rules.back();
       done.errors = c.log.ErrorCount() - errors_before;
       done.warnings = c.log.WarningCount() - warnings_before;
@@ -821,6 +842,7 @@ void ProcessingCycle::CommonEnding() {
   window.ButtonGoEnabled = true;
   window.ButtonExitEnabled = true;
   c.ui.SetBusy(false);
+  ShowProgress(runtime::CycleProgress::Step::kCycleEnds);
   ShowStatusLabel(c, start_status_);
   c.ui.Yield();
 }
@@ -844,6 +866,15 @@ void ProcessingCycle::SetCounters(int total, int read, int added, int errors) {
     row.folders_added = added;
     row.rows_failed = errors;
   }
+  progress_.rows_selected = total;
+  progress_.rows_read = read;
+  progress_.folders_added = added;
+  ShowProgress(runtime::CycleProgress::Step::kRows);
+}
+
+void ProcessingCycle::ShowProgress(runtime::CycleProgress::Step step) {
+  progress_.step = step;
+  p_.context.ui.Progress(progress_);
 }
 
 long long ProcessingCycle::SecondsOfDay() const {

@@ -125,6 +125,7 @@ class ProcessingCycle {
   void RestoreSearchFlags();
   void SetResultState(const std::string& state, bool only_when_working);
   void SetCounters(int total, int read, int added, int errors);
+  void ShowProgress(runtime::CycleProgress::Step step);
   long long SecondsOfDay() const;
   // How the rule being run ended, when not as finished (no rule open: nothing).
   void RuleOutcome(const char* outcome, const std::string& reason);
@@ -150,6 +151,9 @@ class ProcessingCycle {
   bool rule_open_ = false;
   bool broken_ = false;  // the DM objects were lost: the pass could not go on
   double pass_started_ = 0;
+  runtime::CycleProgress progress_;
+  // Per library and rule node: checked when the pass began, so counted in rules_checked.
+  std::vector<std::vector<bool>> counted_;
 };
 
 }  // namespace sproutsmith::app

@@ -93,8 +93,13 @@ bool SaveProgramEndSettings(os::SettingsStore& store, const std::string& applica
   auto save = [&](const std::string& section, const std::string& key, const std::string& value) {
     values.push_back({section, key, value});
   };
-  save(kGeneral, "Screen.Top", Format(window.window.top, "#0"));
-  save(kGeneral, "Screen.Left", Format(window.window.left, "#0"));
+  // A place computed for no screen at all would move the next real window.
+  if (window.window_on_screen) {
+    save(kGeneral, "Screen.Top", Format(window.window.top, "#0"));
+    save(kGeneral, "Screen.Left", Format(window.window.left, "#0"));
+    save(kGeneral, "Screen.Width", Format(window.window.width, "#0"));
+    save(kGeneral, "Screen.Height", Format(window.window.height, "#0"));
+  }
   save(kGeneral, "Loop", CheckText(o.CheckLoop));
   save(kGeneral, "Loop_Delay", NumberText(o.TextLoopDelay));
   save(kGeneral, "LogMethod", CheckText(o.CheckLogMethod));

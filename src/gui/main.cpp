@@ -18,6 +18,7 @@
 #include "app/run_lock.h"
 #include "gui/main_window.h"
 #include "gui/qt_ui.h"
+#include "platform/dmapi/installation.h"
 #include "platform/os/clock.h"
 #include "platform/os/environment.h"
 #include "platform/os/program_launcher.h"
@@ -81,6 +82,7 @@ int main(int argc, char** argv) {
   // The log's lines reach the file within a second, even while one statement runs for long.
   engine.log().StartLateWriter();
   gui::MainWindow window(engine, window_ui, seam);
+  window.SetDmConfiguration(dmapi::DefaultConfigPath(env));
   QObject::connect(&window, &gui::MainWindow::programEnded, &qt, &QCoreApplication::quit,
                    Qt::QueuedConnection);
   // Start-up runs inside the event loop, so the splash and the window can paint.

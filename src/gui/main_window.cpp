@@ -1,8 +1,10 @@
 #include "gui/main_window.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -14,15 +16,23 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 
 #include "app/library_tree.h"
 #include "app/pause.h"
+#include "app/saved_options.h"
 #include "gui/check_tree_binding.h"
+#include "gui/log_viewer_window.h"
 #include "gui/resources.h"
 #include "gui/saved_sql_dialog.h"
 #include "gui/splash_window.h"
@@ -61,7 +71,62 @@ QLabel* Counter(const char* name, QWidget* parent) {
   return label;
 }
 
+constexpr int kRuleColumn = 0;
+constexpr int kStateColumn = 1;
+constexpr int kStartedColumn = 2;
+
+// What a rule's state says at a glance.
+QColor StateColour(const runtime::ResultsRow& row) {
+  if (row.state == "Working...") return QColor(0x00, 0x00, 0xc0);
+  if (row.Broken()) return QColor(0xc0, 0x00, 0x00);
+  // Ran, but not everything: failed rows, a busy library.
+  if (row.rows_failed > 0 || row.state == "Library busy") return QColor(0xa0, 0x58, 0x00);
+  return QColor(0x00, 0x70, 0x00);
+}
+
+// The log's line that opens a rule's section, from its results row ("LIBRARY - RULE").
+QString SectionLine(const std::string& row_text) {
+  const std::string::size_type dash = row_text.find(" - ");
+  if (dash == std::string::npos) return {};
+  return Q("Processing library " + row_text.substr(0, dash) + " rule " + row_text.substr(dash + 3));
+}
+
+QProgressBar* Bar(const char* name, QWidget* parent) {
+  auto* bar = new QProgressBar(parent);
+  bar->setObjectName(name);
+  bar->setRange(0, 1);
+  bar->setValue(0);
+  bar->setTextVisible(true);
+  return bar;
+}
+
 }  // namespace
+
+// The results list keeps "library - rule" and its state in view at any width: the start
+// time comes last and is what a narrow window scrolls to.
+class ResultsList : public QTreeWidget {
+ public:
+  using QTreeWidget::QTreeWidget;
+
+  void FitColumns() {
+    QHeaderView* h = header();
+    auto wanted = [&](int column) {
+      return std::max(sizeHintForColumn(column), h->sectionSizeHint(column));
+    };
+    const int width = viewport()->width();
+    const int state = std::min(wanted(kStateColumn), width / 2);
+    const int rule = std::max(std::min(wanted(kRuleColumn), width - state), 0);
+    h->resizeSection(kRuleColumn, rule);
+    h->resizeSection(kStateColumn, state);
+    h->resizeSection(kStartedColumn, std::max(wanted(kStartedColumn), width - rule - state));
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QTreeWidget::resizeEvent(event);
+    FitColumns();
+  }
+};
 
 MainWindow::MainWindow(app::Engine& engine, QtUi& ui, app::DmSessionSeam* seam, QWidget* parent)
     : QMainWindow(parent), engine_(engine), ui_(ui), seam_(seam), splash_(new SplashWindow) {
@@ -194,13 +259,32 @@ QWidget* MainWindow::BuildGeneralTab() {
   counters->addWidget(errors_, 1, 3);
   layout->addLayout(counters);
 
-  results_ = new QTreeWidget;
+  auto* progress = new QGridLayout;
+  rule_progress_ = Bar("ProgressRule", page);
+  cycle_progress_ = Bar("ProgressCycle", page);
+  rate_ = new QLabel(page);
+  rate_->setObjectName("LabelRate");
+  // A long text must not widen the window.
+  rate_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  progress->addWidget(new QLabel("Rule"), 0, 0);
+  progress->addWidget(rule_progress_, 0, 1);
+  progress->addWidget(new QLabel("Cycle"), 1, 0);
+  progress->addWidget(cycle_progress_, 1, 1);
+  progress->addWidget(rate_, 2, 1);
+  progress->setColumnStretch(1, 1);
+  layout->addLayout(progress);
+
+  results_ = new ResultsList;
   results_->setObjectName("ListResults");
-  results_->setHeaderLabels({"Rule", "Started", "State"});
+  results_->setHeaderLabels({"Rule", "State", "Started"});
   results_->setRootIsDecorated(false);
-  results_->header()->setStretchLastSection(true);
-  results_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-  results_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+  results_->setUniformRowHeights(true);
+  results_->header()->setStretchLastSection(false);
+  results_->header()->setSectionResizeMode(QHeaderView::Interactive);
+  results_->setToolTip("Double-click a rule for its part of the log");
+  connect(results_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
+    OpenLogAt(results_->indexOfTopLevelItem(item));
+  });
   layout->addWidget(results_, 1);
   return page;
 }
@@ -281,10 +365,7 @@ QWidget* MainWindow::BuildPauseTab() {
 void MainWindow::BuildMenus() {
   log::LogCommands& log = engine_.log_commands();
   QMenu* file = menuBar()->addMenu("&File");
-  log_view_ = file->addAction("&View Log", this, [this, &log] {
-    log.MNLogView();
-    SyncFromModels();
-  });
+  log_view_ = file->addAction("&View Log", this, &MainWindow::ViewLog);
   log_view_->setObjectName("MNLogView");
   log_purge_ = file->addAction("&Purge Log", this, [this, &log] {
     log.MNLogPurge();
@@ -327,19 +408,91 @@ void MainWindow::BuildMenus() {
 
   QMenu* help = menuBar()->addMenu("&Help");
   readme_ = help->addAction("&Read me", this, [this, &log] {
-    log.MNHelpReadme();
+    if (log.HasDesktopViewer()) {
+      log.MNHelpReadme();
+    } else if (QFile::exists(Q(engine_.state().ReadmePath))) {
+      OwnViewer()->ShowFile(Q(engine_.state().ReadmePath));
+    }
     SyncFromModels();
   });
   readme_->setObjectName("MNHelpReadme");
+  help->addAction("Sproutsmith &README", this, &MainWindow::ShowReadme)
+      ->setObjectName("MNHelpProgramReadme");
+  help->addSeparator();
+  help->addAction("&About", this, &MainWindow::ShowAbout)->setObjectName("MNHelpAbout");
+}
+
+LogViewerWindow* MainWindow::OwnViewer() {
+  if (viewer_.isNull()) viewer_ = new LogViewerWindow(this);
+  viewer_->show();
+  viewer_->raise();
+  viewer_->activateWindow();
+  return viewer_;
+}
+
+void MainWindow::ViewLog() {
+  log::LogCommands& log = engine_.log_commands();
+  if (log.HasDesktopViewer()) {
+    log.MNLogView();
+  } else {
+    const std::string path = log.LogToView();
+    if (!path.empty()) OwnViewer()->ShowFile(Q(path));
+  }
+  SyncFromModels();
+}
+
+void MainWindow::OpenLogAt(int row) {
+  const auto& rows = engine_.options().ListResults;
+  if (row < 0 || row >= static_cast<int>(rows.size())) return;
+  const std::string path = engine_.log_commands().LogToView();
+  if (path.empty()) return;
+  LogViewerWindow* viewer = OwnViewer();
+  viewer->ShowFile(Q(path));
+  viewer->GoToLast(SectionLine(rows[static_cast<size_t>(row)].text));
+}
+
+void MainWindow::ShowReadme() {
+  QFile readme(":/README.md");
+  if (!readme.open(QIODevice::ReadOnly)) return;
+  OwnViewer()->ShowText("README", QString::fromUtf8(readme.readAll()));
+}
+
+void MainWindow::ShowAbout() {
+  const runtime::Identity& id = engine_.identity();
+  const auto line = [](const char* what, const std::string& where) {
+    return QString("<p><b>%1</b><br>%2</p>").arg(what, Q(where).toHtmlEscaped());
+  };
+  const QString text =
+      QString("<h3>%1</h3><p>Version %2, build %3</p>")
+          .arg(Q(id.product_name).toHtmlEscaped(), Q(id.version_text), Q(id.build_number)) +
+      line("Settings", engine_.settings().FilePath(id.product_name)) +
+      line("DM configuration", dm_configuration_.empty() ? "(not known)" : dm_configuration_) +
+      line("Log", engine_.LogPath()) + line("Report", engine_.ReportPath());
+  auto* box = new QMessageBox(QMessageBox::Information, Q(id.program_title), text,
+                              QMessageBox::Ok, this);
+  box->setObjectName("AboutBox");
+  box->setTextFormat(Qt::RichText);
+  box->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();
 }
 
 void MainWindow::FillLibraryMenu(QMenu* menu) {
   menu->clear();
+  // One library is the connected one: a radio mark and bold, unlike the tree's check marks
+  // that choose what a cycle processes.
+  auto* connected = new QActionGroup(menu);
+  connected->setExclusive(true);
   for (const runtime::MenuEntry& entry : engine_.options().MNLibList) {
     QAction* action = menu->addAction(Q(entry.caption));
     action->setObjectName("MNLibList");
     action->setCheckable(true);
-    action->setChecked(entry.caption == ConnectedLibrary());
+    connected->addAction(action);
+    const bool current = entry.caption == ConnectedLibrary();
+    action->setChecked(current);
+    QFont font = action->font();
+    font.setBold(current);
+    action->setFont(font);
     action->setEnabled(ToolsAvailable());
     const std::string caption = entry.caption;
     connect(action, &QAction::triggered, this, [this, caption] {
@@ -473,6 +626,14 @@ void MainWindow::moveEvent(QMoveEvent* event) {
   rect.top = y() * kTwipsPerPixel;
 }
 
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  if (!placed_) return;
+  app::WindowRect& rect = engine_.window().window;
+  rect.width = width() * kTwipsPerPixel;
+  rect.height = height() * kTwipsPerPixel;
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::KeyPress) return false;
   auto* widget = qobject_cast<QWidget*>(watched);
@@ -497,32 +658,126 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::ApplyPlacement() {
-  const app::WindowRect& rect = engine_.window().window;
-  resize(static_cast<int>(rect.width / kTwipsPerPixel),
-         static_cast<int>(rect.height / kTwipsPerPixel));
-  move(static_cast<int>(rect.left / kTwipsPerPixel), static_cast<int>(rect.top / kTwipsPerPixel));
+  app::MainWindowModel& model = engine_.window();
+  const app::WindowRect& rect = model.window;
+  QSize size(static_cast<int>(rect.width / kTwipsPerPixel),
+             static_cast<int>(rect.height / kTwipsPerPixel));
+  // The size the window had when it last closed, where one was saved.
+  const std::string& product = engine_.identity().product_name;
+  const auto saved_width = app::ReadWindowCoordinate(engine_.settings(), product, "Screen.Width");
+  const auto saved_height = app::ReadWindowCoordinate(engine_.settings(), product, "Screen.Height");
+  if (saved_width && *saved_width > 0) size.setWidth(static_cast<int>(*saved_width / kTwipsPerPixel));
+  if (saved_height && *saved_height > 0) {
+    size.setHeight(static_cast<int>(*saved_height / kTwipsPerPixel));
+  }
+  size = size.expandedTo(minimumSizeHint());
+  QPoint at(static_cast<int>(rect.left / kTwipsPerPixel),
+            static_cast<int>(rect.top / kTwipsPerPixel));
+  // Never off the display it opens on: a saved place from a larger or another screen is
+  // pulled in, a saved size larger than the screen shrinks to it.
+  const QScreen* screen = QGuiApplication::screenAt(at);
+  if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+  if (screen != nullptr) {
+    const QRect area = screen->availableGeometry();
+    size = size.boundedTo(area.size());
+    at.setX(std::clamp(at.x(), area.left(), area.left() + area.width() - size.width()));
+    at.setY(std::clamp(at.y(), area.top(), area.top() + area.height() - size.height()));
+    model.window_on_screen = true;
+  }
+  resize(size);
+  move(at);
   placed_ = true;
+  model.window = {at.x() * kTwipsPerPixel, at.y() * kTwipsPerPixel, width() * kTwipsPerPixel,
+                  height() * kTwipsPerPixel};
+}
+
+void MainWindow::KeepFrameOnScreen() {
+  // The frame's margins are known once the window is shown.
+  const QScreen* screen = this->screen();
+  if (screen == nullptr) return;
+  const QRect area = screen->availableGeometry();
+  const QRect frame = frameGeometry();
+  if (area.contains(frame)) return;
+  const QSize margins = frame.size() - size();
+  resize(size().boundedTo(area.size() - margins));
+  move(std::clamp(frame.x(), area.left(), area.left() + area.width() - width() - margins.width()),
+       std::clamp(frame.y(), area.top(), area.top() + area.height() - height() - margins.height()));
 }
 
 void MainWindow::SyncResults() {
   const auto& rows = engine_.options().ListResults;
+  bool changed = false;
   while (results_->topLevelItemCount() > static_cast<int>(rows.size())) {
     delete results_->takeTopLevelItem(results_->topLevelItemCount() - 1);
+    changed = true;
   }
   for (size_t i = 0; i < rows.size(); ++i) {
     QTreeWidgetItem* item = static_cast<int>(i) < results_->topLevelItemCount()
                                 ? results_->topLevelItem(static_cast<int>(i))
                                 : new QTreeWidgetItem(results_);
-    const QString texts[] = {Q(rows[i].text), Q(rows[i].start_time), Q(rows[i].state)};
+    const runtime::ResultsRow& row = rows[i];
+    const QString texts[] = {Q(row.text), Q(row.state), Q(row.start_time)};
     for (int c = 0; c < 3; ++c) {
-      if (item->text(c) != texts[c]) item->setText(c, texts[c]);
+      if (item->text(c) != texts[c]) {
+        item->setText(c, texts[c]);
+        changed = true;
+      }
+    }
+    const QBrush colour(StateColour(row));
+    if (item->foreground(kStateColumn) != colour) item->setForeground(kStateColumn, colour);
+    const QString tip = QString("%1 row(s) selected, %2 folder(s) added, %3 row(s) failed")
+                            .arg(row.rows_selected)
+                            .arg(row.folders_added)
+                            .arg(row.rows_failed);
+    if (item->toolTip(kRuleColumn) != tip) {
+      for (int c = 0; c < 3; ++c) item->setToolTip(c, tip);
     }
   }
   QFont font = results_->font();
   if (font.pointSize() != engine_.window().ListResultsFontSize) {
     font.setPointSize(engine_.window().ListResultsFontSize);
     results_->setFont(font);
+    changed = true;
   }
+  if (changed) results_->FitColumns();
+}
+
+void MainWindow::SyncProgress() {
+  using Step = runtime::CycleProgress::Step;
+  const runtime::CycleProgress& p = ui_.progress();
+  const bool running = engine_.state().CycleRunning && p.step != Step::kCycleEnds;
+  auto show = [](QProgressBar* bar, int value, int maximum, const QString& format) {
+    if (bar->maximum() != maximum || bar->minimum() != 0) bar->setRange(0, maximum);
+    if (bar->value() != value) bar->setValue(value);
+    if (bar->format() != format) bar->setFormat(format);
+  };
+  // A range of 0 to 0 would make Qt animate a busy bar: an empty rule shows 0 of 1 or 1 of 1.
+  if (p.rows_selected > 0) {
+    show(rule_progress_, std::min(p.rows_read, p.rows_selected), p.rows_selected,
+         "%v of %m rows");
+  } else {
+    const bool ended = p.step == Step::kRuleEnds || p.step == Step::kCycleEnds;
+    show(rule_progress_, ended && !p.rule.empty() ? 1 : 0, 1,
+         p.rule.empty() ? "" : ended ? "No new rows" : "Selecting rows...");
+  }
+  if (p.rules_checked > 0) {
+    show(cycle_progress_, std::min(p.rules_done, p.rules_checked), p.rules_checked,
+         "%v of %m rules");
+  } else {
+    show(cycle_progress_, 0, 1, "");
+  }
+  rule_progress_->setEnabled(running);
+  cycle_progress_->setEnabled(running);
+  rule_progress_->setToolTip(p.rule.empty() ? "" : Q(p.library + " - " + p.rule));
+
+  QString rate = running ? "" : "Idle";
+  const double seconds = ui_.RuleSeconds();
+  if (p.rows_read > 0 && seconds > 0) {
+    const QString speed =
+        QString("%1 folder(s), %2 folders/s").arg(p.folders_added).arg(std::lround(p.folders_added / seconds));
+    rate = running ? speed : "Idle (last rule: " + speed + ")";
+  }
+  SetTextIfChanged(rate_, rate.toStdString());
 }
 
 void MainWindow::SyncFromModels() {
@@ -538,6 +793,7 @@ void MainWindow::SyncFromModels() {
   if (!w.splash_visible && !placed_ && !w.caption.empty() && !engine_.Ended()) {
     ApplyPlacement();
     show();
+    KeepFrameOnScreen();
     go_->setFocus();
   }
   if (!w.caption.empty() && windowTitle() != Q(w.caption)) setWindowTitle(Q(w.caption));
@@ -550,6 +806,7 @@ void MainWindow::SyncFromModels() {
   SetTextIfChanged(added_, o.LabelAdded);
   SetTextIfChanged(errors_, o.LabelErrors);
   SyncResults();
+  SyncProgress();
 
   for (const auto& refresh : refreshers_) refresh();
   rules_binding_->Sync();

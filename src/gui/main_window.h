@@ -6,6 +6,7 @@
 // Clicks reach a running cycle only through the engine's flags.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,6 +21,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 class QTabWidget;
 class QTreeWidget;
@@ -29,6 +31,8 @@ namespace sproutsmith::gui {
 
 class CheckListBinding;
 class CheckTreeBinding;
+class LogViewerWindow;
+class ResultsList;
 class SplashWindow;
 
 class MainWindow : public QMainWindow {
@@ -52,6 +56,16 @@ class MainWindow : public QMainWindow {
   void SetRuleToCurrent(const std::string& rule);
   void ResetRule(const std::string& rule);
   void ClearRunningNodes();
+  // View Log: the desktop's viewer when it has one, else the program's own viewer.
+  void ViewLog();
+  // The log in the program's viewer at the section of the results list's row `row`.
+  void OpenLogAt(int row);
+  void ShowAbout();
+  // The README shipped inside the program.
+  void ShowReadme();
+
+  // Where the DM configuration file is, for the About box.
+  void SetDmConfiguration(const std::string& path) { dm_configuration_ = path; }
 
  signals:
   // The program end has run: the process may end.
@@ -60,6 +74,7 @@ class MainWindow : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -74,7 +89,11 @@ class MainWindow : public QMainWindow {
   QCheckBox* BindCheck(const char* name, const char* label, int& value);
   QLineEdit* BindText(const char* name, std::string& value);
   void SyncResults();
+  void SyncProgress();
+  LogViewerWindow* OwnViewer();
   void ApplyPlacement();
+  // Pulls the window, frame and all, onto its screen.
+  void KeepFrameOnScreen();
   void EndedCheck();
   bool ToolsAvailable() const;
   // The session's connected library (the menu's marks lag behind it until the first switch).
@@ -94,7 +113,12 @@ class MainWindow : public QMainWindow {
   QLabel* read_ = nullptr;
   QLabel* added_ = nullptr;
   QLabel* errors_ = nullptr;
-  QTreeWidget* results_ = nullptr;
+  ResultsList* results_ = nullptr;
+  QProgressBar* rule_progress_ = nullptr;
+  QProgressBar* cycle_progress_ = nullptr;
+  QLabel* rate_ = nullptr;
+  QPointer<LogViewerWindow> viewer_;
+  std::string dm_configuration_;
   QTreeWidget* rules_tree_ = nullptr;
   QTreeWidget* pause_days_ = nullptr;
   QPushButton* go_ = nullptr;

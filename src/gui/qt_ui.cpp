@@ -110,6 +110,24 @@ void QtUi::SleepOneSecond() {
   wait.exec();
 }
 
+void QtUi::Progress(const runtime::CycleProgress& progress) {
+  using Step = runtime::CycleProgress::Step;
+  if (progress.step == Step::kRuleStarts) {
+    rule_clock_.start();
+    rule_seconds_ = 0;
+  }
+  if (progress.step == Step::kRuleEnds && rule_clock_.isValid()) {
+    rule_seconds_ = static_cast<double>(rule_clock_.elapsed()) / 1000.0;
+    rule_clock_.invalidate();
+  }
+  progress_ = progress;
+}
+
+double QtUi::RuleSeconds() const {
+  return rule_clock_.isValid() ? static_cast<double>(rule_clock_.elapsed()) / 1000.0
+                               : rule_seconds_;
+}
+
 std::string QtUi::ChooseSaveFile(const std::string& title, const std::string& default_ext,
                                  const std::string& filter, const std::string& folder,
                                  const std::string& file) {

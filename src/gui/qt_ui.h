@@ -46,6 +46,12 @@ class QtUi final : public runtime::Ui {
                              const std::string& filter, const std::string& folder,
                              const std::string& file) override;
   std::string ChooseLibrary(const std::vector<std::string>& libraries) override;
+  void Progress(const runtime::CycleProgress& progress) override;
+
+  // The cycle's latest progress (a default one before the first cycle) and how long its
+  // current rule has run (the last rule's whole time once it ended).
+  const runtime::CycleProgress& progress() const { return progress_; }
+  double RuleSeconds() const;
 
   // The window caught up with the models (also called by the window after its own clicks).
   void Sync();
@@ -62,6 +68,9 @@ class QtUi final : public runtime::Ui {
   FileChooser choose_file_;
   bool busy_ = false;
   QElapsedTimer since_sync_;
+  runtime::CycleProgress progress_;
+  QElapsedTimer rule_clock_;
+  double rule_seconds_ = 0;  // frozen when the rule ends
 };
 
 // "Log files (*.log)|*.log" (description|pattern pairs) as a Qt name filter.

@@ -1,8 +1,11 @@
 #include "gui/tracking_viewer_dialog.h"
 
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -40,9 +43,10 @@ TrackingViewerDialog::TrackingViewerDialog(tools::TrackingViewer& viewer, QWidge
   list_->setRootIsDecorated(false);
   list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
-  // The dialog keeps the order itself; a header that flipped its own indicator would fight it.
+  // Rows stay in the table's order until a header is clicked; the dialog sorts them itself.
+  // (Switching the view's sorting off would also make the header deaf to clicks.)
+  list_->setSortingEnabled(false);
   list_->header()->setSectionsClickable(true);
-  list_->header()->setSortIndicatorShown(false);
   connect(list_->header(), &QHeaderView::sectionClicked, this, &TrackingViewerDialog::SortByColumn);
 
   remove_ = popup_->addAction("Remove", this, &TrackingViewerDialog::RemoveSelected);
@@ -55,17 +59,40 @@ TrackingViewerDialog::TrackingViewerDialog(tools::TrackingViewer& viewer, QWidge
     popup_->popup(list_->viewport()->mapToGlobal(at));
   });
 
+  count_ = new QLabel(this);
+  count_->setObjectName("LabelCount");
+  auto button = [this](const char* name, const QString& text, const QString& key) {
+    auto* b = new QPushButton(text, this);
+    b->setObjectName(name);
+    b->setToolTip(key);
+    b->setAutoDefault(false);
+    return b;
+  };
+  QPushButton* refresh = button("ButtonRefresh", "&Refresh", "F5");
+  remove_button_ = button("ButtonRemove", "Re&move", "Delete");
+  QPushButton* close = button("ButtonClose", "&Close", "Esc");
+  connect(refresh, &QPushButton::clicked, this, &TrackingViewerDialog::Refresh);
+  connect(remove_button_, &QPushButton::clicked, this, &TrackingViewerDialog::RemoveSelected);
+  connect(close, &QPushButton::clicked, this, &QDialog::reject);
+  connect(list_, &QTreeWidget::itemSelectionChanged, this,
+          [this] { remove_button_->setEnabled(!list_->selectedItems().isEmpty()); });
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(count_, 1);
+  buttons->addWidget(refresh);
+  buttons->addWidget(remove_button_);
+  buttons->addWidget(close);
   auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(list_);
-  resize(480, 360);
+  layout->addWidget(list_, 1);
+  layout->addLayout(buttons);
+  resize(520, 400);
   Reload();
 }
 
 void TrackingViewerDialog::Reload() {
   // As listed: in the table's own order, unsorted until a header is clicked.
-  list_->setSortingEnabled(false);
   sort_column_ = -1;
+  list_->header()->setSortIndicatorShown(false);
   list_->clear();
   QList<QTreeWidgetItem*> items;
   for (const tools::TrackingRow& row : viewer_.rows()) items << new TrackingItem(row);
@@ -73,6 +100,13 @@ void TrackingViewerDialog::Reload() {
   list_->resizeColumnToContents(0);
   list_->resizeColumnToContents(1);
   setWindowTitle(QString::fromStdString(viewer_.caption()));
+  count_->setText(QString("%1 row(s)").arg(list_->topLevelItemCount()));
+  remove_button_->setEnabled(false);
+}
+
+void TrackingViewerDialog::Refresh() {
+  viewer_.Refresh();
+  Reload();
 }
 
 void TrackingViewerDialog::SortByColumn(int column) {
@@ -80,6 +114,8 @@ void TrackingViewerDialog::SortByColumn(int column) {
                                                                             : Qt::AscendingOrder;
   sort_column_ = column;
   list_->sortItems(column, sort_order_);
+  list_->header()->setSortIndicatorShown(true);
+  list_->header()->setSortIndicator(column, sort_order_);
 }
 
 void TrackingViewerDialog::RemoveSelected() {
@@ -99,8 +135,7 @@ void TrackingViewerDialog::keyPressEvent(QKeyEvent* event) {
     return;
   }
   if (event->key() == Qt::Key_F5) {
-    viewer_.Refresh();
-    Reload();
+    Refresh();
     return;
   }
   QDialog::keyPressEvent(event);

@@ -1,14 +1,17 @@
 #pragma once
 // The window of the tracking-table viewer: the rows of QUIL_SPROUTSMITH of the chosen
 // library, sortable by each column (a second click on the same column reverses), several
-// rows selectable, Remove from the pop-up menu or the Delete key, F5 lists the rows again.
+// rows selectable, Remove from the pop-up menu, its button or the Delete key; Refresh (F5)
+// lists the rows again and Close (Esc) closes. The row count shows beside the buttons.
 
 #include <QDialog>
 
 #include "tools/tracking_viewer.h"
 
-class QTreeWidget;
+class QLabel;
 class QMenu;
+class QPushButton;
+class QTreeWidget;
 
 namespace sproutsmith::gui {
 
@@ -22,6 +25,8 @@ class TrackingViewerDialog : public QDialog {
   void SortByColumn(int column);
   void RemoveSelected();
   void Reload();
+  // Reads the rows again (F5).
+  void Refresh();
   QTreeWidget* list() { return list_; }
   QMenu* popup() { return popup_; }
 
@@ -33,6 +38,8 @@ class TrackingViewerDialog : public QDialog {
   QTreeWidget* list_;
   QMenu* popup_;
   QAction* remove_;
+  QLabel* count_ = nullptr;
+  QPushButton* remove_button_ = nullptr;
   int sort_column_ = -1;
   Qt::SortOrder sort_order_ = Qt::AscendingOrder;
 };

@@ -70,8 +70,8 @@ void LogCommands::PurgeFile(const std::string& path) {
   });
 }
 
-void LogCommands::MNLogView() {
-  TrapVoid(context_.log, "MNLogView_Click", [&] {
+std::string LogCommands::LogToView() {
+  return Trap(context_.log, "MNLogView_Click", std::string(), [&] {
     std::string dated = context_.log.DatedLogFile();
     const std::string& configured = context_.state.LogFile;
     if (dated.empty() && !configured.empty()) {
@@ -83,14 +83,23 @@ void LogCommands::MNLogView() {
       if (!context_.log.files().Exists(dated) && context_.log.files().Exists(written))
         dated = written;
     }
+    // The viewer must show every line logged so far.
+    context_.log.Flush();
     if (dated.empty()) {
       context_.ShowMessage("Log file not defined", MessageStyle::kInformation);
-    } else if (!context_.log.files().Exists(dated)) {
-      context_.ShowMessage(dated + " not found", MessageStyle::kInformation);
-    } else {
-      ViewFile(dated);
+      return std::string();
     }
+    if (!context_.log.files().Exists(dated)) {
+      context_.ShowMessage(dated + " not found", MessageStyle::kInformation);
+      return std::string();
+    }
+    return dated;
   });
+}
+
+void LogCommands::MNLogView() {
+  const std::string path = LogToView();
+  if (!path.empty()) ViewFile(path);
 }
 
 void LogCommands::MNLogPurge() { PurgeFile(context_.log.DatedLogFile()); }

@@ -23,6 +23,11 @@ class LogCommands {
 
   // View Log: the file written last, or before any line of this run, today's file.
   void MNLogView();
+  // View Log's file with every line logged so far in it; "" once the user was told there is
+  // none ("Log file not defined", "<file> not found"). For a window that shows it itself.
+  std::string LogToView();
+  // Whether the desktop has a default viewer for ViewFile and the read-me to start.
+  bool HasDesktopViewer() const { return !launcher_.DefaultViewer().empty(); }
   // Purge Log: the file written last in this run.
   void MNLogPurge();
   // Shows the read-me (RunState::ReadmePath) when it exists.

@@ -10,6 +10,19 @@ namespace sproutsmith::runtime {
 enum class MessageStyle { kInformation, kExclamation, kCritical, kYesNo, kYesNoCancel };
 enum class Answer { kNone, kYes, kNo, kCancel };
 
+// Where a running cycle is, for a progress display.
+struct CycleProgress {
+  enum class Step { kRuleStarts, kRows, kRuleEnds, kCycleEnds };
+  Step step = Step::kCycleEnds;
+  std::string library;  // the rule being run (the last one after kCycleEnds)
+  std::string rule;
+  int rows_selected = 0;  // of the rule being run
+  int rows_read = 0;
+  int folders_added = 0;
+  int rules_done = 0;  // of this pass
+  int rules_checked = 0;
+};
+
 class Ui {
  public:
   virtual ~Ui() = default;
@@ -32,6 +45,9 @@ class Ui {
                                      const std::string& file) = 0;
   // The DM library chooser; "" when cancelled.
   virtual std::string ChooseLibrary(const std::vector<std::string>& libraries) = 0;
+  // The cycle moved on: a rule began or ended, rows were read, the cycle ended. Shown at the
+  // next yield point at the latest; a Ui without a progress display ignores it.
+  virtual void Progress(const CycleProgress&) {}
 };
 
 }  // namespace sproutsmith::runtime

@@ -40,5 +40,66 @@ TEST(ConsoleUiTest, AtATerminalStatusShowsAndQuestionsAreAsked) {
             "Go on? [y/n/c] At end of input? [y/n] ");
 }
 
+TEST(ConsoleUiTest, TheProgressLineCountsRowsFoldersRateAndTimeLeft) {
+  struct Case {
+    int selected, read, added;
+    double seconds;
+    const char* line;
+  };
+  const Case cases[] = {
+      {83, 0, 0, 0.0, "DEMO - CLIENTS: 0 of 83 rows, 0 folder(s)"},
+      {83, 20, 40, 0.5, "DEMO - CLIENTS: 20 of 83 rows, 40 folder(s), 80 folders/s, 0:02 left"},
+      {1000, 10, 30, 6.0,
+       "DEMO - CLIENTS: 10 of 1000 rows, 30 folder(s), 5 folders/s, 9:54 left"},
+      {83, 83, 164, 2.0, "DEMO - CLIENTS: 83 of 83 rows, 164 folder(s), 82 folders/s, done in 0:02"},
+  };
+  for (const Case& c : cases) {
+    runtime::CycleProgress p;
+    p.library = "DEMO";
+    p.rule = "CLIENTS";
+    p.rows_selected = c.selected;
+    p.rows_read = c.read;
+    p.folders_added = c.added;
+    EXPECT_EQ(ProgressLineText(p, c.seconds), c.line);
+  }
+}
+
+TEST(ConsoleUiTest, OnATerminalARulesLineIsRedrawnInPlaceAndOtherOutputMakesRoomForIt) {
+  using Step = runtime::CycleProgress::Step;
+  for (const bool terminal : {true, false}) {
+    SCOPED_TRACE(terminal ? "terminal" : "no terminal");
+    std::istringstream in;
+    std::ostringstream err;
+    ConsoleUi ui(in, err, false, terminal);
+    ui.SetColumns(30);
+    runtime::CycleProgress p;
+    p.library = "DEMO";
+    p.rule = "CLIENTS";
+    auto step = [&](Step s, int selected, int read) {
+      p.step = s;
+      p.rows_selected = selected;
+      p.rows_read = read;
+      ui.Progress(p);
+    };
+    step(Step::kRuleStarts, 0, 0);
+    step(Step::kRows, 0, 0);  // nothing selected yet: no line
+    step(Step::kRows, 9, 0);
+    ui.StatusChanged("Finished with library DEMO");
+    step(Step::kRuleEnds, 9, 9);
+    step(Step::kCycleEnds, 9, 9);  // the line was ended with the rule
+    const std::string shown = err.str();
+    if (!terminal) {
+      EXPECT_EQ(shown, "");
+      continue;
+    }
+    // Cut to 29 columns, which also keeps the rate and the time out of the picture.
+    const std::string clear = "\r\033[K";
+    const std::string none_read = "DEMO - CLIENTS: 0 of 9 rows, ";
+    const std::string all_read = "DEMO - CLIENTS: 9 of 9 rows, ";
+    EXPECT_EQ(shown, clear + none_read + clear + "Finished with library DEMO\n" + clear +
+                         none_read + clear + all_read + "\n");
+  }
+}
+
 }  // namespace
 }  // namespace sproutsmith::app

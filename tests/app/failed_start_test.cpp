@@ -62,7 +62,9 @@ TEST_F(EngineTest, AFailedStartStillSavesWhatStartUpAndProgramEndWrite) {
   Build(std::make_unique<NoDmSession>()).Run({"/G", "/X"});
   EXPECT_EQ(Saved("General", "Path"), dir_.File("program/sproutsmith"));
   EXPECT_EQ(Saved("General", "Loop_Delay"), "30");
-  EXPECT_EQ(Saved("General", "Screen.Left"), "7585");  // (20000 - 4830) / 2, re-centred
+  // No screen, so no place of its own: the next window opens where the last one stood.
+  EXPECT_EQ(Saved("General", "Screen.Left"), "500");
+  EXPECT_EQ(Saved("General", "Screen.Top"), "(absent)");
   EXPECT_EQ(Saved("General", "LogFile"), "");  // the default is not bound for later runs
   EXPECT_EQ(Saved("General", "IsRunning"), "(absent)");  // start-up never got that far
   const os::SettingsStore store(dir_.File("config"));

@@ -101,6 +101,7 @@ TEST_F(SavedOptionsTest, ProgramEndSavesInItsOrderAndReadsBack) {
   o.MNTimeStampLogFile = true;
   MainWindowModel window;
   window.window = {11985, 3532, 4830, 9135};
+  window.window_on_screen = true;
   window.TVPause = {{"Sunday", true}, {"Monday", false}};
   window.TVRules = {{"DOCS", true, {{"Matters", true}, {" client folders ", false}}},
                     {"Archive", false, {{"[]", false}}}};
@@ -108,6 +109,8 @@ TEST_F(SavedOptionsTest, ProgramEndSavesInItsOrderAndReadsBack) {
   EXPECT_EQ(ReadLines(store_.FilePath(kApp)), (std::vector<std::string>{"[General]",
                                                                         "Screen.Top=3532",
                                                                         "Screen.Left=11985",
+                                                                        "Screen.Width=4830",
+                                                                        "Screen.Height=9135",
                                                                         "Loop=1",
                                                                         "Loop_Delay=-30",
                                                                         "LogMethod=0",

@@ -106,6 +106,18 @@ class ProgramTest : public ::testing::Test {
     return std::to_string(total);
   }
   std::string Stderr() { return testing::ReadFile(dir_.File("stderr.txt")); }
+  // `stop` is logged after the cycle's "Finished processing." and before the "Ended on" line.
+  ::testing::AssertionResult StopSaidAtTheEnd(const std::string& stop) {
+    const std::string log = testing::ReadFile(LogPath());
+    const auto finished = log.rfind("Finished processing.");
+    const auto said = log.rfind(stop);
+    const auto ended = log.rfind(") Ended on ");
+    if (finished != std::string::npos && said != std::string::npos && ended != std::string::npos &&
+        finished < said && said < ended) {
+      return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << "no \"" << stop << "\" at the end of\n" << log;
+  }
 
   testing::TempDir dir_;
   bool created_ = false;
@@ -126,6 +138,7 @@ TEST_F(ProgramTest, SigtermDuringARuleCancelsAndEndsCleanly) {
 
   EXPECT_TRUE(LogHas(") Ended on ")) << testing::ReadFile(LogPath());
   EXPECT_TRUE(LogHas("Stop requested"));
+  EXPECT_TRUE(StopSaidAtTheEnd("The run was stopped by signal SIGTERM before its work was done"));
   EXPECT_FALSE(LogHas("Processing library ARCHIVE"));
   EXPECT_EQ(Settings().Get(kProduct, "General", "IsRunning", "absent"), "0");
   EXPECT_EQ(Settings().Get(kProduct, "General", "LogMethod", "absent"), "1");  // options saved
@@ -153,6 +166,7 @@ TEST_F(ProgramTest, SigtermDuringTheLoopDelayEndsTheRunAsFinished) {
   EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(10));
 
   EXPECT_TRUE(LogHas(") Ended on "));
+  EXPECT_TRUE(StopSaidAtTheEnd("The run was stopped by signal SIGTERM after its cycle had finished"));
   EXPECT_EQ(Settings().Get(kProduct, "General", "IsRunning", "absent"), "0");
   EXPECT_EQ(Settings().Get(kProduct, "General", "Loop_Delay", "absent"), "600");
   EXPECT_EQ(RunningNodes(), "0");

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -58,7 +59,7 @@ TEST_F(CycleWindowTest, GoDisablesItselfWhileTheCountersAndResultsMoveAndComesBa
       reads.insert(read->text().toStdString());
       max_total = std::max(max_total, total->text().toInt());
       for (int i = 0; i < results->topLevelItemCount(); ++i) {
-        states.insert(results->topLevelItem(i)->text(2).toStdString());
+        states.insert(results->topLevelItem(i)->text(1).toStdString());
       }
       colours.insert(StatusColour().toStdString());
     });
@@ -78,13 +79,50 @@ TEST_F(CycleWindowTest, GoDisablesItselfWhileTheCountersAndResultsMoveAndComesBa
   EXPECT_EQ(results->topLevelItem(0)->text(0), "DEMO - CLIENT MATTERS");
   EXPECT_EQ(results->topLevelItem(3)->text(0), "ARCHIVE - CLIENTS");
   for (int i = 0; i < 4; ++i) {
-    EXPECT_TRUE(results->topLevelItem(i)->text(2).endsWith(" folder(s) added"))
-        << results->topLevelItem(i)->text(2).toStdString();
+    EXPECT_TRUE(results->topLevelItem(i)->text(1).endsWith(" folder(s) added"))
+        << results->topLevelItem(i)->text(1).toStdString();
   }
   EXPECT_TRUE(Shown("Finished processing."));
   for (const Box& box : boxes_)
     EXPECT_EQ(box.title, "Arborline\u2122 Sproutsmith for OpenText eDOCS");
   EXPECT_NE(install_.Scalar("DEMO", "SELECT COUNT(*) FROM QUIL_SPROUTSMITH"), "0");
+}
+
+TEST_F(CycleWindowTest, TheProgressBarsMoveDuringACycleAndAreFullAtItsEnd) {
+  Install();
+  Open();
+  auto* rule = Find<QProgressBar>("ProgressRule");
+  auto* cycle = Find<QProgressBar>("ProgressCycle");
+  auto* rate = Find<QLabel>("LabelRate");
+  EXPECT_FALSE(rule->isEnabled()) << "idle before the first cycle";
+  EXPECT_EQ(rate->text(), "Idle");
+
+  std::set<std::pair<int, int>> rule_values;  // (value, maximum)
+  std::set<int> cycle_values;
+  bool enabled_while_running = true;
+  bool rate_seen = false;
+  {
+    Sampler sampler([&] {
+      if (!engine_->state().CycleRunning || rule->maximum() <= 1) return;
+      rule_values.insert({rule->value(), rule->maximum()});
+      cycle_values.insert(cycle->value());
+      enabled_while_running &= rule->isEnabled() && cycle->isEnabled();
+      rate_seen |= rate->text().endsWith(" folders/s");
+    });
+    QTest::mouseClick(Find<QPushButton>("Button_Go"), Qt::LeftButton);
+  }
+  EXPECT_GE(rule_values.size(), 3u) << "the rule's bar should move while rows are built";
+  EXPECT_GE(cycle_values.size(), 2u) << "the cycle's bar should move from rule to rule";
+  EXPECT_TRUE(enabled_while_running);
+  EXPECT_TRUE(rate_seen);
+  // The end: every rule done, the last rule's rows all read, both bars idle again.
+  EXPECT_EQ(cycle->maximum(), 4);
+  EXPECT_EQ(cycle->value(), 4);
+  EXPECT_EQ(rule->value(), rule->maximum());
+  EXPECT_EQ(rule->text(), QString("%1 of %1 rows").arg(rule->maximum()));
+  EXPECT_FALSE(rule->isEnabled());
+  EXPECT_FALSE(cycle->isEnabled());
+  EXPECT_TRUE(rate->text().startsWith("Idle")) << rate->text().toStdString();
 }
 
 TEST_F(CycleWindowTest, EscEndsTheLoopDelayWithoutTheCancelBoxAndCancelsARunningPass) {

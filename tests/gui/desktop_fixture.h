@@ -86,7 +86,10 @@ class DesktopTest : public ::testing::Test {
       seam_ = made.get();
       return made;
     };
-    parts.launcher = std::make_unique<testing::RecordingLauncher>();
+    auto launcher = std::make_unique<testing::RecordingLauncher>();
+    launcher->viewer = viewer_;
+    launcher_ = launcher.get();
+    parts.launcher = std::move(launcher);
     parts.environment = std::make_unique<os::FixedEnvironment>(env_);
     parts.screen = {20000, 12000};
     engine_ = std::make_unique<app::Engine>(std::move(parts));
@@ -101,6 +104,7 @@ class DesktopTest : public ::testing::Test {
     window_.reset();
     engine_.reset();
     seam_ = nullptr;
+    launcher_ = nullptr;
   }
 
   template <typename Widget>
@@ -158,6 +162,8 @@ class DesktopTest : public ::testing::Test {
   std::unique_ptr<MainWindow> window_;
   QtUi* ui_ = nullptr;
   app::DmSessionSeam* seam_ = nullptr;
+  testing::RecordingLauncher* launcher_ = nullptr;
+  std::string viewer_ = "/usr/bin/xdg-open";  // the desktop's default viewer ("": none)
   std::vector<Box> boxes_;
   std::deque<runtime::Answer> answers_;
   std::deque<std::string> chosen_;

@@ -2,6 +2,7 @@
 // viewer's sorting and removal, and the saved-SQL editor's Test, OK and Cancel.
 
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -38,11 +39,19 @@ class MaintenanceWindowsTest : public DesktopTest {
     }
     return values;
   }
-  // What a click on the column's header reports (two quick real clicks would be a double
-  // click).
+  // A real click in the middle of the column's header section.
   static void ClickHeader(QTreeWidget* list, int column) {
-    emit list->header()->sectionClicked(column);
+    QHeaderView* header = list->header();
+    const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                    header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, at);
   }
+  static void Click(QDialog& dialog, const char* button) {
+    auto* b = dialog.findChild<QPushButton*>(button);
+    ASSERT_NE(b, nullptr) << button;
+    QTest::mouseClick(b, Qt::LeftButton);
+  }
+  static QString Count(QDialog& dialog) { return dialog.findChild<QLabel*>("LabelCount")->text(); }
   std::string SavedParts(const std::string& rule) {
     return install_.Scalar(
         "DEMO",
@@ -66,6 +75,7 @@ TEST_F(MaintenanceWindowsTest, TheViewerSortsByEachColumnAndRemovesOnlyTheSelect
   dialog.show();
   QTreeWidget* list = dialog.list();
   EXPECT_EQ(dialog.windowTitle(), "Quil_Sproutsmith contents in library DEMO (Total: 4)");
+  EXPECT_EQ(Count(dialog), "4 row(s)");
   EXPECT_EQ(Column(list, 0), (std::vector<std::string>{"A RULE", "A RULE", "B RULE", "C RULE"}));
 
   struct Sort {
@@ -102,7 +112,10 @@ TEST_F(MaintenanceWindowsTest, TheViewerSortsByEachColumnAndRemovesOnlyTheSelect
   EXPECT_EQ(list->topLevelItemCount(), 2);
   EXPECT_EQ(dialog.windowTitle(), "Quil_Sproutsmith contents in library DEMO (Total: 2)");
 
-  // Shift+Delete does nothing; a No keeps the rows; F5 lists rows added meanwhile.
+  EXPECT_EQ(Count(dialog), "2 row(s)");
+
+  // Shift+Delete does nothing; a No keeps the rows; F5 and Refresh list rows added
+  // meanwhile; the Remove button removes what is selected; Close closes.
   list->selectAll();
   QTest::keyClick(list, Qt::Key_Delete, Qt::ShiftModifier);
   answers_ = {Answer::kNo};
@@ -113,6 +126,17 @@ TEST_F(MaintenanceWindowsTest, TheViewerSortsByEachColumnAndRemovesOnlyTheSelect
   Track("D RULE", "CLIENT", 7);
   QTest::keyClick(list, Qt::Key_F5);
   EXPECT_EQ(list->topLevelItemCount(), 3);
+  Track("E RULE", "CLIENT", 8);
+  Click(dialog, "ButtonRefresh");
+  EXPECT_EQ(Count(dialog), "4 row(s)");
+  EXPECT_FALSE(dialog.findChild<QPushButton*>("ButtonRemove")->isEnabled()) << "nothing selected";
+  list->topLevelItem(0)->setSelected(true);
+  answers_ = {Answer::kYes};
+  Click(dialog, "ButtonRemove");
+  EXPECT_EQ(Count(dialog), "3 row(s)");
+  EXPECT_EQ(install_.Scalar("DEMO", "SELECT COUNT(*) FROM QUIL_SPROUTSMITH"), "3");
+  Click(dialog, "ButtonClose");
+  EXPECT_FALSE(dialog.isVisible());
 
   dialog.close();
   viewer.Close();
