@@ -6,6 +6,7 @@
 #include "app/program_paths.h"
 #include "app/rights_check.h"
 #include "app/saved_options.h"
+#include "platform/dmapi/library_probe.h"
 #include "platform/os/environment.h"
 #include "text/text.h"
 
@@ -78,6 +79,24 @@ std::string AdminSession::FindLibrary(const std::string& name) const {
     if (text::EqualsNoCase(library, text::Trim(name))) return library;
   }
   return "";
+}
+
+std::string AdminSession::WhyUnreachable(const std::string& library) {
+  if (!config_) {
+    dmapi::InstallationConfig config;
+    const std::string path = dmapi::DefaultConfigPath(os::SystemEnvironment());
+    if (Status loaded = dmapi::LoadInstallationConfig(path, &config); !loaded.ok()) {
+      return loaded.text;
+    }
+    config_ = std::move(config);
+  }
+  const int index = config_->Find(library);
+  if (index < 0) return "not in " + config_->path;
+  std::string reason;
+  return dmapi::OpenLibraryForUser(*config_, config_->libraries[static_cast<size_t>(index)],
+                                   &reason)
+             ? ""
+             : reason;
 }
 
 }  // namespace sproutsmith::admin

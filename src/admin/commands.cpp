@@ -10,8 +10,11 @@
 
 #include "admin/admin_session.h"
 #include "admin/admin_ui.h"
+#include "admin/doctor.h"
 #include "admin/general_options.h"
+#include "admin/rule_preview.h"
 #include "app/saved_options.h"
+#include "platform/os/environment.h"
 #include "text/text.h"
 #include "tools/node_cleanup.h"
 #include "tools/rule_baseline.h"
@@ -39,7 +42,8 @@ std::string Usage() {
          "Options (the General settings):\n"
          "  options                      every option with its value\n"
          "  option NAME                  one option's value\n"
-         "  option NAME VALUE            set it (booleans: yes/no, -1/0; times HH:MM)\n"
+         "  option NAME VALUE            set it (booleans: yes/no, -1/0; numbers 0 or more;\n"
+         "                               times HH:MM)\n"
          "\n"
          "Tracking rows (QUIL_SPROUTSMITH):\n"
          "  reset LIB RULE               forget every row the rule has processed\n"
@@ -57,15 +61,27 @@ std::string Usage() {
          "  clear-nodes [LIB]            clear this computer's rows (all libraries)\n"
          "  clear-nodes --all-computers  clear every computer's rows in every library\n"
          "\n"
-         "Questions are answered Yes by --yes; on a terminal they are asked, otherwise\n"
-         "the answer is No and nothing changes.\n"
+         "Before scheduling:\n"
+         "  preview LIB RULE [--limit N] a dry run: the rule's statement, its row count and\n"
+         "                               the folder path of the first N rows (default 20),\n"
+         "                               each folder marked existing or new; writes nothing\n"
+         "  doctor                       check the installation, the libraries, the log\n"
+         "                               folder and the General settings (OK or FAIL each)\n"
+         "\n"
+         "A command that names a library or a rule refuses one the installation does not\n"
+         "have, before it asks anything. Questions are answered Yes by --yes; on a\n"
+         "terminal they are asked, otherwise the answer is No and nothing changes. sql set\n"
+         "saves only a statement that was tested and passed.\n"
          "Exit status: 0 done, 1 failure (reason on stderr), 2 usage error.\n";
 }
 
 namespace {
 
+inline constexpr int kDefaultPreviewRows = 20;
+
 struct Arguments {
   std::vector<std::string> words;  // the command and its operands
+  std::optional<int> limit;        // --limit N
   bool yes = false;
   bool rows = false;
   bool all_computers = false;
@@ -106,6 +122,8 @@ class Admin {
 
   void StartDm();
   std::string Library(const std::string& name);
+  // The rule as `library` names it; a rule the library does not have is refused.
+  std::string Rule(const std::string& library, const std::string& name);
   // The rule as the rule store names it: trimmed, capitals.
   static std::string RuleName(const std::string& name) { return UCase(Trim(name)); }
   // The library's tree node with its rules loaded (and their saved marks).
@@ -122,6 +140,8 @@ class Admin {
   int Untrack(const std::vector<std::string>& operands);
   int Sql(const std::vector<std::string>& operands);
   int ClearNodes(const std::vector<std::string>& operands);
+  int Preview(const std::vector<std::string>& operands);
+  int Doctor(const std::vector<std::string>& operands);
 
   const Arguments& args_;
   std::istream& in_;
@@ -156,6 +176,18 @@ std::string Admin::Library(const std::string& name) {
   return library;
 }
 
+std::string Admin::Rule(const std::string& library, const std::string& name) {
+  const std::string wanted = RuleName(name);
+  if (wanted.empty()) throw Failure{"no rule name given"};
+  std::vector<std::string> names;
+  for (const app::CheckNode& rule : ExpandedNode(library).rules) {
+    if (EqualsNoCase(Trim(rule.text), wanted)) return rule.text;
+    names.push_back(rule.text);
+  }
+  throw Failure{"no rule " + Trim(name) + " under library " + library +
+                " (rules: " + (names.empty() ? std::string("none") : Joined(names)) + ")"};
+}
+
 app::LibraryNode Admin::ExpandedNode(const std::string& library) {
   app::LibraryNode node = app::ReadLibraryNode(session_.settings(), session_.product(), library);
   session_.tree().ExpandLibraryNode(node);
@@ -177,6 +209,7 @@ int Admin::Run() {
   }
   if (w.empty()) return Usage("no command given");
   const std::string command = w[0];
+  if (args_.limit && command != "preview") return Usage("--limit is an option of preview");
   const std::vector<std::string> operands(w.begin() + 1, w.end());
   auto count = [&](size_t low, size_t high) {
     return operands.size() >= low && operands.size() <= high;
@@ -194,11 +227,14 @@ int Admin::Run() {
     if (command == "untrack" && operands.size() >= 4) return Untrack(operands);
     if (command == "sql" && !operands.empty()) return Sql(operands);
     if (command == "clear-nodes" && count(0, 1)) return ClearNodes(operands);
+    if (command == "preview" && count(2, 2)) return Preview(operands);
+    if (command == "doctor" && count(0, 0)) return Doctor(operands);
   } catch (const Failure& failure) {
     return Fail(failure.reason);
   }
-  for (const char* known : {"libraries", "check", "uncheck", "options", "option", "reset",
-                            "set-current", "tracking", "untrack", "sql", "clear-nodes"}) {
+  for (const char* known :
+       {"libraries", "check", "uncheck", "options", "option", "reset", "set-current", "tracking",
+        "untrack", "sql", "clear-nodes", "preview", "doctor"}) {
     if (command == known) return Usage("wrong number of arguments for " + command);
   }
   return Usage("unknown command " + command);
@@ -206,16 +242,24 @@ int Admin::Run() {
 
 int Admin::Libraries(const std::vector<std::string>&) {
   StartDm();
+  std::vector<std::string> unreachable;
   for (const std::string& library : session_.Libraries()) {
     const bool saved =
         app::ReadLibraryNode(session_.settings(), session_.product(), library).checked;
+    out_ << MarkOf(saved) << ' ' << library;
+    if (const std::string reason = session_.WhyUnreachable(library); !reason.empty()) {
+      out_ << "  (unreachable: " << reason << ")\n";
+      unreachable.push_back(library);
+      continue;
+    }
+    out_ << '\n';
     const app::LibraryNode node = ExpandedNode(library);
-    out_ << MarkOf(saved) << ' ' << library << '\n';
     for (const app::CheckNode& rule : node.rules) {
       out_ << "    " << MarkOf(rule.checked) << ' ' << rule.text << '\n';
     }
     if (node.rules.empty()) out_ << "    (no rules)\n";
   }
+  if (!unreachable.empty()) throw Failure{"unreachable: " + Joined(unreachable)};
   return kExitDone;
 }
 
@@ -231,21 +275,13 @@ int Admin::SetMark(const std::vector<std::string>& operands, bool checked) {
     out_ << MarkOf(checked) << ' ' << library << '\n';
     return kExitDone;
   }
-  const std::string wanted = Trim(target.substr(colon + 1));
-  const app::LibraryNode node = ExpandedNode(library);
-  std::vector<std::string> names;
-  for (const app::CheckNode& rule : node.rules) {
-    names.push_back(rule.text);
-    if (!EqualsNoCase(Trim(rule.text), wanted)) continue;
-    if (!settings.Save(session_.product(), app::kRules, app::RuleKey(library, rule.text),
-                       app::MarkText(checked))) {
-      throw Failure{"unable to write " + settings.FilePath(session_.product())};
-    }
-    out_ << MarkOf(checked) << ' ' << library << ':' << rule.text << '\n';
-    return kExitDone;
+  const std::string rule = Rule(library, target.substr(colon + 1));
+  if (!settings.Save(session_.product(), app::kRules, app::RuleKey(library, rule),
+                     app::MarkText(checked))) {
+    throw Failure{"unable to write " + settings.FilePath(session_.product())};
   }
-  throw Failure{"no rule " + wanted + " under library " + library +
-                " (rules: " + (names.empty() ? std::string("none") : Joined(names)) + ")"};
+  out_ << MarkOf(checked) << ' ' << library << ':' << rule << '\n';
+  return kExitDone;
 }
 
 int Admin::Options(const std::vector<std::string>&) {
@@ -282,8 +318,7 @@ int Admin::Option(const std::vector<std::string>& operands) {
 
 int Admin::Baseline(const std::vector<std::string>& operands, bool reset) {
   const std::string library = Library(operands[0]);
-  const std::string rule = RuleName(operands[1]);
-  if (rule.empty()) throw Failure{"no rule name given"};
+  const std::string rule = Rule(library, operands[1]);
   Context& context = session_.context();
   tools::RuleBaseline baseline(context, session_.connection(), session_.rules());
   const tools::BaselineOutcome outcome = reset
@@ -312,7 +347,7 @@ int Admin::Baseline(const std::vector<std::string>& operands, bool reset) {
 
 int Admin::Tracking(const std::vector<std::string>& operands) {
   const std::string library = Library(operands[0]);
-  const std::string rule = operands.size() > 1 ? RuleName(operands[1]) : "";
+  const std::string rule = operands.size() > 1 ? Rule(library, operands[1]) : "";
   tools::TrackingViewer viewer(session_.context(), session_.connection());
   if (!viewer.Open(ChooserOf(library)))
     throw Failure{"unable to list QUIL_SPROUTSMITH in " + library};
@@ -340,6 +375,7 @@ int Admin::Untrack(const std::vector<std::string>& operands) {
     if (!text::IsNumeric(operands[i])) return Usage("not a SID: " + operands[i]);
   }
   const std::string library = Library(operands[0]);
+  Rule(library, operands[1]);
   tools::TrackingViewer viewer(session_.context(), session_.connection());
   if (!viewer.Open(ChooserOf(library)))
     throw Failure{"unable to list QUIL_SPROUTSMITH in " + library};
@@ -388,7 +424,7 @@ int Admin::Sql(const std::vector<std::string>& operands) {
     }
   }
   const std::string library = Library(operands[1]);
-  const std::string rule = RuleName(operands[2]);
+  const std::string rule = Rule(library, operands[2]);
   dm::Connection& connection = session_.connection();
   if (!connection.ConnectLibrary(library)) throw Failure{"unable to connect to library " + library};
   if (session_.rules().Find(connection.LibraryName(), rule) == 0) {
@@ -412,7 +448,7 @@ int Admin::Sql(const std::vector<std::string>& operands) {
       throw Failure{"the saved statement failed"};
     return kExitDone;
   }
-  switch (editor.Save(statement)) {
+  switch (editor.Save(statement, tools::Testing::kRequired)) {
     case tools::SaveResult::kSaved:
       if (const size_t parts = tools::SplitParts(tools::EncodeSpaces(statement)).size();
           parts > 3) {
@@ -424,6 +460,8 @@ int Admin::Sql(const std::vector<std::string>& operands) {
       return kExitDone;
     case tools::SaveResult::kNotSaved:
       throw Failure{"nothing was saved"};
+    case tools::SaveResult::kUntested:
+      throw Failure{"not tested: nothing was saved (--yes tests it and saves it if it passes)"};
     case tools::SaveResult::kWriteFailed:
       break;
   }
@@ -463,13 +501,94 @@ int Admin::ClearNodes(const std::vector<std::string>& operands) {
   return kExitDone;
 }
 
+int Admin::Preview(const std::vector<std::string>& operands) {
+  const std::string library = Library(operands[0]);
+  const std::string rule = Rule(library, operands[1]);
+  const int limit = args_.limit.value_or(kDefaultPreviewRows);
+  const RulePreview preview = PreviewRule(session_.context(), session_.connection(),
+                                          session_.rules(), library, rule, limit);
+  if (!preview.problem.empty()) throw Failure{preview.problem};
+  out_ << "Preview of rule " << rule << " in library " << library
+       << " (a dry run: nothing is written)\n"
+       << "Statement:\n"
+       << preview.statement << '\n'
+       << "Rows selected: " << preview.matched;
+  if (preview.rows_read != preview.matched) out_ << " (a cycle takes " << preview.rows_read << ")";
+  out_ << '\n';
+  int created = 0;
+  for (size_t r = 0; r < preview.rows.size(); ++r) {
+    out_ << "Row " << r + 1 << ":\n";
+    const PreviewRow& row = preview.rows[r];
+    if (row.no_folders) out_ << "  (level 1 is blank: no folders for this row)\n";
+    for (const PreviewFolder& folder : row.folders) {
+      std::string mark;
+      switch (folder.state) {
+        case PreviewFolder::State::kExists:
+          mark = "exists #" + std::to_string(folder.number);
+          break;
+        case PreviewFolder::State::kNew:
+          mark = "new";
+          ++created;
+          break;
+        case PreviewFolder::State::kBlank:
+          out_ << "  (level " << folder.level << " is blank: skipped)\n";
+          continue;
+        case PreviewFolder::State::kSearchFailed:
+          mark = "search failed";
+          break;
+      }
+      out_ << "  " << mark << std::string(mark.size() < 13 ? 13 - mark.size() : 1, ' ')
+           << folder.path;
+      if (!EqualsNoCase(folder.library, library)) out_ << "  (in library " << folder.library << ")";
+      if (!folder.found_name.empty()) {
+        out_ << (folder.renamed ? "  (renamed from \"" : "  (found as \"") << folder.found_name
+             << "\")";
+      }
+      if (folder.state == PreviewFolder::State::kSearchFailed) out_ << "  (the row stops here)";
+      out_ << '\n';
+    }
+  }
+  if (preview.rows.size() < static_cast<size_t>(preview.rows_read)) {
+    out_ << "(" << preview.rows_read - static_cast<int>(preview.rows.size())
+         << " more row(s) not shown; --limit N shows more)\n";
+  }
+  out_ << "New folders in the rows shown: " << created << '\n';
+  return kExitDone;
+}
+
+int Admin::Doctor(const std::vector<std::string>&) {
+  int failed = 0;
+  for (const DoctorCheck& check :
+       RunDoctorChecks(os::SystemEnvironment(), session_.settings(), session_.product(),
+                       session_.context().state.LogFile)) {
+    if (check.ok) {
+      out_ << "OK   " << check.what << '\n';
+    } else {
+      out_ << "FAIL " << check.what << ": " << check.fix << '\n';
+      ++failed;
+    }
+  }
+  if (failed > 0) throw Failure{std::to_string(failed) + " check(s) failed"};
+  return kExitDone;
+}
+
 }  // namespace
 
 int RunAdmin(const std::vector<std::string>& raw, std::istream& in, std::ostream& out,
              std::ostream& err, bool in_is_terminal) {
   Arguments args;
-  for (const std::string& a : raw) {
-    if (a == "--yes" || a == "-y") {
+  for (size_t i = 0; i < raw.size(); ++i) {
+    const std::string& a = raw[i];
+    if (a == "--limit") {
+      const std::string n = i + 1 < raw.size() ? raw[++i] : "";
+      if (n.empty() || n.find_first_not_of("0123456789") != std::string::npos || n.size() > 6 ||
+          std::stoi(n) < 1) {
+        err << "sproutsmith-admin: --limit takes a number of rows of 1 or more\n"
+            << "(see sproutsmith-admin --help)" << std::endl;
+        return kExitUsage;
+      }
+      args.limit = std::stoi(n);
+    } else if (a == "--yes" || a == "-y") {
       args.yes = true;
     } else if (a == "--rows") {
       args.rows = true;
