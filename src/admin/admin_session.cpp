@@ -38,15 +38,17 @@ AdminSession::~AdminSession() {
   if (connection_) connection_->ReleaseObjects();
 }
 
-Status AdminSession::StartDm() {
+Status AdminSession::StartDm(bool read_only) {
   if (connection_) return Status::Ok();
-  app::InstallationChoice installation = app::OpenDmInstallation(clock_, os::SystemEnvironment());
+  app::InstallationChoice installation = app::OpenDmInstallation(
+      clock_, os::SystemEnvironment(), read_only ? dmapi::ReadOnlyOpener() : dmapi::DatabaseOpener{});
   if (!installation.created_demo.empty()) {
     std::cerr << "Created the demo DM installation in " << installation.created_demo << std::endl;
   }
   if (!installation.client) return Status::Error(installation.problem);
   client_ = std::move(installation.client);
   connection_ = std::make_unique<dm::Connection>(context_, *client_);
+  connection_->SetReadOnly(read_only);
   rules_ = std::make_unique<rules::RuleStore>(context_, *connection_);
   rules_->Attach();
   nodes_ = std::make_unique<rules::RunningNodes>(context_, *connection_, os::ComputerName());

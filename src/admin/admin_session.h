@@ -34,8 +34,8 @@ class AdminSession {
 
   // Opens the installation (SPROUTSMITH_DM, else the per-user one, a demo made on first
   // use), starts the DM session and checks the user's rights as start-up does. A failure
-  // says why.
-  Status StartDm();
+  // says why. A read-only session writes nothing to any library: every write fails.
+  Status StartDm(bool read_only = false);
 
   Context& context() { return context_; }
   os::SettingsStore& settings() { return settings_; }

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <map>
 #include <optional>
+#include <set>
 #include <sstream>
 
 #include "admin/admin_session.h"
@@ -120,8 +121,8 @@ class Admin {
   int Fail(const std::string& reason);
   std::string Operand(size_t index) const { return args_.words.at(index); }
 
-  void StartDm();
-  std::string Library(const std::string& name);
+  void StartDm(bool read_only = false);
+  std::string Library(const std::string& name, bool read_only = false);
   // The rule as `library` names it; a rule the library does not have is refused.
   std::string Rule(const std::string& library, const std::string& name);
   // The rule as the rule store names it: trimmed, capitals.
@@ -162,12 +163,12 @@ int Admin::Fail(const std::string& reason) {
   return kExitFailure;
 }
 
-void Admin::StartDm() {
-  if (Status started = session_.StartDm(); !started.ok()) throw Failure{started.text};
+void Admin::StartDm(bool read_only) {
+  if (Status started = session_.StartDm(read_only); !started.ok()) throw Failure{started.text};
 }
 
-std::string Admin::Library(const std::string& name) {
-  StartDm();
+std::string Admin::Library(const std::string& name, bool read_only) {
+  StartDm(read_only);
   const std::string library = session_.FindLibrary(name);
   if (library.empty()) {
     throw Failure{"no library " + Trim(name) +
@@ -502,7 +503,7 @@ int Admin::ClearNodes(const std::vector<std::string>& operands) {
 }
 
 int Admin::Preview(const std::vector<std::string>& operands) {
-  const std::string library = Library(operands[0]);
+  const std::string library = Library(operands[0], true);
   const std::string rule = Rule(library, operands[1]);
   const int limit = args_.limit.value_or(kDefaultPreviewRows);
   const RulePreview preview = PreviewRule(session_.context(), session_.connection(),
@@ -515,7 +516,7 @@ int Admin::Preview(const std::vector<std::string>& operands) {
        << "Rows selected: " << preview.matched;
   if (preview.rows_read != preview.matched) out_ << " (a cycle takes " << preview.rows_read << ")";
   out_ << '\n';
-  int created = 0;
+  std::set<std::string> created;  // a folder several rows lead to is made once
   for (size_t r = 0; r < preview.rows.size(); ++r) {
     out_ << "Row " << r + 1 << ":\n";
     const PreviewRow& row = preview.rows[r];
@@ -528,7 +529,7 @@ int Admin::Preview(const std::vector<std::string>& operands) {
           break;
         case PreviewFolder::State::kNew:
           mark = "new";
-          ++created;
+          created.insert(UCase(folder.library) + "\n" + UCase(folder.path));
           break;
         case PreviewFolder::State::kBlank:
           out_ << "  (level " << folder.level << " is blank: skipped)\n";
@@ -552,7 +553,7 @@ int Admin::Preview(const std::vector<std::string>& operands) {
     out_ << "(" << preview.rows_read - static_cast<int>(preview.rows.size())
          << " more row(s) not shown; --limit N shows more)\n";
   }
-  out_ << "New folders in the rows shown: " << created << '\n';
+  out_ << "Folders a cycle would create for the rows shown: " << created.size() << '\n';
   return kExitDone;
 }
 

@@ -71,7 +71,8 @@ void DmSessionSeam::ReleaseObjects() {
 
 bool DmSessionSeam::Go() { return cycle_ ? cycle_->Go() : true; }
 
-InstallationChoice OpenDmInstallation(const os::Clock& clock, const os::Environment& env) {
+InstallationChoice OpenDmInstallation(const os::Clock& clock, const os::Environment& env,
+                                      dmapi::DatabaseOpener opener) {
   InstallationChoice choice;
   const bool named = !env.Variable(dmapi::kConfigEnvironmentVariable).empty();
   const std::string path = dmapi::DefaultConfigPath(env);
@@ -86,7 +87,7 @@ InstallationChoice OpenDmInstallation(const os::Clock& clock, const os::Environm
     choice.created_demo = folder;
   }
   std::string error;
-  choice.client = dmapi::OpenInstallation(path, &error, &clock);
+  choice.client = dmapi::OpenInstallation(path, &error, &clock, std::move(opener));
   if (!choice.client) choice.problem = error;
   return choice;
 }

@@ -15,6 +15,7 @@
 #include "folders/folder_builder.h"
 #include "folders/row_processor.h"
 #include "log/context.h"
+#include "platform/dmapi/installation.h"
 #include "platform/dmapi/session.h"
 #include "rules/rule_store.h"
 #include "rules/running_nodes.h"
@@ -63,12 +64,14 @@ class DmSessionSeam final : public DmSeam {
 
 // The installation the program runs against: the file named by SPROUTSMITH_DM in `env`, else
 // the per-user one. When neither variable nor file exists, the demo installation is created in
-// the per-user folder first and `created_demo` names that folder.
+// the per-user folder first and `created_demo` names that folder. An empty `opener` opens
+// the libraries as the program does.
 struct InstallationChoice {
   std::unique_ptr<dmapi::Client> client;
   std::string problem;       // why there is no client
   std::string created_demo;  // folder of a demo made just now
 };
-InstallationChoice OpenDmInstallation(const os::Clock& clock, const os::Environment& env);
+InstallationChoice OpenDmInstallation(const os::Clock& clock, const os::Environment& env,
+                                      dmapi::DatabaseOpener opener = {});
 
 }  // namespace sproutsmith::app

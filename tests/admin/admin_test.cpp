@@ -148,6 +148,9 @@ TEST_F(AdminTest, ResetSaysWhenThereIsNothingAndRemovesOnlyAfterYes) {
                   "to continue.\n"))
       << o.out;
 
+  Exec("DEMO",
+       "INSERT INTO QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, KEY_TYPE) VALUES "
+       "('ARBORLINE', 'RULE_TEMPLATE', 'O''NEIL_1%', '%CLIENT.CLIENT_ID%', 1)");
   Track("O''NEIL_1%", "CLIENT", 1);
   Track("O''NEIL_1%", "MATTER", 2);
   Track("O''NEILX1Z", "CLIENT", 1);  // would match with LIKE
@@ -240,7 +243,7 @@ TEST_F(AdminTest, SavedStatementIsStoredInPartsShownTestedAndCleared) {
   o = Run({"sql", "set", "DEMO", "CLIENTS", process_->WorkFile("huge.sql", huge + " 1 = 1"),
            "--yes"});
   EXPECT_EQ(o.status, 0) << o.out;
-  EXPECT_TRUE(Has(o.err, "stored in 4 parts; the program reads only the first three")) << o.err;
+  EXPECT_TRUE(Has(o.err, "stored in 6 parts; the program reads only the first three")) << o.err;
 
   // From stdin, tested first with --yes.
   o = Run({"sql", "set", "DEMO", "CLIENTS", "-", "--yes"},

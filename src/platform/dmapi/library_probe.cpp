@@ -37,4 +37,20 @@ std::unique_ptr<sql::Database> OpenLibraryForUser(const InstallationConfig& conf
   return db;
 }
 
+DatabaseOpener ReadOnlyOpener() {
+  return [](const LibraryConfig& library, std::string* error) -> std::unique_ptr<sql::Database> {
+    std::unique_ptr<sql::Database> db = OpenLibraryDatabase(library, error);
+    if (!db) return nullptr;
+    const sql::ExecResult r = db->Execute(db->backend() == sql::Backend::kPostgres
+                                              ? "SET SESSION CHARACTERISTICS AS TRANSACTION "
+                                                "READ ONLY"
+                                              : "PRAGMA query_only = ON");
+    if (!r.ok()) {
+      if (error != nullptr) *error = LibraryLocation(library) + ": " + r.status.text;
+      return nullptr;
+    }
+    return db;
+  };
+}
+
 }  // namespace sproutsmith::dmapi

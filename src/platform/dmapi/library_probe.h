@@ -1,7 +1,7 @@
 #pragma once
-// A library opened the way the client opens it, for the checks an administrator runs from
-// outside the engine (sproutsmith-admin): when the installation's user cannot work in it,
-// the reason says what is wrong in words that point at the fix.
+// Libraries opened for an administrator's checks and dry runs (sproutsmith-admin): the
+// reason a user cannot work in one, in words that point at the fix, and databases on which
+// any write fails.
 
 #include <memory>
 #include <string>
@@ -17,5 +17,9 @@ namespace sproutsmith::dmapi {
 std::unique_ptr<sql::Database> OpenLibraryForUser(const InstallationConfig& config,
                                                   const LibraryConfig& library,
                                                   std::string* reason);
+
+// Opens each library as OpenLibraryDatabase does, then makes every statement that would
+// write fail: whatever a dry run's code would write, the library stays as it was.
+DatabaseOpener ReadOnlyOpener();
 
 }  // namespace sproutsmith::dmapi
