@@ -40,8 +40,9 @@ AdminSession::~AdminSession() {
 
 Status AdminSession::StartDm(bool read_only) {
   if (connection_) return Status::Ok();
-  app::InstallationChoice installation = app::OpenDmInstallation(
-      clock_, os::SystemEnvironment(), read_only ? dmapi::ReadOnlyOpener() : dmapi::DatabaseOpener{});
+  app::InstallationChoice installation =
+      app::OpenDmInstallation(clock_, os::SystemEnvironment(),
+                              read_only ? dmapi::ReadOnlyOpener() : dmapi::DatabaseOpener{});
   if (!installation.created_demo.empty()) {
     std::cerr << "Created the demo DM installation in " << installation.created_demo << std::endl;
   }

@@ -49,9 +49,8 @@ void CheckLibrary(const dmapi::InstallationConfig& config, const dmapi::LibraryC
   std::string reason;
   std::unique_ptr<sql::Database> db = dmapi::OpenLibraryForUser(config, library, &reason);
   if (!db) {
-    checks.push_back(
-        Failed(what, reason + "; correct the library's entry in " + config.path +
-                         " or the database it names"));
+    checks.push_back(Failed(what, reason + "; correct the library's entry in " + config.path +
+                                      " or the database it names"));
     return;
   }
   checks.push_back(Ok(what));
@@ -78,8 +77,9 @@ void CheckLibrary(const dmapi::InstallationConfig& config, const dmapi::LibraryC
       rules.ok() && !rules.result.rows.empty() ? rules.result.rows[0][0].AsInteger() : 0;
   const std::string has_rules = "library " + library.name + " has at least one rule";
   if (count == 0) {
-    checks.push_back(Failed(has_rules, "QUIL_SETTINGS holds no RULE_TEMPLATE row; add the "
-                                       "library's rules before scheduling the program"));
+    checks.push_back(Failed(has_rules,
+                            "QUIL_SETTINGS holds no RULE_TEMPLATE row; add the "
+                            "library's rules before scheduling the program"));
   } else {
     checks.push_back(Ok(has_rules + " (" + std::to_string(count) + ")"));
   }
@@ -95,8 +95,9 @@ DoctorCheck CheckLogFolder(const std::string& log_file) {
   const std::string probe =
       folder + "/.sproutsmith-doctor-" + std::to_string(static_cast<long>(::getpid()));
   const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
-  if (fd < 0) return Failed(what, std::string("a file cannot be created there: ") +
-                                      std::strerror(errno) + fix);
+  if (fd < 0)
+    return Failed(what,
+                  std::string("a file cannot be created there: ") + std::strerror(errno) + fix);
   ::close(fd);
   ::unlink(probe.c_str());
   return Ok(what);
@@ -124,8 +125,7 @@ std::string ValueProblem(const GeneralOption& option, const std::string& value) 
 
 std::vector<DoctorCheck> RunDoctorChecks(const os::Environment& env,
                                          const os::SettingsStore& settings,
-                                         const std::string& product,
-                                         const std::string& log_file) {
+                                         const std::string& product, const std::string& log_file) {
   std::vector<DoctorCheck> checks;
   const std::string path = dmapi::DefaultConfigPath(env);
   const bool named = !env.Variable(dmapi::kConfigEnvironmentVariable).empty();
@@ -135,8 +135,9 @@ std::vector<DoctorCheck> RunDoctorChecks(const os::Environment& env,
   dmapi::InstallationConfig config;
   std::error_code ec;
   if (!fs::exists(path, ec)) {
-    checks.push_back(Failed(config_what, "it does not exist; sproutsmith-dm init-demo makes a "
-                                         "trial one there"));
+    checks.push_back(Failed(config_what,
+                            "it does not exist; sproutsmith-dm init-demo makes a "
+                            "trial one there"));
   } else if (Status loaded = dmapi::LoadInstallationConfig(path, &config); !loaded.ok()) {
     checks.push_back(Failed(config_what, loaded.text + "; correct the file"));
   } else {
@@ -153,9 +154,9 @@ std::vector<DoctorCheck> RunDoctorChecks(const os::Environment& env,
     const std::string value = settings.Get(product, app::kGeneral, option.key, option.fallback);
     if (const std::string problem = ValueProblem(option, value); !problem.empty()) {
       in_range = false;
-      checks.push_back(Failed(std::string("General setting ") + option.key + " = " + value,
-                              problem + "; sproutsmith-admin option " + option.key +
-                                  " VALUE sets it"));
+      checks.push_back(
+          Failed(std::string("General setting ") + option.key + " = " + value,
+                 problem + "; sproutsmith-admin option " + option.key + " VALUE sets it"));
     }
   }
   if (in_range) checks.push_back(Ok("General settings are in range"));

@@ -46,14 +46,15 @@ class Preview {
       reuse = app::ChooseReusedStatement(store_, conn_.LibraryName(), rule_name, &saved).statement;
     }
     const long level = static_cast<long>(rule_.Number(RuleKey::kAutofolderLevel));
-    if (level != 0) rule_.Set(RuleKey::kTemplate, templ::CutTemplateLevels(rule_[RuleKey::kTemplate], level));
+    if (level != 0)
+      rule_.Set(RuleKey::kTemplate, templ::CutTemplateLevels(rule_[RuleKey::kTemplate], level));
 
     // Initialize mode deletes tracking rows while it compiles; a preview never runs in it.
     const int initialize = c_.options.CheckInitialize;
     c_.options.CheckInitialize = 0;
     templ::TemplateCompiler compiler(c_, conn_, store_);
-    const templ::CompiledRule compiled = compiler.Compile(
-        rule_, {conn_.LibraryName(), app::RowLimit(c_.options), reuse, saved});
+    const templ::CompiledRule compiled =
+        compiler.Compile(rule_, {conn_.LibraryName(), app::RowLimit(c_.options), reuse, saved});
     c_.options.CheckInitialize = initialize;
     switch (compiled.outcome) {
       case templ::CompiledRule::Outcome::kTemplateFailed:

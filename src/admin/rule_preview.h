@@ -37,8 +37,8 @@ struct PreviewRow {
 struct RulePreview {
   std::string problem;  // why the rule could not be previewed ("" when it was)
   std::string statement;
-  long long matched = 0;  // rows the statement returned
-  int rows_read = 0;      // rows a cycle would take
+  long long matched = 0;         // rows the statement returned
+  int rows_read = 0;             // rows a cycle would take
   std::vector<PreviewRow> rows;  // the first rows, at most the limit asked for
 };
 

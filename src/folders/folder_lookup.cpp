@@ -78,7 +78,7 @@ FolderMatch Choose(dm::Connection& conn, const rules::RuleRecord& rule, bool top
   FolderMatch stamped, first;
   conn.ForEachRow([&] {
     FolderMatch row{static_cast<long long>(conn.ColumnNumber(1)), conn.Column(2), conn.Column(3),
-                    conn.Column(4), UCase(conn.Column(5)), {}};
+                    conn.Column(4), UCase(conn.Column(5))};
     if (row.number == 0) return true;
     if (top_level && text::StartsWith(row.path, kStamp) && Trim(row.path) != own) return true;
     if (first.number == 0) first = row;
@@ -93,8 +93,8 @@ FolderMatch Choose(dm::Connection& conn, const rules::RuleRecord& rule, bool top
 
 }  // namespace
 
-FolderMatch FindFolder(dm::Connection& connection, const std::string& name,
-                       const NameParse& parse, long long parent, const rules::RuleRecord& rule,
+FolderMatch FindFolder(dm::Connection& connection, const std::string& name, const NameParse& parse,
+                       long long parent, const rules::RuleRecord& rule,
                        const std::string& folder_library, const std::string& item_library) {
   const std::string q = LikeText(SearchPattern(name, parse));
   std::string statement;

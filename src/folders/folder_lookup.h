@@ -60,8 +60,8 @@ struct FolderMatch {
 
 // The search of CheckForFolder in the connected library, without its log lines and without
 // writing anything: no stamp, no rename. `name` has its blanks collapsed already.
-FolderMatch FindFolder(dm::Connection& connection, const std::string& name,
-                       const NameParse& parse, long long parent, const rules::RuleRecord& rule,
+FolderMatch FindFolder(dm::Connection& connection, const std::string& name, const NameParse& parse,
+                       long long parent, const rules::RuleRecord& rule,
                        const std::string& folder_library, const std::string& item_library);
 
 // The document number of the folder found (> 0), 0 when none (or an empty name), -1 when the

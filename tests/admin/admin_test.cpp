@@ -122,8 +122,11 @@ TEST_F(AdminTest, OptionsAreShownAndSetInTheGeneralSection) {
   EXPECT_TRUE(Has(process_->SettingsFile(), "[General]")) << process_->SettingsFile();
 
   const std::string before = process_->SettingsFile();
-  for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{
-           {"Loop", "maybe"}, {"MaxFolders", "-5"}, {"KeepLogDays", "2.5"}, {"PauseEnd", "25:00"}}) {
+  for (const auto& [name, value] :
+       std::vector<std::pair<std::string, std::string>>{{"Loop", "maybe"},
+                                                        {"MaxFolders", "-5"},
+                                                        {"KeepLogDays", "2.5"},
+                                                        {"PauseEnd", "25:00"}}) {
     const Outcome o = Run({"option", name, value});
     EXPECT_EQ(o.status, 1) << name;
     EXPECT_TRUE(Has(o.err, "not a value for " + name + ": " + value)) << o.err;
@@ -225,8 +228,9 @@ TEST_F(AdminTest, SavedStatementIsStoredInPartsShownTestedAndCleared) {
   EXPECT_EQ(o.err,
             "sproutsmith-admin: not tested: nothing was saved (--yes tests it and saves it if "
             "it passes)\n");
-  EXPECT_EQ(Scalar("DEMO", "SELECT COUNT(*) FROM QUIL_SETTINGS WHERE SECTION_KEY LIKE "
-                           "'RULE_SPROUTSMITH_SQL%'"),
+  EXPECT_EQ(Scalar("DEMO",
+                   "SELECT COUNT(*) FROM QUIL_SETTINGS WHERE SECTION_KEY LIKE "
+                   "'RULE_SPROUTSMITH_SQL%'"),
             "0");
   o = Run({"sql", "set", "DEMO", "clients", file, "--yes"});
   ASSERT_EQ(o.status, 0) << o.err << o.out;
@@ -240,8 +244,8 @@ TEST_F(AdminTest, SavedStatementIsStoredInPartsShownTestedAndCleared) {
   EXPECT_EQ(o.err, "");
   std::string huge = "SELECT SYSTEM_ID FROM CLIENT WHERE";
   while (huge.size() < 3100) huge += " SYSTEM_ID > 0 AND";
-  o = Run({"sql", "set", "DEMO", "CLIENTS", process_->WorkFile("huge.sql", huge + " 1 = 1"),
-           "--yes"});
+  o = Run(
+      {"sql", "set", "DEMO", "CLIENTS", process_->WorkFile("huge.sql", huge + " 1 = 1"), "--yes"});
   EXPECT_EQ(o.status, 0) << o.out;
   EXPECT_TRUE(Has(o.err, "stored in 6 parts; the program reads only the first three")) << o.err;
 
@@ -287,7 +291,8 @@ TEST_F(AdminTest, AnUnknownLibraryOrRuleIsRefusedBeforeAnyQuestion) {
       {{"sql", "clear", "DEMO", "NoRule", "--yes"}, "no rule NoRule under library DEMO " + rules},
       {{"preview", "DEMO", "NORULE"}, "no rule NORULE under library DEMO " + rules},
       {{"uncheck", "DEMO:NORULE"}, "no rule NORULE under library DEMO " + rules},
-      {{"reset", "NOWHERE", "CLIENTS", "--yes"}, "no library NOWHERE in this DM session " + libraries},
+      {{"reset", "NOWHERE", "CLIENTS", "--yes"},
+       "no library NOWHERE in this DM session " + libraries},
       {{"tracking", "NOWHERE"}, "no library NOWHERE in this DM session " + libraries},
       {{"preview", "NOWHERE", "CLIENTS"}, "no library NOWHERE in this DM session " + libraries},
       {{"clear-nodes", "NOWHERE"}, "no library NOWHERE in this DM session " + libraries},

@@ -54,8 +54,7 @@ TEST(DoctorTest, EachBrokenPartGivesItsFailLineAndExitOne) {
     std::function<std::string(DemoProcess&)> line;
   };
   const Case cases[] = {
-      {"missing configuration",
-       [](DemoProcess& d) { std::filesystem::remove(d.demo.config_path); },
+      {"missing configuration", [](DemoProcess& d) { std::filesystem::remove(d.demo.config_path); },
        [](DemoProcess& d) {
          return "FAIL DM configuration file " + d.demo.config_path +
                 " (named by SPROUTSMITH_DM) exists and parses: it does not exist; sproutsmith-dm "
@@ -63,9 +62,7 @@ TEST(DoctorTest, EachBrokenPartGivesItsFailLineAndExitOne) {
        }},
       {"malformed configuration",
        [](DemoProcess& d) { testing::WriteFile(d.demo.config_path, "[library\n"); },
-       [](DemoProcess& d) {
-         return "exists and parses: " + d.demo.config_path + ":1: ";
-       }},
+       [](DemoProcess& d) { return "exists and parses: " + d.demo.config_path + ":1: "; }},
       {"library file missing", [](DemoProcess& d) { std::filesystem::remove(d.ArchiveFile()); },
        [](DemoProcess& d) {
          return "FAIL library ARCHIVE opens as user DMADMIN: database file " + d.ArchiveFile() +
@@ -79,13 +76,16 @@ TEST(DoctorTest, EachBrokenPartGivesItsFailLineAndExitOne) {
                 " cannot be opened: ";
        }},
       {"user unknown",
-       [](DemoProcess& d) { Exec(d.ArchiveFile(), "DELETE FROM PEOPLE WHERE USER_ID = 'DMADMIN'"); },
+       [](DemoProcess& d) {
+         Exec(d.ArchiveFile(), "DELETE FROM PEOPLE WHERE USER_ID = 'DMADMIN'");
+       },
        [](DemoProcess&) {
          return std::string(
              "FAIL library ARCHIVE opens as user DMADMIN: user DMADMIN is not one of the PEOPLE "
              "of library ARCHIVE;");
        }},
-      {"rule table missing", [](DemoProcess& d) { Exec(d.DemoFile(), "DROP TABLE NEEDS_FOLDERING"); },
+      {"rule table missing",
+       [](DemoProcess& d) { Exec(d.DemoFile(), "DROP TABLE NEEDS_FOLDERING"); },
        [](DemoProcess&) {
          return std::string(
              "FAIL library DEMO has the rule tables QUIL_SETTINGS, QUIL_SPROUTSMITH and "
@@ -137,9 +137,8 @@ TEST(DoctorTest, SettingsOutOfRangeAreNamedOneByOne) {
   const Outcome o = demo.process->Run({"doctor"});
   EXPECT_EQ(o.status, 1) << o.out;
   for (const Case& c : cases) {
-    const std::string line = std::string("FAIL General setting ") + c.key + " = " + c.value +
-                             ": " + c.problem + "; sproutsmith-admin option " + c.key +
-                             " VALUE sets it\n";
+    const std::string line = std::string("FAIL General setting ") + c.key + " = " + c.value + ": " +
+                             c.problem + "; sproutsmith-admin option " + c.key + " VALUE sets it\n";
     EXPECT_TRUE(Has(o.out, line)) << line << o.out;
   }
   EXPECT_FALSE(Has(o.out, "General settings are in range")) << o.out;

@@ -68,8 +68,8 @@ void ReadFolderLines(const std::string& out, Previewed& seen) {
     (created ? seen.created : seen.existing).insert(path);
     const std::string renamed = "(renamed from \"";
     if (const size_t at = rest.find(renamed); at != std::string::npos) {
-      const std::string from = rest.substr(at + renamed.size(), rest.find('"', at + renamed.size()) -
-                                                                    at - renamed.size());
+      const std::string from = rest.substr(
+          at + renamed.size(), rest.find('"', at + renamed.size()) - at - renamed.size());
       seen.renames.emplace_back(path.substr(0, path.rfind('\\') + 1) + from, path);
     }
   }
@@ -159,6 +159,30 @@ TEST(PreviewTest, LimitShowsTheFirstRowsAndCountsTheRest) {
     EXPECT_EQ(demo.process->Run({"preview", "DEMO", "CLIENTS", "--limit", limit}).status, 2);
   }
   EXPECT_EQ(demo.process->Run({"tracking", "DEMO", "--limit", "2"}).status, 2);
+}
+
+TEST(PreviewTest, RunsTheSavedStatementWhenTheCycleWouldReuseIt) {
+  DemoProcess demo;
+  const AdminProcess& admin = *demo.process;
+  const std::string saved =
+      "SELECT DISTINCT 'CLIENTS', '\\', CLIENT.CLIENT_ID AS \"CLIENT.CLIENT_ID\", "
+      "CLIENT.SYSTEM_ID AS \"CLIENT.SYSTEM_ID\" FROM DOCSADM.CLIENT WHERE CLIENT.CLIENT_ID = "
+      "'C0002'";
+  ASSERT_EQ(admin.Run({"sql", "set", "DEMO", "CLIENTS", "-", "--yes"}, saved).status, 0);
+  for (const char* reuse : {"0", "-1"}) {
+    admin.SetSetting("General", "ReUseSQL", reuse);
+    const Outcome o = admin.Run({"preview", "DEMO", "CLIENTS"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    if (reuse[0] == '0') {
+      EXPECT_FALSE(Has(o.out, saved)) << o.out;
+      EXPECT_TRUE(Has(o.out, "\nRows selected: 6\n")) << o.out;
+    } else {
+      EXPECT_TRUE(Has(o.out, "Statement:\n" + saved +
+                                 "\nRows selected: 1\nRow 1:\n"
+                                 "  new          CLIENTS\n  new          CLIENTS\\C0002\n"))
+          << o.out;
+    }
+  }
 }
 
 }  // namespace

@@ -29,10 +29,10 @@ std::unique_ptr<sql::Database> OpenLibraryForUser(const InstallationConfig& conf
   std::string error;
   std::unique_ptr<sql::Database> db = OpenLibraryDatabase(library, &error);
   if (!db) return fail(error);
-  if (!schema::IsDmLibrary(*db)) return fail(LibraryLocation(library) + " does not hold a DM library");
+  if (!schema::IsDmLibrary(*db))
+    return fail(LibraryLocation(library) + " does not hold a DM library");
   if (!local::FindUser(*db, config.user_id)) {
-    return fail("user " + config.user_id + " is not one of the PEOPLE of library " +
-                library.name);
+    return fail("user " + config.user_id + " is not one of the PEOPLE of library " + library.name);
   }
   return db;
 }
