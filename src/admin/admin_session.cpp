@@ -6,6 +6,7 @@
 #include "app/program_paths.h"
 #include "app/rights_check.h"
 #include "app/saved_options.h"
+#include "platform/dmapi/library_probe.h"
 #include "platform/os/environment.h"
 #include "text/text.h"
 
@@ -37,15 +38,18 @@ AdminSession::~AdminSession() {
   if (connection_) connection_->ReleaseObjects();
 }
 
-Status AdminSession::StartDm() {
+Status AdminSession::StartDm(bool read_only) {
   if (connection_) return Status::Ok();
-  app::InstallationChoice installation = app::OpenDmInstallation(clock_, os::SystemEnvironment(), true);
+  app::InstallationChoice installation =
+      app::OpenDmInstallation(clock_, os::SystemEnvironment(), true,
+                              read_only ? dmapi::ReadOnlyOpener() : dmapi::DatabaseOpener{});
   if (!installation.created_demo.empty()) {
     std::cerr << "Created the demo DM installation in " << installation.created_demo << std::endl;
   }
   if (!installation.client) return Status::Error(installation.problem);
   client_ = std::move(installation.client);
   connection_ = std::make_unique<dm::Connection>(context_, *client_);
+  connection_->SetReadOnly(read_only);
   rules_ = std::make_unique<rules::RuleStore>(context_, *connection_);
   rules_->Attach();
   nodes_ = std::make_unique<rules::RunningNodes>(context_, *connection_, os::ComputerName());
@@ -78,6 +82,24 @@ std::string AdminSession::FindLibrary(const std::string& name) const {
     if (text::EqualsNoCase(library, text::Trim(name))) return library;
   }
   return "";
+}
+
+std::string AdminSession::WhyUnreachable(const std::string& library) {
+  if (!config_) {
+    dmapi::InstallationConfig config;
+    const std::string path = dmapi::DefaultConfigPath(os::SystemEnvironment());
+    if (Status loaded = dmapi::LoadInstallationConfig(path, &config); !loaded.ok()) {
+      return loaded.text;
+    }
+    config_ = std::move(config);
+  }
+  const int index = config_->Find(library);
+  if (index < 0) return "not in " + config_->path;
+  std::string reason;
+  return dmapi::OpenLibraryForUser(*config_, config_->libraries[static_cast<size_t>(index)],
+                                   &reason)
+             ? ""
+             : reason;
 }
 
 }  // namespace sproutsmith::admin

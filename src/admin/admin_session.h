@@ -5,6 +5,7 @@
 // and the running-node rows over it.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "app/main_window_model.h"
 #include "dm/connection.h"
 #include "log/context.h"
+#include "platform/dmapi/installation.h"
 #include "platform/dmapi/session.h"
 #include "platform/os/clock.h"
 #include "platform/os/settings_store.h"
@@ -32,8 +34,8 @@ class AdminSession {
 
   // Opens the installation (SPROUTSMITH_DM, else the per-user one, a demo made on first
   // use), starts the DM session and checks the user's rights as start-up does. A failure
-  // says why.
-  Status StartDm();
+  // says why. A read-only session writes nothing to any library: every write fails.
+  Status StartDm(bool read_only = false);
 
   Context& context() { return context_; }
   os::SettingsStore& settings() { return settings_; }
@@ -51,6 +53,9 @@ class AdminSession {
   std::vector<std::string> Libraries() const;
   // The session's spelling of a library name given in any letter case; "" when unknown.
   std::string FindLibrary(const std::string& name) const;
+  // Why the installation's user cannot work in `library` ("" when they can): its database
+  // is missing, unreadable or no DM library, or the user is not one of its people.
+  std::string WhyUnreachable(const std::string& library);
 
  private:
   AdminUi& ui_;
@@ -67,6 +72,7 @@ class AdminSession {
   std::unique_ptr<rules::RuleStore> rules_;
   std::unique_ptr<rules::RunningNodes> nodes_;
   std::unique_ptr<app::LibraryTree> tree_;
+  std::optional<dmapi::InstallationConfig> config_;
 };
 
 }  // namespace sproutsmith::admin

@@ -6,11 +6,14 @@
 #include <iterator>
 #include <map>
 #include <optional>
+#include <set>
 #include <sstream>
 
 #include "admin/admin_session.h"
 #include "admin/admin_ui.h"
+#include "admin/doctor.h"
 #include "admin/general_options.h"
+#include "admin/rule_preview.h"
 #include "admin/run_status.h"
 #include "app/saved_options.h"
 #include "platform/dmapi/installation.h"
@@ -42,7 +45,8 @@ std::string Usage() {
          "Options (the General settings):\n"
          "  options                      every option with its value\n"
          "  option NAME                  one option's value\n"
-         "  option NAME VALUE            set it (booleans: yes/no, -1/0; times HH:MM)\n"
+         "  option NAME VALUE            set it (booleans: yes/no, -1/0; numbers 0 or more;\n"
+         "                               times HH:MM)\n"
          "\n"
          "Tracking rows (QUIL_SPROUTSMITH):\n"
          "  reset LIB RULE               forget every row the rule has processed\n"
@@ -64,15 +68,27 @@ std::string Usage() {
          "  clear-nodes [LIB]            clear this computer's rows (all libraries)\n"
          "  clear-nodes --all-computers  clear every computer's rows in every library\n"
          "\n"
-         "Questions are answered Yes by --yes; on a terminal they are asked, otherwise\n"
-         "the answer is No and nothing changes.\n"
+         "Before scheduling:\n"
+         "  preview LIB RULE [--limit N] a dry run: the rule's statement, its row count and\n"
+         "                               the folder path of the first N rows (default 20),\n"
+         "                               each folder marked existing or new; writes nothing\n"
+         "  doctor                       check the installation, the libraries, the log\n"
+         "                               folder and the General settings (OK or FAIL each)\n"
+         "\n"
+         "A command that names a library or a rule refuses one the installation does not\n"
+         "have, before it asks anything. Questions are answered Yes by --yes; on a\n"
+         "terminal they are asked, otherwise the answer is No and nothing changes. sql set\n"
+         "saves only a statement that was tested and passed.\n"
          "Exit status: 0 done, 1 failure (reason on stderr), 2 usage error.\n";
 }
 
 namespace {
 
+inline constexpr int kDefaultPreviewRows = 20;
+
 struct Arguments {
   std::vector<std::string> words;  // the command and its operands
+  std::optional<int> limit;        // --limit N
   bool yes = false;
   bool rows = false;
   bool all_computers = false;
@@ -111,8 +127,10 @@ class Admin {
   int Fail(const std::string& reason);
   std::string Operand(size_t index) const { return args_.words.at(index); }
 
-  void StartDm();
-  std::string Library(const std::string& name);
+  void StartDm(bool read_only = false);
+  std::string Library(const std::string& name, bool read_only = false);
+  // The rule as `library` names it; a rule the library does not have is refused.
+  std::string Rule(const std::string& library, const std::string& name);
   // The rule as the rule store names it: trimmed, capitals.
   static std::string RuleName(const std::string& name) { return UCase(Trim(name)); }
   // The library's tree node with its rules loaded (and their saved marks).
@@ -130,6 +148,8 @@ class Admin {
   int Sql(const std::vector<std::string>& operands);
   int ClearNodes(const std::vector<std::string>& operands);
   int RunStatus(const std::vector<std::string>& operands);
+  int Preview(const std::vector<std::string>& operands);
+  int Doctor(const std::vector<std::string>& operands);
 
   const Arguments& args_;
   std::istream& in_;
@@ -150,18 +170,30 @@ int Admin::Fail(const std::string& reason) {
   return kExitFailure;
 }
 
-void Admin::StartDm() {
-  if (Status started = session_.StartDm(); !started.ok()) throw Failure{started.text};
+void Admin::StartDm(bool read_only) {
+  if (Status started = session_.StartDm(read_only); !started.ok()) throw Failure{started.text};
 }
 
-std::string Admin::Library(const std::string& name) {
-  StartDm();
+std::string Admin::Library(const std::string& name, bool read_only) {
+  StartDm(read_only);
   const std::string library = session_.FindLibrary(name);
   if (library.empty()) {
     throw Failure{"no library " + Trim(name) +
                   " in this DM session (libraries: " + Joined(session_.Libraries()) + ")"};
   }
   return library;
+}
+
+std::string Admin::Rule(const std::string& library, const std::string& name) {
+  const std::string wanted = RuleName(name);
+  if (wanted.empty()) throw Failure{"no rule name given"};
+  std::vector<std::string> names;
+  for (const app::CheckNode& rule : ExpandedNode(library).rules) {
+    if (EqualsNoCase(Trim(rule.text), wanted)) return rule.text;
+    names.push_back(rule.text);
+  }
+  throw Failure{"no rule " + Trim(name) + " under library " + library +
+                " (rules: " + (names.empty() ? std::string("none") : Joined(names)) + ")"};
 }
 
 app::LibraryNode Admin::ExpandedNode(const std::string& library) {
@@ -185,6 +217,7 @@ int Admin::Run() {
   }
   if (w.empty()) return Usage("no command given");
   const std::string command = w[0];
+  if (args_.limit && command != "preview") return Usage("--limit is an option of preview");
   const std::vector<std::string> operands(w.begin() + 1, w.end());
   auto count = [&](size_t low, size_t high) {
     return operands.size() >= low && operands.size() <= high;
@@ -203,11 +236,14 @@ int Admin::Run() {
     if (command == "sql" && !operands.empty()) return Sql(operands);
     if (command == "clear-nodes" && count(0, 1)) return ClearNodes(operands);
     if (command == "status" && count(0, 0)) return RunStatus(operands);
+    if (command == "preview" && count(2, 2)) return Preview(operands);
+    if (command == "doctor" && count(0, 0)) return Doctor(operands);
   } catch (const Failure& failure) {
     return Fail(failure.reason);
   }
-  for (const char* known : {"libraries", "check", "uncheck", "options", "option", "reset",
-                            "set-current", "tracking", "untrack", "sql", "clear-nodes", "status"}) {
+  for (const char* known :
+       {"libraries", "check", "uncheck", "options", "option", "reset", "set-current", "tracking",
+        "untrack", "sql", "clear-nodes", "status", "preview", "doctor"}) {
     if (command == known) return Usage("wrong number of arguments for " + command);
   }
   return Usage("unknown command " + command);
@@ -220,16 +256,24 @@ int Admin::RunStatus(const std::vector<std::string>&) {
 
 int Admin::Libraries(const std::vector<std::string>&) {
   StartDm();
+  std::vector<std::string> unreachable;
   for (const std::string& library : session_.Libraries()) {
     const bool saved =
         app::ReadLibraryNode(session_.settings(), session_.product(), library).checked;
+    out_ << MarkOf(saved) << ' ' << library;
+    if (const std::string reason = session_.WhyUnreachable(library); !reason.empty()) {
+      out_ << "  (unreachable: " << reason << ")\n";
+      unreachable.push_back(library);
+      continue;
+    }
+    out_ << '\n';
     const app::LibraryNode node = ExpandedNode(library);
-    out_ << MarkOf(saved) << ' ' << library << '\n';
     for (const app::CheckNode& rule : node.rules) {
       out_ << "    " << MarkOf(rule.checked) << ' ' << rule.text << '\n';
     }
     if (node.rules.empty()) out_ << "    (no rules)\n";
   }
+  if (!unreachable.empty()) throw Failure{"unreachable: " + Joined(unreachable)};
   return kExitDone;
 }
 
@@ -245,21 +289,13 @@ int Admin::SetMark(const std::vector<std::string>& operands, bool checked) {
     out_ << MarkOf(checked) << ' ' << library << '\n';
     return kExitDone;
   }
-  const std::string wanted = Trim(target.substr(colon + 1));
-  const app::LibraryNode node = ExpandedNode(library);
-  std::vector<std::string> names;
-  for (const app::CheckNode& rule : node.rules) {
-    names.push_back(rule.text);
-    if (!EqualsNoCase(Trim(rule.text), wanted)) continue;
-    if (!settings.Save(session_.product(), app::kRules, app::RuleKey(library, rule.text),
-                       app::MarkText(checked))) {
-      throw Failure{"unable to write " + settings.FilePath(session_.product())};
-    }
-    out_ << MarkOf(checked) << ' ' << library << ':' << rule.text << '\n';
-    return kExitDone;
+  const std::string rule = Rule(library, target.substr(colon + 1));
+  if (!settings.Save(session_.product(), app::kRules, app::RuleKey(library, rule),
+                     app::MarkText(checked))) {
+    throw Failure{"unable to write " + settings.FilePath(session_.product())};
   }
-  throw Failure{"no rule " + wanted + " under library " + library +
-                " (rules: " + (names.empty() ? std::string("none") : Joined(names)) + ")"};
+  out_ << MarkOf(checked) << ' ' << library << ':' << rule << '\n';
+  return kExitDone;
 }
 
 int Admin::Options(const std::vector<std::string>&) {
@@ -296,8 +332,7 @@ int Admin::Option(const std::vector<std::string>& operands) {
 
 int Admin::Baseline(const std::vector<std::string>& operands, bool reset) {
   const std::string library = Library(operands[0]);
-  const std::string rule = RuleName(operands[1]);
-  if (rule.empty()) throw Failure{"no rule name given"};
+  const std::string rule = Rule(library, operands[1]);
   Context& context = session_.context();
   tools::RuleBaseline baseline(context, session_.connection(), session_.rules());
   const tools::BaselineOutcome outcome = reset
@@ -326,7 +361,7 @@ int Admin::Baseline(const std::vector<std::string>& operands, bool reset) {
 
 int Admin::Tracking(const std::vector<std::string>& operands) {
   const std::string library = Library(operands[0]);
-  const std::string rule = operands.size() > 1 ? RuleName(operands[1]) : "";
+  const std::string rule = operands.size() > 1 ? Rule(library, operands[1]) : "";
   tools::TrackingViewer viewer(session_.context(), session_.connection());
   if (!viewer.Open(ChooserOf(library)))
     throw Failure{"unable to list QUIL_SPROUTSMITH in " + library};
@@ -354,6 +389,7 @@ int Admin::Untrack(const std::vector<std::string>& operands) {
     if (!text::IsNumeric(operands[i])) return Usage("not a SID: " + operands[i]);
   }
   const std::string library = Library(operands[0]);
+  Rule(library, operands[1]);
   tools::TrackingViewer viewer(session_.context(), session_.connection());
   if (!viewer.Open(ChooserOf(library)))
     throw Failure{"unable to list QUIL_SPROUTSMITH in " + library};
@@ -402,7 +438,7 @@ int Admin::Sql(const std::vector<std::string>& operands) {
     }
   }
   const std::string library = Library(operands[1]);
-  const std::string rule = RuleName(operands[2]);
+  const std::string rule = Rule(library, operands[2]);
   dm::Connection& connection = session_.connection();
   if (!connection.ConnectLibrary(library)) throw Failure{"unable to connect to library " + library};
   if (session_.rules().Find(connection.LibraryName(), rule) == 0) {
@@ -426,7 +462,7 @@ int Admin::Sql(const std::vector<std::string>& operands) {
       throw Failure{"the saved statement failed"};
     return kExitDone;
   }
-  switch (editor.Save(statement)) {
+  switch (editor.Save(statement, tools::Testing::kRequired)) {
     case tools::SaveResult::kSaved:
       if (const size_t parts = tools::SplitParts(tools::EncodeSpaces(statement)).size();
           parts > 3) {
@@ -438,6 +474,8 @@ int Admin::Sql(const std::vector<std::string>& operands) {
       return kExitDone;
     case tools::SaveResult::kNotSaved:
       throw Failure{"nothing was saved"};
+    case tools::SaveResult::kUntested:
+      throw Failure{"not tested: nothing was saved (--yes tests it and saves it if it passes)"};
     case tools::SaveResult::kWriteFailed:
       break;
   }
@@ -477,13 +515,94 @@ int Admin::ClearNodes(const std::vector<std::string>& operands) {
   return kExitDone;
 }
 
+int Admin::Preview(const std::vector<std::string>& operands) {
+  const std::string library = Library(operands[0], true);
+  const std::string rule = Rule(library, operands[1]);
+  const int limit = args_.limit.value_or(kDefaultPreviewRows);
+  const RulePreview preview = PreviewRule(session_.context(), session_.connection(),
+                                          session_.rules(), library, rule, limit);
+  if (!preview.problem.empty()) throw Failure{preview.problem};
+  out_ << "Preview of rule " << rule << " in library " << library
+       << " (a dry run: nothing is written)\n"
+       << "Statement:\n"
+       << preview.statement << '\n'
+       << "Rows selected: " << preview.matched;
+  if (preview.rows_read != preview.matched) out_ << " (a cycle takes " << preview.rows_read << ")";
+  out_ << '\n';
+  std::set<std::string> created;  // a folder several rows lead to is made once
+  for (size_t r = 0; r < preview.rows.size(); ++r) {
+    out_ << "Row " << r + 1 << ":\n";
+    const PreviewRow& row = preview.rows[r];
+    if (row.no_folders) out_ << "  (level 1 is blank: no folders for this row)\n";
+    for (const PreviewFolder& folder : row.folders) {
+      std::string mark;
+      switch (folder.state) {
+        case PreviewFolder::State::kExists:
+          mark = "exists #" + std::to_string(folder.number);
+          break;
+        case PreviewFolder::State::kNew:
+          mark = "new";
+          created.insert(UCase(folder.library) + "\n" + UCase(folder.path));
+          break;
+        case PreviewFolder::State::kBlank:
+          out_ << "  (level " << folder.level << " is blank: skipped)\n";
+          continue;
+        case PreviewFolder::State::kSearchFailed:
+          mark = "search failed";
+          break;
+      }
+      out_ << "  " << mark << std::string(mark.size() < 13 ? 13 - mark.size() : 1, ' ')
+           << folder.path;
+      if (!EqualsNoCase(folder.library, library)) out_ << "  (in library " << folder.library << ")";
+      if (!folder.found_name.empty()) {
+        out_ << (folder.renamed ? "  (renamed from \"" : "  (found as \"") << folder.found_name
+             << "\")";
+      }
+      if (folder.state == PreviewFolder::State::kSearchFailed) out_ << "  (the row stops here)";
+      out_ << '\n';
+    }
+  }
+  if (preview.rows.size() < static_cast<size_t>(preview.rows_read)) {
+    out_ << "(" << preview.rows_read - static_cast<int>(preview.rows.size())
+         << " more row(s) not shown; --limit N shows more)\n";
+  }
+  out_ << "Folders a cycle would create for the rows shown: " << created.size() << '\n';
+  return kExitDone;
+}
+
+int Admin::Doctor(const std::vector<std::string>&) {
+  int failed = 0;
+  for (const DoctorCheck& check :
+       RunDoctorChecks(os::SystemEnvironment(), session_.settings(), session_.product(),
+                       session_.context().state.LogFile)) {
+    if (check.ok) {
+      out_ << "OK   " << check.what << '\n';
+    } else {
+      out_ << "FAIL " << check.what << ": " << check.fix << '\n';
+      ++failed;
+    }
+  }
+  if (failed > 0) throw Failure{std::to_string(failed) + " check(s) failed"};
+  return kExitDone;
+}
+
 }  // namespace
 
 int RunAdmin(const std::vector<std::string>& raw, std::istream& in, std::ostream& out,
              std::ostream& err, bool in_is_terminal) {
   Arguments args;
-  for (const std::string& a : raw) {
-    if (a == "--yes" || a == "-y") {
+  for (size_t i = 0; i < raw.size(); ++i) {
+    const std::string& a = raw[i];
+    if (a == "--limit") {
+      const std::string n = i + 1 < raw.size() ? raw[++i] : "";
+      if (n.empty() || n.find_first_not_of("0123456789") != std::string::npos || n.size() > 6 ||
+          std::stoi(n) < 1) {
+        err << "sproutsmith-admin: --limit takes a number of rows of 1 or more\n"
+            << "(see sproutsmith-admin --help)" << std::endl;
+        return kExitUsage;
+      }
+      args.limit = std::stoi(n);
+    } else if (a == "--yes" || a == "-y") {
       args.yes = true;
     } else if (a == "--rows") {
       args.rows = true;

@@ -19,9 +19,10 @@ const std::vector<GeneralOption>& GeneralOptions() {
       {"PauseStart", "12:00", OptionKind::kTime},
       {"PauseEnd", "12:00", OptionKind::kTime},
       {"TimeStampLogFile", "0", OptionKind::kBoolean},
+      // Days of daily logs and run reports kept; 0 keeps them all.
+      {"KeepLogDays", "30", OptionKind::kDays},
       {"LogFile", "", OptionKind::kText},
       {"SiteName", "", OptionKind::kText},
-      {"KeepLogDays", "30", OptionKind::kNumber},
   };
   return kOptions;
 }
@@ -45,7 +46,10 @@ std::optional<std::string> NormalizeOptionValue(const GeneralOption& option,
       return text::Val(v) != 0 ? "-1" : "0";
     }
     case OptionKind::kNumber:
-      if (!text::IsNumeric(v)) return std::nullopt;
+      if (!text::IsNumeric(v) || text::Val(v) < 0) return std::nullopt;
+      return text::Format(text::Val(v), "#0");
+    case OptionKind::kDays:
+      if (v.empty() || v.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
       return text::Format(text::Val(v), "#0");
     case OptionKind::kTime: {
       text::DateTime time;

@@ -11,7 +11,8 @@ namespace sproutsmith::admin {
 
 enum class OptionKind {
   kBoolean,  // "-1" or "0"
-  kNumber,   // a whole number, "#0"
+  kNumber,   // a number of 0 or more, saved whole ("#0")
+  kDays,     // a whole number of 0 or more
   kTime,     // "HH:MM"
   kText,     // as given, trimmed, on one line
 };

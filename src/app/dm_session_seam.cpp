@@ -102,7 +102,7 @@ Status MakeDemoInstallation(const std::string& folder) {
 }  // namespace
 
 InstallationChoice OpenDmInstallation(const os::Clock& clock, const os::Environment& env,
-                                      bool may_make_demo) {
+                                      bool may_make_demo, dmapi::DatabaseOpener opener) {
   InstallationChoice choice;
   const bool named = !env.Variable(dmapi::kConfigEnvironmentVariable).empty();
   const std::string path = dmapi::DefaultConfigPath(env);
@@ -123,7 +123,7 @@ InstallationChoice OpenDmInstallation(const os::Clock& clock, const os::Environm
     choice.created_demo = folder;
   }
   std::string error;
-  choice.client = dmapi::OpenInstallation(path, &error, &clock);
+  choice.client = dmapi::OpenInstallation(path, &error, &clock, std::move(opener));
   if (!choice.client) choice.problem = error;
   return choice;
 }

@@ -15,6 +15,7 @@
 #include "folders/folder_builder.h"
 #include "folders/row_processor.h"
 #include "log/context.h"
+#include "platform/dmapi/installation.h"
 #include "platform/dmapi/session.h"
 #include "rules/rule_store.h"
 #include "rules/running_nodes.h"
@@ -65,13 +66,14 @@ class DmSessionSeam final : public DmSeam {
 // the per-user one (else /etc/sproutsmith/dm.conf). When neither variable nor file exists and
 // `may_make_demo`, the demo installation is created in the per-user folder first and
 // `created_demo` names that folder; an unattended run passes false, since a scheduled run
-// that quietly builds folders in a demo is a failure nobody sees.
+// that quietly builds folders in a demo is a failure nobody sees. An empty `opener` opens
+// the libraries as the program does.
 struct InstallationChoice {
   std::unique_ptr<dmapi::Client> client;
   std::string problem;       // why there is no client
   std::string created_demo;  // folder of a demo made just now
 };
 InstallationChoice OpenDmInstallation(const os::Clock& clock, const os::Environment& env,
-                                      bool may_make_demo);
+                                      bool may_make_demo, dmapi::DatabaseOpener opener = {});
 
 }  // namespace sproutsmith::app

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "app/pause.h"
+#include "app/rule_setup.h"
 #include "app/saved_options.h"
 #include "dm/sql_text.h"
 #include "log/error_trap.h"
@@ -24,24 +25,9 @@ constexpr char kWorking[] = "Working...";
 constexpr char kLibraryObjectNotSet[] = "Error: Library object not set - cannot continue";
 constexpr char kProcedure[] = "Button_Go_Click";
 
-// The rule's values as the cycle uses them: every text trimmed.
-rules::RuleRecord TrimmedCopy(const rules::RuleRecord& record) {
-  rules::RuleRecord copy;
-  for (int order = 1; order <= rules::kRuleKeyCount; ++order) {
-    copy.Set(order, Trim(record.Get(order)));
-  }
-  return copy;
-}
-
 double SteadySeconds() {
   using namespace std::chrono;
   return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-std::string SavedStatementOf(const rules::RuleRecord& record) {
-  const std::string joined = Trim(record[Key::kSproutsmithSql1] + record[Key::kSproutsmithSql2] +
-                                  record[Key::kSproutsmithSql3]);
-  return Trim(dm::ExpandSpaces(joined));
 }
 
 }  // namespace
@@ -571,31 +557,14 @@ bool ProcessingCycle::HeldByAnotherComputer(const std::string& rule, const std::
 }
 
 std::string ProcessingCycle::ChooseReuse(const std::string& rule, std::string* saved) {
-  rules::RuleStore& store = p_.rules;
-  const std::string library = p_.connection.LibraryName();
-  const int found = store.FindSaved(library, rule);
-  std::string reuse;
-  int index = 0;
-  if (found > 0) {
-    const std::string entry = Trim(store.Saved(found).statement);
-    if (!saved->empty()) {
-      // An entry emptied after an SQL error empties the rule's statement too: rebuilt.
-      *saved = entry;
-      reuse = entry;
-    } else if (text::StartsWith(UCase(entry), "SELECT ")) {
-      reuse = entry;
-    }
-    if (!reuse.empty()) index = found;
-  } else if (text::StartsWith(UCase(*saved), "SELECT ")) {
-    index = store.SaveStatement(library, rule, *saved);
-    reuse = *saved;
-  }
-  saved_index_ = index;
-  if (!reuse.empty()) {
+  const ReuseChoice choice =
+      ChooseReusedStatement(p_.rules, p_.connection.LibraryName(), rule, saved);
+  saved_index_ = choice.index;
+  if (!choice.statement.empty()) {
     p_.context.log.AddLog("Using the existing saved SQL statement for this run of rule " + rule);
     p_.context.log.Separator();
   }
-  return reuse;
+  return choice.statement;
 }
 
 void ProcessingCycle::LogRuleSettings(const rules::RuleRecord& rule) {

@@ -122,6 +122,12 @@ class Connection {
   LibraryState& library_state() { return state_; }
   const LibraryCache* cache() const { return cache_.get(); }
 
+  // A session that must leave the libraries as they are (a dry run): connecting a library
+  // learns what it needs but repairs nothing (no ARBORLINE security reason, no LAST_UPDATE
+  // column). Set before the first connection.
+  void SetReadOnly(bool on) { read_only_ = on; }
+  bool read_only() const { return read_only_; }
+
   // Runs after every successful connection (the rule store reloads the library's rules).
   void SetOnConnected(std::function<void()> hook) { on_connected_ = std::move(hook); }
   // Runs when the user answers Yes to "exit now?" after a failed CheckFusion.
@@ -163,6 +169,7 @@ class Connection {
   LibraryState state_;
   std::function<void()> on_connected_;
   std::function<void()> program_end_;
+  bool read_only_ = false;
   bool owner_learnt_ = false;  // the last CheckSQLSettings found the target's owner
   long long failed_statements_ = 0;
   std::string busy_library_;

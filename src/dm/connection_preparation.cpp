@@ -166,7 +166,7 @@ void Connection::PrepareLibraryQueries(CachedLibrary& c) {
     RunSQL("SELECT COUNT(*) FROM [OWNER].SEC_REASON WHERE CODE = 98");
     const bool missing = sql_->GetSQLErrorCode() == 0 && ColumnNumber(1) == 0;
     sql_->ReleaseResults();
-    if (missing) {
+    if (missing && !read_only_) {
       const long long key = sql_->AllocateKey("SYSTEMKEY");
       if (key > 0) {
         RunSQL(
@@ -227,6 +227,7 @@ void Connection::AddFolderLastUpdate(CachedLibrary& c) {
     c.has_folder_last_update = true;
     return;
   }
+  if (read_only_) return;
   log().AddLog("Adding LAST_UPDATE column to FOLDER table in library " + library);
   log().Separator();
   // Oracle has no DATETIME type.

@@ -20,12 +20,6 @@ namespace {
 constexpr char kStamp[] = "ARBORLINE";
 constexpr long kSearchLength = 240;
 
-// The row the search takes: the first stamped one, else the first with a number.
-struct Candidate {
-  long long number = 0;
-  std::string name, item_library, parent_library, path;
-};
-
 }  // namespace
 
 NameParse NameParse::Read(const std::string& text) {
@@ -35,6 +29,10 @@ NameParse NameParse::Read(const std::string& text) {
   if (const long slash = text::InStr(pc, "\\"); slash > 0) pc = Trim(text::Left(pc, slash - 1));
   spec.characters = pc;
   return spec;
+}
+
+bool SearchesPublicFolders(const rules::RuleRecord& rule) {
+  return rule.Number(rules::RuleKey::kCreatePublicFolders) == 1;
 }
 
 std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
@@ -73,6 +71,83 @@ std::string LikeText(const std::string& pattern) {
 
 namespace {
 
+// At the top, a folder another rule stamped is that rule's tree: choosing it would rename
+// it and file this rule's folders into it.
+FolderMatch Choose(dm::Connection& conn, const rules::RuleRecord& rule, bool top_level) {
+  const std::string own = UCase(std::string(kStamp) + " " + Trim(rule.Name()));
+  FolderMatch stamped, first;
+  conn.ForEachRow([&] {
+    FolderMatch row{static_cast<long long>(conn.ColumnNumber(1)), conn.Column(2), conn.Column(3),
+                    conn.Column(4), UCase(conn.Column(5))};
+    if (row.number == 0) return true;
+    if (top_level && text::StartsWith(row.path, kStamp) && Trim(row.path) != own) return true;
+    if (first.number == 0) first = row;
+    if (text::StartsWith(row.path, kStamp)) {
+      stamped = row;
+      return false;
+    }
+    return true;
+  });
+  return stamped.number != 0 ? stamped : first;
+}
+
+}  // namespace
+
+FolderMatch FindFolder(dm::Connection& connection, const std::string& name, const NameParse& parse,
+                       long long parent, const rules::RuleRecord& rule,
+                       const std::string& folder_library, const std::string& item_library) {
+  const std::string q = LikeText(SearchPattern(name, parse));
+  std::string statement;
+  if (parent != 0) {
+    statement =
+        "SELECT FI.DOCNUMBER, PR.DOCNAME, RL.LIBRARY_NAME, PL.LIBRARY_NAME, 'ARBORLINE' FROM "
+        "[OWNER].FOLDER_ITEM FI LEFT OUTER JOIN [OWNER].PROFILE PR ON PR.DOCNUMBER = "
+        "FI.DOCNUMBER LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY "
+        "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES PL ON PL.SYSTEM_ID = FI.PARENT_LIBRARY WHERE "
+        "FI.NODE_TYPE = 'F' AND FI.PARENT = " +
+        Format(parent, "#0") + " AND PL.LIBRARY_NAME = '" + dm::SqlQuote(folder_library) +
+        "' AND RL.LIBRARY_NAME = '" + dm::SqlQuote(item_library) +
+        "' AND UPPER(PR.DOCNAME) LIKE '" + q + "'";
+  } else {
+    const std::string l = dm::SqlQuote(connection.LibraryName());
+    statement = "SELECT F.DOCNUMBER, P.DOCNAME, '" + l + "', '" + l +
+                "', F.PATH FROM [OWNER].FOLDER F LEFT OUTER JOIN [OWNER].PROFILE P ON "
+                "P.DOCNUMBER = F.DOCNUMBER LEFT OUTER JOIN [OWNER].APPS A ON A.SYSTEM_ID = "
+                "P.APPLICATION WHERE UPPER(P.DOCNAME) LIKE '" +
+                q + "' AND A.APPLICATION = 'FOLDER' ";
+    if (SearchesPublicFolders(rule)) {
+      statement += "AND F.DOCNUMBER IN (SELECT DOCNUMBER FROM [OWNER].ROOT_OBJECT) ";
+    } else {
+      const std::string f = dm::SqlQuote(folder_library);
+      statement +=
+          "AND F.DOCNUMBER NOT IN (SELECT FI.DOCNUMBER FROM [OWNER].FOLDER_ITEM FI LEFT OUTER "
+          "JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY LEFT OUTER JOIN "
+          "[OWNER].REMOTE_LIBRARIES PL ON PL.SYSTEM_ID = FI.PARENT_LIBRARY WHERE FI.NODE_TYPE = "
+          "'F' AND RL.LIBRARY_NAME = '" +
+          f + "' AND PL.LIBRARY_NAME = '" + f + "') ";
+    }
+    statement += "ORDER BY F.DOCNUMBER DESC";
+  }
+
+  connection.RunSQL(statement);
+  dmapi::SqlObject* sql = connection.sql();
+  FolderMatch found;
+  found.codes.error_code = sql != nullptr ? sql->GetSQLErrorCode() : -1;
+  if (found.codes.error_code != 0 && found.codes.error_code != 9) {
+    connection.Release();
+    found.number = -1;
+    return found;
+  }
+  const SearchCodes codes{found.codes.error_code, sql->ErrNumber(), Trim(sql->ErrDescription()),
+                          std::llabs(sql->GetRowsAffected()), std::llabs(sql->GetRowCount())};
+  found = Choose(connection, rule, parent == 0);
+  found.codes = codes;
+  connection.Release();
+  return found;
+}
+
+namespace {
+
 class Lookup {
  public:
   Lookup(Context& context, dm::Connection& connection, const rules::RuleRecord& rule)
@@ -100,59 +175,21 @@ class Lookup {
     log.AddLog(line);
     log.Separator();
 
-    const std::string pattern = SearchPattern(name, spec);
-    log.AddLog("The folder name search will be on " + Quoted(pattern));
+    log.AddLog("The folder name search will be on " + Quoted(SearchPattern(name, spec)));
     log.Separator();
-    const std::string q = LikeText(pattern);
-
-    std::string statement;
-    if (parent != 0) {
-      statement =
-          "SELECT FI.DOCNUMBER, PR.DOCNAME, RL.LIBRARY_NAME, PL.LIBRARY_NAME, 'ARBORLINE' FROM "
-          "[OWNER].FOLDER_ITEM FI LEFT OUTER JOIN [OWNER].PROFILE PR ON PR.DOCNUMBER = "
-          "FI.DOCNUMBER LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY "
-          "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES PL ON PL.SYSTEM_ID = FI.PARENT_LIBRARY WHERE "
-          "FI.NODE_TYPE = 'F' AND FI.PARENT = " +
-          Format(parent, "#0") + " AND PL.LIBRARY_NAME = '" + dm::SqlQuote(folder_library) +
-          "' AND RL.LIBRARY_NAME = '" + dm::SqlQuote(item_library) +
-          "' AND UPPER(PR.DOCNAME) LIKE '" + q + "'";
-    } else {
-      const std::string l = dm::SqlQuote(here);
-      statement = "SELECT F.DOCNUMBER, P.DOCNAME, '" + l + "', '" + l +
-                  "', F.PATH FROM [OWNER].FOLDER F LEFT OUTER JOIN [OWNER].PROFILE P ON "
-                  "P.DOCNUMBER = F.DOCNUMBER LEFT OUTER JOIN [OWNER].APPS A ON A.SYSTEM_ID = "
-                  "P.APPLICATION WHERE UPPER(P.DOCNAME) LIKE '" +
-                  q + "' AND A.APPLICATION = 'FOLDER' ";
-      if (rule_.Number(rules::RuleKey::kCreatePublicFolders) == 1) {
-        log.AddLog("The search will be for a Public Folder");
-        log.Separator();
-        statement += "AND F.DOCNUMBER IN (SELECT DOCNUMBER FROM [OWNER].ROOT_OBJECT) ";
-      } else {
-        const std::string f = dm::SqlQuote(folder_library);
-        statement +=
-            "AND F.DOCNUMBER NOT IN (SELECT FI.DOCNUMBER FROM [OWNER].FOLDER_ITEM FI LEFT OUTER "
-            "JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY LEFT OUTER JOIN "
-            "[OWNER].REMOTE_LIBRARIES PL ON PL.SYSTEM_ID = FI.PARENT_LIBRARY WHERE FI.NODE_TYPE = "
-            "'F' AND RL.LIBRARY_NAME = '" +
-            f + "' AND PL.LIBRARY_NAME = '" + f + "') ";
-      }
-      statement += "ORDER BY F.DOCNUMBER DESC";
+    if (parent == 0 && SearchesPublicFolders(rule_)) {
+      log.AddLog("The search will be for a Public Folder");
+      log.Separator();
     }
 
-    conn_.RunSQL(statement);
-    dmapi::SqlObject* sql = conn_.sql();
-    const int code = sql != nullptr ? sql->GetSQLErrorCode() : -1;
-    if (code != 0 && code != 9) {
+    const FolderMatch found =
+        FindFolder(conn_, name, spec, parent, rule_, folder_library, item_library);
+    if (found.number < 0) {
       log.AddLog("Error: Unable to process SQL statement to locate the folder '" + name + "'");
-      conn_.Release();
       log.Separator();
       return -1;
     }
-
-    Candidate found = Choose(parent == 0);
-    const long long rows = sql->GetRowCount();
-    if (rows == 0 && parent == 0) LogDiagnostics(*sql);
-    conn_.Release();
+    if (found.codes.rows == 0 && parent == 0) LogDiagnostics(found.codes);
 
     if (parent == 0 && found.number != 0 && !text::StartsWith(found.path, kStamp)) {
       conn_.RunSQL("UPDATE [OWNER].FOLDER SET PATH = 'ARBORLINE " + dm::SqlQuote(rule_.Name()) +
@@ -176,39 +213,19 @@ class Lookup {
   }
 
  private:
-  // At the top, a folder another rule stamped is that rule's tree: choosing it would rename
-  // it and file this rule's folders into it.
-  Candidate Choose(bool top_level) {
-    const std::string own = UCase(std::string(kStamp) + " " + Trim(rule_.Name()));
-    Candidate stamped, first;
-    conn_.ForEachRow([&] {
-      Candidate row{static_cast<long long>(conn_.ColumnNumber(1)), conn_.Column(2), conn_.Column(3),
-                    conn_.Column(4), UCase(conn_.Column(5))};
-      if (row.number == 0) return true;
-      if (top_level && text::StartsWith(row.path, kStamp) && Trim(row.path) != own) return true;
-      if (first.number == 0) first = row;
-      if (text::StartsWith(row.path, kStamp)) {
-        stamped = row;
-        return false;
-      }
-      return true;
-    });
-    return stamped.number != 0 ? stamped : first;
-  }
-
-  void LogDiagnostics(dmapi::SqlObject& sql) {
+  void LogDiagnostics(const SearchCodes& codes) {
     log::Log& log = c_.log;
     log.Separator();
     log.AddLog("pSQL codes:");
-    log.AddLog("GetSQLErrorCode: " + Format(static_cast<long long>(sql.GetSQLErrorCode()), "#0"));
-    log.AddLog("ErrNumber:       " + Format(static_cast<long long>(sql.ErrNumber()), "#0"));
-    log.AddLog("ErrDescription:  " + Trim(sql.ErrDescription()));
-    log.AddLog("GetRowsAffected: " + Format(std::llabs(sql.GetRowsAffected()), "#0"));
-    log.AddLog("GetRowCount:     " + Format(std::llabs(sql.GetRowCount()), "#0"));
+    log.AddLog("GetSQLErrorCode: " + Format(static_cast<long long>(codes.error_code), "#0"));
+    log.AddLog("ErrNumber:       " + Format(static_cast<long long>(codes.error_number), "#0"));
+    log.AddLog("ErrDescription:  " + codes.description);
+    log.AddLog("GetRowsAffected: " + Format(codes.rows_affected, "#0"));
+    log.AddLog("GetRowCount:     " + Format(codes.rows, "#0"));
     log.Separator();
   }
 
-  void Rename(const Candidate& found, const std::string& name, long long parent) {
+  void Rename(const FolderMatch& found, const std::string& name, long long parent) {
     log::Log& log = c_.log;
     const std::string number = Format(found.number, "#0");
     if (conn_.ConnectLibrary(found.item_library)) {

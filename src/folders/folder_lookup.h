@@ -37,6 +37,33 @@ std::string SearchPattern(const std::string& name, const NameParse& parse);
 // matching only itself, quoted and upper-cased.
 std::string LikeText(const std::string& pattern);
 
+// A rule whose top folders are public looks for them among the public folders.
+bool SearchesPublicFolders(const rules::RuleRecord& rule);
+
+// What the search statement's SQL object reported.
+struct SearchCodes {
+  int error_code = 0;
+  long error_number = 0;
+  std::string description;
+  long long rows_affected = 0;
+  long long rows = 0;
+};
+
+// The folder the search takes: the first one stamped for the rule, else the first row.
+struct FolderMatch {
+  long long number = 0;  // 0: none; -1: the search statement failed
+  std::string name;      // as stored (a partial match's may differ from the one sought)
+  std::string item_library, parent_library;
+  std::string path;  // upper case; under a parent always "ARBORLINE"
+  SearchCodes codes;
+};
+
+// The search of CheckForFolder in the connected library, without its log lines and without
+// writing anything: no stamp, no rename. `name` has its blanks collapsed already.
+FolderMatch FindFolder(dm::Connection& connection, const std::string& name, const NameParse& parse,
+                       long long parent, const rules::RuleRecord& rule,
+                       const std::string& folder_library, const std::string& item_library);
+
 // The document number of the folder found (> 0), 0 when none (or an empty name), -1 when the
 // search statement failed. `rule` supplies RULE_CREATE_PUBLIC_FOLDERS and its name.
 long long CheckForFolder(Context& context, dm::Connection& connection,

@@ -112,12 +112,13 @@ TestResult SavedSqlEditor::TestBody(const std::string& text) {
   return result;
 }
 
-SaveResult SavedSqlEditor::Save(std::string& text) {
+SaveResult SavedSqlEditor::Save(std::string& text, Testing testing) {
   text = Trimmed(text);
   if (!text.empty()) {
     if (context_.ShowMessage("Do you want to test this SQL statement before saving it?",
-                             MessageStyle::kYesNo) == Answer::kYes &&
-        Test(text) == TestResult::kFailed) {
+                             MessageStyle::kYesNo) != Answer::kYes) {
+      if (testing == Testing::kRequired) return SaveResult::kUntested;
+    } else if (Test(text) == TestResult::kFailed) {
       return SaveResult::kNotSaved;
     }
   } else if (context_.ShowMessage("Do you want to clear the saved SQL statement?",

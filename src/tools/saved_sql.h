@@ -36,8 +36,13 @@ enum class SaveResult {
   kSaved,        // the statement's parts were written
   kCleared,      // an empty statement: every part removed
   kNotSaved,     // the operator declined clearing, or the test before saving failed
+  kUntested,     // a test was required and the operator declined it: nothing saved
   kWriteFailed,  // the library could not be connected or a part could not be written
 };
+
+// Whether OK saves a statement nobody tested: the window offers the test, the shell tool
+// (where nobody may be there to answer) requires it.
+enum class Testing { kOffered, kRequired };
 
 class SavedSqlEditor {
  public:
@@ -52,8 +57,9 @@ class SavedSqlEditor {
   // ButtonTest: runs `text` in the editor's library and shows the row count or the error.
   TestResult Test(const std::string& text);
   // ButtonOK: `text` is trimmed in place; offers a test first (an empty text: asks whether
-  // to clear), then replaces the stored parts and the in-memory copies.
-  SaveResult Save(std::string& text);
+  // to clear), then replaces the stored parts and the in-memory copies. With kRequired a No
+  // to the test question saves nothing.
+  SaveResult Save(std::string& text, Testing testing = Testing::kOffered);
   // ButtonCancel: true when the editor may close (empty text, or the operator confirms).
   bool Cancel(const std::string& text);
 

@@ -1,7 +1,7 @@
 #pragma once
-// sproutsmith-admin run as a real child process over a test installation: SPROUTSMITH_DM
-// names the installation, XDG_CONFIG_HOME a per-user settings folder of the test, TEMP the
-// folder of the daily log.
+// sproutsmith-admin (or the program itself) run as a real child process over a test
+// installation: SPROUTSMITH_DM names the installation, XDG_CONFIG_HOME a per-user settings
+// folder of the test, TEMP the folder of the daily log.
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -9,16 +9,19 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "platform/dmapi/demo_installation.h"
 #include "platform/dmapi/installation.h"
 #include "platform/os/settings_store.h"
 #include "support/dm_installation.h"
 #include "support/temp_dir.h"
 
-#ifndef SPROUTSMITH_ADMIN_BINARY
-#error "The build passes the path of sproutsmith-admin."
+#if !defined(SPROUTSMITH_ADMIN_BINARY) || !defined(SPROUTSMITH_PROGRAM)
+#error "The build passes the paths of sproutsmith-admin and sproutsmith."
 #endif
 
 namespace sproutsmith::admin {
@@ -32,19 +35,28 @@ struct Outcome {
 class AdminProcess {
  public:
   explicit AdminProcess(testing::DmInstallation& install)
-      : config_(install.dir.File("dm.conf")),
-        home_(install.dir.File("home")),
-        temp_(install.dir.File("temp")),
-        work_(install.dir.File("work")) {
-    for (const std::string& folder : {home_, temp_, work_}) {
-      std::filesystem::create_directories(folder);
-    }
+      : AdminProcess(install.dir.File("dm.conf"), install.dir.path().string()) {
     testing::WriteFile(
         config_, dmapi::FormatInstallationConfig(install.config, install.dir.path().string()));
+  }
+  // Over the configuration file `config`; the tool's own folders go into `folder`.
+  AdminProcess(std::string config, const std::string& folder)
+      : config_(std::move(config)),
+        home_(folder + "/home"),
+        temp_(folder + "/temp"),
+        work_(folder + "/work") {
+    for (const std::string& f : {home_, temp_, work_}) std::filesystem::create_directories(f);
   }
 
   // Runs the tool with `args`, `input` on its stdin (never a terminal).
   Outcome Run(const std::vector<std::string>& args, const std::string& input = "") const {
+    return RunBinary(SPROUTSMITH_ADMIN_BINARY, args, input);
+  }
+  // One unattended cycle of the program itself over the same installation and settings.
+  Outcome RunCycle() const { return RunBinary(SPROUTSMITH_PROGRAM, {"/G", "/X"}, ""); }
+
+  Outcome RunBinary(const std::string& binary, const std::vector<std::string>& args,
+                    const std::string& input) const {
     const std::string in = work_ + "/stdin", out = work_ + "/stdout", err = work_ + "/stderr";
     testing::WriteFile(in, input);
     const pid_t pid = fork();
@@ -55,7 +67,7 @@ class AdminProcess {
       setenv("SPROUTSMITH_DM", config_.c_str(), 1);
       setenv("XDG_CONFIG_HOME", home_.c_str(), 1);
       setenv("TEMP", temp_.c_str(), 1);
-      std::vector<std::string> words{SPROUTSMITH_ADMIN_BINARY};
+      std::vector<std::string> words{binary};
       words.insert(words.end(), args.begin(), args.end());
       std::vector<char*> argv;
       for (std::string& w : words) argv.push_back(w.data());
@@ -69,6 +81,11 @@ class AdminProcess {
             testing::ReadFile(err)};
   }
 
+  void SetSetting(const std::string& section, const std::string& key,
+                  const std::string& value) const {
+    os::SettingsStore store(home_ + "/sproutsmith");
+    store.Save("Arborline Sproutsmith for OpenText eDOCS", section, key, value);
+  }
   // The tool's per-user settings.
   std::string Setting(const std::string& section, const std::string& key) const {
     const os::SettingsStore store(home_ + "/sproutsmith");
@@ -102,6 +119,25 @@ class AdminProcess {
   }
 
   std::string config_, home_, temp_, work_;
+};
+
+// The demo installation a new user gets (three clients of two matters in DEMO), made in a
+// temporary folder, with the tool over it.
+struct DemoProcess {
+  DemoProcess() {
+    dmapi::DemoOptions options;
+    options.data.clients = 3;
+    options.data.matters_per_client = 2;
+    const Status made = dmapi::CreateDemoInstallation(dir.File("dm"), options, &demo);
+    if (!made.ok()) throw std::runtime_error(made.text);
+    process = std::make_unique<AdminProcess>(demo.config_path, dir.path().string());
+  }
+  const std::string& DemoFile() const { return demo.library_paths.at(0); }
+  const std::string& ArchiveFile() const { return demo.library_paths.at(1); }
+
+  testing::TempDir dir;
+  dmapi::DemoInstallation demo;
+  std::unique_ptr<AdminProcess> process;
 };
 
 }  // namespace sproutsmith::admin

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
+
 #include "admin_process.h"
 #include "platform/os/environment.h"
 
@@ -46,7 +49,8 @@ TEST_F(AdminTest, UsageErrorsExitWithTwoAndHelpListsTheCommands) {
   const Outcome help = Run({"--help"});
   EXPECT_EQ(help.status, 0);
   for (const char* command : {"libraries", "check LIB", "option NAME VALUE", "reset LIB RULE",
-                              "set-current", "tracking LIB", "untrack", "sql set", "clear-nodes"}) {
+                              "set-current", "tracking LIB", "untrack", "sql set", "clear-nodes",
+                              "preview LIB RULE [--limit N]", "doctor"}) {
     EXPECT_TRUE(Has(help.out, command)) << command;
   }
   for (const std::vector<std::string>& args :
@@ -104,6 +108,7 @@ TEST_F(AdminTest, OptionsAreShownAndSetInTheGeneralSection) {
       {"DisplayErrors", "0", "0"},
       {"MaxFolders", "25", "25"},
       {"PauseStart", "7:05", "07:05"},
+      {"KeepLogDays", "7", "7"},
   };
   for (const Case& c : cases) {
     const Outcome o = Run({"option", c.name, c.value});
@@ -117,9 +122,16 @@ TEST_F(AdminTest, OptionsAreShownAndSetInTheGeneralSection) {
   EXPECT_TRUE(Has(process_->SettingsFile(), "[General]")) << process_->SettingsFile();
 
   const std::string before = process_->SettingsFile();
-  Outcome o = Run({"option", "Loop", "maybe"});
-  EXPECT_EQ(o.status, 1);
-  EXPECT_TRUE(Has(o.err, "not a value for Loop: maybe")) << o.err;
+  for (const auto& [name, value] :
+       std::vector<std::pair<std::string, std::string>>{{"Loop", "maybe"},
+                                                        {"MaxFolders", "-5"},
+                                                        {"KeepLogDays", "2.5"},
+                                                        {"PauseEnd", "25:00"}}) {
+    const Outcome o = Run({"option", name, value});
+    EXPECT_EQ(o.status, 1) << name;
+    EXPECT_TRUE(Has(o.err, "not a value for " + name + ": " + value)) << o.err;
+  }
+  Outcome o;
   o = Run({"option", "Colour", "red"});
   EXPECT_EQ(o.status, 1);
   EXPECT_TRUE(Has(o.err, "unknown option Colour (options: DisplayErrors, ReUseSQL")) << o.err;
@@ -139,6 +151,9 @@ TEST_F(AdminTest, ResetSaysWhenThereIsNothingAndRemovesOnlyAfterYes) {
                   "to continue.\n"))
       << o.out;
 
+  Exec("DEMO",
+       "INSERT INTO QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, KEY_TYPE) VALUES "
+       "('ARBORLINE', 'RULE_TEMPLATE', 'O''NEIL_1%', '%CLIENT.CLIENT_ID%', 1)");
   Track("O''NEIL_1%", "CLIENT", 1);
   Track("O''NEIL_1%", "MATTER", 2);
   Track("O''NEILX1Z", "CLIENT", 1);  // would match with LIKE
@@ -206,8 +221,18 @@ TEST_F(AdminTest, SetCurrentTrackingAndUntrack) {
 TEST_F(AdminTest, SavedStatementIsStoredInPartsShownTestedAndCleared) {
   const std::string file = process_->WorkFile("clients.sql", "SELECT    SYSTEM_ID  FROM CLIENT\n");
 
-  // Without --yes nobody answers "test first?": saved untested.
+  // Without --yes nobody answers "test first?": an untested statement is not saved.
   Outcome o = Run({"sql", "set", "DEMO", "clients", file});
+  EXPECT_EQ(o.status, 1) << o.err << o.out;
+  EXPECT_TRUE(Has(o.out, "Do you want to test this SQL statement before saving it?\n")) << o.out;
+  EXPECT_EQ(o.err,
+            "sproutsmith-admin: not tested: nothing was saved (--yes tests it and saves it if "
+            "it passes)\n");
+  EXPECT_EQ(Scalar("DEMO",
+                   "SELECT COUNT(*) FROM QUIL_SETTINGS WHERE SECTION_KEY LIKE "
+                   "'RULE_SPROUTSMITH_SQL%'"),
+            "0");
+  o = Run({"sql", "set", "DEMO", "clients", file, "--yes"});
   ASSERT_EQ(o.status, 0) << o.err << o.out;
   EXPECT_TRUE(Has(o.out, "Rule Sproutsmith SQL text saved for the rule CLIENTS in library DEMO"))
       << o.out;
@@ -217,10 +242,12 @@ TEST_F(AdminTest, SavedStatementIsStoredInPartsShownTestedAndCleared) {
             "SELECT<SPC>SYSTEM_ID<SPC>FROM<SPC>CLIENT");
   EXPECT_EQ(Run({"sql", "show", "DEMO", "CLIENTS"}).out, "SELECT SYSTEM_ID FROM CLIENT\n");
   EXPECT_EQ(o.err, "");
+  std::string huge = "SELECT SYSTEM_ID FROM CLIENT WHERE";
+  while (huge.size() < 3100) huge += " SYSTEM_ID > 0 AND";
   o = Run(
-      {"sql", "set", "DEMO", "CLIENTS", process_->WorkFile("huge.sql", std::string(3001, 'z'))});
-  EXPECT_EQ(o.status, 0);
-  EXPECT_TRUE(Has(o.err, "stored in 4 parts; the program reads only the first three")) << o.err;
+      {"sql", "set", "DEMO", "CLIENTS", process_->WorkFile("huge.sql", huge + " 1 = 1"), "--yes"});
+  EXPECT_EQ(o.status, 0) << o.out;
+  EXPECT_TRUE(Has(o.err, "stored in 6 parts; the program reads only the first three")) << o.err;
 
   // From stdin, tested first with --yes.
   o = Run({"sql", "set", "DEMO", "CLIENTS", "-", "--yes"},
@@ -246,9 +273,69 @@ TEST_F(AdminTest, SavedStatementIsStoredInPartsShownTestedAndCleared) {
   EXPECT_EQ(o.out, "");
   EXPECT_TRUE(Has(o.err, "has no saved statement")) << o.err;
   EXPECT_EQ(Run({"sql", "test", "DEMO", "CLIENTS"}).status, 1);
-  o = Run({"sql", "show", "DEMO", "NOPE"});
-  EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.err, "sproutsmith-admin: Rule NOPE not found in library DEMO\n");
+}
+
+TEST_F(AdminTest, AnUnknownLibraryOrRuleIsRefusedBeforeAnyQuestion) {
+  const std::string rules = "(rules: CLIENT MATTERS, CLIENTS)\n";
+  const std::string libraries = "(libraries: DEMO, ARCHIVE)\n";
+  struct Case {
+    std::vector<std::string> args;
+    std::string error;
+  };
+  const Case cases[] = {
+      {{"reset", "DEMO", "NORULE", "--yes"}, "no rule NORULE under library DEMO " + rules},
+      {{"set-current", "DEMO", "NORULE"}, "no rule NORULE under library DEMO " + rules},
+      {{"tracking", "DEMO", "NORULE"}, "no rule NORULE under library DEMO " + rules},
+      {{"untrack", "DEMO", "NORULE", "CLIENT", "1", "--yes"},
+       "no rule NORULE under library DEMO " + rules},
+      {{"sql", "clear", "DEMO", "NoRule", "--yes"}, "no rule NoRule under library DEMO " + rules},
+      {{"preview", "DEMO", "NORULE"}, "no rule NORULE under library DEMO " + rules},
+      {{"uncheck", "DEMO:NORULE"}, "no rule NORULE under library DEMO " + rules},
+      {{"reset", "NOWHERE", "CLIENTS", "--yes"},
+       "no library NOWHERE in this DM session " + libraries},
+      {{"tracking", "NOWHERE"}, "no library NOWHERE in this DM session " + libraries},
+      {{"preview", "NOWHERE", "CLIENTS"}, "no library NOWHERE in this DM session " + libraries},
+      {{"clear-nodes", "NOWHERE"}, "no library NOWHERE in this DM session " + libraries},
+  };
+  Track("CLIENTS", "CLIENT", 1);
+  for (const Case& c : cases) {
+    const Outcome o = Run(c.args);
+    EXPECT_EQ(o.status, 1) << c.args[0] << " " << c.args[1];
+    EXPECT_EQ(o.err, "sproutsmith-admin: " + c.error) << c.args[0];
+    EXPECT_EQ(o.out, "") << c.args[0];
+  }
+  EXPECT_EQ(Tracked("1 = 1"), "1");
+  EXPECT_EQ(process_->Setting("Rules", "DEMO:NORULE"), "<absent>");
+}
+
+TEST_F(AdminTest, LibrariesSaysWhyALibraryIsUnreachable) {
+  const std::string file = install_.LibraryFile("ARCHIVE");
+  struct Case {
+    const char* name;
+    std::function<void()> breaks;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"no file", [&] { std::filesystem::rename(file, file + ".away"); },
+       "database file " + file + " does not exist"},
+      {"no database", [&] { testing::WriteFile(file, std::string(4096, 'x')); },
+       "database file " + file + " cannot be opened: "},
+      {"unknown user",
+       [&] {
+         std::filesystem::rename(file + ".away", file);
+         Exec("ARCHIVE", "DELETE FROM PEOPLE WHERE USER_ID = 'DMADMIN'");
+       },
+       "user DMADMIN is not one of the PEOPLE of library ARCHIVE)\n"},
+  };
+  for (const Case& c : cases) {
+    c.breaks();
+    const Outcome o = Run({"libraries"});
+    EXPECT_EQ(o.status, 1) << c.name;
+    EXPECT_TRUE(Has(o.out, "[x] ARCHIVE  (unreachable: " + c.reason)) << c.name << o.out;
+    EXPECT_TRUE(Has(o.out, "[x] DEMO\n    [x] CLIENT MATTERS\n")) << c.name << o.out;
+    EXPECT_EQ(o.err, "sproutsmith-admin: unreachable: ARCHIVE\n") << c.name;
+    if (std::string(c.name) == "no database") std::filesystem::remove(file);
+  }
 }
 
 TEST_F(AdminTest, ClearNodesRemovesThisComputersRowsOrEveryRowAfterYes) {
