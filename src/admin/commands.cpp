@@ -59,7 +59,8 @@ std::string Usage() {
          "\n"
          "Questions are answered Yes by --yes; on a terminal they are asked, otherwise\n"
          "the answer is No and nothing changes.\n"
-         "Exit status: 0 done, 1 failure (reason on stderr), 2 usage error.\n";
+         "Exit status: 0 done, 1 failure (reason on stderr), 2 usage error.\n"
+         "--help prints this text, --version the version and the commit it was built from.\n";
 }
 
 namespace {
