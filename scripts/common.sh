@@ -5,10 +5,10 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${SPROUTSMITH_BUILD_DIR_OVERRIDE:-$ROOT/build}"
 
-# Debian packages the build, the tests and the demo need.
+# Debian packages the build, the tests, the demo and the packages need.
 PACKAGES=(g++ cmake ninja-build pkg-config libsqlite3-dev sqlite3 libgtest-dev libgmock-dev
           postgresql libpq-dev qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
-          desktop-file-utils)
+          desktop-file-utils dpkg-dev groff-base lintian)
 
 ensure_packages() {
   local missing=()

@@ -22,6 +22,7 @@
 #include "app/exit_status.h"
 #include "app/run_lock.h"
 #include "app/run_summary.h"
+#include "platform/os/build_version.h"
 #include "platform/os/cancel_signal.h"
 #include "platform/os/clock.h"
 #include "platform/os/environment.h"
@@ -30,11 +31,15 @@
 
 int main(int argc, char** argv) {
   using namespace sproutsmith;
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (os::VersionRequested(args)) {
+    std::cout << os::VersionLine("sproutsmith") << std::endl;
+    return app::kExitFinished;
+  }
   if (app::HelpRequested(argc, argv)) {
     std::cout << app::HelpText(std::filesystem::path(argv[0]).filename().string());
     return app::kExitFinished;
   }
-  const std::vector<std::string> args(argv + 1, argv + argc);
   {
     const os::SystemEnvironment env;
     const std::string window = app::WindowProgramFor(args, env);

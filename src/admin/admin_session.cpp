@@ -7,21 +7,17 @@
 #include "app/rights_check.h"
 #include "app/saved_options.h"
 #include "platform/dmapi/library_probe.h"
+#include "platform/os/build_version.h"
 #include "platform/os/environment.h"
 #include "text/text.h"
-
-#if !defined(SPROUTSMITH_VERSION_YEAR) || !defined(SPROUTSMITH_VERSION_MONTH) || \
-    !defined(SPROUTSMITH_VERSION_DAY)
-#error "The build passes the product version (year, month, day) as compile definitions."
-#endif
 
 namespace sproutsmith::admin {
 
 AdminSession::AdminSession(AdminUi& ui)
     : ui_(ui),
       settings_(os::SettingsStore::DefaultFolder(os::SystemEnvironment())),
-      identity_(runtime::Identity::ForVersion(SPROUTSMITH_VERSION_YEAR, SPROUTSMITH_VERSION_MONTH,
-                                              SPROUTSMITH_VERSION_DAY)),
+      identity_(runtime::Identity::ForVersion(os::ThisBuild().year, os::ThisBuild().month,
+                                              os::ThisBuild().day)),
       log_(clock_, state_, options_, ui_),
       context_{clock_, settings_, ui_, state_, options_, identity_, log_} {
   // The same files as the program: its log, its options.

@@ -79,7 +79,8 @@ std::string Usage() {
          "have, before it asks anything. Questions are answered Yes by --yes; on a\n"
          "terminal they are asked, otherwise the answer is No and nothing changes. sql set\n"
          "saves only a statement that was tested and passed.\n"
-         "Exit status: 0 done, 1 failure (reason on stderr), 2 usage error.\n";
+         "Exit status: 0 done, 1 failure (reason on stderr), 2 usage error.\n"
+         "--help prints this text, --version the version and the commit it was built from.\n";
 }
 
 namespace {

@@ -7,8 +7,14 @@
 #include <vector>
 
 #include "admin/commands.h"
+#include "platform/os/build_version.h"
 
 int main(int argc, char** argv) {
-  return sproutsmith::admin::RunAdmin(std::vector<std::string>(argv + 1, argv + argc), std::cin,
-                                      std::cout, std::cerr, isatty(STDIN_FILENO) != 0);
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (sproutsmith::os::VersionRequested(args)) {
+    std::cout << sproutsmith::os::VersionLine("sproutsmith-admin") << std::endl;
+    return 0;
+  }
+  return sproutsmith::admin::RunAdmin(args, std::cin, std::cout, std::cerr,
+                                      isatty(STDIN_FILENO) != 0);
 }

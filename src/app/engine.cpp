@@ -7,13 +7,9 @@
 #include "app/exit_control.h"
 #include "app/saved_options.h"
 #include "log/error_trap.h"
+#include "platform/os/build_version.h"
 #include "platform/os/cancel_signal.h"
 #include "text/text.h"
-
-#if !defined(SPROUTSMITH_VERSION_YEAR) || !defined(SPROUTSMITH_VERSION_MONTH) || \
-    !defined(SPROUTSMITH_VERSION_DAY)
-#error "The build passes the product version (year, month, day) as compile definitions."
-#endif
 
 namespace sproutsmith::app {
 
@@ -88,8 +84,8 @@ EngineParts WithEngineUi(EngineParts parts, std::function<void()> before_sleep,
 Engine::Engine(EngineParts parts)
     : parts_(WithEngineUi(
           std::move(parts), [this] { log_.Flush(); }, [this] { PollStop(); })),
-      identity_(runtime::Identity::ForVersion(SPROUTSMITH_VERSION_YEAR, SPROUTSMITH_VERSION_MONTH,
-                                              SPROUTSMITH_VERSION_DAY)),
+      identity_(runtime::Identity::ForVersion(os::ThisBuild().year, os::ThisBuild().month,
+                                              os::ThisBuild().day)),
       log_(*parts_.clock, state_, options_, *parts_.ui, *parts_.files),
       context_{*parts_.clock, *parts_.settings, *parts_.ui, state_, options_, identity_, log_},
       log_commands_(context_, *parts_.launcher) {

@@ -66,6 +66,7 @@ substrings of the whole command line, in any case and order (so /XR also counts 
   /XR     do not ask the DM client to refresh its views after folder changes
   /RV     do not ask it after adding folder items and sorting
   -h, --help  this text; nothing is started
+  --version   the version and the commit it was built from; nothing is started
 
 The DM installation comes from the file named by SPROUTSMITH_DM, else
 $XDG_CONFIG_HOME/sproutsmith/dm.conf, else /etc/sproutsmith/dm.conf. When none exists,

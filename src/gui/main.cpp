@@ -19,6 +19,7 @@
 #include "gui/main_window.h"
 #include "gui/qt_ui.h"
 #include "platform/dmapi/installation.h"
+#include "platform/os/build_version.h"
 #include "platform/os/clock.h"
 #include "platform/os/environment.h"
 #include "platform/os/program_launcher.h"
@@ -27,6 +28,11 @@
 
 int main(int argc, char** argv) {
   using namespace sproutsmith;
+  // Before Qt starts: neither needs a display.
+  if (os::VersionRequested(std::vector<std::string>(argv + 1, argv + argc))) {
+    std::cout << os::VersionLine("sproutsmith-window") << std::endl;
+    return app::kExitFinished;
+  }
   if (app::HelpRequested(argc, argv)) {
     std::cout << app::HelpText(std::filesystem::path(argv[0]).filename().string());
     return app::kExitFinished;

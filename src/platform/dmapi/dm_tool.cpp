@@ -11,6 +11,7 @@
 #include "platform/dmapi/workspace_listing.h"
 #include "platform/schema/library_schema.h"
 #include "platform/schema/test_data.h"
+#include "platform/sql/postgres_database.h"
 #include "platform/sql/sqlite_database.h"
 #include "text/text.h"
 
@@ -26,13 +27,15 @@ Sets up and inspects the DM libraries that stand in for a DM server.
 
 Commands:
   init-demo [--dir D]       create the demo installation (libraries DEMO and ARCHIVE)
-  provision FILE --name N   create an empty DM library in a new SQLite file
+  provision FILE --name N   create an empty DM library in a new SQLite file (or with
+                            --backend postgresql, in a database of a PostgreSQL server)
   generate FILE [options]   fill a provisioned library with clients, matters, documents
   tree LIBRARY              show a library's folders
   workspaces LIBRARY        list each user's workspaces and their items
   sql LIBRARY "STATEMENT"   run one statement as the engine would and print the rows
 
-Run "sproutsmith-dm COMMAND --help" for a command's options.
+Run "sproutsmith-dm COMMAND --help" for a command's options; "sproutsmith-dm --version"
+prints the version and the commit it was built from.
 
 The DM client configuration is found through the environment variable SPROUTSMITH_DM
 (the file's path), else at $XDG_CONFIG_HOME/sproutsmith/dm.conf (default ~/.config).
@@ -80,9 +83,13 @@ into D, with D/dm.conf. Existing files are never written over.
 constexpr char kProvisionHelp[] =
     R"(Usage: sproutsmith-dm provision FILE --name N [--engine C] [--owner O]
                             [--other NAME:CODE[:OWNER]]...
+       sproutsmith-dm provision DATABASE --backend postgresql --server S --name N ...
 
 Creates the DM tables, data dictionary and fixed rows of library N in the SQLite file
-FILE (created when missing; a database that already holds tables is refused).
+FILE (created when missing), or with --backend postgresql in the database DATABASE of
+the PostgreSQL server that the connection string S reaches ("host=/run/postgresql
+user=dm", without dbname): the database is created when missing, its tables go into the
+schema of the owner. A database that already holds tables is refused.
   --engine C          REMOTE_LIBRARIES.DATABASE_ENGINE of the library (default 10)
   --owner O           table owner (default DOCSADM)
   --other NAME:CODE[:OWNER]
@@ -93,8 +100,11 @@ FILE (created when missing; a database that already holds tables is refused).
 constexpr char kGenerateHelp[] =
     R"(Usage: sproutsmith-dm generate FILE [--clients N] [--matters M] [--types K]
                            [--people P] [--docs D] [--seed S] [--user U] [--no-rules]
+       sproutsmith-dm generate DATABASE --backend postgresql --server S [--owner O] ...
 
-Fills a provisioned library that holds no clients or people yet.
+Fills a provisioned library that holds no clients or people yet: the SQLite file FILE,
+or the database DATABASE on the PostgreSQL server S reaches, whose tables are in the
+schema of the owner O (default DOCSADM).
   --clients N   clients (default 20)
   --matters M   matters per client (default 3)
   --types K     document types besides FOLDER (default 5)
@@ -190,6 +200,57 @@ std::unique_ptr<sql::SqliteDatabase> OpenFile(const std::string& path, bool crea
   return db;
 }
 
+// Where provision and generate write: a SQLite file, or a database on a PostgreSQL server.
+struct Target {
+  std::string backend = kSqliteBackend;
+  std::string server;  // postgresql: the server's connection string, without dbname
+  std::string name;    // the file, or the database
+  std::string owner = "DOCSADM";
+
+  std::string Location() const {
+    return backend == kPostgresBackend ? server + " dbname=" + name : name;
+  }
+};
+
+// --backend, --server and --owner; false with *error set when they do not fit together.
+bool ReadTarget(const Arguments& a, const std::string& positional, Target* target,
+                std::string* error) {
+  target->name = positional;
+  if (auto it = a.options.find("--backend"); it != a.options.end()) {
+    target->backend = text::LCase(it->second);
+  }
+  if (auto it = a.options.find("--server"); it != a.options.end()) target->server = it->second;
+  if (auto it = a.options.find("--owner"); it != a.options.end()) target->owner = it->second;
+  if (target->backend != kSqliteBackend && target->backend != kPostgresBackend) {
+    *error = "unknown back end '" + target->backend + "'";
+  } else if (target->backend == kPostgresBackend && target->server.empty()) {
+    *error = "--backend postgresql needs --server";
+  } else if (target->backend == kSqliteBackend && !target->server.empty()) {
+    *error = "--server needs --backend postgresql";
+  }
+  return error->empty();
+}
+
+// The target's database; with `create`, a missing file or database is made first.
+std::unique_ptr<sql::Database> OpenTarget(const Target& target, bool create, std::ostream& err) {
+  if (target.backend == kSqliteBackend) return OpenFile(target.name, create, err);
+  Status status;
+  std::unique_ptr<sql::Database> db =
+      sql::PostgresDatabase::Open(target.Location(), target.owner, &status);
+  if (!db && create) {
+    // A database the administrator made beforehand (with its owner and grants) is used.
+    const Status created = sql::CreatePostgresDatabase(target.server, target.name);
+    if (!created.ok()) {
+      err << "sproutsmith-dm: database " << target.name << " cannot be created: " << created.text
+          << "\n";
+      return nullptr;
+    }
+    db = sql::PostgresDatabase::Open(target.Location(), target.owner, &status);
+  }
+  if (!db) err << "sproutsmith-dm: " << status.text << "\n";
+  return db;
+}
+
 int InitDemo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
              const std::string& config_path) {
   Arguments a;
@@ -239,10 +300,15 @@ int InitDemo(const std::vector<std::string>& args, std::ostream& out, std::ostre
 int Provision(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   Arguments a;
   std::string error;
-  if (!Parse(args, {"--name", "--engine", "--owner", "--other"}, {}, &a, &error)) {
+  if (!Parse(args, {"--name", "--engine", "--owner", "--other", "--backend", "--server"}, {}, &a,
+             &error)) {
     return Usage(err, error, kProvisionHelp);
   }
-  if (a.positional.size() != 1) return Usage(err, "one library file is needed", kProvisionHelp);
+  if (a.positional.size() != 1) {
+    return Usage(err, "one library file or database is needed", kProvisionHelp);
+  }
+  Target target;
+  if (!ReadTarget(a, a.positional[0], &target, &error)) return Usage(err, error, kProvisionHelp);
   schema::LibraryDefinition def;
   auto name = a.options.find("--name");
   if (name == a.options.end()) return Usage(err, "--name is needed", kProvisionHelp);
@@ -266,13 +332,13 @@ int Provision(const std::vector<std::string>& args, std::ostream& out, std::ostr
     if (parts.size() > 2) other.owner = parts[2];
     def.other_libraries.push_back(other);
   }
-  std::unique_ptr<sql::SqliteDatabase> db = OpenFile(a.positional[0], true, err);
+  std::unique_ptr<sql::Database> db = OpenTarget(target, true, err);
   if (!db) return 1;
   if (Status s = schema::ProvisionLibrary(*db, def); !s.ok()) {
     err << "sproutsmith-dm: " << s.text << "\n";
     return 1;
   }
-  out << "Library " << text::UCase(text::Trim(def.name)) << " provisioned in " << a.positional[0]
+  out << "Library " << text::UCase(text::Trim(def.name)) << " provisioned in " << target.Location()
       << "\n";
   return 0;
 }
@@ -280,11 +346,17 @@ int Provision(const std::vector<std::string>& args, std::ostream& out, std::ostr
 int Generate(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   Arguments a;
   std::string error;
-  if (!Parse(args, {"--clients", "--matters", "--types", "--people", "--docs", "--seed", "--user"},
+  if (!Parse(args,
+             {"--clients", "--matters", "--types", "--people", "--docs", "--seed", "--user",
+              "--backend", "--server", "--owner"},
              {"--no-rules"}, &a, &error)) {
     return Usage(err, error, kGenerateHelp);
   }
-  if (a.positional.size() != 1) return Usage(err, "one library file is needed", kGenerateHelp);
+  if (a.positional.size() != 1) {
+    return Usage(err, "one library file or database is needed", kGenerateHelp);
+  }
+  Target target;
+  if (!ReadTarget(a, a.positional[0], &target, &error)) return Usage(err, error, kGenerateHelp);
   schema::GeneratorOptions o;
   int seed = static_cast<int>(o.seed);
   if (!Number(a, "--clients", 0, &o.clients, &error) ||
@@ -298,17 +370,19 @@ int Generate(const std::vector<std::string>& args, std::ostream& out, std::ostre
   o.seed = static_cast<unsigned>(seed);
   if (auto user = a.options.find("--user"); user != a.options.end()) o.login_user = user->second;
   o.with_rules = a.flags.count("--no-rules") == 0;
-  std::unique_ptr<sql::SqliteDatabase> db = OpenFile(a.positional[0], false, err);
+  std::unique_ptr<sql::Database> db = OpenTarget(target, false, err);
   if (!db) return 1;
   if (!schema::IsDmLibrary(*db)) {
-    err << "sproutsmith-dm: " << a.positional[0] << ": not a DM library (run provision first)\n";
+    err << "sproutsmith-dm: " << target.Location() << ": not a DM library"
+        << (target.backend == kPostgresBackend ? " in schema " + target.owner : std::string())
+        << " (run provision first)\n";
     return 1;
   }
   if (Status s = schema::GenerateTestData(*db, o); !s.ok()) {
     err << "sproutsmith-dm: " << s.text << "\n";
     return 1;
   }
-  out << "Test data written to " << a.positional[0] << "\n";
+  out << "Test data written to " << target.Location() << "\n";
   return 0;
 }
 

@@ -69,6 +69,20 @@ TEST(InstallationConfigTest, ReadsClientAndLibraries) {
   }
 }
 
+// The example the package ships for /etc/sproutsmith/dm.conf reads as what it describes.
+TEST(InstallationConfigTest, ThePackagedExampleReads) {
+  InstallationConfig config;
+  ASSERT_TRUE(testing::Ok(
+      LoadInstallationConfig(SPROUTSMITH_SOURCE_DIR "/packaging/dm.conf.example", &config)));
+  EXPECT_EQ(config.user_id, "DMADMIN");
+  EXPECT_EQ(config.current_library, "LAW");
+  ASSERT_EQ(config.libraries.size(), 2u);
+  EXPECT_EQ(config.libraries[0].backend, "postgresql");
+  EXPECT_EQ(config.libraries[0].connection, "host=/run/postgresql dbname=law user=sproutsmith");
+  EXPECT_EQ(config.libraries[1].database_path, "/var/lib/sproutsmith/archive.db");
+  EXPECT_EQ(config.libraries[1].engine_code, 2);
+}
+
 TEST(InstallationConfigTest, ProblemsAreReportedAsFileLineMessage) {
   const std::string head = "[client]\nuser = U\n";
   const std::string lib = "[library L]\ndatabase = l.db\n";
