@@ -102,9 +102,12 @@ TEST_F(SessionStartTest, AFallbackIntoALibraryThatDoesNotKnowTheUserFailsTheStar
   EXPECT_EQ(Count("Starting DM Browser Object"), 1) << Dump();
   EXPECT_EQ(Count("Logging in to the Fusion Server"), 1);
   EXPECT_EQ(
-      From("Setting Lib object to DEMO", 4),
-      (std::vector<std::string>{"Setting Lib object to DEMO", kRule,
-                                Stamped("Error: ", "Library UserName not identified"), kRule}))
+      From("Setting Lib object to DEMO", 5),
+      (std::vector<std::string>{
+          "Setting Lib object to DEMO", kRule, Stamped("Error: ", "Library UserName not identified"),
+          Stamped("Error: ", "Library DEMO cannot be used: the user DMADMIN is not in its PEOPLE "
+                             "table"),
+          kRule}))
       << Dump();
   EXPECT_EQ(Count("Fusion started with connection to"), 0);
   EXPECT_EQ(Count("Setting PCDClient.PCDSQL Object"), 0);

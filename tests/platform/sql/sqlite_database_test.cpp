@@ -120,7 +120,7 @@ TEST(SqliteOpenTest, ClearErrorsForFilesThatCannotBeLibraries) {
   std::string error;
   EXPECT_FALSE(SqliteDatabase::Open(dir.File("missing.db"), false, &error));
   EXPECT_EQ(error,
-            "[Sproutsmith][SQLite] " + dir.File("missing.db") + ": unable to open database file");
+            "[Sproutsmith][SQLite] " + dir.File("missing.db") + ": No such file or directory");
 
   testing::WriteFile(dir.File("notes.txt"), std::string(4096, 'x'));
   EXPECT_FALSE(SqliteDatabase::Open(dir.File("notes.txt"), false, &error));
