@@ -84,7 +84,7 @@ void QtUi::Sync() {
 }
 
 void QtUi::Yield() {
-  if (!since_sync_.isValid() || since_sync_.elapsed() >= kSyncIntervalMs || (stale_ && stale_())) {
+  if (!since_sync_.isValid() || since_sync_.elapsed() >= sync_interval_ms_ || (stale_ && stale_())) {
     Sync();
   }
   QCoreApplication::processEvents(QEventLoop::AllEvents);

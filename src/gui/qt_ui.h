@@ -57,12 +57,16 @@ class QtUi final : public runtime::Ui {
   void Sync();
 
   static constexpr qint64 kSyncIntervalMs = 40;
+  // How often a yield lets the window catch up (kSyncIntervalMs unless set): 0 makes every
+  // yield show the models, so a test sees each step however fast or slow the machine is.
+  void SetSyncInterval(qint64 milliseconds) { sync_interval_ms_ = milliseconds; }
 
  private:
   std::string title_;
   QWidget* parent_ = nullptr;
   std::function<void()> sync_;
   std::function<bool()> stale_;
+  qint64 sync_interval_ms_ = kSyncIntervalMs;
   MessagePresenter present_;
   ListChooser choose_library_;
   FileChooser choose_file_;
