@@ -140,7 +140,11 @@ class Admin {
   tools::LibraryChooser ChooserOf(const std::string& library);
 
   int Libraries(const std::vector<std::string>& operands);
+  int Check(const std::vector<std::string>& operands);
+  int Uncheck(const std::vector<std::string>& operands);
   int SetMark(const std::vector<std::string>& operands, bool checked);
+  int Reset(const std::vector<std::string>& operands);
+  int SetCurrent(const std::vector<std::string>& operands);
   int Options(const std::vector<std::string>& operands);
   int Option(const std::vector<std::string>& operands);
   int Baseline(const std::vector<std::string>& operands, bool reset);
@@ -220,34 +224,42 @@ int Admin::Run() {
   const std::string command = w[0];
   if (args_.limit && command != "preview") return Usage("--limit is an option of preview");
   const std::vector<std::string> operands(w.begin() + 1, w.end());
-  auto count = [&](size_t low, size_t high) {
-    return operands.size() >= low && operands.size() <= high;
+  // Each command once: its name, how many operands it takes, and what runs it.
+  struct Entry {
+    const char* name;
+    size_t fewest;
+    size_t most;
+    Command run;
   };
-  try {
-    if (command == "libraries" && count(0, 0)) return Libraries(operands);
-    if ((command == "check" || command == "uncheck") && count(1, 1)) {
-      return SetMark(operands, command == "check");
+  constexpr size_t kAny = static_cast<size_t>(-1);
+  static const Entry kCommands[] = {
+      {"libraries", 0, 0, &Admin::Libraries},     {"check", 1, 1, &Admin::Check},
+      {"uncheck", 1, 1, &Admin::Uncheck},         {"options", 0, 0, &Admin::Options},
+      {"option", 1, 2, &Admin::Option},           {"reset", 2, 2, &Admin::Reset},
+      {"set-current", 2, 2, &Admin::SetCurrent},  {"tracking", 1, 2, &Admin::Tracking},
+      {"untrack", 4, kAny, &Admin::Untrack},      {"sql", 1, kAny, &Admin::Sql},
+      {"clear-nodes", 0, 1, &Admin::ClearNodes},  {"status", 0, 0, &Admin::RunStatus},
+      {"preview", 2, 2, &Admin::Preview},         {"doctor", 0, 0, &Admin::Doctor},
+  };
+  for (const Entry& entry : kCommands) {
+    if (command != entry.name) continue;
+    if (operands.size() < entry.fewest || operands.size() > entry.most) {
+      return Usage("wrong number of arguments for " + command);
     }
-    if (command == "options" && count(0, 0)) return Options(operands);
-    if (command == "option" && count(1, 2)) return Option(operands);
-    if (command == "reset" && count(2, 2)) return Baseline(operands, true);
-    if (command == "set-current" && count(2, 2)) return Baseline(operands, false);
-    if (command == "tracking" && count(1, 2)) return Tracking(operands);
-    if (command == "untrack" && operands.size() >= 4) return Untrack(operands);
-    if (command == "sql" && !operands.empty()) return Sql(operands);
-    if (command == "clear-nodes" && count(0, 1)) return ClearNodes(operands);
-    if (command == "status" && count(0, 0)) return RunStatus(operands);
-    if (command == "preview" && count(2, 2)) return Preview(operands);
-    if (command == "doctor" && count(0, 0)) return Doctor(operands);
-  } catch (const Failure& failure) {
-    return Fail(failure.reason);
-  }
-  for (const char* known :
-       {"libraries", "check", "uncheck", "options", "option", "reset", "set-current", "tracking",
-        "untrack", "sql", "clear-nodes", "status", "preview", "doctor"}) {
-    if (command == known) return Usage("wrong number of arguments for " + command);
+    try {
+      return (this->*entry.run)(operands);
+    } catch (const Failure& failure) {
+      return Fail(failure.reason);
+    }
   }
   return Usage("unknown command " + command);
+}
+
+int Admin::Check(const std::vector<std::string>& operands) { return SetMark(operands, true); }
+int Admin::Uncheck(const std::vector<std::string>& operands) { return SetMark(operands, false); }
+int Admin::Reset(const std::vector<std::string>& operands) { return Baseline(operands, true); }
+int Admin::SetCurrent(const std::vector<std::string>& operands) {
+  return Baseline(operands, false);
 }
 
 int Admin::RunStatus(const std::vector<std::string>&) {
