@@ -9,25 +9,20 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
 #include "app/console_ui.h"
 #include "app/desktop_handover.h"
-#include "app/dm_seam.h"
-#include "app/dm_session_seam.h"
 #include "app/engine.h"
 #include "app/exit_status.h"
+#include "app/program_parts.h"
 #include "app/run_lock.h"
 #include "app/run_summary.h"
 #include "platform/os/build_version.h"
 #include "platform/os/cancel_signal.h"
-#include "platform/os/clock.h"
 #include "platform/os/environment.h"
-#include "platform/os/program_launcher.h"
-#include "platform/os/settings_store.h"
 
 int main(int argc, char** argv) {
   using namespace sproutsmith;
@@ -52,43 +47,22 @@ int main(int argc, char** argv) {
   // A service stop or Ctrl+C cancels the way the Exit button does; a second one ends at once.
   os::CancelSignal::Install();
 
-  app::EngineParts parts;
-  parts.environment = std::make_unique<os::SystemEnvironment>();
-  const os::Environment& env = *parts.environment;
+  auto env = std::make_unique<os::SystemEnvironment>();
   // Before the installation is opened or made: a second run must not even create the demo.
   // Held until the process ends, after the engine's own ending.
-  const app::RunLock run_lock = app::TakeRunLock(env);
+  const app::RunLock run_lock = app::TakeRunLock(*env);
   if (!run_lock.taken()) {
     std::cerr << run_lock.StderrText();
     return run_lock.exit_status;
   }
-  parts.clock = std::make_unique<os::SystemClock>();
-  parts.settings = std::make_unique<os::SettingsStore>(os::SettingsStore::DefaultFolder(env));
-  parts.ui = std::make_unique<app::ConsoleUi>(app::ConsoleUi::ForProcess());
+  app::EngineParts parts = app::SystemEngineParts(
+      std::move(env), std::make_unique<app::ConsoleUi>(app::ConsoleUi::ForProcess()), args);
   parts.stop_requested = [] { return os::CancelSignal::Requested(); };
-  // The DM installation: SPROUTSMITH_DM, else the per-user one (made as a demo on the first
-  // start that is not unattended).
-  app::InstallationChoice installation =
-      app::OpenDmInstallation(*parts.clock, env, !app::UnattendedArguments(args));
-  if (!installation.created_demo.empty()) {
-    std::cerr << "Created the demo DM installation in " << installation.created_demo << std::endl;
-  }
-  const std::string computer = env.ComputerName();
-  parts.computer_name = computer;
-  parts.make_dm = [&](Context& context) -> std::unique_ptr<app::DmSeam> {
-    return std::make_unique<app::DmSessionSeam>(context, std::move(installation.client),
-                                                installation.problem, computer);
-  };
-  parts.launcher = std::make_unique<os::SystemLauncher>();
 
   // Run: start-up, the "/G" cycle, then program end at once. A console has no window to
   // wait in: the program ends as a closed window would.
   app::Engine engine(std::move(parts));
-  engine.log().OnWriteFailure([](const std::string& why) {
-    std::cerr << "Warning: the log cannot be written, its lines are lost: " << why << std::endl;
-  });
-  // The log's lines reach the file within a second, even while one statement runs for long.
-  engine.log().StartLateWriter();
+  app::WatchLog(engine.log());
   const int status = engine.Run(args);
   // An unattended run shows no boxes, but a failed start must still say why.
   if (status == app::kExitFailed) std::cerr << app::FailedStartText(engine);

@@ -2,10 +2,10 @@
 
 #include <iostream>
 
-#include "app/dm_session_seam.h"
 #include "app/program_paths.h"
 #include "app/rights_check.h"
 #include "app/saved_options.h"
+#include "app/session.h"
 #include "platform/dmapi/library_probe.h"
 #include "platform/os/build_version.h"
 #include "platform/os/environment.h"
@@ -30,12 +30,10 @@ AdminSession::AdminSession(AdminUi& ui)
   app::ReadGeneralOptions(settings_, product(), options_);
 }
 
-AdminSession::~AdminSession() {
-  if (connection_) connection_->ReleaseObjects();
-}
+AdminSession::~AdminSession() = default;
 
 Status AdminSession::StartDm(bool read_only) {
-  if (connection_) return Status::Ok();
+  if (session_) return Status::Ok();
   app::InstallationChoice installation =
       app::OpenDmInstallation(clock_, os::SystemEnvironment(), true,
                               read_only ? dmapi::ReadOnlyOpener() : dmapi::DatabaseOpener{});
@@ -43,25 +41,13 @@ Status AdminSession::StartDm(bool read_only) {
     std::cerr << "Created the demo DM installation in " << installation.created_demo << std::endl;
   }
   if (!installation.client) return Status::Error(installation.problem);
-  client_ = std::move(installation.client);
-  connection_ = std::make_unique<dm::Connection>(context_, *client_);
-  connection_->SetReadOnly(read_only);
-  rules_ = std::make_unique<rules::RuleStore>(context_, *connection_);
-  rules_->Attach();
-  nodes_ = std::make_unique<rules::RunningNodes>(context_, *connection_, os::ComputerName());
-  tree_ = std::make_unique<app::LibraryTree>(context_, *connection_, *rules_, window_);
-  if (!connection_->StartFusion()) {
+  session_ = std::make_unique<app::Session>(context_, window_, std::move(installation),
+                                            os::ComputerName(), app::SessionHost{}, read_only);
+  if (!session_->StartFusion()) {
     return Status::Error("Unable to start the DM session (see " + LogFile() + ")");
   }
   // The maintenance tools are the program's: the same users may use them.
-  const std::string user = connection_->UserId();
-  bool allowed = false;
-  if (connection_->RunSQL(app::RightsCheckSql(user)) && connection_->LastSucceeded() &&
-      connection_->sql()->GetRowCount() > 0) {
-    allowed = connection_->ColumnNumber(1) != 0;
-  }
-  connection_->Release();
-  if (!allowed) {
+  if (!session_->UserMayRunProgram()) {
     const std::string refusal = app::RightsRefusal(product());
     log_.AddLog(refusal);
     return Status::Error(refusal);
@@ -70,7 +56,7 @@ Status AdminSession::StartDm(bool read_only) {
 }
 
 std::vector<std::string> AdminSession::Libraries() const {
-  return connection_ ? connection_->LibraryNames() : std::vector<std::string>{};
+  return session_ ? session_->LibraryNames() : std::vector<std::string>{};
 }
 
 std::string AdminSession::FindLibrary(const std::string& name) const {

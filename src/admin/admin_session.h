@@ -10,17 +10,13 @@
 #include <vector>
 
 #include "admin/admin_ui.h"
-#include "app/library_tree.h"
 #include "app/main_window_model.h"
-#include "dm/connection.h"
+#include "app/session.h"
 #include "log/context.h"
 #include "platform/dmapi/installation.h"
-#include "platform/dmapi/session.h"
 #include "platform/os/clock.h"
 #include "platform/os/settings_store.h"
 #include "platform/os/status.h"
-#include "rules/rule_store.h"
-#include "rules/running_nodes.h"
 
 namespace sproutsmith::admin {
 
@@ -46,10 +42,11 @@ class AdminSession {
   std::string LogFile() const { return log_.CurrentDatedLogFile(); }
 
   // Valid after StartDm.
-  dm::Connection& connection() { return *connection_; }
-  rules::RuleStore& rules() { return *rules_; }
-  rules::RunningNodes& nodes() { return *nodes_; }
-  app::LibraryTree& tree() { return *tree_; }
+  app::Session& session() { return *session_; }
+  dm::Connection& connection() { return session_->connection(); }
+  rules::RuleStore& rules() { return session_->rules(); }
+  rules::RunningNodes& nodes() { return session_->nodes(); }
+  app::LibraryTree& tree() { return session_->tree(); }
   std::vector<std::string> Libraries() const;
   // The session's spelling of a library name given in any letter case; "" when unknown.
   std::string FindLibrary(const std::string& name) const;
@@ -67,11 +64,7 @@ class AdminSession {
   log::Log log_;
   Context context_;
   app::MainWindowModel window_;
-  std::unique_ptr<dmapi::Client> client_;
-  std::unique_ptr<dm::Connection> connection_;
-  std::unique_ptr<rules::RuleStore> rules_;
-  std::unique_ptr<rules::RunningNodes> nodes_;
-  std::unique_ptr<app::LibraryTree> tree_;
+  std::unique_ptr<app::Session> session_;
   std::optional<dmapi::InstallationConfig> config_;
 };
 

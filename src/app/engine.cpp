@@ -90,10 +90,11 @@ Engine::Engine(EngineParts parts)
       context_{*parts_.clock, *parts_.settings, *parts_.ui, state_, options_, identity_, log_},
       log_commands_(context_, *parts_.launcher) {
   run_started_ = parts_.clock->Now();
-  if (!parts_.dm && parts_.make_dm) parts_.dm = parts_.make_dm(context_);
-  parts_.dm->AttachHost({window_, [this] { os::LockWorkstation(*parts_.launcher); },
-                         [this] { EndProgramWhenIdle(); },
-                         [this](const CycleReport& report) { CycleEnded(report); }});
+  session_ = std::make_unique<Session>(
+      context_, window_, std::move(parts_.installation), parts_.computer_name,
+      SessionHost{[this] { os::LockWorkstation(*parts_.launcher); },
+                  [this] { EndProgramWhenIdle(); },
+                  [this](const CycleReport& report) { CycleEnded(report); }});
 }
 
 int Engine::Run(const std::vector<std::string>& args) {
@@ -105,14 +106,7 @@ int Engine::Run(const std::vector<std::string>& args) {
 }
 
 int Engine::ExitStatus() const {
-  if (start_failed_) return kExitFailed;
-  if (cancelled_) return kExitCancelled;
-  if (cycle_failed_) return kExitBrokenOff;
-  // A run whose narration is lost did not finish as far as anyone can tell.
-  if (cycles_status_ == kExitFinished || cycles_status_ == kExitNothingToDo) {
-    if (!log_.WriteFailure().empty() || !report_failure_.empty()) return kExitRuleFailed;
-  }
-  return cycles_status_;
+  return exit_status_.Value(!log_.WriteFailure().empty() || !report_failure_.empty());
 }
 
 void Engine::CycleEnded(const CycleReport& report) {
@@ -126,8 +120,7 @@ void Engine::CycleEnded(const CycleReport& report) {
       unchecked_reasons_[rule.library] = rule.reason + when;
     }
   }
-  cycles_status_ = cycles_ == 0 ? CycleExitStatus(report)
-                                : WorseExitStatus(cycles_status_, CycleExitStatus(report));
+  exit_status_.CycleEnded(CycleExitStatus(report));
   ++cycles_;
   WriteRunReport();
 }
@@ -151,8 +144,8 @@ std::string Engine::LogPath() {
 
 std::string Engine::ReportPath() {
   if (!report_path_.empty()) return report_path_;
-  const std::string first = log::Log::ReportName(
-      log::Log::DatedName(state_.LogFile, run_started_), run_started_);
+  const std::string first =
+      log::Log::ReportName(log::Log::DatedName(state_.LogFile, run_started_), run_started_);
   // Two runs started within one second each keep their own.
   std::string path = first;
   for (int n = 2; parts_.files->Exists(path); ++n) {
@@ -170,8 +163,8 @@ void Engine::WriteRunReport() {
   report.computer = parts_.computer_name;
   report.process = static_cast<long>(::getpid());
   report.log_file = LogPath();
-  report.started = text::Format(run_started_, "YYYY-MM-DD") + "T" +
-                   text::Format(run_started_, "HH:MM:SS");
+  report.started =
+      text::Format(run_started_, "YYYY-MM-DD") + "T" + text::Format(run_started_, "HH:MM:SS");
   report.ended = ended_at_;
   report.cycles = cycles_;
   report.errors = log_.ErrorCount();
@@ -185,76 +178,75 @@ void Engine::WriteRunReport() {
 }
 
 void Engine::PollStop() {
-  if (polling_) return;
-  if (!stop_asked_) {
+  if (stop_.polling) return;
+  if (!stop_.asked) {
     if (!parts_.stop_requested || !parts_.stop_requested()) return;
-    stop_asked_ = true;
-    pause_at_stop_ = options_.CheckPauseTime;
+    stop_.asked = true;
+    stop_.pause_timer = options_.CheckPauseTime;
     log_.AddLog("Warning: Stop requested - the run ends at the next point where it can stop");
   }
-  polling_ = true;
-  if (state_.CancelRequested || stop_ended_delay_) {
+  stop_.polling = true;
+  if (state_.CancelRequested || stop_.ended_delay) {
     // The cancel, or the end of the loop delay, is on its way out of the cycle.
-    if (!state_.CycleRunning) stop_ended_delay_ = false;
+    if (!state_.CycleRunning) stop_.ended_delay = false;
   } else if (state_.CycleRunning && !state_.InLoopDelay) {
-    cancelled_ = true;
+    exit_status_.Cancelled();
     ClickExit();
   } else if (state_.InLoopDelay) {
     // Between passes the work is done: ending the delay ends the run as finished.
     state_.InLoopDelay = false;
-    stop_ended_delay_ = true;
-  } else if (!stop_closing_) {
-    stop_closing_ = true;
+    stop_.ended_delay = true;
+  } else if (!stop_.closing) {
+    stop_.closing = true;
     // Before a cycle began (start-up): the run never gets to its work.
-    if (!started_cycle_) cancelled_ = true;
+    if (!cycle_begun_) exit_status_.Cancelled();
     EndProgramWhenIdle();
   }
-  polling_ = false;
+  stop_.polling = false;
 }
 
 bool Engine::StartUp(const std::vector<std::string>& args) {
-  if (started_) return !ended_;
-  started_ = true;
+  if (phase_ != Phase::kNew) return phase_ != Phase::kEnded;
+  phase_ = Phase::kStartingUp;
   log::TrappedError trapped;
   // An end asked for while start-up works (the "exit now?" answer of a failed object check)
   // waits until start-up has returned, like one asked for during a cycle.
-  ++cycle_depth_;
+  ++busy_depth_;
   const bool ok = log::Trap(
       log_, "Form_Load", false, [&] { return StartUpSteps(args); }, &trapped);
-  --cycle_depth_;
+  --busy_depth_;
   // Start-up's lines: the window may now wait long for a click.
   log_.Flush();
   if (!ok) {
-    start_failed_ = true;
-    if (!trapped.description.empty()) failure_message_ = "Error: " + trapped.description;
+    exit_status_.StartFailed();
+    if (!trapped.description.empty()) failure_.message = "Error: " + trapped.description;
     FailureEnd();
     return false;
   }
-  if (end_after_cycle_) {
-    if (stop_asked_) {
-      // Stopped from outside before the cycle: a cancel, not a failure.
-      ProgramEnd();
-      return true;
+  if (end_when_idle_) {
+    // Stopped from outside before the cycle: a cancel, not a failure. Otherwise only a
+    // failed object check asks for an end during start-up: the start did not complete.
+    if (!stop_.asked) {
+      exit_status_.StartFailed();
+      if (failure_.message.empty()) failure_.message = "Error: The program ended during start-up";
     }
-    // Only a failed object check asks for that during start-up: the start did not complete.
-    start_failed_ = true;
-    if (failure_message_.empty()) failure_message_ = "Error: The program ended during start-up";
     ProgramEnd();
     return true;
   }
+  phase_ = Phase::kStarted;
   if (state_.HasSwitch("/G")) Go();
   return true;
 }
 
 void Engine::FailureEnd() {
   log_.Separator();
-  if (!fusion_failure_shown_) {
+  if (!failure_.fusion_shown) {
     std::string message = options_.LabelStatus;
     if (text::Trim(message).empty()) message = "Starting " + identity_.product_name;
     const bool shown = ShowFailure(message, MessageStyle::kCritical);
-    if (failure_message_.empty()) {
-      failure_message_ = message;
-      failure_message_shown_ = shown;
+    if (failure_.message.empty()) {
+      failure_.message = message;
+      failure_.shown = shown;
     }
   }
   ProgramEnd();
@@ -266,64 +258,65 @@ bool Engine::ShowFailure(const std::string& message, MessageStyle style) {
 }
 
 void Engine::Go() {
-  started_cycle_ = true;
-  ++cycle_depth_;
+  cycle_begun_ = true;
+  ++busy_depth_;
   log::TrappedError trapped;
   bool finished = true;
   const bool ok = log::Trap(
       log_, "Button_Go_Click", false,
       [&] {
-        finished = parts_.dm->Go();
+        finished = session_->Go();
         return true;
       },
       &trapped);
-  --cycle_depth_;
+  --busy_depth_;
   // The cycle's closing lines: the window may now wait long for the next Go.
   log_.Flush();
-  if (!ok) {
-    cycle_failed_ = true;
-    if (failure_message_.empty()) failure_message_ = "Error: " + trapped.description;
-  } else if (!finished) {
-    // The cycle reported the error itself; the console still has to say that it broke off.
-    cycle_failed_ = true;
-    if (failure_message_.empty()) failure_message_ = "Error: Unable to complete this process";
+  if (!ok || !finished) {
+    exit_status_.BrokenOff();
+    // When not trapped, the cycle reported the error itself; the console still has to say
+    // that it broke off.
+    if (failure_.message.empty()) {
+      failure_.message =
+          !ok ? "Error: " + trapped.description : "Error: Unable to complete this process";
+    }
   }
-  if (end_after_cycle_ && cycle_depth_ == 0) ProgramEnd();
+  if (end_when_idle_ && busy_depth_ == 0) ProgramEnd();
 }
 
 void Engine::ClickExit() {
   if (ExitButtonClick(context_, window_, [this] { EndProgramWhenIdle(); }) ==
       ExitAction::kCancelCycle) {
-    cancelled_ = true;
+    exit_status_.Cancelled();
   }
 }
 
 void Engine::RequestClose() {
   if (WindowCloseRequest(context_, window_, [this] { EndProgramWhenIdle(); }) ==
       CloseAction::kCancelCycle) {
-    cancelled_ = true;
+    exit_status_.Cancelled();
   }
 }
 
 void Engine::EndProgramWhenIdle() {
   // A cancelled cycle may still be on its way out: the DM objects it uses are released only
   // after it has returned.
-  if (cycle_depth_ > 0) {
-    end_after_cycle_ = true;
+  if (busy_depth_ > 0) {
+    end_when_idle_ = true;
   } else {
     ProgramEnd();
   }
 }
 
 void Engine::ProgramEnd() {
-  if (ended_) return;
-  ended_ = true;
+  if (phase_ == Phase::kEnded) return;
+  phase_ = Phase::kEnded;
   const std::string& product = identity_.product_name;
   Caption("Ending program - please wait...");
   // A stop that cancels a pause switches the pause timer off, as the Exit button does; a
   // service stopped during its pause window must not lose the window for every later run.
-  if (stop_asked_) options_.CheckPauseTime = pause_at_stop_;
-  log::TrapVoid(log_, "Form_Unload", [&] { parts_.dm->ActiveStatus(-1, ""); });
+  if (stop_.asked) options_.CheckPauseTime = stop_.pause_timer;
+  log::TrapVoid(log_, "Form_Unload", [&] { session_->ActiveStatus(-1, ""); });
   // A switch sets an option for its own run only when nobody is there to see it: a timer's
   // "/L" saved as Loop would make every later one-cycle run loop forever, and a log folder
   // chosen from one run's environment would bind all later ones.
@@ -341,9 +334,9 @@ void Engine::ProgramEnd() {
     log_.AddLog("Warning: Unable to save the settings in " + parts_.settings->FilePath(product));
   }
   SaveUncheckedReasons();
-  log::TrapVoid(log_, "Form_Unload", [&] { parts_.dm->ReleaseObjects(); });
+  log::TrapVoid(log_, "Form_Unload", [&] { session_->ReleaseObjects(); });
   // "Finished processing." is all the cycle says of a stop; the log must say who ended it.
-  if (stop_asked_) log_.AddLog(StopText(cancelled_));
+  if (stop_.asked) log_.AddLog(StopText(exit_status_.WasCancelled()));
   const text::DateTime now = parts_.clock->Now();
   ended_at_ = text::Format(now, "YYYY-MM-DD") + "T" + text::Format(now, "HH:MM:SS");
   log_.SetStatus(identity_.BuildLine() + " Ended on " + text::LongDate(now) + " at " +

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "app/dm_seam.h"
 #include "app/exit_status.h"
 #include "app/main_window_model.h"
 #include "app/run_report.h"
+#include "app/session.h"
 #include "app/window_placement.h"
 #include "log/context.h"
 #include "log/log.h"
@@ -37,9 +37,8 @@ struct EngineParts {
   std::unique_ptr<os::Clock> clock;
   std::unique_ptr<os::SettingsStore> settings;
   std::unique_ptr<runtime::Ui> ui;
-  std::unique_ptr<DmSeam> dm;
-  // Makes the DM seam once the engine's Context exists (used when `dm` is not set).
-  std::function<std::unique_ptr<DmSeam>(Context&)> make_dm;
+  // The DM installation the session logs on to; without a client start-up fails and says why.
+  InstallationChoice installation;
   std::unique_ptr<os::ProgramLauncher> launcher;
   std::unique_ptr<os::Environment> environment;
   // The log's file operations and start-up's purge; the system's when not set.
@@ -48,13 +47,13 @@ struct EngineParts {
   // Polled at every yield point and one-second wait; true once someone outside asks the run
   // to stop (a signal). The stop then works as the Exit button does. May be empty.
   std::function<bool()> stop_requested;
-  // This computer's name, for the run report.
+  // This computer's name, for the running-node rows and the run report.
   std::string computer_name;
 };
 
 class Engine {
  public:
-  // REQUIRES: every part is set (`dm` or `make_dm`), `files` may be left empty.
+  // REQUIRES: every part is set but `installation`, `files` and `stop_requested`.
   explicit Engine(EngineParts parts);
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
@@ -79,9 +78,9 @@ class Engine {
 
   // Why the start failed ("" when it did not), and whether a message box already showed
   // that text (unattended runs show none: the caller must report it).
-  const std::string& FailureMessage() const { return failure_message_; }
-  bool FailureMessageShown() const { return failure_message_shown_; }
-  bool Ended() const { return ended_; }
+  const std::string& FailureMessage() const { return failure_.message; }
+  bool FailureMessageShown() const { return failure_.shown; }
+  bool Ended() const { return phase_ == Phase::kEnded; }
   // The last cycle's report (null before the first cycle ended) and how many cycles ended.
   const CycleReport* LastCycle() const { return cycles_ > 0 ? &last_cycle_ : nullptr; }
   int Cycles() const { return cycles_; }
@@ -107,6 +106,7 @@ class Engine {
   log::Log& log() { return log_; }
   log::LogCommands& log_commands() { return log_commands_; }
   os::SettingsStore& settings() { return *parts_.settings; }
+  Session& session() { return *session_; }
 
  private:
   bool StartUpSteps(const std::vector<std::string>& args);
@@ -130,25 +130,31 @@ class Engine {
   log::Log log_;
   Context context_;
   log::LogCommands log_commands_;
+  std::unique_ptr<Session> session_;
 
-  bool started_ = false;
-  bool ended_ = false;
-  bool fusion_failure_shown_ = false;  // the failure end then shows no second box
-  std::string failure_message_;
-  bool failure_message_shown_ = false;
-  int cycle_depth_ = 0;
-  bool end_after_cycle_ = false;
-  bool cycle_failed_ = false;
-  bool start_failed_ = false;
-  bool cancelled_ = false;  // a cancel reached the run before its cycle ended
-  bool stop_asked_ = false;
-  bool stop_closing_ = false;
-  bool stop_ended_delay_ = false;
-  int pause_at_stop_ = 0;  // the pause timer's check box when the stop arrived
-  bool started_cycle_ = false;
-  bool polling_ = false;
+  enum class Phase { kNew, kStartingUp, kStarted, kEnded };
+  Phase phase_ = Phase::kNew;
+  // Start-up's failure: the message, and whether a box showed it (the failure end then
+  // shows no second one).
+  struct Failure {
+    std::string message;
+    bool shown = false;
+    bool fusion_shown = false;
+  } failure_;
+  // A stop asked for from outside (a signal), worked off at the yield points.
+  struct OutsideStop {
+    bool asked = false;
+    bool closing = false;      // the program end is on its way
+    bool ended_delay = false;  // the loop delay was ended for it
+    bool polling = false;
+    int pause_timer = 0;  // the pause timer's check box when the stop arrived
+  } stop_;
+  RunExitStatus exit_status_;
+  // Start-up or a cycle is under way: a program end asked for meanwhile waits for it.
+  int busy_depth_ = 0;
+  bool end_when_idle_ = false;
+  bool cycle_begun_ = false;
   int cycles_ = 0;
-  int cycles_status_ = kExitFinished;
   // Why each library was unchecked by a failure (settings section kUncheckedReasons).
   std::map<std::string, std::string> unchecked_reasons_;
   text::DateTime run_started_;

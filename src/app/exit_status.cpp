@@ -41,6 +41,21 @@ int WorseExitStatus(int a, int b) {
   return rank(b) > rank(a) ? b : a;
 }
 
+void RunExitStatus::CycleEnded(int status) {
+  cycles_ = cycle_ended_ ? WorseExitStatus(cycles_, status) : status;
+  cycle_ended_ = true;
+}
+
+int RunExitStatus::Value(bool narration_lost) const {
+  if (start_failed_) return kExitFailed;
+  if (cancelled_) return kExitCancelled;
+  if (broken_off_) return kExitBrokenOff;
+  if (narration_lost && (cycles_ == kExitFinished || cycles_ == kExitNothingToDo)) {
+    return kExitRuleFailed;
+  }
+  return cycles_;
+}
+
 bool HelpRequested(int argc, const char* const* argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];

@@ -30,6 +30,29 @@ const char* OutcomeWord(int status);
 // then nothing to do, then finished).
 int WorseExitStatus(int a, int b);
 
+// A run's exit status, gathered as the run goes: a failed start, then a cancel before the
+// cycle ended, then a cycle broken off, else the worst of the cycles' statuses (finished when
+// no cycle ran).
+class RunExitStatus {
+ public:
+  void StartFailed() { start_failed_ = true; }
+  void Cancelled() { cancelled_ = true; }
+  void BrokenOff() { broken_off_ = true; }
+  // A cycle ended with `status` (finished, rule failures or nothing to do).
+  void CycleEnded(int status);
+  bool WasCancelled() const { return cancelled_; }
+  // `narration_lost`: the run's log or report could not be written, so a run that finished
+  // did not, as far as anyone can tell.
+  int Value(bool narration_lost) const;
+
+ private:
+  bool start_failed_ = false;
+  bool cancelled_ = false;
+  bool broken_off_ = false;
+  bool cycle_ended_ = false;
+  int cycles_ = kExitFinished;
+};
+
 // Whether the arguments ask for the help text (--help, -h, /?); nothing else is started.
 bool HelpRequested(int argc, const char* const* argv);
 // The switches the program knows, where the log and report go, and the exit statuses.

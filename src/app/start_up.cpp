@@ -107,14 +107,14 @@ bool Engine::StartUpSteps(const std::vector<std::string>& args) {
     log_.Separator();
   }
 
-  if (!parts_.dm->StartFusion()) {
-    failure_message_ = "Error: Unable to start the DM " +
+  if (!session_->StartFusion()) {
+    failure_.message = "Error: Unable to start the DM " +
                        (known ? dm_version + " (patch " + dm_patch + ") " : std::string()) +
                        "application (" + options_.LabelStatus + ") - I will end the program now";
     // Also logged: in an unattended run the box is silent and the log is all that is read.
-    log_.AddLog(failure_message_);
-    failure_message_shown_ = ShowFailure(failure_message_, MessageStyle::kCritical);
-    fusion_failure_shown_ = true;
+    log_.AddLog(failure_.message);
+    failure_.shown = ShowFailure(failure_.message, MessageStyle::kCritical);
+    failure_.fusion_shown = true;
     return false;
   }
 
@@ -125,8 +125,8 @@ bool Engine::StartUpSteps(const std::vector<std::string>& args) {
   // the connected library carries the mark.
   std::vector<runtime::MenuEntry> menu;
   window_.TVRules.clear();
-  const std::string connected = parts_.dm->CurrentLibraryName();
-  for (const std::string& library : parts_.dm->LibraryNames()) {
+  const std::string connected = session_->CurrentLibraryName();
+  for (const std::string& library : session_->LibraryNames()) {
     menu.push_back({library, library == connected});
     window_.TVRules.push_back(ReadLibraryNode(settings, product, library));
     unchecked_reasons_[library] = settings.Get(product, kUncheckedReasons, library, "");
@@ -140,16 +140,16 @@ bool Engine::StartUpSteps(const std::vector<std::string>& args) {
   window_.LabelLockedVisible = state_.Locked;
   window_.OptionsEnabled = !state_.Locked;
 
-  const std::string user = parts_.dm->UserId();
-  Caption("Verifying rights for " + user + " in library " + parts_.dm->CurrentLibraryName());
-  if (text::Val(parts_.dm->RunScalar(RightsCheckSql(user))) == 0) {
-    failure_message_ = RightsRefusal(product);
-    log_.AddLog(failure_message_);
-    failure_message_shown_ = ShowFailure(failure_message_, MessageStyle::kExclamation);
+  const std::string user = session_->UserId();
+  Caption("Verifying rights for " + user + " in library " + session_->CurrentLibraryName());
+  if (!session_->UserMayRunProgram()) {
+    failure_.message = RightsRefusal(product);
+    log_.AddLog(failure_.message);
+    failure_.shown = ShowFailure(failure_.message, MessageStyle::kExclamation);
     return false;
   }
 
-  parts_.dm->ActiveStatus(-1, "");
+  session_->ActiveStatus(-1, "");
   Caption("Activating the main form");
   settings.Save(product, kGeneral, "IsRunning", "0");
   window_.splash_visible = false;

@@ -12,18 +12,15 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/dm_session_seam.h"
 #include "app/engine.h"
 #include "app/exit_status.h"
+#include "app/program_parts.h"
 #include "app/run_lock.h"
 #include "gui/main_window.h"
 #include "gui/qt_ui.h"
 #include "platform/dmapi/installation.h"
 #include "platform/os/build_version.h"
-#include "platform/os/clock.h"
 #include "platform/os/environment.h"
-#include "platform/os/program_launcher.h"
-#include "platform/os/settings_store.h"
 #include "runtime/message.h"
 
 int main(int argc, char** argv) {
@@ -42,11 +39,10 @@ int main(int argc, char** argv) {
   const QStringList arguments = QCoreApplication::arguments();
   for (qsizetype i = 1; i < arguments.size(); ++i) args.push_back(arguments[i].toStdString());
 
-  app::EngineParts parts;
-  parts.environment = std::make_unique<os::SystemEnvironment>();
-  const os::Environment& env = *parts.environment;
+  auto env = std::make_unique<os::SystemEnvironment>();
+  const std::string dm_configuration = dmapi::DefaultConfigPath(*env);
   // Before the installation is opened or made; held until the process ends.
-  const app::RunLock run_lock = app::TakeRunLock(env);
+  const app::RunLock run_lock = app::TakeRunLock(*env);
   if (!run_lock.taken()) {
     std::cerr << run_lock.StderrText();
     runtime::RunState state;
@@ -56,39 +52,18 @@ int main(int argc, char** argv) {
                          runtime::MessageStyle::kCritical);
     return run_lock.exit_status;
   }
-  parts.clock = std::make_unique<os::SystemClock>();
-  parts.settings = std::make_unique<os::SettingsStore>(os::SettingsStore::DefaultFolder(env));
   auto ui = std::make_unique<gui::QtUi>(runtime::Identity().program_title);
   gui::QtUi& window_ui = *ui;
-  parts.ui = std::move(ui);
+  app::EngineParts parts = app::SystemEngineParts(std::move(env), std::move(ui), args);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();
     parts.screen = {area.width() * 15L, area.height() * 15L};  // twips
   }
-  app::InstallationChoice installation =
-      app::OpenDmInstallation(*parts.clock, env, !app::UnattendedArguments(args));
-  if (!installation.created_demo.empty()) {
-    std::cerr << "Created the demo DM installation in " << installation.created_demo << std::endl;
-  }
-  const std::string computer = env.ComputerName();
-  parts.computer_name = computer;
-  app::DmSessionSeam* seam = nullptr;
-  parts.make_dm = [&](Context& context) -> std::unique_ptr<app::DmSeam> {
-    auto made = std::make_unique<app::DmSessionSeam>(context, std::move(installation.client),
-                                                     installation.problem, computer);
-    seam = made.get();
-    return made;
-  };
-  parts.launcher = std::make_unique<os::SystemLauncher>();
 
   app::Engine engine(std::move(parts));
-  engine.log().OnWriteFailure([](const std::string& why) {
-    std::cerr << "Warning: the log cannot be written, its lines are lost: " << why << std::endl;
-  });
-  // The log's lines reach the file within a second, even while one statement runs for long.
-  engine.log().StartLateWriter();
-  gui::MainWindow window(engine, window_ui, seam);
-  window.SetDmConfiguration(dmapi::DefaultConfigPath(env));
+  app::WatchLog(engine.log());
+  gui::MainWindow window(engine, window_ui);
+  window.SetDmConfiguration(dm_configuration);
   QObject::connect(&window, &gui::MainWindow::programEnded, &qt, &QCoreApplication::quit,
                    Qt::QueuedConnection);
   // Start-up runs inside the event loop, so the splash and the window can paint.

@@ -128,8 +128,12 @@ class ResultsList : public QTreeWidget {
   }
 };
 
-MainWindow::MainWindow(app::Engine& engine, QtUi& ui, app::DmSessionSeam* seam, QWidget* parent)
-    : QMainWindow(parent), engine_(engine), ui_(ui), seam_(seam), splash_(new SplashWindow) {
+MainWindow::MainWindow(app::Engine& engine, QtUi& ui, QWidget* parent)
+    : QMainWindow(parent),
+      engine_(engine),
+      ui_(ui),
+      session_(engine.session()),
+      splash_(new SplashWindow) {
   RegisterResources();
   setObjectName("MainWindow");
   setWindowIcon(QIcon(":/sproutsmith.svg"));
@@ -282,9 +286,8 @@ QWidget* MainWindow::BuildGeneralTab() {
   results_->header()->setStretchLastSection(false);
   results_->header()->setSectionResizeMode(QHeaderView::Interactive);
   results_->setToolTip("Double-click a rule for its part of the log");
-  connect(results_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
-    OpenLogAt(results_->indexOfTopLevelItem(item));
-  });
+  connect(results_, &QTreeWidget::itemDoubleClicked, this,
+          [this](QTreeWidgetItem* item, int) { OpenLogAt(results_->indexOfTopLevelItem(item)); });
   layout->addWidget(results_, 1);
   return page;
 }
@@ -303,8 +306,8 @@ QWidget* MainWindow::BuildLibrariesTab() {
         // A running cycle loads the rules of the libraries it needs itself; loading by hand
         // meanwhile would switch libraries under it.
         if (engine_.state().CycleRunning || engine_.state().InLoopDelay) return;
-        if (app::LibraryTree* tree = seam_ ? seam_->tree() : nullptr) {
-          tree->ExpandLibraryNode(node);
+        if (session_.Available()) {
+          session_.tree().ExpandLibraryNode(node);
           SyncFromModels();  // the restored status text
         }
       },
@@ -468,8 +471,8 @@ void MainWindow::ShowAbout() {
       line("Settings", engine_.settings().FilePath(id.product_name)) +
       line("DM configuration", dm_configuration_.empty() ? "(not known)" : dm_configuration_) +
       line("Log", engine_.LogPath()) + line("Report", engine_.ReportPath());
-  auto* box = new QMessageBox(QMessageBox::Information, Q(id.program_title), text,
-                              QMessageBox::Ok, this);
+  auto* box =
+      new QMessageBox(QMessageBox::Information, Q(id.program_title), text, QMessageBox::Ok, this);
   box->setObjectName("AboutBox");
   box->setTextFormat(Qt::RichText);
   box->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -496,7 +499,7 @@ void MainWindow::FillLibraryMenu(QMenu* menu) {
     action->setEnabled(ToolsAvailable());
     const std::string caption = entry.caption;
     connect(action, &QAction::triggered, this, [this, caption] {
-      RunTool([this, caption] { seam_->tree()->ClickLibraryMenuEntry(caption); });
+      RunTool([this, caption] { session_.tree().ClickLibraryMenuEntry(caption); });
     });
   }
   menu->addSeparator();
@@ -519,12 +522,10 @@ void MainWindow::FillRuleMenu(QMenu* menu, const std::vector<std::string>& rules
   }
 }
 
-std::string MainWindow::ConnectedLibrary() {
-  return seam_ && seam_->connection() ? seam_->connection()->LibraryName() : "";
-}
+std::string MainWindow::ConnectedLibrary() { return session_.CurrentLibraryName(); }
 
 bool MainWindow::ToolsAvailable() const {
-  return seam_ && seam_->tree() && !engine_.state().CycleRunning && !engine_.state().InLoopDelay;
+  return session_.Available() && !engine_.state().CycleRunning && !engine_.state().InLoopDelay;
 }
 
 void MainWindow::RunTool(const std::function<void()>& command) {
@@ -535,22 +536,22 @@ void MainWindow::RunTool(const std::function<void()>& command) {
 
 void MainWindow::SetRuleToCurrent(const std::string& rule) {
   RunTool([this, rule] {
-    tools::RuleBaseline(engine_.context(), *seam_->connection(), *seam_->rules())
-        .SetRuleToCurrent(rule, [this] { return seam_->tree()->SelectLibrary(); });
+    tools::RuleBaseline(engine_.context(), session_.connection(), session_.rules())
+        .SetRuleToCurrent(rule, [this] { return session_.tree().SelectLibrary(); });
   });
 }
 
 void MainWindow::ResetRule(const std::string& rule) {
   RunTool([this, rule] {
-    tools::RuleBaseline(engine_.context(), *seam_->connection(), *seam_->rules())
-        .ResetRule(rule, [this] { return seam_->tree()->SelectLibrary(); });
+    tools::RuleBaseline(engine_.context(), session_.connection(), session_.rules())
+        .ResetRule(rule, [this] { return session_.tree().SelectLibrary(); });
   });
 }
 
 void MainWindow::OpenTrackingViewer() {
   RunTool([this] {
-    tools::TrackingViewer viewer(engine_.context(), *seam_->connection());
-    if (!viewer.Open([this] { return seam_->tree()->SelectLibrary(); })) return;
+    tools::TrackingViewer viewer(engine_.context(), session_.connection());
+    if (!viewer.Open([this] { return session_.tree().SelectLibrary(); })) return;
     TrackingViewerDialog dialog(viewer, this);
     dialog.exec();
     viewer.Close();
@@ -559,8 +560,8 @@ void MainWindow::OpenTrackingViewer() {
 
 void MainWindow::OpenSavedSqlEditor(const std::string& library, const std::string& rule) {
   RunTool([this, library, rule] {
-    tools::SavedSqlEditor editor(engine_.context(), *seam_->connection(), *seam_->rules(), library,
-                                 rule);
+    tools::SavedSqlEditor editor(engine_.context(), session_.connection(), session_.rules(),
+                                 library, rule);
     SavedSqlDialog dialog(editor, this);
     dialog.exec();
   });
@@ -569,7 +570,7 @@ void MainWindow::OpenSavedSqlEditor(const std::string& library, const std::strin
 void MainWindow::ClearRunningNodes() {
   RunTool([this] {
     const std::vector<std::string> cleared = tools::ClearComputerNodes(
-        engine_.context(), *seam_->connection(), *seam_->nodes(), seam_->LibraryNames());
+        engine_.context(), session_.connection(), session_.nodes(), session_.LibraryNames());
     std::string names;
     for (const std::string& name : cleared) names += (names.empty() ? "" : ", ") + name;
     engine_.log().SetStatus("Cleared this computer's running nodes in " +
@@ -666,7 +667,8 @@ void MainWindow::ApplyPlacement() {
   const std::string& product = engine_.identity().product_name;
   const auto saved_width = app::ReadWindowCoordinate(engine_.settings(), product, "Screen.Width");
   const auto saved_height = app::ReadWindowCoordinate(engine_.settings(), product, "Screen.Height");
-  if (saved_width && *saved_width > 0) size.setWidth(static_cast<int>(*saved_width / kTwipsPerPixel));
+  if (saved_width && *saved_width > 0)
+    size.setWidth(static_cast<int>(*saved_width / kTwipsPerPixel));
   if (saved_height && *saved_height > 0) {
     size.setHeight(static_cast<int>(*saved_height / kTwipsPerPixel));
   }
@@ -753,12 +755,13 @@ void MainWindow::SyncProgress() {
   };
   // A range of 0 to 0 would make Qt animate a busy bar: an empty rule shows 0 of 1 or 1 of 1.
   if (p.rows_selected > 0) {
-    show(rule_progress_, std::min(p.rows_read, p.rows_selected), p.rows_selected,
-         "%v of %m rows");
+    show(rule_progress_, std::min(p.rows_read, p.rows_selected), p.rows_selected, "%v of %m rows");
   } else {
     const bool ended = p.step == Step::kRuleEnds || p.step == Step::kCycleEnds;
     show(rule_progress_, ended && !p.rule.empty() ? 1 : 0, 1,
-         p.rule.empty() ? "" : ended ? "No new rows" : "Selecting rows...");
+         p.rule.empty() ? ""
+         : ended        ? "No new rows"
+                        : "Selecting rows...");
   }
   if (p.rules_checked > 0) {
     show(cycle_progress_, std::min(p.rules_done, p.rules_checked), p.rules_checked,
@@ -773,8 +776,9 @@ void MainWindow::SyncProgress() {
   QString rate = running ? "" : "Idle";
   const double seconds = ui_.RuleSeconds();
   if (p.rows_read > 0 && seconds > 0) {
-    const QString speed =
-        QString("%1 folder(s), %2 folders/s").arg(p.folders_added).arg(std::lround(p.folders_added / seconds));
+    const QString speed = QString("%1 folder(s), %2 folders/s")
+                              .arg(p.folders_added)
+                              .arg(std::lround(p.folders_added / seconds));
     rate = running ? speed : "Idle (last rule: " + speed + ")";
   }
   SetTextIfChanged(rate_, rate.toStdString());

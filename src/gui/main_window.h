@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/dm_session_seam.h"
 #include "app/engine.h"
+#include "app/session.h"
 #include "gui/qt_ui.h"
 
 class QAction;
@@ -39,8 +39,9 @@ class MainWindow : public QMainWindow {
   Q_OBJECT
 
  public:
-  // `seam` is the engine's DM session (null: the tree and the maintenance commands stay idle).
-  MainWindow(app::Engine& engine, QtUi& ui, app::DmSessionSeam* seam, QWidget* parent = nullptr);
+  // Works the engine's DM session (without an installation the tree and the maintenance
+  // commands stay idle).
+  MainWindow(app::Engine& engine, QtUi& ui, QWidget* parent = nullptr);
   ~MainWindow() override;
 
   // Start-up (with "/G" its cycle) while the splash shows; then the window takes its place.
@@ -103,7 +104,7 @@ class MainWindow : public QMainWindow {
 
   app::Engine& engine_;
   QtUi& ui_;
-  app::DmSessionSeam* seam_;
+  app::Session& session_;
   std::unique_ptr<SplashWindow> splash_;
   QTabWidget* tabs_ = nullptr;
   QLabel* library_label_ = nullptr;
