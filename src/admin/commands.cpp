@@ -1,5 +1,6 @@
 #include "admin/commands.h"
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -30,59 +31,6 @@ using text::EqualsNoCase;
 using text::Trim;
 using text::UCase;
 
-std::string Usage() {
-  return "Usage: sproutsmith-admin COMMAND [ARGUMENTS] [--yes]\n"
-         "\n"
-         "The maintenance tasks of Sproutsmith, on the DM installation the program uses\n"
-         "(SPROUTSMITH_DM, else the per-user one) and its per-user settings. Messages are\n"
-         "printed and narrated in the program's daily log.\n"
-         "\n"
-         "Libraries and rules (the marks that choose what a cycle works on):\n"
-         "  libraries                    each library and its rules with their marks\n"
-         "  check LIB | LIB:RULE         mark a library or a rule [x]\n"
-         "  uncheck LIB | LIB:RULE       clear the mark [ ]\n"
-         "\n"
-         "Options (the General settings):\n"
-         "  options                      every option with its value\n"
-         "  option NAME                  one option's value\n"
-         "  option NAME VALUE            set it (booleans: yes/no, -1/0; numbers 0 or more;\n"
-         "                               times HH:MM)\n"
-         "\n"
-         "Tracking rows (QUIL_SPROUTSMITH):\n"
-         "  reset LIB RULE               forget every row the rule has processed\n"
-         "  set-current LIB RULE         record every row that exists now as processed\n"
-         "  tracking LIB [RULE] [--rows] rows per rule and table (--rows: each row)\n"
-         "  untrack LIB RULE TABLE SID... remove the given rows\n"
-         "\n"
-         "Saved statement of a rule:\n"
-         "  sql show LIB RULE            print it\n"
-         "  sql set LIB RULE FILE|-      replace it by the text of FILE (- : stdin)\n"
-         "  sql clear LIB RULE           remove it\n"
-         "  sql test LIB RULE            run it and count its rows\n"
-         "\n"
-         "Runs:\n"
-         "  status                       each rule's last run, the unchecked libraries and\n"
-         "                               whether a run is under way, from the run reports\n"
-         "\n"
-         "Running-node rows:\n"
-         "  clear-nodes [LIB]            clear this computer's rows (all libraries)\n"
-         "  clear-nodes --all-computers  clear every computer's rows in every library\n"
-         "\n"
-         "Before scheduling:\n"
-         "  preview LIB RULE [--limit N] a dry run: the rule's statement, its row count and\n"
-         "                               the folder path of the first N rows (default 20),\n"
-         "                               each folder marked existing or new; writes nothing\n"
-         "  doctor                       check the installation, the libraries, the log\n"
-         "                               folder and the General settings (OK or FAIL each)\n"
-         "\n"
-         "A command that names a library or a rule refuses one the installation does not\n"
-         "have, before it asks anything. Questions are answered Yes by --yes; on a\n"
-         "terminal they are asked, otherwise the answer is No and nothing changes. sql set\n"
-         "saves only a statement that was tested and passed.\n"
-         "Exit status: 0 done, 1 failure (reason on stderr), 2 usage error.\n"
-         "--help prints this text, --version the version and the commit it was built from.\n";
-}
-
 namespace {
 
 inline constexpr int kDefaultPreviewRows = 20;
@@ -111,6 +59,24 @@ std::string Joined(const std::vector<std::string>& names) {
 
 class Admin {
  public:
+  using Command = int (Admin::*)(const std::vector<std::string>&);
+  // A line of the help text: the command's form and what it does (a '\n' starts a line
+  // under the first).
+  struct Synopsis {
+    const char* form;
+    const char* what;
+  };
+  // Each command once: its name, how many operands it takes, what runs it and its help.
+  struct Entry {
+    const char* heading;  // of the help text's group the command belongs to
+    const char* name;
+    size_t fewest;
+    size_t most;
+    Command run;
+    std::vector<Synopsis> usage;
+  };
+  static const std::vector<Entry>& Commands();
+
   Admin(const Arguments& args, std::istream& in, std::ostream& out, std::ostream& err,
         bool in_is_terminal)
       : args_(args),
@@ -123,7 +89,6 @@ class Admin {
   int Run();
 
  private:
-  using Command = int (Admin::*)(const std::vector<std::string>&);
   int Usage(const std::string& problem);
   int Fail(const std::string& reason);
   std::string Operand(size_t index) const { return args_.words.at(index); }
@@ -163,6 +128,107 @@ class Admin {
   AdminUi ui_;
   AdminSession session_;
 };
+
+const std::vector<Admin::Entry>& Admin::Commands() {
+  constexpr size_t kAny = static_cast<size_t>(-1);
+  constexpr const char* kMarks =
+      "Libraries and rules (the marks that choose what a cycle works on):";
+  constexpr const char* kOptions = "Options (the General settings):";
+  constexpr const char* kTracking = "Tracking rows (QUIL_SPROUTSMITH):";
+  static const std::vector<Entry> commands = {
+      {kMarks,
+       "libraries",
+       0,
+       0,
+       &Admin::Libraries,
+       {{"libraries", "each library and its rules with their marks"}}},
+      {kMarks,
+       "check",
+       1,
+       1,
+       &Admin::Check,
+       {{"check LIB | LIB:RULE", "mark a library or a rule [x]"}}},
+      {kMarks,
+       "uncheck",
+       1,
+       1,
+       &Admin::Uncheck,
+       {{"uncheck LIB | LIB:RULE", "clear the mark [ ]"}}},
+      {kOptions, "options", 0, 0, &Admin::Options, {{"options", "every option with its value"}}},
+      {kOptions,
+       "option",
+       1,
+       2,
+       &Admin::Option,
+       {{"option NAME", "one option's value"},
+        {"option NAME VALUE", "set it (booleans: yes/no, -1/0; numbers 0 or more;\ntimes HH:MM)"}}},
+      {kTracking,
+       "reset",
+       2,
+       2,
+       &Admin::Reset,
+       {{"reset LIB RULE", "forget every row the rule has processed"}}},
+      {kTracking,
+       "set-current",
+       2,
+       2,
+       &Admin::SetCurrent,
+       {{"set-current LIB RULE", "record every row that exists now as processed"}}},
+      {kTracking,
+       "tracking",
+       1,
+       2,
+       &Admin::Tracking,
+       {{"tracking LIB [RULE] [--rows]", "rows per rule and table (--rows: each row)"}}},
+      {kTracking,
+       "untrack",
+       4,
+       kAny,
+       &Admin::Untrack,
+       {{"untrack LIB RULE TABLE SID...", "remove the given rows"}}},
+      {"Saved statement of a rule:",
+       "sql",
+       1,
+       kAny,
+       &Admin::Sql,
+       {{"sql show LIB RULE", "print it"},
+        {"sql set LIB RULE FILE|-", "replace it by the text of FILE (- : stdin)"},
+        {"sql clear LIB RULE", "remove it"},
+        {"sql test LIB RULE", "run it and count its rows"}}},
+      {"Runs:",
+       "status",
+       0,
+       0,
+       &Admin::RunStatus,
+       {{"status",
+         "each rule's last run, the unchecked libraries and\nwhether a run is under way, "
+         "from the run reports"}}},
+      {"Running-node rows:",
+       "clear-nodes",
+       0,
+       1,
+       &Admin::ClearNodes,
+       {{"clear-nodes [LIB]", "clear this computer's rows (all libraries)"},
+        {"clear-nodes --all-computers", "clear every computer's rows in every library"}}},
+      {"Before scheduling:",
+       "preview",
+       2,
+       2,
+       &Admin::Preview,
+       {{"preview LIB RULE [--limit N]",
+         "a dry run: the rule's statement, its row count and\nthe folder path of the first N rows "
+         "(default 20),\neach folder marked existing or new; writes nothing"}}},
+      {"Before scheduling:",
+       "doctor",
+       0,
+       0,
+       &Admin::Doctor,
+       {{"doctor",
+         "check the installation, the libraries, the log\nfolder and the General "
+         "settings (OK or FAIL each)"}}},
+  };
+  return commands;
+}
 
 int Admin::Usage(const std::string& problem) {
   err_ << "sproutsmith-admin: " << problem << "\n(see sproutsmith-admin --help)" << std::endl;
@@ -224,24 +290,7 @@ int Admin::Run() {
   const std::string command = w[0];
   if (args_.limit && command != "preview") return Usage("--limit is an option of preview");
   const std::vector<std::string> operands(w.begin() + 1, w.end());
-  // Each command once: its name, how many operands it takes, and what runs it.
-  struct Entry {
-    const char* name;
-    size_t fewest;
-    size_t most;
-    Command run;
-  };
-  constexpr size_t kAny = static_cast<size_t>(-1);
-  static const Entry kCommands[] = {
-      {"libraries", 0, 0, &Admin::Libraries},     {"check", 1, 1, &Admin::Check},
-      {"uncheck", 1, 1, &Admin::Uncheck},         {"options", 0, 0, &Admin::Options},
-      {"option", 1, 2, &Admin::Option},           {"reset", 2, 2, &Admin::Reset},
-      {"set-current", 2, 2, &Admin::SetCurrent},  {"tracking", 1, 2, &Admin::Tracking},
-      {"untrack", 4, kAny, &Admin::Untrack},      {"sql", 1, kAny, &Admin::Sql},
-      {"clear-nodes", 0, 1, &Admin::ClearNodes},  {"status", 0, 0, &Admin::RunStatus},
-      {"preview", 2, 2, &Admin::Preview},         {"doctor", 0, 0, &Admin::Doctor},
-  };
-  for (const Entry& entry : kCommands) {
+  for (const Entry& entry : Commands()) {
     if (command != entry.name) continue;
     if (operands.size() < entry.fewest || operands.size() > entry.most) {
       return Usage("wrong number of arguments for " + command);
@@ -600,6 +649,39 @@ int Admin::Doctor(const std::vector<std::string>&) {
 }
 
 }  // namespace
+
+std::string Usage() {
+  std::string text =
+      "Usage: sproutsmith-admin COMMAND [ARGUMENTS] [--yes]\n"
+      "\n"
+      "The maintenance tasks of Sproutsmith, on the DM installation the program uses\n"
+      "(SPROUTSMITH_DM, else the per-user one) and its per-user settings. Messages are\n"
+      "printed and narrated in the program's daily log.\n";
+  std::string heading;
+  for (const Admin::Entry& entry : Admin::Commands()) {
+    if (entry.heading != heading) {
+      heading = entry.heading;
+      text += "\n" + heading + "\n";
+    }
+    for (const Admin::Synopsis& line : entry.usage) {
+      std::string form = std::string("  ") + line.form;
+      form.resize(std::max<size_t>(form.size(), 30), ' ');
+      std::string what = line.what;
+      for (size_t at = what.find('\n'); at != std::string::npos; at = what.find('\n', at + 1)) {
+        what.insert(at + 1, 31, ' ');
+      }
+      text += form + " " + what + "\n";
+    }
+  }
+  return text +
+         "\n"
+         "A command that names a library or a rule refuses one the installation does not\n"
+         "have, before it asks anything. Questions are answered Yes by --yes; on a\n"
+         "terminal they are asked, otherwise the answer is No and nothing changes. sql set\n"
+         "saves only a statement that was tested and passed.\n"
+         "Exit status: 0 done, 1 failure (reason on stderr), 2 usage error.\n"
+         "--help prints this text, --version the version and the commit it was built from.\n";
+}
 
 int RunAdmin(const std::vector<std::string>& raw, std::istream& in, std::ostream& out,
              std::ostream& err, bool in_is_terminal) {
