@@ -1,7 +1,6 @@
 #include "admin/commands.h"
 
 #include <algorithm>
-#include <fstream>
 #include <functional>
 #include <iostream>
 #include <iterator>
@@ -19,6 +18,7 @@
 #include "app/saved_options.h"
 #include "platform/dmapi/installation.h"
 #include "platform/os/environment.h"
+#include "platform/os/file_system.h"
 #include "text/text.h"
 #include "tools/node_cleanup.h"
 #include "tools/rule_baseline.h"
@@ -494,9 +494,7 @@ int Admin::Sql(const std::vector<std::string>& operands) {
       ui_.StopAsking();
       statement.assign(std::istreambuf_iterator<char>(in_), std::istreambuf_iterator<char>());
     } else {
-      std::ifstream stream(file, std::ios::binary);
-      if (!stream) throw Failure{"unable to read " + file};
-      statement.assign(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
+      if (!os::ReadWholeFile(file, &statement).ok()) throw Failure{"unable to read " + file};
     }
   }
   const std::string library = Library(operands[1]);

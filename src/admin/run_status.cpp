@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <ostream>
 #include <set>
 #include <sstream>
 
 #include "app/log_housekeeping.h"
+#include "platform/os/file_system.h"
 #include "platform/os/instance_lock.h"
 #include "text/json_reader.h"
 #include "text/text.h"
@@ -23,10 +23,9 @@ using text::JsonValue;
 constexpr size_t kReportsRead = 500;
 
 std::string WholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  std::string text;
+  (void)os::ReadWholeFile(path, &text);  // a report that cannot be read counts as half-written
+  return text;
 }
 
 std::string Count(const JsonValue& value, const char* what) {
@@ -34,8 +33,8 @@ std::string Count(const JsonValue& value, const char* what) {
 }
 
 std::string RuleLine(const JsonValue& rule, const std::string& started) {
-  std::string line = "  " + rule["library"].Text() + " - " + rule["rule"].Text() + ": " +
-                     started + " " + rule["outcome"].Text() + ", " +
+  std::string line = "  " + rule["library"].Text() + " - " + rule["rule"].Text() + ": " + started +
+                     " " + rule["outcome"].Text() + ", " +
                      Count(rule["rows_selected"], "row(s) selected") + ", " +
                      Count(rule["folders_created"], "folder(s) created") + ", " +
                      Count(rule["rows_failed"], "row(s) failed");
@@ -100,8 +99,8 @@ int ShowStatus(const std::string& log_file, const std::string& config_path,
         }
       }
       for (const JsonValue& failed : r["last_cycle"]["failed_libraries"].Items()) {
-        out << "Library " << failed["library"].Text() << " could not be worked on: "
-            << failed["reason"].Text() << "\n";
+        out << "Library " << failed["library"].Text()
+            << " could not be worked on: " << failed["reason"].Text() << "\n";
       }
     }
     for (const JsonValue& rule : r["last_cycle"]["rules"].Items()) {

@@ -1,9 +1,9 @@
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 
 #include "platform/dmapi/installation.h"
+#include "platform/os/file_system.h"
 #include "text/text.h"
 
 namespace sproutsmith::dmapi {
@@ -245,11 +245,9 @@ Status LoadInstallationConfig(const std::string& path, InstallationConfig* confi
     return Status::Error(path + ": " +
                          (fs::exists(path, ec) ? "not a regular file" : "no such file"));
   }
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (!in.good() && !in.eof()) return Status::Error(path + ": cannot be read");
-  return ParseInstallationConfig(text.str(), path, config);
+  std::string text;
+  if (Status read = os::ReadWholeFile(path, &text); !read.ok()) return read;
+  return ParseInstallationConfig(text, path, config);
 }
 
 std::string FormatInstallationConfig(const InstallationConfig& config, const std::string& folder) {

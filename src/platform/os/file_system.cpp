@@ -1,14 +1,26 @@
 #include "platform/os/file_system.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <system_error>
 
-#include <unistd.h>
-
 namespace sproutsmith::os {
+
+Status ReadWholeFile(const std::string& path, std::string* text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return Status::Error(path + ": cannot be opened");
+  std::ostringstream read;
+  read << in.rdbuf();
+  if (in.bad()) return Status::Error(path + ": cannot be read");
+  *text = read.str();
+  return Status::Ok();
+}
 namespace {
 
 Status FromErrno(int number) {

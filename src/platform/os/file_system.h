@@ -12,6 +12,9 @@
 
 namespace sproutsmith::os {
 
+// The whole of a file, read at once into `text`; an error when it cannot be opened or read.
+Status ReadWholeFile(const std::string& path, std::string* text);
+
 // A file held open for appending. Each Write is on disk (flushed) when it returns, so a
 // reader or a crash never misses a line that was reported written.
 class AppendFile {
