@@ -13,7 +13,7 @@
 namespace sproutsmith::admin {
 
 using rules::RuleKey;
-using text::Format;
+using text::Number;
 using text::Trim;
 using text::UCase;
 
@@ -36,9 +36,8 @@ class Preview {
       out.problem = "Rule " + rule_name + " not found in library " + library_;
       return out;
     }
-    c_.log.AddLog("Preview of rule " + rule_name + " in library " + library_ +
-                  " - nothing is written");
-    c_.log.Separator();
+    c_.log.AddLogAndSeparator("Preview of rule " + rule_name + " in library " + library_ +
+                              " - nothing is written");
     std::string saved = app::SavedStatementOf(store_.Rule(index));
     rule_ = app::TrimmedCopy(store_.Rule(index));
     std::string reuse;
@@ -73,7 +72,7 @@ class Preview {
       dmapi::SqlObject* sql = conn_.sql();
       const int code = sql != nullptr ? sql->GetSQLErrorCode() : 0;
       if (code != 0 && code != 9) {
-        out.problem = "the statement failed with SQL error " + Format(code, "#0") + " (" +
+        out.problem = "the statement failed with SQL error " + Number(code) + " (" +
                       Trim(sql->ErrDescription()) + ")";
         return out;
       }

@@ -29,7 +29,7 @@ std::string WholeFile(const std::string& path) {
 }
 
 std::string Count(const JsonValue& value, const char* what) {
-  return text::Format(static_cast<long>(value.Number()), "#0") + " " + what;
+  return text::Number(static_cast<long long>(value.Number())) + " " + what;
 }
 
 std::string RuleLine(const JsonValue& rule, const std::string& started) {

@@ -25,17 +25,17 @@ constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 std::string Minutes(double seconds) {
   const long long whole = std::llround(seconds);
   const long long s = whole % 60;
-  return text::Format(whole / 60, "#0") + ":" + (s < 10 ? "0" : "") + text::Format(s, "#0");
+  return text::Number(whole / 60) + ":" + (s < 10 ? "0" : "") + text::Number(s);
 }
 
 }  // namespace
 
 std::string ProgressLineText(const CycleProgress& p, double seconds) {
-  std::string line = p.library + " - " + p.rule + ": " + text::Format(p.rows_read, "#0") +
-                     " of " + text::Format(p.rows_selected, "#0") + " rows, " +
-                     text::Format(p.folders_added, "#0") + " folder(s)";
+  std::string line = p.library + " - " + p.rule + ": " + text::Number(p.rows_read) + " of " +
+                     text::Number(p.rows_selected) + " rows, " + text::Number(p.folders_added) +
+                     " folder(s)";
   if (p.rows_read <= 0 || seconds <= 0) return line;
-  line += ", " + text::Format(std::llround(p.folders_added / seconds), "#0") + " folders/s";
+  line += ", " + text::Number(std::llround(p.folders_added / seconds)) + " folders/s";
   if (p.rows_read >= p.rows_selected) return line + ", done in " + Minutes(seconds);
   const double left = seconds * (p.rows_selected - p.rows_read) / p.rows_read;
   return line + ", " + Minutes(left) + " left";

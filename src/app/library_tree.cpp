@@ -7,7 +7,7 @@
 namespace sproutsmith::app {
 
 using runtime::MessageStyle;
-using text::Format;
+using text::Number;
 using text::UCase;
 
 void ToggleLibraries(MainWindowModel& window) {
@@ -55,8 +55,7 @@ void LibraryTree::ExpandBody(LibraryNode& node) {
     return;
   }
   if (!connection_.library_state().HasQuilSettings) {
-    log.AddLog("Warning: Quil_Settings table not found in library " + library);
-    log.Separator();
+    log.AddLogAndSeparator("Warning: Quil_Settings table not found in library " + library);
     node.checked = false;
     return;
   }
@@ -65,12 +64,11 @@ void LibraryTree::ExpandBody(LibraryNode& node) {
     return;
   }
   if (rules_.Count() > 0) {
-    log.SetStatus("Setting " + Format(rules_.Count(), "#0") + " rule(s) for Node " + library);
+    log.SetStatus("Setting " + Number(rules_.Count()) + " rule(s) for Node " + library);
     log.Separator();
     AddRuleNodes(node);
   } else {
-    log.AddLog("No rules found in library " + library);
-    log.Separator();
+    log.AddLogAndSeparator("No rules found in library " + library);
   }
 }
 
@@ -84,8 +82,7 @@ bool LibraryTree::RightsRefused(const std::string& library) {
   const std::string message = "Error: " + connection_.UserId() +
                               " does not have rights to manage folders in library " + library;
   // Also logged: an unattended run shows no box, and the log is all its operator reads.
-  context_.log.AddLog(message);
-  context_.log.Separator();
+  context_.log.AddLogAndSeparator(message);
   context_.ShowMessage(message, MessageStyle::kExclamation);
   return true;
 }

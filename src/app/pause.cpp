@@ -94,10 +94,9 @@ void CheckForPause(Context& context, MainWindowModel& window) {
   const bool wrong = start.empty() != end.empty() || start == end || !ParseTime(start, &h, &m) ||
                      !ParseTime(end, &h, &m);
   if (wrong) {
-    context.log.AddLog(
+    context.log.AddLogAndSeparator(
         "Warning: You have enabled the pause timer, but the start and/or end times are not "
         "entered properly. The pause timer will be disabled");
-    context.log.Separator();
     options.CheckPauseTime = 0;
     return;
   }
@@ -122,8 +121,8 @@ void CheckForPause(Context& context, MainWindowModel& window) {
     context.ui.SleepOneSecond();
     context.ui.Yield();
     if (state.CancelRequested) {
-      context.log.AddLog("Pausing canceled at " + Format(context.clock.Now(), "HH:MM ampm"));
-      context.log.Separator();
+      context.log.AddLogAndSeparator("Pausing canceled at " +
+                                     Format(context.clock.Now(), "HH:MM ampm"));
       options.CheckPauseTime = 0;
       break;
     }

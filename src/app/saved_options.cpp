@@ -8,9 +8,10 @@ namespace sproutsmith::app {
 namespace {
 
 using text::Format;
+using text::Number;
 using text::Val;
 
-std::string CheckText(int check) { return Format(check, "#0"); }
+std::string CheckText(int check) { return Number(check); }
 
 // A text box's number as saved: its numeric value, "#0".
 std::string NumberText(const std::string& text_box) { return Format(Val(text_box), "#0"); }
@@ -31,9 +32,7 @@ const std::vector<std::string>& PauseDayNames() {
 
 int CheckValue(const std::string& saved) { return Val(saved) != 0 ? 1 : 0; }
 
-std::string AbsoluteNumberText(const std::string& saved) {
-  return Format(std::fabs(Val(saved)), "#0");
-}
+std::string AbsoluteNumberText(const std::string& saved) { return Format(std::fabs(Val(saved)), "#0"); }
 
 std::string MarkText(bool checked) { return checked ? "-1" : "0"; }
 
@@ -95,10 +94,10 @@ bool SaveProgramEndSettings(os::SettingsStore& store, const std::string& applica
   };
   // A place computed for no screen at all would move the next real window.
   if (window.window_on_screen) {
-    save(kGeneral, "Screen.Top", Format(window.window.top, "#0"));
-    save(kGeneral, "Screen.Left", Format(window.window.left, "#0"));
-    save(kGeneral, "Screen.Width", Format(window.window.width, "#0"));
-    save(kGeneral, "Screen.Height", Format(window.window.height, "#0"));
+    save(kGeneral, "Screen.Top", Number(window.window.top));
+    save(kGeneral, "Screen.Left", Number(window.window.left));
+    save(kGeneral, "Screen.Width", Number(window.window.width));
+    save(kGeneral, "Screen.Height", Number(window.window.height));
   }
   save(kGeneral, "Loop", CheckText(o.CheckLoop));
   save(kGeneral, "Loop_Delay", NumberText(o.TextLoopDelay));

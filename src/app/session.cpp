@@ -30,8 +30,7 @@ Session::~Session() { ReleaseObjects(); }
 bool Session::StartFusion() {
   if (!connection_) {
     // The installation itself is missing or broken: say which file and why.
-    context_.log.AddLog("Error: " + problem_);
-    context_.log.Separator();
+    context_.log.AddLogAndSeparator("Error: " + problem_);
     return false;
   }
   return connection_->StartFusion();

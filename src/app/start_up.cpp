@@ -96,15 +96,14 @@ bool Engine::StartUpSteps(const std::vector<std::string>& args) {
           (known ? " " + dm_version + " patch " + dm_patch : std::string()));
   parts_.ui->SetBusy(true);
   const text::DateTime start = parts_.clock->Now();
-  log_.AddLog(identity_.BuildLine() + " initiating startup on " + text::LongDate(start) + " at " +
-              text::LongTime(start) +
-              (known ? " using DM " + dm_version + " patch " + dm_patch : std::string()));
-  log_.Separator();
+  log_.AddLogAndSeparator(
+      identity_.BuildLine() + " initiating startup on " + text::LongDate(start) + " at " +
+      text::LongTime(start) +
+      (known ? " using DM " + dm_version + " patch " + dm_patch : std::string()));
   if (!removed.empty()) {
-    log_.AddLog("Removed " + text::Format(static_cast<long>(removed.size()), "#0") +
-                " log and report file(s) older than " + text::Format(keep_days, "#0") +
-                " days (setting KeepLogDays)");
-    log_.Separator();
+    log_.AddLogAndSeparator("Removed " + text::Number(removed.size()) +
+                            " log and report file(s) older than " + text::Number(keep_days) +
+                            " days (setting KeepLogDays)");
   }
 
   if (!session_->StartFusion()) {
@@ -159,9 +158,8 @@ bool Engine::StartUpSteps(const std::vector<std::string>& args) {
   Caption("Waiting for user input");
   parts_.ui->SetBusy(false);
   const text::DateTime started = parts_.clock->Now();
-  log_.AddLog(identity_.BuildLine() + " Started on " + text::LongDate(started) + " at " +
-              text::LongTime(started));
-  log_.Separator();
+  log_.AddLogAndSeparator(identity_.BuildLine() + " Started on " + text::LongDate(started) +
+                          " at " + text::LongTime(started));
   ApplyRunSwitches(state_, options_);
   return true;
 }

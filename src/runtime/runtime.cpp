@@ -8,7 +8,7 @@ Identity Identity::ForVersion(int year, int month, int day) {
   Identity id;
   const text::DateTime date{year, month, day};
   id.version_text = text::Format(date, "MMM D, YYYY");
-  id.build_number = text::Format(static_cast<long long>(date.SerialDay()), "#0");
+  id.build_number = text::Number(date.SerialDay());
   return id;
 }
 

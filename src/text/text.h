@@ -3,6 +3,7 @@
 // the product's own descriptions (Mid("ABC", 2, 1) == "B", InStr finds at 1 or returns 0).
 // Pure functions: no I/O, no locale.
 
+#include <concepts>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,6 +78,11 @@ inline std::string Format(long value, std::string_view format) {
 // (minutes), "SS", "AMPM" (12-hour clock with AM/PM), and the named formats "LONG DATE",
 // "LONG TIME", "SHORT DATE". Other characters are copied.
 std::string Format(const DateTime& value, std::string_view format);
+// A whole number as the log and the SQL write it: Format(value, "#0").
+template <std::integral T>
+std::string Number(T value) {
+  return Format(static_cast<long long>(value), "#0");
+}
 // "Sunday, December 6, 2026".
 std::string LongDate(const DateTime& value);
 // "9:04:29 AM".
