@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <memory>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "platform/dmapi/installation.h"
@@ -759,11 +758,23 @@ std::vector<Shape> Corpus(const std::string& banner) {
   };
 }
 
+// A library's flavour (its engine code) on a back end.
+struct Setting {
+  const char* name;
+  int engine;
+  sql::Backend backend;
+  friend void PrintTo(const Setting& s, std::ostream* os) { *os << s.name; }
+};
+const Setting kSettings[] = {{"MicrosoftOnSqlite", 10, sql::Backend::kSqlite},
+                             {"OracleOnSqlite", 2, sql::Backend::kSqlite},
+                             {"MicrosoftOnPostgres", 10, sql::Backend::kPostgres},
+                             {"OracleOnPostgres", 2, sql::Backend::kPostgres}};
+
 class StatementCorpusTest : public testing::EngineSession,
-                            public ::testing::WithParamInterface<std::tuple<int, sql::Backend>> {
+                            public ::testing::WithParamInterface<Setting> {
  protected:
-  bool Oracle() const { return std::get<0>(GetParam()) == 2; }
-  sql::Backend Backend() const { return std::get<1>(GetParam()); }
+  bool Oracle() const { return GetParam().engine == 2; }
+  sql::Backend Backend() const { return GetParam().backend; }
 
   void SetUp() override {
     install_.backend = Backend();
@@ -782,12 +793,10 @@ class StatementCorpusTest : public testing::EngineSession,
 
   // DOCS of this flavour, holding the fixture, and OTHER; DOCS opened on the server's clock.
   std::unique_ptr<sql::Database> CreateLibraries(testing::DmInstallation& install) {
-    install.Create({{.name = "DOCS",
-                     .engine_code = std::get<0>(GetParam()),
-                     .owner = kOwner,
-                     .generate = false},
-                    {.name = "OTHER", .owner = kOwner, .generate = false}},
-                   "JSMITH");
+    install.Create(
+        {{.name = "DOCS", .engine_code = GetParam().engine, .owner = kOwner, .generate = false},
+         {.name = "OTHER", .owner = kOwner, .generate = false}},
+        "JSMITH");
     std::unique_ptr<sql::Database> db = install.OpenLibrary("DOCS");
     if (auto* lite = dynamic_cast<sql::SqliteDatabase*>(db.get())) {
       lite->SetClock(kServerClock);
@@ -935,14 +944,9 @@ TEST_P(StatementCorpusTest, ShapesAnswerAsTheirPlainTranslations) {
   EXPECT_GT(succeeded, 100);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BothFlavoursOnBothBackEnds, StatementCorpusTest,
-    ::testing::Combine(::testing::Values(10, 2),
-                       ::testing::Values(sql::Backend::kSqlite, sql::Backend::kPostgres)),
-    [](const ::testing::TestParamInfo<std::tuple<int, sql::Backend>>& param) {
-      return std::string(std::get<0>(param.param) == 2 ? "Oracle" : "Microsoft") +
-             (std::get<1>(param.param) == sql::Backend::kPostgres ? "OnPostgres" : "OnSqlite");
-    });
+INSTANTIATE_TEST_SUITE_P(BothFlavoursOnBothBackEnds, StatementCorpusTest,
+                         ::testing::ValuesIn(kSettings),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace
 }  // namespace sproutsmith::dm
