@@ -5,30 +5,14 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "support/dm_installation.h"
+#include "support/engine_session.h"
 
 namespace sproutsmith::dm {
 namespace {
 
-using testing::DmInstallation;
-using testing::LibrarySpec;
-
 // A started session over a real installation; the log and the library files are read back.
-class ConnectionTest : public ::testing::Test {
+class ConnectionTest : public testing::EngineSession {
  protected:
-  void Start(const std::vector<LibrarySpec>& libraries) {
-    install_.Create(libraries);
-    client_ = install_.OpenClient();
-    ASSERT_TRUE(client_);
-    connection_ = std::make_unique<Connection>(install_.context, *client_);
-    ASSERT_TRUE(connection_->StartFusion()) << Dump();
-  }
-  std::string Dump() const {
-    std::string s;
-    for (const auto& l : install_.LogLines()) s += l + "\n";
-    return s;
-  }
-  int Count(const std::string& fragment) const { return install_.CountLogLines(fragment); }
   // Lines containing `fragment` written since the last Mark().
   void Mark() { mark_ = install_.LogLines().size(); }
   int Since(const std::string& fragment) const {
@@ -38,10 +22,6 @@ class ConnectionTest : public ::testing::Test {
     return n;
   }
   size_t mark_ = 0;
-
-  DmInstallation install_;
-  std::unique_ptr<dmapi::Client> client_;
-  std::unique_ptr<Connection> connection_;
 };
 
 TEST_F(ConnectionTest, StartFusionConnectsTheCurrentLibraryAndNarratesIt) {
@@ -92,18 +72,6 @@ TEST_F(ConnectionTest, UnknownAndBlankLibrariesAreRefused) {
   EXPECT_FALSE(connection_->ConnectLibrary("  "));
   EXPECT_EQ(Count("Library name is blank - cannot change connection"), 1);
   EXPECT_EQ(connection_->LibraryName(), "DEMO");
-}
-
-TEST_F(ConnectionTest, EngineCodeZeroIsReadFromRemoteLibrariesOnce) {
-  Start({{.name = "DEMO"}, {.name = "OTHER", .engine_code = 0, .stored_engine_code = 6}});
-  ASSERT_TRUE(connection_->ConnectLibrary("OTHER")) << Dump();
-  EXPECT_EQ(connection_->facts().DatabaseEngine, 6);
-  EXPECT_EQ(connection_->facts().EngineName, "Sybase");
-  EXPECT_EQ(Count("SELECT DATABASE_ENGINE FROM"), 1);
-  ASSERT_TRUE(connection_->ConnectLibrary("DEMO"));
-  ASSERT_TRUE(connection_->ConnectLibrary("OTHER"));
-  EXPECT_EQ(Count("SELECT DATABASE_ENGINE FROM"), 1);
-  EXPECT_EQ(connection_->facts().DatabaseEngine, 6);
 }
 
 TEST_F(ConnectionTest, AnOracleLibraryIsNarratedInItsFlavour) {
@@ -164,23 +132,6 @@ TEST_F(ConnectionTest, TableExistsRestoresTheVerboseSettingAndReportsMissingTabl
   EXPECT_EQ(Count("object_id('DOCSADM.NO_SUCH_TABLE')"), 0);
 }
 
-TEST_F(ConnectionTest, TheLibraryRepairsHappenOnlyOnce) {
-  install_.Create({{.name = "DEMO"}});
-  // A dictionary row for LAST_UPDATE without the column would be duplicated by a naive insert.
-  for (int run = 0; run < 2; ++run) {
-    client_ = install_.OpenClient();
-    connection_ = std::make_unique<Connection>(install_.context, *client_);
-    ASSERT_TRUE(connection_->StartFusion()) << Dump();
-    connection_->ReleaseObjects();
-  }
-  EXPECT_EQ(Count("Adding LAST_UPDATE column to FOLDER table in library DEMO"), 1);
-  EXPECT_EQ(install_.Scalar("DEMO",
-                            "SELECT COUNT(*) FROM DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND "
-                            "COLNAME = 'LAST_UPDATE'"),
-            "1");
-  EXPECT_EQ(install_.Scalar("DEMO", "SELECT COUNT(*) FROM SEC_REASON WHERE CODE = 98"), "1");
-}
-
 TEST_F(ConnectionTest, MissingTablesSkipTheirStatementsAndOnlyClearTheirFlags) {
   Start({{.name = "BARE", .with_quil_tables = false, .with_optional_tables = false}});
   const auto& state = connection_->library_state();
@@ -194,26 +145,11 @@ TEST_F(ConnectionTest, MissingTablesSkipTheirStatementsAndOnlyClearTheirFlags) {
   EXPECT_EQ(Count("SQL Error"), 0) << Dump();
 }
 
-TEST_F(ConnectionTest, AStaleDictionaryRowIsReplacedNotDuplicated) {
-  install_.Create({{.name = "DEMO"}});
-  install_.Exec("DEMO", "ALTER TABLE FOLDER ADD LAST_UPDATE DATETIME NULL");
-  client_ = install_.OpenClient();
-  connection_ = std::make_unique<Connection>(install_.context, *client_);
-  ASSERT_TRUE(connection_->StartFusion()) << Dump();
-  EXPECT_TRUE(connection_->library_state().HasFolderLastUpdate);
-  EXPECT_EQ(install_.Scalar("DEMO",
-                            "SELECT COUNT(*) FROM DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND "
-                            "COLNAME = 'LAST_UPDATE'"),
-            "1");
-}
-
 TEST_F(ConnectionTest, QuotedIdentifiersOffStillConnectsWithTheWarning) {
   install_.Create({{.name = "DEMO"}});
   install_.Exec("DEMO", "UPDATE STANDIN_SYS_DATABASES SET IS_QUOTED_IDENTIFIER_ON = 0");
   install_.options.CheckLogMethod = 0;
-  client_ = install_.OpenClient();
-  connection_ = std::make_unique<Connection>(install_.context, *client_);
-  ASSERT_TRUE(connection_->StartFusion());
+  ASSERT_TRUE(Restart());
   EXPECT_EQ(Count("Warning: "), 1) << Dump();
   EXPECT_EQ(Count("The SQL option 'QUOTED_IDENTIFIER' is set to 'OFF' in the database DEMO for "
                   "library DEMO!"),

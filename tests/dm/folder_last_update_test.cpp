@@ -86,25 +86,34 @@ TEST(FolderLastUpdateTest, TheDictionaryRowFollowsTheColumnOnBothFlavours) {
       ASSERT_TRUE(again.started);
       EXPECT_TRUE(again.connection->library_state().HasFolderLastUpdate);
       EXPECT_EQ(install.CountLogLines(c.alter), 2) << "added once";
+      EXPECT_EQ(install.CountLogLines("Adding LAST_UPDATE column to FOLDER table in library LIB"),
+                2);
+      EXPECT_EQ(install.Scalar("LIB", kDictionaryRows), "1");
+      EXPECT_EQ(install.Scalar("LIB", "SELECT COUNT(*) FROM SEC_REASON WHERE CODE = 98"), "1");
     }
   }
 }
 
-TEST(FolderLastUpdateTest, ADictionaryRowWithoutItsColumnIsRepaired) {
-  DmInstallation install;
-  install.Create({{.name = "LIB", .with_rules = false}});
-  install.Exec("LIB",
-               "INSERT INTO DOCSCOLUMN (SYSTEM_ID, TBNAME, COLNAME) VALUES (999999, 'FOLDER', "
-               "'LAST_UPDATE')");
-  Start run(install, "");
-  ASSERT_TRUE(run.started) << Dump(install);
-  EXPECT_TRUE(run.connection->library_state().HasFolderLastUpdate);
-  EXPECT_EQ(install.Scalar("LIB", kColumns), "1");
-  EXPECT_EQ(install.Scalar("LIB", kDictionaryRows), "1");
-  EXPECT_EQ(install.Scalar("LIB",
-                           "SELECT CREATOR FROM DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND COLNAME = "
-                           "'LAST_UPDATE'"),
-            "DOCSADM");
+// A dictionary row without its column, or the column without its row: the start completes
+// the repair without a second row.
+TEST(FolderLastUpdateTest, AHalfMadeRepairIsCompleted) {
+  for (const char* half : {"INSERT INTO DOCSCOLUMN (SYSTEM_ID, TBNAME, COLNAME) VALUES (999999, "
+                           "'FOLDER', 'LAST_UPDATE')",
+                           "ALTER TABLE FOLDER ADD LAST_UPDATE DATETIME NULL"}) {
+    SCOPED_TRACE(half);
+    DmInstallation install;
+    install.Create({{.name = "LIB", .with_rules = false}});
+    install.Exec("LIB", half);
+    Start run(install, "");
+    ASSERT_TRUE(run.started) << Dump(install);
+    EXPECT_TRUE(run.connection->library_state().HasFolderLastUpdate);
+    EXPECT_EQ(install.Scalar("LIB", kColumns), "1");
+    EXPECT_EQ(install.Scalar("LIB", kDictionaryRows), "1");
+    EXPECT_EQ(install.Scalar("LIB",
+                             "SELECT CREATOR FROM DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND COLNAME = "
+                             "'LAST_UPDATE'"),
+              "DOCSADM");
+  }
 }
 
 }  // namespace

@@ -55,18 +55,21 @@ std::string UniqueNamesWarning(const std::string& library) {
 struct UniqueNamesRun {
   const char* parameter;  // DOCSParms.UniqueDocNames of DEMO for this run
   int display_errors;
+  const char* command_line;
   bool warned;
+  bool shown;
   const char* saved;  // UniqueNameWarning of DEMO afterwards
 };
 
 TEST_F(LibraryPreparationTest, TheUniqueNamesWarningComesOnceEachTimeTheParameterIsSwitchedOn) {
   install_.Create({{.name = "DEMO", .with_rules = false}, {.name = "OTHER", .with_rules = false}});
   const UniqueNamesRun runs[] = {
-      {"-1", 1, true, "-1"},   // first found on: warned and shown
-      {"-1", 1, false, "-1"},  // still on: already warned
-      {"0", 1, false, "0"},    // switched off
-      {"-1", 0, true, "-1"},   // on again: warned again, but not shown without display errors
-      {"", 1, false, "0"},     // not set at all counts as off
+      {"-1", 1, "", true, true, "-1"},        // first found on: warned and shown
+      {"-1", 1, "", false, false, "-1"},      // still on: already warned
+      {"0", 1, "", false, false, "0"},        // switched off
+      {"-1", 0, "", true, false, "-1"},       // on again: warned, not shown without display errors
+      {"", 1, "", false, false, "0"},         // not set at all counts as off
+      {"-1", 1, "/G /X", true, false, "-1"},  // an unattended run logs it only
   };
   for (size_t run = 0; run < std::size(runs); ++run) {
     const UniqueNamesRun& r = runs[run];
@@ -74,6 +77,7 @@ TEST_F(LibraryPreparationTest, TheUniqueNamesWarningComesOnceEachTimeTheParamete
     install_.Exec("DEMO", std::string("UPDATE STANDIN_PARAMETERS SET PARAM_VALUE = '") +
                               r.parameter + "' WHERE PARAM_NAME = 'DOCSParms.UniqueDocNames'");
     install_.options.CheckDisplayErrors = r.display_errors;
+    install_.state.CommandLine = r.command_line;
     install_.ui.messages.clear();
     Mark();
     ASSERT_TRUE(Restart()) << Dump();
@@ -82,13 +86,12 @@ TEST_F(LibraryPreparationTest, TheUniqueNamesWarningComesOnceEachTimeTheParamete
     ASSERT_TRUE(connection().ConnectLibrary("DEMO"));
 
     const std::string line = Stamped("Warning: ", UniqueNamesWarning("DEMO"));
-    EXPECT_EQ(Since(UniqueNamesWarning("DEMO")), r.warned ? 1 : 0) << Dump();
+    EXPECT_EQ(Since(line), r.warned ? 1 : 0) << Dump();
     if (r.warned) {
       EXPECT_EQ(After(line), kRule);
     }
-    const bool shown = r.warned && r.display_errors != 0;
-    ASSERT_EQ(install_.ui.messages.size(), shown ? 1u : 0u);
-    if (shown) {
+    ASSERT_EQ(install_.ui.messages.size(), r.shown ? 1u : 0u);
+    if (r.shown) {
       EXPECT_EQ(install_.ui.messages[0].text, "Warning: " + UniqueNamesWarning("DEMO"));
       EXPECT_EQ(install_.ui.messages[0].title, "WARNING!");
       EXPECT_EQ(install_.ui.messages[0].style, runtime::MessageStyle::kExclamation);
@@ -98,19 +101,6 @@ TEST_F(LibraryPreparationTest, TheUniqueNamesWarningComesOnceEachTimeTheParamete
     EXPECT_EQ(Setting("OTHER", "UniqueNameWarning"), "0");
     EXPECT_EQ(Since(UniqueNamesWarning("OTHER")), 0);
   }
-}
-
-TEST_F(LibraryPreparationTest, AnUnattendedRunLogsTheUniqueNamesWarningWithoutShowingIt) {
-  install_.Create({{.name = "DEMO", .with_rules = false}});
-  install_.Exec("DEMO",
-                "UPDATE STANDIN_PARAMETERS SET PARAM_VALUE = '-1' WHERE PARAM_NAME = "
-                "'DOCSParms.UniqueDocNames'");
-  install_.options.CheckDisplayErrors = 1;
-  install_.state.CommandLine = "/G /X";
-  ASSERT_TRUE(Restart()) << Dump();
-  EXPECT_EQ(Count(Stamped("Warning: ", UniqueNamesWarning("DEMO"))), 1) << Dump();
-  EXPECT_TRUE(install_.ui.messages.empty());
-  EXPECT_EQ(Setting("DEMO", "UniqueNameWarning"), "-1");
 }
 
 constexpr char kValidationQuery[] =

@@ -179,20 +179,6 @@ TEST_P(ServerInterfaceTest, IsLoggedEveryTimeAndShownOncePerUser) {
 INSTANTIATE_TEST_SUITE_P(Cases, ServerInterfaceTest, ::testing::ValuesIn(kInterfaceCases),
                          [](const auto& p) { return std::string(p.param.name); });
 
-TEST_F(SqlGatewayOutcomeTest, TheServerInterfaceMessageIsNotShownAgainInTheUsersNextRun) {
-  StartDemo();
-  server().refused = "CLIENT";
-  server().refusal_code = static_cast<int>(kServerInterfaceNotLoaded);
-  connection().RunSQL("SELECT COUNT(*) FROM [OWNER].CLIENT");
-  ASSERT_EQ(install_.ui.messages.size(), 1u);
-  RestartDemo();
-  server().refused = "CLIENT";
-  server().refusal_code = static_cast<int>(kServerInterfaceNotLoaded);
-  connection().RunSQL("SELECT COUNT(*) FROM [OWNER].CLIENT");
-  EXPECT_EQ(install_.ui.messages.size(), 1u);
-  EXPECT_EQ(Count("Cannot load the DOCSFusion Server Interface."), 2) << Dump();
-}
-
 struct BusyCase {
   const char* name;
   long seconds;

@@ -7,28 +7,34 @@
 namespace sproutsmith::dm {
 namespace {
 
-TEST(SqlTextTest, QuoteTrimsDoublesAndFlattensLines) {
-  EXPECT_EQ(SqlQuote("  O'Brien  "), "O''Brien");
-  EXPECT_EQ(SqlQuote("a\r\nb"), "a  b");
-  EXPECT_EQ(SqlQuote("\nx\n"), "x");
-  EXPECT_EQ(LikeEscape("ACME [UK] LTD"), "ACME [[]UK] LTD");
-  EXPECT_EQ(StripPercent("%APPS.APPLICATION%"), "APPSAPPLICATION");
-  EXPECT_EQ(StripPercent("%MATTER.MATTER_ID%"), "MATTER.MATTER_ID");
-}
-
-TEST(SqlTextTest, ExpandSpacesRestoresBlanks) {
-  EXPECT_EQ(ExpandSpaces("SELECT<SPC>A"), "SELECT A");
-  EXPECT_EQ(ExpandSpaces("SELECT <SPC>A"), "SELECT A");
-  EXPECT_EQ(ExpandSpaces("<SPC>A<SPC><SPC>B<SPC>"), "A B");
-  EXPECT_EQ(ExpandSpaces("  plain  "), "plain");
-}
-
-TEST(SqlTextTest, DriverPrefixesAreStrippedUpToTheFirstQuote) {
-  EXPECT_EQ(StripDriverPrefixes("[Sproutsmith][SQLite] no such table: X"), "no such table: X");
-  EXPECT_EQ(StripDriverPrefixes("[a] [b]  text"), "text");
-  EXPECT_EQ(StripDriverPrefixes("[a] near 'x]' syntax"), "near 'x]' syntax");
-  EXPECT_EQ(StripDriverPrefixes("plain"), "plain");
-  EXPECT_EQ(StripDriverPrefixes("[only]"), "");
+// Each helper on the texts that take its distinct paths.
+TEST(SqlTextTest, QuotingSpacesAndDriverPrefixes) {
+  struct Case {
+    std::string (*helper)(std::string_view);
+    const char* in;
+    const char* out;
+  };
+  const Case cases[] = {
+      // Quote: trimmed, quotes doubled, lines flattened.
+      {SqlQuote, "  O'Brien  ", "O''Brien"},
+      {SqlQuote, "a\r\nb", "a  b"},
+      {SqlQuote, "\nx\n", "x"},
+      {LikeEscape, "ACME [UK] LTD", "ACME [[]UK] LTD"},
+      {StripPercent, "%APPS.APPLICATION%", "APPSAPPLICATION"},
+      {StripPercent, "%MATTER.MATTER_ID%", "MATTER.MATTER_ID"},
+      // Saved statements get their blanks back.
+      {ExpandSpaces, "SELECT<SPC>A", "SELECT A"},
+      {ExpandSpaces, "SELECT <SPC>A", "SELECT A"},
+      {ExpandSpaces, "<SPC>A<SPC><SPC>B<SPC>", "A B"},
+      {ExpandSpaces, "  plain  ", "plain"},
+      // Driver prefixes go up to the first quote.
+      {StripDriverPrefixes, "[Sproutsmith][SQLite] no such table: X", "no such table: X"},
+      {StripDriverPrefixes, "[a] [b]  text", "text"},
+      {StripDriverPrefixes, "[a] near 'x]' syntax", "near 'x]' syntax"},
+      {StripDriverPrefixes, "plain", "plain"},
+      {StripDriverPrefixes, "[only]", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.helper(c.in), c.out) << c.in;
 }
 
 ConnectionFacts Facts(int engine, std::string version = "15.0.2000.5", std::string level = "150") {

@@ -10,22 +10,11 @@
 namespace sproutsmith::templ {
 namespace {
 
-using testing::LogWindow;
-using testing::MapDictionary;
-
-class RuleParametersTest : public ::testing::Test {
+class RuleParametersTest : public testing::ParserTest {
  protected:
-  RuleParametersTest() : window_(install_) {
-    env_.library_name = "DEMO";
-    env_.processing_library = "DEMO";
-    env_.session_libraries = {"DEMO"};
-    env_.owner = "DOCSADM";
-    env_.today = install_.clock.Now();  // 2020-11-14
-  }
   ParsedTemplate Template(const std::string& template_text) {
     ParsedTemplate parsed;
-    EXPECT_TRUE(ParseTemplateText(template_text, nullptr, env_, cache_, dictionary_, install_.log,
-                                  &parsed));
+    EXPECT_TRUE(ParserTest::Parse(template_text, &parsed));
     return parsed;
   }
   RuleParameters Parse(const std::string& values, const ParsedTemplate& parsed) {
@@ -33,12 +22,6 @@ class RuleParametersTest : public ::testing::Test {
     return ParseRuleParameters(values, parsed, "DEMO", env_.today, cache_, dictionary_,
                                install_.log);
   }
-
-  sproutsmith::testing::DmInstallation install_;
-  LogWindow window_;
-  TemplateEnvironment env_;
-  ForeignKeyCache cache_;
-  MapDictionary dictionary_{testing::StandardKeys()};
 };
 
 TEST_F(RuleParametersTest, ConditionsOnTheDefaultTemplate) {

@@ -8,9 +8,6 @@
 namespace sproutsmith::templ {
 namespace {
 
-using testing::LogWindow;
-using testing::MapDictionary;
-
 // One item as "Text|Kind|Table|Column|KeyColumn|LinkColumn|LinkTable|ProfileAssignment",
 // with "|lib=" + Library when it names one.
 std::string Show(const TemplateItem& i) {
@@ -24,20 +21,10 @@ std::string Show(const ExternalLink& l) {
   return "#" + l.ItemNumber + " [" + l.Columns + "] [" + l.Tables + "] [" + l.Joins + "]";
 }
 
-class TemplateParserTest : public ::testing::Test {
+class TemplateParserTest : public testing::ParserTest {
  protected:
-  TemplateParserTest() : window_(install_) {
-    env_.library_name = "DEMO";
-    env_.library_description = "Demo library";
-    env_.processing_library = "DEMO";
-    env_.session_libraries = {"DEMO", "ARCHIVE"};
-    env_.owner = "DOCSADM";
-    env_.today = install_.clock.Now();
-  }
   bool Parse(const std::string& template_text, std::string* email = nullptr) {
-    window_.Reset();
-    return ParseTemplateText(template_text, email, env_, cache_, dictionary_, install_.log,
-                             &parsed_);
+    return ParserTest::Parse(template_text, &parsed_, email);
   }
   std::vector<std::string> Items() const {
     std::vector<std::string> out;
@@ -50,11 +37,6 @@ class TemplateParserTest : public ::testing::Test {
     return out;
   }
 
-  sproutsmith::testing::DmInstallation install_;
-  LogWindow window_;
-  TemplateEnvironment env_;
-  ForeignKeyCache cache_;
-  MapDictionary dictionary_{testing::StandardKeys()};
   ParsedTemplate parsed_;
 };
 

@@ -17,6 +17,7 @@
 #include "template/foreign_keys.h"
 #include "template/library_access.h"
 #include "template/template_levels.h"
+#include "template/template_parser.h"
 #include "text/text.h"
 
 namespace sproutsmith::templ::testing {
@@ -99,6 +100,31 @@ class LogWindow {
   size_t start_ = 0;
 };
 
+// The template language without a library: the data dictionary is a table, the environment
+// that of library DEMO on the installation's fixed date (2020-11-14).
+class ParserTest : public ::testing::Test {
+ protected:
+  ParserTest() : window_(install_) {
+    env_.library_name = "DEMO";
+    env_.library_description = "Demo library";
+    env_.processing_library = "DEMO";
+    env_.session_libraries = {"DEMO", "ARCHIVE"};
+    env_.owner = "DOCSADM";
+    env_.today = install_.clock.Now();
+  }
+  bool Parse(const std::string& template_text, ParsedTemplate* parsed,
+             std::string* email = nullptr) {
+    window_.Reset();
+    return ParseTemplateText(template_text, email, env_, cache_, dictionary_, install_.log, parsed);
+  }
+
+  sproutsmith::testing::DmInstallation install_;
+  LogWindow window_;
+  TemplateEnvironment env_;
+  ForeignKeyCache cache_;
+  MapDictionary dictionary_{StandardKeys()};
+};
+
 // A started session over a generated installation, the rule store loading each library's
 // rules, and the compiler's caches.
 class CompileSession : public ::testing::Test {
@@ -111,15 +137,11 @@ class CompileSession : public ::testing::Test {
     store_ = std::make_unique<rules::RuleStore>(install_.context, *connection_);
     store_->Attach();
     ASSERT_TRUE(connection_->StartFusion()) << Dump();
-    dictionary_ = std::make_unique<DocsColumnDictionary>(*connection_);
   }
   rules::RuleRecord Rule(const std::string& name) {
     const int index = store_->Find(connection_->LibraryName(), name);
     EXPECT_GT(index, 0) << name;
     return index > 0 ? store_->Rule(index) : rules::RuleRecord();
-  }
-  TemplateEnvironment Environment() {
-    return EnvironmentOf(*connection_, connection_->LibraryName(), install_.clock.Now());
   }
   // The rule through the whole of template compilation, as the cycle runs it.
   CompiledRule Compile(rules::RuleRecord rule, long row_limit_option = 10000) {
@@ -139,8 +161,6 @@ class CompileSession : public ::testing::Test {
   std::unique_ptr<dmapi::Client> client_;
   std::unique_ptr<dm::Connection> connection_;
   std::unique_ptr<rules::RuleStore> store_;
-  std::unique_ptr<DocsColumnDictionary> dictionary_;
-  ForeignKeyCache cache_;
   std::unique_ptr<TemplateCompiler> compiler_;
 };
 

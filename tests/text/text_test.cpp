@@ -63,19 +63,22 @@ TEST(TextTest, NumberFormats) {
 
 TEST(TextTest, DateFormatsOnAFixedDate) {
   const DateTime d{2020, 11, 14, 21, 5, 9, 340};  // a Saturday evening
-  EXPECT_EQ(Format(d, "YYYY-MM-DD"), "2020-11-14");
-  EXPECT_EQ(Format(d, "YYYYMMDD"), "20201114");
-  EXPECT_EQ(Format(d, "YYYY/MM/DD"), "2020/11/14");
-  EXPECT_EQ(Format(d, "YYYY-MM-DD HH:MM:SS"), "2020-11-14 21:05:09");
-  EXPECT_EQ(Format(d, "HH:MM"), "21:05");
-  EXPECT_EQ(Format(d, "HH:MM:SS"), "21:05:09");
-  EXPECT_EQ(Format(d, "hh:mm:ss ampm"), "09:05:09 PM");
-  EXPECT_EQ(Format(d, "HH:MM ampm"), "09:05 PM");
-  EXPECT_EQ(Format(d, "MMM D, YYYY"), "Nov 14, 2020");
-  EXPECT_EQ(Format(d, "DD-MMM-YY"), "14-Nov-20");
-  EXPECT_EQ(Format(d, "MMMM"), "November");
-  EXPECT_EQ(Format(d, "DDDD"), "Saturday");
-  EXPECT_EQ(Format(d, "LONG DATE"), "Saturday, November 14, 2020");
+  const std::pair<const char*, const char*> cases[] = {
+      {"YYYY-MM-DD", "2020-11-14"},
+      {"YYYYMMDD", "20201114"},
+      {"YYYY/MM/DD", "2020/11/14"},
+      {"YYYY-MM-DD HH:MM:SS", "2020-11-14 21:05:09"},
+      {"HH:MM", "21:05"},
+      {"HH:MM:SS", "21:05:09"},
+      {"hh:mm:ss ampm", "09:05:09 PM"},
+      {"HH:MM ampm", "09:05 PM"},
+      {"MMM D, YYYY", "Nov 14, 2020"},
+      {"DD-MMM-YY", "14-Nov-20"},
+      {"MMMM", "November"},
+      {"DDDD", "Saturday"},
+      {"LONG DATE", "Saturday, November 14, 2020"},
+  };
+  for (const auto& [format, expected] : cases) EXPECT_EQ(Format(d, format), expected) << format;
   EXPECT_EQ(LongTime(d), "9:05:09 PM");
   EXPECT_EQ(LongTime(DateTime{2020, 1, 1, 0, 0, 0}), "12:00:00 AM");
   EXPECT_EQ(Format(DateTime{2020, 1, 2, 12, 30, 0}, "hh:mm:ss ampm"), "12:30:00 PM");

@@ -1,0 +1,799 @@
+// Rules compiled as the cycle compiles them, on generated libraries of both flavours: the
+// statement the builder writes (exactly, where a case gives it) and the rows it selects,
+// against a hand-written query over the same data. The cases run in order on one
+// installation, each with the tracking table emptied first; a later case sees the data an
+// earlier one added.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "platform/dmapi/demo_installation.h"
+#include "platform/dmapi/installation.h"
+#include "rules/tracking.h"
+#include "support/status_assertions.h"
+#include "template/template_test_support.h"
+
+namespace sproutsmith::templ {
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+using Outcome = CompiledRule::Outcome;
+using sproutsmith::testing::QuotesDoubled;
+
+enum Flavours { kMicrosoft = 1, kOracle = 2, kBoth = 3 };
+struct Flavour {
+  const char* library;
+  int engine;
+  int flavour;
+};
+constexpr Flavour kFlavours[] = {{"DEMO", 10, kMicrosoft}, {"ORA", 2, kOracle}};
+
+struct Case {
+  const char* name;
+  int flavours = kBoth;
+  // The generated rule, changed where a field says so ("" keeps its own).
+  const char* rule = "CLIENTS";
+  const char* rename = "";
+  // A rule that has recorded every client and matter while this one recorded only client
+  // C0001's: a pattern match on the name would take its rows for this rule's.
+  const char* other = "";
+  const char* template_text = "";
+  const char* qualifier = "";
+  const char* values = nullptr;
+  // The run: plain SQL on the library first, then the options.
+  std::vector<std::string> setup;
+  const char* site = "";
+  int initialize = 0;
+  const char* max_folders = "0";
+  long row_limit_option = 10000;
+  // What it must give.
+  Outcome outcome = Outcome::kSelected;
+  std::string statement;  // exactly ("" not compared)
+  long row_limit = -1;
+  std::string query;  // its rows are the selection's; in order when the query orders them
+  // The selection's columns compared with the query's; by default the rule's items (client,
+  // matter and document type of CLIENT MATTERS, the client of CLIENTS).
+  std::vector<int> columns;
+  long long matched = -1;
+  int unknown_paths = 0;  // conditions dropped as not known to the data dictionary
+  std::vector<std::pair<std::string, int>> log;            // lines holding the text, counted
+  std::vector<std::pair<std::string, std::string>> after;  // queries and their answers
+};
+
+// The tracking exclusion of `table` for rule `rule`.
+std::string NotTracked(const std::string& table, const std::string& rule) {
+  return table +
+         ".SYSTEM_ID NOT IN (SELECT SID FROM [OWNER].QUIL_SPROUTSMITH WHERE UPPER(TABLE_NAME) = '" +
+         table + "' AND UPPER(RULE_NAME) = '" + rule + "')";
+}
+
+// Oracle writes its aliases without AS.
+std::string NoAs(std::string s) { return text::Replace(s, " AS \"", " \""); }
+
+const std::string kClientsHead =
+    "'CLIENTS', '\\', CLIENT.CLIENT_ID AS \"CLIENT.CLIENT_ID\", CLIENT.SYSTEM_ID AS "
+    "\"CLIENT.SYSTEM_ID\", MATTER.SYSTEM_ID AS \"MATTER.SYSTEM_ID\"";
+const std::string kClientsFrom =
+    "\r\n FROM [OWNER].MATTER LEFT OUTER JOIN [OWNER].CLIENT ON CLIENT.SYSTEM_ID = "
+    "MATTER.CLIENT_ID WHERE ";
+const std::string kOracleClientsFrom =
+    " FROM [OWNER].MATTER, [OWNER].CLIENT WHERE CLIENT.SYSTEM_ID (+) = MATTER.CLIENT_ID AND ";
+const std::string kClientsExclusion =
+    "((" + NotTracked("CLIENT", "CLIENTS") + " OR " + NotTracked("MATTER", "CLIENTS") + "))";
+const std::string kClientsInitialize =
+    "(" + NotTracked("CLIENT", "CLIENTS") + " OR " + NotTracked("MATTER", "CLIENTS") + ")";
+constexpr char kClientsOrder[] = " ORDER BY CLIENT.CLIENT_ID ASC";
+const std::string kSiteExclusion =
+    "NOT EXISTS (SELECT * FROM [OWNER].QUIL_SPROUTSMITH WHERE QUIL_SPROUTSMITH.SID = "
+    "MATTER.SYSTEM_ID AND TABLE_NAME = 'MATTER' AND RULE_NAME = 'CLIENTS')";
+const std::string kDefaultHead =
+    "'FIRM MATTERS', '\\', CLIENT.CLIENT_ID AS \"CLIENT.CLIENT_ID\", '\\', MATTER.MATTER_ID AS "
+    "\"MATTER.MATTER_ID\", '\\', DOCUMENTTYPES.TYPE_ID AS \"DOCUMENTTYPES.TYPE_ID\", "
+    "CLIENT.SYSTEM_ID AS \"CLIENT.SYSTEM_ID\", MATTER.SYSTEM_ID AS \"MATTER.SYSTEM_ID\", "
+    "DOCUMENTTYPES.SYSTEM_ID AS \"DOCUMENTTYPES.SYSTEM_ID\"";
+const std::string kDefaultJoins =
+    " FROM [OWNER].MATTER LEFT OUTER JOIN [OWNER].CLIENT ON CLIENT.SYSTEM_ID = MATTER.CLIENT_ID "
+    "LEFT OUTER JOIN [OWNER].PROFILE ON PROFILE.MATTER = MATTER.SYSTEM_ID LEFT OUTER JOIN "
+    "[OWNER].DOCUMENTTYPES ON DOCUMENTTYPES.SYSTEM_ID = PROFILE.DOCUMENTTYPE WHERE "
+    "PROFILE.SYSTEM_ID IS NOT NULL AND NOT EXISTS (SELECT * FROM [OWNER].APPS WHERE "
+    "APPS.SYSTEM_ID = PROFILE.APPLICATION AND APPS.APPLICATION = 'FOLDER')";
+const std::string kDefaultOrder =
+    " ORDER BY CLIENT.CLIENT_ID ASC, MATTER.MATTER_ID ASC, DOCUMENTTYPES.TYPE_ID ASC";
+
+// Client, matter and document type of every document (folder profiles left out).
+constexpr char kDocuments[] =
+    "SELECT DISTINCT C.CLIENT_ID, M.MATTER_ID, D.TYPE_ID FROM PROFILE P "
+    "JOIN MATTER M ON M.SYSTEM_ID = P.MATTER JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID "
+    "JOIN DOCUMENTTYPES D ON D.SYSTEM_ID = P.DOCUMENTTYPE "
+    "JOIN APPS A ON A.SYSTEM_ID = P.APPLICATION WHERE A.APPLICATION <> 'FOLDER'";
+// The same, with a document that has no application.
+constexpr char kAllDocuments[] =
+    "SELECT DISTINCT C.CLIENT_ID, M.MATTER_ID, D.TYPE_ID FROM PROFILE P "
+    "JOIN MATTER M ON M.SYSTEM_ID = P.MATTER JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID "
+    "JOIN DOCUMENTTYPES D ON D.SYSTEM_ID = P.DOCUMENTTYPE "
+    "LEFT JOIN APPS A ON A.SYSTEM_ID = P.APPLICATION "
+    "WHERE A.APPLICATION IS NULL OR A.APPLICATION <> 'FOLDER'";
+std::string Documents(const std::string& condition) {
+  return std::string(kDocuments) + " AND " + condition;
+}
+constexpr char kMattersClients[] =
+    "SELECT C.CLIENT_ID FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID GROUP BY "
+    "M.SYSTEM_ID, C.CLIENT_ID";
+constexpr char kUntrackedMattersClients[] =
+    "SELECT C.CLIENT_ID FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID "
+    "WHERE C.CLIENT_ID <> 'C0001' GROUP BY M.SYSTEM_ID, C.CLIENT_ID";
+constexpr char kTwoLinks[] = "%<CLIENT.CLIENT_ID>% %\\% %<MATTER.MATTER_ID>%";
+constexpr char kNotJoined[] =
+    "Note: Neither a foreign key nor a condition of the rule joins MATTER";
+
+// Client C0001's folders are recorded for `rule`: its client and its matters.
+std::string TrackC0001(const std::string& rule) {
+  return "INSERT INTO QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, STATUS, LOCKED_BY) "
+         "SELECT C.SYSTEM_ID, 'CLIENT', '" +
+         QuotesDoubled(rule) +
+         "', 0, '' FROM CLIENT C WHERE C.CLIENT_ID = 'C0001' UNION SELECT M.SYSTEM_ID, "
+         "'MATTER', '" +
+         QuotesDoubled(rule) +
+         "', 0, '' FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID WHERE "
+         "C.CLIENT_ID = 'C0001'";
+}
+
+// A matter of client C0001 whose only profile has `application`, after `first`.
+std::vector<std::string> ProfileOnNewMatter(int key, const std::string& application,
+                                            std::vector<std::string> first = {}) {
+  first.push_back("INSERT INTO MATTER (SYSTEM_ID, CLIENT_ID, MATTER_ID, MATTER_NAME) SELECT " +
+                  std::to_string(key) + ", SYSTEM_ID, '" + std::to_string(key) +
+                  "', 'New' FROM CLIENT WHERE CLIENT_ID = 'C0001'");
+  first.push_back(
+      "INSERT INTO PROFILE (SYSTEM_ID, DOCNUMBER, DOCNAME, APPLICATION, MATTER, DOCUMENTTYPE) "
+      "SELECT " +
+      std::to_string(key + 1) + ", " + std::to_string(key + 1) + ", 'P', " + application + ", " +
+      std::to_string(key) + ", MIN(SYSTEM_ID) FROM DOCUMENTTYPES WHERE TYPE_ID <> 'FOLDER'");
+  return first;
+}
+
+std::vector<Case> Cases() {
+  return {
+      // The statements, exactly, by engine and option.
+      {.name = "all tables reached: the client/matter order, nothing else added",
+       .flavours = kMicrosoft,
+       .statement = "SELECT DISTINCT TOP 80000 " + kClientsHead + kClientsFrom + kClientsExclusion +
+                    kClientsOrder,
+       .matched = 8},
+      {.name = "oracle: old-style outer join and ROWNUM",
+       .flavours = kOracle,
+       .statement = "SELECT DISTINCT " + NoAs(kClientsHead) + kOracleClientsFrom +
+                    kClientsExclusion + " AND ROWNUM <= 80000" + kClientsOrder,
+       .matched = 8},
+      // MATTER's exclusion, put off at the client level, is added at the matter level.
+      {.name = "default rule: PROFILE and DOCUMENTTYPES joined",
+       .flavours = kMicrosoft,
+       .rule = "CLIENT MATTERS",
+       .statement = "SELECT DISTINCT TOP 40000 " + kDefaultHead + "\r\n" + kDefaultJoins +
+                    " AND ((" + NotTracked("CLIENT", "CLIENT MATTERS") + ") OR (" +
+                    NotTracked("MATTER", "CLIENT MATTERS") + ") OR (" +
+                    NotTracked("DOCUMENTTYPES", "CLIENT MATTERS") + "))" + kDefaultOrder,
+       .matched = 8},
+      {.name = "no where clause",
+       .flavours = kMicrosoft,
+       .template_text = "%<CLIENT.CLIENT_ID>%",
+       .statement = "SELECT DISTINCT TOP 40000 CLIENT.CLIENT_ID AS \"CLIENT.CLIENT_ID\"\r\n FROM "
+                    "[OWNER].CLIENT",
+       .matched = 4},
+      {.name = "oracle without a where clause has no row limit",
+       .flavours = kOracle,
+       .template_text = "%<CLIENT.CLIENT_ID>%",
+       .statement = "SELECT DISTINCT CLIENT.CLIENT_ID \"CLIENT.CLIENT_ID\" FROM [OWNER].CLIENT",
+       .matched = 4},
+      {.name = "text box limit",
+       .flavours = kMicrosoft,
+       .max_folders = "5",
+       .row_limit_option = 5,
+       .statement = "SELECT DISTINCT TOP 5 " + kClientsHead + kClientsFrom + kClientsExclusion +
+                    kClientsOrder,
+       .matched = 5},
+      {.name = "site form: NOT EXISTS replaces every exclusion",
+       .flavours = kMicrosoft,
+       .site = "TAVISTOCK",
+       .statement = "SELECT DISTINCT TOP 80000 " + kClientsHead + kClientsFrom + kSiteExclusion +
+                    kClientsOrder,
+       .matched = 8},
+      {.name = "site form: BELLWICK in any letter case",
+       .flavours = kMicrosoft,
+       .site = "Bellwick Hall",
+       .statement = "SELECT DISTINCT TOP 80000 " + kClientsHead + kClientsFrom + kSiteExclusion +
+                    kClientsOrder,
+       .matched = 8},
+      {.name = "initialize: no TOP, no per-level parentheses",
+       .flavours = kMicrosoft,
+       .initialize = 1,
+       .max_folders = "25",
+       .statement =
+           "SELECT DISTINCT " + kClientsHead + kClientsFrom + kClientsInitialize + kClientsOrder,
+       .matched = 8},
+      {.name = "oracle initialize: no ROWNUM",
+       .flavours = kOracle,
+       .initialize = 1,
+       .statement = "SELECT DISTINCT " + NoAs(kClientsHead) + kOracleClientsFrom +
+                    kClientsInitialize + kClientsOrder,
+       .matched = 8},
+      {.name = "qualifier WHERE after the exclusion becomes AND",
+       .flavours = kMicrosoft,
+       .qualifier = "WHERE CLIENT.CLIENT_ID <> 'c0002'",
+       .statement = "SELECT DISTINCT TOP 80000 " + kClientsHead + kClientsFrom + kClientsExclusion +
+                    " AND CLIENT.CLIENT_ID <> 'C0002'" + kClientsOrder,
+       .matched = 6},
+      {.name = "qualifier AND without other conditions becomes WHERE",
+       .flavours = kMicrosoft,
+       .template_text = "%<CLIENT.CLIENT_ID>%",
+       .qualifier = "AND [OWNER].CLIENT.CLIENT_ID <> 'C0002'",
+       .statement = "SELECT DISTINCT TOP 40000 CLIENT.CLIENT_ID AS \"CLIENT.CLIENT_ID\"\r\n FROM "
+                    "[OWNER].CLIENT  WHERE [OWNER].CLIENT.CLIENT_ID <> 'C0002'",
+       .matched = 3},
+      {.name = "qualifier tables first: MATTER joined to itself is turned round",
+       .flavours = kMicrosoft,
+       .qualifier = "MATTER|MATTER.MATTER_ID = '0001'",
+       .statement = "SELECT DISTINCT TOP 40000 " + kClientsHead + "\r\n " + kClientsFrom.substr(2) +
+                    kClientsExclusion + " AND MATTER.MATTER_ID = '0001'" + kClientsOrder,
+       .matched = 4},
+      {.name = "oracle: the same turned round",
+       .flavours = kOracle,
+       .qualifier = "MATTER|MATTER.MATTER_ID = '0001'",
+       .statement = "SELECT DISTINCT " + NoAs(kClientsHead) + kOracleClientsFrom +
+                    kClientsExclusion + " AND MATTER.MATTER_ID = '0001' AND ROWNUM <= 40000" +
+                    kClientsOrder,
+       .matched = 4},
+      {.name = "external link table without a foreign key joins through its own condition",
+       .flavours = kMicrosoft,
+       .template_text =
+           "%MATTER.MATTER_ID% %\\% %<CLIENT.CLIENT_NAME|[OWNER].CLIENT|"
+           "CLIENT.SYSTEM_ID=MATTER.CLIENT_ID AND CLIENT.CLIENT_NAME <> 'for nobody'>%",
+       .statement = "SELECT DISTINCT TOP 40000 MATTER.MATTER_ID AS \"MATTER.MATTER_ID\", '\\', "
+                    "CLIENT.CLIENT_NAME AS \"CLIENT.CLIENT_NAME\", MATTER.SYSTEM_ID AS "
+                    "\"MATTER.SYSTEM_ID\"\r\n FROM [OWNER].MATTER, [OWNER].CLIENT WHERE ((" +
+                    NotTracked("MATTER", "CLIENTS") +
+                    ")) AND CLIENT.SYSTEM_ID = MATTER.CLIENT_ID AND CLIENT.CLIENT_NAME <> 'FOR "
+                    "NOBODY' ORDER BY MATTER.MATTER_ID ASC",
+       .matched = 8},
+      {.name = "PROFILE first: listed once, tracked by its own exclusion",
+       .flavours = kMicrosoft,
+       .template_text = "%<PROFILE.DOCNAME>%",
+       .statement = "SELECT DISTINCT TOP 160000 PROFILE.DOCNAME AS \"PROFILE.DOCNAME\", "
+                    "PROFILE.SYSTEM_ID AS \"PROFILE.SYSTEM_ID\"\r\n FROM [OWNER].PROFILE  WHERE "
+                    "[OWNER].PROFILE.SYSTEM_ID NOT IN (SELECT SID FROM [OWNER].QUIL_SPROUTSMITH "
+                    "WHERE UPPER(TABLE_NAME) = 'PROFILE' AND UPPER(RULE_NAME) = 'CLIENTS')",
+       .matched = 16},
+      {.name = "initialize mode at the Varnel site also clears practice codes",
+       .setup = {"INSERT INTO QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, STATUS, LOCKED_BY) "
+                 "VALUES (1, 'PRACCODE', 'CLIENTS', 0, ''), (2, 'PRACCODE', 'OTHER', 0, ''), (3, "
+                 "'MATTER', 'CLIENTS', 0, ''), (4, 'CLIENT', 'CLIENTS', 0, '')"},
+       .site = "VARNEL",
+       .initialize = 1,
+       .log = {{"Initializing folder column item PRACCODE", 1},
+               {"Initializing folder column item MATTER", 1}},
+       .after = {{"SELECT COUNT(*) FROM QUIL_SPROUTSMITH", "2"},
+                 {"SELECT COUNT(*) FROM QUIL_SPROUTSMITH WHERE SID IN (2, 4)", "2"}}},
+
+      // The row limit: the bottom table's rows (DOCUMENTTYPES has 4) or a site's counts,
+      // times the option.
+      {.name = "row limit of the default rule",
+       .flavours = kMicrosoft,
+       .rule = "CLIENT MATTERS",
+       .setup = {"INSERT INTO PCDT (SYSTEM_ID, DT_FOLDERNAME, DT_FR_FOLDERNAME) VALUES (1, 'A', "
+                 "''), (2, 'B', NULL), (3, 'B', NULL), (4, '', NULL)",
+                 "INSERT INTO SUBTYPES (SYSTEM_ID, NAME_EN, NAME_FR, DISABLED) VALUES (1, 'X', "
+                 "'X', 'N'), (2, 'Y', 'Y', 'Y'), (3, 'Z', 'Z', NULL)"},
+       .row_limit = 40000},
+      {.name = "row limit of the clients rule", .flavours = kMicrosoft, .row_limit = 80000},
+      {.name = "row limit at Varnel ending in MATTER",
+       .flavours = kMicrosoft,
+       .site = "VARNEL LLP",
+       .row_limit = 10000},
+      {.name = "row limit at Varnel from folder names of document types",
+       .flavours = kMicrosoft,
+       .rule = "CLIENT MATTERS",
+       .rename = "AB-F-PG/CLIENT/MATTER/DT",
+       .site = "varnel",
+       .row_limit = 20000},
+      {.name = "row limit at Varnel with no French folder names",
+       .flavours = kMicrosoft,
+       .rule = "CLIENT MATTERS",
+       .rename = "AB-E-PG/CLIENT/MATTER/DT",
+       .site = "VARNEL",
+       .row_limit = 70000},
+      {.name = "row limit at Varnel from enabled subtypes",
+       .flavours = kMicrosoft,
+       .rule = "CLIENT MATTERS",
+       .rename = "AB-F-PG/CLIENT/MATTER/DT/SUB",
+       .site = "VARNEL",
+       .row_limit = 20000},
+      {.name = "row limit at Varnel from enabled French subtypes",
+       .flavours = kMicrosoft,
+       .rule = "CLIENT MATTERS",
+       .rename = "AB-E-PG/CLIENT/MATTER/DT/SUB",
+       .site = "VARNEL",
+       .row_limit = 20000},
+      {.name = "row limit elsewhere ignores the Varnel rule names",
+       .flavours = kMicrosoft,
+       .rule = "CLIENT MATTERS",
+       .rename = "AB-F-PG/CLIENT/MATTER/DT",
+       .site = "ELSEWHERE",
+       .row_limit = 40000},
+
+      // A rule's tracking rows are its own: "_", "%", "[" and "'" in a name match only
+      // themselves, when the selection leaves tracked rows out and when initialize mode
+      // deletes them.
+      {.name = "_ in the exclusion",
+       .rename = "ABC_D",
+       .other = "ABCXD",
+       .query = kUntrackedMattersClients},
+      {.name = "_ in initialize mode",
+       .rename = "ABC_D",
+       .other = "ABCXD",
+       .initialize = 1,
+       .log = {{"Initializing folder column item MATTER", 1}}},
+      {.name = "_ and letter case in the exclusion",
+       .rename = "ABC_D",
+       .other = "abcxd",
+       .query = kUntrackedMattersClients},
+      {.name = "_ and letter case in initialize mode",
+       .rename = "ABC_D",
+       .other = "abcxd",
+       .initialize = 1},
+      {.name = "% in the exclusion",
+       .rename = "A%B",
+       .other = "AXYZB",
+       .query = kUntrackedMattersClients},
+      {.name = "% in initialize mode", .rename = "A%B", .other = "AXYZB", .initialize = 1},
+      {.name = "[ in the exclusion",
+       .rename = "[A]B",
+       .other = "AB",
+       .query = kUntrackedMattersClients},
+      {.name = "[ in initialize mode", .rename = "[A]B", .other = "AB", .initialize = 1},
+      {.name = "_% in the exclusion",
+       .rename = "A_%",
+       .other = "AB",
+       .query = kUntrackedMattersClients},
+      {.name = "_% in initialize mode", .rename = "A_%", .other = "AB", .initialize = 1},
+      {.name = "' [ and % in the exclusion",
+       .rename = "O'BRIEN [OLD] 100%",
+       .other = "O'BRIEN O 1000",
+       .query = kUntrackedMattersClients},
+      {.name = "' [ and % in initialize mode",
+       .rename = "O'BRIEN [OLD] 100%",
+       .other = "O'BRIEN O 1000",
+       .initialize = 1},
+
+      // An OR written in a qualifier or in an external link's joins stays inside its own
+      // parentheses: the tracked rows stay excluded and, on Oracle, no (+) join ends up
+      // inside the OR.
+      {.name = "an OR in the qualifier",
+       .qualifier = "CLIENT.CLIENT_ID = 'C0001' OR CLIENT.CLIENT_ID = 'C0002'",
+       .setup = {TrackC0001("CLIENTS")},
+       .query = "SELECT C.CLIENT_ID FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID "
+                "WHERE C.CLIENT_ID = 'C0002' GROUP BY M.SYSTEM_ID, C.CLIENT_ID"},
+      {.name = "an OR in a qualifier with its tables and a leading WHERE",
+       .qualifier = "CLIENT | WHERE [OWNER].CLIENT.CLIENT_ID = 'C0003' OR "
+                    "[OWNER].CLIENT.CLIENT_ID = 'C0001'",
+       .setup = {TrackC0001("CLIENTS")},
+       .query = "SELECT C.CLIENT_ID FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID "
+                "WHERE C.CLIENT_ID = 'C0003' GROUP BY M.SYSTEM_ID, C.CLIENT_ID"},
+      {.name = "an OR in an external link's joins",
+       .template_text = "%MATTER.MATTER_ID% %\\% %<CLIENT.CLIENT_ID|[OWNER].CLIENT|"
+                        "CLIENT.SYSTEM_ID=MATTER.CLIENT_ID>% %<*NONE*||MATTER.MATTER_ID = '0001' "
+                        "OR CLIENT.CLIENT_ID = 'C0002'>%",
+       .setup = {TrackC0001("CLIENTS")},
+       .query = "SELECT M.MATTER_ID, C.CLIENT_ID FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = "
+                "M.CLIENT_ID WHERE (M.MATTER_ID = '0001' OR C.CLIENT_ID = 'C0002') AND "
+                "M.SYSTEM_ID NOT IN (SELECT SID FROM QUIL_SPROUTSMITH WHERE RULE_NAME = "
+                "'CLIENTS' AND TABLE_NAME = 'MATTER')",
+       .columns = {1, 3}},
+
+      // The default rule's parameters, parenthesised and nested, select the documents the
+      // hand-written condition selects; a path the data dictionary cannot follow is dropped
+      // with a warning, as if the condition were absent.
+      {.name = "a group of ORs and an AND",
+       .rule = "CLIENT MATTERS",
+       .values = "(%MATTER.CLIENT_ID.CLIENT_ID% = 'C0001' OR %MATTER.CLIENT_ID.CLIENT_ID% = "
+                 "'C0002') AND %MATTER.MATTER_ID% = '0001'",
+       .query = Documents("C.CLIENT_ID IN ('C0001', 'C0002') AND M.MATTER_ID = '0001'")},
+      {.name = "an AND and a group of ORs",
+       .rule = "CLIENT MATTERS",
+       .values = "%MATTER.MATTER_ID% = '0002' AND (%MATTER.CLIENT_ID.CLIENT_ID% = 'c0003' OR "
+                 "%MATTER.CLIENT_ID.CLIENT_ID% = 'C0004')",
+       .query = Documents("M.MATTER_ID = '0002' AND C.CLIENT_ID IN ('C0003', 'C0004')")},
+      {.name = "nested groups",
+       .rule = "CLIENT MATTERS",
+       .values = "((%MATTER.CLIENT_ID.CLIENT_ID% = 'C0001' AND %MATTER.MATTER_ID% = '0002') OR "
+                 "(%MATTER.CLIENT_ID.CLIENT_ID% = 'C0003' AND (%MATTER.MATTER_ID% = '0001' OR "
+                 "%MATTER.MATTER_ID% = '0002'))) AND %DOCUMENTTYPE.TYPE_ID% <> 'NONE'",
+       .query = Documents(
+           "((C.CLIENT_ID = 'C0001' AND M.MATTER_ID = '0002') OR C.CLIENT_ID = 'C0003')")},
+      // A value list keeps its parentheses; a group keeps what its dropped member leaves.
+      {.name = "a value list",
+       .rule = "CLIENT MATTERS",
+       .values = "%MATTER.MATTER_ID% IN ('0001', '0002') AND (%MATTER.CLIENT_ID.CLIENT_ID% = "
+                 "'C0002' OR %MATTER.CLIENT_ID.CLIENT_ID% = 'C0004')",
+       .query = Documents("C.CLIENT_ID IN ('C0002', 'C0004')")},
+      {.name = "a group with a member outside the template",
+       .rule = "CLIENT MATTERS",
+       .values = "(%APPLICATION.APPLICATION% = 'FOLDER' OR %MATTER.MATTER_ID% = '0002') AND "
+                 "%MATTER.CLIENT_ID.CLIENT_ID% = 'C0001'",
+       .query = Documents("M.MATTER_ID = '0002' AND C.CLIENT_ID = 'C0001'")},
+      {.name = "an unknown second hop",
+       .rule = "CLIENT MATTERS",
+       .values = "%MATTER.BOGUS.X% = 'Y' AND %MATTER.CLIENT_ID.CLIENT_ID% = 'C0002'",
+       .query = Documents("C.CLIENT_ID = 'C0002'"),
+       .unknown_paths = 1},
+      {.name = "an unknown third hop",
+       .rule = "CLIENT MATTERS",
+       .values = "%MATTER.CLIENT_ID.BOGUS.X% = 'Y' OR %MATTER.CLIENT_ID.CLIENT_ID% = 'C0003'",
+       .query = Documents("C.CLIENT_ID = 'C0003'"),
+       .unknown_paths = 1},
+      {.name = "a group of unknown paths",
+       .rule = "CLIENT MATTERS",
+       .values = "(%MATTER.BOGUS.X% = 'Y' OR %MATTER.BOGUS.Z% = 'Y')",
+       .query = Documents("1 = 1"),
+       .unknown_paths = 2},
+
+      // A table is joined along a foreign key or a condition of the rule that names it; a
+      // table that nothing joins makes the rule incomplete instead of a cross join.
+      {.name = "a table nothing joins",
+       .template_text = kTwoLinks,
+       .outcome = Outcome::kIncomplete,
+       .matched = 0,
+       .log = {{kNotJoined, 1},
+               {"SELECT DISTINCT", 0},
+               {"joined through the rule's own conditions", 0}}},
+      {.name = "a table joined by the qualifier",
+       .template_text = kTwoLinks,
+       .qualifier = "MATTER.CLIENT_ID = CLIENT.SYSTEM_ID",
+       .query = "SELECT C.CLIENT_ID, M.MATTER_ID FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = "
+                "M.CLIENT_ID",
+       .columns = {1, 3},
+       .log = {{kNotJoined, 0}}},
+      {.name = "a table joined by the external link",
+       .template_text = "%<CLIENT.CLIENT_ID>% %\\% %<MATTER.MATTER_ID|[OWNER].MATTER|"
+                        "MATTER.CLIENT_ID = CLIENT.SYSTEM_ID>%",
+       .query = "SELECT C.CLIENT_ID, M.MATTER_ID FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = "
+                "M.CLIENT_ID",
+       .columns = {1, 3},
+       .log = {{kNotJoined, 0}}},
+
+      // PROFILE and DOCUMENTTYPES join the statement when the template's items select from
+      // them, along the template's foreign keys; a literal folder name holding the word adds
+      // nothing.
+      {.name = "items of PROFILE",
+       .template_text = "%<MATTER.MATTER_NAME>% %\\% %MATTER.MATTER_ID% %\\% %<PROFILE.DOCNUMBER>%",
+       .query = "SELECT M.MATTER_NAME, M.MATTER_ID, P.DOCNUMBER FROM PROFILE P JOIN MATTER M ON "
+                "M.SYSTEM_ID = P.MATTER WHERE NOT EXISTS (SELECT * FROM APPS A WHERE A.SYSTEM_ID "
+                "= P.APPLICATION AND A.APPLICATION = 'FOLDER')",
+       .columns = {1, 3, 5}},
+      {.name = "PROFILE in a literal",
+       .template_text = "%CLIENT PROFILES% %\\% %MATTER.CLIENT_ID.CLIENT_ID%",
+       .query = kMattersClients},
+      {.name = "DOCUMENTTYPE in a literal",
+       .template_text = "%DOCUMENTTYPE LIST% %\\% %MATTER.CLIENT_ID.CLIENT_ID%",
+       .query = kMattersClients},
+
+      // Abandoned rules: reported, and nothing is run.
+      {.name = "a blank template", .template_text = "   ", .outcome = Outcome::kTemplateFailed},
+      {.name = "a template of another library",
+       .template_text = "{ELSEWHERE} %CLIENTS%",
+       .outcome = Outcome::kTemplateFailed},
+      // Literals only: no table to select from.
+      {.name = "literals only",
+       .template_text = "%FIRM MATTERS% %\\% %DATE%",
+       .outcome = Outcome::kIncomplete,
+       .log = {{"Executing ", 0}}},
+      {.name = "an unclosed item",
+       .template_text = "%CLIENTS% %\\% %MATTER.CLIENT_ID.CLIENT_ID",
+       .outcome = Outcome::kIncomplete,
+       .log = {{"Executing ", 0}}},
+
+      // Initialize mode deletes the bottom table's rows of this rule only and selects every
+      // document again, clients tracked or not.
+      {.name = "initialize mode of the default rule",
+       .flavours = kMicrosoft,
+       .rule = "CLIENT MATTERS",
+       .setup = {"INSERT INTO QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, STATUS, LOCKED_BY) "
+                 "SELECT SYSTEM_ID, 'DOCUMENTTYPES', RULE, 0, '' FROM DOCUMENTTYPES, (SELECT "
+                 "'CLIENT MATTERS' AS RULE UNION SELECT 'OTHER RULE')",
+                 "INSERT INTO QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, STATUS, LOCKED_BY) "
+                 "SELECT SYSTEM_ID, 'CLIENT', 'CLIENT MATTERS', 0, '' FROM CLIENT"},
+       .initialize = 1,
+       .statement = "SELECT DISTINCT " + kDefaultHead + "\r\n" + kDefaultJoins + " AND (" +
+                    NotTracked("CLIENT", "CLIENT MATTERS") + " OR " +
+                    NotTracked("MATTER", "CLIENT MATTERS") + " OR " +
+                    NotTracked("DOCUMENTTYPES", "CLIENT MATTERS") + ")" + kDefaultOrder,
+       .row_limit = 0,
+       .query = kDocuments,
+       .log = {{"Initializing folder column item DOCUMENTTYPES", 1}},
+       .after = {{"SELECT COUNT(*) FROM QUIL_SPROUTSMITH WHERE TABLE_NAME = 'DOCUMENTTYPES' AND "
+                  "RULE_NAME = 'OTHER RULE'",
+                  "4"}}},
+
+      // The default rule selects the document rows, in its order; a folder profile on a
+      // matter and a matter without documents add no row.
+      {.name = "the default rule",
+       .rule = "CLIENT MATTERS",
+       .setup = {"INSERT INTO PROFILE (SYSTEM_ID, DOCNUMBER, DOCNAME, APPLICATION, MATTER, "
+                 "DOCUMENTTYPE) SELECT 90001, 90001, 'A folder', (SELECT SYSTEM_ID FROM APPS "
+                 "WHERE APPLICATION = 'FOLDER'), MIN(SYSTEM_ID), (SELECT SYSTEM_ID FROM "
+                 "DOCUMENTTYPES WHERE TYPE_ID = 'FOLDER') FROM MATTER",
+                 "INSERT INTO MATTER (SYSTEM_ID, CLIENT_ID, MATTER_ID, MATTER_NAME) SELECT "
+                 "90002, MIN(SYSTEM_ID), '9999', 'No documents yet' FROM CLIENT"},
+       .query = "SELECT DISTINCT 'FIRM MATTERS', '\\', C.CLIENT_ID, M.MATTER_ID, D.TYPE_ID FROM "
+                "PROFILE P JOIN MATTER M ON M.SYSTEM_ID = P.MATTER JOIN CLIENT C ON C.SYSTEM_ID = "
+                "M.CLIENT_ID JOIN DOCUMENTTYPES D ON D.SYSTEM_ID = P.DOCUMENTTYPE JOIN APPS A ON "
+                "A.SYSTEM_ID = P.APPLICATION WHERE A.APPLICATION <> 'FOLDER' ORDER BY 3, 4, 5",
+       .columns = {1, 2, 3, 5, 7},
+       .matched = 8,
+       .log = {{"8 SQL value(s) match the folder template", 1}}},
+
+      // Folder profiles stay out of a rule that selects documents, however the library's APPS
+      // table reads: a document without an application is selected, a second FOLDER
+      // application is a folder's too, and a library without one has documents only.
+      {.name = "a folder profile",
+       .rule = "CLIENT MATTERS",
+       .setup =
+           ProfileOnNewMatter(90100, "(SELECT SYSTEM_ID FROM APPS WHERE APPLICATION = 'FOLDER')"),
+       .query = kAllDocuments,
+       .matched = 8},
+      {.name = "a document without an application",
+       .rule = "CLIENT MATTERS",
+       .setup = ProfileOnNewMatter(90200, "NULL"),
+       .query = kAllDocuments,
+       .matched = 9},
+      // The stand-in's APPS keeps its names unique; a real library need not.
+      {.name = "a second FOLDER application",
+       .rule = "CLIENT MATTERS",
+       .setup = ProfileOnNewMatter(
+           90310, "90300",
+           {"CREATE TABLE APPS_COPY AS SELECT * FROM APPS", "DROP TABLE APPS",
+            "ALTER TABLE APPS_COPY RENAME TO APPS",
+            "INSERT INTO APPS (SYSTEM_ID, APPLICATION) VALUES (90300, 'FOLDER')"}),
+       .query = kAllDocuments,
+       .matched = 9},
+      {.name = "no FOLDER application",
+       .rule = "CLIENT MATTERS",
+       .setup = {"UPDATE APPS SET APPLICATION = 'NOT A FOLDER' WHERE APPLICATION = 'FOLDER'"},
+       .query = kAllDocuments,
+       .matched = 12},
+
+      // A bottom table with a DISABLED column counts only its enabled rows.
+      {.name = "row limit from the enabled document types",
+       .flavours = kMicrosoft,
+       .rule = "CLIENT MATTERS",
+       .setup = {"ALTER TABLE DOCUMENTTYPES ADD DISABLED VARCHAR(1)",
+                 "UPDATE DOCUMENTTYPES SET DISABLED = 'Y' WHERE TYPE_ID = 'FOLDER'",
+                 "INSERT INTO DOCSCOLUMN (SYSTEM_ID, TBNAME, COLNAME) VALUES (99001, "
+                 "'DOCUMENTTYPES', 'DISABLED')"},
+       .row_limit = 30000},
+  };
+}
+
+class SelectionTest : public testing::CompileSession {
+ protected:
+  void SetUp() override {
+    std::vector<sproutsmith::testing::LibrarySpec> specs;
+    for (const Flavour& f : kFlavours) {
+      specs.push_back({.name = f.library, .engine_code = f.engine});
+    }
+    Start(specs);
+  }
+
+  // Columns `columns` (1-based) of every row read.
+  static Rows Values(const Intake& intake, const std::vector<int>& columns) {
+    Rows rows;
+    for (int r = 1; r <= intake.rows_read; ++r) {
+      std::vector<std::string> row;
+      for (int c : columns) row.push_back(intake.result.Cell(r, c));
+      rows.push_back(row);
+    }
+    return rows;
+  }
+
+  long long Count(const std::string& library, const std::string& sql) {
+    return std::stoll(install_.Scalar(library, "SELECT COUNT(*) FROM (" + sql + ")"));
+  }
+
+  void Record(const Intake& intake, int row) {
+    rules::Tracking tracking(install_.context, *connection_);
+    EXPECT_EQ(tracking.RecordProcessedRow(intake.result, row, "CLIENT MATTERS",
+                                          connection_->LibraryName(), 4, 1),
+              3);
+  }
+};
+
+TEST_F(SelectionTest, RulesSelectWhatTheirStatementsAndHandWrittenQueriesSay) {
+  for (const Case& c : Cases()) {
+    for (const Flavour& f : kFlavours) {
+      if ((c.flavours & f.flavour) == 0) continue;
+      SCOPED_TRACE(std::string(f.library) + ": " + c.name);
+      ASSERT_TRUE(connection_->ConnectLibrary(f.library));
+      install_.Exec(f.library, "DELETE FROM QUIL_SPROUTSMITH");
+      std::string other_rows;
+      if (*c.other) {
+        for (const char* table : {"CLIENT", "MATTER"}) {
+          install_.Exec(f.library,
+                        std::string("INSERT INTO QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, "
+                                    "STATUS, LOCKED_BY) SELECT SYSTEM_ID, '") +
+                            table + "', '" + QuotesDoubled(c.other) + "', 0, '' FROM " + table);
+        }
+        install_.Exec(f.library, TrackC0001(c.rename));
+        other_rows =
+            "SELECT SID FROM QUIL_SPROUTSMITH WHERE RULE_NAME = '" + QuotesDoubled(c.other) + "'";
+      }
+      const long long others = other_rows.empty() ? 0 : Count(f.library, other_rows);
+      for (const std::string& sql : c.setup) install_.Exec(f.library, sql);
+      rules::RuleRecord rule = Rule(c.rule);
+      if (*c.rename) rule.Set(rules::RuleKey::kName, c.rename);
+      if (*c.template_text) rule.Set(rules::RuleKey::kTemplate, c.template_text);
+      rule.Set(rules::RuleKey::kSproutsmithText, c.qualifier);
+      if (c.values) rule.Set(rules::RuleKey::kValues, c.values);
+      install_.state.SiteName = c.site;
+      install_.options.CheckInitialize = c.initialize;
+      install_.options.TextMaxFolders = c.max_folders;
+      install_.options.ListResults.push_back(
+          {std::string(f.library) + " - " + rule.Name(), "", "Working..."});
+      Rows expected;
+      const bool ordered = c.query.find("ORDER BY") != std::string::npos;
+      if (!c.query.empty()) {
+        expected = Query(c.query);
+        ASSERT_FALSE(expected.empty());
+        if (!ordered) std::sort(expected.begin(), expected.end());
+      }
+
+      testing::LogWindow window(install_);
+      // The cycle's option is 0 in initialize mode.
+      const CompiledRule run = Compile(rule, c.initialize ? 0 : c.row_limit_option);
+      EXPECT_EQ(run.outcome, c.outcome) << window.Dump();
+      if (c.outcome == Outcome::kTemplateFailed) {
+        EXPECT_EQ(window.Count("Executing "), 0) << window.Dump();
+      }
+      EXPECT_EQ(window.Count("Notice: Unable to parse template string - cannot continue"),
+                c.outcome == Outcome::kTemplateFailed ? 1 : 0);
+      EXPECT_EQ(window.Count("Notice: SQL incomplete - check rule syntax. Unable to process rule " +
+                             rule.Name()),
+                c.outcome == Outcome::kIncomplete ? 1 : 0);
+      if (c.outcome == Outcome::kIncomplete) {
+        EXPECT_EQ(install_.options.ListResults.back().state, "Syntax Error");
+      }
+      if (!c.statement.empty()) {
+        EXPECT_EQ(run.selection.statement, c.statement);
+      }
+      if (c.row_limit >= 0) {
+        EXPECT_EQ(run.selection.row_limit, c.row_limit);
+      }
+      if (c.row_limit > 0 && f.flavour == kMicrosoft) {
+        EXPECT_NE(run.selection.statement.find(" TOP " + std::to_string(c.row_limit) + " "),
+                  std::string::npos);
+      }
+      if (!c.query.empty()) {
+        std::vector<int> columns = c.columns;
+        if (columns.empty()) {
+          columns = std::string(c.rule) == "CLIENT MATTERS" ? std::vector<int>{3, 5, 7}
+                                                            : std::vector<int>{3};
+        }
+        Rows selected = Values(run.intake, columns);
+        if (!ordered) std::sort(selected.begin(), selected.end());
+        EXPECT_EQ(selected, expected) << run.selection.statement;
+      }
+      if (c.matched >= 0) {
+        EXPECT_EQ(run.intake.matched, c.matched);
+      }
+      EXPECT_EQ(window.Count("is not known to the data dictionary - the condition is ignored"),
+                c.unknown_paths);
+      for (const auto& [line, count] : c.log) {
+        EXPECT_EQ(window.Count(line), count) << line;
+      }
+      EXPECT_EQ(window.Count("SQL Error"), 0) << window.Dump();
+      for (const auto& [sql, answer] : c.after) {
+        EXPECT_EQ(install_.Scalar(f.library, sql), answer) << sql;
+      }
+      if (c.initialize && run.outcome == Outcome::kSelected) {
+        // This rule's rows of the bottom table are gone.
+        EXPECT_EQ(install_.Scalar(f.library,
+                                  "SELECT COUNT(*) FROM QUIL_SPROUTSMITH WHERE "
+                                  "TABLE_NAME = '" +
+                                      run.selection.sid_table + "' AND RULE_NAME = '" +
+                                      QuotesDoubled(rule.Name()) + "'"),
+                  "0");
+      }
+      if (!other_rows.empty()) {
+        EXPECT_EQ(Count(f.library, other_rows), others);
+      }
+    }
+  }
+}
+
+// Rows recorded as the cycle records them drop out of the next selection; once every row is
+// recorded, a new matter of a known client is the only row left.
+TEST_F(SelectionTest, RecordedRowsDropOutOfTheNextSelection) {
+  constexpr char kUntracked[] =
+      " AND (C.SYSTEM_ID NOT IN (SELECT SID FROM QUIL_SPROUTSMITH WHERE TABLE_NAME = 'CLIENT' "
+      "AND RULE_NAME = 'CLIENT MATTERS') OR M.SYSTEM_ID NOT IN (SELECT SID FROM "
+      "QUIL_SPROUTSMITH WHERE TABLE_NAME = 'MATTER' AND RULE_NAME = 'CLIENT MATTERS') OR "
+      "D.SYSTEM_ID NOT IN (SELECT SID FROM QUIL_SPROUTSMITH WHERE TABLE_NAME = 'DOCUMENTTYPES' "
+      "AND RULE_NAME = 'CLIENT MATTERS')) ORDER BY 1, 2, 3";
+  for (const Flavour& f : kFlavours) {
+    SCOPED_TRACE(f.library);
+    ASSERT_TRUE(connection_->ConnectLibrary(f.library));
+    CompiledRule run = Compile(Rule("CLIENT MATTERS"));
+    const Rows first = Values(run.intake, {3, 5, 7});
+    ASSERT_GE(first.size(), 8u);
+    Record(run.intake, 1);
+    Record(run.intake, 3);
+    const Rows untracked = Query(std::string(kDocuments) + kUntracked);
+    ASSERT_LT(untracked.size(), first.size());
+    run = Compile(Rule("CLIENT MATTERS"));
+    const Rows now = Values(run.intake, {3, 5, 7});
+    EXPECT_EQ(now, untracked);
+    for (const auto& gone : {first[0], first[2]}) {
+      EXPECT_EQ(std::count(now.begin(), now.end(), gone), 0);
+    }
+
+    for (int r = 1; r <= run.intake.rows_read; ++r) Record(run.intake, r);
+    EXPECT_EQ(Compile(Rule("CLIENT MATTERS")).intake.matched, 0);
+    // A new matter of client C0001 whose document has a type the rule has already seen.
+    install_.Exec(f.library,
+                  "INSERT INTO MATTER (SYSTEM_ID, CLIENT_ID, MATTER_ID, MATTER_NAME) SELECT "
+                  "90010, SYSTEM_ID, '7777', 'New matter' FROM CLIENT WHERE CLIENT_ID = 'C0001'");
+    install_.Exec(f.library,
+                  "INSERT INTO PROFILE (SYSTEM_ID, DOCNUMBER, DOCNAME, APPLICATION, MATTER, "
+                  "DOCUMENTTYPE, STATUS) SELECT 90011, 90011, 'Letter', APPLICATION, 90010, "
+                  "DOCUMENTTYPE, 0 FROM PROFILE WHERE SYSTEM_ID = (SELECT MIN(P.SYSTEM_ID) FROM "
+                  "PROFILE P JOIN APPS A ON A.SYSTEM_ID = P.APPLICATION WHERE A.APPLICATION <> "
+                  "'FOLDER')");
+    run = Compile(Rule("CLIENT MATTERS"));
+    ASSERT_EQ(run.intake.matched, 1) << Dump();
+    EXPECT_EQ(Values(run.intake, {3, 5}), (Rows{{"C0001", "7777"}}));
+  }
+  // Each library's hops were looked up once; the later compiles used the cache.
+  EXPECT_EQ(install_.CountLogLines("Identifying foreign key links to PROFILE.MATTER"), 2);
+  EXPECT_EQ(install_.CountLogLines("Identifying foreign key links to"), 6);
+  EXPECT_EQ(install_.CountLogLines("SQL Error"), 0) << Dump();
+}
+
+// Every rule of the demo installation selects as many rows as a hand-written query over its
+// generated data says.
+TEST(DemoSelectionTest, DemoInstallationRulesMatchHandWrittenCounts) {
+  sproutsmith::testing::DmInstallation install;
+  dmapi::DemoInstallation demo;
+  std::string error;
+  ASSERT_TRUE(sproutsmith::testing::Ok(
+      dmapi::CreateDemoInstallation(install.dir.File("demo"), dmapi::DemoOptions(), &demo)));
+  std::unique_ptr<dmapi::Client> client =
+      dmapi::OpenInstallation(demo.config_path, &error, &install.clock);
+  ASSERT_TRUE(client) << error;
+  dm::Connection connection(install.context, *client);
+  rules::RuleStore store(install.context, connection);
+  store.Attach();
+  ASSERT_TRUE(connection.StartFusion()) << install.LogText();
+  TemplateCompiler compiler(install.context, connection, store);
+  for (size_t i = 0; i < demo.library_paths.size(); ++i) {
+    const std::string library = i == 0 ? "DEMO" : "ARCHIVE";
+    SCOPED_TRACE(library);
+    ASSERT_TRUE(connection.ConnectLibrary(library));
+    auto db = sql::SqliteDatabase::Open(demo.library_paths[i], false, &error);
+    ASSERT_TRUE(db) << error;
+    auto count = [&](const std::string& sql) {
+      const auto r = db->Execute("SELECT COUNT(*) FROM (" + sql + ")");
+      EXPECT_TRUE(r.ok()) << r.status.text;
+      return r.ok() ? r.result.rows[0][0].AsInteger() : -1;
+    };
+    auto matched = [&](const std::string& name) {
+      rules::RuleRecord rule = store.Rule(store.Find(library, name));
+      return compiler.Compile(rule, {library, 10000, "", ""}).intake.matched;
+    };
+    EXPECT_EQ(matched("CLIENT MATTERS"), count(kDocuments));
+    EXPECT_EQ(matched("CLIENTS"), count("SELECT DISTINCT M.SYSTEM_ID FROM MATTER M JOIN CLIENT C "
+                                        "ON C.SYSTEM_ID = M.CLIENT_ID"));
+  }
+  EXPECT_EQ(install.CountLogLines("SQL Error"), 0) << install.LogText();
+}
+
+}  // namespace
+}  // namespace sproutsmith::templ
