@@ -350,8 +350,9 @@ TEST(TranslatorTest, NotInOverNonNullIntegerColumnsReadsAsNotExists) {
        "WHERE (Q.TABLE_NAME = 'CLIENT' OR Q.TABLE_NAME = 'X') AND Q.SID = C.SYSTEM_ID) ORDER BY "
        "C.CLIENT_ID"},
       // Both columns named DOCNUMBER: the outer one is reached by its table's name.
-      {kMs, "SELECT PATH FROM FOLDER WHERE (DOCNUMBER NOT IN (SELECT DOCNUMBER FROM ROOT_OBJECT) OR "
-            "PATH IS NULL)",
+      {kMs,
+       "SELECT PATH FROM FOLDER WHERE (DOCNUMBER NOT IN (SELECT DOCNUMBER FROM ROOT_OBJECT) OR "
+       "PATH IS NULL)",
        "SELECT PATH FROM FOLDER WHERE (NOT EXISTS (SELECT 1 FROM ROOT_OBJECT WHERE "
        "ROOT_OBJECT.DOCNUMBER = FOLDER.DOCNUMBER) OR PATH IS NULL)"},
       // Left as written: a column that may be NULL on either side, text columns, a column of
@@ -361,7 +362,8 @@ TEST(TranslatorTest, NotInOverNonNullIntegerColumnsReadsAsNotExists) {
        "SELECT DOCNAME FROM PROFILE WHERE AUTHOR NOT IN (SELECT SID FROM NEEDS_FOLDERING)"},
       {kMs,
        "SELECT DOCNAME FROM PROFILE WHERE DOCNUMBER NOT IN (SELECT DOCSTATUS FROM NEEDS_FOLDERING)",
-       "SELECT DOCNAME FROM PROFILE WHERE DOCNUMBER NOT IN (SELECT DOCSTATUS FROM NEEDS_FOLDERING)"},
+       "SELECT DOCNAME FROM PROFILE WHERE DOCNUMBER NOT IN (SELECT DOCSTATUS FROM "
+       "NEEDS_FOLDERING)"},
       {kMs, "SELECT FULL_NAME FROM PEOPLE WHERE USER_ID NOT IN (SELECT GROUP_ID FROM GROUPS)",
        "SELECT FULL_NAME FROM PEOPLE WHERE USER_ID NOT IN (SELECT GROUP_ID FROM GROUPS)"},
       {kMs,
@@ -440,11 +442,14 @@ TEST(LiteralLiftingTest, LiteralsNoPassReadsBecomeParameters) {
     const char* shape;  // nullptr: the statement takes no parameters
     std::vector<Value> values;
   } cases[] = {
-      {Backend::kSqlite, "SELECT A FROM T WHERE B = 5 AND C = 'x' AND D IN (1, 2)",
+      {Backend::kSqlite,
+       "SELECT A FROM T WHERE B = 5 AND C = 'x' AND D IN (1, 2)",
        "SELECT A FROM T WHERE B = ?1 AND C = ?2 AND D IN (?3, ?4)",
        {Value::Integer(5), Value::Text("x"), Value::Integer(1), Value::Integer(2)}},
-      {Backend::kSqlite, "INSERT INTO T (A, B) VALUES (007, 'it''s')",
-       "INSERT INTO T (A, B) VALUES (?1, ?2)", {Value::Integer(7), Value::Text("it's")}},
+      {Backend::kSqlite,
+       "INSERT INTO T (A, B) VALUES (007, 'it''s')",
+       "INSERT INTO T (A, B) VALUES (?1, ?2)",
+       {Value::Integer(7), Value::Text("it's")}},
       // Row limits, hints, ordering (ORDER BY 2 is a column number) stay.
       {Backend::kSqlite,
        "SELECT TOP 5 A, 'h' FROM T WHERE B = 1 ORDER BY 2, CASE WHEN A = 'z' THEN 1 END OPTION "
@@ -452,22 +457,31 @@ TEST(LiteralLiftingTest, LiteralsNoPassReadsBecomeParameters) {
        "SELECT TOP 5 A, ?1 FROM T WHERE B = ?2 ORDER BY 2, CASE WHEN A = 'z' THEN 1 END OPTION "
        "(MAXDOP 1)",
        {Value::Text("h"), Value::Integer(1)}},
-      {Backend::kSqlite, "SELECT TOP (3) A FROM T GROUP BY A HAVING COUNT(*) > 1",
-       "SELECT TOP (3) A FROM T GROUP BY A HAVING COUNT(*) > 1", {}},
-      {Backend::kSqlite, "SELECT A FROM T WHERE ROWNUM <= 10 AND 5 >= ROWNUM AND B = 7",
-       "SELECT A FROM T WHERE ROWNUM <= 10 AND 5 >= ROWNUM AND B = ?1", {Value::Integer(7)}},
+      {Backend::kSqlite,
+       "SELECT TOP (3) A FROM T GROUP BY A HAVING COUNT(*) > 1",
+       "SELECT TOP (3) A FROM T GROUP BY A HAVING COUNT(*) > 1",
+       {}},
+      {Backend::kSqlite,
+       "SELECT A FROM T WHERE ROWNUM <= 10 AND 5 >= ROWNUM AND B = 7",
+       "SELECT A FROM T WHERE ROWNUM <= 10 AND 5 >= ROWNUM AND B = ?1",
+       {Value::Integer(7)}},
       // Literals compared with literals, catalog names, dates, type sizes.
-      {Backend::kSqlite, "SELECT COUNT(*) FROM T WHERE X IS NULL AND 1 = 0 AND 'a' <> 'b'",
-       "SELECT COUNT(*) FROM T WHERE X IS NULL AND 1 = 0 AND 'a' <> 'b'", {}},
+      {Backend::kSqlite,
+       "SELECT COUNT(*) FROM T WHERE X IS NULL AND 1 = 0 AND 'a' <> 'b'",
+       "SELECT COUNT(*) FROM T WHERE X IS NULL AND 1 = 0 AND 'a' <> 'b'",
+       {}},
       {Backend::kSqlite,
        "select count(*) from sysobjects where id = object_id('DOCSADM.T') and sysstat & 0xf = 3",
        "select count(*) from sysobjects where id = object_id('DOCSADM.T') and sysstat & 0xf = 3",
        {}},
-      {Backend::kSqlite, "DELETE FROM A WHERE D = TO_DATE('14-NOV-20', 'DD-MON-RR') AND N = 4",
+      {Backend::kSqlite,
+       "DELETE FROM A WHERE D = TO_DATE('14-NOV-20', 'DD-MON-RR') AND N = 4",
        "DELETE FROM A WHERE D = TO_DATE('14-NOV-20', 'DD-MON-RR') AND N = ?1",
        {Value::Integer(4)}},
-      {Backend::kSqlite, "SELECT CAST(A AS VARCHAR(10)), CAST('12' AS DECIMAL (10, 2)) FROM T",
-       "SELECT CAST(A AS VARCHAR(10)), CAST(?1 AS DECIMAL (10, 2)) FROM T", {Value::Text("12")}},
+      {Backend::kSqlite,
+       "SELECT CAST(A AS VARCHAR(10)), CAST('12' AS DECIMAL (10, 2)) FROM T",
+       "SELECT CAST(A AS VARCHAR(10)), CAST(?1 AS DECIMAL (10, 2)) FROM T",
+       {Value::Text("12")}},
       // Headings, escape characters, '', N'..', numbers not whole or too long, unterminated.
       {Backend::kSqlite,
        "SELECT COUNT(*) AS 'N', N'x', '', 1.5, 0x1F, 12345678901234567890 FROM T WHERE A LIKE "
@@ -477,7 +491,8 @@ TEST(LiteralLiftingTest, LiteralsNoPassReadsBecomeParameters) {
        {Value::Text("a!%")}},
       // LIKE patterns: PostgreSQL binds the pattern its LIKE pass writes; one that becomes a
       // regular expression, or has an ESCAPE, stays.
-      {Backend::kSqlite, "SELECT A FROM T WHERE A LIKE 'a[_]b%' AND B LIKE '[ab]%'",
+      {Backend::kSqlite,
+       "SELECT A FROM T WHERE A LIKE 'a[_]b%' AND B LIKE '[ab]%'",
        "SELECT A FROM T WHERE A LIKE ?1 AND B LIKE ?2",
        {Value::Text("a[_]b%"), Value::Text("[ab]%")}},
       {Backend::kPostgres,
