@@ -60,24 +60,24 @@ class FlavourStrictnessTest : public testing::BackendTest {
 };
 
 TEST_P(FlavourStrictnessTest, EachServerRefusesTheOthersDialectWithItsOwnMessage) {
+  const char* const kNoFrom = "ORA-00923: FROM keyword not found where expected";
+  const char* const kBadType = "ORA-00902: invalid datatype";
   const struct {
     Flavour refused_by;
     const char* sql;
     const char* message;
   } cases[] = {
-      {kOra, "SELECT TOP 1 A FROM T ORDER BY A",
-       "ORA-00923: FROM keyword not found where expected"},
-      {kOra, "SELECT DISTINCT TOP 5 A FROM T", "ORA-00923: FROM keyword not found where expected"},
-      {kOra, "UPDATE T SET B = (SELECT TOP 1 B FROM U ORDER BY B) WHERE A = 'x1'",
-       "ORA-00923: FROM keyword not found where expected"},
+      {kOra, "SELECT TOP 1 A FROM T ORDER BY A", kNoFrom},
+      {kOra, "SELECT DISTINCT TOP 5 A FROM T", kNoFrom},
+      {kOra, "UPDATE T SET B = (SELECT TOP 1 B FROM U ORDER BY B) WHERE A = 'x1'", kNoFrom},
       {kOra, "UPDATE T SET [NEXT] = 1 WHERE B = 1", "ORA-00911: invalid character"},
       {kOra, "SELECT GETDATE() FROM T", "ORA-00904: \"GETDATE\": invalid identifier"},
       {kOra, "UPDATE T SET D = getutcdate() WHERE B = 1",
        "ORA-00904: \"GETUTCDATE\": invalid identifier"},
       {kOra, "SELECT A FROM T WHERE B = 1 OPTION (MAXDOP 1)",
        "ORA-00933: SQL command not properly ended"},
-      {kOra, "ALTER TABLE T ADD E DATETIME NULL", "ORA-00902: invalid datatype"},
-      {kOra, "SELECT CAST(D AS DATETIME) FROM T", "ORA-00902: invalid datatype"},
+      {kOra, "ALTER TABLE T ADD E DATETIME NULL", kBadType},
+      {kOra, "SELECT CAST(D AS DATETIME) FROM T", kBadType},
       {kOra, "SELECT ISNULL(D, 'none') FROM T", "ORA-00904: \"ISNULL\": invalid identifier"},
       {kOra, "SELECT SUBSTRING(A, 1, 1) FROM T", "ORA-00904: \"SUBSTRING\": invalid identifier"},
       {kMs, "SELECT NVL(D, 'none') FROM T", "'NVL' is not a recognized built-in function name."},
