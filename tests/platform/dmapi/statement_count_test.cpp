@@ -15,15 +15,17 @@ class StatementCountTest : public StandinTest {
   void SetUp() override {
     StandinTest::SetUp();
     // The same library through a database that counts every call made to it.
-    client = OpenInstallation(
-        config, &clock,
-        [this](const LibraryConfig& library, std::string* error) -> std::unique_ptr<sql::Database> {
-          std::unique_ptr<sql::Database> db = OpenLibraryDatabase(library, error);
-          if (!db) return nullptr;
-          auto counted = std::make_unique<sql::FaultInjectingDatabase>(std::move(db));
-          if (library.name == "LIB1") counting = counted.get();
-          return counted;
-        });
+    client = OpenInstallation(config, &clock,
+                              [this](const LibraryConfig& library, std::string* error)
+                                  -> std::unique_ptr<sql::Database> {
+                                std::unique_ptr<sql::Database> db =
+                                    OpenLibraryDatabase(library, error);
+                                if (!db) return nullptr;
+                                auto counted =
+                                    std::make_unique<sql::FaultInjectingDatabase>(std::move(db));
+                                if (library.name == "LIB1") counting = counted.get();
+                                return counted;
+                              });
     session = client->CreateSession();
     app = client->CreateApplication();
     ASSERT_TRUE(session->LogOn());
@@ -77,8 +79,8 @@ TEST_F(StatementCountTest, AFolderIsMadeLinkedAndAnnouncedInAFewStatements) {
          EXPECT_TRUE(added.status.ok()) << added.status.text;
        },
        10},
-      {"the views refreshed",
-       [this](long long*) { EXPECT_EQ(app->RunCommand(kRefreshAllViews), 0); }, 1},
+      {"the views refreshed", [this](long long*) { EXPECT_EQ(app->RunCommand(kRefreshAllViews), 0); },
+       1},
       {"the folder's profile opened and saved",
        [this](long long* made) {
          std::unique_ptr<ProfileObject> profile = session->OpenProfile(*made, "");
@@ -95,12 +97,12 @@ TEST_F(StatementCountTest, AFolderIsMadeLinkedAndAnnouncedInAFewStatements) {
     }
   }
   // What the operations wrote is still all there.
-  EXPECT_EQ(
-      Scalar("LIB1", "SELECT COUNT(*) FROM FOLDER_ITEM WHERE PARENT = " + std::to_string(parent)),
-      "4");
-  EXPECT_EQ(
-      Scalar("LIB1", "SELECT COUNT(*) FROM ACTIVITYLOG WHERE DOCNUMBER = " + std::to_string(made)),
-      "3");
+  EXPECT_EQ(Scalar("LIB1", "SELECT COUNT(*) FROM FOLDER_ITEM WHERE PARENT = " +
+                               std::to_string(parent)),
+            "4");
+  EXPECT_EQ(Scalar("LIB1", "SELECT COUNT(*) FROM ACTIVITYLOG WHERE DOCNUMBER = " +
+                               std::to_string(made)),
+            "3");
   EXPECT_EQ(Scalar("LIB1", "SELECT COUNT(*) FROM STANDIN_EVENTS"), "4");
 }
 
