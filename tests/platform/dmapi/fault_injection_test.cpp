@@ -27,13 +27,6 @@ constexpr const char* kTables[] = {"PROFILE",     "FOLDER",   "VERSIONS",    "AC
 
 using Snapshot = std::map<std::string, std::vector<std::string>>;
 
-std::unique_ptr<sql::SqliteDatabase> OpenFile(const std::string& file) {
-  std::string error;
-  std::unique_ptr<sql::SqliteDatabase> db = sql::SqliteDatabase::Open(file, false, &error);
-  EXPECT_NE(db, nullptr) << error;
-  return db;
-}
-
 using testing::ReadFileRows;
 
 std::string Scalar(const std::string& file, const std::string& sql) {
@@ -62,11 +55,11 @@ long long Counter(const std::string& file) {
 
 // The highest number of the key counter that the library's rows use.
 long long HighestNumberInUse(const std::string& file) {
-  return std::stoll(Scalar(
-      file,
-      "SELECT MAX(N) FROM (SELECT MAX(DOCNUMBER) AS N FROM PROFILE UNION ALL SELECT "
-      "MAX(SYSTEM_ID) FROM PROFILE UNION ALL SELECT MAX(VERSION_ID) FROM VERSIONS UNION ALL "
-      "SELECT MAX(SYSTEM_ID) FROM FOLDER_ITEM)"));
+  return std::stoll(
+      Scalar(file,
+             "SELECT MAX(N) FROM (SELECT MAX(DOCNUMBER) AS N FROM PROFILE UNION ALL SELECT "
+             "MAX(SYSTEM_ID) FROM PROFILE UNION ALL SELECT MAX(VERSION_ID) FROM VERSIONS UNION ALL "
+             "SELECT MAX(SYSTEM_ID) FROM FOLDER_ITEM)"));
 }
 
 std::string Joined(const std::vector<std::string>& lines) {
@@ -141,29 +134,21 @@ class FaultInjectionTest : public ::testing::Test {
     const std::string folder_system_id =
         Scalar(template_file_,
                "SELECT SYSTEM_ID FROM PROFILE WHERE DOCNUMBER = " + std::to_string(folder_));
-    std::unique_ptr<sql::SqliteDatabase> db = OpenFile(template_file_);
-    for (const std::string& statement :
-         {"INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) VALUES (" + folder_system_id +
-              ", 0, 63)",
-          "INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) VALUES (" + folder_system_id +
-              ", 1, 255)",
-          "INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) VALUES (" + documents[1][1] +
-              ", 0, 63)",
-          "UPDATE PROFILE SET DEFAULT_RIGHTS = 1 WHERE DOCNUMBER = " + documents[1][0]}) {
-      const sql::ExecResult r = db->Execute(statement);
-      ASSERT_TRUE(r.ok()) << statement << ": " << r.status.text;
-    }
+    const sql::ExecResult r =
+        sql::SqliteDatabase::Open(template_file_, false)
+            ->ExecuteScript("INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) VALUES (" +
+                            folder_system_id + ", 0, 63), (" + folder_system_id + ", 1, 255), (" +
+                            documents[1][1] +
+                            ", 0, 63); UPDATE PROFILE SET DEFAULT_RIGHTS = 1 WHERE DOCNUMBER = " +
+                            documents[1][0]);
+    ASSERT_TRUE(r.ok()) << r.status.text;
   }
 
   // A client over `file`; with `wrap` its database is a FaultInjectingDatabase, disarmed.
   Harness Open(const std::string& file, bool wrap) {
-    InstallationConfig config;
-    config.user_id = "DMADMIN";
-    config.current_library = "LIB1";
     LibraryConfig lib;
     lib.name = "LIB1";
     lib.database_path = file;
-    config.libraries.push_back(lib);
     Harness run;
     DatabaseOpener opener;
     if (wrap) {
@@ -176,7 +161,7 @@ class FaultInjectionTest : public ::testing::Test {
         return fault;
       };
     }
-    run.client = OpenInstallation(config, &clock_, opener);
+    run.client = OpenInstallation(OneLibrary(lib), &clock_, opener);
     run.session = run.client->CreateSession();
     run.app = run.client->CreateApplication();
     // Opens the library now, so that counting starts with the operation.
@@ -194,12 +179,7 @@ class FaultInjectionTest : public ::testing::Test {
   // Takes a number from the key counter through a SQL object of the same client, as the
   // engine's next statement would after a failed operation.
   static long long ProbeKey(Harness& run, std::string* why) {
-    std::unique_ptr<SqlObject> sql = run.client->CreateSqlObject();
-    sql->AttachToken(run.app->LoginToken());
-    if (sql->AttachLibrary("LIB1") != 0) {
-      *why = sql->ErrDescription();
-      return 0;
-    }
+    std::unique_ptr<SqlObject> sql = AttachedSql(*run.client, *run.app, "LIB1");
     const long long key = sql->AllocateKey(schema::kSystemKey);
     if (key == 0) *why = sql->ErrDescription();
     return key;
@@ -341,12 +321,7 @@ TEST_F(FaultInjectionTest, FolderLinksPublicMarksProfileSavesAndKeys) {
          return s.status.ok();
        },
        /*autocommit=*/true},
-      {"allocating a key",
-       [](Harness& r) {
-         r.sql = r.client->CreateSqlObject();
-         r.sql->AttachToken(r.app->LoginToken());
-         ASSERT_EQ(r.sql->AttachLibrary("LIB1"), 0) << r.sql->ErrDescription();
-       },
+      {"allocating a key", [](Harness& r) { r.sql = AttachedSql(*r.client, *r.app, "LIB1"); },
        [](Harness& r, std::string* why) {
          const long long key = r.sql->AllocateKey(schema::kSystemKey);
          *why = r.sql->ErrDescription();

@@ -12,67 +12,44 @@
 namespace sproutsmith::dmapi {
 namespace {
 
-using FolderItemsTest = StandinTest;
+class FolderItemsTest : public StandinTest {
+ protected:
+  // The parent's links, oldest first: the item, ISFIRST, the item NEXT leads to (0 at the
+  // tail), then `more` columns of the link.
+  Rows Links(long long parent, const std::string& more = "") {
+    return Query("LIB1", "SELECT F.DOCNUMBER, F.ISFIRST, COALESCE(N.DOCNUMBER, F.NEXT)" + more +
+                             " FROM FOLDER_ITEM F LEFT JOIN FOLDER_ITEM N ON N.SYSTEM_ID = F.NEXT "
+                             "WHERE F.PARENT = " +
+                             std::to_string(parent) + " ORDER BY F.SYSTEM_ID");
+  }
+};
 
-// The parent's items in chain order, following NEXT from the ISFIRST row.
-std::vector<std::string> ChainOrder(const Rows& rows) {
-  // rows: SYSTEM_ID, NEXT, ISFIRST, DOCNUMBER
-  std::vector<std::string> order;
-  std::string at;
-  for (const auto& r : rows) {
-    if (r[2] == "Y") at = r[0];
-  }
-  while (!at.empty() && at != "0" && order.size() <= rows.size()) {
-    std::string next;
-    for (const auto& r : rows) {
-      if (r[0] == at) {
-        order.push_back(r[3]);
-        next = r[1];
-      }
-    }
-    at = next;
-  }
-  return order;
-}
+// A document number as text.
+std::string Id(long long v) { return std::to_string(v); }
 
 TEST_F(FolderItemsTest, ThreeAddsMakeALinkedChainWithTheFolderRowsTheEngineQueries) {
   const long long parent = MakeFolder("Parent");
   const long long a = MakeFolder("A");
   const long long b = MakeFolder("B");
-  const std::string document = Scalar("LIB1",
-                                      "SELECT MIN(P.DOCNUMBER) FROM PROFILE P, APPS A WHERE "
-                                      "A.SYSTEM_ID = P.APPLICATION AND A.APPLICATION <> 'FOLDER'");
+  const long long document = FirstDocument();
   std::unique_ptr<FolderObject> folder = session->OpenFolder(parent, "LIB1");
   ASSERT_NE(folder, nullptr);
-  for (long long item : {a, b, std::stoll(document)}) {
+  for (long long item : {a, b, document}) {
     const AddItemResult added = folder->AddItem("LIB1", item);
     EXPECT_TRUE(added.status.ok()) << added.status.text;
     EXPECT_EQ(added.trustees, 0);
   }
 
-  const std::string p = std::to_string(parent);
-  const Rows rows = Query("LIB1",
-                          "SELECT SYSTEM_ID, NEXT, ISFIRST, DOCNUMBER, NODE_TYPE, DISPLAYNAME, "
-                          "PARENT_LIBRARY, LIBRARY, PARENT_VERSION, VERSION_TYPE FROM FOLDER_ITEM "
-                          "WHERE PARENT = " +
-                              p + " ORDER BY SYSTEM_ID");
-  ASSERT_EQ(rows.size(), 3u);
-  EXPECT_EQ(rows[0][1], rows[1][0]);
-  EXPECT_EQ(rows[1][1], rows[2][0]);
-  EXPECT_EQ(rows[2][1], "0");
-  EXPECT_EQ(rows[0][2] + rows[1][2] + rows[2][2], "YNN");
-  EXPECT_EQ(rows[0][4] + rows[1][4] + rows[2][4], "FFD");
-  EXPECT_EQ(rows[0][5], "A");
-  EXPECT_EQ(rows[1][5], "B");
-  const std::string version =
-      Scalar("LIB1", "SELECT VERSION_ID FROM VERSIONS WHERE DOCNUMBER = " + p);
-  for (const auto& r : rows) {
-    EXPECT_EQ(r[6] + "/" + r[7], "0/0");
-    EXPECT_EQ(r[8], version);
-    EXPECT_EQ(r[9], "R");
-  }
-  EXPECT_EQ(ChainOrder(rows),
-            (std::vector<std::string>{std::to_string(a), std::to_string(b), document}));
+  const std::string p = Id(parent);
+  const std::string v = Scalar("LIB1", "SELECT VERSION_ID FROM VERSIONS WHERE DOCNUMBER = " + p);
+  const std::string name =
+      Scalar("LIB1", "SELECT DISPLAYNAME FROM FOLDER_ITEM WHERE DOCNUMBER = " + Id(document));
+  EXPECT_EQ(Links(parent,
+                  ", F.NODE_TYPE, F.DISPLAYNAME, F.PARENT_LIBRARY, F.LIBRARY, F.PARENT_VERSION, "
+                  "F.VERSION_TYPE"),
+            (Rows{{Id(a), "Y", Id(b), "F", "A", "0", "0", v, "R"},
+                  {Id(b), "N", Id(document), "F", "B", "0", "0", v, "R"},
+                  {Id(document), "N", "0", "D", name, "0", "0", v, "R"}}));
   // Link ids come from the same counter as everything else: no clash with profiles.
   EXPECT_EQ(Scalar("LIB1",
                    "SELECT COUNT(*) FROM PROFILE WHERE SYSTEM_ID IN (SELECT SYSTEM_ID "
@@ -80,8 +57,8 @@ TEST_F(FolderItemsTest, ThreeAddsMakeALinkedChainWithTheFolderRowsTheEngineQueri
             "0");
 
   // The engine's own existence check finds the link.
-  EXPECT_EQ(Scalar("LIB1", "SELECT COUNT(*) FROM FOLDER_ITEM WHERE DOCNUMBER = " +
-                               std::to_string(a) + " AND PARENT = " + p +
+  EXPECT_EQ(Scalar("LIB1", "SELECT COUNT(*) FROM FOLDER_ITEM WHERE DOCNUMBER = " + Id(a) +
+                               " AND PARENT = " + p +
                                " AND LIBRARY = (SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE "
                                "LIBRARY_NAME = 'LIB1') AND PARENT_LIBRARY = (SELECT SYSTEM_ID "
                                "FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'LIB1')"),
@@ -97,7 +74,7 @@ TEST_F(FolderItemsTest, AnAddAfterTheChainWasReorderedAppendsToItsRealTail) {
   for (long long item : items) ASSERT_TRUE(folder->AddItem("LIB1", item).status.ok());
 
   // Re-sort the chain as the sorting step does: C, A, B (B, the middle row, is the tail).
-  const std::string p = std::to_string(parent);
+  const std::string p = Id(parent);
   const Rows ids = Query(
       "LIB1", "SELECT SYSTEM_ID FROM FOLDER_ITEM WHERE PARENT = " + p + " ORDER BY SYSTEM_ID");
   Exec("LIB1", "UPDATE FOLDER_ITEM SET NEXT = " + ids[0][0] +
@@ -107,13 +84,10 @@ TEST_F(FolderItemsTest, AnAddAfterTheChainWasReorderedAppendsToItsRealTail) {
 
   const long long d = MakeFolder("D");
   ASSERT_TRUE(folder->AddItem("LIB1", d).status.ok());
-  const Rows rows = Query("LIB1",
-                          "SELECT SYSTEM_ID, NEXT, ISFIRST, DOCNUMBER FROM FOLDER_ITEM "
-                          "WHERE PARENT = " +
-                              p);
-  EXPECT_EQ(ChainOrder(rows),
-            (std::vector<std::string>{std::to_string(items[2]), std::to_string(items[0]),
-                                      std::to_string(items[1]), std::to_string(d)}));
+  EXPECT_EQ(Links(parent), (Rows{{Id(items[0]), "N", Id(items[1])},
+                                 {Id(items[1]), "N", Id(d)},
+                                 {Id(items[2]), "Y", Id(items[0])},
+                                 {Id(d), "N", "0"}}));
 }
 
 TEST_F(FolderItemsTest, RefusedAddsWriteNothing) {
@@ -122,8 +96,7 @@ TEST_F(FolderItemsTest, RefusedAddsWriteNothing) {
   std::unique_ptr<FolderObject> folder = session->OpenFolder(parent, "LIB1");
   ASSERT_TRUE(folder->AddItem("LIB1", child).status.ok());
   const std::string links = Scalar("LIB1", "SELECT COUNT(*) FROM FOLDER_ITEM");
-  const std::string keys =
-      Scalar("LIB1", "SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = 'SYSTEMKEY'");
+  const std::string keys = LastKey("LIB1");
 
   EXPECT_EQ(folder->AddItem("LIB1", child).status.code, kErrAlreadyInFolder);
   EXPECT_EQ(folder->AddItem("LIB1", parent).status.code, kErrAlreadyInFolder);  // itself
@@ -134,24 +107,22 @@ TEST_F(FolderItemsTest, RefusedAddsWriteNothing) {
   EXPECT_EQ(unsaved->AddItem("LIB1", child).status.code, kErrNotSaved);
 
   EXPECT_EQ(Scalar("LIB1", "SELECT COUNT(*) FROM FOLDER_ITEM"), links);
-  EXPECT_EQ(Scalar("LIB1", "SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = 'SYSTEMKEY'"), keys);
+  EXPECT_EQ(LastKey("LIB1"), keys);
 }
 
 TEST_F(FolderItemsTest, RemoteItemIsLinkedThroughRemoteLibrariesOfTheFoldersLibrary) {
   const long long parent = MakeFolder("Parent");
   app->PointAtLibrary("LIB2");
   const long long remote = MakeFolder("Remote child");
-  EXPECT_EQ(
-      Scalar("LIB2", "SELECT COUNT(*) FROM PROFILE WHERE DOCNUMBER = " + std::to_string(remote)),
-      "1");
+  EXPECT_EQ(Scalar("LIB2", "SELECT COUNT(*) FROM PROFILE WHERE DOCNUMBER = " + Id(remote)), "1");
 
   std::unique_ptr<FolderObject> folder = session->OpenFolder(parent, "LIB1");
   ASSERT_TRUE(folder->AddItem("LIB2", remote).status.ok());
   EXPECT_EQ(Query("LIB1",
                   "SELECT DOCNUMBER, NODE_TYPE, DISPLAYNAME, PARENT_LIBRARY, LIBRARY "
                   "FROM FOLDER_ITEM WHERE PARENT = " +
-                      std::to_string(parent)),
-            (Rows{{std::to_string(remote), "F", "Remote child", "0",
+                      Id(parent)),
+            (Rows{{Id(remote), "F", "Remote child", "0",
                    Scalar("LIB1",
                           "SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE "
                           "LIBRARY_NAME = 'LIB2'")}}));
@@ -159,9 +130,8 @@ TEST_F(FolderItemsTest, RemoteItemIsLinkedThroughRemoteLibrariesOfTheFoldersLibr
   EXPECT_EQ(
       Query("LIB2",
             "SELECT PARENT, DOCNUMBER, NEXT, REMOTE_SYSTEM_ID, VERSION_TYPE FROM FOLDER_ITEM"),
-      (Rows{{std::to_string(parent), std::to_string(remote), "0",
-             Scalar("LIB1",
-                    "SELECT SYSTEM_ID FROM FOLDER_ITEM WHERE PARENT = " + std::to_string(parent)),
+      (Rows{{Id(parent), Id(remote), "0",
+             Scalar("LIB1", "SELECT SYSTEM_ID FROM FOLDER_ITEM WHERE PARENT = " + Id(parent)),
              "R"}}));
   EXPECT_EQ(Scalar("LIB2", "SELECT PARENT_LIBRARY FROM FOLDER_ITEM"),
             Scalar("LIB2", "SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'LIB1'"));
@@ -172,26 +142,23 @@ TEST_F(FolderItemsTest, RemoteItemIsLinkedThroughRemoteLibrariesOfTheFoldersLibr
 TEST_F(FolderItemsTest, ASecuredItemReceivesTheFoldersTrusteesItLacks) {
   const long long parent = MakeFolder("Secured parent");
   const long long child = MakeFolder("Secured child");
-  auto thing = [&](long long n) {
-    return Scalar("LIB1", "SELECT SYSTEM_ID FROM PROFILE WHERE DOCNUMBER = " + std::to_string(n));
-  };
   const std::string admin = PeopleId("DMADMIN");
   Exec("LIB1", "INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) VALUES (" +
-                   thing(parent) + ", " + admin + ", 255), (" + thing(parent) + ", 0, 63), (" +
-                   thing(child) + ", " + admin + ", 191)");
-  Exec("LIB1", "UPDATE PROFILE SET DEFAULT_RIGHTS = 1 WHERE DOCNUMBER = " + std::to_string(child));
+                   SystemId(parent) + ", " + admin + ", 255), (" + SystemId(parent) +
+                   ", 0, 63), (" + SystemId(child) + ", " + admin + ", 191)");
+  Exec("LIB1", "UPDATE PROFILE SET DEFAULT_RIGHTS = 1 WHERE DOCNUMBER = " + Id(child));
 
   const AddItemResult added = session->OpenFolder(parent, "LIB1")->AddItem("LIB1", child);
   ASSERT_TRUE(added.status.ok()) << added.status.text;
   EXPECT_EQ(added.trustees, 1);
   EXPECT_EQ(Query("LIB1", "SELECT PERSONORGROUP, ACCESSRIGHTS FROM SECURITY WHERE THING = " +
-                              thing(child) + " ORDER BY PERSONORGROUP"),
+                              SystemId(child) + " ORDER BY PERSONORGROUP"),
             (Rows{{"0", "63"}, {admin, "191"}}));
 
   // An unsecured item receives none.
   const long long open = MakeFolder("Open child");
   EXPECT_EQ(session->OpenFolder(parent, "LIB1")->AddItem("LIB1", open).trustees, 0);
-  EXPECT_EQ(Scalar("LIB1", "SELECT COUNT(*) FROM SECURITY WHERE THING = " + thing(open)), "0");
+  EXPECT_EQ(Scalar("LIB1", "SELECT COUNT(*) FROM SECURITY WHERE THING = " + SystemId(open)), "0");
 }
 
 TEST_F(FolderItemsTest, RefreshAllViewsIsCountedInTheCurrentLibrary) {
@@ -212,17 +179,14 @@ TEST_F(FolderItemsTest, RefreshAllViewsIsCountedInTheCurrentLibrary) {
 std::vector<long long> AllocateMany(const InstallationConfig& config, int count) {
   std::unique_ptr<Client> client = OpenInstallation(config);
   std::unique_ptr<Application> app = client->CreateApplication();
-  std::unique_ptr<SqlObject> sql = client->CreateSqlObject();
-  sql->AttachToken(app->LoginToken());
+  std::unique_ptr<SqlObject> sql = AttachedSql(*client, *app, "LIB1");
   std::vector<long long> keys;
-  if (sql->AttachLibrary("LIB1") != 0) return keys;
   for (int i = 0; i < count; ++i) keys.push_back(sql->AllocateKey("SYSTEMKEY"));
   return keys;
 }
 
 TEST_F(FolderItemsTest, KeyCounterNeverHandsOutANumberTwice) {
-  const long long start =
-      std::stoll(Scalar("LIB1", "SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = 'SYSTEMKEY'"));
+  const long long start = std::stoll(LastKey("LIB1"));
   constexpr int kPerProcess = 150;
   constexpr int kProcesses = 3;
   std::vector<pid_t> children;
@@ -239,12 +203,8 @@ TEST_F(FolderItemsTest, KeyCounterNeverHandsOutANumberTwice) {
   }
   // Meanwhile this process makes folders and allocates through two objects of its own.
   std::set<long long> seen;
-  std::unique_ptr<SqlObject> one = client->CreateSqlObject();
-  std::unique_ptr<SqlObject> two = client->CreateSqlObject();
-  for (SqlObject* s : {one.get(), two.get()}) {
-    s->AttachToken(app->LoginToken());
-    ASSERT_EQ(s->AttachLibrary("LIB1"), 0);
-  }
+  std::unique_ptr<SqlObject> one = Attached("LIB1");
+  std::unique_ptr<SqlObject> two = Attached("LIB1");
   for (int i = 0; i < 20; ++i) {
     EXPECT_TRUE(seen.insert(one->AllocateKey("SYSTEMKEY")).second);
     EXPECT_TRUE(seen.insert(two->AllocateKey("SYSTEMKEY")).second);
@@ -273,9 +233,7 @@ TEST_F(FolderItemsTest, KeyCounterNeverHandsOutANumberTwice) {
   EXPECT_EQ(seen.size(), static_cast<size_t>(kProcesses * kPerProcess + 20 * 5));
   // Every number lies within what the counter recorded, so none can come round again.
   EXPECT_GT(*seen.begin(), start);
-  EXPECT_GE(std::stoll(Scalar("LIB1", "SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = "
-                                      "'SYSTEMKEY'")),
-            *seen.rbegin());
+  EXPECT_GE(std::stoll(LastKey("LIB1")), *seen.rbegin());
 }
 
 }  // namespace

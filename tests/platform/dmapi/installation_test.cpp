@@ -1,10 +1,11 @@
-// The client configuration file, the demo installation, and libraries that cannot be
-// reached.
+// The client configuration file, the demo installation (as library files, or as databases
+// of a PostgreSQL server), and libraries that cannot be reached.
 
 #include <filesystem>
 
 #include "platform/dmapi/demo_installation.h"
 #include "standin_fixture.h"
+#include "support/postgres_server.h"
 #include "support/status_assertions.h"
 
 namespace sproutsmith::dmapi {
@@ -29,44 +30,40 @@ constexpr char kGood[] =
     "\t[library ARCHIVE]\r\n"
     "database = /data/archive.db\n"
     "owner = ARCH\n"
-    "engine = 2\n";
+    "engine = 2\n"
+    "[library LAW]\n"
+    "backend = PostgreSQL\n"
+    "connection = host=/run/pg dbname=law\n";
+
+// The client's user and current library, then one line per library.
+std::vector<std::string> Describe(const InstallationConfig& config) {
+  std::vector<std::string> lines = {config.user_id + " @" + config.current_library};
+  for (const LibraryConfig& l : config.libraries) {
+    lines.push_back(l.name + "|" + l.description + "|" + l.backend + "|" + l.database_path + "|" +
+                    l.connection + "|" + l.owner + "|" + std::to_string(l.engine_code) + "|" +
+                    std::to_string(l.busy_wait_seconds) + "|" + std::to_string(l.page_cache_mb));
+  }
+  return lines;
+}
 
 TEST(InstallationConfigTest, ReadsClientAndLibraries) {
   InstallationConfig config;
   ASSERT_TRUE(testing::Ok(ParseInstallationConfig(kGood, "/etc/dm/dm.conf", &config)));
-  EXPECT_EQ(config.user_id, "jsmith");
-  EXPECT_EQ(config.current_library, "ARCHIVE");
-  ASSERT_EQ(config.libraries.size(), 2u);
-  const LibraryConfig& demo = config.libraries[0];
-  EXPECT_EQ(demo.name, "DEMO");
-  EXPECT_EQ(demo.description, "The demo");
-  EXPECT_EQ(demo.backend, "sqlite");
-  EXPECT_EQ(demo.database_path, "/etc/dm/libs/demo.db");
-  EXPECT_EQ(demo.owner, "DOCSADM");
-  EXPECT_EQ(demo.engine_code, 0);
-  EXPECT_EQ(demo.busy_wait_seconds, 0);
-  EXPECT_EQ(config.libraries[1].busy_wait_seconds, 5);  // the default
-  EXPECT_EQ(demo.page_cache_mb, 64);
-  EXPECT_EQ(config.libraries[1].page_cache_mb, 256);
-  EXPECT_EQ(config.libraries[1].database_path, "/data/archive.db");
-  EXPECT_EQ(config.libraries[1].owner, "ARCH");
+  // Relative paths are the configuration's folder's; defaults fill what is not given.
+  EXPECT_EQ(Describe(config),
+            (std::vector<std::string>{
+                "jsmith @ARCHIVE", "DEMO|The demo|sqlite|/etc/dm/libs/demo.db||DOCSADM|0|0|64",
+                "ARCHIVE||sqlite|/data/archive.db||ARCH|2|5|256",
+                "LAW||postgresql||host=/run/pg dbname=law|DOCSADM|10|5|256"}));
   EXPECT_EQ(config.Find("archive"), 1);
   EXPECT_EQ(config.Find("OTHER"), -1);
+  EXPECT_EQ(LibraryLocation(config.libraries[2]), "database host=/run/pg dbname=law");
 
   // Written out and read back, it is the same installation.
   InstallationConfig again;
   ASSERT_TRUE(testing::Ok(ParseInstallationConfig(FormatInstallationConfig(config, "/etc/dm"),
                                                   "/etc/dm/dm.conf", &again)));
-  EXPECT_EQ(again.user_id, config.user_id);
-  EXPECT_EQ(again.current_library, config.current_library);
-  ASSERT_EQ(again.libraries.size(), 2u);
-  for (size_t i = 0; i < 2; ++i) {
-    EXPECT_EQ(again.libraries[i].database_path, config.libraries[i].database_path);
-    EXPECT_EQ(again.libraries[i].engine_code, config.libraries[i].engine_code);
-    EXPECT_EQ(again.libraries[i].owner, config.libraries[i].owner);
-    EXPECT_EQ(again.libraries[i].busy_wait_seconds, config.libraries[i].busy_wait_seconds);
-    EXPECT_EQ(again.libraries[i].page_cache_mb, config.libraries[i].page_cache_mb);
-  }
+  EXPECT_EQ(Describe(again), Describe(config));
 }
 
 // The example the package ships for /etc/sproutsmith/dm.conf reads as what it describes.
@@ -119,6 +116,8 @@ TEST(InstallationConfigTest, ProblemsAreReportedAsFileLineMessage) {
       {"user = U\n", "dm.conf:1: key 'user' outside a section"},
       {head + lib + "[client]\n", "dm.conf:5: duplicate [client] section (first on line 1)"},
       {head + "[library L]\nowner = X\n", "dm.conf:3: library 'L' has no database"},
+      {head + "[library L]\nbackend = postgresql\n", "dm.conf:3: library 'L' has no connection"},
+      {head + "[library L]\nbackend = postgresql\nconnection =\n", "dm.conf:5: empty connection"},
       {head + "current_library = M\n" + lib, "dm.conf:3: current library 'M' is not defined"},
       {"[client]\n" + lib, "dm.conf:1: [client] sets no user"},
       {lib, "dm.conf: missing [client] section"},
@@ -184,9 +183,7 @@ TEST(DemoInstallationTest, CreatedFromNothingAndUsableAtOnce) {
   EXPECT_EQ(app->CurrentLibrary()->UserId(), options.data.login_user);
   EXPECT_TRUE(client->CreateSession()->LogOn());
   for (const char* library : {"DEMO", "ARCHIVE"}) {
-    std::unique_ptr<SqlObject> sql = client->CreateSqlObject();
-    sql->AttachToken(app->LoginToken());
-    ASSERT_EQ(sql->AttachLibrary(library), 0) << sql->ErrDescription();
+    std::unique_ptr<SqlObject> sql = AttachedSql(*client, *app, library);
     // Each library lists the other, and both hold generated clients.
     ASSERT_EQ(sql->Execute("SELECT COUNT(*) FROM REMOTE_LIBRARIES"), 0);
     EXPECT_EQ(sql->ColumnValue(1).AsInteger(), 2) << library;
@@ -197,6 +194,69 @@ TEST(DemoInstallationTest, CreatedFromNothingAndUsableAtOnce) {
   // A second run never writes over it.
   EXPECT_EQ(CreateDemoInstallation(folder, options, nullptr).text,
             demo.config_path + ": already exists; the demo installation is not written over it");
+}
+
+// On a PostgreSQL server the demo's libraries are databases of their own.
+TEST(DemoInstallationTest, InitDemoCreatesTheLibrariesAsDatabasesOfAServer) {
+  Status status;
+  testing::PostgresServer* server = testing::PostgresServer::Get(&status);
+  ASSERT_NE(server, nullptr) << status.text;
+  testing::TempDir dir;
+  const std::vector<std::string> init = {"init-demo",
+                                         "--dir",
+                                         dir.File("dm"),
+                                         "--backend",
+                                         "postgresql",
+                                         "--server",
+                                         server->ServerConnection(),
+                                         "--prefix",
+                                         "initdemo"};
+  const ToolRun r = RunTool(init);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("library  " + server->ConnectionString("initdemo_demo")), std::string::npos)
+      << r.out;
+  const std::string config_path = dir.File("dm/dm.conf");
+  EXPECT_NE(testing::ReadFile(config_path)
+                .find("backend = postgresql\nconnection = " +
+                      server->ConnectionString("initdemo_archive")),
+            std::string::npos);
+
+  // The client reaches both, in their flavours.
+  std::string error;
+  std::unique_ptr<Client> client = OpenInstallation(config_path, &error);
+  ASSERT_NE(client, nullptr) << error;
+  std::unique_ptr<Application> app = client->CreateApplication();
+  EXPECT_TRUE(client->CreateSession()->LogOn());
+  const struct {
+    const char* library;
+    const char* sql;
+  } queries[] = {
+      {"DEMO",
+       "SELECT TOP 1 CLIENT_ID FROM DOCSADM.CLIENT WHERE CLIENT_ID LIKE 'c[0]%' ORDER BY 1"},
+      {"ARCHIVE", "SELECT CLIENT_ID FROM DOCSADM.CLIENT WHERE ROWNUM <= 1 ORDER BY 1"},
+  };
+  for (const auto& q : queries) {
+    std::unique_ptr<SqlObject> sql = AttachedSql(*client, *app, q.library);
+    ASSERT_EQ(sql->Execute(q.sql), 0) << sql->ErrDescription();
+    EXPECT_EQ(sql->ColumnName(1), "CLIENT_ID");
+    EXPECT_EQ(sql->ColumnValue(1).text, "C0001") << q.library;
+  }
+  os::FixedEnvironment env;
+  env.variables["SPROUTSMITH_DM"] = config_path;
+  const ToolRun listed =
+      RunTool({"sql", "DEMO", "SELECT COUNT(*) FROM [OWNER].REMOTE_LIBRARIES"}, env);
+  EXPECT_EQ(listed.status, 0) << listed.err;
+  EXPECT_NE(listed.out.find("\n2\n"), std::string::npos) << listed.out;
+
+  // A second run finds the databases and writes nothing over them.
+  testing::TempDir other;
+  std::vector<std::string> again = init;
+  again[2] = other.File("dm");
+  const ToolRun refused = RunTool(again);
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("database initdemo_demo cannot be created: "), std::string::npos)
+      << refused.err;
+  EXPECT_NE(refused.err.find("already exists"), std::string::npos) << refused.err;
 }
 
 TEST_F(StandinTest, AMissingOrForeignLibraryFileFailsItsConnectionCleanly) {

@@ -3,22 +3,17 @@
 // (a search flag set, a log-on) and not at a switch of library, and a user or lookup value
 // added meanwhile is found at once.
 
+#include "platform/dmapi/local/reference_rows.h"
+
 #include <functional>
 
-#include "platform/dmapi/local/reference_rows.h"
 #include "standin_fixture.h"
 
 namespace sproutsmith::dmapi {
 namespace {
 
 class ReferenceRowsTest : public StandinTest {
- public:
-  // The cases below reach these through the fixture.
-  using StandinTest::app;
-  using StandinTest::MakeFolder;
-  using StandinTest::Scalar;
-  using StandinTest::session;
-
+ protected:
   void SetUp() override {
     StandinTest::SetUp();
     std::unique_ptr<FolderObject> made = session->NewFolder();
@@ -28,11 +23,9 @@ class ReferenceRowsTest : public StandinTest {
     const SaveResult saved = profile->Save();
     ASSERT_TRUE(saved.status.ok()) << saved.status.text;
     folder = saved.document_number;
-    type = Scalar("LIB1", "SELECT DOCUMENTTYPE FROM PROFILE WHERE DOCNUMBER = " +
-                              std::to_string(folder));
-    sql = client->CreateSqlObject();
-    sql->AttachToken(app->LoginToken());
-    ASSERT_EQ(sql->AttachLibrary("LIB1"), 0) << sql->ErrDescription();
+    type = Scalar("LIB1",
+                  "SELECT DOCUMENTTYPE FROM PROFILE WHERE DOCNUMBER = " + std::to_string(folder));
+    sql = Attached("LIB1");
   }
 
   std::string Shown(const std::string& column) {
@@ -55,54 +48,54 @@ class ReferenceRowsTest : public StandinTest {
 struct KeptRows {
   const char* name;
   // The statement of the i-th change, and whether the client's answers show it.
-  std::function<std::string(ReferenceRowsTest&, int)> change;
-  std::function<bool(ReferenceRowsTest&, int)> sees;
+  std::function<std::string(int)> change;
+  std::function<bool(int)> sees;
 };
 
 struct Moment {
   const char* name;
-  std::function<void(ReferenceRowsTest&)> run;
+  std::function<void()> run;
 };
 
 TEST_F(ReferenceRowsTest, OwnWritesShowAtOnceOthersFromTheNextMomentOfForgetting) {
   const KeptRows kKept[] = {
       {"people by user id",
-       [](ReferenceRowsTest&, int i) {
+       [](int i) {
          return "UPDATE PEOPLE SET FULL_NAME = 'Admin " + std::to_string(i) +
                 "' WHERE USER_ID = 'DMADMIN'";
        },
-       [](ReferenceRowsTest& t, int i) {
-         std::unique_ptr<User> user = t.session->FindUser("DMADMIN");
+       [this](int i) {
+         std::unique_ptr<User> user = session->FindUser("DMADMIN");
          return user && user->Name() == "Admin " + std::to_string(i);
        }},
       {"lookup rows behind a profile column",
-       [](ReferenceRowsTest& t, int i) {
+       [this](int i) {
          return "UPDATE DOCUMENTTYPES SET TYPE_ID = 'TYPE" + std::to_string(i) +
-                "' WHERE SYSTEM_ID = " + t.type;
+                "' WHERE SYSTEM_ID = " + type;
        },
-       [](ReferenceRowsTest& t, int i) { return t.Shown("TYPE_ID") == "TYPE" + std::to_string(i); }},
+       [this](int i) { return Shown("TYPE_ID") == "TYPE" + std::to_string(i); }},
       {"form columns",
-       [](ReferenceRowsTest&, int i) {
+       [](int i) {
          return "INSERT INTO STANDIN_FORM_COLUMNS (FORM_NAME, COLUMN_NAME, SQL_COLUMN, DATA_TYPE, "
                 "ATTR1, ATTR2, MAX_LENGTH, LOOKUP_TABLE, LOOKUP_COLUMN) VALUES ('FOLDER_PROF', "
                 "'EXTRA" +
                 std::to_string(i) + "', 'PATH', 0, 0, 0, 255, '', '')";
        },
-       [](ReferenceRowsTest& t, int i) { return t.HasColumn("EXTRA" + std::to_string(i)); }},
+       [this](int i) { return HasColumn("EXTRA" + std::to_string(i)); }},
       {"the FOLDER application's id",
-       [](ReferenceRowsTest&, int i) {
+       [](int i) {
          return "UPDATE APPS SET SYSTEM_ID = " + std::to_string(900000 + i) +
                 " WHERE APPLICATION = 'FOLDER'";
        },
-       [](ReferenceRowsTest& t, int i) {
-         const long long made = t.MakeFolder("Application " + std::to_string(i));
-         return t.Scalar("LIB1", "SELECT APPLICATION FROM PROFILE WHERE DOCNUMBER = " +
-                                     std::to_string(made)) == std::to_string(900000 + i);
+       [this](int i) {
+         const long long made = MakeFolder("Application " + std::to_string(i));
+         return Scalar("LIB1", "SELECT APPLICATION FROM PROFILE WHERE DOCNUMBER = " +
+                                   std::to_string(made)) == std::to_string(900000 + i);
        }},
   };
   const Moment kMoments[] = {
-      {"a search flag is set", [](ReferenceRowsTest& t) { t.app->Libraries()->SetSearchFlag(1, true); }},
-      {"the user logs on", [](ReferenceRowsTest& t) { ASSERT_TRUE(t.session->LogOn()); }},
+      {"a search flag is set", [this] { app->Libraries()->SetSearchFlag(1, true); }},
+      {"the user logs on", [this] { ASSERT_TRUE(session->LogOn()); }},
   };
   int i = 0;
   for (const KeptRows& kept : kKept) {
@@ -110,19 +103,19 @@ TEST_F(ReferenceRowsTest, OwnWritesShowAtOnceOthersFromTheNextMomentOfForgetting
     for (const Moment& moment : kMoments) {
       SCOPED_TRACE(moment.name);
       ++i;
-      ASSERT_FALSE(kept.sees(*this, i));  // read and kept
-      Exec("LIB1", kept.change(*this, i));
+      ASSERT_FALSE(kept.sees(i));  // read and kept
+      Exec("LIB1", kept.change(i));
       // Switching libraries, as the engine does for every folder of some rules, is no moment.
       ASSERT_NE(app->PointAtLibrary("LIB1"), nullptr);
       ASSERT_EQ(sql->AttachLibrary("LIB1"), 0) << sql->ErrDescription();
-      EXPECT_FALSE(kept.sees(*this, i)) << "another program's change showed before the moment";
-      moment.run(*this);
-      EXPECT_TRUE(kept.sees(*this, i)) << "not read again after the moment";
+      EXPECT_FALSE(kept.sees(i)) << "another program's change showed before the moment";
+      moment.run();
+      EXPECT_TRUE(kept.sees(i)) << "not read again after the moment";
     }
     ++i;
-    ASSERT_FALSE(kept.sees(*this, i));
-    ASSERT_EQ(sql->Execute(kept.change(*this, i)), 0) << sql->ErrDescription();
-    EXPECT_TRUE(kept.sees(*this, i)) << "the client's own change did not show at once";
+    ASSERT_FALSE(kept.sees(i));
+    ASSERT_EQ(sql->Execute(kept.change(i)), 0) << sql->ErrDescription();
+    EXPECT_TRUE(kept.sees(i)) << "the client's own change did not show at once";
   }
 }
 
@@ -132,8 +125,9 @@ TEST_F(ReferenceRowsTest, AUserOrLookupValueAddedMeanwhileIsFoundAtOnce) {
   EXPECT_EQ(profile->SetValue("TYPE_ID", "NEWTYPE").code, kErrUnknownLookup);
 
   AddPlainUser("NEWCOMER", 800001);
-  Exec("LIB1", "INSERT INTO DOCUMENTTYPES (SYSTEM_ID, TYPE_ID, DESCRIPTION) VALUES (800002, "
-               "'NEWTYPE', 'New type')");
+  Exec("LIB1",
+       "INSERT INTO DOCUMENTTYPES (SYSTEM_ID, TYPE_ID, DESCRIPTION) VALUES (800002, "
+       "'NEWTYPE', 'New type')");
   ASSERT_NE(session->FindUser("NEWCOMER"), nullptr);
   EXPECT_EQ(session->FindUser("NEWCOMER")->Name(), "Pat Plain");
   EXPECT_TRUE(profile->SetValue("TYPE_ID", "NEWTYPE").ok());

@@ -5,57 +5,20 @@
 
 #include <set>
 
+#include "platform/both_backends.h"
 #include "platform/sql/fault_injecting_database.h"
 #include "standin_fixture.h"
-#include "support/postgres_server.h"
 
 namespace sproutsmith::dmapi {
 namespace {
 
-// A library with a small generated data set on `backend`; empty config when it cannot be made.
-LibraryConfig MakeSharedLibrary(sql::Backend backend, const testing::TempDir& dir) {
-  LibraryConfig lib;
-  lib.name = "SHARED";
-  std::string error;
-  std::unique_ptr<sql::Database> db;
-  if (backend == sql::Backend::kPostgres) {
-    lib.backend = kPostgresBackend;
-    lib.connection = testing::NewPostgresDatabase("shared");
-    if (lib.connection.empty()) return {};
-    db = OpenLibraryDatabase(lib, &error);
-  } else {
-    lib.database_path = dir.File("shared.db");
-    db = sql::SqliteDatabase::Open(lib.database_path, true, &error);
-  }
-  EXPECT_NE(db, nullptr) << error;
-  if (!db) return {};
-  schema::LibraryDefinition def;
-  def.name = lib.name;
-  def.owner = lib.owner;
-  schema::GeneratorOptions data;
-  data.clients = 1;
-  data.matters_per_client = 1;
-  data.documents_per_matter = 1;
-  data.with_rules = false;
-  EXPECT_TRUE(testing::Ok(schema::ProvisionLibrary(*db, def)));
-  EXPECT_TRUE(testing::Ok(schema::GenerateTestData(*db, data)));
-  return lib;
-}
-
 // One client of the library, as one process has it.
 struct Process {
-  Process(const LibraryConfig& library, const os::Clock* clock, DatabaseOpener opener = {}) {
-    InstallationConfig config;
-    config.user_id = "DMADMIN";
-    config.current_library = library.name;
-    config.libraries.push_back(library);
-    client = OpenInstallation(config, clock, std::move(opener));
-    session = client->CreateSession();
-    app = client->CreateApplication();
-    sql = client->CreateSqlObject();
-    sql->AttachToken(app->LoginToken());
-    EXPECT_EQ(sql->AttachLibrary(library.name), 0) << sql->ErrDescription();
-  }
+  Process(const LibraryConfig& library, const os::Clock* clock, DatabaseOpener opener = {})
+      : client(OpenInstallation(OneLibrary(library), clock, std::move(opener))),
+        session(client->CreateSession()),
+        app(client->CreateApplication()),
+        sql(AttachedSql(*client, *app, library.name)) {}
   long long MakeFolder(const std::string& name, long long parent = 0) {
     std::unique_ptr<FolderObject> folder = session->NewFolder();
     folder->SetName(name);
@@ -75,74 +38,88 @@ struct Process {
   std::unique_ptr<SqlObject> sql;
 };
 
-TEST(SharedLibraryTest, TwoClientsNeverShareANumberAndDocumentNumbersOnlyGrow) {
-  const os::FixedClock clock{{2026, 12, 6, 9, 30, 15, 0}};
-  for (const sql::Backend backend : {sql::Backend::kSqlite, sql::Backend::kPostgres}) {
-    SCOPED_TRACE(backend == sql::Backend::kSqlite ? "SQLite" : "PostgreSQL");
-    testing::TempDir dir;
-    const LibraryConfig library = MakeSharedLibrary(backend, dir);
-    ASSERT_FALSE(library.name.empty());
-    std::unique_ptr<sql::Database> db = OpenLibraryDatabase(library, nullptr);
-    ASSERT_NE(db, nullptr);
-    auto number = [&db](const std::string& query) {
-      return std::stoll(testing::FirstValue(testing::ReadRows(*db, query), "0"));
-    };
-    const std::string counter = "SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = 'SYSTEMKEY'";
-    const long long counter_before = number(counter);
-
-    Process one(library, &clock);
-    Process two(library, &clock);
-    const long long root_one = one.MakeFolder("One");  // one's range comes first
-    const long long root_two = two.MakeFolder("Two");
-    std::vector<long long> folders = {root_one, root_two};
-    std::vector<long long> keys;
-    for (int i = 0; i < 3; ++i) {
-      folders.push_back(two.MakeFolder("Two " + std::to_string(i), root_two));
-      keys.push_back(one.sql->AllocateKey("SYSTEMKEY"));
-      keys.push_back(two.sql->AllocateKey("SYSTEMKEY"));
+class SharedLibraryTest : public testing::BackendTest {
+ protected:
+  // The library, with a small generated data set, and a connection of the test's own.
+  void SetUp() override {
+    own = Open();
+    ASSERT_NE(own, nullptr);
+    library.name = "SHARED";
+    if (Postgres()) {
+      library.backend = kPostgresBackend;
+      library.connection = connection_;
+    } else {
+      library.database_path = File();
     }
-    // The other client has used numbers above one's range since one reserved it.
-    const long long highest = number("SELECT MAX(DOCNUMBER) FROM PROFILE");
-    const long long late = one.MakeFolder("One late", root_one);
-    folders.push_back(late);
-    EXPECT_GT(late, highest);
-    const std::string ids = "SELECT SYSTEM_ID FROM PROFILE WHERE DOCNUMBER = ";
-    ASSERT_LT(number(ids + std::to_string(late)), number(ids + std::to_string(root_two)))
-        << "one's SYSTEM_IDs were meant to come from the range it reserved first";
-
-    std::string made;
-    for (long long f : folders) made += (made.empty() ? "" : ", ") + std::to_string(f);
-    std::vector<long long> used = keys;
-    for (const std::string& query :
-         {"SELECT DOCNUMBER FROM PROFILE WHERE DOCNUMBER IN (" + made + ")",
-          "SELECT SYSTEM_ID FROM PROFILE WHERE DOCNUMBER IN (" + made + ")",
-          "SELECT VERSION_ID FROM VERSIONS WHERE DOCNUMBER IN (" + made + ")",
-          "SELECT SYSTEM_ID FROM FOLDER_ITEM WHERE PARENT IN (" + made + ")"}) {
-      for (const auto& row : testing::ReadRows(*db, query)) used.push_back(std::stoll(row[0]));
-    }
-    // The keys; number, id and version of six folders; four links.
-    ASSERT_EQ(used.size(), 6u + 3 * 6u + 4u);
-    const std::set<long long> distinct(used.begin(), used.end());
-    EXPECT_EQ(distinct.size(), used.size()) << "a number was handed out twice";
-    EXPECT_GT(*distinct.begin(), counter_before);
-    EXPECT_LE(*distinct.rbegin(), number(counter));
-
-    for (Process* p : {&one, &two, &one, &one, &two}) {
-      EXPECT_EQ(p->app->RunCommand(kRefreshAllViews), 0);
-    }
-    EXPECT_EQ(testing::ReadRows(*db, "SELECT EVENT_ID FROM STANDIN_EVENTS ORDER BY EVENT_ID"),
-              (Rows{{"1"}, {"2"}, {"3"}, {"4"}, {"5"}}));
+    schema::LibraryDefinition def;
+    def.name = library.name;
+    MakeLibrary(*own, def, SmallData(4));
   }
+  // The numbers `query` reads, in the order read.
+  std::vector<long long> Numbers(const std::string& query) {
+    std::vector<long long> numbers;
+    for (const auto& row : testing::ReadRows(*own, query)) numbers.push_back(std::stoll(row[0]));
+    return numbers;
+  }
+
+  const os::FixedClock clock{{2026, 12, 6, 9, 30, 15, 0}};
+  LibraryConfig library;
+  std::unique_ptr<sql::Database> own;  // the test's own connection
+};
+
+TEST_P(SharedLibraryTest, TwoClientsNeverShareANumberAndDocumentNumbersOnlyGrow) {
+  const std::string counter = "SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = 'SYSTEMKEY'";
+  const long long counter_before = testing::Count(*own, counter);
+
+  Process one(library, &clock);
+  Process two(library, &clock);
+  const long long root_one = one.MakeFolder("One");  // one's range comes first
+  const long long root_two = two.MakeFolder("Two");
+  std::vector<long long> folders = {root_one, root_two};
+  std::vector<long long> keys;
+  for (int i = 0; i < 3; ++i) {
+    folders.push_back(two.MakeFolder("Two " + std::to_string(i), root_two));
+    keys.push_back(one.sql->AllocateKey("SYSTEMKEY"));
+    keys.push_back(two.sql->AllocateKey("SYSTEMKEY"));
+  }
+  // The other client has used numbers above one's range since one reserved it.
+  const long long highest = testing::Count(*own, "SELECT MAX(DOCNUMBER) FROM PROFILE");
+  const long long late = one.MakeFolder("One late", root_one);
+  folders.push_back(late);
+  EXPECT_GT(late, highest);
+  const std::string ids = "SELECT SYSTEM_ID FROM PROFILE WHERE DOCNUMBER = ";
+  ASSERT_LT(testing::Count(*own, ids + std::to_string(late)),
+            testing::Count(*own, ids + std::to_string(root_two)))
+      << "one's SYSTEM_IDs were meant to come from the range it reserved first";
+
+  std::string made;
+  for (long long f : folders) made += (made.empty() ? "" : ", ") + std::to_string(f);
+  std::vector<long long> used = keys;
+  for (const std::string& query :
+       {"SELECT DOCNUMBER FROM PROFILE WHERE DOCNUMBER IN (" + made + ")",
+        "SELECT SYSTEM_ID FROM PROFILE WHERE DOCNUMBER IN (" + made + ")",
+        "SELECT VERSION_ID FROM VERSIONS WHERE DOCNUMBER IN (" + made + ")",
+        "SELECT SYSTEM_ID FROM FOLDER_ITEM WHERE PARENT IN (" + made + ")"}) {
+    for (long long n : Numbers(query)) used.push_back(n);
+  }
+  // The keys; number, id and version of six folders; four links.
+  ASSERT_EQ(used.size(), 6u + 3 * 6u + 4u);
+  const std::set<long long> distinct(used.begin(), used.end());
+  EXPECT_EQ(distinct.size(), used.size()) << "a number was handed out twice";
+  EXPECT_GT(*distinct.begin(), counter_before);
+  EXPECT_LE(*distinct.rbegin(), testing::Count(*own, counter));
+
+  for (Process* p : {&one, &two, &one, &one, &two}) {
+    EXPECT_EQ(p->app->RunCommand(kRefreshAllViews), 0);
+  }
+  EXPECT_EQ(Numbers("SELECT EVENT_ID FROM STANDIN_EVENTS ORDER BY EVENT_ID"),
+            (std::vector<long long>{1, 2, 3, 4, 5}));
 }
 
 // A row's writes held and then undone by the library (its commit failed): the key range
 // reserved inside them goes with them, so the other client, reserving the same numbers
 // again, never meets this one's.
-TEST(SharedLibraryTest, KeysReservedInWritesThatWereUndoneAreNotHandedOutAgain) {
-  const os::FixedClock clock{{2026, 12, 6, 9, 30, 15, 0}};
-  testing::TempDir dir;
-  const LibraryConfig library = MakeSharedLibrary(sql::Backend::kSqlite, dir);
-  ASSERT_FALSE(library.name.empty());
+TEST_P(SharedLibraryTest, KeysReservedInWritesThatWereUndoneAreNotHandedOutAgain) {
   sql::FaultInjectingDatabase* fault = nullptr;
   Process one(
       library, &clock,
@@ -163,25 +140,22 @@ TEST(SharedLibraryTest, KeysReservedInWritesThatWereUndoneAreNotHandedOutAgain) 
   fault->Disarm();
   one.client->HoldCommits(false);
 
-  std::unique_ptr<sql::Database> db = OpenLibraryDatabase(library, nullptr);
-  ASSERT_NE(db, nullptr);
-  EXPECT_TRUE(testing::ReadRows(
-                  *db, "SELECT DOCNUMBER FROM PROFILE WHERE DOCNUMBER = " + std::to_string(undone))
-                  .empty());
+  EXPECT_EQ(Numbers("SELECT DOCNUMBER FROM PROFILE WHERE DOCNUMBER = " + std::to_string(undone)),
+            std::vector<long long>{});
   const long long root = two.MakeFolder("Two");
   const long long again = one.MakeFolder("One", root);
   const long long more = two.MakeFolder("Two more", root);
-  std::vector<long long> used;
-  for (const std::string& query : {std::string("SELECT SYSTEM_ID FROM PROFILE"),
-                                   std::string("SELECT VERSION_ID FROM VERSIONS"),
-                                   std::string("SELECT SYSTEM_ID FROM FOLDER_ITEM")}) {
-    for (const auto& row : testing::ReadRows(*db, query)) used.push_back(std::stoll(row[0]));
-  }
+  const std::vector<long long> used = Numbers(
+      "SELECT SYSTEM_ID FROM PROFILE UNION ALL SELECT VERSION_ID FROM VERSIONS "
+      "UNION ALL SELECT SYSTEM_ID FROM FOLDER_ITEM");
   const std::set<long long> distinct(used.begin(), used.end());
   EXPECT_EQ(distinct.size(), used.size()) << "a number was handed out twice";
   EXPECT_GT(again, 0);
   EXPECT_GT(more, again);
 }
+
+INSTANTIATE_TEST_SUITE_P(BothBackEnds, SharedLibraryTest, testing::BothBackends(),
+                         testing::BackendParamName);
 
 }  // namespace
 }  // namespace sproutsmith::dmapi

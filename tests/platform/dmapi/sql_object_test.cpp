@@ -6,15 +6,7 @@
 namespace sproutsmith::dmapi {
 namespace {
 
-class SqlObjectTest : public StandinTest {
- protected:
-  std::unique_ptr<SqlObject> Attached(const std::string& library) {
-    std::unique_ptr<SqlObject> sql = client->CreateSqlObject();
-    sql->AttachToken(app->LoginToken());
-    EXPECT_EQ(sql->AttachLibrary(library), 0) << sql->ErrDescription();
-    return sql;
-  }
-};
+using SqlObjectTest = StandinTest;
 
 TEST_F(SqlObjectTest, AttachingNeedsTheLoginTokenAndAReachableLibrary) {
   std::unique_ptr<SqlObject> sql = client->CreateSqlObject();
@@ -109,13 +101,7 @@ TEST_F(SqlObjectTest, PlusConcatenatesOnSqlServerAndOnlyAddsOnOracle) {
 
 TEST_F(SqlObjectTest, QueryResultIsCountedBeforeItIsReadAndWalkedRowByRow) {
   std::unique_ptr<SqlObject> sql = Attached("LIB1");
-  const std::vector<std::string> users = [&] {
-    std::vector<std::string> v;
-    for (const auto& row : Query("LIB1", "SELECT USER_ID FROM PEOPLE ORDER BY USER_ID")) {
-      v.push_back(row[0]);
-    }
-    return v;
-  }();
+  const Rows users = Query("LIB1", "SELECT USER_ID FROM PEOPLE ORDER BY USER_ID");
   ASSERT_GE(users.size(), 3u);
 
   ASSERT_EQ(
@@ -129,15 +115,15 @@ TEST_F(SqlObjectTest, QueryResultIsCountedBeforeItIsReadAndWalkedRowByRow) {
   EXPECT_EQ(sql->ColumnName(2), "P.SYSTEM_ID");
   EXPECT_EQ(sql->ColumnName(3), "");
   ASSERT_TRUE(sql->MoveFirst());
-  std::vector<std::string> read;
+  Rows read;
   do {
-    read.push_back(sql->ColumnValue(1).text);
+    read.push_back({sql->ColumnValue(1).text});
   } while (sql->MoveNext());
   EXPECT_EQ(read, users);
   EXPECT_FALSE(sql->MoveNext());
   EXPECT_TRUE(sql->ColumnValue(1).IsNull());  // past the end
   EXPECT_TRUE(sql->MoveFirst());
-  EXPECT_EQ(sql->ColumnValue(1).text, users[0]);
+  EXPECT_EQ(sql->ColumnValue(1).text, users[0][0]);
   EXPECT_TRUE(sql->ColumnValue(0).IsNull());
 
   sql->ReleaseResults();
@@ -176,17 +162,14 @@ TEST_F(SqlObjectTest, ChangesReportRowsAffectedAndErrorsComeBackAsValues) {
 }
 
 TEST_F(SqlObjectTest, AllocatesKeysFromTheAttachedLibrary) {
-  const std::string lib1_keys =
-      Scalar("LIB1", "SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = 'SYSTEMKEY'");
+  const std::string lib1_keys = LastKey("LIB1");
   std::unique_ptr<SqlObject> sql = Attached("LIB2");
-  const long long last =
-      std::stoll(Scalar("LIB2", "SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = 'SYSTEMKEY'"));
+  const long long last = std::stoll(LastKey("LIB2"));
   EXPECT_EQ(sql->AllocateKey("SYSTEMKEY"), last + 1);
   EXPECT_EQ(sql->AllocateKey("SYSTEMKEY"), last + 2);
   EXPECT_EQ(sql->AllocateKey("NO_SUCH_KEY"), 0);
   EXPECT_NE(sql->ErrDescription(), "");
-  EXPECT_EQ(Scalar("LIB1", "SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = 'SYSTEMKEY'"),
-            lib1_keys);
+  EXPECT_EQ(LastKey("LIB1"), lib1_keys);
   std::unique_ptr<SqlObject> detached = client->CreateSqlObject();
   EXPECT_EQ(detached->AllocateKey("SYSTEMKEY"), 0);
 }

@@ -24,22 +24,49 @@ namespace sproutsmith::dmapi {
 
 using Rows = std::vector<std::vector<std::string>>;
 
-// A new library file with a small generated data set: two clients of two matters, one
-// document each, two document types, `people` people, no rules.
+// A small generated data set: two clients of two matters, one document each, two document
+// types, `people` people, no rules.
+inline schema::GeneratorOptions SmallData(int people) {
+  return {.clients = 2,
+          .matters_per_client = 2,
+          .document_types = 2,
+          .people = people,
+          .documents_per_matter = 1,
+          .with_rules = false};
+}
+
+// A new library in `db` (on either back end) holding `data`.
+inline void MakeLibrary(sql::Database& db, const schema::LibraryDefinition& def,
+                        const schema::GeneratorOptions& data) {
+  ASSERT_TRUE(testing::Ok(schema::ProvisionLibrary(db, def)));
+  ASSERT_TRUE(testing::Ok(schema::GenerateTestData(db, data)));
+}
+
+// The same in a new library file.
 inline void ProvisionSmallLibrary(const std::string& file, const schema::LibraryDefinition& def,
                                   int people) {
   std::string error;
   std::unique_ptr<sql::SqliteDatabase> db = sql::SqliteDatabase::Open(file, true, &error);
   ASSERT_NE(db, nullptr) << error;
-  ASSERT_TRUE(testing::Ok(schema::ProvisionLibrary(*db, def)));
-  schema::GeneratorOptions data;
-  data.clients = 2;
-  data.matters_per_client = 2;
-  data.document_types = 2;
-  data.people = people;
-  data.documents_per_matter = 1;
-  data.with_rules = false;
-  ASSERT_TRUE(testing::Ok(schema::GenerateTestData(*db, data)));
+  MakeLibrary(*db, def, SmallData(people));
+}
+
+// An installation of one library, used by DMADMIN.
+inline InstallationConfig OneLibrary(const LibraryConfig& library) {
+  InstallationConfig config;
+  config.user_id = "DMADMIN";
+  config.current_library = library.name;
+  config.libraries.push_back(library);
+  return config;
+}
+
+// A SQL object of `app`'s login, attached to `library`.
+inline std::unique_ptr<SqlObject> AttachedSql(Client& client, Application& app,
+                                              const std::string& library) {
+  std::unique_ptr<SqlObject> sql = client.CreateSqlObject();
+  sql->AttachToken(app.LoginToken());
+  EXPECT_EQ(sql->AttachLibrary(library), 0) << library << ": " << sql->ErrDescription();
+  return sql;
 }
 
 class StandinTest : public ::testing::Test {
@@ -83,6 +110,24 @@ class StandinTest : public ::testing::Test {
   }
   std::string PeopleId(const std::string& user, const std::string& library = "LIB1") {
     return Scalar(library, "SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = '" + user + "'");
+  }
+  // The last number the library's key counter handed out.
+  std::string LastKey(const std::string& library) {
+    return Scalar(library, "SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = 'SYSTEMKEY'");
+  }
+  // A document's (or folder's) SYSTEM_ID, the THING of its trustee rows.
+  std::string SystemId(long long document, const std::string& library = "LIB1") {
+    return Scalar(library,
+                  "SELECT SYSTEM_ID FROM PROFILE WHERE DOCNUMBER = " + std::to_string(document));
+  }
+  // The generated document with the lowest number (a document, not a folder).
+  long long FirstDocument() {
+    return std::stoll(Scalar("LIB1",
+                             "SELECT MIN(P.DOCNUMBER) FROM PROFILE P, APPS A WHERE "
+                             "A.SYSTEM_ID = P.APPLICATION AND A.APPLICATION <> 'FOLDER'"));
+  }
+  std::unique_ptr<SqlObject> Attached(const std::string& library) {
+    return AttachedSql(*client, *app, library);
   }
   // A user outside DOCS_SUPERVISORS, in DOCS_USERS.
   void AddPlainUser(const std::string& user, long long system_id) {

@@ -2,17 +2,12 @@
 // NULL and "[" in a LIKE pattern as itself. Run through the translator on real SQLite files
 // and on a real PostgreSQL server, as the DM stand-in runs every statement.
 
-#include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 
+#include "platform/both_backends.h"
 #include "platform/sql/dialect/translator.h"
-#include "platform/sql/postgres_database.h"
 #include "platform/sql/postgres_helpers.h"
-#include "platform/sql/sqlite_database.h"
-#include "support/postgres_server.h"
-#include "support/temp_dir.h"
 
 namespace sproutsmith::sql {
 namespace {
@@ -22,30 +17,18 @@ constexpr Flavour kOra = Flavour::kOracle;
 
 const char* Name(Flavour f) { return f == kOra ? "Oracle" : "Microsoft"; }
 
-class FlavourStrictnessTest : public ::testing::TestWithParam<Backend> {
+class FlavourStrictnessTest : public testing::BackendTest {
  protected:
-  bool Postgres() const { return GetParam() == Backend::kPostgres; }
   std::string Prefix() const {
     return Postgres() ? "[Sproutsmith][PostgreSQL] " : "[Sproutsmith][SQLite] ";
   }
 
   // A fresh library with T (A, B, D, NEXT) and U (B): rows ('x1', 1) and ('[x]1', 2).
   std::unique_ptr<Database> Library() {
-    std::unique_ptr<Database> db;
-    std::string script;
-    if (Postgres()) {
-      const std::string connection = testing::NewPostgresDatabase("strict");
-      if (connection.empty()) return db;
-      Status status;
-      db = PostgresDatabase::Open(connection, "DOCSADM", &status);
-      EXPECT_TRUE(db) << status.text;
-      script = "CREATE SCHEMA docsadm;" + PostgresTypesScript() + PostgresFunctionsScript();
-    } else {
-      std::string error;
-      db = SqliteDatabase::Open(dir_.File("lib" + std::to_string(++files_) + ".db"), true, &error);
-      EXPECT_TRUE(db) << error;
-    }
+    NewDatabase();
+    std::unique_ptr<Database> db = Open();
     if (!db) return db;
+    const std::string script = Postgres() ? PostgresTypesScript() + PostgresFunctionsScript() : "";
     const ExecResult r =
         db->ExecuteScript(script +
                           "CREATE TABLE T (A VARCHAR(20), B INTEGER, D VARCHAR(20), NEXT INTEGER);"
@@ -74,30 +57,27 @@ class FlavourStrictnessTest : public ::testing::TestWithParam<Backend> {
     }
     return out;
   }
-
-  testing::TempDir dir_;
-  int files_ = 0;
 };
 
 TEST_P(FlavourStrictnessTest, EachServerRefusesTheOthersDialectWithItsOwnMessage) {
+  const char* const kNoFrom = "ORA-00923: FROM keyword not found where expected";
+  const char* const kBadType = "ORA-00902: invalid datatype";
   const struct {
     Flavour refused_by;
     const char* sql;
     const char* message;
   } cases[] = {
-      {kOra, "SELECT TOP 1 A FROM T ORDER BY A",
-       "ORA-00923: FROM keyword not found where expected"},
-      {kOra, "SELECT DISTINCT TOP 5 A FROM T", "ORA-00923: FROM keyword not found where expected"},
-      {kOra, "UPDATE T SET B = (SELECT TOP 1 B FROM U ORDER BY B) WHERE A = 'x1'",
-       "ORA-00923: FROM keyword not found where expected"},
+      {kOra, "SELECT TOP 1 A FROM T ORDER BY A", kNoFrom},
+      {kOra, "SELECT DISTINCT TOP 5 A FROM T", kNoFrom},
+      {kOra, "UPDATE T SET B = (SELECT TOP 1 B FROM U ORDER BY B) WHERE A = 'x1'", kNoFrom},
       {kOra, "UPDATE T SET [NEXT] = 1 WHERE B = 1", "ORA-00911: invalid character"},
       {kOra, "SELECT GETDATE() FROM T", "ORA-00904: \"GETDATE\": invalid identifier"},
       {kOra, "UPDATE T SET D = getutcdate() WHERE B = 1",
        "ORA-00904: \"GETUTCDATE\": invalid identifier"},
       {kOra, "SELECT A FROM T WHERE B = 1 OPTION (MAXDOP 1)",
        "ORA-00933: SQL command not properly ended"},
-      {kOra, "ALTER TABLE T ADD E DATETIME NULL", "ORA-00902: invalid datatype"},
-      {kOra, "SELECT CAST(D AS DATETIME) FROM T", "ORA-00902: invalid datatype"},
+      {kOra, "ALTER TABLE T ADD E DATETIME NULL", kBadType},
+      {kOra, "SELECT CAST(D AS DATETIME) FROM T", kBadType},
       {kOra, "SELECT ISNULL(D, 'none') FROM T", "ORA-00904: \"ISNULL\": invalid identifier"},
       {kOra, "SELECT SUBSTRING(A, 1, 1) FROM T", "ORA-00904: \"SUBSTRING\": invalid identifier"},
       {kMs, "SELECT NVL(D, 'none') FROM T", "'NVL' is not a recognized built-in function name."},
@@ -206,11 +186,8 @@ TEST_P(FlavourStrictnessTest, OracleLikeTakesABracketAsItself) {
   EXPECT_EQ(Column1(*db, kOra, "SELECT '[x]'"), "[x]");
 }
 
-INSTANTIATE_TEST_SUITE_P(BothBackEnds, FlavourStrictnessTest,
-                         ::testing::Values(Backend::kSqlite, Backend::kPostgres),
-                         [](const ::testing::TestParamInfo<Backend>& param) {
-                           return param.param == Backend::kPostgres ? "Postgres" : "Sqlite";
-                         });
+INSTANTIATE_TEST_SUITE_P(BothBackEnds, FlavourStrictnessTest, testing::BothBackends(),
+                         testing::BackendParamName);
 
 }  // namespace
 }  // namespace sproutsmith::sql

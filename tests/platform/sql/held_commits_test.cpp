@@ -4,47 +4,28 @@
 // take the write lock. Checked on a real SQLite file and a real PostgreSQL database, each
 // from a second connection.
 
-#include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/sql/postgres_database.h"
-#include "platform/sql/sqlite_database.h"
-#include "support/postgres_server.h"
-#include "support/temp_dir.h"
+#include "platform/both_backends.h"
 
 namespace sproutsmith::sql {
 namespace {
 
-class HeldCommitsTest : public ::testing::TestWithParam<Backend> {
+using Rows = std::vector<long long>;
+
+class HeldCommitsTest : public testing::BackendTest {
  protected:
   void SetUp() override {
-    if (GetParam() == Backend::kPostgres) {
-      connection_ = testing::NewPostgresDatabase("held");
-      ASSERT_FALSE(connection_.empty());
-    }
-    db_ = Open();
-    other_ = Open();
+    db_ = Open(BusyWait{0});
+    other_ = Open(BusyWait{0});
     ASSERT_TRUE(db_ && other_);
     ASSERT_TRUE(db_->ExecuteScript("CREATE TABLE T (N INTEGER)").ok());
   }
-  std::unique_ptr<Database> Open() {
-    if (GetParam() == Backend::kPostgres) {
-      Status status;
-      auto db = PostgresDatabase::Open(connection_, "public", &status, BusyWait{0});
-      EXPECT_TRUE(db) << status.text;
-      return db;
-    }
-    std::string error;
-    auto db = SqliteDatabase::Open(dir_.File("lib.db"), true, &error, BusyWait{0});
-    EXPECT_TRUE(db) << error;
-    return db;
-  }
   // What another connection (another process) sees.
-  std::vector<long long> Durable() {
-    std::vector<long long> rows;
+  Rows Durable() {
+    Rows rows;
     for (const auto& row : other_->Execute("SELECT N FROM T ORDER BY N").result.rows) {
       rows.push_back(row[0].AsInteger());
     }
@@ -54,14 +35,11 @@ class HeldCommitsTest : public ::testing::TestWithParam<Backend> {
     ASSERT_TRUE(db_->Execute("INSERT INTO T (N) VALUES (" + std::to_string(n) + ")").ok());
   }
 
-  testing::TempDir dir_;
-  std::string connection_;
   std::unique_ptr<Database> db_;
   std::unique_ptr<Database> other_;
 };
 
 TEST_P(HeldCommitsTest, HeldWritesBecomeDurableTogetherAndOperationsStayAllOrNothing) {
-  using Rows = std::vector<long long>;
   db_->HoldCommits(true);
   // Reads take no lock: another process can still write.
   ASSERT_TRUE(db_->Execute("SELECT COUNT(*) FROM T").ok());
@@ -108,7 +86,6 @@ TEST_P(HeldCommitsTest, HeldWritesBecomeDurableTogetherAndOperationsStayAllOrNot
 }
 
 TEST_P(HeldCommitsTest, WithoutHoldingTransactionsNestAsSavepoints) {
-  using Rows = std::vector<long long>;
   {
     Transaction outer(*db_);
     Write(1);
@@ -130,7 +107,6 @@ TEST_P(HeldCommitsTest, WithoutHoldingTransactionsNestAsSavepoints) {
 // everything held is lost, later writes are refused rather than made durable without what
 // came before them, and EndHeld reports the loss once.
 TEST_P(HeldCommitsTest, AFailedStatementUndoesItsOperationOrReportsWhatWasLost) {
-  using Rows = std::vector<long long>;
   db_->HoldCommits(true);
   Write(1);
   {
@@ -144,7 +120,7 @@ TEST_P(HeldCommitsTest, AFailedStatementUndoesItsOperationOrReportsWhatWasLost) 
 
   Write(4);
   EXPECT_FALSE(db_->Execute("INSERT INTO NO_SUCH_TABLE VALUES (1)").ok());
-  if (GetParam() == Backend::kPostgres) {
+  if (Postgres()) {
     EXPECT_FALSE(db_->Execute("INSERT INTO T (N) VALUES (5)").ok());
     EXPECT_FALSE(db_->EndHeld(true)) << "the loss of 4 is reported";
     EXPECT_EQ(Durable(), Rows({1, 3}));
@@ -158,11 +134,8 @@ TEST_P(HeldCommitsTest, AFailedStatementUndoesItsOperationOrReportsWhatWasLost) 
   EXPECT_EQ(Durable().back(), 6);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothBackEnds, HeldCommitsTest,
-                         ::testing::Values(Backend::kSqlite, Backend::kPostgres),
-                         [](const ::testing::TestParamInfo<Backend>& param) {
-                           return param.param == Backend::kPostgres ? "Postgres" : "Sqlite";
-                         });
+INSTANTIATE_TEST_SUITE_P(BothBackEnds, HeldCommitsTest, testing::BothBackends(),
+                         testing::BackendParamName);
 
 }  // namespace
 }  // namespace sproutsmith::sql

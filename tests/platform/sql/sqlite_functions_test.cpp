@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <optional>
 #include <string>
 
 #include "platform/sql/sqlite_cast.h"
@@ -16,6 +17,7 @@ TEST(MicrosoftLikeTest, PatternsAsSqlServerReadsThem) {
     const char* pattern;
     const char* value;
     bool matches;
+    std::optional<char32_t> escape = std::nullopt;
   } cases[] = {
       {"ARBORLINE%", "ARBORLINE R1", true},
       {"ARBORLINE%", "arborline r1", true},  // letters ignore case
@@ -60,20 +62,18 @@ TEST(MicrosoftLikeTest, PatternsAsSqlServerReadsThem) {
       {"A", "\xE0\x81\x81", false},
       {"A", "\xF0\x80\x81\x81", false},
       {"\xC3\x81", "\xC3\x81", true},
+      // The escape character takes the next one literally.
+      {"100!%", "100%", true, U'!'},
+      {"100!%", "1000", false, U'!'},
+      {"a!_b", "a_b", true, U'!'},
+      {"a!_b", "axb", false, U'!'},
+      {"!['x", "['x", true, U'!'},
+      {"a!!", "a!", true, U'!'},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(MicrosoftLike(c.pattern, c.value), c.matches)
+    EXPECT_EQ(MicrosoftLike(c.pattern, c.value, c.escape), c.matches)
         << "'" << c.value << "' LIKE '" << c.pattern << "'";
   }
-}
-
-TEST(MicrosoftLikeTest, EscapeCharacterTakesTheNextOneLiterally) {
-  EXPECT_TRUE(MicrosoftLike("100!%", "100%", U'!'));
-  EXPECT_FALSE(MicrosoftLike("100!%", "1000", U'!'));
-  EXPECT_TRUE(MicrosoftLike("a!_b", "a_b", U'!'));
-  EXPECT_FALSE(MicrosoftLike("a!_b", "axb", U'!'));
-  EXPECT_TRUE(MicrosoftLike("!['x", "['x", U'!'));
-  EXPECT_TRUE(MicrosoftLike("a!!", "a!", U'!'));
 }
 
 class SqlFunctionsTest : public ::testing::Test {
@@ -93,16 +93,28 @@ class SqlFunctionsTest : public ::testing::Test {
   std::unique_ptr<SqliteDatabase> db_;
 };
 
-TEST_F(SqlFunctionsTest, LikeOperatorUsesTheMicrosoftRules) {
-  EXPECT_EQ(One("SELECT 'ACME [UK] LTD' LIKE 'acme [[]uk] ltd'"), "1");
-  EXPECT_EQ(One("SELECT 'B1' LIKE '[a-c]_'"), "1");
-  EXPECT_EQ(One("SELECT 'x%' LIKE 'x!%' ESCAPE '!'"), "1");
-  EXPECT_EQ(One("SELECT 'xy' LIKE 'x!%' ESCAPE '!'"), "0");
-  EXPECT_EQ(One("SELECT 'x' NOT LIKE '[^x]'"), "1");
-  EXPECT_EQ(One("SELECT NULL LIKE 'x'"), "<NULL>");
-  EXPECT_EQ(One("SELECT 42 LIKE '4_'"), "1");
-  EXPECT_EQ(One("SELECT 'x' LIKE 'x' ESCAPE '!!'"),
-            "[Sproutsmith][SQLite] ESCAPE expression must be a single character");
+TEST_F(SqlFunctionsTest, LikeAndCastAnswerAsSqlServer) {
+  const struct {
+    const char* sql;
+    const char* expected;
+  } cases[] = {
+      {"SELECT 'ACME [UK] LTD' LIKE 'acme [[]uk] ltd'", "1"},
+      {"SELECT 'B1' LIKE '[a-c]_'", "1"},
+      {"SELECT 'x%' LIKE 'x!%' ESCAPE '!'", "1"},
+      {"SELECT 'xy' LIKE 'x!%' ESCAPE '!'", "0"},
+      {"SELECT 'x' NOT LIKE '[^x]'", "1"},
+      {"SELECT NULL LIKE 'x'", "<NULL>"},
+      {"SELECT 42 LIKE '4_'", "1"},
+      {"SELECT 'x' LIKE 'x' ESCAPE '!!'",
+       "[Sproutsmith][SQLite] ESCAPE expression must be a single character"},
+      // CAST fails where TRY_CAST answers NULL.
+      {"SELECT sproutsmith_try_cast('abc', 'INT')", "<NULL>"},
+      {"SELECT sproutsmith_cast('abc', 'INT')",
+       "[Sproutsmith][SQLite] Conversion failed when converting the value 'abc' to data type int."},
+      {"SELECT sproutsmith_cast(' 42 ', 'INT') + 1", "43"},
+      {"SELECT typeof(sproutsmith_cast('2020-11-14', 'DATE'))", "text"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(One(c.sql), c.expected) << c.sql;
 }
 
 TEST_F(SqlFunctionsTest, ServerFacts) {
@@ -115,15 +127,6 @@ TEST_F(SqlFunctionsTest, ServerFacts) {
   ASSERT_TRUE(
       db_->Execute("INSERT INTO REMOTE_LIBRARIES VALUES (5, 'OTHERADM'), (0, 'DOCSADM')").ok());
   EXPECT_EQ(One("SELECT sproutsmith_library_owner()"), "DOCSADM");
-}
-
-TEST_F(SqlFunctionsTest, CastFailsWhereTryCastAnswersNull) {
-  EXPECT_EQ(One("SELECT sproutsmith_try_cast('abc', 'INT')"), "<NULL>");
-  EXPECT_EQ(One("SELECT sproutsmith_cast('abc', 'INT')"),
-            "[Sproutsmith][SQLite] Conversion failed when converting the value 'abc' to data "
-            "type int.");
-  EXPECT_EQ(One("SELECT sproutsmith_cast(' 42 ', 'INT') + 1"), "43");
-  EXPECT_EQ(One("SELECT typeof(sproutsmith_cast('2020-11-14', 'DATE'))"), "text");
 }
 
 TEST(SqlServerConvertTest, ValuesByType) {

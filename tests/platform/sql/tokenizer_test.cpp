@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 
 namespace sproutsmith::sql::dialect {
@@ -9,61 +10,15 @@ namespace {
 
 // Significant tokens as "kind:text" separated by blanks.
 std::string Describe(const std::string& sql) {
+  // In the order of TokenKind.
+  const char* const kinds[] = {"",  "C", "S", "NS", "QI", "BI", "N", "W",
+                               "(", ")", ",", ".",  ";",  "+",  "P", "O"};
+  static_assert(std::size(kinds) == static_cast<size_t>(TokenKind::kOperator) + 1);
   std::string out;
   for (const Token& t : Tokenize(sql)) {
     if (t.kind == TokenKind::kSpace) continue;
-    const char* kind = "?";
-    switch (t.kind) {
-      case TokenKind::kSpace:
-        break;
-      case TokenKind::kComment:
-        kind = "C";
-        break;
-      case TokenKind::kString:
-        kind = "S";
-        break;
-      case TokenKind::kNationalString:
-        kind = "NS";
-        break;
-      case TokenKind::kQuotedIdentifier:
-        kind = "QI";
-        break;
-      case TokenKind::kBracketIdentifier:
-        kind = "BI";
-        break;
-      case TokenKind::kNumber:
-        kind = "N";
-        break;
-      case TokenKind::kWord:
-        kind = "W";
-        break;
-      case TokenKind::kOpenParen:
-        kind = "(";
-        break;
-      case TokenKind::kCloseParen:
-        kind = ")";
-        break;
-      case TokenKind::kComma:
-        kind = ",";
-        break;
-      case TokenKind::kDot:
-        kind = ".";
-        break;
-      case TokenKind::kSemicolon:
-        kind = ";";
-        break;
-      case TokenKind::kOuterJoinMarker:
-        kind = "+";
-        break;
-      case TokenKind::kParameter:
-        kind = "P";
-        break;
-      case TokenKind::kOperator:
-        kind = "O";
-        break;
-    }
     if (!out.empty()) out += ' ';
-    out += std::string(kind) + ":" + t.text;
+    out += std::string(kinds[static_cast<size_t>(t.kind)]) + ":" + t.text;
   }
   return out;
 }

@@ -3,40 +3,23 @@
 
 #include "platform/sql/dialect/translation_cache.h"
 
-#include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/both_backends.h"
 #include "platform/schema/table_definitions.h"
-#include "platform/sql/postgres_database.h"
-#include "platform/sql/sqlite_database.h"
-#include "support/postgres_server.h"
-#include "support/temp_dir.h"
 
 namespace sproutsmith::sql {
 namespace {
 
-class TranslationCacheTest : public ::testing::TestWithParam<Backend> {
+class TranslationCacheTest : public testing::BackendTest {
  protected:
   void SetUp() override {
-    if (GetParam() == Backend::kSqlite) {
-      std::string error;
-      auto db = SqliteDatabase::Open((dir_.path() / "lib.db").string(), true, &error);
-      ASSERT_TRUE(db) << error;
-      sqlite_ = db.get();
-      db_ = std::move(db);
-    } else {
-      connection_ = testing::NewPostgresDatabase("shapes");
-      ASSERT_FALSE(connection_.empty());
-      Status status;
-      auto db = PostgresDatabase::Open(connection_, "DOCSADM", &status);
-      ASSERT_TRUE(db) << status.text;
-      postgres_ = db.get();
-      db_ = std::move(db);
-      ASSERT_TRUE(db_->ExecuteScript("CREATE SCHEMA docsadm").ok());
-    }
+    db_ = Open();
+    ASSERT_TRUE(db_);
+    sqlite_ = dynamic_cast<SqliteDatabase*>(db_.get());
+    postgres_ = dynamic_cast<PostgresDatabase*>(db_.get());
     ASSERT_TRUE(
         db_->ExecuteScript("CREATE TABLE T (ID BIGINT PRIMARY KEY, NAME VARCHAR(40))").ok());
     TranslateOptions options;
@@ -63,8 +46,6 @@ class TranslationCacheTest : public ::testing::TestWithParam<Backend> {
     return rows;
   }
 
-  testing::TempDir dir_;
-  std::string connection_;
   std::unique_ptr<Database> db_;
   SqliteDatabase* sqlite_ = nullptr;
   PostgresDatabase* postgres_ = nullptr;
@@ -95,7 +76,7 @@ TEST_P(TranslationCacheTest, EachShapeIsTranslatedAndPreparedOnce) {
             std::vector<std::string>{"40"});
   EXPECT_EQ(Rows("SELECT COUNT(*) FROM DOCSADM.T WHERE ID < 3"), std::vector<std::string>{"2"});
   EXPECT_EQ(cache_->translations(), 3);
-  EXPECT_EQ(Prepared() - prepared, GetParam() == Backend::kPostgres ? 4 : 3);
+  EXPECT_EQ(Prepared() - prepared, Postgres() ? 4 : 3);
 
   // What takes no parameters is translated once for as long as its text is kept, and run
   // as text each time.
@@ -111,9 +92,9 @@ TEST_P(TranslationCacheTest, EachShapeIsTranslatedAndPreparedOnce) {
 
 TEST_P(TranslationCacheTest, ARecentlyUsedStatementOutlivesManyOthers) {
   const long long prepared = Prepared();
-  const size_t others = (GetParam() == Backend::kSqlite ? SqliteDatabase::kPreparedStatements
-                                                        : PostgresDatabase::kPreparedStatements) +
-                        100;
+  const size_t others =
+      (Postgres() ? PostgresDatabase::kPreparedStatements : SqliteDatabase::kPreparedStatements) +
+      100;
   for (size_t i = 0; i < others; ++i) {
     // Each text its own: the literal sits where it stays in the shape.
     ASSERT_TRUE(
@@ -157,11 +138,8 @@ TEST(PostgresPreparedStatementTest, ANewConnectionPreparesItsStatementsAgain) {
   EXPECT_EQ(db->statements_prepared(), 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothBackEnds, TranslationCacheTest,
-                         ::testing::Values(Backend::kSqlite, Backend::kPostgres),
-                         [](const ::testing::TestParamInfo<Backend>& param) {
-                           return param.param == Backend::kPostgres ? "Postgres" : "Sqlite";
-                         });
+INSTANTIATE_TEST_SUITE_P(BothBackEnds, TranslationCacheTest, testing::BothBackends(),
+                         testing::BackendParamName);
 
 }  // namespace
 }  // namespace sproutsmith::sql
