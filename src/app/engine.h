@@ -110,6 +110,12 @@ class Engine {
 
  private:
   bool StartUpSteps(const std::vector<std::string>& args);
+  // The steps of start-up, in their order.
+  void ShowSplash();
+  void ChooseLogFile(const std::vector<std::string>& args);
+  // The banner, then the session's log-on; false (with the failure shown) when it fails.
+  bool ConnectSession(size_t logs_removed, int keep_days);
+  void ListLibraries();
   void FailureEnd();
   void EndProgramWhenIdle();
   // A start-up caption: the status label only, not the log.

@@ -26,9 +26,58 @@ std::string DmClientValue(const os::Environment& env, const std::string& name) {
 }  // namespace
 
 bool Engine::StartUpSteps(const std::vector<std::string>& args) {
+  ShowSplash();
+  Caption("Getting Command Line Parameters");
+  ChooseLogFile(args);
+  const int keep_days =
+      static_cast<int>(text::Val(Setting("KeepLogDays", std::to_string(kDefaultKeepLogDays))));
+  const std::vector<std::string> removed =
+      RemoveOldLogs(state_.LogFile, keep_days, parts_.clock->Now());
+
+  Caption("Retrieving basic configuration settings");
+  ReadGeneralOptions(*parts_.settings, identity_.product_name, options_);
+  saved_options_ = options_;
+  // Set by the administrator for the installation; program end never writes it back.
+  state_.SiteName = Setting("SiteName", "");
+
+  if (!ConnectSession(removed.size(), keep_days)) return false;
+  ListLibraries();
+
+  Caption("Retrieving Session information");
+  ApplySessionSwitches(state_, options_);
+
+  Caption("Checking Lock Status");
+  window_.LabelLockedVisible = state_.Locked;
+  window_.OptionsEnabled = !state_.Locked;
+
+  Caption("Verifying rights for " + session_->UserId() + " in library " +
+          session_->CurrentLibraryName());
+  if (!session_->UserMayRunProgram()) {
+    failure_.message = RightsRefusal(identity_.product_name);
+    log_.AddLog(failure_.message);
+    failure_.shown = ShowFailure(failure_.message, MessageStyle::kExclamation);
+    return false;
+  }
+
+  session_->ActiveStatus(-1, "");
+  Caption("Activating the main form");
+  parts_.settings->Save(identity_.product_name, kGeneral, "IsRunning", "0");
+  window_.splash_visible = false;
+  window_.MNHelpReadmeVisible = parts_.files->Exists(state_.ReadmePath);
+  options_.ListResults.clear();
+
+  Caption("Waiting for user input");
+  parts_.ui->SetBusy(false);
+  const text::DateTime started = parts_.clock->Now();
+  log_.AddLogAndSeparator(identity_.BuildLine() + " Started on " + text::LongDate(started) +
+                          " at " + text::LongTime(started));
+  ApplyRunSwitches(state_, options_);
+  return true;
+}
+
+void Engine::ShowSplash() {
   os::SettingsStore& settings = *parts_.settings;
   const os::Environment& env = *parts_.environment;
-  os::FileSystem& files = *parts_.files;
   const std::string& product = identity_.product_name;
 
   window_.caption = identity_.window_caption;
@@ -49,8 +98,6 @@ bool Engine::StartUpSteps(const std::vector<std::string>& args) {
 
   identity_.dm_version = DmClientValue(env, "CurrentVersion");
   identity_.dm_patch_level = DmClientValue(env, "PatchLevel");
-  const std::string& dm_version = identity_.dm_version;
-  const std::string& dm_patch = identity_.dm_patch_level;
 
   window_.splash_text = "Build " + identity_.build_number + " - " + identity_.version_text;
   window_.splash_visible = true;
@@ -59,37 +106,31 @@ bool Engine::StartUpSteps(const std::vector<std::string>& args) {
   window_.window = PlaceWindow(ReadWindowCoordinate(settings, product, "Screen.Left"),
                                ReadWindowCoordinate(settings, product, "Screen.Top"), parts_.screen,
                                window_.window);
+}
 
-  Caption("Getting Command Line Parameters");
+void Engine::ChooseLogFile(const std::vector<std::string>& args) {
   state_.CommandLine = BuildCommandLine(args);
-  state_.TempDir = TempFolder(env, state_.ProgramFolder);
+  state_.TempDir = TempFolder(*parts_.environment, state_.ProgramFolder);
   state_.LogFile = Setting("LogFile", "");
-  if (state_.LogFile.empty()) state_.LogFile = DefaultLogFile(state_.TempDir, product);
+  if (state_.LogFile.empty())
+    state_.LogFile = DefaultLogFile(state_.TempDir, identity_.product_name);
   window_.ButtonLogDirToolTip = state_.LogFile;
-  if (PurgeRequested(state_)) {
-    // The configured name itself is never written (lines go to the dated file): today's
-    // dated log and its report are what a purge is expected to remove.
-    const std::string dated = log::Log::DatedName(state_.LogFile, parts_.clock->Now());
-    std::vector<std::string> purged = ReportsOfDay(dated);
-    purged.insert(purged.begin(), {state_.LogFile, dated});
-    for (const std::string& file : purged) {
-      if (!files.Exists(file)) continue;
-      log_.Flush();              // lines held for the file are purged with it
-      (void)files.Remove(file);  // one left behind only keeps its old lines
-    }
+  if (!PurgeRequested(state_)) return;
+  // The configured name itself is never written (lines go to the dated file): today's dated
+  // log and its report are what a purge is expected to remove.
+  const std::string dated = log::Log::DatedName(state_.LogFile, parts_.clock->Now());
+  std::vector<std::string> purged = ReportsOfDay(dated);
+  purged.insert(purged.begin(), {state_.LogFile, dated});
+  for (const std::string& file : purged) {
+    if (!parts_.files->Exists(file)) continue;
+    log_.Flush();                      // lines held for the file are purged with it
+    (void)parts_.files->Remove(file);  // one left behind only keeps its old lines
   }
+}
 
-  const int keep_days =
-      static_cast<int>(text::Val(Setting("KeepLogDays", std::to_string(kDefaultKeepLogDays))));
-  const std::vector<std::string> removed =
-      RemoveOldLogs(state_.LogFile, keep_days, parts_.clock->Now());
-
-  Caption("Retrieving basic configuration settings");
-  ReadGeneralOptions(settings, product, options_);
-  saved_options_ = options_;
-  // Set by the administrator for the installation; program end never writes it back.
-  state_.SiteName = Setting("SiteName", "");
-
+bool Engine::ConnectSession(size_t logs_removed, int keep_days) {
+  const std::string& dm_version = identity_.dm_version;
+  const std::string& dm_patch = identity_.dm_patch_level;
   // Without a DM client's version record the fields would read "  patch ": left out.
   const bool known = !dm_version.empty() || !dm_patch.empty();
   Caption("Connecting to OpenText eDOCS" +
@@ -100,23 +141,25 @@ bool Engine::StartUpSteps(const std::vector<std::string>& args) {
       identity_.BuildLine() + " initiating startup on " + text::LongDate(start) + " at " +
       text::LongTime(start) +
       (known ? " using DM " + dm_version + " patch " + dm_patch : std::string()));
-  if (!removed.empty()) {
-    log_.AddLogAndSeparator("Removed " + text::Number(removed.size()) +
+  if (logs_removed > 0) {
+    log_.AddLogAndSeparator("Removed " + text::Number(logs_removed) +
                             " log and report file(s) older than " + text::Number(keep_days) +
                             " days (setting KeepLogDays)");
   }
+  if (session_->StartFusion()) return true;
+  failure_.message = "Error: Unable to start the DM " +
+                     (known ? dm_version + " (patch " + dm_patch + ") " : std::string()) +
+                     "application (" + options_.LabelStatus + ") - I will end the program now";
+  // Also logged: in an unattended run the box is silent and the log is all that is read.
+  log_.AddLog(failure_.message);
+  failure_.shown = ShowFailure(failure_.message, MessageStyle::kCritical);
+  failure_.fusion_shown = true;
+  return false;
+}
 
-  if (!session_->StartFusion()) {
-    failure_.message = "Error: Unable to start the DM " +
-                       (known ? dm_version + " (patch " + dm_patch + ") " : std::string()) +
-                       "application (" + options_.LabelStatus + ") - I will end the program now";
-    // Also logged: in an unattended run the box is silent and the log is all that is read.
-    log_.AddLog(failure_.message);
-    failure_.shown = ShowFailure(failure_.message, MessageStyle::kCritical);
-    failure_.fusion_shown = true;
-    return false;
-  }
-
+void Engine::ListLibraries() {
+  os::SettingsStore& settings = *parts_.settings;
+  const std::string& product = identity_.product_name;
   window_.TVPause = ReadPauseDays(settings, product);
 
   Caption("Setting Libraries");
@@ -131,37 +174,6 @@ bool Engine::StartUpSteps(const std::vector<std::string>& args) {
     unchecked_reasons_[library] = settings.Get(product, kUncheckedReasons, library, "");
   }
   options_.MNLibList = std::move(menu);
-
-  Caption("Retrieving Session information");
-  ApplySessionSwitches(state_, options_);
-
-  Caption("Checking Lock Status");
-  window_.LabelLockedVisible = state_.Locked;
-  window_.OptionsEnabled = !state_.Locked;
-
-  const std::string user = session_->UserId();
-  Caption("Verifying rights for " + user + " in library " + session_->CurrentLibraryName());
-  if (!session_->UserMayRunProgram()) {
-    failure_.message = RightsRefusal(product);
-    log_.AddLog(failure_.message);
-    failure_.shown = ShowFailure(failure_.message, MessageStyle::kExclamation);
-    return false;
-  }
-
-  session_->ActiveStatus(-1, "");
-  Caption("Activating the main form");
-  settings.Save(product, kGeneral, "IsRunning", "0");
-  window_.splash_visible = false;
-  window_.MNHelpReadmeVisible = files.Exists(state_.ReadmePath);
-  options_.ListResults.clear();
-
-  Caption("Waiting for user input");
-  parts_.ui->SetBusy(false);
-  const text::DateTime started = parts_.clock->Now();
-  log_.AddLogAndSeparator(identity_.BuildLine() + " Started on " + text::LongDate(started) +
-                          " at " + text::LongTime(started));
-  ApplyRunSwitches(state_, options_);
-  return true;
 }
 
 }  // namespace sproutsmith::app
