@@ -87,7 +87,7 @@ TEST_F(LibraryTreeWindowTest, F5OnARuleOpensItsSavedSqlEditorAndToggleInvertsEve
   });
   QTest::keyClick(tree, Qt::Key_F5);
   EXPECT_EQ(opened, "QuilRuleSQL");
-  EXPECT_TRUE(boxes_.empty()) << BoxTexts().front();
+  EXPECT_TRUE(script_.messages.empty()) << script_.messages.front().text;
 
   demo->child(0)->setCheckState(0, Qt::Unchecked);
   QMenu* libraries = Find<QMenu>("MNLibraries");
