@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "folders/folders_session.h"
+#include "folders/library_session.h"
 
 namespace sproutsmith::folders {
 namespace {
@@ -45,7 +45,7 @@ TEST(SearchPatternTest, TheLikeTextMatchesOnlyWhatTheNameSays) {
   EXPECT_EQ(CollapseSpaces("A  B   C"), "A B C");
 }
 
-class FolderLookupTest : public FoldersSession {
+class FolderLookupTest : public testing::LibrarySession {
  protected:
   void SetUp() override {
     Start({{.name = "LIB"}, {.name = "OTHER"}, {.name = "ORA", .engine_code = 2}});

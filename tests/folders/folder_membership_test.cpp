@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "folders/folders_session.h"
+#include "folders/library_session.h"
 
 namespace sproutsmith::folders {
 namespace {
 
-class FolderMembershipTest : public FoldersSession {
+class FolderMembershipTest : public testing::LibrarySession {
  protected:
   void SetUp() override { Start({{.name = "LIB"}, {.name = "OTHER"}}, user_); }
 

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "folders/folders_session.h"
+#include "folders/library_session.h"
 
 namespace sproutsmith::folders {
 namespace {
 
-class MetadataSyncTest : public FoldersSession {
+class MetadataSyncTest : public testing::LibrarySession {
  protected:
   void SetUp() override {
     Start({{.name = "LIB"}, {.name = "OTHER"}});

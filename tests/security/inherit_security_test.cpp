@@ -46,18 +46,16 @@ TEST_F(InheritSecurityTest, TheItemGetsExactlyTheParentsTrusteesAndItsAuthorAndT
   EXPECT_EQ(Refreshes(), refreshes + 1);
   EXPECT_EQ(Count("SQL Error"), 0);
 
-  const std::string c = std::to_string(child), p = std::to_string(parent);
-  for (const std::string& line :
-       {"InheritSecurity: Setting security for document #" + c +
-            " to match security from folder #" + p,
-        "Inheriting security for item #" + c + " from folder #" + p,
-        std::string("Removing existing trustees"), std::string("Adding security for author USER1"),
-        std::string("Adding security for typist USER2"),
-        std::string("Adding 6 folder trustee(s) to profiled document"),
-        std::string("Enabling document security"),
-        std::string("Finished adding 6 folder trustees to profiled document")}) {
-    EXPECT_EQ(Count(line), 1) << line << "\n" << Dump();
-  }
+  const std::string c = N(child), p = N(parent);
+  EXPECT_EQ(
+      NotOnce({"InheritSecurity: Setting security for document #" + c +
+                   " to match security from folder #" + p,
+               "Inheriting security for item #" + c + " from folder #" + p,
+               "Removing existing trustees", "Adding security for author USER1",
+               "Adding security for typist USER2",
+               "Adding 6 folder trustee(s) to profiled document", "Enabling document security",
+               "Finished adding 6 folder trustees to profiled document"}),
+      "");
   // Secured before any row is touched; full rights after the folder's rows.
   EXPECT_LT(LineOf("Enabling document security"), LineOf("Removing existing trustees"));
   EXPECT_LT(LineOf("Adding 6 folder trustee(s)"), LineOf("Adding security for author"));
@@ -77,9 +75,9 @@ TEST_F(InheritSecurityTest, AParentWithoutTrusteeRowsChangesNothing) {
   const int refreshes = Refreshes();
 
   EXPECT_EQ(Inherit(child, parent), kNothingToApply);
-  EXPECT_EQ(Count("No trustees found for parent folder - not setting security for document " +
-                  std::to_string(child)),
-            1);
+  EXPECT_EQ(NotOnce({"No trustees found for parent folder - not setting security for document " +
+                     N(child)}),
+            "");
   EXPECT_EQ(Trustees(child), "AXB 255");
   EXPECT_EQ(DefaultRights(child), "0");
   EXPECT_EQ(Refreshes(), refreshes);
@@ -88,11 +86,11 @@ TEST_F(InheritSecurityTest, AParentWithoutTrusteeRowsChangesNothing) {
   Exec("DEMO",
        "INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) SELECT SYSTEM_ID, 0, "
        "'' FROM PROFILE WHERE DOCNUMBER = " +
-           std::to_string(parent));
+           N(parent));
   EXPECT_EQ(Inherit(child, parent), kNothingToApply);
-  EXPECT_EQ(Count("No trustees found for parent folder #" + std::to_string(parent) +
-                  " - not changing security for document " + std::to_string(child)),
-            1);
+  EXPECT_EQ(NotOnce({"No trustees found for parent folder #" + N(parent) +
+                     " - not changing security for document " + N(child)}),
+            "");
   EXPECT_EQ(Trustees(child), "AXB 255");
   EXPECT_EQ(DefaultRights(child), "0");
 }
@@ -100,7 +98,7 @@ TEST_F(InheritSecurityTest, AParentWithoutTrusteeRowsChangesNothing) {
 TEST_F(InheritSecurityTest, WithoutTheAuthorsPeopleRowTheTypistStandsForTheAuthor) {
   const long long parent = SecuredParent();
   const long long child = Item("USER1", "USER2");
-  Exec("DEMO", "UPDATE PROFILE SET AUTHOR = 8999999 WHERE DOCNUMBER = " + std::to_string(child));
+  Exec("DEMO", "UPDATE PROFILE SET AUTHOR = 8999999 WHERE DOCNUMBER = " + N(child));
   Grant(parent, "PEOPLE WHERE USER_ID = 'USER2'", 7);
   EXPECT_EQ(Inherit(child, parent), kApplied);
   EXPECT_EQ(Trustees(child),
@@ -133,7 +131,7 @@ TEST_F(InheritSecurityTest, ALibraryWithoutTheSecurityLinkGetsTheShortUpdate) {
   EXPECT_EQ(TrusteeRows(child, "PLAIN").size(), 6u);
   EXPECT_EQ(Secured(child, "PLAIN"), "1 0 ");
   const std::string system_id =
-      Scalar("PLAIN", "SELECT SYSTEM_ID FROM PROFILE WHERE DOCNUMBER = " + std::to_string(child));
+      Scalar("PLAIN", "SELECT SYSTEM_ID FROM PROFILE WHERE DOCNUMBER = " + N(child));
   EXPECT_EQ(Count("UPDATE DOCSADM.PROFILE SET DEFAULT_RIGHTS = 1 WHERE SYSTEM_ID = " + system_id),
             1)
       << Dump();
@@ -166,10 +164,10 @@ TEST_F(InheritSecurityTest, AnItemInAnotherLibraryGetsTheFoldersTrusteesByTheirI
   Grant(parent, "PEOPLE WHERE USER_ID = 'USER3'", 5);
 
   // PLAIN's own document with the folder's number, secured otherwise.
-  const std::string p = std::to_string(parent);
+  const std::string p = N(parent);
   if (Scalar("PLAIN", "SELECT COUNT(*) FROM PROFILE WHERE DOCNUMBER = " + p) == "0") {
-    Exec("PLAIN", "UPDATE PROFILE SET DOCNUMBER = " + p +
-                      " WHERE DOCNUMBER = " + std::to_string(Document("PLAIN")));
+    Exec("PLAIN",
+         "UPDATE PROFILE SET DOCNUMBER = " + p + " WHERE DOCNUMBER = " + N(Document("PLAIN")));
   }
   Grant(parent, "GROUPS WHERE GROUP_ID = 'AXB'", 255, "PLAIN");
   Grant(parent, "PEOPLE WHERE USER_ID = 'O''BRIEN'", 191, "PLAIN");
@@ -187,12 +185,9 @@ TEST_F(InheritSecurityTest, AnItemInAnotherLibraryGetsTheFoldersTrusteesByTheirI
     EXPECT_EQ(Trustees(item, "PLAIN"), "A_B 16711680, PARALEGALS 63, USER1 191, USER2 191, USER3 5")
         << Dump();
     EXPECT_EQ(Secured(item, "PLAIN"), "1 0 ");
-    EXPECT_EQ(Count("Group DEMO_ONLY of folder #" + p +
-                    " is not in library PLAIN - not added to "
-                    "document #" +
-                    std::to_string(item)),
-              1)
-        << Dump();
+    EXPECT_EQ(NotOnce({"Group DEMO_ONLY of folder #" + p +
+                       " is not in library PLAIN - not added to document #" + N(item)}),
+              "");
     EXPECT_EQ(Trustees(parent, "PLAIN"), unrelated);
     EXPECT_EQ(Trustees(item, "DEMO"), same_number_in_demo);
   }
@@ -222,7 +217,7 @@ TEST_F(InheritSecurityFaultTest, AFailedStatementLeavesTheItemClosedAndInheritin
     // The first switch to a library learns its facts; the calls counted are a later one's.
     ASSERT_EQ(inherit(Item("USER1", "USER2", item_library)), kApplied);
     FailEachCallInTurn(inherit, item_library, [&](long long n) {
-      return "for document #" + std::to_string(n) + " in library " + item_library;
+      return "for document #" + N(n) + " in library " + item_library;
     });
     EXPECT_EQ(finished_.size(), 6u);
   }

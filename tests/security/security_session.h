@@ -4,22 +4,23 @@
 // and read its trustees back from the library file.
 
 #include <algorithm>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
 
+#include "folders/library_session.h"
 #include "platform/sql/fault_injecting_database.h"
 #include "rules/rule_record.h"
 #include "security/security_result.h"
-#include "support/engine_session.h"
 
 namespace sproutsmith::security {
 
-class SecuritySession : public testing::EngineSession {
+class SecuritySession : public testing::LibrarySession {
  protected:
   using Rows = std::vector<std::vector<std::string>>;
+
+  SecuritySession() { home_ = "DEMO"; }
 
   void SetUp() override {
     Start({{.name = "DEMO"}, {.name = "PLAIN", .with_optional_tables = false}});
@@ -105,13 +106,6 @@ class SecuritySession : public testing::EngineSession {
     Exec(library, "UPDATE PROFILE SET AUTHOR = " + id(author) + ", TYPIST = " + id(typist) +
                       " WHERE DOCNUMBER = " + std::to_string(n));
   }
-  // A generated document (not a folder) of `library`.
-  long long Document(const std::string& library = "DEMO") {
-    return std::stoll(Scalar(library,
-                             "SELECT MIN(P.DOCNUMBER) FROM PROFILE P, APPS A WHERE A.SYSTEM_ID = "
-                             "P.APPLICATION AND A.APPLICATION <> 'FOLDER'"));
-  }
-
   // The item's trustees by name ("#n" for a row naming nobody), with their rights.
   Rows TrusteeRows(long long n, const std::string& library = "DEMO") {
     return Query(library,
@@ -150,18 +144,6 @@ class SecuritySession : public testing::EngineSession {
     return Scalar(library,
                   "SELECT DEFAULT_RIGHTS FROM PROFILE WHERE DOCNUMBER = " + std::to_string(n));
   }
-  // Times the DM client was asked to refresh its views.
-  int Refreshes() {
-    int total = 0;
-    for (const char* library : {"DEMO", "PLAIN"}) {
-      if (!std::filesystem::exists(install_.LibraryFile(library))) continue;
-      total += std::stoi(Scalar(library,
-                                "SELECT COUNT(*) FROM STANDIN_EVENTS WHERE EVENT_NAME = "
-                                "'DOCSOPEN.RefreshAllViews'"));
-    }
-    return total;
-  }
-
   static rules::RuleRecord Rule(bool append) {
     rules::RuleRecord rule;
     rule.Set(rules::RuleKey::kName, "SECURED");

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "support/engine_session.h"
+#include "folders/library_session.h"
 
 namespace sproutsmith::sorting {
 namespace {
@@ -16,7 +16,7 @@ namespace {
 using Names = std::vector<std::string>;
 using Rows = std::vector<std::vector<std::string>>;
 
-class SortingTest : public testing::EngineSession {
+class SortingTest : public testing::LibrarySession {
  protected:
   void SetUp() override { Start(Libraries()); }
   virtual std::vector<testing::LibrarySpec> Libraries() {
@@ -30,8 +30,6 @@ class SortingTest : public testing::EngineSession {
     for (const auto& item : items) MakeFolder(item_library, item, parent, "MAIN");
     return parent;
   }
-
-  static std::string N(long long n) { return std::to_string(n); }
 
   // The folder's own rows in chain order, from its one ISFIRST row along NEXT.
   Names Chain(long long parent, const std::string& library = "MAIN") {

@@ -10,15 +10,15 @@
 #include <memory>
 #include <set>
 
+#include "folders/library_session.h"
 #include "platform/sql/fault_injecting_database.h"
-#include "support/engine_session.h"
 
 namespace sproutsmith::workspaces {
 namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
 
-class WorkspacesTest : public testing::EngineSession {
+class WorkspacesTest : public testing::LibrarySession {
  protected:
   void SetUp() override {
     Start({{.name = "LIB1", .with_rules = false}, {.name = "LIB2", .with_rules = false}});
@@ -94,12 +94,6 @@ class WorkspacesTest : public testing::EngineSession {
   std::string RegistryCount(const std::string& library, const std::string& where = "1 = 1") {
     return Scalar(library, "SELECT COUNT(*) FROM REGISTRY WHERE " + where);
   }
-  int Refreshes(const std::string& library) {
-    return std::stoi(Scalar(library,
-                            "SELECT COUNT(*) FROM STANDIN_EVENTS WHERE EVENT_NAME = "
-                            "'DOCSOPEN.RefreshAllViews'"));
-  }
-
   size_t Mark() const { return install_.LogLines().size(); }
   // The statements RunSQL sent while `add` ran.
   std::vector<std::string> Sent(const std::function<void()>& add) const {
