@@ -69,13 +69,10 @@ TEST_F(FolderLookupTest, UnderAParent) {
   const long long parent = MakeFolder("LIB", "CLIENTS");
   const long long harbour = MakeFolder("LIB", "C0001 Harbour Supplies", parent);
   const long long dash = MakeFolder("LIB", "C0002-Old", parent);
-  const long long underscore = MakeFolder("LIB", "A_B", parent);
   MakeFolder("LIB", "C0001 Elsewhere");  // not under the parent
 
   EXPECT_EQ(Find("C0002-New", "-", parent), dash);
   EXPECT_EQ(Profile(dash, "DOCNAME"), "C0002-Old");  // found by parse characters: used as it is
-  EXPECT_EQ(Find("AXB", "", parent), 0);
-  EXPECT_EQ(Find("a_b", "", parent), underscore);
   EXPECT_EQ(Find("Nothing", "", parent), 0);
   EXPECT_EQ(Count("Match on folder item \"Nothing\" not found in parent folder #"), 1);
 

@@ -117,22 +117,6 @@ TEST_F(HeldLinesTest, ALogGoneOrFullOfTextHoldsNothingBack) {
   EXPECT_LT(on_disk.size(), 101u);
 }
 
-TEST_F(HeldLinesTest, AFailedWriteLosesWhatItHeldAndIsReportedOnce) {
-  log_.AddLog("written");
-  log_.Flush();
-  files_.Fail(os::FailingFileSystem::Operation::kWrite, 1, false, "Input/output error");
-  log_.AddLog("lost");
-  log_.AddLog("lost too");
-  log_.Flush();
-  ASSERT_EQ(reports_.size(), 1u);
-  EXPECT_EQ(reports_[0], Dated() + ": Input/output error");
-  // The lost lines are not tried again with the next ones.
-  log_.AddLog("after");
-  log_.Flush();
-  EXPECT_EQ(OnDisk(), (Lines{"written", "after"}));
-  EXPECT_EQ(reports_.size(), 1u);
-}
-
 // The system's files, with every open counted where another thread can wait for it, and
 // refused while `refuse` is set.
 class WatchedFiles final : public os::FileSystem {

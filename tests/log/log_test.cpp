@@ -215,18 +215,5 @@ TEST_F(LogTest, ADiskThatFillsUpLosesTheLaterLinesAndIsReportedOnce) {
   }
 }
 
-TEST_F(LogTest, ADiskWithRoomAgainTakesLinesWithoutASecondReport) {
-  files_.Fail(Op::kWrite, 2);
-  for (const char* line : {"kept", "lost", "lost too"}) {
-    log_.AddLog(line);
-    log_.Flush();
-  }
-  files_.Disarm();
-  log_.AddLog("back");
-  log_.Flush();
-  EXPECT_EQ(OnDisk(), (Lines{"kept", "back"}));
-  EXPECT_EQ(reports_.size(), 1u);
-}
-
 }  // namespace
 }  // namespace sproutsmith::log
