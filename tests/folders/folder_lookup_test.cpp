@@ -12,8 +12,6 @@
 namespace sproutsmith::folders {
 namespace {
 
-using rules::RuleKey;
-
 TEST(SearchPatternTest, PartsOfTheNameThatIdentifyAFolder) {
   struct Case {
     const char* spec;
@@ -44,6 +42,8 @@ TEST(SearchPatternTest, TheLikeTextMatchesOnlyWhatTheNameSays) {
   EXPECT_EQ(LikeText(long_name), std::string(240, 'X'));
   EXPECT_EQ(CollapseSpaces("A  B   C"), "A B C");
 }
+
+using rules::RuleKey;
 
 class FolderLookupTest : public testing::LibrarySession {
  protected:
