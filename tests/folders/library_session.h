@@ -15,8 +15,7 @@ class LibrarySession : public EngineSession {
   static std::string N(long long n) { return std::to_string(n); }
   // A column of document `doc`'s PROFILE row.
   std::string Profile(long long doc, const std::string& column, const std::string& library = "") {
-    return Scalar(Home(library),
-                  "SELECT " + column + " FROM PROFILE WHERE DOCNUMBER = " + N(doc));
+    return Scalar(Home(library), "SELECT " + column + " FROM PROFILE WHERE DOCNUMBER = " + N(doc));
   }
   // The first generated document of the library that is not a folder.
   long long Document(const std::string& library = "") {

@@ -19,7 +19,6 @@
 namespace sproutsmith::log {
 namespace {
 
-
 class HeldLinesTest : public LogFixture {
  protected:
   static text::DateTime At(int hour, int minute, int second, int ms, int day = 14) {
