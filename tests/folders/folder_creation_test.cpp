@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "support/engine_session.h"
+#include "folders/library_session.h"
 
 namespace sproutsmith::folders {
 namespace {
@@ -18,7 +18,7 @@ namespace {
 using rules::RuleKey;
 using runtime::Answer;
 
-class FolderCreationTest : public testing::EngineSession {
+class FolderCreationTest : public testing::LibrarySession {
  protected:
   void SetUp() override {
     Start({{.name = "LIB"}});
@@ -80,8 +80,7 @@ TEST_F(FolderCreationTest, ANewPublicTopLevelFolder) {
   EXPECT_EQ(Create("FIRM MATTERS"), folder);
   EXPECT_TRUE(creator_->FolderExisted());
   EXPECT_EQ(Scalar("LIB", "SELECT COUNT(*) FROM PROFILE"), profiles);
-  EXPECT_EQ(Count("Folder \"FIRM MATTERS\" already exists as folder #" + std::to_string(folder)),
-            1);
+  EXPECT_EQ(NotOnce({"Folder \"FIRM MATTERS\" already exists as folder #" + N(folder)}), "");
 }
 
 TEST_F(FolderCreationTest, ANamedFormAndAFolderThatIsNotPublic) {
@@ -105,9 +104,9 @@ TEST_F(FolderCreationTest, TheOperatorConfirmsEveryNewTopLevelFolder) {
   install_.ui.answers = {Answer::kCancel};
   EXPECT_EQ(Create("ASKED"), 0);
   EXPECT_FALSE(install_.state.CancelRequested);
-  EXPECT_EQ(Count("You have decided not to create a top-level folder named \"ASKED\" in library "
-                  "LIB"),
-            1);
+  EXPECT_EQ(
+      NotOnce({"You have decided not to create a top-level folder named \"ASKED\" in library LIB"}),
+      "");
 
   install_.ui.answers = {Answer::kNo};
   EXPECT_EQ(Create("ASKED"), 0);
@@ -130,8 +129,8 @@ TEST_F(FolderCreationTest, TheOperatorConfirmsEveryNewTopLevelFolder) {
 TEST_F(FolderCreationTest, RightsToCreateFolders) {
   Demote({});
   EXPECT_EQ(Create("NO RIGHTS"), 0);
-  EXPECT_EQ(Count("Library Administrator does not have rights to manage folders in library LIB"),
-            1);
+  EXPECT_EQ(
+      NotOnce({"Library Administrator does not have rights to manage folders in library LIB"}), "");
   // Creating folders, but not managing root folders: no public top level.
   Demote({"User.CreateFolder"});
   EXPECT_EQ(Create("PUBLIC"), 0);

@@ -7,12 +7,10 @@
 
 #include <string>
 
-#include "support/engine_session.h"
+#include "folders/library_session.h"
 
 namespace sproutsmith::folders {
 namespace {
-
-using rules::RuleKey;
 
 TEST(SearchPatternTest, PartsOfTheNameThatIdentifyAFolder) {
   struct Case {
@@ -45,23 +43,23 @@ TEST(SearchPatternTest, TheLikeTextMatchesOnlyWhatTheNameSays) {
   EXPECT_EQ(CollapseSpaces("A  B   C"), "A B C");
 }
 
-class FolderLookupTest : public testing::EngineSession {
+using rules::RuleKey;
+
+class FolderLookupTest : public testing::LibrarySession {
  protected:
   void SetUp() override {
-    Start({{.name = "LIB"}, {.name = "OTHER"}});
+    Start({{.name = "LIB"}, {.name = "OTHER"}, {.name = "ORA", .engine_code = 2}});
     rule_.Set(RuleKey::kName, "R1");
   }
+  // As folder creation calls it: in the library the folder would live in.
   long long Find(const std::string& name, const std::string& parse, long long parent,
-                 const std::string& item_library = "LIB") {
-    // As folder creation calls it: in the library the folder would live in.
+                 const std::string& item_library = "LIB", const std::string& library = "LIB") {
     connection().ConnectLibrary(item_library);
-    return CheckForFolder(context(), connection(), name, parse, parent, rule_, "LIB", item_library);
-  }
-  std::string Name(long long doc) {
-    return Scalar("LIB", "SELECT DOCNAME FROM PROFILE WHERE DOCNUMBER = " + std::to_string(doc));
+    return CheckForFolder(context(), connection(), name, parse, parent, rule_, library,
+                          item_library);
   }
   std::string Path(long long doc) {
-    return Scalar("LIB", "SELECT PATH FROM FOLDER WHERE DOCNUMBER = " + std::to_string(doc));
+    return Scalar("LIB", "SELECT PATH FROM FOLDER WHERE DOCNUMBER = " + N(doc));
   }
 
   rules::RuleRecord rule_;
@@ -71,21 +69,17 @@ TEST_F(FolderLookupTest, UnderAParent) {
   const long long parent = MakeFolder("LIB", "CLIENTS");
   const long long harbour = MakeFolder("LIB", "C0001 Harbour Supplies", parent);
   const long long dash = MakeFolder("LIB", "C0002-Old", parent);
-  const long long underscore = MakeFolder("LIB", "A_B", parent);
   MakeFolder("LIB", "C0001 Elsewhere");  // not under the parent
 
   EXPECT_EQ(Find("C0002-New", "-", parent), dash);
-  EXPECT_EQ(Name(dash), "C0002-Old");  // found by parse characters: used as it is
-  EXPECT_EQ(Find("AXB", "", parent), 0);
-  EXPECT_EQ(Find("a_b", "", parent), underscore);
+  EXPECT_EQ(Profile(dash, "DOCNAME"), "C0002-Old");  // found by parse characters: used as it is
   EXPECT_EQ(Find("Nothing", "", parent), 0);
   EXPECT_EQ(Count("Match on folder item \"Nothing\" not found in parent folder #"), 1);
 
   // A numeric count adopts and renames: profile and folder item.
   EXPECT_EQ(Find("C0001  Harbour Supplies Ltd", "5", parent), harbour);
-  EXPECT_EQ(Name(harbour), "C0001 Harbour Supplies Ltd");
-  EXPECT_EQ(Scalar("LIB", "SELECT DISPLAYNAME FROM FOLDER_ITEM WHERE DOCNUMBER = " +
-                              std::to_string(harbour)),
+  EXPECT_EQ(Profile(harbour, "DOCNAME"), "C0001 Harbour Supplies Ltd");
+  EXPECT_EQ(Scalar("LIB", "SELECT DISPLAYNAME FROM FOLDER_ITEM WHERE DOCNUMBER = " + N(harbour)),
             "C0001 Harbour Supplies Ltd");
   EXPECT_GE(Count("The folder name search will be on \"C0001%\""), 1);
   // A parent search never stamps.
@@ -114,10 +108,10 @@ TEST_F(FolderLookupTest, AtTheTopTheStampedFolderWinsElseTheNewestIsStamped) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.older_path) + " / " + c.newer_path);
-    Exec("LIB", "UPDATE FOLDER SET PATH = " + std::string(c.older_path) +
-                    " WHERE DOCNUMBER = " + std::to_string(older));
-    Exec("LIB", "UPDATE FOLDER SET PATH = " + std::string(c.newer_path) +
-                    " WHERE DOCNUMBER = " + std::to_string(newer));
+    Exec("LIB", std::string("UPDATE FOLDER SET PATH = ") + c.older_path +
+                    " WHERE DOCNUMBER = " + N(older));
+    Exec("LIB", std::string("UPDATE FOLDER SET PATH = ") + c.newer_path +
+                    " WHERE DOCNUMBER = " + N(newer));
     EXPECT_EQ(Find("top", "", 0), c.expected);
   }
   EXPECT_EQ(Path(older), "ARBORLINE OTHER RULE");
@@ -136,8 +130,8 @@ TEST_F(FolderLookupTest, PublicRulesSearchOnlyPublicFolders) {
   rule_.Set(RuleKey::kCreatePublicFolders, "1");
   EXPECT_EQ(Find("PUBLIC ONE", "", 0), 0);
   EXPECT_EQ(Count("The search will be for a Public Folder"), 1);
-  Exec("LIB", "INSERT INTO ROOT_OBJECT (DOCNUMBER, DISPLAYNAME) VALUES (" + std::to_string(plain) +
-                  ", 'PUBLIC ONE')");
+  Exec("LIB",
+       "INSERT INTO ROOT_OBJECT (DOCNUMBER, DISPLAYNAME) VALUES (" + N(plain) + ", 'PUBLIC ONE')");
   EXPECT_EQ(Find("PUBLIC ONE", "", 0), plain);
 }
 
@@ -150,18 +144,7 @@ TEST_F(FolderLookupTest, AFolderInAnotherLibraryUnderALocalParent) {
 
 // The search's escaped pattern reaches each server in a form it reads: "_" and "[" in a name
 // match only themselves on Oracle as on SQL Server.
-class FolderLookupFlavoursTest : public testing::EngineSession {
- protected:
-  long long Find(const std::string& library, const std::string& name, long long parent) {
-    connection().ConnectLibrary(library);
-    return CheckForFolder(context(), connection(), name, "", parent, rule_, library, library);
-  }
-  rules::RuleRecord rule_;
-};
-
-TEST_F(FolderLookupFlavoursTest, WildcardsAndBracketsInNamesMatchOnlyThemselves) {
-  Start({{.name = "LIB"}, {.name = "ORA", .engine_code = 2}});
-  rule_.Set(RuleKey::kName, "R1");
+TEST_F(FolderLookupTest, WildcardsAndBracketsInNamesMatchOnlyThemselves) {
   for (const std::string library : {"LIB", "ORA"}) {
     SCOPED_TRACE(library);
     const long long parent = MakeFolder(library, "CLIENTS");
@@ -169,10 +152,10 @@ TEST_F(FolderLookupFlavoursTest, WildcardsAndBracketsInNamesMatchOnlyThemselves)
     const long long bracket = MakeFolder(library, "ACME [UK] 5", parent);
     MakeFolder(library, "QXR", parent);
     MakeFolder(library, "ACME U 5", parent);
-    EXPECT_EQ(Find(library, "a_b", parent), underscore);
-    EXPECT_EQ(Find(library, "ACME [UK] 5", parent), bracket);
-    EXPECT_EQ(Find(library, "Q_R", parent), 0);
-    EXPECT_EQ(Find(library, "ACME [U] 5", parent), 0);
+    EXPECT_EQ(Find("a_b", "", parent, library, library), underscore);
+    EXPECT_EQ(Find("ACME [UK] 5", "", parent, library, library), bracket);
+    EXPECT_EQ(Find("Q_R", "", parent, library, library), 0);
+    EXPECT_EQ(Find("ACME [U] 5", "", parent, library, library), 0);
   }
   EXPECT_EQ(Count("SQL Error"), 0) << Dump();
 }

@@ -13,14 +13,17 @@
 namespace sproutsmith::folders {
 namespace {
 
-struct Case {
-  const char* what;
-  std::vector<std::string> headings;
-  std::vector<std::string> values;
-  long autofolder;
-  std::vector<std::string> levels;
-  std::vector<std::string> log_lines;  // each must appear
-};
+// "A|B||C" as {"A", "B", "", "C"}; "" as no item at all.
+std::vector<std::string> Split(const std::string& text) {
+  std::vector<std::string> items;
+  for (size_t from = 0; !text.empty(); ++from) {
+    const size_t bar = text.find('|', from);
+    items.push_back(text.substr(from, bar - from));
+    if (bar == std::string::npos) break;
+    from = bar;
+  }
+  return items;
+}
 
 class RowPlanTest : public ::testing::Test {
  protected:
@@ -41,44 +44,32 @@ class RowPlanTest : public ::testing::Test {
 };
 
 TEST_F(RowPlanTest, LevelsFromTheColumnWalk) {
+  struct Case {
+    const char* what;
+    const char* headings;  // each list "|"-separated
+    const char* values;
+    long autofolder;
+    const char* levels;
+    const char* log_lines;  // each must appear
+  };
   const Case cases[] = {
-      {"two levels",
-       {"CLIENT.CLIENT_ID", "X.S", "MATTER.MATTER_ID"},
-       {"ACME", "\\", "M1"},
-       0,
-       {"ACME", "M1"},
-       {"Level 1:ACME (a)", "Level 2:M1 (b)"}},
-      {"values are concatenated within a level",
-       {"C.ID", "C.NAME", "X.S", "M.ID"},
-       {"C1", " Harbour", "/", "M1"},
-       0,
-       {"C1 Harbour", "M1"},
-       {}},
-      {"percent signs and an APPS. prefix are cleaned",
-       {"A.X", "X.S", "B.Y"},
-       {"%APPS.X%", "\\", "50%"},
-       0,
-       {"APPSX", "50"},
-       {"01: A.X=APPSX", "03: B.Y=50"}},
-      {"a blank middle level stays in the list",
-       {"A.X", "S.1", "B.Y", "S.2", "C.Z"},
-       {"A", "\\", "", "\\", "C"},
-       0,
-       {"A", "", "C"},
-       {}},
-      {"the auto-folder level cuts the walk",
-       {"A.X", "S.1", "B.Y", "S.2", "C.Z", "S.3", "D.W"},
-       {"A", "\\", "B", "\\", "C", "\\", "D"},
-       2,
-       {"A", "B"},
-       {"Rule_AutoFolder_Level 2 reached"}},
-      {"a separator in the last column opens no level", {"A.X", "S.1"}, {"A", "\\"}, 0, {"A"}, {}},
+      {"two levels", "CLIENT.CLIENT_ID|X.S|MATTER.MATTER_ID", "ACME|\\|M1", 0, "ACME|M1",
+       "Level 1:ACME (a)|Level 2:M1 (b)"},
+      {"values are concatenated within a level", "C.ID|C.NAME|X.S|M.ID", "C1| Harbour|/|M1", 0,
+       "C1 Harbour|M1", ""},
+      {"percent signs and an APPS. prefix are cleaned", "A.X|X.S|B.Y", "%APPS.X%|\\|50%", 0,
+       "APPSX|50", "01: A.X=APPSX|03: B.Y=50"},
+      {"a blank middle level stays in the list", "A.X|S.1|B.Y|S.2|C.Z", "A|\\||\\|C", 0, "A||C",
+       ""},
+      {"the auto-folder level cuts the walk", "A.X|S.1|B.Y|S.2|C.Z|S.3|D.W", "A|\\|B|\\|C|\\|D", 2,
+       "A|B", "Rule_AutoFolder_Level 2 reached"},
+      {"a separator in the last column opens no level", "A.X|S.1", "A|\\", 0, "A", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const RowPlan plan = Plan(c.headings, c.values, c.autofolder);
-    EXPECT_EQ(plan.level_names, c.levels);
-    for (const std::string& line : c.log_lines) EXPECT_GE(Count(line), 1) << line;
+    const RowPlan plan = Plan(Split(c.headings), Split(c.values), c.autofolder);
+    EXPECT_EQ(plan.level_names, Split(c.levels));
+    for (const std::string& line : Split(c.log_lines)) EXPECT_GE(Count(line), 1) << line;
   }
 }
 

@@ -1,14 +1,16 @@
 #pragma once
 // The window program in a test: a real engine and DM session over SQLite demo libraries in a
 // temporary folder, the real main window on Qt's offscreen platform, and message boxes and
-// the library chooser answered from a script (every box recorded with its title).
+// the library chooser answered from `script_` (every box recorded with its title).
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QTimer>
 #include <QTreeWidget>
-#include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,14 +21,21 @@
 #include "gui/qt_ui.h"
 #include "support/dm_installation.h"
 #include "support/recording_launcher.h"
+#include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
 namespace sproutsmith::gui {
 
-struct Box {
-  std::string text;
-  runtime::MessageStyle style;
-  std::string title;
+// Runs `sample` at every pass of the event loop while it lives (a cycle's yield points).
+class Sampler {
+ public:
+  explicit Sampler(std::function<void()> sample) {
+    QObject::connect(&timer_, &QTimer::timeout, std::move(sample));
+    timer_.start(0);
+  }
+
+ private:
+  QTimer timer_;
 };
 
 class DesktopTest : public ::testing::Test {
@@ -48,6 +57,11 @@ class DesktopTest : public ::testing::Test {
     env_.program_folder = dir_.File("program");
   }
   ~DesktopTest() override { Close(); }
+  // Whatever a test did, every box the program showed carries its title.
+  void TearDown() override {
+    for (const testing::ShownMessage& box : script_.messages)
+      EXPECT_EQ(box.title, "Arborline\u2122 Sproutsmith for OpenText eDOCS") << box.text;
+  }
 
   void Install(const std::vector<testing::LibrarySpec>& libraries = {
                    {.name = "DEMO"}, {.name = "ARCHIVE", .engine_code = 2}}) {
@@ -63,23 +77,12 @@ class DesktopTest : public ::testing::Test {
     parts.settings = std::make_unique<os::SettingsStore>(dir_.File("config"));
     auto ui = std::make_unique<QtUi>(runtime::Identity().program_title);
     ui_ = ui.get();
-    ui_->SetMessagePresenter([this](const std::string& text, runtime::MessageStyle style,
-                                    const std::string& title) {
-      boxes_.push_back({text, style, title});
-      if (style != runtime::MessageStyle::kYesNo && style != runtime::MessageStyle::kYesNoCancel) {
-        return runtime::Answer::kNone;
-      }
-      if (answers_.empty()) return runtime::Answer::kNo;
-      const runtime::Answer answer = answers_.front();
-      answers_.pop_front();
-      return answer;
-    });
-    ui_->SetLibraryChooser([this](const std::vector<std::string>&) {
-      if (chosen_.empty()) return std::string();
-      std::string library = chosen_.front();
-      chosen_.pop_front();
-      return library;
-    });
+    ui_->SetMessagePresenter(
+        [this](const std::string& text, runtime::MessageStyle style, const std::string& title) {
+          return script_.MessageBox(text, style, title);
+        });
+    ui_->SetLibraryChooser(
+        [this](const std::vector<std::string>& names) { return script_.ChooseLibrary(names); });
     parts.ui = std::move(ui);
     parts.make_dm = [this](Context& context) -> std::unique_ptr<app::DmSeam> {
       auto made = std::make_unique<app::DmSessionSeam>(context, install_.OpenClient(), "", "PC1");
@@ -127,18 +130,13 @@ class DesktopTest : public ::testing::Test {
       texts.push_back(item->child(i)->text(0).toStdString());
     return texts;
   }
-  std::vector<std::string> BoxTexts() const {
-    std::vector<std::string> texts;
-    for (const Box& box : boxes_) texts.push_back(box.text);
-    return texts;
-  }
+  void Trigger(const char* action) { Find<QAction>(action)->trigger(); }
   bool Shown(const std::string& text) const {
-    for (const Box& box : boxes_) {
+    for (const testing::ShownMessage& box : script_.messages) {
       if (box.text == text) return true;
     }
     return false;
   }
-  std::vector<std::string> LogLines() const { return testing::ReadLines(engine_->LogPath()); }
   std::string Saved(const std::string& section, const std::string& key) {
     return os::SettingsStore(dir_.File("config"))
         .Get(
@@ -164,9 +162,7 @@ class DesktopTest : public ::testing::Test {
   app::DmSessionSeam* seam_ = nullptr;
   testing::RecordingLauncher* launcher_ = nullptr;
   std::string viewer_ = "/usr/bin/xdg-open";  // the desktop's default viewer ("": none)
-  std::vector<Box> boxes_;
-  std::deque<runtime::Answer> answers_;
-  std::deque<std::string> chosen_;
+  testing::ScriptedUi script_;                // answers and chosen libraries queued, boxes recorded
 };
 
 }  // namespace sproutsmith::gui

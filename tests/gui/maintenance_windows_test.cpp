@@ -19,11 +19,12 @@ namespace sproutsmith::gui {
 namespace {
 
 using runtime::Answer;
+using Values = std::vector<std::string>;
 
 class MaintenanceWindowsTest : public DesktopTest {
  protected:
   void SetUp() override {
-    Install({{.name = "DEMO"}, {.name = "ARCHIVE", .engine_code = 2}});
+    Install();
     Open();
   }
   void Track(const std::string& rule, const std::string& table, int sid) {
@@ -32,8 +33,9 @@ class MaintenanceWindowsTest : public DesktopTest {
                   "VALUES (" +
                       std::to_string(sid) + ", '" + table + "', '" + rule + "', 0, '')");
   }
-  static std::vector<std::string> Column(QTreeWidget* list, int column) {
-    std::vector<std::string> values;
+  std::string Tracked() { return install_.Scalar("DEMO", "SELECT COUNT(*) FROM QUIL_SPROUTSMITH"); }
+  static Values Column(QTreeWidget* list, int column) {
+    Values values;
     for (int i = 0; i < list->topLevelItemCount(); ++i) {
       values.push_back(list->topLevelItem(i)->text(column).toStdString());
     }
@@ -52,13 +54,20 @@ class MaintenanceWindowsTest : public DesktopTest {
     QTest::mouseClick(b, Qt::LeftButton);
   }
   static QString Count(QDialog& dialog) { return dialog.findChild<QLabel*>("LabelCount")->text(); }
-  std::string SavedParts(const std::string& rule) {
+  // The saved statement of rule CLIENTS, its stored parts joined by "|".
+  std::string SavedParts() {
     return install_.Scalar(
         "DEMO",
         "SELECT COALESCE(GROUP_CONCAT(CHAR_VAL, '|'), '') FROM (SELECT CHAR_VAL FROM "
         "QUIL_SETTINGS WHERE MASTER_KEY = 'ARBORLINE' AND SECTION_KEY LIKE "
-        "'RULE_SPROUTSMITH_SQL%' AND SUB_KEY = '" +
-            rule + "' ORDER BY SECTION_KEY)");
+        "'RULE_SPROUTSMITH_SQL%' AND SUB_KEY = 'CLIENTS' ORDER BY SECTION_KEY)");
+  }
+  // The boxes shown since the last call, one line each.
+  std::string Boxes() {
+    std::string texts;
+    for (const testing::ShownMessage& box : script_.messages) texts += box.text + "\n";
+    script_.messages.clear();
+    return texts;
   }
 };
 
@@ -69,18 +78,18 @@ TEST_F(MaintenanceWindowsTest, TheViewerSortsByEachColumnAndRemovesOnlyTheSelect
   Track("A RULE", "CLIENT", 2);
   const std::string connected = seam_->CurrentLibraryName();
   tools::TrackingViewer viewer(engine_->context(), *seam_->connection());
-  chosen_ = {"DEMO"};
+  script_.files = {"DEMO"};
   ASSERT_TRUE(viewer.Open([this] { return seam_->tree()->SelectLibrary(); }));
   TrackingViewerDialog dialog(viewer);
   dialog.show();
   QTreeWidget* list = dialog.list();
   EXPECT_EQ(dialog.windowTitle(), "Quil_Sproutsmith contents in library DEMO (Total: 4)");
   EXPECT_EQ(Count(dialog), "4 row(s)");
-  EXPECT_EQ(Column(list, 0), (std::vector<std::string>{"A RULE", "A RULE", "B RULE", "C RULE"}));
+  EXPECT_EQ(Column(list, 0), (Values{"A RULE", "A RULE", "B RULE", "C RULE"}));
 
   struct Sort {
     int column;
-    std::vector<std::string> values;  // that column after the click
+    Values values;  // that column after the click
   };
   const Sort clicks[] = {
       {2, {"2", "9", "10", "100"}},  // SIDs sort as numbers
@@ -101,28 +110,28 @@ TEST_F(MaintenanceWindowsTest, TheViewerSortsByEachColumnAndRemovesOnlyTheSelect
     const std::string sid = list->topLevelItem(i)->text(2).toStdString();
     if (sid == "10" || sid == "9") list->topLevelItem(i)->setSelected(true);
   }
-  answers_ = {Answer::kYes};
+  script_.answers = {Answer::kYes};
   QTest::keyClick(list, Qt::Key_Delete);
-  EXPECT_TRUE(Shown(
-      "Are you sure you want to remove 2 selected row(s) from QUIL_SPROUTSMITH in library DEMO?"));
-  EXPECT_TRUE(Shown("2 row(s) removed from QUIL_SPROUTSMITH in library DEMO"));
+  EXPECT_EQ(Boxes(),
+            "Are you sure you want to remove 2 selected row(s) from QUIL_SPROUTSMITH in library "
+            "DEMO?\n2 row(s) removed from QUIL_SPROUTSMITH in library DEMO\n");
   EXPECT_EQ(install_.Query("DEMO",
                            "SELECT RULE_NAME, TABLE_NAME, SID FROM QUIL_SPROUTSMITH ORDER BY SID"),
             (testing::Rows{{"A RULE", "CLIENT", "2"}, {"C RULE", "CLIENT", "100"}}));
   EXPECT_EQ(list->topLevelItemCount(), 2);
   EXPECT_EQ(dialog.windowTitle(), "Quil_Sproutsmith contents in library DEMO (Total: 2)");
-
   EXPECT_EQ(Count(dialog), "2 row(s)");
 
   // Shift+Delete does nothing; a No keeps the rows; F5 and Refresh list rows added
   // meanwhile; the Remove button removes what is selected; Close closes.
   list->selectAll();
   QTest::keyClick(list, Qt::Key_Delete, Qt::ShiftModifier);
-  answers_ = {Answer::kNo};
-  boxes_.clear();
+  script_.answers = {Answer::kNo};
   emit dialog.popup()->actions().front()->triggered();
-  EXPECT_EQ(BoxTexts().size(), 1u);
-  EXPECT_EQ(install_.Scalar("DEMO", "SELECT COUNT(*) FROM QUIL_SPROUTSMITH"), "2");
+  EXPECT_EQ(Boxes(),
+            "Are you sure you want to remove 2 selected row(s) from QUIL_SPROUTSMITH in library "
+            "DEMO?\n");
+  EXPECT_EQ(Tracked(), "2");
   Track("D RULE", "CLIENT", 7);
   QTest::keyClick(list, Qt::Key_F5);
   EXPECT_EQ(list->topLevelItemCount(), 3);
@@ -131,10 +140,10 @@ TEST_F(MaintenanceWindowsTest, TheViewerSortsByEachColumnAndRemovesOnlyTheSelect
   EXPECT_EQ(Count(dialog), "4 row(s)");
   EXPECT_FALSE(dialog.findChild<QPushButton*>("ButtonRemove")->isEnabled()) << "nothing selected";
   list->topLevelItem(0)->setSelected(true);
-  answers_ = {Answer::kYes};
+  script_.answers = {Answer::kYes};
   Click(dialog, "ButtonRemove");
   EXPECT_EQ(Count(dialog), "3 row(s)");
-  EXPECT_EQ(install_.Scalar("DEMO", "SELECT COUNT(*) FROM QUIL_SPROUTSMITH"), "3");
+  EXPECT_EQ(Tracked(), "3");
   Click(dialog, "ButtonClose");
   EXPECT_FALSE(dialog.isVisible());
 
@@ -144,69 +153,71 @@ TEST_F(MaintenanceWindowsTest, TheViewerSortsByEachColumnAndRemovesOnlyTheSelect
 }
 
 TEST_F(MaintenanceWindowsTest, TheEditorTestsSavesAndCancelsAsTheOperatorAnswers) {
-  const std::string rule = "CLIENTS";
+  const std::string test_first = "Do you want to test this SQL statement before saving it?\n";
+  const std::string leave = "Are you sure you want to exit without saving?\n";
+  const std::string saved = "SELECT<SPC>SYSTEM_ID<SPC>FROM<SPC>CLIENT";
   tools::SavedSqlEditor editor(engine_->context(), *seam_->connection(), *seam_->rules(), "DEMO",
-                               rule);
-  auto dialog = std::make_unique<SavedSqlDialog>(editor);
-  dialog->show();
-  auto* text = dialog->findChild<QPlainTextEdit*>("TextRuleSQL");
-  auto* test = dialog->findChild<QPushButton*>("ButtonTest");
-  auto* ok = dialog->findChild<QPushButton*>("ButtonOK");
-  auto* cancel = dialog->findChild<QPushButton*>("ButtonCancel");
-  ASSERT_TRUE(text && test && ok && cancel);
+                               "CLIENTS");
+  std::unique_ptr<SavedSqlDialog> dialog;
+  QPlainTextEdit* text = nullptr;
+  // A new editor over what is saved.
+  auto reopen = [&] {
+    dialog = std::make_unique<SavedSqlDialog>(editor);
+    dialog->show();
+    text = dialog->findChild<QPlainTextEdit*>("TextRuleSQL");
+    ASSERT_NE(text, nullptr);
+  };
+  reopen();
   EXPECT_TRUE(text->toPlainText().isEmpty());
-  const std::string clients = install_.Scalar("DEMO", "SELECT COUNT(*) FROM CLIENT");
 
   // Test: the row count, or the error.
   text->setPlainText("SELECT SYSTEM_ID FROM [OWNER].CLIENT");
-  QTest::mouseClick(test, Qt::LeftButton);
-  ASSERT_FALSE(boxes_.empty());
-  EXPECT_EQ(boxes_.back().text, "Results: " + clients + " item(s) returned from test on DEMO");
+  Click(*dialog, "ButtonTest");
+  EXPECT_EQ(Boxes(), "Results: " + install_.Scalar("DEMO", "SELECT COUNT(*) FROM CLIENT") +
+                         " item(s) returned from test on DEMO\n");
   text->setPlainText("SELECT NOTHING FROM [OWNER].NO_SUCH_TABLE");
-  QTest::mouseClick(test, Qt::LeftButton);
-  EXPECT_EQ(boxes_.back().text.rfind("SQL Error: ", 0), 0u) << boxes_.back().text;
+  Click(*dialog, "ButtonTest");
+  const std::string error = Boxes();
+  EXPECT_EQ(error.rfind("SQL Error: ", 0), 0u) << error;
 
   // OK with a failing test first: nothing saved, the editor stays.
-  answers_ = {Answer::kYes};
-  QTest::mouseClick(ok, Qt::LeftButton);
+  script_.answers = {Answer::kYes};
+  Click(*dialog, "ButtonOK");
+  EXPECT_EQ(Boxes(), test_first + error);
   EXPECT_TRUE(dialog->isVisible());
-  EXPECT_EQ(SavedParts(rule), "");
+  EXPECT_EQ(SavedParts(), "");
 
   // OK without the test: saved with its blanks marked, and the editor closes.
   text->setPlainText("  SELECT  SYSTEM_ID FROM CLIENT  ");
-  answers_ = {Answer::kNo};
-  QTest::mouseClick(ok, Qt::LeftButton);
-  EXPECT_TRUE(Shown("Do you want to test this SQL statement before saving it?"));
-  EXPECT_TRUE(Shown("Rule Sproutsmith SQL text saved for the rule CLIENTS in library DEMO"));
-  EXPECT_EQ(SavedParts(rule), "SELECT<SPC>SYSTEM_ID<SPC>FROM<SPC>CLIENT");
+  script_.answers = {Answer::kNo};
+  Click(*dialog, "ButtonOK");
+  EXPECT_EQ(Boxes(),
+            test_first + "Rule Sproutsmith SQL text saved for the rule CLIENTS in library DEMO\n");
+  EXPECT_EQ(SavedParts(), saved);
   EXPECT_EQ(dialog->result(), QDialog::Accepted);
   EXPECT_FALSE(dialog->isVisible());
 
-  // Cancel with text asks; No keeps the editor, Yes closes it without saving.
-  dialog = std::make_unique<SavedSqlDialog>(editor);
-  dialog->show();
-  text = dialog->findChild<QPlainTextEdit*>("TextRuleSQL");
+  // Cancel with text asks; No keeps the editor, Yes (to Esc, Cancel too) closes it unsaved.
+  reopen();
   EXPECT_EQ(text->toPlainText().toStdString(), "SELECT  SYSTEM_ID FROM CLIENT");
   text->setPlainText("SELECT 1");
-  answers_ = {Answer::kNo};
-  QTest::mouseClick(dialog->findChild<QPushButton*>("ButtonCancel"), Qt::LeftButton);
-  EXPECT_TRUE(Shown("Are you sure you want to exit without saving?"));
+  script_.answers = {Answer::kNo, Answer::kYes};
+  Click(*dialog, "ButtonCancel");
   EXPECT_TRUE(dialog->isVisible());
-  answers_ = {Answer::kYes};
-  QTest::keyClick(text, Qt::Key_Escape);  // Esc is Cancel too
+  QTest::keyClick(text, Qt::Key_Escape);
   EXPECT_FALSE(dialog->isVisible());
-  EXPECT_EQ(SavedParts(rule), "SELECT<SPC>SYSTEM_ID<SPC>FROM<SPC>CLIENT");
+  EXPECT_EQ(Boxes(), leave + leave);
+  EXPECT_EQ(SavedParts(), saved);
 
   // Clearing: OK on an empty box asks, and Yes removes every stored part.
-  dialog = std::make_unique<SavedSqlDialog>(editor);
-  dialog->show();
-  dialog->findChild<QPlainTextEdit*>("TextRuleSQL")->clear();
-  answers_ = {Answer::kYes};
-  QTest::mouseClick(dialog->findChild<QPushButton*>("ButtonOK"), Qt::LeftButton);
-  EXPECT_TRUE(Shown("Do you want to clear the saved SQL statement?"));
-  EXPECT_EQ(SavedParts(rule), "");
-  for (const Box& box : boxes_)
-    EXPECT_EQ(box.title, "Arborline\u2122 Sproutsmith for OpenText eDOCS");
+  reopen();
+  text->clear();
+  script_.answers = {Answer::kYes};
+  Click(*dialog, "ButtonOK");
+  EXPECT_EQ(Boxes(),
+            "Do you want to clear the saved SQL statement?\nRule Sproutsmith SQL text saved for "
+            "the rule CLIENTS in library DEMO\n");
+  EXPECT_EQ(SavedParts(), "");
 }
 
 }  // namespace

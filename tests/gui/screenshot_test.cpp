@@ -4,7 +4,6 @@
 
 #include <QPixmap>
 #include <QPlainTextEdit>
-#include <QTimer>
 
 #include "desktop_fixture.h"
 #include "gui/saved_sql_dialog.h"
@@ -27,21 +26,20 @@ TEST_F(ScreenshotTest, TheMainWindowDuringACycleAndBothMaintenanceWindows) {
   Open();
   // The first rule of the second library half done: counters, a working row, finished rows.
   bool taken = false;
-  QTimer sampler;
-  QObject::connect(&sampler, &QTimer::timeout, [&] {
-    const auto& results = engine_->options().ListResults;
-    if (taken || results.size() < 3 || engine_->options().LabelRead != "3") return;
-    window_->SyncFromModels();  // the window shows the models at most 25 times a second
-    taken = Save(*window_, ScreenshotPath("main_window_cycle.png"));
-  });
-  sampler.start(0);
-  window_->ClickGo();
-  sampler.stop();
+  {
+    Sampler sampler([&] {
+      const auto& results = engine_->options().ListResults;
+      if (taken || results.size() < 3 || engine_->options().LabelRead != "3") return;
+      window_->SyncFromModels();  // the window shows the models at most 25 times a second
+      taken = Save(*window_, ScreenshotPath("main_window_cycle.png"));
+    });
+    window_->ClickGo();
+  }
   EXPECT_TRUE(taken);
   EXPECT_TRUE(Save(*window_, ScreenshotPath("main_window_done.png")));
 
   tools::TrackingViewer viewer(engine_->context(), *seam_->connection());
-  chosen_ = {"DEMO"};
+  script_.files = {"DEMO"};
   ASSERT_TRUE(viewer.Open([this] { return seam_->tree()->SelectLibrary(); }));
   {
     TrackingViewerDialog dialog(viewer);
@@ -63,7 +61,7 @@ TEST_F(ScreenshotTest, TheMainWindowDuringACycleAndBothMaintenanceWindows) {
           "WHERE C.SYSTEM_ID NOT IN (SELECT SID FROM [OWNER].QUIL_SPROUTSMITH\n"
           "  WHERE TABLE_NAME = 'CLIENT' AND RULE_NAME = 'CLIENTS')");
   EXPECT_TRUE(Save(dialog, ScreenshotPath("saved_sql_editor.png")));
-  answers_ = {runtime::Answer::kYes};
+  script_.answers = {runtime::Answer::kYes};
   dialog.reject();
 }
 

@@ -14,23 +14,15 @@
 #include <string_view>
 #include <vector>
 
-#include "log/log_on_failing_disk.h"
-#include "support/temp_dir.h"
+#include "log/log_fixture.h"
 
 namespace sproutsmith::log {
 namespace {
 
-using Lines = std::vector<std::string>;
-using testing::ReadLines;
-
-class HeldLinesTest : public LogOnFailingDisk {
+class HeldLinesTest : public LogFixture {
  protected:
   static text::DateTime At(int hour, int minute, int second, int ms, int day = 14) {
     return text::DateTime{2020, 11, day, hour, minute, second, ms};
-  }
-  // What the disk holds now; the log is not asked to write anything first.
-  Lines OnDisk(const std::string& name = "Arborline_20201114.LOG") {
-    return ReadLines(dir_.File(name));
   }
 };
 
@@ -47,7 +39,7 @@ TEST_F(HeldLinesTest, ErrorsAndWarningsAreWrittenAtOnceWithWhatCameBefore) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
-    std::filesystem::remove(dir_.File("Arborline_20201114.LOG"));
+    std::filesystem::remove(Dated());
     options_.CheckLogMethod = c.verbose;
     log_.AddLog("before");
     log_.AddLog(c.text);
@@ -69,7 +61,7 @@ TEST_F(HeldLinesTest, ASecondOnTheClockWritesTheHeldLines) {
   options_.MNTimeStampLogFile = true;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    std::filesystem::remove(dir_.File("Arborline_20201114.LOG"));
+    std::filesystem::remove(Dated());
     clock_.Set(At(9, 30, 15, 250));
     log_.AddLog("first");
     clock_.Set(c.next);
@@ -97,7 +89,7 @@ TEST_F(HeldLinesTest, LinesHeldForOneFileGoThereWhenTheNextLineNamesAnother) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     state_.LogFile = dir_.File("Arborline.LOG");
-    std::filesystem::remove(dir_.File(c.old_file));
+    std::filesystem::remove(Dated(c.old_file));
     // Half a second before the change: only the change of file writes the line.
     clock_.Set(At(23, 59, 59, 600));
     log_.AddLog(std::string("old ") + c.name);
@@ -122,22 +114,6 @@ TEST_F(HeldLinesTest, ALogGoneOrFullOfTextHoldsNothingBack) {
   const Lines on_disk = OnDisk();
   EXPECT_GT(on_disk.size(), 1u);
   EXPECT_LT(on_disk.size(), 101u);
-}
-
-TEST_F(HeldLinesTest, AFailedWriteLosesWhatItHeldAndIsReportedOnce) {
-  log_.AddLog("written");
-  log_.Flush();
-  files_.Fail(os::FailingFileSystem::Operation::kWrite, 1, false, "Input/output error");
-  log_.AddLog("lost");
-  log_.AddLog("lost too");
-  log_.Flush();
-  ASSERT_EQ(reports_.size(), 1u);
-  EXPECT_EQ(reports_[0], dir_.File("Arborline_20201114.LOG") + ": Input/output error");
-  // The lost lines are not tried again with the next ones.
-  log_.AddLog("after");
-  log_.Flush();
-  EXPECT_EQ(OnDisk(), (Lines{"written", "after"}));
-  EXPECT_EQ(reports_.size(), 1u);
 }
 
 // The system's files, with every open counted where another thread can wait for it, and
@@ -183,17 +159,12 @@ class WatchedFiles final : public os::FileSystem {
   int opens_ = 0;
 };
 
-TEST(LateWriterTest, LinesNothingElseWritesReachTheFileByThemselvesInOrder) {
-  testing::TempDir dir;
-  os::FixedClock clock(text::DateTime{2020, 11, 14, 9, 30, 15, 250});
-  runtime::RunState state;
-  state.LogFile = dir.File("Arborline.LOG");
-  runtime::Options options;
-  testing::ScriptedUi ui;
+using LateWriterTest = HeldLinesTest;
+
+TEST_F(LateWriterTest, LinesNothingElseWritesReachTheFileByThemselvesInOrder) {
   WatchedFiles files;
-  std::vector<std::string> reports;
-  Log log(clock, state, options, ui, files);
-  log.OnWriteFailure([&](const std::string& why) { reports.push_back(why); });
+  Log log(clock_, state_, options_, ui_, files);
+  log.OnWriteFailure([&](const std::string& why) { reports_.push_back(why); });
   log.StartLateWriter();
 
   // The clock stands still: by the lines' own times nothing would ever be due.
@@ -204,14 +175,13 @@ TEST(LateWriterTest, LinesNothingElseWritesReachTheFileByThemselvesInOrder) {
   ASSERT_TRUE(files.WaitForOpens(2));
   files.refuse = false;
   // The late writer's failure is reported here, with the next line, and only once.
-  EXPECT_TRUE(reports.empty());
+  EXPECT_TRUE(reports_.empty());
   log.AddLog("next");
   log.Flush();
   log.AddLog("last");
   log.Flush();
-  EXPECT_EQ(ReadLines(dir.File("Arborline_20201114.LOG")), (Lines{"first", "next", "last"}));
-  EXPECT_EQ(reports,
-            std::vector<std::string>{dir.File("Arborline_20201114.LOG") + ": Input/output error"});
+  EXPECT_EQ(OnDisk(), (Lines{"first", "next", "last"}));
+  EXPECT_EQ(reports_, Lines{Dated() + ": Input/output error"});
 }
 
 }  // namespace

@@ -1,42 +1,18 @@
 #include "log/log.h"
-#include "log/log_on_failing_disk.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <utility>
 
-#include "log/error_trap.h"
-#include "platform/os/failing_file_system.h"
-#include "support/scripted_ui.h"
-#include "support/temp_dir.h"
+#include "log/log_fixture.h"
 #include "text/text.h"
 
 namespace sproutsmith::log {
 namespace {
 
-using testing::ReadLines;
-using testing::TempDir;
-
-class LogTest : public ::testing::Test {
- protected:
-  LogTest()
-      : clock_(text::DateTime{2020, 11, 14, 9, 30, 15, 250}), log_(clock_, state_, options_, ui_) {
-    state_.LogFile = dir_.File("Arborline.LOG");
-  }
-  std::string Dated() { return dir_.File("Arborline_20201114.LOG"); }
-  // The day's file once the log has written what it holds, as at a row's end.
-  std::vector<std::string> Lines() {
-    log_.Flush();
-    return ReadLines(Dated());
-  }
-
-  TempDir dir_;
-  os::FixedClock clock_;
-  runtime::RunState state_;
-  runtime::Options options_;
-  testing::ScriptedUi ui_;
-  Log log_;
-};
+using Op = os::FailingFileSystem::Operation;
+using LogTest = LogFixture;
 
 TEST(LogNameTest, TheDateGoesBeforeTheFileNamesExtensionOnly) {
   const text::DateTime day{2020, 11, 14};
@@ -47,7 +23,8 @@ TEST(LogNameTest, TheDateGoesBeforeTheFileNamesExtensionOnly) {
     const char* report;
   };
   const Case cases[] = {
-      {"/tmp/Arborline.LOG", false, "/tmp/Arborline_20201114.LOG", "/tmp/Arborline_20201114_090507.json"},
+      {"/tmp/Arborline.LOG", false, "/tmp/Arborline_20201114.LOG",
+       "/tmp/Arborline_20201114_090507.json"},
       {"/logs/run", false, "/logs/run_20201114.txt", "/logs/run_20201114_090507.json"},
       // Dots in folder names never take the date.
       {"/a.b/log", false, "/a.b/log_20201114.txt", "/a.b/log_20201114_090507.json"},
@@ -74,71 +51,63 @@ TEST(LogNameTest, TimeStampCarriesHundredths) {
   EXPECT_EQ(Log::TimeStamp(text::DateTime{2020, 11, 14, 0, 0, 0, 0}), "2020-11-14 00:00:00.00 ");
 }
 
-TEST_F(LogTest, RepetitionsAreDroppedOnlyWhenImmediate) {
-  for (const char* t : {"A", "A", "B", "A", "  A  "}) log_.AddLog(t);
-  EXPECT_EQ(Lines(), (std::vector<std::string>{"A", "B", "A"}));
-  EXPECT_TRUE(log_.LogMenusEnabled());
-}
-
-TEST_F(LogTest, QuietLogKeepsErrorsAndWarningsInAnyCase) {
-  options_.CheckLogMethod = 0;
-  log_.AddLog("Processing library X");
-  log_.AddLog("error: lower case");
-  log_.AddLog("WARNING: upper case");
-  log_.AddLog("Notice: ordinary");
-  EXPECT_EQ(Lines(), (std::vector<std::string>{"error: 2020-11-14 09:30:15.25  lower case",
-                                               "WARNING: 2020-11-14 09:30:15.25  upper case"}));
-}
-
-TEST_F(LogTest, UnwrittenLinesStillCountAsTheLastText) {
-  options_.CheckLogMethod = 0;
-  log_.AddLog("quiet");
-  options_.CheckLogMethod = 1;
-  log_.AddLog("quiet");
-  EXPECT_TRUE(Lines().empty());
-  EXPECT_FALSE(log_.LogMenusEnabled());
-}
-
-TEST_F(LogTest, TimeStampOptionStampsEveryLineOnce) {
-  options_.MNTimeStampLogFile = true;
-  log_.AddLog("plain");
-  log_.AddLog("Error: failed");
-  EXPECT_EQ(Lines(), (std::vector<std::string>{"2020-11-14 09:30:15.25  plain",
-                                               "2020-11-14 09:30:15.25  Error: failed"}));
-}
-
-TEST_F(LogTest, ANewDayStartsANewFile) {
-  log_.AddLog("day one");
-  clock_.Advance(24 * 3600);
-  log_.AddLog("day two");
-  EXPECT_EQ(Lines(), std::vector<std::string>{"day one"});
-  EXPECT_EQ(ReadLines(dir_.File("Arborline_20201115.LOG")), std::vector<std::string>{"day two"});
+TEST_F(LogTest, TheOptionsDecideWhichLinesReachTheFileAndHow) {
+  struct Case {
+    const char* name;
+    bool stamped;
+    std::vector<std::pair<int, const char*>> added;  // (CheckLogMethod, text)
+    Lines written;
+    bool menus;
+  };
+  const Case cases[] = {
+      {"repetitions are dropped only when immediate",
+       false,
+       {{1, "A"}, {1, "A"}, {1, "B"}, {1, "A"}, {1, "  A  "}},
+       {"A", "B", "A"},
+       true},
+      {"quiet keeps errors and warnings in any case",
+       false,
+       {{0, "Processing library X"},
+        {0, "error: lower case"},
+        {0, "WARNING: upper case"},
+        {0, "Notice: ordinary"}},
+       {"error: 2020-11-14 09:30:15.25  lower case", "WARNING: 2020-11-14 09:30:15.25  upper case"},
+       true},
+      {"an unwritten line still counts as the last text",
+       false,
+       {{0, "quiet"}, {1, "quiet"}},
+       {},
+       false},
+      {"time stamps on every line once",
+       true,
+       {{1, "plain"}, {1, "Error: failed"}},
+       {"2020-11-14 09:30:15.25  plain", "2020-11-14 09:30:15.25  Error: failed"},
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(Dated());
+    options_.MNTimeStampLogFile = c.stamped;
+    Log log(clock_, state_, options_, ui_, files_);
+    for (const auto& [verbose, text] : c.added) {
+      options_.CheckLogMethod = verbose;
+      log.AddLog(text);
+    }
+    log.Flush();
+    EXPECT_EQ(OnDisk(), c.written);
+    EXPECT_EQ(log.LogMenusEnabled(), c.menus);
+  }
 }
 
 TEST_F(LogTest, ReportErrorPutsTheDescriptionOnItsOwnLine) {
   options_.CheckLogMethod = 0;
   log_.ReportError(91, "Sproutsmith", "Object variable not set");
   log_.ReportError(0, "x", "y");
-  const auto lines = Lines();
-  ASSERT_EQ(lines.size(), 3u);  // the separators are verbose-only lines
-  EXPECT_EQ(lines[0], "Error: 2020-11-14 09:30:15.25  #91 was generated by Sproutsmith");
-  EXPECT_EQ(lines[1], "Object variable not set");
-  EXPECT_EQ(lines[2], "Error: 2020-11-14 09:30:15.25  An unknown error occurred during this task!");
-}
-
-TEST_F(LogTest, TrapReportsUnderTheProcedureNameAndReturnsTheFailureValue) {
-  const bool result = Trap(log_, "ConnectLibrary", false, []() -> bool {
-    throw UnexpectedError(424, "DOCSObjects", "Object required");
-  });
-  EXPECT_FALSE(result);
-  EXPECT_EQ(Trap(log_, "CreateFolder", -1L, [] { return 42L; }), 42L);
-  const auto lines = Lines();
-  ASSERT_EQ(lines.size(), 5u);
-  EXPECT_EQ(lines[0], std::string(70, '-'));
-  EXPECT_EQ(lines[1], "ConnectLibrary:");
-  EXPECT_EQ(lines[2], "Error: 2020-11-14 09:30:15.25  #424 was generated by DOCSObjects");
-  EXPECT_EQ(lines[3], "Object required");
-  EXPECT_EQ(lines[4], std::string(70, '-'));
+  // The separators are verbose-only lines.
+  EXPECT_EQ(Written(), (Lines{"Error: 2020-11-14 09:30:15.25  #91 was generated by Sproutsmith",
+                              "Object variable not set",
+                              "Error: 2020-11-14 09:30:15.25  An unknown error occurred during "
+                              "this task!"}));
 }
 
 TEST_F(LogTest, AFolderWithDotsKeepsItsNameAndGetsTheDatedFile) {
@@ -146,29 +115,26 @@ TEST_F(LogTest, AFolderWithDotsKeepsItsNameAndGetsTheDatedFile) {
   state_.LogFile = dir_.File(".local/state.d/sproutsmith.log");
   log_.AddLog("kept");
   EXPECT_EQ(log_.DatedLogFile(), dir_.File(".local/state.d/sproutsmith_20201114.log"));
-  EXPECT_EQ(ReadLines(log_.DatedLogFile()), std::vector<std::string>{"kept"});
+  EXPECT_EQ(OnDisk(".local/state.d/sproutsmith_20201114.log"), Lines{"kept"});
   EXPECT_TRUE(log_.WriteFailure().empty());
 }
 
 TEST_F(LogTest, ALogThatCannotBeWrittenIsReportedOncePerRun) {
-  std::vector<std::string> reports;
-  log_.OnWriteFailure([&](const std::string& why) { reports.push_back(why); });
   state_.LogFile = dir_.File("missing/folder/run.log");
   log_.AddLog("first");
   log_.AddLog("Error: second");
-  ASSERT_EQ(reports.size(), 1u);
-  EXPECT_EQ(reports[0],
+  ASSERT_EQ(reports_.size(), 1u);
+  EXPECT_EQ(reports_[0],
             dir_.File("missing/folder/run_20201114.log") + ": No such file or directory");
-  EXPECT_EQ(log_.WriteFailure(), reports[0]);
+  EXPECT_EQ(log_.WriteFailure(), reports_[0]);
   EXPECT_FALSE(log_.LogMenusEnabled());
   EXPECT_EQ(log_.LastLogText(), "Error: second");  // lost, yet the last text
   // Once the folder exists, lines are written again; the failure is not reported twice.
   std::filesystem::create_directories(dir_.File("missing/folder"));
   log_.AddLog("third");
   log_.Flush();
-  EXPECT_EQ(ReadLines(dir_.File("missing/folder/run_20201114.log")),
-            std::vector<std::string>{"third"});
-  EXPECT_EQ(reports.size(), 1u);
+  EXPECT_EQ(OnDisk("missing/folder/run_20201114.log"), Lines{"third"});
+  EXPECT_EQ(reports_.size(), 1u);
 }
 
 TEST_F(LogTest, ErrorTextsAreCountedWhetherWrittenOrNot) {
@@ -178,7 +144,7 @@ TEST_F(LogTest, ErrorTextsAreCountedWhetherWrittenOrNot) {
   log_.AddLog("Warning: not an error");
   log_.AddLog("error: two");
   EXPECT_EQ(log_.ErrorCount(), 2);
-  EXPECT_EQ(log_.RecentErrors(), (std::vector<std::string>{"Error: one", "error: two"}));
+  EXPECT_EQ(log_.RecentErrors(), (Lines{"Error: one", "error: two"}));
   for (int i = 0; i < 30; ++i) log_.AddLog("Error: " + std::to_string(i));
   EXPECT_EQ(log_.ErrorCount(), 32);
   ASSERT_EQ(log_.RecentErrors().size(), 20u);
@@ -189,18 +155,12 @@ TEST_F(LogTest, SetStatusLogsShowsAndYields) {
   log_.SetStatus("  Connecting  ");
   log_.SetStatus("");
   EXPECT_EQ(options_.LabelStatus, "Connecting");
-  EXPECT_EQ(ui_.statuses, std::vector<std::string>{"Connecting"});
-  EXPECT_EQ(ui_.yields, 1);
-  EXPECT_EQ(Lines(), std::vector<std::string>{"Connecting"});
+  EXPECT_EQ(ui_.scripted.statuses, Lines{"Connecting"});
+  EXPECT_EQ(ui_.scripted.yields, 1);
+  EXPECT_EQ(Written(), Lines{"Connecting"});
 }
 
-// The same log over a file system that can be made to fail.
-class FailingDiskLogTest : public LogOnFailingDisk {
- protected:
-  using Op = os::FailingFileSystem::Operation;
-};
-
-TEST_F(FailingDiskLogTest, HeldLinesTakeOneOpenAndOneWriteInAll) {
+TEST_F(LogTest, HeldLinesTakeOneOpenAndOneWriteInAll) {
   for (int i = 0; i < 50; ++i) log_.AddLog("line " + std::to_string(i));
   EXPECT_EQ(files_.calls(Op::kOpen), 0);
   EXPECT_EQ(files_.calls(Op::kWrite), 0);
@@ -209,20 +169,20 @@ TEST_F(FailingDiskLogTest, HeldLinesTakeOneOpenAndOneWriteInAll) {
   log_.Flush();  // nothing held: the disk is not asked
   EXPECT_EQ(files_.calls(Op::kOpen), 1);
   EXPECT_EQ(files_.calls(Op::kWrite), 1);
-  const std::vector<std::string> lines = ReadLines(Dated());
+  const Lines lines = OnDisk();
   ASSERT_EQ(lines.size(), 50u);
   EXPECT_EQ(lines.front(), "line 0");
   EXPECT_EQ(lines.back(), "line 49");
 }
 
-TEST_F(FailingDiskLogTest, ADiskThatFillsUpLosesTheLaterLinesAndIsReportedOnce) {
+TEST_F(LogTest, ADiskThatFillsUpLosesTheLaterLinesAndIsReportedOnce) {
   struct Case {
     const char* name;
     Op op;
     long n;
     bool later;
     const char* reason;
-    std::vector<std::string> kept;  // of "1" to "5"
+    Lines kept;  // of "1" to "5"
   };
   const Case cases[] = {
       {"full after two lines", Op::kWrite, 3, true, os::FailingFileSystem::kDiskFull, {"1", "2"}},
@@ -243,7 +203,7 @@ TEST_F(FailingDiskLogTest, ADiskThatFillsUpLosesTheLaterLinesAndIsReportedOnce) 
       log.AddLog(line);
       log.Flush();
     }
-    std::vector<std::string> kept = ReadLines(Dated());
+    Lines kept = OnDisk();
     if (!kept.empty() && text::StartsWithNoCase(kept.back(), "Error:")) kept.back() = "5";
     EXPECT_EQ(kept, c.kept);
     ASSERT_EQ(reports_.size(), 1u);
@@ -253,19 +213,6 @@ TEST_F(FailingDiskLogTest, ADiskThatFillsUpLosesTheLaterLinesAndIsReportedOnce) 
     EXPECT_EQ(log.ErrorCount(), 1);
     EXPECT_EQ(log.LogMenusEnabled(), !c.kept.empty() || c.op == Op::kWrite);
   }
-}
-
-TEST_F(FailingDiskLogTest, ADiskWithRoomAgainTakesLinesWithoutASecondReport) {
-  files_.Fail(Op::kWrite, 2);
-  for (const char* line : {"kept", "lost", "lost too"}) {
-    log_.AddLog(line);
-    log_.Flush();
-  }
-  files_.Disarm();
-  log_.AddLog("back");
-  log_.Flush();
-  EXPECT_EQ(ReadLines(Dated()), (std::vector<std::string>{"kept", "back"}));
-  EXPECT_EQ(reports_.size(), 1u);
 }
 
 }  // namespace

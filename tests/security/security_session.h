@@ -4,22 +4,23 @@
 // and read its trustees back from the library file.
 
 #include <algorithm>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
 
+#include "folders/library_session.h"
 #include "platform/sql/fault_injecting_database.h"
 #include "rules/rule_record.h"
 #include "security/security_result.h"
-#include "support/engine_session.h"
 
 namespace sproutsmith::security {
 
-class SecuritySession : public testing::EngineSession {
+class SecuritySession : public testing::LibrarySession {
  protected:
   using Rows = std::vector<std::vector<std::string>>;
+
+  SecuritySession() { home_ = "DEMO"; }
 
   void SetUp() override {
     Start({{.name = "DEMO"}, {.name = "PLAIN", .with_optional_tables = false}});
@@ -105,21 +106,22 @@ class SecuritySession : public testing::EngineSession {
     Exec(library, "UPDATE PROFILE SET AUTHOR = " + id(author) + ", TYPIST = " + id(typist) +
                       " WHERE DOCNUMBER = " + std::to_string(n));
   }
-  // A generated document (not a folder) of `library`.
-  long long Document(const std::string& library = "DEMO") {
-    return std::stoll(Scalar(library,
-                             "SELECT MIN(P.DOCNUMBER) FROM PROFILE P, APPS A WHERE A.SYSTEM_ID = "
-                             "P.APPLICATION AND A.APPLICATION <> 'FOLDER'"));
-  }
-
   // The item's trustees by name ("#n" for a row naming nobody), with their rights.
-  Rows Trustees(long long n, const std::string& library = "DEMO") {
+  Rows TrusteeRows(long long n, const std::string& library = "DEMO") {
     return Query(library,
                  "SELECT COALESCE(P.USER_ID, G.GROUP_ID, '#' || S.PERSONORGROUP), "
                  "S.ACCESSRIGHTS FROM SECURITY S JOIN PROFILE R ON R.SYSTEM_ID = S.THING "
                  "LEFT JOIN PEOPLE P ON P.SYSTEM_ID = S.PERSONORGROUP LEFT JOIN GROUPS G ON "
                  "G.SYSTEM_ID = S.PERSONORGROUP WHERE R.DOCNUMBER = " +
                      std::to_string(n) + " ORDER BY 1");
+  }
+  // The same as "NAME RIGHTS, NAME RIGHTS".
+  std::string Trustees(long long n, const std::string& library = "DEMO") {
+    std::string text;
+    for (const auto& row : TrusteeRows(n, library)) {
+      text += (text.empty() ? "" : ", ") + row[0] + " " + row[1];
+    }
+    return text;
   }
   // A trustee row written behind the engine's back; `trustee_lookup` selects one SYSTEM_ID
   // ("PEOPLE WHERE USER_ID = 'USER1'").
@@ -132,24 +134,16 @@ class SecuritySession : public testing::EngineSession {
              trustee_lookup);
   }
   // DEFAULT_RIGHTS, SECURITY_LINK = SYSTEM_ID (1/0) and SEC_REASON_LINK of the profile.
-  Rows Secured(long long n, const std::string& library = "DEMO") {
-    return Query(library,
-                 "SELECT DEFAULT_RIGHTS, COALESCE(SECURITY_LINK = SYSTEM_ID, 0), "
-                 "COALESCE(SEC_REASON_LINK, '') FROM PROFILE WHERE DOCNUMBER = " +
-                     std::to_string(n));
+  std::string Secured(long long n, const std::string& library = "DEMO") {
+    return Scalar(library,
+                  "SELECT DEFAULT_RIGHTS || ' ' || COALESCE(SECURITY_LINK = SYSTEM_ID, 0) || ' ' "
+                  "|| COALESCE(SEC_REASON_LINK, '') FROM PROFILE WHERE DOCNUMBER = " +
+                      std::to_string(n));
   }
-  // Times the DM client was asked to refresh its views.
-  int Refreshes() {
-    int total = 0;
-    for (const char* library : {"DEMO", "PLAIN"}) {
-      if (!std::filesystem::exists(install_.LibraryFile(library))) continue;
-      total += std::stoi(Scalar(library,
-                                "SELECT COUNT(*) FROM STANDIN_EVENTS WHERE EVENT_NAME = "
-                                "'DOCSOPEN.RefreshAllViews'"));
-    }
-    return total;
+  std::string DefaultRights(long long n, const std::string& library = "DEMO") {
+    return Scalar(library,
+                  "SELECT DEFAULT_RIGHTS FROM PROFILE WHERE DOCNUMBER = " + std::to_string(n));
   }
-
   static rules::RuleRecord Rule(bool append) {
     rules::RuleRecord rule;
     rule.Set(rules::RuleKey::kName, "SECURED");
@@ -157,7 +151,42 @@ class SecuritySession : public testing::EngineSession {
     return rule;
   }
 
+  // Fails each database call of a clean `apply` in turn (after StartWithFaults), on a new item
+  // of `item_library` each time: `apply` fails and logs `failed(item)`, the connected library
+  // stays DEMO, the item is untouched up to the call that secures it and never more open than
+  // a clean application leaves it (`finished_`), and applying again completes it.
+  void FailEachCallInTurn(const std::function<SecurityResult(long long)>& apply,
+                          const std::string& item_library,
+                          const std::function<std::string(long long)>& failed) {
+    const long long clean = Item("USER1", "USER2", item_library);
+    const auto calls = CallsOf([&] { ASSERT_EQ(apply(clean), SecurityResult::kApplied); });
+    finished_ = TrusteeRows(clean, item_library);
+    ASSERT_GT(CallNumber(calls.at(item_library), "SET DEFAULT_RIGHTS = 1"), 0);
+    for (const auto& [library, library_calls] : calls) {
+      const long secure = CallNumber(library_calls, "SET DEFAULT_RIGHTS = 1");
+      for (long k = 1; k <= static_cast<long>(library_calls.size()); ++k) {
+        SCOPED_TRACE(library + ": " + library_calls[k - 1]);
+        const long long n = Item("USER1", "USER2", item_library);
+        faults_.at(library)->FailCall(k);
+        EXPECT_EQ(apply(n), SecurityResult::kFailed);
+        EXPECT_EQ(faults_.at(library)->failures(), 1);
+        faults_.at(library)->Disarm();
+        EXPECT_EQ(connection().LibraryName(), "DEMO");
+        EXPECT_EQ(Count(failed(n)), 1);
+        const Rows rows = TrusteeRows(n, item_library);
+        const bool secured = DefaultRights(n, item_library) == "1";
+        EXPECT_EQ(secured, secure > 0 && k > secure);
+        EXPECT_TRUE(secured ? NoMoreOpenThan(rows, finished_) : rows.empty())
+            << ::testing::PrintToString(rows);
+        EXPECT_EQ(apply(n), SecurityResult::kApplied);
+        EXPECT_EQ(TrusteeRows(n, item_library), finished_);
+        EXPECT_EQ(DefaultRights(n, item_library), "1");
+      }
+    }
+  }
+
   std::map<std::string, sql::FaultInjectingDatabase*> faults_;
+  Rows finished_;
   int items_ = 0;
 };
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "support/engine_session.h"
+#include "folders/library_session.h"
 
 namespace sproutsmith::sorting {
 namespace {
@@ -16,7 +16,7 @@ namespace {
 using Names = std::vector<std::string>;
 using Rows = std::vector<std::vector<std::string>>;
 
-class SortingTest : public testing::EngineSession {
+class SortingTest : public testing::LibrarySession {
  protected:
   void SetUp() override { Start(Libraries()); }
   virtual std::vector<testing::LibrarySpec> Libraries() {
@@ -30,8 +30,6 @@ class SortingTest : public testing::EngineSession {
     for (const auto& item : items) MakeFolder(item_library, item, parent, "MAIN");
     return parent;
   }
-
-  static std::string N(long long n) { return std::to_string(n); }
 
   // The folder's own rows in chain order, from its one ISFIRST row along NEXT.
   Names Chain(long long parent, const std::string& library = "MAIN") {
@@ -54,36 +52,48 @@ class SortingTest : public testing::EngineSession {
   }
 
   // Rewrites the folder's chain to follow the SYSTEM_IDs given.
-  void Relink(const std::vector<std::string>& ids, const std::string& library = "MAIN") {
+  void Relink(const std::vector<std::string>& ids) {
     for (size_t i = 0; i < ids.size(); ++i) {
-      Exec(library, "UPDATE FOLDER_ITEM SET NEXT = " + (i + 1 < ids.size() ? ids[i + 1] : "0") +
-                        ", ISFIRST = '" + (i == 0 ? "Y" : "N") + "' WHERE SYSTEM_ID = " + ids[i]);
+      Exec("MAIN", "UPDATE FOLDER_ITEM SET NEXT = " + (i + 1 < ids.size() ? ids[i + 1] : "0") +
+                       ", ISFIRST = '" + (i == 0 ? "Y" : "N") + "' WHERE SYSTEM_ID = " + ids[i]);
     }
   }
   // A column of the folder's own row of the item named `name`.
   std::string Id(long long parent, const std::string& name,
                  const std::string& column = "SYSTEM_ID") {
-    std::string quoted;
-    for (const char c : name) quoted += c == '\'' ? "''" : std::string(1, c);
-    return Scalar("MAIN", "SELECT " + column +
-                              " FROM FOLDER_ITEM WHERE PARENT_LIBRARY = 0 AND PARENT = " +
-                              N(parent) + " AND DISPLAYNAME = '" + quoted + "'");
+    return Scalar("MAIN",
+                  "SELECT " + column + " FROM FOLDER_ITEM WHERE PARENT_LIBRARY = 0 AND PARENT = " +
+                      N(parent) + " AND DISPLAYNAME = '" + testing::QuotesDoubled(name) + "'");
   }
 
-  Rows Items(const std::string& library) {
+  Rows Items(const std::string& library = "MAIN") {
     return Query(library, "SELECT * FROM FOLDER_ITEM ORDER BY SYSTEM_ID");
   }
 
-  // Statements the engine sent since the log had `mark` lines.
-  size_t Mark() const { return install_.LogLines().size(); }
-  int Since(size_t mark, const std::string& fragment) const {
-    const auto lines = install_.LogLines();
-    int n = 0;
-    for (size_t i = mark; i < lines.size(); ++i) n += lines[i].find(fragment) != std::string::npos;
-    return n;
+  // Runs `sort` and keeps the lines it logged; true when it succeeded.
+  bool Logging(const std::function<bool()>& sort) {
+    const size_t mark = install_.LogLines().size();
+    const bool sorted = sort();
+    logged_ = install_.LogLines();
+    logged_.erase(logged_.begin(), logged_.begin() + static_cast<long>(mark));
+    return sorted;
   }
-  int UpdatesSince(size_t mark) const { return Since(mark, "UPDATE DOCSADM.FOLDER_ITEM"); }
-  int InsertsSince(size_t mark) const { return Since(mark, "INSERT INTO DOCSADM.FOLDER_ITEM"); }
+  bool Sort(long long parent, long limit = 0) {
+    return Logging([&] { return SortThisFolder(context(), connection(), parent, "MAIN", limit); });
+  }
+  // Lines of the last Logging holding `fragment`.
+  int Since(const std::string& fragment) const {
+    return static_cast<int>(std::count_if(logged_.begin(), logged_.end(), [&](const auto& line) {
+      return line.find(fragment) != std::string::npos;
+    }));
+  }
+  // The FOLDER_ITEM statements of the last Logging.
+  std::string Writes() const {
+    return N(Since("UPDATE DOCSADM.FOLDER_ITEM")) + " updates, " +
+           N(Since("INSERT INTO DOCSADM.FOLDER_ITEM")) + " inserts";
+  }
+
+  std::vector<std::string> logged_;
 };
 
 TEST_F(SortingTest, OnlyRowsOutOfPlaceAreWrittenAndASecondSortWritesNothing) {
@@ -99,21 +109,23 @@ TEST_F(SortingTest, OnlyRowsOutOfPlaceAreWrittenAndASecondSortWritesNothing) {
       // One item added at the end of a sorted folder moves only its neighbours.
       {{"A", "B", "C", "D", "E", "F", "G", "H", "J", "K", "I"}, 3},
       {{"b", "A", "c"}, 2},  // names compare as the library compares them
+      {{}, 0},
   };
   int number = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE("case " + std::to_string(++number));
     const long long parent = FolderWith("Case " + std::to_string(number), c.stored);
-    const Rows before = Items("MAIN");
-    size_t mark = Mark();
-    EXPECT_TRUE(SortThisFolder(context(), connection(), parent, "MAIN", 0));
-    EXPECT_EQ(UpdatesSince(mark), c.updates) << Dump();
+    const Rows before = Items();
+    EXPECT_TRUE(Sort(parent));
+    EXPECT_EQ(Writes(), N(c.updates) + " updates, 0 inserts") << Dump();
     Names sorted = c.stored;
     std::sort(sorted.begin(), sorted.end(), [](const std::string& a, const std::string& b) {
       return strcasecmp(a.c_str(), b.c_str()) < 0;
     });
-    EXPECT_EQ(Chain(parent), sorted);
-    const Rows after = Items("MAIN");
+    if (!sorted.empty()) {
+      EXPECT_EQ(Chain(parent), sorted);
+    }
+    const Rows after = Items();
     ASSERT_EQ(after.size(), before.size());
     int changed = 0;
     for (size_t i = 0; i < after.size(); ++i) changed += after[i] != before[i];
@@ -121,33 +133,33 @@ TEST_F(SortingTest, OnlyRowsOutOfPlaceAreWrittenAndASecondSortWritesNothing) {
     const std::string done = "Finished sorting " + std::to_string(c.stored.size()) +
                              " item(s) for folder #" + N(parent) + " in library MAIN";
     const std::string unneeded = "Folder #" + N(parent) + " in library MAIN did not need sorting";
-    EXPECT_EQ(Since(mark, done), c.updates > 0 ? 1 : 0);
-    EXPECT_EQ(Since(mark, unneeded), c.updates > 0 ? 0 : 1);
+    EXPECT_EQ(Since(done), c.updates > 0 ? 1 : 0);
+    EXPECT_EQ(Since(unneeded), c.updates > 0 ? 0 : 1);
+    if (number == 1) {
+      // C, A, B: A first, pointing at B, in one pass.
+      EXPECT_EQ(Since("UPDATE DOCSADM.FOLDER_ITEM SET [NEXT] = " + Id(parent, "B") +
+                      ", ISFIRST = 'Y' WHERE SYSTEM_ID = " + Id(parent, "A")),
+                1);
+      EXPECT_EQ(Since("3 item(s) in folder #" + N(parent) + " may need sorting"), 1);
+      EXPECT_EQ(Since("Sorting 3 item(s) in folder #" + N(parent) + " in library MAIN - pass #1"),
+                1);
+      EXPECT_EQ(Since("pass #2"), 0);
+    }
 
-    mark = Mark();
-    EXPECT_TRUE(SortThisFolder(context(), connection(), parent, "MAIN", 0));
-    EXPECT_EQ(UpdatesSince(mark), 0);
-    EXPECT_EQ(Since(mark, unneeded), 1);
-    EXPECT_EQ(Items("MAIN"), after);
+    EXPECT_TRUE(Sort(parent));
+    EXPECT_EQ(Writes(), "0 updates, 0 inserts");
+    EXPECT_EQ(Since(unneeded), 1);
+    EXPECT_EQ(Items(), after);
   }
-}
 
-TEST_F(SortingTest, CThenAThenBBecomesAThenBThenCWithItsNextAndFirstColumns) {
-  const long long parent = FolderWith("Letters", {"C", "A", "B"});
-  const std::string a = Id(parent, "A"), b = Id(parent, "B"), c = Id(parent, "C");
-  ASSERT_TRUE(SortThisFolder(context(), connection(), parent, "MAIN", 0));
-  EXPECT_EQ(Query("MAIN", "SELECT DISPLAYNAME, NEXT, ISFIRST FROM FOLDER_ITEM WHERE PARENT = " +
-                              N(parent) + " ORDER BY DISPLAYNAME"),
-            (Rows{{"A", b, "Y"}, {"B", c, "N"}, {"C", "0", "N"}}));
-  EXPECT_EQ(Count("UPDATE DOCSADM.FOLDER_ITEM SET [NEXT] = " + b +
-                  ", ISFIRST = 'Y' WHERE "
-                  "SYSTEM_ID = " +
-                  a),
-            1)
-      << Dump();
-  EXPECT_EQ(Count("3 item(s) in folder #" + N(parent) + " may need sorting"), 1);
-  EXPECT_EQ(Count("Sorting 3 item(s) in folder #" + N(parent) + " in library MAIN - pass #1"), 1);
-  EXPECT_EQ(Count("pass #2"), 0);
+  // A folder of one item is never written, even with a chain that points nowhere.
+  const long long one = FolderWith("One", {"Lonely"});
+  Exec("MAIN", "UPDATE FOLDER_ITEM SET NEXT = 999, ISFIRST = 'N' WHERE PARENT = " + N(one));
+  const Rows before = Items();
+  EXPECT_TRUE(Sort(one));
+  EXPECT_EQ(Writes(), "0 updates, 0 inserts");
+  EXPECT_EQ(Since("Folder #" + N(one) + " in library MAIN did not need sorting"), 1);
+  EXPECT_EQ(Items(), before);
 }
 
 TEST_F(SortingTest, EqualNamesKeepTheOrderOfTheirRowsSoRepeatedSortsAgree) {
@@ -156,13 +168,12 @@ TEST_F(SortingTest, EqualNamesKeepTheOrderOfTheirRowsSoRepeatedSortsAgree) {
       Query("MAIN", "SELECT SYSTEM_ID, DISPLAYNAME FROM FOLDER_ITEM WHERE PARENT = " + N(parent) +
                         " ORDER BY SYSTEM_ID");
   Relink({ids[2][0], ids[0][0], ids[3][0], ids[1][0]});
-  ASSERT_TRUE(SortThisFolder(context(), connection(), parent, "MAIN", 0));
+  ASSERT_TRUE(Sort(parent));
   EXPECT_EQ(Chain(parent), (Names{"a", "same", "Same", "SAME"}));
-  const size_t mark = Mark();
-  const Rows after = Items("MAIN");
-  ASSERT_TRUE(SortThisFolder(context(), connection(), parent, "MAIN", 0));
-  EXPECT_EQ(UpdatesSince(mark), 0);
-  EXPECT_EQ(Items("MAIN"), after);
+  const Rows after = Items();
+  ASSERT_TRUE(Sort(parent));
+  EXPECT_EQ(Writes(), "0 updates, 0 inserts");
+  EXPECT_EQ(Items(), after);
 }
 
 TEST_F(SortingTest, TheItemLimitLeavesLargerFoldersAlone) {
@@ -183,38 +194,21 @@ TEST_F(SortingTest, TheItemLimitLeavesLargerFoldersAlone) {
     std::vector<std::string> ids;
     for (const auto& name : descending) ids.push_back(Id(parent, name));
     Relink(ids);
-    const Rows before = Items("MAIN");
-    const size_t mark = Mark();
-    SortThisFolder(context(), connection(), parent, "MAIN", c.limit);
+    const Rows before = Items();
+    Sort(parent, c.limit);
     EXPECT_EQ(Chain(parent), c.sorted ? ascending : descending);
     if (!c.sorted) {
-      EXPECT_EQ(Items("MAIN"), before);
+      EXPECT_EQ(Items(), before);
     }
-    EXPECT_EQ(
-        Since(mark, "Note: Folder will NOT be sorted - 51 items in folder and maximum set to " +
-                        N(c.limit)),
-        c.noted ? 1 : 0);
-    EXPECT_EQ(Since(mark, "Preparing to sort folder #"), c.limit == 1 ? 0 : 1);
+    EXPECT_EQ(Since("Note: Folder will NOT be sorted - 51 items in folder and maximum set to " +
+                    N(c.limit)),
+              c.noted ? 1 : 0);
+    EXPECT_EQ(Since("Preparing to sort folder #"), c.limit == 1 ? 0 : 1);
   }
   // Sorting switched off does nothing at all, for one folder or every folder, and that is no
   // failure for the caller to report.
-  const size_t mark = Mark();
-  EXPECT_TRUE(SortFolders(context(), connection(), 0, "MAIN", 1));
-  EXPECT_EQ(Since(mark, ""), 0);
-}
-
-TEST_F(SortingTest, AFolderOfOneItemOrNoneIsNeverWritten) {
-  const long long one = FolderWith("One", {"Lonely"});
-  Exec("MAIN", "UPDATE FOLDER_ITEM SET NEXT = 999, ISFIRST = 'N' WHERE PARENT = " + N(one));
-  const long long none = FolderWith("None", {});
-  const Rows before = Items("MAIN");
-  for (const long long parent : {one, none}) {
-    const size_t mark = Mark();
-    EXPECT_TRUE(SortThisFolder(context(), connection(), parent, "MAIN", 0));
-    EXPECT_EQ(UpdatesSince(mark), 0);
-    EXPECT_EQ(Since(mark, "Folder #" + N(parent) + " in library MAIN did not need sorting"), 1);
-  }
-  EXPECT_EQ(Items("MAIN"), before);
+  EXPECT_TRUE(Logging([&] { return SortFolders(context(), connection(), 0, "MAIN", 1); }));
+  EXPECT_TRUE(logged_.empty());
 }
 
 TEST_F(SortingTest, ItemsOfAnotherLibraryGetACopyOfTheirRowInTheirOwnLibrary) {
@@ -223,15 +217,18 @@ TEST_F(SortingTest, ItemsOfAnotherLibraryGetACopyOfTheirRowInTheirOwnLibrary) {
   MakeFolder("MAIN", "Bravo", parent);
   MakeFolder("SIDE", "D'Arcy", parent, "MAIN");
   MakeFolder("SIDE", "Alpha", parent, "MAIN");
-  const std::string main_in_side =
-      Scalar("SIDE", "SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'MAIN'");
   const std::string version =
       Scalar("MAIN", "SELECT MIN(VERSION_ID) FROM VERSIONS WHERE DOCNUMBER = " + N(parent));
   ASSERT_FALSE(version.empty());
-  const std::string copies_sql =
-      "SELECT DISPLAYNAME, DOCNUMBER, ISFIRST, NEXT, PARENT_VERSION, REMOTE_SYSTEM_ID, LIBRARY, "
-      "NODE_TYPE, VERSION_TYPE, STATUS FROM FOLDER_ITEM WHERE PARENT = " +
-      N(parent) + " AND PARENT_LIBRARY = " + main_in_side + " ORDER BY DISPLAYNAME";
+  // SIDE's copies of MAIN's rows of the folder, by name.
+  auto copies = [&] {
+    return Query("SIDE",
+                 "SELECT DISPLAYNAME, DOCNUMBER, ISFIRST, NEXT, PARENT_VERSION, REMOTE_SYSTEM_ID, "
+                 "LIBRARY, NODE_TYPE, VERSION_TYPE, STATUS FROM FOLDER_ITEM WHERE PARENT = " +
+                     N(parent) +
+                     " AND PARENT_LIBRARY = (SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE "
+                     "LIBRARY_NAME = 'MAIN') ORDER BY DISPLAYNAME");
+  };
   auto expected = [&](const std::string& first) {
     Rows rows;
     for (const std::string name : {"Alpha", "Charlie", "D'Arcy"}) {
@@ -241,54 +238,44 @@ TEST_F(SortingTest, ItemsOfAnotherLibraryGetACopyOfTheirRowInTheirOwnLibrary) {
     return rows;
   };
   // The stand-in copies each link into the item's library, first as it was when linked.
-  ASSERT_EQ(Query("SIDE", copies_sql), expected("Charlie"));
+  ASSERT_EQ(copies(), expected("Charlie"));
 
-  size_t mark = Mark();
-  ASSERT_TRUE(SortThisFolder(context(), connection(), parent, "MAIN", 0));
+  ASSERT_TRUE(Sort(parent));
   EXPECT_EQ(Chain(parent), (Names{"Alpha", "Bravo", "Charlie", "D'Arcy"}));
-  EXPECT_EQ(Query("SIDE", copies_sql), expected("Alpha")) << Dump();
-  EXPECT_EQ(Since(mark, ", REMOTE_SYSTEM_ID = "), 2);
-  EXPECT_EQ(InsertsSince(mark), 0);
-  EXPECT_EQ(Since(mark, "Sorting 4 item(s) in folder #" + N(parent) + " in library MAIN - pass #2"),
-            1);
+  EXPECT_EQ(copies(), expected("Alpha")) << Dump();
+  EXPECT_EQ(Since(", REMOTE_SYSTEM_ID = "), 2);
+  EXPECT_EQ(Since("INSERT INTO DOCSADM.FOLDER_ITEM"), 0);
+  EXPECT_EQ(Since("Sorting 4 item(s) in folder #" + N(parent) + " in library MAIN - pass #2"), 1);
   // One read of SIDE's copies: no item of another library comes between its items.
-  EXPECT_EQ(Since(mark, "SELECT DOCNUMBER, ISFIRST"), 1);
-  EXPECT_EQ(Since(mark, "SQL Error"), 0);
+  EXPECT_EQ(Since("SELECT DOCNUMBER, ISFIRST"), 1);
+  EXPECT_EQ(Since("SQL Error"), 0);
 
   // A missing copy is made.
   Exec("SIDE", "DELETE FROM FOLDER_ITEM WHERE DISPLAYNAME = 'D''Arcy'");
-  mark = Mark();
-  ASSERT_TRUE(SortThisFolder(context(), connection(), parent, "MAIN", 0));
-  EXPECT_EQ(InsertsSince(mark), 1);
-  EXPECT_EQ(UpdatesSince(mark), 0);
-  EXPECT_EQ(Query("SIDE", copies_sql), expected("Alpha"));
+  ASSERT_TRUE(Sort(parent));
+  EXPECT_EQ(Writes(), "0 updates, 1 inserts");
+  EXPECT_EQ(copies(), expected("Alpha"));
 
-  mark = Mark();
   const Rows side = Items("SIDE");
-  ASSERT_TRUE(SortThisFolder(context(), connection(), parent, "MAIN", 0));
-  EXPECT_EQ(UpdatesSince(mark) + InsertsSince(mark), 0);
+  ASSERT_TRUE(Sort(parent));
+  EXPECT_EQ(Writes(), "0 updates, 0 inserts");
   EXPECT_EQ(Items("SIDE"), side);
 
   // A stale copy is corrected in place.
   Exec("SIDE",
        "UPDATE FOLDER_ITEM SET ISFIRST = 'Y', REMOTE_SYSTEM_ID = 0, NEXT = 5, "
        "PARENT_VERSION = 1 WHERE DISPLAYNAME = 'Charlie'");
-  mark = Mark();
-  ASSERT_TRUE(SortThisFolder(context(), connection(), parent, "MAIN", 0));
-  EXPECT_EQ(UpdatesSince(mark), 1);
-  EXPECT_EQ(InsertsSince(mark), 0);
-  EXPECT_EQ(Query("SIDE", copies_sql), expected("Alpha"));
+  ASSERT_TRUE(Sort(parent));
+  EXPECT_EQ(Writes(), "1 updates, 0 inserts");
+  EXPECT_EQ(copies(), expected("Alpha"));
 
   // A new first item takes the first flag from the old one's copy too.
   MakeFolder("SIDE", "Aardvark", parent, "MAIN");
-  mark = Mark();
-  ASSERT_TRUE(SortThisFolder(context(), connection(), parent, "MAIN", 0));
-  EXPECT_EQ(Since(mark, ", REMOTE_SYSTEM_ID = "), 2);
-  const Rows copies = Query("SIDE", copies_sql);
-  ASSERT_EQ(copies.size(), 4u);
-  EXPECT_EQ(copies[0][0], "Aardvark");
-  EXPECT_EQ(copies[0][2], "Y");
-  EXPECT_EQ(copies[1][2], "N");
+  ASSERT_TRUE(Sort(parent));
+  EXPECT_EQ(Since(", REMOTE_SYSTEM_ID = "), 2);
+  const Rows now = copies();
+  ASSERT_EQ(now.size(), 4u);
+  EXPECT_EQ(now[0][0] + " " + now[0][2] + " " + now[1][2], "Aardvark Y N");
   EXPECT_EQ(connection().LibraryName(), "MAIN");
 }
 
@@ -308,11 +295,12 @@ TEST_F(QuotedLibraryTest, ApostrophesInLibraryAndItemNamesNeverBreakAStatement) 
   MakeFolder("O'NEIL", "Y", theirs);
   MakeFolder("O'NEIL", "X", theirs);
 
-  const size_t mark = Mark();
-  EXPECT_TRUE(SortFolders(context(), connection(), 0, "MAIN", 0));
-  EXPECT_TRUE(SortFolders(context(), connection(), 0, "O'NEIL", 0));
-  EXPECT_EQ(Since(mark, "SQL Error"), 0) << Dump();
-  EXPECT_EQ(InsertsSince(mark), 2);
+  EXPECT_TRUE(Logging([&] {
+    return SortFolders(context(), connection(), 0, "MAIN", 0) &&
+           SortFolders(context(), connection(), 0, "O'NEIL", 0);
+  }));
+  EXPECT_EQ(Since("SQL Error"), 0) << Dump();
+  EXPECT_EQ(Since("INSERT INTO DOCSADM.FOLDER_ITEM"), 2);
   EXPECT_EQ(Chain(parent), (Names{"Ann's", "Zed's"}));
   EXPECT_EQ(Chain(theirs, "O'NEIL"), (Names{"X", "Y"}));
   EXPECT_EQ(Scalar("O'NEIL", "SELECT COUNT(*) FROM FOLDER_ITEM WHERE PARENT = " + N(parent) +
@@ -326,12 +314,12 @@ TEST_F(SortingTest, SortingEveryFolderSortsEachFolderWithItemsHighestNumberFirst
   const long long second = FolderWith("Second", {"Q", "P", "O"});
   ASSERT_GT(second, first);
   // Rows of a SIDE folder that happens to have the same number are not this folder's.
-  const std::string side =
-      Scalar("MAIN", "SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'SIDE'");
   Exec("MAIN",
        "INSERT INTO FOLDER_ITEM (SYSTEM_ID, PARENT, DOCNUMBER, PARENT_LIBRARY, LIBRARY, "
        "NODE_TYPE, DISPLAYNAME, NEXT, ISFIRST, REMOTE_SYSTEM_ID) VALUES (900001, " +
-           N(second) + ", 7, " + side + ", 0, 'D', 'AAA', 0, 'N', 77)");
+           N(second) +
+           ", 7, (SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'SIDE'), 0, 'D', "
+           "'AAA', 0, 'N', 77)");
   const Rows foreign = Query("MAIN", "SELECT * FROM FOLDER_ITEM WHERE SYSTEM_ID = 900001");
   context().options.LabelStatus = "Idle";
   context().options.LabelTotal = "7";
@@ -373,14 +361,14 @@ TEST_F(SortingTest, TheCallerKeepsItsLibraryAndTheViewsAreRefreshedUnlessSwitche
   EXPECT_TRUE(SortThisFolder(context(), connection(), parent, "MAIN", 0));
   EXPECT_EQ(events(), 1);
   EXPECT_EQ(connection().LibraryName(), "SIDE");
-}
 
-TEST_F(SortingTest, ALibraryThatCannotBeConnectedIsNotStoodInForByTheConnectedOne) {
-  const long long parent = FolderWith("Stay", {"B", "A"});
-  const Rows before = Items("MAIN");
-  EXPECT_FALSE(SortThisFolder(context(), connection(), parent, "NOWHERE", 0));
-  EXPECT_FALSE(SortFolders(context(), connection(), parent, "NOWHERE", 0));
-  EXPECT_EQ(Items("MAIN"), before);
+  // A library that cannot be connected is not stood in for by the connected one.
+  ASSERT_TRUE(connection().ConnectLibrary("MAIN"));
+  const long long stay = FolderWith("Stay", {"B", "A"});
+  const Rows before = Items();
+  EXPECT_FALSE(SortThisFolder(context(), connection(), stay, "NOWHERE", 0));
+  EXPECT_FALSE(SortFolders(context(), connection(), stay, "NOWHERE", 0));
+  EXPECT_EQ(Items(), before);
   EXPECT_EQ(Count("Unable to connect to library NOWHERE for user DMADMIN"), 1) << Dump();
   EXPECT_EQ(connection().LibraryName(), "MAIN");
 }

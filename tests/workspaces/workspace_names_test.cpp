@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
 #include <vector>
 
 namespace sproutsmith::workspaces {
@@ -25,29 +27,38 @@ std::string Value(NameToken token) {
   return "?";
 }
 
-TEST(WorkspaceNamesTest, TokensAreReplacedOnceInAnyLetterCase) {
+TEST(WorkspaceNamesTest, TokensAreReplacedOnceInAnyLetterCaseAndBlankNamesAreTheDefault) {
+  const auto tokens = [](const std::string& name) { return ReplaceNameTokens(name, Value); };
+  const auto named = [](const std::string& name) { return WorkspaceNameOrDefault(name); };
   struct Case {
+    std::function<std::string(const std::string&)> convert;
     const char* name;
     const char* expected;
   };
   const std::vector<Case> cases = {
-      {"%AUTHOR% Matters", "USER1 Matters"},
-      {"%author% Matters", "USER1 Matters"},
-      {"Files of %Author.User_Id%", "Files of USER1"},
-      {"%AUTHOR.PRIMARY_GROUP% - %AUTHOR%", "LITIGATION - USER1"},
-      {"%USER_ID%/%TYPIST%/%typist.primary_group%", "JDOE/TYPER/TAX"},
-      {"%TYPIST.USER_ID% and %AUTHOR%", "TYPER and USER1"},
+      {tokens, "%AUTHOR% Matters", "USER1 Matters"},
+      {tokens, "%author% Matters", "USER1 Matters"},
+      {tokens, "Files of %Author.User_Id%", "Files of USER1"},
+      {tokens, "%AUTHOR.PRIMARY_GROUP% - %AUTHOR%", "LITIGATION - USER1"},
+      {tokens, "%USER_ID%/%TYPIST%/%typist.primary_group%", "JDOE/TYPER/TAX"},
+      {tokens, "%TYPIST.USER_ID% and %AUTHOR%", "TYPER and USER1"},
       // Only the first occurrence of each token.
-      {"%AUTHOR% and %AUTHOR%", "USER1 and %AUTHOR%"},
+      {tokens, "%AUTHOR% and %AUTHOR%", "USER1 and %AUTHOR%"},
       // Both spellings of the author are replaced, each once.
-      {"%AUTHOR% %author.user_id% %AUTHOR%", "USER1 USER1 %AUTHOR%"},
-      {"100% Done", "100% Done"},
-      {"%AUTHOR", "%AUTHOR"},
-      {"", ""},
+      {tokens, "%AUTHOR% %author.user_id% %AUTHOR%", "USER1 USER1 %AUTHOR%"},
+      {tokens, "100% Done", "100% Done"},
+      {tokens, "%AUTHOR", "%AUTHOR"},
+      {tokens, "", ""},
+      {named, "", "My Folders"},
+      {named, "   ", "My Folders"},
+      {named, "*DEFAULT RULE*", "My Folders"},
+      {named, "Rule *DEFAULT RULE* 2", "My Folders"},
+      {named, " Matters ", "Matters"},
+      {named, "Line\r\nbreak", "Line  break"},
+      {named, "O'Neil's [files]_100%", "O'Neil's [files]_100%"},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(ReplaceNameTokens(c.name, Value), c.expected) << c.name;
-  }
+  for (const Case& c : cases) EXPECT_EQ(c.convert(c.name), c.expected) << c.name;
+  EXPECT_EQ(StoredText("\n Smith \r"), "Smith");
 }
 
 TEST(WorkspaceNamesTest, OnlyTokensTheNameHoldsAreLookedUp) {
@@ -60,24 +71,6 @@ TEST(WorkspaceNamesTest, OnlyTokensTheNameHoldsAreLookedUp) {
   EXPECT_TRUE(asked.empty());
   EXPECT_EQ(ReplaceNameTokens("%typist.primary_group% %USER_ID%", recording), "TAX JDOE");
   EXPECT_EQ(asked, (std::vector<NameToken>{NameToken::kUserId, NameToken::kTypistGroup}));
-}
-
-TEST(WorkspaceNamesTest, DefaultWorkspaceAndStoredForm) {
-  struct Case {
-    const char* name;
-    const char* expected;
-  };
-  const std::vector<Case> cases = {
-      {"", "My Folders"},
-      {"   ", "My Folders"},
-      {"*DEFAULT RULE*", "My Folders"},
-      {"Rule *DEFAULT RULE* 2", "My Folders"},
-      {" Matters ", "Matters"},
-      {"Line\r\nbreak", "Line  break"},
-      {"O'Neil's [files]_100%", "O'Neil's [files]_100%"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(WorkspaceNameOrDefault(c.name), c.expected) << c.name;
-  EXPECT_EQ(StoredText("\n Smith \r"), "Smith");
 }
 
 TEST(WorkspaceNamesTest, FirstCharactersNeverCutsACharacter) {

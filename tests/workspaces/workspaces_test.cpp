@@ -6,20 +6,29 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <memory>
 #include <set>
 
+#include "folders/library_session.h"
 #include "platform/sql/fault_injecting_database.h"
-#include "support/engine_session.h"
 
 namespace sproutsmith::workspaces {
 namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
 
-class WorkspacesTest : public testing::EngineSession {
+class WorkspacesTest : public testing::LibrarySession {
  protected:
-  void StartTwo() {
+  void SetUp() override {
     Start({{.name = "LIB1", .with_rules = false}, {.name = "LIB2", .with_rules = false}});
+  }
+  // Adds the folder of LIB1 as `item` to the user's workspace, as the engine does, with one
+  // Workspaces object for the whole test (it remembers the users it has looked up).
+  bool Add(const std::string& item, long long folder, const std::string& user,
+           const std::string& workspace) {
+    if (!workspaces_) workspaces_ = std::make_unique<Workspaces>(context(), connection());
+    return workspaces_->AddToWorkspace(item, folder, user, workspace, "LIB1");
   }
 
   // A person of `library` whose primary library is `primary` ("": the library itself).
@@ -46,36 +55,50 @@ class WorkspacesTest : public testing::EngineSession {
     return Query(library, "SELECT NAME, DATATYPE, DATA FROM REGISTRY WHERE ENTITYID = " + owner +
                               " AND ENTITYSCOPE = 'REGISTRY' ORDER BY SYSTEM_ID");
   }
+  // The same, "NAME DATATYPE DATA; ..." (for an item's entry, what Item() gives).
+  std::string Listing(const std::string& library, const std::string& owner) {
+    std::string text;
+    for (const auto& row : Children(library, owner)) {
+      text += (text.empty() ? "" : "; ") + row[0] + " " + row[1] + " " + row[2];
+    }
+    return text;
+  }
   std::string Subtree(const std::string& library, const std::string& people_id) {
     return Scalar(library,
                   "SELECT SYSTEM_ID FROM REGISTRY WHERE ENTITYSCOPE = 'USER' AND NAME = "
                   "'WORKSPACES' AND ENTITYID = " +
                       people_id);
   }
-  std::string WorkspaceId(const std::string& library, const std::string& subtree,
+  // The workspace `name` of the user whose PEOPLE row is `people_id`.
+  std::string WorkspaceId(const std::string& library, const std::string& people_id,
                           const std::string& name) {
-    return Scalar(library, "SELECT SYSTEM_ID FROM REGISTRY WHERE ENTITYID = " + subtree +
-                               " AND NAME LIKE 'WS-%' AND DATA = '" + testing::QuotesDoubled(name) +
-                               "'");
+    return Scalar(library,
+                  "SELECT SYSTEM_ID FROM REGISTRY WHERE ENTITYID = " + Subtree(library, people_id) +
+                      " AND NAME LIKE 'WS-%' AND DATA = '" + testing::QuotesDoubled(name) + "'");
   }
-  std::string ItemId(const std::string& library, const std::string& workspace,
-                     const std::string& item) {
-    return Scalar(library, "SELECT SYSTEM_ID FROM REGISTRY WHERE ENTITYID = " + workspace +
+  // The entry of `item` in that workspace.
+  std::string ItemId(const std::string& library, const std::string& people_id,
+                     const std::string& workspace, const std::string& item) {
+    return Scalar(library, "SELECT SYSTEM_ID FROM REGISTRY WHERE ENTITYID = " +
+                               WorkspaceId(library, people_id, workspace) +
                                " AND NAME LIKE 'WM%' AND DATA = '" + testing::QuotesDoubled(item) +
                                "'");
+  }
+  std::string Entry(const std::string& library, const std::string& people_id,
+                    const std::string& workspace, const std::string& item) {
+    return Listing(library, ItemId(library, people_id, workspace, item));
+  }
+  std::string NameOf(const std::string& id) {
+    return Scalar("LIB1", "SELECT NAME FROM REGISTRY WHERE SYSTEM_ID = " + id);
   }
   std::string RegistryCount(const std::string& library, const std::string& where = "1 = 1") {
     return Scalar(library, "SELECT COUNT(*) FROM REGISTRY WHERE " + where);
   }
-  std::string Refreshes(const std::string& library) {
-    return Scalar(library,
-                  "SELECT COUNT(*) FROM STANDIN_EVENTS WHERE EVENT_NAME = "
-                  "'DOCSOPEN.RefreshAllViews'");
-  }
-
   size_t Mark() const { return install_.LogLines().size(); }
-  // The statements RunSQL sent since log line `from`.
-  std::vector<std::string> Statements(size_t from) const {
+  // The statements RunSQL sent while `add` ran.
+  std::vector<std::string> Sent(const std::function<void()>& add) const {
+    const size_t from = Mark();
+    add();
     const std::vector<std::string> lines = install_.LogLines();
     std::vector<std::string> sent;
     for (size_t i = from; i + 1 < lines.size(); ++i) {
@@ -88,31 +111,27 @@ class WorkspacesTest : public testing::EngineSession {
       return s.find(fragment) != std::string::npos;
     }));
   }
+
+  std::unique_ptr<Workspaces> workspaces_;
 };
 
-Rows Item(const std::string& name, long long doc, const std::string& order,
-          const std::string& library) {
-  return {{"NAME", "String", name},
-          {"DESCRIPTION", "String", name + "-" + library},
-          {"ORDERNUMBER", "String", order},
-          {"TYPE", "String", "FOLDER"},
-          {"LINKID", "String", std::to_string(doc)},
-          {"LINKNAME", "String", name},
-          {"LIBRARY", "String", library}};
+// The properties of a folder's entry, as Listing() gives them.
+std::string Item(const std::string& name, long long doc, const std::string& order,
+                 const std::string& library) {
+  return "NAME String " + name + "; DESCRIPTION String " + name + "-" + library +
+         "; ORDERNUMBER String " + order + "; TYPE String FOLDER; LINKID String " +
+         std::to_string(doc) + "; LINKNAME String " + name + "; LIBRARY String " + library;
 }
 
 TEST_F(WorkspacesTest, FirstFolderBuildsTheTreeLaterFoldersOnlyTheirItems) {
-  StartTwo();
   AddPerson("LIB1", "USER1", 9000001);
   const long long f1 = MakeFolder("LIB1", "C0001 Smith");
   const long long f2 = MakeFolder("LIB1", "C0002 Jones");
   const long long f3 = MakeFolder("LIB1", "C0003 Brown");
-  Workspaces workspaces(context(), connection());
   context().options.LabelStatus = "Working on rule CLIENTS";
 
-  size_t mark = Mark();
-  EXPECT_TRUE(workspaces.AddToWorkspace("C0001 Smith", f1, "USER1", "Matters", "LIB1")) << Dump();
-  std::vector<std::string> sent = Statements(mark);
+  std::vector<std::string> sent =
+      Sent([&] { EXPECT_TRUE(Add("C0001 Smith", f1, "USER1", "Matters")) << Dump(); });
   EXPECT_EQ(Holding(sent, "INSERT INTO DOCSADM.REGISTRY"), 1 + 1 + 5 + 1 + 7);
   EXPECT_EQ(Holding(sent, "DOCSADM.REMOTE_LIBRARIES"), 1);
   EXPECT_EQ(Holding(sent, "DOCSADM.PEOPLE"), 2);  // the primary library, then the user
@@ -123,52 +142,44 @@ TEST_F(WorkspacesTest, FirstFolderBuildsTheTreeLaterFoldersOnlyTheirItems) {
                   "SELECT DATA, TYPE, ENTITYID, DATATYPE FROM REGISTRY WHERE ENTITYSCOPE = "
                   "'USER' AND NAME = 'WORKSPACES'"),
             (Rows{{"Matters", "PROPERTY", "9000001", "SubTree"}}));
-  const std::string subtree = Subtree("LIB1", "9000001");
   EXPECT_EQ(Query("LIB1",
                   "SELECT DATA, TYPE, ENTITYSCOPE, NAME, DATATYPE FROM REGISTRY WHERE "
                   "ENTITYID = " +
-                      subtree),
+                      Subtree("LIB1", "9000001")),
             (Rows{{"Matters", "PROPERTY", "REGISTRY", "WS-Matters", "SubTree"}}));
-  const std::string workspace = WorkspaceId("LIB1", subtree, "Matters");
-  EXPECT_EQ(Children("LIB1", workspace), (Rows{{"NAME", "String", "Matters"},
-                                               {"DESCRIPTION", "String", "Matters-LIB1"},
-                                               {"DATE", "String", "2020-11-14"},
-                                               {"FAVORITE", "Boolean", "0"},
-                                               {"WM", "String", ""},
-                                               {"WMC0001 Smith", "String", "C0001 Smith"}}));
+  EXPECT_EQ(Listing("LIB1", WorkspaceId("LIB1", "9000001", "Matters")),
+            "NAME String Matters; DESCRIPTION String Matters-LIB1; DATE String 2020-11-14; "
+            "FAVORITE Boolean 0; WM String ; WMC0001 Smith String C0001 Smith");
   EXPECT_EQ(RegistryCount("LIB1", "TYPE <> 'PROPERTY'"), "0");
-  EXPECT_EQ(Children("LIB1", ItemId("LIB1", workspace, "C0001 Smith")),
+  EXPECT_EQ(Entry("LIB1", "9000001", "Matters", "C0001 Smith"),
             Item("C0001 Smith", f1, "1", "LIB1"));
   EXPECT_EQ(RegistryCount("LIB1"), "15");
   EXPECT_EQ(RegistryCount("LIB2"), "0");
 
   // The same user and workspace (any letter case): only the item, and no user look-ups.
-  mark = Mark();
-  EXPECT_TRUE(workspaces.AddToWorkspace("C0002 Jones", f2, "USER1", "MATTERS", "LIB1"));
-  sent = Statements(mark);
+  sent = Sent([&] { EXPECT_TRUE(Add("C0002 Jones", f2, "USER1", "MATTERS")); });
   EXPECT_EQ(Holding(sent, "INSERT INTO DOCSADM.REGISTRY"), 7 + 1);
   EXPECT_EQ(Holding(sent, "PEOPLE"), 0);
   EXPECT_EQ(Holding(sent, "REMOTE_LIBRARIES"), 0);
   EXPECT_EQ(RegistryCount("LIB1"), "23");
-  EXPECT_TRUE(workspaces.AddToWorkspace("C0003 Brown", f3, "USER1", "Matters", "LIB1"));
-  EXPECT_EQ(Children("LIB1", ItemId("LIB1", workspace, "C0002 Jones")),
+  EXPECT_TRUE(Add("C0003 Brown", f3, "USER1", "Matters"));
+  EXPECT_EQ(Entry("LIB1", "9000001", "Matters", "C0002 Jones"),
             Item("C0002 Jones", f2, "2", "LIB1"));
-  EXPECT_EQ(Children("LIB1", ItemId("LIB1", workspace, "C0003 Brown")),
+  EXPECT_EQ(Entry("LIB1", "9000001", "Matters", "C0003 Brown"),
             Item("C0003 Brown", f3, "3", "LIB1"));
-  EXPECT_EQ(Refreshes("LIB1"), "3");
+  EXPECT_EQ(Refreshes("LIB1"), 3);
 
   // The same folder again, also by a name in other letter case: nothing written.
-  for (const char* name : {"C0001 Smith", "c0001 SMITH"}) {
-    mark = Mark();
-    EXPECT_TRUE(workspaces.AddToWorkspace(name, f1, "USER1", "Matters", "LIB1"));
-    EXPECT_EQ(Holding(Statements(mark), "INSERT"), 0);
-    EXPECT_EQ(LineOf(std::string("Folder \"") + name +
-                     "\" already exists in workspace \"Matters\" for user USER1"),
-              static_cast<int>(Mark()) - 2)
+  for (const std::string name : {"C0001 Smith", "c0001 SMITH"}) {
+    sent = Sent([&] { EXPECT_TRUE(Add(name, f1, "USER1", "Matters")); });
+    EXPECT_EQ(Holding(sent, "INSERT"), 0);
+    EXPECT_EQ(
+        LineOf("Folder \"" + name + "\" already exists in workspace \"Matters\" for user USER1"),
+        static_cast<int>(Mark()) - 2)
         << Dump();
   }
   EXPECT_EQ(RegistryCount("LIB1"), "31");
-  EXPECT_EQ(Refreshes("LIB1"), "3");
+  EXPECT_EQ(Refreshes("LIB1"), 3);
   EXPECT_EQ(Count("Workspace \"Matters\" successfully created for user USER1"), 1);
   EXPECT_EQ(Count("You have successfully added item \"C0003 Brown\" to the workspace \"Matters\" "
                   "for USER1"),
@@ -177,117 +188,97 @@ TEST_F(WorkspacesTest, FirstFolderBuildsTheTreeLaterFoldersOnlyTheirItems) {
 }
 
 TEST_F(WorkspacesTest, TokensDefaultWorkspaceAndLongNames) {
-  StartTwo();
   AddPerson("LIB1", "JDOE", 9000001);
   AddPerson("LIB1", "USER1", 9000002, "", "TAX");
   const long long f1 = MakeFolder("LIB1", "Folder A");
   const long long f2 = MakeFolder("LIB1", "Folder B");
   SetAuthor("LIB1", f1, 9000002);
   SetAuthor("LIB1", f2, 9000002);
-  Workspaces workspaces(context(), connection());
 
-  EXPECT_TRUE(workspaces.AddToWorkspace("Folder A", f1, "JDOE", "%AUTHOR% Matters", "LIB1"));
-  EXPECT_TRUE(workspaces.AddToWorkspace("Folder B", f2, "JDOE", "%author% Matters", "LIB1"));
-  EXPECT_TRUE(
-      workspaces.AddToWorkspace("Folder A", f1, "JDOE", "%Author.Primary_Group% Team", "LIB1"));
-  EXPECT_TRUE(workspaces.AddToWorkspace("Folder A", f1, "JDOE", "", "LIB1"));
-  EXPECT_TRUE(workspaces.AddToWorkspace("Folder B", f2, "JDOE", "*DEFAULT RULE*", "LIB1"));
-  EXPECT_TRUE(workspaces.AddToWorkspace("Folder B", f2, "JDOE", "%USER_ID% own", "LIB1"));
-  const std::string subtree = Subtree("LIB1", "9000001");
-  EXPECT_EQ(Query("LIB1",
-                  "SELECT DATA, NAME FROM REGISTRY WHERE ENTITYID = " + subtree + " ORDER BY DATA"),
-            (Rows{{"JDOE own", "WS-JDOE own"},
-                  {"My Folders", "WS-My Folders"},
-                  {"TAX Team", "WS-TAX Team"},
-                  {"USER1 Matters", "WS-USER1 Matters"}}));
+  EXPECT_TRUE(Add("Folder A", f1, "JDOE", "%AUTHOR% Matters"));
+  EXPECT_TRUE(Add("Folder B", f2, "JDOE", "%author% Matters"));
+  EXPECT_TRUE(Add("Folder A", f1, "JDOE", "%Author.Primary_Group% Team"));
+  EXPECT_TRUE(Add("Folder A", f1, "JDOE", ""));
+  EXPECT_TRUE(Add("Folder B", f2, "JDOE", "*DEFAULT RULE*"));
+  EXPECT_TRUE(Add("Folder B", f2, "JDOE", "%USER_ID% own"));
+  EXPECT_EQ(Listing("LIB1", Subtree("LIB1", "9000001")),
+            "WS-USER1 Matters SubTree USER1 Matters; WS-TAX Team SubTree TAX Team; "
+            "WS-My Folders SubTree My Folders; WS-JDOE own SubTree JDOE own");
   for (const char* name : {"USER1 Matters", "My Folders"}) {
-    const std::string workspace = WorkspaceId("LIB1", subtree, name);
-    EXPECT_EQ(RegistryCount("LIB1", "NAME LIKE 'WM_%' AND ENTITYID = " + workspace), "2") << name;
+    EXPECT_EQ(RegistryCount("LIB1", "NAME LIKE 'WM_%' AND ENTITYID = " +
+                                        WorkspaceId("LIB1", "9000001", name)),
+              "2")
+        << name;
   }
 
   // A long name is cut only where the row's NAME carries it.
-  const std::string workspace_name = "Litigation Matters 2020";
   const std::string item = "C0001 Smith and Jones LLP";
-  EXPECT_TRUE(workspaces.AddToWorkspace(item, f1, "JDOE", workspace_name, "LIB1"));
-  const std::string workspace = WorkspaceId("LIB1", subtree, workspace_name);
-  EXPECT_EQ(Scalar("LIB1", "SELECT NAME FROM REGISTRY WHERE SYSTEM_ID = " + workspace),
-            "WS-Litigation Ma");
+  EXPECT_TRUE(Add(item, f1, "JDOE", "Litigation Matters 2020"));
+  const std::string workspace = WorkspaceId("LIB1", "9000001", "Litigation Matters 2020");
+  EXPECT_EQ(NameOf(workspace), "WS-Litigation Ma");
   EXPECT_EQ(Children("LIB1", workspace)[0],
-            (std::vector<std::string>{"NAME", "String", workspace_name}));
-  const std::string entry = ItemId("LIB1", workspace, item);
-  EXPECT_EQ(Scalar("LIB1", "SELECT NAME FROM REGISTRY WHERE SYSTEM_ID = " + entry),
-            "WMC0001 Smith a");
-  EXPECT_EQ(Children("LIB1", entry), Item(item, f1, "1", "LIB1"));
+            (std::vector<std::string>{"NAME", "String", "Litigation Matters 2020"}));
+  EXPECT_EQ(NameOf(ItemId("LIB1", "9000001", "Litigation Matters 2020", item)), "WMC0001 Smith a");
+  EXPECT_EQ(Entry("LIB1", "9000001", "Litigation Matters 2020", item), Item(item, f1, "1", "LIB1"));
 }
 
 TEST_F(WorkspacesTest, TheRefreshSwitchAndTheUserInAnotherLibrary) {
-  StartTwo();
   AddPerson("LIB1", "USER2", 9000002, "LIB2");
   AddPerson("LIB2", "USER2", 9000052);
   const long long f1 = MakeFolder("LIB1", "C0001 Smith");
   const long long f2 = MakeFolder("LIB1", "C0002 Jones");
-  Workspaces workspaces(context(), connection());
 
   context().state.CommandLine = "/G /XR";
-  EXPECT_TRUE(workspaces.AddToWorkspace("C0001 Smith", f1, "USER2", "Matters", "LIB1")) << Dump();
+  EXPECT_TRUE(Add("C0001 Smith", f1, "USER2", "Matters")) << Dump();
   EXPECT_EQ(connection().LibraryName(), "LIB1");
   EXPECT_EQ(RegistryCount("LIB1"), "0");
   EXPECT_EQ(RegistryCount("LIB2"), "15");
-  const std::string subtree = Subtree("LIB2", "9000052");
-  const std::string workspace = WorkspaceId("LIB2", subtree, "Matters");
-  EXPECT_EQ(Children("LIB2", ItemId("LIB2", workspace, "C0001 Smith")),
+  EXPECT_EQ(Entry("LIB2", "9000052", "Matters", "C0001 Smith"),
             Item("C0001 Smith", f1, "1", "LIB1"));
-  EXPECT_EQ(Refreshes("LIB1"), "0");
-  EXPECT_EQ(Refreshes("LIB2"), "0");
+  EXPECT_EQ(Refreshes("LIB1") + Refreshes("LIB2"), 0);
 
   // Known now: straight to the user's library, which still gets the rows.
   context().state.CommandLine = "/G";
-  EXPECT_TRUE(workspaces.AddToWorkspace("C0002 Jones", f2, "USER2", "Matters", "LIB1"));
+  EXPECT_TRUE(Add("C0002 Jones", f2, "USER2", "Matters"));
   EXPECT_EQ(connection().LibraryName(), "LIB1");
   EXPECT_EQ(RegistryCount("LIB1"), "0");
-  EXPECT_EQ(Children("LIB2", ItemId("LIB2", workspace, "C0002 Jones")),
+  EXPECT_EQ(Entry("LIB2", "9000052", "Matters", "C0002 Jones"),
             Item("C0002 Jones", f2, "2", "LIB1"));
-  EXPECT_EQ(std::stoi(Refreshes("LIB1")) + std::stoi(Refreshes("LIB2")), 1);
+  EXPECT_EQ(Refreshes("LIB1") + Refreshes("LIB2"), 1);
 }
 
 TEST_F(WorkspacesTest, QuotesBracketsPercentAndUnderscoreStayInsideTheirLiterals) {
-  StartTwo();
   AddPerson("LIB1", "O'BRIEN", 9000001);
   AddPerson("LIB1", "D'ARCY", 9000002, "", "CORPORATE");
   AddPerson("LIB1", "AXB", 9000003);
-  const long long f1 = MakeFolder("LIB1", "O'Neil_Matter [1]");
+  const std::string item = "O'Neil_Matter [1]";
+  const long long f1 = MakeFolder("LIB1", item);
   SetAuthor("LIB1", f1, 9000002);
-  Workspaces workspaces(context(), connection());
 
   const std::string workspace_name = "Smith's [Files]_100%";
-  const std::string item = "O'Neil_Matter [1]";
   for (int pass = 0; pass < 2; ++pass) {
-    EXPECT_TRUE(workspaces.AddToWorkspace(item, f1, "O'BRIEN", workspace_name, "LIB1")) << Dump();
+    EXPECT_TRUE(Add(item, f1, "O'BRIEN", workspace_name)) << Dump();
   }
   EXPECT_EQ(Count("Folder \"O'Neil_Matter [1]\" already exists in workspace \"Smith's "
                   "[Files]_100%\" for user O'BRIEN"),
             1);
-  const std::string subtree = Subtree("LIB1", "9000001");
-  EXPECT_EQ(Scalar("LIB1", "SELECT DATA FROM REGISTRY WHERE SYSTEM_ID = " + subtree),
-            workspace_name);
-  const std::string workspace = WorkspaceId("LIB1", subtree, workspace_name);
-  EXPECT_EQ(Scalar("LIB1", "SELECT NAME FROM REGISTRY WHERE SYSTEM_ID = " + workspace),
-            "WS-Smith's [File");
+  EXPECT_EQ(
+      Scalar("LIB1", "SELECT DATA FROM REGISTRY WHERE SYSTEM_ID = " + Subtree("LIB1", "9000001")),
+      workspace_name);
+  const std::string workspace = WorkspaceId("LIB1", "9000001", workspace_name);
+  EXPECT_EQ(NameOf(workspace), "WS-Smith's [File");
   EXPECT_EQ(Children("LIB1", workspace)[1],
             (std::vector<std::string>{"DESCRIPTION", "String", workspace_name + "-LIB1"}));
-  const std::string entry = ItemId("LIB1", workspace, item);
-  EXPECT_EQ(Scalar("LIB1", "SELECT NAME FROM REGISTRY WHERE SYSTEM_ID = " + entry),
-            "WMO'Neil_Matter");
-  EXPECT_EQ(Children("LIB1", entry), Item(item, f1, "1", "LIB1"));
+  EXPECT_EQ(NameOf(ItemId("LIB1", "9000001", workspace_name, item)), "WMO'Neil_Matter");
+  EXPECT_EQ(Entry("LIB1", "9000001", workspace_name, item), Item(item, f1, "1", "LIB1"));
 
   // Token values with a quote: the author's group is looked up by the quoted user id.
-  EXPECT_TRUE(
-      workspaces.AddToWorkspace(item, f1, "O'BRIEN", "%AUTHOR%'s %AUTHOR.PRIMARY_GROUP%", "LIB1"));
-  EXPECT_NE(WorkspaceId("LIB1", subtree, "D'ARCY's CORPORATE"), "");
+  EXPECT_TRUE(Add(item, f1, "O'BRIEN", "%AUTHOR%'s %AUTHOR.PRIMARY_GROUP%"));
+  EXPECT_NE(WorkspaceId("LIB1", "9000001", "D'ARCY's CORPORATE"), "");
   EXPECT_EQ(Count("SQL Error"), 0) << Dump();
 
   // "A_B" is not a pattern: user AXB is not taken for it.
-  EXPECT_FALSE(workspaces.AddToWorkspace(item, f1, "A_B", workspace_name, "LIB1"));
+  EXPECT_FALSE(Add(item, f1, "A_B", workspace_name));
   EXPECT_EQ(Count("Unable to identify system_id for user A_B in library LIB1"), 1);
   EXPECT_EQ(Subtree("LIB1", "9000003"), "");
   EXPECT_EQ(connection().LibraryName(), "LIB1");
@@ -297,6 +288,7 @@ TEST_F(WorkspacesTest, QuotesBracketsPercentAndUnderscoreStayInsideTheirLiterals
 // set that a later call takes as complete, and the next calls finish the work.
 class WorkspaceFaultTest : public WorkspacesTest {
  protected:
+  void SetUp() override { StartWithFaults(); }
   void StartWithFaults() {
     install_.Create({{.name = "LIB1", .with_rules = false}, {.name = "LIB2", .with_rules = false}});
     client_ = install_.OpenClient([this](const dmapi::LibraryConfig& library,
@@ -320,7 +312,7 @@ class WorkspaceFaultTest : public WorkspacesTest {
     ASSERT_NE(subtree, "") << trace;
     EXPECT_EQ(RegistryCount("LIB1", "NAME = 'WORKSPACES'"), "1") << trace;
     EXPECT_EQ(RegistryCount("LIB1", "ENTITYID = " + subtree), "1") << trace;
-    const std::string workspace = WorkspaceId("LIB1", subtree, "Matters");
+    const std::string workspace = WorkspaceId("LIB1", "9000001", "Matters");
     const Rows children = Children("LIB1", workspace);
     ASSERT_EQ(children.size(), 5u + items) << trace;
     EXPECT_EQ(children[4][0], "WM") << trace;
@@ -353,32 +345,28 @@ class WorkspaceFaultTest : public WorkspacesTest {
 };
 
 TEST_F(WorkspaceFaultTest, AFailureAtAnyPointLeavesNoHalfWrittenSet) {
-  StartWithFaults();
   AddPerson("LIB1", "USER1", 9000001);
   const long long f1 = MakeFolder("LIB1", "C0001 Smith");
   const long long f2 = MakeFolder("LIB1", "C0002 Jones");
   context().options.CheckDisplayErrors = 1;
 
   fault_->Disarm();
-  {
-    Workspaces clean(context(), connection());
-    ASSERT_TRUE(clean.AddToWorkspace("C0001 Smith", f1, "USER1", "Matters", "LIB1"));
-  }
+  ASSERT_TRUE(Add("C0001 Smith", f1, "USER1", "Matters"));
   const long calls = fault_->calls();
   // The set's reads and writes; its keys come from the client's range, without a call each.
   ASSERT_GT(calls, 20);
   int failed = 0;
   for (long n = 1; n <= calls; ++n) {
     Exec("LIB1", "DELETE FROM REGISTRY");
-    Workspaces workspaces(context(), connection());
+    workspaces_.reset();  // a new object, which knows no user yet
     fault_->FailCall(n);
-    const bool first = workspaces.AddToWorkspace("C0001 Smith", f1, "USER1", "Matters", "LIB1");
+    const bool first = Add("C0001 Smith", f1, "USER1", "Matters");
     const std::string trace = Trace(n);
     fault_->Disarm();
     failed += !first;
     EXPECT_EQ(connection().LibraryName(), "LIB1") << trace;
-    EXPECT_TRUE(workspaces.AddToWorkspace("C0001 Smith", f1, "USER1", "Matters", "LIB1")) << trace;
-    EXPECT_TRUE(workspaces.AddToWorkspace("C0002 Jones", f2, "USER1", "Matters", "LIB1")) << trace;
+    EXPECT_TRUE(Add("C0001 Smith", f1, "USER1", "Matters")) << trace;
+    EXPECT_TRUE(Add("C0002 Jones", f2, "USER1", "Matters")) << trace;
     ExpectWhole(2, trace);
     if (HasFatalFailure()) break;
   }
