@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "app/dm_session_seam.h"
 #include "app/engine.h"
+#include "app/session.h"
 #include "gui/main_window.h"
 #include "gui/qt_ui.h"
 #include "support/dm_installation.h"
@@ -84,11 +84,8 @@ class DesktopTest : public ::testing::Test {
     ui_->SetLibraryChooser(
         [this](const std::vector<std::string>& names) { return script_.ChooseLibrary(names); });
     parts.ui = std::move(ui);
-    parts.make_dm = [this](Context& context) -> std::unique_ptr<app::DmSeam> {
-      auto made = std::make_unique<app::DmSessionSeam>(context, install_.OpenClient(), "", "PC1");
-      seam_ = made.get();
-      return made;
-    };
+    parts.installation.client = install_.OpenClient();
+    parts.computer_name = "PC1";
     auto launcher = std::make_unique<testing::RecordingLauncher>();
     launcher->viewer = viewer_;
     launcher_ = launcher.get();
@@ -96,7 +93,8 @@ class DesktopTest : public ::testing::Test {
     parts.environment = std::make_unique<os::FixedEnvironment>(env_);
     parts.screen = {20000, 12000};
     engine_ = std::make_unique<app::Engine>(std::move(parts));
-    window_ = std::make_unique<MainWindow>(*engine_, *ui_, seam_);
+    session_ = &engine_->session();
+    window_ = std::make_unique<MainWindow>(*engine_, *ui_);
     window_->Start(args);
     return *window_;
   }
@@ -106,7 +104,7 @@ class DesktopTest : public ::testing::Test {
     if (window_ && !engine_->Ended()) window_->ClickExit();
     window_.reset();
     engine_.reset();
-    seam_ = nullptr;
+    session_ = nullptr;
     launcher_ = nullptr;
   }
 
@@ -159,7 +157,7 @@ class DesktopTest : public ::testing::Test {
   std::unique_ptr<app::Engine> engine_;
   std::unique_ptr<MainWindow> window_;
   QtUi* ui_ = nullptr;
-  app::DmSessionSeam* seam_ = nullptr;
+  app::Session* session_ = nullptr;
   testing::RecordingLauncher* launcher_ = nullptr;
   std::string viewer_ = "/usr/bin/xdg-open";  // the desktop's default viewer ("": none)
   testing::ScriptedUi script_;                // answers and chosen libraries queued, boxes recorded

@@ -29,11 +29,11 @@ TEST_F(LibraryTreeWindowTest, OpeningALibraryLoadsItsRulesAndTheMarksSurviveARes
   EXPECT_EQ(demo->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
   EXPECT_EQ(demo->checkState(0), Qt::Checked);
 
-  const std::string connected = seam_->CurrentLibraryName();
+  const std::string connected = session_->CurrentLibraryName();
   archive->setExpanded(true);
   EXPECT_EQ(Children(archive),
             (std::vector<std::string>{schema::kClientMattersRule, schema::kClientsRule}));
-  EXPECT_EQ(seam_->CurrentLibraryName(), connected);
+  EXPECT_EQ(session_->CurrentLibraryName(), connected);
   EXPECT_EQ(archive->child(0)->checkState(0), Qt::Checked);
   EXPECT_EQ(demo->childCount(), 0);  // only the opened library loads
 

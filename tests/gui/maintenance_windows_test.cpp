@@ -76,10 +76,10 @@ TEST_F(MaintenanceWindowsTest, TheViewerSortsByEachColumnAndRemovesOnlyTheSelect
   Track("A RULE", "MATTER", 9);
   Track("C RULE", "CLIENT", 100);
   Track("A RULE", "CLIENT", 2);
-  const std::string connected = seam_->CurrentLibraryName();
-  tools::TrackingViewer viewer(engine_->context(), *seam_->connection());
+  const std::string connected = session_->CurrentLibraryName();
+  tools::TrackingViewer viewer(engine_->context(), session_->connection());
   script_.files = {"DEMO"};
-  ASSERT_TRUE(viewer.Open([this] { return seam_->tree()->SelectLibrary(); }));
+  ASSERT_TRUE(viewer.Open([this] { return session_->tree().SelectLibrary(); }));
   TrackingViewerDialog dialog(viewer);
   dialog.show();
   QTreeWidget* list = dialog.list();
@@ -149,15 +149,15 @@ TEST_F(MaintenanceWindowsTest, TheViewerSortsByEachColumnAndRemovesOnlyTheSelect
 
   dialog.close();
   viewer.Close();
-  EXPECT_EQ(seam_->CurrentLibraryName(), connected);
+  EXPECT_EQ(session_->CurrentLibraryName(), connected);
 }
 
 TEST_F(MaintenanceWindowsTest, TheEditorTestsSavesAndCancelsAsTheOperatorAnswers) {
   const std::string test_first = "Do you want to test this SQL statement before saving it?\n";
   const std::string leave = "Are you sure you want to exit without saving?\n";
   const std::string saved = "SELECT<SPC>SYSTEM_ID<SPC>FROM<SPC>CLIENT";
-  tools::SavedSqlEditor editor(engine_->context(), *seam_->connection(), *seam_->rules(), "DEMO",
-                               "CLIENTS");
+  tools::SavedSqlEditor editor(engine_->context(), session_->connection(), session_->rules(),
+                               "DEMO", "CLIENTS");
   std::unique_ptr<SavedSqlDialog> dialog;
   QPlainTextEdit* text = nullptr;
   // A new editor over what is saved.

@@ -38,9 +38,9 @@ TEST_F(ScreenshotTest, TheMainWindowDuringACycleAndBothMaintenanceWindows) {
   EXPECT_TRUE(taken);
   EXPECT_TRUE(Save(*window_, ScreenshotPath("main_window_done.png")));
 
-  tools::TrackingViewer viewer(engine_->context(), *seam_->connection());
+  tools::TrackingViewer viewer(engine_->context(), session_->connection());
   script_.files = {"DEMO"};
-  ASSERT_TRUE(viewer.Open([this] { return seam_->tree()->SelectLibrary(); }));
+  ASSERT_TRUE(viewer.Open([this] { return session_->tree().SelectLibrary(); }));
   {
     TrackingViewerDialog dialog(viewer);
     dialog.show();
@@ -51,8 +51,8 @@ TEST_F(ScreenshotTest, TheMainWindowDuringACycleAndBothMaintenanceWindows) {
   }
   viewer.Close();
 
-  tools::SavedSqlEditor editor(engine_->context(), *seam_->connection(), *seam_->rules(), "DEMO",
-                               "CLIENTS");
+  tools::SavedSqlEditor editor(engine_->context(), session_->connection(), session_->rules(),
+                               "DEMO", "CLIENTS");
   SavedSqlDialog dialog(editor);
   dialog.show();
   dialog.findChild<QPlainTextEdit*>("TextRuleSQL")
