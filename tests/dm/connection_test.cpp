@@ -2,13 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <iostream>
-
+#include "dm/dm_test_support.h"
 #include "support/engine_session.h"
 
 namespace sproutsmith::dm {
 namespace {
+
+using testing::Describe;
+using testing::ExpectCounts;
 
 // A started session over a real installation; the log and the library files are read back.
 class ConnectionTest : public testing::EngineSession {
@@ -27,28 +28,21 @@ class ConnectionTest : public testing::EngineSession {
 TEST_F(ConnectionTest, StartFusionConnectsTheCurrentLibraryAndNarratesIt) {
   Start({{.name = "DEMO"}, {.name = "ARCHIVE", .engine_code = 2}});
   EXPECT_EQ(connection_->LibraryName(), "DEMO");
-  EXPECT_TRUE(connection_->facts().LibraryConnected);
-  EXPECT_EQ(connection_->facts().EngineName, "MSSQL 15");
-  EXPECT_EQ(connection_->facts().LibraryOwner, "DOCSADM");
-  EXPECT_EQ(connection_->facts().NextColumn, "[NEXT]");
-  EXPECT_EQ(Count("Connected to MSSQL 15 Library Object DEMO."), 1) << Dump();
-  EXPECT_EQ(Count("Fusion started with connection to DEMO"), 1);
-  EXPECT_EQ(Count("Database Compatibility Level is 150"), 1);
-  EXPECT_EQ(Count("Quoted Identifier for database"), 1);
-  EXPECT_EQ(Count("SQL Error"), 0) << Dump();
-  const auto& state = connection_->library_state();
-  EXPECT_TRUE(state.HasQuilSettings);
-  EXPECT_TRUE(state.HasQuilSproutsmith);
-  EXPECT_TRUE(state.HasNeedsFoldering);
-  EXPECT_TRUE(state.HasFolderLastUpdate);
+  EXPECT_EQ(Describe(connection_->facts()),
+            "MSSQL 15 (10) DOCSADM 15.0.2000.5 level 150 join ' = ' concat ' + ' [NEXT] connected");
+  ExpectCounts(Lines(), {{"Connected to MSSQL 15 Library Object DEMO.", 1},
+                         {"Fusion started with connection to DEMO", 1},
+                         {"Database Compatibility Level is 150", 1},
+                         {"Quoted Identifier for database", 1},
+                         {"SQL Error", 0}});
+  EXPECT_EQ(Describe(connection_->library_state()),
+            "QUIL_SETTINGS QUIL_SPROUTSMITH NEEDS_FOLDERING SEC_REASON FOLDER.LAST_UPDATE");
   // The system's security reason and the FOLDER column it needs were added.
-  EXPECT_EQ(install_.Scalar("DEMO", "SELECT COUNT(*) FROM SEC_REASON WHERE CODE = 98"), "1");
-  EXPECT_EQ(install_.Scalar("DEMO",
-                            "SELECT COUNT(*) FROM DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND "
-                            "COLNAME = 'LAST_UPDATE'"),
-            "1");
+  EXPECT_EQ(Query("DEMO",
+                  "SELECT (SELECT COUNT(*) FROM SEC_REASON WHERE CODE = 98), COUNT(*) FROM "
+                  "DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND COLNAME = 'LAST_UPDATE'"),
+            (Rows{{"1", "1"}}));
   EXPECT_TRUE(install_.ui.messages.empty());
-  if (getenv("SHOW_LOG")) std::cout << Dump();
 }
 
 TEST_F(ConnectionTest, ASecondConnectionRunsNoDetectionAndNoPreparation) {
@@ -76,25 +70,23 @@ TEST_F(ConnectionTest, UnknownAndBlankLibrariesAreRefused) {
 
 TEST_F(ConnectionTest, AnOracleLibraryIsNarratedInItsFlavour) {
   Start({{.name = "ORA", .engine_code = 2}});
-  EXPECT_EQ(connection_->facts().EngineName, "Oracle");
-  EXPECT_EQ(connection_->facts().OuterJoinEquals, " (+) = ");
-  EXPECT_EQ(connection_->facts().NextColumn, "\"NEXT\"");
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM ALL_TABLES WHERE TABLE_NAME = 'QUIL_SETTINGS'"), 0)
-      << "table checks run with the verbose log switched off";
+  EXPECT_EQ(Describe(connection_->facts()),
+            "Oracle (2) DOCSADM  level  join ' (+) = ' concat ' || ' \"NEXT\" connected");
   EXPECT_TRUE(connection_->library_state().HasQuilSettings) << Dump();
-  EXPECT_EQ(Count("SQL Error"), 0) << Dump();
-  EXPECT_EQ(Count("@@VERSION"), 0);
-  // The owner was unknown on the first connection: read without the prefix.
-  EXPECT_EQ(Count("SELECT OWNER FROM USER_TAB_PRIVS WHERE TABLE_NAME = 'REMOTE_LIBRARIES'"), 1)
-      << Dump();
-  EXPECT_EQ(connection_->facts().LibraryOwner, "DOCSADM");
+  // Table checks run with the verbose log switched off; the owner, unknown on the first
+  // connection, is read without the prefix.
+  ExpectCounts(Lines(),
+               {{"SELECT COUNT(*) FROM ALL_TABLES WHERE TABLE_NAME = 'QUIL_SETTINGS'", 0},
+                {"SQL Error", 0},
+                {"@@VERSION", 0},
+                {"SELECT OWNER FROM USER_TAB_PRIVS WHERE TABLE_NAME = 'REMOTE_LIBRARIES'", 1}});
 }
 
 TEST_F(ConnectionTest, RunSqlNarratesEveryOutcome) {
   Start({{.name = "DEMO"}});
   auto* sql = connection_->sql();
-  EXPECT_FALSE(connection_->RunSQL(""));
   const size_t lines = install_.LogLines().size();
+  EXPECT_FALSE(connection_->RunSQL(""));
   EXPECT_EQ(install_.LogLines().size(), lines);
 
   Mark();
@@ -134,15 +126,13 @@ TEST_F(ConnectionTest, TableExistsRestoresTheVerboseSettingAndReportsMissingTabl
 
 TEST_F(ConnectionTest, MissingTablesSkipTheirStatementsAndOnlyClearTheirFlags) {
   Start({{.name = "BARE", .with_quil_tables = false, .with_optional_tables = false}});
-  const auto& state = connection_->library_state();
-  EXPECT_FALSE(state.HasQuilSettings);
-  EXPECT_FALSE(state.HasQuilSproutsmith);
-  EXPECT_FALSE(state.HasSecReason);
+  EXPECT_EQ(Describe(connection_->library_state()), "FOLDER.LAST_UPDATE");
   EXPECT_TRUE(connection_->facts().LibraryConnected);
-  EXPECT_EQ(Count("QUIL_SPROUTSMITH table does not exist in library BARE"), 1);
-  EXPECT_EQ(Count("FROM DOCSADM.QUIL_SETTINGS"), 0) << "no settings query without the table";
-  EXPECT_EQ(Count("FROM DOCSADM.SEC_REASON"), 0) << "nothing counted without SEC_REASON";
-  EXPECT_EQ(Count("SQL Error"), 0) << Dump();
+  // No settings query without the table, nothing counted without SEC_REASON.
+  ExpectCounts(Lines(), {{"QUIL_SPROUTSMITH table does not exist in library BARE", 1},
+                         {"FROM DOCSADM.QUIL_SETTINGS", 0},
+                         {"FROM DOCSADM.SEC_REASON", 0},
+                         {"SQL Error", 0}});
 }
 
 TEST_F(ConnectionTest, QuotedIdentifiersOffStillConnectsWithTheWarning) {
@@ -150,12 +140,11 @@ TEST_F(ConnectionTest, QuotedIdentifiersOffStillConnectsWithTheWarning) {
   install_.Exec("DEMO", "UPDATE STANDIN_SYS_DATABASES SET IS_QUOTED_IDENTIFIER_ON = 0");
   install_.options.CheckLogMethod = 0;
   ASSERT_TRUE(Restart());
-  EXPECT_EQ(Count("Warning: "), 1) << Dump();
-  EXPECT_EQ(Count("The SQL option 'QUOTED_IDENTIFIER' is set to 'OFF' in the database DEMO for "
-                  "library DEMO!"),
-            1)
-      << Dump();
-  EXPECT_EQ(Count("ALTER DATABASE DEMO SET QUOTED_IDENTIFIER ON"), 1);
+  ExpectCounts(Lines(), {{"Warning: ", 1},
+                         {"The SQL option 'QUOTED_IDENTIFIER' is set to 'OFF' in the database "
+                          "DEMO for library DEMO!",
+                          1},
+                         {"ALTER DATABASE DEMO SET QUOTED_IDENTIFIER ON", 1}});
 }
 
 TEST_F(ConnectionTest, ALostSqlObjectIsRecreatedBeforeTheNextStatement) {
