@@ -30,7 +30,7 @@ struct Flavour {
 constexpr Flavour kFlavours[] = {{"DEMO", 10, kMicrosoft}, {"ORA", 2, kOracle}};
 
 struct Case {
-  const char* name;
+  std::string name;
   int flavours = kBoth;
   // The generated rule, changed where a field says so ("" keeps its own).
   const char* rule = "CLIENTS";
@@ -153,8 +153,19 @@ std::vector<std::string> ProfileOnNewMatter(int key, const std::string& applicat
   return first;
 }
 
+// Microsoft only: the row limit of `rule` renamed `rename` (when not "") at `site`.
+Case RowLimit(const char* name, const char* rule, const char* rename, const char* site,
+              long limit) {
+  return {.name = name,
+          .flavours = kMicrosoft,
+          .rule = rule,
+          .rename = rename,
+          .site = site,
+          .row_limit = limit};
+}
+
 std::vector<Case> Cases() {
-  return {
+  std::vector<Case> cases = {
       // The statements, exactly, by engine and option.
       {.name = "all tables reached: the client/matter order, nothing else added",
        .flavours = kMicrosoft,
@@ -285,85 +296,18 @@ std::vector<Case> Cases() {
                  "INSERT INTO SUBTYPES (SYSTEM_ID, NAME_EN, NAME_FR, DISABLED) VALUES (1, 'X', "
                  "'X', 'N'), (2, 'Y', 'Y', 'Y'), (3, 'Z', 'Z', NULL)"},
        .row_limit = 40000},
-      {.name = "row limit of the clients rule", .flavours = kMicrosoft, .row_limit = 80000},
-      {.name = "row limit at Varnel ending in MATTER",
-       .flavours = kMicrosoft,
-       .site = "VARNEL LLP",
-       .row_limit = 10000},
-      {.name = "row limit at Varnel from folder names of document types",
-       .flavours = kMicrosoft,
-       .rule = "CLIENT MATTERS",
-       .rename = "AB-F-PG/CLIENT/MATTER/DT",
-       .site = "varnel",
-       .row_limit = 20000},
-      {.name = "row limit at Varnel with no French folder names",
-       .flavours = kMicrosoft,
-       .rule = "CLIENT MATTERS",
-       .rename = "AB-E-PG/CLIENT/MATTER/DT",
-       .site = "VARNEL",
-       .row_limit = 70000},
-      {.name = "row limit at Varnel from enabled subtypes",
-       .flavours = kMicrosoft,
-       .rule = "CLIENT MATTERS",
-       .rename = "AB-F-PG/CLIENT/MATTER/DT/SUB",
-       .site = "VARNEL",
-       .row_limit = 20000},
-      {.name = "row limit at Varnel from enabled French subtypes",
-       .flavours = kMicrosoft,
-       .rule = "CLIENT MATTERS",
-       .rename = "AB-E-PG/CLIENT/MATTER/DT/SUB",
-       .site = "VARNEL",
-       .row_limit = 20000},
-      {.name = "row limit elsewhere ignores the Varnel rule names",
-       .flavours = kMicrosoft,
-       .rule = "CLIENT MATTERS",
-       .rename = "AB-F-PG/CLIENT/MATTER/DT",
-       .site = "ELSEWHERE",
-       .row_limit = 40000},
-
-      // A rule's tracking rows are its own: "_", "%", "[" and "'" in a name match only
-      // themselves, when the selection leaves tracked rows out and when initialize mode
-      // deletes them.
-      {.name = "_ in the exclusion",
-       .rename = "ABC_D",
-       .other = "ABCXD",
-       .query = kUntrackedMattersClients},
-      {.name = "_ in initialize mode",
-       .rename = "ABC_D",
-       .other = "ABCXD",
-       .initialize = 1,
-       .log = {{"Initializing folder column item MATTER", 1}}},
-      {.name = "_ and letter case in the exclusion",
-       .rename = "ABC_D",
-       .other = "abcxd",
-       .query = kUntrackedMattersClients},
-      {.name = "_ and letter case in initialize mode",
-       .rename = "ABC_D",
-       .other = "abcxd",
-       .initialize = 1},
-      {.name = "% in the exclusion",
-       .rename = "A%B",
-       .other = "AXYZB",
-       .query = kUntrackedMattersClients},
-      {.name = "% in initialize mode", .rename = "A%B", .other = "AXYZB", .initialize = 1},
-      {.name = "[ in the exclusion",
-       .rename = "[A]B",
-       .other = "AB",
-       .query = kUntrackedMattersClients},
-      {.name = "[ in initialize mode", .rename = "[A]B", .other = "AB", .initialize = 1},
-      {.name = "_% in the exclusion",
-       .rename = "A_%",
-       .other = "AB",
-       .query = kUntrackedMattersClients},
-      {.name = "_% in initialize mode", .rename = "A_%", .other = "AB", .initialize = 1},
-      {.name = "' [ and % in the exclusion",
-       .rename = "O'BRIEN [OLD] 100%",
-       .other = "O'BRIEN O 1000",
-       .query = kUntrackedMattersClients},
-      {.name = "' [ and % in initialize mode",
-       .rename = "O'BRIEN [OLD] 100%",
-       .other = "O'BRIEN O 1000",
-       .initialize = 1},
+      RowLimit("row limit of the clients rule", "CLIENTS", "", "", 80000),
+      RowLimit("row limit at Varnel ending in MATTER", "CLIENTS", "", "VARNEL LLP", 10000),
+      RowLimit("row limit at Varnel from folder names of document types", "CLIENT MATTERS",
+               "AB-F-PG/CLIENT/MATTER/DT", "varnel", 20000),
+      RowLimit("row limit at Varnel with no French folder names", "CLIENT MATTERS",
+               "AB-E-PG/CLIENT/MATTER/DT", "VARNEL", 70000),
+      RowLimit("row limit at Varnel from enabled subtypes", "CLIENT MATTERS",
+               "AB-F-PG/CLIENT/MATTER/DT/SUB", "VARNEL", 20000),
+      RowLimit("row limit at Varnel from enabled French subtypes", "CLIENT MATTERS",
+               "AB-E-PG/CLIENT/MATTER/DT/SUB", "VARNEL", 20000),
+      RowLimit("row limit elsewhere ignores the Varnel rule names", "CLIENT MATTERS",
+               "AB-F-PG/CLIENT/MATTER/DT", "ELSEWHERE", 40000),
 
       // An OR written in a qualifier or in an external link's joins stays inside its own
       // parentheses: the tracked rows stay excluded and, on Oracle, no (+) join ends up
@@ -572,6 +516,25 @@ std::vector<Case> Cases() {
                  "'DOCUMENTTYPES', 'DISABLED')"},
        .row_limit = 30000},
   };
+  // A rule's tracking rows are its own: "_", "%", "[" and "'" in a name match only
+  // themselves, when the selection leaves tracked rows out and when initialize mode
+  // deletes them. Each name against the other rule's name: {what, rename, other}.
+  const char* const names[][3] = {
+      {"_", "ABC_D", "ABCXD"}, {"_ and letter case", "ABC_D", "abcxd"},
+      {"%", "A%B", "AXYZB"},   {"[", "[A]B", "AB"},
+      {"_%", "A_%", "AB"},     {"' [ and %", "O'BRIEN [OLD] 100%", "O'BRIEN O 1000"}};
+  for (const auto& [what, rename, other] : names) {
+    cases.push_back({.name = std::string(what) + " in the exclusion",
+                     .rename = rename,
+                     .other = other,
+                     .query = kUntrackedMattersClients});
+    cases.push_back({.name = std::string(what) + " in initialize mode",
+                     .rename = rename,
+                     .other = other,
+                     .initialize = 1,
+                     .log = {{"Initializing folder column item MATTER", 1}}});
+  }
+  return cases;
 }
 
 class SelectionTest : public testing::CompileSession {
