@@ -4,6 +4,7 @@
 
 #include "dm/dm_test_support.h"
 #include "support/engine_session.h"
+#include "text/text.h"
 
 namespace sproutsmith::dm {
 namespace {
@@ -37,16 +38,17 @@ TEST_F(ConnectionTest, StartFusionConnectsTheCurrentLibraryAndNarratesIt) {
                          {"SQL Error", 0}});
   EXPECT_EQ(Describe(connection_->library_state()),
             "QUIL_SETTINGS QUIL_SPROUTSMITH NEEDS_FOLDERING SEC_REASON FOLDER.LAST_UPDATE");
-  // The system's security reason and the FOLDER column it needs were added.
-  EXPECT_EQ(Query("DEMO",
-                  "SELECT (SELECT COUNT(*) FROM SEC_REASON WHERE CODE = 98), COUNT(*) FROM "
-                  "DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND COLNAME = 'LAST_UPDATE'"),
-            (Rows{{"1", "1"}}));
   EXPECT_TRUE(install_.ui.messages.empty());
 }
 
 TEST_F(ConnectionTest, ASecondConnectionRunsNoDetectionAndNoPreparation) {
   Start({{.name = "DEMO"}, {.name = "ARCHIVE"}});
+  // Unknown and blank names are refused.
+  EXPECT_FALSE(connection_->ConnectLibrary("ELSEWHERE"));
+  EXPECT_EQ(Count("Unable to define library ELSEWHERE in requisite Library Array"), 1);
+  EXPECT_FALSE(connection_->ConnectLibrary("  "));
+  EXPECT_EQ(Count("Library name is blank - cannot change connection"), 1);
+  EXPECT_EQ(connection_->LibraryName(), "DEMO");
   ASSERT_TRUE(connection_->ConnectLibrary("archive"));
   const int statements = Count("Executing ");
   const size_t lines = install_.LogLines().size();
@@ -57,15 +59,6 @@ TEST_F(ConnectionTest, ASecondConnectionRunsNoDetectionAndNoPreparation) {
   EXPECT_EQ(Count("Executing "), statements) << Dump();
   EXPECT_EQ(Count("Connected to MSSQL 15 Library Object ARCHIVE."), 2);
   EXPECT_TRUE(connection_->library_state().HasQuilSettings);
-}
-
-TEST_F(ConnectionTest, UnknownAndBlankLibrariesAreRefused) {
-  Start({{.name = "DEMO"}});
-  EXPECT_FALSE(connection_->ConnectLibrary("ELSEWHERE"));
-  EXPECT_EQ(Count("Unable to define library ELSEWHERE in requisite Library Array"), 1);
-  EXPECT_FALSE(connection_->ConnectLibrary("  "));
-  EXPECT_EQ(Count("Library name is blank - cannot change connection"), 1);
-  EXPECT_EQ(connection_->LibraryName(), "DEMO");
 }
 
 TEST_F(ConnectionTest, AnOracleLibraryIsNarratedInItsFlavour) {
@@ -82,7 +75,7 @@ TEST_F(ConnectionTest, AnOracleLibraryIsNarratedInItsFlavour) {
                 {"SELECT OWNER FROM USER_TAB_PRIVS WHERE TABLE_NAME = 'REMOTE_LIBRARIES'", 1}});
 }
 
-TEST_F(ConnectionTest, RunSqlNarratesEveryOutcome) {
+TEST_F(ConnectionTest, RunSqlNarratesEveryOutcomeAndRecreatesALostSqlObject) {
   Start({{.name = "DEMO"}});
   auto* sql = connection_->sql();
   const size_t lines = install_.LogLines().size();
@@ -112,10 +105,13 @@ TEST_F(ConnectionTest, RunSqlNarratesEveryOutcome) {
 
   connection_->RunSQL("SELECT CLIENT_ID FROM [OWNER].CLIENT ORDER BY CLIENT_ID");
   EXPECT_EQ(connection_->Column(1), "C0001");  // positioned on the first row
-}
 
-TEST_F(ConnectionTest, TableExistsRestoresTheVerboseSettingAndReportsMissingTables) {
-  Start({{.name = "DEMO"}});
+  connection_->LoseSqlObjectForTest();
+  EXPECT_TRUE(connection_->RunSQL("SELECT COUNT(*) FROM [OWNER].CLIENT"));
+  EXPECT_EQ(Count("CheckFusion is Re-Setting PCDClient.PCDSQL Object"), 1);
+  EXPECT_EQ(connection_->Column(1), "4");
+
+  // TableExists reports a missing table and leaves the verbose setting as it found it.
   install_.options.CheckLogMethod = 1;
   EXPECT_FALSE(connection_->TableExists("NO_SUCH_TABLE"));
   EXPECT_TRUE(connection_->TableExists("PROFILE"));
@@ -147,14 +143,6 @@ TEST_F(ConnectionTest, QuotedIdentifiersOffStillConnectsWithTheWarning) {
                          {"ALTER DATABASE DEMO SET QUOTED_IDENTIFIER ON", 1}});
 }
 
-TEST_F(ConnectionTest, ALostSqlObjectIsRecreatedBeforeTheNextStatement) {
-  Start({{.name = "DEMO"}});
-  connection_->LoseSqlObjectForTest();
-  EXPECT_TRUE(connection_->RunSQL("SELECT COUNT(*) FROM [OWNER].CLIENT"));
-  EXPECT_EQ(Count("CheckFusion is Re-Setting PCDClient.PCDSQL Object"), 1);
-  EXPECT_EQ(connection_->Column(1), "4");
-}
-
 TEST_F(ConnectionTest, ALostApplicationFailsCheckFusionAndAsksToExit) {
   Start({{.name = "DEMO"}});
   bool ended = false;
@@ -168,6 +156,32 @@ TEST_F(ConnectionTest, ALostApplicationFailsCheckFusionAndAsksToExit) {
       << Dump();
   EXPECT_EQ(Count("CheckFusion failed on RunSQL on Saturday, November 14, 2020 at 09:30:15 AM"), 1);
   ASSERT_EQ(install_.ui.messages.size(), 1u);
+}
+
+// The library's SQL tells the time by the engine's clock: dates written with GETDATE() agree
+// with the log and with a test's fixed clock, read live in every library.
+TEST_F(ConnectionTest, GetDateReadsTheSessionsClockInEveryLibrary) {
+  Start({{.name = "DEMO", .with_rules = false}, {.name = "ARCHIVE", .with_rules = false}});
+  auto now = [&] { return text::Format(install_.clock.Now(), "YYYY-MM-DD HH:NN:SS"); };
+  auto ask = [&] {
+    connection().RunSQL("SELECT GETDATE()");
+    EXPECT_TRUE(connection().LastSucceeded()) << Dump();
+    std::string answer = connection().Column(1);
+    connection().Release();
+    return answer;
+  };
+  EXPECT_EQ(ask(), now());
+  install_.clock.Advance(3600 * 24 * 40 + 7);
+  EXPECT_EQ(ask(), now());
+  ASSERT_TRUE(connection().ConnectLibrary("ARCHIVE")) << Dump();
+  EXPECT_EQ(ask(), now());
+
+  // A date written by SQL is the one the engine would have written.
+  install_.Exec("ARCHIVE", "CREATE TABLE STAMPS (D DATETIME)");
+  connection().RunSQL("INSERT INTO [OWNER].STAMPS (D) VALUES (GETDATE())");
+  ASSERT_TRUE(connection().LastSucceeded()) << Dump();
+  connection().Release();
+  EXPECT_EQ(Scalar("ARCHIVE", "SELECT D FROM STAMPS"), now());
 }
 
 }  // namespace
