@@ -11,6 +11,7 @@ namespace {
 
 using testing::Describe;
 using testing::ExpectCounts;
+using testing::ExpectLogged;
 
 // A started session over a real installation; the log and the library files are read back.
 class ConnectionTest : public testing::EngineSession {
@@ -31,11 +32,10 @@ TEST_F(ConnectionTest, StartFusionConnectsTheCurrentLibraryAndNarratesIt) {
   EXPECT_EQ(connection_->LibraryName(), "DEMO");
   EXPECT_EQ(Describe(connection_->facts()),
             "MSSQL 15 (10) DOCSADM 15.0.2000.5 level 150 join ' = ' concat ' + ' [NEXT] connected");
-  ExpectCounts(Lines(), {{"Connected to MSSQL 15 Library Object DEMO.", 1},
-                         {"Fusion started with connection to DEMO", 1},
-                         {"Database Compatibility Level is 150", 1},
-                         {"Quoted Identifier for database", 1},
-                         {"SQL Error", 0}});
+  ExpectLogged(Lines(), {"Connected to MSSQL 15 Library Object DEMO.",
+                         "Fusion started with connection to DEMO",
+                         "Database Compatibility Level is 150", "Quoted Identifier for database"});
+  EXPECT_EQ(Count("SQL Error"), 0) << Dump();
   EXPECT_EQ(Describe(connection_->library_state()),
             "QUIL_SETTINGS QUIL_SPROUTSMITH NEEDS_FOLDERING SEC_REASON FOLDER.LAST_UPDATE");
   EXPECT_TRUE(install_.ui.messages.empty());

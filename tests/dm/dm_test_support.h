@@ -50,4 +50,12 @@ inline void ExpectCounts(const std::vector<std::string>& lines, const LogCounts&
   EXPECT_EQ(counted, expected) << text;
 }
 
+// Expects each fragment in `times` of `lines`.
+inline void ExpectLogged(const std::vector<std::string>& lines,
+                         const std::vector<std::string>& fragments, int times = 1) {
+  LogCounts expected;
+  for (const std::string& fragment : fragments) expected[fragment] = times;
+  ExpectCounts(lines, expected);
+}
+
 }  // namespace sproutsmith::testing

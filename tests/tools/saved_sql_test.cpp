@@ -36,11 +36,9 @@ TEST(SavedSqlFormat, BlanksBecomeOneMarkerPerRun) {
 TEST(SavedSqlFormat, PartsAreThousandCharactersAndTheLastIsTheRest) {
   const std::string encoded =
       std::string(1000, 'a') + std::string(1000, 'b') + std::string(500, 'c');
-  const std::vector<std::string> parts = SplitParts(encoded);
-  ASSERT_EQ(parts.size(), 3u);
-  EXPECT_EQ(parts[0], std::string(1000, 'a'));
-  EXPECT_EQ(parts[1], std::string(1000, 'b'));
-  EXPECT_EQ(parts[2], std::string(500, 'c'));
+  EXPECT_EQ(SplitParts(encoded),
+            (std::vector<std::string>{std::string(1000, 'a'), std::string(1000, 'b'),
+                                      std::string(500, 'c')}));
   EXPECT_EQ(SplitParts(std::string(1000, 'a')).size(), 1u);
   EXPECT_EQ(SplitParts("abc   "), std::vector<std::string>{"abc"});
   EXPECT_TRUE(SplitParts("").empty());
