@@ -11,11 +11,8 @@ namespace {
 using runtime::Answer;
 
 TEST(SavedSqlFormat, BlanksBecomeOneMarkerPerRun) {
-  struct Case {
-    const char* text;
-    const char* encoded;
-  };
-  const Case cases[] = {
+  // A text and its encoding.
+  const std::pair<const char*, const char*> cases[] = {
       {"SELECT * FROM X", "SELECT<SPC>*<SPC>FROM<SPC>X"},
       {"SELECT    *  FROM X", "SELECT<SPC>*<SPC>FROM<SPC>X"},
       {"A ", "A<SPC>"},
@@ -26,10 +23,10 @@ TEST(SavedSqlFormat, BlanksBecomeOneMarkerPerRun) {
       {"'O''B'", "'O''B'"},
       {"", ""},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(EncodeSpaces(c.text), c.encoded) << c.text;
+  for (const auto& [text, encoded] : cases) {
+    EXPECT_EQ(EncodeSpaces(text), encoded) << text;
     // The rule store's reading gives the text back with single blanks.
-    EXPECT_EQ(dm::ExpandSpaces(EncodeSpaces(c.text)), dm::ExpandSpaces(c.encoded));
+    EXPECT_EQ(dm::ExpandSpaces(EncodeSpaces(text)), dm::ExpandSpaces(encoded));
   }
 }
 
