@@ -213,6 +213,7 @@ TEST_F(RunningNodesTest, TheCleanUpTakesExactlyThisComputersRowsOnBothFlavours) 
     for (const char* row : {"'PC_1:CLIENTS'", "'pc_1:OTHER'", "'PCX1:CLIENTS'", "'PC_10:X'"}) {
       Node(library, row);
     }
+    EXPECT_FALSE(underscore.ActiveStatus(kRegisterRule, "CLIENTS"));
     EXPECT_FALSE(underscore.ActiveStatus(kCleanUpOnly, ""));
     EXPECT_EQ(Nodes(library),
               (Rows{{"PCX1:CLIENTS", "1", "SPROUTSMITH"}, {"PC_10:X", "1", "SPROUTSMITH"}}));
