@@ -2,13 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <iostream>
-
+#include "dm/dm_test_support.h"
 #include "support/engine_session.h"
+#include "text/text.h"
 
 namespace sproutsmith::dm {
 namespace {
+
+using testing::Describe;
+using testing::ExpectCounts;
+using testing::ExpectLogged;
 
 // A started session over a real installation; the log and the library files are read back.
 class ConnectionTest : public testing::EngineSession {
@@ -27,32 +30,25 @@ class ConnectionTest : public testing::EngineSession {
 TEST_F(ConnectionTest, StartFusionConnectsTheCurrentLibraryAndNarratesIt) {
   Start({{.name = "DEMO"}, {.name = "ARCHIVE", .engine_code = 2}});
   EXPECT_EQ(connection_->LibraryName(), "DEMO");
-  EXPECT_TRUE(connection_->facts().LibraryConnected);
-  EXPECT_EQ(connection_->facts().EngineName, "MSSQL 15");
-  EXPECT_EQ(connection_->facts().LibraryOwner, "DOCSADM");
-  EXPECT_EQ(connection_->facts().NextColumn, "[NEXT]");
-  EXPECT_EQ(Count("Connected to MSSQL 15 Library Object DEMO."), 1) << Dump();
-  EXPECT_EQ(Count("Fusion started with connection to DEMO"), 1);
-  EXPECT_EQ(Count("Database Compatibility Level is 150"), 1);
-  EXPECT_EQ(Count("Quoted Identifier for database"), 1);
+  EXPECT_EQ(Describe(connection_->facts()),
+            "MSSQL 15 (10) DOCSADM 15.0.2000.5 level 150 join ' = ' concat ' + ' [NEXT] connected");
+  ExpectLogged(Lines(), {"Connected to MSSQL 15 Library Object DEMO.",
+                         "Fusion started with connection to DEMO",
+                         "Database Compatibility Level is 150", "Quoted Identifier for database"});
   EXPECT_EQ(Count("SQL Error"), 0) << Dump();
-  const auto& state = connection_->library_state();
-  EXPECT_TRUE(state.HasQuilSettings);
-  EXPECT_TRUE(state.HasQuilSproutsmith);
-  EXPECT_TRUE(state.HasNeedsFoldering);
-  EXPECT_TRUE(state.HasFolderLastUpdate);
-  // The system's security reason and the FOLDER column it needs were added.
-  EXPECT_EQ(install_.Scalar("DEMO", "SELECT COUNT(*) FROM SEC_REASON WHERE CODE = 98"), "1");
-  EXPECT_EQ(install_.Scalar("DEMO",
-                            "SELECT COUNT(*) FROM DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND "
-                            "COLNAME = 'LAST_UPDATE'"),
-            "1");
+  EXPECT_EQ(Describe(connection_->library_state()),
+            "QUIL_SETTINGS QUIL_SPROUTSMITH NEEDS_FOLDERING SEC_REASON FOLDER.LAST_UPDATE");
   EXPECT_TRUE(install_.ui.messages.empty());
-  if (getenv("SHOW_LOG")) std::cout << Dump();
 }
 
 TEST_F(ConnectionTest, ASecondConnectionRunsNoDetectionAndNoPreparation) {
   Start({{.name = "DEMO"}, {.name = "ARCHIVE"}});
+  // Unknown and blank names are refused.
+  EXPECT_FALSE(connection_->ConnectLibrary("ELSEWHERE"));
+  EXPECT_EQ(Count("Unable to define library ELSEWHERE in requisite Library Array"), 1);
+  EXPECT_FALSE(connection_->ConnectLibrary("  "));
+  EXPECT_EQ(Count("Library name is blank - cannot change connection"), 1);
+  EXPECT_EQ(connection_->LibraryName(), "DEMO");
   ASSERT_TRUE(connection_->ConnectLibrary("archive"));
   const int statements = Count("Executing ");
   const size_t lines = install_.LogLines().size();
@@ -65,36 +61,25 @@ TEST_F(ConnectionTest, ASecondConnectionRunsNoDetectionAndNoPreparation) {
   EXPECT_TRUE(connection_->library_state().HasQuilSettings);
 }
 
-TEST_F(ConnectionTest, UnknownAndBlankLibrariesAreRefused) {
-  Start({{.name = "DEMO"}});
-  EXPECT_FALSE(connection_->ConnectLibrary("ELSEWHERE"));
-  EXPECT_EQ(Count("Unable to define library ELSEWHERE in requisite Library Array"), 1);
-  EXPECT_FALSE(connection_->ConnectLibrary("  "));
-  EXPECT_EQ(Count("Library name is blank - cannot change connection"), 1);
-  EXPECT_EQ(connection_->LibraryName(), "DEMO");
-}
-
 TEST_F(ConnectionTest, AnOracleLibraryIsNarratedInItsFlavour) {
   Start({{.name = "ORA", .engine_code = 2}});
-  EXPECT_EQ(connection_->facts().EngineName, "Oracle");
-  EXPECT_EQ(connection_->facts().OuterJoinEquals, " (+) = ");
-  EXPECT_EQ(connection_->facts().NextColumn, "\"NEXT\"");
-  EXPECT_EQ(Count("SELECT COUNT(*) FROM ALL_TABLES WHERE TABLE_NAME = 'QUIL_SETTINGS'"), 0)
-      << "table checks run with the verbose log switched off";
+  EXPECT_EQ(Describe(connection_->facts()),
+            "Oracle (2) DOCSADM  level  join ' (+) = ' concat ' || ' \"NEXT\" connected");
   EXPECT_TRUE(connection_->library_state().HasQuilSettings) << Dump();
-  EXPECT_EQ(Count("SQL Error"), 0) << Dump();
-  EXPECT_EQ(Count("@@VERSION"), 0);
-  // The owner was unknown on the first connection: read without the prefix.
-  EXPECT_EQ(Count("SELECT OWNER FROM USER_TAB_PRIVS WHERE TABLE_NAME = 'REMOTE_LIBRARIES'"), 1)
-      << Dump();
-  EXPECT_EQ(connection_->facts().LibraryOwner, "DOCSADM");
+  // Table checks run with the verbose log switched off; the owner, unknown on the first
+  // connection, is read without the prefix.
+  ExpectCounts(Lines(),
+               {{"SELECT COUNT(*) FROM ALL_TABLES WHERE TABLE_NAME = 'QUIL_SETTINGS'", 0},
+                {"SQL Error", 0},
+                {"@@VERSION", 0},
+                {"SELECT OWNER FROM USER_TAB_PRIVS WHERE TABLE_NAME = 'REMOTE_LIBRARIES'", 1}});
 }
 
-TEST_F(ConnectionTest, RunSqlNarratesEveryOutcome) {
+TEST_F(ConnectionTest, RunSqlNarratesEveryOutcomeAndRecreatesALostSqlObject) {
   Start({{.name = "DEMO"}});
   auto* sql = connection_->sql();
-  EXPECT_FALSE(connection_->RunSQL(""));
   const size_t lines = install_.LogLines().size();
+  EXPECT_FALSE(connection_->RunSQL(""));
   EXPECT_EQ(install_.LogLines().size(), lines);
 
   Mark();
@@ -120,10 +105,13 @@ TEST_F(ConnectionTest, RunSqlNarratesEveryOutcome) {
 
   connection_->RunSQL("SELECT CLIENT_ID FROM [OWNER].CLIENT ORDER BY CLIENT_ID");
   EXPECT_EQ(connection_->Column(1), "C0001");  // positioned on the first row
-}
 
-TEST_F(ConnectionTest, TableExistsRestoresTheVerboseSettingAndReportsMissingTables) {
-  Start({{.name = "DEMO"}});
+  connection_->LoseSqlObjectForTest();
+  EXPECT_TRUE(connection_->RunSQL("SELECT COUNT(*) FROM [OWNER].CLIENT"));
+  EXPECT_EQ(Count("CheckFusion is Re-Setting PCDClient.PCDSQL Object"), 1);
+  EXPECT_EQ(connection_->Column(1), "4");
+
+  // TableExists reports a missing table and leaves the verbose setting as it found it.
   install_.options.CheckLogMethod = 1;
   EXPECT_FALSE(connection_->TableExists("NO_SUCH_TABLE"));
   EXPECT_TRUE(connection_->TableExists("PROFILE"));
@@ -134,15 +122,13 @@ TEST_F(ConnectionTest, TableExistsRestoresTheVerboseSettingAndReportsMissingTabl
 
 TEST_F(ConnectionTest, MissingTablesSkipTheirStatementsAndOnlyClearTheirFlags) {
   Start({{.name = "BARE", .with_quil_tables = false, .with_optional_tables = false}});
-  const auto& state = connection_->library_state();
-  EXPECT_FALSE(state.HasQuilSettings);
-  EXPECT_FALSE(state.HasQuilSproutsmith);
-  EXPECT_FALSE(state.HasSecReason);
+  EXPECT_EQ(Describe(connection_->library_state()), "FOLDER.LAST_UPDATE");
   EXPECT_TRUE(connection_->facts().LibraryConnected);
-  EXPECT_EQ(Count("QUIL_SPROUTSMITH table does not exist in library BARE"), 1);
-  EXPECT_EQ(Count("FROM DOCSADM.QUIL_SETTINGS"), 0) << "no settings query without the table";
-  EXPECT_EQ(Count("FROM DOCSADM.SEC_REASON"), 0) << "nothing counted without SEC_REASON";
-  EXPECT_EQ(Count("SQL Error"), 0) << Dump();
+  // No settings query without the table, nothing counted without SEC_REASON.
+  ExpectCounts(Lines(), {{"QUIL_SPROUTSMITH table does not exist in library BARE", 1},
+                         {"FROM DOCSADM.QUIL_SETTINGS", 0},
+                         {"FROM DOCSADM.SEC_REASON", 0},
+                         {"SQL Error", 0}});
 }
 
 TEST_F(ConnectionTest, QuotedIdentifiersOffStillConnectsWithTheWarning) {
@@ -150,20 +136,11 @@ TEST_F(ConnectionTest, QuotedIdentifiersOffStillConnectsWithTheWarning) {
   install_.Exec("DEMO", "UPDATE STANDIN_SYS_DATABASES SET IS_QUOTED_IDENTIFIER_ON = 0");
   install_.options.CheckLogMethod = 0;
   ASSERT_TRUE(Restart());
-  EXPECT_EQ(Count("Warning: "), 1) << Dump();
-  EXPECT_EQ(Count("The SQL option 'QUOTED_IDENTIFIER' is set to 'OFF' in the database DEMO for "
-                  "library DEMO!"),
-            1)
-      << Dump();
-  EXPECT_EQ(Count("ALTER DATABASE DEMO SET QUOTED_IDENTIFIER ON"), 1);
-}
-
-TEST_F(ConnectionTest, ALostSqlObjectIsRecreatedBeforeTheNextStatement) {
-  Start({{.name = "DEMO"}});
-  connection_->LoseSqlObjectForTest();
-  EXPECT_TRUE(connection_->RunSQL("SELECT COUNT(*) FROM [OWNER].CLIENT"));
-  EXPECT_EQ(Count("CheckFusion is Re-Setting PCDClient.PCDSQL Object"), 1);
-  EXPECT_EQ(connection_->Column(1), "4");
+  ExpectCounts(Lines(), {{"Warning: ", 1},
+                         {"The SQL option 'QUOTED_IDENTIFIER' is set to 'OFF' in the database "
+                          "DEMO for library DEMO!",
+                          1},
+                         {"ALTER DATABASE DEMO SET QUOTED_IDENTIFIER ON", 1}});
 }
 
 TEST_F(ConnectionTest, ALostApplicationFailsCheckFusionAndAsksToExit) {
@@ -179,6 +156,32 @@ TEST_F(ConnectionTest, ALostApplicationFailsCheckFusionAndAsksToExit) {
       << Dump();
   EXPECT_EQ(Count("CheckFusion failed on RunSQL on Saturday, November 14, 2020 at 09:30:15 AM"), 1);
   ASSERT_EQ(install_.ui.messages.size(), 1u);
+}
+
+// The library's SQL tells the time by the engine's clock: dates written with GETDATE() agree
+// with the log and with a test's fixed clock, read live in every library.
+TEST_F(ConnectionTest, GetDateReadsTheSessionsClockInEveryLibrary) {
+  Start({{.name = "DEMO", .with_rules = false}, {.name = "ARCHIVE", .with_rules = false}});
+  auto now = [&] { return text::Format(install_.clock.Now(), "YYYY-MM-DD HH:NN:SS"); };
+  auto ask = [&] {
+    connection().RunSQL("SELECT GETDATE()");
+    EXPECT_TRUE(connection().LastSucceeded()) << Dump();
+    std::string answer = connection().Column(1);
+    connection().Release();
+    return answer;
+  };
+  EXPECT_EQ(ask(), now());
+  install_.clock.Advance(3600 * 24 * 40 + 7);
+  EXPECT_EQ(ask(), now());
+  ASSERT_TRUE(connection().ConnectLibrary("ARCHIVE")) << Dump();
+  EXPECT_EQ(ask(), now());
+
+  // A date written by SQL is the one the engine would have written.
+  install_.Exec("ARCHIVE", "CREATE TABLE STAMPS (D DATETIME)");
+  connection().RunSQL("INSERT INTO [OWNER].STAMPS (D) VALUES (GETDATE())");
+  ASSERT_TRUE(connection().LastSucceeded()) << Dump();
+  connection().Release();
+  EXPECT_EQ(Scalar("ARCHIVE", "SELECT D FROM STAMPS"), now());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "dm/connection.h"
@@ -31,30 +32,22 @@ TEST(FaultTest, AFailedStatementIsLoggedAsAnSqlErrorAndTheNextOneWorks) {
   Connection connection(install.context, *client);
   ASSERT_TRUE(connection.StartFusion());
   ASSERT_NE(fault, nullptr);
-  auto dump = [&install] {
-    std::string s;
-    for (const auto& l : install.LogLines()) s += l + "\n";
-    return s;
-  };
   install.options.CheckLogMethod = 1;
   const std::string before = install.Scalar("DEMO", "SELECT COUNT(*) FROM MATTER");
 
   fault->FailCall(1);
   EXPECT_TRUE(connection.RunSQL("UPDATE [OWNER].MATTER SET MATTER_ID = MATTER_ID || 'X'"));
   EXPECT_EQ(connection.sql()->GetSQLErrorCode(), 1);
-  EXPECT_EQ(install.CountLogLines("SQL Error"), 1) << dump();
   const std::vector<std::string> lines = install.LogLines();
-  bool found = false;
-  for (const std::string& line : lines) {
-    found |=
-        line.ends_with("SQL Error #1 (injected failure of call 1) encountered in library DEMO");
-  }
-  EXPECT_TRUE(found) << dump();
+  EXPECT_EQ(install.CountLogLines("SQL Error"), 1) << install.LogText();
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.ends_with("SQL Error #1 (injected failure of call 1) encountered in library DEMO");
+  })) << install.LogText();
   EXPECT_EQ(install.Scalar("DEMO", "SELECT COUNT(*) FROM MATTER WHERE MATTER_ID LIKE '%X'"), "0");
 
   EXPECT_TRUE(connection.RunSQL("SELECT COUNT(*) FROM [OWNER].MATTER"));
   EXPECT_EQ(connection.sql()->GetSQLErrorCode(), 0);
-  EXPECT_EQ(install.CountLogLines("SQL Results: " + before), 1) << dump();
+  EXPECT_EQ(install.CountLogLines("SQL Results: " + before), 1) << install.LogText();
   EXPECT_EQ(install.CountLogLines("SQL Error"), 1);
 }
 

@@ -41,12 +41,6 @@ struct Start {
   bool started = false;
 };
 
-std::string Dump(const DmInstallation& install) {
-  std::string s;
-  for (const auto& l : install.LogLines()) s += l + "\n";
-  return s;
-}
-
 TEST(FolderLastUpdateTest, TheDictionaryRowFollowsTheColumnOnBothFlavours) {
   struct Case {
     int engine;
@@ -61,9 +55,9 @@ TEST(FolderLastUpdateTest, TheDictionaryRowFollowsTheColumnOnBothFlavours) {
     {
       // The server refuses the ALTER: no dictionary row, no stamp, the flag stays false.
       Start refused(install, "ADD LAST_UPDATE");
-      ASSERT_TRUE(refused.started) << Dump(install);
+      ASSERT_TRUE(refused.started) << install.LogText();
       EXPECT_FALSE(refused.connection->library_state().HasFolderLastUpdate);
-      EXPECT_EQ(install.CountLogLines(c.alter), 1) << Dump(install);
+      EXPECT_EQ(install.CountLogLines(c.alter), 1) << install.LogText();
       EXPECT_EQ(install.CountLogLines(
                     "Unable to add the LAST_UPDATE column to the FOLDER table in library "
                     "LIB"),
@@ -75,7 +69,7 @@ TEST(FolderLastUpdateTest, TheDictionaryRowFollowsTheColumnOnBothFlavours) {
     {
       // The next start tries again and succeeds.
       Start accepted(install, "");
-      ASSERT_TRUE(accepted.started) << Dump(install);
+      ASSERT_TRUE(accepted.started) << install.LogText();
       EXPECT_TRUE(accepted.connection->library_state().HasFolderLastUpdate);
       EXPECT_EQ(install.CountLogLines(c.alter), 2);
       EXPECT_EQ(install.Scalar("LIB", kDictionaryRows), "1");
@@ -105,7 +99,7 @@ TEST(FolderLastUpdateTest, AHalfMadeRepairIsCompleted) {
     install.Create({{.name = "LIB", .with_rules = false}});
     install.Exec("LIB", half);
     Start run(install, "");
-    ASSERT_TRUE(run.started) << Dump(install);
+    ASSERT_TRUE(run.started) << install.LogText();
     EXPECT_TRUE(run.connection->library_state().HasFolderLastUpdate);
     EXPECT_EQ(install.Scalar("LIB", kColumns), "1");
     EXPECT_EQ(install.Scalar("LIB", kDictionaryRows), "1");

@@ -7,10 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "dm/dm_test_support.h"
 #include "support/engine_session.h"
 
 namespace sproutsmith::dm {
 namespace {
+
+using testing::Describe;
+using testing::ExpectCounts;
+using testing::ExpectLogged;
 
 const std::string kRule(70, '-');
 
@@ -67,8 +72,7 @@ TEST_F(SessionStartTest, AFailedLogOnFallsBackToTheApplicationLoginAndConnects) 
   EXPECT_EQ(From(expected.front(), expected.size()), expected) << Dump();
   EXPECT_EQ(From("Fusion started with connection to DEMO", 2),
             (std::vector<std::string>{"Fusion started with connection to DEMO", kRule}));
-  EXPECT_EQ(Count("Connected to MSSQL 15 Library Object DEMO."), 1);
-  EXPECT_EQ(Count("Error: "), 0) << Dump();
+  ExpectCounts(Lines(), {{"Connected to MSSQL 15 Library Object DEMO.", 1}, {"Error: ", 0}});
   EXPECT_TRUE(install_.ui.messages.empty());
   ASSERT_FALSE(install_.ui.statuses.empty());
   EXPECT_EQ(install_.ui.statuses.back(), "Fusion started with connection to DEMO");
@@ -89,8 +93,8 @@ TEST_F(SessionStartTest, TheFirstWayInNeedsNoFallback) {
   EXPECT_EQ(From("Logging on to DM Session library DEMO", 3),
             (std::vector<std::string>{"Logging on to DM Session library DEMO", kRule,
                                       "Setting Fusion Libraries Object"}));
-  EXPECT_EQ(Count("Starting DM Browser Object"), 0);
-  EXPECT_EQ(Count("Logging in to the Fusion Server"), 0);
+  ExpectCounts(Lines(),
+               {{"Starting DM Browser Object", 0}, {"Logging in to the Fusion Server", 0}});
 }
 
 // The fallback gets the session up, but a user that the current library does not know cannot
@@ -99,8 +103,9 @@ TEST_F(SessionStartTest, AFallbackIntoALibraryThatDoesNotKnowTheUserFailsTheStar
   install_.Create({{.name = "DEMO", .with_rules = false}});
   install_.Exec("DEMO", "DELETE FROM PEOPLE WHERE USER_ID = 'DMADMIN'");
   EXPECT_FALSE(Restart());
-  EXPECT_EQ(Count("Starting DM Browser Object"), 1) << Dump();
-  EXPECT_EQ(Count("Logging in to the Fusion Server"), 1);
+  ExpectLogged(Lines(), {"Starting DM Browser Object", "Logging in to the Fusion Server"});
+  ExpectLogged(Lines(), {"Fusion started with connection to", "Setting PCDClient.PCDSQL Object"},
+               0);
   EXPECT_EQ(From("Setting Lib object to DEMO", 5),
             (std::vector<std::string>{
                 "Setting Lib object to DEMO", kRule,
@@ -110,8 +115,6 @@ TEST_F(SessionStartTest, AFallbackIntoALibraryThatDoesNotKnowTheUserFailsTheStar
                         "table"),
                 kRule}))
       << Dump();
-  EXPECT_EQ(Count("Fusion started with connection to"), 0);
-  EXPECT_EQ(Count("Setting PCDClient.PCDSQL Object"), 0);
   EXPECT_FALSE(connection().facts().LibraryConnected);
   EXPECT_EQ(connection().LibraryName(), "");
 }
@@ -126,53 +129,40 @@ TEST_F(SessionStartTest, ATrueEngineCodeZeroStaysUnknown) {
   install_.Exec("ZERO", "DELETE FROM DOCSTABLE WHERE TABLE_NAME = 'NEEDS_FOLDERING'");
   ASSERT_TRUE(Restart()) << Dump();
 
-  const auto& facts = connection().facts();
-  EXPECT_EQ(facts.DatabaseEngine, 0);
-  EXPECT_EQ(facts.EngineName, "*Unknown*");
-  EXPECT_EQ(facts.LibraryOwner, "DOCSADM");
-  EXPECT_EQ(facts.DatabaseVersion, "");
-  EXPECT_EQ(facts.CompatibilityLevel, "");
-  EXPECT_EQ(facts.ServerVersionText, "");
   // Statements are still written in the Microsoft flavour, so they get its operators.
-  EXPECT_EQ(facts.OuterJoinEquals, " = ");
-  EXPECT_EQ(facts.ConcatOperator, " + ");
-  EXPECT_EQ(facts.NextColumn, "[NEXT]");
+  const auto& facts = connection().facts();
+  EXPECT_EQ(Describe(facts),
+            "*Unknown* (0) DOCSADM  level  join ' = ' concat ' + ' [NEXT] connected");
+  EXPECT_EQ(facts.ServerVersionText, "");
 
-  // The owner is not known before the first connection: no prefix on either question.
-  EXPECT_EQ(Count("SELECT DATABASE_ENGINE FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'ZERO' "
-                  "OPTION (MAXDOP 1)"),
-            1)
-      << Dump();
   EXPECT_EQ(From("SQL Database_Engine value is 0", 4),
             (std::vector<std::string>{"SQL Database_Engine value is 0", kRule,
                                       "SQL Database Owner is DOCSADM", kRule}))
       << Dump();
-  for (const char* question :
-       {"@@VERSION", "set dateformat", "serverproperty", "compatibility_level",
-        "Database Version is", "Database Compatibility Level is"}) {
-    EXPECT_EQ(Count(question), 0) << question;
-  }
+  // The owner is not known before the first connection: no prefix on either question.
+  ExpectLogged(Lines(), {"SELECT DATABASE_ENGINE FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = "
+                         "'ZERO' OPTION (MAXDOP 1)",
+                         "Quoted Identifier for database ZERO is ON",
+                         "Connected to *Unknown* Library Object ZERO.",
+                         "NEEDS_FOLDERING not found in library ZERO"});
+  ExpectLogged(Lines(),
+               {"@@VERSION", "set dateformat", "serverproperty", "compatibility_level",
+                "Database Version is", "Database Compatibility Level is", "SQL Error"},
+               0);
+  // Every statement after the detection is narrated with the unknown engine.
   EXPECT_EQ(Count("Executing *Unknown* SQL Instruction on ZERO"),
-            Count("Executing ") - Count("Executing  SQL Instruction on ZERO"))
-      << "every statement after the detection is narrated with the unknown engine";
-  EXPECT_EQ(Count("Quoted Identifier for database ZERO is ON"), 1);
-  EXPECT_EQ(Count("Connected to *Unknown* Library Object ZERO."), 1);
-
-  const auto& state = connection().library_state();
-  EXPECT_TRUE(state.HasQuilSettings);
-  EXPECT_TRUE(state.HasQuilSproutsmith);
-  EXPECT_FALSE(state.HasNeedsFoldering);
-  EXPECT_EQ(Count("NEEDS_FOLDERING not found in library ZERO"), 1);
-  EXPECT_EQ(Count("SQL Error"), 0) << Dump();
+            Count("Executing ") - Count("Executing  SQL Instruction on ZERO"));
+  EXPECT_EQ(Describe(connection().library_state()),
+            "QUIL_SETTINGS QUIL_SPROUTSMITH SEC_REASON FOLDER.LAST_UPDATE");
 
   // Learnt once: back from another library, the code comes from the cache.
   ASSERT_TRUE(connection().ConnectLibrary("DEMO"));
   EXPECT_EQ(facts.EngineName, "MSSQL 15");
   ASSERT_TRUE(connection().ConnectLibrary("ZERO"));
-  EXPECT_EQ(Count("SELECT DATABASE_ENGINE FROM"), 1);
   EXPECT_EQ(facts.DatabaseEngine, 0);
   EXPECT_EQ(facts.EngineName, "*Unknown*");
-  EXPECT_EQ(Count("Connected to *Unknown* Library Object ZERO."), 2);
+  ExpectCounts(Lines(), {{"SELECT DATABASE_ENGINE FROM", 1},
+                         {"Connected to *Unknown* Library Object ZERO.", 2}});
   connection().RunSQL("SELECT COUNT(*) FROM [OWNER].PROFILE");
   EXPECT_TRUE(connection().LastSucceeded()) << Dump();
   connection().Release();
@@ -187,29 +177,24 @@ TEST_F(SessionStartTest, AnEngineCodeZeroLibraryReachedFromAnotherIsAskedWithIts
        {.name = "ZERO", .engine_code = 0, .owner = "ZEROOWN", .with_rules = false},
        {.name = "SIX", .engine_code = 0, .stored_engine_code = 6, .with_rules = false}});
   ASSERT_TRUE(Restart()) << Dump();
-  struct Case {
-    std::string library;
-    std::string owner;
-    int engine;
-    std::string name;
-  };
-  for (const Case& c :
-       {Case{"ZERO", "ZEROOWN", 0, "*Unknown*"}, Case{"SIX", "DOCSADM", 6, "Sybase"}}) {
-    SCOPED_TRACE(c.library);
-    const std::string asked = "SELECT DATABASE_ENGINE FROM " + c.owner +
-                              ".REMOTE_LIBRARIES WHERE LIBRARY_NAME = '" + c.library +
+  for (const auto& [library, owner, engine, name] :
+       {std::tuple{"ZERO", "ZEROOWN", 0, "*Unknown*"}, {"SIX", "DOCSADM", 6, "Sybase"}}) {
+    SCOPED_TRACE(library);
+    const std::string asked = std::string("SELECT DATABASE_ENGINE FROM ") + owner +
+                              ".REMOTE_LIBRARIES WHERE LIBRARY_NAME = '" + library +
                               "' OPTION (MAXDOP 1)";
     for (int pass = 0; pass < 2; ++pass) {
       ASSERT_TRUE(connection().ConnectLibrary("DEMO"));
-      ASSERT_TRUE(connection().ConnectLibrary(c.library)) << Dump();
+      ASSERT_TRUE(connection().ConnectLibrary(library)) << Dump();
       EXPECT_EQ(Count(asked), 1) << Dump();
-      EXPECT_EQ(connection().facts().LibraryOwner, c.owner);
-      EXPECT_EQ(connection().facts().DatabaseEngine, c.engine);
-      EXPECT_EQ(connection().facts().EngineName, c.name);
+      const auto& facts = connection().facts();
+      EXPECT_EQ(std::tuple(facts.LibraryOwner, facts.DatabaseEngine, facts.EngineName),
+                std::tuple(std::string(owner), engine, std::string(name)));
     }
-    EXPECT_EQ(Count("Connected to " + c.name + " Library Object " + c.library + "."), 2);
+    ExpectCounts(Lines(),
+                 {{std::string("Connected to ") + name + " Library Object " + library + ".", 2},
+                  {"SQL Database_Engine value is " + std::to_string(engine), 0}});
     EXPECT_TRUE(connection().library_state().HasQuilSettings);
-    EXPECT_EQ(Count("SQL Database_Engine value is " + std::to_string(c.engine)), 0);
   }
   EXPECT_EQ(Count("SQL Error"), 0) << Dump();
 }

@@ -100,10 +100,6 @@ class SqlGatewayOutcomeTest : public testing::EngineSession {
     return {lines.begin() + static_cast<long>(std::min(mark_, lines.size())), lines.end()};
   }
 
-  std::string RegisterApi() {
-    return install_.settings.Get(kProduct, "Warning", "RegisterAPI", "<absent>");
-  }
-
   ServerBehaviour* server_ = nullptr;
   size_t mark_ = 0;
 };
@@ -167,7 +163,7 @@ TEST_P(ServerInterfaceTest, IsLoggedEveryTimeAndShownOncePerUser) {
               "be started.\n" +
                   message[1] + "\n" + message[2]);
   }
-  EXPECT_EQ(RegisterApi(), "-1");
+  EXPECT_EQ(install_.settings.Get(kProduct, "Warning", "RegisterAPI", "<absent>"), "-1");
 
   // Another statement of the same session is not concerned.
   server().refused.clear();

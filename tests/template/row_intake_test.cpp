@@ -11,11 +11,8 @@ TEST(FillEmailTemplateTest, PlaceholdersTakeTheRowsValues) {
   const std::vector<std::string> headings = {"", "CLIENT.CLIENT_ID", "MATTER.MATTER_ID",
                                              "CLIENT_NAME"};
   const std::vector<std::string> values = {"FIRM", "  C0001 ", "0001", "Acme"};
-  struct Case {
-    const char* email;
-    const char* expected;
-  };
-  const Case cases[] = {
+  // An e-mail template and what the row makes of it.
+  const std::pair<const char*, const char*> cases[] = {
       // Blanks next to a filled placeholder go.
       {"Client %CLIENT.CLIENT_ID% matter %MATTER.MATTER_ID%", "ClientC0001matter0001"},
       {"  %MATTER.MATTER_ID%@example.com  ", "0001@example.com"},
@@ -30,8 +27,8 @@ TEST(FillEmailTemplateTest, PlaceholdersTakeTheRowsValues) {
       {"100%% sure", "100%% sure"},
       {"", ""},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(FillEmailTemplate(c.email, headings, values), c.expected) << c.email;
+  for (const auto& [email, expected] : cases) {
+    EXPECT_EQ(FillEmailTemplate(email, headings, values), expected) << email;
   }
 }
 

@@ -130,11 +130,8 @@ TEST_F(RuleParametersTest, ExternalLinksAcceptTheirOwnTables) {
   const ParsedTemplate parsed = Template(
       "%MATTER.MATTER_ID% %\\% %<CLIENT.CLIENT_NAME|[OWNER].CLIENT|CLIENT.SYSTEM_ID = "
       "MATTER.CLIENT_ID>%");
-  struct Case {
-    const char* values;
-    const char* text;
-  };
-  const Case cases[] = {
+  // Rule values and the condition they give.
+  const std::pair<const char*, const char*> cases[] = {
       // CLIENT is the link's own column: an internal match on the link item.
       {"%CLIENT.CLIENT_NAME% = 'Acme'", " (CLIENT.CLIENT_NAME = 'ACME')"},
       // PROFILE.APPLICATION leads to APPS, which the template does not reach.
@@ -147,8 +144,8 @@ TEST_F(RuleParametersTest, ExternalLinksAcceptTheirOwnTables) {
        " ([OWNER].MATTER.CLIENT_ID IN (SELECT SYSTEM_ID FROM [OWNER].CLIENT WHERE CLIENT_ID = "
        "'C1'))"},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(Parse(c.values, parsed).text, c.text) << c.values << "\n" << window_.Dump();
+  for (const auto& [values, text] : cases) {
+    EXPECT_EQ(Parse(values, parsed).text, text) << values << "\n" << window_.Dump();
   }
   Parse("%APPLICATION.APPLICATION% <> 'FOLDER'", parsed);
   EXPECT_EQ(window_.Count("Checking for match on syntax qualifier APPLICATION.APPLICATION (APPS)"),

@@ -26,14 +26,12 @@ class TemplateParserTest : public testing::ParserTest {
   bool Parse(const std::string& template_text, std::string* email = nullptr) {
     return ParserTest::Parse(template_text, &parsed_, email);
   }
-  std::vector<std::string> Items() const {
+  // The items, then the external links, then "tables: ..." when the links add any.
+  std::vector<std::string> Parsed() const {
     std::vector<std::string> out;
     for (const auto& i : parsed_.items) out.push_back(Show(i));
-    return out;
-  }
-  std::vector<std::string> Links() const {
-    std::vector<std::string> out;
     for (const auto& l : parsed_.links) out.push_back(Show(l));
+    if (!parsed_.tables.text().empty()) out.push_back("tables: " + parsed_.tables.text());
     return out;
   }
 
@@ -44,18 +42,18 @@ TEST_F(TemplateParserTest, DefaultTemplateGivesTheSevenItemsAndCachesItsHops) {
   rules::RuleRecord rule;
   rule.Set(rules::RuleKey::kTemplate, testing::kDefaultTemplate);
   ASSERT_TRUE(ParseRuleTemplate(rule, env_, cache_, dictionary_, install_.log, &parsed_));
-  EXPECT_EQ(Items(), (std::vector<std::string>{
-                         "FIRM MATTERS|P||FIRM MATTERS||||", "\\|/||||||",
-                         "MATTER.CLIENT_ID.CLIENT_ID|X|CLIENT|CLIENT_ID|SYSTEM_ID|CLIENT_ID|MATTER|"
-                         "MATTER = MATTER.SYSTEM_ID",
-                         "\\|/||||||",
-                         "MATTER.MATTER_ID|X|MATTER|MATTER_ID|SYSTEM_ID|MATTER|PROFILE|"
-                         "MATTER = MATTER.SYSTEM_ID",
-                         "\\|/||||||",
-                         "DOCUMENTTYPE.TYPE_ID|X|DOCUMENTTYPES|TYPE_ID|SYSTEM_ID|DOCUMENTTYPE|"
-                         "PROFILE|DOCUMENTTYPE = DOCUMENTTYPES.SYSTEM_ID"}));
+  EXPECT_EQ(Parsed(),
+            (std::vector<std::string>{
+                "FIRM MATTERS|P||FIRM MATTERS||||", "\\|/||||||",
+                "MATTER.CLIENT_ID.CLIENT_ID|X|CLIENT|CLIENT_ID|SYSTEM_ID|CLIENT_ID|MATTER|"
+                "MATTER = MATTER.SYSTEM_ID",
+                "\\|/||||||",
+                "MATTER.MATTER_ID|X|MATTER|MATTER_ID|SYSTEM_ID|MATTER|PROFILE|"
+                "MATTER = MATTER.SYSTEM_ID",
+                "\\|/||||||",
+                "DOCUMENTTYPE.TYPE_ID|X|DOCUMENTTYPES|TYPE_ID|SYSTEM_ID|DOCUMENTTYPE|"
+                "PROFILE|DOCUMENTTYPE = DOCUMENTTYPES.SYSTEM_ID"}));
   EXPECT_EQ(parsed_.level_count, 4);
-  EXPECT_TRUE(parsed_.tables.empty());
   EXPECT_EQ(
       install_.CountLogLines("Parsing Rule Template " + std::string(testing::kDefaultTemplate)), 1);
   EXPECT_EQ(install_.CountLogLines("4 level(s) identified in the rule template"), 1);
@@ -108,63 +106,41 @@ TEST_F(TemplateParserTest, ItemsOfTemplates) {
        {"CLIENTS|P||CLIENTS||||", "\\|/||||||", "MATTER.CLIENT_ID.CLIENT_ID|||||||"}},
       {"%%", {"|X||||||"}},
       // Library prefixes: each an item of its own.
-      {"{ARCHIVE} %CLIENTS%",
-       {"|||||||"
-        "|lib=ARCHIVE",
-        "CLIENTS|P||CLIENTS||||"}},
-      {"{archive}%CLIENTS%",
-       {"|||||||"
-        "|lib=ARCHIVE",
-        "CLIENTS|P||CLIENTS||||"}},
-      {"{%FL%} %CLIENTS%",
-       {"|||||||"
-        "|lib=DEMO",
-        "CLIENTS|P||CLIENTS||||"}},
+      {"{ARCHIVE} %CLIENTS%", {"||||||||lib=ARCHIVE", "CLIENTS|P||CLIENTS||||"}},
+      {"{archive}%CLIENTS%", {"||||||||lib=ARCHIVE", "CLIENTS|P||CLIENTS||||"}},
+      {"{%FL%} %CLIENTS%", {"||||||||lib=DEMO", "CLIENTS|P||CLIENTS||||"}},
       {"{%DOCLIB%} %CLIENTS%", {"|||||||", "CLIENTS|P||CLIENTS||||"}},
       {"{ARCHIVE} FILES %\\% {%FL%}",
-       {"|||||||"
-        "|lib=ARCHIVE",
+       {"||||||||lib=ARCHIVE",
         // Literal text keeps its trailing blank.
-        "FILES |||||||", "\\|/||||||",
-        "|||||||"
-        "|lib=DEMO"}},
-      {"%A% {ARCHIVE}",
-       {"A|P||A||||",
-        "|||||||"
-        "|lib=ARCHIVE"}},
+        "FILES |||||||", "\\|/||||||", "||||||||lib=DEMO"}},
+      {"%A% {ARCHIVE}", {"A|P||A||||", "||||||||lib=ARCHIVE"}},
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(Parse(c.template_text)) << c.template_text << "\n" << window_.Dump();
-    EXPECT_EQ(Items(), c.items) << c.template_text;
+    EXPECT_EQ(Parsed(), c.items) << c.template_text;
   }
 }
 
 TEST_F(TemplateParserTest, ExternalLinks) {
   struct Case {
     const char* template_text;
-    std::vector<std::string> items;
-    std::vector<std::string> links;
-    const char* tables;
+    std::vector<std::string> parsed;
     std::vector<std::string> log;  // lines in order, separators left out
   };
   const Case cases[] = {
       {"%<PROFILE.DOCNUMBER>%",
-       {"PROFILE.DOCNUMBER|||||||"},
-       {"#1 [PROFILE.DOCNUMBER] [[OWNER].PROFILE] []"},
-       "[OWNER].PROFILE",
+       {"PROFILE.DOCNUMBER|||||||", "#1 [PROFILE.DOCNUMBER] [[OWNER].PROFILE] []",
+        "tables: [OWNER].PROFILE"},
        {"Special handling for an external link:", "PROFILE.DOCNUMBER",
         "Extracting table from PROFILE.DOCNUMBER", "Adding table (1): [OWNER].PROFILE",
         "Item #1: Columns [PROFILE.DOCNUMBER] Tables [[OWNER].PROFILE] Joins []"}},
       // The owner's own prefix becomes the placeholder.
       {"%<docsadm.client.client_name>%",
-       {"DOCSADM.CLIENT.CLIENT_NAME|||||||"},
-       {"#1 [DOCSADM.CLIENT.CLIENT_NAME] [[OWNER].CLIENT] []"},
-       "[OWNER].CLIENT",
-       {}},
+       {"DOCSADM.CLIENT.CLIENT_NAME|||||||", "#1 [DOCSADM.CLIENT.CLIENT_NAME] [[OWNER].CLIENT] []",
+        "tables: [OWNER].CLIENT"}},
       {"%<*NONE*|[OWNER].CLIENT|AND CLIENT.X = 1>%",
-       {"|||||||"},
-       {"#1 [] [[OWNER].CLIENT] [CLIENT.X = 1]"},
-       "",
+       {"|||||||", "#1 [] [[OWNER].CLIENT] [CLIENT.X = 1]"},
        {"Special handling for an external link:", "*NONE*|[OWNER].CLIENT|AND CLIENT.X = 1",
         "Not adding column *NONE*", "Table(s) to be added are [OWNER].CLIENT",
         "Join(s) to be added are CLIENT.X = 1",
@@ -172,29 +148,21 @@ TEST_F(TemplateParserTest, ExternalLinks) {
       {"%MATTER.MATTER_ID% %\\% %<client.client_name | [OWNER].CLIENT | where "
        "CLIENT.SYSTEM_ID = MATTER.CLIENT_ID>%",
        {"MATTER.MATTER_ID|X|MATTER|MATTER_ID|SYSTEM_ID|MATTER|PROFILE|MATTER = MATTER.SYSTEM_ID",
-        "\\|/||||||", "CLIENT.CLIENT_NAME|||||||"},
-       {"#3 [CLIENT.CLIENT_NAME] [[OWNER].CLIENT] [CLIENT.SYSTEM_ID = MATTER.CLIENT_ID]"},
-       "",
-       {}},
+        "\\|/||||||", "CLIENT.CLIENT_NAME|||||||",
+        "#3 [CLIENT.CLIENT_NAME] [[OWNER].CLIENT] [CLIENT.SYSTEM_ID = MATTER.CLIENT_ID]"}},
       // One "|" only: tables and joins stay empty; "NULL" and "*EMPTY*" select nothing.
       {"%<X.Y|[OWNER].X>% %<NULL|A|B>% %<*EMPTY*|A|OR B = 1>%",
-       {"X.Y|||||||", "|||||||", "|||||||"},
-       {"#1 [X.Y] [] []", "#2 [] [A] [B]", "#3 [] [A] [B = 1]"},
-       "",
-       {}},
+       {"X.Y|||||||", "|||||||", "|||||||", "#1 [X.Y] [] []", "#2 [] [A] [B]",
+        "#3 [] [A] [B = 1]"}},
       // "<>" is an empty link: warned, kept as it was, no link.
       {"%<>% %<  >%",
        {"<>|||||||", "<  >|||||||"},
-       {},
-       "",
        {"Warning: Unable to parse this external link (check syntax for template)",
         "Warning: Unable to parse this external link (check syntax for template)"}},
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(Parse(c.template_text)) << c.template_text;
-    EXPECT_EQ(Items(), c.items) << c.template_text;
-    EXPECT_EQ(Links(), c.links) << c.template_text;
-    EXPECT_EQ(parsed_.tables.text(), c.tables) << c.template_text;
+    EXPECT_EQ(Parsed(), c.parsed) << c.template_text;
     if (!c.log.empty()) {
       std::vector<std::string> lines;
       for (const auto& l : window_.Text()) {

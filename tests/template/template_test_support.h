@@ -10,8 +10,8 @@
 #include <tuple>
 #include <vector>
 
-#include "dm/connection.h"
 #include "rules/rule_store.h"
+#include "rules/rules_session.h"
 #include "support/dm_installation.h"
 #include "template/compiler.h"
 #include "template/foreign_keys.h"
@@ -127,17 +127,8 @@ class ParserTest : public ::testing::Test {
 
 // A started session over a generated installation, the rule store loading each library's
 // rules, and the compiler's caches.
-class CompileSession : public ::testing::Test {
+class CompileSession : public rules::RulesSession {
  protected:
-  void Start(const std::vector<sproutsmith::testing::LibrarySpec>& libraries) {
-    install_.Create(libraries);
-    client_ = install_.OpenClient();
-    ASSERT_TRUE(client_);
-    connection_ = std::make_unique<dm::Connection>(install_.context, *client_);
-    store_ = std::make_unique<rules::RuleStore>(install_.context, *connection_);
-    store_->Attach();
-    ASSERT_TRUE(connection_->StartFusion()) << Dump();
-  }
   rules::RuleRecord Rule(const std::string& name) {
     const int index = store_->Find(connection_->LibraryName(), name);
     EXPECT_GT(index, 0) << name;
@@ -152,15 +143,10 @@ class CompileSession : public ::testing::Test {
                                static_cast<long>(rule.Number(rules::RuleKey::kAutofolderLevel))));
     return compiler_->Compile(rule, {connection_->LibraryName(), row_limit_option, "", ""});
   }
-  std::string Dump() const { return install_.LogText(); }
   std::vector<std::vector<std::string>> Query(const std::string& sql) {
     return install_.Query(connection_->LibraryName(), sql);
   }
 
-  sproutsmith::testing::DmInstallation install_;
-  std::unique_ptr<dmapi::Client> client_;
-  std::unique_ptr<dm::Connection> connection_;
-  std::unique_ptr<rules::RuleStore> store_;
   std::unique_ptr<TemplateCompiler> compiler_;
 };
 

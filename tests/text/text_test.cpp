@@ -5,60 +5,40 @@
 namespace sproutsmith::text {
 namespace {
 
+using Texts = std::vector<std::string>;
+
 TEST(TextTest, PositionsAreOneBased) {
-  EXPECT_EQ(Mid("ABCDE", 2, 3), "BCD");
-  EXPECT_EQ(Mid("ABCDE", 4), "DE");
-  EXPECT_EQ(Mid("ABC", 9, 1), "");
-  EXPECT_EQ(Left("ABC", 5), "ABC");
-  EXPECT_EQ(Right("ABC", 2), "BC");
-  EXPECT_EQ(Left("ABC", -1), "");
-  EXPECT_EQ(InStr("A.B.C", "."), 2);
-  EXPECT_EQ(InStr(3, "A.B.C", "."), 4);
-  EXPECT_EQ(InStr("ABC", "X"), 0);
-  EXPECT_EQ(InStr(9, "ABC", "A"), 0);
-  EXPECT_EQ(InStrRev("A.B.C", "."), 4);
-  EXPECT_EQ(InStrNoCase("Client.System_Id", ".SYSTEM_ID"), 7);
+  EXPECT_EQ((Texts{Mid("ABCDE", 2, 3), Mid("ABCDE", 4), Mid("ABC", 9, 1), Left("ABC", 5),
+                   Right("ABC", 2), Left("ABC", -1)}),
+            (Texts{"BCD", "DE", "", "ABC", "BC", ""}));
+  EXPECT_EQ((std::vector<long>{InStr("A.B.C", "."), InStr(3, "A.B.C", "."), InStr("ABC", "X"),
+                               InStr(9, "ABC", "A"), InStrRev("A.B.C", "."),
+                               InStrNoCase("Client.System_Id", ".SYSTEM_ID")}),
+            (std::vector<long>{2, 4, 0, 0, 4, 7}));
 }
 
-TEST(TextTest, TrimTouchesBlanksOnly) {
-  EXPECT_EQ(Trim("  a b  "), "a b");
-  EXPECT_EQ(Trim("\ta\t"), "\ta\t");
-  EXPECT_EQ(Trim("   "), "");
-  EXPECT_EQ(UCase("abc-Z"), "ABC-Z");
+TEST(TextTest, TrimTouchesBlanksOnlyAndReplaceScansLeftToRight) {
+  EXPECT_EQ((Texts{Trim("  a b  "), Trim("\ta\t"), Trim("   "), UCase("abc-Z"),
+                   Replace("aaa", "aa", "b"), Replace("x", "", "y"),
+                   ReplaceNoCase("From [owner].T, [OWNER].U", "[OWNER]", "DOCSADM")}),
+            (Texts{"a b", "\ta\t", "", "ABC-Z", "ba", "x", "From DOCSADM.T, DOCSADM.U"}));
+  EXPECT_EQ(Split("a::b:", ":"), (Texts{"a", "", "b", ""}));
 }
 
 TEST(TextTest, ValReadsTheLeadingNumber) {
-  EXPECT_EQ(Val("42abc"), 42);
-  EXPECT_EQ(Val("  -30"), -30);
-  EXPECT_EQ(Val("1 2 3"), 123);
-  EXPECT_EQ(Val("3.5e2x"), 350);
-  EXPECT_EQ(Val("abc"), 0);
-  EXPECT_EQ(Val(""), 0);
-  EXPECT_EQ(Val("12:00"), 12);
+  EXPECT_EQ((std::vector<double>{Val("42abc"), Val("  -30"), Val("1 2 3"), Val("3.5e2x"),
+                                 Val("abc"), Val(""), Val("12:00")}),
+            (std::vector<double>{42, -30, 123, 350, 0, 0, 12}));
   EXPECT_TRUE(IsNumeric(" 12.5 "));
   EXPECT_FALSE(IsNumeric("12a"));
   EXPECT_FALSE(IsNumeric(""));
 }
 
-TEST(TextTest, ReplaceScansLeftToRight) {
-  EXPECT_EQ(Replace("aaa", "aa", "b"), "ba");
-  EXPECT_EQ(Replace("x", "", "y"), "x");
-  EXPECT_EQ(ReplaceNoCase("From [owner].T, [OWNER].U", "[OWNER]", "DOCSADM"),
-            "From DOCSADM.T, DOCSADM.U");
-  EXPECT_EQ(Split("a::b:", ":"), (std::vector<std::string>{"a", "", "b", ""}));
-}
-
 TEST(TextTest, NumberFormats) {
-  EXPECT_EQ(Format(42, "#0"), "42");
-  EXPECT_EQ(Format(-30, "#0"), "-30");
-  EXPECT_EQ(Format(0, "#0"), "0");
-  EXPECT_EQ(Format(7, "00"), "07");
-  EXPECT_EQ(Format(2.5, "#0"), "3");
-  EXPECT_EQ(Format(-2.5, "#0"), "-3");
-  EXPECT_EQ(Format(34567.891, "#0.00"), "34567.89");
-  EXPECT_EQ(Format(0.5, "#0.00"), "0.50");
-  EXPECT_EQ(Format(123456789012LL, "#0"), "123456789012");
-  EXPECT_EQ(Format(0, "#"), "");
+  EXPECT_EQ((Texts{Format(42, "#0"), Format(-30, "#0"), Format(0, "#0"), Format(7, "00"),
+                   Format(2.5, "#0"), Format(-2.5, "#0"), Format(34567.891, "#0.00"),
+                   Format(0.5, "#0.00"), Format(123456789012LL, "#0"), Format(0, "#")}),
+            (Texts{"42", "-30", "0", "07", "3", "-3", "34567.89", "0.50", "123456789012", ""}));
 }
 
 TEST(TextTest, DateFormatsOnAFixedDate) {
@@ -76,8 +56,7 @@ TEST(TextTest, DateFormatsOnAFixedDate) {
       {"DD-MMM-YY", "14-Nov-20"},
       {"MMMM", "November"},
       {"DDDD", "Saturday"},
-      {"LONG DATE", "Saturday, November 14, 2020"},
-  };
+      {"LONG DATE", "Saturday, November 14, 2020"}};
   for (const auto& [format, expected] : cases) EXPECT_EQ(Format(d, format), expected) << format;
   EXPECT_EQ(LongTime(d), "9:05:09 PM");
   EXPECT_EQ(LongTime(DateTime{2020, 1, 1, 0, 0, 0}), "12:00:00 AM");

@@ -11,11 +11,8 @@ namespace {
 using runtime::Answer;
 
 TEST(SavedSqlFormat, BlanksBecomeOneMarkerPerRun) {
-  struct Case {
-    const char* text;
-    const char* encoded;
-  };
-  const Case cases[] = {
+  // A text and its encoding.
+  const std::pair<const char*, const char*> cases[] = {
       {"SELECT * FROM X", "SELECT<SPC>*<SPC>FROM<SPC>X"},
       {"SELECT    *  FROM X", "SELECT<SPC>*<SPC>FROM<SPC>X"},
       {"A ", "A<SPC>"},
@@ -26,21 +23,19 @@ TEST(SavedSqlFormat, BlanksBecomeOneMarkerPerRun) {
       {"'O''B'", "'O''B'"},
       {"", ""},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(EncodeSpaces(c.text), c.encoded) << c.text;
+  for (const auto& [text, encoded] : cases) {
+    EXPECT_EQ(EncodeSpaces(text), encoded) << text;
     // The rule store's reading gives the text back with single blanks.
-    EXPECT_EQ(dm::ExpandSpaces(EncodeSpaces(c.text)), dm::ExpandSpaces(c.encoded));
+    EXPECT_EQ(dm::ExpandSpaces(EncodeSpaces(text)), dm::ExpandSpaces(encoded));
   }
 }
 
 TEST(SavedSqlFormat, PartsAreThousandCharactersAndTheLastIsTheRest) {
   const std::string encoded =
       std::string(1000, 'a') + std::string(1000, 'b') + std::string(500, 'c');
-  const std::vector<std::string> parts = SplitParts(encoded);
-  ASSERT_EQ(parts.size(), 3u);
-  EXPECT_EQ(parts[0], std::string(1000, 'a'));
-  EXPECT_EQ(parts[1], std::string(1000, 'b'));
-  EXPECT_EQ(parts[2], std::string(500, 'c'));
+  EXPECT_EQ(SplitParts(encoded),
+            (std::vector<std::string>{std::string(1000, 'a'), std::string(1000, 'b'),
+                                      std::string(500, 'c')}));
   EXPECT_EQ(SplitParts(std::string(1000, 'a')).size(), 1u);
   EXPECT_EQ(SplitParts("abc   "), std::vector<std::string>{"abc"});
   EXPECT_TRUE(SplitParts("").empty());
