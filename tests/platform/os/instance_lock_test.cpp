@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/temp_dir.h"
@@ -75,20 +76,15 @@ TEST_F(InstanceLockTest, AHolderKeepsOthersOffUntilItIsKilled) {
     for (const std::string& config : {config_, dir_.File("dm/../dm/./dm.conf")}) {
       SCOPED_TRACE(computer + " " + config);
       const InstanceLock refused = InstanceLock::Take(config, computer, fallbacks_);
-      EXPECT_EQ(refused.state(), InstanceLock::State::kHeldElsewhere);
-      EXPECT_EQ(refused.holder(), holder.pid());
-      EXPECT_EQ(refused.path(), file);
+      EXPECT_EQ(std::tuple(refused.state(), refused.holder(), refused.path()),
+                std::tuple(InstanceLock::State::kHeldElsewhere, holder.pid(), file));
     }
   }
   // Another computer on the same installation, and the same computer on another one.
-  struct Other {
-    std::string config;
-    std::string computer;
-  };
-  for (const Other& other :
-       {Other{config_, "PC2"}, Other{config_, "PC 1"}, Other{dir_.File("dm/other.conf"), "PC1"}}) {
-    SCOPED_TRACE(other.config + " " + other.computer);
-    EXPECT_TRUE(InstanceLock::Take(other.config, other.computer, fallbacks_).held());
+  for (const auto& [config, computer] : std::vector<std::pair<std::string, std::string>>{
+           {config_, "PC2"}, {config_, "PC 1"}, {dir_.File("dm/other.conf"), "PC1"}}) {
+    EXPECT_TRUE(InstanceLock::Take(config, computer, fallbacks_).held())
+        << config << " " << computer;
   }
 
   holder.Kill();
@@ -107,9 +103,9 @@ TEST_F(InstanceLockTest, AConfigurationFolderThatCannotHoldTheFileFallsBackToOne
   Holder holder(config, "PC1", fallbacks);
   ASSERT_TRUE(holder.held());
   const InstanceLock refused = InstanceLock::Take(config, "pc1", fallbacks);
-  EXPECT_EQ(refused.state(), InstanceLock::State::kHeldElsewhere);
-  EXPECT_EQ(refused.holder(), holder.pid());
-  EXPECT_EQ(std::filesystem::path(refused.path()).parent_path(), fallbacks_[0]);
+  EXPECT_EQ(std::tuple(refused.state(), refused.holder(),
+                       std::filesystem::path(refused.path()).parent_path().string()),
+            std::tuple(InstanceLock::State::kHeldElsewhere, holder.pid(), fallbacks_[0]));
   EXPECT_EQ(std::filesystem::path(refused.path()).filename().string().rfind("sproutsmith-PC1-", 0),
             0u)
       << refused.path();
