@@ -85,18 +85,13 @@ TEST_F(FolderSaveTest, SaveWithAFormAndRefusedSavesWriteNothing) {
   folder->SetName("Form test");
   const SaveResult saved = folder->Save("defprof", 2);
   ASSERT_TRUE(saved.status.ok()) << saved.status.text;
-  EXPECT_EQ(Scalar("LIB1",
-                   "SELECT F.FORM_NAME FROM PROFILE P, FORMS F WHERE "
-                   "F.SYSTEM_ID = P.FORM AND P.DOCNUMBER = " +
-                       std::to_string(saved.document_number)),
-            "DEFPROF");
+  const std::string form =
+      "SELECT F.FORM_NAME FROM PROFILE P, FORMS F WHERE F.SYSTEM_ID = P.FORM AND P.DOCNUMBER = " +
+      std::to_string(saved.document_number);
+  EXPECT_EQ(Scalar("LIB1", form), "DEFPROF");
   // "*DEFAULT FORM*" keeps the form the folder has.
   ASSERT_TRUE(folder->Save("*DEFAULT FORM*", 2).status.ok());
-  EXPECT_EQ(Scalar("LIB1",
-                   "SELECT F.FORM_NAME FROM PROFILE P, FORMS F WHERE "
-                   "F.SYSTEM_ID = P.FORM AND P.DOCNUMBER = " +
-                       std::to_string(saved.document_number)),
-            "DEFPROF");
+  EXPECT_EQ(Scalar("LIB1", form), "DEFPROF");
 }
 
 TEST_F(FolderSaveTest, ReopenedFolderShowsItsProfileAndASaveKeepsSqlEditsMadeMeanwhile) {
@@ -105,14 +100,12 @@ TEST_F(FolderSaveTest, ReopenedFolderShowsItsProfileAndASaveKeepsSqlEditsMadeMea
 
   std::unique_ptr<FolderObject> folder = session->OpenFolder(n, "lib1");
   ASSERT_NE(folder, nullptr);
-  EXPECT_EQ(folder->Name(), "Original");
-  EXPECT_EQ(folder->DocumentNumber(), n);
   std::unique_ptr<ProfileObject> profile = folder->Profile();
   // Author and typist were not given: they are the logged-on user.
-  EXPECT_EQ(profile->Value("AUTHOR_ID"), "DMADMIN");
-  EXPECT_EQ(profile->Value("TYPIST_ID"), "DMADMIN");
-  EXPECT_EQ(profile->Value("APP_ID"), "FOLDER");
-  EXPECT_EQ(profile->Value("DOCNUM"), number);
+  EXPECT_EQ(std::vector<std::string>({folder->Name(), std::to_string(folder->DocumentNumber()),
+                                      profile->Value("AUTHOR_ID"), profile->Value("TYPIST_ID"),
+                                      profile->Value("APP_ID"), profile->Value("DOCNUM")}),
+            std::vector<std::string>({"Original", number, "DMADMIN", "DMADMIN", "FOLDER", number}));
 
   // The engine edits the row with SQL while the object is open; a save must not put the
   // values it read back over them.

@@ -355,14 +355,14 @@ TEST_P(TestDataTest, WritesTheRequestedAmounts) {
 TEST_P(TestDataTest, LoginUserIsASupervisorAndTheOthersAreNot) {
   auto db = Generated();
   // The start-up rights check: membership of a group with UNIV_ACCESS >= 191.
+  const std::string check =
+      "SELECT COUNT(*) FROM PEOPLEGROUPS PG WHERE PG.PEOPLE_SYSTEM_ID = (SELECT SYSTEM_ID FROM "
+      "PEOPLE WHERE UPPER(USER_ID) = '%s') AND PG.GROUPS_SYSTEM_ID IN (SELECT SYSTEM_ID FROM "
+      "GROUPS WHERE UNIV_ACCESS >= 191)";
   auto rights_of = [&](const std::string& user) {
-    return Count(
-        *db,
-        "SELECT COUNT(*) FROM PEOPLEGROUPS PG WHERE PG.PEOPLE_SYSTEM_ID = (SELECT "
-        "SYSTEM_ID FROM PEOPLE WHERE UPPER(USER_ID) = '" +
-            user +
-            "') AND "
-            "PG.GROUPS_SYSTEM_ID IN (SELECT SYSTEM_ID FROM GROUPS WHERE UNIV_ACCESS >= 191)");
+    std::string q = check;
+    q.replace(q.find("%s"), 2, user);
+    return Count(*db, q);
   };
   EXPECT_EQ(rights_of("DMADMIN"), 1);
   for (const auto& row : ReadRows(*db, "SELECT USER_ID FROM PEOPLE WHERE USER_ID <> 'DMADMIN'")) {
