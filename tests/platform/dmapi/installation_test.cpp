@@ -215,19 +215,16 @@ TEST(DemoInstallationTest, InitDemoCreatesTheLibrariesAsDatabasesOfAServer) {
   ASSERT_NE(client, nullptr) << error;
   std::unique_ptr<Application> app = client->CreateApplication();
   EXPECT_TRUE(client->CreateSession()->LogOn());
-  const struct {
-    const char* library;
-    const char* sql;
-  } queries[] = {
-      {"DEMO",
-       "SELECT TOP 1 CLIENT_ID FROM DOCSADM.CLIENT WHERE CLIENT_ID LIKE 'c[0]%' ORDER BY 1"},
-      {"ARCHIVE", "SELECT CLIENT_ID FROM DOCSADM.CLIENT WHERE ROWNUM <= 1 ORDER BY 1"},
-  };
-  for (const auto& q : queries) {
-    std::unique_ptr<SqlObject> sql = AttachedSql(*client, *app, q.library);
-    ASSERT_EQ(sql->Execute(q.sql), 0) << sql->ErrDescription();
+  for (const auto& [library, query] :
+       {std::pair(
+            "DEMO",
+            "SELECT TOP 1 CLIENT_ID FROM DOCSADM.CLIENT WHERE CLIENT_ID LIKE 'c[0]%' ORDER BY 1"),
+        std::pair("ARCHIVE",
+                  "SELECT CLIENT_ID FROM DOCSADM.CLIENT WHERE ROWNUM <= 1 ORDER BY 1")}) {
+    std::unique_ptr<SqlObject> sql = AttachedSql(*client, *app, library);
+    ASSERT_EQ(sql->Execute(query), 0) << sql->ErrDescription();
     EXPECT_EQ(sql->ColumnName(1), "CLIENT_ID");
-    EXPECT_EQ(sql->ColumnValue(1).text, "C0001") << q.library;
+    EXPECT_EQ(sql->ColumnValue(1).text, "C0001") << library;
   }
   os::FixedEnvironment env;
   env.variables["SPROUTSMITH_DM"] = config_path;

@@ -150,9 +150,13 @@ TEST_P(ProvisioningTest, KeyCounterStaysAboveEveryIdWrittenWithTheGeneratedData)
 
   const long long last =
       Count(*db, "SELECT LAST_KEY FROM STANDIN_KEYS WHERE KEY_NAME = 'SYSTEMKEY'");
+  // Every column the counter numbers: ids, document numbers and versions.
   long long highest = 0;
-  for (const auto& row : TablesWith(*db, "SYSTEM_ID")) {
-    highest = std::max(highest, Count(*db, "SELECT COALESCE(MAX(SYSTEM_ID), 0) FROM " + row[0]));
+  for (const std::string column : {"SYSTEM_ID", "DOCNUMBER", "VERSION_ID"}) {
+    for (const auto& row : TablesWith(*db, column)) {
+      highest =
+          std::max(highest, Count(*db, "SELECT COALESCE(MAX(" + column + "), 0) FROM " + row[0]));
+    }
   }
   EXPECT_GT(highest, 0);
   EXPECT_GE(last, highest);
@@ -401,7 +405,7 @@ TEST_P(TestDataTest, SameSeedSameRowsOtherSeedOtherRows) {
   ExpectCounts(*c, {{"PROFILE", 105}});
 }
 
-TEST_P(TestDataTest, EveryReferenceResolvesAndKeysStayBelowTheCounter) {
+TEST_P(TestDataTest, EveryReferenceResolves) {
   auto db = Generated();
   const struct {
     const char* column;  // TABLE.COLUMN
@@ -432,16 +436,6 @@ TEST_P(TestDataTest, EveryReferenceResolvesAndKeysStayBelowTheCounter) {
   ExpectCounts(*db, {{"PEOPLE WHERE SYSTEM_ID IN (SELECT SYSTEM_ID FROM GROUPS)", 0},
                      {"PROFILE WHERE DOCNUMBER IN (SELECT SYSTEM_ID FROM PROFILE)", 0},
                      {"PROFILE WHERE STATUS <> 0", 0}});
-
-  const long long last = Count(*db, "SELECT LAST_KEY FROM STANDIN_KEYS");
-  const long long highest =
-      Count(*db,
-            "SELECT MAX(X) FROM (SELECT MAX(SYSTEM_ID) AS X FROM PROFILE UNION ALL SELECT "
-            "MAX(DOCNUMBER) FROM PROFILE UNION ALL SELECT MAX(VERSION_ID) FROM VERSIONS UNION "
-            "ALL SELECT MAX(SYSTEM_ID) FROM PEOPLE UNION ALL SELECT MAX(SYSTEM_ID) FROM GROUPS "
-            "UNION ALL SELECT MAX(SYSTEM_ID) FROM MATTER UNION ALL SELECT MAX(SYSTEM_ID) FROM "
-            "DOCSCOLUMN) AS N");
-  EXPECT_GE(last, highest);
 }
 
 TEST_P(TestDataTest, NoMatterHoldsEveryDocumentType) {
