@@ -71,50 +71,39 @@ TEST(InstallationConfigTest, ThePackagedExampleReads) {
   InstallationConfig config;
   ASSERT_TRUE(testing::Ok(
       LoadInstallationConfig(SPROUTSMITH_SOURCE_DIR "/packaging/dm.conf.example", &config)));
-  EXPECT_EQ(config.user_id, "DMADMIN");
-  EXPECT_EQ(config.current_library, "LAW");
-  ASSERT_EQ(config.libraries.size(), 2u);
-  EXPECT_EQ(config.libraries[0].backend, "postgresql");
-  EXPECT_EQ(config.libraries[0].connection, "host=/run/postgresql dbname=law user=sproutsmith");
-  EXPECT_EQ(config.libraries[1].database_path, "/var/lib/sproutsmith/archive.db");
-  EXPECT_EQ(config.libraries[1].engine_code, 2);
+  EXPECT_EQ(
+      Describe(config),
+      (std::vector<std::string>{
+          "DMADMIN @LAW",
+          "LAW|Law firm library|postgresql||host=/run/postgresql dbname=law "
+          "user=sproutsmith|DOCSADM|10|5|256",
+          "ARCHIVE|Archive library|sqlite|/var/lib/sproutsmith/archive.db||DOCSADM|2|5|256"}));
 }
 
 TEST(InstallationConfigTest, ProblemsAreReportedAsFileLineMessage) {
   const std::string head = "[client]\nuser = U\n";
   const std::string lib = "[library L]\ndatabase = l.db\n";
-  struct Case {
-    std::string text;
-    std::string message;
+  // Line 5, after a client and a library.
+  const std::pair<std::string, std::string> line5[] = {
+      {"backend = foo", "unknown back end 'foo'"},
+      {"engine = ten", "engine code 'ten' is not a whole number of 0 or more"},
+      {"engine = -2", "engine code '-2' is not a whole number of 0 or more"},
+      {"busy_wait = 2.5", "busy wait '2.5' is not a whole number of seconds, 0 or more"},
+      {"busy_wait = -1", "busy wait '-1' is not a whole number of seconds, 0 or more"},
+      {"page_cache = 0", "page cache '0' is not a whole number of megabytes, 1 to 65536"},
+      {"page_cache = lots", "page cache 'lots' is not a whole number of megabytes, 1 to 65536"},
+      {"colour = red", "unknown key 'colour' in [library L]"},
+      {"just words", "expected \"key = value\", a [section] or a comment"},
+      {"[library L", "section header without closing \"]\""},
+      {"[server]", "unknown section [server]"},
+      {"[library l]\ndatabase = x", "duplicate library 'L' (first defined on line 3)"},
+      {"database = m.db", "duplicate key 'database' (first set on line 4)"},
+      {"[library A B]", "invalid library name 'A B' (letters, digits, '_' and '-' only)"},
+      {"[client]", "duplicate [client] section (first on line 1)"},
   };
-  const std::vector<Case> cases = {
-      {head + lib + "backend = foo\n", "dm.conf:5: unknown back end 'foo'"},
-      {head + lib + "engine = ten\n",
-       "dm.conf:5: engine code 'ten' is not a whole number of 0 or more"},
-      {head + lib + "engine = -2\n",
-       "dm.conf:5: engine code '-2' is not a whole number of 0 or more"},
-      {head + lib + "busy_wait = 2.5\n",
-       "dm.conf:5: busy wait '2.5' is not a whole number of seconds, 0 or more"},
-      {head + lib + "busy_wait = -1\n",
-       "dm.conf:5: busy wait '-1' is not a whole number of seconds, 0 or more"},
-      {head + lib + "page_cache = 0\n",
-       "dm.conf:5: page cache '0' is not a whole number of megabytes, 1 to 65536"},
-      {head + lib + "page_cache = lots\n",
-       "dm.conf:5: page cache 'lots' is not a whole number of megabytes, 1 to 65536"},
-      {head + lib + "colour = red\n", "dm.conf:5: unknown key 'colour' in [library L]"},
+  std::vector<std::pair<std::string, std::string>> cases = {
       {head + "shoe = 9\n" + lib, "dm.conf:3: unknown key 'shoe' in [client]"},
-      {head + lib + "just words\n",
-       "dm.conf:5: expected \"key = value\", a [section] or a comment"},
-      {head + lib + "[library L\n", "dm.conf:5: section header without closing \"]\""},
-      {head + lib + "[server]\n", "dm.conf:5: unknown section [server]"},
-      {head + lib + "[library l]\ndatabase = x\n",
-       "dm.conf:5: duplicate library 'L' (first defined on line 3)"},
-      {head + lib + "database = m.db\n",
-       "dm.conf:5: duplicate key 'database' (first set on line 4)"},
-      {head + lib + "[library A B]\n",
-       "dm.conf:5: invalid library name 'A B' (letters, digits, '_' and '-' only)"},
       {"user = U\n", "dm.conf:1: key 'user' outside a section"},
-      {head + lib + "[client]\n", "dm.conf:5: duplicate [client] section (first on line 1)"},
       {head + "[library L]\nowner = X\n", "dm.conf:3: library 'L' has no database"},
       {head + "[library L]\nbackend = postgresql\n", "dm.conf:3: library 'L' has no connection"},
       {head + "[library L]\nbackend = postgresql\nconnection =\n", "dm.conf:5: empty connection"},
@@ -123,9 +112,12 @@ TEST(InstallationConfigTest, ProblemsAreReportedAsFileLineMessage) {
       {lib, "dm.conf: missing [client] section"},
       {head, "dm.conf: no [library NAME] section"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [text, message] : line5) {
+    cases.push_back({head + lib + text + "\n", "dm.conf:5: " + message});
+  }
+  for (const auto& [text, message] : cases) {
     InstallationConfig config;
-    EXPECT_EQ(ParseInstallationConfig(c.text, "dm.conf", &config).text, c.message) << c.text;
+    EXPECT_EQ(ParseInstallationConfig(text, "dm.conf", &config).text, message) << text;
   }
 }
 
@@ -202,15 +194,11 @@ TEST(DemoInstallationTest, InitDemoCreatesTheLibrariesAsDatabasesOfAServer) {
   testing::PostgresServer* server = testing::PostgresServer::Get(&status);
   ASSERT_NE(server, nullptr) << status.text;
   testing::TempDir dir;
-  const std::vector<std::string> init = {"init-demo",
-                                         "--dir",
-                                         dir.File("dm"),
-                                         "--backend",
-                                         "postgresql",
-                                         "--server",
-                                         server->ServerConnection(),
-                                         "--prefix",
-                                         "initdemo"};
+  const std::string dm = dir.File("dm");
+  const std::string server_connection = server->ServerConnection();
+  const std::vector<std::string> init = {"init-demo",       "--dir",      dm,
+                                         "--backend",       "postgresql", "--server",
+                                         server_connection, "--prefix",   "initdemo"};
   const ToolRun r = RunTool(init);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("library  " + server->ConnectionString("initdemo_demo")), std::string::npos)
@@ -227,19 +215,16 @@ TEST(DemoInstallationTest, InitDemoCreatesTheLibrariesAsDatabasesOfAServer) {
   ASSERT_NE(client, nullptr) << error;
   std::unique_ptr<Application> app = client->CreateApplication();
   EXPECT_TRUE(client->CreateSession()->LogOn());
-  const struct {
-    const char* library;
-    const char* sql;
-  } queries[] = {
-      {"DEMO",
-       "SELECT TOP 1 CLIENT_ID FROM DOCSADM.CLIENT WHERE CLIENT_ID LIKE 'c[0]%' ORDER BY 1"},
-      {"ARCHIVE", "SELECT CLIENT_ID FROM DOCSADM.CLIENT WHERE ROWNUM <= 1 ORDER BY 1"},
-  };
-  for (const auto& q : queries) {
-    std::unique_ptr<SqlObject> sql = AttachedSql(*client, *app, q.library);
-    ASSERT_EQ(sql->Execute(q.sql), 0) << sql->ErrDescription();
+  for (const auto& [library, query] :
+       {std::pair(
+            "DEMO",
+            "SELECT TOP 1 CLIENT_ID FROM DOCSADM.CLIENT WHERE CLIENT_ID LIKE 'c[0]%' ORDER BY 1"),
+        std::pair("ARCHIVE",
+                  "SELECT CLIENT_ID FROM DOCSADM.CLIENT WHERE ROWNUM <= 1 ORDER BY 1")}) {
+    std::unique_ptr<SqlObject> sql = AttachedSql(*client, *app, library);
+    ASSERT_EQ(sql->Execute(query), 0) << sql->ErrDescription();
     EXPECT_EQ(sql->ColumnName(1), "CLIENT_ID");
-    EXPECT_EQ(sql->ColumnValue(1).text, "C0001") << q.library;
+    EXPECT_EQ(sql->ColumnValue(1).text, "C0001") << library;
   }
   os::FixedEnvironment env;
   env.variables["SPROUTSMITH_DM"] = config_path;
@@ -261,11 +246,8 @@ TEST(DemoInstallationTest, InitDemoCreatesTheLibrariesAsDatabasesOfAServer) {
 
 TEST_F(StandinTest, AMissingOrForeignLibraryFileFailsItsConnectionCleanly) {
   fs::remove(File("LIB2"));
-  testing::WriteFile(dir.File("other.db"), "");
-  {
-    std::unique_ptr<sql::SqliteDatabase> db = sql::SqliteDatabase::Open(dir.File("other.db"), true);
-    db->Execute("CREATE TABLE NOTES (TEXT VARCHAR(10))");
-  }
+  sql::SqliteDatabase::Open(dir.File("other.db"), true)
+      ->Execute("CREATE TABLE NOTES (TEXT VARCHAR(10))");
   LibraryConfig foreign = config.libraries[0];
   foreign.name = "FOREIGN";
   foreign.database_path = dir.File("other.db");
@@ -276,14 +258,12 @@ TEST_F(StandinTest, AMissingOrForeignLibraryFileFailsItsConnectionCleanly) {
   sql->AttachToken(app->LoginToken());
   EXPECT_NE(sql->AttachLibrary("LIB2"), 0);
   EXPECT_EQ(sql->ErrDescription(),
-            "[Sproutsmith][DM] Library 'LIB2' cannot be reached: database "
-            "file " +
-                File("LIB2") + " does not exist");
+            "[Sproutsmith][DM] Library 'LIB2' cannot be reached: database file " + File("LIB2") +
+                " does not exist");
   EXPECT_NE(sql->Execute("SELECT 1"), 0);  // nothing attached
   EXPECT_NE(sql->AttachLibrary("FOREIGN"), 0);
   EXPECT_EQ(sql->ErrDescription(),
-            "[Sproutsmith][DM] Library 'FOREIGN' cannot be reached: "
-            "database file " +
+            "[Sproutsmith][DM] Library 'FOREIGN' cannot be reached: database file " +
                 dir.File("other.db") + " does not hold a DM library");
   EXPECT_FALSE(fs::exists(File("LIB2")));  // nothing was created in its place
 
@@ -322,9 +302,8 @@ TEST_F(StandinTest, LibraryListChooserAndPointing) {
   EXPECT_EQ(offered, (std::vector<std::string>{"LIB1", "LIB2"}));
   app->SetLibraryChooser([](const std::vector<std::string>&) { return std::string(); });
   EXPECT_EQ(app->ChooseLibrary(), nullptr);
-  EXPECT_EQ(session->FindUser("dmadmin")->Name(), Scalar("LIB1",
-                                                         "SELECT FULL_NAME FROM PEOPLE "
-                                                         "WHERE USER_ID = 'DMADMIN'"));
+  EXPECT_EQ(session->FindUser("dmadmin")->Name(),
+            Scalar("LIB1", "SELECT FULL_NAME FROM PEOPLE WHERE USER_ID = 'DMADMIN'"));
   EXPECT_EQ(session->FindUser("NOBODY"), nullptr);
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/dmapi/dm_tool.h"
@@ -72,16 +73,20 @@ inline std::unique_ptr<SqlObject> AttachedSql(Client& client, Application& app,
 class StandinTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Provision("LIB1", 10, "LIB2", 2);
-    Provision("LIB2", 2, "LIB1", 10);
     config.user_id = "DMADMIN";
     config.current_library = "LIB1";
-    for (const char* name : {"LIB1", "LIB2"}) {
+    for (const auto& [name, engine, other, other_engine] :
+         {std::tuple("LIB1", 10, "LIB2", 2), std::tuple("LIB2", 2, "LIB1", 10)}) {
+      schema::LibraryDefinition def;
+      def.name = name;
+      def.engine_code = engine;
+      def.other_libraries = {{other, other_engine}};
+      ProvisionSmallLibrary(File(name), def, 5);
       LibraryConfig lib;
       lib.name = name;
       lib.description = std::string("Library ") + name;
       lib.database_path = File(name);
-      lib.engine_code = std::string(name) == "LIB2" ? 2 : 10;
+      lib.engine_code = engine;
       config.libraries.push_back(lib);
     }
     Reopen();
@@ -152,15 +157,6 @@ class StandinTest : public ::testing::Test {
   std::unique_ptr<Client> client;
   std::unique_ptr<Session> session;
   std::unique_ptr<Application> app;
-
- private:
-  void Provision(const std::string& name, int engine, const std::string& other, int other_engine) {
-    schema::LibraryDefinition def;
-    def.name = name;
-    def.engine_code = engine;
-    def.other_libraries = {{other, other_engine}};
-    ProvisionSmallLibrary(File(name), def, 5);
-  }
 };
 
 // One run of the sproutsmith-dm command line, in process.

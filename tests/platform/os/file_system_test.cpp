@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "platform/os/failing_file_system.h"
 #include "support/temp_dir.h"
@@ -71,20 +72,19 @@ TEST(SystemFileSystemTest, CopyReplacesAndRemoveDeletes) {
 }
 
 TEST(FailingFileSystemTest, ArmedWritesFailWithTheReasonAndNeverReachTheDisk) {
-  struct Case {
+  const struct {
     const char* name;
     long n;
     bool later;
     const char* kept;  // the file after five appends "1".."5"
     long failures;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"full from the third write", 3, true, "12", 3},
       {"only the third write", 3, false, "1245", 1},
       {"full from the first", 1, true, "", 5},
       {"disarmed", 0, true, "12345", 0},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
     FailingFileSystem files;
@@ -95,18 +95,16 @@ TEST(FailingFileSystemTest, ArmedWritesFailWithTheReasonAndNeverReachTheDisk) {
     long failed = 0;
     for (const char* text : {"1", "2"}) {
       const Status written = open->Write(text);
+      failed += written.ok() ? 0 : 1;
       if (!written.ok()) {
-        ++failed;
         EXPECT_EQ(written.text, FailingFileSystem::kDiskFull);
       }
     }
     // Appends of their own count as writes too.
     for (const char* text : {"3", "4", "5"}) failed += files.Append(path, text).ok() ? 0 : 1;
-    EXPECT_EQ(ReadFile(path), c.kept);
-    EXPECT_EQ(failed, c.failures);
-    EXPECT_EQ(files.failures(), c.failures);
-    EXPECT_EQ(files.calls(Op::kWrite), 5);
-    EXPECT_EQ(files.calls(Op::kOpen), 4);
+    EXPECT_EQ(std::tuple(ReadFile(path), failed, files.failures(), files.calls(Op::kWrite),
+                         files.calls(Op::kOpen)),
+              std::tuple(c.kept, c.failures, c.failures, 5, 4));
   }
 }
 
@@ -117,7 +115,6 @@ TEST(FailingFileSystemTest, OpensRemovesAndCopiesFailOnTheirOwnCount) {
   files.Fail(Op::kRemove, 1, true, "Permission denied");
   files.Fail(Op::kCopy, 2, false, "Input/output error");
   files.Fail(Op::kOpen, 1, true, "Read-only file system");
-
   files.Fail(Op::kReplace, 1, true, "Read-only file system");
 
   EXPECT_EQ(files.Remove(dir.File("kept")).text, "Permission denied");
@@ -133,12 +130,12 @@ TEST(FailingFileSystemTest, OpensRemovesAndCopiesFailOnTheirOwnCount) {
   EXPECT_FALSE(files.Exists(dir.File("new.log")));
   EXPECT_EQ(files.calls(Op::kWrite), 0);  // a write that never was is not counted
 
-  EXPECT_EQ(files.call_log(), (std::vector<std::string>{
-                                  "FAILED Remove " + dir.File("kept"),
-                                  "Copy " + dir.File("kept") + " to " + dir.File("copy1"),
-                                  "FAILED Copy " + dir.File("kept") + " to " + dir.File("copy2"),
-                                  "FAILED Replace " + dir.File("kept"),
-                                  "FAILED Open " + dir.File("new.log")}));
+  EXPECT_EQ(files.call_log(),
+            (std::vector<std::string>{
+                "FAILED Remove " + dir.File("kept"),
+                "Copy " + dir.File("kept") + " to " + dir.File("copy1"),
+                "FAILED Copy " + dir.File("kept") + " to " + dir.File("copy2"),
+                "FAILED Replace " + dir.File("kept"), "FAILED Open " + dir.File("new.log")}));
   files.Disarm();
   EXPECT_TRUE(files.Remove(dir.File("kept")).ok());
   EXPECT_FALSE(files.Exists(dir.File("kept")));

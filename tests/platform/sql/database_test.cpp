@@ -1,17 +1,24 @@
 // The two back ends behind one Database interface: a SQLite file and a database of the test
-// server answer the same statements alike, each failure carrying its driver's prefix.
+// server answer the same statements alike, each failure carrying its driver's prefix, and
+// statements of one shape are translated once and prepared once per connection.
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "platform/both_backends.h"
 #include "platform/os/clock.h"
+#include "platform/schema/table_definitions.h"
+#include "platform/sql/dialect/translation_cache.h"
 
 namespace sproutsmith::sql {
 namespace {
 
 using testing::TempDir;
+using V = Value;
+using Table = std::vector<std::vector<Value>>;
 
 class DatabaseTest : public testing::BackendTest {
  protected:
@@ -58,14 +65,11 @@ TEST_P(DatabaseTest, ValuesReadBackAsTheirKindsWithTheTablesHeadings) {
       Run("SELECT ID, NAME, N, D, 'x', COUNT(*) OVER () AS \"Mixed\" FROM T ORDER BY ID");
   EXPECT_EQ(r.result.columns,
             (std::vector<std::string>{"ID", "NAME", "N", "D", Postgres() ? "" : "'x'", "Mixed"}));
-  ASSERT_EQ(r.result.rows.size(), 3u);
-  EXPECT_EQ(r.result.rows[0][0], Value::Integer(1));
-  EXPECT_EQ(r.result.rows[0][1], Value::Text("one"));
-  EXPECT_EQ(r.result.rows[0][2].type, Value::Type::kReal);
-  EXPECT_EQ(r.result.rows[0][2].text, "1.5");
-  EXPECT_EQ(r.result.rows[1][2], Value::Integer(2));
-  EXPECT_TRUE(r.result.rows[2][2].IsNull());
-  EXPECT_TRUE(r.result.rows[0][3].IsNull());
+  const V x = V::Text("x");
+  EXPECT_EQ(r.result.rows,
+            (Table{{V::Integer(1), V::Text("one"), V::Real(1.5), V(), x, V::Integer(3)},
+                   {V::Integer(2), V::Text("two"), V::Integer(2), V(), x, V::Integer(3)},
+                   {V::Integer(3), V::Text("three"), V(), V(), x, V::Integer(3)}}));
   // A double-quoted name is always a column: on SQLite's default a misspelt one silently
   // becomes a string.
   EXPECT_FALSE(db_->Execute("SELECT \"namex\" FROM T").ok());
@@ -76,19 +80,14 @@ TEST_P(DatabaseTest, ParametersBindByPositionOutsideLiteralsAndComments) {
   Run("INSERT INTO T (ID, NAME, D) VALUES (?, ?, ?) -- why?",
       {Value::Integer(7), Value::Text("it's ?"), Value::Text("2020-11-14 09:30:15")});
   Run("INSERT INTO T (ID, NAME) VALUES (?, ?)", {Value::Text("8"), Value::Null()});
-  const ExecResult r =
-      Run("SELECT NAME, D, '?' FROM T WHERE ID = ? OR (ID = ? AND NAME IS NULL) ORDER BY ID",
-          {Value::Integer(7), Value::Integer(8)});
-  ASSERT_EQ(r.result.rows.size(), 2u);
-  EXPECT_EQ(r.result.rows[0][0], Value::Text("it's ?"));
-  EXPECT_EQ(r.result.rows[0][1].text, "2020-11-14 09:30:15");
-  EXPECT_EQ(r.result.rows[0][2].text, "?");
-  EXPECT_TRUE(r.result.rows[1][0].IsNull());
+  EXPECT_EQ(Run("SELECT NAME, D, '?' FROM T WHERE ID = ? OR (ID = ? AND NAME IS NULL) ORDER BY ID",
+                {V::Integer(7), V::Integer(8)})
+                .result.rows,
+            (Table{{V::Text("it's ?"), V::Text("2020-11-14 09:30:15"), V::Text("?")},
+                   {V(), V(), V::Text("?")}}));
   // RETURNING reads rows; counting changes is for statements without a result.
-  const ExecResult returning =
-      Run("UPDATE T SET ID = ID + ? WHERE ID = 8 RETURNING ID", {Value::Integer(1)});
-  ASSERT_EQ(returning.result.rows.size(), 1u);
-  EXPECT_EQ(returning.result.rows[0][0], Value::Integer(9));
+  EXPECT_EQ(Run("UPDATE T SET ID = ID + ? WHERE ID = 8 RETURNING ID", {V::Integer(1)}).result.rows,
+            Table{{V::Integer(9)}});
 }
 
 TEST_P(DatabaseTest, RowsAffectedCountsChangesOnly) {
@@ -96,9 +95,8 @@ TEST_P(DatabaseTest, RowsAffectedCountsChangesOnly) {
   EXPECT_EQ(Run("DELETE FROM T WHERE ID = 1").rows_affected, 1);
   EXPECT_EQ(Run("UPDATE T SET NAME = 'y' WHERE ID = 99").rows_affected, 0);
   const ExecResult select = Run("SELECT COUNT(*) FROM T");
-  EXPECT_EQ(select.rows_affected, 0);
-  ASSERT_EQ(select.result.rows.size(), 1u);
-  EXPECT_EQ(select.result.rows[0][0], Value::Integer(2));
+  EXPECT_EQ(std::tuple(select.rows_affected, select.result.rows),
+            std::tuple(0, Table{{V::Integer(2)}}));
 }
 
 TEST_P(DatabaseTest, FailuresCarryThePrefixAndChangeNothing) {
@@ -206,6 +204,132 @@ TEST(PostgresDatabaseTest, ARefusedConnectionNamesItsTarget) {
   EXPECT_EQ(status.text.rfind("[Sproutsmith][PostgreSQL] " + connection + "_missing: ", 0), 0u)
       << status.text;
 }
+
+class TranslationCacheTest : public testing::BackendTest {
+ protected:
+  void SetUp() override {
+    db_ = Open();
+    ASSERT_TRUE(db_);
+    sqlite_ = dynamic_cast<SqliteDatabase*>(db_.get());
+    postgres_ = dynamic_cast<PostgresDatabase*>(db_.get());
+    ASSERT_TRUE(
+        db_->ExecuteScript("CREATE TABLE T (ID BIGINT PRIMARY KEY, NAME VARCHAR(40))").ok());
+    TranslateOptions options;
+    options.target = GetParam();
+    options.owners = {"DOCSADM", "dbo"};
+    options.non_null_integer_columns = schema::NonNullIntegerColumns();
+    cache_ = std::make_unique<TranslationCache>(options);
+  }
+
+  long long Prepared() const {
+    return sqlite_ ? sqlite_->statements_prepared() : postgres_->statements_prepared();
+  }
+
+  // The rows of a statement run through the cache, "a|b" per row.
+  std::vector<std::string> Rows(const std::string& sql) {
+    const ExecResult r = cache_->Execute(*db_, sql);
+    EXPECT_TRUE(r.ok()) << sql << ": " << r.status.text;
+    std::vector<std::string> rows;
+    for (const auto& row : r.result.rows) {
+      std::string line;
+      for (const Value& v : row) line += (line.empty() ? "" : "|") + v.text;
+      rows.push_back(line);
+    }
+    return rows;
+  }
+
+  std::unique_ptr<Database> db_;
+  SqliteDatabase* sqlite_ = nullptr;
+  PostgresDatabase* postgres_ = nullptr;
+  std::unique_ptr<TranslationCache> cache_;
+};
+
+TEST_P(TranslationCacheTest, EachShapeIsTranslatedAndPreparedOnce) {
+  const long long prepared = Prepared();
+  for (int i = 1; i <= 40; ++i) {
+    const std::string n = std::to_string(i);
+    const ExecResult r = cache_->Execute(
+        *db_, "INSERT INTO DOCSADM.T (ID, NAME) VALUES (" + n + ", 'name ''" + n + "''')");
+    EXPECT_EQ(std::tuple(r.ok(), r.rows_affected), std::tuple(true, 1)) << r.status.text;
+  }
+  for (int i = 1; i <= 40; ++i) {
+    const std::string n = std::to_string(i);
+    EXPECT_EQ(Rows("SELECT NAME, SUBSTRING(NAME, 1, 4) FROM DOCSADM.T WHERE ID = " + n +
+                   " AND NAME LIKE 'name%' OPTION (MAXDOP 1)"),
+              std::vector<std::string>{"name '" + n + "'|name"});
+  }
+  EXPECT_EQ(std::tuple(cache_->translations(), Prepared() - prepared), std::tuple(2, 2));
+
+  // A number beyond 32 bits makes no new shape, but PostgreSQL types the parameter as it
+  // types such a literal, in a statement prepared for it apart.
+  EXPECT_EQ(Rows("SELECT COUNT(*) FROM DOCSADM.T WHERE ID < 5000000000"),
+            std::vector<std::string>{"40"});
+  EXPECT_EQ(Rows("SELECT COUNT(*) FROM DOCSADM.T WHERE ID < 3"), std::vector<std::string>{"2"});
+  EXPECT_EQ(std::tuple(cache_->translations(), Prepared() - prepared),
+            std::tuple(3, Postgres() ? 4 : 3));
+
+  // What takes no parameters is translated once for as long as its text is kept, and run
+  // as text each time.
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(cache_->Execute(*db_, "set dateformat mdy").ok());
+  EXPECT_EQ(cache_->translations(), 4);
+  for (size_t i = 0; i < TranslationCache::kStatements; ++i) {
+    ASSERT_TRUE(
+        cache_->Execute(*db_, "SELECT COUNT(*) FROM T WHERE ID = " + std::to_string(i)).ok());
+  }
+  ASSERT_TRUE(cache_->Execute(*db_, "set dateformat mdy").ok());
+  EXPECT_EQ(cache_->translations(), 6);
+}
+
+TEST_P(TranslationCacheTest, ARecentlyUsedStatementOutlivesManyOthers) {
+  const long long prepared = Prepared();
+  const size_t others =
+      (Postgres() ? PostgresDatabase::kPreparedStatements : SqliteDatabase::kPreparedStatements) +
+      100;
+  for (size_t i = 0; i < others; ++i) {
+    // Each text its own: the literal sits where it stays in the shape.
+    ASSERT_TRUE(
+        cache_->Execute(*db_, "SELECT COUNT(*) FROM T WHERE 1 = " + std::to_string(i)).ok());
+    EXPECT_EQ(Rows("SELECT NAME FROM T WHERE ID = " + std::to_string(i)),
+              std::vector<std::string>{});
+  }
+  EXPECT_EQ(Prepared() - prepared, static_cast<long long>(others) + 1);
+}
+
+// A SELECT * prepared before its table gains a column answers with the column afterwards.
+TEST_P(TranslationCacheTest, AStatementPreparedBeforeATableChangeSeesTheChange) {
+  ASSERT_TRUE(cache_->Execute(*db_, "INSERT INTO T (ID, NAME) VALUES (1, 'one')").ok());
+  EXPECT_EQ(Rows("SELECT * FROM T WHERE ID = 1"), std::vector<std::string>{"1|one"});
+  ASSERT_TRUE(db_->Execute("ALTER TABLE T ADD COLUMN N INTEGER").ok());
+  ASSERT_TRUE(db_->Execute("UPDATE T SET N = 7").ok());
+  EXPECT_EQ(Rows("SELECT * FROM T WHERE ID = 1"), std::vector<std::string>{"1|one|7"});
+}
+
+TEST(PostgresPreparedStatementTest, ANewConnectionPreparesItsStatementsAgain) {
+  const std::string connection = testing::NewPostgresDatabase("reconnect");
+  ASSERT_FALSE(connection.empty());
+  Status status;
+  auto db = PostgresDatabase::Open(connection, "public", &status);
+  ASSERT_TRUE(db) << status.text;
+  auto admin = PostgresDatabase::Open(connection, "public", &status);
+  ASSERT_TRUE(admin) << status.text;
+  const std::string query = "SELECT ? + 1";
+  ASSERT_TRUE(db->Execute(query, {Value::Integer(1)}).ok());
+  const ExecResult pid = db->Execute("SELECT pg_backend_pid()");
+  ASSERT_TRUE(pid.ok());
+  EXPECT_EQ(db->statements_prepared(), 1);
+
+  // The server ends the session (waiting until it has); the next statement learns it.
+  ASSERT_TRUE(
+      admin->Execute("SELECT pg_terminate_backend(?, 10000)", {pid.result.rows[0][0]}).ok());
+  EXPECT_FALSE(db->Execute(query, {Value::Integer(1)}).ok());
+  const ExecResult again = db->Execute(query, {Value::Integer(2)});
+  ASSERT_TRUE(again.ok()) << again.status.text;
+  EXPECT_EQ(again.result.rows[0][0], Value::Integer(3));
+  EXPECT_EQ(db->statements_prepared(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothBackEnds, TranslationCacheTest, testing::BothBackends(),
+                         testing::BackendParamName);
 
 }  // namespace
 }  // namespace sproutsmith::sql
