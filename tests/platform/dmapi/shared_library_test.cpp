@@ -7,6 +7,7 @@
 
 #include "platform/sql/fault_injecting_database.h"
 #include "standin_fixture.h"
+#include "support/fault_opener.h"
 #include "support/postgres_server.h"
 
 namespace sproutsmith::dmapi {
@@ -144,15 +145,9 @@ TEST(SharedLibraryTest, KeysReservedInWritesThatWereUndoneAreNotHandedOutAgain) 
   const LibraryConfig library = MakeSharedLibrary(sql::Backend::kSqlite, dir);
   ASSERT_FALSE(library.name.empty());
   sql::FaultInjectingDatabase* fault = nullptr;
-  Process one(
-      library, &clock,
-      [&fault](const LibraryConfig& lib, std::string* error) -> std::unique_ptr<sql::Database> {
-        std::unique_ptr<sql::Database> db = OpenLibraryDatabase(lib, error);
-        if (!db) return nullptr;
-        auto faulty = std::make_unique<sql::FaultInjectingDatabase>(std::move(db));
-        fault = faulty.get();
-        return faulty;
-      });
+  Process one(library, &clock,
+              testing::FaultInjectingOpener(
+                  [&fault](const std::string&, sql::FaultInjectingDatabase& db) { fault = &db; }));
   Process two(library, &clock);
   ASSERT_NE(fault, nullptr);
 
