@@ -75,13 +75,6 @@ class SortingTest : public testing::EngineSession {
   }
 
   // Statements the engine sent since the log had `mark` lines.
-  size_t Mark() const { return install_.LogLines().size(); }
-  int Since(size_t mark, const std::string& fragment) const {
-    const auto lines = install_.LogLines();
-    int n = 0;
-    for (size_t i = mark; i < lines.size(); ++i) n += lines[i].find(fragment) != std::string::npos;
-    return n;
-  }
   int UpdatesSince(size_t mark) const { return Since(mark, "UPDATE DOCSADM.FOLDER_ITEM"); }
   int InsertsSince(size_t mark) const { return Since(mark, "INSERT INTO DOCSADM.FOLDER_ITEM"); }
 };

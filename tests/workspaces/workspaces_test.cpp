@@ -10,6 +10,7 @@
 
 #include "platform/sql/fault_injecting_database.h"
 #include "support/engine_session.h"
+#include "support/fault_opener.h"
 
 namespace sproutsmith::workspaces {
 namespace {
@@ -73,12 +74,11 @@ class WorkspacesTest : public testing::EngineSession {
                   "'DOCSOPEN.RefreshAllViews'");
   }
 
-  size_t Mark() const { return install_.LogLines().size(); }
   // The statements RunSQL sent since log line `from`.
   std::vector<std::string> Statements(size_t from) const {
-    const std::vector<std::string> lines = install_.LogLines();
+    const std::vector<std::string> lines = install_.LogLinesSince(from);
     std::vector<std::string> sent;
-    for (size_t i = from; i + 1 < lines.size(); ++i) {
+    for (size_t i = 0; i + 1 < lines.size(); ++i) {
       if (lines[i].rfind("Executing ", 0) == 0) sent.push_back(lines[i + 1]);
     }
     return sent;
@@ -299,14 +299,8 @@ class WorkspaceFaultTest : public WorkspacesTest {
  protected:
   void StartWithFaults() {
     install_.Create({{.name = "LIB1", .with_rules = false}, {.name = "LIB2", .with_rules = false}});
-    client_ = install_.OpenClient([this](const dmapi::LibraryConfig& library,
-                                         std::string* error) -> std::unique_ptr<sql::Database> {
-      std::unique_ptr<sql::Database> db = dmapi::OpenLibraryDatabase(library, error);
-      if (!db || library.name != "LIB1") return db;
-      auto wrapped = std::make_unique<sql::FaultInjectingDatabase>(std::move(db));
-      fault_ = wrapped.get();
-      return wrapped;
-    });
+    client_ = install_.OpenClient(testing::FaultInjectingOpener(
+        [this](const std::string&, sql::FaultInjectingDatabase& db) { fault_ = &db; }, "LIB1"));
     ASSERT_TRUE(client_);
     connection_ = std::make_unique<dm::Connection>(install_.context, *client_);
     ASSERT_TRUE(connection_->StartFusion()) << Dump();
