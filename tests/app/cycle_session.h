@@ -78,10 +78,6 @@ class CycleSession : public ::testing::Test {
     return false;
   }
   std::string Dump() const { return install_.LogText(); }
-  // The log lines from the first holding `from` up to the next holding `to` (both kept).
-  std::vector<std::string> Section(const std::string& from, const std::string& to) const {
-    return install_.LogSection(from, to);
-  }
 
   testing::DmInstallation install_;
   MainWindowModel window_;

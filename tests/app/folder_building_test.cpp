@@ -13,6 +13,7 @@
 
 #include "app/cycle_session.h"
 #include "app/standard_rule_tree.h"
+#include "support/flavours.h"
 #include "support/new_rows.h"
 
 namespace sproutsmith::app {
@@ -21,7 +22,7 @@ namespace {
 using testing::LibrarySpec;
 
 class FolderBuildingTest : public CycleSession,
-                           public ::testing::WithParamInterface<std::tuple<int, sql::Backend>> {
+                           public ::testing::WithParamInterface<testing::FlavourOnBackEnd> {
  protected:
   void SetUp() override { install_.backend = std::get<1>(GetParam()); }
   int EngineCode() const { return std::get<0>(GetParam()); }
@@ -199,14 +200,8 @@ TEST_P(FolderBuildingTest, ALevelInTheOtherLibraryGetsNoRecordNumbersOfThisOne) 
 }
 
 // Microsoft SQL Server and Oracle flavours.
-INSTANTIATE_TEST_SUITE_P(
-    FlavoursOnBothBackEnds, FolderBuildingTest,
-    ::testing::Combine(::testing::Values(10, 2),
-                       ::testing::Values(sql::Backend::kSqlite, sql::Backend::kPostgres)),
-    [](const ::testing::TestParamInfo<std::tuple<int, sql::Backend>>& param) {
-      return std::string(std::get<0>(param.param) == 2 ? "Oracle" : "Microsoft") +
-             (std::get<1>(param.param) == sql::Backend::kPostgres ? "OnPostgres" : "OnSqlite");
-    });
+INSTANTIATE_TEST_SUITE_P(FlavoursOnBothBackEnds, FolderBuildingTest,
+                         testing::BothFlavoursOnBothBackEnds(), testing::FlavourOnBackEndName);
 
 }  // namespace
 }  // namespace sproutsmith::app

@@ -180,8 +180,8 @@ const Scenario kScenarios[] = {
      .shown = {"Finished processing."},
      .more =
          [](ProcessingCycleTest& t) {
-           const auto broken =
-               t.Section("Processing library DEMO rule BROKEN", "Processing library");
+           const auto broken = testing::Section(
+               t.install_.LogLines(), "Processing library DEMO rule BROKEN", "Processing library");
            EXPECT_EQ(
                std::count_if(broken.begin(), broken.end(),
                              [](const std::string& l) { return l.starts_with("SQL Error: "); }),

@@ -160,11 +160,6 @@ std::string DmInstallation::LogText() const {
   return s;
 }
 
-std::vector<std::string> DmInstallation::LogSection(const std::string& from,
-                                                    const std::string& to) const {
-  return Section(LogLines(), from, to);
-}
-
 std::vector<std::string> DmInstallation::LogLinesSince(size_t mark) const {
   std::vector<std::string> lines = LogLines();
   lines.erase(lines.begin(), lines.begin() + static_cast<long>(std::min(mark, lines.size())));

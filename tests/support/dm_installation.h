@@ -75,8 +75,6 @@ class DmInstallation {
   int LogLineOf(const std::string& fragment) const;
   // The whole log, for failure messages.
   std::string LogText() const;
-  // The lines from the first holding `from` up to the next holding `to` (both kept).
-  std::vector<std::string> LogSection(const std::string& from, const std::string& to) const;
   // A mark in the log: the number of lines so far. The readers below see the lines after it.
   size_t LogMark() const { return LogLines().size(); }
   std::vector<std::string> LogLinesSince(size_t mark) const;
