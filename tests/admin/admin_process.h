@@ -3,21 +3,18 @@
 // installation: SPROUTSMITH_DM names the installation, XDG_CONFIG_HOME a per-user settings
 // folder of the test, TEMP the folder of the daily log.
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "app/program_process.h"
 #include "platform/dmapi/demo_installation.h"
 #include "platform/dmapi/installation.h"
 #include "platform/os/settings_store.h"
 #include "support/dm_installation.h"
+#include "support/product_name.h"
 #include "support/temp_dir.h"
 
 #if !defined(SPROUTSMITH_ADMIN_BINARY) || !defined(SPROUTSMITH_PROGRAM)
@@ -35,17 +32,15 @@ struct Outcome {
 class AdminProcess {
  public:
   explicit AdminProcess(testing::DmInstallation& install)
-      : AdminProcess(install.dir.File("dm.conf"), install.dir.path().string()) {
-    testing::WriteFile(
-        config_, dmapi::FormatInstallationConfig(install.config, install.dir.path().string()));
-  }
+      : AdminProcess(install.WriteConfig(), install.dir.path().string()) {}
   // Over the configuration file `config`; the tool's own folders go into `folder`.
   AdminProcess(std::string config, const std::string& folder)
       : config_(std::move(config)),
-        home_(folder + "/home"),
+        home_(folder),
+        settings_(folder + "/config/sproutsmith"),
         temp_(folder + "/temp"),
         work_(folder + "/work") {
-    for (const std::string& f : {home_, temp_, work_}) std::filesystem::create_directories(f);
+    for (const std::string& f : {temp_, work_}) std::filesystem::create_directories(f);
   }
 
   // Runs the tool with `args`, `input` on its stdin (never a terminal).
@@ -59,40 +54,24 @@ class AdminProcess {
                     const std::string& input) const {
     const std::string in = work_ + "/stdin", out = work_ + "/stdout", err = work_ + "/stderr";
     testing::WriteFile(in, input);
-    const pid_t pid = fork();
-    if (pid == 0) {
-      Redirect(in, STDIN_FILENO, O_RDONLY);
-      Redirect(out, STDOUT_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
-      Redirect(err, STDERR_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
-      setenv("SPROUTSMITH_DM", config_.c_str(), 1);
-      setenv("XDG_CONFIG_HOME", home_.c_str(), 1);
-      setenv("TEMP", temp_.c_str(), 1);
-      std::vector<std::string> words{binary};
-      words.insert(words.end(), args.begin(), args.end());
-      std::vector<char*> argv;
-      for (std::string& w : words) argv.push_back(w.data());
-      argv.push_back(nullptr);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, testing::ReadFile(out),
-            testing::ReadFile(err)};
+    testing::WriteFile(err, "");
+    const pid_t pid =
+        app::SpawnProgram(binary, args, app::ProgramEnvironment("", config_, home_), err, out, in);
+    return {app::WaitProgram(pid), testing::ReadFile(out), testing::ReadFile(err)};
   }
 
   void SetSetting(const std::string& section, const std::string& key,
                   const std::string& value) const {
-    os::SettingsStore store(home_ + "/sproutsmith");
-    store.Save("Arborline Sproutsmith for OpenText eDOCS", section, key, value);
+    os::SettingsStore store(settings_);
+    store.Save(testing::kProductName, section, key, value);
   }
   // The tool's per-user settings.
   std::string Setting(const std::string& section, const std::string& key) const {
-    const os::SettingsStore store(home_ + "/sproutsmith");
-    return store.Get("Arborline Sproutsmith for OpenText eDOCS", section, key, "<absent>");
+    const os::SettingsStore store(settings_);
+    return store.Get(testing::kProductName, section, key, "<absent>");
   }
   std::string SettingsFile() const {
-    return testing::ReadFile(home_ + "/sproutsmith/Arborline Sproutsmith for OpenText eDOCS.ini");
+    return testing::ReadFile(settings_ + "/" + testing::kProductName + ".ini");
   }
   // Every line of the daily logs written so far.
   std::string Log() const {
@@ -111,14 +90,7 @@ class AdminProcess {
   }
 
  private:
-  static void Redirect(const std::string& path, int fd, int flags) {
-    const int opened = open(path.c_str(), flags, 0644);
-    if (opened < 0) _exit(126);
-    dup2(opened, fd);
-    close(opened);
-  }
-
-  std::string config_, home_, temp_, work_;
+  std::string config_, home_, settings_, temp_, work_;
 };
 
 // The demo installation a new user gets (three clients of two matters in DEMO), made in a

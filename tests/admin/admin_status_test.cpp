@@ -7,11 +7,12 @@
 #include "app/run_report.h"
 #include "platform/os/environment.h"
 #include "platform/os/instance_lock.h"
+#include "support/product_name.h"
 
 namespace sproutsmith::admin {
 namespace {
 
-constexpr char kLogStem[] = "Arborline Sproutsmith for OpenText eDOCS_";
+const std::string kLogStem = std::string(testing::kProductName) + "_";
 
 app::RuleReport Rule(const char* rule, const char* outcome, int folders,
                      const char* first_error = "") {

@@ -7,21 +7,14 @@
 #include <sstream>
 
 #include "admin_process.h"
-#include "platform/sql/sqlite_database.h"
+#include "support/sql_rows.h"
+#include "support/status_assertions.h"
+#include "text/text.h"
 
 namespace sproutsmith::admin {
 namespace {
 
-bool Has(const std::string& text, const std::string& fragment) {
-  return text.find(fragment) != std::string::npos;
-}
-
-void Exec(const std::string& file, const std::string& sql) {
-  std::string error;
-  std::unique_ptr<sql::SqliteDatabase> db = sql::SqliteDatabase::Open(file, false, &error);
-  ASSERT_TRUE(db) << error;
-  ASSERT_TRUE(db->Execute(sql).ok()) << sql;
-}
+using testing::Contains;
 
 TEST(DoctorTest, AFreshDemoInstallationPassesEveryCheck) {
   DemoProcess demo;
@@ -38,84 +31,70 @@ TEST(DoctorTest, AFreshDemoInstallationPassesEveryCheck) {
         "NEEDS_FOLDERING\n",
         "OK   library DEMO has at least one rule (5)\n", "OK   log folder ",
         "OK   General settings are in range\n"}) {
-    EXPECT_TRUE(Has(o.out, line)) << line << "\n" << o.out;
+    EXPECT_TRUE(Contains(o.out, line));
   }
   EXPECT_EQ(count, 9) << o.out;
   // The log folder's check leaves nothing behind.
   for (const auto& entry : std::filesystem::directory_iterator(demo.process->temp())) {
-    EXPECT_FALSE(Has(entry.path().filename().string(), "doctor")) << entry.path();
+    EXPECT_FALSE(Contains(entry.path().filename().string(), "doctor"));
   }
 }
 
 TEST(DoctorTest, EachBrokenPartGivesItsFailLineAndExitOne) {
+  // The line names the demo's files: {config}, {archive} and the folder {dir}.
   struct Case {
     const char* name;
     std::function<void(DemoProcess&)> breaks;
-    std::function<std::string(DemoProcess&)> line;
+    std::string line;
   };
   const Case cases[] = {
       {"missing configuration", [](DemoProcess& d) { std::filesystem::remove(d.demo.config_path); },
-       [](DemoProcess& d) {
-         return "FAIL DM configuration file " + d.demo.config_path +
-                " (named by SPROUTSMITH_DM) exists and parses: it does not exist; sproutsmith-dm "
-                "init-demo makes a trial one there\n";
-       }},
+       "FAIL DM configuration file {config} (named by SPROUTSMITH_DM) exists and parses: it does "
+       "not exist; sproutsmith-dm init-demo makes a trial one there\n"},
       {"malformed configuration",
        [](DemoProcess& d) { testing::WriteFile(d.demo.config_path, "[library\n"); },
-       [](DemoProcess& d) { return "exists and parses: " + d.demo.config_path + ":1: "; }},
+       "exists and parses: {config}:1: "},
       {"library file missing", [](DemoProcess& d) { std::filesystem::remove(d.ArchiveFile()); },
-       [](DemoProcess& d) {
-         return "FAIL library ARCHIVE opens as user DMADMIN: database file " + d.ArchiveFile() +
-                " does not exist; correct the library's entry in " + d.demo.config_path +
-                " or the database it names\n";
-       }},
+       "FAIL library ARCHIVE opens as user DMADMIN: database file {archive} does not exist; "
+       "correct the library's entry in {config} or the database it names\n"},
       {"library file that is no database",
        [](DemoProcess& d) { testing::WriteFile(d.ArchiveFile(), std::string(4096, 'x')); },
-       [](DemoProcess& d) {
-         return "FAIL library ARCHIVE opens as user DMADMIN: database file " + d.ArchiveFile() +
-                " cannot be opened: ";
-       }},
+       "FAIL library ARCHIVE opens as user DMADMIN: database file {archive} cannot be opened: "},
       {"user unknown",
        [](DemoProcess& d) {
-         Exec(d.ArchiveFile(), "DELETE FROM PEOPLE WHERE USER_ID = 'DMADMIN'");
+         testing::ReadFileRows(d.ArchiveFile(), "DELETE FROM PEOPLE WHERE USER_ID = 'DMADMIN'");
        },
-       [](DemoProcess&) {
-         return std::string(
-             "FAIL library ARCHIVE opens as user DMADMIN: user DMADMIN is not one of the PEOPLE "
-             "of library ARCHIVE;");
-       }},
+       "FAIL library ARCHIVE opens as user DMADMIN: user DMADMIN is not one of the PEOPLE of "
+       "library ARCHIVE;"},
       {"rule table missing",
-       [](DemoProcess& d) { Exec(d.DemoFile(), "DROP TABLE NEEDS_FOLDERING"); },
-       [](DemoProcess&) {
-         return std::string(
-             "FAIL library DEMO has the rule tables QUIL_SETTINGS, QUIL_SPROUTSMITH and "
-             "NEEDS_FOLDERING: missing NEEDS_FOLDERING;");
-       }},
+       [](DemoProcess& d) { testing::ReadFileRows(d.DemoFile(), "DROP TABLE NEEDS_FOLDERING"); },
+       "FAIL library DEMO has the rule tables QUIL_SETTINGS, QUIL_SPROUTSMITH and "
+       "NEEDS_FOLDERING: missing NEEDS_FOLDERING;"},
       {"no rule",
        [](DemoProcess& d) {
-         Exec(d.DemoFile(), "DELETE FROM QUIL_SETTINGS WHERE SECTION_KEY = 'RULE_TEMPLATE'");
+         testing::ReadFileRows(d.DemoFile(),
+                               "DELETE FROM QUIL_SETTINGS WHERE SECTION_KEY = 'RULE_TEMPLATE'");
        },
-       [](DemoProcess&) {
-         return std::string("FAIL library DEMO has at least one rule: QUIL_SETTINGS holds no ");
-       }},
+       "FAIL library DEMO has at least one rule: QUIL_SETTINGS holds no "},
       // Nobody, root included, can create a file under a regular file.
       {"log folder unwritable",
        [](DemoProcess& d) {
          testing::WriteFile(d.dir.File("plain"), "");
          d.process->SetSetting("General", "LogFile", d.dir.File("plain") + "/logs/S.LOG");
        },
-       [](DemoProcess& d) {
-         return "FAIL log folder " + d.dir.File("plain") +
-                "/logs is writable: a file cannot be created there: Not a directory; ";
-       }},
+       "FAIL log folder {dir}/plain/logs is writable: a file cannot be created there: Not a "
+       "directory; "},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     DemoProcess demo;
     c.breaks(demo);
     const Outcome o = demo.process->Run({"doctor"});
-    EXPECT_EQ(o.status, 1) << c.name << "\n" << o.out;
-    EXPECT_TRUE(Has(o.out, c.line(demo))) << c.name << "\n" << c.line(demo) << "\n" << o.out;
-    EXPECT_TRUE(Has(o.err, "check(s) failed")) << c.name << o.err;
+    EXPECT_EQ(o.status, 1) << o.out;
+    std::string line = text::Replace(c.line, "{config}", demo.demo.config_path);
+    line = text::Replace(line, "{archive}", demo.ArchiveFile());
+    EXPECT_TRUE(Contains(o.out, text::Replace(line, "{dir}", demo.dir.path().string())));
+    EXPECT_TRUE(Contains(o.err, "check(s) failed"));
   }
 }
 
@@ -139,9 +118,9 @@ TEST(DoctorTest, SettingsOutOfRangeAreNamedOneByOne) {
   for (const Case& c : cases) {
     const std::string line = std::string("FAIL General setting ") + c.key + " = " + c.value + ": " +
                              c.problem + "; sproutsmith-admin option " + c.key + " VALUE sets it\n";
-    EXPECT_TRUE(Has(o.out, line)) << line << o.out;
+    EXPECT_TRUE(Contains(o.out, line));
   }
-  EXPECT_FALSE(Has(o.out, "General settings are in range")) << o.out;
+  EXPECT_FALSE(Contains(o.out, "General settings are in range"));
   EXPECT_EQ(o.err, "sproutsmith-admin: 5 check(s) failed\n");
 }
 

@@ -9,6 +9,8 @@
 #include "admin_process.h"
 #include "platform/dmapi/folder_tree.h"
 #include "platform/sql/sqlite_database.h"
+#include "support/new_rows.h"
+#include "support/status_assertions.h"
 
 namespace sproutsmith::admin {
 namespace {
@@ -17,9 +19,7 @@ using Paths = std::set<std::string>;
 
 const std::vector<std::string> kRules = {"CLIENT MATTERS", "CLIENTS", "CLIENT NAMES", "MAIL ROOM"};
 
-bool Has(const std::string& text, const std::string& fragment) {
-  return text.find(fragment) != std::string::npos;
-}
+using testing::Contains;
 
 // The library file and its write-ahead log, as they lie on the disk.
 std::string Bytes(const std::string& file) {
@@ -85,21 +85,18 @@ TEST(PreviewTest, WritesNothingAndNamesTheFoldersTheNextCycleCreates) {
 
   // First over the untouched demo, then after a new client and matter arrived and a known
   // client was renamed (its folder is found by its first five characters).
-  const char* const changes[] = {
+  const std::string changes[] = {
       "",
-      "INSERT INTO CLIENT (SYSTEM_ID, CLIENT_ID, CLIENT_NAME) VALUES (900001, 'C0099', "
-      "'Quayside Tea Ltd'); INSERT INTO MATTER (SYSTEM_ID, CLIENT_ID, MATTER_ID, MATTER_NAME) "
-      "VALUES (900002, 900001, '0001', 'Quayside first matter'); INSERT INTO PROFILE (SYSTEM_ID, "
-      "DOCNUMBER, DOCNAME, APPLICATION, STATUS, AUTHOR, TYPIST, MATTER, DOCUMENTTYPE, "
-      "DEFAULT_RIGHTS) SELECT 900003, 900003, 'Quayside letter', APPLICATION, 0, AUTHOR, TYPIST, "
-      "900002, DOCUMENTTYPE, 0 FROM PROFILE WHERE DOCNUMBER = (SELECT MIN(DOCNUMBER) FROM "
-      "PROFILE WHERE MATTER IS NOT NULL); UPDATE CLIENT SET CLIENT_NAME = 'Renamed Ltd' WHERE "
-      "CLIENT_ID = 'C0001'; INSERT INTO MATTER (SYSTEM_ID, CLIENT_ID, MATTER_ID, MATTER_NAME) "
-      "SELECT 900004, SYSTEM_ID, '0077', 'Late matter' FROM CLIENT WHERE CLIENT_ID = 'C0001'",
+      testing::NewClientSql(900001, "C0099", "'Quayside Tea Ltd'") + "; " +
+          testing::NewMatterSql(900002, "900001", "0001", "Quayside first matter") + "; " +
+          testing::NewDocumentSql(900003, "Quayside letter", 900002) +
+          "; UPDATE CLIENT SET CLIENT_NAME = 'Renamed Ltd' WHERE CLIENT_ID = 'C0001'; " +
+          testing::NewMatterSql(900004, "(SELECT SYSTEM_ID FROM CLIENT WHERE CLIENT_ID = 'C0001')",
+                                "0077", "Late matter"),
   };
-  for (const char* change : changes) {
-    SCOPED_TRACE(change[0] == '\0' ? "fresh demo" : "after changes");
-    if (change[0] != '\0') {
+  for (const std::string& change : changes) {
+    SCOPED_TRACE(change.empty() ? "fresh demo" : "after changes");
+    if (!change.empty()) {
       std::string error;
       std::unique_ptr<sql::SqliteDatabase> db =
           sql::SqliteDatabase::Open(demo.DemoFile(), false, &error);
@@ -113,8 +110,8 @@ TEST(PreviewTest, WritesNothingAndNamesTheFoldersTheNextCycleCreates) {
     for (const std::string& rule : kRules) {
       const Outcome o = admin.Run({"preview", "DEMO", rule, "--limit", "1000"});
       ASSERT_EQ(o.status, 0) << rule << o.err << o.out;
-      EXPECT_TRUE(Has(o.out, "Statement:\nSELECT ")) << o.out;
-      EXPECT_TRUE(Has(o.out, "\nRows selected: ")) << o.out;
+      EXPECT_TRUE(Contains(o.out, "Statement:\nSELECT "));
+      EXPECT_TRUE(Contains(o.out, "\nRows selected: "));
       ReadFolderLines(o.out, seen);
     }
     EXPECT_TRUE(Bytes(demo.DemoFile()) == demo_bytes) << admin.Log();
@@ -133,7 +130,7 @@ TEST(PreviewTest, WritesNothingAndNamesTheFoldersTheNextCycleCreates) {
     }
     expected.insert(seen.created.begin(), seen.created.end());
     EXPECT_EQ(TreePaths(demo.DemoFile()), expected);
-    if (change[0] != '\0') {
+    if (!change.empty()) {
       EXPECT_EQ(seen.renames.size(), 1u);
       EXPECT_EQ(seen.created.count("CLIENTS\\C0099"), 1u);
     }
@@ -145,15 +142,14 @@ TEST(PreviewTest, LimitShowsTheFirstRowsAndCountsTheRest) {
   const Outcome all = demo.process->Run({"preview", "demo", "clients"});
   ASSERT_EQ(all.status, 0) << all.err;
   // Three clients of two matters: one row per matter.
-  EXPECT_TRUE(Has(all.out, "\nRows selected: 6\n")) << all.out;
-  EXPECT_TRUE(Has(all.out, "Row 6:\n  new          CLIENTS\n  new          CLIENTS\\C0003\n"))
-      << all.out;
+  EXPECT_TRUE(Contains(all.out, "\nRows selected: 6\n"));
+  EXPECT_TRUE(Contains(all.out, "Row 6:\n  new          CLIENTS\n  new          CLIENTS\\C0003\n"));
 
   const Outcome two = demo.process->Run({"preview", "DEMO", "CLIENTS", "--limit", "2"});
   ASSERT_EQ(two.status, 0) << two.err;
-  EXPECT_TRUE(Has(two.out, "Row 2:")) << two.out;
-  EXPECT_FALSE(Has(two.out, "Row 3:")) << two.out;
-  EXPECT_TRUE(Has(two.out, "(4 more row(s) not shown; --limit N shows more)\n")) << two.out;
+  EXPECT_TRUE(Contains(two.out, "Row 2:"));
+  EXPECT_FALSE(Contains(two.out, "Row 3:"));
+  EXPECT_TRUE(Contains(two.out, "(4 more row(s) not shown; --limit N shows more)\n"));
 
   for (const char* limit : {"0", "x", "-1"}) {
     EXPECT_EQ(demo.process->Run({"preview", "DEMO", "CLIENTS", "--limit", limit}).status, 2);
@@ -174,13 +170,12 @@ TEST(PreviewTest, RunsTheSavedStatementWhenTheCycleWouldReuseIt) {
     const Outcome o = admin.Run({"preview", "DEMO", "CLIENTS"});
     ASSERT_EQ(o.status, 0) << o.err;
     if (reuse[0] == '0') {
-      EXPECT_FALSE(Has(o.out, saved)) << o.out;
-      EXPECT_TRUE(Has(o.out, "\nRows selected: 6\n")) << o.out;
+      EXPECT_FALSE(Contains(o.out, saved));
+      EXPECT_TRUE(Contains(o.out, "\nRows selected: 6\n"));
     } else {
-      EXPECT_TRUE(Has(o.out, "Statement:\n" + saved +
-                                 "\nRows selected: 1\nRow 1:\n"
-                                 "  new          CLIENTS\n  new          CLIENTS\\C0002\n"))
-          << o.out;
+      EXPECT_TRUE(Contains(o.out, "Statement:\n" + saved +
+                                      "\nRows selected: 1\nRow 1:\n"
+                                      "  new          CLIENTS\n  new          CLIENTS\\C0002\n"));
     }
   }
 }

@@ -58,10 +58,11 @@ class ConsoleProgressTest : public ::testing::Test {
 
   // (rule, rows selected, folders created) of each rule in the run's summary.
   static std::vector<std::smatch> SummaryLines(const std::string& text) {
-    static const std::regex line(R"(\n([A-Z]+ - [A-Z ]+): (\d+) row\(s\) selected, (\d+) folder\(s\) created)");
+    static const std::regex line(
+        R"(\n([A-Z]+ - [A-Z ]+): (\d+) row\(s\) selected, (\d+) folder\(s\) created)");
     std::vector<std::smatch> found;
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), line); it != std::sregex_iterator();
-         ++it) {
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), line);
+         it != std::sregex_iterator(); ++it) {
       found.push_back(*it);
     }
     return found;

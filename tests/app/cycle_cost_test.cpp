@@ -33,8 +33,7 @@ TEST(CycleCostTest, AFolderTakesAboutOneCommitAndABoundedNumberOfStatements) {
   const long long folders = Folders(demo) - before;
   ASSERT_GT(folders, 40);
   const double commits = static_cast<double>(counts->commits) / static_cast<double>(folders);
-  const double statements =
-      static_cast<double>(counts->statements) / static_cast<double>(folders);
+  const double statements = static_cast<double>(counts->statements) / static_cast<double>(folders);
   // The demo's rows often find their folders made: a row commits at its end in each library
   // it wrote to, and once before each folder it makes. A commit per statement gave 43.
   EXPECT_LE(commits, 3.0) << folders << " folders";

@@ -17,13 +17,14 @@
 #include "platform/schema/rule_rows.h"
 #include "platform/sql/sqlite_database.h"
 #include "support/dm_installation.h"
+#include "support/product_name.h"
 #include "support/status_assertions.h"
 
 namespace sproutsmith::app {
 
 class CycleSession : public ::testing::Test {
- protected:
-  static constexpr const char* kProduct = "Arborline Sproutsmith for OpenText eDOCS";
+ public:  // tables of scenarios reach the session through it
+  static constexpr const char* kProduct = testing::kProductName;
 
   // Provisions the libraries (hand `prepare` the chance to change their files first), starts
   // the session and fills TVRules with the saved library marks and placeholders.
@@ -48,24 +49,20 @@ class CycleSession : public ::testing::Test {
     }
     throw std::runtime_error("no library node " + name);
   }
-  // The mark of a rule node; "absent" when the library has no such node.
+  // The mark of a rule node (of the library node when `rule` is ""); "absent" when the library
+  // has no such node.
   std::string Mark(const std::string& library, const std::string& rule) {
+    if (rule.empty()) return Library(library).checked ? "checked" : "unchecked";
     for (const CheckNode& node : Library(library).rules) {
       if (node.text == rule) return node.checked ? "checked" : "unchecked";
     }
     return "absent";
   }
 
-  // Adds a standard rule (every value of the default rule), changed by `change`, behind the
-  // system's back.
-  void AddRule(const std::string& library, const std::string& name,
-               const std::function<void(schema::RuleDefinition&)>& change,
-               const std::string& folder_template = "%CLIENTS% %\\% %MATTER.CLIENT_ID.CLIENT_ID%") {
-    schema::RuleDefinition rule = schema::StandardRule(name, folder_template);
-    change(rule);
-    std::unique_ptr<sql::Database> db = install_.OpenLibrary(library);
-    ASSERT_TRUE(db);
-    ASSERT_TRUE(testing::Ok(schema::WriteRule(*db, rule)));
+  // Only `rule` of `library` stays checked.
+  void OnlyRule(const std::string& library, const std::string& rule) {
+    tree().ExpandLibraryNode(Library(library));
+    for (CheckNode& node : Library(library).rules) node.checked = node.text == rule;
   }
 
   int Count(const std::string& fragment) const { return install_.CountLogLines(fragment); }
@@ -81,10 +78,6 @@ class CycleSession : public ::testing::Test {
     return false;
   }
   std::string Dump() const { return install_.LogText(); }
-  // The log lines from the first holding `from` up to the next holding `to` (both kept).
-  std::vector<std::string> Section(const std::string& from, const std::string& to) const {
-    return install_.LogSection(from, to);
-  }
 
   testing::DmInstallation install_;
   MainWindowModel window_;

@@ -9,6 +9,7 @@
 
 #include "app/engine.h"
 #include "app/scripted_dm_seam.h"
+#include "support/product_name.h"
 #include "support/recording_launcher.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
@@ -17,7 +18,7 @@ namespace sproutsmith::app {
 
 class EngineTest : public ::testing::Test {
  protected:
-  static constexpr const char* kProduct = "Arborline Sproutsmith for OpenText eDOCS";
+  static constexpr const char* kProduct = testing::kProductName;
 
   EngineTest() {
     std::filesystem::create_directories(dir_.File("temp"));
@@ -69,11 +70,7 @@ class EngineTest : public ::testing::Test {
   void Save(const std::string& section, const std::string& key, const std::string& value) {
     ASSERT_TRUE(os::SettingsStore(dir_.File("config")).Save(kProduct, section, key, value));
   }
-  int Count(const std::string& fragment) {
-    int n = 0;
-    for (const auto& l : LogLines()) n += l.find(fragment) != std::string::npos;
-    return n;
-  }
+  int Count(const std::string& fragment) { return testing::CountHolding(LogLines(), fragment); }
   std::string BuildLine() { return engine_->identity().BuildLine(); }
   static std::string Separator() { return std::string(70, '-'); }
 

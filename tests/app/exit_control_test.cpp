@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/scripted_ui.h"
-#include "support/temp_dir.h"
+#include "support/dm_installation.h"
 
 namespace sproutsmith::app {
 namespace {
@@ -35,30 +34,20 @@ TEST(ExitDecisionTest, TheFlagsDecideWhatExitAndCloseDo) {
   }
 }
 
+// The engine's runtime around a Context, with no library: only the window's state matters.
 class ExitControlTest : public ::testing::Test {
  protected:
-  ExitControlTest()
-      : clock_(text::DateTime{2020, 11, 14, 9, 0, 0}),
-        settings_(dir_.File("config")),
-        log_(clock_, state_, options_, ui_),
-        context_{clock_, settings_, ui_, state_, options_, identity_, log_} {
-    window_.LabelStatusColour = 192;  // red while a cycle runs
-  }
+  ExitControlTest() { window_.LabelStatusColour = 192; }  // red while a cycle runs
   std::vector<std::string> MessageTexts() {
     std::vector<std::string> texts;
-    for (const auto& m : ui_.messages) texts.push_back(m.text);
+    for (const auto& m : install_.ui.messages) texts.push_back(m.text);
     return texts;
   }
 
-  testing::TempDir dir_;
-  os::FixedClock clock_;
-  os::SettingsStore settings_;
-  runtime::RunState state_;
-  runtime::Options options_;
-  runtime::Identity identity_;
-  testing::ScriptedUi ui_;
-  log::Log log_;
-  Context context_;
+  testing::DmInstallation install_;
+  runtime::RunState& state_ = install_.state;
+  testing::ScriptedUi& ui_ = install_.ui;
+  Context& context_ = install_.context;
   MainWindowModel window_;
   int program_ends_ = 0;
   std::function<void()> end_ = [this] { ++program_ends_; };

@@ -1,140 +1,225 @@
-// The exit status, the run report and the stop of a whole run over a real DM installation
-// (SQLite libraries in a temporary folder): what a cron job or a service manager sees.
+// A whole run over a real DM installation (SQLite libraries in a temporary folder) as a cron
+// job or a service manager sees it: the log, the exit status, the run report and the stop.
 
 #include "app/exit_status.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app/run_summary.h"
 #include "app/standard_rule_tree.h"
 #include "installed_engine.h"
-#include "platform/schema/rule_rows.h"
+#include "platform/schema/test_data.h"
 #include "support/status_assertions.h"
 
 namespace sproutsmith::app {
 namespace {
 
+using testing::Contains;
+
 class ExitStatusTest : public InstalledEngineTest {
- protected:
+ public:  // the tables' steps reach the run through it
   void Install(bool archive = true) {
     std::vector<testing::LibrarySpec> libraries = {{.name = "DEMO"}};
     if (archive) libraries.push_back({.name = "ARCHIVE", .engine_code = 2});
     install_.Create(libraries);
   }
-  Engine& Build() { return BuildReal(); }
-  void AddRule(const std::string& library, const std::string& name,
-               const std::function<void(schema::RuleDefinition&)>& change) {
-    schema::RuleDefinition rule =
-        schema::StandardRule(name, "%CLIENTS% %\\% %MATTER.CLIENT_ID.CLIENT_ID%");
-    change(rule);
-    std::unique_ptr<sql::Database> db = install_.OpenLibrary(library);
-    ASSERT_TRUE(db);
-    ASSERT_TRUE(testing::Ok(schema::WriteRule(*db, rule)));
-  }
-
-  // Runs "/G /X" and checks the status, the unchecked libraries, the report, the summary.
-  void ExpectOutcome(int status, const std::vector<std::string>& unchecked) {
-    EXPECT_EQ(Build().Run({"/G", "/X"}), status);
-    std::vector<std::string> names;
-    for (const LibraryProblem& library : engine_->UncheckedLibraries()) {
-      names.push_back(library.library);
+  // The rules of the last cycle, "LIBRARY - RULE: outcome (reason)".
+  std::vector<std::string> Rules() {
+    std::vector<std::string> rules;
+    if (engine_ == nullptr || engine_->LastCycle() == nullptr) return rules;
+    for (const RuleReport& r : engine_->LastCycle()->rules) {
+      rules.push_back(r.library + " - " + r.rule + ": " + r.outcome +
+                      (r.reason.empty() ? "" : " (" + r.reason + ")"));
     }
-    EXPECT_EQ(names, unchecked);
-    const std::string report = Report();
-    EXPECT_NE(report.find("\"exit_status\": " + std::to_string(status) + ","), std::string::npos)
-        << report;
-    const std::string summary = RunSummary(SummaryFactsOf(*engine_));
-    EXPECT_NE(summary.find(std::string("Outcome: ") + OutcomeWord(status) + " (exit " +
-                           std::to_string(status) + ")."),
-              std::string::npos)
-        << summary;
-    for (const std::string& library : unchecked) {
-      EXPECT_NE(summary.find("sproutsmith-admin check " + library + "\n"), std::string::npos)
-          << summary;
-    }
-    EXPECT_EQ(Saved("General", "IsRunning"), "0");
-    ASSERT_NE(engine_->LastCycle(), nullptr);
+    return rules;
   }
 };
 
-TEST_F(ExitStatusTest, AFinishedCycleExitsZeroAndReportsEveryRule) {
+TEST_F(ExitStatusTest, AFinishedCycleBuildsAndRecordsEveryRulesRowsAndReportsThem) {
   Install();
-  EXPECT_EQ(Build().Run({"/G", "/X"}), kExitFinished);
-  const std::string report = Report();
-  EXPECT_NE(report.find("\"exit_status\": 0,\n  \"outcome\": \"finished\""), std::string::npos)
-      << report;
-  for (const char* rule : {"\"library\": \"DEMO\",\n        \"rule\": \"CLIENTS\"",
-                           "\"library\": \"ARCHIVE\",\n        \"rule\": \"CLIENT MATTERS\""}) {
-    EXPECT_NE(report.find(rule), std::string::npos) << report;
+  // Counted by hand over the library files: the rows each rule's template stands for.
+  const std::string per_matter = install_.Scalar(
+      "DEMO", "SELECT COUNT(*) FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID");
+  const std::string per_document_type = install_.Scalar(
+      "DEMO",
+      "SELECT COUNT(*) FROM (SELECT DISTINCT C.CLIENT_ID, M.MATTER_ID, D.TYPE_ID FROM PROFILE P "
+      "JOIN MATTER M ON M.SYSTEM_ID = P.MATTER JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID "
+      "JOIN DOCUMENTTYPES D ON D.SYSTEM_ID = P.DOCUMENTTYPE "
+      "JOIN APPS A ON A.SYSTEM_ID = P.APPLICATION WHERE A.APPLICATION <> 'FOLDER')");
+  ASSERT_NE(per_matter, "0");
+  ASSERT_NE(per_document_type, "0");
+
+  EXPECT_EQ(BuildReal().Run({"/G", "/X"}), kExitFinished);
+  const struct {
+    const char* name;
+    const char* folder_template;
+    std::string rows;
+  } rules[] = {{schema::kClientMattersRule, schema::kMatterTemplate, per_document_type},
+               {schema::kClientsRule, schema::kClientsTemplate, per_matter}};
+  for (const char* library : {"DEMO", "ARCHIVE"}) {
+    for (const auto& rule : rules) {
+      SCOPED_TRACE(std::string(library) + " " + rule.name);
+      const auto section = testing::Section(
+          LogLines(), std::string("Processing library ") + library + " rule " + rule.name,
+          std::string("Finished with library ") + library);
+      ASSERT_FALSE(section.empty());
+      for (const std::string& line :
+           {std::string("Rule Parameters:"), "Rule Template: " + std::string(rule.folder_template),
+            std::string("Rule Security: %AUTHOR.PRIMARY_GROUP% = 127"), std::string("Rule Form: "),
+            std::string("SELECT DISTINCT "),
+            rule.rows + " SQL value(s) match the folder template"}) {
+        EXPECT_EQ(std::count_if(section.begin(), section.end(),
+                                [&](const std::string& l) { return l.starts_with(line); }),
+                  1)
+            << line;
+      }
+    }
+    // Every row is recorded, and no rule stays held.
+    EXPECT_NE(install_.Scalar(library, "SELECT COUNT(*) FROM QUIL_SPROUTSMITH"), "0") << library;
+    EXPECT_TRUE(install_.RunningNodes(library).empty()) << library;
   }
-  // What each rule did is the disk-full test's working case; a second run, with nothing
-  // new, is still a finished run and writes its own report.
-  Build();
-  EXPECT_EQ(engine_->Run({"/G", "/X"}), kExitFinished);
+  EXPECT_EQ(Count("Finished processing."), 1);
+  EXPECT_EQ(Count("Error:"), 0);
+  EXPECT_TRUE(ui_->messages.empty());
+  std::vector<std::string> results;
+  for (const auto& row : engine_->options().ListResults) {
+    results.push_back(row.text);
+    EXPECT_EQ(row.state, std::to_string(row.folders_added) + " folder(s) added") << row.text;
+    EXPECT_GT(row.folders_added, 0) << row.text;
+    EXPECT_EQ(row.rows_failed, 0) << row.text;
+  }
+  EXPECT_EQ(results, (std::vector<std::string>{"DEMO - CLIENT MATTERS", "DEMO - CLIENTS",
+                                               "ARCHIVE - CLIENT MATTERS", "ARCHIVE - CLIENTS"}));
+  EXPECT_EQ(Saved("General", "IsRunning"), "0");
+  EXPECT_EQ(Saved("Rules", "ARCHIVE:CLIENTS"), "-1");
+  EXPECT_TRUE(engine_->Ended());
+  const std::string report = Report();
+  EXPECT_TRUE(Contains(report, "\"exit_status\": 0,\n  \"outcome\": \"finished\""));
+  EXPECT_TRUE(Contains(report, "\"library\": \"DEMO\",\n        \"rule\": \"CLIENTS\""));
+  EXPECT_TRUE(Contains(report, "\"library\": \"ARCHIVE\",\n        \"rule\": \"CLIENT MATTERS\""));
+
+  // A second run, with nothing new, is still a finished run and writes its own report.
+  EXPECT_EQ(BuildReal().Run({"/G", "/X"}), kExitFinished);
   EXPECT_NE(Report(), report);
 }
 
-TEST_F(ExitStatusTest, NoLibraryChecked) {
+TEST_F(ExitStatusTest, AStartWithoutGoReachesTheWaitingStateAndEndsCleanly) {
   Install();
-  Save("Libraries", "DEMO", "0");
-  Save("Libraries", "ARCHIVE", "0");
-  ExpectOutcome(kExitNothingToDo, {"DEMO", "ARCHIVE"});
-  EXPECT_EQ(Count("No libraries or rules selected - cannot continue."), 1);
+  EXPECT_EQ(BuildReal().Run({"/X"}), kExitFinished);
+  EXPECT_EQ(Count("Connected to MSSQL 15 Library Object DEMO."), 1);
+  EXPECT_EQ(Count("2 rule(s) identified"), 1);
+  EXPECT_EQ(Count("Waiting for user input"), 0);  // a caption, not a log line
+  EXPECT_EQ(Count(") Started on Sunday, December 6, 2026 at 9:04:29 AM"), 1);
+  EXPECT_EQ(Count(") Ended on Sunday, December 6, 2026 at 9:04:29 AM"), 1);
+  EXPECT_EQ(Count("SQL Error"), 0);
+  EXPECT_EQ(Count("Error:"), 0);
+  EXPECT_TRUE(ui_->messages.empty());
+  EXPECT_EQ(engine_->window().TVRules.size(), 2u);
 }
 
-TEST_F(ExitStatusTest, NoRuleChecked) {
-  Install(false);
-  Save("Rules", "DEMO:CLIENTS", "0");
-  Save("Rules", "DEMO:CLIENT MATTERS", "0");
-  ExpectOutcome(kExitNothingToDo, {});
-}
+// What a cycle found, changed behind the system's back: its exit status, the libraries it left
+// unchecked and its rules, said alike by the report and the summary.
+struct OutcomeCase {
+  const char* name;
+  bool archive = true;
+  std::vector<std::array<std::string, 3>> saved;         // section, key, value
+  std::vector<std::pair<std::string, std::string>> sql;  // library, statement
+  std::array<std::string, 3> rule;  // a rule added: name, column, value ("": none)
+  int status = kExitRuleFailed;
+  std::vector<std::string> unchecked;  // "LIBRARY: how its reason begins"
+  std::vector<std::string> rules;      // the cycle's, "LIBRARY - RULE: outcome (reason)"
+  const char* logged = "";             // a line the log holds once
+};
 
-// Libraries that were to be worked on and could not be are failures, not "nothing to do".
-TEST_F(ExitStatusTest, EveryCheckedLibraryFails) {
-  Install();
-  install_.Exec("DEMO", "DROP TABLE NEEDS_FOLDERING");
-  install_.Exec("ARCHIVE", "DROP TABLE NEEDS_FOLDERING");
-  ExpectOutcome(kExitRuleFailed, {"DEMO", "ARCHIVE"});
-  for (const LibraryProblem& library : engine_->UncheckedLibraries()) {
-    EXPECT_TRUE(library.reason.starts_with("Error: Unable to locate NEEDS_FOLDERING table in "
-                                           "library " + library.library + " ("))
-        << library.reason;
+void PrintTo(const OutcomeCase& c, std::ostream* out) { *out << c.name; }
+
+const std::string kNoTable = "Error: Unable to locate ";
+
+const OutcomeCase kOutcomes[] = {
+    {.name = "NoLibraryChecked",
+     .saved = {{"Libraries", "DEMO", "0"}, {"Libraries", "ARCHIVE", "0"}},
+     .status = kExitNothingToDo,
+     .unchecked = {"DEMO: ", "ARCHIVE: "},
+     .logged = "No libraries or rules selected - cannot continue."},
+    {.name = "NoRuleChecked",
+     .archive = false,
+     .saved = {{"Rules", "DEMO:CLIENTS", "0"}, {"Rules", "DEMO:CLIENT MATTERS", "0"}},
+     .status = kExitNothingToDo},
+    // Libraries that were to be worked on and could not be are failures, not "nothing to do".
+    {.name = "EveryCheckedLibraryFails",
+     .sql = {{"DEMO", "DROP TABLE NEEDS_FOLDERING"}, {"ARCHIVE", "DROP TABLE NEEDS_FOLDERING"}},
+     .unchecked = {"DEMO: " + kNoTable + "NEEDS_FOLDERING table in library DEMO (",
+                   "ARCHIVE: " + kNoTable + "NEEDS_FOLDERING table in library ARCHIVE ("},
+     .rules = {"DEMO - CLIENT MATTERS: library failed (" + kNoTable +
+                   "NEEDS_FOLDERING table in library DEMO)",
+               "ARCHIVE - CLIENT MATTERS: library failed (" + kNoTable +
+                   "NEEDS_FOLDERING table in library ARCHIVE)"}},
+    {.name = "OneLibraryFailsTheOtherWorks",
+     .sql = {{"ARCHIVE", "DROP TABLE QUIL_SPROUTSMITH"}},
+     .unchecked = {"ARCHIVE: " + kNoTable + "QUIL_SPROUTSMITH table in library ARCHIVE"},
+     .rules = {"DEMO - CLIENT MATTERS: finished", "DEMO - CLIENTS: finished",
+               "ARCHIVE - CLIENT MATTERS: library failed (" + kNoTable +
+                   "QUIL_SPROUTSMITH table in library ARCHIVE)"}},
+    {.name = "AnSqlErrorInOneRule",
+     .archive = false,
+     .rule = {"BROKEN", "RULE_SPROUTSMITH_TEXT", "CLIENT.NO_SUCH_COLUMN = 1"},
+     .rules = {"DEMO - BROKEN: sql error (SQL Error: 1 occurred trying to identify new folders)",
+               "DEMO - CLIENT MATTERS: finished", "DEMO - CLIENTS: finished"}},
+    {.name = "AnImproperlyConfiguredRule",
+     .archive = false,
+     .rule = {"NO TEMPLATE", "RULE_TEMPLATE", ""},
+     .rules = {"DEMO - CLIENT MATTERS: finished", "DEMO - CLIENTS: finished",
+               "DEMO - NO TEMPLATE: skipped (Error: Rule NO TEMPLATE configured improperly in "
+               "library DEMO)"}},
+};
+
+class CycleOutcomeTest : public ExitStatusTest,
+                         public ::testing::WithParamInterface<OutcomeCase> {};
+
+TEST_P(CycleOutcomeTest, TheStatusTheUncheckedLibrariesAndTheRulesAreSaidAlike) {
+  const OutcomeCase& c = GetParam();
+  Install(c.archive);
+  for (const auto& [section, key, value] : c.saved) Save(section, key, value);
+  for (const auto& [library, statement] : c.sql) install_.Exec(library, statement);
+  if (!c.rule[0].empty()) {
+    install_.AddRule("DEMO", c.rule[0],
+                     [&c](schema::RuleDefinition& r) { r.SetText(c.rule[1], c.rule[2]); });
   }
-}
-
-TEST_F(ExitStatusTest, OneLibraryFailsTheOtherWorks) {
-  Install();
-  install_.Exec("ARCHIVE", "DROP TABLE QUIL_SPROUTSMITH");
-  ExpectOutcome(kExitRuleFailed, {"ARCHIVE"});
-  const auto& rules = engine_->LastCycle()->rules;
-  ASSERT_EQ(rules.size(), 3u);
-  EXPECT_EQ(rules[2].outcome, rule_outcome::kLibraryFailed);
-  EXPECT_EQ(rules[2].reason, "Error: Unable to locate QUIL_SPROUTSMITH table in library ARCHIVE");
-}
-
-TEST_F(ExitStatusTest, AnSqlErrorInOneRule) {
-  Install(false);
-  AddRule("DEMO", "BROKEN", [](schema::RuleDefinition& r) {
-    r.SetText("RULE_SPROUTSMITH_TEXT", "CLIENT.NO_SUCH_COLUMN = 1");
-  });
-  ExpectOutcome(kExitRuleFailed, {});
-  bool found = false;
-  for (const RuleReport& rule : engine_->LastCycle()->rules) {
-    if (rule.rule != "BROKEN") continue;
-    found = true;
-    EXPECT_EQ(rule.outcome, rule_outcome::kSqlError);
+  EXPECT_EQ(BuildReal().Run({"/G", "/X"}), c.status);
+  const std::vector<LibraryProblem> unchecked = engine_->UncheckedLibraries();
+  ASSERT_EQ(unchecked.size(), c.unchecked.size());
+  for (size_t i = 0; i < unchecked.size(); ++i) {
+    EXPECT_TRUE((unchecked[i].library + ": " + unchecked[i].reason).starts_with(c.unchecked[i]))
+        << unchecked[i].library << ": " << unchecked[i].reason;
   }
-  EXPECT_TRUE(found);
+  EXPECT_EQ(Rules(), c.rules);
+  EXPECT_TRUE(Contains(Report(), "\"exit_status\": " + std::to_string(c.status) + ","));
+  const std::string summary = RunSummary(SummaryFactsOf(*engine_));
+  EXPECT_TRUE(Contains(summary, std::string("Outcome: ") + OutcomeWord(c.status) + " (exit " +
+                                    std::to_string(c.status) + ")."));
+  for (const LibraryProblem& library : unchecked) {
+    EXPECT_TRUE(Contains(summary, "sproutsmith-admin check " + library.library + "\n"));
+  }
+  if (*c.logged) {
+    EXPECT_EQ(Count(c.logged), 1);
+  }
+  EXPECT_EQ(Saved("General", "IsRunning"), "0");
+  ASSERT_NE(engine_->LastCycle(), nullptr);
 }
 
-TEST_F(ExitStatusTest, AnImproperlyConfiguredRule) {
-  Install(false);
-  AddRule("DEMO", "NO TEMPLATE", [](schema::RuleDefinition& r) { r.SetText("RULE_TEMPLATE", ""); });
-  ExpectOutcome(kExitRuleFailed, {});
-}
+INSTANTIATE_TEST_SUITE_P(Outcomes, CycleOutcomeTest, ::testing::ValuesIn(kOutcomes),
+                         [](const ::testing::TestParamInfo<OutcomeCase>& param) {
+                           return std::string(param.param.name);
+                         });
 
 // Another program takes a write lock on DEMO as its first rule begins: each DEMO rule stops
 // before its first row (its selected rows cannot even be remembered), ARCHIVE's rules run,
@@ -142,7 +227,7 @@ TEST_F(ExitStatusTest, AnImproperlyConfiguredRule) {
 TEST_F(ExitStatusTest, ARuleStopsOnALibraryAnotherProgramHoldsAWriteLockOn) {
   Install();
   install_.config.libraries[install_.config.Find("DEMO")].busy_wait_seconds = 1;
-  Build();
+  BuildReal();
   std::unique_ptr<sql::Database> other;
   ui_->on_yield = [&] {
     if (!other && Count("Processing library DEMO rule") > 0) {
@@ -153,31 +238,29 @@ TEST_F(ExitStatusTest, ARuleStopsOnALibraryAnotherProgramHoldsAWriteLockOn) {
   EXPECT_EQ(engine_->Run({"/G", "/X"}), kExitRuleFailed);
   ASSERT_TRUE(other);
   EXPECT_TRUE(engine_->UncheckedLibraries().empty());  // the next cycle tries again
-  ASSERT_NE(engine_->LastCycle(), nullptr);
-  int demo_rules = 0;
+  const std::string busy = "Library DEMO is busy (another program holds a write lock) - rule ";
+  const std::string again = " stops here and the next cycle tries again";
+  EXPECT_EQ(Rules(), (std::vector<std::string>{
+                         "DEMO - CLIENT MATTERS: library busy (Error: " + busy + "CLIENT MATTERS" +
+                             again + ")",
+                         "DEMO - CLIENTS: library busy (Error: " + busy + "CLIENTS" + again + ")",
+                         "ARCHIVE - CLIENT MATTERS: finished", "ARCHIVE - CLIENTS: finished"}));
   for (const RuleReport& rule : engine_->LastCycle()->rules) {
     SCOPED_TRACE(rule.library + " - " + rule.rule);
     if (rule.library == "ARCHIVE") {
-      EXPECT_EQ(rule.outcome, rule_outcome::kFinished) << rule.reason;
       EXPECT_GT(rule.folders_created, 0);
       continue;
     }
-    ++demo_rules;
-    const std::string line = "Library DEMO is busy (another program holds a write lock) - rule " +
-                             rule.rule + " stops here and the next cycle tries again";
-    EXPECT_EQ(rule.outcome, rule_outcome::kLibraryBusy);
-    EXPECT_EQ(rule.reason, "Error: " + line);
-    EXPECT_EQ(Count(line), 1);
+    EXPECT_EQ(Count(busy + rule.rule + again), 1);
     EXPECT_GT(rule.rows_selected, 1);
     EXPECT_EQ(rule.rows_failed, 0);  // none was tried
   }
-  EXPECT_EQ(demo_rules, 2);
   for (const runtime::ResultsRow& row : engine_->options().ListResults) {
     EXPECT_EQ(row.state == "Library busy", row.text.rfind("DEMO - ", 0) == 0) << row.text;
   }
 
   other.reset();
-  EXPECT_EQ(Build().Run({"/G", "/X"}), kExitFinished);
+  EXPECT_EQ(BuildReal().Run({"/G", "/X"}), kExitFinished);
   EXPECT_EQ(FolderPaths(install_, "DEMO"), StandardRulePaths(install_, "DEMO"));
 }
 
@@ -185,7 +268,7 @@ TEST_F(ExitStatusTest, ARuleStopsOnALibraryAnotherProgramHoldsAWriteLockOn) {
 // "exit now?" answers Yes, and the program ends once the cycle has returned.
 TEST_F(ExitStatusTest, ALostSessionBreaksTheCycleOff) {
   Install(false);
-  Build();
+  BuildReal();
   bool lost = false;
   ui_->on_yield = [&] {
     if (!lost && Count("Processing library DEMO rule") > 0) {
@@ -201,72 +284,90 @@ TEST_F(ExitStatusTest, ALostSessionBreaksTheCycleOff) {
   EXPECT_TRUE(engine_->Ended());
 }
 
-TEST_F(ExitStatusTest, AStopDuringARuleCancelsLikeExitAndEndsCleanly) {
-  Install();
-  Build();
-  int rows_at_stop = -1;
-  ui_->on_yield = [&] {
-    if (!stop_ && engine_->options().LabelRead == "2") {
-      stop_ = true;
-      rows_at_stop = 2;
-    }
-  };
-  EXPECT_EQ(engine_->Run({"/G", "/X"}), kExitCancelled);
-  ASSERT_EQ(rows_at_stop, 2);
-  EXPECT_EQ(Count("Stop requested - the run ends at the next point where it can stop"), 1);
+// A stop (a service stop, Ctrl+C) wherever it comes ends the run cleanly: the end of the log,
+// the options saved, IsRunning 0, no running-node row, the report's outcome.
+struct StopCase {
+  const char* name;
+  bool archive = false;
+  std::vector<std::pair<std::string, std::string>> general;  // saved before the run
+  std::vector<std::string> args = {"/G", "/X"};
+  // The stop comes at the first yield where this holds; null: at the first one-second wait.
+  std::function<bool(const runtime::Options&)> at_yield;
+  int status = kExitCancelled;
+  std::vector<std::pair<std::string, int>> logged;         // how many lines hold each
+  std::vector<std::pair<std::string, std::string>> saved;  // General settings afterwards
+  int sleeps = -1;                                         // -1: not compared
+  int cycles = 0;
+  std::vector<std::string> rules;  // the last cycle's, "LIBRARY - RULE: outcome (reason)"
+};
+
+void PrintTo(const StopCase& c, std::ostream* out) { *out << c.name; }
+
+const StopCase kStops[] = {
+    // The first rule stops after its second row; no other rule begins.
+    {.name = "DuringARuleCancelsLikeExit",
+     .archive = true,
+     .at_yield = [](const runtime::Options& o) { return o.LabelRead == "2"; },
+     .logged = {{"Stop requested - the run ends at the next point where it can stop", 1},
+                {"Processing library ARCHIVE", 0}},
+     .saved = {{"Loop", "0"}},  // the options were saved
+     .cycles = 1,
+     .rules = {"DEMO - CLIENT MATTERS: cancelled"}},
+    {.name = "InTheLoopDelayEndsTheRunAsFinished",
+     .general = {{"Loop_Delay", "600"}},
+     .args = {"/G", "/X", "/L"},
+     .status = kExitFinished,
+     .saved = {{"Loop_Delay", "600"}},
+     .sleeps = 1,  // not 600
+     .cycles = 1,
+     .rules = {"DEMO - CLIENT MATTERS: finished", "DEMO - CLIENTS: finished"}},
+    {.name = "InThePauseWindowCancelsButKeepsThePauseTimer",
+     .general = {{"UsePauseTime", "-1"}, {"PauseStart", "09:00"}, {"PauseEnd", "10:00"}},
+     .logged = {{"Pausing canceled at ", 1}, {"Processing library", 0}},  // at 09:04
+     .saved = {{"UsePauseTime", "1"}},
+     .sleeps = 1,
+     .cycles = 1},  // it began, paused, and ran no rule
+    {.name = "DuringStartUpRunsNoCycle",
+     .at_yield = [](const runtime::Options& o) { return o.LabelStatus == "Setting Libraries"; },
+     .logged = {{"Processing library", 0}}},
+};
+
+class StopTest : public ExitStatusTest, public ::testing::WithParamInterface<StopCase> {};
+
+TEST_P(StopTest, TheRunEndsCleanly) {
+  const StopCase& c = GetParam();
+  Install(c.archive);
+  for (const auto& [key, value] : c.general) Save("General", key, value);
+  BuildReal();
+  if (c.at_yield) {
+    ui_->on_yield = [&] { stop_ = stop_ || c.at_yield(engine_->options()); };
+  } else {
+    ui_->on_sleep = [&] { stop_ = true; };
+  }
+  EXPECT_EQ(engine_->Run(c.args), c.status);
+  for (const auto& [fragment, count] : c.logged) EXPECT_EQ(Count(fragment), count) << fragment;
   EXPECT_EQ(Count(") Ended on "), 1);
+  for (const auto& [key, value] : c.saved) EXPECT_EQ(Saved("General", key), value) << key;
   EXPECT_EQ(Saved("General", "IsRunning"), "0");
-  EXPECT_EQ(Saved("General", "Loop"), "0");  // the options were saved
-  EXPECT_EQ(RunningNodes("DEMO"), "0");
-  // The first rule stopped after its row; no other rule began.
-  ASSERT_NE(engine_->LastCycle(), nullptr);
-  ASSERT_EQ(engine_->LastCycle()->rules.size(), 1u);
-  EXPECT_EQ(engine_->LastCycle()->rules[0].outcome, rule_outcome::kCancelled);
-  EXPECT_LT(engine_->LastCycle()->rules[0].rows_selected, 1000);
-  EXPECT_EQ(Count("Processing library ARCHIVE"), 0);
-  EXPECT_TRUE(engine_->LastCycle()->cancelled);
-  EXPECT_NE(Report().find("\"outcome\": \"cancelled\""), std::string::npos);
+  if (c.sleeps >= 0) {
+    EXPECT_EQ(ui_->sleeps, c.sleeps);
+  }
+  EXPECT_EQ(engine_->Cycles(), c.cycles);
+  EXPECT_EQ(Rules(), c.rules);
+  if (c.cycles > 0) {
+    EXPECT_EQ(engine_->LastCycle()->cancelled, c.status == kExitCancelled);
+    for (const RuleReport& rule : engine_->LastCycle()->rules) EXPECT_LT(rule.rows_selected, 1000);
+  }
+  for (const auto& library : install_.config.libraries) {
+    EXPECT_TRUE(install_.RunningNodes(library.name).empty()) << library.name;
+  }
+  EXPECT_TRUE(Contains(Report(), std::string("\"outcome\": \"") + OutcomeWord(c.status) + "\""));
 }
 
-TEST_F(ExitStatusTest, AStopInTheLoopDelayEndsTheRunAsFinished) {
-  Install(false);
-  Save("General", "Loop_Delay", "600");
-  Build();
-  ui_->on_sleep = [&] { stop_ = true; };
-  EXPECT_EQ(engine_->Run({"/G", "/X", "/L"}), kExitFinished);
-  EXPECT_EQ(ui_->sleeps, 1);  // not 600
-  EXPECT_EQ(engine_->Cycles(), 1);
-  EXPECT_EQ(Count(") Ended on "), 1);
-  EXPECT_EQ(Saved("General", "IsRunning"), "0");
-}
-
-TEST_F(ExitStatusTest, AStopDuringThePauseWindowCancelsButKeepsThePauseTimer) {
-  Install(false);
-  Save("General", "UsePauseTime", "-1");
-  Save("General", "PauseStart", "09:00");
-  Save("General", "PauseEnd", "10:00");  // the clock stands at 09:04
-  Build();
-  ui_->on_sleep = [&] { stop_ = true; };
-  EXPECT_EQ(engine_->Run({"/G", "/X"}), kExitCancelled);
-  EXPECT_EQ(ui_->sleeps, 1);
-  EXPECT_EQ(Count("Pausing canceled at "), 1);
-  EXPECT_EQ(Count("Processing library"), 0);
-  EXPECT_EQ(Saved("General", "UsePauseTime"), "1");
-  EXPECT_EQ(Saved("General", "IsRunning"), "0");
-}
-
-TEST_F(ExitStatusTest, AStopDuringStartUpRunsNoCycle) {
-  Install(false);
-  Build();
-  ui_->on_yield = [&] {
-    if (engine_->options().LabelStatus == "Setting Libraries") stop_ = true;
-  };
-  EXPECT_EQ(engine_->Run({"/G", "/X"}), kExitCancelled);
-  EXPECT_EQ(engine_->Cycles(), 0);
-  EXPECT_EQ(Count("Processing library"), 0);
-  EXPECT_EQ(Count(") Ended on "), 1);
-  EXPECT_NE(Report().find("\"outcome\": \"cancelled\""), std::string::npos);
-}
+INSTANTIATE_TEST_SUITE_P(Stops, StopTest, ::testing::ValuesIn(kStops),
+                         [](const ::testing::TestParamInfo<StopCase>& param) {
+                           return std::string(param.param.name);
+                         });
 
 TEST_F(ExitStatusTest, AFailedStartSaysWhyAndWhereTheLogIs) {
   Install(false);
@@ -274,44 +375,53 @@ TEST_F(ExitStatusTest, AFailedStartSaysWhyAndWhereTheLogIs) {
   install_.Exec("DEMO",
                 "DELETE FROM PEOPLEGROUPS WHERE GROUPS_SYSTEM_ID IN (SELECT SYSTEM_ID FROM "
                 "GROUPS WHERE UNIV_ACCESS >= 191)");
-  Build();
-  EXPECT_EQ(engine_->Run({"/G", "/X"}), kExitFailed);
+  EXPECT_EQ(BuildReal().Run({"/G", "/X"}), kExitFailed);
   const std::string refusal =
       "You are not a member of any groups with Universal Access >= 191. This is a requirement "
       "for running Arborline Sproutsmith for OpenText eDOCS";
-  EXPECT_NE(FailedStartText(*engine_).find("Error: " + refusal), std::string::npos)
-      << FailedStartText(*engine_);
+  EXPECT_TRUE(Contains(FailedStartText(*engine_), "Error: " + refusal));
   EXPECT_EQ(Count(refusal), 1);
   EXPECT_EQ(Count(") Ended on "), 1);
   EXPECT_EQ(engine_->Cycles(), 0);
-  const std::string outcome = OutcomeLine(SummaryFactsOf(*engine_));
-  EXPECT_EQ(outcome,
-            "Outcome: failed-start (exit 1). Log: " +
-                dir_.File(std::string("temp/") + kProduct + "_20261206.LOG") +
-                ". Report: " +
+  EXPECT_EQ(OutcomeLine(SummaryFactsOf(*engine_)),
+            "Outcome: failed-start (exit 1). Log: " + DatedLog() + ". Report: " +
                 dir_.File(std::string("temp/") + kProduct + "_20261206_090429.json"));
-  EXPECT_NE(Report().find("\"exit_status\": 1,"), std::string::npos);
+  EXPECT_TRUE(Contains(Report(), "\"exit_status\": 1,"));
+}
+
+TEST_F(ExitStatusTest, ABrokenInstallationFailsTheStartWithItsReason) {
+  BuildReal([](EngineParts& parts) {
+    parts.make_dm = [](Context& context) -> std::unique_ptr<DmSeam> {
+      return std::make_unique<DmSessionSeam>(context, nullptr,
+                                             "/x/dm.conf:3: unknown back end 'foo'", "PC1");
+    };
+  });
+  EXPECT_EQ(engine_->Run({"/G", "/X"}), kExitFailed);
+  EXPECT_EQ(Count("/x/dm.conf:3: unknown back end 'foo'"), 1);
+  EXPECT_EQ(Count("Unable to start the DM"), 1);
+  EXPECT_TRUE(Contains(engine_->FailureMessage(), "Unable to start the DM"));
+  EXPECT_FALSE(engine_->FailureMessageShown());
 }
 
 TEST_F(ExitStatusTest, SiteNameIsReadAndNeverOverwrittenAndPurgeRemovesTodaysFiles) {
   Install(false);
   Save("General", "SiteName", "Hollowbrink Legal");
-  Build();
-  EXPECT_EQ(engine_->Run({"/X"}), kExitFinished);
+  EXPECT_EQ(BuildReal().Run({"/X"}), kExitFinished);
   EXPECT_EQ(engine_->state().SiteName, "Hollowbrink Legal");
   EXPECT_EQ(Saved("General", "SiteName"), "Hollowbrink Legal");
 
-  const std::string dated = dir_.File(std::string("temp/") + kProduct + "_20261206.LOG");
-  const std::string report = dir_.File(std::string("temp/") + kProduct + "_20261206_090429.json");
+  auto temp = [this](const std::string& suffix) {
+    return dir_.File(std::string("temp/") + kProduct + suffix);
+  };
+  const std::string report = temp("_20261206_090429.json");
   // An earlier run's report of the same day goes with the day's log.
-  const std::string earlier = dir_.File(std::string("temp/") + kProduct + "_20261206_070000.json");
+  const std::string earlier = temp("_20261206_070000.json");
   std::ofstream(earlier) << "{}\n";
-  const std::string other_day = dir_.File(std::string("temp/") + kProduct + "_20261205.LOG");
+  const std::string other_day = temp("_20261205.LOG");
   std::ofstream(other_day) << "kept\n";
-  ASSERT_TRUE(std::filesystem::exists(dated));
+  ASSERT_TRUE(std::filesystem::exists(DatedLog()));
   ASSERT_TRUE(std::filesystem::exists(report));
-  Build();
-  EXPECT_EQ(engine_->Run({"/P", "/NV", "/X"}), kExitFinished);
+  EXPECT_EQ(BuildReal().Run({"/P", "/NV", "/X"}), kExitFinished);
   // Today's files were removed before the new run's banner: only its own lines are there.
   const auto lines = LogLines();
   ASSERT_FALSE(lines.empty());

@@ -65,7 +65,7 @@ TEST_F(EngineTest, AFailedStartStillSavesWhatStartUpAndProgramEndWrite) {
   // No screen, so no place of its own: the next window opens where the last one stood.
   EXPECT_EQ(Saved("General", "Screen.Left"), "500");
   EXPECT_EQ(Saved("General", "Screen.Top"), "(absent)");
-  EXPECT_EQ(Saved("General", "LogFile"), "");  // the default is not bound for later runs
+  EXPECT_EQ(Saved("General", "LogFile"), "");            // the default is not bound for later runs
   EXPECT_EQ(Saved("General", "IsRunning"), "(absent)");  // start-up never got that far
   const os::SettingsStore store(dir_.File("config"));
   EXPECT_EQ(store.Get("QUIL", "General", "RegisterAPI"), "-1");

@@ -11,10 +11,13 @@
 
 #include "app/dm_session_seam.h"
 #include "app/saved_options.h"
+#include "app/standard_rule_tree.h"
 #include "platform/dmapi/folder_tree.h"
 #include "platform/sql/fault_injecting_database.h"
 #include "platform/sql/sqlite_database.h"
 #include "support/dm_installation.h"
+#include "support/fault_opener.h"
+#include "support/product_name.h"
 
 namespace sproutsmith::app {
 namespace {
@@ -28,19 +31,12 @@ struct FaultyLibrary {
                  "DELETE FROM MATTER WHERE SYSTEM_ID <> (SELECT MIN(SYSTEM_ID) FROM MATTER)");
     seam = std::make_unique<DmSessionSeam>(
         install.context,
-        install.OpenClient([this](const dmapi::LibraryConfig& library,
-                                  std::string* error) -> std::unique_ptr<sql::Database> {
-          std::unique_ptr<sql::Database> db = dmapi::OpenLibraryDatabase(library, error);
-          if (!db) return nullptr;
-          auto wrapped = std::make_unique<sql::FaultInjectingDatabase>(std::move(db));
-          fault = wrapped.get();
-          return wrapped;
-        }),
+        install.OpenClient(testing::FaultInjectingOpener(
+            [this](const std::string&, sql::FaultInjectingDatabase& db) { fault = &db; })),
         "", "PC1");
     seam->AttachHost({window, [] {}, [] {}});
     EXPECT_TRUE(seam->StartFusion());
-    window.TVRules.push_back(
-        ReadLibraryNode(install.settings, "Arborline Sproutsmith for OpenText eDOCS", "LIB"));
+    window.TVRules.push_back(ReadLibraryNode(install.settings, testing::kProductName, "LIB"));
     seam->tree()->ExpandLibraryNode(window.TVRules[0]);
     for (CheckNode& node : window.TVRules[0].rules) node.checked = node.text == "CLIENTS";
   }
@@ -49,22 +45,7 @@ struct FaultyLibrary {
 
   // Twice the same name under one parent (or at the top), and folders linked nowhere.
   std::string Problems() {
-    std::string error;
-    auto db = sql::SqliteDatabase::Open(install.LibraryFile("LIB"), false, &error);
-    std::vector<dmapi::FolderNode> roots;
-    if (!db) return "unreadable: " + error;
-    if (Status read = dmapi::ReadFolderTree(*db, &roots); !read.ok()) {
-      return "unreadable: " + read.text;
-    }
-    std::string problems;
-    std::map<std::string, int> top;
-    for (const auto& root : roots) {
-      if (++top[root.name] > 1) problems += "two top folders " + root.name + "; ";
-      std::map<std::string, int> names;
-      for (const auto& child : root.children) {
-        if (++names[child.name] > 1) problems += "two " + child.name + " in " + root.name + "; ";
-      }
-    }
+    std::string problems = Repeated(FolderPaths(install, "LIB"));
     const std::string unlinked = install.Scalar(
         "LIB",
         "SELECT COUNT(*) FROM FOLDER WHERE DOCNUMBER NOT IN (SELECT DOCNUMBER FROM FOLDER_ITEM) "

@@ -13,6 +13,8 @@
 
 #include "app/cycle_session.h"
 #include "app/standard_rule_tree.h"
+#include "support/flavours.h"
+#include "support/new_rows.h"
 
 namespace sproutsmith::app {
 namespace {
@@ -20,7 +22,7 @@ namespace {
 using testing::LibrarySpec;
 
 class FolderBuildingTest : public CycleSession,
-                           public ::testing::WithParamInterface<std::tuple<int, sql::Backend>> {
+                           public ::testing::WithParamInterface<testing::FlavourOnBackEnd> {
  protected:
   void SetUp() override { install_.backend = std::get<1>(GetParam()); }
   int EngineCode() const { return std::get<0>(GetParam()); }
@@ -42,61 +44,58 @@ class FolderBuildingTest : public CycleSession,
 };
 
 TEST_P(FolderBuildingTest, TheStandardRulesBuildExactlyTheTreeTheDataCallsFor) {
-  {
-    Start({{.name = "LIB", .engine_code = EngineCode()}});
-    const Paths expected = Expected("LIB");
-    ASSERT_GT(expected.size(), 20u);
-    size_t type_folders = 0;
-    for (const std::string& path : expected) {
-      type_folders += std::count(path.begin(), path.end(), '/') == 3;
-    }
-
-    EXPECT_TRUE(cycle().Go());
-    EXPECT_EQ(Tree("LIB"), expected) << Dump();
-    EXPECT_EQ(Count("Error:"), 0) << Dump();
-    EXPECT_EQ(Count("SQL Error"), 0);
-    // Every source row is recorded, so the next cycle selects nothing.
-    EXPECT_EQ(install_.Scalar("LIB",
-                              "SELECT COUNT(*) FROM QUIL_SPROUTSMITH WHERE TABLE_NAME = "
-                              "'MATTER' AND RULE_NAME = 'CLIENTS'"),
-              install_.Scalar("LIB", "SELECT COUNT(*) FROM MATTER"));
-    // Public top folders, every folder stamped, secured and sorted.
-    EXPECT_EQ(install_.Scalar("LIB", "SELECT COUNT(*) FROM ROOT_OBJECT"), "2");
-    EXPECT_EQ(
-        install_.Scalar("LIB", "SELECT COUNT(*) FROM FOLDER WHERE PATH NOT LIKE 'ARBORLINE%'"),
-        "0");
-    EXPECT_EQ(install_.Scalar("LIB",
-                              "SELECT COUNT(*) FROM PROFILE P JOIN FOLDER F ON F.DOCNUMBER "
-                              "= P.DOCNUMBER WHERE P.DEFAULT_RIGHTS <> 1"),
-              "0");
-    // The queue holds the documents of the new bottom folders.
-    EXPECT_NE(install_.Scalar("LIB", "SELECT COUNT(*) FROM NEEDS_FOLDERING"), "0");
-    // The row's records reach the new folders' profiles: the matter on a matter folder, the
-    // document type only on the bottom level (the others keep the folder type).
-    for (const auto& row : install_.Query(
-             "LIB",
-             "SELECT P.MATTER, M.SYSTEM_ID, D.TYPE_ID FROM FOLDER_ITEM FI JOIN PROFILE P ON "
-             "P.DOCNUMBER = FI.DOCNUMBER JOIN PROFILE UP ON UP.DOCNUMBER = FI.PARENT JOIN "
-             "FOLDER_ITEM UFI ON UFI.DOCNUMBER = FI.PARENT JOIN ROOT_OBJECT R ON R.DOCNUMBER = "
-             "UFI.PARENT JOIN CLIENT CL ON CL.CLIENT_ID = UP.DOCNAME JOIN MATTER M ON "
-             "M.CLIENT_ID = CL.SYSTEM_ID AND M.MATTER_ID = P.DOCNAME JOIN DOCUMENTTYPES D ON "
-             "D.SYSTEM_ID = P.DOCUMENTTYPE WHERE R.DISPLAYNAME = 'FIRM MATTERS'")) {
-      EXPECT_EQ(row[0], row[1]);
-      EXPECT_EQ(row[2], "FOLDER");
-    }
-    const std::string typed =
-        "SELECT COUNT(*) FROM FOLDER F JOIN PROFILE P ON P.DOCNUMBER = F.DOCNUMBER JOIN "
-        "DOCUMENTTYPES D ON D.SYSTEM_ID = P.DOCUMENTTYPE WHERE D.TYPE_ID <> 'FOLDER'";
-    EXPECT_EQ(install_.Scalar("LIB", typed + " AND D.TYPE_ID <> P.DOCNAME"), "0");
-    EXPECT_EQ(install_.Scalar("LIB", typed), std::to_string(type_folders));
-
-    const auto before = Snapshot("LIB");
-    const int statements_before = Count("INSERT INTO") + Count("UPDATE ");
-    EXPECT_TRUE(cycle().Go());
-    EXPECT_EQ(Snapshot("LIB"), before);
-    EXPECT_EQ(Count("INSERT INTO") + Count("UPDATE "), statements_before);
-    EXPECT_EQ(Tree("LIB"), expected);
+  Start({{.name = "LIB", .engine_code = EngineCode()}});
+  const Paths expected = Expected("LIB");
+  ASSERT_GT(expected.size(), 20u);
+  size_t type_folders = 0;
+  for (const std::string& path : expected) {
+    type_folders += std::count(path.begin(), path.end(), '/') == 3;
   }
+
+  EXPECT_TRUE(cycle().Go());
+  EXPECT_EQ(Tree("LIB"), expected) << Dump();
+  EXPECT_EQ(Count("Error:"), 0) << Dump();
+  EXPECT_EQ(Count("SQL Error"), 0);
+  // Every source row is recorded, so the next cycle selects nothing.
+  EXPECT_EQ(install_.Scalar("LIB",
+                            "SELECT COUNT(*) FROM QUIL_SPROUTSMITH WHERE TABLE_NAME = "
+                            "'MATTER' AND RULE_NAME = 'CLIENTS'"),
+            install_.Scalar("LIB", "SELECT COUNT(*) FROM MATTER"));
+  // Public top folders, every folder stamped, secured and sorted.
+  EXPECT_EQ(install_.Scalar("LIB", "SELECT COUNT(*) FROM ROOT_OBJECT"), "2");
+  EXPECT_EQ(install_.Scalar("LIB", "SELECT COUNT(*) FROM FOLDER WHERE PATH NOT LIKE 'ARBORLINE%'"),
+            "0");
+  EXPECT_EQ(install_.Scalar("LIB",
+                            "SELECT COUNT(*) FROM PROFILE P JOIN FOLDER F ON F.DOCNUMBER "
+                            "= P.DOCNUMBER WHERE P.DEFAULT_RIGHTS <> 1"),
+            "0");
+  // The queue holds the documents of the new bottom folders.
+  EXPECT_NE(install_.Scalar("LIB", "SELECT COUNT(*) FROM NEEDS_FOLDERING"), "0");
+  // The row's records reach the new folders' profiles: the matter on a matter folder, the
+  // document type only on the bottom level (the others keep the folder type).
+  for (const auto& row : install_.Query(
+           "LIB",
+           "SELECT P.MATTER, M.SYSTEM_ID, D.TYPE_ID FROM FOLDER_ITEM FI JOIN PROFILE P ON "
+           "P.DOCNUMBER = FI.DOCNUMBER JOIN PROFILE UP ON UP.DOCNUMBER = FI.PARENT JOIN "
+           "FOLDER_ITEM UFI ON UFI.DOCNUMBER = FI.PARENT JOIN ROOT_OBJECT R ON R.DOCNUMBER = "
+           "UFI.PARENT JOIN CLIENT CL ON CL.CLIENT_ID = UP.DOCNAME JOIN MATTER M ON "
+           "M.CLIENT_ID = CL.SYSTEM_ID AND M.MATTER_ID = P.DOCNAME JOIN DOCUMENTTYPES D ON "
+           "D.SYSTEM_ID = P.DOCUMENTTYPE WHERE R.DISPLAYNAME = 'FIRM MATTERS'")) {
+    EXPECT_EQ(row[0], row[1]);
+    EXPECT_EQ(row[2], "FOLDER");
+  }
+  const std::string typed =
+      "SELECT COUNT(*) FROM FOLDER F JOIN PROFILE P ON P.DOCNUMBER = F.DOCNUMBER JOIN "
+      "DOCUMENTTYPES D ON D.SYSTEM_ID = P.DOCUMENTTYPE WHERE D.TYPE_ID <> 'FOLDER'";
+  EXPECT_EQ(install_.Scalar("LIB", typed + " AND D.TYPE_ID <> P.DOCNAME"), "0");
+  EXPECT_EQ(install_.Scalar("LIB", typed), std::to_string(type_folders));
+
+  const auto before = Snapshot("LIB");
+  const int statements_before = Count("INSERT INTO") + Count("UPDATE ");
+  EXPECT_TRUE(cycle().Go());
+  EXPECT_EQ(Snapshot("LIB"), before);
+  EXPECT_EQ(Count("INSERT INTO") + Count("UPDATE "), statements_before);
+  EXPECT_EQ(Tree("LIB"), expected);
 }
 
 TEST_P(FolderBuildingTest, ANewMatterGetsExactlyItsFoldersInTheNextCycle) {
@@ -104,15 +103,8 @@ TEST_P(FolderBuildingTest, ANewMatterGetsExactlyItsFoldersInTheNextCycle) {
   EXPECT_TRUE(cycle().Go());
   // As a DM user would add it: a matter of an existing client, and a document filed to it.
   install_.Exec("LIB",
-                "INSERT INTO MATTER (SYSTEM_ID, CLIENT_ID, MATTER_ID, MATTER_NAME) SELECT "
-                "900001, CLIENT_ID, '0099', 'New matter' FROM MATTER WHERE SYSTEM_ID = "
-                "(SELECT MIN(SYSTEM_ID) FROM MATTER)");
-  install_.Exec(
-      "LIB",
-      "INSERT INTO PROFILE (SYSTEM_ID, DOCNUMBER, DOCNAME, APPLICATION, STATUS, AUTHOR, TYPIST, "
-      "MATTER, DOCUMENTTYPE, DEFAULT_RIGHTS) SELECT 900002, 900002, 'New document', APPLICATION, "
-      "0, AUTHOR, TYPIST, 900001, DOCUMENTTYPE, 0 FROM PROFILE WHERE DOCNUMBER = (SELECT "
-      "MIN(DOCNUMBER) FROM PROFILE WHERE MATTER IS NOT NULL)");
+                testing::NewMatterSql(900001, testing::kFirstMattersClient, "0099", "New matter"));
+  install_.Exec("LIB", testing::NewDocumentSql(900002, "New document", 900001));
   const Paths before = Tree("LIB");
   const Paths expected = Expected("LIB");
   ASSERT_EQ(expected.size(), before.size() + 2);  // the matter and its document type
@@ -130,13 +122,12 @@ TEST_P(FolderBuildingTest, ANewMatterGetsExactlyItsFoldersInTheNextCycle) {
 
 TEST_P(FolderBuildingTest, ARenamedClientRenamesItsFolderWhenTheRuleIdentifiesItByACount) {
   Start({{.name = "LIB", .engine_code = EngineCode()}}, [this] {
-    AddRule(
+    install_.AddRule(
         "LIB", "CLIENT NAMES",
         [](schema::RuleDefinition& r) { r.SetText("RULE_PARSECHARACTERS", "5"); },
         "%CLIENT NAMES% %\\% %MATTER.CLIENT_ID.CLIENT_ID% %-% %MATTER.CLIENT_ID.CLIENT_NAME%");
   });
-  tree().ExpandLibraryNode(Library("LIB"));
-  for (CheckNode& node : Library("LIB").rules) node.checked = node.text == "CLIENT NAMES";
+  OnlyRule("LIB", "CLIENT NAMES");
   EXPECT_TRUE(cycle().Go());
   const auto first = install_.Query("LIB",
                                     "SELECT C.SYSTEM_ID, C.CLIENT_ID, C.CLIENT_NAME FROM "
@@ -149,10 +140,7 @@ TEST_P(FolderBuildingTest, ARenamedClientRenamesItsFolderWhenTheRuleIdentifiesIt
   // The client's new name reaches the rule with the client's next new matter.
   install_.Exec(
       "LIB", "UPDATE CLIENT SET CLIENT_NAME = 'Renamed Holdings' WHERE SYSTEM_ID = " + first[0][0]);
-  install_.Exec("LIB",
-                "INSERT INTO MATTER (SYSTEM_ID, CLIENT_ID, MATTER_ID, MATTER_NAME) VALUES "
-                "(900001, " +
-                    first[0][0] + ", '0099', 'New matter')");
+  install_.Exec("LIB", testing::NewMatterSql(900001, first[0][0], "0099", "New matter"));
   EXPECT_TRUE(cycle().Go());
   const Paths tree = Tree("LIB");
   EXPECT_EQ(tree.count("CLIENT NAMES/" + first[0][1] + "-Renamed Holdings"), 1u) << Dump();
@@ -162,13 +150,12 @@ TEST_P(FolderBuildingTest, ARenamedClientRenamesItsFolderWhenTheRuleIdentifiesIt
 
 TEST_P(FolderBuildingTest, TwoRowsWithOneEmailAddressGiveItToTheFirstFolderOnly) {
   Start({{.name = "LIB", .engine_code = EngineCode()}}, [this] {
-    AddRule("LIB", "MAILBOX", [](schema::RuleDefinition& r) {
+    install_.AddRule("LIB", "MAILBOX", [](schema::RuleDefinition& r) {
       r.SetText("RULE_EMAIL_TEMPLATE", "intake@example.com");
       r.SetInteger("RULE_EMAIL_LEVEL", 2);
     });
   });
-  tree().ExpandLibraryNode(Library("LIB"));
-  for (CheckNode& node : Library("LIB").rules) node.checked = node.text == "MAILBOX";
+  OnlyRule("LIB", "MAILBOX");
   EXPECT_TRUE(cycle().Go());
   EXPECT_EQ(install_.Scalar("LIB",
                             "SELECT COUNT(*) FROM PROFILE WHERE PD_ADDRESSEE = "
@@ -182,7 +169,7 @@ TEST_P(FolderBuildingTest, TwoRowsWithOneEmailAddressGiveItToTheFirstFolderOnly)
 
 TEST_P(FolderBuildingTest, ALevelInTheOtherLibraryGetsNoRecordNumbersOfThisOne) {
   Start({{.name = "LIB", .engine_code = EngineCode()}, {.name = "OTHER"}}, [this] {
-    AddRule(
+    install_.AddRule(
         "LIB", "MAIL ROOM",
         [](schema::RuleDefinition& r) {
           r.SetText("RULE_EMAIL_NAME", "CORRESPONDENCE");
@@ -190,8 +177,7 @@ TEST_P(FolderBuildingTest, ALevelInTheOtherLibraryGetsNoRecordNumbersOfThisOne) 
         },
         "%MAIL ROOM% %\\% %MATTER.CLIENT_ID.CLIENT_ID% %\\% %CORRESPONDENCE%");
   });
-  tree().ExpandLibraryNode(Library("LIB"));
-  for (CheckNode& node : Library("LIB").rules) node.checked = node.text == "MAIL ROOM";
+  OnlyRule("LIB", "MAIL ROOM");
   EXPECT_TRUE(cycle().Go());
   const std::string clients =
       std::to_string(install_.Query("LIB", "SELECT DISTINCT CLIENT_ID FROM MATTER").size());
@@ -214,14 +200,8 @@ TEST_P(FolderBuildingTest, ALevelInTheOtherLibraryGetsNoRecordNumbersOfThisOne) 
 }
 
 // Microsoft SQL Server and Oracle flavours.
-INSTANTIATE_TEST_SUITE_P(
-    FlavoursOnBothBackEnds, FolderBuildingTest,
-    ::testing::Combine(::testing::Values(10, 2),
-                       ::testing::Values(sql::Backend::kSqlite, sql::Backend::kPostgres)),
-    [](const ::testing::TestParamInfo<std::tuple<int, sql::Backend>>& param) {
-      return std::string(std::get<0>(param.param) == 2 ? "Oracle" : "Microsoft") +
-             (std::get<1>(param.param) == sql::Backend::kPostgres ? "OnPostgres" : "OnSqlite");
-    });
+INSTANTIATE_TEST_SUITE_P(FlavoursOnBothBackEnds, FolderBuildingTest,
+                         testing::BothFlavoursOnBothBackEnds(), testing::FlavourOnBackEndName);
 
 }  // namespace
 }  // namespace sproutsmith::app

@@ -30,10 +30,6 @@ class InstalledEngineTest : public EngineTest {
   }
   // The report of the last engine's run.
   std::string Report() { return engine_ ? testing::ReadFile(engine_->ReportPath()) : ""; }
-  std::string RunningNodes(const std::string& library) {
-    return install_.Scalar(library,
-                           "SELECT COUNT(*) FROM QUIL_SETTINGS WHERE SUB_KEY = 'RUNNING_NODES'");
-  }
 
   testing::DmInstallation install_;
   DmSessionSeam* seam_ = nullptr;

@@ -113,9 +113,9 @@ TEST(InterruptedCyclesTest, ACommitRefusedInAnyLibraryIsFinishedExactlyByTheNext
   const long stride = points != nullptr ? std::max(1L, commits / std::atol(points)) : 1;
   for (long at = 1; at <= commits; at += stride) {
     if (Skipped(at)) continue;
-    if (!FinishedExactly(std::make_shared<sql::CrashPoint>(at, true, "EndHeld"), expected,
-                         "refused commit " + std::to_string(at) + " of " +
-                             std::to_string(commits))) {
+    if (!FinishedExactly(
+            std::make_shared<sql::CrashPoint>(at, true, "EndHeld"), expected,
+            "refused commit " + std::to_string(at) + " of " + std::to_string(commits))) {
       return;
     }
   }
@@ -143,13 +143,14 @@ TEST(InterruptedCyclesTest, AKilledOrStoppedProgramIsFinishedExactlyByTheNextTwo
     ASSERT_GT(pid, 0);
     // The log grows line by line as the run goes; the signal comes at a share of it.
     const auto wanted = static_cast<std::uintmax_t>(static_cast<double>(full_log) * stop.at);
-    for (int waited = 0; waited < 60000; ++waited) {
-      std::error_code ec;
-      const std::string log = ProgramLog(home);
-      if (!log.empty() && fs::file_size(log, ec) >= wanted) break;
-      if (::waitpid(pid, nullptr, WNOHANG) == pid) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    WaitUntil(
+        [&] {
+          std::error_code ec;
+          const std::string log = ProgramLog(home);
+          return (!log.empty() && fs::file_size(log, ec) >= wanted) ||
+                 ::waitpid(pid, nullptr, WNOHANG) == pid;
+        },
+        std::chrono::minutes(1), std::chrono::milliseconds(1));
     ::kill(pid, stop.signal);
     const int status = WaitProgram(pid);
     if (stop.signal == SIGTERM) {

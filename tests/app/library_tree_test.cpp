@@ -34,9 +34,10 @@ class LibraryTreeTest : public CycleSession {
 
 TEST_F(LibraryTreeTest, ExpandingLoadsTheShownRulesWithTheirMarksAndReconnectsTheLibrary) {
   Start({{.name = "DEMO"}, {.name = "ARCHIVE", .engine_code = 2}}, [this] {
-    AddRule("ARCHIVE", "*DELETED* OLD CLIENTS", [](schema::RuleDefinition&) {});
-    AddRule("ARCHIVE", "NIGHTLY",
-            [](schema::RuleDefinition& r) { r.SetText("RULE_PURPOSE", "Monthly maintenance"); });
+    install_.AddRule("ARCHIVE", "*DELETED* OLD CLIENTS", [](schema::RuleDefinition&) {});
+    install_.AddRule("ARCHIVE", "NIGHTLY", [](schema::RuleDefinition& r) {
+      r.SetText("RULE_PURPOSE", "Monthly maintenance");
+    });
     install_.settings.Save(kProduct, kRules, "ARCHIVE:CLIENTS", "0");
   });
   install_.options.LabelStatus = "Waiting for user input";

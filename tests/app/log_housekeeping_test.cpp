@@ -19,12 +19,18 @@ TEST(LogHousekeepingTest, OnlyTheLogsAndReportsOfDaysPastTheLimitGo) {
     bool removed;  // with 30 days kept on 2026-12-07
   };
   const Case cases[] = {
-      {"run_20261106.LOG", true},           {"run_20261106_090507.json", true},
-      {"run_20261106_090507-2.json", true}, {"run_20261106.json", true},  // older runs' name
-      {"run_20261107.LOG", false},          {"run_20261207_101010.json", false},
-      {"run.LOG", false},                   {"run_20261106.txt", false},  // not the log's kind
-      {"run_20261106_notes.json", false},   {"other_20200101.LOG", false},
-      {"run_20261399.LOG", false},          {"run_2026110.LOG", false},
+      {"run_20261106.LOG", true},
+      {"run_20261106_090507.json", true},
+      {"run_20261106_090507-2.json", true},
+      {"run_20261106.json", true},  // older runs' name
+      {"run_20261107.LOG", false},
+      {"run_20261207_101010.json", false},
+      {"run.LOG", false},
+      {"run_20261106.txt", false},  // not the log's kind
+      {"run_20261106_notes.json", false},
+      {"other_20200101.LOG", false},
+      {"run_20261399.LOG", false},
+      {"run_2026110.LOG", false},
   };
   for (const Case& c : cases) testing::WriteFile(dir.File(c.name), "x");
   const std::vector<std::string> removed =
@@ -42,9 +48,9 @@ TEST(LogHousekeepingTest, OnlyTheLogsAndReportsOfDaysPastTheLimitGo) {
 
 TEST(LogHousekeepingTest, TheReportsOfADayAreEveryRunsAndNothingElse) {
   testing::TempDir dir;
-  for (const char* name : {"run_20261207.LOG", "run_20261207_090507.json",
-                           "run_20261207_101010-2.json", "run_20261207.json",
-                           "run_20261206_090507.json", "run_20261207_x.json"}) {
+  for (const char* name :
+       {"run_20261207.LOG", "run_20261207_090507.json", "run_20261207_101010-2.json",
+        "run_20261207.json", "run_20261206_090507.json", "run_20261207_x.json"}) {
     testing::WriteFile(dir.File(name), "x");
   }
   std::vector<std::string> reports = ReportsOfDay(dir.File("run_20261207.LOG"));

@@ -68,8 +68,7 @@ TEST(ProgramLogTest, AProgramWaitingForABusyLibraryHasItsLinesOnDisk) {
   testing::DmInstallation install;
   install.Create({{.name = "LIB"}});
   install.config.libraries[0].busy_wait_seconds = 600;
-  const std::string config = install.dir.File("dm.conf");
-  testing::WriteFile(config, dmapi::FormatInstallationConfig(install.config, install.dir.File("")));
+  const std::string config = install.WriteConfig();
   std::unique_ptr<sql::Database> other = install.OpenLibrary("LIB");
   ASSERT_TRUE(other && other->Begin());
   const std::string home = install.dir.File("pc1");
@@ -79,14 +78,8 @@ TEST(ProgramLogTest, AProgramWaitingForABusyLibraryHasItsLinesOnDisk) {
   // Start-up counts the ARBORLINE reason, then takes a key for it: the first write, where
   // the program waits. A minute only keeps a broken run from hanging the test.
   const std::string waiting_after = "SQL Results: 0\r\n" + std::string(70, '-') + "\r\n";
-  bool on_disk = false;
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-  while (!on_disk && std::chrono::steady_clock::now() < give_up) {
-    const std::string log = testing::ReadFile(ProgramLog(home));
-    on_disk = log.size() >= waiting_after.size() &&
-              log.compare(log.size() - waiting_after.size(), std::string::npos, waiting_after) == 0;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  const bool on_disk =
+      WaitUntil([&] { return testing::ReadFile(ProgramLog(home)).ends_with(waiting_after); });
   const std::string seen = testing::ReadFile(ProgramLog(home));
   other.reset();
   EXPECT_TRUE(on_disk) << seen;

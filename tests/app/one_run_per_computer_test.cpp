@@ -68,9 +68,7 @@ TEST_F(OneRunPerComputerTest, ARunThatFindsTheLockHeldStopsAtOnceAndNamesItsHold
 TEST_F(OneRunPerComputerTest, TwoRunsStartedTogetherBuildEveryFolderOnce) {
   install_.Create({{.name = "LIB"}});
   install_.config.libraries[0].busy_wait_seconds = 120;
-  const std::string config = install_.dir.File("dm.conf");
-  testing::WriteFile(config,
-                     dmapi::FormatInstallationConfig(install_.config, install_.dir.File("")));
+  const std::string config = install_.WriteConfig();
   const std::string home = Home("pc1");
   std::unique_ptr<sql::Database> other = install_.OpenLibrary("LIB");
   ASSERT_TRUE(other && other->Begin());
@@ -82,13 +80,14 @@ TEST_F(OneRunPerComputerTest, TwoRunsStartedTogetherBuildEveryFolderOnce) {
   ASSERT_NE(runs[1], 0);
   int stopped = -1;
   int status = 0;
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (stopped < 0 && std::chrono::steady_clock::now() < give_up) {
-    for (int i = 0; i < 2 && stopped < 0; ++i) {
-      if (::waitpid(runs[i], &status, WNOHANG) == runs[i]) stopped = i;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  WaitUntil(
+      [&] {
+        for (int i = 0; i < 2 && stopped < 0; ++i) {
+          if (::waitpid(runs[i], &status, WNOHANG) == runs[i]) stopped = i;
+        }
+        return stopped >= 0;
+      },
+      std::chrono::seconds(30));
   other.reset();
   if (stopped < 0) {
     ADD_FAILURE() << "neither run stopped while the other was under way";
@@ -104,11 +103,7 @@ TEST_F(OneRunPerComputerTest, TwoRunsStartedTogetherBuildEveryFolderOnce) {
 
   // No folder twice under one parent, nor two top folders of one name.
   const Paths built = FolderPaths(install_, "LIB");
-  std::string twice;
-  for (const std::string& path : built) {
-    if (built.count(path) > 1) twice += path + "\n";
-  }
-  EXPECT_EQ(twice, "");
+  EXPECT_EQ(Repeated(built), "");
   EXPECT_EQ(built, StandardRulePaths(install_, "LIB"));
 }
 

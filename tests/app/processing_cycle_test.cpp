@@ -5,6 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "app/exit_control.h"
 #include "app/pause.h"
 #include "cycle_session.h"
@@ -37,22 +45,10 @@ TEST(CycleArithmeticTest, RowLimitAndElapsedTime) {
 }
 
 class ProcessingCycleTest : public CycleSession {
- protected:
+ public:
   std::string RuleRows(const std::string& library, const std::string& table) {
     return install_.Scalar(
         library, "SELECT COUNT(*) FROM QUIL_SPROUTSMITH WHERE TABLE_NAME = '" + table + "'");
-  }
-  void InsertRunningNode(const std::string& library, const std::string& value) {
-    install_.Exec(library,
-                  "INSERT INTO QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, "
-                  "DATE_VAL) VALUES ('ARBORLINE', 'SPROUTSMITH', 'RUNNING_NODES', '" +
-                      value + "', '2020-11-14 09:00:00')");
-  }
-  std::string NodeRows(const std::string& library, const std::string& computer) {
-    return install_.Scalar(library,
-                           "SELECT COUNT(*) FROM QUIL_SETTINGS WHERE SUB_KEY = 'RUNNING_NODES' "
-                           "AND CHAR_VAL LIKE '" +
-                               computer + ":%'");
   }
   std::vector<std::string> ResultStates() {
     std::vector<std::string> states;
@@ -61,108 +57,236 @@ class ProcessingCycleTest : public CycleSession {
     }
     return states;
   }
-  // Only `rule` of DEMO stays checked.
-  void OnlyRule(const std::string& rule) {
-    tree().ExpandLibraryNode(Library("DEMO"));
-    for (CheckNode& node : Library("DEMO").rules) node.checked = node.text == rule;
-  }
+  std::string status_before_go;
 };
 
-TEST_F(ProcessingCycleTest, RuleChecksSkipAndUncheckOnlyTheFaultyRules) {
-  Start({{.name = "DEMO"}}, [this] {
-    AddRule("DEMO", "NO TEMPLATE",
-            [](schema::RuleDefinition& r) { r.SetText("RULE_TEMPLATE", ""); });
-    AddRule("DEMO", "NO VALUES", [](schema::RuleDefinition& r) {
-      r.SetText("RULE_VALUES", "");
-      r.SetInteger("RULE_OVERRIDERULEPARAMETERS", 1);
-    });
-    AddRule("DEMO", "ELSEWHERE",
-            [](schema::RuleDefinition& r) { r.SetText("RULE_MASTERFOLDER_LIBRARY", "ARCHIVE"); });
-    // Only the exact capitals of *NONE* mean "no master library".
-    AddRule("DEMO", "LOWER NONE",
-            [](schema::RuleDefinition& r) { r.SetText("RULE_MASTERFOLDER_LIBRARY", "*none*"); });
-    AddRule("DEMO", "UPPER NONE",
-            [](schema::RuleDefinition& r) { r.SetText("RULE_MASTERFOLDER_LIBRARY", "*NONE*"); });
-    AddRule("DEMO", "OWN MASTER",
-            [](schema::RuleDefinition& r) { r.SetText("RULE_MASTERFOLDER_LIBRARY", "demo"); });
+// One cycle over libraries prepared behind the system's back, and what it leaves. Every
+// scenario also leaves the running-node rows as it found them, IsRunning 0 and the program
+// running.
+struct Scenario {
+  const char* name;
+  std::vector<LibrarySpec> libraries;
+  std::function<void(testing::DmInstallation&)> prepare;  // before the session starts
+  std::function<void(ProcessingCycleTest&)> before_go;    // the window and the options
+  std::vector<std::pair<std::string, int>> logged;        // how many lines hold each
+  std::vector<std::array<std::string, 3>> marks;          // library, rule, mark
+  std::vector<std::string> results;                       // the results list, "TEXT: STATE"
+  std::vector<std::string> shown;                         // every message box, in order
+  std::function<void(ProcessingCycleTest&)> more;         // what this scenario alone checks
+};
+
+void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
+
+void SetMasterLibrary(testing::DmInstallation& install, const char* rule, const char* library) {
+  install.AddRule("DEMO", rule, [library](schema::RuleDefinition& r) {
+    r.SetText("RULE_MASTERFOLDER_LIBRARY", library);
   });
+}
+
+const std::string kSkip =
+    "It appears that another machine is already running QUIL_SPROUTSMITH against rule ";
+
+const Scenario kScenarios[] = {
+    {.name = "FaultyRulesAreSkippedAndUncheckedTheOthersRun",
+     .libraries = {{.name = "DEMO"}},
+     .prepare =
+         [](testing::DmInstallation& install) {
+           install.AddRule("DEMO", "NO TEMPLATE",
+                           [](schema::RuleDefinition& r) { r.SetText("RULE_TEMPLATE", ""); });
+           install.AddRule("DEMO", "NO VALUES", [](schema::RuleDefinition& r) {
+             r.SetText("RULE_VALUES", "");
+             r.SetInteger("RULE_OVERRIDERULEPARAMETERS", 1);
+           });
+           SetMasterLibrary(install, "ELSEWHERE", "ARCHIVE");
+           // Only the exact capitals of *NONE* mean "no master library".
+           SetMasterLibrary(install, "LOWER NONE", "*none*");
+           SetMasterLibrary(install, "UPPER NONE", "*NONE*");
+           SetMasterLibrary(install, "OWN MASTER", "demo");
+         },
+     .logged = {{"Rule NO TEMPLATE configured improperly in library DEMO", 1},
+                {"Rule NO VALUES configured improperly in library DEMO", 1},
+                {"Rule ELSEWHERE has a different master folder library (ARCHIVE) than the "
+                 "selected library (DEMO)",
+                 1},
+                {"Rule LOWER NONE has a different master folder library (*none*) than the "
+                 "selected library (DEMO)",
+                 1},
+                {"Processing library DEMO rule NO TEMPLATE", 0},
+                {"Processing library DEMO rule NO VALUES", 0},
+                {"Processing library DEMO rule ELSEWHERE", 0},
+                {"Processing library DEMO rule LOWER NONE", 0}},
+     .marks = {{"DEMO", "NO TEMPLATE", "unchecked"},
+               {"DEMO", "NO VALUES", "unchecked"},
+               {"DEMO", "ELSEWHERE", "unchecked"},
+               {"DEMO", "LOWER NONE", "unchecked"},
+               {"DEMO", "UPPER NONE", "checked"}},
+     .results = {"DEMO - CLIENT MATTERS: 21 folder(s) added", "DEMO - CLIENTS: 5 folder(s) added",
+                 "DEMO - OWN MASTER: 5 folder(s) added", "DEMO - UPPER NONE: 5 folder(s) added"},
+     .shown = {"Finished processing."}},  // no "/G": an information box
+    {.name = "RulesHeldByAnotherComputerAreSkippedWithOneLinePerLibrary",
+     .libraries = {{.name = "DEMO"}, {.name = "ARCHIVE"}},
+     .prepare =
+         [](testing::DmInstallation& install) {
+           install.AddRunningNode("DEMO", "OTHERPC:CLIENT MATTERS");
+           install.AddRunningNode("DEMO", "OTHERPC:CLIENTS");
+           install.AddRunningNode("ARCHIVE", "OTHERPC:CLIENT MATTERS");
+         },
+     .before_go = [](ProcessingCycleTest& t) { t.install_.state.CommandLine = "/G"; },
+     .logged = {{kSkip + "CLIENT MATTERS in library DEMO - will skip this rule", 1},
+                {kSkip + "CLIENT MATTERS in library ARCHIVE - will skip this rule", 1},
+                {kSkip, 2},
+                {"Processing library DEMO rule", 0},
+                {"Processing library ARCHIVE rule CLIENTS", 1}},
+     // Nothing is unchecked, and the other computer keeps its rows.
+     .marks = {{"DEMO", "CLIENTS", "checked"}, {"ARCHIVE", "CLIENT MATTERS", "checked"}},
+     .results = {"ARCHIVE - CLIENTS: 5 folder(s) added"},
+     .more =
+         [](ProcessingCycleTest& t) {
+           EXPECT_EQ(t.install_.options.LabelStatus, t.status_before_go);  // shown again
+         }},
+    {.name = "WithoutALibraryThatHasRulesTheRunEndsWithoutWork",
+     .libraries = {{.name = "DEMO"}, {.name = "BARE", .with_quil_tables = false}},
+     .before_go = [](ProcessingCycleTest& t) { t.Library("DEMO").rules.clear(); },
+     .logged = {{"Quil_Settings table not found in library BARE", 1},
+                {kNoWork, 1},
+                {"Finished processing.", 0}},
+     // DEMO: checked, but no rule nodes.
+     .marks = {{"DEMO", "", "unchecked"}, {"BARE", "", "unchecked"}},
+     .shown = {kNoWork},
+     .more =
+         [](ProcessingCycleTest& t) {
+           t.install_.state.CommandLine = "/G";
+           EXPECT_TRUE(t.cycle().Go());
+           EXPECT_EQ(t.Count(kNoWork), 2);
+           EXPECT_EQ(t.Shown(kNoWork), 1);  // with "/G" no box
+         }},
+    {.name = "AMissingTableUnchecksTheLibraryAndAnSqlErrorTheRule",
+     .libraries = {{.name = "DEMO"}, {.name = "ARCHIVE"}},
+     .prepare =
+         [](testing::DmInstallation& install) {
+           install.Exec("ARCHIVE", "DROP TABLE NEEDS_FOLDERING");
+           install.AddRule("DEMO", "BROKEN", [](schema::RuleDefinition& r) {
+             r.SetText("RULE_SPROUTSMITH_TEXT", "CLIENT.NO_SUCH_COLUMN = 1");
+           });
+         },
+     .logged = {{"Unable to locate NEEDS_FOLDERING table in library ARCHIVE", 1},
+                {"Processing library ARCHIVE", 0},
+                {"NOT saving the SQL statement from this run of rule BROKEN", 1}},
+     .marks = {{"DEMO", "BROKEN", "unchecked"},
+               {"DEMO", "CLIENTS", "checked"},
+               {"ARCHIVE", "", "unchecked"}},
+     .results = {"DEMO - BROKEN: SQL Error", "DEMO - CLIENT MATTERS: 21 folder(s) added",
+                 "DEMO - CLIENTS: 5 folder(s) added"},
+     .shown = {"Finished processing."},
+     .more =
+         [](ProcessingCycleTest& t) {
+           const auto broken = testing::Section(
+               t.install_.LogLines(), "Processing library DEMO rule BROKEN", "Processing library");
+           EXPECT_EQ(
+               std::count_if(broken.begin(), broken.end(),
+                             [](const std::string& l) { return l.starts_with("SQL Error: "); }),
+               1);
+           EXPECT_EQ(t.seam_->rules()->SavedStatementFor("DEMO", "BROKEN"), "");
+         }},
+    {.name = "InitializeModeRecordsTheSelectedRowsWithoutBuilding",
+     .libraries = {{.name = "DEMO"}},
+     .before_go =
+         [](ProcessingCycleTest& t) {
+           t.OnlyRule("DEMO", "CLIENTS");
+           t.install_.options.CheckInitialize = 1;
+           t.install_.options.TextMaxFolders = "25";
+         },
+     .results = {"DEMO - CLIENTS: 0 folder(s) added"},
+     .shown = {"Finished processing."},
+     .more =
+         [](ProcessingCycleTest& t) {
+           testing::DmInstallation& install = t.install_;
+           EXPECT_EQ(t.RuleRows("DEMO", "MATTER"),
+                     install.Scalar("DEMO", "SELECT COUNT(*) FROM MATTER"));
+           EXPECT_EQ(t.RuleRows("DEMO", "CLIENT"),
+                     install.Scalar("DEMO", "SELECT COUNT(DISTINCT CLIENT_ID) FROM MATTER"));
+           EXPECT_EQ(install.options.LabelRead, "8");
+           EXPECT_EQ(install.Scalar("DEMO", "SELECT COUNT(*) FROM FOLDER"), "0");
+         }},
+    {.name = "TheExitButtonCancelsTheRunAtItsNextYield",
+     .libraries = {{.name = "DEMO"}},
+     .before_go =
+         [](ProcessingCycleTest& t) {
+           t.install_.ui.on_yield = [&t] {
+             if (!t.install_.state.CancelRequested &&
+                 t.install_.options.LabelStatus == "Processing library DEMO rule CLIENT MATTERS") {
+               EXPECT_EQ(
+                   ExitButtonClick(t.install_.context, t.window_, [] { FAIL() << "program end"; }),
+                   ExitAction::kCancelCycle);
+             }
+           };
+         },
+     .logged = {{"Processing library DEMO rule CLIENTS", 0}, {"Finished processing.", 1}},
+     .results = {"DEMO - CLIENT MATTERS: Finished"},
+     .shown = {"Task Canceled", "Finished processing."},
+     .more =
+         [](ProcessingCycleTest& t) {
+           // The common ending makes the window ready for the next Go.
+           EXPECT_FALSE(t.install_.state.CancelRequested);
+           EXPECT_TRUE(t.window_.ButtonExitEnabled);
+           EXPECT_TRUE(t.window_.ButtonGoEnabled);
+         }},
+    {.name = "APassAcrossMidnightCountsTheSecondsOnBothSides",
+     .libraries = {{.name = "DEMO"}},
+     .prepare =
+         [](testing::DmInstallation& i) {
+           i.clock.Set({2026, 12, 6, 23, 59, 50});
+         },
+     .before_go =
+         [](ProcessingCycleTest& t) {
+           t.install_.state.CommandLine = "/G";
+           t.install_.ui.on_yield = [&t] {
+             if (t.install_.options.LabelStatus == "Processing library DEMO rule CLIENTS") {
+               t.install_.clock.Set({2026, 12, 7, 0, 0, 10});
+             }
+           };
+         },
+     .logged = {{"Finished processing. (total time: 20 seconds)", 1}},
+     .results = {"DEMO - CLIENT MATTERS: 21 folder(s) added", "DEMO - CLIENTS: 5 folder(s) added"},
+     .more = [](ProcessingCycleTest& t) { EXPECT_EQ(t.cycle().TotalSeconds(), 20); }},
+};
+
+class CycleScenarioTest : public ProcessingCycleTest,
+                          public ::testing::WithParamInterface<Scenario> {};
+
+TEST_P(CycleScenarioTest, WhatTheCycleLeaves) {
+  const Scenario& s = GetParam();
+  Start(s.libraries, [&] {
+    if (s.prepare) s.prepare(install_);
+  });
+  std::map<std::string, testing::Rows> nodes;
+  for (const LibrarySpec& library : s.libraries) {
+    if (library.with_quil_tables) nodes[library.name] = install_.RunningNodes(library.name);
+  }
+  if (s.before_go) s.before_go(*this);
+  status_before_go = install_.options.LabelStatus;
   EXPECT_TRUE(cycle().Go()) << Dump();
 
-  EXPECT_EQ(Count("Rule NO TEMPLATE configured improperly in library DEMO"), 1);
-  EXPECT_EQ(Count("Rule NO VALUES configured improperly in library DEMO"), 1);
-  EXPECT_EQ(Count("Rule ELSEWHERE has a different master folder library (ARCHIVE) "
-                  "than the selected library (DEMO)"),
-            1);
-  EXPECT_EQ(Count("Rule LOWER NONE has a different master folder library (*none*) "
-                  "than the selected library (DEMO)"),
-            1);
-  for (const char* faulty : {"NO TEMPLATE", "NO VALUES", "ELSEWHERE", "LOWER NONE"}) {
-    EXPECT_EQ(Mark("DEMO", faulty), "unchecked") << faulty;
-    EXPECT_EQ(Count(std::string("Processing library DEMO rule ") + faulty), 0) << faulty;
-  }
-  std::vector<std::string> ran;
-  for (const auto& row : install_.options.ListResults) ran.push_back(row.text);
-  EXPECT_EQ(ran, (std::vector<std::string>{"DEMO - CLIENT MATTERS", "DEMO - CLIENTS",
-                                           "DEMO - OWN MASTER", "DEMO - UPPER NONE"}));
-  EXPECT_EQ(Mark("DEMO", "UPPER NONE"), "checked");
-  EXPECT_EQ(NodeRows("DEMO", "PC1"), "0");
-  EXPECT_EQ(Shown("Finished processing."), 1);  // no "/G": an information box
+  for (const auto& [fragment, count] : s.logged) EXPECT_EQ(Count(fragment), count) << fragment;
+  for (const auto& [library, rule, mark] : s.marks) EXPECT_EQ(Mark(library, rule), mark) << rule;
+  EXPECT_EQ(ResultStates(), s.results);
+  std::vector<std::string> shown;
+  for (const auto& m : install_.ui.messages) shown.push_back(m.text);
+  EXPECT_EQ(shown, s.shown);
+  for (const auto& [library, rows] : nodes) EXPECT_EQ(install_.RunningNodes(library), rows);
   EXPECT_EQ(install_.settings.Get(kProduct, kGeneral, "IsRunning", ""), "0");
-}
-
-TEST_F(ProcessingCycleTest, RulesHeldByAnotherComputerAreSkippedWithOneMessagePerLibrary) {
-  Start({{.name = "DEMO"}, {.name = "ARCHIVE"}}, [this] {
-    InsertRunningNode("DEMO", "OTHERPC:CLIENT MATTERS");
-    InsertRunningNode("DEMO", "OTHERPC:CLIENTS");
-    InsertRunningNode("ARCHIVE", "OTHERPC:CLIENT MATTERS");
-  });
-  install_.state.CommandLine = "/G";
-  const std::string start_status = install_.options.LabelStatus;
-  EXPECT_TRUE(cycle().Go());
-  const std::string skip =
-      "It appears that another machine is already running QUIL_SPROUTSMITH "
-      "against rule ";
-  EXPECT_EQ(Count(skip + "CLIENT MATTERS in library DEMO - will skip this rule"), 1);
-  EXPECT_EQ(Count(skip + "CLIENT MATTERS in library ARCHIVE - will skip this rule"), 1);
-  EXPECT_EQ(Count(skip), 2) << Dump();
-  EXPECT_EQ(Count("Processing library DEMO rule"), 0);
-  EXPECT_EQ(Count("Processing library ARCHIVE rule CLIENTS"), 1);
-  // Nothing is unchecked, the other computer keeps its rows and this one leaves none.
-  EXPECT_EQ(Mark("DEMO", "CLIENTS"), "checked");
-  EXPECT_EQ(Mark("ARCHIVE", "CLIENT MATTERS"), "checked");
-  EXPECT_EQ(NodeRows("DEMO", "OTHERPC"), "2");
-  EXPECT_EQ(NodeRows("ARCHIVE", "PC1"), "0");
-  EXPECT_TRUE(install_.ui.messages.empty());
-  EXPECT_EQ(install_.options.LabelStatus, start_status);  // shown again at the end
-}
-
-TEST_F(ProcessingCycleTest, TheExitButtonCancelsTheRunAtItsNextYield) {
-  Start({{.name = "DEMO"}});
-  bool cancelled = false;
-  install_.ui.on_yield = [&] {
-    if (!cancelled &&
-        install_.options.LabelStatus == "Processing library DEMO rule CLIENT MATTERS") {
-      cancelled = true;
-      EXPECT_EQ(ExitButtonClick(install_.context, window_, [] { FAIL() << "program end"; }),
-                ExitAction::kCancelCycle);
-    }
-  };
-  EXPECT_TRUE(cycle().Go());
-  ASSERT_TRUE(cancelled);
-  EXPECT_EQ(Shown("Task Canceled"), 1);
-  EXPECT_EQ(Count("Processing library DEMO rule CLIENTS"), 0);
-  EXPECT_EQ(Count("Finished processing."), 1);
-  EXPECT_EQ(ResultStates(), std::vector<std::string>{"DEMO - CLIENT MATTERS: Finished"});
-  // The common ending makes the window ready for the next Go.
-  EXPECT_FALSE(install_.state.CancelRequested);
-  EXPECT_TRUE(window_.ButtonExitEnabled);
-  EXPECT_TRUE(window_.ButtonGoEnabled);
+  if (s.more) s.more(*this);
   EXPECT_EQ(end_requests_, 0);
 }
 
+INSTANTIATE_TEST_SUITE_P(Scenarios, CycleScenarioTest, ::testing::ValuesIn(kScenarios),
+                         [](const ::testing::TestParamInfo<Scenario>& param) {
+                           return std::string(param.param.name);
+                         });
+
 TEST_F(ProcessingCycleTest, LoopDelayNotAboveZeroWaitsThreeSecondsAndEscEndsTheDelay) {
   Start({{.name = "DEMO"}});
-  OnlyRule("CLIENTS");
+  OnlyRule("DEMO", "CLIENTS");
   install_.options.CheckLoop = 1;
   install_.options.TextLoopDelay = "0";
   install_.options.CheckReUseSQL = 1;
@@ -195,78 +319,6 @@ TEST_F(ProcessingCycleTest, LoopDelayNotAboveZeroWaitsThreeSecondsAndEscEndsTheD
   EXPECT_EQ(Count("Finished processing."), 2);
 }
 
-TEST_F(ProcessingCycleTest, APassAcrossMidnightCountsTheSecondsOnBothSides) {
-  install_.clock.Set({2026, 12, 6, 23, 59, 50});
-  Start({{.name = "DEMO"}});
-  install_.state.CommandLine = "/G";
-  install_.ui.on_yield = [&] {
-    if (install_.options.LabelStatus == "Processing library DEMO rule CLIENTS") {
-      install_.clock.Set({2026, 12, 7, 0, 0, 10});
-    }
-  };
-  EXPECT_TRUE(cycle().Go());
-  EXPECT_EQ(cycle().TotalSeconds(), 20);
-  EXPECT_EQ(Count("Finished processing. (total time: 20 seconds)"), 1) << Dump();
-  EXPECT_TRUE(install_.ui.messages.empty());
-}
-
-TEST_F(ProcessingCycleTest, WithoutALibraryThatHasRulesTheRunEndsWithoutWork) {
-  Start({{.name = "DEMO"}, {.name = "BARE", .with_quil_tables = false}});
-  Library("DEMO").rules.clear();  // checked, but no rule nodes
-  EXPECT_TRUE(cycle().Go());
-  EXPECT_EQ(Count("Quil_Settings table not found in library BARE"), 1);
-  EXPECT_FALSE(Library("BARE").checked);
-  EXPECT_FALSE(Library("DEMO").checked);
-  EXPECT_EQ(Count(kNoWork), 1);
-  EXPECT_EQ(Shown(kNoWork), 1);
-  EXPECT_EQ(Count("Finished processing."), 0);
-
-  install_.state.CommandLine = "/G";
-  EXPECT_TRUE(cycle().Go());
-  EXPECT_EQ(Count(kNoWork), 2);
-  EXPECT_EQ(Shown(kNoWork), 1);  // with "/G" no box
-  EXPECT_EQ(end_requests_, 0);
-}
-
-TEST_F(ProcessingCycleTest, InitializeModeRecordsTheSelectedRowsWithoutBuilding) {
-  Start({{.name = "DEMO"}});
-  OnlyRule("CLIENTS");
-  install_.options.CheckInitialize = 1;
-  install_.options.TextMaxFolders = "25";
-  EXPECT_TRUE(cycle().Go());
-  EXPECT_EQ(RuleRows("DEMO", "MATTER"), install_.Scalar("DEMO", "SELECT COUNT(*) FROM MATTER"));
-  EXPECT_EQ(RuleRows("DEMO", "CLIENT"),
-            install_.Scalar("DEMO", "SELECT COUNT(DISTINCT CLIENT_ID) FROM MATTER"));
-  EXPECT_EQ(install_.options.LabelRead, "8");
-  EXPECT_EQ(ResultStates(), std::vector<std::string>{"DEMO - CLIENTS: 0 folder(s) added"});
-  EXPECT_EQ(install_.Scalar("DEMO", "SELECT COUNT(*) FROM FOLDER"), "0");
-}
-
-TEST_F(ProcessingCycleTest, AMissingTableUnchecksTheLibraryAndAnSqlErrorTheRule) {
-  Start({{.name = "DEMO"}, {.name = "ARCHIVE"}}, [this] {
-    install_.Exec("ARCHIVE", "DROP TABLE NEEDS_FOLDERING");
-    AddRule("DEMO", "BROKEN", [](schema::RuleDefinition& r) {
-      r.SetText("RULE_SPROUTSMITH_TEXT", "CLIENT.NO_SUCH_COLUMN = 1");
-    });
-  });
-  EXPECT_TRUE(cycle().Go());
-  EXPECT_EQ(Count("Unable to locate NEEDS_FOLDERING table in library ARCHIVE"), 1);
-  EXPECT_FALSE(Library("ARCHIVE").checked);
-  EXPECT_EQ(Count("Processing library ARCHIVE"), 0);
-
-  const auto broken = Section("Processing library DEMO rule BROKEN", "Processing library");
-  ASSERT_FALSE(broken.empty()) << Dump();
-  int sql_errors = 0;
-  for (const auto& l : broken) sql_errors += l.rfind("SQL Error: ", 0) == 0;
-  EXPECT_EQ(sql_errors, 1) << Dump();
-  EXPECT_EQ(Count("NOT saving the SQL statement from this run of rule BROKEN"), 1);
-  EXPECT_EQ(seam_->rules()->SavedStatementFor("DEMO", "BROKEN"), "");
-  EXPECT_EQ(Mark("DEMO", "BROKEN"), "unchecked");
-  EXPECT_EQ(Mark("DEMO", "CLIENTS"), "checked");
-  ASSERT_FALSE(ResultStates().empty());
-  EXPECT_EQ(ResultStates()[0], "DEMO - BROKEN: SQL Error");
-}
-
 // A row processor that builds nothing but reports what folder building would.
 class ReportingRows final : public RowProcessor {
  public:
@@ -297,7 +349,7 @@ class ReportingRows final : public RowProcessor {
 
 TEST_F(ProcessingCycleTest, EveryRowGoesThroughTheRowProcessorAndTheCounters) {
   Start({{.name = "DEMO"}});
-  OnlyRule("CLIENTS");
+  OnlyRule("DEMO", "CLIENTS");
   ReportingRows rows;
   rows.cancel = &install_.state.CancelRequested;
   ProcessingCycle custom({install_.context,
@@ -336,7 +388,7 @@ TEST_F(ProcessingCycleTest, SiteShapes) {
                   "(90001, 'PROFILE', 'DIVISION', 'DIVISIONS', 'N'), "
                   "(90002, 'DIVISIONS', 'DIV_ID', '', 'C')");
   });
-  OnlyRule("CLIENTS");
+  OnlyRule("DEMO", "CLIENTS");
   EXPECT_TRUE(cycle().Go());
   EXPECT_TRUE(cycle().SiteLookups().empty());
 
@@ -350,7 +402,7 @@ TEST_F(ProcessingCycleTest, SiteShapes) {
 
   // The first rule of a TAVI library without e-mail settings asks before it runs.
   install_.state.SiteName = "TAVI LLP";
-  OnlyRule("CLIENT MATTERS");
+  OnlyRule("DEMO", "CLIENT MATTERS");
   install_.ui.answers = {runtime::Answer::kNo};
   EXPECT_TRUE(cycle().Go());
   EXPECT_EQ(Count("Processing canceled for library DEMO"), 1);

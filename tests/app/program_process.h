@@ -8,8 +8,11 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -17,44 +20,48 @@ extern char** environ;
 namespace sproutsmith::app {
 
 // Starts `program` with `args` and exactly the environment `env` ("NAME=value" each), stderr
-// at the end of `err`. Its process id; 0 when it could not start.
+// at the end of `err`, stdout in `out` and stdin from `in` when they are given. Its process id;
+// 0 when it could not start.
 inline pid_t SpawnProgram(const std::string& program, const std::vector<std::string>& args,
-                          std::vector<std::string> env, const std::string& err) {
+                          std::vector<std::string> env, const std::string& err,
+                          const std::string& out = "", const std::string& in = "") {
   std::vector<std::string> argv = {program};
   argv.insert(argv.end(), args.begin(), args.end());
   auto pointers = [](std::vector<std::string>& texts) {
-    std::vector<char*> out;
-    for (std::string& t : texts) out.push_back(t.data());
-    out.push_back(nullptr);
-    return out;
+    std::vector<char*> c;
+    for (std::string& t : texts) c.push_back(t.data());
+    c.push_back(nullptr);
+    return c;
   };
   std::vector<char*> c_argv = pointers(argv);
   std::vector<char*> c_env = pointers(env);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  if (!out.empty()) {
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  }
+  if (!in.empty()) posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
   pid_t pid = 0;
   const int rc = ::posix_spawn(&pid, c_argv[0], &actions, nullptr, c_argv.data(), c_env.data());
   posix_spawn_file_actions_destroy(&actions);
   return rc == 0 ? pid : 0;
 }
 
-// Starts SPROUTSMITH_PROGRAM as `computer` ("" keeps the environment's, or the host's name)
-// with `switches`: SPROUTSMITH_DM names `config`
-// (unset when ""), XDG_CONFIG_HOME is home/config, TEMP home/temp, and stderr goes to the
-// end of `err` (home/stderr.txt when ""). Its process id; 0 when it could not start.
-inline pid_t StartProgram(const std::string& computer, const std::string& config,
-                          const std::string& home, const std::vector<std::string>& switches,
-                          std::string err = "") {
+// The test process's environment for a program run as `computer` ("" keeps the environment's,
+// or the host's name): SPROUTSMITH_DM names `config` (unset when ""), XDG_CONFIG_HOME is
+// home/config and TEMP home/temp, both made now.
+inline std::vector<std::string> ProgramEnvironment(const std::string& computer,
+                                                   const std::string& config,
+                                                   const std::string& home) {
   std::filesystem::create_directories(home + "/config");
   std::filesystem::create_directories(home + "/temp");
   std::vector<std::string> env;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string entry = *e;
-    bool replaced = false;
-    for (const char* name :
-         {"SPROUTSMITH_DM=", "XDG_CONFIG_HOME=", "TEMP=", "TMPDIR=", "COMPUTERNAME="}) {
-      replaced = replaced || entry.rfind(name, 0) == 0;
+    bool replaced = !computer.empty() && entry.starts_with("COMPUTERNAME=");
+    for (const char* name : {"SPROUTSMITH_DM=", "XDG_CONFIG_HOME=", "TEMP=", "TMPDIR="}) {
+      replaced = replaced || entry.starts_with(name);
     }
     if (!replaced) env.push_back(entry);
   }
@@ -62,8 +69,17 @@ inline pid_t StartProgram(const std::string& computer, const std::string& config
   env.push_back("XDG_CONFIG_HOME=" + home + "/config");
   env.push_back("TEMP=" + home + "/temp");
   if (!computer.empty()) env.push_back("COMPUTERNAME=" + computer);
+  return env;
+}
+
+// Starts SPROUTSMITH_PROGRAM in that environment with `switches`, stderr at the end of `err`
+// (home/stderr.txt when ""). Its process id; 0 when it could not start.
+inline pid_t StartProgram(const std::string& computer, const std::string& config,
+                          const std::string& home, const std::vector<std::string>& switches,
+                          std::string err = "") {
   if (err.empty()) err = home + "/stderr.txt";
-  return SpawnProgram(SPROUTSMITH_PROGRAM, switches, std::move(env), err);
+  return SpawnProgram(SPROUTSMITH_PROGRAM, switches, ProgramEnvironment(computer, config, home),
+                      err);
 }
 
 // The exit status of a started program (-1 when it did not start or end normally).
@@ -77,6 +93,18 @@ inline int WaitProgram(pid_t pid) {
 inline int RunProgram(const std::string& computer, const std::string& config,
                       const std::string& home, const std::vector<std::string>& switches) {
   return WaitProgram(StartProgram(computer, config, home, switches));
+}
+
+// Whether `ready` came to hold within `limit`, asked every `every`.
+inline bool WaitUntil(const std::function<bool()>& ready,
+                      std::chrono::milliseconds limit = std::chrono::minutes(1),
+                      std::chrono::milliseconds every = std::chrono::milliseconds(10)) {
+  const auto until = std::chrono::steady_clock::now() + limit;
+  while (!ready()) {
+    if (std::chrono::steady_clock::now() >= until) return false;
+    std::this_thread::sleep_for(every);
+  }
+  return true;
 }
 
 // The files of one extension in `folder`, by name.

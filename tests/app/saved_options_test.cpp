@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/program_paths.h"
+#include "support/product_name.h"
 #include "support/temp_dir.h"
 
 namespace sproutsmith::app {
@@ -11,7 +12,7 @@ namespace {
 using testing::ReadLines;
 using testing::TempDir;
 
-constexpr const char* kApp = "Arborline Sproutsmith for OpenText eDOCS";
+constexpr const char* kApp = testing::kProductName;
 
 class SavedOptionsTest : public ::testing::Test {
  protected:

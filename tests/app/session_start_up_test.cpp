@@ -132,8 +132,9 @@ TEST_F(EngineTest, GoSwitchRunsOneCycleAfterStartUpWithTheSwitchesApplied) {
 }
 
 // A switch given to an unattended run is for that run: a timer's one cycle must not find Loop
-// saved by a "/L" it never saw. A window's switch shows in its check box and is saved with it.
-TEST_F(EngineTest, SwitchesReachTheSettingsOnlyFromARunSomeoneSees) {
+// saved by a "/L" it never saw. A window's switch shows in its check box and is saved with it;
+// "/K" locks the window's options.
+TEST_F(EngineTest, SwitchesReachTheWindowAndTheSettingsOnlyFromARunSomeoneSees) {
   struct Case {
     std::vector<std::string> args;
     const char* loop;
@@ -141,40 +142,31 @@ TEST_F(EngineTest, SwitchesReachTheSettingsOnlyFromARunSomeoneSees) {
     const char* lock;
     const char* errors;
     bool log_file_saved;
+    bool cycle;
+    bool locked;
   };
   const Case cases[] = {
-      {{"/G", "/X", "/L", "/NV", "/W", "/E"}, "0", "1", "0", "0", false},
-      {{"/L", "/NV", "/W", "/E"}, "1", "0", "1", "1", true},
-      {{"/X", "/L"}, "1", "1", "0", "0", true},  // "/X" without "/G" changes nothing
+      {{"/G", "/X", "/L", "/NV", "/W", "/E"}, "0", "1", "0", "0", false, true, false},
+      {{"/L", "/NV", "/W", "/E"}, "1", "0", "1", "1", true, false, false},
+      {{"/X", "/L"}, "1", "1", "0", "0", true, false, false},  // no "/G": changes nothing
+      {{"/k"}, "0", "1", "0", "0", true, false, true},
+      {{"/kx"}, "0", "1", "0", "0", true, false, false},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
     std::filesystem::remove_all(dir_.File("config"));
-    BuildScripted().Run(c.args);
-    const std::string args = ::testing::PrintToString(c.args);
-    EXPECT_EQ(Saved("General", "Loop"), c.loop) << args;
-    EXPECT_EQ(Saved("General", "LogMethod"), c.log_method) << args;
-    EXPECT_EQ(Saved("General", "LockWorkstation"), c.lock) << args;
-    EXPECT_EQ(Saved("General", "DisplayErrors"), c.errors) << args;
-    EXPECT_EQ(Saved("General", "LogFile"), c.log_file_saved ? DefaultLog() : "") << args;
+    Engine& engine = BuildScripted();
+    engine.Run(c.args);
+    EXPECT_EQ(Saved("General", "Loop"), c.loop);
+    EXPECT_EQ(Saved("General", "LogMethod"), c.log_method);
+    EXPECT_EQ(Saved("General", "LockWorkstation"), c.lock);
+    EXPECT_EQ(Saved("General", "DisplayErrors"), c.errors);
+    EXPECT_EQ(Saved("General", "LogFile"), c.log_file_saved ? DefaultLog() : "");
+    EXPECT_EQ(IndexOf(dm_->calls, "Go") >= 0, c.cycle);
+    EXPECT_EQ(engine.state().Locked, c.locked);
+    EXPECT_EQ(engine.window().LabelLockedVisible, c.locked);
+    EXPECT_EQ(engine.window().OptionsEnabled, !c.locked);
   }
-}
-
-TEST_F(EngineTest, WithoutGoSwitchNoCycleRuns) {
-  BuildScripted().Run({"/X", "/L"});
-  EXPECT_EQ(IndexOf(dm_->calls, "Go"), -1);
-}
-
-TEST_F(EngineTest, LockSwitchesLockTheOptions) {
-  Engine& engine = BuildScripted();
-  ASSERT_TRUE(engine.StartUp({"/k"}));
-  EXPECT_TRUE(engine.state().Locked);
-  EXPECT_TRUE(engine.window().LabelLockedVisible);
-  EXPECT_FALSE(engine.window().OptionsEnabled);
-
-  Engine& unlocked = BuildScripted();
-  ASSERT_TRUE(unlocked.StartUp({"/kx"}));
-  EXPECT_FALSE(unlocked.state().Locked);
-  EXPECT_TRUE(unlocked.window().OptionsEnabled);
 }
 
 TEST_F(EngineTest, ClosingDuringACycleCancelsFirstAndEndsOnlyAfterTheCycleReturns) {

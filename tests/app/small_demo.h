@@ -16,11 +16,11 @@
 #include "platform/sql/fault_injecting_database.h"
 #include "support/dm_installation.h"
 #include "support/dm_state.h"
+#include "support/fault_opener.h"
+#include "support/product_name.h"
 #include "support/temp_dir.h"
 
 namespace sproutsmith::app {
-
-inline constexpr const char* kDemoProduct = "Arborline Sproutsmith for OpenText eDOCS";
 
 // The small demo installation, made once and copied for every run.
 inline const std::string& DemoTemplate() {
@@ -58,22 +58,22 @@ class Demo {
   using Wrap = std::function<std::unique_ptr<sql::Database>(std::unique_ptr<sql::Database>)>;
   bool Cycle(std::shared_ptr<sql::CrashPoint> crash = nullptr, const std::string& refused = "",
              Wrap wrap = nullptr) {
-    auto opener = [crash, refused, wrap](const dmapi::LibraryConfig& library,
-                                         std::string* error) -> std::unique_ptr<sql::Database> {
-      std::unique_ptr<sql::Database> db = dmapi::OpenLibraryDatabase(library, error);
-      if (db && wrap) db = wrap(std::move(db));
-      if (!db || (!crash && refused.empty())) return db;
-      auto wrapped = std::make_unique<sql::FaultInjectingDatabase>(std::move(db));
-      wrapped->ShareCrashPoint(crash);
-      wrapped->FailStatementsContaining(refused);
-      return wrapped;
-    };
+    auto opener = testing::FaultInjectingOpener(
+        [crash, refused](const std::string&, sql::FaultInjectingDatabase& db) {
+          db.ShareCrashPoint(crash);
+          db.FailStatementsContaining(refused);
+        },
+        "",
+        [wrap](const dmapi::LibraryConfig& library, std::string* error) {
+          std::unique_ptr<sql::Database> db = dmapi::OpenLibraryDatabase(library, error);
+          return db && wrap ? wrap(std::move(db)) : std::move(db);
+        });
     MainWindowModel window;
     DmSessionSeam seam(install_.context, install_.OpenClient(opener), "", "PC1");
     seam.AttachHost({window, [] {}, [] {}});
     if (!seam.StartFusion()) return false;
     for (const std::string& name : seam.LibraryNames()) {
-      window.TVRules.push_back(ReadLibraryNode(install_.settings, kDemoProduct, name));
+      window.TVRules.push_back(ReadLibraryNode(install_.settings, testing::kProductName, name));
       seam.tree()->ExpandLibraryNode(window.TVRules.back());
       window.TVRules.back().checked = true;
       for (CheckNode& rule : window.TVRules.back().rules) rule.checked = true;

@@ -35,6 +35,16 @@ inline Paths FolderPaths(testing::DmInstallation& install, const std::string& li
   return paths;
 }
 
+// The paths that stand more than once: a second folder of one name under one parent (or at the
+// top), one a line.
+inline std::string Repeated(const Paths& paths) {
+  std::string repeated;
+  for (auto it = paths.begin(); it != paths.end(); it = paths.upper_bound(*it)) {
+    if (paths.count(*it) > 1) repeated += *it + "\n";
+  }
+  return repeated;
+}
+
 inline Paths StandardRulePaths(testing::DmInstallation& install, const std::string& library) {
   Paths paths{"FIRM MATTERS", "CLIENTS"};
   std::set<std::string> clients, matters;

@@ -23,6 +23,8 @@
 #include "platform/dmapi/installation.h"
 #include "platform/schema/test_data.h"
 #include "support/dm_installation.h"
+#include "support/new_rows.h"
+#include "support/product_name.h"
 
 namespace sproutsmith::app {
 namespace {
@@ -69,17 +71,14 @@ TEST(ThreeComputersTest, LoopingComputersBuildEveryFolderOnceWhileMattersArrive)
     install.Exec(library, std::string("DELETE FROM QUIL_SETTINGS WHERE SUB_KEY = '") +
                               schema::kClientsRule + "' AND SECTION_KEY LIKE 'RULE_%'");
   }
-  const std::string config = install.dir.File("dm.conf");
-  testing::WriteFile(config, dmapi::FormatInstallationConfig(install.config, install.dir.File("")));
+  const std::string config = install.WriteConfig();
   std::vector<std::string> homes;
   for (int c = 1; c <= kComputers; ++c) {
     homes.push_back(install.dir.File("pc" + std::to_string(c)));
     std::filesystem::create_directories(homes.back() + "/temp");
     std::filesystem::create_directories(homes.back() + "/config/sproutsmith");
     // One second between cycles, as an administrator would set it for a busy library.
-    testing::WriteFile(homes.back() +
-                           "/config/sproutsmith/Arborline Sproutsmith for OpenText "
-                           "eDOCS.ini",
+    testing::WriteFile(homes.back() + "/config/sproutsmith/" + testing::kProductName + ".ini",
                        "[General]\nLoop_Delay=1\n");
   }
 
@@ -95,18 +94,10 @@ TEST(ThreeComputersTest, LoopingComputersBuildEveryFolderOnceWhileMattersArrive)
   for (int n = 1; n <= kNewMatters; ++n) {
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     const std::string library = kLibraries[n % kLibraries.size()];
-    const std::string id = std::to_string(900000 + 2 * n);
-    install.Exec(library,
-                 "INSERT INTO MATTER (SYSTEM_ID, CLIENT_ID, MATTER_ID, MATTER_NAME) SELECT " + id +
-                     ", CLIENT_ID, '09" + std::to_string(n) +
-                     "', 'New matter' FROM MATTER WHERE SYSTEM_ID = (SELECT MIN(SYSTEM_ID) FROM "
-                     "MATTER)");
-    install.Exec(library,
-                 "INSERT INTO PROFILE (SYSTEM_ID, DOCNUMBER, DOCNAME, APPLICATION, STATUS, AUTHOR, "
-                 "TYPIST, MATTER, DOCUMENTTYPE, DEFAULT_RIGHTS) SELECT " +
-                     id + "1, " + id + "1, 'New document', APPLICATION, 0, AUTHOR, TYPIST, " + id +
-                     ", DOCUMENTTYPE, 0 FROM PROFILE WHERE DOCNUMBER = (SELECT MIN(DOCNUMBER) FROM "
-                     "PROFILE WHERE MATTER IS NOT NULL)");
+    const long long id = 900000 + 2 * n;
+    install.Exec(library, testing::NewMatterSql(id, testing::kFirstMattersClient,
+                                                "09" + std::to_string(n), "New matter"));
+    install.Exec(library, testing::NewDocumentSql(id * 10 + 1, "New document", id));
   }
   // Each computer goes round a few more times after the last arrival, then is stopped. A
   // stop in the loop delay ends with the cycles' status, one in a cycle as cancelled.
@@ -114,10 +105,10 @@ TEST(ThreeComputersTest, LoopingComputersBuildEveryFolderOnceWhileMattersArrive)
   for (int c = 0; c < kComputers; ++c) seen[c] = CyclesOf(homes[c]);
   const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(3);
   for (int c = 0; c < kComputers; ++c) {
-    while (CyclesOf(homes[c]) < seen[c] + kCyclesAfterArrivals &&
-           std::chrono::steady_clock::now() < give_up) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+    WaitUntil([&] { return CyclesOf(homes[c]) >= seen[c] + kCyclesAfterArrivals; },
+              std::chrono::duration_cast<std::chrono::milliseconds>(
+                  give_up - std::chrono::steady_clock::now()),
+              std::chrono::milliseconds(100));
   }
   std::vector<int> cycles(kComputers);
   std::vector<int> statuses(kComputers);
@@ -150,16 +141,9 @@ TEST(ThreeComputersTest, LoopingComputersBuildEveryFolderOnceWhileMattersArrive)
       if (path.rfind("CLIENTS", 0) != 0) expected.insert(path);
     }
     const Paths built = FolderPaths(install, library);
-    std::string twice;
-    for (const std::string& path : built) {
-      if (built.count(path) > expected.count(path)) twice += path + "\n";
-    }
-    EXPECT_EQ(built, expected) << "more often than the data calls for:\n" << twice;
+    EXPECT_EQ(built, expected) << "more than once:\n" << Repeated(built);
     folders += built.size();
-    EXPECT_EQ(install.Scalar(library,
-                             "SELECT COUNT(*) FROM QUIL_SETTINGS WHERE SUB_KEY = "
-                             "'RUNNING_NODES'"),
-              "0");
+    EXPECT_TRUE(install.RunningNodes(library).empty());
     // The rule records every matter and client it selected, new ones included.
     for (const char* table : {"MATTER", "CLIENT"}) {
       EXPECT_EQ(install.Scalar(library, std::string("SELECT COUNT(*) FROM ") + table +
@@ -177,9 +161,8 @@ TEST(ThreeComputersTest, LoopingComputersBuildEveryFolderOnceWhileMattersArrive)
   for (const std::string& home : homes) {
     for (const auto& entry : std::filesystem::directory_iterator(home + "/temp")) {
       if (entry.path().extension() != ".LOG") continue;
-      for (const std::string& line : testing::ReadLines(entry.path().string())) {
-        held += line.find("another machine is already running") != std::string::npos;
-      }
+      held += testing::CountHolding(testing::ReadLines(entry.path().string()),
+                                    "another machine is already running");
     }
   }
   // The figures, for the benchmark notes.

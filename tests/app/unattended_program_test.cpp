@@ -21,13 +21,16 @@
 #include "app/program_process.h"
 #include "platform/dmapi/demo_installation.h"
 #include "platform/os/settings_store.h"
+#include "support/product_name.h"
 #include "support/sql_rows.h"
+#include "support/status_assertions.h"
 #include "support/temp_dir.h"
 
 namespace sproutsmith::app {
 namespace {
 
-constexpr const char* kProduct = "Arborline Sproutsmith for OpenText eDOCS";
+using testing::Contains;
+constexpr const char* kProduct = testing::kProductName;
 
 class ProgramTest : public ::testing::Test {
  protected:
@@ -65,47 +68,34 @@ class ProgramTest : public ::testing::Test {
     return reports.empty() ? "" : reports.back();
   }
   std::string Report() { return testing::ReadFile(ReportPath()); }
-  static bool Has(const std::string& text, const std::string& fragment) {
-    return text.find(fragment) != std::string::npos;
-  }
   // Runs the program to its end with `args`; its exit status (-1: it did not end normally).
   int Run(const std::vector<std::string>& args) {
     Start(args);
     const int status = WaitForExit();
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
-  bool LogHas(const std::string& fragment) {
-    const std::string log = LogPath();
-    return !log.empty() && testing::ReadFile(log).find(fragment) != std::string::npos;
-  }
-  // Waits until `ready` holds (false after a minute).
-  bool WaitFor(const std::function<bool()>& ready) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (std::chrono::steady_clock::now() < until) {
-      if (ready()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-  }
+  std::string Log() { return LogPath().empty() ? "" : testing::ReadFile(LogPath()); }
   // The child's wait status; -1 when it did not end within a minute.
   int WaitForExit() {
     int status = 0;
-    const bool ended = WaitFor([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; });
-    if (!ended) return -1;
+    if (!WaitUntil([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; })) return -1;
     pid_ = 0;
     return status;
   }
-  std::string RunningNodes() {
-    long long total = 0;
+  // The running-node rows of both libraries.
+  size_t RunningNodes() {
+    size_t total = 0;
     for (const std::string& library : libraries_) {
-      total += std::stoll(testing::FirstValue(
-          testing::ReadFileRows(
-              library, "SELECT COUNT(*) FROM QUIL_SETTINGS WHERE SUB_KEY = 'RUNNING_NODES'"),
-          "0"));
+      total += testing::ReadFileRows(
+                   library, "SELECT CHAR_VAL FROM QUIL_SETTINGS WHERE SUB_KEY = 'RUNNING_NODES'")
+                   .size();
     }
-    return std::to_string(total);
+    return total;
   }
   std::string Stderr() { return testing::ReadFile(dir_.File("stderr.txt")); }
+  std::string Saved(const std::string& section, const std::string& key) {
+    return Settings().Get(kProduct, section, key, "absent");
+  }
   // `stop` is logged after the cycle's "Finished processing." and before the "Ended on" line.
   ::testing::AssertionResult StopSaidAtTheEnd(const std::string& stop) {
     const std::string log = testing::ReadFile(LogPath());
@@ -129,25 +119,24 @@ class ProgramTest : public ::testing::Test {
 TEST_F(ProgramTest, SigtermDuringARuleCancelsAndEndsCleanly) {
   ASSERT_TRUE(created_);
   Start({"/G", "/X"});
-  ASSERT_TRUE(WaitFor([&] { return LogHas("Processing library DEMO rule"); })) << Stderr();
-  EXPECT_EQ(RunningNodes(), "1");  // this computer holds the rule it works on
+  ASSERT_TRUE(WaitUntil([&] { return Contains(Log(), "Processing library DEMO rule"); }))
+      << Stderr();
+  EXPECT_EQ(RunningNodes(), 1u);  // this computer holds the rule it works on
   ASSERT_EQ(::kill(pid_, SIGTERM), 0);
   const int status = WaitForExit();
   ASSERT_TRUE(WIFEXITED(status)) << status << Stderr();
   EXPECT_EQ(WEXITSTATUS(status), 5) << Stderr();
 
-  EXPECT_TRUE(LogHas(") Ended on ")) << testing::ReadFile(LogPath());
-  EXPECT_TRUE(LogHas("Stop requested"));
+  EXPECT_TRUE(Contains(Log(), ") Ended on "));
+  EXPECT_TRUE(Contains(Log(), "Stop requested"));
   EXPECT_TRUE(StopSaidAtTheEnd("The run was stopped by signal SIGTERM before its work was done"));
-  EXPECT_FALSE(LogHas("Processing library ARCHIVE"));
-  EXPECT_EQ(Settings().Get(kProduct, "General", "IsRunning", "absent"), "0");
-  EXPECT_EQ(Settings().Get(kProduct, "General", "LogMethod", "absent"), "1");  // options saved
-  EXPECT_EQ(RunningNodes(), "0");
-  EXPECT_NE(Stderr().find("Outcome: cancelled (exit 5). Log: " + LogPath() +
-                          ". Report: " + ReportPath() + "\n"),
-            std::string::npos)
-      << Stderr();
-  EXPECT_NE(testing::ReadFile(ReportPath()).find("\"cancelled\": true"), std::string::npos);
+  EXPECT_FALSE(Contains(Log(), "Processing library ARCHIVE"));
+  EXPECT_EQ(Saved("General", "IsRunning"), "0");
+  EXPECT_EQ(Saved("General", "LogMethod"), "1");  // options saved
+  EXPECT_EQ(RunningNodes(), 0u);
+  EXPECT_TRUE(Contains(Stderr(), "Outcome: cancelled (exit 5). Log: " + LogPath() +
+                                     ". Report: " + ReportPath() + "\n"));
+  EXPECT_TRUE(Contains(Report(), "\"cancelled\": true"));
 }
 
 TEST_F(ProgramTest, SigtermDuringTheLoopDelayEndsTheRunAsFinished) {
@@ -155,9 +144,7 @@ TEST_F(ProgramTest, SigtermDuringTheLoopDelayEndsTheRunAsFinished) {
   ASSERT_TRUE(Settings().Save(kProduct, "General", "Loop_Delay", "600"));
   Start({"/G", "/X", "/L"});
   // The report is written when the pass ends, just before the delay begins.
-  ASSERT_TRUE(WaitFor([&] {
-    return testing::ReadFile(ReportPath()).find("\"cycles\": 1,") != std::string::npos;
-  })) << Stderr();
+  ASSERT_TRUE(WaitUntil([&] { return Contains(Report(), "\"cycles\": 1,"); })) << Stderr();
   const auto sent = std::chrono::steady_clock::now();
   ASSERT_EQ(::kill(pid_, SIGTERM), 0);
   const int status = WaitForExit();
@@ -165,12 +152,13 @@ TEST_F(ProgramTest, SigtermDuringTheLoopDelayEndsTheRunAsFinished) {
   EXPECT_EQ(WEXITSTATUS(status), 0) << Stderr();
   EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(10));
 
-  EXPECT_TRUE(LogHas(") Ended on "));
-  EXPECT_TRUE(StopSaidAtTheEnd("The run was stopped by signal SIGTERM after its cycle had finished"));
-  EXPECT_EQ(Settings().Get(kProduct, "General", "IsRunning", "absent"), "0");
-  EXPECT_EQ(Settings().Get(kProduct, "General", "Loop_Delay", "absent"), "600");
-  EXPECT_EQ(RunningNodes(), "0");
-  EXPECT_NE(Stderr().find("Outcome: finished (exit 0). Log: "), std::string::npos) << Stderr();
+  EXPECT_TRUE(Contains(Log(), ") Ended on "));
+  EXPECT_TRUE(
+      StopSaidAtTheEnd("The run was stopped by signal SIGTERM after its cycle had finished"));
+  EXPECT_EQ(Saved("General", "IsRunning"), "0");
+  EXPECT_EQ(Saved("General", "Loop_Delay"), "600");
+  EXPECT_EQ(RunningNodes(), 0u);
+  EXPECT_TRUE(Contains(Stderr(), "Outcome: finished (exit 0). Log: "));
 }
 
 TEST_F(ProgramTest, ALogFolderThatCannotBeWrittenIsSaidOnceOnStderr) {
@@ -190,14 +178,13 @@ TEST_F(ProgramTest, ALogFolderThatCannotBeWrittenIsSaidOnceOnStderr) {
     ++warnings;
   }
   EXPECT_EQ(warnings, 1u) << err;
-  EXPECT_NE(err.find(": No such file or directory"), std::string::npos) << err;
-  EXPECT_NE(err.find("Outcome: rule-failures (exit 2). Log: " + dated + "_"), std::string::npos)
-      << err;
-  EXPECT_NE(err.find(".log (not written: "), std::string::npos) << err;
-  EXPECT_NE(err.find(".json (not written: No such file or directory)"), std::string::npos) << err;
+  EXPECT_TRUE(Contains(err, ": No such file or directory"));
+  EXPECT_TRUE(Contains(err, "Outcome: rule-failures (exit 2). Log: " + dated + "_"));
+  EXPECT_TRUE(Contains(err, ".log (not written: "));
+  EXPECT_TRUE(Contains(err, ".json (not written: No such file or directory)"));
   // The run did its work all the same, and ended cleanly.
-  EXPECT_EQ(Settings().Get(kProduct, "General", "IsRunning", "absent"), "0");
-  EXPECT_EQ(RunningNodes(), "0");
+  EXPECT_EQ(Saved("General", "IsRunning"), "0");
+  EXPECT_EQ(RunningNodes(), 0u);
 }
 
 // A library the run was to work on and could not open fails that run, with the file and the
@@ -209,16 +196,17 @@ TEST_F(ProgramTest, ACheckedLibraryThatCannotBeOpenedFailsTheRunAndIsNamedByLate
   const std::string cause =
       "Error: Library ARCHIVE cannot be used: database file " + libraries_[1] + " does not exist";
   EXPECT_EQ(Run({"/G", "/X"}), 2) << Stderr();
-  EXPECT_TRUE(Has(Stderr(), "Library ARCHIVE could not be worked on: " + cause)) << Stderr();
-  EXPECT_TRUE(Has(Report(), "\"failed_libraries\": [\n      {\n        \"library\": \"ARCHIVE\",\n"
-                            "        \"reason\": \"" + cause))
-      << Report();
-  EXPECT_TRUE(LogHas(cause.substr(cause.find("Library "))));  // the log stamps "Error:" lines
+  EXPECT_TRUE(Contains(Stderr(), "Library ARCHIVE could not be worked on: " + cause));
+  EXPECT_TRUE(Contains(Report(),
+                       "\"failed_libraries\": [\n      {\n        \"library\": "
+                       "\"ARCHIVE\",\n        \"reason\": \"" +
+                           cause));
+  EXPECT_TRUE(Contains(Log(), cause.substr(cause.find("Library "))));  // stamped "Error:" lines
 
   std::filesystem::remove(dir_.File("stderr.txt"));
   EXPECT_EQ(Run({"/G", "/X"}), 3) << Stderr();
-  EXPECT_TRUE(Has(Stderr(), "Library ARCHIVE is unchecked (" + cause + " (")) << Stderr();
-  EXPECT_TRUE(Has(Report(), "\"reason\": \"" + cause + " (")) << Report();
+  EXPECT_TRUE(Contains(Stderr(), "Library ARCHIVE is unchecked (" + cause + " ("));
+  EXPECT_TRUE(Contains(Report(), "\"reason\": \"" + cause + " ("));
   EXPECT_EQ(ProgramReports(dir_.path().string()).size(), 2u);  // one per run
 }
 
@@ -234,7 +222,8 @@ TEST_F(ProgramTest, AFailedStartNamesTheLibraryFileAndWhy) {
   const Case cases[] = {
       {"missing", [](const std::string& f) { std::filesystem::remove(f); },
        "database file " + file + " does not exist"},
-      {"not a database", [](const std::string& f) { testing::WriteFile(f, std::string(4096, 'x')); },
+      {"not a database",
+       [](const std::string& f) { testing::WriteFile(f, std::string(4096, 'x')); },
        "database file " + file + " cannot be opened: [Sproutsmith][SQLite] " + file +
            ": file is not a database"},
   };
@@ -243,9 +232,8 @@ TEST_F(ProgramTest, AFailedStartNamesTheLibraryFileAndWhy) {
     c.spoil(file);
     std::filesystem::remove(dir_.File("stderr.txt"));
     EXPECT_EQ(Run({"/G", "/X"}), 1);
-    EXPECT_TRUE(Has(Stderr(), "Cause: Error: Library DEMO cannot be used: " + c.reason))
-        << Stderr();
-    EXPECT_FALSE(Has(Stderr(), "DM  (patch )")) << Stderr();
+    EXPECT_TRUE(Contains(Stderr(), "Cause: Error: Library DEMO cannot be used: " + c.reason));
+    EXPECT_FALSE(Contains(Stderr(), "DM  (patch )"));
   }
 }
 
@@ -259,14 +247,13 @@ TEST_F(ProgramTest, EachRunKeepsItsOwnReportWithItsTimes) {
   const std::vector<std::string> reports = ProgramReports(dir_.path().string());
   ASSERT_EQ(reports.size(), 2u);
   for (const std::string& report : reports) {
-    const std::string text = testing::ReadFile(report);
-    EXPECT_TRUE(Has(text, "\"started\": \"20")) << text;
-    EXPECT_TRUE(Has(text, "\"ended\": \"20")) << text;
-    EXPECT_TRUE(Has(text, "\"warnings\": ")) << text;
-    EXPECT_TRUE(Has(text, "\"cycles\": 1,")) << text;
+    for (const char* field :
+         {"\"started\": \"20", "\"ended\": \"20", "\"warnings\": ", "\"cycles\": 1,"}) {
+      EXPECT_TRUE(Contains(testing::ReadFile(report), field));
+    }
   }
-  EXPECT_TRUE(Has(testing::ReadFile(reports[0]), "\"folders_created\": 164"));
-  EXPECT_FALSE(Has(testing::ReadFile(reports[1]), "\"folders_created\": 164"));
+  EXPECT_TRUE(Contains(testing::ReadFile(reports[0]), "\"folders_created\": 164"));
+  EXPECT_FALSE(Contains(testing::ReadFile(reports[1]), "\"folders_created\": 164"));
 }
 
 // The timer's unit as systemd runs it: only the unit's environment and the folders systemd
@@ -276,8 +263,8 @@ TEST_F(ProgramTest, TheTimersUnitRunsOneCycleWhateverLoopTheSettingsHold) {
   ASSERT_TRUE(created_);
   std::string exec;
   std::vector<std::string> env = {"PATH=/usr/bin:/bin", "COMPUTERNAME=PC1"};
-  for (const std::string& line : testing::ReadLines(SPROUTSMITH_SOURCE_DIR
-                                                    "/packaging/sproutsmith.service")) {
+  for (const std::string& line :
+       testing::ReadLines(SPROUTSMITH_SOURCE_DIR "/packaging/sproutsmith.service")) {
     if (line.starts_with("ExecStart=")) exec = line.substr(10);
     if (line.starts_with("Environment=")) env.push_back(line.substr(12));
   }
@@ -294,7 +281,8 @@ TEST_F(ProgramTest, TheTimersUnitRunsOneCycleWhateverLoopTheSettingsHold) {
   std::filesystem::create_directories(logs);
   std::erase_if(env, [](const std::string& e) { return e.starts_with("SPROUTSMITH_DM="); });
   env.insert(env.end(), {"HOME=" + home, "LOGS_DIRECTORY=" + logs, "SPROUTSMITH_DM=" + config_});
-  ASSERT_TRUE(os::SettingsStore(home + "/.config/sproutsmith").Save(kProduct, "General", "Loop", "1"));
+  ASSERT_TRUE(
+      os::SettingsStore(home + "/.config/sproutsmith").Save(kProduct, "General", "Loop", "1"));
   const std::string bin = dir_.File("bin");
   std::filesystem::create_directories(bin);
   std::filesystem::copy_file(SPROUTSMITH_PROGRAM, bin + "/sproutsmith");
@@ -307,7 +295,7 @@ TEST_F(ProgramTest, TheTimersUnitRunsOneCycleWhateverLoopTheSettingsHold) {
   ASSERT_EQ(FilesEndingIn(logs, ".LOG").size(), 1u) << Stderr();
   const std::vector<std::string> reports = FilesEndingIn(logs, ".json");
   ASSERT_EQ(reports.size(), 1u);
-  EXPECT_TRUE(Has(testing::ReadFile(reports[0]), "\"cycles\": 1,"));
+  EXPECT_TRUE(Contains(testing::ReadFile(reports[0]), "\"cycles\": 1,"));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(bin), {}), 1);  // nothing added
   EXPECT_EQ(os::SettingsStore(home + "/.config/sproutsmith").Get(kProduct, "General", "Loop", ""),
             "1");  // the operator's choice stays
@@ -327,7 +315,7 @@ TEST_F(ProgramTest, HelpListsTheExitStatusesAndStartsNothing) {
   for (const char* line :
        {"  0  finished:", "  1  failed start:", "  2  rule failures:", "  3  nothing to do:",
         "  4  broken off:", "  5  cancelled:", "/G ", "/X ", "/L /NL", "/P ", "\".json\""}) {
-    EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
+    EXPECT_TRUE(Contains(out, line));
   }
   EXPECT_FALSE(std::filesystem::exists(dir_.File("help-config")));
 }

@@ -9,6 +9,7 @@
 #include "dm/connection.h"
 #include "platform/sql/fault_injecting_database.h"
 #include "support/dm_installation.h"
+#include "support/fault_opener.h"
 
 namespace sproutsmith::dm {
 namespace {
@@ -19,15 +20,8 @@ TEST(FaultTest, AFailedStatementIsLoggedAsAnSqlErrorAndTheNextOneWorks) {
   DmInstallation install;
   install.Create({{.name = "DEMO", .with_rules = false}});
   sql::FaultInjectingDatabase* fault = nullptr;
-  std::unique_ptr<dmapi::Client> client =
-      install.OpenClient([&fault](const dmapi::LibraryConfig& library,
-                                  std::string* error) -> std::unique_ptr<sql::Database> {
-        std::unique_ptr<sql::Database> db = dmapi::OpenLibraryDatabase(library, error);
-        if (!db) return nullptr;
-        auto wrapped = std::make_unique<sql::FaultInjectingDatabase>(std::move(db));
-        fault = wrapped.get();
-        return wrapped;
-      });
+  std::unique_ptr<dmapi::Client> client = install.OpenClient(testing::FaultInjectingOpener(
+      [&fault](const std::string&, sql::FaultInjectingDatabase& db) { fault = &db; }));
   ASSERT_TRUE(client);
   Connection connection(install.context, *client);
   ASSERT_TRUE(connection.StartFusion());

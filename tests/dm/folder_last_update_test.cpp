@@ -10,6 +10,7 @@
 #include "dm/connection.h"
 #include "platform/sql/fault_injecting_database.h"
 #include "support/dm_installation.h"
+#include "support/fault_opener.h"
 
 namespace sproutsmith::dm {
 namespace {
@@ -25,14 +26,10 @@ constexpr char kColumns[] =
 // refuses them.
 struct Start {
   Start(DmInstallation& install, const std::string& refused) {
-    client = install.OpenClient([refused](const dmapi::LibraryConfig& library,
-                                          std::string* error) -> std::unique_ptr<sql::Database> {
-      std::unique_ptr<sql::Database> db = dmapi::OpenLibraryDatabase(library, error);
-      if (!db) return nullptr;
-      auto wrapped = std::make_unique<sql::FaultInjectingDatabase>(std::move(db));
-      wrapped->FailStatementsContaining(refused);
-      return wrapped;
-    });
+    client = install.OpenClient(testing::FaultInjectingOpener(
+        [refused](const std::string&, sql::FaultInjectingDatabase& db) {
+          db.FailStatementsContaining(refused);
+        }));
     connection = std::make_unique<Connection>(install.context, *client);
     started = connection->StartFusion();
   }

@@ -13,27 +13,21 @@
 
 #include "platform/sql/fault_injecting_database.h"
 #include "support/engine_session.h"
+#include "support/fault_opener.h"
+#include "support/product_name.h"
 
 namespace sproutsmith::dm {
 namespace {
 
 const std::string kRule(70, '-');
-constexpr char kProduct[] = "Arborline Sproutsmith for OpenText eDOCS";
+constexpr const char* kProduct = testing::kProductName;
 
 class LibraryPreparationTest : public testing::EngineSession {
  protected:
-  // Lines holding `fragment` written since the last Mark().
-  void Mark() { mark_ = Lines().size(); }
-  int Since(const std::string& fragment) const {
-    const auto lines = Lines();
-    int n = 0;
-    for (size_t i = mark_; i < lines.size(); ++i) n += lines[i].find(fragment) != std::string::npos;
-    return n;
-  }
   // The line after the first one since the last Mark() equal to `line` ("<none>": none).
   std::string After(const std::string& line) const {
-    const auto lines = Lines();
-    for (size_t i = mark_; i + 1 < lines.size(); ++i) {
+    const auto lines = LinesSince();
+    for (size_t i = 0; i + 1 < lines.size(); ++i) {
       if (lines[i] == line) return lines[i + 1];
     }
     return "<none>";
@@ -41,8 +35,6 @@ class LibraryPreparationTest : public testing::EngineSession {
   std::string Setting(const std::string& section, const std::string& key) {
     return install_.settings.Get(kProduct, section, key, "<absent>");
   }
-
-  size_t mark_ = 0;
 };
 
 std::string UniqueNamesWarning(const std::string& library) {
@@ -185,14 +177,12 @@ TEST_P(RemoteRowTest, TheTargetsOwnerIsLearntOrTheRowIsReportedAndTheConnectionG
   install_.Create({{.name = "DEMO", .with_rules = false},
                    {.name = "OTHER", .owner = "OTHEROWN", .with_rules = false}});
   const std::string refused = c.refused;
-  ASSERT_TRUE(Restart([refused](const dmapi::LibraryConfig& library,
-                                std::string* error) -> std::unique_ptr<sql::Database> {
-    std::unique_ptr<sql::Database> db = dmapi::OpenLibraryDatabase(library, error);
-    if (!db || library.name != "DEMO") return db;
-    auto wrapped = std::make_unique<sql::FaultInjectingDatabase>(std::move(db));
-    wrapped->FailStatementsContaining(refused);
-    return wrapped;
-  })) << Dump();
+  ASSERT_TRUE(Restart(testing::FaultInjectingOpener(
+      [refused](const std::string&, sql::FaultInjectingDatabase& db) {
+        db.FailStatementsContaining(refused);
+      },
+      "DEMO")))
+      << Dump();
   if (*c.change) install_.Exec("DEMO", c.change);
 
   Mark();

@@ -13,13 +13,14 @@
 
 #include "platform/os/clock.h"
 #include "support/engine_session.h"
+#include "support/product_name.h"
 #include "text/text.h"
 
 namespace sproutsmith::dm {
 namespace {
 
 const std::string kRule(70, '-');
-constexpr char kProduct[] = "Arborline Sproutsmith for OpenText eDOCS";
+constexpr const char* kProduct = testing::kProductName;
 constexpr std::uint32_t kServerInterfaceNotLoaded = 0x80010105u;
 
 // A library's database as the DM server runs it: a statement holding `busy` keeps the server
@@ -93,15 +94,11 @@ class SqlGatewayOutcomeTest : public testing::EngineSession {
   }
   ServerBehaviour& server() { return *server_; }
 
-  // Log lines written since the last Mark().
-  void Mark() { mark_ = Lines().size(); }
-  std::vector<std::string> Since() const {
-    const std::vector<std::string> lines = Lines();
-    return {lines.begin() + static_cast<long>(std::min(mark_, lines.size())), lines.end()};
+  std::string RegisterApi() {
+    return install_.settings.Get(kProduct, "Warning", "RegisterAPI", "<absent>");
   }
 
   ServerBehaviour* server_ = nullptr;
-  size_t mark_ = 0;
 };
 
 struct InterfaceCase {
@@ -142,7 +139,7 @@ TEST_P(ServerInterfaceTest, IsLoggedEveryTimeAndShownOncePerUser) {
     Mark();
     EXPECT_TRUE(connection().RunSQL("SELECT COUNT(*) FROM [OWNER].CLIENT"));
     EXPECT_FALSE(connection().LastSucceeded());
-    std::vector<std::string> written = Since();
+    std::vector<std::string> written = LinesSince();
     if (c.verbose) {
       // Narrated like any statement, with the message as its outcome.
       ASSERT_EQ(written.size(), 6u) << Dump();
@@ -212,7 +209,7 @@ TEST_P(BusyServerTest, AStatementSlowerThanASecondGetsANote) {
                        " second(s) to complete");
     expected.push_back(kRule);
   }
-  EXPECT_EQ(Since(), expected) << Dump();
+  EXPECT_EQ(LinesSince(), expected) << Dump();
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, BusyServerTest, ::testing::ValuesIn(kBusyCases),

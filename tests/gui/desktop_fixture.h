@@ -20,6 +20,7 @@
 #include "gui/main_window.h"
 #include "gui/qt_ui.h"
 #include "support/dm_installation.h"
+#include "support/product_name.h"
 #include "support/recording_launcher.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
@@ -137,9 +138,8 @@ class DesktopTest : public ::testing::Test {
   }
   std::string Saved(const std::string& section, const std::string& key) {
     return os::SettingsStore(dir_.File("config"))
-        .Get(
-            engine_ ? engine_->identity().product_name : "Arborline Sproutsmith for OpenText eDOCS",
-            section, key, "(absent)");
+        .Get(engine_ ? engine_->identity().product_name : testing::kProductName, section, key,
+             "(absent)");
   }
   // Where screenshots go: build/screenshots/ (the temporary folder outside a build).
   std::string ScreenshotPath(const std::string& name) {

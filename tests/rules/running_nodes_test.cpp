@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+
 #include "rules/rules_session.h"
 #include "support/temp_dir.h"
 
@@ -44,16 +47,11 @@ class RunningNodesTest : public RulesSession {
   RunningNodes& two() { return *two_nodes_; }
 
   Rows Nodes(const std::string& library = "DEMO") {
-    return Query(library,
-                 "SELECT CHAR_VAL, DATE_VAL IS NOT NULL, SECTION_KEY FROM QUIL_SETTINGS WHERE "
-                 "SUB_KEY = 'RUNNING_NODES' ORDER BY CHAR_VAL");
+    return install_.RunningNodes(library, "CHAR_VAL, DATE_VAL IS NOT NULL, SECTION_KEY");
   }
-  void Node(const std::string& library, const std::string& char_val,
-            const std::string& date_val = "'2020-11-13 08:00:00'") {
-    Exec(library,
-         "INSERT INTO QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, DATE_VAL) VALUES "
-         "('ARBORLINE', 'SPROUTSMITH', 'RUNNING_NODES', " +
-             char_val + ", " + date_val + ")");
+  void Node(const std::string& library, const std::optional<std::string>& value,
+            const std::optional<std::string>& since = "2020-11-13 08:00:00") {
+    install_.AddRunningNode(library, value, since);
   }
   int TwoCount(const std::string& fragment) {
     two_.log.Flush();
@@ -108,8 +106,8 @@ TEST_F(RunningNodesTest, ARegisteredRuleBlocksOtherComputersUntilItsOwnerCleansU
 TEST_F(RunningNodesTest, ThisComputersOwnRowsNeverBlockIt) {
   StartBoth({{.name = "DEMO"}});
   // Left from a crash, in any letter case: removed by the clean-up, never blocking.
-  Node("DEMO", "'PC-ONE:CLIENTS'");
-  Node("DEMO", "'pc-one:Client Matters'");
+  Node("DEMO", "PC-ONE:CLIENTS");
+  Node("DEMO", "pc-one:Client Matters");
   EXPECT_FALSE(one().ActiveStatus(kTestRule, "CLIENTS"));
   EXPECT_TRUE(Nodes().empty());
   // A computer whose name differs only in case is the same computer.
@@ -121,11 +119,11 @@ TEST_F(RunningNodesTest, ThisComputersOwnRowsNeverBlockIt) {
 
 TEST_F(RunningNodesTest, BrokenRowsAreDeletedByAnyComputer) {
   StartBoth({{.name = "DEMO"}});
-  Node("DEMO", "NULL");
-  Node("DEMO", "''");
-  Node("DEMO", "'PC-X:A'", "NULL");
-  Node("DEMO", "'PC-X:B'");
-  Node("DEMO", "'NO COLON'");
+  Node("DEMO", std::nullopt);
+  Node("DEMO", "");
+  Node("DEMO", "PC-X:A", std::nullopt);
+  Node("DEMO", "PC-X:B");
+  Node("DEMO", "NO COLON");
   // A row without "computer:" names no rule; it blocks nothing.
   EXPECT_FALSE(two().ActiveStatus(kTestRule, "NO COLON"));
   EXPECT_EQ(Nodes(), (Rows{{"NO COLON", "1", "SPROUTSMITH"}, {"PC-X:B", "1", "SPROUTSMITH"}}));
@@ -146,7 +144,7 @@ TEST_F(RunningNodesTest, ACrashedComputersRowHoldsTheRuleUntilTheMenuClearsIt) {
   ASSERT_TRUE(connection_->ConnectLibrary("DEMO"));
 
   // Another computer's row without our SECTION_KEY goes too: the menu asks for no section.
-  Node("ARCHIVE", "'PC-Y:OTHER'");
+  Node("ARCHIVE", "PC-Y:OTHER");
   Exec("ARCHIVE", "UPDATE QUIL_SETTINGS SET SECTION_KEY = 'ELSE' WHERE CHAR_VAL = 'PC-Y:OTHER'");
   install_.ui.answers = {runtime::Answer::kNo};
   install_.options.LabelStatus = "Ready";
@@ -185,7 +183,7 @@ TEST_F(RunningNodesTest, AnOracleLibraryGetsNoRowButIsStillTested) {
   EXPECT_TRUE(Nodes("ORA").empty());
   EXPECT_EQ(Count("INSERT INTO DOCSADM.QUIL_SETTINGS"), 0);
   EXPECT_EQ(Count("DELETE FROM DOCSADM.QUIL_SETTINGS"), 1) << Dump();
-  Node("ORA", "'PC-TWO:CLIENTS'");
+  Node("ORA", "PC-TWO:CLIENTS");
   EXPECT_TRUE(one().ActiveStatus(kTestRule, "CLIENTS")) << Dump();
 }
 
@@ -210,7 +208,7 @@ TEST_F(RunningNodesTest, TheCleanUpTakesExactlyThisComputersRowsOnBothFlavours) 
     SCOPED_TRACE(library);
     ASSERT_TRUE(connection_->ConnectLibrary(library));
     RunningNodes underscore(install_.context, *connection_, "PC_1");
-    for (const char* row : {"'PC_1:CLIENTS'", "'pc_1:OTHER'", "'PCX1:CLIENTS'", "'PC_10:X'"}) {
+    for (const char* row : {"PC_1:CLIENTS", "pc_1:OTHER", "PCX1:CLIENTS", "PC_10:X"}) {
       Node(library, row);
     }
     EXPECT_FALSE(underscore.ActiveStatus(kRegisterRule, "CLIENTS"));
@@ -234,7 +232,7 @@ TEST_F(RunningNodesTest, TheCallIsSilentUnlessErrorsAreDisplayed) {
   StartBoth({{.name = "DEMO"}});
   install_.options.CheckDisplayErrors = 0;
   install_.options.CheckLogMethod = 1;
-  Node("DEMO", "'PC-TWO:CLIENTS'");
+  Node("DEMO", "PC-TWO:CLIENTS");
   EXPECT_TRUE(one().ActiveStatus(kTestRule, "CLIENTS"));
   EXPECT_EQ(install_.options.CheckLogMethod, 1);
   EXPECT_EQ(Count("Determining whether another computer"), 0);

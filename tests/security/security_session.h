@@ -13,6 +13,8 @@
 #include "platform/sql/fault_injecting_database.h"
 #include "rules/rule_record.h"
 #include "security/security_result.h"
+#include "support/engine_session.h"
+#include "support/fault_opener.h"
 
 namespace sproutsmith::security {
 
@@ -30,14 +32,10 @@ class SecuritySession : public testing::LibrarySession {
   // The same, with every library's database able to fail a chosen call.
   void StartWithFaults(const std::vector<testing::LibrarySpec>& libraries = {{.name = "DEMO"}}) {
     install_.Create(libraries, "DMADMIN");
-    client_ = install_.OpenClient([this](const dmapi::LibraryConfig& library,
-                                         std::string* error) -> std::unique_ptr<sql::Database> {
-      std::unique_ptr<sql::Database> db = dmapi::OpenLibraryDatabase(library, error);
-      if (!db) return nullptr;
-      auto wrapped = std::make_unique<sql::FaultInjectingDatabase>(std::move(db));
-      faults_[library.name] = wrapped.get();
-      return wrapped;
-    });
+    client_ = install_.OpenClient(testing::FaultInjectingOpener(
+        [this](const std::string& library, sql::FaultInjectingDatabase& db) {
+          faults_[library] = &db;
+        }));
     ASSERT_TRUE(client_);
     connection_ = std::make_unique<dm::Connection>(install_.context, *client_);
     ASSERT_TRUE(connection_->StartFusion()) << Dump();

@@ -74,8 +74,7 @@ class SortingTest : public testing::LibrarySession {
   bool Logging(const std::function<bool()>& sort) {
     const size_t mark = install_.LogLines().size();
     const bool sorted = sort();
-    logged_ = install_.LogLines();
-    logged_.erase(logged_.begin(), logged_.begin() + static_cast<long>(mark));
+    logged_ = install_.LogLinesSince(mark);
     return sorted;
   }
   bool Sort(long long parent, long limit = 0) {

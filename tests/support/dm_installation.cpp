@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "support/postgres_server.h"
@@ -79,6 +80,22 @@ std::unique_ptr<dmapi::Client> DmInstallation::OpenClient(dmapi::DatabaseOpener 
   return dmapi::OpenInstallation(config, &clock, std::move(opener));
 }
 
+std::string DmInstallation::WriteConfig() const {
+  const std::string path = dir.File("dm.conf");
+  WriteFile(path, dmapi::FormatInstallationConfig(config, dir.path().string()));
+  return path;
+}
+
+void DmInstallation::AddRule(const std::string& library, const std::string& name,
+                             const std::function<void(schema::RuleDefinition&)>& change,
+                             const std::string& folder_template) {
+  schema::RuleDefinition rule = schema::StandardRule(name, folder_template);
+  change(rule);
+  std::unique_ptr<sql::Database> db = OpenLibrary(library);
+  ASSERT_TRUE(db);
+  ASSERT_TRUE(testing::Ok(schema::WriteRule(*db, rule)));
+}
+
 std::unique_ptr<sql::Database> DmInstallation::OpenLibrary(const std::string& library) {
   const int index = config.Find(library);
   EXPECT_GE(index, 0) << library << " is not a library of the installation";
@@ -102,15 +119,31 @@ void DmInstallation::Exec(const std::string& library, const std::string& sql_tex
   Query(library, sql_text);
 }
 
+void DmInstallation::AddRunningNode(const std::string& library,
+                                    const std::optional<std::string>& value,
+                                    const std::optional<std::string>& since) {
+  auto literal = [](const std::optional<std::string>& text) {
+    return text ? "'" + QuotesDoubled(*text) + "'" : std::string("NULL");
+  };
+  Exec(library,
+       "INSERT INTO QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, DATE_VAL) VALUES "
+       "('ARBORLINE', 'SPROUTSMITH', 'RUNNING_NODES', " +
+           literal(value) + ", " + literal(since) + ")");
+}
+
+Rows DmInstallation::RunningNodes(const std::string& library, const std::string& columns) {
+  return Query(library,
+               "SELECT " + columns +
+                   " FROM QUIL_SETTINGS WHERE SUB_KEY = 'RUNNING_NODES' ORDER BY CHAR_VAL");
+}
+
 std::vector<std::string> DmInstallation::LogLines() const {
   log.Flush();
   return ReadLines(log::Log::DatedName(state.LogFile, clock.Now()));
 }
 
 int DmInstallation::CountLogLines(const std::string& fragment) const {
-  int n = 0;
-  for (const auto& l : LogLines()) n += l.find(fragment) != std::string::npos;
-  return n;
+  return CountLogLinesSince(0, fragment);
 }
 
 int DmInstallation::LogLineOf(const std::string& fragment) const {
@@ -127,17 +160,14 @@ std::string DmInstallation::LogText() const {
   return s;
 }
 
-std::vector<std::string> DmInstallation::LogSection(const std::string& from,
-                                                    const std::string& to) const {
-  std::vector<std::string> out;
-  bool in = false;
-  for (const auto& l : LogLines()) {
-    if (!in && l.find(from) != std::string::npos) in = true;
-    if (!in) continue;
-    out.push_back(l);
-    if (out.size() > 1 && l.find(to) != std::string::npos) break;
-  }
-  return out;
+std::vector<std::string> DmInstallation::LogLinesSince(size_t mark) const {
+  std::vector<std::string> lines = LogLines();
+  lines.erase(lines.begin(), lines.begin() + static_cast<long>(std::min(mark, lines.size())));
+  return lines;
+}
+
+int DmInstallation::CountLogLinesSince(size_t mark, const std::string& fragment) const {
+  return CountHolding(LogLinesSince(mark), fragment);
 }
 
 }  // namespace sproutsmith::testing

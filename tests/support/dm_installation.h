@@ -5,13 +5,16 @@
 // and the engine's runtime (fixed clock, scripted Ui, settings store, log) around a
 // Context. Tests read the libraries back with plain SQL.
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "log/context.h"
 #include "platform/dmapi/installation.h"
 #include "platform/schema/library_schema.h"
+#include "platform/schema/rule_rows.h"
 #include "platform/schema/test_data.h"
 #include "platform/sql/sqlite_database.h"
 #include "support/scripted_ui.h"
@@ -50,6 +53,19 @@ class DmInstallation {
   std::string Scalar(const std::string& library, const std::string& sql);
   void Exec(const std::string& library, const std::string& sql);
   std::string LibraryFile(const std::string& library) const;  // SQLite only
+  // The client configuration as a file (dm.conf in the folder), for a program to read: its path.
+  std::string WriteConfig() const;
+  // A rule with every value of the standard one, changed by `change`, written behind the
+  // system's back.
+  void AddRule(const std::string& library, const std::string& name,
+               const std::function<void(schema::RuleDefinition&)>& change,
+               const std::string& folder_template = "%CLIENTS% %\\% %MATTER.CLIENT_ID.CLIENT_ID%");
+  // A running-node row as a computer writes it: `value` "COMPUTER:RULE", `since` its time;
+  // nullopt writes NULL, as a broken row has it.
+  void AddRunningNode(const std::string& library, const std::optional<std::string>& value,
+                      const std::optional<std::string>& since = "2020-11-14 09:00:00");
+  // The running-node rows of `library` (`columns` of each) by CHAR_VAL.
+  Rows RunningNodes(const std::string& library, const std::string& columns = "CHAR_VAL");
 
   // The day's log lines ("" lines kept), every line logged so far.
   std::vector<std::string> LogLines() const;
@@ -59,8 +75,10 @@ class DmInstallation {
   int LogLineOf(const std::string& fragment) const;
   // The whole log, for failure messages.
   std::string LogText() const;
-  // The lines from the first holding `from` up to the next holding `to` (both kept).
-  std::vector<std::string> LogSection(const std::string& from, const std::string& to) const;
+  // A mark in the log: the number of lines so far. The readers below see the lines after it.
+  size_t LogMark() const { return LogLines().size(); }
+  std::vector<std::string> LogLinesSince(size_t mark) const;
+  int CountLogLinesSince(size_t mark, const std::string& fragment) const;
 
   sql::Backend backend;
   TempDir dir;

@@ -79,6 +79,14 @@ class EngineSession : public ::testing::Test {
   int LineOf(const std::string& fragment) const { return install_.LogLineOf(fragment); }
   std::string Dump() const { return install_.LogText(); }
   std::vector<std::string> Lines() const { return install_.LogLines(); }
+  // The log since the last Mark() (all of it before one): its lines, and how many of them (or
+  // of those after an earlier mark) hold `fragment`.
+  size_t Mark() { return mark_ = install_.LogMark(); }
+  std::vector<std::string> LinesSince() const { return install_.LogLinesSince(mark_); }
+  int Since(const std::string& fragment) const { return Since(mark_, fragment); }
+  int Since(size_t mark, const std::string& fragment) const {
+    return install_.CountLogLinesSince(mark, fragment);
+  }
   // An "Error: " or "Warning: " line as the log writes it: the time stamp follows the prefix.
   std::string Stamped(const std::string& prefix, const std::string& rest) const {
     return prefix + log::Log::TimeStamp(install_.clock.Now()) + " " + rest;
@@ -98,6 +106,7 @@ class EngineSession : public ::testing::Test {
   DmInstallation install_;
   std::unique_ptr<dmapi::Client> client_;
   std::unique_ptr<dm::Connection> connection_;
+  size_t mark_ = 0;
 };
 
 }  // namespace sproutsmith::testing

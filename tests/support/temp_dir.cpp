@@ -39,6 +39,23 @@ std::vector<std::string> ReadLines(const std::string& path) {
   return lines;
 }
 
+int CountHolding(const std::vector<std::string>& lines, const std::string& fragment) {
+  int n = 0;
+  for (const std::string& line : lines) n += line.find(fragment) != std::string::npos;
+  return n;
+}
+
+std::vector<std::string> Section(const std::vector<std::string>& lines, const std::string& from,
+                                 const std::string& to) {
+  std::vector<std::string> out;
+  for (const std::string& line : lines) {
+    if (out.empty() && line.find(from) == std::string::npos) continue;
+    out.push_back(line);
+    if (out.size() > 1 && line.find(to) != std::string::npos) break;
+  }
+  return out;
+}
+
 void WriteFile(const std::string& path, const std::string& content) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << content;

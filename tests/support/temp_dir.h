@@ -26,6 +26,11 @@ class TempDir {
 std::string ReadFile(const std::string& path);
 // The file's lines without their CR LF / LF endings.
 std::vector<std::string> ReadLines(const std::string& path);
+// How many of `lines` hold `fragment`.
+int CountHolding(const std::vector<std::string>& lines, const std::string& fragment);
+// The lines from the first holding `from` up to the next holding `to` (both kept).
+std::vector<std::string> Section(const std::vector<std::string>& lines, const std::string& from,
+                                 const std::string& to);
 void WriteFile(const std::string& path, const std::string& content);
 
 }  // namespace sproutsmith::testing

@@ -71,11 +71,8 @@ class LogWindow {
   explicit LogWindow(const sproutsmith::testing::DmInstallation& install) : install_(install) {
     Reset();
   }
-  void Reset() { start_ = install_.LogLines().size(); }
-  std::vector<std::string> Lines() const {
-    const auto all = install_.LogLines();
-    return {all.begin() + static_cast<long>(std::min(start_, all.size())), all.end()};
-  }
+  void Reset() { start_ = install_.LogMark(); }
+  std::vector<std::string> Lines() const { return install_.LogLinesSince(start_); }
   // The lines without the separators.
   std::vector<std::string> Text() const {
     std::vector<std::string> out;

@@ -11,16 +11,9 @@ class NodeCleanupTest : public ToolsSession {
  protected:
   void SetUp() override { StartLibraries(); }
   void Node(const std::string& library, const std::string& value) {
-    Exec(library,
-         "INSERT INTO QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, DATE_VAL) VALUES "
-         "('ARBORLINE', 'SPROUTSMITH', 'RUNNING_NODES', '" +
-             value + "', '2020-11-14 09:00:00')");
+    install_.AddRunningNode(library, value);
   }
-  Rows Nodes(const std::string& library) {
-    return Query(library,
-                 "SELECT CHAR_VAL FROM QUIL_SETTINGS WHERE SUB_KEY = 'RUNNING_NODES' ORDER BY "
-                 "CHAR_VAL");
-  }
+  Rows Nodes(const std::string& library) { return install_.RunningNodes(library); }
 };
 
 TEST_F(NodeCleanupTest, ClearsThisComputersRowsInEachLibraryAndKeepsOthers) {

@@ -12,6 +12,8 @@
 
 #include "folders/library_session.h"
 #include "platform/sql/fault_injecting_database.h"
+#include "support/engine_session.h"
+#include "support/fault_opener.h"
 
 namespace sproutsmith::workspaces {
 namespace {
@@ -99,9 +101,9 @@ class WorkspacesTest : public testing::LibrarySession {
   std::vector<std::string> Sent(const std::function<void()>& add) const {
     const size_t from = Mark();
     add();
-    const std::vector<std::string> lines = install_.LogLines();
+    const std::vector<std::string> lines = install_.LogLinesSince(from);
     std::vector<std::string> sent;
-    for (size_t i = from; i + 1 < lines.size(); ++i) {
+    for (size_t i = 0; i + 1 < lines.size(); ++i) {
       if (lines[i].rfind("Executing ", 0) == 0) sent.push_back(lines[i + 1]);
     }
     return sent;
@@ -291,14 +293,8 @@ class WorkspaceFaultTest : public WorkspacesTest {
   void SetUp() override { StartWithFaults(); }
   void StartWithFaults() {
     install_.Create({{.name = "LIB1", .with_rules = false}, {.name = "LIB2", .with_rules = false}});
-    client_ = install_.OpenClient([this](const dmapi::LibraryConfig& library,
-                                         std::string* error) -> std::unique_ptr<sql::Database> {
-      std::unique_ptr<sql::Database> db = dmapi::OpenLibraryDatabase(library, error);
-      if (!db || library.name != "LIB1") return db;
-      auto wrapped = std::make_unique<sql::FaultInjectingDatabase>(std::move(db));
-      fault_ = wrapped.get();
-      return wrapped;
-    });
+    client_ = install_.OpenClient(testing::FaultInjectingOpener(
+        [this](const std::string&, sql::FaultInjectingDatabase& db) { fault_ = &db; }, "LIB1"));
     ASSERT_TRUE(client_);
     connection_ = std::make_unique<dm::Connection>(install_.context, *client_);
     ASSERT_TRUE(connection_->StartFusion()) << Dump();

@@ -8,6 +8,8 @@
 #include "platform/both_backends.h"
 #include "platform/sql/fault_injecting_database.h"
 #include "standin_fixture.h"
+#include "support/fault_opener.h"
+#include "support/postgres_server.h"
 
 namespace sproutsmith::dmapi {
 namespace {
@@ -121,15 +123,9 @@ TEST_P(SharedLibraryTest, TwoClientsNeverShareANumberAndDocumentNumbersOnlyGrow)
 // again, never meets this one's.
 TEST_P(SharedLibraryTest, KeysReservedInWritesThatWereUndoneAreNotHandedOutAgain) {
   sql::FaultInjectingDatabase* fault = nullptr;
-  Process one(
-      library, &clock,
-      [&fault](const LibraryConfig& lib, std::string* error) -> std::unique_ptr<sql::Database> {
-        std::unique_ptr<sql::Database> db = OpenLibraryDatabase(lib, error);
-        if (!db) return nullptr;
-        auto faulty = std::make_unique<sql::FaultInjectingDatabase>(std::move(db));
-        fault = faulty.get();
-        return faulty;
-      });
+  Process one(library, &clock,
+              testing::FaultInjectingOpener(
+                  [&fault](const std::string&, sql::FaultInjectingDatabase& db) { fault = &db; }));
   Process two(library, &clock);
   ASSERT_NE(fault, nullptr);
 

@@ -6,6 +6,7 @@
 
 #include "platform/sql/fault_injecting_database.h"
 #include "standin_fixture.h"
+#include "support/fault_opener.h"
 
 namespace sproutsmith::dmapi {
 namespace {
@@ -15,17 +16,11 @@ class StatementCountTest : public StandinTest {
   void SetUp() override {
     StandinTest::SetUp();
     // The same library through a database that counts every call made to it.
-    client = OpenInstallation(config, &clock,
-                              [this](const LibraryConfig& library, std::string* error)
-                                  -> std::unique_ptr<sql::Database> {
-                                std::unique_ptr<sql::Database> db =
-                                    OpenLibraryDatabase(library, error);
-                                if (!db) return nullptr;
-                                auto counted =
-                                    std::make_unique<sql::FaultInjectingDatabase>(std::move(db));
-                                if (library.name == "LIB1") counting = counted.get();
-                                return counted;
-                              });
+    client = OpenInstallation(
+        config, &clock,
+        testing::FaultInjectingOpener(
+            [this](const std::string&, sql::FaultInjectingDatabase& db) { counting = &db; },
+            "LIB1"));
     session = client->CreateSession();
     app = client->CreateApplication();
     ASSERT_TRUE(session->LogOn());

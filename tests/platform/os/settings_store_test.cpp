@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "support/product_name.h"
 #include "support/temp_dir.h"
 #include "text/text.h"
 
@@ -14,7 +15,7 @@ using testing::ReadLines;
 using testing::TempDir;
 using testing::WriteFile;
 
-constexpr const char* kApp = "Arborline Sproutsmith for OpenText eDOCS";
+constexpr const char* kApp = testing::kProductName;
 
 class SettingsStoreTest : public ::testing::Test {
  protected:
