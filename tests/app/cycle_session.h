@@ -1,5 +1,5 @@
 #pragma once
-// The DM session seam over a real installation (SQLite or PostgreSQL libraries), with
+// The DM session over a real installation (SQLite or PostgreSQL libraries), with
 // the tree filled as start-up fills it, so a test drives the processing cycle, the tree and
 // the pause check without an engine. The clock is fixed; the scripted Ui's hooks play the
 // operator.
@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/dm_session_seam.h"
 #include "app/saved_options.h"
+#include "app/session.h"
 #include "platform/schema/rule_rows.h"
 #include "platform/sql/sqlite_database.h"
 #include "support/dm_installation.h"
@@ -32,17 +32,18 @@ class CycleSession : public ::testing::Test {
              const std::function<void()>& prepare = {}) {
     install_.Create(libraries);
     if (prepare) prepare();
-    seam_ = std::make_unique<DmSessionSeam>(install_.context, install_.OpenClient(), "", "PC1");
-    seam_->AttachHost({window_, [this] { ++locks_; }, [this] { ++end_requests_; }});
-    ASSERT_TRUE(seam_->StartFusion()) << Dump();
-    for (const std::string& name : seam_->LibraryNames()) {
+    session_ = std::make_unique<Session>(
+        install_.context, window_, InstallationChoice{.client = install_.OpenClient()}, "PC1",
+        SessionHost{[this] { ++locks_; }, [this] { ++end_requests_; }});
+    ASSERT_TRUE(session_->StartFusion()) << Dump();
+    for (const std::string& name : session_->LibraryNames()) {
       window_.TVRules.push_back(ReadLibraryNode(install_.settings, kProduct, name));
     }
   }
 
-  ProcessingCycle& cycle() { return *seam_->cycle(); }
-  LibraryTree& tree() { return *seam_->tree(); }
-  dm::Connection& connection() { return *seam_->connection(); }
+  ProcessingCycle& cycle() { return session_->cycle(); }
+  LibraryTree& tree() { return session_->tree(); }
+  dm::Connection& connection() { return session_->connection(); }
   LibraryNode& Library(const std::string& name) {
     for (LibraryNode& node : window_.TVRules) {
       if (node.text == name) return node;
@@ -81,7 +82,7 @@ class CycleSession : public ::testing::Test {
 
   testing::DmInstallation install_;
   MainWindowModel window_;
-  std::unique_ptr<DmSessionSeam> seam_;
+  std::unique_ptr<Session> session_;
   int locks_ = 0;
   int end_requests_ = 0;
 };

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "app/dm_session_seam.h"
+#include "app/installation_choice.h"
 #include "platform/dmapi/demo_installation.h"
 #include "platform/dmapi/installation.h"
 #include "support/status_assertions.h"

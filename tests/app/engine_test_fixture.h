@@ -8,7 +8,6 @@
 #include <memory>
 
 #include "app/engine.h"
-#include "app/scripted_dm_seam.h"
 #include "support/product_name.h"
 #include "support/recording_launcher.h"
 #include "support/scripted_ui.h"
@@ -27,7 +26,7 @@ class EngineTest : public ::testing::Test {
     env_.program_folder = dir_.File("program");
   }
 
-  // Every part but the DM seam; the test keeps pointers to the clock and the Ui.
+  // Every part but the DM installation; the test keeps pointers to the clock and the Ui.
   EngineParts NewEngineParts() {
     EngineParts parts;
     auto clock = std::make_unique<os::FixedClock>(text::DateTime{2026, 12, 6, 9, 4, 29});
@@ -44,18 +43,14 @@ class EngineTest : public ::testing::Test {
     parts.screen = {20000, 12000};
     return parts;
   }
-  // Builds the engine around `dm` (kept by the engine; `dm_` points at it when scripted).
-  Engine& Build(std::unique_ptr<DmSeam> dm) {
+  // The engine of a machine without a DM installation: start-up fails, saying why.
+  Engine& BuildWithoutDm() {
     EngineParts parts = NewEngineParts();
-    parts.dm = std::move(dm);
+    parts.installation.problem = kNoInstallation;
     engine_ = std::make_unique<Engine>(std::move(parts));
     return *engine_;
   }
-  Engine& BuildScripted() {
-    auto dm = std::make_unique<ScriptedDmSeam>();
-    dm_ = dm.get();
-    return Build(std::move(dm));
-  }
+  static constexpr const char* kNoInstallation = "the DM installation's configuration is missing";
 
   std::string DefaultLog() { return dir_.File(std::string("temp/") + kProduct + ".LOG"); }
   std::string DatedLog() { return dir_.File(std::string("temp/") + kProduct + "_20261206.LOG"); }
@@ -80,7 +75,6 @@ class EngineTest : public ::testing::Test {
   os::FixedClock* clock_ = nullptr;
   testing::ScriptedUi* ui_ = nullptr;
   testing::RecordingLauncher* launcher_ = nullptr;
-  ScriptedDmSeam* dm_ = nullptr;
 };
 
 }  // namespace sproutsmith::app

@@ -273,7 +273,7 @@ TEST_F(ExitStatusTest, ALostSessionBreaksTheCycleOff) {
   ui_->on_yield = [&] {
     if (!lost && Count("Processing library DEMO rule") > 0) {
       lost = true;
-      seam_->connection()->LoseApplicationForTest();
+      session_->connection().LoseApplicationForTest();
     }
   };
   EXPECT_EQ(engine_->Run({"/G", "/X"}), kExitBrokenOff);
@@ -391,10 +391,7 @@ TEST_F(ExitStatusTest, AFailedStartSaysWhyAndWhereTheLogIs) {
 
 TEST_F(ExitStatusTest, ABrokenInstallationFailsTheStartWithItsReason) {
   BuildReal([](EngineParts& parts) {
-    parts.make_dm = [](Context& context) -> std::unique_ptr<DmSeam> {
-      return std::make_unique<DmSessionSeam>(context, nullptr,
-                                             "/x/dm.conf:3: unknown back end 'foo'", "PC1");
-    };
+    parts.installation = {.client = nullptr, .problem = "/x/dm.conf:3: unknown back end 'foo'"};
   });
   EXPECT_EQ(engine_->Run({"/G", "/X"}), kExitFailed);
   EXPECT_EQ(Count("/x/dm.conf:3: unknown back end 'foo'"), 1);

@@ -1,4 +1,4 @@
-// Start-up on a machine without a DM session: the true state until the session lands.
+// Start-up on a machine without a DM installation.
 
 #include <filesystem>
 
@@ -15,12 +15,13 @@ constexpr const char* kFusionFailure =
     "now";
 
 TEST_F(EngineTest, WithoutADmSessionStartUpEndsWithTheBannerAndTheReason) {
-  Engine& engine = Build(std::make_unique<NoDmSession>());
+  Engine& engine = BuildWithoutDm();
   EXPECT_EQ(engine.Run({"/g", "/x"}), kExitFailed);
   EXPECT_EQ(
       LogLines(),
       (std::vector<std::string>{
           BuildLine() + " initiating startup on Sunday, December 6, 2026 at 9:04:29 AM",
+          Separator(), std::string("Error: 2026-12-06 09:04:29.00  ") + kNoInstallation,
           Separator(), std::string("Error: 2026-12-06 09:04:29.00  ") + kFusionFailure, Separator(),
           BuildLine() + " Ended on Sunday, December 6, 2026 at 9:04:29 AM", Separator()}));
   // Unattended: no box, so the caller must print the reason.
@@ -32,7 +33,7 @@ TEST_F(EngineTest, WithoutADmSessionStartUpEndsWithTheBannerAndTheReason) {
 }
 
 TEST_F(EngineTest, AnAttendedFailedStartShowsOneCriticalBox) {
-  Engine& engine = Build(std::make_unique<NoDmSession>());
+  Engine& engine = BuildWithoutDm();
   EXPECT_EQ(engine.Run({}), kExitFailed);
   ASSERT_EQ(ui_->messages.size(), 1u);  // not followed by the status-label box
   EXPECT_EQ(ui_->messages[0].text, std::string("Error: ") + kFusionFailure);
@@ -46,20 +47,20 @@ TEST_F(EngineTest, TheDmClientVersionComesFromTheRegistryWhenThereIsOne) {
   env_.registry
       ["HKEY_LOCAL_MACHINE\\Software\\Hummingbird\\Hummingbird DM Extensions API\\PatchLevel"] =
       "2";
-  Build(std::make_unique<NoDmSession>()).Run({"/G", "/X"});
+  BuildWithoutDm().Run({"/G", "/X"});
   const auto lines = LogLines();
-  ASSERT_GE(lines.size(), 3u);
+  ASSERT_GE(lines.size(), 5u);
   EXPECT_TRUE(lines[0].ends_with(" using DM 5.3 patch 2")) << lines[0];
-  EXPECT_TRUE(lines[2].ends_with(
+  EXPECT_TRUE(lines[4].ends_with(
       "Unable to start the DM 5.3 (patch 2) application (Connecting to OpenText eDOCS 5.3 patch "
       "2) - I will end the program now"))
-      << lines[2];
+      << lines[4];
 }
 
 TEST_F(EngineTest, AFailedStartStillSavesWhatStartUpAndProgramEndWrite) {
   Save("General", "Loop_Delay", "-30");
   Save("General", "Screen.Left", "500");  // off the left edge
-  Build(std::make_unique<NoDmSession>()).Run({"/G", "/X"});
+  BuildWithoutDm().Run({"/G", "/X"});
   EXPECT_EQ(Saved("General", "Path"), dir_.File("program/sproutsmith"));
   EXPECT_EQ(Saved("General", "Loop_Delay"), "30");
   // No screen, so no place of its own: the next window opens where the last one stood.
@@ -76,7 +77,7 @@ TEST_F(EngineTest, AFailedStartStillSavesWhatStartUpAndProgramEndWrite) {
 
 TEST_F(EngineTest, WithoutTempTheLogGoesToTheProgramFolder) {
   env_.variables["TEMP"] = "";
-  Build(std::make_unique<NoDmSession>()).Run({"/G", "/X"});
+  BuildWithoutDm().Run({"/G", "/X"});
   EXPECT_EQ(engine_->state().TempDir, dir_.File("program"));
   EXPECT_TRUE(
       std::filesystem::exists(dir_.File(std::string("program/") + kProduct + "_20261206.LOG")));
@@ -84,17 +85,18 @@ TEST_F(EngineTest, WithoutTempTheLogGoesToTheProgramFolder) {
 
 TEST_F(EngineTest, PurgeSwitchDeletesTheConfiguredLogFile) {
   testing::WriteFile(DefaultLog(), "old\r\n");
-  Build(std::make_unique<NoDmSession>()).Run({"/G", "/X"});
+  BuildWithoutDm().Run({"/G", "/X"});
   EXPECT_TRUE(std::filesystem::exists(DefaultLog()));
-  Build(std::make_unique<NoDmSession>()).Run({"/G", "/X", "/p"});
+  BuildWithoutDm().Run({"/G", "/X", "/p"});
   EXPECT_FALSE(std::filesystem::exists(DefaultLog()));
 }
 
 TEST_F(EngineTest, AQuietLogKeepsOnlyTheError) {
   Save("General", "LogMethod", "0");
-  Build(std::make_unique<NoDmSession>()).Run({"/G", "/X"});
-  EXPECT_EQ(LogLines(), std::vector<std::string>{std::string("Error: 2026-12-06 09:04:29.00  ") +
-                                                 kFusionFailure});
+  BuildWithoutDm().Run({"/G", "/X"});
+  EXPECT_EQ(LogLines(), (std::vector<std::string>{
+                            std::string("Error: 2026-12-06 09:04:29.00  ") + kNoInstallation,
+                            std::string("Error: 2026-12-06 09:04:29.00  ") + kFusionFailure}));
 }
 
 }  // namespace

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/dm_session_seam.h"
 #include "app/saved_options.h"
+#include "app/session.h"
 #include "app/standard_rule_tree.h"
 #include "platform/dmapi/folder_tree.h"
 #include "platform/sql/fault_injecting_database.h"
@@ -29,19 +29,19 @@ struct FaultyLibrary {
     install.Create({{.name = "LIB"}});
     install.Exec("LIB",
                  "DELETE FROM MATTER WHERE SYSTEM_ID <> (SELECT MIN(SYSTEM_ID) FROM MATTER)");
-    seam = std::make_unique<DmSessionSeam>(
-        install.context,
-        install.OpenClient(testing::FaultInjectingOpener(
-            [this](const std::string&, sql::FaultInjectingDatabase& db) { fault = &db; })),
-        "", "PC1");
-    seam->AttachHost({window, [] {}, [] {}});
-    EXPECT_TRUE(seam->StartFusion());
+    session = std::make_unique<Session>(
+        install.context, window,
+        InstallationChoice{
+            .client = install.OpenClient(testing::FaultInjectingOpener(
+                [this](const std::string&, sql::FaultInjectingDatabase& db) { fault = &db; }))},
+        "PC1");
+    EXPECT_TRUE(session->StartFusion());
     window.TVRules.push_back(ReadLibraryNode(install.settings, testing::kProductName, "LIB"));
-    seam->tree()->ExpandLibraryNode(window.TVRules[0]);
+    session->tree().ExpandLibraryNode(window.TVRules[0]);
     for (CheckNode& node : window.TVRules[0].rules) node.checked = node.text == "CLIENTS";
   }
 
-  void Go() { seam->cycle()->Go(); }
+  void Go() { session->cycle().Go(); }
 
   // Twice the same name under one parent (or at the top), and folders linked nowhere.
   std::string Problems() {
@@ -72,7 +72,7 @@ struct FaultyLibrary {
   testing::DmInstallation install;
   MainWindowModel window;
   sql::FaultInjectingDatabase* fault = nullptr;
-  std::unique_ptr<DmSessionSeam> seam;
+  std::unique_ptr<Session> session;
 };
 
 TEST(FolderBuildingFaultsTest, EveryCallOfARowsFoldersMayFailAndTheNextCyclesFinishTheTree) {

@@ -186,7 +186,7 @@ const Scenario kScenarios[] = {
                std::count_if(broken.begin(), broken.end(),
                              [](const std::string& l) { return l.starts_with("SQL Error: "); }),
                1);
-           EXPECT_EQ(t.seam_->rules()->SavedStatementFor("DEMO", "BROKEN"), "");
+           EXPECT_EQ(t.session_->rules().SavedStatementFor("DEMO", "BROKEN"), "");
          }},
     {.name = "InitializeModeRecordsTheSelectedRowsWithoutBuilding",
      .libraries = {{.name = "DEMO"}},
@@ -355,9 +355,9 @@ TEST_F(ProcessingCycleTest, EveryRowGoesThroughTheRowProcessorAndTheCounters) {
   ProcessingCycle custom({install_.context,
                           window_,
                           connection(),
-                          *seam_->rules(),
-                          *seam_->nodes(),
-                          *seam_->compiler(),
+                          session_->rules(),
+                          session_->nodes(),
+                          session_->compiler(),
                           tree(),
                           rows,
                           {},

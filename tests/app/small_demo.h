@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
-#include "app/dm_session_seam.h"
 #include "app/saved_options.h"
+#include "app/session.h"
 #include "platform/dmapi/demo_installation.h"
 #include "platform/sql/fault_injecting_database.h"
 #include "support/dm_installation.h"
@@ -46,7 +46,8 @@ inline const std::string& DemoTemplate() {
 class Demo {
  public:
   Demo() {
-    std::filesystem::copy(DemoTemplate(), install_.dir.File("dm"), std::filesystem::copy_options::recursive);
+    std::filesystem::copy(DemoTemplate(), install_.dir.File("dm"),
+                          std::filesystem::copy_options::recursive);
     const Status loaded =
         dmapi::LoadInstallationConfig(install_.dir.File("dm/dm.conf"), &install_.config);
     EXPECT_TRUE(loaded.ok()) << loaded.text;
@@ -69,17 +70,17 @@ class Demo {
           return db && wrap ? wrap(std::move(db)) : std::move(db);
         });
     MainWindowModel window;
-    DmSessionSeam seam(install_.context, install_.OpenClient(opener), "", "PC1");
-    seam.AttachHost({window, [] {}, [] {}});
-    if (!seam.StartFusion()) return false;
-    for (const std::string& name : seam.LibraryNames()) {
+    Session session(install_.context, window,
+                    InstallationChoice{.client = install_.OpenClient(opener)}, "PC1");
+    if (!session.StartFusion()) return false;
+    for (const std::string& name : session.LibraryNames()) {
       window.TVRules.push_back(ReadLibraryNode(install_.settings, testing::kProductName, name));
-      seam.tree()->ExpandLibraryNode(window.TVRules.back());
+      session.tree().ExpandLibraryNode(window.TVRules.back());
       window.TVRules.back().checked = true;
       for (CheckNode& rule : window.TVRules.back().rules) rule.checked = true;
     }
-    seam.cycle()->Go();
-    return CycleExitStatus(seam.cycle()->Report()) == 0;
+    session.cycle().Go();
+    return CycleExitStatus(session.cycle().Report()) == 0;
   }
 
   std::string State() {

@@ -94,9 +94,6 @@ class SqlGatewayOutcomeTest : public testing::EngineSession {
   }
   ServerBehaviour& server() { return *server_; }
 
-  std::string RegisterApi() {
-    return install_.settings.Get(kProduct, "Warning", "RegisterAPI", "<absent>");
-  }
 
   ServerBehaviour* server_ = nullptr;
 };
