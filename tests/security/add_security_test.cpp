@@ -42,19 +42,18 @@ TEST_F(AddSecurityTest, TheDefaultTemplateGivesGroupsTheirRightsAndAuthorAndTypi
   EXPECT_EQ(connection().LibraryName(), "DEMO");
 
   const std::string d = N(n);
-  EXPECT_EQ(
-      NotOnce({"AddSecurity: Assigning security for document #" + d + " using template \"" +
-                   security_template + "\"",
-               "Adding trustee LIT with rights 127", "Adding trustee A_B with rights 127",
-               "4 trustee(s) identified for this document",
-               "Removing existing trustees from document #" + d, "Adding security for author USER1",
-               "Adding security for typist USER2", "Posting 4 folder trustees to profiled document",
-               "Enabling document security for document #" + d + " in library DEMO",
-               "Finished adding 4 template trustees to profiled document #" + d,
-               "UPDATE DOCSADM.PROFILE SET DEFAULT_RIGHTS = 1, SECURITY_LINK = SYSTEM_ID, "
-               "SEC_REASON_LINK = 98 WHERE SYSTEM_ID = " +
-                   Profile(n, "SYSTEM_ID")}),
-      "");
+  EXPECT_TRUE(
+      Once({"AddSecurity: Assigning security for document #" + d + " using template \"" +
+                security_template + "\"",
+            "Adding trustee LIT with rights 127", "Adding trustee A_B with rights 127",
+            "4 trustee(s) identified for this document",
+            "Removing existing trustees from document #" + d, "Adding security for author USER1",
+            "Adding security for typist USER2", "Posting 4 folder trustees to profiled document",
+            "Enabling document security for document #" + d + " in library DEMO",
+            "Finished adding 4 template trustees to profiled document #" + d,
+            "UPDATE DOCSADM.PROFILE SET DEFAULT_RIGHTS = 1, SECURITY_LINK = SYSTEM_ID, "
+            "SEC_REASON_LINK = 98 WHERE SYSTEM_ID = " +
+                Profile(n, "SYSTEM_ID")}));
   // Secured before any trustee row is touched; full rights after the template's rows.
   EXPECT_LT(LineOf("Enabling document security"), LineOf("Removing existing trustees"));
   EXPECT_LT(LineOf("Posting 4 folder"), LineOf("Adding security for author"));
@@ -166,7 +165,7 @@ TEST_F(AddSecurityTest, ADocumentIsSecuredOnlyWhenTheRuleAppendsTrustees) {
   ASSERT_EQ(before.substr(before.find(" / ")), " / 0 0 ");
 
   EXPECT_EQ(Added(document, "GROUP:LIT = 63", false, "D"), "nothing to apply: " + before);
-  EXPECT_EQ(NotOnce({"NOT adding security for document #" + N(document)}), "");
+  EXPECT_TRUE(Once({"NOT adding security for document #" + N(document)}));
   EXPECT_EQ(Added(document, "GROUP:LIT = 63", true, "D"), "applied: LIT 63, USER1 191 / 1 1 98");
 }
 
@@ -182,10 +181,10 @@ TEST_F(AddSecurityTest, WithoutAuthorTheTypistStandsIn) {
   Exec("DEMO", "UPDATE PROFILE SET AUTHOR = 8999999 WHERE DOCNUMBER = " + N(missing));
   EXPECT_EQ(Added(missing, "%AUTHOR.PRIMARY_GROUP% = 63; %TYPIST% = 5"),
             "applied: A_B 63, USER2 5 / 1 1 98");
-  EXPECT_EQ(NotOnce({"Fetching Typist ID and Primary Group because no Author information is "
-                     "found for document #" +
-                     N(missing)}),
-            "");
+  EXPECT_TRUE(
+      Once({"Fetching Typist ID and Primary Group because no Author information is "
+            "found for document #" +
+            N(missing)}));
 }
 
 TEST_F(AddSecurityTest, WithoutAuthorAndTypistTheTemplatesNamedTrusteesStillApply) {
@@ -209,12 +208,12 @@ TEST_F(AddSecurityTest, WithoutAuthorAndTypistTheTemplatesNamedTrusteesStillAppl
     Grant(n, "GROUPS WHERE GROUP_ID = 'AXB'", 255);
     const int refreshes = Refreshes();
     EXPECT_EQ(Added(n, c.security_template), "applied: " + std::string(c.trustees) + " / 1 1 98");
-    EXPECT_EQ(NotOnce({"Notice: Unable to access profile author and typist information for "
-                       "document #" +
-                       N(n) +
-                       " (most likely this is because one or more of these values are not yet "
-                       "set)"}),
-              "");
+    EXPECT_TRUE(
+        Once({"Notice: Unable to access profile author and typist information for "
+              "document #" +
+              N(n) +
+              " (most likely this is because one or more of these values are not yet "
+              "set)"}));
     EXPECT_EQ(Refreshes(), refreshes + 1);
   }
   EXPECT_EQ(Count("SELECT 0, 191, SYSTEM_ID"), 0);
@@ -225,9 +224,8 @@ TEST_F(AddSecurityTest, BadCallsAndMissingProfilesAreRefused) {
   const long long n = Item("USER1", "USER1");
   EXPECT_EQ(Added(n, "  "), "failed:  / 0 0 ");
   EXPECT_EQ(Add(0, "GROUP:LIT = 5"), kFailed);
-  EXPECT_EQ(
-      NotOnce({"Cannot add security for document #" + N(n), "Cannot add security for document #0"}),
-      "");
+  EXPECT_TRUE(
+      Once({"Cannot add security for document #" + N(n), "Cannot add security for document #0"}));
 
   EXPECT_EQ(Add(987654321, "GROUP:LIT = 5"), kFailed);
   EXPECT_EQ(Count("Unable to locate profile for document 987654321 - cannot set security"), 1)

@@ -167,10 +167,9 @@ TEST_F(WorkspacesTest, FirstFolderBuildsTheTreeLaterFoldersOnlyTheirItems) {
   }
   EXPECT_EQ(Tree("LIB1"), three);
   EXPECT_EQ(Refreshes("LIB1"), 3);
-  EXPECT_EQ(NotOnce({"Workspace \"Matters\" successfully created for user USER1",
-                     "You have successfully added item \"C0003 Brown\" to the workspace "
-                     "\"Matters\" for USER1"}),
-            "");
+  EXPECT_TRUE(Once({"Workspace \"Matters\" successfully created for user USER1",
+                    "You have successfully added item \"C0003 Brown\" to the workspace "
+                    "\"Matters\" for USER1"}));
   EXPECT_EQ(connection().LibraryName() + " / " + context().options.LabelStatus,
             "LIB1 / Working on rule CLIENTS");
 }
