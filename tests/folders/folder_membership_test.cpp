@@ -13,9 +13,10 @@
 namespace sproutsmith::folders {
 namespace {
 
+// The logged-on user's id needs quoting inside SQL literals.
 class FolderMembershipTest : public testing::LibrarySession {
  protected:
-  void SetUp() override { Start({{.name = "LIB"}, {.name = "OTHER"}}, user_); }
+  void SetUp() override { Start({{.name = "LIB"}, {.name = "OTHER"}}, "O'NEIL"); }
 
   bool Link(long long doc, long long parent, const std::string& document_library = "LIB",
             const std::string& type = "F") {
@@ -28,8 +29,7 @@ class FolderMembershipTest : public testing::LibrarySession {
   }
   // The logged-on user's SYSTEM_ID.
   std::string Me() {
-    return Scalar("LIB", "SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = '" +
-                             testing::QuotesDoubled(user_) + "'");
+    return Scalar("LIB", "SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = 'O''NEIL'");
   }
   // The logged-on user leaves DOCS_SUPERVISORS for a group of universal access 127 that
   // holds no trustee entry anywhere, and whose name needs quoting; its SYSTEM_ID.
@@ -48,17 +48,7 @@ class FolderMembershipTest : public testing::LibrarySession {
     return group;
   }
 
-  std::string user_ = "DMADMIN";
   rules::RuleRecord rule_;
-};
-
-// A user id and a group id that need quoting inside SQL literals.
-class MembershipRightsTest : public FolderMembershipTest {
- protected:
-  void SetUp() override {
-    user_ = "O'NEIL";
-    FolderMembershipTest::SetUp();
-  }
 };
 
 TEST_F(FolderMembershipTest, AnExistingLinkOrTheFolderItselfNeedsNoDmObject) {
@@ -156,7 +146,7 @@ TEST_F(FolderMembershipTest, OnlyItemsOfStatusZeroOrThreeUnderAFolderWithItsFold
   EXPECT_EQ(Count("Opening profile object"), opened);
 }
 
-TEST_F(MembershipRightsTest, ParentRightsComeFromTrusteesOrTheGroupsUniversalAccess) {
+TEST_F(FolderMembershipTest, ParentRightsComeFromTrusteesOrTheGroupsUniversalAccess) {
   const std::string group = LeaveSupervisors();
   const std::string me = Me();
   struct Case {
@@ -199,7 +189,7 @@ TEST_F(MembershipRightsTest, ParentRightsComeFromTrusteesOrTheGroupsUniversalAcc
   EXPECT_TRUE(Once({"O'NEIL does not have rights to manage folders in library LIB"}));
 }
 
-TEST_F(MembershipRightsTest, SecuredItemsNeedTheRightToChangeThem) {
+TEST_F(FolderMembershipTest, SecuredItemsNeedTheRightToChangeThem) {
   LeaveSupervisors();
   const long long parent = MakeFolder("LIB", "PARENT");
   const long long child = MakeFolder("LIB", "CHILD");
@@ -268,11 +258,11 @@ TEST_F(FolderMembershipTest, ARemoteItemIsLinkedAndItsEmptyLinkRowRepaired) {
   Exec("OTHER",
        "DELETE FROM PEOPLEGROUPS WHERE GROUPS_SYSTEM_ID = (SELECT SYSTEM_ID FROM GROUPS WHERE "
        "GROUP_ID = 'DOCS_SUPERVISORS')");
-  Exec("OTHER", "UPDATE PEOPLE SET PRIMARY_GROUP = 0 WHERE USER_ID = 'DMADMIN'");
+  Exec("OTHER", "UPDATE PEOPLE SET PRIMARY_GROUP = 0 WHERE USER_ID = 'O''NEIL'");
   Exec("OTHER", "DELETE FROM STANDIN_RIGHTS WHERE RIGHT_NAME = 'User.SaveToRemoteLibrary'");
   EXPECT_FALSE(Link(refused, parent, "OTHER"));
   EXPECT_TRUE(
-      Once({"DMADMIN does not have rights to save folders to the (remote) Library LIB "
+      Once({"O'NEIL does not have rights to save folders to the (remote) Library LIB "
             "from library OTHER"}));
   EXPECT_EQ(Links(parent, refused), 0);
   EXPECT_EQ(connection().LibraryName(), "LIB");

@@ -119,22 +119,10 @@ TEST_F(InheritSecurityTest, BadCallsAndMissingProfilesAreRefused) {
             "0");
 }
 
-TEST_F(InheritSecurityTest, ALibraryWithoutTheSecurityLinkGetsTheShortUpdate) {
-  ASSERT_TRUE(connection().ConnectLibrary("PLAIN"));
-  const long long parent = SecuredParent("PLAIN");
-  const long long child = Item("USER1", "USER1", "PLAIN");
-  EXPECT_EQ(InheritSecurity(context(), connection(), child, parent, "PLAIN"), kApplied);
-  EXPECT_EQ(Secured(child, "PLAIN"),
-            "A_B 5, DOCS_USERS 63, LIT 127, O'BRIEN 31, USER1 191, USER3 255 / 1 0 ");
-  EXPECT_EQ(Count("UPDATE DOCSADM.PROFILE SET DEFAULT_RIGHTS = 1 WHERE SYSTEM_ID = " +
-                  Profile(child, "SYSTEM_ID", "PLAIN")),
-            1)
-      << Dump();
-}
-
 // The demo's mail room files a folder of library PLAIN under a client folder of DEMO. The
 // people's SYSTEM_IDs differ between the two: PARALEGALS is 9100010 in DEMO, 9100020 in
-// PLAIN, where 9100010 is DECOY; DEMO_ONLY exists in DEMO alone.
+// PLAIN, where 9100010 is DECOY; DEMO_ONLY exists in DEMO alone. PLAIN has no SEC_REASON and
+// no SECURITY_LINK column: the short update.
 TEST_F(InheritSecurityTest, AnItemInAnotherLibraryGetsTheFoldersTrusteesByTheirIds) {
   Exec("DEMO",
        "INSERT INTO GROUPS (SYSTEM_ID, GROUP_ID, GROUP_NAME) VALUES (9100010, 'PARALEGALS', 'P'), "
@@ -171,6 +159,9 @@ TEST_F(InheritSecurityTest, AnItemInAnotherLibraryGetsTheFoldersTrusteesByTheirI
     EXPECT_EQ(connection().LibraryName(), connected);
     EXPECT_TRUE(Once({"Group DEMO_ONLY of folder #" + p +
                       " is not in library PLAIN - not added to document #" + N(item)}));
+    EXPECT_EQ(Count("UPDATE DOCSADM.PROFILE SET DEFAULT_RIGHTS = 1 WHERE SYSTEM_ID = " +
+                    Profile(item, "SYSTEM_ID", "PLAIN")),
+              1);
     EXPECT_EQ(Secured(parent, "PLAIN"), unrelated);
     EXPECT_EQ(Secured(item), same_number_in_demo);
   }
