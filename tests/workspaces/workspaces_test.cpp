@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <functional>
 #include <map>
 #include <memory>
@@ -96,13 +95,11 @@ class WorkspacesTest : public testing::LibrarySession {
     const size_t from = Lines().size();
     const bool added = Add(item, folder, user, workspace);
     const std::vector<std::string> lines = Lines();
-    int counts[3] = {0, 0, 0};
+    const char* const kinds[] = {"INSERT", "PEOPLE", "REMOTE_LIBRARIES"};
+    int counts[3] = {};
     for (size_t i = from; i + 1 < lines.size(); ++i) {
       if (lines[i].rfind("Executing ", 0) != 0) continue;
-      for (int k = 0; k < 3; ++k) {
-        counts[k] += lines[i + 1].find(std::array{"INSERT", "PEOPLE", "REMOTE_LIBRARIES"}[k]) !=
-                     std::string::npos;
-      }
+      for (int k = 0; k < 3; ++k) counts[k] += lines[i + 1].find(kinds[k]) != std::string::npos;
     }
     return std::string(added ? "added: " : "refused: ") + N(counts[0]) + " inserts, " +
            N(counts[1]) + " on PEOPLE, " + N(counts[2]) + " on REMOTE_LIBRARIES";
