@@ -98,11 +98,13 @@ class SortingTest : public testing::LibrarySession {
     const Rows before = Items();
     std::string text = Sort(parent, limit) ? "sorted: " : "refused: ";
     const Rows after = Items();
-    size_t changed = after.size() - before.size();
+    // Rows added or removed count as changed too.
+    size_t changed = std::max(after.size(), before.size()) - std::min(after.size(), before.size());
     for (size_t i = 0; i < before.size() && i < after.size(); ++i) changed += after[i] != before[i];
-    text += Writes() + ", " + N(changed) + " changed;";
     const Names chain = Chain(parent);
-    for (const std::string& name : chain) text += " " + name;
+    std::string names;
+    for (const std::string& name : chain) names += (names.empty() ? "" : " ") + name;
+    text += Writes() + ", " + N(changed) + " changed; " + names;
     const std::string in = "#" + N(parent) + " in library MAIN";
     const int finished = Since("Finished sorting " + N(chain.size()) + " item(s) for folder " + in);
     const int unneeded = Since("Folder " + in + " did not need sorting");
@@ -121,13 +123,13 @@ TEST_F(SortingTest, OnlyRowsOutOfPlaceAreWrittenAndASecondSortWritesNothing) {
     const char* sorted;
   };
   const Case cases[] = {
-      {{"C", "A", "B"}, 3, " A B C"},
-      {{"A", "B", "C"}, 0, " A B C"},
-      {{"B", "A"}, 2, " A B"},
-      {{"A", "B", "D", "C"}, 3, " A B C D"},
+      {{"C", "A", "B"}, 3, "A B C"},
+      {{"A", "B", "C"}, 0, "A B C"},
+      {{"B", "A"}, 2, "A B"},
+      {{"A", "B", "D", "C"}, 3, "A B C D"},
       // One item added at the end of a sorted folder moves only its neighbours.
-      {{"A", "B", "C", "D", "E", "F", "G", "H", "J", "K", "I"}, 3, " A B C D E F G H I J K"},
-      {{"b", "A", "c"}, 2, " A b c"},  // names compare as the library compares them
+      {{"A", "B", "C", "D", "E", "F", "G", "H", "J", "K", "I"}, 3, "A B C D E F G H I J K"},
+      {{"b", "A", "c"}, 2, "A b c"},  // names compare as the library compares them
       {{}, 0, ""},
   };
   int number = 0;
@@ -136,7 +138,7 @@ TEST_F(SortingTest, OnlyRowsOutOfPlaceAreWrittenAndASecondSortWritesNothing) {
     const long long parent = FolderWith("Case " + std::to_string(number), c.stored);
     const std::string updates = N(c.updates);
     EXPECT_EQ(Sorted(parent), "sorted: " + updates + " updates, 0 inserts, " + updates +
-                                  " changed;" + c.sorted +
+                                  " changed; " + c.sorted +
                                   (c.updates > 0 ? "; finished" : "; not needed"))
         << Dump();
     if (number == 1) {
@@ -150,7 +152,7 @@ TEST_F(SortingTest, OnlyRowsOutOfPlaceAreWrittenAndASecondSortWritesNothing) {
       EXPECT_EQ(Since("pass #2"), 0);
     }
     EXPECT_EQ(Sorted(parent),
-              std::string("sorted: 0 updates, 0 inserts, 0 changed;") + c.sorted + "; not needed");
+              std::string("sorted: 0 updates, 0 inserts, 0 changed; ") + c.sorted + "; not needed");
   }
 
   // A folder of one item is never written, even with a chain that points nowhere.
