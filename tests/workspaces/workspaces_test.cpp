@@ -143,6 +143,8 @@ TEST_F(WorkspacesTest, FirstFolderBuildsTheTreeLaterFoldersOnlyTheirItems) {
       << Dump();
   EXPECT_EQ(Tree("LIB1"), Matters("9000001") + Item("C0001 Smith", f1, "1", "LIB1"));
   EXPECT_EQ(Tree("LIB2"), "");
+  EXPECT_EQ(connection().LibraryName() + " / " + context().options.LabelStatus,
+            "LIB1 / Working on rule CLIENTS");
 
   // The same user and workspace (any letter case): only the item, and no user look-ups.
   EXPECT_EQ(Sent("C0002 Jones", f2, "USER1", "MATTERS"),
