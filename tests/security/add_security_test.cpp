@@ -33,10 +33,10 @@ TEST_F(AddSecurityTest, TheDefaultTemplateGivesGroupsTheirRightsAndAuthorAndTypi
   context().options.LabelStatus = "Before";
   const int refreshes = Refreshes();
 
-  EXPECT_EQ(Added(n, security_template),
-            "applied: A_B 127, DOCS_SUPERVISORS 255, DOCS_USERS 63, LIT 127, USER1 191, USER2 191 "
-            "/ 1 1 98")
-      << Dump();
+  const std::string applied =
+      "applied: A_B 127, DOCS_SUPERVISORS 255, DOCS_USERS 63, LIT 127, USER1 191, USER2 191 / 1 1 "
+      "98";
+  EXPECT_EQ(Added(n, security_template), applied) << Dump();
   EXPECT_EQ(Refreshes(), refreshes + 1);
   EXPECT_EQ(context().options.LabelStatus, "Before");
   EXPECT_EQ(connection().LibraryName(), "DEMO");
@@ -62,7 +62,7 @@ TEST_F(AddSecurityTest, TheDefaultTemplateGivesGroupsTheirRightsAndAuthorAndTypi
 
   // The /XR switch leaves the client's views alone.
   context().state.CommandLine = "/G /XR";
-  EXPECT_EQ(Add(n, security_template), kApplied);
+  EXPECT_EQ(Added(n, security_template), applied);
   EXPECT_EQ(Refreshes(), refreshes + 1);
 }
 
