@@ -30,8 +30,20 @@ class FolderCreationTest : public testing::LibrarySession {
   long long Create(const std::string& name, int level = 1) {
     return creator_->CreateFolder({name, 0, "", "", level}, rule_, 3);
   }
-  std::string Of(long long doc, const std::string& sql_tail) {
-    return Scalar("LIB", sql_tail + std::to_string(doc));
+  // The folder's rows: its name, application, typist and form, its FOLDER row's PATH and
+  // whether it has a LAST_UPDATE, its ROOT_OBJECT name and its activity rows of the kinds a
+  // folder must not have.
+  std::string Rows(long long doc) {
+    return Scalar("LIB",
+                  "SELECT P.DOCNAME || '|' || A.APPLICATION || '|' || U.USER_ID || '|' || "
+                  "F.FORM_NAME || '|' || D.PATH || '|' || (D.LAST_UPDATE IS NOT NULL) || '|' || "
+                  "COALESCE(R.DISPLAYNAME, '-') || '|' || (SELECT COUNT(*) FROM ACTIVITYLOG L "
+                  "WHERE L.ACTIVITY_TYPE IN (45, 46, 47) AND L.DOCNUMBER = P.DOCNUMBER) FROM "
+                  "PROFILE P JOIN APPS A ON A.SYSTEM_ID = P.APPLICATION JOIN PEOPLE U ON "
+                  "U.SYSTEM_ID = P.TYPIST JOIN FORMS F ON F.SYSTEM_ID = P.FORM JOIN FOLDER D ON "
+                  "D.DOCNUMBER = P.DOCNUMBER LEFT JOIN ROOT_OBJECT R ON R.DOCNUMBER = "
+                  "P.DOCNUMBER WHERE P.DOCNUMBER = " +
+                      N(doc));
   }
   // The logged-on user loses DOCS_SUPERVISORS; `rights` are granted instead.
   void Demote(const std::vector<std::string>& rights) {
@@ -56,22 +68,7 @@ TEST_F(FolderCreationTest, ANewPublicTopLevelFolder) {
   const long long folder = Create("FIRM MATTERS");
   ASSERT_GT(folder, 0) << Dump();
   EXPECT_FALSE(creator_->FolderExisted());
-  EXPECT_EQ(Of(folder, "SELECT DOCNAME FROM PROFILE WHERE DOCNUMBER = "), "FIRM MATTERS");
-  EXPECT_EQ(Of(folder,
-               "SELECT A.APPLICATION FROM PROFILE P JOIN APPS A ON A.SYSTEM_ID = "
-               "P.APPLICATION WHERE P.DOCNUMBER = "),
-            "FOLDER");
-  EXPECT_EQ(Of(folder,
-               "SELECT U.USER_ID FROM PROFILE P JOIN PEOPLE U ON U.SYSTEM_ID = P.TYPIST "
-               "WHERE P.DOCNUMBER = "),
-            "DMADMIN");
-  EXPECT_EQ(Of(folder, "SELECT PATH FROM FOLDER WHERE DOCNUMBER = "), "ARBORLINE R1");
-  EXPECT_NE(Of(folder, "SELECT LAST_UPDATE FROM FOLDER WHERE DOCNUMBER = "), "NULL");
-  EXPECT_EQ(Of(folder, "SELECT DISPLAYNAME FROM ROOT_OBJECT WHERE DOCNUMBER = "), "FIRM MATTERS");
-  EXPECT_EQ(Of(folder,
-               "SELECT COUNT(*) FROM ACTIVITYLOG WHERE ACTIVITY_TYPE IN (45, 46, 47) AND "
-               "DOCNUMBER = "),
-            "0");
+  EXPECT_EQ(Rows(folder), "FIRM MATTERS|FOLDER|DMADMIN|FOLDER_PROF|ARBORLINE R1|1|FIRM MATTERS|0");
   EXPECT_EQ(Count("Saving Folder to change form to"), 0);  // the default form: one save
   EXPECT_EQ(Count("Error: "), 0) << Dump();
 
@@ -80,7 +77,7 @@ TEST_F(FolderCreationTest, ANewPublicTopLevelFolder) {
   EXPECT_EQ(Create("FIRM MATTERS"), folder);
   EXPECT_TRUE(creator_->FolderExisted());
   EXPECT_EQ(Scalar("LIB", "SELECT COUNT(*) FROM PROFILE"), profiles);
-  EXPECT_EQ(NotOnce({"Folder \"FIRM MATTERS\" already exists as folder #" + N(folder)}), "");
+  EXPECT_TRUE(Once({"Folder \"FIRM MATTERS\" already exists as folder #" + N(folder)}));
 }
 
 TEST_F(FolderCreationTest, ANamedFormAndAFolderThatIsNotPublic) {
@@ -88,13 +85,9 @@ TEST_F(FolderCreationTest, ANamedFormAndAFolderThatIsNotPublic) {
   rule_.Set(RuleKey::kCreatePublicFolders, "0");
   const long long folder = Create("PRIVATE");
   ASSERT_GT(folder, 0) << Dump();
-  EXPECT_EQ(Count("Saving Folder to change form to FOLDER_PROF"), 1);
-  EXPECT_EQ(Of(folder,
-               "SELECT F.FORM_NAME FROM PROFILE P JOIN FORMS F ON F.SYSTEM_ID = P.FORM "
-               "WHERE P.DOCNUMBER = "),
-            "FOLDER_PROF");
-  EXPECT_EQ(Of(folder, "SELECT COUNT(*) FROM ROOT_OBJECT WHERE DOCNUMBER = "), "0");
-  EXPECT_EQ(Count("Not setting profile object #"), 1);
+  EXPECT_EQ(Rows(folder), "PRIVATE|FOLDER|DMADMIN|FOLDER_PROF|ARBORLINE R1|1|-|0");
+  EXPECT_TRUE(
+      Once({"Saving Folder to change form to FOLDER_PROF", "Not setting profile object #"}));
 }
 
 TEST_F(FolderCreationTest, TheOperatorConfirmsEveryNewTopLevelFolder) {
@@ -104,9 +97,8 @@ TEST_F(FolderCreationTest, TheOperatorConfirmsEveryNewTopLevelFolder) {
   install_.ui.answers = {Answer::kCancel};
   EXPECT_EQ(Create("ASKED"), 0);
   EXPECT_FALSE(install_.state.CancelRequested);
-  EXPECT_EQ(
-      NotOnce({"You have decided not to create a top-level folder named \"ASKED\" in library LIB"}),
-      "");
+  EXPECT_TRUE(
+      Once({"You have decided not to create a top-level folder named \"ASKED\" in library LIB"}));
 
   install_.ui.answers = {Answer::kNo};
   EXPECT_EQ(Create("ASKED"), 0);
@@ -129,8 +121,8 @@ TEST_F(FolderCreationTest, TheOperatorConfirmsEveryNewTopLevelFolder) {
 TEST_F(FolderCreationTest, RightsToCreateFolders) {
   Demote({});
   EXPECT_EQ(Create("NO RIGHTS"), 0);
-  EXPECT_EQ(
-      NotOnce({"Library Administrator does not have rights to manage folders in library LIB"}), "");
+  EXPECT_TRUE(
+      Once({"Library Administrator does not have rights to manage folders in library LIB"}));
   // Creating folders, but not managing root folders: no public top level.
   Demote({"User.CreateFolder"});
   EXPECT_EQ(Create("PUBLIC"), 0);

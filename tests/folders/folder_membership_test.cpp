@@ -13,9 +13,10 @@
 namespace sproutsmith::folders {
 namespace {
 
+// The logged-on user's id needs quoting inside SQL literals.
 class FolderMembershipTest : public testing::LibrarySession {
  protected:
-  void SetUp() override { Start({{.name = "LIB"}, {.name = "OTHER"}}, user_); }
+  void SetUp() override { Start({{.name = "LIB"}, {.name = "OTHER"}}, "O'NEIL"); }
 
   bool Link(long long doc, long long parent, const std::string& document_library = "LIB",
             const std::string& type = "F") {
@@ -28,8 +29,7 @@ class FolderMembershipTest : public testing::LibrarySession {
   }
   // The logged-on user's SYSTEM_ID.
   std::string Me() {
-    return Scalar("LIB", "SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = '" +
-                             testing::QuotesDoubled(user_) + "'");
+    return Scalar("LIB", "SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = 'O''NEIL'");
   }
   // The logged-on user leaves DOCS_SUPERVISORS for a group of universal access 127 that
   // holds no trustee entry anywhere, and whose name needs quoting; its SYSTEM_ID.
@@ -48,17 +48,7 @@ class FolderMembershipTest : public testing::LibrarySession {
     return group;
   }
 
-  std::string user_ = "DMADMIN";
   rules::RuleRecord rule_;
-};
-
-// A user id and a group id that need quoting inside SQL literals.
-class MembershipRightsTest : public FolderMembershipTest {
- protected:
-  void SetUp() override {
-    user_ = "O'NEIL";
-    FolderMembershipTest::SetUp();
-  }
 };
 
 TEST_F(FolderMembershipTest, AnExistingLinkOrTheFolderItselfNeedsNoDmObject) {
@@ -67,9 +57,8 @@ TEST_F(FolderMembershipTest, AnExistingLinkOrTheFolderItselfNeedsNoDmObject) {
   const std::string links = Scalar("LIB", "SELECT COUNT(*) FROM FOLDER_ITEM");
 
   EXPECT_TRUE(Link(child, parent));
-  EXPECT_EQ(NotOnce({"Folder_Item #" + N(child) + " in library LIB exists in folder #" + N(parent) +
-                     " in library LIB"}),
-            "");
+  EXPECT_TRUE(Once({"Folder_Item #" + N(child) + " in library LIB exists in folder #" + N(parent) +
+                    " in library LIB"}));
   EXPECT_EQ(Count("Opening profile object"), 0);
   EXPECT_EQ(Count("Opening Parent folder object"), 0);
 
@@ -95,13 +84,12 @@ TEST_F(FolderMembershipTest, ANewSubfolderIsLinkedAndThePathLogged) {
       Scalar("LIB", "SELECT NODE_TYPE || ISFIRST FROM FOLDER_ITEM WHERE DOCNUMBER = " + N(child)),
       "FY");
   const std::string c = N(child), p = N(parent);
-  EXPECT_EQ(
-      NotOnce({"Opening profile object #" + c + " for AddFolderItem in library LIB",
-               "Document #" + c + " is not secured", "Folder #" + p + " is not secured",
-               "Adding subfolder #" + c + " in library LIB to folder #" + p + " in library LIB",
-               "Profile added to folder with 0 trustee(s)",
-               "Folder Item #" + c + " successfully added to folder #" + p + "."}),
-      "");
+  EXPECT_TRUE(
+      Once({"Opening profile object #" + c + " for AddFolderItem in library LIB",
+            "Document #" + c + " is not secured", "Folder #" + p + " is not secured",
+            "Adding subfolder #" + c + " in library LIB to folder #" + p + " in library LIB",
+            "Profile added to folder with 0 trustee(s)",
+            "Folder Item #" + c + " successfully added to folder #" + p + "."}));
   EXPECT_LT(LineOf("Adding subfolder"), LineOf("successfully added"));
   // Saved after the link, and again with the metadata it received.
   EXPECT_EQ(Count("Folder object saved to #" + p + " in library LIB"), 2);
@@ -111,9 +99,8 @@ TEST_F(FolderMembershipTest, ANewSubfolderIsLinkedAndThePathLogged) {
   const std::string doc = N(Document());
   ASSERT_TRUE(Link(Document(), parent, "LIB", "D")) << Dump();
   EXPECT_EQ(Scalar("LIB", "SELECT NODE_TYPE FROM FOLDER_ITEM WHERE DOCNUMBER = " + doc), "D");
-  EXPECT_EQ(NotOnce({"Adding folder item #" + doc + " in library LIB to folder #" + p,
-                     "Profile object set with 0 trustee(s)"}),
-            "");
+  EXPECT_TRUE(Once({"Adding folder item #" + doc + " in library LIB to folder #" + p,
+                    "Profile object set with 0 trustee(s)"}));
 }
 
 TEST_F(FolderMembershipTest, OnlyItemsOfStatusZeroOrThreeUnderAFolderWithItsFolderRowAreLinked) {
@@ -153,13 +140,13 @@ TEST_F(FolderMembershipTest, OnlyItemsOfStatusZeroOrThreeUnderAFolderWithItsFold
   };
   for (const Case& c : cases) {
     EXPECT_FALSE(Link(c.doc, c.parent)) << c.line;
-    EXPECT_EQ(NotOnce({c.line}), "");
+    EXPECT_TRUE(Once({c.line}));
   }
   EXPECT_EQ(Scalar("LIB", "SELECT COUNT(*) FROM FOLDER_ITEM"), links);
   EXPECT_EQ(Count("Opening profile object"), opened);
 }
 
-TEST_F(MembershipRightsTest, ParentRightsComeFromTrusteesOrTheGroupsUniversalAccess) {
+TEST_F(FolderMembershipTest, ParentRightsComeFromTrusteesOrTheGroupsUniversalAccess) {
   const std::string group = LeaveSupervisors();
   const std::string me = Me();
   struct Case {
@@ -190,9 +177,8 @@ TEST_F(MembershipRightsTest, ParentRightsComeFromTrusteesOrTheGroupsUniversalAcc
     if (!c.linked) ++refused;
     EXPECT_EQ(Count("does not have adequate rights to Parent folder #"), refused) << label;
     if (!c.linked) {
-      EXPECT_EQ(NotOnce({"O'NEIL does not have adequate rights to Parent folder #" + N(parent) +
-                         " in library LIB"}),
-                "");
+      EXPECT_TRUE(Once({"O'NEIL does not have adequate rights to Parent folder #" + N(parent) +
+                        " in library LIB"}));
     }
   }
 
@@ -200,10 +186,10 @@ TEST_F(MembershipRightsTest, ParentRightsComeFromTrusteesOrTheGroupsUniversalAcc
   Exec("LIB", "UPDATE GROUPS SET UNIV_ACCESS = 255 WHERE SYSTEM_ID = " + group);
   Exec("LIB", "DELETE FROM STANDIN_RIGHTS WHERE RIGHT_NAME = 'User.CreateFolder'");
   EXPECT_FALSE(Link(MakeFolder("LIB", "CHILD"), MakeFolder("LIB", "PARENT")));
-  EXPECT_EQ(NotOnce({"O'NEIL does not have rights to manage folders in library LIB"}), "");
+  EXPECT_TRUE(Once({"O'NEIL does not have rights to manage folders in library LIB"}));
 }
 
-TEST_F(MembershipRightsTest, SecuredItemsNeedTheRightToChangeThem) {
+TEST_F(FolderMembershipTest, SecuredItemsNeedTheRightToChangeThem) {
   LeaveSupervisors();
   const long long parent = MakeFolder("LIB", "PARENT");
   const long long child = MakeFolder("LIB", "CHILD");
@@ -214,7 +200,7 @@ TEST_F(MembershipRightsTest, SecuredItemsNeedTheRightToChangeThem) {
                   Me() + ", 1 FROM PROFILE WHERE DOCNUMBER = " + c);
   Exec("LIB", "UPDATE GROUPS SET UNIV_ACCESS = 255 WHERE UNIV_ACCESS = 127");
   EXPECT_FALSE(Link(child, parent));
-  EXPECT_EQ(NotOnce({"User O'NEIL has insufficient rights to document #" + c}), "");
+  EXPECT_TRUE(Once({"User O'NEIL has insufficient rights to document #" + c}));
   EXPECT_EQ(Links(parent, child), 0);
 
   Exec("LIB",
@@ -222,7 +208,7 @@ TEST_F(MembershipRightsTest, SecuredItemsNeedTheRightToChangeThem) {
        "PROFILE WHERE DOCNUMBER = " +
            c + ")");
   EXPECT_TRUE(Link(child, parent)) << Dump();
-  EXPECT_EQ(NotOnce({"User O'NEIL appears to have sufficient rights to document #" + c}), "");
+  EXPECT_TRUE(Once({"User O'NEIL appears to have sufficient rights to document #" + c}));
 }
 
 TEST_F(FolderMembershipTest, RefreshSwitchesSuppressTheirOwnRefresh) {
@@ -255,18 +241,16 @@ TEST_F(FolderMembershipTest, ARemoteItemIsLinkedAndItsEmptyLinkRowRepaired) {
                               " AND LIBRARY = (SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE "
                               "LIBRARY_NAME = 'OTHER')"),
             N(child));
-  EXPECT_EQ(NotOnce({"Document #0 is currently set to Folder Item system_id #",
-                     "Inserting Document # for the new Folder Item"}),
-            "");
+  EXPECT_TRUE(Once({"Document #0 is currently set to Folder Item system_id #",
+                    "Inserting Document # for the new Folder Item"}));
   // The item's own library keeps its copy of the link.
   EXPECT_EQ(Links(parent, child, "OTHER"), 1);
   EXPECT_EQ(connection().LibraryName(), "LIB");
 
   // Linked once: the second call finds the row.
   EXPECT_TRUE(Link(child, parent, "OTHER"));
-  EXPECT_EQ(NotOnce({"Folder_Item #" + N(child) + " in library OTHER exists in folder #" +
-                     N(parent) + " in library LIB"}),
-            "");
+  EXPECT_TRUE(Once({"Folder_Item #" + N(child) + " in library OTHER exists in folder #" +
+                    N(parent) + " in library LIB"}));
   EXPECT_EQ(Links(parent, child), 1);
 
   // Not a supervisor in the item's library, and without the right to save to others there.
@@ -274,12 +258,12 @@ TEST_F(FolderMembershipTest, ARemoteItemIsLinkedAndItsEmptyLinkRowRepaired) {
   Exec("OTHER",
        "DELETE FROM PEOPLEGROUPS WHERE GROUPS_SYSTEM_ID = (SELECT SYSTEM_ID FROM GROUPS WHERE "
        "GROUP_ID = 'DOCS_SUPERVISORS')");
-  Exec("OTHER", "UPDATE PEOPLE SET PRIMARY_GROUP = 0 WHERE USER_ID = 'DMADMIN'");
+  Exec("OTHER", "UPDATE PEOPLE SET PRIMARY_GROUP = 0 WHERE USER_ID = 'O''NEIL'");
   Exec("OTHER", "DELETE FROM STANDIN_RIGHTS WHERE RIGHT_NAME = 'User.SaveToRemoteLibrary'");
   EXPECT_FALSE(Link(refused, parent, "OTHER"));
-  EXPECT_EQ(NotOnce({"DMADMIN does not have rights to save folders to the (remote) Library LIB "
-                     "from library OTHER"}),
-            "");
+  EXPECT_TRUE(
+      Once({"O'NEIL does not have rights to save folders to the (remote) Library LIB "
+            "from library OTHER"}));
   EXPECT_EQ(Links(parent, refused), 0);
   EXPECT_EQ(connection().LibraryName(), "LIB");
 }

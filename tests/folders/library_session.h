@@ -29,13 +29,14 @@ class LibrarySession : public EngineSession {
                             "SELECT COUNT(*) FROM STANDIN_EVENTS WHERE EVENT_NAME = "
                             "'DOCSOPEN.RefreshAllViews'"));
   }
-  // The log lines of `expected` not logged exactly once, with the log ("" when each was).
-  std::string NotOnce(const std::vector<std::string>& expected) const {
+  // Whether each line of `expected` was logged exactly once; if not, which were not, and the log.
+  ::testing::AssertionResult Once(const std::vector<std::string>& expected) const {
     std::string missing;
     for (const std::string& line : expected) {
       if (Count(line) != 1) missing += line + " (" + std::to_string(Count(line)) + " times)\n";
     }
-    return missing.empty() ? "" : missing + "in:\n" + Dump();
+    if (missing.empty()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << missing << "in:\n" << Dump();
   }
 
   std::string home_ = "LIB";

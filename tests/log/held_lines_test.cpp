@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -116,18 +115,13 @@ TEST_F(HeldLinesTest, ALogGoneOrFullOfTextHoldsNothingBack) {
   EXPECT_LT(on_disk.size(), 101u);
 }
 
-// The system's files, with every open counted where another thread can wait for it, and
-// refused while `refuse` is set.
+// Another file system's files, with every open counted where another thread can wait for it.
 class WatchedFiles final : public os::FileSystem {
  public:
+  explicit WatchedFiles(os::FileSystem& inner) : inner_(inner) {}
   std::unique_ptr<os::AppendFile> OpenForAppend(const std::string& path,
                                                 std::string* error) override {
-    std::unique_ptr<os::AppendFile> file;
-    if (refuse) {
-      *error = "Input/output error";
-    } else {
-      file = inner_.OpenForAppend(path, error);
-    }
+    std::unique_ptr<os::AppendFile> file = inner_.OpenForAppend(path, error);
     {
       const std::lock_guard<std::mutex> lock(mutex_);
       ++opens_;
@@ -150,10 +144,8 @@ class WatchedFiles final : public os::FileSystem {
     return opened_.wait_for(lock, std::chrono::minutes(1), [&] { return opens_ >= n; });
   }
 
-  std::atomic<bool> refuse{false};
-
  private:
-  os::SystemFileSystem inner_;
+  os::FileSystem& inner_;
   std::mutex mutex_;
   std::condition_variable opened_;
   int opens_ = 0;
@@ -162,7 +154,9 @@ class WatchedFiles final : public os::FileSystem {
 using LateWriterTest = HeldLinesTest;
 
 TEST_F(LateWriterTest, LinesNothingElseWritesReachTheFileByThemselvesInOrder) {
-  WatchedFiles files;
+  // The second open fails.
+  files_.Fail(os::FailingFileSystem::Operation::kOpen, 2, false, "Input/output error");
+  WatchedFiles files(files_);
   Log log(clock_, state_, options_, ui_, files);
   log.OnWriteFailure([&](const std::string& why) { reports_.push_back(why); });
   log.StartLateWriter();
@@ -170,10 +164,8 @@ TEST_F(LateWriterTest, LinesNothingElseWritesReachTheFileByThemselvesInOrder) {
   // The clock stands still: by the lines' own times nothing would ever be due.
   log.AddLog("first");
   ASSERT_TRUE(files.WaitForOpens(1));
-  files.refuse = true;
   log.AddLog("lost");
   ASSERT_TRUE(files.WaitForOpens(2));
-  files.refuse = false;
   // The late writer's failure is reported here, with the next line, and only once.
   EXPECT_TRUE(reports_.empty());
   log.AddLog("next");

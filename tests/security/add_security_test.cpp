@@ -16,15 +16,16 @@ class AddSecurityTest : public SecuritySession {
     return AddSecurity(context(), connection(), n, security_template, Rule(append), doc_type,
                        "DEMO", item_library);
   }
-  std::string DefaultTemplate() {
-    return Scalar("DEMO",
-                  "SELECT CHAR_VAL FROM QUIL_SETTINGS WHERE SECTION_KEY = 'RULE_SECURITY' "
-                  "LIMIT 1");
+  // Add() as Left() tells it.
+  std::string Added(long long n, const std::string& security_template, bool append = false,
+                    const std::string& doc_type = "F", const std::string& item_library = "DEMO") {
+    return Left(Add(n, security_template, append, doc_type, item_library), n, item_library);
   }
 };
 
 TEST_F(AddSecurityTest, TheDefaultTemplateGivesGroupsTheirRightsAndAuthorAndTypistFullRights) {
-  const std::string security_template = DefaultTemplate();
+  const std::string security_template = Scalar(
+      "DEMO", "SELECT CHAR_VAL FROM QUIL_SETTINGS WHERE SECTION_KEY = 'RULE_SECURITY' LIMIT 1");
   ASSERT_EQ(security_template,
             "%AUTHOR.PRIMARY_GROUP% = 127; %TYPIST.PRIMARY_GROUP% = 127; "
             "GROUP:DOCS_SUPERVISORS = 255; GROUP:DOCS_USERS = 63");
@@ -32,34 +33,37 @@ TEST_F(AddSecurityTest, TheDefaultTemplateGivesGroupsTheirRightsAndAuthorAndTypi
   context().options.LabelStatus = "Before";
   const int refreshes = Refreshes();
 
-  EXPECT_EQ(Add(n, security_template), kApplied);
-  EXPECT_EQ(Trustees(n),
-            "A_B 127, DOCS_SUPERVISORS 255, DOCS_USERS 63, LIT 127, USER1 191, USER2 191")
-      << Dump();
-  EXPECT_EQ(Secured(n), "1 1 98");
+  const std::string applied =
+      "applied: A_B 127, DOCS_SUPERVISORS 255, DOCS_USERS 63, LIT 127, USER1 191, USER2 191 / 1 1 "
+      "98";
+  EXPECT_EQ(Added(n, security_template), applied) << Dump();
   EXPECT_EQ(Refreshes(), refreshes + 1);
   EXPECT_EQ(context().options.LabelStatus, "Before");
   EXPECT_EQ(connection().LibraryName(), "DEMO");
 
   const std::string d = N(n);
-  EXPECT_EQ(
-      NotOnce({"AddSecurity: Assigning security for document #" + d + " using template \"" +
-                   security_template + "\"",
-               "Adding trustee LIT with rights 127", "Adding trustee A_B with rights 127",
-               "4 trustee(s) identified for this document",
-               "Removing existing trustees from document #" + d, "Adding security for author USER1",
-               "Adding security for typist USER2", "Posting 4 folder trustees to profiled document",
-               "Enabling document security for document #" + d + " in library DEMO",
-               "Finished adding 4 template trustees to profiled document #" + d,
-               "UPDATE DOCSADM.PROFILE SET DEFAULT_RIGHTS = 1, SECURITY_LINK = SYSTEM_ID, "
-               "SEC_REASON_LINK = 98 WHERE SYSTEM_ID = " +
-                   Profile(n, "SYSTEM_ID")}),
-      "");
+  EXPECT_TRUE(
+      Once({"AddSecurity: Assigning security for document #" + d + " using template \"" +
+                security_template + "\"",
+            "Adding trustee LIT with rights 127", "Adding trustee A_B with rights 127",
+            "4 trustee(s) identified for this document",
+            "Removing existing trustees from document #" + d, "Adding security for author USER1",
+            "Adding security for typist USER2", "Posting 4 folder trustees to profiled document",
+            "Enabling document security for document #" + d + " in library DEMO",
+            "Finished adding 4 template trustees to profiled document #" + d,
+            "UPDATE DOCSADM.PROFILE SET DEFAULT_RIGHTS = 1, SECURITY_LINK = SYSTEM_ID, "
+            "SEC_REASON_LINK = 98 WHERE SYSTEM_ID = " +
+                Profile(n, "SYSTEM_ID")}));
   // Secured before any trustee row is touched; full rights after the template's rows.
   EXPECT_LT(LineOf("Enabling document security"), LineOf("Removing existing trustees"));
   EXPECT_LT(LineOf("Posting 4 folder"), LineOf("Adding security for author"));
   EXPECT_EQ(Count("Adding DOCS_USERS security"), 0);
   EXPECT_EQ(Count("SQL Error"), 0);
+
+  // The /XR switch leaves the client's views alone.
+  context().state.CommandLine = "/G /XR";
+  EXPECT_EQ(Added(n, security_template), applied);
+  EXPECT_EQ(Refreshes(), refreshes + 1);
 }
 
 TEST_F(AddSecurityTest, EachTrusteeFormReachesExactlyTheNamedUserOrGroup) {
@@ -91,9 +95,8 @@ TEST_F(AddSecurityTest, EachTrusteeFormReachesExactlyTheNamedUserOrGroup) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.security_template);
     const long long n = Item(c.author, c.typist);
-    EXPECT_EQ(Add(n, c.security_template), kApplied);
-    EXPECT_EQ(Trustees(n), c.trustees) << Dump();
-    EXPECT_EQ(DefaultRights(n), "1");
+    EXPECT_EQ(Added(n, c.security_template), "applied: " + std::string(c.trustees) + " / 1 1 98")
+        << Dump();
   }
   EXPECT_EQ(Count("SQL Error"), 0) << Dump();
 }
@@ -123,8 +126,8 @@ TEST_F(AddSecurityTest, ATemplateThatReachesNobodyLeavesTheItemAsItWas) {
     Exec("DEMO", "UPDATE PROFILE SET DEFAULT_RIGHTS = " + N(c.default_rights) +
                      " WHERE DOCNUMBER = " + N(n));
     EXPECT_EQ(Add(n, c.security_template, c.append), kNothingToApply) << Dump();
-    EXPECT_EQ(Trustees(n), "AXB 255, USER1 191");
-    EXPECT_EQ(DefaultRights(n), N(c.default_rights));
+    EXPECT_EQ(Trustees(n) + " / " + Profile(n, "DEFAULT_RIGHTS"),
+              "AXB 255, USER1 191 / " + N(c.default_rights));
   }
   EXPECT_EQ(Count("No trustees identified for this template"), 2);
   EXPECT_EQ(Count("Note: No trustee row was written to document #"), 3) << Dump();
@@ -142,16 +145,13 @@ TEST_F(AddSecurityTest, AppendModeUpdatesTheItemsRowsAndReplaceModeRewritesThem)
     Grant(n, "PEOPLE WHERE USER_ID = 'USER3'", 255);
     const int authors = Count("Adding security for author USER1");
 
-    EXPECT_EQ(Add(n, security_template, append), kApplied);
-    const std::string expected = std::string(append ? "AXB 255, " : "") +
-                                 "DOCS_USERS 127, LIT 63, USER1 191, USER2 191, USER3 5";
-    EXPECT_EQ(Trustees(n), expected) << Dump();
+    const std::string expected = std::string("applied: ") + (append ? "AXB 255, " : "") +
+                                 "DOCS_USERS 127, LIT 63, USER1 191, USER2 191, USER3 5 / 1 1 98";
+    EXPECT_EQ(Added(n, security_template, append), expected) << Dump();
     // The author already had a row: append mode leaves it alone.
     EXPECT_EQ(Count("Adding security for author USER1"), authors + (append ? 0 : 1));
-
     // Again: the same set, no row twice.
-    EXPECT_EQ(Add(n, security_template, append), kApplied);
-    EXPECT_EQ(Trustees(n), expected);
+    EXPECT_EQ(Added(n, security_template, append), expected);
   }
   EXPECT_EQ(Count("Retrieving existing trustees from document #"), 2);
   EXPECT_EQ(Count("Removing existing trustees from document #"), 2);
@@ -161,35 +161,30 @@ TEST_F(AddSecurityTest, AppendModeUpdatesTheItemsRowsAndReplaceModeRewritesThem)
 TEST_F(AddSecurityTest, ADocumentIsSecuredOnlyWhenTheRuleAppendsTrustees) {
   const long long document = Document();
   SetPeople(document, "USER1", "USER1");
-  const std::string before = Trustees(document);
+  const std::string before = Secured(document);
+  ASSERT_EQ(before.substr(before.find(" / ")), " / 0 0 ");
 
-  EXPECT_EQ(Add(document, "GROUP:LIT = 63", false, "D"), kNothingToApply);
-  EXPECT_EQ(NotOnce({"NOT adding security for document #" + N(document)}), "");
-  EXPECT_EQ(Trustees(document), before);
-  EXPECT_EQ(DefaultRights(document), "0");
-
-  EXPECT_EQ(Add(document, "GROUP:LIT = 63", true, "D"), kApplied);
-  EXPECT_EQ(Trustees(document), "LIT 63, USER1 191");
-  EXPECT_EQ(DefaultRights(document), "1");
+  EXPECT_EQ(Added(document, "GROUP:LIT = 63", false, "D"), "nothing to apply: " + before);
+  EXPECT_TRUE(Once({"NOT adding security for document #" + N(document)}));
+  EXPECT_EQ(Added(document, "GROUP:LIT = 63", true, "D"), "applied: LIT 63, USER1 191 / 1 1 98");
 }
 
 TEST_F(AddSecurityTest, WithoutAuthorTheTypistStandsIn) {
   // Author 0: repaired to the typist before anything else.
   const long long zero = Item("", "USER2");
   Exec("DEMO", "UPDATE PROFILE SET AUTHOR = 0 WHERE DOCNUMBER = " + N(zero));
-  EXPECT_EQ(Add(zero, "%AUTHOR.PRIMARY_GROUP% = 63"), kApplied);
+  EXPECT_EQ(Added(zero, "%AUTHOR.PRIMARY_GROUP% = 63"), "applied: A_B 63, USER2 191 / 1 1 98");
   EXPECT_EQ(Profile(zero, "AUTHOR = TYPIST"), "1");
-  EXPECT_EQ(Trustees(zero), "A_B 63, USER2 191");
 
   // An author that is not in PEOPLE: the typist's facts are used.
   const long long missing = Item("USER1", "USER2");
   Exec("DEMO", "UPDATE PROFILE SET AUTHOR = 8999999 WHERE DOCNUMBER = " + N(missing));
-  EXPECT_EQ(Add(missing, "%AUTHOR.PRIMARY_GROUP% = 63; %TYPIST% = 5"), kApplied);
-  EXPECT_EQ(NotOnce({"Fetching Typist ID and Primary Group because no Author information is "
-                     "found for document #" +
-                     N(missing)}),
-            "");
-  EXPECT_EQ(Trustees(missing), "A_B 63, USER2 5");
+  EXPECT_EQ(Added(missing, "%AUTHOR.PRIMARY_GROUP% = 63; %TYPIST% = 5"),
+            "applied: A_B 63, USER2 5 / 1 1 98");
+  EXPECT_TRUE(
+      Once({"Fetching Typist ID and Primary Group because no Author information is "
+            "found for document #" +
+            N(missing)}));
 }
 
 TEST_F(AddSecurityTest, WithoutAuthorAndTypistTheTemplatesNamedTrusteesStillApply) {
@@ -212,15 +207,13 @@ TEST_F(AddSecurityTest, WithoutAuthorAndTypistTheTemplatesNamedTrusteesStillAppl
     const long long n = Item("", "");
     Grant(n, "GROUPS WHERE GROUP_ID = 'AXB'", 255);
     const int refreshes = Refreshes();
-    EXPECT_EQ(Add(n, c.security_template), kApplied);
-    EXPECT_EQ(NotOnce({"Notice: Unable to access profile author and typist information for "
-                       "document #" +
-                       N(n) +
-                       " (most likely this is because one or more of these values are not yet "
-                       "set)"}),
-              "");
-    EXPECT_EQ(Trustees(n), c.trustees);
-    EXPECT_EQ(Secured(n), "1 1 98");
+    EXPECT_EQ(Added(n, c.security_template), "applied: " + std::string(c.trustees) + " / 1 1 98");
+    EXPECT_TRUE(
+        Once({"Notice: Unable to access profile author and typist information for "
+              "document #" +
+              N(n) +
+              " (most likely this is because one or more of these values are not yet "
+              "set)"}));
     EXPECT_EQ(Refreshes(), refreshes + 1);
   }
   EXPECT_EQ(Count("SELECT 0, 191, SYSTEM_ID"), 0);
@@ -229,30 +222,25 @@ TEST_F(AddSecurityTest, WithoutAuthorAndTypistTheTemplatesNamedTrusteesStillAppl
 
 TEST_F(AddSecurityTest, BadCallsAndMissingProfilesAreRefused) {
   const long long n = Item("USER1", "USER1");
-  EXPECT_EQ(Add(n, "  "), kFailed);
+  EXPECT_EQ(Added(n, "  "), "failed:  / 0 0 ");
   EXPECT_EQ(Add(0, "GROUP:LIT = 5"), kFailed);
-  EXPECT_EQ(
-      NotOnce({"Cannot add security for document #" + N(n), "Cannot add security for document #0"}),
-      "");
+  EXPECT_TRUE(
+      Once({"Cannot add security for document #" + N(n), "Cannot add security for document #0"}));
 
   EXPECT_EQ(Add(987654321, "GROUP:LIT = 5"), kFailed);
   EXPECT_EQ(Count("Unable to locate profile for document 987654321 - cannot set security"), 1)
       << Dump();
   EXPECT_EQ(Scalar("DEMO", "SELECT COUNT(*) FROM SECURITY WHERE PERSONORGROUP = 9100001"), "0");
-  EXPECT_EQ(Trustees(n), "");
   EXPECT_EQ(connection().LibraryName(), "DEMO");
 }
 
 TEST_F(AddSecurityTest, TheItemsLibraryIsSecuredAndTheConnectedOneRestored) {
   const long long n = Item("USER1", "USER1", "PLAIN");
-  // The same number in the connected library must not be touched.
   const int refreshes = Refreshes("DEMO") + Refreshes("PLAIN");
-  EXPECT_EQ(Add(n, "GROUP:A_B = 63", false, "F", "PLAIN"), kApplied);
-  EXPECT_EQ(connection().LibraryName(), "DEMO");
-  EXPECT_EQ(Trustees(n, "PLAIN"), "A_B 63, USER1 191");
-  EXPECT_EQ(Trustees(n), "");
   // PLAIN has no SEC_REASON and no SECURITY_LINK column: the short update.
-  EXPECT_EQ(Secured(n, "PLAIN"), "1 0 ");
+  EXPECT_EQ(Added(n, "GROUP:A_B = 63", false, "F", "PLAIN"), "applied: A_B 63, USER1 191 / 1 0 ");
+  EXPECT_EQ(connection().LibraryName(), "DEMO");
+  EXPECT_EQ(Trustees(n), "");  // the same number in the connected library is not touched
   EXPECT_EQ(Count("UPDATE DOCSADM.PROFILE SET DEFAULT_RIGHTS = 1 WHERE SYSTEM_ID = "), 1) << Dump();
   EXPECT_EQ(Refreshes("DEMO") + Refreshes("PLAIN"), refreshes + 1);
 
@@ -261,16 +249,7 @@ TEST_F(AddSecurityTest, TheItemsLibraryIsSecuredAndTheConnectedOneRestored) {
   EXPECT_EQ(connection().LibraryName(), "DEMO");
 }
 
-TEST_F(AddSecurityTest, TheXrSwitchLeavesTheClientsViewsAlone) {
-  context().state.CommandLine = "/G /XR";
-  const long long n = Item("USER1", "USER2");
-  const int refreshes = Refreshes();
-  EXPECT_EQ(Add(n, DefaultTemplate()), kApplied);
-  EXPECT_EQ(DefaultRights(n), "1");
-  EXPECT_EQ(Refreshes(), refreshes);
-}
-
-class AddSecurityFaultTest : public SecuritySession {
+class AddSecurityFaultTest : public AddSecurityTest {
  protected:
   void SetUp() override {
     StartWithFaults();
@@ -292,16 +271,11 @@ TEST_F(AddSecurityFaultTest, AFailedStatementLeavesTheItemClosedAndApplyingAgain
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.security_template) + (c.append ? " (append)" : " (replace)"));
-    FailEachCallInTurn(
-        [&](long long n) {
-          return AddSecurity(context(), connection(), n, c.security_template, Rule(c.append), "F",
-                             "DEMO", "DEMO");
-        },
-        "DEMO",
-        [](long long n) {
-          return "Unable to set security for document #" + std::to_string(n) +
-                 " in library DEMO - ";
-        });
+    FailEachCallInTurn([&](long long n) { return Add(n, c.security_template, c.append); }, "DEMO",
+                       [](long long n) {
+                         return "Unable to set security for document #" + std::to_string(n) +
+                                " in library DEMO - ";
+                       });
   }
 }
 

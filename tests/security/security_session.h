@@ -131,16 +131,19 @@ class SecuritySession : public testing::LibrarySession {
              std::to_string(n) + "), SYSTEM_ID, " + std::to_string(rights) + " FROM " +
              trustee_lookup);
   }
-  // DEFAULT_RIGHTS, SECURITY_LINK = SYSTEM_ID (1/0) and SEC_REASON_LINK of the profile.
+  // Trustees(), then DEFAULT_RIGHTS, SECURITY_LINK = SYSTEM_ID (1/0) and SEC_REASON_LINK of the
+  // profile: "LIT 63, USER1 191 / 1 1 98".
   std::string Secured(long long n, const std::string& library = "DEMO") {
-    return Scalar(library,
+    return Trustees(n, library) + " / " +
+           Scalar(library,
                   "SELECT DEFAULT_RIGHTS || ' ' || COALESCE(SECURITY_LINK = SYSTEM_ID, 0) || ' ' "
                   "|| COALESCE(SEC_REASON_LINK, '') FROM PROFILE WHERE DOCNUMBER = " +
                       std::to_string(n));
   }
-  std::string DefaultRights(long long n, const std::string& library = "DEMO") {
-    return Scalar(library,
-                  "SELECT DEFAULT_RIGHTS FROM PROFILE WHERE DOCNUMBER = " + std::to_string(n));
+  // What an operation answered and left on item `n`: "applied: " and Secured().
+  std::string Left(SecurityResult result, long long n, const std::string& library = "DEMO") {
+    static const char* const kNames[] = {"applied", "nothing to apply", "failed"};
+    return std::string(kNames[static_cast<int>(result)]) + ": " + Secured(n, library);
   }
   static rules::RuleRecord Rule(bool append) {
     rules::RuleRecord rule;
@@ -172,13 +175,13 @@ class SecuritySession : public testing::LibrarySession {
         EXPECT_EQ(connection().LibraryName(), "DEMO");
         EXPECT_EQ(Count(failed(n)), 1);
         const Rows rows = TrusteeRows(n, item_library);
-        const bool secured = DefaultRights(n, item_library) == "1";
+        const bool secured = Profile(n, "DEFAULT_RIGHTS", item_library) == "1";
         EXPECT_EQ(secured, secure > 0 && k > secure);
         EXPECT_TRUE(secured ? NoMoreOpenThan(rows, finished_) : rows.empty())
             << ::testing::PrintToString(rows);
         EXPECT_EQ(apply(n), SecurityResult::kApplied);
         EXPECT_EQ(TrusteeRows(n, item_library), finished_);
-        EXPECT_EQ(DefaultRights(n, item_library), "1");
+        EXPECT_EQ(Profile(n, "DEFAULT_RIGHTS", item_library), "1");
       }
     }
   }

@@ -87,9 +87,8 @@ TEST(SecurityTemplateTest, ATrusteeNamedTwiceIsListedOnceWithTheLargerRights) {
   list.MarkPresent("", "A_B");
   list.MarkPresent("NOBODY", "");
   list.MarkPresent("", "");
-  EXPECT_FALSE(list.entries()[0].present);
-  EXPECT_FALSE(list.entries()[1].present);
-  EXPECT_TRUE(list.entries()[2].present);
+  EXPECT_EQ(list.entries(),
+            (std::vector<Trustee>{{"", "LIT", 127}, {"LIT", "", 5}, {"", "A_B", 0, true}}));
 
   TrusteeList denials;
   denials.Add({"", "A_B", 0});

@@ -11,20 +11,10 @@
 namespace sproutsmith::workspaces {
 namespace {
 
+// Each token's value, in the order of NameToken.
 std::string Value(NameToken token) {
-  switch (token) {
-    case NameToken::kUserId:
-      return "JDOE";
-    case NameToken::kAuthor:
-      return "USER1";
-    case NameToken::kAuthorGroup:
-      return "LITIGATION";
-    case NameToken::kTypist:
-      return "TYPER";
-    case NameToken::kTypistGroup:
-      return "TAX";
-  }
-  return "?";
+  const char* const values[] = {"JDOE", "USER1", "LITIGATION", "TYPER", "TAX"};
+  return values[static_cast<int>(token)];
 }
 
 TEST(WorkspaceNamesTest, TokensAreReplacedOnceInAnyLetterCaseAndBlankNamesAreTheDefault) {
