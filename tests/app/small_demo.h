@@ -46,7 +46,8 @@ inline const std::string& DemoTemplate() {
 class Demo {
  public:
   Demo() {
-    std::filesystem::copy(DemoTemplate(), install_.dir.File("dm"), std::filesystem::copy_options::recursive);
+    std::filesystem::copy(DemoTemplate(), install_.dir.File("dm"),
+                          std::filesystem::copy_options::recursive);
     const Status loaded =
         dmapi::LoadInstallationConfig(install_.dir.File("dm/dm.conf"), &install_.config);
     EXPECT_TRUE(loaded.ok()) << loaded.text;
