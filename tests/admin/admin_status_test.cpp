@@ -8,6 +8,7 @@
 #include "platform/os/environment.h"
 #include "platform/os/instance_lock.h"
 #include "support/product_name.h"
+#include "support/status_assertions.h"
 
 namespace sproutsmith::admin {
 namespace {
@@ -33,7 +34,7 @@ TEST(AdminStatusTest, EachRulesLatestRunTheUncheckedLibrariesAndTheRunLock) {
 
   const Outcome none = admin.Run({"status"});
   EXPECT_EQ(none.status, 0);
-  EXPECT_NE(none.out.find("No run report yet in " + admin.temp()), std::string::npos) << none.out;
+  EXPECT_TRUE(testing::Contains(none.out, "No run report yet in " + admin.temp()));
 
   // An earlier run with two rules, then a later one with only one of them.
   app::CycleReport earlier;
@@ -69,17 +70,16 @@ TEST(AdminStatusTest, EachRulesLatestRunTheUncheckedLibrariesAndTheRunLock) {
         "  DEMO - CLIENTS: 2026-12-06T09:15:00 finished, 0 row(s) selected, 0 folder(s) created",
         "  DEMO - MATTERS: 2026-12-06T09:00:00 failed rows, 3 row(s) selected, 3 folder(s) "
         "created, 0 row(s) failed; Error: row 7 refused\n"}) {
-    EXPECT_NE(o.out.find(line), std::string::npos) << line << "\n" << o.out;
+    EXPECT_TRUE(testing::Contains(o.out, line));
   }
 
   // A run under way holds the lock of the installation and computer.
   const os::InstanceLock held = os::InstanceLock::Take(admin.config(), os::ComputerName());
   ASSERT_TRUE(held.held());
   const Outcome running = admin.Run({"status"});
-  EXPECT_NE(running.out.find("Running now: a run is under way on this computer (" +
-                             os::ComputerName() + "), process " + std::to_string(::getpid())),
-            std::string::npos)
-      << running.out;
+  EXPECT_TRUE(testing::Contains(running.out, "Running now: a run is under way on this computer (" +
+                                                 os::ComputerName() + "), process " +
+                                                 std::to_string(::getpid())));
 }
 
 }  // namespace

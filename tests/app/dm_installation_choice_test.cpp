@@ -59,9 +59,8 @@ TEST_F(InstallationChoiceTest, AnUnattendedRunMakesNoDemoAndSaysWhichFileIsMissi
   const InstallationChoice choice = OpenDmInstallation(clock_, env_, false);
   EXPECT_EQ(choice.client, nullptr);
   EXPECT_TRUE(choice.created_demo.empty());
-  EXPECT_NE(choice.problem.find(PerUserFolder() + "/dm.conf does not exist"), std::string::npos)
-      << choice.problem;
-  EXPECT_NE(choice.problem.find("sproutsmith-dm init-demo"), std::string::npos);
+  EXPECT_TRUE(testing::Contains(choice.problem, PerUserFolder() + "/dm.conf does not exist"));
+  EXPECT_TRUE(testing::Contains(choice.problem, "sproutsmith-dm init-demo"));
   EXPECT_FALSE(std::filesystem::exists(PerUserFolder() + "/dm.conf"));
 }
 

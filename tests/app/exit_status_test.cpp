@@ -19,6 +19,7 @@
 #include "installed_engine.h"
 #include "platform/schema/test_data.h"
 #include "support/status_assertions.h"
+#include "support/test_params.h"
 
 namespace sproutsmith::app {
 namespace {
@@ -26,7 +27,7 @@ namespace {
 using testing::Contains;
 
 class ExitStatusTest : public InstalledEngineTest {
- public:  // the tables' steps reach the run through it
+ protected:
   void Install(bool archive = true) {
     std::vector<testing::LibrarySpec> libraries = {{.name = "DEMO"}};
     if (archive) libraries.push_back({.name = "ARCHIVE", .engine_code = 2});
@@ -217,9 +218,7 @@ TEST_P(CycleOutcomeTest, TheStatusTheUncheckedLibrariesAndTheRulesAreSaidAlike) 
 }
 
 INSTANTIATE_TEST_SUITE_P(Outcomes, CycleOutcomeTest, ::testing::ValuesIn(kOutcomes),
-                         [](const ::testing::TestParamInfo<OutcomeCase>& param) {
-                           return std::string(param.param.name);
-                         });
+                         testing::RowName<OutcomeCase>);
 
 // Another program takes a write lock on DEMO as its first rule begins: each DEMO rule stops
 // before its first row (its selected rows cannot even be remembered), ARCHIVE's rules run,
@@ -364,10 +363,7 @@ TEST_P(StopTest, TheRunEndsCleanly) {
   EXPECT_TRUE(Contains(Report(), std::string("\"outcome\": \"") + OutcomeWord(c.status) + "\""));
 }
 
-INSTANTIATE_TEST_SUITE_P(Stops, StopTest, ::testing::ValuesIn(kStops),
-                         [](const ::testing::TestParamInfo<StopCase>& param) {
-                           return std::string(param.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Stops, StopTest, ::testing::ValuesIn(kStops), testing::RowName<StopCase>);
 
 TEST_F(ExitStatusTest, AFailedStartSaysWhyAndWhereTheLogIs) {
   Install(false);

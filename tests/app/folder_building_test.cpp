@@ -13,8 +13,8 @@
 
 #include "app/cycle_session.h"
 #include "app/standard_rule_tree.h"
-#include "support/flavours.h"
 #include "support/new_rows.h"
+#include "support/test_params.h"
 
 namespace sproutsmith::app {
 namespace {

@@ -13,6 +13,7 @@
 #include "platform/dmapi/dm_tool.h"
 #include "platform/os/environment.h"
 #include "support/postgres_server.h"
+#include "support/status_assertions.h"
 #include "support/temp_dir.h"
 
 namespace sproutsmith::app {
@@ -62,7 +63,7 @@ TEST(GeneratedLibraryTest, ACycleBuildsTheSameFoldersOnSqliteAndPostgresql) {
     // A second provision finds the library and leaves it alone.
     r = Dm(provision);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("already holds a DM library"), std::string::npos) << r.err;
+    EXPECT_TRUE(testing::Contains(r.err, "already holds a DM library"));
 
     std::vector<std::string> generate = {"generate", b.target, "--clients", "7",       "--matters",
                                          "2",        "--docs", "1",         "--owner", "GENADM"};
@@ -84,8 +85,8 @@ TEST(GeneratedLibraryTest, ACycleBuildsTheSameFoldersOnSqliteAndPostgresql) {
     trees.push_back(r.out);
   }
   // Seven clients under each rule's top folder, two matters under each client.
-  EXPECT_NE(trees[0].find("\n  C0007 #"), std::string::npos) << trees[0];
-  EXPECT_NE(trees[0].find("\n    0002 #"), std::string::npos) << trees[0];
+  EXPECT_TRUE(testing::Contains(trees[0], "\n  C0007 #"));
+  EXPECT_TRUE(testing::Contains(trees[0], "\n    0002 #"));
   EXPECT_EQ(trees[1], trees[0]);
 
   // The schema of another owner holds no library.

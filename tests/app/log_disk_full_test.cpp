@@ -10,6 +10,8 @@
 #include "app/run_summary.h"
 #include "installed_engine.h"
 #include "platform/os/failing_file_system.h"
+#include "support/status_assertions.h"
+#include "support/test_params.h"
 
 namespace sproutsmith::app {
 namespace {
@@ -80,11 +82,9 @@ TEST_P(LogDiskFullTest, TheCycleDoesItsWorkAndTheFailureIsReportedOnce) {
     ASSERT_EQ(reports_.size(), 1u) << ::testing::PrintToString(disk.call_log());
     EXPECT_EQ(reports_[0], dated + ": " + failure.reason);
     EXPECT_EQ(engine_->log().WriteFailure(), reports_[0]);
-    const std::string outcome = OutcomeLine(SummaryFactsOf(*engine_));
-    EXPECT_NE(outcome.find("Outcome: rule-failures (exit 2). Log: " + dated +
-                           " (not written: " + dated + ": " + failure.reason + ")"),
-              std::string::npos)
-        << outcome;
+    EXPECT_TRUE(testing::Contains(OutcomeLine(SummaryFactsOf(*engine_)),
+                                  "Outcome: rule-failures (exit 2). Log: " + dated +
+                                      " (not written: " + dated + ": " + failure.reason + ")"));
   }
   if (failure.n > 0 && failure.op == Op::kWrite && failure.and_every_later) {
     // What the writes before the failing one held: at least a line each, and the end missing.
@@ -93,29 +93,26 @@ TEST_P(LogDiskFullTest, TheCycleDoesItsWorkAndTheFailureIsReportedOnce) {
       EXPECT_TRUE(lines.empty());
     }
     if (!lines.empty()) {
-      EXPECT_NE(lines[0].find(" initiating startup on "), std::string::npos);
-      EXPECT_TRUE(std::none_of(lines.begin(), lines.end(), [](const std::string& line) {
-        return line.find(") Ended on ") != std::string::npos;
-      }));
+      EXPECT_TRUE(testing::Contains(lines[0], " initiating startup on "));
+      EXPECT_EQ(testing::CountHolding(lines, ") Ended on "), 0);
     }
   } else {
     // A passing fault: the log goes on afterwards and holds the program's end.
     ASSERT_FALSE(lines.empty());
-    EXPECT_NE(lines[lines.size() - 2].find(") Ended on "), std::string::npos);
+    EXPECT_TRUE(testing::Contains(lines[lines.size() - 2], ") Ended on "));
   }
   if (report_fault) {
     // A report that cannot be written is said where the report would be named.
     EXPECT_EQ(engine_->ReportFailure(), failure.reason);
-    EXPECT_NE(OutcomeLine(SummaryFactsOf(*engine_))
-                  .find("Report: " + engine_->ReportPath() + " (not written: " + failure.reason),
-              std::string::npos);
+    EXPECT_TRUE(
+        testing::Contains(OutcomeLine(SummaryFactsOf(*engine_)),
+                          "Report: " + engine_->ReportPath() + " (not written: " + failure.reason));
     EXPECT_FALSE(std::filesystem::exists(engine_->ReportPath()));
   } else {
     // The run report does not live in the log: it is written all the same.
     EXPECT_TRUE(engine_->ReportFailure().empty()) << engine_->ReportFailure();
-    EXPECT_NE(
-        testing::ReadFile(engine_->ReportPath()).find("\"exit_status\": " + std::to_string(status)),
-        std::string::npos);
+    EXPECT_TRUE(testing::Contains(testing::ReadFile(engine_->ReportPath()),
+                                  "\"exit_status\": " + std::to_string(status)));
   }
 
   // Every row was recorded: the next run, with a log that works, finds nothing new.
@@ -137,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"OneWriteLost", Op::kWrite, 20, false, "Input/output error"},
         Failure{"FolderRefusedOnce", Op::kOpen, 1, false, "Permission denied"},
         Failure{"ReportRefused", Op::kReplace, 1, true, "Read-only file system"}),
-    [](const ::testing::TestParamInfo<Failure>& param) { return std::string(param.param.name); });
+    testing::RowName<Failure>);
 
 }  // namespace
 }  // namespace sproutsmith::app

@@ -16,6 +16,7 @@
 #include "app/exit_control.h"
 #include "app/pause.h"
 #include "cycle_session.h"
+#include "support/test_params.h"
 
 namespace sproutsmith::app {
 namespace {
@@ -69,7 +70,7 @@ struct Scenario {
   std::function<void(testing::DmInstallation&)> prepare;  // before the session starts
   std::function<void(ProcessingCycleTest&)> before_go;    // the window and the options
   std::vector<std::pair<std::string, int>> logged;        // how many lines hold each
-  std::vector<std::array<std::string, 3>> marks;          // library, rule, mark
+  std::vector<std::array<std::string, 3>> marks;          // library, rule ("": the library's), mark
   std::vector<std::string> results;                       // the results list, "TEXT: STATE"
   std::vector<std::string> shown;                         // every message box, in order
   std::function<void(ProcessingCycleTest&)> more;         // what this scenario alone checks
@@ -280,9 +281,7 @@ TEST_P(CycleScenarioTest, WhatTheCycleLeaves) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, CycleScenarioTest, ::testing::ValuesIn(kScenarios),
-                         [](const ::testing::TestParamInfo<Scenario>& param) {
-                           return std::string(param.param.name);
-                         });
+                         testing::RowName<Scenario>);
 
 TEST_F(ProcessingCycleTest, LoopDelayNotAboveZeroWaitsThreeSecondsAndEscEndsTheDelay) {
   Start({{.name = "DEMO"}});

@@ -73,8 +73,7 @@ std::string LibraryState(sql::Database& db) {
   out << "Folders:\n";
   for (const dmapi::FolderNode& root : roots) Folder(db, root, 1, out);
   out << "Folder rows: "
-      << Lines(db,
-               "SELECT COUNT(*) FROM FOLDER F, PROFILE P WHERE P.DOCNUMBER = F.DOCNUMBER");
+      << Lines(db, "SELECT COUNT(*) FROM FOLDER F, PROFILE P WHERE P.DOCNUMBER = F.DOCNUMBER");
   out << "Public entries:\n"
       << Lines(db, "SELECT DISPLAYNAME, COUNT(*) FROM ROOT_OBJECT GROUP BY DISPLAYNAME ORDER BY 1");
 
@@ -89,13 +88,14 @@ std::string LibraryState(sql::Database& db) {
       std::vector<std::string> items;
       std::set<std::string> numbers;
       for (const dmapi::WorkspaceItemEntry& item : workspace.items) {
-        items.push_back(item.name + " " + item.library + " (" +
-                        std::to_string(item.properties) + ")");
+        items.push_back(item.name + " " + item.library + " (" + std::to_string(item.properties) +
+                        ")");
         numbers.insert(item.order_number);
       }
       std::sort(items.begin(), items.end());
       bool numbered = numbers.size() == items.size();
-      for (size_t i = 1; i <= items.size(); ++i) numbered = numbered && numbers.count(std::to_string(i));
+      for (size_t i = 1; i <= items.size(); ++i)
+        numbered = numbered && numbers.count(std::to_string(i));
       out << "    " << workspace.name << " (" << workspace.properties << ")"
           << (numbered ? "" : " [order numbers not 1 to n]") << "\n";
       for (const std::string& item : items) out << "      " << item << "\n";

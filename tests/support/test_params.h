@@ -1,6 +1,7 @@
 #pragma once
-// The suites that run on both SQL flavours (engine codes 10 and 2) and both back ends: their
-// parameters, and the names their cases get ("OracleOnPostgres", ...).
+// What parameterised suites share: a table's rows named by their `name` member, and the suites
+// that run on both SQL flavours (engine codes 10 and 2) and both back ends, with the names their
+// cases get ("OracleOnPostgres", ...).
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,12 @@
 #include "platform/sql/database.h"
 
 namespace sproutsmith::testing {
+
+// INSTANTIATE_TEST_SUITE_P(..., ::testing::ValuesIn(kRows), testing::RowName<Row>).
+template <typename Row>
+std::string RowName(const ::testing::TestParamInfo<Row>& param) {
+  return param.param.name;
+}
 
 using FlavourOnBackEnd = std::tuple<int, sql::Backend>;
 
