@@ -36,8 +36,8 @@
 #include <string>
 #include <vector>
 
-#include "app/dm_session_seam.h"
 #include "app/saved_options.h"
+#include "app/session.h"
 #include "counting_database.h"
 #include "platform/dmapi/installation.h"
 #include "platform/schema/library_schema.h"
@@ -195,7 +195,8 @@ void PrintSlowest(const bench::Counts& before, const bench::Counts& after) {
   }
   std::sort(slowest.rbegin(), slowest.rend());
   if (slowest.size() > 15) slowest.resize(15);
-  for (const auto& [seconds, what] : slowest) std::printf("    %7.3f s  %s\n", seconds, what.c_str());
+  for (const auto& [seconds, what] : slowest)
+    std::printf("    %7.3f s  %s\n", seconds, what.c_str());
 }
 
 struct Run {
@@ -213,13 +214,14 @@ struct Run {
     config.user_id = "DMADMIN";
     config.current_library = "BENCH";
     config.libraries.push_back(library);
-    seam = std::make_unique<app::DmSessionSeam>(
-        context, dmapi::OpenInstallation(config, nullptr, bench::CountingOpener(counts)), "",
+    session = std::make_unique<app::Session>(
+        context, window,
+        app::InstallationChoice{
+            .client = dmapi::OpenInstallation(config, nullptr, bench::CountingOpener(counts))},
         "BENCHPC");
-    seam->AttachHost({window, [] {}, [] {}});
-    if (!seam->StartFusion()) Fail("the DM session did not start");
+    if (!session->StartFusion()) Fail("the DM session did not start");
     window.TVRules.push_back(app::ReadLibraryNode(settings, "bench", "BENCH"));
-    seam->tree()->ExpandLibraryNode(window.TVRules[0]);
+    session->tree().ExpandLibraryNode(window.TVRules[0]);
     for (app::CheckNode& node : window.TVRules[0].rules) {
       node.checked = node.text == schema::kClientMattersRule;
     }
@@ -229,7 +231,7 @@ struct Run {
   double Cycle(const std::string& max_rows) {
     options.TextMaxFolders = max_rows;
     const auto start = Clock::now();
-    seam->cycle()->Go();
+    session->cycle().Go();
     return std::chrono::duration<double>(Clock::now() - start).count();
   }
 
@@ -243,7 +245,7 @@ struct Run {
   log::Log log;
   Context context;
   app::MainWindowModel window;
-  std::unique_ptr<app::DmSessionSeam> seam;
+  std::unique_ptr<app::Session> session;
 };
 
 // `folders` folders (PROFILE, FOLDER, VERSIONS, FOLDER_ITEM, SECURITY rows) in one transaction.
@@ -358,15 +360,14 @@ void Huge(const fs::path& root, const Backend& backend, long long most) {
   const fs::path dir = root / (std::string("huge") + backend.name());
   fs::create_directories(dir);
   const auto made = Clock::now();
-  const dmapi::LibraryConfig library =
-      MakeLibrary(backend, dir, "BENCH", {20000, 10, 5}, 20000);
+  const dmapi::LibraryConfig library = MakeLibrary(backend, dir, "BENCH", {20000, 10, 5}, 20000);
   Run run(dir, library);
   std::unique_ptr<sql::Database> db = Open(library);
-  std::printf("%s library of %lld documents (%lld matters), made in %.0f s\n", backend.name(),
-              Scalar(*db, "SELECT COUNT(*) FROM PROFILE") -
-                  Scalar(*db, "SELECT COUNT(*) FROM FOLDER"),
-              Scalar(*db, "SELECT COUNT(*) FROM MATTER"),
-              std::chrono::duration<double>(Clock::now() - made).count());
+  std::printf(
+      "%s library of %lld documents (%lld matters), made in %.0f s\n", backend.name(),
+      Scalar(*db, "SELECT COUNT(*) FROM PROFILE") - Scalar(*db, "SELECT COUNT(*) FROM FOLDER"),
+      Scalar(*db, "SELECT COUNT(*) FROM MATTER"),
+      std::chrono::duration<double>(Clock::now() - made).count());
   std::fflush(stdout);
   constexpr long long kStep = 10000;
   long long built = 0, cycles = 0;
@@ -403,8 +404,8 @@ void Huge(const fs::path& root, const Backend& backend, long long most) {
   // Stopped at FOLDERS with work left: every row is recorded as done first.
   const bool capped = in_cycle > 0;
   const double idle = capped ? IdleCycle(run, *db) : run.Cycle("0");
-  std::printf("  cycle with nothing new%s: %.2f s\n",
-              capped ? " (the rest recorded as done)" : "", idle);
+  std::printf("  cycle with nothing new%s: %.2f s\n", capped ? " (the rest recorded as done)" : "",
+              idle);
   std::fflush(stdout);
 }
 
