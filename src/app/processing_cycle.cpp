@@ -22,7 +22,7 @@ using text::UCase;
 namespace {
 
 constexpr char kWorking[] = "Working...";
-constexpr char kLibraryObjectNotSet[] = "Error: Library object not set - cannot continue";
+constexpr char kButtonGo[] = "Button_Go";
 constexpr char kProcedure[] = "Button_Go_Click";
 
 double SteadySeconds() {
@@ -90,13 +90,7 @@ bool ProcessingCycle::Go() {
 bool ProcessingCycle::StartOfGo() {
   Context& c = p_.context;
   dm::Connection& connection = p_.connection;
-  if (!connection.CheckFusion("Button_Go")) return false;
-  if (connection.library() == nullptr) {
-    c.log.AddLog(kLibraryObjectNotSet);
-    c.log.Separator();
-    c.ShowMessage(kLibraryObjectNotSet, MessageStyle::kCritical);
-    return false;
-  }
+  if (!connection.LibraryObjectSet(kButtonGo, dm::NoLibrary::kLogAndShow)) return false;
   if (connection.libraries() == nullptr) {
     const std::string message =
         "Error: One or more of the API objects is no longer defined - this could be a bug in "
@@ -300,7 +294,7 @@ ProcessingCycle::PassEnd ProcessingCycle::RunPass() {
   }
 
   const long long elapsed = ElapsedSeconds(pass_start, SecondsOfDay());
-  if (!PassCanEnd()) {
+  if (!SessionIntact()) {
     DeliverReport();
     return PassEnd::kEndOfGo;
   }
@@ -340,33 +334,16 @@ bool ProcessingCycle::NodeSteps() {
   Context& c = p_.context;
   CheckForPause(c, p_.window);
   if (c.state.CancelRequested) return false;
-  if (!p_.connection.CheckFusion("Button_Go")) {
-    broken_ = true;
-    return false;
-  }
-  if (p_.connection.library() == nullptr) {
-    broken_ = true;
-    c.log.AddLog(kLibraryObjectNotSet);
-    c.log.Separator();
-    return false;
-  }
+  if (!SessionIntact()) return false;
   c.ui.SetBusy(true);
   c.ui.Yield();
   return true;
 }
 
-bool ProcessingCycle::PassCanEnd() {
-  if (!p_.connection.CheckFusion("Button_Go")) {
-    broken_ = true;
-    return false;
-  }
-  if (p_.connection.library() == nullptr) {
-    broken_ = true;
-    p_.context.log.AddLog(kLibraryObjectNotSet);
-    p_.context.log.Separator();
-    return false;
-  }
-  return true;
+bool ProcessingCycle::SessionIntact() {
+  if (p_.connection.LibraryObjectSet(kButtonGo)) return true;
+  broken_ = true;
+  return false;
 }
 
 bool ProcessingCycle::LoopDelay() {
@@ -478,10 +455,7 @@ void ProcessingCycle::RunRuleBody(size_t library_index, size_t rule_index) {
 bool ProcessingCycle::LibraryUsable(LibraryNode& node, const std::string& library) {
   log::Log& log = p_.context.log;
   dm::Connection& connection = p_.connection;
-  dmapi::Library* lib = connection.library();
-  const bool supervisor = lib != nullptr && lib->PrimaryGroupId() == dmapi::kSupervisorsGroup;
-  if (!supervisor && (lib == nullptr || !lib->HasRight(dmapi::kRightManageRootFolders) ||
-                      !lib->HasRight(dmapi::kRightCreateFolder))) {
+  if (!connection.MayManageFolders()) {
     const std::string refusal = "Error: " + connection.UserId() +
                                 " does not have rights to manage folders in library " + library;
     log.AddLog(refusal);
@@ -634,9 +608,12 @@ void ProcessingCycle::Compile(rules::RuleRecord& rule, CheckNode& node, const st
 
 bool ProcessingCycle::SelectionFailed(const templ::Intake& intake) {
   if (intake.rows_read > 0 || intake.matched > 0) return false;
+  return !dm::SqlSucceeded(SelectionCode());
+}
+
+int ProcessingCycle::SelectionCode() {
   dmapi::SqlObject* sql = p_.connection.sql();
-  const int code = sql != nullptr ? sql->GetSQLErrorCode() : 0;
-  return code != 0 && code != 9;
+  return sql != nullptr ? sql->GetSQLErrorCode() : 0;
 }
 
 void ProcessingCycle::InitializeRows(const rules::RuleRecord& rule, const std::string& library,
@@ -663,9 +640,8 @@ void ProcessingCycle::ProcessRows(const rules::RuleRecord& rule, const std::stri
   Context& c = p_.context;
   log::Log& log = c.log;
   const int n = static_cast<int>(work.size());
-  const RuleRun run{rule,          library,
-                    compiled,      error_mode,
-                    site_lookups_, [this] { CheckForPause(p_.context, p_.window); },
+  const RuleRun run{rule,       library,       compiled,
+                    error_mode, site_lookups_, [this] { CheckForPause(p_.context, p_.window); },
                     n};
   c.options.LabelTotal = Format(n, "#0");
   int added = 0;
@@ -742,10 +718,8 @@ bool ProcessingCycle::LibraryBusyStopsRule(const std::string& rule) {
 void ProcessingCycle::NothingSelected(CheckNode& node, const std::string& rule,
                                       const std::string& library, int built_entry) {
   log::Log& log = p_.context.log;
-  dmapi::SqlObject* sql = p_.connection.sql();
-  const int code = sql != nullptr ? sql->GetSQLErrorCode() : 0;
-  // Code 9 is the DM client's "no error" as well.
-  if (code == 0 || code == 9) {
+  const int code = SelectionCode();
+  if (dm::SqlSucceeded(code)) {
     log.SetStatus("There are no new folders in library " + library + " to add for rule " + rule);
   } else {
     const std::string message =
@@ -763,7 +737,7 @@ void ProcessingCycle::NothingSelected(CheckNode& node, const std::string& rule,
     }
   }
   log.Separator();
-  if (sql != nullptr) sql->ReleaseResults();
+  p_.connection.Release();
 }
 
 void ProcessingCycle::EndOfGo() {

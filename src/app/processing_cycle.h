@@ -18,8 +18,8 @@
 #include "dm/connection.h"
 #include "folders/row_processor.h"
 #include "log/context.h"
-#include "rules/rule_store.h"
 #include "rules/row_journal.h"
+#include "rules/rule_store.h"
 #include "rules/running_nodes.h"
 #include "rules/tracking.h"
 #include "template/compiler.h"
@@ -94,7 +94,8 @@ class ProcessingCycle {
   };
 
   bool NodeSteps();
-  bool PassCanEnd();
+  // The session and its library object are still there; false marks the pass broken.
+  bool SessionIntact();
   void RunRuleBody(size_t library, size_t rule);
   bool LibraryUsable(LibraryNode& node, const std::string& library);
   bool RuleUsable(CheckNode& node, const rules::RuleRecord& rule, const std::string& rule_name,
@@ -115,6 +116,8 @@ class ProcessingCycle {
   void FinishRows(const std::string& library, int added);
   // The selection statement itself failed (an SQL error, not an empty result).
   bool SelectionFailed(const templ::Intake& intake);
+  // The SQL object's code after the selection statement (0 without an SQL object).
+  int SelectionCode();
   // After a row: true (and the rule's outcome set) when a statement gave up on a library
   // another program holds a write lock on; the rule's remaining rows wait for the next cycle.
   bool LibraryBusyStopsRule(const std::string& rule);

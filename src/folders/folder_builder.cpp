@@ -48,8 +48,8 @@ long long FolderBuilder::Troubles() const {
 bool FolderBuilder::Storable(const RuleRun& run, const rules::SourceRow& row, const RowPlan* plan,
                              int number) {
   log::Log& log = context_.log;
-  const std::string refused = "Error: Row #" + N(number) + " of rule " + run.rule.Name() +
-                              " is not processed - ";
+  const std::string refused =
+      "Error: Row #" + N(number) + " of rule " + run.rule.Name() + " is not processed - ";
   if (plan == nullptr) {
     // A NUL cuts every statement the value goes into: the row would half-build.
     for (size_t c = 0; c < row.values.size(); ++c) {
@@ -150,8 +150,7 @@ RowOutcome FolderBuilder::ProcessRow(const RuleRun& run, rules::PendingRow& row,
         outcome.lost = true;
         return false;
       };
-      return commit() &&
-             journal_.NoteCreating(run.library, run.rule.Name(), row, level, highest) &&
+      return commit() && journal_.NoteCreating(run.library, run.rule.Name(), row, level, highest) &&
              (text::EqualsNoCase(item_library, run.library) || commit());
     };
     const long long folder = creator_.CreateFolder(request, run.rule, run.error_mode);
@@ -197,8 +196,7 @@ void FolderBuilder::NewFolderSteps(const RuleRun& run, const rules::SourceRow& r
     // The folder's own profile row lives in its own library.
     dm::Reconnect back(connection_);
     if (connection_.ConnectLibrary(item_library)) {
-      if (level == static_cast<int>(run.rule.Number(RuleKey::kEmailLevel)) &&
-          !row.email.empty()) {
+      if (level == static_cast<int>(run.rule.Number(RuleKey::kEmailLevel)) && !row.email.empty()) {
         SetEmailAddress(row.email, folder);
       }
       SetAuthor(folder);
@@ -237,39 +235,30 @@ void FolderBuilder::SetMetadata(const RuleRun& run, const RowPlan& plan, int lev
   log.AddLog("Updating folder profile metadata from input value(s) in library " +
              connection_.LibraryName());
   log.Separator();
-  connection_.RunSQL("UPDATE [OWNER].PROFILE SET " + set + " WHERE DOCNUMBER = " + N(folder));
-  if (connection_.RowsAffected() == 0) {
+  long long affected = 0;
+  connection_.RunStatement("UPDATE [OWNER].PROFILE SET " + set + " WHERE DOCNUMBER = " + N(folder),
+                           &affected);
+  if (affected == 0) {
     log.AddLog("Warning: Unable to set folder profile metadata from input value(s)");
     log.Separator();
   }
-  connection_.Release();
 }
 
 void FolderBuilder::SetEmailAddress(const std::string& address, long long folder) {
   log::Log& log = context_.log;
   const std::string quoted = dm::SqlQuote(address);
-  connection_.RunSQL("SELECT PD_ADDRESSEE FROM [OWNER].PROFILE WHERE DOCNUMBER = " + N(folder));
-  std::string current;
-  connection_.ForEachRow([&] {
-    current = Trim(connection_.Column(1));
-    return false;
-  });
-  connection_.Release();
+  const std::string current = Trim(
+      connection_
+          .ReadFirstRow("SELECT PD_ADDRESSEE FROM [OWNER].PROFILE WHERE DOCNUMBER = " + N(folder))
+          .Text(1));
   if (!current.empty()) return;
-  connection_.RunSQL("SELECT COUNT(*) FROM [OWNER].PROFILE WHERE PD_ADDRESSEE = '" + quoted + "'");
-  double count = 0;
-  connection_.ForEachRow([&] {
-    count = connection_.ColumnNumber(1);
-    return false;
-  });
-  const bool counted = connection_.LastSucceeded();
-  connection_.Release();
-  if (counted && count == 0) {
+  const dm::FirstRow count = connection_.ReadFirstRow(
+      "SELECT COUNT(*) FROM [OWNER].PROFILE WHERE PD_ADDRESSEE = '" + quoted + "'");
+  if (count.succeeded && count.Number(1) == 0) {
     log.AddLog("Setting eMail address for this folder to " + Quoted(address));
     log.Separator();
-    connection_.RunSQL("UPDATE [OWNER].PROFILE SET PD_ADDRESSEE = '" + quoted +
-                       "' WHERE DOCNUMBER = " + N(folder));
-    connection_.Release();
+    connection_.RunStatement("UPDATE [OWNER].PROFILE SET PD_ADDRESSEE = '" + quoted +
+                             "' WHERE DOCNUMBER = " + N(folder));
   } else {
     log.AddLog("Cannot set the eMail address for this folder to " + Quoted(address) +
                " - the address is currently assigned to another item in library " +
@@ -279,24 +268,17 @@ void FolderBuilder::SetEmailAddress(const std::string& address, long long folder
 }
 
 void FolderBuilder::SetAuthor(long long folder) {
-  connection_.RunSQL("SELECT AUTHOR FROM [OWNER].PROFILE WHERE DOCNUMBER = " + N(folder));
-  double author = 0;
-  connection_.ForEachRow([&] {
-    author = connection_.ColumnNumber(1);
-    return false;
-  });
-  const bool read = connection_.LastSucceeded();
-  connection_.Release();
-  if (!read || author != 0) return;
+  const dm::FirstRow author =
+      connection_.ReadFirstRow("SELECT AUTHOR FROM [OWNER].PROFILE WHERE DOCNUMBER = " + N(folder));
+  if (!author.succeeded || author.Number(1) != 0) return;
   const std::string user = connection_.UserId();
   context_.log.AddLog("Author is not set - changing author for document #" + N(folder) + " to " +
                       user);
   context_.log.Separator();
-  connection_.RunSQL(
+  connection_.RunStatement(
       "UPDATE [OWNER].PROFILE SET AUTHOR = (SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = "
       "'" +
       dm::SqlQuote(user) + "') WHERE DOCNUMBER = " + N(folder));
-  connection_.Release();
 }
 
 void FolderBuilder::SiteUpdate(const RuleRun& run, int level, long long folder) {
@@ -326,7 +308,7 @@ void FolderBuilder::SiteUpdate(const RuleRun& run, int level, long long folder) 
             "CLIENT_ID = (SELECT SYSTEM_ID FROM [OWNER].CLIENT WHERE CLIENT_ID = '" +
             dm::SqlQuote(k) + "')";
         // Oracle has no TOP; the lowest number is the first one in SYSTEM_ID order.
-        connection_.RunSQL(
+        connection_.RunStatement(
             connection_.facts().IsOracle()
                 ? "UPDATE [OWNER].PROFILE SET MATTER = (SELECT MIN(SYSTEM_ID) FROM [OWNER].MATTER "
                   "WHERE " +
@@ -334,7 +316,6 @@ void FolderBuilder::SiteUpdate(const RuleRun& run, int level, long long folder) 
                 : "UPDATE [OWNER].PROFILE SET MATTER = (SELECT TOP 1 SYSTEM_ID FROM [OWNER].MATTER "
                   "WHERE " +
                       client + " ORDER BY SYSTEM_ID) WHERE DOCNUMBER = " + N(folder));
-        connection_.Release();
       }
     } else {
       std::string t;
@@ -343,23 +324,21 @@ void FolderBuilder::SiteUpdate(const RuleRun& run, int level, long long folder) 
         if (const size_t blank = t.find(' '); blank != std::string::npos) t = t.substr(0, blank);
       }
       if (!text::StartsWith(d, c + " ." + m + " ") && !k.empty() && !t.empty()) {
-        connection_.RunSQL(
+        connection_.RunStatement(
             "UPDATE [OWNER].PROFILE SET  MATTER = (SELECT SYSTEM_ID FROM [OWNER].MATTER WHERE "
             "MATTER_ID = '" +
             dm::SqlQuote(t) +
             "' AND CLIENT_ID = (SELECT SYSTEM_ID FROM [OWNER].CLIENT WHERE CLIENT_ID = '" +
             dm::SqlQuote(k) + "')) WHERE DOCNUMBER = " + N(folder));
-        connection_.Release();
       }
     }
   }
   for (const SiteLookup& lookup : run.site_lookups) {
     if (lookup.key_column.empty() || lookup.default_key.empty()) continue;
-    connection_.RunSQL("UPDATE [OWNER].PROFILE SET " + lookup.column +
-                       " = (SELECT SYSTEM_ID FROM [OWNER]." + lookup.table + " WHERE " +
-                       lookup.key_column + " = '" + dm::SqlQuote(lookup.default_key) +
-                       "') WHERE DOCNUMBER = " + N(folder));
-    connection_.Release();
+    connection_.RunStatement("UPDATE [OWNER].PROFILE SET " + lookup.column +
+                             " = (SELECT SYSTEM_ID FROM [OWNER]." + lookup.table + " WHERE " +
+                             lookup.key_column + " = '" + dm::SqlQuote(lookup.default_key) +
+                             "') WHERE DOCNUMBER = " + N(folder));
   }
   log.AddLog("Finished processing special functions for " + site);
   log.Separator();

@@ -99,11 +99,8 @@ class Creation {
 
  private:
   bool HasRights(const std::string& library) {
-    dmapi::Library* lib = conn_.library();
-    if (lib->PrimaryGroupId() == dmapi::kSupervisorsGroup) return true;
-    const bool manage_root = lib->HasRight(dmapi::kRightManageRootFolders);
-    const bool create = lib->HasRight(dmapi::kRightCreateFolder);
-    if (create && (manage_root || !public_ || r_.parent != 0)) return true;
+    // Only a public top folder is a root folder.
+    if (conn_.MayManageFolders(public_ && r_.parent == 0)) return true;
     std::string user = conn_.UserId();
     if (auto found = conn_.session()->FindUser(user)) user = found->Name();
     log_.AddLog("Error: " + user + " does not have rights to manage folders in library " + library);
@@ -152,11 +149,10 @@ class Creation {
       const std::string number = Format(saved.document_number, "#0");
       log_.AddLog("Folder saved as #" + number);
       log_.Separator();
-      conn_.RunSQL(
+      conn_.RunStatement(
           "UPDATE [OWNER].PROFILE SET FORM = (SELECT SYSTEM_ID FROM [OWNER].FORMS WHERE "
           "FORM_NAME = '" +
           dm::SqlQuote(form_) + "') WHERE DOCNUMBER = " + number);
-      conn_.Release();
       log_.AddLog("Opening folder object #" + number + " after changing form to " + form_);
       folder_ = conn_.session()->OpenFolder(saved.document_number, conn_.LibraryName());
       if (folder_) {
@@ -356,25 +352,21 @@ class Creation {
     }
     // The stamp comes first: it is what lets a later cycle recognise a folder saved here
     // whose remaining steps never ran.
-    conn_.RunSQL("UPDATE [OWNER].FOLDER SET LAST_UPDATE = GETUTCDATE(), PATH = 'ARBORLINE " +
-                 dm::SqlQuote(rule_.Name()) + "' WHERE DOCNUMBER = " + n);
-    conn_.Release();
+    conn_.RunStatement("UPDATE [OWNER].FOLDER SET LAST_UPDATE = GETUTCDATE(), PATH = 'ARBORLINE " +
+                       dm::SqlQuote(rule_.Name()) + "' WHERE DOCNUMBER = " + n);
 
     if (public_ && r_.level == 1 && r_.parent == 0) {
       log_.AddLog(
           "Verifying Root_Object Display Name and Profile Document Name for Public Folder #" + n);
       log_.Separator();
-      conn_.RunSQL("UPDATE [OWNER].PROFILE SET DOCNAME = '" + dm::SqlQuote(name) +
-                   "' WHERE DOCNUMBER = " + n);
-      conn_.Release();
-      conn_.RunSQL("UPDATE [OWNER].ROOT_OBJECT SET DISPLAYNAME = '" + dm::SqlQuote(name) +
-                   "' WHERE DOCNUMBER = " + n);
-      conn_.Release();
+      conn_.RunStatement("UPDATE [OWNER].PROFILE SET DOCNAME = '" + dm::SqlQuote(name) +
+                         "' WHERE DOCNUMBER = " + n);
+      conn_.RunStatement("UPDATE [OWNER].ROOT_OBJECT SET DISPLAYNAME = '" + dm::SqlQuote(name) +
+                         "' WHERE DOCNUMBER = " + n);
     } else {
       log_.AddLog("Removing Root_Object Information (if it exists) for Folder #" + n);
       log_.Separator();
-      conn_.RunSQL("DELETE FROM [OWNER].ROOT_OBJECT WHERE DOCNUMBER = " + n);
-      conn_.Release();
+      conn_.RunStatement("DELETE FROM [OWNER].ROOT_OBJECT WHERE DOCNUMBER = " + n);
     }
 
     // A folder left without its parent's values and without its link would be taken as
@@ -397,51 +389,42 @@ class Creation {
     const std::string parent = Format(r_.parent, "#0");
     log_.AddLog("Retrieving profile information from parent #" + parent);
     log_.Separator();
-    conn_.RunSQL(
+    const dm::FirstRow values = conn_.ReadFirstRow(
         "SELECT STORAGETYPE, PATH, RETENTION, FORM FROM [OWNER].PROFILE WHERE DOCNUMBER = " +
         parent);
-    std::string storage, path;
-    long long retention = 0, form_id = 0;
-    if (conn_.ForEachRow([&] {
-          storage = Trim(conn_.Column(1));
-          path = Trim(conn_.Column(2));
-          retention = static_cast<long long>(conn_.ColumnNumber(3));
-          form_id = static_cast<long long>(conn_.ColumnNumber(4));
-          return false;
-        }) == 0) {
+    if (!values.found()) {
       log_.AddLog("Warning: Unable to retrieve profile information from parent #" + parent);
     }
-    conn_.Release();
+    const std::string storage = Trim(values.Text(1)), path = Trim(values.Text(2));
+    const long long retention = values.Integer(3);
+    long long form_id = values.Integer(4);
 
     if (!conn_.ConnectLibrary(r_.item_library)) return true;
     if (NamesAForm(form_)) {
       log_.SetStatus("Identifying the system_id for the form '" + form_ + "' in library " +
                      conn_.LibraryName());
       log_.Separator();
-      conn_.RunSQL("SELECT SYSTEM_ID FROM [OWNER].FORMS WHERE FORM_NAME = '" + dm::SqlQuote(form_) +
-                   "'");
-      long long id = 0;
-      conn_.ForEachRow([&] {
-        id = static_cast<long long>(conn_.ColumnNumber(1));
-        return false;
-      });
+      const long long id =
+          conn_
+              .ReadFirstRow("SELECT SYSTEM_ID FROM [OWNER].FORMS WHERE FORM_NAME = '" +
+                            dm::SqlQuote(form_) + "'")
+              .Integer(1);
       if (id != 0) {
         log_.SetStatus("Setting Folder form to " + form_);
         form_id = id;
       }
-      conn_.Release();
     }
     log_.AddLog("Setting Additional profile columns for folder " + Quoted(name) + " from parent #" +
                 parent);
     log_.Separator();
-    conn_.RunSQL(
+    long long posted = 0;
+    conn_.RunStatement(
         "UPDATE [OWNER].PROFILE SET DOCNAME = '" + dm::SqlQuote(name) + "', FORM = " +
-        Format(form_id, "#0") + ", FULLTEXT = 'Y', STORAGETYPE = '" + dm::SqlQuote(storage) +
-        "', PATH = '" + dm::SqlQuote(path) + "', RETENTION = " + Format(retention, "#0") +
-        ", EMAIL_SENT = NULL, EMAIL_RECEIVED = NULL WHERE DOCNUMBER = " + Format(number_, "#0"));
-    const bool posted = conn_.LastSucceeded() && conn_.RowsAffected() > 0;
-    conn_.Release();
-    if (!posted) {
+            Format(form_id, "#0") + ", FULLTEXT = 'Y', STORAGETYPE = '" + dm::SqlQuote(storage) +
+            "', PATH = '" + dm::SqlQuote(path) + "', RETENTION = " + Format(retention, "#0") +
+            ", EMAIL_SENT = NULL, EMAIL_RECEIVED = NULL WHERE DOCNUMBER = " + Format(number_, "#0"),
+        &posted);
+    if (posted <= 0) {
       log_.AddLog("Error: Unable to post profile information for folder " + Quoted(name));
       return false;
     }
@@ -470,16 +453,14 @@ class Creation {
         conn_.facts().IsOracle()
             ? " AND START_DATE = TO_DATE('" + Format(today, "DD-MMM-YY") + "', 'DD-MON-RR')"
             : " AND START_DATE = '" + Format(today, "YYYY-MM-DD") + "'";
-    conn_.RunSQL("DELETE FROM [OWNER].ACTIVITYLOG WHERE DOCNUMBER = " + n +
-                 " AND (ACTIVITY_TYPE IN (45, 46, 47) OR (TYPIST = (SELECT SYSTEM_ID FROM "
-                 "[OWNER].PEOPLE WHERE USER_ID = '" +
-                 dm::SqlQuote(conn_.UserId()) + "')" + date_condition + "))");
-    conn_.Release();
+    conn_.RunStatement("DELETE FROM [OWNER].ACTIVITYLOG WHERE DOCNUMBER = " + n +
+                       " AND (ACTIVITY_TYPE IN (45, 46, 47) OR (TYPIST = (SELECT SYSTEM_ID FROM "
+                       "[OWNER].PEOPLE WHERE USER_ID = '" +
+                       dm::SqlQuote(conn_.UserId()) + "')" + date_condition + "))");
     if (!rule_[RuleKey::kSecurity].empty() && conn_.library_state().HasNeedsSecuring) {
       log_.AddLog("Clearing Palisade entry for folder #" + n);
       log_.Separator();
-      conn_.RunSQL("DELETE FROM [OWNER].NEEDS_SECURING WHERE SID = " + n);
-      conn_.Release();
+      conn_.RunStatement("DELETE FROM [OWNER].NEEDS_SECURING WHERE SID = " + n);
     }
     if (!c_.state.HasSwitch("/XR")) conn_.RefreshAllViews();
     return number_;
@@ -506,34 +487,23 @@ long long FindUnlinkedFolder(dm::Connection& conn, const std::string& name,
                              const rules::RuleRecord& rule, long long parent, long long above) {
   // Driven by the exact name this system wrote, so it reads a handful of rows whatever the
   // library's size.
-  conn.RunSQL(
-      "SELECT F.DOCNUMBER FROM [OWNER].PROFILE P, [OWNER].FOLDER F WHERE P.DOCNAME = '" +
-      dm::SqlQuote(name) + "' AND F.DOCNUMBER = P.DOCNUMBER AND F.DOCNUMBER > " +
-      Format(above, "#0") + " AND (F.PATH = 'ARBORLINE " + dm::SqlQuote(rule.Name()) +
-      "' OR F.PATH IS NULL) AND F.DOCNUMBER <> " + Format(parent, "#0") +
-      " AND F.DOCNUMBER NOT IN (SELECT DOCNUMBER FROM [OWNER].FOLDER_ITEM) AND F.DOCNUMBER NOT "
-      "IN (SELECT PARENT FROM [OWNER].FOLDER_ITEM) AND F.DOCNUMBER NOT IN (SELECT DOCNUMBER FROM "
-      "[OWNER].ROOT_OBJECT) ORDER BY F.DOCNUMBER");
-  long long found = 0;
-  conn.ForEachRow([&] {
-    found = static_cast<long long>(conn.ColumnNumber(1));
-    return false;
-  });
-  conn.Release();
-  return found;
+  return conn
+      .ReadFirstRow(
+          "SELECT F.DOCNUMBER FROM [OWNER].PROFILE P, [OWNER].FOLDER F WHERE P.DOCNAME = '" +
+          dm::SqlQuote(name) + "' AND F.DOCNUMBER = P.DOCNUMBER AND F.DOCNUMBER > " +
+          Format(above, "#0") + " AND (F.PATH = 'ARBORLINE " + dm::SqlQuote(rule.Name()) +
+          "' OR F.PATH IS NULL) AND F.DOCNUMBER <> " + Format(parent, "#0") +
+          " AND F.DOCNUMBER NOT IN (SELECT DOCNUMBER FROM [OWNER].FOLDER_ITEM) AND F.DOCNUMBER NOT "
+          "IN (SELECT PARENT FROM [OWNER].FOLDER_ITEM) AND F.DOCNUMBER NOT IN (SELECT DOCNUMBER "
+          "FROM "
+          "[OWNER].ROOT_OBJECT) ORDER BY F.DOCNUMBER")
+      .Integer(1);
 }
 
 // The connected library's highest document number; -1 when it cannot be read.
 long long HighestDocumentNumber(dm::Connection& conn) {
-  conn.RunSQL("SELECT MAX(DOCNUMBER) FROM [OWNER].PROFILE");
-  long long highest = 0;
-  conn.ForEachRow([&] {
-    highest = static_cast<long long>(conn.ColumnNumber(1));
-    return false;
-  });
-  const bool read = conn.LastSucceeded();
-  conn.Release();
-  return read ? highest : -1;
+  const dm::FirstRow highest = conn.ReadFirstRow("SELECT MAX(DOCNUMBER) FROM [OWNER].PROFILE");
+  return highest.succeeded ? highest.Integer(1) : -1;
 }
 
 }  // namespace
@@ -542,12 +512,7 @@ long long FolderCreator::CreateFolder(const FolderRequest& request, const rules:
                                       int error_mode) {
   folder_existed_ = false;
   last_place_.clear();
-  if (!connection_.CheckFusion("CreateFolder")) return 0;
-  if (connection_.library() == nullptr) {
-    context_.log.AddLog("Error: Library object not set - cannot continue");
-    context_.log.Separator();
-    return 0;
-  }
+  if (!connection_.LibraryObjectSet("CreateFolder")) return 0;
   last_ = {log::Trap(context_.log, "CreateFolder", 0LL,
                      [&] { return Create(request, rule, error_mode); }),
            request.row};
@@ -555,7 +520,8 @@ long long FolderCreator::CreateFolder(const FolderRequest& request, const rules:
 }
 
 void FolderCreator::LastFolderUnfinished() {
-  if (!last_place_.empty() && last_.number > 0 && !folder_existed_) unfinished_[last_place_] = last_;
+  if (!last_place_.empty() && last_.number > 0 && !folder_existed_)
+    unfinished_[last_place_] = last_;
 }
 
 long long FolderCreator::Create(const FolderRequest& original, const rules::RuleRecord& rule,
@@ -574,8 +540,7 @@ long long FolderCreator::Create(const FolderRequest& original, const rules::Rule
 
   if (!connection_.ConnectLibrary(r.item_library)) {
     // Made in whichever library is connected instead, the folder would be an orphan there.
-    log.AddLog("Error: unable to connect to Item_Library " + r.item_library +
-               " - cannot continue");
+    log.AddLog("Error: unable to connect to Item_Library " + r.item_library + " - cannot continue");
     return 0;
   }
   const long long found =
@@ -651,8 +616,8 @@ long long FolderCreator::Create(const FolderRequest& original, const rules::Rule
   }
 
   if (r.resume_above >= 0 && r.parent != 0) {
-    if (const long long unlinked = FindUnlinkedFolder(connection_, CollapseSpaces(r.name), rule,
-                                                      r.parent, r.resume_above);
+    if (const long long unlinked =
+            FindUnlinkedFolder(connection_, CollapseSpaces(r.name), rule, r.parent, r.resume_above);
         unlinked > 0) {
       log.AddLog("Folder " + Quoted(r.name) + " was saved as folder #" + Format(unlinked, "#0") +
                  " by an earlier run but never linked - linking it now");

@@ -133,7 +133,7 @@ FolderMatch FindFolder(dm::Connection& connection, const std::string& name, cons
   dmapi::SqlObject* sql = connection.sql();
   FolderMatch found;
   found.codes.error_code = sql != nullptr ? sql->GetSQLErrorCode() : -1;
-  if (found.codes.error_code != 0 && found.codes.error_code != 9) {
+  if (!dm::SqlSucceeded(found.codes.error_code)) {
     connection.Release();
     found.number = -1;
     return found;
@@ -192,9 +192,9 @@ class Lookup {
     if (found.codes.rows == 0 && parent == 0) LogDiagnostics(found.codes);
 
     if (parent == 0 && found.number != 0 && !text::StartsWith(found.path, kStamp)) {
-      conn_.RunSQL("UPDATE [OWNER].FOLDER SET PATH = 'ARBORLINE " + dm::SqlQuote(rule_.Name()) +
-                   "' WHERE DOCNUMBER = " + Format(found.number, "#0"));
-      conn_.Release();
+      conn_.RunStatement("UPDATE [OWNER].FOLDER SET PATH = 'ARBORLINE " +
+                         dm::SqlQuote(rule_.Name()) +
+                         "' WHERE DOCNUMBER = " + Format(found.number, "#0"));
     }
 
     if (found.number != 0) {
@@ -232,9 +232,8 @@ class Lookup {
       log.AddLog("Changing the profile name to " + Quoted(name) + " for folder #" + number +
                  " in library " + conn_.LibraryName());
       log.Separator();
-      conn_.RunSQL("UPDATE [OWNER].PROFILE SET DOCNAME = '" + dm::SqlQuote(name) +
-                   "' WHERE DOCNUMBER = " + number);
-      conn_.Release();
+      conn_.RunStatement("UPDATE [OWNER].PROFILE SET DOCNAME = '" + dm::SqlQuote(name) +
+                         "' WHERE DOCNUMBER = " + number);
     }
     if (parent == 0) return;
     const std::string statement =
@@ -249,8 +248,7 @@ class Lookup {
       log.AddLog("Changing the folder_item displayname to " + Quoted(name) + " for folder #" +
                  number + " in library " + conn_.LibraryName());
       log.Separator();
-      conn_.RunSQL(statement);
-      conn_.Release();
+      conn_.RunStatement(statement);
     };
     if (conn_.ConnectLibrary(found.item_library)) rename_item();
     if (found.parent_library != found.item_library && conn_.ConnectLibrary(found.parent_library)) {

@@ -84,28 +84,19 @@ class Membership {
     return true;
   }
 
-  // Column 1 of the first row (0 when none).
-  long long Scalar(const std::string& statement) {
-    conn_.RunSQL(statement);
-    long long n = 0;
-    conn_.ForEachRow([&] {
-      n = static_cast<long long>(conn_.ColumnNumber(1));
-      return false;
-    });
-    conn_.Release();
-    return n;
-  }
-
   // The link row as the connected library records it.
   long long LinkRows() {
-    return Scalar("SELECT COUNT(*) FROM [OWNER].FOLDER_ITEM WHERE DOCNUMBER = " + Number(doc_) +
-                  " AND PARENT = " + Number(parent_) +
-                  " AND LIBRARY = (SELECT SYSTEM_ID FROM [OWNER].REMOTE_LIBRARIES WHERE "
-                  "LIBRARY_NAME = '" +
-                  dm::SqlQuote(document_library_) +
-                  "') AND PARENT_LIBRARY = (SELECT SYSTEM_ID FROM [OWNER].REMOTE_LIBRARIES WHERE "
-                  "LIBRARY_NAME = '" +
-                  dm::SqlQuote(folder_library_) + "')");
+    return conn_
+        .ReadFirstRow(
+            "SELECT COUNT(*) FROM [OWNER].FOLDER_ITEM WHERE DOCNUMBER = " + Number(doc_) +
+            " AND PARENT = " + Number(parent_) +
+            " AND LIBRARY = (SELECT SYSTEM_ID FROM [OWNER].REMOTE_LIBRARIES WHERE "
+            "LIBRARY_NAME = '" +
+            dm::SqlQuote(document_library_) +
+            "') AND PARENT_LIBRARY = (SELECT SYSTEM_ID FROM [OWNER].REMOTE_LIBRARIES WHERE "
+            "LIBRARY_NAME = '" +
+            dm::SqlQuote(folder_library_) + "')")
+        .Integer(1);
   }
 
   bool LinkExists() {
@@ -125,13 +116,10 @@ class Membership {
   // Rights, the parent's kind and the existing link, in the folder's library.
   bool CheckParent() {
     if (!Enter(folder_library_)) return false;
-    dmapi::Library* lib = conn_.library();
     const std::string library = conn_.LibraryName();
     user_ = conn_.UserId();
-    const std::string group = lib->PrimaryGroupId();
-    if (!text::EqualsNoCase(group, dmapi::kSupervisorsGroup) &&
-        (!lib->HasRight(dmapi::kRightManageRootFolders) ||
-         !lib->HasRight(dmapi::kRightCreateFolder))) {
+    std::string group;
+    if (!conn_.MayManageFolders(true, &group)) {
       log_.AddLog("Error: " + user_ + " does not have rights to manage folders in library " +
                   library);
       log_.Separator();
@@ -143,31 +131,42 @@ class Membership {
     log_.SetStatus("Making sure parent folder #" + parent + " exists as a folder in library " +
                    library);
     log_.Separator();
-    if (Scalar("SELECT COUNT(*) FROM [OWNER].PROFILE WHERE DOCNUMBER = " + parent +
-               " AND APPLICATION = (SELECT SYSTEM_ID FROM [OWNER].APPS WHERE APPLICATION = "
-               "'FOLDER')") == 0) {
+    if (conn_
+            .ReadFirstRow(
+                "SELECT COUNT(*) FROM [OWNER].PROFILE WHERE DOCNUMBER = " + parent +
+                " AND APPLICATION = (SELECT SYSTEM_ID FROM [OWNER].APPS WHERE APPLICATION = "
+                "'FOLDER')")
+            .Integer(1) == 0) {
       log_.AddLog("Error: Parent folder #" + parent + " does not exist, or is not a folder, in " +
                   "library " + library);
       log_.Separator();
       return false;
     }
-    if (Scalar("SELECT COUNT(*) FROM [OWNER].FOLDER WHERE DOCNUMBER = " + parent) == 0) {
+    if (conn_.ReadFirstRow("SELECT COUNT(*) FROM [OWNER].FOLDER WHERE DOCNUMBER = " + parent)
+            .Integer(1) == 0) {
       log_.AddLog("Error: Parent folder #" + parent + " is not a folder in library " + library);
       log_.Separator();
       return false;
     }
 
     const std::string user = dm::SqlQuote(user_);
-    const long long trustees = Scalar(
-        "SELECT COUNT(*) FROM [OWNER].SECURITY WHERE ACCESSRIGHTS BETWEEN 63 AND 255 AND THING = "
-        "(SELECT SYSTEM_ID FROM [OWNER].PROFILE WHERE DOCNUMBER = " +
-        parent + ") AND (PERSONORGROUP = (SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = '" +
-        user +
-        "') OR PERSONORGROUP IN (SELECT GROUPS_SYSTEM_ID FROM [OWNER].PEOPLEGROUPS WHERE "
-        "PEOPLE_SYSTEM_ID = (SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = '" +
-        user + "')))");
-    if (trustees == 0 && Scalar("SELECT UNIV_ACCESS FROM [OWNER].GROUPS WHERE GROUP_ID = '" +
-                                dm::SqlQuote(group) + "'") <= kGroupAccessNeeded) {
+    const long long trustees =
+        conn_
+            .ReadFirstRow(
+                "SELECT COUNT(*) FROM [OWNER].SECURITY WHERE ACCESSRIGHTS BETWEEN 63 AND 255 AND "
+                "THING = "
+                "(SELECT SYSTEM_ID FROM [OWNER].PROFILE WHERE DOCNUMBER = " +
+                parent +
+                ") AND (PERSONORGROUP = (SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = '" +
+                user +
+                "') OR PERSONORGROUP IN (SELECT GROUPS_SYSTEM_ID FROM [OWNER].PEOPLEGROUPS WHERE "
+                "PEOPLE_SYSTEM_ID = (SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = '" +
+                user + "')))")
+            .Integer(1);
+    if (trustees == 0 &&
+        conn_.ReadFirstRow("SELECT UNIV_ACCESS FROM [OWNER].GROUPS WHERE GROUP_ID = '" +
+                           dm::SqlQuote(group) + "'")
+                .Integer(1) <= kGroupAccessNeeded) {
       log_.AddLog("Error: " + user_ + " does not have adequate rights to Parent folder #" + parent +
                   " in library " + library);
       log_.Separator();
@@ -186,16 +185,10 @@ class Membership {
     if (!Enter(document_library_)) return false;
     const std::string library = conn_.LibraryName();
     const std::string doc = Number(doc_);
-    conn_.RunSQL("SELECT STATUS FROM [OWNER].PROFILE WHERE DOCNUMBER = " + doc);
-    bool found = false;
-    long long status = 0;
-    conn_.ForEachRow([&] {
-      found = true;
-      status = static_cast<long long>(conn_.ColumnNumber(1));
-      return false;
-    });
-    conn_.Release();
-    if (!found) {
+    const dm::FirstRow row =
+        conn_.ReadFirstRow("SELECT STATUS FROM [OWNER].PROFILE WHERE DOCNUMBER = " + doc);
+    const long long status = row.Integer(1);
+    if (!row.found()) {
       log_.AddLog("Error: Document #" + doc +
                   " does not appear to exist in the Profile table in library " + library +
                   " - cannot continue AddFolderItem");
@@ -218,8 +211,7 @@ class Membership {
       }
     }
     if (status == 3) {
-      conn_.RunSQL("UPDATE [OWNER].PROFILE SET STATUS = 0 WHERE DOCNUMBER = " + doc);
-      conn_.Release();
+      conn_.RunStatement("UPDATE [OWNER].PROFILE SET STATUS = 0 WHERE DOCNUMBER = " + doc);
     }
     return true;
   }
@@ -296,21 +288,11 @@ class Membership {
     return MayChange(*parent_profile_, user_, "folder", parent_);
   }
 
-  // The library's name as the session's list spells it; "" when the user has no such library.
-  std::string ListedLibrary(const std::string& name) {
-    dmapi::LibraryList* list = conn_.libraries();
-    if (list == nullptr) return "";
-    for (int i = 1; i <= list->Count(); ++i) {
-      if (text::EqualsNoCase(list->Name(i), name)) return list->Name(i);
-    }
-    return "";
-  }
-
   bool Link() {
     const std::string doc = Number(doc_);
     const std::string parent = Number(parent_);
     const std::string target = " to folder #" + parent + " in library " + folder_library_;
-    const std::string listed = ListedLibrary(document_library_);
+    const std::string listed = conn_.ListedName(document_library_);
     const bool folder = UCase(text::Trim(doc_type_)) == "F";
     dmapi::AddItemResult added;
     if (!listed.empty()) {
@@ -396,28 +378,19 @@ class Membership {
     log_.SetStatus("Verifying that document # " + Number(doc_) + " in " + document_library_ +
                    " has been inserted for the new Folder Item in folder library " +
                    conn_.LibraryName());
-    conn_.RunSQL(
+    const dm::FirstRow row = conn_.ReadFirstRow(
         "SELECT SYSTEM_ID, DOCNUMBER FROM [OWNER].FOLDER_ITEM WHERE NEXT = 0 AND PARENT = " +
         Number(parent_));
-    long long system_id = 0;
-    long long number = 0;
-    bool found = false;
-    conn_.ForEachRow([&] {
-      found = true;
-      system_id = static_cast<long long>(conn_.ColumnNumber(1));
-      number = static_cast<long long>(conn_.ColumnNumber(2));
-      return false;
-    });
-    conn_.Release();
-    if (!found) return true;
+    if (!row.found()) return true;
+    const long long system_id = row.Integer(1);
+    const long long number = row.Integer(2);
     log_.AddLog("Document #" + Number(number) + " is currently set to Folder Item system_id #" +
                 Number(system_id));
     log_.Separator();
     if (system_id != 0 && number == 0) {
       log_.AddLog("Inserting Document # for the new Folder Item");
-      conn_.RunSQL("UPDATE [OWNER].FOLDER_ITEM SET DOCNUMBER = " + Number(doc_) +
-                   " WHERE SYSTEM_ID = " + Number(system_id));
-      conn_.Release();
+      conn_.RunStatement("UPDATE [OWNER].FOLDER_ITEM SET DOCNUMBER = " + Number(doc_) +
+                         " WHERE SYSTEM_ID = " + Number(system_id));
     }
     return true;
   }
@@ -434,7 +407,7 @@ class Membership {
   bool remote_;
   bool complete_when_linked_;
   bool linked_ = false;  // the link row was there already
-  std::string user_;  // as the folder's library spells it
+  std::string user_;     // as the folder's library spells it
   long max_items_to_sort_ = 0;
   std::unique_ptr<dmapi::ProfileObject> item_;
   std::unique_ptr<dmapi::FolderObject> parent_folder_;
@@ -448,12 +421,7 @@ bool AddFolderItem(Context& context, dm::Connection& connection, long long doc_n
                    long long parent, const std::string& doc_type, const rules::RuleRecord& rule,
                    const std::string& folder_library, const std::string& document_library,
                    bool complete_when_linked) {
-  if (!connection.CheckFusion("AddFolderItem")) return false;
-  if (connection.library() == nullptr) {
-    context.log.AddLog("Error: Library object not set - cannot continue");
-    context.log.Separator();
-    return false;
-  }
+  if (!connection.LibraryObjectSet("AddFolderItem")) return false;
   if (doc_number == 0 || parent == 0) return false;
   // An empty name would put the link into whichever library happens to be connected.
   const std::string folder_lib =

@@ -42,21 +42,6 @@ std::string ProfileRightsSql(dm::Connection& connection, int default_rights,
          (linked ? ", SECURITY_LINK = SYSTEM_ID, SEC_REASON_LINK = 98" : "") + " WHERE " + where;
 }
 
-bool RunStatement(dm::Connection& connection, const std::string& sql, long long* affected) {
-  const bool ok = connection.RunSQL(sql) && connection.LastSucceeded();
-  if (affected) *affected = ok ? connection.RowsAffected() : 0;
-  connection.Release();
-  return ok;
-}
-
-bool RunQuery(dm::Connection& connection, const std::string& sql,
-              const std::function<bool()>& row) {
-  const bool ok = connection.RunSQL(sql) && connection.LastSucceeded();
-  if (ok) connection.ForEachRow(row);
-  connection.Release();
-  return ok;
-}
-
 bool DeniesOnly(double rights) {
   if (!(rights > 0) || rights >= 9.2e18) return false;
   // The low 16 bits grant; the byte above them denies.
