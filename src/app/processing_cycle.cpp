@@ -6,7 +6,6 @@
 #include "app/pause.h"
 #include "app/rule_setup.h"
 #include "app/saved_options.h"
-#include "dm/sql_text.h"
 #include "log/error_trap.h"
 #include "template/template_levels.h"
 #include "text/text.h"
@@ -113,8 +112,7 @@ bool ProcessingCycle::StartOfGo() {
       (c.options.CheckLoop != 0 || c.state.HasSwitch("/G")) && p_.lock_workstation) {
     p_.lock_workstation();
   }
-  site_lookups_.clear();
-  if (UCase(c.state.SiteName).find("HOLLOWBRINK") != std::string::npos) BuildSiteLookups();
+  site_lookups_ = folders::ReadSiteLookups(c, connection);
   return true;
 }
 
@@ -135,45 +133,6 @@ void ProcessingCycle::RestoreSearchFlags() {
     for (const LibraryFlag& saved : snapshot_) {
       if (saved.name == name) libraries->SetSearchFlag(i, text::Val(saved.flag) != 0);
     }
-  }
-}
-
-void ProcessingCycle::BuildSiteLookups() {
-  dm::Connection& connection = p_.connection;
-  auto release = [&] {
-    if (auto* sql = connection.sql()) sql->ReleaseResults();
-  };
-  connection.RunSQL(
-      "SELECT DISTINCT COLNAME, FTBNAME FROM [OWNER].DOCSCOLUMN WHERE COLNAME IN ('DIVISION', "
-      "'ATTY') AND TBNAME = 'PROFILE'");
-  connection.ForEachRow([&] {
-    SiteLookup row;
-    row.column = Trim(connection.Column(1));
-    if (row.column.empty()) return false;
-    row.table = Trim(connection.Column(2));
-    const std::string upper = UCase(row.column);
-    row.default_key = upper == "DIVISION" ? "SP" : upper == "ATTY" ? "DMADMIN" : "";
-    site_lookups_.push_back(row);
-    return true;
-  });
-  release();
-  for (SiteLookup& row : site_lookups_) {
-    if (row.table.empty()) continue;
-    connection.RunSQL("SELECT COLNAME FROM [OWNER].DOCSCOLUMN WHERE TBNAME = '" +
-                      dm::SqlQuote(row.table) + "' AND CMSKEY = 'C'");
-    dmapi::SqlObject* sql = connection.sql();
-    if (sql != nullptr && sql->GetSQLErrorCode() == 0 && sql->MoveFirst()) {
-      row.key_column = Trim(connection.Column(1));
-    }
-    release();
-  }
-  for (SiteLookup& row : site_lookups_) {
-    if (row.column.empty() || row.table.empty() || row.key_column.empty() ||
-        row.default_key.empty()) {
-      continue;
-    }
-    row.assignment = row.column + " = (SELECT SYSTEM_ID FROM [OWNER]." + row.table + " WHERE " +
-                     row.key_column + " = '" + dm::SqlQuote(row.default_key) + "'), ";
   }
 }
 
@@ -659,8 +618,7 @@ void ProcessingCycle::ProcessRows(const rules::RuleRecord& rule, const std::stri
     RowOutcome outcome = p_.rows.ProcessFolderItem(run, row, r);
     if (outcome.first_level_folder != 0 && !outcome.lost) {
       const long long failures = p_.connection.FailedStatements() + log.ErrorCount();
-      p_.rows.SortFolders(outcome.first_level_folder, p_.connection.LibraryName(),
-                          p_.connection.library_state().settings.MaxItemsToSort);
+      p_.rows.SortFolders(outcome.first_level_folder);
       // A sort cut short is done again with the row.
       if (p_.connection.FailedStatements() + log.ErrorCount() > failures) outcome.failed = true;
     }

@@ -123,7 +123,6 @@ class ProcessingCycle {
   bool LibraryBusyStopsRule(const std::string& rule);
   void NothingSelected(CheckNode& node, const std::string& rule, const std::string& library,
                        int built_entry);
-  void BuildSiteLookups();
   void TakeLibrarySnapshot();
   void RestoreSearchFlags();
   void SetResultState(const std::string& state, bool only_when_working);

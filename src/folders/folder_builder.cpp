@@ -2,14 +2,13 @@
 
 #include "folders/folder_builder.h"
 
-#include <algorithm>
-
 #include "dm/reconnect.h"
 #include "dm/sql_text.h"
 #include "folders/folder_lookup.h"
 #include "log/error_trap.h"
 #include "sorting/folder_sorting.h"
 #include "text/text.h"
+#include "workspaces/workspace_users.h"
 
 namespace sproutsmith::folders {
 
@@ -202,7 +201,9 @@ void FolderBuilder::NewFolderSteps(const RuleRun& run, const rules::SourceRow& r
       SetAuthor(folder);
     }
   }
-  if (!run.site_lookups.empty()) SiteUpdate(run, level, folder);
+  if (!run.site_lookups.empty()) {
+    UpdateSiteProfile(context_, connection_, run.rule.Name(), run.site_lookups, level, folder);
+  }
   Workspaces(run, plan, level, folder, name, item_library);
   if (context_.options.CheckAddNewDocs != 0 && level == plan.LevelCount()) {
     tracking_.QueueDocuments(plan.queue_conditions, run.library);
@@ -281,145 +282,22 @@ void FolderBuilder::SetAuthor(long long folder) {
       dm::SqlQuote(user) + "') WHERE DOCNUMBER = " + N(folder));
 }
 
-void FolderBuilder::SiteUpdate(const RuleRun& run, int level, long long folder) {
-  log::Log& log = context_.log;
-  const std::string& site = context_.state.SiteName;
-  log.SetStatus("Processing special Profile update for " + site + " rule '" + run.rule.Name() +
-                "'");
-  log.Separator();
-  if (level == 1 || level == 2) {
-    connection_.RunSQL(
-        "SELECT P.DOCNAME, M.MATTER_ID, C.CLIENT_ID FROM [OWNER].PROFILE P, [OWNER].MATTER M, "
-        "[OWNER].CLIENT C WHERE P.MATTER = M.SYSTEM_ID AND M.CLIENT_ID = C.SYSTEM_ID AND "
-        "P.DOCNUMBER = " +
-        N(folder));
-    std::string d, m, c;
-    connection_.ForEachRow([&] {
-      d = connection_.Column(1);
-      m = connection_.Column(2);
-      c = connection_.Column(3);
-      return false;
-    });
-    connection_.Release();
-    const std::string k = text::Left(d, static_cast<long>(c.size()));
-    if (level == 1) {
-      if (!text::StartsWith(d, c + " ") && !k.empty()) {
-        const std::string client =
-            "CLIENT_ID = (SELECT SYSTEM_ID FROM [OWNER].CLIENT WHERE CLIENT_ID = '" +
-            dm::SqlQuote(k) + "')";
-        // Oracle has no TOP; the lowest number is the first one in SYSTEM_ID order.
-        connection_.RunStatement(
-            connection_.facts().IsOracle()
-                ? "UPDATE [OWNER].PROFILE SET MATTER = (SELECT MIN(SYSTEM_ID) FROM [OWNER].MATTER "
-                  "WHERE " +
-                      client + ") WHERE DOCNUMBER = " + N(folder)
-                : "UPDATE [OWNER].PROFILE SET MATTER = (SELECT TOP 1 SYSTEM_ID FROM [OWNER].MATTER "
-                  "WHERE " +
-                      client + " ORDER BY SYSTEM_ID) WHERE DOCNUMBER = " + N(folder));
-      }
-    } else {
-      std::string t;
-      if (const size_t dot = d.find('.'); dot != std::string::npos) {
-        t = d.substr(dot + 1);
-        if (const size_t blank = t.find(' '); blank != std::string::npos) t = t.substr(0, blank);
-      }
-      if (!text::StartsWith(d, c + " ." + m + " ") && !k.empty() && !t.empty()) {
-        connection_.RunStatement(
-            "UPDATE [OWNER].PROFILE SET  MATTER = (SELECT SYSTEM_ID FROM [OWNER].MATTER WHERE "
-            "MATTER_ID = '" +
-            dm::SqlQuote(t) +
-            "' AND CLIENT_ID = (SELECT SYSTEM_ID FROM [OWNER].CLIENT WHERE CLIENT_ID = '" +
-            dm::SqlQuote(k) + "')) WHERE DOCNUMBER = " + N(folder));
-      }
-    }
-  }
-  for (const SiteLookup& lookup : run.site_lookups) {
-    if (lookup.key_column.empty() || lookup.default_key.empty()) continue;
-    connection_.RunStatement("UPDATE [OWNER].PROFILE SET " + lookup.column +
-                             " = (SELECT SYSTEM_ID FROM [OWNER]." + lookup.table + " WHERE " +
-                             lookup.key_column + " = '" + dm::SqlQuote(lookup.default_key) +
-                             "') WHERE DOCNUMBER = " + N(folder));
-  }
-  log.AddLog("Finished processing special functions for " + site);
-  log.Separator();
-}
-
-void FolderBuilder::AddUsers(const std::string& statement, std::vector<std::string>& users) {
-  connection_.RunSQL(statement);
-  connection_.ForEachRow([&] {
-    const std::string user = Trim(connection_.Column(1));
-    if (!user.empty() && std::find(users.begin(), users.end(), user) == users.end()) {
-      users.push_back(user);
-    }
-    return true;
-  });
-  connection_.Release();
-}
-
 void FolderBuilder::Workspaces(const RuleRun& run, const RowPlan& plan, int level, long long folder,
                                const std::string& name, const std::string& item_library) {
   log::Log& log = context_.log;
   const rules::RuleRecord& rule = run.rule;
-  const int author_level = static_cast<int>(rule.Number(RuleKey::kWorkspaceAuthor));
-  const int typist_level = static_cast<int>(rule.Number(RuleKey::kWorkspaceTypist));
-  std::vector<std::string> users;
-  if (level == plan.profile_workspace_level && (level == author_level || level == typist_level) &&
-      plan.source_profile_id != 0) {
-    log.AddLog("Getting workspace profile author and typist from document #" +
-               N(plan.source_profile_id));
-    log.Separator();
-    connection_.RunSQL(
-        "SELECT A.USER_ID, T.USER_ID , P.DOCNUMBER FROM [OWNER].PROFILE P, [OWNER].PEOPLE A, "
-        "[OWNER].PEOPLE T WHERE P.AUTHOR = A.SYSTEM_ID AND P.TYPIST = T.SYSTEM_ID AND "
-        "P.SYSTEM_ID = " +
-        N(plan.source_profile_id));
-    connection_.ForEachRow([&] {
-      const std::string author = Trim(connection_.Column(1));
-      const std::string typist = Trim(connection_.Column(2));
-      log.AddLog("Document #" + connection_.Column(3) + " author is " + author + " and typist is " +
-                 typist);
-      log.Separator();
-      auto add = [&](const std::string& user, const char* what) {
-        if (user.empty() || std::find(users.begin(), users.end(), user) != users.end()) return;
-        users.push_back(user);
-        log.AddLog(std::string("Adding workspace ") + what + " " + user);
-        log.Separator();
-      };
-      if (level == author_level) add(author, "author");
-      if (level == typist_level) add(typist, "typist");
-      return false;
-    });
-    connection_.Release();
-  }
-  if (level == author_level) {
-    const templ::WorkspaceLink& people = run.compiled.selection.people_link;
-    const templ::WorkspaceLink& group = run.compiled.selection.group_link;
-    if (!people.lookup_column.empty() && !people.table.empty() && !people.key_column.empty() &&
-        !plan.people_link_value.empty()) {
-      AddUsers("SELECT DISTINCT USER_ID FROM [OWNER].PEOPLE WHERE SYSTEM_ID IN (SELECT " +
-                   people.lookup_column + " FROM [OWNER]." + people.table + " WHERE " +
-                   people.key_column + " = '" + dm::SqlQuote(plan.people_link_value) + "')",
-               users);
-    }
-    if (!group.lookup_column.empty() && !group.table.empty() && !group.key_column.empty() &&
-        !plan.group_link_value.empty()) {
-      AddUsers(
-          "SELECT DISTINCT USER_ID FROM [OWNER].PEOPLE WHERE SYSTEM_ID IN (SELECT "
-          "PEOPLE_SYSTEM_ID FROM [OWNER].PEOPLEGROUPS WHERE GROUPS_SYSTEM_ID IN (SELECT " +
-              group.lookup_column + " FROM [OWNER]." + group.table + " WHERE " + group.key_column +
-              " = '" + dm::SqlQuote(plan.group_link_value) + "'))",
-          users);
-    }
-    const std::string& workspace_group = rule[RuleKey::kWorkspaceGroup];
-    if (!workspace_group.empty()) {
-      AddUsers(
-          "SELECT DISTINCT USER_ID FROM [OWNER].PEOPLE WHERE SYSTEM_ID IN (SELECT "
-          "PEOPLE_SYSTEM_ID FROM [OWNER].PEOPLEGROUPS WHERE GROUPS_SYSTEM_ID = (SELECT SYSTEM_ID "
-          "FROM [OWNER].GROUPS WHERE GROUP_ID = '" +
-              dm::SqlQuote(workspace_group) + "'))",
-          users);
-    }
-  }
+  const std::vector<std::string> users = workspaces::WorkspaceUsers(
+      context_, connection_,
+      {.level = level,
+       .author_level = static_cast<int>(rule.Number(RuleKey::kWorkspaceAuthor)),
+       .typist_level = static_cast<int>(rule.Number(RuleKey::kWorkspaceTypist)),
+       .profile_level = plan.profile_workspace_level,
+       .source_profile = plan.source_profile_id,
+       .people_link = run.compiled.selection.people_link,
+       .group_link = run.compiled.selection.group_link,
+       .people_value = plan.people_link_value,
+       .group_value = plan.group_link_value,
+       .group = rule[RuleKey::kWorkspaceGroup]});
   log.AddLog("Workspace users to process: " + N(static_cast<long long>(users.size())));
   log.Separator();
   if (!users.empty()) {
@@ -457,8 +335,9 @@ void FolderBuilder::Workspaces(const RuleRun& run, const RowPlan& plan, int leve
   log.Separator();
 }
 
-void FolderBuilder::SortFolders(long long folder, const std::string& library, long max_items) {
-  sorting::SortFolders(context_, connection_, folder, library, max_items);
+void FolderBuilder::SortFolders(long long folder) {
+  sorting::SortFolders(context_, connection_, folder, connection_.LibraryName(),
+                       connection_.library_state().settings.MaxItemsToSort);
 }
 
 void FolderBuilder::RecordRow(const RuleRun& run, const rules::PendingRow& row,

@@ -21,7 +21,7 @@ class FolderBuilder final : public RowProcessor {
   FolderBuilder(Context& context, dm::Connection& connection);
 
   RowOutcome ProcessFolderItem(const RuleRun& run, rules::PendingRow& row, int number) override;
-  void SortFolders(long long folder, const std::string& library, long max_items) override;
+  void SortFolders(long long folder) override;
   void RecordRow(const RuleRun& run, const rules::PendingRow& row,
                  const RowOutcome& outcome) override;
 
@@ -31,8 +31,7 @@ class FolderBuilder final : public RowProcessor {
   // do all it meant to.
   long long Troubles() const;
   // False, with the reason logged, when a value of the row cannot be stored.
-  bool Storable(const RuleRun& run, const rules::SourceRow& row, const RowPlan* plan,
-                int number);
+  bool Storable(const RuleRun& run, const rules::SourceRow& row, const RowPlan* plan, int number);
   // Everything a folder made just now gets; `item_library` is where it lives.
   void NewFolderSteps(const RuleRun& run, const rules::SourceRow& row, const RowPlan& plan,
                       int level, long long folder, const std::string& name,
@@ -41,10 +40,8 @@ class FolderBuilder final : public RowProcessor {
                    const std::string& item_library);
   void SetEmailAddress(const std::string& address, long long folder);
   void SetAuthor(long long folder);
-  void SiteUpdate(const RuleRun& run, int level, long long folder);
   void Workspaces(const RuleRun& run, const RowPlan& plan, int level, long long folder,
                   const std::string& name, const std::string& item_library);
-  void AddUsers(const std::string& statement, std::vector<std::string>& users);
 
   Context& context_;
   dm::Connection& connection_;
