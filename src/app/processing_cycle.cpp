@@ -391,7 +391,8 @@ void ProcessingCycle::RunRuleBody(size_t library_index, size_t rule_index) {
     RuleOutcome(rule_outcome::kHeld, "Another computer is working on rule " + rule_name);
     return;
   }
-  const int error_mode = c.options.CheckDisplayErrors != 0 ? 2 : 3;
+  const ErrorMode error_mode =
+      c.options.CheckDisplayErrors != 0 ? ErrorMode::kShow : ErrorMode::kSilent;
 
   log.SetStatus("Processing library " + library + " rule " + rule_name);
   log.Separator();
@@ -517,7 +518,7 @@ void ProcessingCycle::LogRuleSettings(const rules::RuleRecord& rule) {
 
 void ProcessingCycle::Compile(rules::RuleRecord& rule, CheckNode& node, const std::string& library,
                               const std::string& saved, const std::string& reuse, long row_limit,
-                              int error_mode) {
+                              ErrorMode error_mode) {
   const templ::CompiledRule compiled =
       p_.compiler.Compile(rule, {p_.connection.LibraryName(), row_limit, reuse, saved});
   switch (compiled.outcome) {
@@ -594,7 +595,7 @@ void ProcessingCycle::InitializeRows(const rules::RuleRecord& rule, const std::s
 }
 
 void ProcessingCycle::ProcessRows(const rules::RuleRecord& rule, const std::string& library,
-                                  const templ::CompiledRule& compiled, int error_mode,
+                                  const templ::CompiledRule& compiled, ErrorMode error_mode,
                                   std::vector<rules::PendingRow>& work) {
   Context& c = p_.context;
   log::Log& log = c.log;

@@ -26,6 +26,7 @@
 
 namespace sproutsmith::app {
 
+using folders::ErrorMode;
 using folders::RowOutcome;
 using folders::RowProcessor;
 using folders::RuleRun;
@@ -105,10 +106,11 @@ class ProcessingCycle {
   std::string ChooseReuse(const std::string& rule, std::string* saved);
   void LogRuleSettings(const rules::RuleRecord& rule);
   void Compile(rules::RuleRecord& rule, CheckNode& node, const std::string& library,
-               const std::string& saved, const std::string& reuse, long row_limit, int error_mode);
+               const std::string& saved, const std::string& reuse, long row_limit,
+               ErrorMode error_mode);
   // The rule's work: rows an earlier run left unfinished, then the new ones.
   void ProcessRows(const rules::RuleRecord& rule, const std::string& library,
-                   const templ::CompiledRule& compiled, int error_mode,
+                   const templ::CompiledRule& compiled, ErrorMode error_mode,
                    std::vector<rules::PendingRow>& work);
   // Initialize mode: every selected row recorded, nothing built.
   void InitializeRows(const rules::RuleRecord& rule, const std::string& library,

@@ -132,7 +132,10 @@ RowOutcome FolderBuilder::ProcessRow(const RuleRun& run, rules::PendingRow& row,
     // error, leaves it short of what a whole run gives it: the row stops here, and its note
     // still names this level.
     const long long failures = Troubles();
-    FolderRequest request{name, outcome.parent_folder, run.library, item_library, level};
+    FolderRequest request{
+        name,
+        {.library = item_library, .parent = outcome.parent_folder, .parent_library = run.library},
+        level};
     if (row.creating_level == level) request.resume_above = row.watermark;
     request.row = row.id;
     request.before_create = [&](long long highest) {

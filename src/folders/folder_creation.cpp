@@ -51,7 +51,7 @@ const std::string* Find(const ColumnList& list, const std::string& column) {
 class Creation {
  public:
   Creation(Context& context, dm::Connection& connection, const FolderRequest& request,
-           const rules::RuleRecord& rule, int error_mode)
+           const rules::RuleRecord& rule, ErrorMode error_mode)
       : c_(context),
         conn_(connection),
         log_(context.log),
@@ -100,7 +100,7 @@ class Creation {
  private:
   bool HasRights(const std::string& library) {
     // Only a public top folder is a root folder.
-    if (conn_.MayManageFolders(public_ && r_.parent == 0)) return true;
+    if (conn_.MayManageFolders(public_ && r_.place.parent == 0)) return true;
     std::string user = conn_.UserId();
     if (auto found = conn_.session()->FindUser(user)) user = found->Name();
     log_.AddLog("Error: " + user + " does not have rights to manage folders in library " + library);
@@ -112,7 +112,7 @@ class Creation {
     const std::string& name = r_.name;
     log_.SetStatus("Creating folder " + Quoted(name) + " in library " + library);
     log_.Separator();
-    log_.AddLog("Parent: " + Format(r_.parent, "#0"));
+    log_.AddLog("Parent: " + Format(r_.place.parent, "#0"));
     log_.AddLog("Form:   " + form_);
     log_.AddLog("Rule:   " + Quoted(rule_.Name()));
     log_.Separator();
@@ -124,7 +124,7 @@ class Creation {
     folder_ = conn_.session()->NewFolder();
     log_.AddLog("Creating folder object " + Quoted(name) + " in library " + library);
     if (!folder_) {
-      log_.AddLog("Error: Unable to create new folder " + Quoted(name) + " in " + r_.item_library);
+      log_.AddLog("Error: Unable to create new folder " + Quoted(name) + " in " + r_.place.library);
       return false;
     }
     log_.AddLog("Setting Folder Name to " + Quoted(name));
@@ -139,7 +139,7 @@ class Creation {
 
     log_.AddLog("Saving Folder to change form to " + form_);
     log_.Separator();
-    const dmapi::SaveResult saved = folder_->Save(form_, error_mode_);
+    const dmapi::SaveResult saved = folder_->Save(form_, static_cast<int>(error_mode_));
     if (!saved.status.ok()) {
       log_.AddLog("Error: Code #" + Format(static_cast<long long>(saved.status.code), "#0") + " (" +
                   saved.status.text + ")");
@@ -206,14 +206,14 @@ class Creation {
     }
 
     ColumnList parent_values;
-    if (!r_.parent_library.empty() && r_.parent != 0) {
-      if (text::EqualsNoCase(r_.parent_library, r_.item_library)) {
+    if (!r_.place.parent_library.empty() && r_.place.parent != 0) {
+      if (text::EqualsNoCase(r_.place.parent_library, r_.place.library)) {
         ReadParentColumns(parent_values);
       } else {
         // Lookup values are record numbers of the parent's library: in this one they would
         // name other clients and matters.
-        log_.AddLog("Not copying the profile values of parent #" + Format(r_.parent, "#0") +
-                    " in library " + r_.parent_library + " into library " + r_.item_library);
+        log_.AddLog("Not copying the profile values of parent #" + Format(r_.place.parent, "#0") +
+                    " in library " + r_.place.parent_library + " into library " + r_.place.library);
       }
     }
 
@@ -247,7 +247,7 @@ class Creation {
       }
     }
     log_.AddLog("Form for this folder is: " + form_);
-    log_.AddLog("Library for this folder is: " + r_.item_library);
+    log_.AddLog("Library for this folder is: " + r_.place.library);
     log_.Separator();
 
     for (const auto& [column, value] : defaults) {
@@ -287,10 +287,11 @@ class Creation {
   }
 
   void ReadParentColumns(ColumnList& out) {
-    const std::string number = Format(r_.parent, "#0");
-    const std::string& library = r_.parent_library;
+    const std::string number = Format(r_.place.parent, "#0");
+    const std::string& library = r_.place.parent_library;
     log_.AddLog("Opening profile object #" + number + " in library " + library);
-    std::unique_ptr<dmapi::ProfileObject> parent = conn_.session()->OpenProfile(r_.parent, library);
+    std::unique_ptr<dmapi::ProfileObject> parent =
+        conn_.session()->OpenProfile(r_.place.parent, library);
     if (!parent) {
       log_.AddLog("Unable to open profile object #" + number + " in library " + library);
       return;
@@ -316,7 +317,7 @@ class Creation {
     }
     log_.Separator();
     log_.AddLog("Saving folder object for folder " + Quoted(name) + " in library " + library);
-    const dmapi::SaveResult saved = folder_->Save("", error_mode_);
+    const dmapi::SaveResult saved = folder_->Save("", static_cast<int>(error_mode_));
     if (!saved.status.ok()) {
       log_.AddLog(SaveFailure(saved.status, "folder"));
       return false;
@@ -345,8 +346,8 @@ class Creation {
   long long Finish() {
     const std::string& name = r_.name;
     const std::string n = Format(number_, "#0");
-    if (!conn_.ConnectLibrary(r_.item_library)) {
-      log_.AddLog("Error: unable to connect to Item_Library " + r_.item_library +
+    if (!conn_.ConnectLibrary(r_.place.library)) {
+      log_.AddLog("Error: unable to connect to Item_Library " + r_.place.library +
                   " - cannot continue");
       return 0;
     }
@@ -355,7 +356,7 @@ class Creation {
     conn_.RunStatement("UPDATE [OWNER].FOLDER SET LAST_UPDATE = GETUTCDATE(), PATH = 'ARBORLINE " +
                        dm::SqlQuote(rule_.Name()) + "' WHERE DOCNUMBER = " + n);
 
-    if (public_ && r_.level == 1 && r_.parent == 0) {
+    if (public_ && r_.level == 1 && r_.place.parent == 0) {
       log_.AddLog(
           "Verifying Root_Object Display Name and Profile Document Name for Public Folder #" + n);
       log_.Separator();
@@ -371,12 +372,13 @@ class Creation {
 
     // A folder left without its parent's values and without its link would be taken as
     // done; failing the row instead lets the next cycle finish it.
-    if (r_.parent != 0 && conn_.ConnectLibrary(r_.parent_library) && !PostParentValues()) return 0;
+    if (r_.place.parent != 0 && conn_.ConnectLibrary(r_.place.parent_library) &&
+        !PostParentValues())
+      return 0;
     // A folder whose trustees are not all written is not done: the next cycle secures it.
     if (!rule_[RuleKey::kSecurity].empty() &&
-        security::AddSecurity(c_, conn_, number_, rule_[RuleKey::kSecurity], rule_, "F",
-                              r_.parent_library,
-                              r_.item_library) == security::SecurityResult::kFailed) {
+        security::AddSecurity(c_, conn_, Placed(), rule_, "F") ==
+            security::SecurityResult::kFailed) {
       return 0;
     }
     return Link();
@@ -386,7 +388,7 @@ class Creation {
   // folder's profile row could not be written.
   bool PostParentValues() {
     const std::string& name = r_.name;
-    const std::string parent = Format(r_.parent, "#0");
+    const std::string parent = Format(r_.place.parent, "#0");
     log_.AddLog("Retrieving profile information from parent #" + parent);
     log_.Separator();
     const dm::FirstRow values = conn_.ReadFirstRow(
@@ -399,7 +401,7 @@ class Creation {
     const long long retention = values.Integer(3);
     long long form_id = values.Integer(4);
 
-    if (!conn_.ConnectLibrary(r_.item_library)) return true;
+    if (!conn_.ConnectLibrary(r_.place.library)) return true;
     if (NamesAForm(form_)) {
       log_.SetStatus("Identifying the system_id for the form '" + form_ + "' in library " +
                      conn_.LibraryName());
@@ -431,21 +433,28 @@ class Creation {
     return true;
   }
 
+  // The folder as saved, at its place.
+  dm::ItemPlace Placed() const {
+    dm::ItemPlace placed = r_.place;
+    placed.number = number_;
+    return placed;
+  }
+
   long long Link() {
     const std::string n = Format(number_, "#0");
-    if (r_.parent != 0) {
+    if (r_.place.parent != 0) {
       log_.SetStatus("Adding folder #" + n + " as subfolder under folder #" +
-                     Format(r_.parent, "#0"));
+                     Format(r_.place.parent, "#0"));
       log_.Separator();
       // Linked by an earlier run that stopped: what follows a link still has to happen.
-      if (!AddFolderItem(c_, conn_, number_, r_.parent, "F", rule_, r_.parent_library,
-                         r_.item_library, /*complete_when_linked=*/true)) {
-        log_.AddLog("Error: Unable to add folder item #" + n + " in library " + r_.item_library +
-                    " to folder #" + Format(r_.parent, "#0") + " in library " + r_.parent_library);
+      if (!AddFolderItem(c_, conn_, Placed(), "F", rule_, /*complete_when_linked=*/true)) {
+        log_.AddLog("Error: Unable to add folder item #" + n + " in library " + r_.place.library +
+                    " to folder #" + Format(r_.place.parent, "#0") + " in library " +
+                    r_.place.parent_library);
         return 0;
       }
     }
-    conn_.ConnectLibrary(r_.item_library);
+    conn_.ConnectLibrary(r_.place.library);
     log_.AddLog("Clearing Activitylog entries for folder #" + n + " generated by Arborline");
     log_.Separator();
     const text::DateTime today = c_.clock.Now();
@@ -471,7 +480,7 @@ class Creation {
   log::Log& log_;
   const FolderRequest& r_;
   const rules::RuleRecord& rule_;
-  int error_mode_;
+  ErrorMode error_mode_;
   std::string form_;
   bool public_;
   std::string author_source_;
@@ -509,7 +518,7 @@ long long HighestDocumentNumber(dm::Connection& conn) {
 }  // namespace
 
 long long FolderCreator::CreateFolder(const FolderRequest& request, const rules::RuleRecord& rule,
-                                      int error_mode) {
+                                      ErrorMode error_mode) {
   folder_existed_ = false;
   last_place_.clear();
   if (!connection_.LibraryObjectSet("CreateFolder")) return 0;
@@ -525,31 +534,30 @@ void FolderCreator::LastFolderUnfinished() {
 }
 
 long long FolderCreator::Create(const FolderRequest& original, const rules::RuleRecord& rule,
-                                int error_mode) {
+                                ErrorMode error_mode) {
   log::Log& log = context_.log;
   log::StatusKeeper status(context_);
   dm::Reconnect back(connection_);
   FolderRequest r = original;
-  if (r.parent_library.empty()) r.parent_library = connection_.LibraryName();
-  if (r.item_library.empty()) r.item_library = r.parent_library;
+  if (r.place.parent_library.empty()) r.place.parent_library = connection_.LibraryName();
+  if (r.place.library.empty()) r.place.library = r.place.parent_library;
   if (r.name.empty()) return 0;
   struct Separated {
     log::Log& log;
     ~Separated() { log.Separator(); }
   } closing{log};
 
-  if (!connection_.ConnectLibrary(r.item_library)) {
+  if (!connection_.ConnectLibrary(r.place.library)) {
     // Made in whichever library is connected instead, the folder would be an orphan there.
-    log.AddLog("Error: unable to connect to Item_Library " + r.item_library + " - cannot continue");
+    log.AddLog("Error: unable to connect to Item_Library " + r.place.library +
+               " - cannot continue");
     return 0;
   }
-  const long long found =
-      CheckForFolder(context_, connection_, r.name, rule[RuleKey::kParseCharacters], r.parent, rule,
-                     r.parent_library, r.item_library);
+  const long long found = CheckForFolder(context_, connection_, r.name, r.place, rule);
   if (found < 0) return 0;
   Creation creation(context_, connection_, r, rule, error_mode);
-  const std::string place = UCase(r.item_library) + "\n" + UCase(r.parent_library) + "\n" +
-                            Format(r.parent, "#0") + "\n" + UCase(CollapseSpaces(r.name));
+  const std::string place = UCase(r.place.library) + "\n" + UCase(r.place.parent_library) + "\n" +
+                            Format(r.place.parent, "#0") + "\n" + UCase(CollapseSpaces(r.name));
   last_place_ = place;
   // What became of the folder this call made or finished: one that is there but not done
   // is remembered until the row that began it finishes it.
@@ -581,13 +589,14 @@ long long FolderCreator::Create(const FolderRequest& original, const rules::Rule
   if (found > 0) {
     unfinished_.erase(place);
     log.AddLog("Folder " + Quoted(r.name) + " already exists as folder #" + Format(found, "#0") +
-               (r.parent != 0 ? " in parent folder #" + Format(r.parent, "#0") : std::string()));
+               (r.place.parent != 0 ? " in parent folder #" + Format(r.place.parent, "#0")
+                                    : std::string()));
     folder_existed_ = true;
     return found;
   }
 
   const std::string library = connection_.LibraryName();
-  if (r.parent == 0 && connection_.library_state().settings.TopLevelWarning == 1) {
+  if (r.place.parent == 0 && connection_.library_state().settings.TopLevelWarning == 1) {
     const std::string name = Quoted(r.name);
     const runtime::Answer answer = context_.ShowMessage(
         "You are about to create a top-level folder named " + name + " in library " + library +
@@ -615,9 +624,9 @@ long long FolderCreator::Create(const FolderRequest& original, const rules::Rule
     log.Separator();
   }
 
-  if (r.resume_above >= 0 && r.parent != 0) {
-    if (const long long unlinked =
-            FindUnlinkedFolder(connection_, CollapseSpaces(r.name), rule, r.parent, r.resume_above);
+  if (r.resume_above >= 0 && r.place.parent != 0) {
+    if (const long long unlinked = FindUnlinkedFolder(connection_, CollapseSpaces(r.name), rule,
+                                                      r.place.parent, r.resume_above);
         unlinked > 0) {
       log.AddLog("Folder " + Quoted(r.name) + " was saved as folder #" + Format(unlinked, "#0") +
                  " by an earlier run but never linked - linking it now");

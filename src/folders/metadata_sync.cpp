@@ -41,16 +41,15 @@ std::set<std::string> ColumnNames(const dmapi::ProfileObject& profile) {
 
 class Sync {
  public:
-  Sync(Context& context, dm::Connection& connection, long long parent, long long doc_number,
-       const std::string& folder_library, const std::string& doc_type,
-       const std::string& item_library)
+  Sync(Context& context, dm::Connection& connection, const dm::ItemPlace& item,
+       const std::string& doc_type)
       : c_(context),
         conn_(connection),
         log_(context.log),
-        parent_(parent),
-        doc_(doc_number),
-        folder_library_(folder_library),
-        item_library_(item_library),
+        parent_(item.parent),
+        doc_(item.number),
+        folder_library_(item.parent_library),
+        item_library_(item.library),
         item_is_folder_(UCase(Trim(doc_type)) == "F") {}
 
   bool Run() {
@@ -175,12 +174,11 @@ class Sync {
 
 }  // namespace
 
-bool SyncData(Context& context, dm::Connection& connection, long long parent, long long doc_number,
-              const std::string& folder_library, const std::string& doc_type,
-              const std::string& item_library) {
+bool SyncData(Context& context, dm::Connection& connection, const dm::ItemPlace& item,
+              const std::string& doc_type) {
   if (!connection.LibraryObjectSet("SyncData")) return false;
   return log::Trap(context.log, "SyncData", false, [&] {
-    Sync sync(context, connection, parent, doc_number, folder_library, doc_type, item_library);
+    Sync sync(context, connection, item, doc_type);
     return sync.Run();
   });
 }

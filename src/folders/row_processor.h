@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "folders/folder_creation.h"
 #include "folders/site_profile.h"
 #include "rules/row_journal.h"
 #include "rules/rule_record.h"
@@ -19,7 +20,7 @@ struct RuleRun {
   const rules::RuleRecord& rule;  // the values of this run (template already cut)
   const std::string& library;     // the rule's library, connected when the loop starts
   const templ::CompiledRule& compiled;
-  int error_mode;                               // for the DM operations: 2 shows errors, 3 does not
+  ErrorMode error_mode;                         // for the DM client's saves
   const std::vector<SiteLookup>& site_lookups;  // empty at every site but one
   // The pause check before each level (serves the window, waits out a pause).
   std::function<void()> check_for_pause;

@@ -328,14 +328,13 @@ class TemplateSecurity {
 
 }  // namespace
 
-SecurityResult AddSecurity(Context& context, dm::Connection& connection, long long doc_number,
-                           const std::string& security_template, const rules::RuleRecord& rule,
-                           const std::string& doc_type, const std::string& /*folder_library*/,
-                           const std::string& item_library) {
+SecurityResult AddSecurity(Context& context, dm::Connection& connection, const dm::ItemPlace& item,
+                           const rules::RuleRecord& rule, const std::string& doc_type) {
   const bool append = rule.Number(rules::RuleKey::kAppendTrustees) == 1;
   return log::Trap(context.log, "AddSecurity", SecurityResult::kFailed, [&] {
-    TemplateSecurity security(context, connection, doc_number, security_template, append);
-    return security.Apply(doc_type, item_library);
+    TemplateSecurity security(context, connection, item.number, rule[rules::RuleKey::kSecurity],
+                              append);
+    return security.Apply(doc_type, item.library);
   });
 }
 

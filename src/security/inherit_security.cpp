@@ -243,12 +243,11 @@ class Inheritance {
 
 }  // namespace
 
-SecurityResult InheritSecurity(Context& context, dm::Connection& connection, long long doc_number,
-                               long long parent, const std::string& folder_library,
-                               const std::string& item_library) {
+SecurityResult InheritSecurity(Context& context, dm::Connection& connection,
+                               const dm::ItemPlace& item) {
   return log::Trap(context.log, "InheritSecurity", SecurityResult::kFailed, [&] {
-    Inheritance inheritance(context, connection, doc_number, parent);
-    return inheritance.Run(folder_library, item_library);
+    Inheritance inheritance(context, connection, item.number, item.parent);
+    return inheritance.Run(item.parent_library, item.library);
   });
 }
 

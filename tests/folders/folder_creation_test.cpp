@@ -28,7 +28,7 @@ class FolderCreationTest : public testing::EngineSession {
     creator_ = std::make_unique<FolderCreator>(context(), connection());
   }
   long long Create(const std::string& name, int level = 1) {
-    return creator_->CreateFolder({name, 0, "", "", level}, rule_, 3);
+    return creator_->CreateFolder({name, {}, level}, rule_, ErrorMode::kSilent);
   }
   std::string Of(long long doc, const std::string& sql_tail) {
     return Scalar("LIB", sql_tail + std::to_string(doc));

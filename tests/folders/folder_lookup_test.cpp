@@ -55,7 +55,10 @@ class FolderLookupTest : public testing::EngineSession {
                  const std::string& item_library = "LIB") {
     // As folder creation calls it: in the library the folder would live in.
     connection().ConnectLibrary(item_library);
-    return CheckForFolder(context(), connection(), name, parse, parent, rule_, "LIB", item_library);
+    rule_.Set(RuleKey::kParseCharacters, parse);
+    return CheckForFolder(context(), connection(), name,
+                          {.library = item_library, .parent = parent, .parent_library = "LIB"},
+                          rule_);
   }
   std::string Name(long long doc) {
     return Scalar("LIB", "SELECT DOCNAME FROM PROFILE WHERE DOCNUMBER = " + std::to_string(doc));
@@ -154,7 +157,8 @@ class FolderLookupFlavoursTest : public testing::EngineSession {
  protected:
   long long Find(const std::string& library, const std::string& name, long long parent) {
     connection().ConnectLibrary(library);
-    return CheckForFolder(context(), connection(), name, "", parent, rule_, library, library);
+    return CheckForFolder(context(), connection(), name,
+                          {.library = library, .parent = parent, .parent_library = library}, rule_);
   }
   rules::RuleRecord rule_;
 };

@@ -21,8 +21,12 @@ class FolderMembershipTest : public testing::EngineSession {
 
   bool Link(long long doc, long long parent, const std::string& folder_library = "LIB",
             const std::string& document_library = "LIB", const std::string& type = "F") {
-    return AddFolderItem(context(), connection(), doc, parent, type, rule_, folder_library,
-                         document_library);
+    return AddFolderItem(context(), connection(),
+                         {.number = doc,
+                          .library = document_library,
+                          .parent = parent,
+                          .parent_library = folder_library},
+                         type, rule_);
   }
   long long Links(const std::string& library, long long parent, long long doc) {
     return std::stoll(

@@ -20,7 +20,9 @@ class MetadataSyncTest : public testing::EngineSession {
 
   bool Sync(long long parent, long long item, const std::string& item_library = "LIB",
             const std::string& type = "F") {
-    return SyncData(context(), connection(), parent, item, "LIB", type, item_library);
+    return SyncData(
+        context(), connection(),
+        {.number = item, .library = item_library, .parent = parent, .parent_library = "LIB"}, type);
   }
   std::string Column(const std::string& library, long long doc, const std::string& column) {
     return Scalar(library,

@@ -13,8 +13,8 @@ class AddSecurityTest : public SecuritySession {
  protected:
   SecurityResult Add(long long n, const std::string& security_template, bool append = false,
                      const std::string& doc_type = "F", const std::string& item_library = "DEMO") {
-    return AddSecurity(context(), connection(), n, security_template, Rule(append), doc_type,
-                       "DEMO", item_library);
+    return AddSecurity(context(), connection(), {.number = n, .library = item_library},
+                       Rule(append, security_template), doc_type);
   }
   std::string DefaultTemplate() {
     return Scalar("DEMO",
@@ -327,8 +327,8 @@ TEST_F(AddSecurityFaultTest, AFailedStatementLeavesTheItemClosedAndApplyingAgain
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.security_template) + (c.append ? " (append)" : " (replace)"));
     auto apply = [&](long long n) {
-      return AddSecurity(context(), connection(), n, c.security_template, Rule(c.append), "F",
-                         "DEMO", "DEMO");
+      return AddSecurity(context(), connection(), {.number = n, .library = "DEMO"},
+                         Rule(c.append, c.security_template), "F");
     };
     const long long clean = Item("USER1", "USER2");
     const std::vector<std::string> calls =

@@ -12,7 +12,8 @@ using enum SecurityResult;
 class InheritSecurityTest : public SecuritySession {
  protected:
   SecurityResult Inherit(long long n, long long parent) {
-    return InheritSecurity(context(), connection(), n, parent, "DEMO");
+    return InheritSecurity(context(), connection(),
+                           {.number = n, .parent = parent, .parent_library = "DEMO"});
   }
   // A parent folder holding USER3 255, LIT 127, DOCS_USERS 63, A_B 5, O'BRIEN 31 and the
   // child's author USER1 with 63.
@@ -135,7 +136,9 @@ TEST_F(InheritSecurityTest, ALibraryWithoutTheSecurityLinkGetsTheShortUpdate) {
   ASSERT_TRUE(connection().ConnectLibrary("PLAIN"));
   const long long parent = SecuredParent("PLAIN");
   const long long child = Item("USER1", "USER1", "PLAIN");
-  EXPECT_EQ(InheritSecurity(context(), connection(), child, parent, "PLAIN"), kApplied);
+  EXPECT_EQ(InheritSecurity(context(), connection(),
+                            {.number = child, .parent = parent, .parent_library = "PLAIN"}),
+            kApplied);
   EXPECT_EQ(Trustees(child, "PLAIN").size(), 6u);
   EXPECT_EQ(Secured(child, "PLAIN"), (Rows{{"1", "0", ""}}));
   const std::string system_id =
@@ -188,7 +191,10 @@ TEST_F(InheritSecurityTest, AnItemInAnotherLibraryGetsTheFoldersTrusteesByTheirI
     const Rows same_number_in_demo = Trustees(item, "DEMO");
     ASSERT_TRUE(connection().ConnectLibrary(connected));
 
-    EXPECT_EQ(InheritSecurity(context(), connection(), item, parent, "DEMO", "PLAIN"), kApplied);
+    EXPECT_EQ(InheritSecurity(
+                  context(), connection(),
+                  {.number = item, .library = "PLAIN", .parent = parent, .parent_library = "DEMO"}),
+              kApplied);
     EXPECT_EQ(connection().LibraryName(), connected);
     EXPECT_EQ(Trustees(item, "PLAIN"), (Rows{{"A_B", "16711680"},
                                              {"PARALEGALS", "63"},
@@ -227,7 +233,9 @@ TEST_F(InheritSecurityFaultTest, AFailedStatementLeavesTheItemClosedAndInheritin
   for (const std::string item_library : {"DEMO", "ARCHIVE"}) {
     SCOPED_TRACE("item in " + item_library);
     auto inherit = [&](long long n) {
-      return InheritSecurity(context(), connection(), n, parent, "DEMO", item_library);
+      return InheritSecurity(
+          context(), connection(),
+          {.number = n, .library = item_library, .parent = parent, .parent_library = "DEMO"});
     };
     // The first switch to a library learns its facts; the calls counted are a later one's.
     ASSERT_EQ(inherit(Item("USER1", "USER2", item_library)), kApplied);

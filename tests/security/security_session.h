@@ -150,10 +150,11 @@ class SecuritySession : public testing::EngineSession {
     return total;
   }
 
-  static rules::RuleRecord Rule(bool append) {
+  static rules::RuleRecord Rule(bool append, const std::string& security_template = "") {
     rules::RuleRecord rule;
     rule.Set(rules::RuleKey::kName, "SECURED");
     rule.Set(rules::RuleKey::kAppendTrustees, append ? "1" : "0");
+    rule.Set(rules::RuleKey::kSecurity, security_template);
     return rule;
   }
 
