@@ -139,28 +139,8 @@ void ProcessingCycle::RestoreSearchFlags() {
 ProcessingCycle::PassEnd ProcessingCycle::RunPass() {
   Context& c = p_.context;
   MainWindowModel& window = p_.window;
-  int libraries_with_rules = 0;
   std::vector<LibraryProblem> failed;
-  for (LibraryNode& node : window.TVRules) {
-    if (!node.checked) continue;
-    if (node.rules.empty()) {
-      node.checked = false;
-      continue;
-    }
-    if (RulesNotLoaded(node) && node.rules.size() == 1) {
-      const long problems = c.log.ErrorCount() + c.log.WarningCount();
-      p_.tree.ExpandLibraryNode(node);
-      // Loading the rules unchecks a library that cannot be opened or used: a failure the
-      // run must report, where one without rules has nothing to do.
-      if (!node.checked) {
-        const bool said = c.log.ErrorCount() + c.log.WarningCount() > problems;
-        failed.push_back({node.text, said ? c.log.LastProblem()
-                                          : "Error: Unable to connect to library " + node.text});
-      }
-      if (node.rules.empty()) node.checked = false;
-    }
-    if (node.checked && !node.rules.empty()) ++libraries_with_rules;
-  }
+  const int libraries_with_rules = LoadCheckedLibraries(failed);
   BeginReport();
   report_.failed_libraries = std::move(failed);
   if (libraries_with_rules == 0) {
@@ -194,58 +174,7 @@ ProcessingCycle::PassEnd ProcessingCycle::RunPass() {
   for (size_t l = 0; l < window.TVRules.size() && !leave; ++l) {
     if (!NodeSteps()) break;  // the library node itself takes no part
     for (size_t r = 0; r < window.TVRules[l].rules.size(); ++r) {
-      if (!NodeSteps()) {
-        leave = true;
-        break;
-      }
-      const LibraryNode& library = window.TVRules[l];
-      const CheckNode& rule = library.rules[r];
-      // A rule left out after the pass began (its library failed) is done with as well.
-      const bool counted = l < counted_.size() && r < counted_[l].size() && counted_[l][r];
-      if (!rule.checked || !library.checked || rule.text == kRulePlaceholder) {
-        if (counted) ++progress_.rules_done;
-        continue;
-      }
-      progress_.library = library.text;
-      progress_.rule = rule.text;
-      progress_.rows_selected = progress_.rows_read = progress_.folders_added = 0;
-      ShowProgress(runtime::CycleProgress::Step::kRuleStarts);
-      report_.rules.push_back({library.text, rule.text});
-      const long errors_before = c.log.ErrorCount();
-      const long warnings_before = c.log.WarningCount();
-      c.log.MarkFirstError();
-      const double rule_started = SteadySeconds();
-      rule_open_ = true;
-      RunRule(l, r);
-      rule_open_ = false;
-      if (counted) ++progress_.rules_done;
-      ShowProgress(runtime::CycleProgress::Step::kRuleEnds);
-      RuleReport& done = report_.rules.back();
-      done.errors = c.log.ErrorCount() - errors_before;
-      done.warnings = c.log.WarningCount() - warnings_before;
-      done.first_error = c.log.FirstErrorSinceMark();
-      done.seconds = SteadySeconds() - rule_started;
-      if (result_row_ && *result_row_ < c.options.ListResults.size()) {
-        const runtime::ResultsRow& row = c.options.ListResults[*result_row_];
-        done.rows_selected = row.rows_selected;
-        done.folders_created = row.folders_added;
-        done.rows_failed = row.rows_failed;
-      }
-      if (done.outcome == rule_outcome::kFinished) {
-        if (c.state.CancelRequested) {
-          done.outcome = rule_outcome::kCancelled;
-        } else if (done.rows_failed > 0) {
-          done.outcome = rule_outcome::kFailedRows;
-        }
-      }
-      if (done.outcome != rule_outcome::kFinished && done.reason.empty()) {
-        done.reason = done.first_error;
-      }
-      if (done.outcome == rule_outcome::kLibraryBusy) SetResultState("Library busy", false);
-      p_.nodes.ActiveStatus(rules::kCleanUpOnly, "");
-      SetResultState("Finished", true);
-      c.ui.Yield();
-      if (c.state.CancelRequested) {
+      if (!NodeSteps() || !RuleNode(l, r)) {
         leave = true;
         break;
       }
@@ -263,6 +192,89 @@ ProcessingCycle::PassEnd ProcessingCycle::RunPass() {
   DeliverReport();
   if (c.state.CancelRequested || c.options.CheckLoop == 0) return PassEnd::kEndOfGo;
   return PassEnd::kNextPass;
+}
+
+int ProcessingCycle::LoadCheckedLibraries(std::vector<LibraryProblem>& failed) {
+  log::Log& log = p_.context.log;
+  int libraries_with_rules = 0;
+  for (LibraryNode& node : p_.window.TVRules) {
+    if (!node.checked) continue;
+    if (node.rules.empty()) {
+      node.checked = false;
+      continue;
+    }
+    if (RulesNotLoaded(node) && node.rules.size() == 1) {
+      const long problems = log.ErrorCount() + log.WarningCount();
+      p_.tree.ExpandLibraryNode(node);
+      // Loading the rules unchecks a library that cannot be opened or used: a failure the
+      // run must report, where one without rules has nothing to do.
+      if (!node.checked) {
+        const bool said = log.ErrorCount() + log.WarningCount() > problems;
+        failed.push_back({node.text, said ? log.LastProblem()
+                                          : "Error: Unable to connect to library " + node.text});
+      }
+      if (node.rules.empty()) node.checked = false;
+    }
+    if (node.checked && !node.rules.empty()) ++libraries_with_rules;
+  }
+  return libraries_with_rules;
+}
+
+bool ProcessingCycle::RuleNode(size_t l, size_t r) {
+  Context& c = p_.context;
+  const LibraryNode& library = p_.window.TVRules[l];
+  const CheckNode& rule = library.rules[r];
+  // A rule left out after the pass began (its library failed) is done with as well.
+  const bool counted = l < counted_.size() && r < counted_[l].size() && counted_[l][r];
+  if (!rule.checked || !library.checked || rule.text == kRulePlaceholder) {
+    if (counted) ++progress_.rules_done;
+    return true;
+  }
+  progress_.library = library.text;
+  progress_.rule = rule.text;
+  progress_.rows_selected = progress_.rows_read = progress_.folders_added = 0;
+  ShowProgress(runtime::CycleProgress::Step::kRuleStarts);
+  report_.rules.push_back({library.text, rule.text});
+  const long errors_before = c.log.ErrorCount();
+  const long warnings_before = c.log.WarningCount();
+  c.log.MarkFirstError();
+  const double rule_started = SteadySeconds();
+  rule_open_ = true;
+  RunRule(l, r);
+  rule_open_ = false;
+  if (counted) ++progress_.rules_done;
+  ShowProgress(runtime::CycleProgress::Step::kRuleEnds);
+  RuleReport& done = report_.rules.back();
+  done.errors = c.log.ErrorCount() - errors_before;
+  done.warnings = c.log.WarningCount() - warnings_before;
+  done.first_error = c.log.FirstErrorSinceMark();
+  done.seconds = SteadySeconds() - rule_started;
+  FinishRuleReport(done);
+  p_.nodes.ActiveStatus(rules::kCleanUpOnly, "");
+  SetResultState("Finished", true);
+  c.ui.Yield();
+  return !c.state.CancelRequested;
+}
+
+void ProcessingCycle::FinishRuleReport(RuleReport& done) {
+  Context& c = p_.context;
+  if (result_row_ && *result_row_ < c.options.ListResults.size()) {
+    const runtime::ResultsRow& row = c.options.ListResults[*result_row_];
+    done.rows_selected = row.rows_selected;
+    done.folders_created = row.folders_added;
+    done.rows_failed = row.rows_failed;
+  }
+  if (done.outcome == rule_outcome::kFinished) {
+    if (c.state.CancelRequested) {
+      done.outcome = rule_outcome::kCancelled;
+    } else if (done.rows_failed > 0) {
+      done.outcome = rule_outcome::kFailedRows;
+    }
+  }
+  if (done.outcome != rule_outcome::kFinished && done.reason.empty()) {
+    done.reason = done.first_error;
+  }
+  if (done.outcome == rule_outcome::kLibraryBusy) SetResultState("Library busy", false);
 }
 
 void ProcessingCycle::BeginReport() {

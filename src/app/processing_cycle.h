@@ -94,6 +94,11 @@ class ProcessingCycle {
     std::string flag;  // "-1" or "0"
   };
 
+  // Loads the rules of checked libraries not loaded yet; the count of libraries with rules.
+  int LoadCheckedLibraries(std::vector<LibraryProblem>& failed);
+  // One rule node of the pass with its report; false when a cancel ends the pass.
+  bool RuleNode(size_t library, size_t rule);
+  void FinishRuleReport(RuleReport& done);
   bool NodeSteps();
   // The session and its library object are still there; false marks the pass broken.
   bool SessionIntact();

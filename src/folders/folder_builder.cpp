@@ -2,6 +2,8 @@
 
 #include "folders/folder_builder.h"
 
+#include <optional>
+
 #include "dm/reconnect.h"
 #include "dm/sql_text.h"
 #include "folders/folder_lookup.h"
@@ -79,32 +81,18 @@ bool FolderBuilder::Storable(const RuleRun& run, const rules::SourceRow& row, co
 
 RowOutcome FolderBuilder::ProcessRow(const RuleRun& run, rules::PendingRow& row, int number) {
   log::Log& log = context_.log;
-  const rules::SourceRow& source = row.row;
   RowOutcome outcome;
-  if (!Storable(run, source, nullptr, number)) {
+  const std::optional<RowPlan> plan = PlanOfRow(run, row.row, number);
+  if (!plan) {
     outcome.failed = outcome.refused = true;
     return outcome;
   }
-  std::vector<std::string> headings(1), values(1);
-  headings.insert(headings.end(), source.headings.begin(), source.headings.end());
-  values.insert(values.end(), source.values.begin(), source.values.end());
-  values.resize(headings.size());
-  const long autofolder = static_cast<long>(run.rule.Number(RuleKey::kAutofolderLevel));
-  const RowPlan plan = PlanRow(log, headings, values, number, run.rows, run.compiled.parsed,
-                               run.compiled.selection, autofolder);
-  if (!Storable(run, source, &plan, number)) {
-    outcome.failed = outcome.refused = true;
-    return outcome;
-  }
-
-  const std::string& email_name = run.rule[RuleKey::kEmailName];
-  const std::string& email_library = run.rule[RuleKey::kEmailLibrary];
-  for (int level = 1; level <= plan.LevelCount(); ++level) {
+  for (int level = 1; level <= plan->LevelCount(); ++level) {
     outcome.level_left = level;
     if (run.check_for_pause) run.check_for_pause();
-    std::string name = Trim(plan.level_names[static_cast<size_t>(level - 1)]);
+    const std::string name = Trim(plan->level_names[static_cast<size_t>(level - 1)]);
     if (name.empty()) {
-      if (level == plan.LevelCount()) {
+      if (level == plan->LevelCount()) {
         log.AddLog("Folder level " + N(level) +
                    " is blank - will not create any more folders for this item");
         break;
@@ -116,78 +104,100 @@ RowOutcome FolderBuilder::ProcessRow(const RuleRun& run, rules::PendingRow& row,
       }
       continue;
     }
-    name = CollapseSpaces(name);
-
-    log.AddLog("Comparing folder name '" + name + "' with '" + email_name + "' with library " +
-               email_library);
-    log.Separator();
-    std::string item_library = run.library;
-    if (UCase(Trim(email_name)) == UCase(Trim(name)) && !email_library.empty()) {
-      log.AddLog("Setting library for folder \"" + email_name + "\" to " + email_library);
-      log.Separator();
-      item_library = email_library;
-    }
-
-    // A statement of this level that failed (a refused write), or a step that reported an
-    // error, leaves it short of what a whole run gives it: the row stops here, and its note
-    // still names this level.
-    const long long failures = Troubles();
-    FolderRequest request{
-        name,
-        {.library = item_library, .parent = outcome.parent_folder, .parent_library = run.library},
-        level};
-    if (row.creating_level == level) request.resume_above = row.watermark;
-    request.row = row.id;
-    request.before_create = [&](long long highest) {
-      // What the row made so far becomes durable before the note that guards the next
-      // folder: a break then loses at most that folder, which the note lets the next cycle
-      // finish. A folder made in another library commits apart from the note, so the note
-      // goes first.
-      const auto commit = [&] {
-        if (connection_.CommitHeld(run.library)) return true;
-        log.AddLog("Error: The changes of row #" + N(number) + " of rule " + run.rule.Name() +
-                   " could not be written to the library - the rule stops here and the next "
-                   "cycle does the row again");
-        log.Separator();
-        outcome.lost = true;
-        return false;
-      };
-      return commit() && journal_.NoteCreating(run.library, run.rule.Name(), row, level, highest) &&
-             (text::EqualsNoCase(item_library, run.library) || commit());
-    };
-    const long long folder = creator_.CreateFolder(request, run.rule, run.error_mode);
-    outcome.parent_folder = folder;
-    if (folder <= 0) {
-      outcome.failed = true;
-      return outcome;
-    }
-    if (creator_.FolderExisted()) {
-      if (Troubles() > failures) {
-        outcome.failed = true;
-        return outcome;
-      }
-      continue;
-    }
-
-    ++outcome.folders_added;
-    context_.options.LabelAdded =
-        N(static_cast<long long>(text::Val(context_.options.LabelAdded)) + 1);
-    if (context_.state.CancelRequested) {
-      // The folder's own steps have not run: the next cycle finishes the row.
-      outcome.interrupted = true;
-      return outcome;
-    }
-    // Only a new top folder is sorted after the row; links under existing folders sort
-    // their parents themselves.
-    if (level == 1) outcome.first_level_folder = folder;
-    NewFolderSteps(run, source, plan, level, folder, name, item_library);
-    if (Troubles() > failures) {
-      creator_.LastFolderUnfinished();
-      outcome.failed = true;
-      return outcome;
-    }
+    if (!BuildLevel(run, row, number, *plan, level, CollapseSpaces(name), outcome)) break;
   }
   return outcome;
+}
+
+std::optional<RowPlan> FolderBuilder::PlanOfRow(const RuleRun& run, const rules::SourceRow& source,
+                                                int number) {
+  if (!Storable(run, source, nullptr, number)) return std::nullopt;
+  std::vector<std::string> headings(1), values(1);
+  headings.insert(headings.end(), source.headings.begin(), source.headings.end());
+  values.insert(values.end(), source.values.begin(), source.values.end());
+  values.resize(headings.size());
+  const long autofolder = static_cast<long>(run.rule.Number(RuleKey::kAutofolderLevel));
+  RowPlan plan = PlanRow(context_.log, headings, values, number, run.rows, run.compiled.parsed,
+                         run.compiled.selection, autofolder);
+  if (!Storable(run, source, &plan, number)) return std::nullopt;
+  return plan;
+}
+
+std::string FolderBuilder::ItemLibrary(const RuleRun& run, const std::string& name) {
+  log::Log& log = context_.log;
+  const std::string& email_name = run.rule[RuleKey::kEmailName];
+  const std::string& email_library = run.rule[RuleKey::kEmailLibrary];
+  log.AddLog("Comparing folder name '" + name + "' with '" + email_name + "' with library " +
+             email_library);
+  log.Separator();
+  if (UCase(Trim(email_name)) != UCase(Trim(name)) || email_library.empty()) return run.library;
+  log.AddLog("Setting library for folder \"" + email_name + "\" to " + email_library);
+  log.Separator();
+  return email_library;
+}
+
+bool FolderBuilder::CommitRow(const RuleRun& run, int number, RowOutcome& outcome) {
+  if (connection_.CommitHeld(run.library)) return true;
+  context_.log.AddLog("Error: The changes of row #" + N(number) + " of rule " + run.rule.Name() +
+                      " could not be written to the library - the rule stops here and the next "
+                      "cycle does the row again");
+  context_.log.Separator();
+  outcome.lost = true;
+  return false;
+}
+
+bool FolderBuilder::BuildLevel(const RuleRun& run, rules::PendingRow& row, int number,
+                               const RowPlan& plan, int level, const std::string& name,
+                               RowOutcome& outcome) {
+  const std::string item_library = ItemLibrary(run, name);
+  // A statement of this level that failed (a refused write), or a step that reported an
+  // error, leaves it short of what a whole run gives it: the row stops here, and its note
+  // still names this level.
+  const long long failures = Troubles();
+  FolderRequest request{
+      name,
+      {.library = item_library, .parent = outcome.parent_folder, .parent_library = run.library},
+      level};
+  if (row.creating_level == level) request.resume_above = row.watermark;
+  request.row = row.id;
+  request.before_create = [&](long long highest) {
+    // What the row made so far becomes durable before the note that guards the next folder:
+    // a break then loses at most that folder, which the note lets the next cycle finish. A
+    // folder made in another library commits apart from the note, so the note goes first.
+    return CommitRow(run, number, outcome) &&
+           journal_.NoteCreating(run.library, run.rule.Name(), row, level, highest) &&
+           (text::EqualsNoCase(item_library, run.library) || CommitRow(run, number, outcome));
+  };
+  const long long folder = creator_.CreateFolder(request, run.rule, run.error_mode);
+  outcome.parent_folder = folder;
+  if (folder <= 0) {
+    outcome.failed = true;
+    return false;
+  }
+  if (creator_.FolderExisted()) {
+    if (Troubles() <= failures) return true;
+    outcome.failed = true;
+    return false;
+  }
+
+  ++outcome.folders_added;
+  context_.options.LabelAdded =
+      N(static_cast<long long>(text::Val(context_.options.LabelAdded)) + 1);
+  if (context_.state.CancelRequested) {
+    // The folder's own steps have not run: the next cycle finishes the row.
+    outcome.interrupted = true;
+    return false;
+  }
+  // Only a new top folder is sorted after the row; links under existing folders sort their
+  // parents themselves.
+  if (level == 1) outcome.first_level_folder = folder;
+  NewFolderSteps(run, row.row, plan, level, folder, name, item_library);
+  if (Troubles() > failures) {
+    creator_.LastFolderUnfinished();
+    outcome.failed = true;
+    return false;
+  }
+  return true;
 }
 
 void FolderBuilder::NewFolderSteps(const RuleRun& run, const rules::SourceRow& row,

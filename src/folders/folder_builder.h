@@ -3,6 +3,7 @@
 // folder, gives new folders their metadata, e-mail address, author and workspace entries,
 // queues the documents of new bottom folders, and records the row once it is done.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,16 @@ class FolderBuilder final : public RowProcessor {
 
  private:
   RowOutcome ProcessRow(const RuleRun& run, rules::PendingRow& row, int number);
+  // The row cut into levels; none, with the reason logged, when a value cannot be stored.
+  std::optional<RowPlan> PlanOfRow(const RuleRun& run, const rules::SourceRow& source, int number);
+  // The folder of one level found, or made and given its own steps. False ends the row.
+  bool BuildLevel(const RuleRun& run, rules::PendingRow& row, int number, const RowPlan& plan,
+                  int level, const std::string& name, RowOutcome& outcome);
+  // The library a level's folder lives in: the rule's, unless the rule names another one for
+  // folders of this name.
+  std::string ItemLibrary(const RuleRun& run, const std::string& name);
+  // The row's held writes made durable; false, with the row lost, when the library refused.
+  bool CommitRow(const RuleRun& run, int number, RowOutcome& outcome);
   // Failed statements and error lines so far: a rise over a piece of work means it did not
   // do all it meant to.
   long long Troubles() const;

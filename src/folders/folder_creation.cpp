@@ -556,16 +556,16 @@ long long FolderCreator::Create(const FolderRequest& original, const rules::Rule
   const long long found = CheckForFolder(context_, connection_, r.name, r.place, rule);
   if (found < 0) return 0;
   Creation creation(context_, connection_, r, rule, error_mode);
-  const std::string place = UCase(r.place.library) + "\n" + UCase(r.place.parent_library) + "\n" +
-                            Format(r.place.parent, "#0") + "\n" + UCase(CollapseSpaces(r.name));
-  last_place_ = place;
+  const std::string key = UCase(r.place.library) + "\n" + UCase(r.place.parent_library) + "\n" +
+                          Format(r.place.parent, "#0") + "\n" + UCase(CollapseSpaces(r.name));
+  last_place_ = key;
   // What became of the folder this call made or finished: one that is there but not done
   // is remembered until the row that began it finishes it.
   auto settle = [&](long long result) {
     if (result <= 0) {
-      unfinished_[place] = {creation.Saved(), r.row};
+      unfinished_[key] = {creation.Saved(), r.row};
     } else {
-      unfinished_.erase(place);
+      unfinished_.erase(key);
     }
     return result;
   };
@@ -576,53 +576,9 @@ long long FolderCreator::Create(const FolderRequest& original, const rules::Rule
     log.Separator();
     return settle(creation.Resume(found));
   }
-  // A folder an earlier row saved but could not finish is that row's to finish: building
-  // beneath it now would give the tree this row's values where a whole run gives that row's.
-  const auto earlier = unfinished_.find(place);
-  const bool own = earlier != unfinished_.end() && !r.row.empty() && earlier->second.row == r.row;
-  if (earlier != unfinished_.end() && !own && (found == 0 || found == earlier->second.number)) {
-    log.AddLog("Warning: Folder " + Quoted(r.name) +
-               " that an earlier row began is not finished - this row waits for the next cycle");
-    log.Separator();
-    return 0;
-  }
-  if (found > 0) {
-    unfinished_.erase(place);
-    log.AddLog("Folder " + Quoted(r.name) + " already exists as folder #" + Format(found, "#0") +
-               (r.place.parent != 0 ? " in parent folder #" + Format(r.place.parent, "#0")
-                                    : std::string()));
-    folder_existed_ = true;
-    return found;
-  }
-
-  const std::string library = connection_.LibraryName();
-  if (r.place.parent == 0 && connection_.library_state().settings.TopLevelWarning == 1) {
-    const std::string name = Quoted(r.name);
-    const runtime::Answer answer = context_.ShowMessage(
-        "You are about to create a top-level folder named " + name + " in library " + library +
-            " at " + Format(context_.clock.Now(), "YYYY-MM-DD HH:MM:SS") +
-            " - Are you sure you want to continue?",
-        runtime::MessageStyle::kYesNoCancel);
-    if (answer == runtime::Answer::kNo) {
-      const std::string text =
-          "Sproutsmith stopped by user at point where it was going to "
-          "create a top-level folder named " +
-          name + " in library " + library;
-      log.SetStatus(text);
-      log.Separator();
-      context_.ShowMessage(text, runtime::MessageStyle::kInformation);
-      context_.state.CancelRequested = true;
-      return 0;
-    }
-    if (answer != runtime::Answer::kYes) {
-      log.SetStatus("You have decided not to create a top-level folder named " + name +
-                    " in library " + library);
-      log.Separator();
-      return 0;
-    }
-    log.AddLog("I will create a top-level folder named " + name + " in library " + library);
-    log.Separator();
-  }
+  if (LeftToEarlierRow(r, key, found)) return 0;
+  if (found > 0) return Existing(r, key, found);
+  if (r.place.parent == 0 && !TopLevelConfirmed(r)) return 0;
 
   if (r.resume_above >= 0 && r.place.parent != 0) {
     if (const long long unlinked = FindUnlinkedFolder(connection_, CollapseSpaces(r.name), rule,
@@ -639,6 +595,62 @@ long long FolderCreator::Create(const FolderRequest& original, const rules::Rule
     if (highest < 0 || !r.before_create(highest)) return settle(0);
   }
   return settle(creation.Make());
+}
+
+// A folder an earlier row saved but could not finish is that row's to finish: building
+// beneath it now would give the tree this row's values where a whole run gives that row's.
+bool FolderCreator::LeftToEarlierRow(const FolderRequest& r, const std::string& key,
+                                     long long found) {
+  const auto earlier = unfinished_.find(key);
+  if (earlier == unfinished_.end()) return false;
+  const bool own = !r.row.empty() && earlier->second.row == r.row;
+  if (own || (found != 0 && found != earlier->second.number)) return false;
+  context_.log.AddLog("Warning: Folder " + Quoted(r.name) +
+                      " that an earlier row began is not finished - this row waits for the next "
+                      "cycle");
+  context_.log.Separator();
+  return true;
+}
+
+long long FolderCreator::Existing(const FolderRequest& r, const std::string& key, long long found) {
+  unfinished_.erase(key);
+  context_.log.AddLog(
+      "Folder " + Quoted(r.name) + " already exists as folder #" + Format(found, "#0") +
+      (r.place.parent != 0 ? " in parent folder #" + Format(r.place.parent, "#0") : std::string()));
+  folder_existed_ = true;
+  return found;
+}
+
+bool FolderCreator::TopLevelConfirmed(const FolderRequest& r) {
+  if (connection_.library_state().settings.TopLevelWarning != 1) return true;
+  log::Log& log = context_.log;
+  const std::string library = connection_.LibraryName();
+  const std::string name = Quoted(r.name);
+  const runtime::Answer answer = context_.ShowMessage(
+      "You are about to create a top-level folder named " + name + " in library " + library +
+          " at " + Format(context_.clock.Now(), "YYYY-MM-DD HH:MM:SS") +
+          " - Are you sure you want to continue?",
+      runtime::MessageStyle::kYesNoCancel);
+  if (answer == runtime::Answer::kNo) {
+    const std::string text =
+        "Sproutsmith stopped by user at point where it was going to "
+        "create a top-level folder named " +
+        name + " in library " + library;
+    log.SetStatus(text);
+    log.Separator();
+    context_.ShowMessage(text, runtime::MessageStyle::kInformation);
+    context_.state.CancelRequested = true;
+    return false;
+  }
+  if (answer != runtime::Answer::kYes) {
+    log.SetStatus("You have decided not to create a top-level folder named " + name +
+                  " in library " + library);
+    log.Separator();
+    return false;
+  }
+  log.AddLog("I will create a top-level folder named " + name + " in library " + library);
+  log.Separator();
+  return true;
 }
 
 }  // namespace sproutsmith::folders

@@ -54,6 +54,12 @@ class FolderCreator {
  private:
   long long Create(const FolderRequest& request, const rules::RuleRecord& rule,
                    ErrorMode error_mode);
+  // The folder at `key` is another row's to finish (logged): this row waits.
+  bool LeftToEarlierRow(const FolderRequest& request, const std::string& key, long long found);
+  long long Existing(const FolderRequest& request, const std::string& key, long long found);
+  // The operator's answer when the library asks before a top-level folder is made; a No also
+  // cancels the cycle.
+  bool TopLevelConfirmed(const FolderRequest& request);
 
   Context& context_;
   dm::Connection& connection_;

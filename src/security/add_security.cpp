@@ -196,22 +196,15 @@ class TemplateSecurity {
   bool ReadExistingTrustees() {
     log_.AddLog("Retrieving existing trustees from document #" + n_);
     log_.Separator();
-    return connection_.RunQuery(
-        "SELECT P.USER_ID, G.GROUP_ID, S.ACCESSRIGHTS FROM [OWNER].SECURITY S "
-        "LEFT OUTER JOIN [OWNER].PEOPLE P ON P.SYSTEM_ID = S.PERSONORGROUP "
-        "LEFT OUTER JOIN [OWNER].GROUPS G ON G.SYSTEM_ID = S.PERSONORGROUP "
-        "LEFT OUTER JOIN [OWNER].PROFILE R ON R.SYSTEM_ID = S.THING "
-        "WHERE R.DOCNUMBER = " +
-            n_,
-        [&] {
-          const std::string user = Trim(connection_.Column(1));
-          const std::string group = Trim(connection_.Column(2));
-          if (!user.empty() && user == people_.author) author_noted_ = true;
-          if (!user.empty() && user == people_.typist) typist_noted_ = true;
-          if (group == kDocsUsers) docs_users_noted_ = true;
-          list_.MarkPresent(user, group);
-          return true;
-        });
+    return connection_.RunQuery(TrusteesOfDocumentSql(n_), [&] {
+      const std::string user = Trim(connection_.Column(1));
+      const std::string group = Trim(connection_.Column(2));
+      if (!user.empty() && user == people_.author) author_noted_ = true;
+      if (!user.empty() && user == people_.typist) typist_noted_ = true;
+      if (group == kDocsUsers) docs_users_noted_ = true;
+      list_.MarkPresent(user, group);
+      return true;
+    });
   }
 
   // Secured before any trustee row changes, so that a stop at any later statement leaves

@@ -94,21 +94,14 @@ class Inheritance {
   }
 
   bool ReadParentTrustees(std::vector<ParentTrustee>& trustees, bool& has_rows) {
-    return connection_.RunQuery(
-        "SELECT P.USER_ID, G.GROUP_ID, S.ACCESSRIGHTS FROM [OWNER].SECURITY S "
-        "LEFT OUTER JOIN [OWNER].PEOPLE P ON P.SYSTEM_ID = S.PERSONORGROUP "
-        "LEFT OUTER JOIN [OWNER].GROUPS G ON G.SYSTEM_ID = S.PERSONORGROUP "
-        "LEFT OUTER JOIN [OWNER].PROFILE R ON R.SYSTEM_ID = S.THING "
-        "WHERE R.DOCNUMBER = " +
-            p_,
-        [&] {
-          has_rows = true;
-          const std::string rights = Trim(connection_.Column(3));
-          if (!rights.empty()) {
-            trustees.push_back({Trim(connection_.Column(1)), Trim(connection_.Column(2)), rights});
-          }
-          return true;
-        });
+    return connection_.RunQuery(TrusteesOfDocumentSql(p_), [&] {
+      has_rows = true;
+      const std::string rights = Trim(connection_.Column(3));
+      if (!rights.empty()) {
+        trustees.push_back({Trim(connection_.Column(1)), Trim(connection_.Column(2)), rights});
+      }
+      return true;
+    });
   }
 
   bool QueryProfile(const std::string& sql, bool& found) {

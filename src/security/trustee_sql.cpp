@@ -15,6 +15,15 @@ std::string TrusteeLookup(const std::string& user_id, const std::string& group_i
   return "GROUPS WHERE GROUP_ID = '" + dm::SqlQuote(group_id) + "'";
 }
 
+std::string TrusteesOfDocumentSql(const std::string& number) {
+  return "SELECT P.USER_ID, G.GROUP_ID, S.ACCESSRIGHTS FROM [OWNER].SECURITY S "
+         "LEFT OUTER JOIN [OWNER].PEOPLE P ON P.SYSTEM_ID = S.PERSONORGROUP "
+         "LEFT OUTER JOIN [OWNER].GROUPS G ON G.SYSTEM_ID = S.PERSONORGROUP "
+         "LEFT OUTER JOIN [OWNER].PROFILE R ON R.SYSTEM_ID = S.THING "
+         "WHERE R.DOCNUMBER = " +
+         number;
+}
+
 std::string DeleteTrusteeSql(long long thing, const std::string& lookup) {
   return "DELETE FROM [OWNER].SECURITY WHERE THING = " + Format(thing, "#0") +
          " AND PERSONORGROUP = (SELECT SYSTEM_ID FROM [OWNER]." + lookup + ")";

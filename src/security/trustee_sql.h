@@ -15,6 +15,9 @@ namespace sproutsmith::security {
 // not empty).
 std::string TrusteeLookup(const std::string& user_id, const std::string& group_id);
 
+// A document's trustee rows by ids (user, group, rights), for the document numbered `number`.
+std::string TrusteesOfDocumentSql(const std::string& number);
+
 std::string DeleteTrusteeSql(long long thing, const std::string& lookup);
 std::string InsertTrusteeSql(long long thing, const std::string& rights, const std::string& lookup);
 std::string UpdateTrusteeSql(long long thing, const std::string& rights, const std::string& lookup);

@@ -218,11 +218,11 @@ class FolderSort {
   // The copies of this folder's items held by the connected library `quoted_library`.
   std::map<long long, Copy> ReadCopies(const std::string& quoted_library) {
     std::map<long long, Copy> copies;
-    conn_.RunSQL("SELECT DOCNUMBER, ISFIRST, PARENT_VERSION, REMOTE_SYSTEM_ID, " + Next() +
-                 " FROM [OWNER].FOLDER_ITEM WHERE LIBRARY = " + LibraryId(quoted_library) +
-                 " AND PARENT = " + parent_text_ +
-                 " AND PARENT_LIBRARY = " + LibraryId(quoted_library_));
-    conn_.ForEachRow([&] {
+    const std::string statement =
+        "SELECT DOCNUMBER, ISFIRST, PARENT_VERSION, REMOTE_SYSTEM_ID, " + Next() +
+        " FROM [OWNER].FOLDER_ITEM WHERE LIBRARY = " + LibraryId(quoted_library) +
+        " AND PARENT = " + parent_text_ + " AND PARENT_LIBRARY = " + LibraryId(quoted_library_);
+    conn_.RunQuery(statement, [&] {
       Copy copy;
       copy.is_first = UCase(Trim(conn_.Column(2)));
       const std::string version = Trim(conn_.Column(3));
@@ -232,7 +232,6 @@ class FolderSort {
       copies.emplace(Number(conn_.Column(1)), copy);
       return true;
     });
-    conn_.Release();
     return copies;
   }
 
