@@ -6,7 +6,6 @@
 #include "app/pause.h"
 #include "app/rule_setup.h"
 #include "app/saved_options.h"
-#include "dm/sql_text.h"
 #include "log/error_trap.h"
 #include "template/template_levels.h"
 #include "text/text.h"
@@ -22,7 +21,7 @@ using text::UCase;
 namespace {
 
 constexpr char kWorking[] = "Working...";
-constexpr char kLibraryObjectNotSet[] = "Error: Library object not set - cannot continue";
+constexpr char kButtonGo[] = "Button_Go";
 constexpr char kProcedure[] = "Button_Go_Click";
 
 double SteadySeconds() {
@@ -90,13 +89,7 @@ bool ProcessingCycle::Go() {
 bool ProcessingCycle::StartOfGo() {
   Context& c = p_.context;
   dm::Connection& connection = p_.connection;
-  if (!connection.CheckFusion("Button_Go")) return false;
-  if (connection.library() == nullptr) {
-    c.log.AddLog(kLibraryObjectNotSet);
-    c.log.Separator();
-    c.ShowMessage(kLibraryObjectNotSet, MessageStyle::kCritical);
-    return false;
-  }
+  if (!connection.LibraryObjectSet(kButtonGo, dm::NoLibrary::kLogAndShow)) return false;
   if (connection.libraries() == nullptr) {
     const std::string message =
         "Error: One or more of the API objects is no longer defined - this could be a bug in "
@@ -119,8 +112,7 @@ bool ProcessingCycle::StartOfGo() {
       (c.options.CheckLoop != 0 || c.state.HasSwitch("/G")) && p_.lock_workstation) {
     p_.lock_workstation();
   }
-  site_lookups_.clear();
-  if (UCase(c.state.SiteName).find("HOLLOWBRINK") != std::string::npos) BuildSiteLookups();
+  site_lookups_ = folders::ReadSiteLookups(c, connection);
   return true;
 }
 
@@ -144,70 +136,11 @@ void ProcessingCycle::RestoreSearchFlags() {
   }
 }
 
-void ProcessingCycle::BuildSiteLookups() {
-  dm::Connection& connection = p_.connection;
-  auto release = [&] {
-    if (auto* sql = connection.sql()) sql->ReleaseResults();
-  };
-  connection.RunSQL(
-      "SELECT DISTINCT COLNAME, FTBNAME FROM [OWNER].DOCSCOLUMN WHERE COLNAME IN ('DIVISION', "
-      "'ATTY') AND TBNAME = 'PROFILE'");
-  connection.ForEachRow([&] {
-    SiteLookup row;
-    row.column = Trim(connection.Column(1));
-    if (row.column.empty()) return false;
-    row.table = Trim(connection.Column(2));
-    const std::string upper = UCase(row.column);
-    row.default_key = upper == "DIVISION" ? "SP" : upper == "ATTY" ? "DMADMIN" : "";
-    site_lookups_.push_back(row);
-    return true;
-  });
-  release();
-  for (SiteLookup& row : site_lookups_) {
-    if (row.table.empty()) continue;
-    connection.RunSQL("SELECT COLNAME FROM [OWNER].DOCSCOLUMN WHERE TBNAME = '" +
-                      dm::SqlQuote(row.table) + "' AND CMSKEY = 'C'");
-    dmapi::SqlObject* sql = connection.sql();
-    if (sql != nullptr && sql->GetSQLErrorCode() == 0 && sql->MoveFirst()) {
-      row.key_column = Trim(connection.Column(1));
-    }
-    release();
-  }
-  for (SiteLookup& row : site_lookups_) {
-    if (row.column.empty() || row.table.empty() || row.key_column.empty() ||
-        row.default_key.empty()) {
-      continue;
-    }
-    row.assignment = row.column + " = (SELECT SYSTEM_ID FROM [OWNER]." + row.table + " WHERE " +
-                     row.key_column + " = '" + dm::SqlQuote(row.default_key) + "'), ";
-  }
-}
-
 ProcessingCycle::PassEnd ProcessingCycle::RunPass() {
   Context& c = p_.context;
   MainWindowModel& window = p_.window;
-  int libraries_with_rules = 0;
   std::vector<LibraryProblem> failed;
-  for (LibraryNode& node : window.TVRules) {
-    if (!node.checked) continue;
-    if (node.rules.empty()) {
-      node.checked = false;
-      continue;
-    }
-    if (RulesNotLoaded(node) && node.rules.size() == 1) {
-      const long problems = c.log.ErrorCount() + c.log.WarningCount();
-      p_.tree.ExpandLibraryNode(node);
-      // Loading the rules unchecks a library that cannot be opened or used: a failure the
-      // run must report, where one without rules has nothing to do.
-      if (!node.checked) {
-        const bool said = c.log.ErrorCount() + c.log.WarningCount() > problems;
-        failed.push_back({node.text, said ? c.log.LastProblem()
-                                          : "Error: Unable to connect to library " + node.text});
-      }
-      if (node.rules.empty()) node.checked = false;
-    }
-    if (node.checked && !node.rules.empty()) ++libraries_with_rules;
-  }
+  const int libraries_with_rules = LoadCheckedLibraries(failed);
   BeginReport();
   report_.failed_libraries = std::move(failed);
   if (libraries_with_rules == 0) {
@@ -241,58 +174,7 @@ ProcessingCycle::PassEnd ProcessingCycle::RunPass() {
   for (size_t l = 0; l < window.TVRules.size() && !leave; ++l) {
     if (!NodeSteps()) break;  // the library node itself takes no part
     for (size_t r = 0; r < window.TVRules[l].rules.size(); ++r) {
-      if (!NodeSteps()) {
-        leave = true;
-        break;
-      }
-      const LibraryNode& library = window.TVRules[l];
-      const CheckNode& rule = library.rules[r];
-      // A rule left out after the pass began (its library failed) is done with as well.
-      const bool counted = l < counted_.size() && r < counted_[l].size() && counted_[l][r];
-      if (!rule.checked || !library.checked || rule.text == kRulePlaceholder) {
-        if (counted) ++progress_.rules_done;
-        continue;
-      }
-      progress_.library = library.text;
-      progress_.rule = rule.text;
-      progress_.rows_selected = progress_.rows_read = progress_.folders_added = 0;
-      ShowProgress(runtime::CycleProgress::Step::kRuleStarts);
-      report_.rules.push_back({library.text, rule.text});
-      const long errors_before = c.log.ErrorCount();
-      const long warnings_before = c.log.WarningCount();
-      c.log.MarkFirstError();
-      const double rule_started = SteadySeconds();
-      rule_open_ = true;
-      RunRule(l, r);
-      rule_open_ = false;
-      if (counted) ++progress_.rules_done;
-      ShowProgress(runtime::CycleProgress::Step::kRuleEnds);
-      RuleReport& done = report_.rules.back();
-      done.errors = c.log.ErrorCount() - errors_before;
-      done.warnings = c.log.WarningCount() - warnings_before;
-      done.first_error = c.log.FirstErrorSinceMark();
-      done.seconds = SteadySeconds() - rule_started;
-      if (result_row_ && *result_row_ < c.options.ListResults.size()) {
-        const runtime::ResultsRow& row = c.options.ListResults[*result_row_];
-        done.rows_selected = row.rows_selected;
-        done.folders_created = row.folders_added;
-        done.rows_failed = row.rows_failed;
-      }
-      if (done.outcome == rule_outcome::kFinished) {
-        if (c.state.CancelRequested) {
-          done.outcome = rule_outcome::kCancelled;
-        } else if (done.rows_failed > 0) {
-          done.outcome = rule_outcome::kFailedRows;
-        }
-      }
-      if (done.outcome != rule_outcome::kFinished && done.reason.empty()) {
-        done.reason = done.first_error;
-      }
-      if (done.outcome == rule_outcome::kLibraryBusy) SetResultState("Library busy", false);
-      p_.nodes.ActiveStatus(rules::kCleanUpOnly, "");
-      SetResultState("Finished", true);
-      c.ui.Yield();
-      if (c.state.CancelRequested) {
+      if (!NodeSteps() || !RuleNode(l, r)) {
         leave = true;
         break;
       }
@@ -300,7 +182,7 @@ ProcessingCycle::PassEnd ProcessingCycle::RunPass() {
   }
 
   const long long elapsed = ElapsedSeconds(pass_start, SecondsOfDay());
-  if (!PassCanEnd()) {
+  if (!SessionIntact()) {
     DeliverReport();
     return PassEnd::kEndOfGo;
   }
@@ -310,6 +192,89 @@ ProcessingCycle::PassEnd ProcessingCycle::RunPass() {
   DeliverReport();
   if (c.state.CancelRequested || c.options.CheckLoop == 0) return PassEnd::kEndOfGo;
   return PassEnd::kNextPass;
+}
+
+int ProcessingCycle::LoadCheckedLibraries(std::vector<LibraryProblem>& failed) {
+  log::Log& log = p_.context.log;
+  int libraries_with_rules = 0;
+  for (LibraryNode& node : p_.window.TVRules) {
+    if (!node.checked) continue;
+    if (node.rules.empty()) {
+      node.checked = false;
+      continue;
+    }
+    if (RulesNotLoaded(node) && node.rules.size() == 1) {
+      const long problems = log.ErrorCount() + log.WarningCount();
+      p_.tree.ExpandLibraryNode(node);
+      // Loading the rules unchecks a library that cannot be opened or used: a failure the
+      // run must report, where one without rules has nothing to do.
+      if (!node.checked) {
+        const bool said = log.ErrorCount() + log.WarningCount() > problems;
+        failed.push_back({node.text, said ? log.LastProblem()
+                                          : "Error: Unable to connect to library " + node.text});
+      }
+      if (node.rules.empty()) node.checked = false;
+    }
+    if (node.checked && !node.rules.empty()) ++libraries_with_rules;
+  }
+  return libraries_with_rules;
+}
+
+bool ProcessingCycle::RuleNode(size_t l, size_t r) {
+  Context& c = p_.context;
+  const LibraryNode& library = p_.window.TVRules[l];
+  const CheckNode& rule = library.rules[r];
+  // A rule left out after the pass began (its library failed) is done with as well.
+  const bool counted = l < counted_.size() && r < counted_[l].size() && counted_[l][r];
+  if (!rule.checked || !library.checked || rule.text == kRulePlaceholder) {
+    if (counted) ++progress_.rules_done;
+    return true;
+  }
+  progress_.library = library.text;
+  progress_.rule = rule.text;
+  progress_.rows_selected = progress_.rows_read = progress_.folders_added = 0;
+  ShowProgress(runtime::CycleProgress::Step::kRuleStarts);
+  report_.rules.push_back({library.text, rule.text});
+  const long errors_before = c.log.ErrorCount();
+  const long warnings_before = c.log.WarningCount();
+  c.log.MarkFirstError();
+  const double rule_started = SteadySeconds();
+  rule_open_ = true;
+  RunRule(l, r);
+  rule_open_ = false;
+  if (counted) ++progress_.rules_done;
+  ShowProgress(runtime::CycleProgress::Step::kRuleEnds);
+  RuleReport& done = report_.rules.back();
+  done.errors = c.log.ErrorCount() - errors_before;
+  done.warnings = c.log.WarningCount() - warnings_before;
+  done.first_error = c.log.FirstErrorSinceMark();
+  done.seconds = SteadySeconds() - rule_started;
+  FinishRuleReport(done);
+  p_.nodes.ActiveStatus(rules::kCleanUpOnly, "");
+  SetResultState("Finished", true);
+  c.ui.Yield();
+  return !c.state.CancelRequested;
+}
+
+void ProcessingCycle::FinishRuleReport(RuleReport& done) {
+  Context& c = p_.context;
+  if (result_row_ && *result_row_ < c.options.ListResults.size()) {
+    const runtime::ResultsRow& row = c.options.ListResults[*result_row_];
+    done.rows_selected = row.rows_selected;
+    done.folders_created = row.folders_added;
+    done.rows_failed = row.rows_failed;
+  }
+  if (done.outcome == rule_outcome::kFinished) {
+    if (c.state.CancelRequested) {
+      done.outcome = rule_outcome::kCancelled;
+    } else if (done.rows_failed > 0) {
+      done.outcome = rule_outcome::kFailedRows;
+    }
+  }
+  if (done.outcome != rule_outcome::kFinished && done.reason.empty()) {
+    done.reason = done.first_error;
+  }
+  if (done.outcome == rule_outcome::kLibraryBusy) SetResultState("Library busy", false);
 }
 
 void ProcessingCycle::BeginReport() {
@@ -340,33 +305,16 @@ bool ProcessingCycle::NodeSteps() {
   Context& c = p_.context;
   CheckForPause(c, p_.window);
   if (c.state.CancelRequested) return false;
-  if (!p_.connection.CheckFusion("Button_Go")) {
-    broken_ = true;
-    return false;
-  }
-  if (p_.connection.library() == nullptr) {
-    broken_ = true;
-    c.log.AddLog(kLibraryObjectNotSet);
-    c.log.Separator();
-    return false;
-  }
+  if (!SessionIntact()) return false;
   c.ui.SetBusy(true);
   c.ui.Yield();
   return true;
 }
 
-bool ProcessingCycle::PassCanEnd() {
-  if (!p_.connection.CheckFusion("Button_Go")) {
-    broken_ = true;
-    return false;
-  }
-  if (p_.connection.library() == nullptr) {
-    broken_ = true;
-    p_.context.log.AddLog(kLibraryObjectNotSet);
-    p_.context.log.Separator();
-    return false;
-  }
-  return true;
+bool ProcessingCycle::SessionIntact() {
+  if (p_.connection.LibraryObjectSet(kButtonGo)) return true;
+  broken_ = true;
+  return false;
 }
 
 bool ProcessingCycle::LoopDelay() {
@@ -455,7 +403,8 @@ void ProcessingCycle::RunRuleBody(size_t library_index, size_t rule_index) {
     RuleOutcome(rule_outcome::kHeld, "Another computer is working on rule " + rule_name);
     return;
   }
-  const int error_mode = c.options.CheckDisplayErrors != 0 ? 2 : 3;
+  const ErrorMode error_mode =
+      c.options.CheckDisplayErrors != 0 ? ErrorMode::kShow : ErrorMode::kSilent;
 
   log.SetStatus("Processing library " + library + " rule " + rule_name);
   log.Separator();
@@ -478,10 +427,7 @@ void ProcessingCycle::RunRuleBody(size_t library_index, size_t rule_index) {
 bool ProcessingCycle::LibraryUsable(LibraryNode& node, const std::string& library) {
   log::Log& log = p_.context.log;
   dm::Connection& connection = p_.connection;
-  dmapi::Library* lib = connection.library();
-  const bool supervisor = lib != nullptr && lib->PrimaryGroupId() == dmapi::kSupervisorsGroup;
-  if (!supervisor && (lib == nullptr || !lib->HasRight(dmapi::kRightManageRootFolders) ||
-                      !lib->HasRight(dmapi::kRightCreateFolder))) {
+  if (!connection.MayManageFolders()) {
     const std::string refusal = "Error: " + connection.UserId() +
                                 " does not have rights to manage folders in library " + library;
     log.AddLog(refusal);
@@ -584,7 +530,7 @@ void ProcessingCycle::LogRuleSettings(const rules::RuleRecord& rule) {
 
 void ProcessingCycle::Compile(rules::RuleRecord& rule, CheckNode& node, const std::string& library,
                               const std::string& saved, const std::string& reuse, long row_limit,
-                              int error_mode) {
+                              ErrorMode error_mode) {
   const templ::CompiledRule compiled =
       p_.compiler.Compile(rule, {p_.connection.LibraryName(), row_limit, reuse, saved});
   switch (compiled.outcome) {
@@ -634,9 +580,12 @@ void ProcessingCycle::Compile(rules::RuleRecord& rule, CheckNode& node, const st
 
 bool ProcessingCycle::SelectionFailed(const templ::Intake& intake) {
   if (intake.rows_read > 0 || intake.matched > 0) return false;
+  return !dm::SqlSucceeded(SelectionCode());
+}
+
+int ProcessingCycle::SelectionCode() {
   dmapi::SqlObject* sql = p_.connection.sql();
-  const int code = sql != nullptr ? sql->GetSQLErrorCode() : 0;
-  return code != 0 && code != 9;
+  return sql != nullptr ? sql->GetSQLErrorCode() : 0;
 }
 
 void ProcessingCycle::InitializeRows(const rules::RuleRecord& rule, const std::string& library,
@@ -658,14 +607,13 @@ void ProcessingCycle::InitializeRows(const rules::RuleRecord& rule, const std::s
 }
 
 void ProcessingCycle::ProcessRows(const rules::RuleRecord& rule, const std::string& library,
-                                  const templ::CompiledRule& compiled, int error_mode,
+                                  const templ::CompiledRule& compiled, ErrorMode error_mode,
                                   std::vector<rules::PendingRow>& work) {
   Context& c = p_.context;
   log::Log& log = c.log;
   const int n = static_cast<int>(work.size());
-  const RuleRun run{rule,          library,
-                    compiled,      error_mode,
-                    site_lookups_, [this] { CheckForPause(p_.context, p_.window); },
+  const RuleRun run{rule,       library,       compiled,
+                    error_mode, site_lookups_, [this] { CheckForPause(p_.context, p_.window); },
                     n};
   c.options.LabelTotal = Format(n, "#0");
   int added = 0;
@@ -683,8 +631,7 @@ void ProcessingCycle::ProcessRows(const rules::RuleRecord& rule, const std::stri
     RowOutcome outcome = p_.rows.ProcessFolderItem(run, row, r);
     if (outcome.first_level_folder != 0 && !outcome.lost) {
       const long long failures = p_.connection.FailedStatements() + log.ErrorCount();
-      p_.rows.SortFolders(outcome.first_level_folder, p_.connection.LibraryName(),
-                          p_.connection.library_state().settings.MaxItemsToSort);
+      p_.rows.SortFolders(outcome.first_level_folder);
       // A sort cut short is done again with the row.
       if (p_.connection.FailedStatements() + log.ErrorCount() > failures) outcome.failed = true;
     }
@@ -742,10 +689,8 @@ bool ProcessingCycle::LibraryBusyStopsRule(const std::string& rule) {
 void ProcessingCycle::NothingSelected(CheckNode& node, const std::string& rule,
                                       const std::string& library, int built_entry) {
   log::Log& log = p_.context.log;
-  dmapi::SqlObject* sql = p_.connection.sql();
-  const int code = sql != nullptr ? sql->GetSQLErrorCode() : 0;
-  // Code 9 is the DM client's "no error" as well.
-  if (code == 0 || code == 9) {
+  const int code = SelectionCode();
+  if (dm::SqlSucceeded(code)) {
     log.SetStatus("There are no new folders in library " + library + " to add for rule " + rule);
   } else {
     const std::string message =
@@ -763,7 +708,7 @@ void ProcessingCycle::NothingSelected(CheckNode& node, const std::string& rule,
     }
   }
   log.Separator();
-  if (sql != nullptr) sql->ReleaseResults();
+  p_.connection.Release();
 }
 
 void ProcessingCycle::EndOfGo() {

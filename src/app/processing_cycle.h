@@ -18,14 +18,15 @@
 #include "dm/connection.h"
 #include "folders/row_processor.h"
 #include "log/context.h"
-#include "rules/rule_store.h"
 #include "rules/row_journal.h"
+#include "rules/rule_store.h"
 #include "rules/running_nodes.h"
 #include "rules/tracking.h"
 #include "template/compiler.h"
 
 namespace sproutsmith::app {
 
+using folders::ErrorMode;
 using folders::RowOutcome;
 using folders::RowProcessor;
 using folders::RuleRun;
@@ -93,8 +94,14 @@ class ProcessingCycle {
     std::string flag;  // "-1" or "0"
   };
 
+  // Loads the rules of checked libraries not loaded yet; the count of libraries with rules.
+  int LoadCheckedLibraries(std::vector<LibraryProblem>& failed);
+  // One rule node of the pass with its report; false when a cancel ends the pass.
+  bool RuleNode(size_t library, size_t rule);
+  void FinishRuleReport(RuleReport& done);
   bool NodeSteps();
-  bool PassCanEnd();
+  // The session and its library object are still there; false marks the pass broken.
+  bool SessionIntact();
   void RunRuleBody(size_t library, size_t rule);
   bool LibraryUsable(LibraryNode& node, const std::string& library);
   bool RuleUsable(CheckNode& node, const rules::RuleRecord& rule, const std::string& rule_name,
@@ -104,10 +111,11 @@ class ProcessingCycle {
   std::string ChooseReuse(const std::string& rule, std::string* saved);
   void LogRuleSettings(const rules::RuleRecord& rule);
   void Compile(rules::RuleRecord& rule, CheckNode& node, const std::string& library,
-               const std::string& saved, const std::string& reuse, long row_limit, int error_mode);
+               const std::string& saved, const std::string& reuse, long row_limit,
+               ErrorMode error_mode);
   // The rule's work: rows an earlier run left unfinished, then the new ones.
   void ProcessRows(const rules::RuleRecord& rule, const std::string& library,
-                   const templ::CompiledRule& compiled, int error_mode,
+                   const templ::CompiledRule& compiled, ErrorMode error_mode,
                    std::vector<rules::PendingRow>& work);
   // Initialize mode: every selected row recorded, nothing built.
   void InitializeRows(const rules::RuleRecord& rule, const std::string& library,
@@ -115,12 +123,13 @@ class ProcessingCycle {
   void FinishRows(const std::string& library, int added);
   // The selection statement itself failed (an SQL error, not an empty result).
   bool SelectionFailed(const templ::Intake& intake);
+  // The SQL object's code after the selection statement (0 without an SQL object).
+  int SelectionCode();
   // After a row: true (and the rule's outcome set) when a statement gave up on a library
   // another program holds a write lock on; the rule's remaining rows wait for the next cycle.
   bool LibraryBusyStopsRule(const std::string& rule);
   void NothingSelected(CheckNode& node, const std::string& rule, const std::string& library,
                        int built_entry);
-  void BuildSiteLookups();
   void TakeLibrarySnapshot();
   void RestoreSearchFlags();
   void SetResultState(const std::string& state, bool only_when_working);

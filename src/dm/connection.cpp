@@ -1,6 +1,7 @@
 // Starting the DM session, connecting libraries and recreating lost DM objects.
 
 #include "dm/connection.h"
+
 #include "log/error_trap.h"
 #include "text/text.h"
 
@@ -32,6 +33,15 @@ std::vector<std::string> Connection::LibraryNames() const {
   if (!libraries_) return names;
   for (int i = 1; i <= libraries_->Count(); ++i) names.push_back(libraries_->Name(i));
   return names;
+}
+
+std::string Connection::ListedName(std::string_view name) const {
+  if (!libraries_) return "";
+  const std::string wanted = text::Trim(name);
+  for (int i = 1; i <= libraries_->Count(); ++i) {
+    if (text::EqualsNoCase(libraries_->Name(i), wanted)) return libraries_->Name(i);
+  }
+  return "";
 }
 
 bool Connection::StartFusion() {
@@ -154,8 +164,7 @@ void Connection::RestoreConnection() {
 }
 
 bool Connection::ConnectLibraryBody(const std::string& requested) {
-  const std::string product = context_.identity.product_name;
-  if (!CheckFusion("ConnectLibrary")) return false;
+  if (!CheckFusion("ConnectLibrary", Repair::kApplication)) return false;
   const std::string name = UCase(text::Trim(requested));
   if (name.empty()) {
     log().SetStatus("Warning: Library name is blank - cannot change connection");
@@ -185,26 +194,8 @@ bool Connection::ConnectLibraryBody(const std::string& requested) {
 
   log().AddLog("Connecting to library " + name);
   log().Separator();
-  std::shared_ptr<dmapi::Library> found;
-  for (int i = 1; i <= libraries_->Count(); ++i) {
-    if (UCase(libraries_->Name(i)) == name) {
-      log().AddLog("Setting Lib object to " + name);
-      found = libraries_->Item(i);
-      log().Separator();
-      break;
-    }
-  }
-  if (!found) {
-    log().Separator();
-    log().SetStatus("Error: Unable to set LIB object - cannot continue");
-    log().Separator();
-    const std::string message =
-        "Error: The LIBS object is not set - this indicates a problem with how " + product +
-        " accesses the Fusion API on your computer";
-    log().SetStatus(message);
-    context_.ShowMessage(message, MessageStyle::kCritical);
-    return false;
-  }
+  std::shared_ptr<dmapi::Library> found = FindListedLibrary(name);
+  if (!found) return false;
   // A library the login cannot use (unreachable, user unknown) is never made the connected one.
   if (found->UserId().empty()) {
     log().SetStatus("Error: Library UserName not identified");
@@ -217,24 +208,7 @@ bool Connection::ConnectLibraryBody(const std::string& requested) {
   }
   library_ = found;
   facts_.LibraryConnected = false;
-
-  log().AddLog("Setting PCDClient.PCDSQL Object");
-  remembered_->sql = std::move(sql_);
-  remembered_->sql_replaced = true;
-  sql_ = client_.CreateSqlObject();
-  log().Separator();
-  if (!sql_) {
-    log().SetStatus("Error: Unable to set SQL object - cannot start " + product);
-    log::ReportTrapped(log(), "ConnectLibrary", kCannotCreateObject, "PCDClient.PCDSQL",
-                       "Unable to create the SQL object");
-    return false;
-  }
-  log().AddLog("Setting pSQL Security Token");
-  sql_->AttachToken(application_->LoginToken());
-  log().Separator();
-  log().AddLog("Setting pSQL library to " + name);
-  sql_->AttachLibrary(name);
-  log().Separator();
+  if (!AttachSqlObject(name)) return false;
 
   DetectEngine(*cached, name);
 
@@ -260,43 +234,63 @@ bool Connection::ConnectLibraryBody(const std::string& requested) {
   return true;
 }
 
+std::shared_ptr<dmapi::Library> Connection::FindListedLibrary(const std::string& name) {
+  for (int i = 1; i <= libraries_->Count(); ++i) {
+    if (UCase(libraries_->Name(i)) != name) continue;
+    log().AddLog("Setting Lib object to " + name);
+    std::shared_ptr<dmapi::Library> found = libraries_->Item(i);
+    log().Separator();
+    if (found) return found;
+    break;
+  }
+  log().Separator();
+  log().SetStatus("Error: Unable to set LIB object - cannot continue");
+  log().Separator();
+  const std::string message =
+      "Error: The LIBS object is not set - this indicates a problem with how " +
+      context_.identity.product_name + " accesses the Fusion API on your computer";
+  log().SetStatus(message);
+  context_.ShowMessage(message, MessageStyle::kCritical);
+  return nullptr;
+}
+
+bool Connection::AttachSqlObject(const std::string& name) {
+  log().AddLog("Setting PCDClient.PCDSQL Object");
+  remembered_->sql = std::move(sql_);
+  remembered_->sql_replaced = true;
+  sql_ = client_.CreateSqlObject();
+  log().Separator();
+  if (!sql_) {
+    log().SetStatus("Error: Unable to set SQL object - cannot start " +
+                    context_.identity.product_name);
+    log::ReportTrapped(log(), "ConnectLibrary", kCannotCreateObject, "PCDClient.PCDSQL",
+                       "Unable to create the SQL object");
+    return false;
+  }
+  log().AddLog("Setting pSQL Security Token");
+  sql_->AttachToken(application_->LoginToken());
+  log().Separator();
+  log().AddLog("Setting pSQL library to " + name);
+  sql_->AttachLibrary(name);
+  log().Separator();
+  return true;
+}
+
 void Connection::DetectEngine(CachedLibrary& cached, const std::string& name) {
   // The owner prefix is left out while the owner is unknown.
   const std::string prefix = facts_.LibraryOwner.empty() ? "" : "[OWNER].";
   int engine = sql_->EngineCode();
   if (engine == 0) {
-    if (cached.engine) {
-      engine = *cached.engine;
-    } else {
-      RunSQL("SELECT DATABASE_ENGINE FROM " + prefix + "REMOTE_LIBRARIES WHERE LIBRARY_NAME = '" +
-             SqlQuoteName(name) + "'");
-      engine = static_cast<int>(ColumnNumber(1));
-      cached.engine = engine;
-      sql_->ReleaseResults();
+    if (!cached.engine) {
+      cached.engine = static_cast<int>(ReadFirstRow("SELECT DATABASE_ENGINE FROM " + prefix +
+                                                    "REMOTE_LIBRARIES WHERE LIBRARY_NAME = '" +
+                                                    SqlQuoteName(name) + "'")
+                                           .Number(1));
     }
+    engine = *cached.engine;
   }
   facts_.DatabaseEngine = engine;
-
-  if (!cached.owner) {
-    log().AddLog("Identifying database owner using SQL");
-    log().Separator();
-    if (facts_.IsOracle() && facts_.LibraryOwner.empty()) {
-      RunSQL("SELECT OWNER FROM USER_TAB_PRIVS WHERE TABLE_NAME = 'REMOTE_LIBRARIES'");
-    } else {
-      RunSQL("SELECT OWNER FROM " + prefix + "REMOTE_LIBRARIES WHERE LIBRARY_NAME = '" +
-             SqlQuoteName(name) + "'");
-    }
-    const std::string owner = text::Trim(Column(1));
-    sql_->ReleaseResults();
-    if (!owner.empty()) {
-      facts_.LibraryOwner = owner;
-      cached.owner = owner;
-    }
-    log().AddLog("SQL Database_Engine value is " + Format(engine, "#0"));
-    log().Separator();
-    log().AddLog("SQL Database Owner is " + facts_.LibraryOwner);
-    log().Separator();
-  }
+  if (!cached.owner) LearnOwner(cached, name, prefix);
   // A library that names no owner anywhere keeps the DM default for its statements.
   if (facts_.LibraryOwner.empty()) facts_.LibraryOwner = "DOCSADM";
 
@@ -316,11 +310,33 @@ void Connection::DetectEngine(CachedLibrary& cached, const std::string& name) {
     facts_.EngineName = "*Unknown*";
     return;
   }
+  LearnServer(cached, name);
+}
+
+void Connection::LearnOwner(CachedLibrary& cached, const std::string& name,
+                            const std::string& prefix) {
+  log().AddLog("Identifying database owner using SQL");
+  log().Separator();
+  const std::string owner = text::Trim(
+      ReadFirstRow(facts_.IsOracle() && facts_.LibraryOwner.empty()
+                       ? "SELECT OWNER FROM USER_TAB_PRIVS WHERE TABLE_NAME = 'REMOTE_LIBRARIES'"
+                       : "SELECT OWNER FROM " + prefix + "REMOTE_LIBRARIES WHERE LIBRARY_NAME = '" +
+                             SqlQuoteName(name) + "'")
+          .Text(1));
+  if (!owner.empty()) {
+    facts_.LibraryOwner = owner;
+    cached.owner = owner;
+  }
+  log().AddLog("SQL Database_Engine value is " + Format(facts_.DatabaseEngine, "#0"));
+  log().Separator();
+  log().AddLog("SQL Database Owner is " + facts_.LibraryOwner);
+  log().Separator();
+}
+
+void Connection::LearnServer(CachedLibrary& cached, const std::string& name) {
   facts_.ServerVersionText.clear();
   if (!cached.version_banner) {
-    RunSQL("SELECT @@VERSION");
-    std::string banner = Column(1);
-    sql_->ReleaseResults();
+    std::string banner = ReadFirstRow("SELECT @@VERSION").Text(1);
     const size_t lineBreak = banner.find_first_of("\r\n");
     if (lineBreak != std::string::npos) banner = banner.substr(0, lineBreak);
     cached.version_banner = banner;
@@ -333,52 +349,74 @@ void Connection::DetectEngine(CachedLibrary& cached, const std::string& name) {
   const auto parts = text::Split(head, " - ");
   const double major = text::Val(parts[0]);
   if (!cached.dateformat_set) {
-    RunSQL("set dateformat mdy");
-    sql_->ReleaseResults();
+    RunStatement("set dateformat mdy");
     cached.dateformat_set = true;
   }
-  if (engine == 6) {
+  if (facts_.DatabaseEngine == 6) {
     facts_.EngineName = "Sybase";
   } else {
     facts_.EngineName = major > 0 ? "MSSQL " + Format(major, "#0") : "MSSQL";
   }
   if (!cached.database_version) {
-    RunSQL("select serverproperty('ProductVersion')");
-    cached.database_version = Column(1);
-    sql_->ReleaseResults();
+    cached.database_version = ReadFirstRow("select serverproperty('ProductVersion')").Text(1);
     log().AddLog("Database Version is " + *cached.database_version);
     log().Separator();
   }
   facts_.DatabaseVersion = *cached.database_version;
   if (!cached.compatibility_level) {
-    RunSQL("SELECT DATABASE_NAME FROM [OWNER].REMOTE_LIBRARIES WHERE LIBRARY_NAME = '" +
-           SqlQuoteName(name) + "'");
-    const std::string database = Column(1);
-    sql_->ReleaseResults();
-    RunSQL("SELECT compatibility_level FROM sys.databases WHERE name = '" + SqlQuoteName(database) +
-           "'");
-    cached.compatibility_level = Column(1);
-    sql_->ReleaseResults();
+    const std::string database =
+        ReadFirstRow("SELECT DATABASE_NAME FROM [OWNER].REMOTE_LIBRARIES WHERE LIBRARY_NAME = '" +
+                     SqlQuoteName(name) + "'")
+            .Text(1);
+    cached.compatibility_level =
+        ReadFirstRow("SELECT compatibility_level FROM sys.databases WHERE name = '" +
+                     SqlQuoteName(database) + "'")
+            .Text(1);
     log().AddLog("Database Compatibility Level is " + *cached.compatibility_level);
     log().Separator();
   }
   facts_.CompatibilityLevel = *cached.compatibility_level;
 }
 
-bool Connection::CheckFusion(std::string_view caller) {
+bool Connection::CheckFusion(std::string_view caller, Repair repair, OnFailure on_failure) {
   const std::string c(caller);
-  return log::Trap(log(), "CheckFusion", false, [&] { return CheckFusionBody(c); });
+  return log::Trap(log(), "CheckFusion", false,
+                   [&] { return CheckFusionBody(c, repair, on_failure); });
 }
 
-bool Connection::CheckFusionBody(const std::string& caller) {
-  const std::string upper = UCase(caller);
+bool Connection::LibraryObjectSet(std::string_view caller, NoLibrary tell) {
+  constexpr char kNotSet[] = "Library object not set - cannot continue";
+  if (tell == NoLibrary::kShow) {
+    if (library_) return true;
+    context_.ShowMessage(kNotSet, MessageStyle::kCritical);
+    return false;
+  }
+  if (!CheckFusion(caller)) return false;
+  if (library_) return true;
+  const std::string message = std::string("Error: ") + kNotSet;
+  log().AddLog(message);
+  log().Separator();
+  if (tell == NoLibrary::kLogAndShow) context_.ShowMessage(message, MessageStyle::kCritical);
+  return false;
+}
+
+bool Connection::MayManageFolders(bool root_folders, std::string* primary_group) const {
+  if (!library_) return false;
+  const std::string group = library_->PrimaryGroupId();
+  if (primary_group != nullptr) *primary_group = group;
+  if (text::EqualsNoCase(group, dmapi::kSupervisorsGroup)) return true;
+  return (!root_folders || library_->HasRight(dmapi::kRightManageRootFolders)) &&
+         library_->HasRight(dmapi::kRightCreateFolder);
+}
+
+bool Connection::CheckFusionBody(const std::string& caller, Repair repair, OnFailure on_failure) {
   const std::string product = context_.identity.product_name;
   bool ok = true;
   auto fail = [&](const std::string& status) {
     log().SetStatus(status);
     ok = false;
   };
-  if (upper == "CONNECTLIBRARY" && !application_) {
+  if (repair == Repair::kApplication && !application_) {
     log().SetStatus("CheckFusion is Re-Creating Fusion Application Object");
     application_ = client_.CreateApplication();
     log().Separator();
@@ -408,7 +446,7 @@ bool Connection::CheckFusionBody(const std::string& caller) {
       }
     }
   }
-  if (ok && upper == "RUNSQL" && !sql_) {
+  if (ok && repair == Repair::kSqlObject && !sql_) {
     log().AddLog("CheckFusion is Re-Setting PCDClient.PCDSQL Object");
     sql_ = client_.CreateSqlObject();
     log().Separator();
@@ -424,7 +462,7 @@ bool Connection::CheckFusionBody(const std::string& caller) {
     }
   }
   if (ok) return true;
-  if (caller != "ActiveStatus") {
+  if (on_failure == OnFailure::kAskToExit) {
     const auto now = context_.clock.Now();
     const std::string message = "Error: CheckFusion failed on " + caller + " on " +
                                 Format(now, "LONG DATE") + " at " + Format(now, "hh:mm:ss ampm");

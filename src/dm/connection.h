@@ -58,6 +58,39 @@ struct LibraryState {
 // of the engine, the owner placeholders and the parallelism hint.
 std::string PrepareSqlText(std::string_view text, const ConnectionFacts& facts);
 
+// An SQL object's error code (or number) that means success: the DM client's 9 says only that
+// the statement returned no result set.
+inline bool SqlSucceeded(long code) { return code == 0 || code == 9; }
+
+// Which lost DM object CheckFusion makes again before it gives up.
+enum class Repair {
+  kNone,
+  kApplication,  // a library is being connected: a new application object and login
+  kSqlObject,    // a statement is about to run: a new SQL object for the connected library
+};
+
+// Whether a failed CheckFusion asks the operator to end the program. The running-node
+// bookkeeping runs at program end too, where the question makes no sense.
+enum class OnFailure { kAskToExit, kQuiet };
+
+// How the guard of an operation tells that no library object is connected.
+enum class NoLibrary {
+  kLog,         // "Error: Library object not set - cannot continue" and a separator
+  kLogAndShow,  // the same, also in an error box
+  kShow,        // a window's error box only, without the session check
+};
+
+// The first row of a statement's result, read before the result was released.
+struct FirstRow {
+  bool succeeded = false;           // the statement reached the database without an error
+  std::vector<std::string> values;  // the row's columns; empty when it returned none
+  bool found() const { return !values.empty(); }
+  // Column n (1-based): "" and 0 when there is none.
+  std::string Text(int n) const;
+  double Number(int n) const;
+  long long Integer(int n) const { return static_cast<long long>(Number(n)); }
+};
+
 class Connection {
  public:
   Connection(Context& context, dmapi::Client& client);
@@ -67,11 +100,29 @@ class Connection {
   bool StartFusion();
   // Connects the named library (any letter case); true when it is (or already was) connected.
   bool ConnectLibrary(std::string_view name);
-  // True when the objects the caller needs are usable, recreating missing ones.
-  bool CheckFusion(std::string_view caller);
+  // True when the session's objects are usable, after making `repair` again when it is lost;
+  // `caller` names the operation in the log and in the question a failure asks.
+  bool CheckFusion(std::string_view caller, Repair repair = Repair::kNone,
+                   OnFailure on_failure = OnFailure::kAskToExit);
+  // The guard an operation opens with: CheckFusion, then a connected library object, whose
+  // absence is told as `tell` says. False when either is missing.
+  bool LibraryObjectSet(std::string_view caller, NoLibrary tell = NoLibrary::kLog);
+  // Whether the logged-on user may manage folders in the connected library: a supervisor
+  // may; anyone else needs the right to create folders and, for `root_folders`, the right to
+  // manage root folders. `primary_group` (when given) gets the user's primary group, asked
+  // of the library on the way.
+  bool MayManageFolders(bool root_folders = true, std::string* primary_group = nullptr) const;
   // Runs one SQL text written in the Microsoft flavour with "[OWNER]" placeholders. True when
   // the text reached the database, whatever the outcome: read the outcome from sql().
   bool RunSQL(std::string_view text);
+  // RunSQL for a statement whose result nobody reads, released at once. True when it
+  // succeeded; `affected` gets the rows it changed (0 after a failure).
+  bool RunStatement(std::string_view text, long long* affected = nullptr);
+  // RunSQL, then ForEachRow, then Release. False when the statement failed: an empty answer
+  // must not pass for "no rows".
+  bool RunQuery(std::string_view text, const std::function<bool()>& row);
+  // RunSQL, the first row read, then Release.
+  FirstRow ReadFirstRow(std::string_view text);
   bool TableExists(std::string_view table);
   // Learns the target library's owner from the connected library's REMOTE_LIBRARIES.
   bool CheckSQLSettings(std::string_view target);
@@ -117,6 +168,9 @@ class Connection {
   std::string LibraryName() const;
   std::string UserId() const;
   std::vector<std::string> LibraryNames() const;
+  // The library's name as the session's list spells it (any letter case and blanks around
+  // `name`); "" when the user has no such library.
+  std::string ListedName(std::string_view name) const;
   ConnectionFacts& facts() { return facts_; }
   const ConnectionFacts& facts() const { return facts_; }
   LibraryState& library_state() { return state_; }
@@ -140,14 +194,25 @@ class Connection {
  private:
   bool StartFusionBody();
   bool ConnectLibraryBody(const std::string& name);
+  // The session's library of that (upper-case) name; null, with the error told, when none.
+  std::shared_ptr<dmapi::Library> FindListedLibrary(const std::string& name);
+  // A new SQL object attached to the library (the old one kept for a failed switch).
+  bool AttachSqlObject(const std::string& name);
   void RememberConnection();
   void RestoreConnection();
-  bool CheckFusionBody(const std::string& caller);
+  bool CheckFusionBody(const std::string& caller, Repair repair, OnFailure on_failure);
   bool CheckSQLSettingsBody(const std::string& target);
   bool RunSQLBody(std::string_view text);
   void DetectEngine(CachedLibrary& cached, const std::string& name);
+  void LearnOwner(CachedLibrary& cached, const std::string& name, const std::string& prefix);
+  // The server questions of a SQL Server or Sybase library.
+  void LearnServer(CachedLibrary& cached, const std::string& name);
   void PrepareLibrary(CachedLibrary& cached);
   void PrepareLibraryQueries(CachedLibrary& cached);
+  void WarnUniqueNames(CachedLibrary& cached);
+  void ReadOwnDatabase(CachedLibrary& cached);
+  void ReadSettings(CachedLibrary& cached);
+  void AddSecurityReason();
   void AddFolderLastUpdate(CachedLibrary& cached);
   bool FolderHasLastUpdate();
   void ApplyCached(const CachedLibrary& cached);

@@ -136,6 +136,12 @@ std::string Connection::Column(int n) const {
 
 double Connection::ColumnNumber(int n) const { return text::Val(Column(n)); }
 
+std::string FirstRow::Text(int n) const {
+  return n >= 1 && n <= static_cast<int>(values.size()) ? values[static_cast<size_t>(n - 1)] : "";
+}
+
+double FirstRow::Number(int n) const { return text::Val(Text(n)); }
+
 bool Connection::LastSucceeded() const { return sql_ && sql_->GetSQLErrorCode() == 0; }
 
 long long Connection::RowsAffected() const { return sql_ ? sql_->GetRowsAffected() : 0; }
@@ -166,6 +172,29 @@ long long Connection::ForEachRow(const std::function<bool()>& row) {
     if (!row()) break;
   } while (sql_->MoveNext());
   return visited;
+}
+
+bool Connection::RunStatement(std::string_view text, long long* affected) {
+  const bool ok = RunSQL(text) && LastSucceeded();
+  if (affected != nullptr) *affected = ok ? RowsAffected() : 0;
+  Release();
+  return ok;
+}
+
+bool Connection::RunQuery(std::string_view text, const std::function<bool()>& row) {
+  const bool ok = RunSQL(text) && LastSucceeded();
+  if (ok) ForEachRow(row);
+  Release();
+  return ok;
+}
+
+FirstRow Connection::ReadFirstRow(std::string_view text) {
+  FirstRow first;
+  first.succeeded = RunQuery(text, [&] {
+    for (int n = 1; n <= sql_->ColumnCount(); ++n) first.values.push_back(Column(n));
+    return false;
+  });
+  return first;
 }
 
 std::string PrepareSqlText(std::string_view original, const ConnectionFacts& facts) {
@@ -199,7 +228,7 @@ bool Connection::RunSQL(std::string_view sql_text) {
 
 bool Connection::RunSQLBody(std::string_view sql_text) {
   if (sql_text.empty()) return false;
-  if (!CheckFusion("RunSQL")) return false;
+  if (!CheckFusion("RunSQL", Repair::kSqlObject)) return false;
   auto lost = [&](const std::string& message) {
     log().Separator();
     log().AddLog(message);
@@ -220,7 +249,7 @@ bool Connection::RunSQLBody(std::string_view sql_text) {
   const int status = sql_->Execute(final_text);
   const int code = sql_->GetSQLErrorCode();
   const std::string done = "SQL Instruction Executed Successfully on " + library;
-  if (status != 0 && code != 0 && code != 9) {
+  if (status != 0 && !SqlSucceeded(code)) {
     ++failed_statements_;
     if (static_cast<std::uint32_t>(code) == kServerInterfaceNotLoaded ||
         static_cast<std::uint32_t>(status) == kServerInterfaceNotLoaded) {
@@ -293,11 +322,7 @@ bool Connection::TableExists(std::string_view table_name) {
     statement = "select count(*) from sysobjects \r\nwhere id = object_id('[OWNER]." +
                 SqlQuote(table) + "') \r\nand sysstat & 0xf = 3 ";
   }
-  bool exists = false;
-  if (RunSQL(statement) && sql_ && sql_->GetSQLErrorCode() == 0 && sql_->GetRowCount() > 0) {
-    exists = ColumnNumber(1) > 0;
-  }
-  if (sql_) sql_->ReleaseResults();
+  const bool exists = ReadFirstRow(statement).Number(1) > 0;
   context_.options.CheckLogMethod = saved;
   if (!exists) {
     log().AddLog(table + " not found in library " + library);

@@ -27,27 +27,26 @@ bool Connection::CheckSQLSettingsBody(const std::string& target) {
   if (UCase(connected) == UCase(target)) return true;
   log().AddLog("Checking SQL connection settings in " + connected + " to " + target);
   log().Separator();
-  RunSQL(
+  bool found = false;
+  const bool answered = RunQuery(
       "SELECT LIBRARY_NAME, SQL_PASSWORD, LIB_LOGIN_UNAME, OWNER FROM [OWNER].REMOTE_LIBRARIES "
       "WHERE LIBRARY_NAME IN ('" +
-      SqlQuote(connected) + "', '" + SqlQuote(target) + "')");
-  if (!sql_ || sql_->GetSQLErrorCode() != 0) {
+          SqlQuote(connected) + "', '" + SqlQuote(target) + "')",
+      [&] {
+        if (UCase(text::Trim(Column(1))) != UCase(target)) return true;
+        found = true;
+        const std::string owner = text::Trim(Column(4));
+        if (!owner.empty()) {
+          facts_.LibraryOwner = owner;
+          owner_learnt_ = true;
+        }
+        return false;
+      });
+  if (!answered) {
     log().AddLog("Error: Unable to obtain results from SQL statement in library " + connected);
     log().Separator();
     return false;
   }
-  bool found = false;
-  ForEachRow([&] {
-    if (UCase(text::Trim(Column(1))) != UCase(target)) return true;
-    found = true;
-    const std::string owner = text::Trim(Column(4));
-    if (!owner.empty()) {
-      facts_.LibraryOwner = owner;
-      owner_learnt_ = true;
-    }
-    return false;
-  });
-  sql_->ReleaseResults();
   if (!found) {
     log().AddLog("Error: The library you are attempting to connect to (" + target +
                  ") is not properly configured in the REMOTE_LIBRARIES table in your current "
@@ -86,10 +85,53 @@ void Connection::ApplyCached(const CachedLibrary& c) {
 }
 
 void Connection::PrepareLibraryQueries(CachedLibrary& c) {
+  WarnUniqueNames(c);
+  ReadOwnDatabase(c);
+
+  const std::string library = LibraryName();
+  c.has_quil_settings = TableExists("QUIL_SETTINGS");
+  c.has_needs_foldering = TableExists("NEEDS_FOLDERING");
+  c.has_needs_securing = TableExists("NEEDS_SECURING");
+  c.has_quil_sproutsmith = TableExists("QUIL_SPROUTSMITH");
+  if (!c.has_quil_sproutsmith) {
+    log().AddLog("QUIL_SPROUTSMITH table does not exist in library " + library);
+    log().Separator();
+  }
+  c.has_quil_subscription = TableExists("QUIL_SUBSCRIPTION");
+  c.has_quil_proxy = TableExists("QUIL_PROXY");
+  if (c.has_quil_settings) ReadSettings(c);
+
+  c.has_sec_reason = TableExists("SEC_REASON");
+  if (c.has_sec_reason) AddSecurityReason();
+
+  c.has_lookup_security = TableExists("LOOKUP_SECURITY");
+  if (c.has_lookup_security) {
+    RunQuery(
+        "SELECT TABLE_NAME, SYSTEM_ID FROM [OWNER].DOCSTABLE WHERE VALIDATION_TABLE = 'Y' "
+        "ORDER BY TABLE_NAME",
+        [&] {
+          c.validation_tables.emplace_back(Column(1), static_cast<long long>(ColumnNumber(2)));
+          return true;
+        });
+  }
+
+  c.has_security_link = ReadFirstRow(
+                            "SELECT COUNT(*) FROM [OWNER].DOCSCOLUMN WHERE TBNAME = 'PROFILE' AND "
+                            "COLNAME = 'SECURITY_LINK'")
+                            .Number(1) > 0;
+  c.has_workspace_form =
+      ReadFirstRow(
+          "SELECT COUNT(*) FROM [OWNER].FORMS WHERE FORM_NAME = 'WORKSPACE_PROF' AND FORM_TYPE = "
+          "'P'")
+          .Number(1) > 0;
+
+  AddFolderLastUpdate(c);
+}
+
+// Unique document names: warned of once each time the parameter is found switched on.
+void Connection::WarnUniqueNames(CachedLibrary& c) {
   const std::string library = LibraryName();
   const std::string product = context_.identity.product_name;
-
-  // Unique document names: warn once each time the parameter is found switched on.
   const std::string parameter = library_->Parameter("DOCSParms.UniqueDocNames");
   const bool unique = text::Val(parameter) != 0 || UCase(text::Trim(parameter)) == "TRUE";
   c.unique_names = unique ? "-1" : "0";
@@ -106,124 +148,86 @@ void Connection::PrepareLibraryQueries(CachedLibrary& c) {
     }
   }
   context_.settings.Save(product, library, "UniqueNameWarning", c.unique_names);
+}
 
-  RunSQL(
+// The library's own database and server, and on SQL Server its QUOTED_IDENTIFIER option.
+void Connection::ReadOwnDatabase(CachedLibrary& c) {
+  const FirstRow own = ReadFirstRow(
       "SELECT LIBRARY_NAME, DATABASE_NAME, DATABASE_ENGINE, SERVER_LOCATION FROM "
       "[OWNER].REMOTE_LIBRARIES WHERE SYSTEM_ID = 0");
-  c.own_database_name = Column(2);
-  c.server_location = Column(4);
-  sql_->ReleaseResults();
+  c.own_database_name = own.Text(2);
+  c.server_location = own.Text(4);
+  if (facts_.IsOracle()) return;
 
-  if (!facts_.IsOracle()) {
-    RunSQL("SELECT IS_QUOTED_IDENTIFIER_ON FROM SYS.DATABASES DB WHERE DB.NAME = '" +
-           SqlQuote(c.own_database_name) + "'");
-    c.quoted_identifier = ColumnNumber(1) == 1 ? "ON" : "OFF";
-    sql_->ReleaseResults();
-    const std::string database = c.own_database_name;
-    log().AddLog("Quoted Identifier for database " + database + " is " + c.quoted_identifier);
+  const std::string library = LibraryName();
+  const std::string product = context_.identity.product_name;
+  const std::string database = c.own_database_name;
+  c.quoted_identifier =
+      ReadFirstRow("SELECT IS_QUOTED_IDENTIFIER_ON FROM SYS.DATABASES DB WHERE DB.NAME = '" +
+                   SqlQuote(database) + "'")
+                  .Number(1) == 1
+          ? "ON"
+          : "OFF";
+  log().AddLog("Quoted Identifier for database " + database + " is " + c.quoted_identifier);
+  log().Separator();
+  if (c.quoted_identifier == "OFF") {
+    log().AddLog("Warning: The SQL option 'QUOTED_IDENTIFIER' is set to 'OFF' in the database " +
+                 database + " for library " + library + "!\r\n\r\n" +
+                 "This option must be turned ON by a user that is connected to the SQL database "
+                 "as SA\r\n" +
+                 "in order to be able to manipulate folders in " + product +
+                 " and the add-on modules.\r\n\r\n" + "The syntax for this option (for library " +
+                 library + ") is:\r\nALTER DATABASE " + database + " SET QUOTED_IDENTIFIER ON");
+  }
+}
+
+void Connection::ReadSettings(CachedLibrary& c) {
+  RunQuery(
+      "SELECT SUB_KEY, CHAR_VAL, INT_VAL FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = "
+      "'ARBORLINE' AND SECTION_KEY = 'SETTINGS'",
+      [&] {
+        const std::string key = UCase(text::Trim(Column(1)));
+        if (key == "PROFILE_EXCLUDE_COLUMN") {
+          c.settings.ProfileExcludeColumn = text::Trim(Column(2));
+        }
+        if (key == "DEFAULT_WORKSPACE") c.settings.DefaultWorkspace = text::Trim(Column(2));
+        if (key == "EMAIL_SERVER") c.settings.EmailServer = text::Trim(Column(2));
+        if (key == "CONTINUEONMOVE") c.settings.ContinueOnMove = ColumnNumber(3);
+        if (key == "TOPLEVELWARNING") {
+          c.settings.TopLevelWarning = static_cast<long>(ColumnNumber(3));
+        }
+        if (key == "MAXITEMSTOSORT") c.settings.MaxItemsToSort = static_cast<long>(ColumnNumber(3));
+        return true;
+      });
+}
+
+// The security reason 98 that trustee rows written by this system name.
+void Connection::AddSecurityReason() {
+  const FirstRow count = ReadFirstRow("SELECT COUNT(*) FROM [OWNER].SEC_REASON WHERE CODE = 98");
+  if (!count.succeeded || count.Number(1) != 0 || read_only_) return;
+  const long long key = sql_->AllocateKey("SYSTEMKEY");
+  if (key > 0) {
+    RunStatement(
+        "INSERT INTO [OWNER].SEC_REASON (CODE, DESCRIPTION, SYSTEM_ID) VALUES(98,'ARBORLINE'," +
+        Format(key, "#0") + ")");
+  } else {
+    log().AddLog("Error: Unable to retrieve System_ID for inserting new row - cannot continue.");
     log().Separator();
-    if (c.quoted_identifier == "OFF") {
-      log().AddLog("Warning: The SQL option 'QUOTED_IDENTIFIER' is set to 'OFF' in the database " +
-                   database + " for library " + library + "!\r\n\r\n" +
-                   "This option must be turned ON by a user that is connected to the SQL database "
-                   "as SA\r\n" +
-                   "in order to be able to manipulate folders in " + product +
-                   " and the add-on modules.\r\n\r\n" + "The syntax for this option (for library " +
-                   library + ") is:\r\nALTER DATABASE " + database + " SET QUOTED_IDENTIFIER ON");
-    }
   }
-
-  c.has_quil_settings = TableExists("QUIL_SETTINGS");
-  c.has_needs_foldering = TableExists("NEEDS_FOLDERING");
-  c.has_needs_securing = TableExists("NEEDS_SECURING");
-  c.has_quil_sproutsmith = TableExists("QUIL_SPROUTSMITH");
-  if (!c.has_quil_sproutsmith) {
-    log().AddLog("QUIL_SPROUTSMITH table does not exist in library " + library);
-    log().Separator();
-  }
-  c.has_quil_subscription = TableExists("QUIL_SUBSCRIPTION");
-  c.has_quil_proxy = TableExists("QUIL_PROXY");
-
-  if (c.has_quil_settings) {
-    RunSQL(
-        "SELECT SUB_KEY, CHAR_VAL, INT_VAL FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = "
-        "'ARBORLINE' AND SECTION_KEY = 'SETTINGS'");
-    ForEachRow([&] {
-      const std::string key = UCase(text::Trim(Column(1)));
-      if (key == "PROFILE_EXCLUDE_COLUMN") c.settings.ProfileExcludeColumn = text::Trim(Column(2));
-      if (key == "DEFAULT_WORKSPACE") c.settings.DefaultWorkspace = text::Trim(Column(2));
-      if (key == "EMAIL_SERVER") c.settings.EmailServer = text::Trim(Column(2));
-      if (key == "CONTINUEONMOVE") c.settings.ContinueOnMove = ColumnNumber(3);
-      if (key == "TOPLEVELWARNING") c.settings.TopLevelWarning = static_cast<long>(ColumnNumber(3));
-      if (key == "MAXITEMSTOSORT") c.settings.MaxItemsToSort = static_cast<long>(ColumnNumber(3));
-      return true;
-    });
-    sql_->ReleaseResults();
-  }
-
-  c.has_sec_reason = TableExists("SEC_REASON");
-  if (c.has_sec_reason) {
-    RunSQL("SELECT COUNT(*) FROM [OWNER].SEC_REASON WHERE CODE = 98");
-    const bool missing = sql_->GetSQLErrorCode() == 0 && ColumnNumber(1) == 0;
-    sql_->ReleaseResults();
-    if (missing && !read_only_) {
-      const long long key = sql_->AllocateKey("SYSTEMKEY");
-      if (key > 0) {
-        RunSQL(
-            "INSERT INTO [OWNER].SEC_REASON (CODE, DESCRIPTION, SYSTEM_ID) VALUES(98,'ARBORLINE'," +
-            Format(key, "#0") + ")");
-        sql_->ReleaseResults();
-      } else {
-        log().AddLog(
-            "Error: Unable to retrieve System_ID for inserting new row - cannot continue.");
-        log().Separator();
-      }
-    }
-  }
-
-  c.has_lookup_security = TableExists("LOOKUP_SECURITY");
-  if (c.has_lookup_security) {
-    RunSQL(
-        "SELECT TABLE_NAME, SYSTEM_ID FROM [OWNER].DOCSTABLE WHERE VALIDATION_TABLE = 'Y' "
-        "ORDER BY TABLE_NAME");
-    ForEachRow([&] {
-      c.validation_tables.emplace_back(Column(1), static_cast<long long>(ColumnNumber(2)));
-      return true;
-    });
-    sql_->ReleaseResults();
-  }
-
-  RunSQL(
-      "SELECT COUNT(*) FROM [OWNER].DOCSCOLUMN WHERE TBNAME = 'PROFILE' AND COLNAME = "
-      "'SECURITY_LINK'");
-  c.has_security_link = ColumnNumber(1) > 0;
-  sql_->ReleaseResults();
-  RunSQL(
-      "SELECT COUNT(*) FROM [OWNER].FORMS WHERE FORM_NAME = 'WORKSPACE_PROF' AND FORM_TYPE = 'P'");
-  c.has_workspace_form = ColumnNumber(1) > 0;
-  sql_->ReleaseResults();
-
-  AddFolderLastUpdate(c);
 }
 
 bool Connection::FolderHasLastUpdate() {
-  RunSQL("SELECT COUNT(*) FROM [OWNER].FOLDER WHERE LAST_UPDATE IS NULL AND 1 = 0");
-  const bool exists = sql_ && sql_->GetSQLErrorCode() == 0;
-  if (sql_) sql_->ReleaseResults();
-  return exists;
+  return RunStatement("SELECT COUNT(*) FROM [OWNER].FOLDER WHERE LAST_UPDATE IS NULL AND 1 = 0");
 }
 
 void Connection::AddFolderLastUpdate(CachedLibrary& c) {
   const std::string library = LibraryName();
-  RunSQL(
+  const FirstRow listed = ReadFirstRow(
       "SELECT COUNT(*) FROM [OWNER].DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND COLNAME = "
       "'LAST_UPDATE'");
-  const bool failed = sql_->GetSQLErrorCode() != 0;
-  const bool listed = ColumnNumber(1) > 0;
-  sql_->ReleaseResults();
-  if (failed) return;
+  if (!listed.succeeded) return;
   // A dictionary row without its column (left by a failed repair) is repaired again.
-  if (listed && FolderHasLastUpdate()) {
+  if (listed.Number(1) > 0 && FolderHasLastUpdate()) {
     c.has_folder_last_update = true;
     return;
   }
@@ -231,9 +235,8 @@ void Connection::AddFolderLastUpdate(CachedLibrary& c) {
   log().AddLog("Adding LAST_UPDATE column to FOLDER table in library " + library);
   log().Separator();
   // Oracle has no DATETIME type.
-  RunSQL(facts_.IsOracle() ? "ALTER TABLE [OWNER].FOLDER ADD LAST_UPDATE DATE NULL"
-                           : "ALTER TABLE [OWNER].FOLDER ADD LAST_UPDATE DATETIME NULL");
-  sql_->ReleaseResults();
+  RunStatement(facts_.IsOracle() ? "ALTER TABLE [OWNER].FOLDER ADD LAST_UPDATE DATE NULL"
+                                 : "ALTER TABLE [OWNER].FOLDER ADD LAST_UPDATE DATETIME NULL");
   // The column may have been there already without its dictionary row; a dictionary row
   // for a column that is not there would make every later stamp fail.
   if (!FolderHasLastUpdate()) {
@@ -245,24 +248,22 @@ void Connection::AddFolderLastUpdate(CachedLibrary& c) {
   c.has_folder_last_update = true;
   log().AddLog("Updating DOCSCOLUMN column LAST_UPDATE for FOLDER table in library " + library);
   log().Separator();
-  RunSQL("DELETE FROM [OWNER].DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND COLNAME = 'LAST_UPDATE'");
-  sql_->ReleaseResults();
+  RunStatement(
+      "DELETE FROM [OWNER].DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND COLNAME = 'LAST_UPDATE'");
   const long long key = sql_->AllocateKey("SYSTEMKEY");
   if (key <= 0) {
     log().AddLog("Error: Unable to retrieve System_ID for inserting new row - cannot continue.");
     log().Separator();
     return;
   }
-  RunSQL(
+  RunStatement(
       "INSERT INTO [OWNER].DOCSCOLUMN (SYSTEM_ID, TBNAME, FTBNAME, FCOLNAME, CREATOR, "
       "PROTECTED, VISIBLEINLIST, USER_MODIFIABLE, USER_ADDED, REQUIRED, ALLUPPER, ALLOWNULLS, "
       "OBJECTTYPE, CMSKEY, KEYGROUP, COLNAME, PROMPT, CMSTYPE, COL_LENGTH) VALUES (" +
       Format(key, "#0") +
       ", 'FOLDER',  '', '', '[OWNER]', 'N', 'Y', 'Y', 'Y', 'N', 'N', 'Y', "
       "'EDIT', 'N', '', 'LAST_UPDATE', 'LAST_UPDATE',8, 0)");
-  sql_->ReleaseResults();
-  RunSQL("UPDATE [OWNER].FOLDER SET LAST_UPDATE = GETUTCDATE() WHERE PATH LIKE 'ARBORLINE%'");
-  sql_->ReleaseResults();
+  RunStatement("UPDATE [OWNER].FOLDER SET LAST_UPDATE = GETUTCDATE() WHERE PATH LIKE 'ARBORLINE%'");
 }
 
 }  // namespace sproutsmith::dm

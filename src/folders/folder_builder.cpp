@@ -2,7 +2,7 @@
 
 #include "folders/folder_builder.h"
 
-#include <algorithm>
+#include <optional>
 
 #include "dm/reconnect.h"
 #include "dm/sql_text.h"
@@ -10,6 +10,7 @@
 #include "log/error_trap.h"
 #include "sorting/folder_sorting.h"
 #include "text/text.h"
+#include "workspaces/workspace_users.h"
 
 namespace sproutsmith::folders {
 
@@ -48,8 +49,8 @@ long long FolderBuilder::Troubles() const {
 bool FolderBuilder::Storable(const RuleRun& run, const rules::SourceRow& row, const RowPlan* plan,
                              int number) {
   log::Log& log = context_.log;
-  const std::string refused = "Error: Row #" + N(number) + " of rule " + run.rule.Name() +
-                              " is not processed - ";
+  const std::string refused =
+      "Error: Row #" + N(number) + " of rule " + run.rule.Name() + " is not processed - ";
   if (plan == nullptr) {
     // A NUL cuts every statement the value goes into: the row would half-build.
     for (size_t c = 0; c < row.values.size(); ++c) {
@@ -80,32 +81,18 @@ bool FolderBuilder::Storable(const RuleRun& run, const rules::SourceRow& row, co
 
 RowOutcome FolderBuilder::ProcessRow(const RuleRun& run, rules::PendingRow& row, int number) {
   log::Log& log = context_.log;
-  const rules::SourceRow& source = row.row;
   RowOutcome outcome;
-  if (!Storable(run, source, nullptr, number)) {
+  const std::optional<RowPlan> plan = PlanOfRow(run, row.row, number);
+  if (!plan) {
     outcome.failed = outcome.refused = true;
     return outcome;
   }
-  std::vector<std::string> headings(1), values(1);
-  headings.insert(headings.end(), source.headings.begin(), source.headings.end());
-  values.insert(values.end(), source.values.begin(), source.values.end());
-  values.resize(headings.size());
-  const long autofolder = static_cast<long>(run.rule.Number(RuleKey::kAutofolderLevel));
-  const RowPlan plan = PlanRow(log, headings, values, number, run.rows, run.compiled.parsed,
-                               run.compiled.selection, autofolder);
-  if (!Storable(run, source, &plan, number)) {
-    outcome.failed = outcome.refused = true;
-    return outcome;
-  }
-
-  const std::string& email_name = run.rule[RuleKey::kEmailName];
-  const std::string& email_library = run.rule[RuleKey::kEmailLibrary];
-  for (int level = 1; level <= plan.LevelCount(); ++level) {
+  for (int level = 1; level <= plan->LevelCount(); ++level) {
     outcome.level_left = level;
     if (run.check_for_pause) run.check_for_pause();
-    std::string name = Trim(plan.level_names[static_cast<size_t>(level - 1)]);
+    const std::string name = Trim(plan->level_names[static_cast<size_t>(level - 1)]);
     if (name.empty()) {
-      if (level == plan.LevelCount()) {
+      if (level == plan->LevelCount()) {
         log.AddLog("Folder level " + N(level) +
                    " is blank - will not create any more folders for this item");
         break;
@@ -117,76 +104,100 @@ RowOutcome FolderBuilder::ProcessRow(const RuleRun& run, rules::PendingRow& row,
       }
       continue;
     }
-    name = CollapseSpaces(name);
-
-    log.AddLog("Comparing folder name '" + name + "' with '" + email_name + "' with library " +
-               email_library);
-    log.Separator();
-    std::string item_library = run.library;
-    if (UCase(Trim(email_name)) == UCase(Trim(name)) && !email_library.empty()) {
-      log.AddLog("Setting library for folder \"" + email_name + "\" to " + email_library);
-      log.Separator();
-      item_library = email_library;
-    }
-
-    // A statement of this level that failed (a refused write), or a step that reported an
-    // error, leaves it short of what a whole run gives it: the row stops here, and its note
-    // still names this level.
-    const long long failures = Troubles();
-    FolderRequest request{name, outcome.parent_folder, run.library, item_library, level};
-    if (row.creating_level == level) request.resume_above = row.watermark;
-    request.row = row.id;
-    request.before_create = [&](long long highest) {
-      // What the row made so far becomes durable before the note that guards the next
-      // folder: a break then loses at most that folder, which the note lets the next cycle
-      // finish. A folder made in another library commits apart from the note, so the note
-      // goes first.
-      const auto commit = [&] {
-        if (connection_.CommitHeld(run.library)) return true;
-        log.AddLog("Error: The changes of row #" + N(number) + " of rule " + run.rule.Name() +
-                   " could not be written to the library - the rule stops here and the next "
-                   "cycle does the row again");
-        log.Separator();
-        outcome.lost = true;
-        return false;
-      };
-      return commit() &&
-             journal_.NoteCreating(run.library, run.rule.Name(), row, level, highest) &&
-             (text::EqualsNoCase(item_library, run.library) || commit());
-    };
-    const long long folder = creator_.CreateFolder(request, run.rule, run.error_mode);
-    outcome.parent_folder = folder;
-    if (folder <= 0) {
-      outcome.failed = true;
-      return outcome;
-    }
-    if (creator_.FolderExisted()) {
-      if (Troubles() > failures) {
-        outcome.failed = true;
-        return outcome;
-      }
-      continue;
-    }
-
-    ++outcome.folders_added;
-    context_.options.LabelAdded =
-        N(static_cast<long long>(text::Val(context_.options.LabelAdded)) + 1);
-    if (context_.state.CancelRequested) {
-      // The folder's own steps have not run: the next cycle finishes the row.
-      outcome.interrupted = true;
-      return outcome;
-    }
-    // Only a new top folder is sorted after the row; links under existing folders sort
-    // their parents themselves.
-    if (level == 1) outcome.first_level_folder = folder;
-    NewFolderSteps(run, source, plan, level, folder, name, item_library);
-    if (Troubles() > failures) {
-      creator_.LastFolderUnfinished();
-      outcome.failed = true;
-      return outcome;
-    }
+    if (!BuildLevel(run, row, number, *plan, level, CollapseSpaces(name), outcome)) break;
   }
   return outcome;
+}
+
+std::optional<RowPlan> FolderBuilder::PlanOfRow(const RuleRun& run, const rules::SourceRow& source,
+                                                int number) {
+  if (!Storable(run, source, nullptr, number)) return std::nullopt;
+  std::vector<std::string> headings(1), values(1);
+  headings.insert(headings.end(), source.headings.begin(), source.headings.end());
+  values.insert(values.end(), source.values.begin(), source.values.end());
+  values.resize(headings.size());
+  const long autofolder = static_cast<long>(run.rule.Number(RuleKey::kAutofolderLevel));
+  RowPlan plan = PlanRow(context_.log, headings, values, number, run.rows, run.compiled.parsed,
+                         run.compiled.selection, autofolder);
+  if (!Storable(run, source, &plan, number)) return std::nullopt;
+  return plan;
+}
+
+std::string FolderBuilder::ItemLibrary(const RuleRun& run, const std::string& name) {
+  log::Log& log = context_.log;
+  const std::string& email_name = run.rule[RuleKey::kEmailName];
+  const std::string& email_library = run.rule[RuleKey::kEmailLibrary];
+  log.AddLog("Comparing folder name '" + name + "' with '" + email_name + "' with library " +
+             email_library);
+  log.Separator();
+  if (UCase(Trim(email_name)) != UCase(Trim(name)) || email_library.empty()) return run.library;
+  log.AddLog("Setting library for folder \"" + email_name + "\" to " + email_library);
+  log.Separator();
+  return email_library;
+}
+
+bool FolderBuilder::CommitRow(const RuleRun& run, int number, RowOutcome& outcome) {
+  if (connection_.CommitHeld(run.library)) return true;
+  context_.log.AddLog("Error: The changes of row #" + N(number) + " of rule " + run.rule.Name() +
+                      " could not be written to the library - the rule stops here and the next "
+                      "cycle does the row again");
+  context_.log.Separator();
+  outcome.lost = true;
+  return false;
+}
+
+bool FolderBuilder::BuildLevel(const RuleRun& run, rules::PendingRow& row, int number,
+                               const RowPlan& plan, int level, const std::string& name,
+                               RowOutcome& outcome) {
+  const std::string item_library = ItemLibrary(run, name);
+  // A statement of this level that failed (a refused write), or a step that reported an
+  // error, leaves it short of what a whole run gives it: the row stops here, and its note
+  // still names this level.
+  const long long failures = Troubles();
+  FolderRequest request{
+      name,
+      {.library = item_library, .parent = outcome.parent_folder, .parent_library = run.library},
+      level};
+  if (row.creating_level == level) request.resume_above = row.watermark;
+  request.row = row.id;
+  request.before_create = [&](long long highest) {
+    // What the row made so far becomes durable before the note that guards the next folder:
+    // a break then loses at most that folder, which the note lets the next cycle finish. A
+    // folder made in another library commits apart from the note, so the note goes first.
+    return CommitRow(run, number, outcome) &&
+           journal_.NoteCreating(run.library, run.rule.Name(), row, level, highest) &&
+           (text::EqualsNoCase(item_library, run.library) || CommitRow(run, number, outcome));
+  };
+  const long long folder = creator_.CreateFolder(request, run.rule, run.error_mode);
+  outcome.parent_folder = folder;
+  if (folder <= 0) {
+    outcome.failed = true;
+    return false;
+  }
+  if (creator_.FolderExisted()) {
+    if (Troubles() <= failures) return true;
+    outcome.failed = true;
+    return false;
+  }
+
+  ++outcome.folders_added;
+  context_.options.LabelAdded =
+      N(static_cast<long long>(text::Val(context_.options.LabelAdded)) + 1);
+  if (context_.state.CancelRequested) {
+    // The folder's own steps have not run: the next cycle finishes the row.
+    outcome.interrupted = true;
+    return false;
+  }
+  // Only a new top folder is sorted after the row; links under existing folders sort their
+  // parents themselves.
+  if (level == 1) outcome.first_level_folder = folder;
+  NewFolderSteps(run, row.row, plan, level, folder, name, item_library);
+  if (Troubles() > failures) {
+    creator_.LastFolderUnfinished();
+    outcome.failed = true;
+    return false;
+  }
+  return true;
 }
 
 void FolderBuilder::NewFolderSteps(const RuleRun& run, const rules::SourceRow& row,
@@ -197,14 +208,15 @@ void FolderBuilder::NewFolderSteps(const RuleRun& run, const rules::SourceRow& r
     // The folder's own profile row lives in its own library.
     dm::Reconnect back(connection_);
     if (connection_.ConnectLibrary(item_library)) {
-      if (level == static_cast<int>(run.rule.Number(RuleKey::kEmailLevel)) &&
-          !row.email.empty()) {
+      if (level == static_cast<int>(run.rule.Number(RuleKey::kEmailLevel)) && !row.email.empty()) {
         SetEmailAddress(row.email, folder);
       }
       SetAuthor(folder);
     }
   }
-  if (!run.site_lookups.empty()) SiteUpdate(run, level, folder);
+  if (!run.site_lookups.empty()) {
+    UpdateSiteProfile(context_, connection_, run.rule.Name(), run.site_lookups, level, folder);
+  }
   Workspaces(run, plan, level, folder, name, item_library);
   if (context_.options.CheckAddNewDocs != 0 && level == plan.LevelCount()) {
     tracking_.QueueDocuments(plan.queue_conditions, run.library);
@@ -237,39 +249,30 @@ void FolderBuilder::SetMetadata(const RuleRun& run, const RowPlan& plan, int lev
   log.AddLog("Updating folder profile metadata from input value(s) in library " +
              connection_.LibraryName());
   log.Separator();
-  connection_.RunSQL("UPDATE [OWNER].PROFILE SET " + set + " WHERE DOCNUMBER = " + N(folder));
-  if (connection_.RowsAffected() == 0) {
+  long long affected = 0;
+  connection_.RunStatement("UPDATE [OWNER].PROFILE SET " + set + " WHERE DOCNUMBER = " + N(folder),
+                           &affected);
+  if (affected == 0) {
     log.AddLog("Warning: Unable to set folder profile metadata from input value(s)");
     log.Separator();
   }
-  connection_.Release();
 }
 
 void FolderBuilder::SetEmailAddress(const std::string& address, long long folder) {
   log::Log& log = context_.log;
   const std::string quoted = dm::SqlQuote(address);
-  connection_.RunSQL("SELECT PD_ADDRESSEE FROM [OWNER].PROFILE WHERE DOCNUMBER = " + N(folder));
-  std::string current;
-  connection_.ForEachRow([&] {
-    current = Trim(connection_.Column(1));
-    return false;
-  });
-  connection_.Release();
+  const std::string current = Trim(
+      connection_
+          .ReadFirstRow("SELECT PD_ADDRESSEE FROM [OWNER].PROFILE WHERE DOCNUMBER = " + N(folder))
+          .Text(1));
   if (!current.empty()) return;
-  connection_.RunSQL("SELECT COUNT(*) FROM [OWNER].PROFILE WHERE PD_ADDRESSEE = '" + quoted + "'");
-  double count = 0;
-  connection_.ForEachRow([&] {
-    count = connection_.ColumnNumber(1);
-    return false;
-  });
-  const bool counted = connection_.LastSucceeded();
-  connection_.Release();
-  if (counted && count == 0) {
+  const dm::FirstRow count = connection_.ReadFirstRow(
+      "SELECT COUNT(*) FROM [OWNER].PROFILE WHERE PD_ADDRESSEE = '" + quoted + "'");
+  if (count.succeeded && count.Number(1) == 0) {
     log.AddLog("Setting eMail address for this folder to " + Quoted(address));
     log.Separator();
-    connection_.RunSQL("UPDATE [OWNER].PROFILE SET PD_ADDRESSEE = '" + quoted +
-                       "' WHERE DOCNUMBER = " + N(folder));
-    connection_.Release();
+    connection_.RunStatement("UPDATE [OWNER].PROFILE SET PD_ADDRESSEE = '" + quoted +
+                             "' WHERE DOCNUMBER = " + N(folder));
   } else {
     log.AddLog("Cannot set the eMail address for this folder to " + Quoted(address) +
                " - the address is currently assigned to another item in library " +
@@ -279,168 +282,35 @@ void FolderBuilder::SetEmailAddress(const std::string& address, long long folder
 }
 
 void FolderBuilder::SetAuthor(long long folder) {
-  connection_.RunSQL("SELECT AUTHOR FROM [OWNER].PROFILE WHERE DOCNUMBER = " + N(folder));
-  double author = 0;
-  connection_.ForEachRow([&] {
-    author = connection_.ColumnNumber(1);
-    return false;
-  });
-  const bool read = connection_.LastSucceeded();
-  connection_.Release();
-  if (!read || author != 0) return;
+  const dm::FirstRow author =
+      connection_.ReadFirstRow("SELECT AUTHOR FROM [OWNER].PROFILE WHERE DOCNUMBER = " + N(folder));
+  if (!author.succeeded || author.Number(1) != 0) return;
   const std::string user = connection_.UserId();
   context_.log.AddLog("Author is not set - changing author for document #" + N(folder) + " to " +
                       user);
   context_.log.Separator();
-  connection_.RunSQL(
+  connection_.RunStatement(
       "UPDATE [OWNER].PROFILE SET AUTHOR = (SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = "
       "'" +
       dm::SqlQuote(user) + "') WHERE DOCNUMBER = " + N(folder));
-  connection_.Release();
-}
-
-void FolderBuilder::SiteUpdate(const RuleRun& run, int level, long long folder) {
-  log::Log& log = context_.log;
-  const std::string& site = context_.state.SiteName;
-  log.SetStatus("Processing special Profile update for " + site + " rule '" + run.rule.Name() +
-                "'");
-  log.Separator();
-  if (level == 1 || level == 2) {
-    connection_.RunSQL(
-        "SELECT P.DOCNAME, M.MATTER_ID, C.CLIENT_ID FROM [OWNER].PROFILE P, [OWNER].MATTER M, "
-        "[OWNER].CLIENT C WHERE P.MATTER = M.SYSTEM_ID AND M.CLIENT_ID = C.SYSTEM_ID AND "
-        "P.DOCNUMBER = " +
-        N(folder));
-    std::string d, m, c;
-    connection_.ForEachRow([&] {
-      d = connection_.Column(1);
-      m = connection_.Column(2);
-      c = connection_.Column(3);
-      return false;
-    });
-    connection_.Release();
-    const std::string k = text::Left(d, static_cast<long>(c.size()));
-    if (level == 1) {
-      if (!text::StartsWith(d, c + " ") && !k.empty()) {
-        const std::string client =
-            "CLIENT_ID = (SELECT SYSTEM_ID FROM [OWNER].CLIENT WHERE CLIENT_ID = '" +
-            dm::SqlQuote(k) + "')";
-        // Oracle has no TOP; the lowest number is the first one in SYSTEM_ID order.
-        connection_.RunSQL(
-            connection_.facts().IsOracle()
-                ? "UPDATE [OWNER].PROFILE SET MATTER = (SELECT MIN(SYSTEM_ID) FROM [OWNER].MATTER "
-                  "WHERE " +
-                      client + ") WHERE DOCNUMBER = " + N(folder)
-                : "UPDATE [OWNER].PROFILE SET MATTER = (SELECT TOP 1 SYSTEM_ID FROM [OWNER].MATTER "
-                  "WHERE " +
-                      client + " ORDER BY SYSTEM_ID) WHERE DOCNUMBER = " + N(folder));
-        connection_.Release();
-      }
-    } else {
-      std::string t;
-      if (const size_t dot = d.find('.'); dot != std::string::npos) {
-        t = d.substr(dot + 1);
-        if (const size_t blank = t.find(' '); blank != std::string::npos) t = t.substr(0, blank);
-      }
-      if (!text::StartsWith(d, c + " ." + m + " ") && !k.empty() && !t.empty()) {
-        connection_.RunSQL(
-            "UPDATE [OWNER].PROFILE SET  MATTER = (SELECT SYSTEM_ID FROM [OWNER].MATTER WHERE "
-            "MATTER_ID = '" +
-            dm::SqlQuote(t) +
-            "' AND CLIENT_ID = (SELECT SYSTEM_ID FROM [OWNER].CLIENT WHERE CLIENT_ID = '" +
-            dm::SqlQuote(k) + "')) WHERE DOCNUMBER = " + N(folder));
-        connection_.Release();
-      }
-    }
-  }
-  for (const SiteLookup& lookup : run.site_lookups) {
-    if (lookup.key_column.empty() || lookup.default_key.empty()) continue;
-    connection_.RunSQL("UPDATE [OWNER].PROFILE SET " + lookup.column +
-                       " = (SELECT SYSTEM_ID FROM [OWNER]." + lookup.table + " WHERE " +
-                       lookup.key_column + " = '" + dm::SqlQuote(lookup.default_key) +
-                       "') WHERE DOCNUMBER = " + N(folder));
-    connection_.Release();
-  }
-  log.AddLog("Finished processing special functions for " + site);
-  log.Separator();
-}
-
-void FolderBuilder::AddUsers(const std::string& statement, std::vector<std::string>& users) {
-  connection_.RunSQL(statement);
-  connection_.ForEachRow([&] {
-    const std::string user = Trim(connection_.Column(1));
-    if (!user.empty() && std::find(users.begin(), users.end(), user) == users.end()) {
-      users.push_back(user);
-    }
-    return true;
-  });
-  connection_.Release();
 }
 
 void FolderBuilder::Workspaces(const RuleRun& run, const RowPlan& plan, int level, long long folder,
                                const std::string& name, const std::string& item_library) {
   log::Log& log = context_.log;
   const rules::RuleRecord& rule = run.rule;
-  const int author_level = static_cast<int>(rule.Number(RuleKey::kWorkspaceAuthor));
-  const int typist_level = static_cast<int>(rule.Number(RuleKey::kWorkspaceTypist));
-  std::vector<std::string> users;
-  if (level == plan.profile_workspace_level && (level == author_level || level == typist_level) &&
-      plan.source_profile_id != 0) {
-    log.AddLog("Getting workspace profile author and typist from document #" +
-               N(plan.source_profile_id));
-    log.Separator();
-    connection_.RunSQL(
-        "SELECT A.USER_ID, T.USER_ID , P.DOCNUMBER FROM [OWNER].PROFILE P, [OWNER].PEOPLE A, "
-        "[OWNER].PEOPLE T WHERE P.AUTHOR = A.SYSTEM_ID AND P.TYPIST = T.SYSTEM_ID AND "
-        "P.SYSTEM_ID = " +
-        N(plan.source_profile_id));
-    connection_.ForEachRow([&] {
-      const std::string author = Trim(connection_.Column(1));
-      const std::string typist = Trim(connection_.Column(2));
-      log.AddLog("Document #" + connection_.Column(3) + " author is " + author + " and typist is " +
-                 typist);
-      log.Separator();
-      auto add = [&](const std::string& user, const char* what) {
-        if (user.empty() || std::find(users.begin(), users.end(), user) != users.end()) return;
-        users.push_back(user);
-        log.AddLog(std::string("Adding workspace ") + what + " " + user);
-        log.Separator();
-      };
-      if (level == author_level) add(author, "author");
-      if (level == typist_level) add(typist, "typist");
-      return false;
-    });
-    connection_.Release();
-  }
-  if (level == author_level) {
-    const templ::WorkspaceLink& people = run.compiled.selection.people_link;
-    const templ::WorkspaceLink& group = run.compiled.selection.group_link;
-    if (!people.lookup_column.empty() && !people.table.empty() && !people.key_column.empty() &&
-        !plan.people_link_value.empty()) {
-      AddUsers("SELECT DISTINCT USER_ID FROM [OWNER].PEOPLE WHERE SYSTEM_ID IN (SELECT " +
-                   people.lookup_column + " FROM [OWNER]." + people.table + " WHERE " +
-                   people.key_column + " = '" + dm::SqlQuote(plan.people_link_value) + "')",
-               users);
-    }
-    if (!group.lookup_column.empty() && !group.table.empty() && !group.key_column.empty() &&
-        !plan.group_link_value.empty()) {
-      AddUsers(
-          "SELECT DISTINCT USER_ID FROM [OWNER].PEOPLE WHERE SYSTEM_ID IN (SELECT "
-          "PEOPLE_SYSTEM_ID FROM [OWNER].PEOPLEGROUPS WHERE GROUPS_SYSTEM_ID IN (SELECT " +
-              group.lookup_column + " FROM [OWNER]." + group.table + " WHERE " + group.key_column +
-              " = '" + dm::SqlQuote(plan.group_link_value) + "'))",
-          users);
-    }
-    const std::string& workspace_group = rule[RuleKey::kWorkspaceGroup];
-    if (!workspace_group.empty()) {
-      AddUsers(
-          "SELECT DISTINCT USER_ID FROM [OWNER].PEOPLE WHERE SYSTEM_ID IN (SELECT "
-          "PEOPLE_SYSTEM_ID FROM [OWNER].PEOPLEGROUPS WHERE GROUPS_SYSTEM_ID = (SELECT SYSTEM_ID "
-          "FROM [OWNER].GROUPS WHERE GROUP_ID = '" +
-              dm::SqlQuote(workspace_group) + "'))",
-          users);
-    }
-  }
+  const std::vector<std::string> users = workspaces::WorkspaceUsers(
+      context_, connection_,
+      {.level = level,
+       .author_level = static_cast<int>(rule.Number(RuleKey::kWorkspaceAuthor)),
+       .typist_level = static_cast<int>(rule.Number(RuleKey::kWorkspaceTypist)),
+       .profile_level = plan.profile_workspace_level,
+       .source_profile = plan.source_profile_id,
+       .people_link = run.compiled.selection.people_link,
+       .group_link = run.compiled.selection.group_link,
+       .people_value = plan.people_link_value,
+       .group_value = plan.group_link_value,
+       .group = rule[RuleKey::kWorkspaceGroup]});
   log.AddLog("Workspace users to process: " + N(static_cast<long long>(users.size())));
   log.Separator();
   if (!users.empty()) {
@@ -478,8 +348,9 @@ void FolderBuilder::Workspaces(const RuleRun& run, const RowPlan& plan, int leve
   log.Separator();
 }
 
-void FolderBuilder::SortFolders(long long folder, const std::string& library, long max_items) {
-  sorting::SortFolders(context_, connection_, folder, library, max_items);
+void FolderBuilder::SortFolders(long long folder) {
+  sorting::SortFolders(context_, connection_, folder, connection_.LibraryName(),
+                       connection_.library_state().settings.MaxItemsToSort);
 }
 
 void FolderBuilder::RecordRow(const RuleRun& run, const rules::PendingRow& row,

@@ -51,7 +51,7 @@ const std::string* Find(const ColumnList& list, const std::string& column) {
 class Creation {
  public:
   Creation(Context& context, dm::Connection& connection, const FolderRequest& request,
-           const rules::RuleRecord& rule, int error_mode)
+           const rules::RuleRecord& rule, ErrorMode error_mode)
       : c_(context),
         conn_(connection),
         log_(context.log),
@@ -99,11 +99,8 @@ class Creation {
 
  private:
   bool HasRights(const std::string& library) {
-    dmapi::Library* lib = conn_.library();
-    if (lib->PrimaryGroupId() == dmapi::kSupervisorsGroup) return true;
-    const bool manage_root = lib->HasRight(dmapi::kRightManageRootFolders);
-    const bool create = lib->HasRight(dmapi::kRightCreateFolder);
-    if (create && (manage_root || !public_ || r_.parent != 0)) return true;
+    // Only a public top folder is a root folder.
+    if (conn_.MayManageFolders(public_ && r_.place.parent == 0)) return true;
     std::string user = conn_.UserId();
     if (auto found = conn_.session()->FindUser(user)) user = found->Name();
     log_.AddLog("Error: " + user + " does not have rights to manage folders in library " + library);
@@ -115,7 +112,7 @@ class Creation {
     const std::string& name = r_.name;
     log_.SetStatus("Creating folder " + Quoted(name) + " in library " + library);
     log_.Separator();
-    log_.AddLog("Parent: " + Format(r_.parent, "#0"));
+    log_.AddLog("Parent: " + Format(r_.place.parent, "#0"));
     log_.AddLog("Form:   " + form_);
     log_.AddLog("Rule:   " + Quoted(rule_.Name()));
     log_.Separator();
@@ -127,7 +124,7 @@ class Creation {
     folder_ = conn_.session()->NewFolder();
     log_.AddLog("Creating folder object " + Quoted(name) + " in library " + library);
     if (!folder_) {
-      log_.AddLog("Error: Unable to create new folder " + Quoted(name) + " in " + r_.item_library);
+      log_.AddLog("Error: Unable to create new folder " + Quoted(name) + " in " + r_.place.library);
       return false;
     }
     log_.AddLog("Setting Folder Name to " + Quoted(name));
@@ -142,7 +139,7 @@ class Creation {
 
     log_.AddLog("Saving Folder to change form to " + form_);
     log_.Separator();
-    const dmapi::SaveResult saved = folder_->Save(form_, error_mode_);
+    const dmapi::SaveResult saved = folder_->Save(form_, static_cast<int>(error_mode_));
     if (!saved.status.ok()) {
       log_.AddLog("Error: Code #" + Format(static_cast<long long>(saved.status.code), "#0") + " (" +
                   saved.status.text + ")");
@@ -152,11 +149,10 @@ class Creation {
       const std::string number = Format(saved.document_number, "#0");
       log_.AddLog("Folder saved as #" + number);
       log_.Separator();
-      conn_.RunSQL(
+      conn_.RunStatement(
           "UPDATE [OWNER].PROFILE SET FORM = (SELECT SYSTEM_ID FROM [OWNER].FORMS WHERE "
           "FORM_NAME = '" +
           dm::SqlQuote(form_) + "') WHERE DOCNUMBER = " + number);
-      conn_.Release();
       log_.AddLog("Opening folder object #" + number + " after changing form to " + form_);
       folder_ = conn_.session()->OpenFolder(saved.document_number, conn_.LibraryName());
       if (folder_) {
@@ -210,14 +206,14 @@ class Creation {
     }
 
     ColumnList parent_values;
-    if (!r_.parent_library.empty() && r_.parent != 0) {
-      if (text::EqualsNoCase(r_.parent_library, r_.item_library)) {
+    if (!r_.place.parent_library.empty() && r_.place.parent != 0) {
+      if (text::EqualsNoCase(r_.place.parent_library, r_.place.library)) {
         ReadParentColumns(parent_values);
       } else {
         // Lookup values are record numbers of the parent's library: in this one they would
         // name other clients and matters.
-        log_.AddLog("Not copying the profile values of parent #" + Format(r_.parent, "#0") +
-                    " in library " + r_.parent_library + " into library " + r_.item_library);
+        log_.AddLog("Not copying the profile values of parent #" + Format(r_.place.parent, "#0") +
+                    " in library " + r_.place.parent_library + " into library " + r_.place.library);
       }
     }
 
@@ -251,7 +247,7 @@ class Creation {
       }
     }
     log_.AddLog("Form for this folder is: " + form_);
-    log_.AddLog("Library for this folder is: " + r_.item_library);
+    log_.AddLog("Library for this folder is: " + r_.place.library);
     log_.Separator();
 
     for (const auto& [column, value] : defaults) {
@@ -291,10 +287,11 @@ class Creation {
   }
 
   void ReadParentColumns(ColumnList& out) {
-    const std::string number = Format(r_.parent, "#0");
-    const std::string& library = r_.parent_library;
+    const std::string number = Format(r_.place.parent, "#0");
+    const std::string& library = r_.place.parent_library;
     log_.AddLog("Opening profile object #" + number + " in library " + library);
-    std::unique_ptr<dmapi::ProfileObject> parent = conn_.session()->OpenProfile(r_.parent, library);
+    std::unique_ptr<dmapi::ProfileObject> parent =
+        conn_.session()->OpenProfile(r_.place.parent, library);
     if (!parent) {
       log_.AddLog("Unable to open profile object #" + number + " in library " + library);
       return;
@@ -320,7 +317,7 @@ class Creation {
     }
     log_.Separator();
     log_.AddLog("Saving folder object for folder " + Quoted(name) + " in library " + library);
-    const dmapi::SaveResult saved = folder_->Save("", error_mode_);
+    const dmapi::SaveResult saved = folder_->Save("", static_cast<int>(error_mode_));
     if (!saved.status.ok()) {
       log_.AddLog(SaveFailure(saved.status, "folder"));
       return false;
@@ -349,42 +346,39 @@ class Creation {
   long long Finish() {
     const std::string& name = r_.name;
     const std::string n = Format(number_, "#0");
-    if (!conn_.ConnectLibrary(r_.item_library)) {
-      log_.AddLog("Error: unable to connect to Item_Library " + r_.item_library +
+    if (!conn_.ConnectLibrary(r_.place.library)) {
+      log_.AddLog("Error: unable to connect to Item_Library " + r_.place.library +
                   " - cannot continue");
       return 0;
     }
     // The stamp comes first: it is what lets a later cycle recognise a folder saved here
     // whose remaining steps never ran.
-    conn_.RunSQL("UPDATE [OWNER].FOLDER SET LAST_UPDATE = GETUTCDATE(), PATH = 'ARBORLINE " +
-                 dm::SqlQuote(rule_.Name()) + "' WHERE DOCNUMBER = " + n);
-    conn_.Release();
+    conn_.RunStatement("UPDATE [OWNER].FOLDER SET LAST_UPDATE = GETUTCDATE(), PATH = 'ARBORLINE " +
+                       dm::SqlQuote(rule_.Name()) + "' WHERE DOCNUMBER = " + n);
 
-    if (public_ && r_.level == 1 && r_.parent == 0) {
+    if (public_ && r_.level == 1 && r_.place.parent == 0) {
       log_.AddLog(
           "Verifying Root_Object Display Name and Profile Document Name for Public Folder #" + n);
       log_.Separator();
-      conn_.RunSQL("UPDATE [OWNER].PROFILE SET DOCNAME = '" + dm::SqlQuote(name) +
-                   "' WHERE DOCNUMBER = " + n);
-      conn_.Release();
-      conn_.RunSQL("UPDATE [OWNER].ROOT_OBJECT SET DISPLAYNAME = '" + dm::SqlQuote(name) +
-                   "' WHERE DOCNUMBER = " + n);
-      conn_.Release();
+      conn_.RunStatement("UPDATE [OWNER].PROFILE SET DOCNAME = '" + dm::SqlQuote(name) +
+                         "' WHERE DOCNUMBER = " + n);
+      conn_.RunStatement("UPDATE [OWNER].ROOT_OBJECT SET DISPLAYNAME = '" + dm::SqlQuote(name) +
+                         "' WHERE DOCNUMBER = " + n);
     } else {
       log_.AddLog("Removing Root_Object Information (if it exists) for Folder #" + n);
       log_.Separator();
-      conn_.RunSQL("DELETE FROM [OWNER].ROOT_OBJECT WHERE DOCNUMBER = " + n);
-      conn_.Release();
+      conn_.RunStatement("DELETE FROM [OWNER].ROOT_OBJECT WHERE DOCNUMBER = " + n);
     }
 
     // A folder left without its parent's values and without its link would be taken as
     // done; failing the row instead lets the next cycle finish it.
-    if (r_.parent != 0 && conn_.ConnectLibrary(r_.parent_library) && !PostParentValues()) return 0;
+    if (r_.place.parent != 0 && conn_.ConnectLibrary(r_.place.parent_library) &&
+        !PostParentValues())
+      return 0;
     // A folder whose trustees are not all written is not done: the next cycle secures it.
     if (!rule_[RuleKey::kSecurity].empty() &&
-        security::AddSecurity(c_, conn_, number_, rule_[RuleKey::kSecurity], rule_, "F",
-                              r_.parent_library,
-                              r_.item_library) == security::SecurityResult::kFailed) {
+        security::AddSecurity(c_, conn_, Placed(), rule_, "F") ==
+            security::SecurityResult::kFailed) {
       return 0;
     }
     return Link();
@@ -394,75 +388,73 @@ class Creation {
   // folder's profile row could not be written.
   bool PostParentValues() {
     const std::string& name = r_.name;
-    const std::string parent = Format(r_.parent, "#0");
+    const std::string parent = Format(r_.place.parent, "#0");
     log_.AddLog("Retrieving profile information from parent #" + parent);
     log_.Separator();
-    conn_.RunSQL(
+    const dm::FirstRow values = conn_.ReadFirstRow(
         "SELECT STORAGETYPE, PATH, RETENTION, FORM FROM [OWNER].PROFILE WHERE DOCNUMBER = " +
         parent);
-    std::string storage, path;
-    long long retention = 0, form_id = 0;
-    if (conn_.ForEachRow([&] {
-          storage = Trim(conn_.Column(1));
-          path = Trim(conn_.Column(2));
-          retention = static_cast<long long>(conn_.ColumnNumber(3));
-          form_id = static_cast<long long>(conn_.ColumnNumber(4));
-          return false;
-        }) == 0) {
+    if (!values.found()) {
       log_.AddLog("Warning: Unable to retrieve profile information from parent #" + parent);
     }
-    conn_.Release();
+    const std::string storage = Trim(values.Text(1)), path = Trim(values.Text(2));
+    const long long retention = values.Integer(3);
+    long long form_id = values.Integer(4);
 
-    if (!conn_.ConnectLibrary(r_.item_library)) return true;
+    if (!conn_.ConnectLibrary(r_.place.library)) return true;
     if (NamesAForm(form_)) {
       log_.SetStatus("Identifying the system_id for the form '" + form_ + "' in library " +
                      conn_.LibraryName());
       log_.Separator();
-      conn_.RunSQL("SELECT SYSTEM_ID FROM [OWNER].FORMS WHERE FORM_NAME = '" + dm::SqlQuote(form_) +
-                   "'");
-      long long id = 0;
-      conn_.ForEachRow([&] {
-        id = static_cast<long long>(conn_.ColumnNumber(1));
-        return false;
-      });
+      const long long id =
+          conn_
+              .ReadFirstRow("SELECT SYSTEM_ID FROM [OWNER].FORMS WHERE FORM_NAME = '" +
+                            dm::SqlQuote(form_) + "'")
+              .Integer(1);
       if (id != 0) {
         log_.SetStatus("Setting Folder form to " + form_);
         form_id = id;
       }
-      conn_.Release();
     }
     log_.AddLog("Setting Additional profile columns for folder " + Quoted(name) + " from parent #" +
                 parent);
     log_.Separator();
-    conn_.RunSQL(
+    long long posted = 0;
+    conn_.RunStatement(
         "UPDATE [OWNER].PROFILE SET DOCNAME = '" + dm::SqlQuote(name) + "', FORM = " +
-        Format(form_id, "#0") + ", FULLTEXT = 'Y', STORAGETYPE = '" + dm::SqlQuote(storage) +
-        "', PATH = '" + dm::SqlQuote(path) + "', RETENTION = " + Format(retention, "#0") +
-        ", EMAIL_SENT = NULL, EMAIL_RECEIVED = NULL WHERE DOCNUMBER = " + Format(number_, "#0"));
-    const bool posted = conn_.LastSucceeded() && conn_.RowsAffected() > 0;
-    conn_.Release();
-    if (!posted) {
+            Format(form_id, "#0") + ", FULLTEXT = 'Y', STORAGETYPE = '" + dm::SqlQuote(storage) +
+            "', PATH = '" + dm::SqlQuote(path) + "', RETENTION = " + Format(retention, "#0") +
+            ", EMAIL_SENT = NULL, EMAIL_RECEIVED = NULL WHERE DOCNUMBER = " + Format(number_, "#0"),
+        &posted);
+    if (posted <= 0) {
       log_.AddLog("Error: Unable to post profile information for folder " + Quoted(name));
       return false;
     }
     return true;
   }
 
+  // The folder as saved, at its place.
+  dm::ItemPlace Placed() const {
+    dm::ItemPlace placed = r_.place;
+    placed.number = number_;
+    return placed;
+  }
+
   long long Link() {
     const std::string n = Format(number_, "#0");
-    if (r_.parent != 0) {
+    if (r_.place.parent != 0) {
       log_.SetStatus("Adding folder #" + n + " as subfolder under folder #" +
-                     Format(r_.parent, "#0"));
+                     Format(r_.place.parent, "#0"));
       log_.Separator();
       // Linked by an earlier run that stopped: what follows a link still has to happen.
-      if (!AddFolderItem(c_, conn_, number_, r_.parent, "F", rule_, r_.parent_library,
-                         r_.item_library, /*complete_when_linked=*/true)) {
-        log_.AddLog("Error: Unable to add folder item #" + n + " in library " + r_.item_library +
-                    " to folder #" + Format(r_.parent, "#0") + " in library " + r_.parent_library);
+      if (!AddFolderItem(c_, conn_, Placed(), "F", rule_, /*complete_when_linked=*/true)) {
+        log_.AddLog("Error: Unable to add folder item #" + n + " in library " + r_.place.library +
+                    " to folder #" + Format(r_.place.parent, "#0") + " in library " +
+                    r_.place.parent_library);
         return 0;
       }
     }
-    conn_.ConnectLibrary(r_.item_library);
+    conn_.ConnectLibrary(r_.place.library);
     log_.AddLog("Clearing Activitylog entries for folder #" + n + " generated by Arborline");
     log_.Separator();
     const text::DateTime today = c_.clock.Now();
@@ -470,16 +462,14 @@ class Creation {
         conn_.facts().IsOracle()
             ? " AND START_DATE = TO_DATE('" + Format(today, "DD-MMM-YY") + "', 'DD-MON-RR')"
             : " AND START_DATE = '" + Format(today, "YYYY-MM-DD") + "'";
-    conn_.RunSQL("DELETE FROM [OWNER].ACTIVITYLOG WHERE DOCNUMBER = " + n +
-                 " AND (ACTIVITY_TYPE IN (45, 46, 47) OR (TYPIST = (SELECT SYSTEM_ID FROM "
-                 "[OWNER].PEOPLE WHERE USER_ID = '" +
-                 dm::SqlQuote(conn_.UserId()) + "')" + date_condition + "))");
-    conn_.Release();
+    conn_.RunStatement("DELETE FROM [OWNER].ACTIVITYLOG WHERE DOCNUMBER = " + n +
+                       " AND (ACTIVITY_TYPE IN (45, 46, 47) OR (TYPIST = (SELECT SYSTEM_ID FROM "
+                       "[OWNER].PEOPLE WHERE USER_ID = '" +
+                       dm::SqlQuote(conn_.UserId()) + "')" + date_condition + "))");
     if (!rule_[RuleKey::kSecurity].empty() && conn_.library_state().HasNeedsSecuring) {
       log_.AddLog("Clearing Palisade entry for folder #" + n);
       log_.Separator();
-      conn_.RunSQL("DELETE FROM [OWNER].NEEDS_SECURING WHERE SID = " + n);
-      conn_.Release();
+      conn_.RunStatement("DELETE FROM [OWNER].NEEDS_SECURING WHERE SID = " + n);
     }
     if (!c_.state.HasSwitch("/XR")) conn_.RefreshAllViews();
     return number_;
@@ -490,7 +480,7 @@ class Creation {
   log::Log& log_;
   const FolderRequest& r_;
   const rules::RuleRecord& rule_;
-  int error_mode_;
+  ErrorMode error_mode_;
   std::string form_;
   bool public_;
   std::string author_source_;
@@ -506,48 +496,32 @@ long long FindUnlinkedFolder(dm::Connection& conn, const std::string& name,
                              const rules::RuleRecord& rule, long long parent, long long above) {
   // Driven by the exact name this system wrote, so it reads a handful of rows whatever the
   // library's size.
-  conn.RunSQL(
-      "SELECT F.DOCNUMBER FROM [OWNER].PROFILE P, [OWNER].FOLDER F WHERE P.DOCNAME = '" +
-      dm::SqlQuote(name) + "' AND F.DOCNUMBER = P.DOCNUMBER AND F.DOCNUMBER > " +
-      Format(above, "#0") + " AND (F.PATH = 'ARBORLINE " + dm::SqlQuote(rule.Name()) +
-      "' OR F.PATH IS NULL) AND F.DOCNUMBER <> " + Format(parent, "#0") +
-      " AND F.DOCNUMBER NOT IN (SELECT DOCNUMBER FROM [OWNER].FOLDER_ITEM) AND F.DOCNUMBER NOT "
-      "IN (SELECT PARENT FROM [OWNER].FOLDER_ITEM) AND F.DOCNUMBER NOT IN (SELECT DOCNUMBER FROM "
-      "[OWNER].ROOT_OBJECT) ORDER BY F.DOCNUMBER");
-  long long found = 0;
-  conn.ForEachRow([&] {
-    found = static_cast<long long>(conn.ColumnNumber(1));
-    return false;
-  });
-  conn.Release();
-  return found;
+  return conn
+      .ReadFirstRow(
+          "SELECT F.DOCNUMBER FROM [OWNER].PROFILE P, [OWNER].FOLDER F WHERE P.DOCNAME = '" +
+          dm::SqlQuote(name) + "' AND F.DOCNUMBER = P.DOCNUMBER AND F.DOCNUMBER > " +
+          Format(above, "#0") + " AND (F.PATH = 'ARBORLINE " + dm::SqlQuote(rule.Name()) +
+          "' OR F.PATH IS NULL) AND F.DOCNUMBER <> " + Format(parent, "#0") +
+          " AND F.DOCNUMBER NOT IN (SELECT DOCNUMBER FROM [OWNER].FOLDER_ITEM) AND F.DOCNUMBER NOT "
+          "IN (SELECT PARENT FROM [OWNER].FOLDER_ITEM) AND F.DOCNUMBER NOT IN (SELECT DOCNUMBER "
+          "FROM "
+          "[OWNER].ROOT_OBJECT) ORDER BY F.DOCNUMBER")
+      .Integer(1);
 }
 
 // The connected library's highest document number; -1 when it cannot be read.
 long long HighestDocumentNumber(dm::Connection& conn) {
-  conn.RunSQL("SELECT MAX(DOCNUMBER) FROM [OWNER].PROFILE");
-  long long highest = 0;
-  conn.ForEachRow([&] {
-    highest = static_cast<long long>(conn.ColumnNumber(1));
-    return false;
-  });
-  const bool read = conn.LastSucceeded();
-  conn.Release();
-  return read ? highest : -1;
+  const dm::FirstRow highest = conn.ReadFirstRow("SELECT MAX(DOCNUMBER) FROM [OWNER].PROFILE");
+  return highest.succeeded ? highest.Integer(1) : -1;
 }
 
 }  // namespace
 
 long long FolderCreator::CreateFolder(const FolderRequest& request, const rules::RuleRecord& rule,
-                                      int error_mode) {
+                                      ErrorMode error_mode) {
   folder_existed_ = false;
   last_place_.clear();
-  if (!connection_.CheckFusion("CreateFolder")) return 0;
-  if (connection_.library() == nullptr) {
-    context_.log.AddLog("Error: Library object not set - cannot continue");
-    context_.log.Separator();
-    return 0;
-  }
+  if (!connection_.LibraryObjectSet("CreateFolder")) return 0;
   last_ = {log::Trap(context_.log, "CreateFolder", 0LL,
                      [&] { return Create(request, rule, error_mode); }),
            request.row};
@@ -555,44 +529,43 @@ long long FolderCreator::CreateFolder(const FolderRequest& request, const rules:
 }
 
 void FolderCreator::LastFolderUnfinished() {
-  if (!last_place_.empty() && last_.number > 0 && !folder_existed_) unfinished_[last_place_] = last_;
+  if (!last_place_.empty() && last_.number > 0 && !folder_existed_)
+    unfinished_[last_place_] = last_;
 }
 
 long long FolderCreator::Create(const FolderRequest& original, const rules::RuleRecord& rule,
-                                int error_mode) {
+                                ErrorMode error_mode) {
   log::Log& log = context_.log;
   log::StatusKeeper status(context_);
   dm::Reconnect back(connection_);
   FolderRequest r = original;
-  if (r.parent_library.empty()) r.parent_library = connection_.LibraryName();
-  if (r.item_library.empty()) r.item_library = r.parent_library;
+  if (r.place.parent_library.empty()) r.place.parent_library = connection_.LibraryName();
+  if (r.place.library.empty()) r.place.library = r.place.parent_library;
   if (r.name.empty()) return 0;
   struct Separated {
     log::Log& log;
     ~Separated() { log.Separator(); }
   } closing{log};
 
-  if (!connection_.ConnectLibrary(r.item_library)) {
+  if (!connection_.ConnectLibrary(r.place.library)) {
     // Made in whichever library is connected instead, the folder would be an orphan there.
-    log.AddLog("Error: unable to connect to Item_Library " + r.item_library +
+    log.AddLog("Error: unable to connect to Item_Library " + r.place.library +
                " - cannot continue");
     return 0;
   }
-  const long long found =
-      CheckForFolder(context_, connection_, r.name, rule[RuleKey::kParseCharacters], r.parent, rule,
-                     r.parent_library, r.item_library);
+  const long long found = CheckForFolder(context_, connection_, r.name, r.place, rule);
   if (found < 0) return 0;
   Creation creation(context_, connection_, r, rule, error_mode);
-  const std::string place = UCase(r.item_library) + "\n" + UCase(r.parent_library) + "\n" +
-                            Format(r.parent, "#0") + "\n" + UCase(CollapseSpaces(r.name));
-  last_place_ = place;
+  const std::string key = UCase(r.place.library) + "\n" + UCase(r.place.parent_library) + "\n" +
+                          Format(r.place.parent, "#0") + "\n" + UCase(CollapseSpaces(r.name));
+  last_place_ = key;
   // What became of the folder this call made or finished: one that is there but not done
   // is remembered until the row that began it finishes it.
   auto settle = [&](long long result) {
     if (result <= 0) {
-      unfinished_[place] = {creation.Saved(), r.row};
+      unfinished_[key] = {creation.Saved(), r.row};
     } else {
-      unfinished_.erase(place);
+      unfinished_.erase(key);
     }
     return result;
   };
@@ -603,56 +576,13 @@ long long FolderCreator::Create(const FolderRequest& original, const rules::Rule
     log.Separator();
     return settle(creation.Resume(found));
   }
-  // A folder an earlier row saved but could not finish is that row's to finish: building
-  // beneath it now would give the tree this row's values where a whole run gives that row's.
-  const auto earlier = unfinished_.find(place);
-  const bool own = earlier != unfinished_.end() && !r.row.empty() && earlier->second.row == r.row;
-  if (earlier != unfinished_.end() && !own && (found == 0 || found == earlier->second.number)) {
-    log.AddLog("Warning: Folder " + Quoted(r.name) +
-               " that an earlier row began is not finished - this row waits for the next cycle");
-    log.Separator();
-    return 0;
-  }
-  if (found > 0) {
-    unfinished_.erase(place);
-    log.AddLog("Folder " + Quoted(r.name) + " already exists as folder #" + Format(found, "#0") +
-               (r.parent != 0 ? " in parent folder #" + Format(r.parent, "#0") : std::string()));
-    folder_existed_ = true;
-    return found;
-  }
+  if (LeftToEarlierRow(r, key, found)) return 0;
+  if (found > 0) return Existing(r, key, found);
+  if (r.place.parent == 0 && !TopLevelConfirmed(r)) return 0;
 
-  const std::string library = connection_.LibraryName();
-  if (r.parent == 0 && connection_.library_state().settings.TopLevelWarning == 1) {
-    const std::string name = Quoted(r.name);
-    const runtime::Answer answer = context_.ShowMessage(
-        "You are about to create a top-level folder named " + name + " in library " + library +
-            " at " + Format(context_.clock.Now(), "YYYY-MM-DD HH:MM:SS") +
-            " - Are you sure you want to continue?",
-        runtime::MessageStyle::kYesNoCancel);
-    if (answer == runtime::Answer::kNo) {
-      const std::string text =
-          "Sproutsmith stopped by user at point where it was going to "
-          "create a top-level folder named " +
-          name + " in library " + library;
-      log.SetStatus(text);
-      log.Separator();
-      context_.ShowMessage(text, runtime::MessageStyle::kInformation);
-      context_.state.CancelRequested = true;
-      return 0;
-    }
-    if (answer != runtime::Answer::kYes) {
-      log.SetStatus("You have decided not to create a top-level folder named " + name +
-                    " in library " + library);
-      log.Separator();
-      return 0;
-    }
-    log.AddLog("I will create a top-level folder named " + name + " in library " + library);
-    log.Separator();
-  }
-
-  if (r.resume_above >= 0 && r.parent != 0) {
+  if (r.resume_above >= 0 && r.place.parent != 0) {
     if (const long long unlinked = FindUnlinkedFolder(connection_, CollapseSpaces(r.name), rule,
-                                                      r.parent, r.resume_above);
+                                                      r.place.parent, r.resume_above);
         unlinked > 0) {
       log.AddLog("Folder " + Quoted(r.name) + " was saved as folder #" + Format(unlinked, "#0") +
                  " by an earlier run but never linked - linking it now");
@@ -665,6 +595,62 @@ long long FolderCreator::Create(const FolderRequest& original, const rules::Rule
     if (highest < 0 || !r.before_create(highest)) return settle(0);
   }
   return settle(creation.Make());
+}
+
+// A folder an earlier row saved but could not finish is that row's to finish: building
+// beneath it now would give the tree this row's values where a whole run gives that row's.
+bool FolderCreator::LeftToEarlierRow(const FolderRequest& r, const std::string& key,
+                                     long long found) {
+  const auto earlier = unfinished_.find(key);
+  if (earlier == unfinished_.end()) return false;
+  const bool own = !r.row.empty() && earlier->second.row == r.row;
+  if (own || (found != 0 && found != earlier->second.number)) return false;
+  context_.log.AddLog("Warning: Folder " + Quoted(r.name) +
+                      " that an earlier row began is not finished - this row waits for the next "
+                      "cycle");
+  context_.log.Separator();
+  return true;
+}
+
+long long FolderCreator::Existing(const FolderRequest& r, const std::string& key, long long found) {
+  unfinished_.erase(key);
+  context_.log.AddLog(
+      "Folder " + Quoted(r.name) + " already exists as folder #" + Format(found, "#0") +
+      (r.place.parent != 0 ? " in parent folder #" + Format(r.place.parent, "#0") : std::string()));
+  folder_existed_ = true;
+  return found;
+}
+
+bool FolderCreator::TopLevelConfirmed(const FolderRequest& r) {
+  if (connection_.library_state().settings.TopLevelWarning != 1) return true;
+  log::Log& log = context_.log;
+  const std::string library = connection_.LibraryName();
+  const std::string name = Quoted(r.name);
+  const runtime::Answer answer = context_.ShowMessage(
+      "You are about to create a top-level folder named " + name + " in library " + library +
+          " at " + Format(context_.clock.Now(), "YYYY-MM-DD HH:MM:SS") +
+          " - Are you sure you want to continue?",
+      runtime::MessageStyle::kYesNoCancel);
+  if (answer == runtime::Answer::kNo) {
+    const std::string text =
+        "Sproutsmith stopped by user at point where it was going to "
+        "create a top-level folder named " +
+        name + " in library " + library;
+    log.SetStatus(text);
+    log.Separator();
+    context_.ShowMessage(text, runtime::MessageStyle::kInformation);
+    context_.state.CancelRequested = true;
+    return false;
+  }
+  if (answer != runtime::Answer::kYes) {
+    log.SetStatus("You have decided not to create a top-level folder named " + name +
+                  " in library " + library);
+    log.Separator();
+    return false;
+  }
+  log.AddLog("I will create a top-level folder named " + name + " in library " + library);
+  log.Separator();
+  return true;
 }
 
 }  // namespace sproutsmith::folders

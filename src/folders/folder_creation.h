@@ -7,17 +7,21 @@
 #include <string>
 
 #include "dm/connection.h"
+#include "dm/item_place.h"
 #include "log/context.h"
 #include "rules/rule_record.h"
 
 namespace sproutsmith::folders {
 
+// How the DM client's saves report an error: in a box of their own, or only to the caller.
+enum class ErrorMode { kShow = 2, kSilent = 3 };
+
 struct FolderRequest {
   std::string name;
-  long long parent = 0;        // 0: a top-level folder
-  std::string parent_library;  // "" = the connected library
-  std::string item_library;    // "" = the parent's library
-  int level = 1;               // 1 for the first level of a path
+  // Where the folder goes: parent 0 for a top-level folder; an empty parent library is the
+  // connected one, an empty library the parent's. The number is not used.
+  dm::ItemPlace place;
+  int level = 1;  // 1 for the first level of a path
   // The row was making this folder when an earlier run stopped: a folder numbered above this
   // (the item library's highest document number before it) is that one, finished now instead
   // of made again. -1 when not resuming.
@@ -36,9 +40,9 @@ class FolderCreator {
       : context_(context), connection_(connection) {}
 
   // The folder's document number (> 0) when it exists or was made; 0 or less when nothing
-  // usable was made. `error_mode` is handed to the DM client's saves (2 shows, 3 silent).
+  // usable was made. `error_mode` is handed to the DM client's saves.
   long long CreateFolder(const FolderRequest& request, const rules::RuleRecord& rule,
-                         int error_mode);
+                         ErrorMode error_mode);
 
   // The last CreateFolder found the folder instead of making (or finishing) it.
   bool FolderExisted() const { return folder_existed_; }
@@ -48,7 +52,14 @@ class FolderCreator {
   void LastFolderUnfinished();
 
  private:
-  long long Create(const FolderRequest& request, const rules::RuleRecord& rule, int error_mode);
+  long long Create(const FolderRequest& request, const rules::RuleRecord& rule,
+                   ErrorMode error_mode);
+  // The folder at `key` is another row's to finish (logged): this row waits.
+  bool LeftToEarlierRow(const FolderRequest& request, const std::string& key, long long found);
+  long long Existing(const FolderRequest& request, const std::string& key, long long found);
+  // The operator's answer when the library asks before a top-level folder is made; a No also
+  // cancels the cycle.
+  bool TopLevelConfirmed(const FolderRequest& request);
 
   Context& context_;
   dm::Connection& connection_;

@@ -23,12 +23,12 @@ constexpr long kSearchLength = 240;
 }  // namespace
 
 NameParse NameParse::Read(const std::string& text) {
-  NameParse spec;
-  spec.count = static_cast<long>(text::Val(text));
+  NameParse parse;
+  parse.count = static_cast<long>(text::Val(text));
   std::string pc = UCase(Trim(text));
   if (const long slash = text::InStr(pc, "\\"); slash > 0) pc = Trim(text::Left(pc, slash - 1));
-  spec.characters = pc;
-  return spec;
+  parse.characters = pc;
+  return parse;
 }
 
 bool SearchesPublicFolders(const rules::RuleRecord& rule) {
@@ -44,14 +44,14 @@ std::string CollapseSpaces(std::string name) {
   return name;
 }
 
-std::string SearchPattern(const std::string& name, const NameParse& spec) {
+std::string SearchPattern(const std::string& name, const NameParse& parse) {
   std::string pattern;
-  if (spec.count < 0) {
-    pattern = "%" + Trim(text::Right(name, std::labs(spec.count)));
-  } else if (spec.count > 0) {
-    pattern = Trim(text::Left(name, spec.count)) + "%";
-  } else if (spec.UsesCharacters()) {
-    if (const long k = text::InStr(UCase(name), spec.characters); k > 0) {
+  if (parse.count < 0) {
+    pattern = "%" + Trim(text::Right(name, std::labs(parse.count)));
+  } else if (parse.count > 0) {
+    pattern = Trim(text::Left(name, parse.count)) + "%";
+  } else if (parse.UsesCharacters()) {
+    if (const long k = text::InStr(UCase(name), parse.characters); k > 0) {
       pattern = text::Left(name, k) + "%";
     }
   }
@@ -133,7 +133,7 @@ FolderMatch FindFolder(dm::Connection& connection, const std::string& name, cons
   dmapi::SqlObject* sql = connection.sql();
   FolderMatch found;
   found.codes.error_code = sql != nullptr ? sql->GetSQLErrorCode() : -1;
-  if (found.codes.error_code != 0 && found.codes.error_code != 9) {
+  if (!dm::SqlSucceeded(found.codes.error_code)) {
     connection.Release();
     found.number = -1;
     return found;
@@ -153,13 +153,13 @@ class Lookup {
   Lookup(Context& context, dm::Connection& connection, const rules::RuleRecord& rule)
       : c_(context), conn_(connection), rule_(rule) {}
 
-  long long Run(std::string name, const std::string& parse_characters, long long parent,
-                const std::string& folder_library, const std::string& item_library) {
+  long long Run(std::string name, const dm::ItemPlace& place) {
     if (name.empty()) return 0;
+    const long long parent = place.parent;
     dm::Reconnect back(conn_);
     log::Log& log = c_.log;
     name = CollapseSpaces(name);
-    const NameParse spec = NameParse::Read(parse_characters);
+    const NameParse parse = NameParse::Read(rule_[rules::RuleKey::kParseCharacters]);
     const std::string here = conn_.LibraryName();
 
     std::string line =
@@ -167,15 +167,15 @@ class Lookup {
             ? "Checking for existence of a folder item named " + Quoted(name) +
                   " in parent folder #" + Format(parent, "#0") + " in library " + here
             : "Checking for existence of a folder named " + Quoted(name) + " in library " + here;
-    if (spec.count != 0) {
-      line += " parsing " + Format(static_cast<long long>(spec.count), "#0") + " character(s)";
-    } else if (spec.UsesCharacters()) {
-      line += " using parse character(s) " + Quoted(spec.characters);
+    if (parse.count != 0) {
+      line += " parsing " + Format(static_cast<long long>(parse.count), "#0") + " character(s)";
+    } else if (parse.UsesCharacters()) {
+      line += " using parse character(s) " + Quoted(parse.characters);
     }
     log.AddLog(line);
     log.Separator();
 
-    log.AddLog("The folder name search will be on " + Quoted(SearchPattern(name, spec)));
+    log.AddLog("The folder name search will be on " + Quoted(SearchPattern(name, parse)));
     log.Separator();
     if (parent == 0 && SearchesPublicFolders(rule_)) {
       log.AddLog("The search will be for a Public Folder");
@@ -183,7 +183,7 @@ class Lookup {
     }
 
     const FolderMatch found =
-        FindFolder(conn_, name, spec, parent, rule_, folder_library, item_library);
+        FindFolder(conn_, name, parse, parent, rule_, place.parent_library, place.library);
     if (found.number < 0) {
       log.AddLog("Error: Unable to process SQL statement to locate the folder '" + name + "'");
       log.Separator();
@@ -192,15 +192,15 @@ class Lookup {
     if (found.codes.rows == 0 && parent == 0) LogDiagnostics(found.codes);
 
     if (parent == 0 && found.number != 0 && !text::StartsWith(found.path, kStamp)) {
-      conn_.RunSQL("UPDATE [OWNER].FOLDER SET PATH = 'ARBORLINE " + dm::SqlQuote(rule_.Name()) +
-                   "' WHERE DOCNUMBER = " + Format(found.number, "#0"));
-      conn_.Release();
+      conn_.RunStatement("UPDATE [OWNER].FOLDER SET PATH = 'ARBORLINE " +
+                         dm::SqlQuote(rule_.Name()) +
+                         "' WHERE DOCNUMBER = " + Format(found.number, "#0"));
     }
 
     if (found.number != 0) {
       log.AddLog("Folder #" + Format(found.number, "#0") + " found and will be used");
       log.Separator();
-      if (spec.count != 0 && UCase(found.name) != UCase(name)) Rename(found, name, parent);
+      if (parse.count != 0 && UCase(found.name) != UCase(name)) Rename(found, name, parent);
     } else if (parent != 0) {
       log.AddLog("Match on folder item " + Quoted(name) + " not found in parent folder #" +
                  Format(parent, "#0") + " in library " + conn_.LibraryName());
@@ -232,9 +232,8 @@ class Lookup {
       log.AddLog("Changing the profile name to " + Quoted(name) + " for folder #" + number +
                  " in library " + conn_.LibraryName());
       log.Separator();
-      conn_.RunSQL("UPDATE [OWNER].PROFILE SET DOCNAME = '" + dm::SqlQuote(name) +
-                   "' WHERE DOCNUMBER = " + number);
-      conn_.Release();
+      conn_.RunStatement("UPDATE [OWNER].PROFILE SET DOCNAME = '" + dm::SqlQuote(name) +
+                         "' WHERE DOCNUMBER = " + number);
     }
     if (parent == 0) return;
     const std::string statement =
@@ -249,8 +248,7 @@ class Lookup {
       log.AddLog("Changing the folder_item displayname to " + Quoted(name) + " for folder #" +
                  number + " in library " + conn_.LibraryName());
       log.Separator();
-      conn_.RunSQL(statement);
-      conn_.Release();
+      conn_.RunStatement(statement);
     };
     if (conn_.ConnectLibrary(found.item_library)) rename_item();
     if (found.parent_library != found.item_library && conn_.ConnectLibrary(found.parent_library)) {
@@ -266,15 +264,12 @@ class Lookup {
 }  // namespace
 
 long long CheckForFolder(Context& context, dm::Connection& connection,
-                         const std::string& folder_name, const std::string& parse_characters,
-                         long long parent_folder, const rules::RuleRecord& rule,
-                         const std::string& folder_library, const std::string& item_library) {
+                         const std::string& folder_name, const dm::ItemPlace& place,
+                         const rules::RuleRecord& rule) {
   // A failing step must not let the caller create a second folder: a fault reads as a
   // failed search.
-  return log::Trap(context.log, "CheckForFolder", -1LL, [&] {
-    return Lookup(context, connection, rule)
-        .Run(folder_name, parse_characters, parent_folder, folder_library, item_library);
-  });
+  return log::Trap(context.log, "CheckForFolder", -1LL,
+                   [&] { return Lookup(context, connection, rule).Run(folder_name, place); });
 }
 
 }  // namespace sproutsmith::folders

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "dm/connection.h"
+#include "dm/item_place.h"
 #include "log/context.h"
 #include "rules/rule_record.h"
 
@@ -64,11 +65,11 @@ FolderMatch FindFolder(dm::Connection& connection, const std::string& name, cons
                        long long parent, const rules::RuleRecord& rule,
                        const std::string& folder_library, const std::string& item_library);
 
-// The document number of the folder found (> 0), 0 when none (or an empty name), -1 when the
-// search statement failed. `rule` supplies RULE_CREATE_PUBLIC_FOLDERS and its name.
+// The document number of the folder named `folder_name` at `place` (its library and parent;
+// the number is not used), > 0; 0 when none (or an empty name), -1 when the search statement
+// failed. `rule` supplies RULE_PARSECHARACTERS, RULE_CREATE_PUBLIC_FOLDERS and its name.
 long long CheckForFolder(Context& context, dm::Connection& connection,
-                         const std::string& folder_name, const std::string& parse_characters,
-                         long long parent_folder, const rules::RuleRecord& rule,
-                         const std::string& folder_library, const std::string& item_library);
+                         const std::string& folder_name, const dm::ItemPlace& place,
+                         const rules::RuleRecord& rule);
 
 }  // namespace sproutsmith::folders

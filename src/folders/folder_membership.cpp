@@ -34,20 +34,16 @@ std::string Number(long long n) { return Format(n, "#0"); }
 // The state of one link: the item's profile and the parent folder object live until it ends.
 class Membership {
  public:
-  Membership(Context& context, dm::Connection& connection, long long doc_number, long long parent,
-             const std::string& doc_type, const rules::RuleRecord& rule,
-             const std::string& folder_library, const std::string& document_library,
-             bool complete_when_linked)
+  // Both libraries of `item` are named.
+  Membership(Context& context, dm::Connection& connection, const dm::ItemPlace& item,
+             const std::string& doc_type, const rules::RuleRecord& rule, bool complete_when_linked)
       : c_(context),
         conn_(connection),
         log_(context.log),
-        doc_(doc_number),
-        parent_(parent),
+        place_(item),
         doc_type_(doc_type),
         rule_(rule),
-        folder_library_(folder_library),
-        document_library_(document_library),
-        remote_(!text::EqualsNoCase(folder_library, document_library)),
+        remote_(!text::EqualsNoCase(item.parent_library, item.library)),
         complete_when_linked_(complete_when_linked) {}
 
   // Sets result() as it goes, so that an unexpected error keeps what was reached.
@@ -84,54 +80,42 @@ class Membership {
     return true;
   }
 
-  // Column 1 of the first row (0 when none).
-  long long Scalar(const std::string& statement) {
-    conn_.RunSQL(statement);
-    long long n = 0;
-    conn_.ForEachRow([&] {
-      n = static_cast<long long>(conn_.ColumnNumber(1));
-      return false;
-    });
-    conn_.Release();
-    return n;
-  }
-
   // The link row as the connected library records it.
   long long LinkRows() {
-    return Scalar("SELECT COUNT(*) FROM [OWNER].FOLDER_ITEM WHERE DOCNUMBER = " + Number(doc_) +
-                  " AND PARENT = " + Number(parent_) +
-                  " AND LIBRARY = (SELECT SYSTEM_ID FROM [OWNER].REMOTE_LIBRARIES WHERE "
-                  "LIBRARY_NAME = '" +
-                  dm::SqlQuote(document_library_) +
-                  "') AND PARENT_LIBRARY = (SELECT SYSTEM_ID FROM [OWNER].REMOTE_LIBRARIES WHERE "
-                  "LIBRARY_NAME = '" +
-                  dm::SqlQuote(folder_library_) + "')");
+    return conn_
+        .ReadFirstRow(
+            "SELECT COUNT(*) FROM [OWNER].FOLDER_ITEM WHERE DOCNUMBER = " + Number(place_.number) +
+            " AND PARENT = " + Number(place_.parent) +
+            " AND LIBRARY = (SELECT SYSTEM_ID FROM [OWNER].REMOTE_LIBRARIES WHERE "
+            "LIBRARY_NAME = '" +
+            dm::SqlQuote(place_.library) +
+            "') AND PARENT_LIBRARY = (SELECT SYSTEM_ID FROM [OWNER].REMOTE_LIBRARIES WHERE "
+            "LIBRARY_NAME = '" +
+            dm::SqlQuote(place_.parent_library) + "')")
+        .Integer(1);
   }
 
   bool LinkExists() {
     const std::string library = conn_.LibraryName();
     log_.SetStatus("Checking Folder_Item table in library " + library +
-                   " to determine whether item #" + Number(doc_) + " in library " +
-                   document_library_ + " exists in folder #" + Number(parent_) + " in library " +
+                   " to determine whether item #" + Number(place_.number) + " in library " +
+                   place_.library + " exists in folder #" + Number(place_.parent) + " in library " +
                    library);
     log_.Separator();
     if (LinkRows() < 1) return false;
-    log_.AddLog("Folder_Item #" + Number(doc_) + " in library " + document_library_ +
-                " exists in folder #" + Number(parent_) + " in library " + library);
+    log_.AddLog("Folder_Item #" + Number(place_.number) + " in library " + place_.library +
+                " exists in folder #" + Number(place_.parent) + " in library " + library);
     log_.Separator();
     return true;
   }
 
   // Rights, the parent's kind and the existing link, in the folder's library.
   bool CheckParent() {
-    if (!Enter(folder_library_)) return false;
-    dmapi::Library* lib = conn_.library();
+    if (!Enter(place_.parent_library)) return false;
     const std::string library = conn_.LibraryName();
     user_ = conn_.UserId();
-    const std::string group = lib->PrimaryGroupId();
-    if (!text::EqualsNoCase(group, dmapi::kSupervisorsGroup) &&
-        (!lib->HasRight(dmapi::kRightManageRootFolders) ||
-         !lib->HasRight(dmapi::kRightCreateFolder))) {
+    std::string group;
+    if (!conn_.MayManageFolders(true, &group)) {
       log_.AddLog("Error: " + user_ + " does not have rights to manage folders in library " +
                   library);
       log_.Separator();
@@ -139,35 +123,46 @@ class Membership {
     }
     max_items_to_sort_ = conn_.library_state().settings.MaxItemsToSort;
 
-    const std::string parent = Number(parent_);
+    const std::string parent = Number(place_.parent);
     log_.SetStatus("Making sure parent folder #" + parent + " exists as a folder in library " +
                    library);
     log_.Separator();
-    if (Scalar("SELECT COUNT(*) FROM [OWNER].PROFILE WHERE DOCNUMBER = " + parent +
-               " AND APPLICATION = (SELECT SYSTEM_ID FROM [OWNER].APPS WHERE APPLICATION = "
-               "'FOLDER')") == 0) {
+    if (conn_
+            .ReadFirstRow(
+                "SELECT COUNT(*) FROM [OWNER].PROFILE WHERE DOCNUMBER = " + parent +
+                " AND APPLICATION = (SELECT SYSTEM_ID FROM [OWNER].APPS WHERE APPLICATION = "
+                "'FOLDER')")
+            .Integer(1) == 0) {
       log_.AddLog("Error: Parent folder #" + parent + " does not exist, or is not a folder, in " +
                   "library " + library);
       log_.Separator();
       return false;
     }
-    if (Scalar("SELECT COUNT(*) FROM [OWNER].FOLDER WHERE DOCNUMBER = " + parent) == 0) {
+    if (conn_.ReadFirstRow("SELECT COUNT(*) FROM [OWNER].FOLDER WHERE DOCNUMBER = " + parent)
+            .Integer(1) == 0) {
       log_.AddLog("Error: Parent folder #" + parent + " is not a folder in library " + library);
       log_.Separator();
       return false;
     }
 
     const std::string user = dm::SqlQuote(user_);
-    const long long trustees = Scalar(
-        "SELECT COUNT(*) FROM [OWNER].SECURITY WHERE ACCESSRIGHTS BETWEEN 63 AND 255 AND THING = "
-        "(SELECT SYSTEM_ID FROM [OWNER].PROFILE WHERE DOCNUMBER = " +
-        parent + ") AND (PERSONORGROUP = (SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = '" +
-        user +
-        "') OR PERSONORGROUP IN (SELECT GROUPS_SYSTEM_ID FROM [OWNER].PEOPLEGROUPS WHERE "
-        "PEOPLE_SYSTEM_ID = (SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = '" +
-        user + "')))");
-    if (trustees == 0 && Scalar("SELECT UNIV_ACCESS FROM [OWNER].GROUPS WHERE GROUP_ID = '" +
-                                dm::SqlQuote(group) + "'") <= kGroupAccessNeeded) {
+    const long long trustees =
+        conn_
+            .ReadFirstRow(
+                "SELECT COUNT(*) FROM [OWNER].SECURITY WHERE ACCESSRIGHTS BETWEEN 63 AND 255 AND "
+                "THING = "
+                "(SELECT SYSTEM_ID FROM [OWNER].PROFILE WHERE DOCNUMBER = " +
+                parent +
+                ") AND (PERSONORGROUP = (SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = '" +
+                user +
+                "') OR PERSONORGROUP IN (SELECT GROUPS_SYSTEM_ID FROM [OWNER].PEOPLEGROUPS WHERE "
+                "PEOPLE_SYSTEM_ID = (SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = '" +
+                user + "')))")
+            .Integer(1);
+    if (trustees == 0 &&
+        conn_.ReadFirstRow("SELECT UNIV_ACCESS FROM [OWNER].GROUPS WHERE GROUP_ID = '" +
+                           dm::SqlQuote(group) + "'")
+                .Integer(1) <= kGroupAccessNeeded) {
       log_.AddLog("Error: " + user_ + " does not have adequate rights to Parent folder #" + parent +
                   " in library " + library);
       log_.Separator();
@@ -183,19 +178,13 @@ class Membership {
 
   // The item's state, and for a remote item its own record of the link, in its library.
   bool CheckItem() {
-    if (!Enter(document_library_)) return false;
+    if (!Enter(place_.library)) return false;
     const std::string library = conn_.LibraryName();
-    const std::string doc = Number(doc_);
-    conn_.RunSQL("SELECT STATUS FROM [OWNER].PROFILE WHERE DOCNUMBER = " + doc);
-    bool found = false;
-    long long status = 0;
-    conn_.ForEachRow([&] {
-      found = true;
-      status = static_cast<long long>(conn_.ColumnNumber(1));
-      return false;
-    });
-    conn_.Release();
-    if (!found) {
+    const std::string doc = Number(place_.number);
+    const dm::FirstRow row =
+        conn_.ReadFirstRow("SELECT STATUS FROM [OWNER].PROFILE WHERE DOCNUMBER = " + doc);
+    const long long status = row.Integer(1);
+    if (!row.found()) {
       log_.AddLog("Error: Document #" + doc +
                   " does not appear to exist in the Profile table in library " + library +
                   " - cannot continue AddFolderItem");
@@ -213,13 +202,12 @@ class Membership {
       if (!conn_.library()->HasRight(dmapi::kRightSaveToRemoteLibrary)) {
         log_.AddLog("Error: " + conn_.UserId() +
                     " does not have rights to save folders to the (remote) Library " +
-                    folder_library_ + " from library " + library);
+                    place_.parent_library + " from library " + library);
         return false;
       }
     }
     if (status == 3) {
-      conn_.RunSQL("UPDATE [OWNER].PROFILE SET STATUS = 0 WHERE DOCNUMBER = " + doc);
-      conn_.Release();
+      conn_.RunStatement("UPDATE [OWNER].PROFILE SET STATUS = 0 WHERE DOCNUMBER = " + doc);
     }
     return true;
   }
@@ -249,9 +237,9 @@ class Membership {
 
   bool OpenItem() {
     const std::string library = conn_.LibraryName();
-    const std::string doc = Number(doc_);
+    const std::string doc = Number(place_.number);
     log_.AddLog("Opening profile object #" + doc + " for AddFolderItem in library " + library);
-    item_ = conn_.session()->OpenProfile(doc_, document_library_);
+    item_ = conn_.session()->OpenProfile(place_.number, place_.library);
     if (!item_) {
       log_.AddLog("Error: Unable to open child Profile object #" + doc +
                   " for AddFolderItem in library " + library);
@@ -263,12 +251,12 @@ class Membership {
     const std::vector<long long> parents = item_->ParentFolders();
     log_.SetStatus("Checking " + Number(static_cast<long long>(parents.size())) +
                    " parent folder(s) to determine whether item #" + doc +
-                   " already exists in folder #" + Number(parent_));
+                   " already exists in folder #" + Number(place_.parent));
     for (long long p : parents) {
       // A remote item's parents are read from the copies in its own library: see CheckItem.
-      if (p != parent_ || remote_) continue;
-      log_.AddLog("Folder item #" + doc + " already exists in folder #" + Number(parent_) +
-                  " in folder library " + folder_library_);
+      if (p != place_.parent || remote_) continue;
+      log_.AddLog("Folder item #" + doc + " already exists in folder #" + Number(place_.parent) +
+                  " in folder library " + place_.parent_library);
       result_ = true;
       return false;
     }
@@ -278,47 +266,38 @@ class Membership {
                   Number(seconds) + " second(s).");
       log_.Separator();
     }
-    return MayChange(*item_, conn_.UserId(), "document", doc_);
+    return MayChange(*item_, conn_.UserId(), "document", place_.number);
   }
 
   bool OpenParent() {
-    const std::string parent = Number(parent_);
-    log_.SetStatus("Opening Parent folder object #" + parent + " in library " + folder_library_);
-    parent_folder_ = conn_.session()->OpenFolder(parent_, folder_library_);
+    const std::string parent = Number(place_.parent);
+    log_.SetStatus("Opening Parent folder object #" + parent + " in library " +
+                   place_.parent_library);
+    parent_folder_ = conn_.session()->OpenFolder(place_.parent, place_.parent_library);
     if (parent_folder_) parent_profile_ = parent_folder_->Profile();
     if (!parent_folder_ || !parent_profile_) {
       log_.AddLog("Error: Unable to open parent folder object #" + parent +
-                  " for AddFolderItem in library " + folder_library_);
+                  " for AddFolderItem in library " + place_.parent_library);
       return false;
     }
     log_.AddLog("Parent folder object #" + parent + " opened for AddFolderItem in library " +
-                folder_library_);
-    return MayChange(*parent_profile_, user_, "folder", parent_);
-  }
-
-  // The library's name as the session's list spells it; "" when the user has no such library.
-  std::string ListedLibrary(const std::string& name) {
-    dmapi::LibraryList* list = conn_.libraries();
-    if (list == nullptr) return "";
-    for (int i = 1; i <= list->Count(); ++i) {
-      if (text::EqualsNoCase(list->Name(i), name)) return list->Name(i);
-    }
-    return "";
+                place_.parent_library);
+    return MayChange(*parent_profile_, user_, "folder", place_.parent);
   }
 
   bool Link() {
-    const std::string doc = Number(doc_);
-    const std::string parent = Number(parent_);
-    const std::string target = " to folder #" + parent + " in library " + folder_library_;
-    const std::string listed = ListedLibrary(document_library_);
+    const std::string doc = Number(place_.number);
+    const std::string parent = Number(place_.parent);
+    const std::string target = " to folder #" + parent + " in library " + place_.parent_library;
+    const std::string listed = conn_.ListedName(place_.library);
     const bool folder = UCase(text::Trim(doc_type_)) == "F";
     dmapi::AddItemResult added;
     if (!listed.empty()) {
       log_.SetStatus((folder ? "Setting folder object #" : "Setting document object #") + doc +
                      " in library " + listed);
       log_.AddLog((folder ? "Adding subfolder #" : "Adding folder item #") + doc + " in library " +
-                  document_library_ + target);
-      added = parent_folder_->AddItem(listed, doc_);
+                  place_.library + target);
+      added = parent_folder_->AddItem(listed, place_.number);
       if (added.status.ok()) {
         log_.AddLog((folder ? "Profile added to folder with " : "Profile object set with ") +
                     Number(static_cast<long long>(added.trustees)) + " trustee(s)");
@@ -338,7 +317,7 @@ class Membership {
     }
 
     log_.AddLog("Saving folder object for folder " + parent_folder_->Name() + " in library " +
-                folder_library_);
+                place_.parent_library);
     const dmapi::SaveResult saved = parent_folder_->Save("", 3);
     if (!saved.status.ok() || saved.document_number <= 0) {
       log_.AddLog(
@@ -352,72 +331,62 @@ class Membership {
       return false;
     }
     log_.AddLog("Folder object saved to #" + Number(saved.document_number) + " in library " +
-                folder_library_);
+                place_.parent_library);
     return true;
   }
 
   void AfterLink() {
     Release();
     if (!c_.state.HasSwitch("/RV")) conn_.RefreshAllViews();
-    if (!sorting::SortFolders(c_, conn_, parent_, folder_library_, max_items_to_sort_)) {
-      log_.AddLog("Error: Unable to sort the parent folder in library " + folder_library_);
+    if (!sorting::SortFolders(c_, conn_, place_.parent, place_.parent_library,
+                              max_items_to_sort_)) {
+      log_.AddLog("Error: Unable to sort the parent folder in library " + place_.parent_library);
       log_.Separator();
     }
-    if (!SyncData(c_, conn_, parent_, doc_, folder_library_, doc_type_, document_library_)) {
+    if (!SyncData(c_, conn_, place_, doc_type_)) {
       log_.AddLog("Error: Unable to process Inherit Metadata Option");
       return;
     }
     // Trustees that could not all be written fail the link, so the row is tried again.
-    if (rule_.Number(RuleKey::kProfileInheritSecurity) == 1 && parent_ != 0 &&
-        security::InheritSecurity(c_, conn_, doc_, parent_, folder_library_, document_library_) ==
-            security::SecurityResult::kFailed) {
+    if (rule_.Number(RuleKey::kProfileInheritSecurity) == 1 && place_.parent != 0 &&
+        security::InheritSecurity(c_, conn_, place_) == security::SecurityResult::kFailed) {
       return;
     }
     if (!rule_[RuleKey::kSecurity].empty() &&
-        security::AddSecurity(c_, conn_, doc_, rule_[RuleKey::kSecurity], rule_, doc_type_,
-                              folder_library_,
-                              document_library_) == security::SecurityResult::kFailed) {
+        security::AddSecurity(c_, conn_, place_, rule_, doc_type_) ==
+            security::SecurityResult::kFailed) {
       return;
     }
     if (remote_ && !RepairRemoteLink()) return;
     result_ = true;
-    log_.AddLog("Folder Item #" + Number(doc_) + " successfully added to folder #" +
-                Number(parent_) + ".");
+    log_.AddLog("Folder Item #" + Number(place_.number) + " successfully added to folder #" +
+                Number(place_.parent) + ".");
     if (!c_.state.HasSwitch("/XR")) conn_.RefreshAllViews();
   }
 
   // A DM server may leave the document number of a remote item's new link row empty.
   bool RepairRemoteLink() {
-    if (!conn_.ConnectLibrary(folder_library_)) {
-      log_.AddLog("Error: Unable to connect to library " + folder_library_);
+    if (!conn_.ConnectLibrary(place_.parent_library)) {
+      log_.AddLog("Error: Unable to connect to library " + place_.parent_library);
       return false;
     }
-    CDoc(c_, conn_, folder_library_);
-    log_.SetStatus("Verifying that document # " + Number(doc_) + " in " + document_library_ +
+    CDoc(c_, conn_, place_.parent_library);
+    log_.SetStatus("Verifying that document # " + Number(place_.number) + " in " + place_.library +
                    " has been inserted for the new Folder Item in folder library " +
                    conn_.LibraryName());
-    conn_.RunSQL(
+    const dm::FirstRow row = conn_.ReadFirstRow(
         "SELECT SYSTEM_ID, DOCNUMBER FROM [OWNER].FOLDER_ITEM WHERE NEXT = 0 AND PARENT = " +
-        Number(parent_));
-    long long system_id = 0;
-    long long number = 0;
-    bool found = false;
-    conn_.ForEachRow([&] {
-      found = true;
-      system_id = static_cast<long long>(conn_.ColumnNumber(1));
-      number = static_cast<long long>(conn_.ColumnNumber(2));
-      return false;
-    });
-    conn_.Release();
-    if (!found) return true;
+        Number(place_.parent));
+    if (!row.found()) return true;
+    const long long system_id = row.Integer(1);
+    const long long number = row.Integer(2);
     log_.AddLog("Document #" + Number(number) + " is currently set to Folder Item system_id #" +
                 Number(system_id));
     log_.Separator();
     if (system_id != 0 && number == 0) {
       log_.AddLog("Inserting Document # for the new Folder Item");
-      conn_.RunSQL("UPDATE [OWNER].FOLDER_ITEM SET DOCNUMBER = " + Number(doc_) +
-                   " WHERE SYSTEM_ID = " + Number(system_id));
-      conn_.Release();
+      conn_.RunStatement("UPDATE [OWNER].FOLDER_ITEM SET DOCNUMBER = " + Number(place_.number) +
+                         " WHERE SYSTEM_ID = " + Number(system_id));
     }
     return true;
   }
@@ -425,16 +394,13 @@ class Membership {
   Context& c_;
   dm::Connection& conn_;
   log::Log& log_;
-  long long doc_;
-  long long parent_;
+  const dm::ItemPlace place_;
   std::string doc_type_;
   const rules::RuleRecord& rule_;
-  std::string folder_library_;
-  std::string document_library_;
   bool remote_;
   bool complete_when_linked_;
   bool linked_ = false;  // the link row was there already
-  std::string user_;  // as the folder's library spells it
+  std::string user_;     // as the folder's library spells it
   long max_items_to_sort_ = 0;
   std::unique_ptr<dmapi::ProfileObject> item_;
   std::unique_ptr<dmapi::FolderObject> parent_folder_;
@@ -444,28 +410,24 @@ class Membership {
 
 }  // namespace
 
-bool AddFolderItem(Context& context, dm::Connection& connection, long long doc_number,
-                   long long parent, const std::string& doc_type, const rules::RuleRecord& rule,
-                   const std::string& folder_library, const std::string& document_library,
+bool AddFolderItem(Context& context, dm::Connection& connection, const dm::ItemPlace& item,
+                   const std::string& doc_type, const rules::RuleRecord& rule,
                    bool complete_when_linked) {
-  if (!connection.CheckFusion("AddFolderItem")) return false;
-  if (connection.library() == nullptr) {
-    context.log.AddLog("Error: Library object not set - cannot continue");
-    context.log.Separator();
-    return false;
-  }
-  if (doc_number == 0 || parent == 0) return false;
+  if (!connection.LibraryObjectSet("AddFolderItem")) return false;
+  if (item.number == 0 || item.parent == 0) return false;
   // An empty name would put the link into whichever library happens to be connected.
-  const std::string folder_lib =
-      text::Trim(folder_library).empty() ? connection.LibraryName() : text::Trim(folder_library);
-  const std::string document_lib =
-      text::Trim(document_library).empty() ? folder_lib : text::Trim(document_library);
-  if (text::EqualsNoCase(folder_lib, document_lib) && doc_number == parent) return true;
+  dm::ItemPlace named = item;
+  named.parent_library = text::Trim(item.parent_library).empty() ? connection.LibraryName()
+                                                                 : text::Trim(item.parent_library);
+  named.library =
+      text::Trim(item.library).empty() ? named.parent_library : text::Trim(item.library);
+  if (text::EqualsNoCase(named.parent_library, named.library) && item.number == item.parent) {
+    return true;
+  }
 
   log::StatusKeeper status(context);
   dm::Reconnect back(connection);
-  Membership membership(context, connection, doc_number, parent, doc_type, rule, folder_lib,
-                        document_lib, complete_when_linked);
+  Membership membership(context, connection, named, doc_type, rule, complete_when_linked);
   log::TrapVoid(context.log, "AddFolderItem", [&] { membership.Run(); });
   context.log.Separator();
   membership.Release();

@@ -39,28 +39,17 @@ std::set<std::string> ColumnNames(const dmapi::ProfileObject& profile) {
   return names;
 }
 
-// The library's name as the session's list spells it ("" when the user has no such library).
-std::string ListedLibrary(dm::Connection& connection, const std::string& name) {
-  dmapi::LibraryList* list = connection.libraries();
-  if (list == nullptr) return "";
-  for (int i = 1; i <= list->Count(); ++i) {
-    if (text::EqualsNoCase(list->Name(i), Trim(name))) return list->Name(i);
-  }
-  return "";
-}
-
 class Sync {
  public:
-  Sync(Context& context, dm::Connection& connection, long long parent, long long doc_number,
-       const std::string& folder_library, const std::string& doc_type,
-       const std::string& item_library)
+  Sync(Context& context, dm::Connection& connection, const dm::ItemPlace& item,
+       const std::string& doc_type)
       : c_(context),
         conn_(connection),
         log_(context.log),
-        parent_(parent),
-        doc_(doc_number),
-        folder_library_(folder_library),
-        item_library_(item_library),
+        parent_(item.parent),
+        doc_(item.number),
+        folder_library_(item.parent_library),
+        item_library_(item.library),
         item_is_folder_(UCase(Trim(doc_type)) == "F") {}
 
   bool Run() {
@@ -87,7 +76,7 @@ class Sync {
 
  private:
   bool Open() {
-    parent_library_ = ListedLibrary(conn_, folder_library_);
+    parent_library_ = conn_.ListedName(folder_library_);
     const std::string parent_shown = parent_library_.empty() ? folder_library_ : parent_library_;
     log_.AddLog("Opening folder object #" + Number(parent_) + " in library " + parent_shown);
     if (!parent_library_.empty())
@@ -99,7 +88,7 @@ class Sync {
       return false;
     }
 
-    item_library_name_ = ListedLibrary(conn_, item_library_);
+    item_library_name_ = conn_.ListedName(item_library_);
     const std::string item_shown = item_library_name_.empty() ? item_library_ : item_library_name_;
     const std::string kind = item_is_folder_ ? "folder" : "profile";
     log_.AddLog("Opening " + kind + " object #" + Number(doc_) + " in library " + item_shown);
@@ -185,17 +174,11 @@ class Sync {
 
 }  // namespace
 
-bool SyncData(Context& context, dm::Connection& connection, long long parent, long long doc_number,
-              const std::string& folder_library, const std::string& doc_type,
-              const std::string& item_library) {
-  if (!connection.CheckFusion("SyncData")) return false;
-  if (connection.library() == nullptr) {
-    context.log.AddLog("Error: Library object not set - cannot continue");
-    context.log.Separator();
-    return false;
-  }
+bool SyncData(Context& context, dm::Connection& connection, const dm::ItemPlace& item,
+              const std::string& doc_type) {
+  if (!connection.LibraryObjectSet("SyncData")) return false;
   return log::Trap(context.log, "SyncData", false, [&] {
-    Sync sync(context, connection, parent, doc_number, folder_library, doc_type, item_library);
+    Sync sync(context, connection, item, doc_type);
     return sync.Run();
   });
 }

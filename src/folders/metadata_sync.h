@@ -5,13 +5,14 @@
 #include <string>
 
 #include "dm/connection.h"
+#include "dm/item_place.h"
 #include "log/context.h"
 
 namespace sproutsmith::folders {
 
-bool SyncData(Context& context, dm::Connection& connection, long long parent, long long doc_number,
-              const std::string& folder_library, const std::string& doc_type,
-              const std::string& item_library);
+// `item` just linked into its parent; both libraries named. `doc_type` "F" for a folder.
+bool SyncData(Context& context, dm::Connection& connection, const dm::ItemPlace& item,
+              const std::string& doc_type);
 
 // A diagnostic while errors are displayed: notes when the library object belongs to another
 // library than `library`.

@@ -7,28 +7,21 @@
 #include <string>
 #include <vector>
 
+#include "folders/folder_creation.h"
+#include "folders/site_profile.h"
 #include "rules/row_journal.h"
 #include "rules/rule_record.h"
 #include "template/compiler.h"
 
 namespace sproutsmith::folders {
 
-// A row of the HOLLOWBRINK site's lookup table (empty at every other site).
-struct SiteLookup {
-  std::string column;       // PROFILE column: DIVISION or ATTY
-  std::string table;        // its lookup table
-  std::string key_column;   // the lookup table's key column
-  std::string default_key;  // "SP" / "DMADMIN"
-  std::string assignment;   // "<column> = (SELECT SYSTEM_ID FROM ...), "
-};
-
 // One rule's run as the row processor sees it. Valid for the rule's row loop only.
 struct RuleRun {
   const rules::RuleRecord& rule;  // the values of this run (template already cut)
   const std::string& library;     // the rule's library, connected when the loop starts
   const templ::CompiledRule& compiled;
-  int error_mode;  // for the DM operations: 2 shows errors, 3 does not
-  const std::vector<SiteLookup>& site_lookups;
+  ErrorMode error_mode;                         // for the DM client's saves
+  const std::vector<SiteLookup>& site_lookups;  // empty at every site but one
   // The pause check before each level (serves the window, waits out a pause).
   std::function<void()> check_for_pause;
   int rows = 0;  // the rows of this run's work
@@ -53,9 +46,9 @@ class RowProcessor {
   virtual ~RowProcessor() = default;
   // `row` is the `number`th row of the run's work; its journal entry notes the folder it is
   // about to make.
-  virtual RowOutcome ProcessFolderItem(const RuleRun& run, rules::PendingRow& row,
-                                       int number) = 0;
-  virtual void SortFolders(long long folder, const std::string& library, long max_items) = 0;
+  virtual RowOutcome ProcessFolderItem(const RuleRun& run, rules::PendingRow& row, int number) = 0;
+  // Sorts `folder` of the connected library, within the library's limit of items to sort.
+  virtual void SortFolders(long long folder) = 0;
   // The row's tracking bookkeeping: a finished row is recorded (unless its first level got
   // no folder) and leaves the journal; an unfinished one stays for the next cycle.
   virtual void RecordRow(const RuleRun& run, const rules::PendingRow& row,

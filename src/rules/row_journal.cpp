@@ -2,9 +2,9 @@
 
 #include "rules/row_journal.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <algorithm>
 #include <map>
 
 #include "dm/reconnect.h"
@@ -147,13 +147,6 @@ std::string RowJournal::Now() const {
   return connection_.facts().IsOracle() ? "SYSDATE" : "GETDATE()";
 }
 
-bool RowJournal::Run(const std::string& sql, long long* affected) {
-  const bool ok = connection_.RunSQL(sql) && connection_.LastSucceeded();
-  if (affected != nullptr) *affected = ok ? connection_.RowsAffected() : 0;
-  connection_.Release();
-  return ok;
-}
-
 bool RowJournal::Enter(const std::string& library) {
   if (text::EqualsNoCase(connection_.LibraryName(), library)) return true;
   if (connection_.ConnectLibrary(library)) return true;
@@ -164,16 +157,6 @@ bool RowJournal::Enter(const std::string& library) {
 
 std::optional<std::vector<PendingRow>> RowJournal::Load(const std::string& rule) {
   const std::string f = connection_.facts().IsOracle() ? "SUBSTR" : "SUBSTRING";
-  connection_.RunSQL("SELECT SECTION_KEY, INT_VAL, KEY_TYPE, " + f + "(CHAR_VAL, 1, 254), " + f +
-                     "(CHAR_VAL, 255, 254), " + f + "(CHAR_VAL, 509, 254), " + f +
-                     "(CHAR_VAL, 763, 254) FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = "
-                     "'ARBORLINE' AND SECTION_KEY LIKE '" +
-                     std::string(kSectionPrefix) + "%' AND SUB_KEY = '" + dm::SqlQuote(rule) +
-                     "' ORDER BY INT_VAL, SECTION_KEY, KEY_TYPE");
-  if (!connection_.LastSucceeded()) {
-    connection_.Release();
-    return std::nullopt;
-  }
   struct Stored {
     long long sequence = 0;
     std::map<long long, std::string> parts;  // by KEY_TYPE; 0 is the level being made
@@ -181,21 +164,28 @@ std::optional<std::vector<PendingRow>> RowJournal::Load(const std::string& rule)
   std::vector<std::string> order;
   std::map<std::string, Stored> stored;
   const size_t prefix = std::string(kSectionPrefix).size();
-  connection_.ForEachRow([&] {
-    const std::string section = text::Trim(connection_.Column(1));
-    const std::string id = section.size() > prefix ? section.substr(prefix) : std::string();
-    if (id.empty()) return true;
-    auto [entry, added] = stored.try_emplace(id);
-    if (added) order.push_back(id);
-    entry->second.sequence = static_cast<long long>(connection_.ColumnNumber(2));
-    // A part written twice (two computers remembering the same row of an Oracle library,
-    // which has no running-node rows) is read once.
-    entry->second.parts.try_emplace(static_cast<long long>(connection_.ColumnNumber(3)),
-                                    connection_.Column(4) + connection_.Column(5) +
-                                        connection_.Column(6) + connection_.Column(7));
-    return true;
-  });
-  connection_.Release();
+  const bool read = connection_.RunQuery(
+      "SELECT SECTION_KEY, INT_VAL, KEY_TYPE, " + f + "(CHAR_VAL, 1, 254), " + f +
+          "(CHAR_VAL, 255, 254), " + f + "(CHAR_VAL, 509, 254), " + f +
+          "(CHAR_VAL, 763, 254) FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = "
+          "'ARBORLINE' AND SECTION_KEY LIKE '" +
+          std::string(kSectionPrefix) + "%' AND SUB_KEY = '" + dm::SqlQuote(rule) +
+          "' ORDER BY INT_VAL, SECTION_KEY, KEY_TYPE",
+      [&] {
+        const std::string section = text::Trim(connection_.Column(1));
+        const std::string id = section.size() > prefix ? section.substr(prefix) : std::string();
+        if (id.empty()) return true;
+        auto [entry, added] = stored.try_emplace(id);
+        if (added) order.push_back(id);
+        entry->second.sequence = static_cast<long long>(connection_.ColumnNumber(2));
+        // A part written twice (two computers remembering the same row of an Oracle library,
+        // which has no running-node rows) is read once.
+        entry->second.parts.try_emplace(static_cast<long long>(connection_.ColumnNumber(3)),
+                                        connection_.Column(4) + connection_.Column(5) +
+                                            connection_.Column(6) + connection_.Column(7));
+        return true;
+      });
+  if (!read) return std::nullopt;
 
   std::vector<PendingRow> rows;
   for (const std::string& id : order) {
@@ -217,7 +207,7 @@ std::optional<std::vector<PendingRow>> RowJournal::Load(const std::string& rule)
       context_.log.AddLog("Warning: Forgetting an unfinished row of rule " + rule +
                           " that was cut short while it was being remembered");
       context_.log.Separator();
-      Run("DELETE FROM [OWNER].QUIL_SETTINGS WHERE " + Where(rule, id));
+      connection_.RunStatement("DELETE FROM [OWNER].QUIL_SETTINGS WHERE " + Where(rule, id));
       continue;
     }
     const std::vector<std::string> noted = text::Split(text::Trim(progress), " ");
@@ -241,7 +231,7 @@ bool RowJournal::Remember(const std::string& rule, const std::vector<const Pendi
   int in_body = 0;
   auto flush = [&] {
     if (in_body == 0) return true;
-    const bool ok = Run(head + (oracle ? "" : "VALUES") + body);
+    const bool ok = connection_.RunStatement(head + (oracle ? "" : "VALUES") + body);
     body.clear();
     in_body = 0;
     return ok;
@@ -249,9 +239,9 @@ bool RowJournal::Remember(const std::string& rule, const std::vector<const Pendi
   for (const PendingRow* row : rows) {
     const std::vector<std::string> parts = SplitForColumn(EncodeRow(row->row));
     for (size_t k = 0; k < parts.size(); ++k) {
-      const std::string values = "'ARBORLINE', '" + std::string(kSectionPrefix) + row->id +
-                                 "', '" + dm::SqlQuote(rule) + "', '" + dm::SqlLiteral(parts[k]) +
-                                 "', " + Format(row->sequence, "#0") + ", " + Now() + ", " +
+      const std::string values = "'ARBORLINE', '" + std::string(kSectionPrefix) + row->id + "', '" +
+                                 dm::SqlQuote(rule) + "', '" + dm::SqlLiteral(parts[k]) + "', " +
+                                 Format(row->sequence, "#0") + ", " + Now() + ", " +
                                  Format(static_cast<long long>(k + 1), "#0");
       if (oracle) {
         body += (in_body ? " UNION ALL SELECT " : "SELECT ") + values + " FROM DUAL";
@@ -313,7 +303,8 @@ std::optional<std::vector<PendingRow>> RowJournal::Prepare(const std::string& li
         if (earlier.creating_level == 0 && !(earlier.row == source)) {
           // Nothing was made for it yet: today's values are the ones to build.
           earlier.row = std::move(source);
-          if (!Run("DELETE FROM [OWNER].QUIL_SETTINGS WHERE " + Where(rule, earlier.id)) ||
+          if (!connection_.RunStatement("DELETE FROM [OWNER].QUIL_SETTINGS WHERE " +
+                                        Where(rule, earlier.id)) ||
               !Remember(rule, {&earlier})) {
             return refused();
           }
@@ -336,8 +327,8 @@ std::optional<std::vector<PendingRow>> RowJournal::Prepare(const std::string& li
   });
 }
 
-bool RowJournal::NoteCreating(const std::string& library, const std::string& rule,
-                              PendingRow& row, int level, long long watermark) {
+bool RowJournal::NoteCreating(const std::string& library, const std::string& rule, PendingRow& row,
+                              int level, long long watermark) {
   return log::Trap(context_.log, "RowJournal", false, [&] {
     dm::Reconnect back(connection_);
     if (!Enter(library)) return false;
@@ -345,22 +336,22 @@ bool RowJournal::NoteCreating(const std::string& library, const std::string& rul
     bool written = false;
     if (row.creating_level != 0) {
       long long affected = 0;
-      written = Run("UPDATE [OWNER].QUIL_SETTINGS SET CHAR_VAL = '" + progress + "' WHERE " +
-                        Where(rule, row.id) + " AND KEY_TYPE = 0",
-                    &affected) &&
-                affected > 0;
+      written =
+          connection_.RunStatement("UPDATE [OWNER].QUIL_SETTINGS SET CHAR_VAL = '" + progress +
+                                       "' WHERE " + Where(rule, row.id) + " AND KEY_TYPE = 0",
+                                   &affected) &&
+          affected > 0;
     }
     if (!written) {
-      written = Run(
+      written = connection_.RunStatement(
           "INSERT INTO [OWNER].QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, "
           "INT_VAL, DATE_VAL, KEY_TYPE) VALUES('ARBORLINE', '" +
           std::string(kSectionPrefix) + row.id + "', '" + dm::SqlQuote(rule) + "', '" + progress +
           "', " + Format(row.sequence, "#0") + ", " + Now() + ", 0)");
     }
     if (!written) {
-      context_.log.AddLog("Error: Unable to note in library " + library +
-                          " which folder rule " + rule +
-                          " is about to make - the folder is not made now");
+      context_.log.AddLog("Error: Unable to note in library " + library + " which folder rule " +
+                          rule + " is about to make - the folder is not made now");
       context_.log.Separator();
       return false;
     }
@@ -375,7 +366,8 @@ bool RowJournal::Forget(const std::string& library, const std::string& rule,
   return log::Trap(context_.log, "RowJournal", false, [&] {
     dm::Reconnect back(connection_);
     if (!Enter(library)) return false;
-    return Run("DELETE FROM [OWNER].QUIL_SETTINGS WHERE " + Where(rule, row.id));
+    return connection_.RunStatement("DELETE FROM [OWNER].QUIL_SETTINGS WHERE " +
+                                    Where(rule, row.id));
   });
 }
 

@@ -64,14 +64,13 @@ class RowJournal {
   // yet takes the values the selection returns for it now. Nullopt when the journal could not
   // be read or written: the error is logged and nothing should be built.
   std::optional<std::vector<PendingRow>> Prepare(const std::string& library,
-                                                 const std::string& rule,
-                                                 const ResultTable& result,
+                                                 const std::string& rule, const ResultTable& result,
                                                  const std::vector<std::string>& emails);
 
   // Notes that a folder is about to be made for `level` of `row`. False when it could not be
   // noted: the folder must not be made.
-  bool NoteCreating(const std::string& library, const std::string& rule, PendingRow& row,
-                    int level, long long watermark);
+  bool NoteCreating(const std::string& library, const std::string& rule, PendingRow& row, int level,
+                    long long watermark);
 
   // The row is recorded, or nothing was made for it: it leaves the journal.
   bool Forget(const std::string& library, const std::string& rule, const PendingRow& row);
@@ -83,7 +82,6 @@ class RowJournal {
 
  private:
   bool Remember(const std::string& rule, const std::vector<const PendingRow*>& rows);
-  bool Run(const std::string& sql, long long* affected = nullptr);
   bool Enter(const std::string& library);
   // The server's time in the connected library's flavour.
   std::string Now() const;

@@ -104,16 +104,13 @@ std::string RuleQuery(bool oracle) {
 // then reported incomplete; the log says why.
 void WarnIfTemplateCut(Context& context, dm::Connection& connection, const std::string& sub_key,
                        bool oracle) {
-  connection.RunSQL(std::string("SELECT ") + (oracle ? "LENGTH" : "LEN") +
-                    "(CHAR_VAL) FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = 'ARBORLINE' AND "
-                    "SECTION_KEY = 'RULE_TEMPLATE' AND SUB_KEY = '" +
-                    dm::SqlQuote(sub_key) + "'");
-  double length = 0;
-  connection.ForEachRow([&] {
-    length = connection.ColumnNumber(1);
-    return false;
-  });
-  connection.Release();
+  const double length =
+      connection
+          .ReadFirstRow(std::string("SELECT ") + (oracle ? "LENGTH" : "LEN") +
+                        "(CHAR_VAL) FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = 'ARBORLINE' AND "
+                        "SECTION_KEY = 'RULE_TEMPLATE' AND SUB_KEY = '" +
+                        dm::SqlQuote(sub_key) + "'")
+          .Number(1);
   if (length <= kStoredTextLength) return;
   context.log.AddLog("Warning: The template of rule " + UCase(Trim(sub_key)) + " is " +
                      Format(length, "#0") + " characters long; only the first " +
@@ -155,11 +152,8 @@ void RuleStore::LoadRulesBody() {
 
 void RuleStore::ReadRows(const std::string& library) {
   const bool oracle = connection_.facts().IsOracle();
-  connection_.RunSQL(RuleQuery(oracle));
-  auto* sql = connection_.sql();
-  if (!sql) return;
   std::vector<std::string> full_templates;  // raw SUB_KEY of templates that fill every piece
-  connection_.ForEachRow([&] {
+  connection_.RunQuery(RuleQuery(oracle), [&] {
     const std::string raw_section = connection_.Column(kSectionColumn);
     const std::string section = UCase(Trim(raw_section));
     if (section.empty()) return false;
@@ -185,7 +179,6 @@ void RuleStore::ReadRows(const std::string& library) {
     }
     return true;
   });
-  sql->ReleaseResults();
   for (const std::string& sub_key : full_templates) {
     WarnIfTemplateCut(context_, connection_, sub_key, oracle);
   }
@@ -259,10 +252,12 @@ void RuleStore::FinishRules() {
 }
 
 void RuleStore::MakeDefaultRule(const std::string& library) {
-  connection_.RunSQL(
-      "SELECT COUNT(*) FROM [OWNER].DOCSCOLUMN WHERE COLNAME = 'MATTER' AND TBNAME = 'PROFILE'");
-  const double matter_columns = connection_.ColumnNumber(1);
-  if (auto* sql = connection_.sql()) sql->ReleaseResults();
+  const double matter_columns =
+      connection_
+          .ReadFirstRow(
+              "SELECT COUNT(*) FROM [OWNER].DOCSCOLUMN WHERE COLNAME = 'MATTER' AND TBNAME = "
+              "'PROFILE'")
+          .Number(1);
 
   RuleRecord rule;
   rule.Set(RuleKey::kLibrary, library);

@@ -55,7 +55,8 @@ bool RunningNodes::ActiveStatus(int mode, std::string_view rule) {
 }
 
 bool RunningNodes::ActiveStatusBody(int mode, const std::string& rule) {
-  if (!connection_.CheckFusion("ActiveStatus")) return false;
+  if (!connection_.CheckFusion("ActiveStatus", dm::Repair::kNone, dm::OnFailure::kQuiet))
+    return false;
   // Program end after a failed start has no library to clean up.
   if (connection_.LibraryName().empty()) return false;
   bool result = false;
@@ -66,21 +67,19 @@ bool RunningNodes::ActiveStatusBody(int mode, const std::string& rule) {
 
     const std::string computer = dm::SqlQuote(computer_name_);
     // Besides this computer's own rows, rows without text or time belong to nobody.
-    connection_.RunSQL(
+    connection_.RunStatement(
         "DELETE FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = 'ARBORLINE' AND SECTION_KEY = "
         "'SPROUTSMITH' AND SUB_KEY = 'RUNNING_NODES' AND ((CHAR_VAL LIKE '" +
         dm::LikeLiteral(computer) +
         ":%' OR CHAR_VAL IS NULL OR CHAR_VAL = '') OR DATE_VAL IS NULL)");
-    if (auto* sql = connection_.sql()) sql->ReleaseResults();
 
     if (!Trim(rule).empty() && mode != kCleanUpOnly) {
       if (mode == kRegisterRule) {
         if (!connection_.facts().IsOracle()) {
-          connection_.RunSQL(
+          connection_.RunStatement(
               "INSERT INTO [OWNER].QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, "
               "DATE_VAL) VALUES('ARBORLINE', 'SPROUTSMITH', 'RUNNING_NODES', '" +
               computer + ":" + dm::SqlQuote(rule) + "', GETDATE())");
-          if (auto* sql = connection_.sql()) sql->ReleaseResults();
         }
       } else if (mode == kTestRule) {
         result = AnotherComputerWorksOn(rule);
@@ -94,7 +93,9 @@ bool RunningNodes::ActiveStatusBody(int mode, const std::string& rule) {
 bool RunningNodes::ConfirmRegistration(std::string_view rule) {
   const std::string r(rule);
   return log::Trap(context_.log, "ActiveStatus", false, [&] {
-    if (!connection_.CheckFusion("ActiveStatus") || connection_.LibraryName().empty()) return false;
+    if (!connection_.CheckFusion("ActiveStatus", dm::Repair::kNone, dm::OnFailure::kQuiet) ||
+        connection_.LibraryName().empty())
+      return false;
     // Oracle libraries hold no rows: there is nothing to confirm against.
     if (connection_.facts().IsOracle()) return true;
     bool confirmed = false;
@@ -114,15 +115,10 @@ bool RunningNodes::AnotherComputerWorksOn(const std::string& rule) {
   log.AddLog("Determining whether another computer is actively working on rule " + rule +
              " in library " + library);
   log.Separator();
-  connection_.RunSQL(
-      "SELECT CHAR_VAL, DATE_VAL FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = 'ARBORLINE' AND "
-      "SECTION_KEY = 'SPROUTSMITH' AND SUB_KEY = 'RUNNING_NODES'");
-  auto* sql = connection_.sql();
-  if (!sql) return false;
   bool found = false;
   const std::string me = UCase(Trim(computer_name_));
   const std::string wanted = UCase(Trim(rule));
-  connection_.ForEachRow([&] {
+  const auto row = [&] {
     const std::string value = Trim(connection_.Column(1));
     const size_t colon = value.find(':');
     // A hand-written row without "computer:" names no rule.
@@ -135,8 +131,11 @@ bool RunningNodes::AnotherComputerWorksOn(const std::string& rule) {
     log.Separator();
     found = true;
     return false;
-  });
-  sql->ReleaseResults();
+  };
+  connection_.RunQuery(
+      "SELECT CHAR_VAL, DATE_VAL FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = 'ARBORLINE' AND "
+      "SECTION_KEY = 'SPROUTSMITH' AND SUB_KEY = 'RUNNING_NODES'",
+      row);
   return found;
 }
 
@@ -168,13 +167,12 @@ void RunningNodes::ClearAllLibraries() {
     if (!connection_.ConnectLibrary(name)) continue;
     log.SetStatus("Clearing library " + name);
     log.Separator();
-    connection_.RunSQL(
+    long long cleared = 0;
+    connection_.RunStatement(
         "DELETE FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = 'ARBORLINE' AND SUB_KEY = "
-        "'RUNNING_NODES'");
-    if (auto* sql = connection_.sql()) {
-      if (sql->GetSQLErrorCode() == 0) count += std::llabs(sql->GetRowsAffected());
-      sql->ReleaseResults();
-    }
+        "'RUNNING_NODES'",
+        &cleared);
+    count += std::llabs(cleared);
   }
   if (!remembered.empty()) connection_.ConnectLibrary(remembered);
   log.SetStatus("Finished clearing " + Format(count, "#0") + " item(s) from " +

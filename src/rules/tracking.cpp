@@ -18,8 +18,6 @@ using dm::Reconnect;
 Tracking::Tracking(Context& context, dm::Connection& connection)
     : context_(context), connection_(connection) {}
 
-void Tracking::Release() { connection_.Release(); }
-
 bool Tracking::Enter(const std::string& library, const std::string& remembered) {
   if (connection_.ConnectLibrary(library)) return true;
   // Writing into whichever library is connected instead would corrupt its tables; the row
@@ -50,8 +48,7 @@ int Tracking::RecordProcessedRow(const SourceRow& row, std::string_view rule,
                                  long long parent_folder) {
   if (level_left == 1 && parent_folder <= 0) return 0;
   const std::string r(rule), l(library);
-  return log::Trap(context_.log, "RecordProcessedRow", -1,
-                   [&] { return RecordBody(row, r, l); });
+  return log::Trap(context_.log, "RecordProcessedRow", -1, [&] { return RecordBody(row, r, l); });
 }
 
 int Tracking::RecordBody(const SourceRow& row, const std::string& rule,
@@ -80,26 +77,21 @@ int Tracking::RecordBody(const SourceRow& row, const std::string& rule,
     log.AddLog("Adding Folder column item " + heading + " to QUIL_SPROUTSMITH");
     log.Separator();
     // An exact name match: with LIKE, "A_B" would also remove the rows of rule "AXB".
-    connection_.RunSQL("DELETE FROM [OWNER].QUIL_SPROUTSMITH WHERE SID = " + sid +
-                       " AND TABLE_NAME = '" + quoted_table + "' AND UPPER(RULE_NAME) = '" +
-                       UCase(quoted_rule) + "'");
-    const bool cleared = connection_.LastSucceeded();
-    Release();
-    if (!cleared) {
+    if (!connection_.RunStatement("DELETE FROM [OWNER].QUIL_SPROUTSMITH WHERE SID = " + sid +
+                                  " AND TABLE_NAME = '" + quoted_table +
+                                  "' AND UPPER(RULE_NAME) = '" + UCase(quoted_rule) + "'")) {
       // An insert now would make a second row; the row is recorded again next cycle.
       complete = false;
       continue;
     }
-    connection_.RunSQL(
-        "INSERT INTO [OWNER].QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, STATUS, LOCKED_BY) "
-        "VALUES(" +
-        sid + ", '" + quoted_table + "', '" + quoted_rule + "', 0, '')");
-    if (connection_.LastSucceeded()) {
+    if (connection_.RunStatement(
+            "INSERT INTO [OWNER].QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, STATUS, LOCKED_BY) "
+            "VALUES(" +
+            sid + ", '" + quoted_table + "', '" + quoted_rule + "', 0, '')")) {
       ++recorded;
     } else {
       complete = false;
     }
-    Release();
   }
   return complete ? recorded : -1;
 }
@@ -123,7 +115,7 @@ bool Tracking::QueueBody(const std::string& conditions, const std::string& libra
 
   log.SetStatus("Adding New Documents to Queue in library " + library);
   log.Separator();
-  connection_.RunSQL(
+  return connection_.RunStatement(
       "INSERT INTO [OWNER].NEEDS_FOLDERING (SID, STATUS, LOCKED_BY, RETRY_COUNT, DOCSTATUS, "
       "TABLE_NAME, MACHINE_NAME, LOCK_TIME) SELECT DOCNUMBER, 0, '', 0, STATUS, 'PROFILE', '', "
       "NULL FROM [OWNER].PROFILE WHERE " +
@@ -134,9 +126,6 @@ bool Tracking::QueueBody(const std::string& conditions, const std::string& libra
       "AND APPS.APPLICATION = 'FOLDER') "
       " AND DOCNUMBER NOT IN (SELECT SID FROM [OWNER].NEEDS_FOLDERING WHERE TABLE_NAME = "
       "'PROFILE')");
-  const bool ran = connection_.sql() && connection_.sql()->GetSQLErrorCode() == 0;
-  Release();
-  return ran;
 }
 
 }  // namespace sproutsmith::rules

@@ -39,7 +39,6 @@ class Tracking {
   // Connects `library`; on failure logs it and puts `remembered` back.
   bool Enter(const std::string& library, const std::string& remembered);
   void Leave(const std::string& remembered);
-  void Release();
 
   Context& context_;
   dm::Connection& connection_;

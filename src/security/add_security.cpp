@@ -41,12 +41,7 @@ class TemplateSecurity {
         append_(append) {}
 
   SecurityResult Apply(const std::string& doc_type, const std::string& item_library) {
-    if (!connection_.CheckFusion("AddSecuriry")) return SecurityResult::kFailed;
-    if (connection_.library() == nullptr) {
-      log_.AddLog("Error: Library object not set - cannot continue");
-      log_.Separator();
-      return SecurityResult::kFailed;
-    }
+    if (!connection_.LibraryObjectSet("AddSecuriry")) return SecurityResult::kFailed;
     if (Trim(template_).empty() || doc_number_ == 0) {
       log_.AddLog("Error: Cannot add security for document #" + n_);
       log_.Separator();
@@ -130,27 +125,23 @@ class TemplateSecurity {
 
   // A profile saved without author gets its typist as author.
   bool RepairAuthor() {
-    double author = -1;
-    if (!RunQuery(connection_, "SELECT AUTHOR FROM [OWNER].PROFILE WHERE DOCNUMBER = " + n_, [&] {
-          author = connection_.ColumnNumber(1);
-          return false;
-        })) {
-      return false;
-    }
-    return author != 0 ||
+    const dm::FirstRow author =
+        connection_.ReadFirstRow("SELECT AUTHOR FROM [OWNER].PROFILE WHERE DOCNUMBER = " + n_);
+    if (!author.succeeded) return false;
+    return !author.found() || author.Number(1) != 0 ||
            Write("UPDATE [OWNER].PROFILE SET AUTHOR = TYPIST WHERE DOCNUMBER = " + n_, nullptr);
   }
 
   bool QueryProfile(const std::string& sql, ProfileFacts& facts) {
+    const dm::FirstRow row = connection_.ReadFirstRow(sql);
     facts = {};
-    return RunQuery(connection_, sql, [&] {
+    if (row.found()) {
       facts.found = true;
-      facts.system_id = static_cast<long long>(connection_.ColumnNumber(1));
-      facts.people = {Trim(connection_.Column(2)), Trim(connection_.Column(3)),
-                      Trim(connection_.Column(4)), Trim(connection_.Column(5))};
-      facts.default_rights = Trim(connection_.Column(6));
-      return false;
-    });
+      facts.system_id = row.Integer(1);
+      facts.people = {Trim(row.Text(2)), Trim(row.Text(3)), Trim(row.Text(4)), Trim(row.Text(5))};
+      facts.default_rights = Trim(row.Text(6));
+    }
+    return row.succeeded;
   }
 
   // The outer joins always return the profile's row: an empty author is what "no author
@@ -205,22 +196,15 @@ class TemplateSecurity {
   bool ReadExistingTrustees() {
     log_.AddLog("Retrieving existing trustees from document #" + n_);
     log_.Separator();
-    return RunQuery(connection_,
-                    "SELECT P.USER_ID, G.GROUP_ID, S.ACCESSRIGHTS FROM [OWNER].SECURITY S "
-                    "LEFT OUTER JOIN [OWNER].PEOPLE P ON P.SYSTEM_ID = S.PERSONORGROUP "
-                    "LEFT OUTER JOIN [OWNER].GROUPS G ON G.SYSTEM_ID = S.PERSONORGROUP "
-                    "LEFT OUTER JOIN [OWNER].PROFILE R ON R.SYSTEM_ID = S.THING "
-                    "WHERE R.DOCNUMBER = " +
-                        n_,
-                    [&] {
-                      const std::string user = Trim(connection_.Column(1));
-                      const std::string group = Trim(connection_.Column(2));
-                      if (!user.empty() && user == people_.author) author_noted_ = true;
-                      if (!user.empty() && user == people_.typist) typist_noted_ = true;
-                      if (group == kDocsUsers) docs_users_noted_ = true;
-                      list_.MarkPresent(user, group);
-                      return true;
-                    });
+    return connection_.RunQuery(TrusteesOfDocumentSql(n_), [&] {
+      const std::string user = Trim(connection_.Column(1));
+      const std::string group = Trim(connection_.Column(2));
+      if (!user.empty() && user == people_.author) author_noted_ = true;
+      if (!user.empty() && user == people_.typist) typist_noted_ = true;
+      if (group == kDocsUsers) docs_users_noted_ = true;
+      list_.MarkPresent(user, group);
+      return true;
+    });
   }
 
   // Secured before any trustee row changes, so that a stop at any later statement leaves
@@ -310,7 +294,7 @@ class TemplateSecurity {
 
   bool Write(const std::string& sql, long long* changed) {
     long long affected = 0;
-    if (!RunStatement(connection_, sql, &affected)) return false;
+    if (!connection_.RunStatement(sql, &affected)) return false;
     if (changed != nullptr && affected > 0) *changed += affected;
     return true;
   }
@@ -337,14 +321,13 @@ class TemplateSecurity {
 
 }  // namespace
 
-SecurityResult AddSecurity(Context& context, dm::Connection& connection, long long doc_number,
-                           const std::string& security_template, const rules::RuleRecord& rule,
-                           const std::string& doc_type, const std::string& /*folder_library*/,
-                           const std::string& item_library) {
+SecurityResult AddSecurity(Context& context, dm::Connection& connection, const dm::ItemPlace& item,
+                           const rules::RuleRecord& rule, const std::string& doc_type) {
   const bool append = rule.Number(rules::RuleKey::kAppendTrustees) == 1;
   return log::Trap(context.log, "AddSecurity", SecurityResult::kFailed, [&] {
-    TemplateSecurity security(context, connection, doc_number, security_template, append);
-    return security.Apply(doc_type, item_library);
+    TemplateSecurity security(context, connection, item.number, rule[rules::RuleKey::kSecurity],
+                              append);
+    return security.Apply(doc_type, item.library);
   });
 }
 

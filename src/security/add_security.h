@@ -9,20 +9,20 @@
 #include <string>
 
 #include "dm/connection.h"
+#include "dm/item_place.h"
 #include "log/context.h"
 #include "rules/rule_record.h"
 #include "security/security_result.h"
 
 namespace sproutsmith::security {
 
-// `rule` supplies RULE_APPEND_TRUSTEES. `doc_type` "F" for a folder; a document is secured
-// only when the rule appends trustees. `item_library` empty: the connected library.
+// `rule` supplies the template (RULE_SECURITY) and RULE_APPEND_TRUSTEES. `doc_type` "F" for a
+// folder; a document is secured only when the rule appends trustees. Of `item` only the
+// number and library count (an empty library: the connected one).
 // kApplied: trustee rows written, profile secured. kNothingToApply: the template named no
 // trustee the item could get, or the item is a document the rule leaves alone; DEFAULT_RIGHTS
 // is as it was. kFailed: refused, or a statement failed (applying again completes the set).
-SecurityResult AddSecurity(Context& context, dm::Connection& connection, long long doc_number,
-                           const std::string& security_template, const rules::RuleRecord& rule,
-                           const std::string& doc_type, const std::string& folder_library,
-                           const std::string& item_library);
+SecurityResult AddSecurity(Context& context, dm::Connection& connection, const dm::ItemPlace& item,
+                           const rules::RuleRecord& rule, const std::string& doc_type);
 
 }  // namespace sproutsmith::security

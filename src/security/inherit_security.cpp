@@ -37,12 +37,7 @@ class Inheritance {
         p_(Format(parent, "#0")) {}
 
   SecurityResult Run(const std::string& folder_library, const std::string& item_library) {
-    if (!connection_.CheckFusion("InheritSecurity")) return SecurityResult::kFailed;
-    if (connection_.library() == nullptr) {
-      log_.AddLog("Error: Library object not set - cannot continue");
-      log_.Separator();
-      return SecurityResult::kFailed;
-    }
+    if (!connection_.LibraryObjectSet("InheritSecurity")) return SecurityResult::kFailed;
     if (doc_number_ == 0 || parent_ == 0) {
       log_.AddLog(
           "Error: No document number or parent folder id specified - cannot set security "
@@ -99,32 +94,25 @@ class Inheritance {
   }
 
   bool ReadParentTrustees(std::vector<ParentTrustee>& trustees, bool& has_rows) {
-    return RunQuery(
-        connection_,
-        "SELECT P.USER_ID, G.GROUP_ID, S.ACCESSRIGHTS FROM [OWNER].SECURITY S "
-        "LEFT OUTER JOIN [OWNER].PEOPLE P ON P.SYSTEM_ID = S.PERSONORGROUP "
-        "LEFT OUTER JOIN [OWNER].GROUPS G ON G.SYSTEM_ID = S.PERSONORGROUP "
-        "LEFT OUTER JOIN [OWNER].PROFILE R ON R.SYSTEM_ID = S.THING "
-        "WHERE R.DOCNUMBER = " +
-            p_,
-        [&] {
-          has_rows = true;
-          const std::string rights = Trim(connection_.Column(3));
-          if (!rights.empty()) {
-            trustees.push_back({Trim(connection_.Column(1)), Trim(connection_.Column(2)), rights});
-          }
-          return true;
-        });
+    return connection_.RunQuery(TrusteesOfDocumentSql(p_), [&] {
+      has_rows = true;
+      const std::string rights = Trim(connection_.Column(3));
+      if (!rights.empty()) {
+        trustees.push_back({Trim(connection_.Column(1)), Trim(connection_.Column(2)), rights});
+      }
+      return true;
+    });
   }
 
   bool QueryProfile(const std::string& sql, bool& found) {
-    return RunQuery(connection_, sql, [&] {
+    const dm::FirstRow row = connection_.ReadFirstRow(sql);
+    if (row.found()) {
       found = true;
-      thing_ = static_cast<long long>(connection_.ColumnNumber(1));
-      author_ = Trim(connection_.Column(2));
-      typist_ = Trim(connection_.Column(3));
-      return false;
-    });
+      thing_ = row.Integer(1);
+      author_ = Trim(row.Text(2));
+      typist_ = Trim(row.Text(3));
+    }
+    return row.succeeded;
   }
 
   // Without the author's PEOPLE row the typist stands for the author too. False when a
@@ -228,7 +216,7 @@ class Inheritance {
   }
 
   bool Statement(const std::string& sql, long long* affected = nullptr) {
-    return RunStatement(connection_, sql, affected);
+    return connection_.RunStatement(sql, affected);
   }
 
   Context& context_;
@@ -248,12 +236,11 @@ class Inheritance {
 
 }  // namespace
 
-SecurityResult InheritSecurity(Context& context, dm::Connection& connection, long long doc_number,
-                               long long parent, const std::string& folder_library,
-                               const std::string& item_library) {
+SecurityResult InheritSecurity(Context& context, dm::Connection& connection,
+                               const dm::ItemPlace& item) {
   return log::Trap(context.log, "InheritSecurity", SecurityResult::kFailed, [&] {
-    Inheritance inheritance(context, connection, doc_number, parent);
-    return inheritance.Run(folder_library, item_library);
+    Inheritance inheritance(context, connection, item.number, item.parent);
+    return inheritance.Run(item.parent_library, item.library);
   });
 }
 

@@ -9,18 +9,17 @@
 #include <string>
 
 #include "dm/connection.h"
+#include "dm/item_place.h"
 #include "log/context.h"
 #include "security/security_result.h"
 
 namespace sproutsmith::security {
 
-// `parent` is the folder's document number in `folder_library`, `doc_number` the item's in
-// `item_library` (either empty: the connected library).
+// `item` and the folder it is linked into (either library empty: the connected one).
 // kApplied: the item is secured with its author and typist and the folder's trustees.
 // kNothingToApply: the folder has no trustee row, or none with rights; the item is unchanged.
 // kFailed: refused, or a statement or library switch failed (applying again completes it).
-SecurityResult InheritSecurity(Context& context, dm::Connection& connection, long long doc_number,
-                               long long parent, const std::string& folder_library,
-                               const std::string& item_library = "");
+SecurityResult InheritSecurity(Context& context, dm::Connection& connection,
+                               const dm::ItemPlace& item);
 
 }  // namespace sproutsmith::security

@@ -15,6 +15,15 @@ std::string TrusteeLookup(const std::string& user_id, const std::string& group_i
   return "GROUPS WHERE GROUP_ID = '" + dm::SqlQuote(group_id) + "'";
 }
 
+std::string TrusteesOfDocumentSql(const std::string& number) {
+  return "SELECT P.USER_ID, G.GROUP_ID, S.ACCESSRIGHTS FROM [OWNER].SECURITY S "
+         "LEFT OUTER JOIN [OWNER].PEOPLE P ON P.SYSTEM_ID = S.PERSONORGROUP "
+         "LEFT OUTER JOIN [OWNER].GROUPS G ON G.SYSTEM_ID = S.PERSONORGROUP "
+         "LEFT OUTER JOIN [OWNER].PROFILE R ON R.SYSTEM_ID = S.THING "
+         "WHERE R.DOCNUMBER = " +
+         number;
+}
+
 std::string DeleteTrusteeSql(long long thing, const std::string& lookup) {
   return "DELETE FROM [OWNER].SECURITY WHERE THING = " + Format(thing, "#0") +
          " AND PERSONORGROUP = (SELECT SYSTEM_ID FROM [OWNER]." + lookup + ")";
@@ -40,21 +49,6 @@ std::string ProfileRightsSql(dm::Connection& connection, int default_rights,
   const bool linked = state.HasSecReason && state.HasSecurityLink;
   return "UPDATE [OWNER].PROFILE SET DEFAULT_RIGHTS = " + Format(default_rights, "#0") +
          (linked ? ", SECURITY_LINK = SYSTEM_ID, SEC_REASON_LINK = 98" : "") + " WHERE " + where;
-}
-
-bool RunStatement(dm::Connection& connection, const std::string& sql, long long* affected) {
-  const bool ok = connection.RunSQL(sql) && connection.LastSucceeded();
-  if (affected) *affected = ok ? connection.RowsAffected() : 0;
-  connection.Release();
-  return ok;
-}
-
-bool RunQuery(dm::Connection& connection, const std::string& sql,
-              const std::function<bool()>& row) {
-  const bool ok = connection.RunSQL(sql) && connection.LastSucceeded();
-  if (ok) connection.ForEachRow(row);
-  connection.Release();
-  return ok;
 }
 
 bool DeniesOnly(double rights) {

@@ -3,7 +3,6 @@
 // failure. Every id is quoted and compared exactly, so an apostrophe or a wildcard in a name
 // neither breaks the statement nor reaches another trustee.
 
-#include <functional>
 #include <string>
 
 #include "dm/connection.h"
@@ -16,6 +15,9 @@ namespace sproutsmith::security {
 // not empty).
 std::string TrusteeLookup(const std::string& user_id, const std::string& group_id);
 
+// A document's trustee rows by ids (user, group, rights), for the document numbered `number`.
+std::string TrusteesOfDocumentSql(const std::string& number);
+
 std::string DeleteTrusteeSql(long long thing, const std::string& lookup);
 std::string InsertTrusteeSql(long long thing, const std::string& rights, const std::string& lookup);
 std::string UpdateTrusteeSql(long long thing, const std::string& rights, const std::string& lookup);
@@ -24,15 +26,6 @@ std::string UpdateTrusteeSql(long long thing, const std::string& rights, const s
 // the connected library has both, followed by `where`.
 std::string ProfileRightsSql(dm::Connection& connection, int default_rights,
                              const std::string& where);
-
-// Runs one statement and releases its result. True when it reached the database and
-// succeeded; `affected` gets the rows it changed.
-bool RunStatement(dm::Connection& connection, const std::string& sql,
-                  long long* affected = nullptr);
-
-// Runs a query, hands each row to `row` (false stops) and releases the result. False when
-// the query failed: an empty answer must not pass for "no rows".
-bool RunQuery(dm::Connection& connection, const std::string& sql, const std::function<bool()>& row);
 
 // Rights that deny and grant nothing, as a template's 0 (written 16711680). Such rows are
 // written before every row that grants, so an operation stopped part-way never grants

@@ -107,19 +107,11 @@ void ShowStatus(Context& context, const std::string& text) {
   context.ui.StatusChanged(text);
 }
 
-bool LibraryObjectSet(Context& context, dm::Connection& connection, const char* caller) {
-  if (!connection.CheckFusion(caller)) return false;
-  if (connection.library() != nullptr) return true;
-  context.log.AddLog("Error: Library object not set - cannot continue");
-  context.log.Separator();
-  return false;
-}
-
 bool SortFolders(Context& context, dm::Connection& connection, long long parent,
                  const std::string& folder_library, long sort_item_count) {
   // Switched off: doing nothing is what was asked, not a failure to report.
   if (sort_item_count == 1) return true;
-  if (!LibraryObjectSet(context, connection, "SortFolders")) return false;
+  if (!connection.LibraryObjectSet("SortFolders")) return false;
   return log::Trap(context.log, "SortFolders", false, [&] {
     return SortFoldersBody(context, connection, parent, folder_library, sort_item_count);
   });

@@ -125,15 +125,8 @@ class FolderSort {
 
   // -1 when the count cannot be read: the read that follows reports why.
   long long CountItems() {
-    conn_.RunSQL("SELECT COUNT(*) " + ItemsOfThisFolder());
-    long long count = -1;
-    conn_.ForEachRow([&] {
-      count = static_cast<long long>(conn_.ColumnNumber(1));
-      return false;
-    });
-    if (!conn_.LastSucceeded()) count = -1;
-    conn_.Release();
-    return count;
+    const dm::FirstRow count = conn_.ReadFirstRow("SELECT COUNT(*) " + ItemsOfThisFolder());
+    return count.found() ? count.Integer(1) : -1;
   }
 
   // The folder's rows in the order they are to be chained; the result stays open. Rows of
@@ -165,8 +158,7 @@ class FolderSort {
   }
 
   void Write(const std::string& statement) {
-    conn_.RunSQL(statement);
-    conn_.Release();
+    conn_.RunStatement(statement);
     written_ = true;
   }
 
@@ -215,25 +207,22 @@ class FolderSort {
 
   // The folder's lowest version id, "NULL" when it has none.
   std::string ParentVersion() {
-    conn_.RunSQL("SELECT VERSION_ID FROM [OWNER].VERSIONS WHERE DOCNUMBER = " + parent_text_ +
-                 " ORDER BY VERSION_ID");
-    std::string version = "NULL";
-    conn_.ForEachRow([&] {
-      if (!Trim(conn_.Column(1)).empty()) version = Format(Number(conn_.Column(1)), "#0");
-      return false;
-    });
-    conn_.Release();
-    return version;
+    const std::string version =
+        Trim(conn_
+                 .ReadFirstRow("SELECT VERSION_ID FROM [OWNER].VERSIONS WHERE DOCNUMBER = " +
+                               parent_text_ + " ORDER BY VERSION_ID")
+                 .Text(1));
+    return version.empty() ? "NULL" : Format(Number(version), "#0");
   }
 
   // The copies of this folder's items held by the connected library `quoted_library`.
   std::map<long long, Copy> ReadCopies(const std::string& quoted_library) {
     std::map<long long, Copy> copies;
-    conn_.RunSQL("SELECT DOCNUMBER, ISFIRST, PARENT_VERSION, REMOTE_SYSTEM_ID, " + Next() +
-                 " FROM [OWNER].FOLDER_ITEM WHERE LIBRARY = " + LibraryId(quoted_library) +
-                 " AND PARENT = " + parent_text_ +
-                 " AND PARENT_LIBRARY = " + LibraryId(quoted_library_));
-    conn_.ForEachRow([&] {
+    const std::string statement =
+        "SELECT DOCNUMBER, ISFIRST, PARENT_VERSION, REMOTE_SYSTEM_ID, " + Next() +
+        " FROM [OWNER].FOLDER_ITEM WHERE LIBRARY = " + LibraryId(quoted_library) +
+        " AND PARENT = " + parent_text_ + " AND PARENT_LIBRARY = " + LibraryId(quoted_library_);
+    conn_.RunQuery(statement, [&] {
       Copy copy;
       copy.is_first = UCase(Trim(conn_.Column(2)));
       const std::string version = Trim(conn_.Column(3));
@@ -243,7 +232,6 @@ class FolderSort {
       copies.emplace(Number(conn_.Column(1)), copy);
       return true;
     });
-    conn_.Release();
     return copies;
   }
 
@@ -325,7 +313,7 @@ class FolderSort {
 bool SortThisFolder(Context& context, dm::Connection& connection, long long parent,
                     const std::string& folder_library, long sort_item_count) {
   if (sort_item_count == 1 || Trim(folder_library).empty() || parent == 0) return false;
-  if (!LibraryObjectSet(context, connection, "SortThisFolder")) return false;
+  if (!connection.LibraryObjectSet("SortThisFolder")) return false;
   return log::Trap(context.log, "SortThisFolder", false, [&] {
     return FolderSort(context, connection, parent, folder_library, sort_item_count).Run();
   });

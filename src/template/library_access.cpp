@@ -25,31 +25,18 @@ std::optional<ForeignKey> DocsColumnDictionary::ForeignKeyOf(const std::string& 
   const std::string sql =
       "SELECT FTBNAME, FCOLNAME, MULTI_VALUE FROM [OWNER].DOCSCOLUMN WHERE COLNAME = '" +
       QuoteLiteral(column) + "' AND TBNAME = '" + QuoteLiteral(table) + "'";
-  std::optional<ForeignKey> key;
-  dmapi::SqlObject* sql_object = connection_.sql();
-  if (connection_.RunSQL(sql) && sql_object && sql_object->GetSQLErrorCode() == 0 &&
-      sql_object->GetRowCount() > 0) {
-    ForeignKey found{text::Trim(connection_.Column(1)), text::Trim(connection_.Column(2)),
-                     text::Trim(connection_.Column(3))};
-    // A dictionary row without a foreign table describes a plain column: no hop.
-    if (!found.table.empty()) key = found;
-  }
-  if (sql_object) sql_object->ReleaseResults();
-  return key;
+  const dm::FirstRow row = connection_.ReadFirstRow(sql);
+  const ForeignKey found{text::Trim(row.Text(1)), text::Trim(row.Text(2)), text::Trim(row.Text(3))};
+  // A dictionary row without a foreign table describes a plain column: no hop.
+  if (found.table.empty()) return std::nullopt;
+  return found;
 }
 
 std::string DocsColumnDictionary::ProfileForeignTable(const std::string& column) {
   const std::string sql =
       "SELECT FTBNAME FROM [OWNER].DOCSCOLUMN WHERE TBNAME = 'PROFILE' AND COLNAME = '" +
       QuoteLiteral(column) + "'";
-  std::string table;
-  dmapi::SqlObject* sql_object = connection_.sql();
-  if (connection_.RunSQL(sql) && sql_object && sql_object->GetSQLErrorCode() == 0 &&
-      sql_object->GetRowCount() > 0) {
-    table = text::Trim(connection_.Column(1));
-  }
-  if (sql_object) sql_object->ReleaseResults();
-  return table;
+  return text::Trim(connection_.ReadFirstRow(sql).Text(1));
 }
 
 }  // namespace sproutsmith::templ

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "dm/connection.h"
 #include "text/text.h"
 
 namespace sproutsmith::templ {
@@ -61,8 +62,7 @@ Intake RunSelection(const IntakeRequest& request, const rules::RuleRecord& rule,
   runtime::Options& options = context.options;
   dmapi::SqlObject* sql = connection.sql();
   const bool ran = connection.RunSQL(request.statement);
-  // Code 9 is the DM client's "no error" as well.
-  if (ran && sql && (sql->GetSQLErrorCode() == 0 || sql->GetSQLErrorCode() == 9)) {
+  if (ran && sql && dm::SqlSucceeded(sql->GetSQLErrorCode())) {
     intake.matched = std::llabs(sql->GetRowCount());
   }
   const long long r = intake.matched;

@@ -77,12 +77,8 @@ class SelectionBuilder {
   bool Incomplete();
   void ReportIncomplete();
   void RowLimit();
-  std::optional<double> Count(const std::string& sql);
   void SaveOrReuse();
   void Initialize();
-  void Release() {
-    if (dmapi::SqlObject* sql = connection_.sql()) sql->ReleaseResults();
-  }
 
   const rules::RuleRecord& rule_;
   ParsedTemplate& parsed_;
@@ -258,18 +254,13 @@ void SelectionBuilder::FindWorkspaceLinks(const std::string& table, const Templa
   const std::string sql =
       "SELECT COLNAME, FTBNAME, MULTI_VALUE FROM [OWNER].DOCSCOLUMN WHERE TBNAME = '" +
       QuoteLiteral(table) + "' AND FTBNAME IN ('GROUPS', 'PEOPLE')";
-  dmapi::SqlObject* sql_object = connection_.sql();
-  if (connection_.RunSQL(sql) && sql_object && sql_object->GetSQLErrorCode() == 0) {
-    const long long rows = sql_object->GetRowCount();
-    for (long long r = 0; r < rows; ++r) {
-      const std::string column = UCase(Trim(connection_.Column(1)));
-      const std::string foreign = UCase(Trim(connection_.Column(2)));
-      if (foreign == "GROUPS") out_.group_link = {table, column, item.LinkColumn};
-      if (foreign == "PEOPLE") out_.people_link = {table, column, UCase(item.LinkColumn)};
-      if (!sql_object->MoveNext()) break;
-    }
-  }
-  Release();
+  connection_.RunQuery(sql, [&] {
+    const std::string column = UCase(Trim(connection_.Column(1)));
+    const std::string foreign = UCase(Trim(connection_.Column(2)));
+    if (foreign == "GROUPS") out_.group_link = {table, column, item.LinkColumn};
+    if (foreign == "PEOPLE") out_.people_link = {table, column, UCase(item.LinkColumn)};
+    return true;
+  });
 }
 
 void SelectionBuilder::LinkTable(int number, const TemplateItem& item) {
@@ -398,17 +389,6 @@ void SelectionBuilder::ReportIncomplete() {
   }
 }
 
-std::optional<double> SelectionBuilder::Count(const std::string& sql) {
-  std::optional<double> count;
-  dmapi::SqlObject* sql_object = connection_.sql();
-  if (connection_.RunSQL(sql) && sql_object && sql_object->GetSQLErrorCode() == 0 &&
-      sql_object->GetRowCount() > 0) {
-    count = connection_.ColumnNumber(1);
-  }
-  Release();
-  return count;
-}
-
 void SelectionBuilder::RowLimit() {
   const std::string last = parts_.tables.last_added();
   if (last.empty()) return;
@@ -422,31 +402,40 @@ void SelectionBuilder::RowLimit() {
       (name_ == "AB-F-PG/CLIENT/MATTER/DT" || name_ == "AB-E-PG/CLIENT/MATTER/DT")) {
     const std::string k =
         name_ == "AB-F-PG/CLIENT/MATTER/DT" ? "DT_FOLDERNAME" : "DT_FR_FOLDERNAME";
-    const std::optional<double> count =
-        Count("SELECT COUNT(DISTINCT " + k + ") FROM [OWNER].PCDT WHERE (" + k + " <> '' AND " + k +
-              " IS NOT NULL)");
-    if (count) out_.row_limit = *count != 0 ? static_cast<long>(*count) * m : 7 * m;
+    const dm::FirstRow count =
+        connection_.ReadFirstRow("SELECT COUNT(DISTINCT " + k + ") FROM [OWNER].PCDT WHERE (" + k +
+                                 " <> '' AND " + k + " IS NOT NULL)");
+    if (count.found()) {
+      out_.row_limit = count.Number(1) != 0 ? static_cast<long>(count.Number(1)) * m : 7 * m;
+    }
     return;
   }
   if (IsVarnel(site) &&
       (name_ == "AB-F-PG/CLIENT/MATTER/DT/SUB" || name_ == "AB-E-PG/CLIENT/MATTER/DT/SUB")) {
     const std::string k = name_ == "AB-F-PG/CLIENT/MATTER/DT/SUB" ? "NAME_EN" : "NAME_FR";
-    const std::optional<double> count =
-        Count("SELECT COUNT(DISTINCT " + k + ") FROM [OWNER].SUBTYPES WHERE (" + k + " <> '' AND " +
-              k + " IS NOT NULL) AND (DISABLED <> 'Y' OR DISABLED IS NULL)");
-    if (count) out_.row_limit = *count != 0 ? static_cast<long>(*count) * m : 8 * m;
+    const dm::FirstRow count = connection_.ReadFirstRow(
+        "SELECT COUNT(DISTINCT " + k + ") FROM [OWNER].SUBTYPES WHERE (" + k + " <> '' AND " + k +
+        " IS NOT NULL) AND (DISABLED <> 'Y' OR DISABLED IS NULL)");
+    if (count.found()) {
+      out_.row_limit = count.Number(1) != 0 ? static_cast<long>(count.Number(1)) * m : 8 * m;
+    }
     return;
   }
   log_.AddLog("Getting count of bottom-level items from table " + last);
   log_.Separator();
   const std::string table = BareTableName(last);
-  const std::optional<double> disabled =
-      Count("SELECT COUNT(*) FROM [OWNER].DOCSCOLUMN WHERE COLNAME = 'DISABLED' AND TBNAME = '" +
-            QuoteLiteral(table) + "'");
+  const double disabled =
+      connection_
+          .ReadFirstRow(
+              "SELECT COUNT(*) FROM [OWNER].DOCSCOLUMN WHERE COLNAME = 'DISABLED' AND "
+              "TBNAME = '" +
+              QuoteLiteral(table) + "'")
+          .Number(1);
   const std::string filter =
-      disabled && *disabled != 0 ? " WHERE (DISABLED NOT IN ('1', 'Y') OR DISABLED IS NULL)" : "";
-  const std::optional<double> count = Count("SELECT COUNT(*) FROM [OWNER]." + table + filter);
-  if (count && *count != 0) out_.row_limit = static_cast<long>(*count) * m;
+      disabled != 0 ? " WHERE (DISABLED NOT IN ('1', 'Y') OR DISABLED IS NULL)" : "";
+  const double count =
+      connection_.ReadFirstRow("SELECT COUNT(*) FROM [OWNER]." + table + filter).Number(1);
+  if (count != 0) out_.row_limit = static_cast<long>(count) * m;
 }
 
 void SelectionBuilder::SaveOrReuse() {
@@ -466,18 +455,17 @@ void SelectionBuilder::Initialize() {
   if (IsVarnel(context_.state.SiteName)) {
     log_.AddLog("Initializing folder column item PRACCODE");
     log_.Separator();
-    connection_.RunSQL(
+    connection_.RunStatement(
         "DELETE FROM [OWNER].QUIL_SPROUTSMITH WHERE TABLE_NAME = 'PRACCODE' AND "
         "UPPER(RULE_NAME) = '" +
         name + "'");
-    Release();
   }
   if (out_.sid_count > 0) {
     log_.AddLog("Initializing folder column item " + out_.sid_table);
     log_.Separator();
-    connection_.RunSQL("DELETE FROM [OWNER].QUIL_SPROUTSMITH WHERE TABLE_NAME = '" +
-                       dm::SqlQuote(out_.sid_table) + "' AND UPPER(RULE_NAME) = '" + name + "'");
-    Release();
+    connection_.RunStatement("DELETE FROM [OWNER].QUIL_SPROUTSMITH WHERE TABLE_NAME = '" +
+                             dm::SqlQuote(out_.sid_table) + "' AND UPPER(RULE_NAME) = '" + name +
+                             "'");
   } else {
     log_.AddLog("NOT Initializing folders because no System_ID values found");
     log_.Separator();

@@ -97,12 +97,10 @@ BaselineOutcome RuleBaseline::ResetRule(const std::string& rule, const LibraryCh
 
 BaselineOutcome RuleBaseline::ResetBody(const std::string& rule, const std::string& library) {
   const std::string& product = context_.identity.product_name;
-  connection_.RunSQL("SELECT COUNT(*) FROM [OWNER].QUIL_SPROUTSMITH WHERE " + RuleCondition(rule));
-  long long count = 0;
-  if (connection_.LastSucceeded() && connection_.sql()->GetRowCount() > 0) {
-    count = static_cast<long long>(connection_.ColumnNumber(1));
-  }
-  connection_.Release();
+  const long long count = connection_
+                              .ReadFirstRow("SELECT COUNT(*) FROM [OWNER].QUIL_SPROUTSMITH WHERE " +
+                                            RuleCondition(rule))
+                              .Integer(1);
   if (count == 0) {
     Inform("There are no values currently set for rule " + rule + " in library " + library +
            " - no need to continue.");
@@ -120,10 +118,9 @@ BaselineOutcome RuleBaseline::ResetBody(const std::string& rule, const std::stri
     return {BaselineStatus::kDeclined};
   }
   context_.ui.SetBusy(true);
-  connection_.RunSQL("DELETE FROM [OWNER].QUIL_SPROUTSMITH WHERE " + RuleCondition(rule));
   BaselineOutcome outcome{BaselineStatus::kCompleted};
-  if (connection_.LastSucceeded()) outcome.removed = connection_.RowsAffected();
-  connection_.Release();
+  connection_.RunStatement("DELETE FROM [OWNER].QUIL_SPROUTSMITH WHERE " + RuleCondition(rule),
+                           &outcome.removed);
   const std::string done =
       "Procedure complete with " + Format(outcome.removed, "#0") + " row(s) removed.";
   context_.log.AddLog(done);
@@ -170,9 +167,8 @@ BaselineOutcome RuleBaseline::CurrentBody(const std::string& rule, const std::st
   // this baseline speak of the same rows.
   const std::string name = record.Name();
   BaselineOutcome outcome{BaselineStatus::kCompleted};
-  connection_.RunSQL("DELETE FROM [OWNER].QUIL_SPROUTSMITH WHERE " + RuleCondition(name));
-  if (connection_.LastSucceeded()) outcome.removed = connection_.RowsAffected();
-  connection_.Release();
+  connection_.RunStatement("DELETE FROM [OWNER].QUIL_SPROUTSMITH WHERE " + RuleCondition(name),
+                           &outcome.removed);
   for (const std::string& table : *tables) {
     log.SetStatus("Processing " + table);
     log.Separator();
@@ -182,16 +178,16 @@ BaselineOutcome RuleBaseline::CurrentBody(const std::string& rule, const std::st
       continue;
     }
     const std::string quoted = dm::SqlQuote(table);
-    connection_.RunSQL("DELETE FROM [OWNER].QUIL_SPROUTSMITH WHERE TABLE_NAME = '" + quoted +
-                       "' AND " + RuleCondition(name));
-    connection_.Release();
-    connection_.RunSQL(
+    connection_.RunStatement("DELETE FROM [OWNER].QUIL_SPROUTSMITH WHERE TABLE_NAME = '" + quoted +
+                             "' AND " + RuleCondition(name));
+    long long added = 0;
+    connection_.RunStatement(
         "INSERT INTO [OWNER].QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, STATUS, LOCKED_BY) "
         "SELECT SYSTEM_ID, '" +
-        quoted + "', '" + dm::SqlQuote(name) + "', 0, '' FROM [OWNER]." + table +
-        " ORDER BY SYSTEM_ID");
-    if (connection_.LastSucceeded()) outcome.added += connection_.RowsAffected();
-    connection_.Release();
+            quoted + "', '" + dm::SqlQuote(name) + "', 0, '' FROM [OWNER]." + table +
+            " ORDER BY SYSTEM_ID",
+        &added);
+    outcome.added += added;
   }
   const std::string done = "Procedure complete with " + Format(outcome.added, "#0") +
                            " row(s) added and " + Format(outcome.removed, "#0") +

@@ -94,7 +94,7 @@ TestResult SavedSqlEditor::TestBody(const std::string& text) {
   const long number = sql ? sql->ErrNumber() : 0;
   TestResult result = TestResult::kPassed;
   // Error 9 only says that the statement returned no result set.
-  if (number != 0 && number != 9) {
+  if (!dm::SqlSucceeded(number)) {
     context_.ShowMessage("SQL Error: " + Format(static_cast<long long>(number), "#0") + "\r\n (" +
                              sql->ErrDescription() +
                              ")\r\n occurred trying to run "
@@ -136,21 +136,18 @@ SaveResult SavedSqlEditor::SaveBody(const std::string& text) {
     return SaveResult::kWriteFailed;
   }
   const std::string rule = dm::SqlQuote(rule_);
-  connection_.RunSQL(
+  bool written = connection_.RunStatement(
       "DELETE FROM [OWNER].QUIL_SETTINGS WHERE MASTER_KEY = 'ARBORLINE' AND SECTION_KEY LIKE "
       "'RULE_SPROUTSMITH_SQL%' AND SUB_KEY = '" +
       rule + "'");
-  bool written = connection_.LastSucceeded();
-  connection_.Release();
   const std::vector<std::string> parts = SplitParts(EncodeSpaces(text));
   for (size_t n = 1; n <= parts.size(); ++n) {
-    connection_.RunSQL(
+    const bool part = connection_.RunStatement(
         "INSERT INTO [OWNER].QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, INT_VAL, "
         "KEY_TYPE) VALUES('ARBORLINE', 'RULE_SPROUTSMITH_SQL_" +
         Format(static_cast<long long>(n), "0") + "', '" + rule + "', '" +
         dm::SqlQuote(parts[n - 1]) + "', NULL, 1)");
-    written = written && connection_.LastSucceeded();
-    connection_.Release();
+    written = written && part;
   }
   if (written) UpdateMemory(text);
   context_.ShowMessage(

@@ -33,15 +33,9 @@ TrackingViewer::TrackingViewer(Context& context, dm::Connection& connection)
 
 TrackingViewer::~TrackingViewer() { Close(); }
 
-bool TrackingViewer::LibraryObjectSet() {
-  if (!connection_.LibraryName().empty()) return true;
-  context_.ShowMessage("Library object not set - cannot continue", MessageStyle::kCritical);
-  return false;
-}
-
 bool TrackingViewer::Open(const LibraryChooser& choose) {
   Close();
-  if (!LibraryObjectSet()) return false;
+  if (!connection_.LibraryObjectSet("MNDisplayQuilAuto", dm::NoLibrary::kShow)) return false;
   status_ = context_.options.LabelStatus;
   back_.emplace(connection_);
   const bool open =
@@ -66,23 +60,24 @@ bool TrackingViewer::OpenBody(const LibraryChooser& choose) {
 void TrackingViewer::Refresh() {
   rows_.clear();
   log::TrapVoid(context_.log, "RefreshMe", [&] {
-    connection_.RunSQL(
+    connection_.RunQuery(
         "SELECT RULE_NAME, TABLE_NAME, SID FROM [OWNER].QUIL_SPROUTSMITH ORDER BY RULE_NAME, "
-        "TABLE_NAME, SID");
-    connection_.ForEachRow([&] {
-      const std::string sid = connection_.Column(3);
-      rows_.push_back({connection_.Column(1), connection_.Column(2),
-                       text::IsNumeric(sid) ? Format(connection_.ColumnNumber(3), "#0") : sid});
-      return true;
-    });
-    connection_.Release();
+        "TABLE_NAME, SID",
+        [&] {
+          const std::string sid = connection_.Column(3);
+          rows_.push_back({connection_.Column(1), connection_.Column(2),
+                           text::IsNumeric(sid) ? Format(connection_.ColumnNumber(3), "#0") : sid});
+          return true;
+        });
   });
   caption_ = "Quil_Sproutsmith contents in library " + library_ +
              " (Total: " + Format(static_cast<long long>(rows_.size()), "#0") + ")";
 }
 
 std::optional<long long> TrackingViewer::Remove(const std::vector<TrackingRow>& selected) {
-  if (!LibraryObjectSet() || selected.empty()) return std::nullopt;
+  if (!connection_.LibraryObjectSet("MNRemove", dm::NoLibrary::kShow) || selected.empty()) {
+    return std::nullopt;
+  }
   const std::string question =
       "Are you sure you want to remove " + Format(static_cast<long long>(selected.size()), "#0") +
       " selected row(s) from QUIL_SPROUTSMITH in library " + library_ + "?";
@@ -101,12 +96,13 @@ long long TrackingViewer::RemoveBody(const std::vector<TrackingRow>& selected) {
   for (const TrackingRow& row : selected) {
     // A SID is a number; anything else would end up inside the statement as it stands.
     if (!text::IsNumeric(row.sid)) continue;
-    connection_.RunSQL(
+    long long affected = 0;
+    connection_.RunStatement(
         "DELETE FROM [OWNER].QUIL_SPROUTSMITH WHERE SID = " + Format(text::Val(row.sid), "#0") +
-        " AND TABLE_NAME = '" + dm::SqlQuote(row.table) + "' AND RULE_NAME = '" +
-        dm::SqlQuote(row.rule) + "'");
-    if (connection_.LastSucceeded()) removed += connection_.RowsAffected();
-    connection_.Release();
+            " AND TABLE_NAME = '" + dm::SqlQuote(row.table) + "' AND RULE_NAME = '" +
+            dm::SqlQuote(row.rule) + "'",
+        &affected);
+    removed += affected;
   }
   return removed;
 }

@@ -61,7 +61,6 @@ class TrackingViewer {
  private:
   bool OpenBody(const LibraryChooser& choose);
   long long RemoveBody(const std::vector<TrackingRow>& selected);
-  bool LibraryObjectSet();
 
   Context& context_;
   dm::Connection& connection_;

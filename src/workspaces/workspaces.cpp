@@ -40,13 +40,8 @@ Workspaces::Workspaces(Context& context, dm::Connection& connection)
 bool Workspaces::AddToWorkspace(const std::string& item, long long doc_number,
                                 const std::string& user_id, const std::string& workspace_name,
                                 const std::string& folder_library) {
-  if (!connection_.CheckFusion("AddToWorkspace")) return false;
+  if (!connection_.LibraryObjectSet("AddToWorkspace")) return false;
   log::Log& log = context_.log;
-  if (connection_.library() == nullptr) {
-    log.AddLog("Error: Library object not set - cannot continue");
-    log.Separator();
-    return false;
-  }
   Request r{StoredText(item), doc_number, Trim(user_id), "", folder_library};
   if (r.item.empty() || doc_number == 0 || r.user.empty()) {
     log.AddLog("Error: Unable to identify workspace, folder or user information");
@@ -66,24 +61,21 @@ std::string Workspaces::WorkspaceName(const std::string& name, const Request& r)
   std::optional<std::pair<std::string, std::string>> people;
   auto author_and_typist = [&]() -> const std::pair<std::string, std::string>& {
     if (!people) {
-      connection_.RunSQL(
+      const dm::FirstRow row = connection_.ReadFirstRow(
           "SELECT A.USER_ID, T.USER_ID FROM [OWNER].PROFILE P, [OWNER].PEOPLE A, "
           "[OWNER].PEOPLE T WHERE (P.AUTHOR = A.SYSTEM_ID AND P.TYPIST = T.SYSTEM_ID) AND "
           "P.DOCNUMBER = " +
           N(r.doc_number));
-      people.emplace(Trim(FirstValue(1)), Trim(FirstValue(2)));
-      connection_.Release();
+      people.emplace(Trim(row.Text(1)), Trim(row.Text(2)));
     }
     return *people;
   };
   auto primary_group = [&](const std::string& user) {
-    connection_.RunSQL(
-        "SELECT GROUP_ID FROM [OWNER].GROUPS WHERE SYSTEM_ID = (SELECT PRIMARY_GROUP FROM "
-        "[OWNER].PEOPLE WHERE USER_ID = '" +
-        SqlQuote(user) + "')");
-    std::string group = Trim(FirstValue(1));
-    connection_.Release();
-    return group;
+    return Trim(connection_
+                    .ReadFirstRow("SELECT GROUP_ID FROM [OWNER].GROUPS WHERE SYSTEM_ID = (SELECT "
+                                  "PRIMARY_GROUP FROM [OWNER].PEOPLE WHERE USER_ID = '" +
+                                  SqlQuote(user) + "')")
+                    .Text(1));
   };
   const std::string filled = ReplaceNameTokens(name, [&](NameToken token) -> std::string {
     switch (token) {
@@ -136,15 +128,13 @@ bool Workspaces::FindUser(const Request& r, CachedUser& entry) {
   log::Log& log = context_.log;
   if (entry.primary_library.empty()) {
     if (connection_.libraries() != nullptr && connection_.libraries()->Count() > 1) {
-      connection_.RunSQL(
+      const dm::FirstRow primary = connection_.ReadFirstRow(
           "SELECT LIBRARY_NAME FROM [OWNER].REMOTE_LIBRARIES WHERE SYSTEM_ID = (SELECT "
           "PRIMARY_LIB FROM [OWNER].PEOPLE WHERE USER_ID = '" +
           SqlQuote(r.user) + "')");
-      const bool answered = connection_.LastSucceeded();
-      entry.primary_library = Trim(FirstValue(1));
-      connection_.Release();
+      entry.primary_library = Trim(primary.Text(1));
       // A failed look-up must not send the user's rows to whichever library is connected.
-      if (!answered) return false;
+      if (!primary.succeeded) return false;
     }
     if (entry.primary_library.empty()) entry.primary_library = connection_.LibraryName();
   }
@@ -155,14 +145,13 @@ bool Workspaces::FindUser(const Request& r, CachedUser& entry) {
     return false;
   }
   if (entry.people_id != 0) return true;
-  connection_.RunSQL("SELECT SYSTEM_ID, EMAIL_ADDRESS FROM [OWNER].PEOPLE WHERE USER_ID = '" +
-                     SqlQuote(r.user) + "'");
-  connection_.ForEachRow([&] {
-    entry.people_id = static_cast<long long>(connection_.ColumnNumber(1));
-    entry.email = Trim(connection_.Column(2));
-    return false;
-  });
-  connection_.Release();
+  const dm::FirstRow person = connection_.ReadFirstRow(
+      "SELECT SYSTEM_ID, EMAIL_ADDRESS FROM [OWNER].PEOPLE WHERE USER_ID = '" + SqlQuote(r.user) +
+      "'");
+  if (person.found()) {
+    entry.people_id = person.Integer(1);
+    entry.email = Trim(person.Text(2));
+  }
   if (entry.people_id == 0) {
     log.AddLog("Error: Unable to identify system_id for user " + r.user + " in library " +
                connection_.LibraryName());
@@ -174,23 +163,18 @@ bool Workspaces::FindUser(const Request& r, CachedUser& entry) {
 
 bool Workspaces::FindWorkspaces(const Request& r, CachedUser& entry) {
   if (entry.workspaces_id != 0) return true;
-  connection_.RunSQL(
+  const dm::FirstRow subtree = connection_.ReadFirstRow(
       "SELECT SYSTEM_ID FROM [OWNER].REGISTRY WHERE ENTITYID = " + N(entry.people_id) +
       " AND UPPER(NAME) = 'WORKSPACES' AND UPPER(DATATYPE) = 'SUBTREE'");
-  const bool answered = connection_.LastSucceeded();
-  entry.workspaces_id = static_cast<long long>(text::Val(FirstValue(1)));
-  connection_.Release();
+  entry.workspaces_id = subtree.Integer(1);
   // A look-up that failed says nothing about the row: creating one could make a second.
-  if (!answered) return false;
+  if (!subtree.succeeded) return false;
   if (entry.workspaces_id != 0) return true;
 
   const long long key = NewKey();
   if (key == 0) return false;
-  connection_.RunSQL(kInsertRow + N(key) + ", '" + SqlQuote(r.workspace) +
-                     "', 'PROPERTY', 'USER', " + N(entry.people_id) + ", 'WORKSPACES', 'SubTree')");
-  const bool inserted = Inserted();
-  connection_.Release();
-  if (!inserted) {
+  if (!Insert(kInsertRow + N(key) + ", '" + SqlQuote(r.workspace) + "', 'PROPERTY', 'USER', " +
+              N(entry.people_id) + ", 'WORKSPACES', 'SubTree')")) {
     context_.log.AddLog("Error: Unable to create workspace " + r.workspace + " for user " + r.user);
     context_.log.Separator();
     return false;
@@ -202,16 +186,14 @@ bool Workspaces::FindWorkspaces(const Request& r, CachedUser& entry) {
 bool Workspaces::FindWorkspace(const Request& r, CachedUser& entry) {
   log::Log& log = context_.log;
   if (entry.workspace_id != 0) return true;
-  connection_.RunSQL(
+  const bool answered = connection_.RunQuery(
       "SELECT SYSTEM_ID, DATA FROM [OWNER].REGISTRY WHERE ENTITYID = " + N(entry.workspaces_id) +
-      " AND UPPER(NAME) LIKE 'WS%' AND UPPER(DATATYPE) = 'SUBTREE'");
-  const bool answered = connection_.LastSucceeded();
-  connection_.ForEachRow([&] {
-    if (UCase(Trim(connection_.Column(2))) != entry.workspace_upper) return true;
-    entry.workspace_id = static_cast<long long>(connection_.ColumnNumber(1));
-    return false;
-  });
-  connection_.Release();
+          " AND UPPER(NAME) LIKE 'WS%' AND UPPER(DATATYPE) = 'SUBTREE'",
+      [&] {
+        if (UCase(Trim(connection_.Column(2))) != entry.workspace_upper) return true;
+        entry.workspace_id = static_cast<long long>(connection_.ColumnNumber(1));
+        return false;
+      });
   if (!answered) return false;
   if (entry.workspace_id != 0) return true;
 
@@ -248,18 +230,16 @@ bool Workspaces::AddItem(const Request& r, long long workspace_id) {
   log.SetStatus("Processing folder " + Quoted(r.item) + " to workspace " + Quoted(r.workspace) +
                 " for user " + r.user + " in library " + connection_.LibraryName());
   log.Separator();
-  connection_.RunSQL(
-      "SELECT SYSTEM_ID, DATA FROM [OWNER].REGISTRY WHERE UPPER(ENTITYSCOPE) = 'REGISTRY' AND "
-      "UPPER(NAME) LIKE 'WM%' AND UPPER(DATATYPE) = 'STRING' AND ENTITYID = " +
-      N(workspace_id));
-  const bool answered = connection_.LastSucceeded();
   bool found = false;
   const std::string upper = UCase(r.item);
-  connection_.ForEachRow([&] {
-    found = UCase(Trim(connection_.Column(2))) == upper;
-    return !found;
-  });
-  connection_.Release();
+  const bool answered = connection_.RunQuery(
+      "SELECT SYSTEM_ID, DATA FROM [OWNER].REGISTRY WHERE UPPER(ENTITYSCOPE) = 'REGISTRY' AND "
+      "UPPER(NAME) LIKE 'WM%' AND UPPER(DATATYPE) = 'STRING' AND ENTITYID = " +
+          N(workspace_id),
+      [&] {
+        found = UCase(Trim(connection_.Column(2))) == upper;
+        return !found;
+      });
   // Without the answer the item might be there already; adding it could make a second entry.
   if (!answered) return false;
   if (found) {
@@ -275,17 +255,15 @@ bool Workspaces::AddItem(const Request& r, long long workspace_id) {
   const long long key = NewKey();
   if (key == 0) return false;
 
-  connection_.RunSQL(
+  long long highest = 0;
+  const bool counted = connection_.RunQuery(
       "SELECT DATA FROM [OWNER].REGISTRY WHERE UPPER(NAME) = 'ORDERNUMBER' AND ENTITYID IN "
       "(SELECT SYSTEM_ID FROM [OWNER].REGISTRY WHERE ENTITYID = " +
-      N(workspace_id) + ")");
-  const bool counted = connection_.LastSucceeded();
-  long long highest = 0;
-  connection_.ForEachRow([&] {
-    highest = std::max(highest, static_cast<long long>(text::Val(connection_.Column(1))));
-    return true;
-  });
-  connection_.Release();
+          N(workspace_id) + ")",
+      [&] {
+        highest = std::max(highest, static_cast<long long>(text::Val(connection_.Column(1))));
+        return true;
+      });
   if (!counted) return false;
 
   const std::vector<Property> properties = {
@@ -323,28 +301,21 @@ Workspaces::Written Workspaces::WriteEntry(long long owner, const std::vector<Pr
       Discard(owner);
       return Written::kKeyMissing;
     }
-    connection_.RunSQL(std::string(kInsertProperty) + "'" + p.data_type + "', '" + p.name + "', '" +
-                       SqlQuote(p.data) + "', " + N(owner) + ", " + N(key) + ")");
-    const bool inserted = Inserted();
-    connection_.Release();
-    if (!inserted) {
+    if (!Insert(std::string(kInsertProperty) + "'" + p.data_type + "', '" + p.name + "', '" +
+                SqlQuote(p.data) + "', " + N(owner) + ", " + N(key) + ")")) {
       Discard(owner);
       return Written::kFailed;
     }
   }
-  connection_.RunSQL(entry_insert);
-  const bool inserted = Inserted();
-  connection_.Release();
-  if (inserted) return Written::kDone;
+  if (Insert(entry_insert)) return Written::kDone;
   Discard(owner);
   return Written::kFailed;
 }
 
 void Workspaces::Discard(long long owner) {
   // Rows under a key no entry carries are invisible to every look-up; removing them is tidiness.
-  connection_.RunSQL("DELETE FROM [OWNER].REGISTRY WHERE ENTITYID = " + N(owner) +
-                     " OR SYSTEM_ID = " + N(owner));
-  connection_.Release();
+  connection_.RunStatement("DELETE FROM [OWNER].REGISTRY WHERE ENTITYID = " + N(owner) +
+                           " OR SYSTEM_ID = " + N(owner));
 }
 
 long long Workspaces::NewKey() {
@@ -362,17 +333,10 @@ void Workspaces::KeyMissing() {
   context_.log.Separator();
 }
 
-std::string Workspaces::FirstValue(int n) {
-  std::string value;
-  connection_.ForEachRow([&] {
-    value = connection_.Column(n);
-    return false;
-  });
-  return value;
-}
-
-bool Workspaces::Inserted() {
-  return connection_.LastSucceeded() && connection_.RowsAffected() > 0;
+bool Workspaces::Insert(const std::string& statement) {
+  long long inserted = 0;
+  connection_.RunStatement(statement, &inserted);
+  return inserted > 0;
 }
 
 }  // namespace sproutsmith::workspaces

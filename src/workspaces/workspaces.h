@@ -61,9 +61,8 @@ class Workspaces {
   void Discard(long long owner);
   long long NewKey();
   void KeyMissing();
-  // The first row's column `n` of the last statement ("" when none).
-  std::string FirstValue(int n);
-  bool Inserted();
+  // True when the statement wrote a row.
+  bool Insert(const std::string& statement);
 
   Context& context_;
   dm::Connection& connection_;

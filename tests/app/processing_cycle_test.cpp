@@ -332,15 +332,13 @@ class ReportingRows final : public RowProcessor {
     o.failed = row == 3;
     return o;
   }
-  void SortFolders(long long folder, const std::string& library, long) override {
-    sorted.push_back(library + ":" + std::to_string(folder));
-  }
+  void SortFolders(long long folder) override { sorted.push_back(folder); }
   void RecordRow(const RuleRun&, const rules::PendingRow& row, const RowOutcome&) override {
     recorded.push_back(static_cast<int>(row.sequence));
   }
 
   std::vector<int> rows, recorded;
-  std::vector<std::string> sorted;
+  std::vector<long long> sorted;
   std::string rule;
   int cancel_at = 0;
   bool* cancel = nullptr;
@@ -365,8 +363,7 @@ TEST_F(ProcessingCycleTest, EveryRowGoesThroughTheRowProcessorAndTheCounters) {
   EXPECT_EQ(rows.rule, "CLIENTS");
   EXPECT_EQ(rows.rows, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8}));
   EXPECT_EQ(rows.recorded, rows.rows);
-  EXPECT_EQ(rows.sorted,
-            (std::vector<std::string>{"DEMO:101", "DEMO:103", "DEMO:105", "DEMO:107"}));
+  EXPECT_EQ(rows.sorted, (std::vector<long long>{101, 103, 105, 107}));
   EXPECT_EQ(install_.options.LabelRead, "8");
   EXPECT_EQ(install_.options.LabelAdded, "16");
   EXPECT_EQ(install_.options.LabelErrors, "1");
@@ -397,7 +394,7 @@ TEST_F(ProcessingCycleTest, SiteShapes) {
   const SiteLookup& division = cycle().SiteLookups()[0];
   EXPECT_EQ(division.key_column, "DIV_ID");
   EXPECT_EQ(division.assignment,
-            "DIVISION = (SELECT SYSTEM_ID FROM [OWNER].DIVISIONS WHERE DIV_ID = 'SP'), ");
+            "DIVISION = (SELECT SYSTEM_ID FROM [OWNER].DIVISIONS WHERE DIV_ID = 'SP')");
 
   // The first rule of a TAVI library without e-mail settings asks before it runs.
   install_.state.SiteName = "TAVI LLP";

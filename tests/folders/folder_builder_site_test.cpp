@@ -30,7 +30,7 @@ TEST_F(FolderBuilderSiteTest, ANewClientFolderGetsTheClientsFirstMatterOnBothFla
     const int row = compiled.intake.rows_read;
     ASSERT_GT(row, 1) << Dump();
     FolderBuilder builder(install_.context, *connection_);
-    const RuleRun run{rule, library, compiled, 3, lookups, {}, row};
+    const RuleRun run{rule, library, compiled, ErrorMode::kSilent, lookups, {}, row};
     rules::PendingRow work;
     for (int c = 1; c <= compiled.intake.result.ColumnCount(); ++c) {
       work.row.headings.push_back(compiled.intake.result.Heading(c));

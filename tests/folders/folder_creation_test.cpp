@@ -28,7 +28,7 @@ class FolderCreationTest : public testing::LibrarySession {
     creator_ = std::make_unique<FolderCreator>(context(), connection());
   }
   long long Create(const std::string& name, int level = 1) {
-    return creator_->CreateFolder({name, 0, "", "", level}, rule_, 3);
+    return creator_->CreateFolder({name, {}, level}, rule_, ErrorMode::kSilent);
   }
   // The folder's rows: its name, application, typist and form, its FOLDER row's PATH and
   // whether it has a LAST_UPDATE, its ROOT_OBJECT name and its activity rows of the kinds a

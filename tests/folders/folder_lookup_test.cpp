@@ -55,8 +55,10 @@ class FolderLookupTest : public testing::LibrarySession {
   long long Find(const std::string& name, const std::string& parse, long long parent,
                  const std::string& item_library = "LIB", const std::string& library = "LIB") {
     connection().ConnectLibrary(item_library);
-    return CheckForFolder(context(), connection(), name, parse, parent, rule_, library,
-                          item_library);
+    rule_.Set(RuleKey::kParseCharacters, parse);
+    return CheckForFolder(context(), connection(), name,
+                          {.library = item_library, .parent = parent, .parent_library = library},
+                          rule_);
   }
   std::string Path(long long doc) {
     return Scalar("LIB", "SELECT PATH FROM FOLDER WHERE DOCNUMBER = " + N(doc));

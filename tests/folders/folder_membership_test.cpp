@@ -20,8 +20,10 @@ class FolderMembershipTest : public testing::LibrarySession {
 
   bool Link(long long doc, long long parent, const std::string& document_library = "LIB",
             const std::string& type = "F") {
-    return AddFolderItem(context(), connection(), doc, parent, type, rule_, "LIB",
-                         document_library);
+    return AddFolderItem(
+        context(), connection(),
+        {.number = doc, .library = document_library, .parent = parent, .parent_library = "LIB"},
+        type, rule_);
   }
   long long Links(long long parent, long long doc, const std::string& library = "LIB") {
     return std::stoll(Scalar(library, "SELECT COUNT(*) FROM FOLDER_ITEM WHERE PARENT = " +

@@ -26,7 +26,10 @@ class MetadataSyncTest : public testing::LibrarySession {
 
   bool Sync(long long item, const std::string& item_library = "LIB",
             const std::string& type = "F") {
-    return SyncData(context(), connection(), parent_, item, "LIB", type, item_library);
+    return SyncData(
+        context(), connection(),
+        {.number = item, .library = item_library, .parent = parent_, .parent_library = "LIB"},
+        type);
   }
   void Set(long long doc, const std::string& assignments, const std::string& library = "LIB") {
     Exec(library, "UPDATE PROFILE SET " + assignments + " WHERE DOCNUMBER = " + N(doc));

@@ -13,8 +13,8 @@ class AddSecurityTest : public SecuritySession {
  protected:
   SecurityResult Add(long long n, const std::string& security_template, bool append = false,
                      const std::string& doc_type = "F", const std::string& item_library = "DEMO") {
-    return AddSecurity(context(), connection(), n, security_template, Rule(append), doc_type,
-                       "DEMO", item_library);
+    return AddSecurity(context(), connection(), {.number = n, .library = item_library},
+                       Rule(append, security_template), doc_type);
   }
   // Add() as Left() tells it.
   std::string Added(long long n, const std::string& security_template, bool append = false,

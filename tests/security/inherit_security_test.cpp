@@ -12,7 +12,9 @@ using enum SecurityResult;
 class InheritSecurityTest : public SecuritySession {
  protected:
   SecurityResult Inherit(long long n, long long parent, const std::string& item_library = "DEMO") {
-    return InheritSecurity(context(), connection(), n, parent, "DEMO", item_library);
+    return InheritSecurity(
+        context(), connection(),
+        {.number = n, .library = item_library, .parent = parent, .parent_library = "DEMO"});
   }
   // Inherit() as Left() tells it.
   std::string Inherited(long long n, long long parent, const std::string& item_library = "DEMO") {

@@ -149,6 +149,7 @@ class SecuritySession : public testing::LibrarySession {
     rules::RuleRecord rule;
     rule.Set(rules::RuleKey::kName, "SECURED");
     rule.Set(rules::RuleKey::kAppendTrustees, append ? "1" : "0");
+    rule.Set(rules::RuleKey::kSecurity, security_template);
     return rule;
   }
 

@@ -41,6 +41,21 @@ Status DatabaseError(const sql::ExecResult& r) {
   return Status::Error(kErrDatabase, r.status.text);
 }
 
+sql::ExecResult InsertFolderItem(sql::Database& db, const FolderItemRow& row) {
+  const auto optional = [](const std::optional<long long>& v) {
+    return v ? Value::Integer(*v) : Value::Null();
+  };
+  return db.Execute(
+      "INSERT INTO FOLDER_ITEM (SYSTEM_ID, PARENT, DOCNUMBER, PARENT_LIBRARY, LIBRARY, "
+      "NODE_TYPE, DISPLAYNAME, NEXT, ISFIRST, REMOTE_SYSTEM_ID, PARENT_VERSION, VERSION_TYPE, "
+      "STATUS, FOLDERREMLIB_RO, FOLDERDOCNO_RO) VALUES (?, ?, ?, ?, ?, ?, ?, 0, ?, ?, ?, 'R', "
+      "0, 0, 0)",
+      {Value::Integer(row.system_id), Value::Integer(row.parent), Value::Integer(row.document),
+       Value::Integer(row.parent_library), Value::Integer(row.library), Value::Text(row.node_type),
+       Value::Text(row.display_name), Value::Text(row.first ? "Y" : "N"),
+       optional(row.remote_system_id), optional(row.parent_version)});
+}
+
 std::map<std::string, Value> ProfileRow(sql::Database& db, long long document_number) {
   std::map<std::string, Value> row;
   const sql::ExecResult r =
@@ -116,8 +131,8 @@ bool Document::HasFolderRow() {
 }
 
 void Document::LoadForm(const std::string& form_name, std::map<std::string, Value> row) {
-  std::vector<FormColumnDef> defs = rows().FormColumns(*db_, form_name).value_or(
-      std::vector<FormColumnDef>());
+  std::vector<FormColumnDef> defs =
+      rows().FormColumns(*db_, form_name).value_or(std::vector<FormColumnDef>());
   // A form without columns of its own shows the standard profile of its kind.
   if (defs.empty()) {
     defs = rows()
@@ -224,7 +239,8 @@ Status Document::Assign(Column& c, const std::string& value) {
     return Status::Error(kErrReadOnly, "Column " + def.name + " cannot be changed");
   }
   if (def.max_length > 0 && text::CharacterCount(value) > def.max_length) {
-    return Status::Error(kErrValueTooLong, "Value of " + std::to_string(text::CharacterCount(value)) +
+    return Status::Error(kErrValueTooLong, "Value of " +
+                                               std::to_string(text::CharacterCount(value)) +
                                                " characters is too long for column " + def.name +
                                                " (at most " + std::to_string(def.max_length) + ")");
   }
@@ -238,8 +254,7 @@ Status Document::Assign(Column& c, const std::string& value) {
     if (numeric && IsWholeNumber(trimmed)) {
       // A numeric lookup column takes the row's SYSTEM_ID itself.
       found = rows().LookupRows(*db_, def.lookup_table, "SYSTEM_ID", "SYSTEM_ID",
-                                Value::Integer(static_cast<long long>(text::Val(trimmed))),
-                                &error);
+                                Value::Integer(static_cast<long long>(text::Val(trimmed))), &error);
     } else {
       found = rows().LookupRows(*db_, def.lookup_table, def.lookup_column, def.lookup_column,
                                 Value::Text(value), &error);
@@ -438,9 +453,8 @@ SaveResult Document::Create() {
   std::vector<Value> activity_values;
   for (int activity : kCreationActivities) {
     activity_rows += activity_rows.empty() ? "(?, ?, ?, ?)" : ", (?, ?, ?, ?)";
-    activity_values.insert(activity_values.end(), {Value::Integer(number),
-                                                   Value::Integer(activity), user_id,
-                                                   Value::Text(now)});
+    activity_values.insert(activity_values.end(), {Value::Integer(number), Value::Integer(activity),
+                                                   user_id, Value::Text(now)});
   }
   r = db_->Execute(
       "INSERT INTO ACTIVITYLOG (DOCNUMBER, ACTIVITY_TYPE, TYPIST, START_DATE) VALUES " +
@@ -519,8 +533,7 @@ SaveResult Document::Update() {
   if (public_pending_) {
     if (Status s = WriteRootObject(); !s.ok()) return {s, 0};
     if (!tx->Commit()) {
-      return {Status::Error(kErrDatabase, "Library " + library_name() + " refused the commit"),
-              0};
+      return {Status::Error(kErrDatabase, "Library " + library_name() + " refused the commit"), 0};
     }
   }
   public_pending_ = false;
@@ -674,15 +687,16 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
               &parent_version)) {
     return {Unreadable("VERSIONS", library_name()), 0};
   }
-  sql::ExecResult r = db_->Execute(
-      "INSERT INTO FOLDER_ITEM (SYSTEM_ID, PARENT, DOCNUMBER, PARENT_LIBRARY, LIBRARY, "
-      "NODE_TYPE, DISPLAYNAME, NEXT, ISFIRST, REMOTE_SYSTEM_ID, PARENT_VERSION, VERSION_TYPE, "
-      "STATUS, FOLDERREMLIB_RO, FOLDERDOCNO_RO) VALUES (?, ?, ?, ?, ?, ?, ?, 0, ?, NULL, ?, 'R', "
-      "0, 0, 0)",
-      {Value::Integer(id), parent, Value::Integer(item_number), parent_lib,
-       Value::Integer(library_id), Value::Text(item_is_folder ? "F" : "D"),
-       Value::Text(display_name), Value::Text(first ? "Y" : "N"),
-       parent_version ? Value::Integer(*parent_version) : Value::Null()});
+  const FolderItemRow link{.system_id = id,
+                           .parent = document_number_,
+                           .document = item_number,
+                           .parent_library = parent_library,
+                           .library = library_id,
+                           .node_type = item_is_folder ? "F" : "D",
+                           .display_name = display_name,
+                           .first = first,
+                           .parent_version = parent_version};
+  sql::ExecResult r = InsertFolderItem(*db_, link);
   if (!r.ok()) return {DatabaseError(r), 0};
   if (tail) {
     r = db_->Execute("UPDATE FOLDER_ITEM SET NEXT = ? WHERE SYSTEM_ID = ?",
@@ -718,16 +732,12 @@ AddItemResult Document::AddItem(const std::string& item_library, long long item_
     // As a DM server does, the item's own library gets a copy of the link, so that the item's
     // parents can be read there. The link itself stands; a copy that cannot be written now is
     // made by the next sort of the folder.
-    WriteRemoteCopy(item_index, *item_db, id, item_number, item_is_folder ? "F" : "D",
-                    display_name, first, parent_version);
+    WriteRemoteCopy(item_index, *item_db, link);
   }
   return {Status::Ok(), received};
 }
 
-void Document::WriteRemoteCopy(int item_index, sql::Database& item_db, long long link_id,
-                               long long item_number, const std::string& node_type,
-                               const std::string& display_name, bool first,
-                               std::optional<long long> parent_version) {
+void Document::WriteRemoteCopy(int item_index, sql::Database& item_db, const FolderItemRow& link) {
   ReferenceRows& item_rows = server_->reference_rows(item_index);
   std::optional<long long> parent_lib;
   std::optional<long long> own_lib;
@@ -745,19 +755,15 @@ void Document::WriteRemoteCopy(int item_index, sql::Database& item_db, long long
       QueryId(item_db,
               "SELECT COUNT(*) FROM FOLDER_ITEM WHERE PARENT = ? AND PARENT_LIBRARY = ? AND "
               "DOCNUMBER = ? AND LIBRARY = ?",
-              {Value::Integer(document_number_), Value::Integer(*parent_lib),
-               Value::Integer(item_number), Value::Integer(*own_lib)});
+              {Value::Integer(link.parent), Value::Integer(*parent_lib),
+               Value::Integer(link.document), Value::Integer(*own_lib)});
   if (!present || *present > 0) return;
-  const sql::ExecResult r = item_db.Execute(
-      "INSERT INTO FOLDER_ITEM (SYSTEM_ID, PARENT, DOCNUMBER, PARENT_LIBRARY, LIBRARY, "
-      "NODE_TYPE, DISPLAYNAME, NEXT, ISFIRST, REMOTE_SYSTEM_ID, PARENT_VERSION, VERSION_TYPE, "
-      "STATUS, FOLDERREMLIB_RO, FOLDERDOCNO_RO) VALUES (?, ?, ?, ?, ?, ?, ?, 0, ?, ?, ?, 'R', "
-      "0, 0, 0)",
-      {Value::Integer(id), Value::Integer(document_number_), Value::Integer(item_number),
-       Value::Integer(*parent_lib), Value::Integer(*own_lib), Value::Text(node_type),
-       Value::Text(display_name), Value::Text(first ? "Y" : "N"), Value::Integer(link_id),
-       parent_version ? Value::Integer(*parent_version) : Value::Null()});
-  if (r.ok()) tx.Commit();
+  FolderItemRow copy = link;
+  copy.system_id = id;
+  copy.parent_library = *parent_lib;
+  copy.library = *own_lib;
+  copy.remote_system_id = link.system_id;
+  if (InsertFolderItem(item_db, copy).ok()) tx.Commit();
 }
 
 std::vector<long long> Document::ParentFolders() {

@@ -16,6 +16,21 @@
 
 namespace sproutsmith::dmapi::local {
 
+// One FOLDER_ITEM row as a DM server writes it: the link of an item into a folder, or the
+// copy of a remote item's link in the item's own library.
+struct FolderItemRow {
+  long long system_id = 0;
+  long long parent = 0;
+  long long document = 0;
+  long long parent_library = 0;  // REMOTE_LIBRARIES ids, as the row's library lists them
+  long long library = 0;
+  std::string node_type;  // "F" or "D"
+  std::string display_name;
+  bool first = false;
+  std::optional<long long> remote_system_id;  // a copy's: the link's SYSTEM_ID
+  std::optional<long long> parent_version;
+};
+
 class Document {
  public:
   struct Column {
@@ -71,11 +86,8 @@ class Document {
   // REMOTE_LIBRARIES' id of this library (the own id when unlisted); nullopt when unreadable.
   std::optional<long long> OwnLibraryId();
   Status WriteRootObject();  // inside the caller's transaction
-  // The copy of a remote item's link in the item's own library.
-  void WriteRemoteCopy(int item_index, sql::Database& item_db, long long link_id,
-                       long long item_number, const std::string& node_type,
-                       const std::string& display_name, bool first,
-                       std::optional<long long> parent_version);
+  // The copy of a remote item's `link` in the item's own library.
+  void WriteRemoteCopy(int item_index, sql::Database& item_db, const FolderItemRow& link);
 
   std::shared_ptr<Server> server_;
   int library_;
