@@ -70,7 +70,7 @@ enum class Repair {
 };
 
 // Whether a failed CheckFusion asks the operator to end the program. The running-node
-// bookkeeping runs at program end too, where the question makes no sense.
+// bookkeeping stays quiet: it also runs while the program ends.
 enum class OnFailure { kAskToExit, kQuiet };
 
 // How the guard of an operation tells that no library object is connected.
