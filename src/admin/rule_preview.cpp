@@ -71,7 +71,7 @@ class Preview {
     if (out.matched == 0) {
       dmapi::SqlObject* sql = conn_.sql();
       const int code = sql != nullptr ? sql->GetSQLErrorCode() : 0;
-      if (code != 0 && code != 9) {
+      if (!dm::SqlSucceeded(code)) {
         out.problem = "the statement failed with SQL error " + Number(code) + " (" +
                       Trim(sql->ErrDescription()) + ")";
         return out;

@@ -73,12 +73,8 @@ void LibraryTree::ExpandBody(LibraryNode& node) {
 }
 
 bool LibraryTree::RightsRefused(const std::string& library) {
-  dmapi::Library* lib = connection_.library();
-  if (lib == nullptr) return true;
-  if (lib->PrimaryGroupId() == dmapi::kSupervisorsGroup) return false;
-  if (lib->HasRight(dmapi::kRightManageRootFolders) && lib->HasRight(dmapi::kRightCreateFolder)) {
-    return false;
-  }
+  if (connection_.library() == nullptr) return true;
+  if (connection_.MayManageFolders()) return false;
   const std::string message = "Error: " + connection_.UserId() +
                               " does not have rights to manage folders in library " + library;
   // Also logged: an unattended run shows no box, and the log is all its operator reads.

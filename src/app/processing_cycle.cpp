@@ -357,8 +357,7 @@ void ProcessingCycle::RunRuleBody(size_t library_index, size_t rule_index) {
   const std::string library = library_node.text;
 
   if (!connection.ConnectLibrary(library)) {
-    log.AddLog("Error: Unable to connect to library " + library);
-    log.Separator();
+    log.AddLogAndSeparator("Error: Unable to connect to library " + library);
     library_node.checked = false;
     RuleOutcome(rule_outcome::kLibraryFailed, "Error: Unable to connect to library " + library);
     return;
@@ -379,20 +378,17 @@ void ProcessingCycle::RunRuleBody(size_t library_index, size_t rule_index) {
   const std::string& email_library = rule[Key::kEmailLibrary];
   const std::string site = UCase(c.state.SiteName);
   if (!email_name.empty() && !email_library.empty()) {
-    log.AddLog("Override library for rule " + rule_name + " folder " + email_name + " is " +
-               email_library);
-    log.Separator();
+    log.AddLogAndSeparator("Override library for rule " + rule_name + " folder " + email_name +
+                           " is " + email_library);
   } else if (index == 1 && (text::Left(site, 5) == "TAVI " || text::Left(site, 9) == "BELLWICK ")) {
     const std::string warning =
         "Warning: There were no entries found in the QUIL_SETTINGS table for RULE_EMAIL_NAME "
         "and/or RULE_EMAIL_LIBRARY for rule " +
         rule_name + " in library " + library;
-    log.AddLog(warning);
-    log.Separator();
+    log.AddLogAndSeparator(warning);
     if (c.ShowMessage(warning + " - do you want to continue anyway?", MessageStyle::kYesNo) !=
         runtime::Answer::kYes) {
-      log.AddLog("Processing canceled for library " + library);
-      log.Separator();
+      log.AddLogAndSeparator("Processing canceled for library " + library);
       RuleOutcome(rule_outcome::kSkipped, "Processing canceled for library " + library);
       return;
     }
@@ -430,8 +426,7 @@ bool ProcessingCycle::LibraryUsable(LibraryNode& node, const std::string& librar
   if (!connection.MayManageFolders()) {
     const std::string refusal = "Error: " + connection.UserId() +
                                 " does not have rights to manage folders in library " + library;
-    log.AddLog(refusal);
-    log.Separator();
+    log.AddLogAndSeparator(refusal);
     node.checked = false;
     RuleOutcome(rule_outcome::kLibraryFailed, refusal);
     return false;
@@ -441,8 +436,7 @@ bool ProcessingCycle::LibraryUsable(LibraryNode& node, const std::string& librar
     if (present) return false;
     const std::string message =
         std::string("Error: Unable to locate ") + table + " table in library " + library;
-    log.AddLog(message);
-    log.Separator();
+    log.AddLogAndSeparator(message);
     node.checked = false;
     RuleOutcome(rule_outcome::kLibraryFailed, message);
     return true;
@@ -490,11 +484,10 @@ bool ProcessingCycle::HeldByAnotherComputer(const std::string& rule, const std::
   last_running_node_library_ = library;
   if (held) {
     if (new_library) {
-      p_.context.log.AddLog(
+      p_.context.log.AddLogAndSeparator(
           "It appears that another machine is already running "
           "QUIL_SPROUTSMITH against rule " +
           rule + " in library " + library + " - will skip this rule");
-      p_.context.log.Separator();
     }
     return true;
   }
@@ -507,8 +500,8 @@ std::string ProcessingCycle::ChooseReuse(const std::string& rule, std::string* s
       ChooseReusedStatement(p_.rules, p_.connection.LibraryName(), rule, saved);
   saved_index_ = choice.index;
   if (!choice.statement.empty()) {
-    p_.context.log.AddLog("Using the existing saved SQL statement for this run of rule " + rule);
-    p_.context.log.Separator();
+    p_.context.log.AddLogAndSeparator(
+        "Using the existing saved SQL statement for this run of rule " + rule);
   }
   return choice.statement;
 }
@@ -571,8 +564,8 @@ void ProcessingCycle::Compile(rules::RuleRecord& rule, CheckNode& node, const st
     }
   }
   if (intake.matched > 0) {
-    p_.context.log.AddLog("No new folders to process for this rule in library " + library);
-    p_.context.log.Separator();
+    p_.context.log.AddLogAndSeparator("No new folders to process for this rule in library " +
+                                      library);
   } else {
     NothingSelected(node, rule.Name(), library, compiled.selection.saved_index);
   }
@@ -640,10 +633,10 @@ void ProcessingCycle::ProcessRows(const rules::RuleRecord& rule, const std::stri
     log.Separator();
     bool row_failed = outcome.failed;
     if (!p_.connection.CommitHeld(library) && !outcome.lost) {
-      log.AddLog("Error: The changes of row #" + Format(r, "#0") + " of rule " + rule.Name() +
-                 " could not be written to the library - the rule stops here and the next "
-                 "cycle does the row again");
-      log.Separator();
+      log.AddLogAndSeparator(
+          "Error: The changes of row #" + Format(r, "#0") + " of rule " + rule.Name() +
+          " could not be written to the library - the rule stops here and the next "
+          "cycle does the row again");
       outcome.lost = true;
     }
     if (outcome.lost) {
@@ -680,8 +673,7 @@ bool ProcessingCycle::LibraryBusyStopsRule(const std::string& rule) {
   const std::string message = "Error: Library " + library +
                               " is busy (another program holds a write lock) - rule " + rule +
                               " stops here and the next cycle tries again";
-  p_.context.log.AddLog(message);
-  p_.context.log.Separator();
+  p_.context.log.AddLogAndSeparator(message);
   RuleOutcome(rule_outcome::kLibraryBusy, message);
   return true;
 }
@@ -702,8 +694,7 @@ void ProcessingCycle::NothingSelected(CheckNode& node, const std::string& rule,
     // The entry holds the failing statement, re-used or built now: never re-use it.
     const int entry = saved_index_ > 0 ? saved_index_ : built_entry;
     if (entry > 0 && entry <= p_.rules.SavedCount()) {
-      log.AddLog("NOT saving the SQL statement from this run of rule " + rule);
-      log.Separator();
+      log.AddLogAndSeparator("NOT saving the SQL statement from this run of rule " + rule);
       p_.rules.Saved(entry).statement.clear();
     }
   }
@@ -717,8 +708,7 @@ void ProcessingCycle::EndOfGo() {
   if (total_seconds_ > 0) {
     message += " (total time: " + Format(total_seconds_, "#0") + " seconds)";
   }
-  c.log.AddLog(message);
-  c.log.Separator();
+  c.log.AddLogAndSeparator(message);
   if (c.state.HasSwitch("/G")) {
     ShowStatusLabel(c, message);
   } else {

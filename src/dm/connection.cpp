@@ -9,6 +9,7 @@ namespace sproutsmith::dm {
 
 using runtime::MessageStyle;
 using text::Format;
+using text::Number;
 using text::UCase;
 
 namespace {
@@ -327,7 +328,7 @@ void Connection::LearnOwner(CachedLibrary& cached, const std::string& name,
     facts_.LibraryOwner = owner;
     cached.owner = owner;
   }
-  log().AddLog("SQL Database_Engine value is " + Format(facts_.DatabaseEngine, "#0"));
+  log().AddLog("SQL Database_Engine value is " + Number(facts_.DatabaseEngine));
   log().Separator();
   log().AddLog("SQL Database Owner is " + facts_.LibraryOwner);
   log().Separator();

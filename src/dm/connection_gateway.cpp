@@ -15,6 +15,7 @@ namespace sproutsmith::dm {
 
 using runtime::MessageStyle;
 using text::Format;
+using text::Number;
 using text::StartsWithNoCase;
 
 namespace {
@@ -256,7 +257,7 @@ bool Connection::RunSQLBody(std::string_view sql_text) {
       ReportServerInterfaceError();
     } else {
       if (code == sql::kBusyCode) busy_library_ = library;
-      std::string message = "SQL Error #" + Format(code, "#0");
+      std::string message = "SQL Error #" + Number(code);
       const std::string description = StripDriverPrefixes(sql_->ErrDescription());
       if (!description.empty()) message += " (" + description + ")";
       message += " encountered in library " + library;
@@ -268,9 +269,9 @@ bool Connection::RunSQLBody(std::string_view sql_text) {
     const long long affected = std::llabs(sql_->GetRowsAffected());
     const long long returned = std::llabs(sql_->GetRowCount());
     if (affected != 0) {
-      log().AddLog(done + " with " + Format(affected, "#0") + " row(s) processed.");
+      log().AddLog(done + " with " + Number(affected) + " row(s) processed.");
     } else if (returned != 0) {
-      log().AddLog(done + " with " + Format(returned, "#0") + " row(s) returned.");
+      log().AddLog(done + " with " + Number(returned) + " row(s) returned.");
       sql_->MoveFirst();
     } else if (StartsWithNoCase(final_text, "INSERT") || StartsWithNoCase(final_text, "UPDATE") ||
                StartsWithNoCase(final_text, "DELETE")) {
@@ -285,7 +286,7 @@ bool Connection::RunSQLBody(std::string_view sql_text) {
   log().Separator();
   const long long elapsed = context_.clock.Now().ToEpochSeconds() - start.ToEpochSeconds();
   if (elapsed > 1) {
-    log().AddLog("Note: Execution took " + Format(elapsed, "#0") + " second(s) to complete");
+    log().AddLog("Note: Execution took " + Number(elapsed) + " second(s) to complete");
     log().Separator();
   }
   return true;

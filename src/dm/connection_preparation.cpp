@@ -8,7 +8,7 @@
 namespace sproutsmith::dm {
 
 using runtime::MessageStyle;
-using text::Format;
+using text::Number;
 using text::UCase;
 
 bool Connection::CheckSQLSettings(std::string_view target) {
@@ -209,7 +209,7 @@ void Connection::AddSecurityReason() {
   if (key > 0) {
     RunStatement(
         "INSERT INTO [OWNER].SEC_REASON (CODE, DESCRIPTION, SYSTEM_ID) VALUES(98,'ARBORLINE'," +
-        Format(key, "#0") + ")");
+        Number(key) + ")");
   } else {
     log().AddLog("Error: Unable to retrieve System_ID for inserting new row - cannot continue.");
     log().Separator();
@@ -260,7 +260,7 @@ void Connection::AddFolderLastUpdate(CachedLibrary& c) {
       "INSERT INTO [OWNER].DOCSCOLUMN (SYSTEM_ID, TBNAME, FTBNAME, FCOLNAME, CREATOR, "
       "PROTECTED, VISIBLEINLIST, USER_MODIFIABLE, USER_ADDED, REQUIRED, ALLUPPER, ALLOWNULLS, "
       "OBJECTTYPE, CMSKEY, KEYGROUP, COLNAME, PROMPT, CMSTYPE, COL_LENGTH) VALUES (" +
-      Format(key, "#0") +
+      Number(key) +
       ", 'FOLDER',  '', '', '[OWNER]', 'N', 'Y', 'Y', 'Y', 'N', 'N', 'Y', "
       "'EDIT', 'N', '', 'LAST_UPDATE', 'LAST_UPDATE',8, 0)");
   RunStatement("UPDATE [OWNER].FOLDER SET LAST_UPDATE = GETUTCDATE() WHERE PATH LIKE 'ARBORLINE%'");

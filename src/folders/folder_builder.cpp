@@ -15,13 +15,12 @@
 namespace sproutsmith::folders {
 
 using rules::RuleKey;
-using text::Format;
+using text::Number;
+using text::Quoted;
 using text::Trim;
 using text::UCase;
 
 namespace {
-
-std::string N(long long n) { return Format(n, "#0"); }
 
 // PROFILE.DOCNAME holds this many characters; a longer name is refused by the DM server.
 constexpr long kMaxFolderName = 240;
@@ -50,18 +49,16 @@ bool FolderBuilder::Storable(const RuleRun& run, const rules::SourceRow& row, co
                              int number) {
   log::Log& log = context_.log;
   const std::string refused =
-      "Error: Row #" + N(number) + " of rule " + run.rule.Name() + " is not processed - ";
+      "Error: Row #" + Number(number) + " of rule " + run.rule.Name() + " is not processed - ";
   if (plan == nullptr) {
     // A NUL cuts every statement the value goes into: the row would half-build.
     for (size_t c = 0; c < row.values.size(); ++c) {
       if (row.values[c].find('\0') == std::string::npos) continue;
-      log.AddLog(refused + "its column " + row.headings[c] + " holds a NUL character");
-      log.Separator();
+      log.AddLogAndSeparator(refused + "its column " + row.headings[c] + " holds a NUL character");
       return false;
     }
     if (row.email.find('\0') != std::string::npos) {
-      log.AddLog(refused + "its e-mail address holds a NUL character");
-      log.Separator();
+      log.AddLogAndSeparator(refused + "its e-mail address holds a NUL character");
       return false;
     }
     return true;
@@ -71,9 +68,9 @@ bool FolderBuilder::Storable(const RuleRun& run, const rules::SourceRow& row, co
         CollapseSpaces(Trim(plan->level_names[static_cast<size_t>(level - 1)]));
     const long length = text::CharacterCount(name);
     if (length <= kMaxFolderName) continue;
-    log.AddLog(refused + "the folder name of its level " + N(level) + " is " + N(length) +
-               " characters long (at most " + N(kMaxFolderName) + "): " + Quoted(name));
-    log.Separator();
+    log.AddLogAndSeparator(refused + "the folder name of its level " + Number(level) + " is " +
+                           Number(length) + " characters long (at most " + Number(kMaxFolderName) +
+                           "): " + Quoted(name));
     return false;
   }
   return true;
@@ -93,12 +90,12 @@ RowOutcome FolderBuilder::ProcessRow(const RuleRun& run, rules::PendingRow& row,
     const std::string name = Trim(plan->level_names[static_cast<size_t>(level - 1)]);
     if (name.empty()) {
       if (level == plan->LevelCount()) {
-        log.AddLog("Folder level " + N(level) +
+        log.AddLog("Folder level " + Number(level) +
                    " is blank - will not create any more folders for this item");
         break;
       }
       if (level == 1) {
-        log.AddLog("Folder level " + N(level) +
+        log.AddLog("Folder level " + Number(level) +
                    " is blank - will not create any folders for this item");
         return outcome;
       }
@@ -127,21 +124,19 @@ std::string FolderBuilder::ItemLibrary(const RuleRun& run, const std::string& na
   log::Log& log = context_.log;
   const std::string& email_name = run.rule[RuleKey::kEmailName];
   const std::string& email_library = run.rule[RuleKey::kEmailLibrary];
-  log.AddLog("Comparing folder name '" + name + "' with '" + email_name + "' with library " +
-             email_library);
-  log.Separator();
+  log.AddLogAndSeparator("Comparing folder name '" + name + "' with '" + email_name +
+                         "' with library " + email_library);
   if (UCase(Trim(email_name)) != UCase(Trim(name)) || email_library.empty()) return run.library;
-  log.AddLog("Setting library for folder \"" + email_name + "\" to " + email_library);
-  log.Separator();
+  log.AddLogAndSeparator("Setting library for folder \"" + email_name + "\" to " + email_library);
   return email_library;
 }
 
 bool FolderBuilder::CommitRow(const RuleRun& run, int number, RowOutcome& outcome) {
   if (connection_.CommitHeld(run.library)) return true;
-  context_.log.AddLog("Error: The changes of row #" + N(number) + " of rule " + run.rule.Name() +
-                      " could not be written to the library - the rule stops here and the next "
-                      "cycle does the row again");
-  context_.log.Separator();
+  context_.log.AddLogAndSeparator(
+      "Error: The changes of row #" + Number(number) + " of rule " + run.rule.Name() +
+      " could not be written to the library - the rule stops here and the next "
+      "cycle does the row again");
   outcome.lost = true;
   return false;
 }
@@ -182,7 +177,7 @@ bool FolderBuilder::BuildLevel(const RuleRun& run, rules::PendingRow& row, int n
 
   ++outcome.folders_added;
   context_.options.LabelAdded =
-      N(static_cast<long long>(text::Val(context_.options.LabelAdded)) + 1);
+      Number(static_cast<long long>(text::Val(context_.options.LabelAdded)) + 1);
   if (context_.state.CancelRequested) {
     // The folder's own steps have not run: the next cycle finishes the row.
     outcome.interrupted = true;
@@ -232,67 +227,62 @@ void FolderBuilder::SetMetadata(const RuleRun& run, const RowPlan& plan, int lev
     set += (set.empty() ? "" : ", ") + plan.document_type_clause;
   }
   if (set.empty()) {
-    log.AddLog("Warning: Unable to identify folder profile metadata from input value(s)");
-    log.Separator();
+    log.AddLogAndSeparator(
+        "Warning: Unable to identify folder profile metadata from input value(s)");
     return;
   }
   if (UCase(item_library) != UCase(run.library)) {
     // The values are record numbers of the processed library: in another library they would
     // name other rows, and the folder's number there names another document.
-    log.AddLog("Warning: Not setting folder profile metadata for folder #" + N(folder) +
-               " - it lives in library " + item_library);
-    log.Separator();
+    log.AddLogAndSeparator("Warning: Not setting folder profile metadata for folder #" +
+                           Number(folder) + " - it lives in library " + item_library);
     return;
   }
   dm::Reconnect back(connection_);
   connection_.ConnectLibrary(run.library);
-  log.AddLog("Updating folder profile metadata from input value(s) in library " +
-             connection_.LibraryName());
-  log.Separator();
+  log.AddLogAndSeparator("Updating folder profile metadata from input value(s) in library " +
+                         connection_.LibraryName());
   long long affected = 0;
-  connection_.RunStatement("UPDATE [OWNER].PROFILE SET " + set + " WHERE DOCNUMBER = " + N(folder),
-                           &affected);
+  connection_.RunStatement(
+      "UPDATE [OWNER].PROFILE SET " + set + " WHERE DOCNUMBER = " + Number(folder), &affected);
   if (affected == 0) {
-    log.AddLog("Warning: Unable to set folder profile metadata from input value(s)");
-    log.Separator();
+    log.AddLogAndSeparator("Warning: Unable to set folder profile metadata from input value(s)");
   }
 }
 
 void FolderBuilder::SetEmailAddress(const std::string& address, long long folder) {
   log::Log& log = context_.log;
   const std::string quoted = dm::SqlQuote(address);
-  const std::string current = Trim(
-      connection_
-          .ReadFirstRow("SELECT PD_ADDRESSEE FROM [OWNER].PROFILE WHERE DOCNUMBER = " + N(folder))
-          .Text(1));
+  const std::string current =
+      Trim(connection_
+               .ReadFirstRow("SELECT PD_ADDRESSEE FROM [OWNER].PROFILE WHERE DOCNUMBER = " +
+                             Number(folder))
+               .Text(1));
   if (!current.empty()) return;
   const dm::FirstRow count = connection_.ReadFirstRow(
       "SELECT COUNT(*) FROM [OWNER].PROFILE WHERE PD_ADDRESSEE = '" + quoted + "'");
   if (count.succeeded && count.Number(1) == 0) {
-    log.AddLog("Setting eMail address for this folder to " + Quoted(address));
-    log.Separator();
+    log.AddLogAndSeparator("Setting eMail address for this folder to " + Quoted(address));
     connection_.RunStatement("UPDATE [OWNER].PROFILE SET PD_ADDRESSEE = '" + quoted +
-                             "' WHERE DOCNUMBER = " + N(folder));
+                             "' WHERE DOCNUMBER = " + Number(folder));
   } else {
-    log.AddLog("Cannot set the eMail address for this folder to " + Quoted(address) +
-               " - the address is currently assigned to another item in library " +
-               connection_.LibraryName());
-    log.Separator();
+    log.AddLogAndSeparator("Cannot set the eMail address for this folder to " + Quoted(address) +
+                           " - the address is currently assigned to another item in library " +
+                           connection_.LibraryName());
   }
 }
 
 void FolderBuilder::SetAuthor(long long folder) {
-  const dm::FirstRow author =
-      connection_.ReadFirstRow("SELECT AUTHOR FROM [OWNER].PROFILE WHERE DOCNUMBER = " + N(folder));
+  const dm::FirstRow author = connection_.ReadFirstRow(
+      "SELECT AUTHOR FROM [OWNER].PROFILE WHERE DOCNUMBER = " + Number(folder));
   if (!author.succeeded || author.Number(1) != 0) return;
   const std::string user = connection_.UserId();
-  context_.log.AddLog("Author is not set - changing author for document #" + N(folder) + " to " +
-                      user);
-  context_.log.Separator();
+  context_.log.AddLogAndSeparator("Author is not set - changing author for document #" +
+                                  Number(folder) + " to " + user);
   connection_.RunStatement(
       "UPDATE [OWNER].PROFILE SET AUTHOR = (SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = "
       "'" +
-      dm::SqlQuote(user) + "') WHERE DOCNUMBER = " + N(folder));
+      dm::SqlQuote(user) + "') WHERE DOCNUMBER = " + Number(folder));
 }
 
 void FolderBuilder::Workspaces(const RuleRun& run, const RowPlan& plan, int level, long long folder,
@@ -311,8 +301,8 @@ void FolderBuilder::Workspaces(const RuleRun& run, const RowPlan& plan, int leve
        .people_value = plan.people_link_value,
        .group_value = plan.group_link_value,
        .group = rule[RuleKey::kWorkspaceGroup]});
-  log.AddLog("Workspace users to process: " + N(static_cast<long long>(users.size())));
-  log.Separator();
+  log.AddLogAndSeparator("Workspace users to process: " +
+                         Number(static_cast<long long>(users.size())));
   if (!users.empty()) {
     std::string workspace = rule[RuleKey::kWorkspaceName];
     if (workspace.empty()) {
@@ -331,15 +321,15 @@ void FolderBuilder::Workspaces(const RuleRun& run, const RowPlan& plan, int leve
     } else if (workspace.empty()) {
       log.AddLog("Warning: Workspace level reached for this document - Workspace name is not set");
     } else {
-      log.SetStatus("Processing " + N(static_cast<long long>(users.size())) +
+      log.SetStatus("Processing " + Number(static_cast<long long>(users.size())) +
                     " subscription(s) for item " + Quoted(name) + " to Workspace " +
                     Quoted(workspace));
       log.Separator();
       for (const std::string& user : users) {
-        log.SetStatus("Processing workspace functions (level " + N(level) + ") on folder " +
+        log.SetStatus("Processing workspace functions (level " + Number(level) + ") on folder " +
                       Quoted(name) + "\r\n to workspace " + Quoted(workspace) +
                       " for Author-related user " + user + " from folder library " + item_library +
-                      " #" + N(folder));
+                      " #" + Number(folder));
         log.Separator();
         workspaces_.AddToWorkspace(name, folder, user, workspace, item_library);
       }
@@ -362,9 +352,9 @@ void FolderBuilder::RecordRow(const RuleRun& run, const rules::PendingRow& row,
   }
   if (outcome.failed || outcome.interrupted) {
     // A recorded row is never selected again: its missing folders would never be built.
-    context_.log.AddLog("Warning: Not recording this row of rule " + run.rule.Name() +
-                        " - its folders are incomplete and the next cycle finishes them");
-    context_.log.Separator();
+    context_.log.AddLogAndSeparator(
+        "Warning: Not recording this row of rule " + run.rule.Name() +
+        " - its folders are incomplete and the next cycle finishes them");
     return;
   }
   if (tracking_.RecordProcessedRow(row.row, run.rule.Name(), run.library, outcome.level_left,

@@ -20,6 +20,8 @@ namespace sproutsmith::folders {
 
 using rules::RuleKey;
 using text::Format;
+using text::Number;
+using text::Quoted;
 using text::Trim;
 using text::UCase;
 
@@ -30,8 +32,7 @@ std::string SaveFailure(const Status& status, const std::string& object) {
   const std::string failure =
       "Unable to save the " + object + " object for this folder - cannot continue";
   if (status.code == 0) return "Error: " + failure;
-  return "Error: #" + Format(static_cast<long long>(status.code), "#0") + " " + status.text +
-         " - " + failure;
+  return "Error: #" + Number(status.code) + " " + status.text + " - " + failure;
 }
 
 bool NamesAForm(const std::string& form) {
@@ -76,7 +77,7 @@ class Creation {
   long long Resume(long long number) {
     const std::string library = conn_.LibraryName();
     if (!HasRights(library)) return 0;
-    const std::string n = Format(number, "#0");
+    const std::string n = Number(number);
     log_.AddLog("Opening folder object #" + n + " in library " + library);
     folder_ = conn_.session()->OpenFolder(number, library);
     if (!folder_) {
@@ -103,8 +104,8 @@ class Creation {
     if (conn_.MayManageFolders(public_ && r_.place.parent == 0)) return true;
     std::string user = conn_.UserId();
     if (auto found = conn_.session()->FindUser(user)) user = found->Name();
-    log_.AddLog("Error: " + user + " does not have rights to manage folders in library " + library);
-    log_.Separator();
+    log_.AddLogAndSeparator("Error: " + user +
+                            " does not have rights to manage folders in library " + library);
     return false;
   }
 
@@ -112,14 +113,12 @@ class Creation {
     const std::string& name = r_.name;
     log_.SetStatus("Creating folder " + Quoted(name) + " in library " + library);
     log_.Separator();
-    log_.AddLog("Parent: " + Format(r_.place.parent, "#0"));
+    log_.AddLog("Parent: " + Number(r_.place.parent));
     log_.AddLog("Form:   " + form_);
-    log_.AddLog("Rule:   " + Quoted(rule_.Name()));
-    log_.Separator();
+    log_.AddLogAndSeparator("Rule:   " + Quoted(rule_.Name()));
     author_source_ = rule_[RuleKey::kAuthorSource].empty() ? std::string("PROFILE")
                                                            : rule_[RuleKey::kAuthorSource];
-    log_.AddLog("Author source is " + author_source_);
-    log_.Separator();
+    log_.AddLogAndSeparator("Author source is " + author_source_);
 
     folder_ = conn_.session()->NewFolder();
     log_.AddLog("Creating folder object " + Quoted(name) + " in library " + library);
@@ -127,8 +126,7 @@ class Creation {
       log_.AddLog("Error: Unable to create new folder " + Quoted(name) + " in " + r_.place.library);
       return false;
     }
-    log_.AddLog("Setting Folder Name to " + Quoted(name));
-    log_.Separator();
+    log_.AddLogAndSeparator("Setting Folder Name to " + Quoted(name));
     folder_->SetName(name);
     folder_->SetDescription(name);
     // A public first level is marked before the first save, which then writes the public
@@ -137,18 +135,15 @@ class Creation {
     if (public_ && r_.level == 1) folder_->MarkPublic();
     if (!NamesAForm(form_)) return true;
 
-    log_.AddLog("Saving Folder to change form to " + form_);
-    log_.Separator();
+    log_.AddLogAndSeparator("Saving Folder to change form to " + form_);
     const dmapi::SaveResult saved = folder_->Save(form_, static_cast<int>(error_mode_));
     if (!saved.status.ok()) {
-      log_.AddLog("Error: Code #" + Format(static_cast<long long>(saved.status.code), "#0") + " (" +
-                  saved.status.text + ")");
-      log_.Separator();
+      log_.AddLogAndSeparator("Error: Code #" + Number(saved.status.code) + " (" +
+                              saved.status.text + ")");
     } else {
       saved_number_ = saved.document_number;
-      const std::string number = Format(saved.document_number, "#0");
-      log_.AddLog("Folder saved as #" + number);
-      log_.Separator();
+      const std::string number = Number(saved.document_number);
+      log_.AddLogAndSeparator("Folder saved as #" + number);
       conn_.RunStatement(
           "UPDATE [OWNER].PROFILE SET FORM = (SELECT SYSTEM_ID FROM [OWNER].FORMS WHERE "
           "FORM_NAME = '" +
@@ -175,8 +170,8 @@ class Creation {
                            : "Setting column " + column + " to " + value);
     const Status status = profile_->SetValue(column, value);
     if (status.ok()) return;
-    log_.AddLog("Error #" + Format(static_cast<long long>(status.code), "#0") + " (" + status.text +
-                ") setting column " + column);
+    log_.AddLog("Error #" + Number(status.code) + " (" + status.text + ") setting column " +
+                column);
     profile_->SetNull(column);
     log_.AddLog("Notice: Setting " + column + " to Null because original value is invalid");
   }
@@ -212,7 +207,7 @@ class Creation {
       } else {
         // Lookup values are record numbers of the parent's library: in this one they would
         // name other clients and matters.
-        log_.AddLog("Not copying the profile values of parent #" + Format(r_.place.parent, "#0") +
+        log_.AddLog("Not copying the profile values of parent #" + Number(r_.place.parent) +
                     " in library " + r_.place.parent_library + " into library " + r_.place.library);
       }
     }
@@ -247,8 +242,7 @@ class Creation {
       }
     }
     log_.AddLog("Form for this folder is: " + form_);
-    log_.AddLog("Library for this folder is: " + r_.place.library);
-    log_.Separator();
+    log_.AddLogAndSeparator("Library for this folder is: " + r_.place.library);
 
     for (const auto& [column, value] : defaults) {
       if (UCase(column) == "DOCNAME") continue;
@@ -268,15 +262,15 @@ class Creation {
       }
     }
 
-    log_.AddLog("Saving profile object for folder " + Quoted(name) + " in library " + library);
-    log_.Separator();
+    log_.AddLogAndSeparator("Saving profile object for folder " + Quoted(name) + " in library " +
+                            library);
     const dmapi::SaveResult saved = profile_->Save();
     if (!saved.status.ok()) {
       log_.AddLog(SaveFailure(saved.status, "profile"));
       return false;
     }
     saved_number_ = saved.document_number;
-    const std::string number = Format(saved.document_number, "#0");
+    const std::string number = Number(saved.document_number);
     log_.AddLog("Document #" + number + " assigned to this folder in library " + library);
     log_.AddLog("Profile object saved to #" + number + " in library " + library);
     if (folder_->Name().empty() || folder_->Description().empty()) {
@@ -287,7 +281,7 @@ class Creation {
   }
 
   void ReadParentColumns(ColumnList& out) {
-    const std::string number = Format(r_.place.parent, "#0");
+    const std::string number = Number(r_.place.parent);
     const std::string& library = r_.place.parent_library;
     log_.AddLog("Opening profile object #" + number + " in library " + library);
     std::unique_ptr<dmapi::ProfileObject> parent =
@@ -306,7 +300,7 @@ class Creation {
 
   bool SaveFolder(const std::string& library) {
     const std::string& name = r_.name;
-    const std::string number = Format(profile_->DocumentNumber(), "#0");
+    const std::string number = Number(profile_->DocumentNumber());
     if (public_ && r_.level == 1) {
       log_.AddLog("Setting profile object #" + number + " for folder " + Quoted(name) +
                   " as Public in library " + library);
@@ -322,7 +316,7 @@ class Creation {
       log_.AddLog(SaveFailure(saved.status, "folder"));
       return false;
     }
-    log_.AddLog("Folder object saved to #" + Format(saved.document_number, "#0") + " in library " +
+    log_.AddLog("Folder object saved to #" + Number(saved.document_number) + " in library " +
                 library);
     return true;
   }
@@ -335,9 +329,8 @@ class Creation {
       log_.AddLog("Error: Document # is not set for folder " + Quoted(name) + " - cannot continue");
       return 0;
     }
-    log_.AddLog("Document #" + Format(number_, "#0") + " assigned to folder " + Quoted(name) +
-                " in library " + conn_.LibraryName());
-    log_.Separator();
+    log_.AddLogAndSeparator("Document #" + Number(number_) + " assigned to folder " + Quoted(name) +
+                            " in library " + conn_.LibraryName());
     return Finish();
   }
 
@@ -345,7 +338,7 @@ class Creation {
   // off, so that it ends up exactly as a folder made in one go.
   long long Finish() {
     const std::string& name = r_.name;
-    const std::string n = Format(number_, "#0");
+    const std::string n = Number(number_);
     if (!conn_.ConnectLibrary(r_.place.library)) {
       log_.AddLog("Error: unable to connect to Item_Library " + r_.place.library +
                   " - cannot continue");
@@ -357,16 +350,14 @@ class Creation {
                        dm::SqlQuote(rule_.Name()) + "' WHERE DOCNUMBER = " + n);
 
     if (public_ && r_.level == 1 && r_.place.parent == 0) {
-      log_.AddLog(
+      log_.AddLogAndSeparator(
           "Verifying Root_Object Display Name and Profile Document Name for Public Folder #" + n);
-      log_.Separator();
       conn_.RunStatement("UPDATE [OWNER].PROFILE SET DOCNAME = '" + dm::SqlQuote(name) +
                          "' WHERE DOCNUMBER = " + n);
       conn_.RunStatement("UPDATE [OWNER].ROOT_OBJECT SET DISPLAYNAME = '" + dm::SqlQuote(name) +
                          "' WHERE DOCNUMBER = " + n);
     } else {
-      log_.AddLog("Removing Root_Object Information (if it exists) for Folder #" + n);
-      log_.Separator();
+      log_.AddLogAndSeparator("Removing Root_Object Information (if it exists) for Folder #" + n);
       conn_.RunStatement("DELETE FROM [OWNER].ROOT_OBJECT WHERE DOCNUMBER = " + n);
     }
 
@@ -388,9 +379,8 @@ class Creation {
   // folder's profile row could not be written.
   bool PostParentValues() {
     const std::string& name = r_.name;
-    const std::string parent = Format(r_.place.parent, "#0");
-    log_.AddLog("Retrieving profile information from parent #" + parent);
-    log_.Separator();
+    const std::string parent = Number(r_.place.parent);
+    log_.AddLogAndSeparator("Retrieving profile information from parent #" + parent);
     const dm::FirstRow values = conn_.ReadFirstRow(
         "SELECT STORAGETYPE, PATH, RETENTION, FORM FROM [OWNER].PROFILE WHERE DOCNUMBER = " +
         parent);
@@ -416,15 +406,14 @@ class Creation {
         form_id = id;
       }
     }
-    log_.AddLog("Setting Additional profile columns for folder " + Quoted(name) + " from parent #" +
-                parent);
-    log_.Separator();
+    log_.AddLogAndSeparator("Setting Additional profile columns for folder " + Quoted(name) +
+                            " from parent #" + parent);
     long long posted = 0;
     conn_.RunStatement(
         "UPDATE [OWNER].PROFILE SET DOCNAME = '" + dm::SqlQuote(name) + "', FORM = " +
-            Format(form_id, "#0") + ", FULLTEXT = 'Y', STORAGETYPE = '" + dm::SqlQuote(storage) +
-            "', PATH = '" + dm::SqlQuote(path) + "', RETENTION = " + Format(retention, "#0") +
-            ", EMAIL_SENT = NULL, EMAIL_RECEIVED = NULL WHERE DOCNUMBER = " + Format(number_, "#0"),
+            Number(form_id) + ", FULLTEXT = 'Y', STORAGETYPE = '" + dm::SqlQuote(storage) +
+            "', PATH = '" + dm::SqlQuote(path) + "', RETENTION = " + Number(retention) +
+            ", EMAIL_SENT = NULL, EMAIL_RECEIVED = NULL WHERE DOCNUMBER = " + Number(number_),
         &posted);
     if (posted <= 0) {
       log_.AddLog("Error: Unable to post profile information for folder " + Quoted(name));
@@ -441,22 +430,22 @@ class Creation {
   }
 
   long long Link() {
-    const std::string n = Format(number_, "#0");
+    const std::string n = Number(number_);
     if (r_.place.parent != 0) {
       log_.SetStatus("Adding folder #" + n + " as subfolder under folder #" +
-                     Format(r_.place.parent, "#0"));
+                     Number(r_.place.parent));
       log_.Separator();
       // Linked by an earlier run that stopped: what follows a link still has to happen.
       if (!AddFolderItem(c_, conn_, Placed(), "F", rule_, /*complete_when_linked=*/true)) {
         log_.AddLog("Error: Unable to add folder item #" + n + " in library " + r_.place.library +
-                    " to folder #" + Format(r_.place.parent, "#0") + " in library " +
+                    " to folder #" + Number(r_.place.parent) + " in library " +
                     r_.place.parent_library);
         return 0;
       }
     }
     conn_.ConnectLibrary(r_.place.library);
-    log_.AddLog("Clearing Activitylog entries for folder #" + n + " generated by Arborline");
-    log_.Separator();
+    log_.AddLogAndSeparator("Clearing Activitylog entries for folder #" + n +
+                            " generated by Arborline");
     const text::DateTime today = c_.clock.Now();
     const std::string date_condition =
         conn_.facts().IsOracle()
@@ -467,8 +456,7 @@ class Creation {
                        "[OWNER].PEOPLE WHERE USER_ID = '" +
                        dm::SqlQuote(conn_.UserId()) + "')" + date_condition + "))");
     if (!rule_[RuleKey::kSecurity].empty() && conn_.library_state().HasNeedsSecuring) {
-      log_.AddLog("Clearing Palisade entry for folder #" + n);
-      log_.Separator();
+      log_.AddLogAndSeparator("Clearing Palisade entry for folder #" + n);
       conn_.RunStatement("DELETE FROM [OWNER].NEEDS_SECURING WHERE SID = " + n);
     }
     if (!c_.state.HasSwitch("/XR")) conn_.RefreshAllViews();
@@ -500,8 +488,8 @@ long long FindUnlinkedFolder(dm::Connection& conn, const std::string& name,
       .ReadFirstRow(
           "SELECT F.DOCNUMBER FROM [OWNER].PROFILE P, [OWNER].FOLDER F WHERE P.DOCNAME = '" +
           dm::SqlQuote(name) + "' AND F.DOCNUMBER = P.DOCNUMBER AND F.DOCNUMBER > " +
-          Format(above, "#0") + " AND (F.PATH = 'ARBORLINE " + dm::SqlQuote(rule.Name()) +
-          "' OR F.PATH IS NULL) AND F.DOCNUMBER <> " + Format(parent, "#0") +
+          Number(above) + " AND (F.PATH = 'ARBORLINE " + dm::SqlQuote(rule.Name()) +
+          "' OR F.PATH IS NULL) AND F.DOCNUMBER <> " + Number(parent) +
           " AND F.DOCNUMBER NOT IN (SELECT DOCNUMBER FROM [OWNER].FOLDER_ITEM) AND F.DOCNUMBER NOT "
           "IN (SELECT PARENT FROM [OWNER].FOLDER_ITEM) AND F.DOCNUMBER NOT IN (SELECT DOCNUMBER "
           "FROM "
@@ -557,7 +545,7 @@ long long FolderCreator::Create(const FolderRequest& original, const rules::Rule
   if (found < 0) return 0;
   Creation creation(context_, connection_, r, rule, error_mode);
   const std::string key = UCase(r.place.library) + "\n" + UCase(r.place.parent_library) + "\n" +
-                          Format(r.place.parent, "#0") + "\n" + UCase(CollapseSpaces(r.name));
+                          Number(r.place.parent) + "\n" + UCase(CollapseSpaces(r.name));
   last_place_ = key;
   // What became of the folder this call made or finished: one that is there but not done
   // is remembered until the row that began it finishes it.
@@ -570,10 +558,9 @@ long long FolderCreator::Create(const FolderRequest& original, const rules::Rule
     return result;
   };
   if (found > 0 && r.resume_above >= 0 && found > r.resume_above) {
-    log.AddLog("Folder " + Quoted(r.name) + " (#" + Format(found, "#0") +
-               ") was being made by an earlier run that stopped before finishing it - "
-               "finishing it now");
-    log.Separator();
+    log.AddLogAndSeparator("Folder " + Quoted(r.name) + " (#" + Number(found) +
+                           ") was being made by an earlier run that stopped before finishing it - "
+                           "finishing it now");
     return settle(creation.Resume(found));
   }
   if (LeftToEarlierRow(r, key, found)) return 0;
@@ -584,9 +571,9 @@ long long FolderCreator::Create(const FolderRequest& original, const rules::Rule
     if (const long long unlinked = FindUnlinkedFolder(connection_, CollapseSpaces(r.name), rule,
                                                       r.place.parent, r.resume_above);
         unlinked > 0) {
-      log.AddLog("Folder " + Quoted(r.name) + " was saved as folder #" + Format(unlinked, "#0") +
-                 " by an earlier run but never linked - linking it now");
-      log.Separator();
+      log.AddLogAndSeparator("Folder " + Quoted(r.name) + " was saved as folder #" +
+                             Number(unlinked) +
+                             " by an earlier run but never linked - linking it now");
       return settle(creation.Resume(unlinked));
     }
   }
@@ -605,18 +592,18 @@ bool FolderCreator::LeftToEarlierRow(const FolderRequest& r, const std::string& 
   if (earlier == unfinished_.end()) return false;
   const bool own = !r.row.empty() && earlier->second.row == r.row;
   if (own || (found != 0 && found != earlier->second.number)) return false;
-  context_.log.AddLog("Warning: Folder " + Quoted(r.name) +
-                      " that an earlier row began is not finished - this row waits for the next "
-                      "cycle");
-  context_.log.Separator();
+  context_.log.AddLogAndSeparator(
+      "Warning: Folder " + Quoted(r.name) +
+      " that an earlier row began is not finished - this row waits for the next "
+      "cycle");
   return true;
 }
 
 long long FolderCreator::Existing(const FolderRequest& r, const std::string& key, long long found) {
   unfinished_.erase(key);
   context_.log.AddLog(
-      "Folder " + Quoted(r.name) + " already exists as folder #" + Format(found, "#0") +
-      (r.place.parent != 0 ? " in parent folder #" + Format(r.place.parent, "#0") : std::string()));
+      "Folder " + Quoted(r.name) + " already exists as folder #" + Number(found) +
+      (r.place.parent != 0 ? " in parent folder #" + Number(r.place.parent) : std::string()));
   folder_existed_ = true;
   return found;
 }
@@ -648,8 +635,8 @@ bool FolderCreator::TopLevelConfirmed(const FolderRequest& r) {
     log.Separator();
     return false;
   }
-  log.AddLog("I will create a top-level folder named " + name + " in library " + library);
-  log.Separator();
+  log.AddLogAndSeparator("I will create a top-level folder named " + name + " in library " +
+                         library);
   return true;
 }
 

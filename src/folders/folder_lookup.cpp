@@ -11,7 +11,8 @@
 
 namespace sproutsmith::folders {
 
-using text::Format;
+using text::Number;
+using text::Quoted;
 using text::Trim;
 using text::UCase;
 
@@ -34,8 +35,6 @@ NameParse NameParse::Read(const std::string& text) {
 bool SearchesPublicFolders(const rules::RuleRecord& rule) {
   return rule.Number(rules::RuleKey::kCreatePublicFolders) == 1;
 }
-
-std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
 std::string CollapseSpaces(std::string name) {
   for (size_t at = name.find("  "); at != std::string::npos; at = name.find("  ", at)) {
@@ -105,7 +104,7 @@ FolderMatch FindFolder(dm::Connection& connection, const std::string& name, cons
         "FI.DOCNUMBER LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY "
         "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES PL ON PL.SYSTEM_ID = FI.PARENT_LIBRARY WHERE "
         "FI.NODE_TYPE = 'F' AND FI.PARENT = " +
-        Format(parent, "#0") + " AND PL.LIBRARY_NAME = '" + dm::SqlQuote(folder_library) +
+        Number(parent) + " AND PL.LIBRARY_NAME = '" + dm::SqlQuote(folder_library) +
         "' AND RL.LIBRARY_NAME = '" + dm::SqlQuote(item_library) +
         "' AND UPPER(PR.DOCNAME) LIKE '" + q + "'";
   } else {
@@ -165,28 +164,26 @@ class Lookup {
     std::string line =
         parent != 0
             ? "Checking for existence of a folder item named " + Quoted(name) +
-                  " in parent folder #" + Format(parent, "#0") + " in library " + here
+                  " in parent folder #" + Number(parent) + " in library " + here
             : "Checking for existence of a folder named " + Quoted(name) + " in library " + here;
     if (parse.count != 0) {
-      line += " parsing " + Format(static_cast<long long>(parse.count), "#0") + " character(s)";
+      line += " parsing " + Number(parse.count) + " character(s)";
     } else if (parse.UsesCharacters()) {
       line += " using parse character(s) " + Quoted(parse.characters);
     }
-    log.AddLog(line);
-    log.Separator();
+    log.AddLogAndSeparator(line);
 
-    log.AddLog("The folder name search will be on " + Quoted(SearchPattern(name, parse)));
-    log.Separator();
+    log.AddLogAndSeparator("The folder name search will be on " +
+                           Quoted(SearchPattern(name, parse)));
     if (parent == 0 && SearchesPublicFolders(rule_)) {
-      log.AddLog("The search will be for a Public Folder");
-      log.Separator();
+      log.AddLogAndSeparator("The search will be for a Public Folder");
     }
 
     const FolderMatch found =
         FindFolder(conn_, name, parse, parent, rule_, place.parent_library, place.library);
     if (found.number < 0) {
-      log.AddLog("Error: Unable to process SQL statement to locate the folder '" + name + "'");
-      log.Separator();
+      log.AddLogAndSeparator("Error: Unable to process SQL statement to locate the folder '" +
+                             name + "'");
       return -1;
     }
     if (found.codes.rows == 0 && parent == 0) LogDiagnostics(found.codes);
@@ -194,16 +191,15 @@ class Lookup {
     if (parent == 0 && found.number != 0 && !text::StartsWith(found.path, kStamp)) {
       conn_.RunStatement("UPDATE [OWNER].FOLDER SET PATH = 'ARBORLINE " +
                          dm::SqlQuote(rule_.Name()) +
-                         "' WHERE DOCNUMBER = " + Format(found.number, "#0"));
+                         "' WHERE DOCNUMBER = " + Number(found.number));
     }
 
     if (found.number != 0) {
-      log.AddLog("Folder #" + Format(found.number, "#0") + " found and will be used");
-      log.Separator();
+      log.AddLogAndSeparator("Folder #" + Number(found.number) + " found and will be used");
       if (parse.count != 0 && UCase(found.name) != UCase(name)) Rename(found, name, parent);
     } else if (parent != 0) {
       log.AddLog("Match on folder item " + Quoted(name) + " not found in parent folder #" +
-                 Format(parent, "#0") + " in library " + conn_.LibraryName());
+                 Number(parent) + " in library " + conn_.LibraryName());
     } else {
       log.AddLog("Top-level folder " + Quoted(name) + " not found in library " +
                  conn_.LibraryName());
@@ -217,37 +213,34 @@ class Lookup {
     log::Log& log = c_.log;
     log.Separator();
     log.AddLog("pSQL codes:");
-    log.AddLog("GetSQLErrorCode: " + Format(static_cast<long long>(codes.error_code), "#0"));
-    log.AddLog("ErrNumber:       " + Format(static_cast<long long>(codes.error_number), "#0"));
+    log.AddLog("GetSQLErrorCode: " + Number(codes.error_code));
+    log.AddLog("ErrNumber:       " + Number(codes.error_number));
     log.AddLog("ErrDescription:  " + codes.description);
-    log.AddLog("GetRowsAffected: " + Format(codes.rows_affected, "#0"));
-    log.AddLog("GetRowCount:     " + Format(codes.rows, "#0"));
-    log.Separator();
+    log.AddLog("GetRowsAffected: " + Number(codes.rows_affected));
+    log.AddLogAndSeparator("GetRowCount:     " + Number(codes.rows));
   }
 
   void Rename(const FolderMatch& found, const std::string& name, long long parent) {
     log::Log& log = c_.log;
-    const std::string number = Format(found.number, "#0");
+    const std::string number = Number(found.number);
     if (conn_.ConnectLibrary(found.item_library)) {
-      log.AddLog("Changing the profile name to " + Quoted(name) + " for folder #" + number +
-                 " in library " + conn_.LibraryName());
-      log.Separator();
+      log.AddLogAndSeparator("Changing the profile name to " + Quoted(name) + " for folder #" +
+                             number + " in library " + conn_.LibraryName());
       conn_.RunStatement("UPDATE [OWNER].PROFILE SET DOCNAME = '" + dm::SqlQuote(name) +
                          "' WHERE DOCNUMBER = " + number);
     }
     if (parent == 0) return;
     const std::string statement =
         "UPDATE [OWNER].FOLDER_ITEM SET DISPLAYNAME = '" + dm::SqlQuote(name) +
-        "' WHERE DOCNUMBER = " + number + " AND PARENT = " + Format(parent, "#0") +
+        "' WHERE DOCNUMBER = " + number + " AND PARENT = " + Number(parent) +
         " AND PARENT_LIBRARY = (SELECT SYSTEM_ID FROM [OWNER].REMOTE_LIBRARIES WHERE "
         "LIBRARY_NAME = '" +
         dm::SqlQuote(found.parent_library) +
         "') AND LIBRARY = (SELECT SYSTEM_ID FROM [OWNER].REMOTE_LIBRARIES WHERE LIBRARY_NAME = '" +
         dm::SqlQuote(found.item_library) + "')";
     auto rename_item = [&] {
-      log.AddLog("Changing the folder_item displayname to " + Quoted(name) + " for folder #" +
-                 number + " in library " + conn_.LibraryName());
-      log.Separator();
+      log.AddLogAndSeparator("Changing the folder_item displayname to " + Quoted(name) +
+                             " for folder #" + number + " in library " + conn_.LibraryName());
       conn_.RunStatement(statement);
     };
     if (conn_.ConnectLibrary(found.item_library)) rename_item();

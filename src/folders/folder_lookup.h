@@ -24,9 +24,6 @@ struct NameParse {
   bool UsesCharacters() const { return count == 0 && !characters.empty() && characters != "0"; }
 };
 
-// A name between double quotes, as the log lines show names.
-std::string Quoted(const std::string& name);
-
 // The name as the search sees it: runs of blanks made single.
 std::string CollapseSpaces(std::string name);
 

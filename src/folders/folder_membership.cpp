@@ -21,7 +21,7 @@
 namespace sproutsmith::folders {
 
 using rules::RuleKey;
-using text::Format;
+using text::Number;
 using text::UCase;
 
 namespace {
@@ -29,7 +29,7 @@ namespace {
 // Access a group needs to work in a folder it holds no trustee entry for.
 constexpr long long kGroupAccessNeeded = 127;
 
-std::string Number(long long n) { return Format(n, "#0"); }
+std::string Number(long long n) { return Number(n); }
 
 // The state of one link: the item's profile and the parent folder object live until it ends.
 class Membership {
@@ -103,9 +103,9 @@ class Membership {
                    library);
     log_.Separator();
     if (LinkRows() < 1) return false;
-    log_.AddLog("Folder_Item #" + Number(place_.number) + " in library " + place_.library +
-                " exists in folder #" + Number(place_.parent) + " in library " + library);
-    log_.Separator();
+    log_.AddLogAndSeparator("Folder_Item #" + Number(place_.number) + " in library " +
+                            place_.library + " exists in folder #" + Number(place_.parent) +
+                            " in library " + library);
     return true;
   }
 
@@ -116,9 +116,8 @@ class Membership {
     user_ = conn_.UserId();
     std::string group;
     if (!conn_.MayManageFolders(true, &group)) {
-      log_.AddLog("Error: " + user_ + " does not have rights to manage folders in library " +
-                  library);
-      log_.Separator();
+      log_.AddLogAndSeparator("Error: " + user_ +
+                              " does not have rights to manage folders in library " + library);
       return false;
     }
     max_items_to_sort_ = conn_.library_state().settings.MaxItemsToSort;
@@ -133,15 +132,14 @@ class Membership {
                 " AND APPLICATION = (SELECT SYSTEM_ID FROM [OWNER].APPS WHERE APPLICATION = "
                 "'FOLDER')")
             .Integer(1) == 0) {
-      log_.AddLog("Error: Parent folder #" + parent + " does not exist, or is not a folder, in " +
-                  "library " + library);
-      log_.Separator();
+      log_.AddLogAndSeparator("Error: Parent folder #" + parent +
+                              " does not exist, or is not a folder, in " + "library " + library);
       return false;
     }
     if (conn_.ReadFirstRow("SELECT COUNT(*) FROM [OWNER].FOLDER WHERE DOCNUMBER = " + parent)
             .Integer(1) == 0) {
-      log_.AddLog("Error: Parent folder #" + parent + " is not a folder in library " + library);
-      log_.Separator();
+      log_.AddLogAndSeparator("Error: Parent folder #" + parent + " is not a folder in library " +
+                              library);
       return false;
     }
 
@@ -163,9 +161,9 @@ class Membership {
         conn_.ReadFirstRow("SELECT UNIV_ACCESS FROM [OWNER].GROUPS WHERE GROUP_ID = '" +
                            dm::SqlQuote(group) + "'")
                 .Integer(1) <= kGroupAccessNeeded) {
-      log_.AddLog("Error: " + user_ + " does not have adequate rights to Parent folder #" + parent +
-                  " in library " + library);
-      log_.Separator();
+      log_.AddLogAndSeparator("Error: " + user_ +
+                              " does not have adequate rights to Parent folder #" + parent +
+                              " in library " + library);
       return false;
     }
 
@@ -262,9 +260,8 @@ class Membership {
     }
     const std::int64_t seconds = c_.clock.Now().ToEpochSeconds() - started;
     if (seconds > 1) {
-      log_.AddLog("Note: The initial parent folder processing time for document #" + doc + " was " +
-                  Number(seconds) + " second(s).");
-      log_.Separator();
+      log_.AddLogAndSeparator("Note: The initial parent folder processing time for document #" +
+                              doc + " was " + Number(seconds) + " second(s).");
     }
     return MayChange(*item_, conn_.UserId(), "document", place_.number);
   }
@@ -340,8 +337,8 @@ class Membership {
     if (!c_.state.HasSwitch("/RV")) conn_.RefreshAllViews();
     if (!sorting::SortFolders(c_, conn_, place_.parent, place_.parent_library,
                               max_items_to_sort_)) {
-      log_.AddLog("Error: Unable to sort the parent folder in library " + place_.parent_library);
-      log_.Separator();
+      log_.AddLogAndSeparator("Error: Unable to sort the parent folder in library " +
+                              place_.parent_library);
     }
     if (!SyncData(c_, conn_, place_, doc_type_)) {
       log_.AddLog("Error: Unable to process Inherit Metadata Option");
@@ -380,9 +377,8 @@ class Membership {
     if (!row.found()) return true;
     const long long system_id = row.Integer(1);
     const long long number = row.Integer(2);
-    log_.AddLog("Document #" + Number(number) + " is currently set to Folder Item system_id #" +
-                Number(system_id));
-    log_.Separator();
+    log_.AddLogAndSeparator("Document #" + Number(number) +
+                            " is currently set to Folder Item system_id #" + Number(system_id));
     if (system_id != 0 && number == 0) {
       log_.AddLog("Inserting Document # for the new Folder Item");
       conn_.RunStatement("UPDATE [OWNER].FOLDER_ITEM SET DOCNUMBER = " + Number(place_.number) +

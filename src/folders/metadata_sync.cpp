@@ -10,13 +10,13 @@
 
 namespace sproutsmith::folders {
 
-using text::Format;
+using text::Number;
 using text::Trim;
 using text::UCase;
 
 namespace {
 
-std::string Number(long long n) { return Format(n, "#0"); }
+std::string Number(long long n) { return Number(n); }
 
 // Columns that make a document what it is (its name, description and kind) or decide who may
 // see it: copying them would rename the item after its parent or change its access behind
@@ -188,8 +188,7 @@ void CDoc(Context& context, dm::Connection& connection, const std::string& libra
     if (context.options.CheckDisplayErrors == 0 || !connection.CheckFusion("CDoc")) return;
     dmapi::Library* lib = connection.library();
     if (lib == nullptr) {
-      context.log.AddLog("Error: Lib object not set - cannot continue");
-      context.log.Separator();
+      context.log.AddLogAndSeparator("Error: Lib object not set - cannot continue");
       return;
     }
     if (UCase(Trim(lib->Name())) != UCase(Trim(library))) {

@@ -70,12 +70,10 @@ RowPlan PlanRow(log::Log& log, const std::vector<std::string>& headings,
     if (heading(c).find("PROFILE.SYSTEM_ID") == std::string::npos) continue;
     plan.source_profile_id = static_cast<long long>(text::Val(values[c]));
     const std::string clause = heading(c) + " = " + Format(plan.source_profile_id, "#0");
-    log.AddLog(clause);
-    log.Separator();
+    log.AddLogAndSeparator(clause);
     if (plan.source_profile_id != 0) {
       Append(plan.queue_conditions, " AND ", clause);
-      log.AddLog("Adding SQL for adding documents to queue: " + clause);
-      log.Separator();
+      log.AddLogAndSeparator("Adding SQL for adding documents to queue: " + clause);
     }
     break;
   }
@@ -89,21 +87,18 @@ RowPlan PlanRow(log::Log& log, const std::vector<std::string>& headings,
     if (!group.table.empty() && !group.key_column.empty() &&
         h == group.table + "." + group.key_column) {
       plan.group_link_value = v;
-      log.AddLog("Group Link Value for workspace is " + v);
-      log.Separator();
+      log.AddLogAndSeparator("Group Link Value for workspace is " + v);
     }
     if (!people.table.empty() && !people.key_column.empty() &&
         h == people.table + "." + people.key_column) {
       plan.people_link_value = v;
-      log.AddLog("People Link Value for workspace is " + v);
-      log.Separator();
+      log.AddLogAndSeparator("People Link Value for workspace is " + v);
     }
     if (h.find("PROFILE.") != std::string::npos &&
         h.find("PROFILE.SYSTEM_ID") == std::string::npos && plan.profile_workspace_level == 0) {
       plan.profile_workspace_level = plan.LevelCount();
-      log.AddLog("Profile Workspace Level: " +
-                 Format(static_cast<long long>(plan.LevelCount()), "#0"));
-      log.Separator();
+      log.AddLogAndSeparator("Profile Workspace Level: " +
+                             Format(static_cast<long long>(plan.LevelCount()), "#0"));
     }
     const std::string upper = UCase(h);
     if (upper == "DOCUMENTTYPES.SYSTEM_ID") {
@@ -125,8 +120,7 @@ RowPlan PlanRow(log::Log& log, const std::vector<std::string>& headings,
           log.AddLog("Adding SQL for setting folder metadata: " + clause);
         }
         Append(plan.queue_conditions, " AND ", clause);
-        log.AddLog("Adding SQL for adding documents to queue: " + clause);
-        log.Separator();
+        log.AddLogAndSeparator("Adding SQL for adding documents to queue: " + clause);
         break;
       }
     } else if (!IsSeparator(v)) {
@@ -147,20 +141,17 @@ RowPlan PlanRow(log::Log& log, const std::vector<std::string>& headings,
   }
   if (stopped) {
     log.Separator();
-    log.AddLog("Rule_AutoFolder_Level " + Format(static_cast<long long>(autofolder_level), "#0") +
-               " reached");
-    log.Separator();
+    log.AddLogAndSeparator("Rule_AutoFolder_Level " +
+                           Format(static_cast<long long>(autofolder_level), "#0") + " reached");
   }
   std::string& last = plan.level_names.back();
   last = Trim(CleanValue(last));
-  log.AddLog("Level " + Format(static_cast<long long>(plan.LevelCount()), "#0") + ":" + last +
-             " (b)");
-  log.Separator();
+  log.AddLogAndSeparator("Level " + Format(static_cast<long long>(plan.LevelCount()), "#0") + ":" +
+                         last + " (b)");
   if (autofolder_level != 0 && plan.LevelCount() > autofolder_level) {
     log.Separator();
-    log.AddLog("Rule_AutoFolder_Level " + Format(static_cast<long long>(autofolder_level), "#0") +
-               " reached");
-    log.Separator();
+    log.AddLogAndSeparator("Rule_AutoFolder_Level " +
+                           Format(static_cast<long long>(autofolder_level), "#0") + " reached");
     plan.level_names.resize(static_cast<size_t>(autofolder_level));
   }
   return plan;

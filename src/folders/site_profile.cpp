@@ -7,13 +7,11 @@
 
 namespace sproutsmith::folders {
 
-using text::Format;
+using text::Number;
 using text::Trim;
 using text::UCase;
 
 namespace {
-
-std::string N(long long n) { return Format(n, "#0"); }
 
 // A top folder named after a client ("C0001 ...") gets the client's first matter.
 void FirstMatterOfClient(dm::Connection& connection, const std::string& client_id,
@@ -26,10 +24,10 @@ void FirstMatterOfClient(dm::Connection& connection, const std::string& client_i
       connection.facts().IsOracle()
           ? "UPDATE [OWNER].PROFILE SET MATTER = (SELECT MIN(SYSTEM_ID) FROM [OWNER].MATTER "
             "WHERE " +
-                client + ") WHERE DOCNUMBER = " + N(folder)
+                client + ") WHERE DOCNUMBER = " + Number(folder)
           : "UPDATE [OWNER].PROFILE SET MATTER = (SELECT TOP 1 SYSTEM_ID FROM [OWNER].MATTER "
             "WHERE " +
-                client + " ORDER BY SYSTEM_ID) WHERE DOCNUMBER = " + N(folder));
+                client + " ORDER BY SYSTEM_ID) WHERE DOCNUMBER = " + Number(folder));
 }
 
 // Levels 1 and 2 take their matter from the names the folder was given.
@@ -38,7 +36,7 @@ void MatterFromName(dm::Connection& connection, int level, long long folder) {
       "SELECT P.DOCNAME, M.MATTER_ID, C.CLIENT_ID FROM [OWNER].PROFILE P, [OWNER].MATTER M, "
       "[OWNER].CLIENT C WHERE P.MATTER = M.SYSTEM_ID AND M.CLIENT_ID = C.SYSTEM_ID AND "
       "P.DOCNUMBER = " +
-      N(folder));
+      Number(folder));
   const std::string d = row.Text(1), m = row.Text(2), c = row.Text(3);
   const std::string k = text::Left(d, static_cast<long>(c.size()));
   if (level == 1) {
@@ -56,7 +54,7 @@ void MatterFromName(dm::Connection& connection, int level, long long folder) {
       "MATTER_ID = '" +
       dm::SqlQuote(t) +
       "' AND CLIENT_ID = (SELECT SYSTEM_ID FROM [OWNER].CLIENT WHERE CLIENT_ID = '" +
-      dm::SqlQuote(k) + "')) WHERE DOCNUMBER = " + N(folder));
+      dm::SqlQuote(k) + "')) WHERE DOCNUMBER = " + Number(folder));
 }
 
 }  // namespace
@@ -103,10 +101,9 @@ void UpdateSiteProfile(Context& context, dm::Connection& connection, const std::
   for (const SiteLookup& lookup : lookups) {
     if (lookup.assignment.empty()) continue;
     connection.RunStatement("UPDATE [OWNER].PROFILE SET " + lookup.assignment +
-                            " WHERE DOCNUMBER = " + N(folder));
+                            " WHERE DOCNUMBER = " + Number(folder));
   }
-  log.AddLog("Finished processing special functions for " + site);
-  log.Separator();
+  log.AddLogAndSeparator("Finished processing special functions for " + site);
 }
 
 }  // namespace sproutsmith::folders

@@ -15,6 +15,7 @@
 namespace sproutsmith::rules {
 
 using text::Format;
+using text::Number;
 
 namespace {
 
@@ -93,14 +94,14 @@ std::string Where(const std::string& rule, const std::string& id) {
 }
 
 std::string Progress(int level, long long watermark) {
-  return Format(static_cast<long long>(level), "#0") + " " + Format(watermark, "#0");
+  return Number(level) + " " + Number(watermark);
 }
 
 }  // namespace
 
 std::string EncodeRow(const SourceRow& row) {
-  std::string text = std::string(kFormat) + "\t" + Escape(row.email) + "\t" +
-                     Format(static_cast<long long>(row.headings.size()), "#0");
+  std::string text =
+      std::string(kFormat) + "\t" + Escape(row.email) + "\t" + Number(row.headings.size());
   for (size_t c = 0; c < row.headings.size(); ++c) {
     text += "\t" + Escape(row.headings[c]) + "\t" +
             Escape(c < row.values.size() ? row.values[c] : std::string());
@@ -150,8 +151,7 @@ std::string RowJournal::Now() const {
 bool RowJournal::Enter(const std::string& library) {
   if (text::EqualsNoCase(connection_.LibraryName(), library)) return true;
   if (connection_.ConnectLibrary(library)) return true;
-  context_.log.AddLog("Error: Unable to connect to library " + library);
-  context_.log.Separator();
+  context_.log.AddLogAndSeparator("Error: Unable to connect to library " + library);
   return false;
 }
 
@@ -204,9 +204,8 @@ std::optional<std::vector<PendingRow>> RowJournal::Load(const std::string& rule)
     row.resumed = true;
     if (!DecodeRow(encoded, &row.row)) {
       // Cut short while it was remembered: nothing was built for it yet.
-      context_.log.AddLog("Warning: Forgetting an unfinished row of rule " + rule +
-                          " that was cut short while it was being remembered");
-      context_.log.Separator();
+      context_.log.AddLogAndSeparator("Warning: Forgetting an unfinished row of rule " + rule +
+                                      " that was cut short while it was being remembered");
       connection_.RunStatement("DELETE FROM [OWNER].QUIL_SETTINGS WHERE " + Where(rule, id));
       continue;
     }
@@ -241,8 +240,7 @@ bool RowJournal::Remember(const std::string& rule, const std::vector<const Pendi
     for (size_t k = 0; k < parts.size(); ++k) {
       const std::string values = "'ARBORLINE', '" + std::string(kSectionPrefix) + row->id + "', '" +
                                  dm::SqlQuote(rule) + "', '" + dm::SqlLiteral(parts[k]) + "', " +
-                                 Format(row->sequence, "#0") + ", " + Now() + ", " +
-                                 Format(static_cast<long long>(k + 1), "#0");
+                                 Number(row->sequence) + ", " + Now() + ", " + Number(k + 1);
       if (oracle) {
         body += (in_body ? " UNION ALL SELECT " : "SELECT ") + values + " FROM DUAL";
       } else {
@@ -264,9 +262,9 @@ std::optional<std::vector<PendingRow>> RowJournal::Prepare(const std::string& li
     dm::Reconnect back(connection_);
     if (!Enter(library)) return work;
     auto refused = [&] {
-      context_.log.AddLog("Error: Unable to remember the selected rows of rule " + rule +
-                          " in library " + library + " - no folder is built for them now");
-      context_.log.Separator();
+      context_.log.AddLogAndSeparator("Error: Unable to remember the selected rows of rule " +
+                                      rule + " in library " + library +
+                                      " - no folder is built for them now");
       return std::optional<std::vector<PendingRow>>{};
     };
     work = Load(rule);
@@ -278,10 +276,8 @@ std::optional<std::vector<PendingRow>> RowJournal::Prepare(const std::string& li
       next = std::max(next, (*work)[i].sequence + 1);
     }
     if (!work->empty()) {
-      context_.log.AddLog("Finishing " + Format(static_cast<long long>(work->size()), "#0") +
-                          " row(s) of rule " + rule +
-                          " that an earlier run selected but did not finish");
-      context_.log.Separator();
+      context_.log.AddLogAndSeparator("Finishing " + Number(work->size()) + " row(s) of rule " +
+                                      rule + " that an earlier run selected but did not finish");
     }
 
     std::map<std::string, int> seen;
@@ -295,7 +291,7 @@ std::optional<std::vector<PendingRow>> RowJournal::Prepare(const std::string& li
       if (r < static_cast<int>(emails.size())) source.email = emails[static_cast<size_t>(r)];
       std::string key = RowKey(source);
       // Rows alike in their records but not in their other values stay apart.
-      if (const int n = ++seen[key]; n > 1) key += "#" + Format(static_cast<long long>(n), "#0");
+      if (const int n = ++seen[key]; n > 1) key += "#" + Number(n);
 
       const std::string id = IdOf(key);
       if (auto found = pending.find(id); found != pending.end()) {
@@ -347,12 +343,12 @@ bool RowJournal::NoteCreating(const std::string& library, const std::string& rul
           "INSERT INTO [OWNER].QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, "
           "INT_VAL, DATE_VAL, KEY_TYPE) VALUES('ARBORLINE', '" +
           std::string(kSectionPrefix) + row.id + "', '" + dm::SqlQuote(rule) + "', '" + progress +
-          "', " + Format(row.sequence, "#0") + ", " + Now() + ", 0)");
+          "', " + Number(row.sequence) + ", " + Now() + ", 0)");
     }
     if (!written) {
-      context_.log.AddLog("Error: Unable to note in library " + library + " which folder rule " +
-                          rule + " is about to make - the folder is not made now");
-      context_.log.Separator();
+      context_.log.AddLogAndSeparator("Error: Unable to note in library " + library +
+                                      " which folder rule " + rule +
+                                      " is about to make - the folder is not made now");
       return false;
     }
     row.creating_level = level;

@@ -112,11 +112,10 @@ void WarnIfTemplateCut(Context& context, dm::Connection& connection, const std::
                         dm::SqlQuote(sub_key) + "'")
           .Number(1);
   if (length <= kStoredTextLength) return;
-  context.log.AddLog("Warning: The template of rule " + UCase(Trim(sub_key)) + " is " +
-                     Format(length, "#0") + " characters long; only the first " +
-                     Format(static_cast<long long>(kStoredTextLength), "#0") +
-                     " are read, so the template is cut short");
-  context.log.Separator();
+  context.log.AddLogAndSeparator("Warning: The template of rule " + UCase(Trim(sub_key)) + " is " +
+                                 Format(length, "#0") + " characters long; only the first " +
+                                 Format(static_cast<long long>(kStoredTextLength), "#0") +
+                                 " are read, so the template is cut short");
 }
 
 }  // namespace
@@ -137,14 +136,12 @@ void RuleStore::LoadRulesBody() {
   master_library_.clear();
   if (!connection_.library_state().HasQuilSettings) return;
   const std::string library = connection_.LibraryName();
-  context_.log.AddLog("Retrieving any existing rules for library " + library);
-  context_.log.Separator();
+  context_.log.AddLogAndSeparator("Retrieving any existing rules for library " + library);
 
   ReadRows(library);
   FinishRules();
 
-  context_.log.AddLog(Format(Count(), "#0") + " rule(s) identified");
-  context_.log.Separator();
+  context_.log.AddLogAndSeparator(Format(Count(), "#0") + " rule(s) identified");
   if (rules_.empty()) MakeDefaultRule(library);
   context_.log.Separator();
   RefillRuleMenus();

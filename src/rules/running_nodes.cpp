@@ -11,7 +11,7 @@
 
 namespace sproutsmith::rules {
 
-using text::Format;
+using text::Number;
 using text::Trim;
 using text::UCase;
 
@@ -112,9 +112,8 @@ bool RunningNodes::ConfirmRegistration(std::string_view rule) {
 bool RunningNodes::AnotherComputerWorksOn(const std::string& rule) {
   auto& log = context_.log;
   const std::string library = connection_.LibraryName();
-  log.AddLog("Determining whether another computer is actively working on rule " + rule +
-             " in library " + library);
-  log.Separator();
+  log.AddLogAndSeparator("Determining whether another computer is actively working on rule " +
+                         rule + " in library " + library);
   bool found = false;
   const std::string me = UCase(Trim(computer_name_));
   const std::string wanted = UCase(Trim(rule));
@@ -126,9 +125,8 @@ bool RunningNodes::AnotherComputerWorksOn(const std::string& rule) {
     const std::string computer = UCase(Trim(value.substr(0, colon)));
     const std::string held = UCase(Trim(value.substr(colon + 1)));
     if (computer == me || held != wanted) return true;
-    log.AddLog("Computer " + computer + " is actively working on rule " + rule + " in library " +
-               library + " since " + connection_.Column(2));
-    log.Separator();
+    log.AddLogAndSeparator("Computer " + computer + " is actively working on rule " + rule +
+                           " in library " + library + " since " + connection_.Column(2));
     found = true;
     return false;
   };
@@ -175,8 +173,8 @@ void RunningNodes::ClearAllLibraries() {
     count += std::llabs(cleared);
   }
   if (!remembered.empty()) connection_.ConnectLibrary(remembered);
-  log.SetStatus("Finished clearing " + Format(count, "#0") + " item(s) from " +
-                Format(static_cast<long long>(libraries.size()), "#0") + " libraries");
+  log.SetStatus("Finished clearing " + Number(count) + " item(s) from " + Number(libraries.size()) +
+                " libraries");
   log.Separator();
 }
 

@@ -22,8 +22,7 @@ bool Tracking::Enter(const std::string& library, const std::string& remembered) 
   if (connection_.ConnectLibrary(library)) return true;
   // Writing into whichever library is connected instead would corrupt its tables; the row
   // stays new and the next cycle tries it again.
-  context_.log.AddLog("Error: Unable to connect to library " + library);
-  context_.log.Separator();
+  context_.log.AddLogAndSeparator("Error: Unable to connect to library " + library);
   Leave(remembered);
   return false;
 }
@@ -74,8 +73,7 @@ int Tracking::RecordBody(const SourceRow& row, const std::string& rule,
         Format(text::Val(column < row.values.size() ? row.values[column] : ""), "#0");
     const std::string quoted_table = dm::SqlQuote(table);
 
-    log.AddLog("Adding Folder column item " + heading + " to QUIL_SPROUTSMITH");
-    log.Separator();
+    log.AddLogAndSeparator("Adding Folder column item " + heading + " to QUIL_SPROUTSMITH");
     // An exact name match: with LIKE, "A_B" would also remove the rows of rule "AXB".
     if (!connection_.RunStatement("DELETE FROM [OWNER].QUIL_SPROUTSMITH WHERE SID = " + sid +
                                   " AND TABLE_NAME = '" + quoted_table +
@@ -105,8 +103,8 @@ bool Tracking::QueueDocuments(std::string_view queue_conditions, std::string_vie
 bool Tracking::QueueBody(const std::string& conditions, const std::string& library) {
   auto& log = context_.log;
   if (Trim(conditions).empty()) {
-    log.AddLog("Warning: Not adding new documents to Queue - unable to form SQL statement");
-    log.Separator();
+    log.AddLogAndSeparator(
+        "Warning: Not adding new documents to Queue - unable to form SQL statement");
     return false;
   }
   const std::string remembered = connection_.LibraryName();

@@ -43,13 +43,11 @@ class TemplateSecurity {
   SecurityResult Apply(const std::string& doc_type, const std::string& item_library) {
     if (!connection_.LibraryObjectSet("AddSecuriry")) return SecurityResult::kFailed;
     if (Trim(template_).empty() || doc_number_ == 0) {
-      log_.AddLog("Error: Cannot add security for document #" + n_);
-      log_.Separator();
+      log_.AddLogAndSeparator("Error: Cannot add security for document #" + n_);
       return SecurityResult::kFailed;
     }
     if (text::UCase(Trim(doc_type)) != "F" && !append_) {
-      log_.AddLog("NOT adding security for document #" + n_);
-      log_.Separator();
+      log_.AddLogAndSeparator("NOT adding security for document #" + n_);
       return SecurityResult::kNothingToApply;
     }
 
@@ -58,8 +56,7 @@ class TemplateSecurity {
     library_ = Trim(item_library).empty() ? back.library() : text::UCase(Trim(item_library));
     if (!connection_.ConnectLibrary(library_)) {
       // Another library's item with the same number would get these trustees.
-      log_.AddLog("Error: Unable to connect to library " + library_);
-      log_.Separator();
+      log_.AddLogAndSeparator("Error: Unable to connect to library " + library_);
       return Failed();
     }
     library_ = connection_.LibraryName();
@@ -82,10 +79,9 @@ class TemplateSecurity {
     if (profile.people.author.empty()) {
       // Nobody gets full rights, but the template's named trustees still apply: opening the
       // item to everyone would go against a template that keeps DOCS_USERS out.
-      log_.AddLog("Notice: Unable to access profile author and typist information for document #" +
-                  n_ +
-                  " (most likely this is because one or more of these values are not yet set)");
-      log_.Separator();
+      log_.AddLogAndSeparator(
+          "Notice: Unable to access profile author and typist information for document #" + n_ +
+          " (most likely this is because one or more of these values are not yet set)");
     }
     if (profile.system_id == 0) {
       log_.AddLog("Error: Unable to locate profile for document " + n_ + " - cannot set security");
@@ -100,15 +96,13 @@ class TemplateSecurity {
       log_.AddLog("No trustees identified for this template");
       return SecurityResult::kNothingToApply;
     }
-    log_.AddLog(Format(static_cast<long long>(list_.size()), "#0") +
-                " trustee(s) identified for this document");
-    log_.Separator();
+    log_.AddLogAndSeparator(Format(static_cast<long long>(list_.size()), "#0") +
+                            " trustee(s) identified for this document");
 
     if (append_ && !ReadExistingTrustees()) return Failed();
     if (!EnableSecurity()) return Failed();
     if (!append_) {
-      log_.AddLog("Removing existing trustees from document #" + n_);
-      log_.Separator();
+      log_.AddLogAndSeparator("Removing existing trustees from document #" + n_);
       if (!Write("DELETE FROM [OWNER].SECURITY WHERE THING = " + Format(thing_, "#0"), nullptr)) {
         return Failed();
       }
@@ -116,9 +110,9 @@ class TemplateSecurity {
     if (!Post() || !AddDefaultTrustees()) return Failed();
     if (changed_ == 0 && !RestoreDefaultRights()) return Failed();
 
-    log_.AddLog("Finished adding " + Format(static_cast<long long>(list_.size()), "#0") +
-                " template trustees to profiled document #" + n_);
-    log_.Separator();
+    log_.AddLogAndSeparator("Finished adding " +
+                            Format(static_cast<long long>(list_.size()), "#0") +
+                            " template trustees to profiled document #" + n_);
     if (!context_.state.HasSwitch("/XR")) connection_.RefreshAllViews();
     return changed_ == 0 ? SecurityResult::kNothingToApply : SecurityResult::kApplied;
   }
@@ -161,11 +155,10 @@ class TemplateSecurity {
       return false;
     }
     if (facts.found && !facts.people.author.empty()) return true;
-    log_.AddLog(
+    log_.AddLogAndSeparator(
         "Fetching Typist ID and Primary Group because no Author information is found for "
         "document #" +
         n_);
-    log_.Separator();
     return QueryProfile(
         "SELECT P.SYSTEM_ID, T.USER_ID, T.USER_ID, TG.GROUP_ID, TG.GROUP_ID, P.DEFAULT_RIGHTS "
         "FROM [OWNER].PROFILE P "
@@ -182,8 +175,8 @@ class TemplateSecurity {
       if (!trustee) continue;
       if (list_.Add(*trustee)) {
         const std::string& name = trustee->user_id.empty() ? trustee->group_id : trustee->user_id;
-        log_.AddLog("Adding trustee " + name + " with rights " + Format(trustee->rights, "#0"));
-        log_.Separator();
+        log_.AddLogAndSeparator("Adding trustee " + name + " with rights " +
+                                Format(trustee->rights, "#0"));
       }
     }
     author_noted_ = list_.NamesUser(people_.author);
@@ -194,8 +187,7 @@ class TemplateSecurity {
   // Append mode keeps the item's other trustees and updates the listed ones in place. Read
   // before anything is written: without it a listed deny could be replaced by a grant.
   bool ReadExistingTrustees() {
-    log_.AddLog("Retrieving existing trustees from document #" + n_);
-    log_.Separator();
+    log_.AddLogAndSeparator("Retrieving existing trustees from document #" + n_);
     return connection_.RunQuery(TrusteesOfDocumentSql(n_), [&] {
       const std::string user = Trim(connection_.Column(1));
       const std::string group = Trim(connection_.Column(2));
@@ -210,8 +202,8 @@ class TemplateSecurity {
   // Secured before any trustee row changes, so that a stop at any later statement leaves
   // the item closed.
   bool EnableSecurity() {
-    log_.AddLog("Enabling document security for document #" + n_ + " in library " + library_);
-    log_.Separator();
+    log_.AddLogAndSeparator("Enabling document security for document #" + n_ + " in library " +
+                            library_);
     if (!Write(ProfileRightsSql(connection_, 1, "SYSTEM_ID = " + Format(thing_, "#0")), nullptr)) {
       return false;
     }
@@ -224,9 +216,8 @@ class TemplateSecurity {
   bool RestoreDefaultRights() {
     const std::string rights =
         default_rights_.empty() ? "NULL" : Format(text::Val(default_rights_), "#0");
-    log_.AddLog("Note: No trustee row was written to document #" + n_ +
-                " - its default rights go back to " + rights);
-    log_.Separator();
+    log_.AddLogAndSeparator("Note: No trustee row was written to document #" + n_ +
+                            " - its default rights go back to " + rights);
     return Write("UPDATE [OWNER].PROFILE SET DEFAULT_RIGHTS = " + rights +
                      " WHERE SYSTEM_ID = " + Format(thing_, "#0"),
                  nullptr);
@@ -241,18 +232,15 @@ class TemplateSecurity {
   // Full rights are grants: written after the template's denies (see Post).
   bool AddDefaultTrustees() {
     if (!people_.author.empty() && !author_noted_) {
-      log_.AddLog("Adding security for author " + people_.author);
-      log_.Separator();
+      log_.AddLogAndSeparator("Adding security for author " + people_.author);
       if (!AddDefaultTrustee(people_.author, "")) return false;
     }
     if (!people_.typist.empty() && people_.typist != people_.author && !typist_noted_) {
-      log_.AddLog("Adding security for typist " + people_.typist);
-      log_.Separator();
+      log_.AddLogAndSeparator("Adding security for typist " + people_.typist);
       if (!AddDefaultTrustee(people_.typist, "")) return false;
     }
     if (!docs_users_noted_ && !list_.AnyPositiveRights()) {
-      log_.AddLog("Adding DOCS_USERS security");
-      log_.Separator();
+      log_.AddLogAndSeparator("Adding DOCS_USERS security");
       const std::string thing = Format(thing_, "#0");
       const std::string insert =
           "INSERT INTO [OWNER].SECURITY (PERSONORGROUP, ACCESSRIGHTS, THING) VALUES(0, 191, " +
@@ -267,9 +255,8 @@ class TemplateSecurity {
   // Denies first: until the last of them is written, no row grants anything the template
   // keeps out.
   bool Post() {
-    log_.AddLog("Posting " + Format(static_cast<long long>(list_.size()), "#0") +
-                " folder trustees to profiled document");
-    log_.Separator();
+    log_.AddLogAndSeparator("Posting " + Format(static_cast<long long>(list_.size()), "#0") +
+                            " folder trustees to profiled document");
     std::vector<Trustee> ordered = list_.entries();
     std::stable_partition(ordered.begin(), ordered.end(), [](const Trustee& t) {
       return DeniesOnly(text::Val(WrittenRights(t.rights)));
@@ -287,8 +274,7 @@ class TemplateSecurity {
   }
 
   SecurityResult Failed() {
-    log_.AddLog(SecurityFailureLine(doc_number_, library_, secured_));
-    log_.Separator();
+    log_.AddLogAndSeparator(SecurityFailureLine(doc_number_, library_, secured_));
     return SecurityResult::kFailed;
   }
 

@@ -14,6 +14,7 @@
 namespace sproutsmith::security {
 
 using text::Format;
+using text::Number;
 using text::Trim;
 
 namespace {
@@ -33,8 +34,8 @@ class Inheritance {
         log_(context.log),
         doc_number_(doc_number),
         parent_(parent),
-        n_(Format(doc_number, "#0")),
-        p_(Format(parent, "#0")) {}
+        n_(Number(doc_number)),
+        p_(Number(parent)) {}
 
   SecurityResult Run(const std::string& folder_library, const std::string& item_library) {
     if (!connection_.LibraryObjectSet("InheritSecurity")) return SecurityResult::kFailed;
@@ -75,8 +76,7 @@ class Inheritance {
     // The folder's document number means another document in any other library.
     if (!Connect(item_library_)) return Failed();
     item_library_ = connection_.LibraryName();
-    log_.AddLog("Inheriting security for item #" + n_ + " from folder #" + p_);
-    log_.Separator();
+    log_.AddLogAndSeparator("Inheriting security for item #" + n_ + " from folder #" + p_);
     bool found = false;
     if (!ReadProfile(found)) return Failed();
     if (!found) {
@@ -88,8 +88,7 @@ class Inheritance {
 
   bool Connect(const std::string& library) {
     if (connection_.ConnectLibrary(library)) return true;
-    log_.AddLog("Error: Unable to connect to library " + library);
-    log_.Separator();
+    log_.AddLogAndSeparator("Error: Unable to connect to library " + library);
     return false;
   }
 
@@ -137,43 +136,37 @@ class Inheritance {
   bool AddFullRights(const std::string& user_id) {
     const std::string lookup = TrusteeLookup(user_id, "");
     return Statement(DeleteTrusteeSql(thing_, lookup)) &&
-           Statement(InsertTrusteeSql(thing_, Format(kFullRights, "#0"), lookup));
+           Statement(InsertTrusteeSql(thing_, Number(kFullRights), lookup));
   }
 
   // Secured first, then the rows rewritten with every deny before any grant (the author's
   // and typist's full rights last): stopped anywhere, the item grants no more than the
   // finished set.
   SecurityResult Write(std::vector<ParentTrustee> trustees) {
-    const std::string thing = Format(thing_, "#0");
-    log_.AddLog("Enabling document security");
-    log_.Separator();
+    const std::string thing = Number(thing_);
+    log_.AddLogAndSeparator("Enabling document security");
     if (!Statement(ProfileRightsSql(connection_, 1, "SYSTEM_ID = " + thing))) return Failed();
     secured_ = true;
-    log_.AddLog("Removing existing trustees");
-    log_.Separator();
+    log_.AddLogAndSeparator("Removing existing trustees");
     if (!Statement("DELETE FROM [OWNER].SECURITY WHERE THING = " + thing)) return Failed();
 
-    const std::string count = Format(static_cast<long long>(trustees.size()), "#0");
-    log_.AddLog("Adding " + count + " folder trustee(s) to profiled document");
-    log_.Separator();
+    const std::string count = Number(trustees.size());
+    log_.AddLogAndSeparator("Adding " + count + " folder trustee(s) to profiled document");
     std::stable_partition(trustees.begin(), trustees.end(),
                           [](const ParentTrustee& t) { return DeniesOnly(text::Val(t.rights)); });
     for (const ParentTrustee& t : trustees) {
       if (!AddTrustee(t)) return Failed();
     }
     if (!author_.empty()) {
-      log_.AddLog("Adding security for author " + author_);
-      log_.Separator();
+      log_.AddLogAndSeparator("Adding security for author " + author_);
       if (!AddFullRights(author_)) return Failed();
     }
     if (!typist_.empty() && typist_ != author_) {
-      log_.AddLog("Adding security for typist " + typist_);
-      log_.Separator();
+      log_.AddLogAndSeparator("Adding security for typist " + typist_);
       if (!AddFullRights(typist_)) return Failed();
     }
 
-    log_.AddLog("Finished adding " + count + " folder trustees to profiled document");
-    log_.Separator();
+    log_.AddLogAndSeparator("Finished adding " + count + " folder trustees to profiled document");
     if (!context_.state.HasSwitch("/XR")) connection_.RefreshAllViews();
     return SecurityResult::kApplied;
   }
@@ -202,16 +195,15 @@ class Inheritance {
       return false;
     }
     if (inserted == 0) {
-      log_.AddLog("Warning: " + kind + id + " of folder #" + p_ + " is not in library " +
-                  item_library_ + " - not added to document #" + n_);
-      log_.Separator();
+      log_.AddLogAndSeparator("Warning: " + kind + id + " of folder #" + p_ +
+                              " is not in library " + item_library_ + " - not added to document #" +
+                              n_);
     }
     return true;
   }
 
   SecurityResult Failed() {
-    log_.AddLog(SecurityFailureLine(doc_number_, item_library_, secured_));
-    log_.Separator();
+    log_.AddLogAndSeparator(SecurityFailureLine(doc_number_, item_library_, secured_));
     return SecurityResult::kFailed;
   }
 

@@ -8,7 +8,7 @@
 
 namespace sproutsmith::security {
 
-using text::Format;
+using text::Number;
 
 std::string TrusteeLookup(const std::string& user_id, const std::string& group_id) {
   if (!user_id.empty()) return "PEOPLE WHERE USER_ID = '" + dm::SqlQuote(user_id) + "'";
@@ -25,20 +25,20 @@ std::string TrusteesOfDocumentSql(const std::string& number) {
 }
 
 std::string DeleteTrusteeSql(long long thing, const std::string& lookup) {
-  return "DELETE FROM [OWNER].SECURITY WHERE THING = " + Format(thing, "#0") +
+  return "DELETE FROM [OWNER].SECURITY WHERE THING = " + Number(thing) +
          " AND PERSONORGROUP = (SELECT SYSTEM_ID FROM [OWNER]." + lookup + ")";
 }
 
 std::string InsertTrusteeSql(long long thing, const std::string& rights,
                              const std::string& lookup) {
   return "INSERT INTO [OWNER].SECURITY (PERSONORGROUP, ACCESSRIGHTS, THING) SELECT SYSTEM_ID, " +
-         rights + ", " + Format(thing, "#0") + " FROM [OWNER]." + lookup;
+         rights + ", " + Number(thing) + " FROM [OWNER]." + lookup;
 }
 
 std::string UpdateTrusteeSql(long long thing, const std::string& rights,
                              const std::string& lookup) {
   return "UPDATE [OWNER].SECURITY SET ACCESSRIGHTS = " + rights +
-         " WHERE THING = " + Format(thing, "#0") +
+         " WHERE THING = " + Number(thing) +
          " AND PERSONORGROUP = (SELECT SYSTEM_ID FROM [OWNER]." + lookup + ")";
 }
 
@@ -47,7 +47,7 @@ std::string ProfileRightsSql(dm::Connection& connection, int default_rights,
   const dm::LibraryState& state = connection.library_state();
   // The link names the reason code 98, which only a library with both can hold.
   const bool linked = state.HasSecReason && state.HasSecurityLink;
-  return "UPDATE [OWNER].PROFILE SET DEFAULT_RIGHTS = " + Format(default_rights, "#0") +
+  return "UPDATE [OWNER].PROFILE SET DEFAULT_RIGHTS = " + Number(default_rights) +
          (linked ? ", SECURITY_LINK = SYSTEM_ID, SEC_REASON_LINK = 98" : "") + " WHERE " + where;
 }
 
@@ -59,8 +59,8 @@ bool DeniesOnly(double rights) {
 }
 
 std::string SecurityFailureLine(long long doc_number, const std::string& library, bool secured) {
-  return "Error: Unable to set security for document #" + Format(doc_number, "#0") +
-         " in library " + library +
+  return "Error: Unable to set security for document #" + Number(doc_number) + " in library " +
+         library +
          (secured ? " - it is secured with only the trustees written so far"
                   : " - its security was not changed");
 }
@@ -69,9 +69,9 @@ SecurityResult ConnectBack(log::Log& log, dm::Connection& connection, const std:
                            long long doc_number, const std::string& item_library,
                            SecurityResult result) {
   if (connection.ConnectLibrary(home)) return result;
-  log.AddLog("Error: Unable to connect to library " + home + " again after setting security for " +
-             "document #" + Format(doc_number, "#0") + " in library " + item_library);
-  log.Separator();
+  log.AddLogAndSeparator("Error: Unable to connect to library " + home +
+                         " again after setting security for " + "document #" + Number(doc_number) +
+                         " in library " + item_library);
   return SecurityResult::kFailed;
 }
 

@@ -14,7 +14,7 @@
 
 namespace sproutsmith::sorting {
 
-using text::Format;
+using text::Number;
 
 namespace {
 
@@ -35,7 +35,7 @@ std::vector<long long> FoldersWithItems(Context& context, dm::Connection& connec
     folders.push_back(static_cast<long long>(connection.ColumnNumber(1)));
     const long long row = static_cast<long long>(folders.size());
     if (row % kFetchProgressEvery == 0) {
-      ShowStatus(context, "Fetching folder " + Format(row, "#0") + " of " + Format(count, "#0"));
+      ShowStatus(context, "Fetching folder " + Number(row) + " of " + Number(count));
     }
     return true;
   });
@@ -59,7 +59,7 @@ bool SortFoldersBody(Context& context, dm::Connection& connection, long long par
   dm::Reconnect back(connection);
   const text::DateTime start = context.clock.Now();
 
-  log.SetStatus(parent != 0 ? "Preparing to sort folder #" + Format(parent, "#0") + " in library " +
+  log.SetStatus(parent != 0 ? "Preparing to sort folder #" + Number(parent) + " in library " +
                                   folder_library
                             : "Preparing to sort folder(s) in library " + folder_library);
   log.Separator();
@@ -79,12 +79,12 @@ bool SortFoldersBody(Context& context, dm::Connection& connection, long long par
   }
   const long long n = static_cast<long long>(folders.size());
   const std::string in_library = " in library " + folder_library;
-  log.SetStatus("Sorting " + Format(n, "#0") + " folder item(s)" + in_library);
-  if (parent == 0) options.LabelTotal = Format(n, "#0");
+  log.SetStatus("Sorting " + Number(n) + " folder item(s)" + in_library);
+  if (parent == 0) options.LabelTotal = Number(n);
   for (long long i = 1; i <= n; ++i) {
-    if (parent == 0) options.LabelRead = Format(i, "#0");
-    log.SetStatus("Sorting folder item #" + Format(i, "#0") + " of " + Format(n, "#0") +
-                  " total item(s)" + in_library);
+    if (parent == 0) options.LabelRead = Number(i);
+    log.SetStatus("Sorting folder item #" + Number(i) + " of " + Number(n) + " total item(s)" +
+                  in_library);
     SortThisFolder(context, connection, folders[static_cast<size_t>(i - 1)], folder_library,
                    sort_item_count);
     if (context.state.CancelRequested) break;
@@ -92,10 +92,9 @@ bool SortFoldersBody(Context& context, dm::Connection& connection, long long par
 
   const long long elapsed = context.clock.Now().ToEpochSeconds() - start.ToEpochSeconds();
   if (elapsed > 0) {
-    log.AddLog("Note: SortFolder Process took " + Format(elapsed, "#0") + " second(s).");
-    log.Separator();
+    log.AddLogAndSeparator("Note: SortFolder Process took " + Number(elapsed) + " second(s).");
   }
-  log.SetStatus("Finished sorting " + Format(n, "#0") + " folder(s)" + in_library);
+  log.SetStatus("Finished sorting " + Number(n) + " folder(s)" + in_library);
   if (!context.state.HasSwitch("/RV")) connection.RefreshAllViews();
   return true;
 }

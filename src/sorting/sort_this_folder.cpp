@@ -62,27 +62,23 @@ class FolderSort {
     // Sorting whichever library happens to be connected would rewrite another folder that
     // has the same number.
     if (!conn_.ConnectLibrary(library_)) {
-      log.AddLog("Error: Unable to connect to library " + library_);
-      log.Separator();
+      log.AddLogAndSeparator("Error: Unable to connect to library " + library_);
       return false;
     }
     const std::string here = " in library " + library_;
-    log.AddLog("Preparing to sort folder #" + parent_text_ + here);
-    log.Separator();
+    log.AddLogAndSeparator("Preparing to sort folder #" + parent_text_ + here);
 
     // A folder over the limit is only counted: reading all the children of one that holds
     // every client, for each new client, grows with the library.
     const long long counted = limit_ >= 2 ? CountItems() : -1;
     const long long rows = counted > limit_ ? counted : ReadItems();
     if (rows >= 2 && limit_ >= 2 && rows > limit_) {
-      log.AddLog("Note: Folder will NOT be sorted - " + Format(rows, "#0") +
-                 " items in folder and maximum set to " + Format(limit_, "#0"));
-      log.Separator();
+      log.AddLogAndSeparator("Note: Folder will NOT be sorted - " + Format(rows, "#0") +
+                             " items in folder and maximum set to " + Format(limit_, "#0"));
     } else if (rows >= 1) {
       if (rows >= 2) {
-        log.AddLog(Format(rows, "#0") + " item(s) in folder #" + parent_text_ +
-                   " may need sorting");
-        log.Separator();
+        log.AddLogAndSeparator(Format(rows, "#0") + " item(s) in folder #" + parent_text_ +
+                               " may need sorting");
       }
       LoadItems(rows);
       if (rows >= 2) PassOne();
@@ -101,8 +97,8 @@ class FolderSort {
     log.Separator();
     const long long elapsed = c_.clock.Now().ToEpochSeconds() - start.ToEpochSeconds();
     if (elapsed > 0) {
-      log.AddLog("Note: SortThisFolder Process took " + Format(elapsed, "#0") + " second(s).");
-      log.Separator();
+      log.AddLogAndSeparator("Note: SortThisFolder Process took " + Format(elapsed, "#0") +
+                             " second(s).");
     }
     if (!c_.state.HasSwitch("/RV")) conn_.RefreshAllViews();
     return true;
@@ -252,8 +248,7 @@ class FolderSort {
         run_library.clear();
         // The copy belongs in the item's library and nowhere else.
         if (!conn_.ConnectLibrary(library)) {
-          log.AddLog("Error: Unable to connect to library " + library);
-          log.Separator();
+          log.AddLogAndSeparator("Error: Unable to connect to library " + library);
           continue;
         }
         copies = ReadCopies(quoted);
@@ -278,8 +273,8 @@ class FolderSort {
       }
       const long long key = conn_.sql() ? conn_.sql()->AllocateKey("SYSTEMKEY") : 0;
       if (key == 0) {
-        log.AddLog("Error: Unable to retrieve System_ID for inserting new row - cannot continue.");
-        log.Separator();
+        log.AddLogAndSeparator(
+            "Error: Unable to retrieve System_ID for inserting new row - cannot continue.");
         continue;
       }
       Write(

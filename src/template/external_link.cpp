@@ -4,7 +4,7 @@
 
 namespace sproutsmith::templ {
 
-using text::Format;
+using text::Number;
 using text::StartsWith;
 using text::Trim;
 using text::UCase;
@@ -32,25 +32,22 @@ ExternalLinkResult ParseExternalLink(std::string_view token, int link_number, in
   const std::string t = UCase(Trim(token));
   std::string s = t.size() >= 2 ? Trim(t.substr(1, t.size() - 2)) : "";
   if (s.empty()) {
-    log.AddLog("Warning: Unable to parse this external link (check syntax for template)");
-    log.Separator();
+    log.AddLogAndSeparator(
+        "Warning: Unable to parse this external link (check syntax for template)");
     return result;
   }
   log.AddLog("Special handling for an external link:");
-  log.AddLog(s);
-  log.Separator();
+  log.AddLogAndSeparator(s);
   ExternalLink& link = result.link;
-  link.ItemNumber = Format(item_number, "#0");
+  link.ItemNumber = Number(item_number);
   const size_t bar = s.find('|');
   if (bar != std::string::npos) {
     link.Columns = Trim(s.substr(0, bar));
     s = Trim(s.substr(bar + 1));
     if (!IsNoColumn(link.Columns)) {
-      log.AddLog("Column(s) added are " + link.Columns);
-      log.Separator();
+      log.AddLogAndSeparator("Column(s) added are " + link.Columns);
     } else {
-      log.AddLog("Not adding column " + link.Columns);
-      log.Separator();
+      log.AddLogAndSeparator("Not adding column " + link.Columns);
       link.Columns.clear();
     }
     const size_t second = s.find('|');
@@ -59,17 +56,14 @@ ExternalLinkResult ParseExternalLink(std::string_view token, int link_number, in
       link.Joins = Trim(s.substr(second + 1));
     }
     if (!link.Tables.empty()) {
-      log.AddLog("Table(s) to be added are " + link.Tables);
-      log.Separator();
+      log.AddLogAndSeparator("Table(s) to be added are " + link.Tables);
     }
     if (!link.Joins.empty()) {
       link.Joins = WithoutLeadingConnector(link.Joins);
-      log.AddLog("Join(s) to be added are " + link.Joins);
-      log.Separator();
+      log.AddLogAndSeparator("Join(s) to be added are " + link.Joins);
     }
   } else {
-    log.AddLog("Extracting table from " + s);
-    log.Separator();
+    log.AddLogAndSeparator("Extracting table from " + s);
     link.Columns = s;
     const size_t dot = s.rfind('.');
     const std::string table = dot == std::string::npos ? "" : s.substr(0, dot);
@@ -78,9 +72,8 @@ ExternalLinkResult ParseExternalLink(std::string_view token, int link_number, in
       tables.Add(link.Tables, "Adding table (1): ", &log);
     }
   }
-  log.AddLog("Item #" + Format(link_number, "#0") + ": Columns [" + link.Columns + "] Tables [" +
-             link.Tables + "] Joins [" + link.Joins + "]");
-  log.Separator();
+  log.AddLogAndSeparator("Item #" + Number(link_number) + ": Columns [" + link.Columns +
+                         "] Tables [" + link.Tables + "] Joins [" + link.Joins + "]");
   const std::string upper = UCase(link.Columns);
   if (upper == "*NONE*" || upper == "*EMPTY*") link.Columns.clear();
   result.item_text = link.Columns;

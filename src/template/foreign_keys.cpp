@@ -17,8 +17,7 @@ std::optional<ForeignKey> LookupForeignKey(ForeignKeyCache& cache, DataDictionar
   if (const ForeignKeyCache::Row* row = cache.Find(library, column, table)) {
     return ForeignKey{row->foreign_table, row->foreign_column, row->multi_value};
   }
-  log.AddLog("Identifying foreign key links to " + table + "." + column);
-  log.Separator();
+  log.AddLogAndSeparator("Identifying foreign key links to " + table + "." + column);
   std::optional<ForeignKey> key = dictionary.ForeignKeyOf(column, table);
   if (!key) return std::nullopt;
   cache.Add({library, column, table, key->table, key->column, key->multi_value});

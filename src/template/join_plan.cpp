@@ -49,14 +49,13 @@ class Reacher {
       if (table.empty() || Reached(table) || Reach(table)) continue;
       if (!Named(table)) {
         // A cross join would pair every row with every other.
-        log_.AddLog("Note: Neither a foreign key nor a condition of the rule joins " + table);
-        log_.Separator();
+        log_.AddLogAndSeparator("Note: Neither a foreign key nor a condition of the rule joins " +
+                                table);
         plan_.unjoined.push_back(table);
         continue;
       }
-      log_.AddLog("Note: No foreign key leads to " + table +
-                  "; it is joined through the rule's own conditions");
-      log_.Separator();
+      log_.AddLogAndSeparator("Note: No foreign key leads to " + table +
+                              "; it is joined through the rule's own conditions");
       plan_.cross.push_back(Owned(table));
       reached_.push_back(table);
       plan_.completed = true;
@@ -120,8 +119,7 @@ class Reacher {
         join.left = table + "." + hop.to_column;
         join.right = step.from + "." + hop.from_column;
       }
-      log_.AddLog("Adding join qualifier " + table + " ON " + join.Condition());
-      log_.Separator();
+      log_.AddLogAndSeparator("Adding join qualifier " + table + " ON " + join.Condition());
       plan_.joins.push_back(join);
       reached_.push_back(table);
       if (table == "PROFILE") profile_joined_ = true;

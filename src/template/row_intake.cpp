@@ -8,7 +8,7 @@
 namespace sproutsmith::templ {
 
 using rules::RuleKey;
-using text::Format;
+using text::Number;
 using text::Trim;
 using text::UCase;
 
@@ -69,21 +69,20 @@ Intake RunSelection(const IntakeRequest& request, const rules::RuleRecord& rule,
   if (request.saved_index > 0 && request.saved_index <= store.SavedCount()) {
     rules::SavedStatement& saved = store.Saved(request.saved_index);
     saved.pending.clear();
-    saved.row_count = Format(r, "#0");
+    saved.row_count = Number(r);
   }
-  log.SetStatus(Format(r, "#0") + " SQL value(s) match the folder template");
+  log.SetStatus(Number(r) + " SQL value(s) match the folder template");
   log.Separator();
   long long to_read = r;
   if (r > request.row_limit && request.row_limit != 0 &&
       request.saved_statement.find("SELECT DISTINCT TOP ") != std::string::npos &&
       options.CheckReUseSQL == 0) {
-    log.AddLog("Only the first " + Format(request.row_limit, "#0") +
-               " item(s) will be processed in this cycle");
-    log.Separator();
+    log.AddLogAndSeparator("Only the first " + Number(request.row_limit) +
+                           " item(s) will be processed in this cycle");
     to_read = request.row_limit;
   }
   const std::string name = rule[RuleKey::kName];
-  log.SetStatus("Reading " + Format(r, "#0") + " SQL rows for rule " + name);
+  log.SetStatus("Reading " + Number(r) + " SQL rows for rule " + name);
   log.Separator();
 
   std::vector<std::string> headings;
@@ -106,7 +105,7 @@ Intake RunSelection(const IntakeRequest& request, const rules::RuleRecord& rule,
             FillEmailTemplate(email_template, headings, values);
       }
       intake.result.AddRow(std::move(values));
-      options.LabelTotal = Format(read, "#0");
+      options.LabelTotal = Number(read);
       if (read % 100 == 0) context.ui.Yield();
       if (context.state.CancelRequested || read >= to_read || !sql->MoveNext()) break;
     }
@@ -118,7 +117,7 @@ Intake RunSelection(const IntakeRequest& request, const rules::RuleRecord& rule,
   }
   intake.rows_read = read;
   if (read == 0) return intake;
-  log.SetStatus(Format(read, "#0") + " new folder(s) with " + Format(intake.columns, "#0") +
+  log.SetStatus(Number(read) + " new folder(s) with " + Number(intake.columns) +
                 " SQL item(s) will be processed.");
   log.Separator();
   const std::string connected = UCase(Trim(connection.LibraryName()));

@@ -11,7 +11,7 @@
 namespace sproutsmith::templ {
 
 using text::EndsWith;
-using text::Format;
+using text::Number;
 using text::StartsWith;
 using text::StartsWithNoCase;
 using text::Trim;
@@ -39,8 +39,7 @@ std::string ReplaceRelativeDates(std::string s, const text::DateTime& today, log
   for (size_t at = s.find(kToken); at != std::string::npos; at = s.find(kToken)) {
     const std::string rest = s.substr(at + kToken.size());
     const std::string date = IsoDate(today.AddDays(-DaysBack(rest, today)));
-    log.AddLog("Date String in rule parsed to " + date);
-    log.Separator();
+    log.AddLogAndSeparator("Date String in rule parsed to " + date);
     const size_t pct = rest.find('%');
     s = s.substr(0, at) + date + (pct == std::string::npos ? rest : rest.substr(pct + 1));
   }
@@ -213,18 +212,15 @@ std::optional<std::string> ParameterParser::Condition(std::string condition, int
   const std::optional<std::string> sub_select = SubSelect(path, comparison, &table);
   if (!sub_select) {
     // Written as it stands it would be an SQL error; the rule selects as if it were absent.
-    log_.AddLog("Warning: Rule parameter path " + path +
-                " is not known to the data dictionary - the condition is ignored");
-    log_.Separator();
+    log_.AddLogAndSeparator("Warning: Rule parameter path " + path +
+                            " is not known to the data dictionary - the condition is ignored");
     return std::nullopt;
   }
   if (!table.empty()) out_.tables.push_back(table);
   const int depth = static_cast<int>(groups_.size()) - 1;
-  log_.AddLog("Adding qualifier: " + *sub_select + " as level " + Format(depth, "#0") +
-              " with AndOr value " + Format(and_or, "#0"));
-  log_.Separator();
-  out_.qualifiers.push_back(
-      {path, comparison, Format(depth, "#0"), Format(and_or, "#0"), *sub_select});
+  log_.AddLogAndSeparator("Adding qualifier: " + *sub_select + " as level " + Number(depth) +
+                          " with AndOr value " + Number(and_or));
+  out_.qualifiers.push_back({path, comparison, Number(depth), Number(and_or), *sub_select});
   // A one-hop path names the PROFILE column ("DOCUMENTTYPE.TYPE_ID"), which is not always
   // the table it leads to (DOCUMENTTYPES): write the table the statement actually has.
   const bool nested = std::count(path.begin(), path.end(), '.') > 1;
@@ -244,9 +240,8 @@ bool ParameterParser::Accepted(const std::string& path, const std::string& compa
   if (links && path.find('.') != std::string::npos) {
     foreign = UCase(Trim(dictionary_.ProfileForeignTable(first)));
   }
-  log_.AddLog("Checking for match on syntax qualifier " + path +
-              (foreign.empty() ? "" : " (" + foreign + ")"));
-  log_.Separator();
+  log_.AddLogAndSeparator("Checking for match on syntax qualifier " + path +
+                          (foreign.empty() ? "" : " (" + foreign + ")"));
   bool accepted = false;
   for (const TemplateItem& item : parsed_.items) {
     const std::string item_first = ItemFirstPart(item.Text);
@@ -298,19 +293,16 @@ std::optional<std::string> ParameterParser::SubSelect(const std::string& path,
 
 RuleParameters ParameterParser::Finish() {
   if (out_.qualifiers.empty()) {
-    log_.AddLog(
+    log_.AddLogAndSeparator(
         "Notice: There are no rule qualifiers to compare - none of the rule values are "
         "associated with the template.");
-    log_.Separator();
     return out_;
   }
   for (size_t k = 0; k < out_.qualifiers.size(); ++k) {
     const RuleQualifier& q = out_.qualifiers[k];
-    log_.AddLog("Adding Select column " + written_[k]);
-    log_.Separator();
-    log_.AddLog(std::string("Qualifier for this Select column will be") +
-                (text::Val(q.AndOr) > 0 ? " OR " : " AND "));
-    log_.Separator();
+    log_.AddLogAndSeparator("Adding Select column " + written_[k]);
+    log_.AddLogAndSeparator(std::string("Qualifier for this Select column will be") +
+                            (text::Val(q.AndOr) > 0 ? " OR " : " AND "));
   }
   out_.text = " (" + Joined(groups_.front(), false) + ")";
   return out_;

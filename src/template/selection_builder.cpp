@@ -9,7 +9,6 @@
 namespace sproutsmith::templ {
 
 using rules::RuleKey;
-using text::Format;
 using text::StartsWith;
 using text::StartsWithNoCase;
 using text::Trim;
@@ -105,8 +104,7 @@ class SelectionBuilder {
 void SelectionBuilder::QualifierTables() {
   const std::string text = rule_[RuleKey::kSproutsmithText];
   if (text.empty()) return;
-  log_.AddLog("Working on Rule Sproutsmith Text: " + text);
-  log_.Separator();
+  log_.AddLogAndSeparator("Working on Rule Sproutsmith Text: " + text);
   const size_t bar = text.find('|');
   std::string tables = bar == std::string::npos ? "" : Trim(text.substr(0, bar));
   const std::string qualifier = bar == std::string::npos ? text : Trim(text.substr(bar + 1));
@@ -116,8 +114,7 @@ void SelectionBuilder::QualifierTables() {
     while (text::EndsWith(tables, ",")) tables = Trim(tables.substr(0, tables.size() - 1));
     while (tables.find("  ") != std::string::npos) tables = text::Replace(tables, "  ", " ");
     while (tables.find(",,") != std::string::npos) tables = text::Replace(tables, ",,", ",");
-    log_.AddLog("Sproutsmith Text is: " + tables);
-    log_.Separator();
+    log_.AddLogAndSeparator("Sproutsmith Text is: " + tables);
     std::string last;
     for (const std::string& part : text::Split(tables, ",")) {
       const std::string name = Trim(part);
@@ -127,8 +124,7 @@ void SelectionBuilder::QualifierTables() {
     }
     if (!last.empty()) list.set_last_added(last);
     if (!list.empty()) {
-      log_.AddLog("Sproutsmith TableList (1) is: " + list.text());
-      log_.Separator();
+      log_.AddLogAndSeparator("Sproutsmith TableList (1) is: " + list.text());
     }
   }
   const std::string upper = UCase(qualifier);
@@ -138,17 +134,14 @@ void SelectionBuilder::QualifierTables() {
     const size_t dot = qualifier.find('.', start);
     if (dot == std::string::npos) break;
     const std::string table = qualifier.substr(start, dot - start);
-    log_.AddLog(std::string("Adding table (2): ") + kOwnerPrefix + table);
-    log_.Separator();
+    log_.AddLogAndSeparator(std::string("Adding table (2): ") + kOwnerPrefix + table);
     list.Add(kOwnerPrefix + table, "", nullptr);
     at = dot + 1;
   }
   if (!list.empty()) {
-    log_.AddLog("Sproutsmith TableList (2) is: " + list.text());
-    log_.Separator();
+    log_.AddLogAndSeparator("Sproutsmith TableList (2) is: " + list.text());
   }
-  log_.AddLog("Finished working on Rule Sproutsmith Text");
-  log_.Separator();
+  log_.AddLogAndSeparator("Finished working on Rule Sproutsmith Text");
 }
 
 void SelectionBuilder::AddExclusion(const std::string& table, const std::string& message) {
@@ -162,8 +155,7 @@ void SelectionBuilder::AddExclusion(const std::string& table, const std::string&
     ++parts_.outer_depth;
   }
   if (level_depth_ == 1) {
-    log_.AddLog(message);
-    log_.Separator();
+    log_.AddLogAndSeparator(message);
     ex += "(";
   }
   ex += table + ".SYSTEM_ID NOT IN (SELECT SID FROM [OWNER].QUIL_SPROUTSMITH WHERE " +
@@ -181,8 +173,7 @@ void SelectionBuilder::AddSid(const std::string& table) {
 void SelectionBuilder::LiteralItem(int number, TemplateItem& item) {
   if (item.Kind == kKindSeparator) {
     if (level_depth_ > 0 && !parts_.exclusion.empty()) {
-      log_.AddLog("Placing end parenthesis into Sproutsmith qualifier text");
-      log_.Separator();
+      log_.AddLogAndSeparator("Placing end parenthesis into Sproutsmith qualifier text");
       parts_.exclusion += ")";
     }
     level_depth_ = 0;
@@ -229,8 +220,7 @@ void SelectionBuilder::ColumnItem(int number, const TemplateItem& item) {
   if (table != "PROFILE") {
     bool go_on = true;
     if (parts_.tables.empty()) {
-      log_.AddLog(std::string("Adding table (3a): ") + kOwnerPrefix + table);
-      log_.Separator();
+      log_.AddLogAndSeparator(std::string("Adding table (3a): ") + kOwnerPrefix + table);
       parts_.tables.Add(kOwnerPrefix + table, "", nullptr);
     } else {
       go_on = parts_.tables.Add(kOwnerPrefix + table, "Adding table (3b): ", &log_);
@@ -249,8 +239,7 @@ void SelectionBuilder::ColumnItem(int number, const TemplateItem& item) {
 }
 
 void SelectionBuilder::FindWorkspaceLinks(const std::string& table, const TemplateItem& item) {
-  log_.AddLog("Identifying any links related to workspaces for " + table);
-  log_.Separator();
+  log_.AddLogAndSeparator("Identifying any links related to workspaces for " + table);
   const std::string sql =
       "SELECT COLNAME, FTBNAME, MULTI_VALUE FROM [OWNER].DOCSCOLUMN WHERE TBNAME = '" +
       QuoteLiteral(table) + "' AND FTBNAME IN ('GROUPS', 'PEOPLE')";
@@ -278,8 +267,7 @@ void SelectionBuilder::LinkTable(int number, const TemplateItem& item) {
       if (t != "PROFILE" && t == link) later = true;
     }
     if (later) {
-      log_.AddLog("Skipping Sproutsmith qualifying table " + link + " for now");
-      log_.Separator();
+      log_.AddLogAndSeparator("Skipping Sproutsmith qualifying table " + link + " for now");
       deferred_exclusions_.push_back(link);
     } else {
       AddExclusion(link, "Placing start parenthesis into Sproutsmith qualifier text (2)");
@@ -290,8 +278,7 @@ void SelectionBuilder::LinkTable(int number, const TemplateItem& item) {
   if (UCase(parts_.join_list).find(open) == std::string::npos) {
     JoinEntry join{link, UCase(link + "." + item.LinkColumn),
                    UCase(item.Table + "." + item.KeyColumn), UCase(item.Table)};
-    log_.AddLog("Adding join qualifier " + link + " ON " + join.Condition());
-    log_.Separator();
+    log_.AddLogAndSeparator("Adding join qualifier " + link + " ON " + join.Condition());
     parts_.join_list += open + "ON " + join.Condition() + " ";
     parts_.joins.push_back(join);
   }
@@ -307,18 +294,15 @@ void SelectionBuilder::ItemPass() {
     }
   }
   if (level_depth_ != 0 && !parts_.exclusion.empty()) {
-    log_.AddLog("Placing last end parenthesis into Sproutsmith qualifier text");
-    log_.Separator();
+    log_.AddLogAndSeparator("Placing last end parenthesis into Sproutsmith qualifier text");
     parts_.exclusion += ")";
   }
-  log_.AddLog("Sproutsmith Join list so far: " + parts_.join_list);
-  log_.Separator();
+  log_.AddLogAndSeparator("Sproutsmith Join list so far: " + parts_.join_list);
 }
 
 void SelectionBuilder::RuleParametersStep() {
   if (context_.state.CancelRequested || text::Val(rule_[RuleKey::kOverrideRuleParameters]) != 0) {
-    log_.AddLog("Skipping rule parameters");
-    log_.Separator();
+    log_.AddLogAndSeparator("Skipping rule parameters");
     return;
   }
   out_.parameters = ParseRuleParameters(rule_[RuleKey::kValues], parsed_, library_,
@@ -352,8 +336,8 @@ void SelectionBuilder::DocumentTypesAndProfile() {
       list.Append("[OWNER].DOCUMENTTYPES");
       const JoinEntry join{"DOCUMENTTYPES", "DOCUMENTTYPES.SYSTEM_ID", "PROFILE.DOCUMENTTYPE",
                            "PROFILE"};
-      log_.AddLog("Adding join qualifier [OWNER].DOCUMENTTYPES ON " + join.Condition() + " ");
-      log_.Separator();
+      log_.AddLogAndSeparator("Adding join qualifier [OWNER].DOCUMENTTYPES ON " + join.Condition() +
+                              " ");
       parts_.join_list += "LEFT OUTER JOIN [OWNER].DOCUMENTTYPES ON " + join.Condition() + " ";
       parts_.joins.push_back(join);
     }
@@ -421,8 +405,7 @@ void SelectionBuilder::RowLimit() {
     }
     return;
   }
-  log_.AddLog("Getting count of bottom-level items from table " + last);
-  log_.Separator();
+  log_.AddLogAndSeparator("Getting count of bottom-level items from table " + last);
   const std::string table = BareTableName(last);
   const double disabled =
       connection_
@@ -445,30 +428,26 @@ void SelectionBuilder::SaveOrReuse() {
     return;
   }
   out_.saved_index = store_.SaveStatement(library_, name_, Trim(out_.statement));
-  log_.AddLog("Saving the SQL statement from this run of rule " + name_);
-  log_.Separator();
+  log_.AddLogAndSeparator("Saving the SQL statement from this run of rule " + name_);
 }
 
 void SelectionBuilder::Initialize() {
   if (!initialize_) return;
   const std::string name = dm::UpperLiteral(name_);
   if (IsVarnel(context_.state.SiteName)) {
-    log_.AddLog("Initializing folder column item PRACCODE");
-    log_.Separator();
+    log_.AddLogAndSeparator("Initializing folder column item PRACCODE");
     connection_.RunStatement(
         "DELETE FROM [OWNER].QUIL_SPROUTSMITH WHERE TABLE_NAME = 'PRACCODE' AND "
         "UPPER(RULE_NAME) = '" +
         name + "'");
   }
   if (out_.sid_count > 0) {
-    log_.AddLog("Initializing folder column item " + out_.sid_table);
-    log_.Separator();
+    log_.AddLogAndSeparator("Initializing folder column item " + out_.sid_table);
     connection_.RunStatement("DELETE FROM [OWNER].QUIL_SPROUTSMITH WHERE TABLE_NAME = '" +
                              dm::SqlQuote(out_.sid_table) + "' AND UPPER(RULE_NAME) = '" + name +
                              "'");
   } else {
-    log_.AddLog("NOT Initializing folders because no System_ID values found");
-    log_.Separator();
+    log_.AddLogAndSeparator("NOT Initializing folders because no System_ID values found");
   }
 }
 
@@ -487,8 +466,7 @@ Selection SelectionBuilder::Run() {
   out_.sid_list = parts_.sid_list;
   parsed_.tables = parts_.tables;
   if (!parts_.sid_list.empty()) {
-    log_.AddLog("Table Sid List: " + parts_.sid_list);
-    log_.Separator();
+    log_.AddLogAndSeparator("Table Sid List: " + parts_.sid_list);
   }
   if (Incomplete()) return out_;
   RowLimit();

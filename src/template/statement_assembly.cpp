@@ -13,7 +13,7 @@
 
 namespace sproutsmith::templ {
 
-using text::Format;
+using text::Number;
 using text::StartsWith;
 using text::Trim;
 using text::UCase;
@@ -206,10 +206,10 @@ std::string AssembleStatement(const SelectionParts& parts, const ParsedTemplate&
     constexpr double kMostRows = 10000;
     const double max_folders = text::Val(o.text_max_folders);
     if (max_folders > 0) *row_limit = static_cast<long>(std::min(max_folders, kMostRows));
-    log.AddLog("Processing a maximum of " + Format(*row_limit, "#0") + " folder(s) per cycle");
-    log.Separator();
+    log.AddLogAndSeparator("Processing a maximum of " + Number(*row_limit) +
+                           " folder(s) per cycle");
     const std::string top =
-        !o.initialize && *row_limit != 0 ? " TOP " + Format(*row_limit, "#0") + " " : " ";
+        !o.initialize && *row_limit != 0 ? " TOP " + Number(*row_limit) + " " : " ";
     statement = "SELECT DISTINCT" + top + parts.select_list + parts.sid_list + "\r\n";
     if (plan.completed) {
       statement += MicrosoftFromClause(plan);
@@ -256,8 +256,7 @@ std::string AssembleStatement(const SelectionParts& parts, const ParsedTemplate&
     std::string q = UCase(
         Trim(bar == std::string::npos ? o.sproutsmith_text : o.sproutsmith_text.substr(bar + 1)));
     log.AddLog("Adding the following qualifier to the SQL statement:");
-    log.AddLog(q);
-    log.Separator();
+    log.AddLogAndSeparator(q);
     if (has_where) {
       if (StartsWith(q, "WHERE ")) q = Trim(q.substr(6));
       if (!StartsWith(q, "AND ")) q = "AND " + q;
@@ -273,7 +272,7 @@ std::string AssembleStatement(const SelectionParts& parts, const ParsedTemplate&
   }
 
   if (oracle && !o.initialize && *row_limit > 0 && statement.find(" WHERE ") != std::string::npos) {
-    statement += " AND ROWNUM <= " + Format(*row_limit, "#0");
+    statement += " AND ROWNUM <= " + Number(*row_limit);
   }
   statement = Trim(statement);
   if (text::EndsWith(statement, " AND"))

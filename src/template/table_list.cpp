@@ -30,8 +30,7 @@ bool TableList::Add(std::string_view name, std::string_view log_prefix, log::Log
   if (upper.empty()) return false;
   if (list.find(upper + ",") != std::string::npos || text::EndsWith(list, upper)) return false;
   if (log) {
-    log->AddLog(std::string(log_prefix) + std::string(name));
-    log->Separator();
+    log->AddLogAndSeparator(std::string(log_prefix) + std::string(name));
   }
   text_ = text_.empty() ? upper : list + ", " + upper;
   last_added_ = std::string(name);

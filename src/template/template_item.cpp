@@ -5,7 +5,7 @@
 namespace sproutsmith::templ {
 
 const ExternalLink* ParsedTemplate::LinkOfItem(int number) const {
-  const std::string wanted = text::Format(number, "#0");
+  const std::string wanted = text::Number(number);
   for (const ExternalLink& link : links) {
     if (link.ItemNumber == wanted) return &link;
   }

@@ -11,6 +11,7 @@ namespace sproutsmith::templ {
 
 using text::EqualsNoCase;
 using text::Format;
+using text::Number;
 using text::Trim;
 using text::UCase;
 
@@ -123,9 +124,9 @@ bool Parser::Scan(std::string_view template_text) {
           if (!library) {
             // Building the levels in some other library than the one named would put
             // folders where nobody looks for them.
-            log_.AddLog("Warning: Library " + name +
-                        " named in the rule template is not a library of this DM session");
-            log_.Separator();
+            log_.AddLogAndSeparator(
+                "Warning: Library " + name +
+                " named in the rule template is not a library of this DM session");
             return false;
           }
           if (!library->empty()) out_.items.back().Library = *library;
@@ -193,8 +194,7 @@ void Parser::FillEmailKeywords() {
         email_->substr(0, at) + Trim(KeywordValue(k, env_)) + email_->substr(at + name.size());
   }
   if (*email_ != last_logged_email_) {
-    log_.AddLog("eMail Template set to " + *email_);
-    log_.Separator();
+    log_.AddLogAndSeparator("eMail Template set to " + *email_);
     last_logged_email_ = *email_;
   }
 }
@@ -258,8 +258,7 @@ bool ParseTemplateText(std::string_view template_text, std::string* email_templa
   out->level_count = CountTemplateLevels(template_text);
   Parser parser(email_template, env, cache, dictionary, log, *out);
   if (!parser.Scan(template_text) || out->items.empty()) {
-    log.AddLog("Notice: Unable to parse template string - cannot continue");
-    log.Separator();
+    log.AddLogAndSeparator("Notice: Unable to parse template string - cannot continue");
     return false;
   }
   parser.ResolvePaths();
@@ -272,9 +271,8 @@ bool ParseRuleTemplate(rules::RuleRecord& rule, const TemplateEnvironment& env,
   const std::string template_text = rule[rules::RuleKey::kTemplate];
   log.SetStatus("Parsing Rule Template " + template_text);
   log.Separator();
-  log.AddLog(Format(CountTemplateLevels(template_text), "#0") +
-             " level(s) identified in the rule template");
-  log.Separator();
+  log.AddLogAndSeparator(Number(CountTemplateLevels(template_text)) +
+                         " level(s) identified in the rule template");
   std::string email = rule[rules::RuleKey::kEmailTemplate];
   const bool ok = ParseTemplateText(template_text, &email, env, cache, dictionary, log, out);
   rule.Set(rules::RuleKey::kEmailTemplate, email);

@@ -78,6 +78,8 @@ inline std::string Format(long value, std::string_view format) {
 // (minutes), "SS", "AMPM" (12-hour clock with AM/PM), and the named formats "LONG DATE",
 // "LONG TIME", "SHORT DATE". Other characters are copied.
 std::string Format(const DateTime& value, std::string_view format);
+// `s` in double quotes, as the log names a folder, a workspace or an item.
+inline std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
 // A whole number as the log and the SQL write it: Format(value, "#0").
 template <std::integral T>
 std::string Number(T value) {

@@ -15,7 +15,7 @@ namespace sproutsmith::tools {
 
 using runtime::Answer;
 using runtime::MessageStyle;
-using text::Format;
+using text::Number;
 using text::Trim;
 using text::UCase;
 
@@ -107,9 +107,9 @@ BaselineOutcome RuleBaseline::ResetBody(const std::string& rule, const std::stri
     return {BaselineStatus::kNothingToReset};
   }
   const std::string question = "Warning: This option will remove all information about " +
-                               Format(count, "#0") + " rule item(s) previously processed by " +
-                               product + " for rule " + rule + " in library " + library +
-                               ". After this, " + product +
+                               Number(count) + " rule item(s) previously processed by " + product +
+                               " for rule " + rule + " in library " + library + ". After this, " +
+                               product +
                                " will process all the rows in the template tables for this "
                                "rule. " +
                                kCaution;
@@ -122,7 +122,7 @@ BaselineOutcome RuleBaseline::ResetBody(const std::string& rule, const std::stri
   connection_.RunStatement("DELETE FROM [OWNER].QUIL_SPROUTSMITH WHERE " + RuleCondition(rule),
                            &outcome.removed);
   const std::string done =
-      "Procedure complete with " + Format(outcome.removed, "#0") + " row(s) removed.";
+      "Procedure complete with " + Number(outcome.removed) + " row(s) removed.";
   context_.log.AddLog(done);
   Inform(done);
   return outcome;
@@ -173,8 +173,7 @@ BaselineOutcome RuleBaseline::CurrentBody(const std::string& rule, const std::st
     log.SetStatus("Processing " + table);
     log.Separator();
     if (!PlainTableName(table)) {
-      log.AddLog("Warning: " + table + " is not a table name - skipped");
-      log.Separator();
+      log.AddLogAndSeparator("Warning: " + table + " is not a table name - skipped");
       continue;
     }
     const std::string quoted = dm::SqlQuote(table);
@@ -189,9 +188,8 @@ BaselineOutcome RuleBaseline::CurrentBody(const std::string& rule, const std::st
         &added);
     outcome.added += added;
   }
-  const std::string done = "Procedure complete with " + Format(outcome.added, "#0") +
-                           " row(s) added and " + Format(outcome.removed, "#0") +
-                           " row(s) removed.";
+  const std::string done = "Procedure complete with " + Number(outcome.added) +
+                           " row(s) added and " + Number(outcome.removed) + " row(s) removed.";
   log.AddLog(done);
   Inform(done);
   return outcome;

@@ -12,6 +12,7 @@ namespace sproutsmith::tools {
 using runtime::Answer;
 using runtime::MessageStyle;
 using text::Format;
+using text::Number;
 using text::Trim;
 
 namespace {
@@ -95,8 +96,7 @@ TestResult SavedSqlEditor::TestBody(const std::string& text) {
   TestResult result = TestResult::kPassed;
   // Error 9 only says that the statement returned no result set.
   if (!dm::SqlSucceeded(number)) {
-    context_.ShowMessage("SQL Error: " + Format(static_cast<long long>(number), "#0") + "\r\n (" +
-                             sql->ErrDescription() +
+    context_.ShowMessage("SQL Error: " + Number(number) + "\r\n (" + sql->ErrDescription() +
                              ")\r\n occurred trying to run "
                              "test on " +
                              library_,
@@ -105,7 +105,7 @@ TestResult SavedSqlEditor::TestBody(const std::string& text) {
   } else {
     last_row_count_ = sql ? sql->GetRowCount() : 0;
     context_.ShowMessage(
-        "Results: " + Format(last_row_count_, "#0") + " item(s) returned from test on " + library_,
+        "Results: " + Number(last_row_count_) + " item(s) returned from test on " + library_,
         MessageStyle::kInformation);
   }
   connection_.Release();

@@ -13,8 +13,6 @@ using text::Trim;
 
 namespace {
 
-std::string N(long long n) { return text::Format(n, "#0"); }
-
 bool Listed(const std::vector<std::string>& users, const std::string& user) {
   return std::find(users.begin(), users.end(), user) != users.end();
 }
@@ -35,24 +33,22 @@ class Selection {
 
  private:
   void SourceDocumentPeople() {
-    log_.AddLog("Getting workspace profile author and typist from document #" +
-                N(s_.source_profile));
-    log_.Separator();
+    log_.AddLogAndSeparator("Getting workspace profile author and typist from document #" +
+                            text::Number(s_.source_profile));
     const dm::FirstRow row = connection_.ReadFirstRow(
         "SELECT A.USER_ID, T.USER_ID , P.DOCNUMBER FROM [OWNER].PROFILE P, [OWNER].PEOPLE A, "
         "[OWNER].PEOPLE T WHERE P.AUTHOR = A.SYSTEM_ID AND P.TYPIST = T.SYSTEM_ID AND "
         "P.SYSTEM_ID = " +
-        N(s_.source_profile));
+        text::Number(s_.source_profile));
     if (!row.found()) return;
     const std::string author = Trim(row.Text(1));
     const std::string typist = Trim(row.Text(2));
-    log_.AddLog("Document #" + row.Text(3) + " author is " + author + " and typist is " + typist);
-    log_.Separator();
+    log_.AddLogAndSeparator("Document #" + row.Text(3) + " author is " + author +
+                            " and typist is " + typist);
     auto add = [&](const std::string& user, const char* what) {
       if (user.empty() || Listed(users_, user)) return;
       users_.push_back(user);
-      log_.AddLog(std::string("Adding workspace ") + what + " " + user);
-      log_.Separator();
+      log_.AddLogAndSeparator(std::string("Adding workspace ") + what + " " + user);
     };
     if (s_.level == s_.author_level) add(author, "author");
     if (s_.level == s_.typist_level) add(typist, "typist");

@@ -17,13 +17,12 @@ namespace sproutsmith::workspaces {
 
 using dm::SqlQuote;
 using text::Format;
+using text::Number;
+using text::Quoted;
 using text::Trim;
 using text::UCase;
 
 namespace {
-
-std::string N(long long value) { return Format(value, "#0"); }
-std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
 constexpr char kInsertRow[] =
     "INSERT INTO [OWNER].REGISTRY (SYSTEM_ID, DATA, TYPE, ENTITYSCOPE, ENTITYID, NAME, DATATYPE) "
@@ -65,7 +64,7 @@ std::string Workspaces::WorkspaceName(const std::string& name, const Request& r)
           "SELECT A.USER_ID, T.USER_ID FROM [OWNER].PROFILE P, [OWNER].PEOPLE A, "
           "[OWNER].PEOPLE T WHERE (P.AUTHOR = A.SYSTEM_ID AND P.TYPIST = T.SYSTEM_ID) AND "
           "P.DOCNUMBER = " +
-          N(r.doc_number));
+          Number(r.doc_number));
       people.emplace(Trim(row.Text(1)), Trim(row.Text(2)));
     }
     return *people;
@@ -139,9 +138,8 @@ bool Workspaces::FindUser(const Request& r, CachedUser& entry) {
     if (entry.primary_library.empty()) entry.primary_library = connection_.LibraryName();
   }
   if (!connection_.ConnectLibrary(entry.primary_library)) {
-    log.AddLog("Error: Unable to connect to library " + entry.primary_library + " for user " +
-               r.user);
-    log.Separator();
+    log.AddLogAndSeparator("Error: Unable to connect to library " + entry.primary_library +
+                           " for user " + r.user);
     return false;
   }
   if (entry.people_id != 0) return true;
@@ -153,9 +151,8 @@ bool Workspaces::FindUser(const Request& r, CachedUser& entry) {
     entry.email = Trim(person.Text(2));
   }
   if (entry.people_id == 0) {
-    log.AddLog("Error: Unable to identify system_id for user " + r.user + " in library " +
-               connection_.LibraryName());
-    log.Separator();
+    log.AddLogAndSeparator("Error: Unable to identify system_id for user " + r.user +
+                           " in library " + connection_.LibraryName());
     return false;
   }
   return true;
@@ -164,7 +161,7 @@ bool Workspaces::FindUser(const Request& r, CachedUser& entry) {
 bool Workspaces::FindWorkspaces(const Request& r, CachedUser& entry) {
   if (entry.workspaces_id != 0) return true;
   const dm::FirstRow subtree = connection_.ReadFirstRow(
-      "SELECT SYSTEM_ID FROM [OWNER].REGISTRY WHERE ENTITYID = " + N(entry.people_id) +
+      "SELECT SYSTEM_ID FROM [OWNER].REGISTRY WHERE ENTITYID = " + Number(entry.people_id) +
       " AND UPPER(NAME) = 'WORKSPACES' AND UPPER(DATATYPE) = 'SUBTREE'");
   entry.workspaces_id = subtree.Integer(1);
   // A look-up that failed says nothing about the row: creating one could make a second.
@@ -173,10 +170,10 @@ bool Workspaces::FindWorkspaces(const Request& r, CachedUser& entry) {
 
   const long long key = NewKey();
   if (key == 0) return false;
-  if (!Insert(kInsertRow + N(key) + ", '" + SqlQuote(r.workspace) + "', 'PROPERTY', 'USER', " +
-              N(entry.people_id) + ", 'WORKSPACES', 'SubTree')")) {
-    context_.log.AddLog("Error: Unable to create workspace " + r.workspace + " for user " + r.user);
-    context_.log.Separator();
+  if (!Insert(kInsertRow + Number(key) + ", '" + SqlQuote(r.workspace) + "', 'PROPERTY', 'USER', " +
+              Number(entry.people_id) + ", 'WORKSPACES', 'SubTree')")) {
+    context_.log.AddLogAndSeparator("Error: Unable to create workspace " + r.workspace +
+                                    " for user " + r.user);
     return false;
   }
   entry.workspaces_id = key;
@@ -187,7 +184,8 @@ bool Workspaces::FindWorkspace(const Request& r, CachedUser& entry) {
   log::Log& log = context_.log;
   if (entry.workspace_id != 0) return true;
   const bool answered = connection_.RunQuery(
-      "SELECT SYSTEM_ID, DATA FROM [OWNER].REGISTRY WHERE ENTITYID = " + N(entry.workspaces_id) +
+      "SELECT SYSTEM_ID, DATA FROM [OWNER].REGISTRY WHERE ENTITYID = " +
+          Number(entry.workspaces_id) +
           " AND UPPER(NAME) LIKE 'WS%' AND UPPER(DATATYPE) = 'SUBTREE'",
       [&] {
         if (UCase(Trim(connection_.Column(2))) != entry.workspace_upper) return true;
@@ -210,13 +208,14 @@ bool Workspaces::FindWorkspace(const Request& r, CachedUser& entry) {
       {"FAVORITE", "Boolean", "0"},
       {"WM", "String", ""},
   };
-  const Written written = WriteEntry(
-      key, properties,
-      kInsertRow + N(key) + ", '" + name + "', 'PROPERTY', 'REGISTRY', " + N(entry.workspaces_id) +
-          ", 'WS-" + SqlQuote(FirstCharacters(r.workspace, 13)) + "', 'SubTree')");
+  const Written written =
+      WriteEntry(key, properties,
+                 kInsertRow + Number(key) + ", '" + name + "', 'PROPERTY', 'REGISTRY', " +
+                     Number(entry.workspaces_id) + ", 'WS-" +
+                     SqlQuote(FirstCharacters(r.workspace, 13)) + "', 'SubTree')");
   if (written == Written::kFailed) {
-    log.AddLog("Error: Unable to create workspace " + r.workspace + " for user " + r.user);
-    log.Separator();
+    log.AddLogAndSeparator("Error: Unable to create workspace " + r.workspace + " for user " +
+                           r.user);
   }
   if (written != Written::kDone) return false;
   entry.workspace_id = key;
@@ -235,7 +234,7 @@ bool Workspaces::AddItem(const Request& r, long long workspace_id) {
   const bool answered = connection_.RunQuery(
       "SELECT SYSTEM_ID, DATA FROM [OWNER].REGISTRY WHERE UPPER(ENTITYSCOPE) = 'REGISTRY' AND "
       "UPPER(NAME) LIKE 'WM%' AND UPPER(DATATYPE) = 'STRING' AND ENTITYID = " +
-          N(workspace_id),
+          Number(workspace_id),
       [&] {
         found = UCase(Trim(connection_.Column(2))) == upper;
         return !found;
@@ -243,9 +242,8 @@ bool Workspaces::AddItem(const Request& r, long long workspace_id) {
   // Without the answer the item might be there already; adding it could make a second entry.
   if (!answered) return false;
   if (found) {
-    log.AddLog("Folder " + Quoted(r.item) + " already exists in workspace " + Quoted(r.workspace) +
-               " for user " + r.user);
-    log.Separator();
+    log.AddLogAndSeparator("Folder " + Quoted(r.item) + " already exists in workspace " +
+                           Quoted(r.workspace) + " for user " + r.user);
     return true;
   }
 
@@ -259,7 +257,7 @@ bool Workspaces::AddItem(const Request& r, long long workspace_id) {
   const bool counted = connection_.RunQuery(
       "SELECT DATA FROM [OWNER].REGISTRY WHERE UPPER(NAME) = 'ORDERNUMBER' AND ENTITYID IN "
       "(SELECT SYSTEM_ID FROM [OWNER].REGISTRY WHERE ENTITYID = " +
-          N(workspace_id) + ")",
+          Number(workspace_id) + ")",
       [&] {
         highest = std::max(highest, static_cast<long long>(text::Val(connection_.Column(1))));
         return true;
@@ -269,16 +267,16 @@ bool Workspaces::AddItem(const Request& r, long long workspace_id) {
   const std::vector<Property> properties = {
       {"NAME", "String", r.item},
       {"DESCRIPTION", "String", r.item + "-" + r.folder_library},
-      {"ORDERNUMBER", "String", N(highest + 1)},
+      {"ORDERNUMBER", "String", Number(highest + 1)},
       {"TYPE", "String", "FOLDER"},
-      {"LINKID", "String", N(r.doc_number)},
+      {"LINKID", "String", Number(r.doc_number)},
       {"LINKNAME", "String", r.item},
       {"LIBRARY", "String", r.folder_library},
   };
-  const Written written = WriteEntry(key, properties,
-                                     kInsertRow + N(key) + ", '" + SqlQuote(r.item) +
-                                         "', 'PROPERTY', 'REGISTRY', " + N(workspace_id) + ", 'WM" +
-                                         SqlQuote(FirstCharacters(r.item, 13)) + "', 'String')");
+  const Written written = WriteEntry(
+      key, properties,
+      kInsertRow + Number(key) + ", '" + SqlQuote(r.item) + "', 'PROPERTY', 'REGISTRY', " +
+          Number(workspace_id) + ", 'WM" + SqlQuote(FirstCharacters(r.item, 13)) + "', 'String')");
   if (written == Written::kFailed) {
     const std::string message = "Error: Unable to create workspace for user " + r.user;
     log.AddLog(message);
@@ -302,7 +300,7 @@ Workspaces::Written Workspaces::WriteEntry(long long owner, const std::vector<Pr
       return Written::kKeyMissing;
     }
     if (!Insert(std::string(kInsertProperty) + "'" + p.data_type + "', '" + p.name + "', '" +
-                SqlQuote(p.data) + "', " + N(owner) + ", " + N(key) + ")")) {
+                SqlQuote(p.data) + "', " + Number(owner) + ", " + Number(key) + ")")) {
       Discard(owner);
       return Written::kFailed;
     }
@@ -314,8 +312,8 @@ Workspaces::Written Workspaces::WriteEntry(long long owner, const std::vector<Pr
 
 void Workspaces::Discard(long long owner) {
   // Rows under a key no entry carries are invisible to every look-up; removing them is tidiness.
-  connection_.RunStatement("DELETE FROM [OWNER].REGISTRY WHERE ENTITYID = " + N(owner) +
-                           " OR SYSTEM_ID = " + N(owner));
+  connection_.RunStatement("DELETE FROM [OWNER].REGISTRY WHERE ENTITYID = " + Number(owner) +
+                           " OR SYSTEM_ID = " + Number(owner));
 }
 
 long long Workspaces::NewKey() {
@@ -326,11 +324,10 @@ long long Workspaces::NewKey() {
 }
 
 void Workspaces::KeyMissing() {
-  context_.log.AddLog(
+  context_.log.AddLogAndSeparator(
       "Error: Unable to retrieve System_ID for inserting new row - cannot continue." +
       std::string(text::kCrLf) +
       "(Note: If you are using Windows XP, this is a known OpenText issue described in SD017875)");
-  context_.log.Separator();
 }
 
 bool Workspaces::Insert(const std::string& statement) {

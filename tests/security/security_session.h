@@ -145,7 +145,7 @@ class SecuritySession : public testing::LibrarySession {
     static const char* const kNames[] = {"applied", "nothing to apply", "failed"};
     return std::string(kNames[static_cast<int>(result)]) + ": " + Secured(n, library);
   }
-  static rules::RuleRecord Rule(bool append) {
+  static rules::RuleRecord Rule(bool append, const std::string& security_template = "") {
     rules::RuleRecord rule;
     rule.Set(rules::RuleKey::kName, "SECURED");
     rule.Set(rules::RuleKey::kAppendTrustees, append ? "1" : "0");
