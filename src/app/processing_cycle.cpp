@@ -326,7 +326,7 @@ bool ProcessingCycle::LoopDelay() {
     delay = 3;
   }
   while (delay > 0) {
-    ShowStatusLabel(c, "Waiting " + Format(delay, "#0") + " seconds before starting");
+    ShowStatusLabel(c, "Waiting " + text::Format(delay, "#0") + " seconds before starting");
     c.ui.Yield();
     c.ui.SleepOneSecond();
     delay -= 1;
@@ -585,7 +585,7 @@ void ProcessingCycle::InitializeRows(const rules::RuleRecord& rule, const std::s
                                      const templ::CompiledRule& compiled) {
   Context& c = p_.context;
   const int n = compiled.intake.rows_read;
-  c.options.LabelTotal = Format(n, "#0");
+  c.options.LabelTotal = text::Number(n);
   // What the operator asked for: every selected row is marked as done, nothing is built.
   for (int r = 1; r <= n; ++r) {
     CheckForPause(c, p_.window);
@@ -608,7 +608,7 @@ void ProcessingCycle::ProcessRows(const rules::RuleRecord& rule, const std::stri
   const RuleRun run{rule,       library,       compiled,
                     error_mode, site_lookups_, [this] { CheckForPause(p_.context, p_.window); },
                     n};
-  c.options.LabelTotal = Format(n, "#0");
+  c.options.LabelTotal = text::Number(n);
   int added = 0;
   int failed = 0;
   // A row's writes are made durable together (the folder builder also commits before each
@@ -634,7 +634,7 @@ void ProcessingCycle::ProcessRows(const rules::RuleRecord& rule, const std::stri
     bool row_failed = outcome.failed;
     if (!p_.connection.CommitHeld(library) && !outcome.lost) {
       log.AddLogAndSeparator(
-          "Error: The changes of row #" + Format(r, "#0") + " of rule " + rule.Name() +
+          "Error: The changes of row #" + text::Number(r) + " of rule " + rule.Name() +
           " could not be written to the library - the rule stops here and the next "
           "cycle does the row again");
       outcome.lost = true;
@@ -659,7 +659,7 @@ void ProcessingCycle::FinishRows(const std::string& library, int added) {
   Context& c = p_.context;
   c.ui.Yield();
   c.log.Separator();
-  SetResultState(Format(added, "#0") + " folder(s) added", false);
+  SetResultState(text::Number(added) + " folder(s) added", false);
   c.log.SetStatus("Finished with library " + library);
   c.log.Separator();
   RestoreSearchFlags();
@@ -686,7 +686,7 @@ void ProcessingCycle::NothingSelected(CheckNode& node, const std::string& rule,
     log.SetStatus("There are no new folders in library " + library + " to add for rule " + rule);
   } else {
     const std::string message =
-        "SQL Error: " + Format(code, "#0") + " occurred trying to identify new folders";
+        "SQL Error: " + text::Number(code) + " occurred trying to identify new folders";
     log.SetStatus(message);
     SetResultState("SQL Error", true);
     RuleOutcome(rule_outcome::kSqlError, message);
@@ -706,7 +706,7 @@ void ProcessingCycle::EndOfGo() {
   Context& c = p_.context;
   std::string message = "Finished processing.";
   if (total_seconds_ > 0) {
-    message += " (total time: " + Format(total_seconds_, "#0") + " seconds)";
+    message += " (total time: " + text::Number(total_seconds_) + " seconds)";
   }
   c.log.AddLogAndSeparator(message);
   if (c.state.HasSwitch("/G")) {
@@ -760,10 +760,10 @@ void ProcessingCycle::SetResultState(const std::string& state, bool only_when_wo
 
 void ProcessingCycle::SetCounters(int total, int read, int added, int errors) {
   runtime::Options& o = p_.context.options;
-  o.LabelTotal = Format(total, "#0");
-  o.LabelRead = Format(read, "#0");
-  o.LabelAdded = Format(added, "#0");
-  o.LabelErrors = Format(errors, "#0");
+  o.LabelTotal = text::Number(total);
+  o.LabelRead = text::Number(read);
+  o.LabelAdded = text::Number(added);
+  o.LabelErrors = text::Number(errors);
   if (result_row_ && *result_row_ < o.ListResults.size()) {
     runtime::ResultsRow& row = o.ListResults[*result_row_];
     row.rows_selected = total;

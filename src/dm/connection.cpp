@@ -193,8 +193,7 @@ bool Connection::ConnectLibraryBody(const std::string& requested) {
     facts_.LibraryOwner.clear();
   }
 
-  log().AddLog("Connecting to library " + name);
-  log().Separator();
+  log().AddLogAndSeparator("Connecting to library " + name);
   std::shared_ptr<dmapi::Library> found = FindListedLibrary(name);
   if (!found) return false;
   // A library the login cannot use (unreachable, user unknown) is never made the connected one.
@@ -230,8 +229,7 @@ bool Connection::ConnectLibraryBody(const std::string& requested) {
   if (on_connected_) on_connected_();
   context_.ui.Yield();
   facts_.LibraryConnected = true;
-  log().AddLog("Connected to " + facts_.EngineName + " Library Object " + name + ".");
-  log().Separator();
+  log().AddLogAndSeparator("Connected to " + facts_.EngineName + " Library Object " + name + ".");
   return true;
 }
 
@@ -316,8 +314,7 @@ void Connection::DetectEngine(CachedLibrary& cached, const std::string& name) {
 
 void Connection::LearnOwner(CachedLibrary& cached, const std::string& name,
                             const std::string& prefix) {
-  log().AddLog("Identifying database owner using SQL");
-  log().Separator();
+  log().AddLogAndSeparator("Identifying database owner using SQL");
   const std::string owner = text::Trim(
       ReadFirstRow(facts_.IsOracle() && facts_.LibraryOwner.empty()
                        ? "SELECT OWNER FROM USER_TAB_PRIVS WHERE TABLE_NAME = 'REMOTE_LIBRARIES'"
@@ -328,10 +325,8 @@ void Connection::LearnOwner(CachedLibrary& cached, const std::string& name,
     facts_.LibraryOwner = owner;
     cached.owner = owner;
   }
-  log().AddLog("SQL Database_Engine value is " + Number(facts_.DatabaseEngine));
-  log().Separator();
-  log().AddLog("SQL Database Owner is " + facts_.LibraryOwner);
-  log().Separator();
+  log().AddLogAndSeparator("SQL Database_Engine value is " + Number(facts_.DatabaseEngine));
+  log().AddLogAndSeparator("SQL Database Owner is " + facts_.LibraryOwner);
 }
 
 void Connection::LearnServer(CachedLibrary& cached, const std::string& name) {
@@ -341,8 +336,7 @@ void Connection::LearnServer(CachedLibrary& cached, const std::string& name) {
     const size_t lineBreak = banner.find_first_of("\r\n");
     if (lineBreak != std::string::npos) banner = banner.substr(0, lineBreak);
     cached.version_banner = banner;
-    log().AddLog(banner);
-    log().Separator();
+    log().AddLogAndSeparator(banner);
   }
   const std::string head = text::Trim(cached.version_banner->substr(
       0, std::min(cached.version_banner->find('('), cached.version_banner->size())));
@@ -360,8 +354,7 @@ void Connection::LearnServer(CachedLibrary& cached, const std::string& name) {
   }
   if (!cached.database_version) {
     cached.database_version = ReadFirstRow("select serverproperty('ProductVersion')").Text(1);
-    log().AddLog("Database Version is " + *cached.database_version);
-    log().Separator();
+    log().AddLogAndSeparator("Database Version is " + *cached.database_version);
   }
   facts_.DatabaseVersion = *cached.database_version;
   if (!cached.compatibility_level) {
@@ -373,8 +366,7 @@ void Connection::LearnServer(CachedLibrary& cached, const std::string& name) {
         ReadFirstRow("SELECT compatibility_level FROM sys.databases WHERE name = '" +
                      SqlQuoteName(database) + "'")
             .Text(1);
-    log().AddLog("Database Compatibility Level is " + *cached.compatibility_level);
-    log().Separator();
+    log().AddLogAndSeparator("Database Compatibility Level is " + *cached.compatibility_level);
   }
   facts_.CompatibilityLevel = *cached.compatibility_level;
 }
@@ -395,8 +387,7 @@ bool Connection::LibraryObjectSet(std::string_view caller, NoLibrary tell) {
   if (!CheckFusion(caller)) return false;
   if (library_) return true;
   const std::string message = std::string("Error: ") + kNotSet;
-  log().AddLog(message);
-  log().Separator();
+  log().AddLogAndSeparator(message);
   if (tell == NoLibrary::kLogAndShow) context_.ShowMessage(message, MessageStyle::kCritical);
   return false;
 }
@@ -468,8 +459,7 @@ bool Connection::CheckFusionBody(const std::string& caller, Repair repair, OnFai
     const std::string message = "Error: CheckFusion failed on " + caller + " on " +
                                 Format(now, "LONG DATE") + " at " + Format(now, "hh:mm:ss ampm");
     log().Separator();
-    log().AddLog(message);
-    log().Separator();
+    log().AddLogAndSeparator(message);
     const auto answer = context_.ShowMessage(
         message + "\r\n\r\nDo you want to exit " + product + " now?", MessageStyle::kYesNo);
     if (answer == runtime::Answer::kYes && program_end_) program_end_();

@@ -232,8 +232,7 @@ bool Connection::RunSQLBody(std::string_view sql_text) {
   if (!CheckFusion("RunSQL", Repair::kSqlObject)) return false;
   auto lost = [&](const std::string& message) {
     log().Separator();
-    log().AddLog(message);
-    log().Separator();
+    log().AddLogAndSeparator(message);
     context_.ShowMessage(message, MessageStyle::kCritical);
     return false;
   };
@@ -286,8 +285,7 @@ bool Connection::RunSQLBody(std::string_view sql_text) {
   log().Separator();
   const long long elapsed = context_.clock.Now().ToEpochSeconds() - start.ToEpochSeconds();
   if (elapsed > 1) {
-    log().AddLog("Note: Execution took " + Number(elapsed) + " second(s) to complete");
-    log().Separator();
+    log().AddLogAndSeparator("Note: Execution took " + Number(elapsed) + " second(s) to complete");
   }
   return true;
 }
@@ -309,8 +307,7 @@ void Connection::ReportServerInterfaceError() {
 bool Connection::TableExists(std::string_view table_name) {
   const std::string table(table_name);
   const std::string library = LibraryName();
-  log().AddLog("Checking for " + table + " Table in library " + library);
-  log().Separator();
+  log().AddLogAndSeparator("Checking for " + table + " Table in library " + library);
   const int saved = context_.options.CheckLogMethod;
   context_.options.CheckLogMethod = 0;
   std::string statement;
@@ -326,8 +323,7 @@ bool Connection::TableExists(std::string_view table_name) {
   const bool exists = ReadFirstRow(statement).Number(1) > 0;
   context_.options.CheckLogMethod = saved;
   if (!exists) {
-    log().AddLog(table + " not found in library " + library);
-    log().Separator();
+    log().AddLogAndSeparator(table + " not found in library " + library);
   }
   return exists;
 }

@@ -25,8 +25,7 @@ bool Connection::CheckSQLSettingsBody(const std::string& target) {
   if (!library_) return true;
   const std::string connected = LibraryName();
   if (UCase(connected) == UCase(target)) return true;
-  log().AddLog("Checking SQL connection settings in " + connected + " to " + target);
-  log().Separator();
+  log().AddLogAndSeparator("Checking SQL connection settings in " + connected + " to " + target);
   bool found = false;
   const bool answered = RunQuery(
       "SELECT LIBRARY_NAME, SQL_PASSWORD, LIB_LOGIN_UNAME, OWNER FROM [OWNER].REMOTE_LIBRARIES "
@@ -43,16 +42,16 @@ bool Connection::CheckSQLSettingsBody(const std::string& target) {
         return false;
       });
   if (!answered) {
-    log().AddLog("Error: Unable to obtain results from SQL statement in library " + connected);
-    log().Separator();
+    log().AddLogAndSeparator("Error: Unable to obtain results from SQL statement in library " +
+                             connected);
     return false;
   }
   if (!found) {
-    log().AddLog("Error: The library you are attempting to connect to (" + target +
-                 ") is not properly configured in the REMOTE_LIBRARIES table in your current "
-                 "library (" +
-                 connected + ")");
-    log().Separator();
+    log().AddLogAndSeparator(
+        "Error: The library you are attempting to connect to (" + target +
+        ") is not properly configured in the REMOTE_LIBRARIES table in your current "
+        "library (" +
+        connected + ")");
   }
   return true;
 }
@@ -94,8 +93,7 @@ void Connection::PrepareLibraryQueries(CachedLibrary& c) {
   c.has_needs_securing = TableExists("NEEDS_SECURING");
   c.has_quil_sproutsmith = TableExists("QUIL_SPROUTSMITH");
   if (!c.has_quil_sproutsmith) {
-    log().AddLog("QUIL_SPROUTSMITH table does not exist in library " + library);
-    log().Separator();
+    log().AddLogAndSeparator("QUIL_SPROUTSMITH table does not exist in library " + library);
   }
   c.has_quil_subscription = TableExists("QUIL_SUBSCRIPTION");
   c.has_quil_proxy = TableExists("QUIL_PROXY");
@@ -140,8 +138,7 @@ void Connection::WarnUniqueNames(CachedLibrary& c) {
         "Warning: The library setting Unique Document Names is enabled. This will require you to "
         "have unique folder names in order to use Arborline in library " +
         library + ".";
-    log().AddLog(message);
-    log().Separator();
+    log().AddLogAndSeparator(message);
     if (context_.options.CheckDisplayErrors != 0) {
       runtime::ShowMessage(context_.ui, context_.state, "WARNING!", message,
                            MessageStyle::kExclamation);
@@ -168,8 +165,8 @@ void Connection::ReadOwnDatabase(CachedLibrary& c) {
                   .Number(1) == 1
           ? "ON"
           : "OFF";
-  log().AddLog("Quoted Identifier for database " + database + " is " + c.quoted_identifier);
-  log().Separator();
+  log().AddLogAndSeparator("Quoted Identifier for database " + database + " is " +
+                           c.quoted_identifier);
   if (c.quoted_identifier == "OFF") {
     log().AddLog("Warning: The SQL option 'QUOTED_IDENTIFIER' is set to 'OFF' in the database " +
                  database + " for library " + library + "!\r\n\r\n" +
@@ -211,8 +208,8 @@ void Connection::AddSecurityReason() {
         "INSERT INTO [OWNER].SEC_REASON (CODE, DESCRIPTION, SYSTEM_ID) VALUES(98,'ARBORLINE'," +
         Number(key) + ")");
   } else {
-    log().AddLog("Error: Unable to retrieve System_ID for inserting new row - cannot continue.");
-    log().Separator();
+    log().AddLogAndSeparator(
+        "Error: Unable to retrieve System_ID for inserting new row - cannot continue.");
   }
 }
 
@@ -232,28 +229,26 @@ void Connection::AddFolderLastUpdate(CachedLibrary& c) {
     return;
   }
   if (read_only_) return;
-  log().AddLog("Adding LAST_UPDATE column to FOLDER table in library " + library);
-  log().Separator();
+  log().AddLogAndSeparator("Adding LAST_UPDATE column to FOLDER table in library " + library);
   // Oracle has no DATETIME type.
   RunStatement(facts_.IsOracle() ? "ALTER TABLE [OWNER].FOLDER ADD LAST_UPDATE DATE NULL"
                                  : "ALTER TABLE [OWNER].FOLDER ADD LAST_UPDATE DATETIME NULL");
   // The column may have been there already without its dictionary row; a dictionary row
   // for a column that is not there would make every later stamp fail.
   if (!FolderHasLastUpdate()) {
-    log().AddLog("Warning: Unable to add the LAST_UPDATE column to the FOLDER table in library " +
-                 library);
-    log().Separator();
+    log().AddLogAndSeparator(
+        "Warning: Unable to add the LAST_UPDATE column to the FOLDER table in library " + library);
     return;
   }
   c.has_folder_last_update = true;
-  log().AddLog("Updating DOCSCOLUMN column LAST_UPDATE for FOLDER table in library " + library);
-  log().Separator();
+  log().AddLogAndSeparator("Updating DOCSCOLUMN column LAST_UPDATE for FOLDER table in library " +
+                           library);
   RunStatement(
       "DELETE FROM [OWNER].DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND COLNAME = 'LAST_UPDATE'");
   const long long key = sql_->AllocateKey("SYSTEMKEY");
   if (key <= 0) {
-    log().AddLog("Error: Unable to retrieve System_ID for inserting new row - cannot continue.");
-    log().Separator();
+    log().AddLogAndSeparator(
+        "Error: Unable to retrieve System_ID for inserting new row - cannot continue.");
     return;
   }
   RunStatement(

@@ -12,9 +12,7 @@ using text::UCase;
 
 namespace {
 
-std::string Number(const std::string& value) {
-  return Format(static_cast<long long>(text::Val(value)), "#0");
-}
+std::string Number(const std::string& value) { return text::Format(text::Val(value), "#0"); }
 
 void Append(std::string& list, const std::string& separator, const std::string& item) {
   if (!list.empty()) list += separator;
@@ -37,12 +35,11 @@ RowPlan PlanRow(log::Log& log, const std::vector<std::string>& headings,
                 long autofolder_level) {
   const int columns = static_cast<int>(values.size()) - 1;
   auto heading = [&](int c) -> const std::string& { return headings[static_cast<size_t>(c)]; };
-  log.SetStatus("Processing folder item #" + Format(static_cast<long long>(row), "#0") + " of " +
-                Format(static_cast<long long>(rows), "#0") + " with " +
-                Format(static_cast<long long>(columns), "#0") + " column(s).");
+  log.SetStatus("Processing folder item #" + text::Number(row) + " of " + text::Number(rows) +
+                " with " + text::Number(columns) + " column(s).");
   log.Separator();
 
-  log.AddLog("SQL results for item #" + Format(static_cast<long long>(row), "#0") + ":");
+  log.AddLog("SQL results for item #" + text::Number(row) + ":");
   for (int c = 1; c <= columns; ++c) {
     values[c] = CleanValue(values[c]);
     log.AddLog(Format(static_cast<long long>(c), "00") + ": " + heading(c) + "=" + values[c]);
@@ -56,9 +53,8 @@ RowPlan PlanRow(log::Log& log, const std::vector<std::string>& headings,
       if (!left && !text::StartsWith(upper, "RIGHT")) continue;
       const long n = static_cast<long>(text::Val(text::Mid(values[c], left ? 5 : 6)));
       std::string& target = values[c - 1];
-      log.AddLog("Trimming SQL column #" + Format(static_cast<long long>(c - 1), "#0") + " \"" +
-                 target + "\"" + (left ? " to first " : " to right-most ") +
-                 Format(static_cast<long long>(n), "#0") + " character(s)");
+      log.AddLog("Trimming SQL column #" + text::Number(c - 1) + " \"" + target + "\"" +
+                 (left ? " to first " : " to right-most ") + text::Number(n) + " character(s)");
       if (n != 0) target = left ? text::Left(target, n) : text::Right(target, n);
     }
     log.Separator();
@@ -69,7 +65,7 @@ RowPlan PlanRow(log::Log& log, const std::vector<std::string>& headings,
   for (int c = 1; c <= columns; ++c) {
     if (heading(c).find("PROFILE.SYSTEM_ID") == std::string::npos) continue;
     plan.source_profile_id = static_cast<long long>(text::Val(values[c]));
-    const std::string clause = heading(c) + " = " + Format(plan.source_profile_id, "#0");
+    const std::string clause = heading(c) + " = " + text::Number(plan.source_profile_id);
     log.AddLogAndSeparator(clause);
     if (plan.source_profile_id != 0) {
       Append(plan.queue_conditions, " AND ", clause);
@@ -97,8 +93,7 @@ RowPlan PlanRow(log::Log& log, const std::vector<std::string>& headings,
     if (h.find("PROFILE.") != std::string::npos &&
         h.find("PROFILE.SYSTEM_ID") == std::string::npos && plan.profile_workspace_level == 0) {
       plan.profile_workspace_level = plan.LevelCount();
-      log.AddLogAndSeparator("Profile Workspace Level: " +
-                             Format(static_cast<long long>(plan.LevelCount()), "#0"));
+      log.AddLogAndSeparator("Profile Workspace Level: " + text::Number(plan.LevelCount()));
     }
     const std::string upper = UCase(h);
     if (upper == "DOCUMENTTYPES.SYSTEM_ID") {
@@ -129,8 +124,7 @@ RowPlan PlanRow(log::Log& log, const std::vector<std::string>& headings,
       std::string& name = plan.level_names.back();
       name = Trim(CleanValue(name));
       if (!name.empty()) {
-        log.AddLog("Level " + Format(static_cast<long long>(plan.LevelCount()), "#0") + ":" + name +
-                   " (a)");
+        log.AddLog("Level " + text::Number(plan.LevelCount()) + ":" + name + " (a)");
         if (autofolder_level != 0 && plan.LevelCount() >= autofolder_level) {
           stopped = true;
           break;
@@ -141,17 +135,14 @@ RowPlan PlanRow(log::Log& log, const std::vector<std::string>& headings,
   }
   if (stopped) {
     log.Separator();
-    log.AddLogAndSeparator("Rule_AutoFolder_Level " +
-                           Format(static_cast<long long>(autofolder_level), "#0") + " reached");
+    log.AddLogAndSeparator("Rule_AutoFolder_Level " + text::Number(autofolder_level) + " reached");
   }
   std::string& last = plan.level_names.back();
   last = Trim(CleanValue(last));
-  log.AddLogAndSeparator("Level " + Format(static_cast<long long>(plan.LevelCount()), "#0") + ":" +
-                         last + " (b)");
+  log.AddLogAndSeparator("Level " + text::Number(plan.LevelCount()) + ":" + last + " (b)");
   if (autofolder_level != 0 && plan.LevelCount() > autofolder_level) {
     log.Separator();
-    log.AddLogAndSeparator("Rule_AutoFolder_Level " +
-                           Format(static_cast<long long>(autofolder_level), "#0") + " reached");
+    log.AddLogAndSeparator("Rule_AutoFolder_Level " + text::Number(autofolder_level) + " reached");
     plan.level_names.resize(static_cast<size_t>(autofolder_level));
   }
   return plan;

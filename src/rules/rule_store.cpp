@@ -113,8 +113,8 @@ void WarnIfTemplateCut(Context& context, dm::Connection& connection, const std::
           .Number(1);
   if (length <= kStoredTextLength) return;
   context.log.AddLogAndSeparator("Warning: The template of rule " + UCase(Trim(sub_key)) + " is " +
-                                 Format(length, "#0") + " characters long; only the first " +
-                                 Format(static_cast<long long>(kStoredTextLength), "#0") +
+                                 text::Format(length, "#0") + " characters long; only the first " +
+                                 text::Number(kStoredTextLength) +
                                  " are read, so the template is cut short");
 }
 
@@ -141,7 +141,7 @@ void RuleStore::LoadRulesBody() {
   ReadRows(library);
   FinishRules();
 
-  context_.log.AddLogAndSeparator(Format(Count(), "#0") + " rule(s) identified");
+  context_.log.AddLogAndSeparator(text::Number(Count()) + " rule(s) identified");
   if (rules_.empty()) MakeDefaultRule(library);
   context_.log.Separator();
   RefillRuleMenus();
@@ -208,7 +208,7 @@ void RuleStore::StoreKey(RuleRecord& rule, const std::string& section) {
       case Kind::kInteger: {
         // A NULL INT_VAL leaves the value as it was.
         const sql::Value v = connection_.sql()->ColumnValue(kIntegerColumn);
-        if (!v.IsNull()) rule.Set(key.key, Format(v.AsNumber(), "#0"));
+        if (!v.IsNull()) rule.Set(key.key, text::Format(v.AsNumber(), "#0"));
         break;
       }
     }

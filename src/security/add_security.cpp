@@ -36,7 +36,7 @@ class TemplateSecurity {
         connection_(connection),
         log_(context.log),
         doc_number_(doc_number),
-        n_(Format(doc_number, "#0")),
+        n_(text::Number(doc_number)),
         template_(security_template),
         append_(append) {}
 
@@ -96,22 +96,21 @@ class TemplateSecurity {
       log_.AddLog("No trustees identified for this template");
       return SecurityResult::kNothingToApply;
     }
-    log_.AddLogAndSeparator(Format(static_cast<long long>(list_.size()), "#0") +
+    log_.AddLogAndSeparator(text::Number(list_.size()) +
                             " trustee(s) identified for this document");
 
     if (append_ && !ReadExistingTrustees()) return Failed();
     if (!EnableSecurity()) return Failed();
     if (!append_) {
       log_.AddLogAndSeparator("Removing existing trustees from document #" + n_);
-      if (!Write("DELETE FROM [OWNER].SECURITY WHERE THING = " + Format(thing_, "#0"), nullptr)) {
+      if (!Write("DELETE FROM [OWNER].SECURITY WHERE THING = " + text::Number(thing_), nullptr)) {
         return Failed();
       }
     }
     if (!Post() || !AddDefaultTrustees()) return Failed();
     if (changed_ == 0 && !RestoreDefaultRights()) return Failed();
 
-    log_.AddLogAndSeparator("Finished adding " +
-                            Format(static_cast<long long>(list_.size()), "#0") +
+    log_.AddLogAndSeparator("Finished adding " + text::Number(list_.size()) +
                             " template trustees to profiled document #" + n_);
     if (!context_.state.HasSwitch("/XR")) connection_.RefreshAllViews();
     return changed_ == 0 ? SecurityResult::kNothingToApply : SecurityResult::kApplied;
@@ -176,7 +175,7 @@ class TemplateSecurity {
       if (list_.Add(*trustee)) {
         const std::string& name = trustee->user_id.empty() ? trustee->group_id : trustee->user_id;
         log_.AddLogAndSeparator("Adding trustee " + name + " with rights " +
-                                Format(trustee->rights, "#0"));
+                                text::Format(trustee->rights, "#0"));
       }
     }
     author_noted_ = list_.NamesUser(people_.author);
@@ -204,7 +203,7 @@ class TemplateSecurity {
   bool EnableSecurity() {
     log_.AddLogAndSeparator("Enabling document security for document #" + n_ + " in library " +
                             library_);
-    if (!Write(ProfileRightsSql(connection_, 1, "SYSTEM_ID = " + Format(thing_, "#0")), nullptr)) {
+    if (!Write(ProfileRightsSql(connection_, 1, "SYSTEM_ID = " + text::Number(thing_)), nullptr)) {
       return false;
     }
     secured_ = true;
@@ -219,14 +218,14 @@ class TemplateSecurity {
     log_.AddLogAndSeparator("Note: No trustee row was written to document #" + n_ +
                             " - its default rights go back to " + rights);
     return Write("UPDATE [OWNER].PROFILE SET DEFAULT_RIGHTS = " + rights +
-                     " WHERE SYSTEM_ID = " + Format(thing_, "#0"),
+                     " WHERE SYSTEM_ID = " + text::Number(thing_),
                  nullptr);
   }
 
   bool AddDefaultTrustee(const std::string& user_id, const std::string& group_id) {
     const std::string lookup = TrusteeLookup(user_id, group_id);
     return Write(DeleteTrusteeSql(thing_, lookup), nullptr) &&
-           Write(InsertTrusteeSql(thing_, Format(kFullRights, "#0"), lookup), &changed_);
+           Write(InsertTrusteeSql(thing_, text::Number(kFullRights), lookup), &changed_);
   }
 
   // Full rights are grants: written after the template's denies (see Post).
@@ -241,7 +240,7 @@ class TemplateSecurity {
     }
     if (!docs_users_noted_ && !list_.AnyPositiveRights()) {
       log_.AddLogAndSeparator("Adding DOCS_USERS security");
-      const std::string thing = Format(thing_, "#0");
+      const std::string thing = text::Number(thing_);
       const std::string insert =
           "INSERT INTO [OWNER].SECURITY (PERSONORGROUP, ACCESSRIGHTS, THING) VALUES(0, 191, " +
           thing + ")";
@@ -255,7 +254,7 @@ class TemplateSecurity {
   // Denies first: until the last of them is written, no row grants anything the template
   // keeps out.
   bool Post() {
-    log_.AddLogAndSeparator("Posting " + Format(static_cast<long long>(list_.size()), "#0") +
+    log_.AddLogAndSeparator("Posting " + text::Number(list_.size()) +
                             " folder trustees to profiled document");
     std::vector<Trustee> ordered = list_.entries();
     std::stable_partition(ordered.begin(), ordered.end(), [](const Trustee& t) {

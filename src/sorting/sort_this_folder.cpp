@@ -49,7 +49,7 @@ class FolderSort {
              const std::string& folder_library, long limit)
       : c_(context),
         conn_(connection),
-        parent_text_(Format(parent, "#0")),
+        parent_text_(text::Number(parent)),
         library_(Trim(folder_library)),
         quoted_library_(dm::SqlQuote(folder_library)),
         limit_(limit) {}
@@ -73,11 +73,11 @@ class FolderSort {
     const long long counted = limit_ >= 2 ? CountItems() : -1;
     const long long rows = counted > limit_ ? counted : ReadItems();
     if (rows >= 2 && limit_ >= 2 && rows > limit_) {
-      log.AddLogAndSeparator("Note: Folder will NOT be sorted - " + Format(rows, "#0") +
-                             " items in folder and maximum set to " + Format(limit_, "#0"));
+      log.AddLogAndSeparator("Note: Folder will NOT be sorted - " + text::Number(rows) +
+                             " items in folder and maximum set to " + text::Number(limit_));
     } else if (rows >= 1) {
       if (rows >= 2) {
-        log.AddLogAndSeparator(Format(rows, "#0") + " item(s) in folder #" + parent_text_ +
+        log.AddLogAndSeparator(text::Number(rows) + " item(s) in folder #" + parent_text_ +
                                " may need sorting");
       }
       LoadItems(rows);
@@ -89,7 +89,7 @@ class FolderSort {
     conn_.Release();
 
     if (written_) {
-      log.AddLog("Finished sorting " + Format(rows, "#0") + " item(s) for folder #" + parent_text_ +
+      log.AddLog("Finished sorting " + text::Number(rows) + " item(s) for folder #" + parent_text_ +
                  here);
     } else {
       log.AddLog("Folder #" + parent_text_ + here + " did not need sorting");
@@ -97,7 +97,7 @@ class FolderSort {
     log.Separator();
     const long long elapsed = c_.clock.Now().ToEpochSeconds() - start.ToEpochSeconds();
     if (elapsed > 0) {
-      log.AddLogAndSeparator("Note: SortThisFolder Process took " + Format(elapsed, "#0") +
+      log.AddLogAndSeparator("Note: SortThisFolder Process took " + text::Number(elapsed) +
                              " second(s).");
     }
     if (!c_.state.HasSwitch("/RV")) conn_.RefreshAllViews();
@@ -162,14 +162,14 @@ class FolderSort {
     const long long i = static_cast<long long>(index) + 1;
     if (i % kProgressEvery != 0) return;
     ShowStatus(c_, "Sorting folder #" + parent_text_ + " - pass #" + pass + " (item #" +
-                       Format(i, "#0") + " of " + Format(Count(), "#0") + ")" + tail);
+                       text::Number(i) + " of " + text::Number(Count()) + ")" + tail);
     c_.ui.Yield();
   }
 
   long long Count() const { return static_cast<long long>(items_.size()); }
 
   void PassStatus(const std::string& pass) {
-    c_.log.SetStatus("Sorting " + Format(Count(), "#0") + " item(s) in folder #" + parent_text_ +
+    c_.log.SetStatus("Sorting " + text::Number(Count()) + " item(s) in folder #" + parent_text_ +
                      " in library " + library_ + " - pass #" + pass);
     c_.log.Separator();
   }
@@ -183,8 +183,8 @@ class FolderSort {
       const long long next = i + 1 < items_.size() ? items_[i + 1].system_id : 0;
       const std::string flag = i == 0 ? "Y" : "N";
       if (item.next != next || item.is_first != flag) {
-        Write("UPDATE [OWNER].FOLDER_ITEM SET " + Next() + " = " + Format(next, "#0") +
-              ", ISFIRST = '" + flag + "' WHERE SYSTEM_ID = " + Format(item.system_id, "#0"));
+        Write("UPDATE [OWNER].FOLDER_ITEM SET " + Next() + " = " + text::Number(next) +
+              ", ISFIRST = '" + flag + "' WHERE SYSTEM_ID = " + text::Number(item.system_id));
       }
       Progress(i, "1");
     }
@@ -208,7 +208,7 @@ class FolderSort {
                  .ReadFirstRow("SELECT VERSION_ID FROM [OWNER].VERSIONS WHERE DOCNUMBER = " +
                                parent_text_ + " ORDER BY VERSION_ID")
                  .Text(1));
-    return version.empty() ? "NULL" : Format(Number(version), "#0");
+    return version.empty() ? "NULL" : text::Number(Number(version));
   }
 
   // The copies of this folder's items held by the connected library `quoted_library`.
@@ -222,7 +222,7 @@ class FolderSort {
       Copy copy;
       copy.is_first = UCase(Trim(conn_.Column(2)));
       const std::string version = Trim(conn_.Column(3));
-      copy.parent_version = version.empty() ? "NULL" : Format(Number(version), "#0");
+      copy.parent_version = version.empty() ? "NULL" : text::Number(Number(version));
       copy.remote_system_id = Number(conn_.Column(4));
       copy.next = Number(conn_.Column(5));
       copies.emplace(Number(conn_.Column(1)), copy);
@@ -257,8 +257,8 @@ class FolderSort {
       Progress(i, "2", " in library " + library);
 
       const std::string flag = i == 0 ? "Y" : "N";
-      const std::string sid = Format(item.system_id, "#0");
-      const std::string docnumber = Format(item.docnumber, "#0");
+      const std::string sid = text::Number(item.system_id);
+      const std::string docnumber = text::Number(item.docnumber);
       if (const auto found = copies.find(item.docnumber); found != copies.end()) {
         const Copy& copy = found->second;
         if (copy.is_first == flag && copy.parent_version == version &&
@@ -283,7 +283,7 @@ class FolderSort {
           Next() +
           ", REMOTE_SYSTEM_ID, NODE_TYPE, DISPLAYNAME, PARENT_VERSION, VERSION_TYPE, STATUS, "
           "FOLDERREMLIB_RO, FOLDERDOCNO_RO) SELECT " +
-          Format(key, "#0") + ", " + parent_text_ + ", " + docnumber +
+          text::Number(key) + ", " + parent_text_ + ", " + docnumber +
           ", PL.SYSTEM_ID, RL.SYSTEM_ID, '" + flag + "', 0, " + sid + ", '" +
           dm::SqlQuote(item.node_type) + "', '" + dm::SqlQuote(item.display_name) + "', " +
           version +

@@ -65,27 +65,28 @@ void TrackingViewer::Refresh() {
         "TABLE_NAME, SID",
         [&] {
           const std::string sid = connection_.Column(3);
-          rows_.push_back({connection_.Column(1), connection_.Column(2),
-                           text::IsNumeric(sid) ? Format(connection_.ColumnNumber(3), "#0") : sid});
+          rows_.push_back(
+              {connection_.Column(1), connection_.Column(2),
+               text::IsNumeric(sid) ? text::Format(connection_.ColumnNumber(3), "#0") : sid});
           return true;
         });
   });
   caption_ = "Quil_Sproutsmith contents in library " + library_ +
-             " (Total: " + Format(static_cast<long long>(rows_.size()), "#0") + ")";
+             " (Total: " + text::Number(rows_.size()) + ")";
 }
 
 std::optional<long long> TrackingViewer::Remove(const std::vector<TrackingRow>& selected) {
   if (!connection_.LibraryObjectSet("MNRemove", dm::NoLibrary::kShow) || selected.empty()) {
     return std::nullopt;
   }
-  const std::string question =
-      "Are you sure you want to remove " + Format(static_cast<long long>(selected.size()), "#0") +
-      " selected row(s) from QUIL_SPROUTSMITH in library " + library_ + "?";
+  const std::string question = "Are you sure you want to remove " + text::Number(selected.size()) +
+                               " selected row(s) from QUIL_SPROUTSMITH in library " + library_ +
+                               "?";
   if (context_.ShowMessage(question, MessageStyle::kYesNo) != Answer::kYes) return std::nullopt;
   const long long removed =
       log::Trap(context_.log, "MNRemove", 0LL, [&] { return RemoveBody(selected); });
   context_.ShowMessage(
-      Format(removed, "#0") + " row(s) removed from QUIL_SPROUTSMITH in library " + library_,
+      text::Number(removed) + " row(s) removed from QUIL_SPROUTSMITH in library " + library_,
       MessageStyle::kInformation);
   Refresh();
   return removed;
