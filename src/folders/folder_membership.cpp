@@ -29,8 +29,6 @@ namespace {
 // Access a group needs to work in a folder it holds no trustee entry for.
 constexpr long long kGroupAccessNeeded = 127;
 
-std::string Number(long long n) { return Number(n); }
-
 // The state of one link: the item's profile and the parent folder object live until it ends.
 class Membership {
  public:

@@ -16,8 +16,6 @@ using text::UCase;
 
 namespace {
 
-std::string Number(long long n) { return Number(n); }
-
 // Columns that make a document what it is (its name, description and kind) or decide who may
 // see it: copying them would rename the item after its parent or change its access behind
 // the security steps' back.
