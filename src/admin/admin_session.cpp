@@ -1,7 +1,5 @@
 #include "admin/admin_session.h"
 
-#include <iostream>
-
 #include "app/program_paths.h"
 #include "app/rights_check.h"
 #include "app/saved_options.h"
@@ -37,9 +35,6 @@ Status AdminSession::StartDm(bool read_only) {
   app::InstallationChoice installation =
       app::OpenDmInstallation(clock_, os::SystemEnvironment(), true,
                               read_only ? dmapi::ReadOnlyOpener() : dmapi::DatabaseOpener{});
-  if (!installation.created_demo.empty()) {
-    std::cerr << "Created the demo DM installation in " << installation.created_demo << std::endl;
-  }
   if (!installation.client) return Status::Error(installation.problem);
   session_ = std::make_unique<app::Session>(context_, window_, std::move(installation),
                                             os::ComputerName(), app::SessionHost{}, read_only);

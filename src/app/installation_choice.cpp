@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <iostream>
 #include <vector>
 
 #include "platform/dmapi/demo_installation.h"
@@ -58,6 +59,7 @@ InstallationChoice OpenDmInstallation(const os::Clock& clock, const os::Environm
       return choice;
     }
     choice.created_demo = folder;
+    std::cerr << "Created the demo DM installation in " << folder << std::endl;
   }
   std::string error;
   choice.client = dmapi::OpenInstallation(path, &error, &clock, std::move(opener));

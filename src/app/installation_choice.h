@@ -14,7 +14,7 @@ namespace sproutsmith::app {
 // The installation: the file named by SPROUTSMITH_DM in `env`, else the per-user one (else
 // /etc/sproutsmith/dm.conf). When neither variable nor file exists and `may_make_demo`, the
 // demo installation is created in the per-user folder first and `created_demo` names that
-// folder; an unattended run passes false, since a scheduled run that quietly builds folders
+// folder (and stderr says so); an unattended run passes false, since a scheduled run that quietly builds folders
 // in a demo is a failure nobody sees. An empty `opener` opens the libraries as the program
 // does.
 struct InstallationChoice {

@@ -16,10 +16,6 @@ EngineParts SystemEngineParts(std::unique_ptr<os::Environment> env, std::unique_
   parts.settings = std::make_unique<os::SettingsStore>(os::SettingsStore::DefaultFolder(*env));
   parts.ui = std::move(ui);
   parts.installation = OpenDmInstallation(*parts.clock, *env, !UnattendedArguments(args));
-  if (!parts.installation.created_demo.empty()) {
-    std::cerr << "Created the demo DM installation in " << parts.installation.created_demo
-              << std::endl;
-  }
   parts.computer_name = env->ComputerName();
   parts.launcher = std::make_unique<os::SystemLauncher>();
   parts.environment = std::move(env);

@@ -47,11 +47,9 @@ std::string Session::CurrentLibraryName() const {
 }
 
 bool Session::UserMayRunProgram() {
-  if (!connection_ || !connection_->RunSQL(RightsCheckSql(connection_->UserId()))) return false;
-  const bool allowed = connection_->LastSucceeded() && connection_->sql()->GetRowCount() > 0 &&
-                       connection_->ColumnNumber(1) != 0;
-  connection_->Release();
-  return allowed;
+  if (!connection_) return false;
+  const dm::FirstRow count = connection_->ReadFirstRow(RightsCheckSql(connection_->UserId()));
+  return count.succeeded && count.Number(1) != 0;
 }
 
 void Session::ActiveStatus(int mode, const std::string& rule) {
