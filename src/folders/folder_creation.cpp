@@ -346,8 +346,8 @@ class Creation {
     }
     // The stamp comes first: it is what lets a later cycle recognise a folder saved here
     // whose remaining steps never ran.
-    conn_.RunStatement("UPDATE [OWNER].FOLDER SET LAST_UPDATE = GETUTCDATE(), PATH = 'ARBORLINE " +
-                       dm::SqlQuote(rule_.Name()) + "' WHERE DOCNUMBER = " + n);
+    conn_.RunStatement("UPDATE [OWNER].FOLDER SET LAST_UPDATE = GETUTCDATE(), PATH = " +
+                       StampLiteral(rule_) + " WHERE DOCNUMBER = " + n);
 
     if (public_ && r_.level == 1 && r_.place.parent == 0) {
       log_.AddLogAndSeparator(
@@ -488,8 +488,8 @@ long long FindUnlinkedFolder(dm::Connection& conn, const std::string& name,
       .ReadFirstRow(
           "SELECT F.DOCNUMBER FROM [OWNER].PROFILE P, [OWNER].FOLDER F WHERE P.DOCNAME = '" +
           dm::SqlQuote(name) + "' AND F.DOCNUMBER = P.DOCNUMBER AND F.DOCNUMBER > " +
-          Number(above) + " AND (F.PATH = 'ARBORLINE " + dm::SqlQuote(rule.Name()) +
-          "' OR F.PATH IS NULL) AND F.DOCNUMBER <> " + Number(parent) +
+          Number(above) + " AND (F.PATH = " + StampLiteral(rule) +
+          " OR F.PATH IS NULL) AND F.DOCNUMBER <> " + Number(parent) +
           " AND F.DOCNUMBER NOT IN (SELECT DOCNUMBER FROM [OWNER].FOLDER_ITEM) AND F.DOCNUMBER NOT "
           "IN (SELECT PARENT FROM [OWNER].FOLDER_ITEM) AND F.DOCNUMBER NOT IN (SELECT DOCNUMBER "
           "FROM "

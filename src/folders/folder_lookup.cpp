@@ -18,7 +18,6 @@ using text::UCase;
 
 namespace {
 
-constexpr char kStamp[] = "ARBORLINE";
 constexpr long kSearchLength = 240;
 
 }  // namespace
@@ -30,6 +29,10 @@ NameParse NameParse::Read(const std::string& text) {
   if (const long slash = text::InStr(pc, "\\"); slash > 0) pc = Trim(text::Left(pc, slash - 1));
   parse.characters = pc;
   return parse;
+}
+
+std::string StampLiteral(const rules::RuleRecord& rule) {
+  return "'" + std::string(kFolderStamp) + " " + dm::SqlQuote(rule.Name()) + "'";
 }
 
 bool SearchesPublicFolders(const rules::RuleRecord& rule) {
@@ -73,15 +76,15 @@ namespace {
 // At the top, a folder another rule stamped is that rule's tree: choosing it would rename
 // it and file this rule's folders into it.
 FolderMatch Choose(dm::Connection& conn, const rules::RuleRecord& rule, bool top_level) {
-  const std::string own = UCase(std::string(kStamp) + " " + Trim(rule.Name()));
+  const std::string own = UCase(std::string(kFolderStamp) + " " + Trim(rule.Name()));
   FolderMatch stamped, first;
   conn.ForEachRow([&] {
     FolderMatch row{static_cast<long long>(conn.ColumnNumber(1)), conn.Column(2), conn.Column(3),
                     conn.Column(4), UCase(conn.Column(5))};
     if (row.number == 0) return true;
-    if (top_level && text::StartsWith(row.path, kStamp) && Trim(row.path) != own) return true;
+    if (top_level && text::StartsWith(row.path, kFolderStamp) && Trim(row.path) != own) return true;
     if (first.number == 0) first = row;
-    if (text::StartsWith(row.path, kStamp)) {
+    if (text::StartsWith(row.path, kFolderStamp)) {
       stamped = row;
       return false;
     }
@@ -99,7 +102,9 @@ FolderMatch FindFolder(dm::Connection& connection, const std::string& name, cons
   std::string statement;
   if (parent != 0) {
     statement =
-        "SELECT FI.DOCNUMBER, PR.DOCNAME, RL.LIBRARY_NAME, PL.LIBRARY_NAME, 'ARBORLINE' FROM "
+        "SELECT FI.DOCNUMBER, PR.DOCNAME, RL.LIBRARY_NAME, PL.LIBRARY_NAME, '" +
+        std::string(kFolderStamp) +
+        "' FROM "
         "[OWNER].FOLDER_ITEM FI LEFT OUTER JOIN [OWNER].PROFILE PR ON PR.DOCNUMBER = "
         "FI.DOCNUMBER LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY "
         "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES PL ON PL.SYSTEM_ID = FI.PARENT_LIBRARY WHERE "
@@ -188,10 +193,9 @@ class Lookup {
     }
     if (found.codes.rows == 0 && parent == 0) LogDiagnostics(found.codes);
 
-    if (parent == 0 && found.number != 0 && !text::StartsWith(found.path, kStamp)) {
-      conn_.RunStatement("UPDATE [OWNER].FOLDER SET PATH = 'ARBORLINE " +
-                         dm::SqlQuote(rule_.Name()) +
-                         "' WHERE DOCNUMBER = " + Number(found.number));
+    if (parent == 0 && found.number != 0 && !text::StartsWith(found.path, kFolderStamp)) {
+      conn_.RunStatement("UPDATE [OWNER].FOLDER SET PATH = " + StampLiteral(rule_) +
+                         " WHERE DOCNUMBER = " + Number(found.number));
     }
 
     if (found.number != 0) {

@@ -35,6 +35,12 @@ std::string SearchPattern(const std::string& name, const NameParse& parse);
 // matching only itself, quoted and upper-cased.
 std::string LikeText(const std::string& pattern);
 
+// The word that opens FOLDER.PATH of every top folder this system made or adopted.
+inline constexpr char kFolderStamp[] = "ARBORLINE";
+
+// The stamp of `rule`'s top folders as an SQL literal: 'ARBORLINE <rule>'.
+std::string StampLiteral(const rules::RuleRecord& rule);
+
 // A rule whose top folders are public looks for them among the public folders.
 bool SearchesPublicFolders(const rules::RuleRecord& rule);
 
