@@ -135,7 +135,7 @@ class Preview {
       return;
     }
     const folders::FolderMatch match =
-        folders::FindFolder(conn_, name, parse, parent, rule_, library_, folder.library);
+        folders::FindFolder(conn_, name, {0, folder.library, parent, library_}, rule_);
     if (match.number < 0) {
       folder.state = PreviewFolder::State::kSearchFailed;
     } else if (match.number > 0) {

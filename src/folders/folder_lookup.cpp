@@ -95,10 +95,13 @@ FolderMatch Choose(dm::Connection& conn, const rules::RuleRecord& rule, bool top
 
 }  // namespace
 
-FolderMatch FindFolder(dm::Connection& connection, const std::string& name, const NameParse& parse,
-                       long long parent, const rules::RuleRecord& rule,
-                       const std::string& folder_library, const std::string& item_library) {
-  const std::string q = LikeText(SearchPattern(name, parse));
+FolderMatch FindFolder(dm::Connection& connection, const std::string& name,
+                       const dm::ItemPlace& place, const rules::RuleRecord& rule) {
+  const long long parent = place.parent;
+  const std::string& folder_library = place.parent_library;
+  const std::string& item_library = place.library;
+  const std::string q =
+      LikeText(SearchPattern(name, NameParse::Read(rule[rules::RuleKey::kParseCharacters])));
   std::string statement;
   if (parent != 0) {
     statement =
@@ -184,8 +187,7 @@ class Lookup {
       log.AddLogAndSeparator("The search will be for a Public Folder");
     }
 
-    const FolderMatch found =
-        FindFolder(conn_, name, parse, parent, rule_, place.parent_library, place.library);
+    const FolderMatch found = FindFolder(conn_, name, place, rule_);
     if (found.number < 0) {
       log.AddLogAndSeparator("Error: Unable to process SQL statement to locate the folder '" +
                              name + "'");

@@ -63,10 +63,12 @@ struct FolderMatch {
 };
 
 // The search of CheckForFolder in the connected library, without its log lines and without
-// writing anything: no stamp, no rename. `name` has its blanks collapsed already.
-FolderMatch FindFolder(dm::Connection& connection, const std::string& name, const NameParse& parse,
-                       long long parent, const rules::RuleRecord& rule,
-                       const std::string& folder_library, const std::string& item_library);
+// writing anything: no stamp, no rename. `name` has its blanks collapsed already; `place`
+// gives the parent folder (0: the top) and its library, and the library of the item sought
+// (its number is not used); the rule gives the parse characters and whether top folders are
+// public.
+FolderMatch FindFolder(dm::Connection& connection, const std::string& name,
+                       const dm::ItemPlace& place, const rules::RuleRecord& rule);
 
 // The document number of the folder named `folder_name` at `place` (its library and parent;
 // the number is not used), > 0; 0 when none (or an empty name), -1 when the search statement
