@@ -51,6 +51,12 @@ void RewriteNotInSubqueries(const Tokens& tokens, Editor& editor, const Translat
 // Oracle: "A.X (+) = B.Y" over a comma FROM list becomes "LEFT OUTER JOIN A ON ...".
 void RewriteOuterJoins(const Tokens& tokens, Editor& editor, const TranslateOptions& options);
 
+// Shared by both back ends' function passes: a bare SYSDATE (not a qualifier), GETDATE()
+// and GETUTCDATE() become the stand-in's clock functions. `open` is the word's call
+// parenthesis (CallParen; kNone when the word is no call). True when the word at `i` needs
+// nothing more: it was a clock word, or it is no call.
+bool RewriteClockWord(const Tokens& tokens, Editor& editor, size_t i, size_t open);
+
 // --- SQLite ---
 
 // GETDATE/GETUTCDATE/SYSDATE, TO_DATE, CAST/TRY_CAST, SUBSTRING, LEN, ISNULL, NVL, N'..',

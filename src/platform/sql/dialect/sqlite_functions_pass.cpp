@@ -75,22 +75,8 @@ void RewriteSqliteFunctions(const Tokens& tokens, Editor& editor, const Translat
     const size_t prev = PrevSignificant(tokens, i);
     if (prev != kNone && tokens[prev].kind == TokenKind::kDot) continue;  // X.NAME
     const size_t open = CallParen(tokens, i);
-    if (open == kNone) {
-      const size_t next = NextSignificant(tokens, i);
-      const bool qualifier = next < tokens.size() && tokens[next].kind == TokenKind::kDot;
-      if (IsWord(t, "SYSDATE") && !qualifier) {
-        editor.Replace(i, i + 1, std::string(kUtcNowFunction) + "()");
-      }
-      continue;
-    }
-    const size_t after_open = NextSignificant(tokens, open);
-    const bool no_arguments =
-        after_open < tokens.size() && tokens[after_open].kind == TokenKind::kCloseParen;
-    if (IsWord(t, "GETDATE") && no_arguments) {
-      editor.Replace(i, after_open + 1, std::string(kLocalNowFunction) + "()");
-    } else if (IsWord(t, "GETUTCDATE") && no_arguments) {
-      editor.Replace(i, after_open + 1, std::string(kUtcNowFunction) + "()");
-    } else if (IsWord(t, "SUBSTRING")) {
+    if (RewriteClockWord(tokens, editor, i, open)) continue;
+    if (IsWord(t, "SUBSTRING")) {
       editor.Replace(i, i + 1, "substr");
     } else if (IsWord(t, "ISNULL") || IsWord(t, "NVL")) {
       editor.Replace(i, i + 1, "ifnull");
