@@ -289,6 +289,11 @@ void Connection::DetectEngine(CachedLibrary& cached, const std::string& name) {
     engine = *cached.engine;
   }
   facts_.DatabaseEngine = engine;
+  // Only a SQL Server library learns these below; another must not keep the last one's,
+  // since they decide how its statements are written (TRY_CAST).
+  facts_.DatabaseVersion.clear();
+  facts_.CompatibilityLevel.clear();
+  facts_.ServerVersionText.clear();
   if (!cached.owner) LearnOwner(cached, name, prefix);
   // A library that names no owner anywhere keeps the DM default for its statements.
   if (facts_.LibraryOwner.empty()) facts_.LibraryOwner = "DOCSADM";
@@ -330,7 +335,6 @@ void Connection::LearnOwner(CachedLibrary& cached, const std::string& name,
 }
 
 void Connection::LearnServer(CachedLibrary& cached, const std::string& name) {
-  facts_.ServerVersionText.clear();
   if (!cached.version_banner) {
     std::string banner = ReadFirstRow("SELECT @@VERSION").Text(1);
     const size_t lineBreak = banner.find_first_of("\r\n");

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <vector>
+
 #include "dm/dm_test_support.h"
 #include "support/engine_session.h"
 #include "text/text.h"
@@ -179,6 +182,29 @@ TEST_F(ConnectionTest, GetDateReadsTheSessionsClockInEveryLibrary) {
   ASSERT_TRUE(connection().LastSucceeded()) << Dump();
   connection().Release();
   EXPECT_EQ(Scalar("ARCHIVE", "SELECT D FROM STAMPS"), now());
+}
+
+// Each library's statements are written with its own server's facts, whichever library was
+// connected before: a library whose engine the client cannot tell has no version, so its
+// TRY_CAST becomes CAST as on a fresh connection.
+TEST_F(ConnectionTest, ALibrarySwitchKeepsNoServerFactsOfTheLibraryBefore) {
+  Start({{.name = "DEMO"}, {.name = "PLAIN", .engine_code = 0}, {.name = "ORA", .engine_code = 2}});
+  const std::string cast = "SELECT TRY_CAST(X AS INT) FROM T";
+  for (const auto& [library, facts, sent] : std::vector<std::array<std::string, 3>>{
+           {"PLAIN", "*Unknown* (0) DOCSADM  level  join ' = ' concat ' + ' [NEXT] connected",
+            "SELECT CAST(X AS INT) FROM T OPTION (MAXDOP 1)"},
+           {"DEMO",
+            "MSSQL 15 (10) DOCSADM 15.0.2000.5 level 150 join ' = ' concat ' + ' [NEXT] connected",
+            "SELECT TRY_CAST(X AS INT) FROM T OPTION (MAXDOP 1)"},
+           {"ORA", "Oracle (2) DOCSADM  level  join ' (+) = ' concat ' || ' \"NEXT\" connected",
+            "SELECT TRY_CAST(X AS INT) FROM T"},
+           {"PLAIN", "*Unknown* (0) DOCSADM  level  join ' = ' concat ' + ' [NEXT] connected",
+            "SELECT CAST(X AS INT) FROM T OPTION (MAXDOP 1)"}}) {
+    SCOPED_TRACE(library);
+    ASSERT_TRUE(connection_->ConnectLibrary(library));
+    EXPECT_EQ(Describe(connection_->facts()), facts);
+    EXPECT_EQ(connection_->PrepareSql(cast), sent);
+  }
 }
 
 }  // namespace
