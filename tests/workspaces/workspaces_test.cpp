@@ -110,17 +110,13 @@ class WorkspacesTest : public testing::LibrarySession {
   std::unique_ptr<Workspaces> workspaces_;
 };
 
-// The tree of workspace "Matters" of user `people_id` of LIB1, as Tree() shows it, its items
-// left out.
-std::string Matters(const std::string& people_id) {
-  return "USER " + people_id +
-         ": WORKSPACES SubTree Matters\n"
-         "  WS-Matters SubTree Matters\n"
-         "    NAME String Matters\n"
-         "    DESCRIPTION String Matters-LIB1\n"
-         "    DATE String 2020-11-14\n"
-         "    FAVORITE Boolean 0\n"
-         "    WM String \n";
+// The tree of workspace `name` of user `people_id` of LIB1, as Tree() shows it, its items left
+// out; `key` is its row's name when the name is cut there.
+std::string Matters(const std::string& people_id, const std::string& name = "Matters",
+                    const std::string& key = "Matters") {
+  return "USER " + people_id + ": WORKSPACES SubTree " + name + "\n  WS-" + key + " SubTree " +
+         name + "\n    NAME String " + name + "\n    DESCRIPTION String " + name +
+         "-LIB1\n    DATE String 2020-11-14\n    FAVORITE Boolean 0\n    WM String \n";
 }
 // A folder's entry in a workspace, as Tree() shows it; `key` when the name is cut there.
 std::string Item(const std::string& name, long long doc, const std::string& order,
@@ -200,13 +196,7 @@ TEST_F(WorkspacesTest, TokensDefaultWorkspaceAndLongNames) {
   const std::string item = "C0001 Smith and Jones LLP";
   EXPECT_TRUE(Add(item, f1, "USER1", "Litigation Matters 2020"));
   EXPECT_EQ(Tree("LIB1", "9000002"),
-            "USER 9000002: WORKSPACES SubTree Litigation Matters 2020\n"
-            "  WS-Litigation Ma SubTree Litigation Matters 2020\n"
-            "    NAME String Litigation Matters 2020\n"
-            "    DESCRIPTION String Litigation Matters 2020-LIB1\n"
-            "    DATE String 2020-11-14\n"
-            "    FAVORITE Boolean 0\n"
-            "    WM String \n" +
+            Matters("9000002", "Litigation Matters 2020", "Litigation Ma") +
                 Item(item, f1, "1", "LIB1", "WMC0001 Smith a"));
 }
 
@@ -248,15 +238,8 @@ TEST_F(WorkspacesTest, QuotesBracketsPercentAndUnderscoreStayInsideTheirLiterals
   EXPECT_EQ(Count("Folder \"O'Neil_Matter [1]\" already exists in workspace \"Smith's "
                   "[Files]_100%\" for user O'BRIEN"),
             1);
-  EXPECT_EQ(Tree("LIB1", "9000001"),
-            "USER 9000001: WORKSPACES SubTree Smith's [Files]_100%\n"
-            "  WS-Smith's [File SubTree Smith's [Files]_100%\n"
-            "    NAME String Smith's [Files]_100%\n"
-            "    DESCRIPTION String Smith's [Files]_100%-LIB1\n"
-            "    DATE String 2020-11-14\n"
-            "    FAVORITE Boolean 0\n"
-            "    WM String \n" +
-                Item(item, f1, "1", "LIB1", "WMO'Neil_Matter"));
+  EXPECT_EQ(Tree("LIB1", "9000001"), Matters("9000001", workspace_name, "Smith's [File") +
+                                         Item(item, f1, "1", "LIB1", "WMO'Neil_Matter"));
 
   // Token values with a quote: the author's group is looked up by the quoted user id.
   EXPECT_TRUE(Add(item, f1, "O'BRIEN", "%AUTHOR%'s %AUTHOR.PRIMARY_GROUP%"));
@@ -288,12 +271,6 @@ class WorkspaceFaultTest : public WorkspacesTest {
     ASSERT_NE(fault_, nullptr);
   }
 
-  std::string Trace(long n) const {
-    std::string s = "failing call " + std::to_string(n) + ":\n";
-    for (const auto& c : fault_->call_log()) s += "  " + c + "\n";
-    return s;
-  }
-
   sql::FaultInjectingDatabase* fault_ = nullptr;
 };
 
@@ -318,7 +295,7 @@ TEST_F(WorkspaceFaultTest, AFailureAtAnyPointLeavesNoHalfWrittenSet) {
     workspaces_.reset();  // a new object, which knows no user yet
     fault_->FailCall(n);
     const bool first = Add("C0001 Smith", f1, "USER1", "Matters");
-    const std::string trace = Trace(n);
+    const std::string trace = "failing call " + N(n) + " of " + N(calls);
     fault_->Disarm();
     failed += !first;
     EXPECT_EQ(connection().LibraryName(), "LIB1") << trace;
