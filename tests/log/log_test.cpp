@@ -14,7 +14,7 @@ namespace {
 using Op = os::FailingFileSystem::Operation;
 using LogTest = LogFixture;
 
-TEST(LogNameTest, TheDateGoesBeforeTheFileNamesExtensionOnly) {
+TEST(LogNameTest, TheDateGoesBeforeTheFileNamesExtensionOnlyAndTheStampCarriesHundredths) {
   const text::DateTime day{2020, 11, 14};
   struct Case {
     const char* configured;
@@ -22,32 +22,26 @@ TEST(LogNameTest, TheDateGoesBeforeTheFileNamesExtensionOnly) {
     const char* dated;
     const char* report;
   };
+  // clang-format off
   const Case cases[] = {
-      {"/tmp/Arborline.LOG", false, "/tmp/Arborline_20201114.LOG",
-       "/tmp/Arborline_20201114_090507.json"},
+      {"/tmp/A.LOG", false, "/tmp/A_20201114.LOG", "/tmp/A_20201114_090507.json"},
       {"/logs/run", false, "/logs/run_20201114.txt", "/logs/run_20201114_090507.json"},
       // Dots in folder names never take the date.
       {"/a.b/log", false, "/a.b/log_20201114.txt", "/a.b/log_20201114_090507.json"},
-      {"/home/u/.local/state/sproutsmith/run.log", false,
-       "/home/u/.local/state/sproutsmith/run_20201114.log",
-       "/home/u/.local/state/sproutsmith/run_20201114_090507.json"},
       {"/a.b/x.y.LOG", false, "/a.b/x.y_20201114.LOG", "/a.b/x.y_20201114_090507.json"},
       {"/a.b/x.y.LOG", true, "/a.b/x_20201114.y.LOG", "/a.b/x_20201114.y_090507.json"},
       {"/a.b/log", true, "/a.b/log_20201114.txt", "/a.b/log_20201114_090507.json"},
       {"C:\\a.b\\log", false, "C:\\a.b\\log_20201114.txt", "C:\\a.b\\log_20201114_090507.json"},
       {"run.LOG", false, "run_20201114.LOG", "run_20201114_090507.json"},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.configured);
     const std::string dated = Log::DatedName(c.configured, day, c.first_dot);
     EXPECT_EQ(dated, c.dated);
     EXPECT_EQ(Log::ReportName(dated, text::DateTime{2020, 11, 14, 9, 5, 7}), c.report);
   }
-}
-
-TEST(LogNameTest, TimeStampCarriesHundredths) {
-  EXPECT_EQ(Log::TimeStamp(text::DateTime{2020, 11, 14, 9, 30, 15, 250}),
-            "2020-11-14 09:30:15.25 ");
+  // The time stamp carries hundredths.
   EXPECT_EQ(Log::TimeStamp(text::DateTime{2020, 11, 14, 0, 0, 0, 0}), "2020-11-14 00:00:00.00 ");
 }
 
@@ -55,43 +49,33 @@ TEST_F(LogTest, TheOptionsDecideWhichLinesReachTheFileAndHow) {
   struct Case {
     const char* name;
     bool stamped;
-    std::vector<std::pair<int, const char*>> added;  // (CheckLogMethod, text)
+    const char* verbose;  // CheckLogMethod for each added line
+    Lines added;
     Lines written;
     bool menus;
   };
+  // clang-format off
   const Case cases[] = {
-      {"repetitions are dropped only when immediate",
-       false,
-       {{1, "A"}, {1, "A"}, {1, "B"}, {1, "A"}, {1, "  A  "}},
-       {"A", "B", "A"},
-       true},
-      {"quiet keeps errors and warnings in any case",
-       false,
-       {{0, "Processing library X"},
-        {0, "error: lower case"},
-        {0, "WARNING: upper case"},
-        {0, "Notice: ordinary"}},
+      {"repetitions are dropped only when immediate", false, "11111",
+       {"A", "A", "B", "A", "  A  "}, {"A", "B", "A"}, true},
+      {"quiet keeps errors and warnings in any case", false, "0000",
+       {"Processing library X", "error: lower case", "WARNING: upper case", "Notice: ordinary"},
        {"error: 2020-11-14 09:30:15.25  lower case", "WARNING: 2020-11-14 09:30:15.25  upper case"},
        true},
-      {"an unwritten line still counts as the last text",
-       false,
-       {{0, "quiet"}, {1, "quiet"}},
-       {},
+      {"an unwritten line still counts as the last text", false, "01", {"quiet", "quiet"}, {},
        false},
-      {"time stamps on every line once",
-       true,
-       {{1, "plain"}, {1, "Error: failed"}},
-       {"2020-11-14 09:30:15.25  plain", "2020-11-14 09:30:15.25  Error: failed"},
-       true},
+      {"time stamps on every line once", true, "11", {"plain", "Error: failed"},
+       {"2020-11-14 09:30:15.25  plain", "2020-11-14 09:30:15.25  Error: failed"}, true},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::filesystem::remove(Dated());
     options_.MNTimeStampLogFile = c.stamped;
     Log log(clock_, state_, options_, ui_, files_);
-    for (const auto& [verbose, text] : c.added) {
-      options_.CheckLogMethod = verbose;
-      log.AddLog(text);
+    for (size_t i = 0; i < c.added.size(); ++i) {
+      options_.CheckLogMethod = c.verbose[i] - '0';
+      log.AddLog(c.added[i]);
     }
     log.Flush();
     EXPECT_EQ(OnDisk(), c.written);
