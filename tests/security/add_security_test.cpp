@@ -246,11 +246,7 @@ TEST_F(AddSecurityTest, TheItemsLibraryIsSecuredAndTheConnectedOneRestored) {
 
 class AddSecurityFaultTest : public AddSecurityTest {
  protected:
-  void SetUp() override {
-    StartWithFaults();
-    // The client's view refresh may fail without failing the operation: leave it out.
-    context().state.CommandLine = "/XR";
-  }
+  void SetUp() override { StartWithFaults(); }
 };
 
 TEST_F(AddSecurityFaultTest, AFailedStatementLeavesTheItemClosedAndApplyingAgainCompletesIt) {
@@ -267,8 +263,8 @@ TEST_F(AddSecurityFaultTest, AFailedStatementLeavesTheItemClosedAndApplyingAgain
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.security_template) + (c.append ? " (append)" : " (replace)"));
     FailEachCallInTurn([&](long long n) { return Add(n, c.security_template, c.append); }, "DEMO",
-                       [](long long n) {
-                         return "Unable to set security for document #" + std::to_string(n) +
+                       [&](long long n) {
+                         return "Unable to set security for document #" + N(n) +
                                 " in library DEMO - ";
                        });
   }

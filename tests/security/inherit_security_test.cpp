@@ -168,11 +168,7 @@ TEST_F(InheritSecurityTest, AnItemInAnotherLibraryGetsTheFoldersTrusteesByTheirI
 
 class InheritSecurityFaultTest : public InheritSecurityTest {
  protected:
-  void SetUp() override {
-    StartWithFaults({{.name = "DEMO"}, {.name = "ARCHIVE"}});
-    // The client's view refresh may fail without failing the operation: leave it out.
-    context().state.CommandLine = "/XR";
-  }
+  void SetUp() override { StartWithFaults({{.name = "DEMO"}, {.name = "ARCHIVE"}}); }
 };
 
 TEST_F(InheritSecurityFaultTest, AFailedStatementLeavesTheItemClosedAndInheritingAgainCompletesIt) {

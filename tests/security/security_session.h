@@ -29,7 +29,8 @@ class SecuritySession : public testing::LibrarySession {
     for (const char* library : {"DEMO", "PLAIN"}) AddPeople(library);
   }
 
-  // The same, with every library's database able to fail a chosen call.
+  // The same, with every library's database able to fail a chosen call; the client's view
+  // refresh may fail without failing the operation, so it is left out.
   void StartWithFaults(const std::vector<testing::LibrarySpec>& libraries = {{.name = "DEMO"}}) {
     install_.Create(libraries, "DMADMIN");
     client_ = install_.OpenClient(testing::FaultInjectingOpener(
@@ -40,6 +41,7 @@ class SecuritySession : public testing::LibrarySession {
     connection_ = std::make_unique<dm::Connection>(install_.context, *client_);
     ASSERT_TRUE(connection_->StartFusion()) << Dump();
     for (const testing::LibrarySpec& library : libraries) AddPeople(library.name);
+    context().state.CommandLine = "/XR";
   }
 
   // 1-based number of the first call holding `fragment` (0 when none).

@@ -12,7 +12,7 @@ using runtime::Answer;
 class RuleBaselineTest : public ToolsSession {
  protected:
   void SetUp() override {
-    StartLibraries();
+    ToolsSession::SetUp();
     baseline_ = std::make_unique<RuleBaseline>(context(), connection(), *store_);
   }
   std::unique_ptr<RuleBaseline> baseline_;

@@ -43,7 +43,6 @@ TEST(SavedSqlFormat, PartsAreThousandCharactersAndTheLastIsTheRest) {
 
 class SavedSqlTest : public ToolsSession {
  protected:
-  void SetUp() override { StartLibraries(); }
   SavedSqlEditor Editor(const std::string& rule = "CLIENTS", const std::string& library = "DEMO") {
     return SavedSqlEditor(context(), connection(), *store_, library, rule);
   }
