@@ -123,7 +123,6 @@ TEST_F(SortingTest, OnlyRowsOutOfPlaceAreWrittenAndASecondSortWritesNothing) {
   };
   const Case cases[] = {
       {{"C", "A", "B"}, 3, "A B C"},
-      {{"A", "B", "C"}, 0, "A B C"},
       {{"B", "A"}, 2, "A B"},
       {{"A", "B", "D", "C"}, 3, "A B C D"},
       // One item added at the end of a sorted folder moves only its neighbours.

@@ -183,14 +183,13 @@ std::string Matters(const std::string& people_id, const std::string& name = "Mat
          name + "\n    NAME String " + name + "\n    DESCRIPTION String " + name +
          "-LIB1\n    DATE String 2020-11-14\n    FAVORITE Boolean 0\n    WM String \n";
 }
-// A folder's entry in a workspace, as Tree() shows it; `key` when the name is cut there.
+// A folder of LIB1 in a workspace, as Tree() shows it; `key` when the name is cut there.
 std::string Item(const std::string& name, long long doc, const std::string& order,
-                 const std::string& library, const std::string& key = "") {
+                 const std::string& key = "") {
   return "    " + (key.empty() ? "WM" + name : key) + " String " + name + "\n      NAME String " +
-         name + "\n      DESCRIPTION String " + name + "-" + library +
-         "\n      ORDERNUMBER String " + order +
-         "\n      TYPE String FOLDER\n      LINKID String " + std::to_string(doc) +
-         "\n      LINKNAME String " + name + "\n      LIBRARY String " + library + "\n";
+         name + "\n      DESCRIPTION String " + name + "-LIB1" + "\n      ORDERNUMBER String " +
+         order + "\n      TYPE String FOLDER\n      LINKID String " + std::to_string(doc) +
+         "\n      LINKNAME String " + name + "\n      LIBRARY String LIB1\n";
 }
 
 TEST_F(WorkspacesTest, FirstFolderBuildsTheTreeLaterFoldersOnlyTheirItems) {
@@ -204,7 +203,7 @@ TEST_F(WorkspacesTest, FirstFolderBuildsTheTreeLaterFoldersOnlyTheirItems) {
   EXPECT_EQ(Sent("C0001 Smith", f1, "USER1", "Matters"),
             "added: 15 inserts, 2 on PEOPLE, 1 on REMOTE_LIBRARIES")
       << Dump();
-  EXPECT_EQ(Tree("LIB1"), Matters("9000001") + Item("C0001 Smith", f1, "1", "LIB1"));
+  EXPECT_EQ(Tree("LIB1"), Matters("9000001") + Item("C0001 Smith", f1, "1"));
   EXPECT_EQ(Tree("LIB2"), "");
   EXPECT_EQ(connection().LibraryName() + " / " + context().options.LabelStatus,
             "LIB1 / Working on rule CLIENTS");
@@ -213,9 +212,8 @@ TEST_F(WorkspacesTest, FirstFolderBuildsTheTreeLaterFoldersOnlyTheirItems) {
   EXPECT_EQ(Sent("C0002 Jones", f2, "USER1", "MATTERS"),
             "added: 8 inserts, 0 on PEOPLE, 0 on REMOTE_LIBRARIES");
   EXPECT_TRUE(Add("C0003 Brown", f3, "USER1", "Matters"));
-  const std::string three = Matters("9000001") + Item("C0001 Smith", f1, "1", "LIB1") +
-                            Item("C0002 Jones", f2, "2", "LIB1") +
-                            Item("C0003 Brown", f3, "3", "LIB1");
+  const std::string three = Matters("9000001") + Item("C0001 Smith", f1, "1") +
+                            Item("C0002 Jones", f2, "2") + Item("C0003 Brown", f3, "3");
   EXPECT_EQ(Tree("LIB1"), three);
 
   // The same folder again, also by a name in other letter case: nothing written.
@@ -262,7 +260,7 @@ TEST_F(WorkspacesTest, TokensDefaultWorkspaceAndLongNames) {
   EXPECT_TRUE(Add(item, f1, "USER1", "Litigation Matters 2020"));
   EXPECT_EQ(Tree("LIB1", "9000002"),
             Matters("9000002", "Litigation Matters 2020", "Litigation Ma") +
-                Item(item, f1, "1", "LIB1", "WMC0001 Smith a"));
+                Item(item, f1, "1", "WMC0001 Smith a"));
 }
 
 TEST_F(WorkspacesTest, TheRefreshSwitchAndTheUserInAnotherLibrary) {
@@ -275,7 +273,7 @@ TEST_F(WorkspacesTest, TheRefreshSwitchAndTheUserInAnotherLibrary) {
   EXPECT_TRUE(Add("C0001 Smith", f1, "USER2", "Matters")) << Dump();
   EXPECT_EQ(connection().LibraryName(), "LIB1");
   EXPECT_EQ(Tree("LIB1"), "");
-  EXPECT_EQ(Tree("LIB2"), Matters("9000052") + Item("C0001 Smith", f1, "1", "LIB1"));
+  EXPECT_EQ(Tree("LIB2"), Matters("9000052") + Item("C0001 Smith", f1, "1"));
   EXPECT_EQ(Refreshes("LIB1") + Refreshes("LIB2"), 0);
 
   // Known now: straight to the user's library, which still gets the rows.
@@ -283,8 +281,8 @@ TEST_F(WorkspacesTest, TheRefreshSwitchAndTheUserInAnotherLibrary) {
   EXPECT_TRUE(Add("C0002 Jones", f2, "USER2", "Matters"));
   EXPECT_EQ(connection().LibraryName(), "LIB1");
   EXPECT_EQ(Tree("LIB1"), "");
-  EXPECT_EQ(Tree("LIB2"), Matters("9000052") + Item("C0001 Smith", f1, "1", "LIB1") +
-                              Item("C0002 Jones", f2, "2", "LIB1"));
+  EXPECT_EQ(Tree("LIB2"),
+            Matters("9000052") + Item("C0001 Smith", f1, "1") + Item("C0002 Jones", f2, "2"));
   EXPECT_EQ(Refreshes("LIB1") + Refreshes("LIB2"), 1);
 }
 
@@ -304,7 +302,7 @@ TEST_F(WorkspacesTest, QuotesBracketsPercentAndUnderscoreStayInsideTheirLiterals
                   "[Files]_100%\" for user O'BRIEN"),
             1);
   EXPECT_EQ(Tree("LIB1", "9000001"), Matters("9000001", workspace_name, "Smith's [File") +
-                                         Item(item, f1, "1", "LIB1", "WMO'Neil_Matter"));
+                                         Item(item, f1, "1", "WMO'Neil_Matter"));
 
   // Token values with a quote: the author's group is looked up by the quoted user id.
   EXPECT_TRUE(Add(item, f1, "O'BRIEN", "%AUTHOR%'s %AUTHOR.PRIMARY_GROUP%"));
@@ -352,8 +350,8 @@ TEST_F(WorkspaceFaultTest, AFailureAtAnyPointLeavesNoHalfWrittenSet) {
   ASSERT_GT(calls, 20);
   ASSERT_TRUE(Add("C0002 Jones", f2, "USER1", "Matters"));
   const std::string whole = Tree("LIB1");
-  ASSERT_EQ(whole, Matters("9000001") + Item("C0001 Smith", f1, "1", "LIB1") +
-                       Item("C0002 Jones", f2, "2", "LIB1"));
+  ASSERT_EQ(whole,
+            Matters("9000001") + Item("C0001 Smith", f1, "1") + Item("C0002 Jones", f2, "2"));
   int failed = 0;
   for (long n = 1; n <= calls; ++n) {
     Exec("LIB1", "DELETE FROM REGISTRY");
