@@ -20,18 +20,11 @@ class InheritSecurityTest : public SecuritySession {
   std::string Inherited(long long n, long long parent, const std::string& item_library = "DEMO") {
     return Left(Inherit(n, parent, item_library), n, item_library);
   }
-  // A parent folder holding USER3 255, LIT 127, DOCS_USERS 63, A_B 5, O'BRIEN 31 and the
-  // child's author USER1 with 63.
-  long long SecuredParent(const std::string& library = "DEMO") {
-    const long long parent = Item("DMADMIN", "DMADMIN", library);
-    Grant(parent,
-          {{"USER3", 255},
-           {"LIT", 127},
-           {"DOCS_USERS", 63},
-           {"A_B", 5},
-           {"O'BRIEN", 31},
-           {"USER1", 63}},
-          library);
+  // A parent folder whose trustees hold the child's author USER1 with 63.
+  long long SecuredParent() {
+    const long long parent = Item("DMADMIN", "DMADMIN");
+    Grant(parent, {{"USER3", 255}, {"LIT", 127}, {"DOCS_USERS", 63}});
+    Grant(parent, {{"A_B", 5}, {"O'BRIEN", 31}, {"USER1", 63}});
     return parent;
   }
 };
