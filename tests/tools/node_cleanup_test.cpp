@@ -7,28 +7,21 @@
 namespace sproutsmith::tools {
 namespace {
 
-class NodeCleanupTest : public ToolsSession {
- protected:
-  void SetUp() override { StartLibraries(); }
-  void Node(const std::string& library, const std::string& value) {
-    install_.AddRunningNode(library, value);
-  }
-  Rows Nodes(const std::string& library) { return install_.RunningNodes(library); }
-};
+using NodeCleanupTest = ToolsSession;
 
 TEST_F(NodeCleanupTest, ClearsThisComputersRowsInEachLibraryAndKeepsOthers) {
   for (const char* library : {"DEMO", "ARCHIVE"}) {
-    Node(library, "PC-ONE:CLIENTS");
-    Node(library, "pc-one:CLIENT MATTERS");
-    Node(library, "PC-TWO:CLIENTS");
+    for (const char* node : {"PC-ONE:CLIENTS", "pc-one:CLIENT MATTERS", "PC-TWO:CLIENTS"}) {
+      install_.AddRunningNode(library, node);
+    }
   }
   ASSERT_TRUE(connection().ConnectLibrary("ARCHIVE"));
   rules::RunningNodes nodes(context(), connection(), "PC-ONE");
   const std::vector<std::string> cleared =
       ClearComputerNodes(context(), connection(), nodes, {"DEMO", "NOWHERE", "ARCHIVE"});
   EXPECT_EQ(cleared, (std::vector<std::string>{"DEMO", "ARCHIVE"}));
-  EXPECT_EQ(Nodes("DEMO"), (Rows{{"PC-TWO:CLIENTS"}}));
-  EXPECT_EQ(Nodes("ARCHIVE"), (Rows{{"PC-TWO:CLIENTS"}}));
+  EXPECT_EQ(install_.RunningNodes("DEMO"), (Rows{{"PC-TWO:CLIENTS"}}));
+  EXPECT_EQ(install_.RunningNodes("ARCHIVE"), (Rows{{"PC-TWO:CLIENTS"}}));
   EXPECT_EQ(connection().LibraryName(), "ARCHIVE");
 }
 

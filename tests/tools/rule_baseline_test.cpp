@@ -12,52 +12,33 @@ using runtime::Answer;
 class RuleBaselineTest : public ToolsSession {
  protected:
   void SetUp() override {
-    StartLibraries();
+    ToolsSession::SetUp();
     baseline_ = std::make_unique<RuleBaseline>(context(), connection(), *store_);
   }
   std::unique_ptr<RuleBaseline> baseline_;
 };
 
-TEST_F(RuleBaselineTest, ResetWithoutTrackingRowsSaysSoAndChangesNothing) {
-  Track("DEMO", "CLIENT MATTERS", "MATTER", 7);
-  const BaselineOutcome outcome = baseline_->ResetRule("CLIENTS", Choose("DEMO"));
-  EXPECT_EQ(outcome.status, BaselineStatus::kNothingToReset);
-  ASSERT_EQ(Shown().size(), 1u);  // no question
-  EXPECT_EQ(LastShown(),
-            "There are no values currently set for rule CLIENTS in library DEMO - no need to "
-            "continue.");
-  EXPECT_EQ(TrackedCount("DEMO"), "1");
-}
-
-TEST_F(RuleBaselineTest, AnsweringNoLeavesTheTrackingTableUntouchedInBothCommands) {
-  Track("DEMO", "CLIENTS", "CLIENT", 1);
-  Track("DEMO", "CLIENTS", "CLIENT", 2);
-  Reply(Answer::kNo);
-  EXPECT_EQ(baseline_->ResetRule("clients", Choose("DEMO")).status, BaselineStatus::kDeclined);
-  EXPECT_EQ(LastShown(), "Wise choice");
-  EXPECT_NE(Shown().front().text.find(
-                "Warning: This option will remove all information about 2 rule item(s) "
-                "previously processed by Arborline Sproutsmith for OpenText eDOCS for rule "
-                "clients in library DEMO. After this, "),
-            std::string::npos)
-      << Shown().front().text;
-  EXPECT_NE(Shown().front().text.find("when running this procedure.\r\n\r\nARE YOU ABSOLUTELY"),
-            std::string::npos);
-
-  Reply(Answer::kNo);
-  EXPECT_EQ(baseline_->SetRuleToCurrent("CLIENTS", Choose("DEMO")).status,
-            BaselineStatus::kDeclined);
-  EXPECT_EQ(LastShown(), "Wise choice.");
-  EXPECT_EQ(Tracked("DEMO"), (Rows{{"CLIENTS", "CLIENT", "1"}, {"CLIENTS", "CLIENT", "2"}}));
-}
-
-TEST_F(RuleBaselineTest, ResetRemovesOnlyTheRuleItNames) {
+TEST_F(RuleBaselineTest, ResetAsksFirstAndRemovesOnlyTheRuleItNames) {
   // LIKE would let "_" and "%" match the other rules' rows.
   const std::string rule = "O'NEIL_1%";
   Track("DEMO", rule, "CLIENT", 1);
   Track("DEMO", "o'neil_1%", "MATTER", 2);  // the same rule in other letters
   Track("DEMO", "O'NEILX1%", "CLIENT", 3);
   Track("DEMO", "O'NEIL_1%ANY", "CLIENT", 4);
+  const Rows all = Tracked("DEMO");
+  Reply(Answer::kNo);
+  EXPECT_EQ(baseline_->ResetRule(rule, Choose("DEMO")).status, BaselineStatus::kDeclined);
+  EXPECT_EQ(LastShown(), "Wise choice");
+  EXPECT_NE(Shown().front().text.find(
+                "Warning: This option will remove all information about 2 rule item(s) "
+                "previously processed by Arborline Sproutsmith for OpenText eDOCS for rule "
+                "O'NEIL_1% in library DEMO. After this, "),
+            std::string::npos)
+      << Shown().front().text;
+  EXPECT_NE(Shown().front().text.find("when running this procedure.\r\n\r\nARE YOU ABSOLUTELY"),
+            std::string::npos);
+  EXPECT_EQ(Tracked("DEMO"), all);
+
   Reply(Answer::kYes);
   const BaselineOutcome outcome = baseline_->ResetRule(rule, Choose("DEMO"));
   EXPECT_EQ(outcome.status, BaselineStatus::kCompleted) << Dump();
@@ -154,8 +135,6 @@ TEST_F(RuleBaselineTest, EveryEndReconnectsTheLibraryConnectedBefore) {
 
 TEST_F(RuleBaselineTest, ATemplateWithoutItemsCannotBeSet) {
   AddRule("DEMO", "EMPTY", "   ");
-  Exec("DEMO", "UPDATE QUIL_SETTINGS SET CHAR_VAL = '   ' WHERE SUB_KEY = 'EMPTY'");
-  store_->LoadRules();
   Track("DEMO", "EMPTY", "CLIENT", 5);
   Reply(Answer::kYes);
   EXPECT_EQ(baseline_->SetRuleToCurrent("EMPTY", Choose("DEMO")).status,

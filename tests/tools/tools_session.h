@@ -14,7 +14,7 @@ namespace sproutsmith::tools {
 class ToolsSession : public testing::EngineSession {
  protected:
   // DEMO (current), ARCHIVE and BARE, a library without the system's tables.
-  void StartLibraries() {
+  void SetUp() override {
     Start({{.name = "DEMO"}, {.name = "ARCHIVE"}, {.name = "BARE", .with_quil_tables = false}});
     store_ = std::make_unique<rules::RuleStore>(context(), connection());
     store_->Attach();

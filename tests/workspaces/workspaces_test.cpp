@@ -1,4 +1,5 @@
-// Adding folders to users' workspaces in real libraries: the REGISTRY rows read back, the
+// Workspace names (user tokens, the default workspace, the short names of REGISTRY rows), and
+// adding folders to users' workspaces in real libraries: the REGISTRY rows read back, the
 // statements the log records, and what a failure at any point leaves behind.
 
 #include "workspaces/workspaces.h"
@@ -8,14 +9,69 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "folders/library_session.h"
 #include "platform/sql/fault_injecting_database.h"
 #include "support/engine_session.h"
 #include "support/fault_opener.h"
+#include "workspaces/workspace_names.h"
 
 namespace sproutsmith::workspaces {
 namespace {
+
+// Each token's value, in the order of NameToken.
+std::string Value(NameToken token) {
+  const char* const values[] = {"JDOE", "USER1", "LITIGATION", "TYPER", "TAX"};
+  return values[static_cast<int>(token)];
+}
+
+TEST(WorkspaceNamesTest, TokensAreReplacedOnceInAnyLetterCaseAndBlankNamesAreTheDefault) {
+  const auto tokens = [](const std::string& name) { return ReplaceNameTokens(name, Value); };
+  const auto named = [](const std::string& name) { return WorkspaceNameOrDefault(name); };
+  struct Case {
+    std::function<std::string(const std::string&)> convert;
+    const char* name;
+    const char* expected;
+  };
+  const std::vector<Case> cases = {
+      {tokens, "Files of %Author.User_Id%", "Files of USER1"},
+      {tokens, "%AUTHOR.PRIMARY_GROUP% - %AUTHOR%", "LITIGATION - USER1"},
+      {tokens, "%USER_ID%/%TYPIST%/%typist.primary_group%", "JDOE/TYPER/TAX"},
+      {tokens, "%TYPIST.USER_ID% and %AUTHOR%", "TYPER and USER1"},
+      // Only the first occurrence of each token.
+      {tokens, "%AUTHOR% and %AUTHOR%", "USER1 and %AUTHOR%"},
+      // Both spellings of the author are replaced, each once.
+      {tokens, "%AUTHOR% %author.user_id% %AUTHOR%", "USER1 USER1 %AUTHOR%"},
+      {tokens, "100% Done", "100% Done"},
+      {tokens, "%AUTHOR", "%AUTHOR"},
+      {tokens, "", ""},
+      {named, "   ", "My Folders"},
+      {named, "Rule *DEFAULT RULE* 2", "My Folders"},
+      {named, " Matters ", "Matters"},
+      {named, "Line\r\nbreak", "Line  break"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.convert(c.name), c.expected) << c.name;
+  EXPECT_EQ(StoredText("\n Smith \r"), "Smith");
+}
+
+TEST(WorkspaceNamesTest, OnlyTokensTheNameHoldsAreLookedUp) {
+  std::vector<NameToken> asked;
+  auto recording = [&](NameToken t) {
+    asked.push_back(t);
+    return Value(t);
+  };
+  EXPECT_EQ(ReplaceNameTokens("%typist.primary_group% %USER_ID%", recording), "TAX JDOE");
+  EXPECT_EQ(asked, (std::vector<NameToken>{NameToken::kUserId, NameToken::kTypistGroup}));
+}
+
+TEST(WorkspaceNamesTest, FirstCharactersNeverCutsACharacter) {
+  EXPECT_EQ(FirstCharacters("", 13), "");
+  // "é" and "ü" take two bytes each; 13 characters are 15 bytes here.
+  EXPECT_EQ(FirstCharacters("Société Zürich AG", 13), "Société Züric");
+  EXPECT_EQ(FirstCharacters("日本語のフォルダ名です", 3), "日本語");
+}
 
 using Rows = std::vector<std::vector<std::string>>;
 
@@ -110,26 +166,21 @@ class WorkspacesTest : public testing::LibrarySession {
   std::unique_ptr<Workspaces> workspaces_;
 };
 
-// The tree of workspace "Matters" of user `people_id` of LIB1, as Tree() shows it, its items
-// left out.
-std::string Matters(const std::string& people_id) {
-  return "USER " + people_id +
-         ": WORKSPACES SubTree Matters\n"
-         "  WS-Matters SubTree Matters\n"
-         "    NAME String Matters\n"
-         "    DESCRIPTION String Matters-LIB1\n"
-         "    DATE String 2020-11-14\n"
-         "    FAVORITE Boolean 0\n"
-         "    WM String \n";
+// The tree of workspace `name` of user `people_id` of LIB1, as Tree() shows it, its items left
+// out; `key` is its row's name when the name is cut there.
+std::string Matters(const std::string& people_id, const std::string& name = "Matters",
+                    const std::string& key = "Matters") {
+  return "USER " + people_id + ": WORKSPACES SubTree " + name + "\n  WS-" + key + " SubTree " +
+         name + "\n    NAME String " + name + "\n    DESCRIPTION String " + name +
+         "-LIB1\n    DATE String 2020-11-14\n    FAVORITE Boolean 0\n    WM String \n";
 }
-// A folder's entry in a workspace, as Tree() shows it; `key` when the name is cut there.
+// A folder of LIB1 in a workspace, as Tree() shows it; `key` when the name is cut there.
 std::string Item(const std::string& name, long long doc, const std::string& order,
-                 const std::string& library, const std::string& key = "") {
+                 const std::string& key = "") {
   return "    " + (key.empty() ? "WM" + name : key) + " String " + name + "\n      NAME String " +
-         name + "\n      DESCRIPTION String " + name + "-" + library +
-         "\n      ORDERNUMBER String " + order +
-         "\n      TYPE String FOLDER\n      LINKID String " + std::to_string(doc) +
-         "\n      LINKNAME String " + name + "\n      LIBRARY String " + library + "\n";
+         name + "\n      DESCRIPTION String " + name + "-LIB1" + "\n      ORDERNUMBER String " +
+         order + "\n      TYPE String FOLDER\n      LINKID String " + std::to_string(doc) +
+         "\n      LINKNAME String " + name + "\n      LIBRARY String LIB1\n";
 }
 
 TEST_F(WorkspacesTest, FirstFolderBuildsTheTreeLaterFoldersOnlyTheirItems) {
@@ -143,7 +194,7 @@ TEST_F(WorkspacesTest, FirstFolderBuildsTheTreeLaterFoldersOnlyTheirItems) {
   EXPECT_EQ(Sent("C0001 Smith", f1, "USER1", "Matters"),
             "added: 15 inserts, 2 on PEOPLE, 1 on REMOTE_LIBRARIES")
       << Dump();
-  EXPECT_EQ(Tree("LIB1"), Matters("9000001") + Item("C0001 Smith", f1, "1", "LIB1"));
+  EXPECT_EQ(Tree("LIB1"), Matters("9000001") + Item("C0001 Smith", f1, "1"));
   EXPECT_EQ(Tree("LIB2"), "");
   EXPECT_EQ(connection().LibraryName() + " / " + context().options.LabelStatus,
             "LIB1 / Working on rule CLIENTS");
@@ -152,9 +203,8 @@ TEST_F(WorkspacesTest, FirstFolderBuildsTheTreeLaterFoldersOnlyTheirItems) {
   EXPECT_EQ(Sent("C0002 Jones", f2, "USER1", "MATTERS"),
             "added: 8 inserts, 0 on PEOPLE, 0 on REMOTE_LIBRARIES");
   EXPECT_TRUE(Add("C0003 Brown", f3, "USER1", "Matters"));
-  const std::string three = Matters("9000001") + Item("C0001 Smith", f1, "1", "LIB1") +
-                            Item("C0002 Jones", f2, "2", "LIB1") +
-                            Item("C0003 Brown", f3, "3", "LIB1");
+  const std::string three = Matters("9000001") + Item("C0001 Smith", f1, "1") +
+                            Item("C0002 Jones", f2, "2") + Item("C0003 Brown", f3, "3");
   EXPECT_EQ(Tree("LIB1"), three);
 
   // The same folder again, also by a name in other letter case: nothing written.
@@ -200,14 +250,8 @@ TEST_F(WorkspacesTest, TokensDefaultWorkspaceAndLongNames) {
   const std::string item = "C0001 Smith and Jones LLP";
   EXPECT_TRUE(Add(item, f1, "USER1", "Litigation Matters 2020"));
   EXPECT_EQ(Tree("LIB1", "9000002"),
-            "USER 9000002: WORKSPACES SubTree Litigation Matters 2020\n"
-            "  WS-Litigation Ma SubTree Litigation Matters 2020\n"
-            "    NAME String Litigation Matters 2020\n"
-            "    DESCRIPTION String Litigation Matters 2020-LIB1\n"
-            "    DATE String 2020-11-14\n"
-            "    FAVORITE Boolean 0\n"
-            "    WM String \n" +
-                Item(item, f1, "1", "LIB1", "WMC0001 Smith a"));
+            Matters("9000002", "Litigation Matters 2020", "Litigation Ma") +
+                Item(item, f1, "1", "WMC0001 Smith a"));
 }
 
 TEST_F(WorkspacesTest, TheRefreshSwitchAndTheUserInAnotherLibrary) {
@@ -220,7 +264,7 @@ TEST_F(WorkspacesTest, TheRefreshSwitchAndTheUserInAnotherLibrary) {
   EXPECT_TRUE(Add("C0001 Smith", f1, "USER2", "Matters")) << Dump();
   EXPECT_EQ(connection().LibraryName(), "LIB1");
   EXPECT_EQ(Tree("LIB1"), "");
-  EXPECT_EQ(Tree("LIB2"), Matters("9000052") + Item("C0001 Smith", f1, "1", "LIB1"));
+  EXPECT_EQ(Tree("LIB2"), Matters("9000052") + Item("C0001 Smith", f1, "1"));
   EXPECT_EQ(Refreshes("LIB1") + Refreshes("LIB2"), 0);
 
   // Known now: straight to the user's library, which still gets the rows.
@@ -228,8 +272,8 @@ TEST_F(WorkspacesTest, TheRefreshSwitchAndTheUserInAnotherLibrary) {
   EXPECT_TRUE(Add("C0002 Jones", f2, "USER2", "Matters"));
   EXPECT_EQ(connection().LibraryName(), "LIB1");
   EXPECT_EQ(Tree("LIB1"), "");
-  EXPECT_EQ(Tree("LIB2"), Matters("9000052") + Item("C0001 Smith", f1, "1", "LIB1") +
-                              Item("C0002 Jones", f2, "2", "LIB1"));
+  EXPECT_EQ(Tree("LIB2"),
+            Matters("9000052") + Item("C0001 Smith", f1, "1") + Item("C0002 Jones", f2, "2"));
   EXPECT_EQ(Refreshes("LIB1") + Refreshes("LIB2"), 1);
 }
 
@@ -248,15 +292,8 @@ TEST_F(WorkspacesTest, QuotesBracketsPercentAndUnderscoreStayInsideTheirLiterals
   EXPECT_EQ(Count("Folder \"O'Neil_Matter [1]\" already exists in workspace \"Smith's "
                   "[Files]_100%\" for user O'BRIEN"),
             1);
-  EXPECT_EQ(Tree("LIB1", "9000001"),
-            "USER 9000001: WORKSPACES SubTree Smith's [Files]_100%\n"
-            "  WS-Smith's [File SubTree Smith's [Files]_100%\n"
-            "    NAME String Smith's [Files]_100%\n"
-            "    DESCRIPTION String Smith's [Files]_100%-LIB1\n"
-            "    DATE String 2020-11-14\n"
-            "    FAVORITE Boolean 0\n"
-            "    WM String \n" +
-                Item(item, f1, "1", "LIB1", "WMO'Neil_Matter"));
+  EXPECT_EQ(Tree("LIB1", "9000001"), Matters("9000001", workspace_name, "Smith's [File") +
+                                         Item(item, f1, "1", "WMO'Neil_Matter"));
 
   // Token values with a quote: the author's group is looked up by the quoted user id.
   EXPECT_TRUE(Add(item, f1, "O'BRIEN", "%AUTHOR%'s %AUTHOR.PRIMARY_GROUP%"));
@@ -288,12 +325,6 @@ class WorkspaceFaultTest : public WorkspacesTest {
     ASSERT_NE(fault_, nullptr);
   }
 
-  std::string Trace(long n) const {
-    std::string s = "failing call " + std::to_string(n) + ":\n";
-    for (const auto& c : fault_->call_log()) s += "  " + c + "\n";
-    return s;
-  }
-
   sql::FaultInjectingDatabase* fault_ = nullptr;
 };
 
@@ -310,15 +341,15 @@ TEST_F(WorkspaceFaultTest, AFailureAtAnyPointLeavesNoHalfWrittenSet) {
   ASSERT_GT(calls, 20);
   ASSERT_TRUE(Add("C0002 Jones", f2, "USER1", "Matters"));
   const std::string whole = Tree("LIB1");
-  ASSERT_EQ(whole, Matters("9000001") + Item("C0001 Smith", f1, "1", "LIB1") +
-                       Item("C0002 Jones", f2, "2", "LIB1"));
+  ASSERT_EQ(whole,
+            Matters("9000001") + Item("C0001 Smith", f1, "1") + Item("C0002 Jones", f2, "2"));
   int failed = 0;
   for (long n = 1; n <= calls; ++n) {
     Exec("LIB1", "DELETE FROM REGISTRY");
     workspaces_.reset();  // a new object, which knows no user yet
     fault_->FailCall(n);
     const bool first = Add("C0001 Smith", f1, "USER1", "Matters");
-    const std::string trace = Trace(n);
+    const std::string trace = "failing call " + N(n) + " of " + N(calls);
     fault_->Disarm();
     failed += !first;
     EXPECT_EQ(connection().LibraryName(), "LIB1") << trace;
