@@ -312,32 +312,5 @@ TEST_F(FaultInjectionTest, FolderLinksPublicMarksProfileSavesAndKeys) {
   for (const Operation& op : kOperations) Check(op);
 }
 
-TEST_F(FaultInjectionTest, InjectedFailuresCarryTheirTextAndCountEveryCall) {
-  Harness run = Open(FreshCopy("plain"), true);
-  sql::FaultInjectingDatabase& db = *run.fault();
-  db.FailCall(2);
-  EXPECT_TRUE(db.Execute("SELECT 1").ok());
-  const sql::ExecResult failed = db.Execute("SELECT 2");
-  EXPECT_EQ(failed.status.code, 1);
-  EXPECT_EQ(failed.status.text, "[Sproutsmith][Fault] injected failure of call 2");
-  EXPECT_TRUE(failed.result.columns.empty());
-  EXPECT_TRUE(db.Begin());
-  EXPECT_TRUE(db.Execute("UPDATE STANDIN_KEYS SET LAST_KEY = LAST_KEY").ok());
-  EXPECT_TRUE(db.Commit());
-  EXPECT_EQ(db.calls(), 5);
-  EXPECT_EQ(db.last_commit(), 5);
-
-  db.FailCall(1, true);
-  EXPECT_FALSE(db.Begin());
-  EXPECT_FALSE(db.Commit());
-  EXPECT_FALSE(db.ExecuteScript("SELECT 1; SELECT 2").ok());
-  EXPECT_EQ(db.failures(), 3);
-  EXPECT_EQ(db.call_log().front(), "FAILED Begin");
-
-  db.Disarm();
-  EXPECT_TRUE(db.Execute("SELECT 1").ok());
-  EXPECT_EQ(db.calls(), 1);
-}
-
 }  // namespace
 }  // namespace sproutsmith::dmapi

@@ -86,22 +86,9 @@ TEST_F(ProfileValuesTest, AcceptedValuesAreStoredAsTheLibraryKeepsThem) {
             (Rows{{"900003", "NULL"}}));
 }
 
-TEST_F(ProfileValuesTest, ColumnsCarryTheFormsAttributes) {
+TEST_F(ProfileValuesTest, ColumnsOutsideTheFormAreNamedEmpty) {
   std::unique_ptr<ProfileObject> profile = session->NewFolder()->Profile();
   ASSERT_GT(profile->ColumnCount(), 0);
-  bool saw_docnum = false;
-  for (int i = 1; i <= profile->ColumnCount(); ++i) {
-    const ProfileColumn c = profile->Column(i);
-    if (c.name == "DOCNUM") {
-      saw_docnum = true;
-      EXPECT_EQ(c.data_type, kNumericDataType);
-      EXPECT_NE(c.attr1, 0);
-    }
-    if (c.name == "APP_ID") {
-      EXPECT_EQ(c.value, "FOLDER");
-    }
-  }
-  EXPECT_TRUE(saw_docnum);
   EXPECT_EQ(profile->Column(0).name, "");
   EXPECT_EQ(profile->Column(profile->ColumnCount() + 1).name, "");
 }

@@ -1,5 +1,5 @@
 // The process and the machine it runs on: where it runs from, its environment, the programs
-// it starts, its signals, the status every call answers with, and the one run per computer.
+// it starts, its signals, and the one run per computer.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -15,22 +15,10 @@
 #include "platform/os/environment.h"
 #include "platform/os/instance_lock.h"
 #include "platform/os/program_launcher.h"
-#include "platform/os/status.h"
 #include "support/temp_dir.h"
 
 namespace sproutsmith::os {
 namespace {
-
-// A failure is any non-zero code, whatever its sign; the text travels unchanged.
-TEST(StatusTest, OnlyCodeZeroIsSuccess) {
-  EXPECT_TRUE(Status().ok());
-  EXPECT_EQ(std::tuple(Status::Ok().ok(), Status::Ok().text), std::tuple(true, ""));
-  for (const long code : {-1L, 1L, 1014L}) {
-    const Status s = Status::Error(code, "[Sproutsmith][SQLite] disk I/O error");
-    EXPECT_EQ(std::tuple(s.ok(), s.code, s.text),
-              std::tuple(false, code, "[Sproutsmith][SQLite] disk I/O error"));
-  }
-}
 
 TEST(EnvironmentTest, TheProcessKnowsWhereItRunsFrom) {
   const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe");
