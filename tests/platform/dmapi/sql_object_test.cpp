@@ -1,5 +1,7 @@
 // The SQL pass-through object: attaching, one result set at a time, errors as values.
 
+#include <tuple>
+
 #include "standin_fixture.h"
 #include "text/text.h"
 
@@ -107,11 +109,9 @@ TEST_F(SqlObjectTest, QueryResultIsCountedBeforeItIsReadAndWalkedRowByRow) {
   ASSERT_EQ(
       sql->Execute("SELECT USER_ID, SYSTEM_ID AS \"P.SYSTEM_ID\" FROM PEOPLE ORDER BY USER_ID"), 0)
       << sql->ErrDescription();
-  EXPECT_EQ(sql->GetRowCount(), static_cast<long long>(users.size()));
-  EXPECT_EQ(sql->ColumnCount(), 2);
-  EXPECT_EQ(sql->ColumnName(1), "USER_ID");
-  EXPECT_EQ(sql->ColumnName(2), "P.SYSTEM_ID");
-  EXPECT_EQ(sql->ColumnName(3), "");
+  EXPECT_EQ(std::tuple(sql->GetRowCount(), sql->ColumnCount(), sql->ColumnName(1),
+                       sql->ColumnName(2), sql->ColumnName(3)),
+            std::tuple(static_cast<long long>(users.size()), 2, "USER_ID", "P.SYSTEM_ID", ""));
   ASSERT_TRUE(sql->MoveFirst());
   Rows read;
   do {
@@ -125,8 +125,7 @@ TEST_F(SqlObjectTest, QueryResultIsCountedBeforeItIsReadAndWalkedRowByRow) {
   EXPECT_TRUE(sql->ColumnValue(0).IsNull());
 
   sql->ReleaseResults();
-  EXPECT_EQ(sql->GetRowCount(), 0);
-  EXPECT_EQ(sql->ColumnCount(), 0);
+  EXPECT_EQ(std::tuple(sql->GetRowCount(), sql->ColumnCount()), std::tuple(0, 0));
   EXPECT_FALSE(sql->MoveFirst());
 
   ASSERT_EQ(sql->Execute("SELECT USER_ID FROM PEOPLE WHERE USER_ID = 'NOBODY'"), 0);
@@ -148,8 +147,7 @@ TEST_F(SqlObjectTest, ErrorsComeBackAsValuesUntilTheNextGoodStatement) {
   sql->ReleaseResults();
   EXPECT_EQ(sql->GetSQLErrorCode(), status);
   ASSERT_EQ(sql->Execute("SELECT 1"), 0);
-  EXPECT_EQ(sql->GetSQLErrorCode(), 0);
-  EXPECT_EQ(sql->ErrDescription(), "");
+  EXPECT_EQ(std::tuple(sql->GetSQLErrorCode(), sql->ErrDescription()), std::tuple(0, ""));
 }
 
 TEST_F(SqlObjectTest, AllocatesKeysFromTheAttachedLibrary) {

@@ -36,7 +36,14 @@ TEST_F(SettingsStoreTest, AbsentFileSectionOrKeyGivesTheFallback) {
   EXPECT_EQ(store_.FilePath(kApp), dir_.File("config") + "/" + kApp + ".ini");
 }
 
-TEST_F(SettingsStoreTest, ValuesRoundTripVerbatim) {
+TEST_F(SettingsStoreTest, ValuesAndFreeTextKeysRoundTripVerbatim) {
+  // Rule keys are LIBRARY:RULE with whatever the rule's name holds.
+  const std::vector<std::string> keys = {"DOCS:RULE=1", "DOCS:[]", "[SECTION]",     " [A",
+                                         "100%",        "%3D",     "DOCS: MATTERS "};
+  for (const std::string& key : keys) ASSERT_TRUE(store_.Save(kApp, "Rules", key, key + "!"));
+  for (const std::string& key : keys) EXPECT_EQ(store_.Get(kApp, "Rules", key), key + "!") << key;
+  EXPECT_EQ(FileLines().front(), "[Rules]");
+
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"LogFile", "/tmp/a b/Arborline.LOG"},
       {"Blanks", "  padded  "},
@@ -49,15 +56,6 @@ TEST_F(SettingsStoreTest, ValuesRoundTripVerbatim) {
   for (const auto& [key, value] : cases) {
     EXPECT_EQ(store_.Get(kApp, "General", key, "absent"), value) << key;
   }
-}
-
-TEST_F(SettingsStoreTest, FreeTextKeysSurviveTheFileFormat) {
-  // Rule keys are LIBRARY:RULE with whatever the rule's name holds.
-  const std::vector<std::string> keys = {"DOCS:RULE=1", "DOCS:[]", "[SECTION]",     " [A",
-                                         "100%",        "%3D",     "DOCS: MATTERS "};
-  for (const std::string& key : keys) ASSERT_TRUE(store_.Save(kApp, "Rules", key, key + "!"));
-  for (const std::string& key : keys) EXPECT_EQ(store_.Get(kApp, "Rules", key), key + "!") << key;
-  EXPECT_EQ(FileLines().front(), "[Rules]");
 }
 
 TEST_F(SettingsStoreTest, NamesMatchInAnyCaseAndKeepTheirFirstSpelling) {
@@ -99,7 +97,7 @@ TEST_F(SettingsStoreTest, UnreadableLinesAreSkipped) {
                                                    "[Libraries]", "DOCS=0", ""}));
 }
 
-TEST_F(SettingsStoreTest, ValuesTheFileCannotHoldAreRefusedWithoutHarm) {
+TEST_F(SettingsStoreTest, RefusedValuesAndFailedWritesDoNoHarmAndLeaveNoLeftovers) {
   ASSERT_TRUE(store_.Save(kApp, "General", "Loop", "1"));
   EXPECT_FALSE(store_.Save(kApp, "General", "Loop", "two\nlines"));
   EXPECT_FALSE(store_.Save(kApp, "General", "", "x"));
@@ -110,9 +108,7 @@ TEST_F(SettingsStoreTest, ValuesTheFileCannotHoldAreRefusedWithoutHarm) {
       kApp, {{"General", "A", "1"}, {"Libraries", "", "-1"}, {"General", "B", "2"}}));
   EXPECT_EQ(store_.Get(kApp, "General", "A"), "1");
   EXPECT_EQ(store_.Get(kApp, "General", "B"), "2");
-}
 
-TEST_F(SettingsStoreTest, AFailedWriteReportsItAndLeavesNoLeftovers) {
   ASSERT_TRUE(store_.Save(kApp, "General", "Loop", "1"));
   ASSERT_TRUE(store_.Save(kApp, "General", "Loop", "0"));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.File("config")),

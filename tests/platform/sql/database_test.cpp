@@ -90,15 +90,6 @@ TEST_P(DatabaseTest, ParametersBindByPositionOutsideLiteralsAndComments) {
             Table{{V::Integer(9)}});
 }
 
-TEST_P(DatabaseTest, RowsAffectedCountsChangesOnly) {
-  EXPECT_EQ(Run("UPDATE T SET NAME = 'x' WHERE ID >= 2").rows_affected, 2);
-  EXPECT_EQ(Run("DELETE FROM T WHERE ID = 1").rows_affected, 1);
-  EXPECT_EQ(Run("UPDATE T SET NAME = 'y' WHERE ID = 99").rows_affected, 0);
-  const ExecResult select = Run("SELECT COUNT(*) FROM T");
-  EXPECT_EQ(std::tuple(select.rows_affected, select.result.rows),
-            std::tuple(0, Table{{V::Integer(2)}}));
-}
-
 TEST_P(DatabaseTest, FailuresCarryThePrefixAndChangeNothing) {
   struct Case {
     const char* sql;
