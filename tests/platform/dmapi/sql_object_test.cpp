@@ -10,7 +10,7 @@ namespace {
 
 using SqlObjectTest = StandinTest;
 
-TEST_F(SqlObjectTest, AttachingNeedsTheLoginTokenAndAReachableLibrary) {
+TEST_F(SqlObjectTest, AttachingNeedsTheLoginTokenAndAReachableLibraryAndTellsItsEngine) {
   std::unique_ptr<SqlObject> sql = client->CreateSqlObject();
   EXPECT_NE(sql->Execute("SELECT 1"), 0);
   EXPECT_EQ(sql->ErrDescription().rfind("[Sproutsmith][DM] ", 0), 0u) << sql->ErrDescription();
@@ -29,6 +29,16 @@ TEST_F(SqlObjectTest, AttachingNeedsTheLoginTokenAndAReachableLibrary) {
   EXPECT_EQ(sql->EngineCode(), 2);
   EXPECT_EQ(sql->AttachLibrary("LIB1"), 0);
   EXPECT_EQ(sql->EngineCode(), 10);
+
+  // A client that cannot tell (engine code 0) reports 0, and the library's own row
+  // decides the flavour.
+  config.libraries[1].engine_code = 0;
+  Reopen();
+  std::unique_ptr<SqlObject> unknown = Attached("LIB2");
+  EXPECT_EQ(unknown->EngineCode(), 0);
+  ASSERT_EQ(unknown->Execute("SELECT USER_ID FROM DOCSADM.PEOPLE WHERE ROWNUM <= 1"), 0)
+      << unknown->ErrDescription();
+  EXPECT_EQ(unknown->GetRowCount(), 1);
 }
 
 // A table named with an empty owner is refused on both flavours, as their servers refuse
@@ -161,18 +171,6 @@ TEST_F(SqlObjectTest, AllocatesKeysFromTheAttachedLibrary) {
   EXPECT_EQ(LastKey("LIB1"), lib1_keys);
   std::unique_ptr<SqlObject> detached = client->CreateSqlObject();
   EXPECT_EQ(detached->AllocateKey("SYSTEMKEY"), 0);
-}
-
-TEST_F(SqlObjectTest, WithEngineCodeZeroTheLibrarysOwnRowDecidesTheFlavour) {
-  // A client that cannot tell (engine code 0) reports 0, and the library's own row
-  // decides the flavour.
-  config.libraries[1].engine_code = 0;
-  Reopen();
-  std::unique_ptr<SqlObject> unknown = Attached("LIB2");
-  EXPECT_EQ(unknown->EngineCode(), 0);
-  ASSERT_EQ(unknown->Execute("SELECT USER_ID FROM DOCSADM.PEOPLE WHERE ROWNUM <= 1"), 0)
-      << unknown->ErrDescription();
-  EXPECT_EQ(unknown->GetRowCount(), 1);
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ class SettingsStoreTest : public ::testing::Test {
   SettingsStore store_;
 };
 
-TEST_F(SettingsStoreTest, AbsentFileSectionOrKeyGivesTheFallback) {
+TEST_F(SettingsStoreTest, AbsentFileSectionOrKeyGivesTheFallbackAndEachApplicationHasItsFile) {
   EXPECT_EQ(store_.Get(kApp, "General", "LogMethod", "1"), "1");
   EXPECT_FALSE(std::filesystem::exists(dir_.File("config")));  // reading creates nothing
   ASSERT_TRUE(store_.Save(kApp, "General", "Loop", "0"));
@@ -34,6 +34,13 @@ TEST_F(SettingsStoreTest, AbsentFileSectionOrKeyGivesTheFallback) {
   EXPECT_EQ(store_.Get(kApp, "PauseTimer", "Loop", "-1"), "-1");
   EXPECT_EQ(store_.Get("QUIL", "General", "Loop", "x"), "x");
   EXPECT_EQ(store_.FilePath(kApp), dir_.File("config") + "/" + kApp + ".ini");
+
+  // Each application has its own file.
+  ASSERT_TRUE(store_.Save("QUIL", "General", "RegisterAPI", "-1"));
+  EXPECT_EQ(ReadLines(dir_.File("config/QUIL.ini")),
+            (std::vector<std::string>{"[General]", "RegisterAPI=-1", ""}));
+  EXPECT_EQ(store_.Get(kApp, "General", "RegisterAPI", "0"), "0");
+  EXPECT_EQ(store_.FilePath("a/b"), dir_.File("config") + "/a_b.ini");
 }
 
 TEST_F(SettingsStoreTest, ValuesAndFreeTextKeysRoundTripVerbatim) {
@@ -118,15 +125,6 @@ TEST_F(SettingsStoreTest, RefusedValuesAndFailedWritesDoNoHarmAndLeaveNoLeftover
   SettingsStore nowhere("/proc/no-such-folder");
   EXPECT_FALSE(nowhere.Save(kApp, "General", "Loop", "1"));
   EXPECT_EQ(nowhere.Get(kApp, "General", "Loop", "fallback"), "fallback");
-}
-
-TEST_F(SettingsStoreTest, EachApplicationHasItsOwnFile) {
-  ASSERT_TRUE(store_.Save(kApp, "General", "Loop", "1"));
-  ASSERT_TRUE(store_.Save("QUIL", "General", "RegisterAPI", "-1"));
-  EXPECT_EQ(ReadLines(dir_.File("config/QUIL.ini")),
-            (std::vector<std::string>{"[General]", "RegisterAPI=-1", ""}));
-  EXPECT_EQ(store_.Get(kApp, "General", "RegisterAPI", "0"), "0");
-  EXPECT_EQ(store_.FilePath("a/b"), dir_.File("config") + "/a_b.ini");
 }
 
 TEST(SettingsStoreFolderTest, DefaultFolderFollowsXdgConfigHome) {

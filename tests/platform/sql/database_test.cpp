@@ -185,17 +185,6 @@ TEST(SqliteDatabaseTest, ClearErrorsForFilesThatCannotBeLibraries) {
   EXPECT_EQ(error, "[Sproutsmith][SQLite] " + dir.File("notes.txt") + ": file is not a database");
 }
 
-TEST(PostgresDatabaseTest, ARefusedConnectionNamesItsTarget) {
-  const std::string connection = testing::NewPostgresDatabase("refused");
-  ASSERT_FALSE(connection.empty());
-  Status status;
-  auto db = PostgresDatabase::Open(connection + "_missing", "DOCSADM", &status);
-  EXPECT_EQ(db, nullptr);
-  EXPECT_EQ(status.code, 8);
-  EXPECT_EQ(status.text.rfind("[Sproutsmith][PostgreSQL] " + connection + "_missing: ", 0), 0u)
-      << status.text;
-}
-
 class TranslationCacheTest : public testing::BackendTest {
  protected:
   void SetUp() override {
@@ -295,10 +284,14 @@ TEST_P(TranslationCacheTest, AStatementPreparedBeforeATableChangeSeesTheChange) 
   EXPECT_EQ(Rows("SELECT * FROM T WHERE ID = 1"), std::vector<std::string>{"1|one|7"});
 }
 
-TEST(PostgresPreparedStatementTest, ANewConnectionPreparesItsStatementsAgain) {
+TEST(PostgresDatabaseTest, ARefusedConnectionNamesItsTargetAndANewOnePreparesAgain) {
   const std::string connection = testing::NewPostgresDatabase("reconnect");
   ASSERT_FALSE(connection.empty());
   Status status;
+  EXPECT_EQ(PostgresDatabase::Open(connection + "_missing", "DOCSADM", &status), nullptr);
+  EXPECT_EQ(status.code, 8);
+  EXPECT_EQ(status.text.rfind("[Sproutsmith][PostgreSQL] " + connection + "_missing: ", 0), 0u)
+      << status.text;
   auto db = PostgresDatabase::Open(connection, "public", &status);
   ASSERT_TRUE(db) << status.text;
   auto admin = PostgresDatabase::Open(connection, "public", &status);

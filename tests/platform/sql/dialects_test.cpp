@@ -64,7 +64,7 @@ class FlavourStrictnessTest : public testing::BackendTest {
   }
 };
 
-TEST_P(FlavourStrictnessTest, EachServerRefusesTheOthersDialectWithItsOwnMessage) {
+TEST_P(FlavourStrictnessTest, EachServerRefusesTheOthersDialectWithItsOwnMessageOnly) {
   const char* const kNoFrom = "ORA-00923: FROM keyword not found where expected";
   const char* const kBadType = "ORA-00902: invalid datatype";
   const struct {
@@ -107,9 +107,8 @@ TEST_P(FlavourStrictnessTest, EachServerRefusesTheOthersDialectWithItsOwnMessage
     const ExecResult accepted = Run(*db, c.refused_by == kOra ? kMs : kOra, c.sql);
     EXPECT_TRUE(accepted.ok()) << accepted.status.text;
   }
-}
 
-TEST_P(FlavourStrictnessTest, NamesQualifiedOrQuotedAndTextInLiteralsOrCommentsAreNotRefused) {
+  // Names qualified or quoted, and text in literals or comments, are not refused.
   const char* const statements[] = {
       "SELECT A FROM T WHERE A = 'TOP 1 [NEXT] GETDATE() NVL( SYSDATE || (+) ROWNUM' -- OPTION (x)",
       "SELECT A FROM T /* SELECT TOP 1 DATETIME */ WHERE D IS NULL",
