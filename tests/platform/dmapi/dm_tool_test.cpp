@@ -77,7 +77,7 @@ TEST(DmToolTest, ProvisionAndGenerateALibraryFile) {
 
 using DmToolLibraryTest = ToolLibraryTest;
 
-TEST_F(DmToolLibraryTest, TreeShowsFoldersInChainOrderWithTheirMarks) {
+TEST_F(DmToolLibraryTest, TreeShowsFoldersInChainOrderAndSqlRunsThroughThePassThroughObject) {
   EXPECT_EQ(RunTool({"tree", "LIB1"}).out, "(no folders)\n");
 
   std::unique_ptr<FolderObject> top = session->NewFolder();
@@ -108,7 +108,7 @@ TEST_F(DmToolLibraryTest, TreeShowsFoldersInChainOrderWithTheirMarks) {
   grant(b, "987654", 5);
   grant(a, "(SELECT SYSTEM_ID FROM GROUPS WHERE GROUP_ID = 'DOCS_SUPERVISORS')", 255);
 
-  const ToolRun r = RunTool({"tree", "lib1"});
+  ToolRun r = RunTool({"tree", "lib1"});
   ASSERT_EQ(r.status, 0) << r.err;
   auto n = [](long long v) { return std::to_string(v); };
   EXPECT_EQ(r.out, "Clients #" + n(t) + " [public] trustees=0\n" + "  -> LIB2 #" + n(remote) +
@@ -118,12 +118,11 @@ TEST_F(DmToolLibraryTest, TreeShowsFoldersInChainOrderWithTheirMarks) {
                        n(loose) + " trustees=0\n");
 
   EXPECT_EQ(RunTool({"tree", "NOWHERE"}).status, 1);
-}
 
-TEST_F(DmToolLibraryTest, SqlRunsThroughThePassThroughObject) {
-  ToolRun r = RunTool({"sql", "LIB2",
-                       "SELECT USER_ID FROM [OWNER].PEOPLE WHERE USER_ID = 'DMADMIN' "
-                       "AND ROWNUM <= 1"});
+  // sql runs through the pass-through object.
+  r = RunTool({"sql", "LIB2",
+               "SELECT USER_ID FROM [OWNER].PEOPLE WHERE USER_ID = 'DMADMIN' "
+               "AND ROWNUM <= 1"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "USER_ID\nDMADMIN\n1 row(s)\n");
   r = RunTool({"sql", "LIB1", "UPDATE PEOPLE SET EMAIL_ADDRESS = NULL WHERE USER_ID = 'DMADMIN'"});

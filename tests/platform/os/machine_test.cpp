@@ -20,7 +20,7 @@
 namespace sproutsmith::os {
 namespace {
 
-TEST(EnvironmentTest, TheProcessKnowsWhereItRunsFromAndItsVariables) {
+TEST(EnvironmentTest, TheProcessKnowsWhereItRunsFromItsVariablesAndItsPath) {
   const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe");
   EXPECT_EQ(ProgramFolder(), exe.parent_path().string());
   EXPECT_EQ(ExecutableName(), exe.filename().string());
@@ -39,9 +39,7 @@ TEST(EnvironmentTest, TheProcessKnowsWhereItRunsFromAndItsVariables) {
   EXPECT_EQ(
       env.RegistryValue("HKEY_LOCAL_MACHINE\\Software\\Hummingbird\\PowerDOCS\\CurrentVersion"),
       "");
-}
 
-TEST(LauncherTest, ProgramsAreFoundOnThePathOrNotAtAll) {
   EXPECT_NE(FindOnPath("sh"), "");
   EXPECT_EQ(FindOnPath("/bin/sh"), "/bin/sh");
   for (const char* missing : {"no-such-program-sproutsmith", "/no/such/program", ""}) {

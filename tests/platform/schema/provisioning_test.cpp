@@ -319,7 +319,7 @@ TEST_P(TestDataTest, SameSeedSameRowsOtherSeedOtherRows) {
   ExpectCounts(*c, {{"PROFILE", 105}});
 }
 
-TEST_P(TestDataTest, EveryReferenceResolves) {
+TEST_P(TestDataTest, EveryReferenceResolvesAndNoMatterHoldsEveryDocumentType) {
   auto db = Generated();
   const struct {
     const char* column;  // TABLE.COLUMN
@@ -350,10 +350,8 @@ TEST_P(TestDataTest, EveryReferenceResolves) {
   ExpectCounts(*db, {{"PEOPLE WHERE SYSTEM_ID IN (SELECT SYSTEM_ID FROM GROUPS)", 0},
                      {"PROFILE WHERE DOCNUMBER IN (SELECT SYSTEM_ID FROM PROFILE)", 0},
                      {"PROFILE WHERE STATUS <> 0", 0}});
-}
 
-TEST_P(TestDataTest, NoMatterHoldsEveryDocumentType) {
-  auto db = Generated();
+  // No matter holds every document type.
   ExpectCounts(*db, {{"(SELECT MATTER FROM PROFILE GROUP BY MATTER HAVING "
                       "COUNT(DISTINCT DOCUMENTTYPE) >= 4) AS M",
                       0}});

@@ -160,7 +160,7 @@ class ZonedClock final : public os::Clock {
   text::DateTime UtcNow() const override { return utc; }
 };
 
-TEST(SqliteDatabaseTest, ClockFunctionsReadTheConnectionsClockLive) {
+TEST(SqliteDatabaseTest, ClockFunctionsReadTheClockLiveAndFilesThatAreNoLibrariesFailClearly) {
   TempDir dir;
   auto db = SqliteDatabase::Open(dir.File("clock.db"), true);
   ZonedClock clock;
@@ -171,10 +171,8 @@ TEST(SqliteDatabaseTest, ClockFunctionsReadTheConnectionsClockLive) {
   clock.local = clock.local.AddSeconds(61);
   clock.utc = clock.utc.AddSeconds(61);
   EXPECT_EQ(testing::Scalar(*db, both), "2026-12-06 09:05:30|2026-12-06 08:05:30");
-}
 
-TEST(SqliteDatabaseTest, ClearErrorsForFilesThatCannotBeLibraries) {
-  TempDir dir;
+  // A missing file, or one that is no database, cannot be a library.
   std::string error;
   EXPECT_FALSE(SqliteDatabase::Open(dir.File("missing.db"), false, &error));
   EXPECT_EQ(error,
