@@ -11,9 +11,15 @@ namespace sproutsmith::dmapi {
 namespace {
 
 TEST(DmToolTest, HelpAndUsageErrors) {
-  EXPECT_EQ(RunTool({"--help"}).status, 0);
+  const ToolRun help = RunTool({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("SPROUTSMITH_DM"), std::string::npos);
+  EXPECT_NE(help.out.find("engine = 10"), std::string::npos);
+  EXPECT_NE(help.out.find("  workspaces LIBRARY "), std::string::npos);
   for (const char* command : {"init-demo", "provision", "generate", "tree", "sql", "workspaces"}) {
-    EXPECT_EQ(RunTool({command, "--help"}).status, 0) << command;
+    const ToolRun r = RunTool({command, "--help"});
+    EXPECT_EQ(r.status, 0) << command;
+    EXPECT_EQ(r.out.rfind(std::string("Usage: sproutsmith-dm ") + command, 0), 0u) << r.out;
   }
   struct Case {
     std::vector<std::string> args;

@@ -154,6 +154,8 @@ TEST(DemoInstallationTest, CreatedFromNothingAndNeverWrittenOver) {
   DemoInstallation demo;
   ASSERT_TRUE(testing::Ok(CreateDemoInstallation(folder, options, &demo)));
   EXPECT_EQ(demo.config_path, fs::path(folder) / "dm.conf");
+  // Its libraries are named relative to it.
+  EXPECT_NE(testing::ReadFile(demo.config_path).find("database = archive.db"), std::string::npos);
   // A second run never writes over it.
   EXPECT_EQ(CreateDemoInstallation(folder, options, nullptr).text,
             demo.config_path + ": already exists; the demo installation is not written over it");

@@ -84,6 +84,7 @@ TEST_P(FlavourStrictnessTest, EachServerRefusesTheOthersDialectWithItsOwnMessage
       {kOra, "ALTER TABLE T ADD E DATETIME NULL", kBadType},
       {kOra, "SELECT CAST(D AS DATETIME) FROM T", kBadType},
       {kOra, "SELECT ISNULL(D, 'none') FROM T", "ORA-00904: \"ISNULL\": invalid identifier"},
+      {kOra, "SELECT SUBSTRING(A, 1, 1) FROM T", "ORA-00904: \"SUBSTRING\": invalid identifier"},
       {kMs, "SELECT NVL(D, 'none') FROM T", "'NVL' is not a recognized built-in function name."},
       {kMs, "UPDATE T SET D = SYSDATE WHERE B = 1", "Invalid column name 'SYSDATE'."},
       {kMs, "SELECT T.A FROM T, U WHERE T.B (+) = U.B", "Incorrect syntax near ')'."},
@@ -91,6 +92,8 @@ TEST_P(FlavourStrictnessTest, EachServerRefusesTheOthersDialectWithItsOwnMessage
       {kMs, "SELECT A || 'y' FROM T", "Incorrect syntax near '|'."},
       {kMs, "SELECT TO_DATE('14-NOV-20', 'DD-MON-RR') FROM T",
        "'TO_DATE' is not a recognized built-in function name."},
+      {kMs, "SELECT SUBSTR(A, 1, 1) FROM T",
+       "'SUBSTR' is not a recognized built-in function name."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(Name(c.refused_by)) + ": " + c.sql);

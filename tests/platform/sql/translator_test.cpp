@@ -104,6 +104,9 @@ const Case kHintsAndRowLimits[] = {
 TEST(TranslatorTest, HintsAndRowLimits) { Check(kHintsAndRowLimits); }
 
 const Case kDatesAndFunctions[] = {
+    // Blanks inside the empty argument list.
+    {"INSERT INTO Q (DATE_VAL) VALUES(GETDATE ( ))",
+     "INSERT INTO Q (DATE_VAL) VALUES(sproutsmith_getdate())"},
     {"UPDATE FOLDER SET LAST_UPDATE = SYSDATE WHERE T.SYSDATE = 1",
      "UPDATE FOLDER SET LAST_UPDATE = sproutsmith_getutcdate() WHERE T.SYSDATE = 1", kOra},
     {"DELETE FROM A WHERE S = TO_DATE(NULL, 'DD-MON-RR') OR S = to_date('', 'DD-MON-RR')",
