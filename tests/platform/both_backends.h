@@ -16,16 +16,12 @@
 
 namespace sproutsmith::testing {
 
-inline const char* BackendName(sql::Backend backend) {
-  return backend == sql::Backend::kPostgres ? "Postgres" : "Sqlite";
-}
-
 // For INSTANTIATE_TEST_SUITE_P(BothBackEnds, Suite, BothBackends(), BackendParamName).
 inline auto BothBackends() {
   return ::testing::Values(sql::Backend::kSqlite, sql::Backend::kPostgres);
 }
 inline std::string BackendParamName(const ::testing::TestParamInfo<sql::Backend>& info) {
-  return BackendName(info.param);
+  return info.param == sql::Backend::kPostgres ? "Postgres" : "Sqlite";
 }
 
 // The first value of the first row ("<none>" without a row), and the same as a number.

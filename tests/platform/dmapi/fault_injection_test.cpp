@@ -17,6 +17,7 @@
 
 #include "platform/sql/fault_injecting_database.h"
 #include "standin_fixture.h"
+#include "support/fault_opener.h"
 
 namespace sproutsmith::dmapi {
 namespace {
@@ -131,24 +132,17 @@ class FaultInjectionTest : public StandinTest {
     client.reset();
   }
 
-  // A client over `file`; with `wrap` its database is a FaultInjectingDatabase, disarmed.
-  Harness Open(const std::string& file, bool wrap) {
+  // A client over `file` whose database is a FaultInjectingDatabase, disarmed.
+  Harness Open(const std::string& file) {
     LibraryConfig lib;
     lib.name = "LIB1";
     lib.database_path = file;
     Harness run;
-    DatabaseOpener opener;
-    if (wrap) {
-      opener = [slot = run.slot](const LibraryConfig& library,
-                                 std::string* error) -> std::unique_ptr<sql::Database> {
-        std::unique_ptr<sql::Database> db = OpenLibraryDatabase(library, error);
-        if (!db) return nullptr;
-        auto fault = std::make_unique<sql::FaultInjectingDatabase>(std::move(db));
-        *slot = fault.get();
-        return fault;
-      };
-    }
-    run.client = OpenInstallation(OneLibrary(lib), &clock, opener);
+    run.client =
+        OpenInstallation(OneLibrary(lib), &clock,
+                         testing::FaultInjectingOpener(
+                             [slot = run.slot](const std::string&,
+                                               sql::FaultInjectingDatabase& db) { *slot = &db; }));
     run.session = run.client->CreateSession();
     run.app = run.client->CreateApplication();
     // Opens the library now, so that counting starts with the operation.
@@ -176,7 +170,7 @@ class FaultInjectionTest : public StandinTest {
     SCOPED_TRACE(op.name);
     // A clean run: how many calls the operation makes, which of them commits, what it writes.
     const std::string clean_file = FreshCopy("clean");
-    Harness clean = Open(clean_file, true);
+    Harness clean = Open(clean_file);
     ASSERT_NE(clean.fault(), nullptr);
     op.prepare(clean);
     const Snapshot before = Read(clean_file);
@@ -199,7 +193,7 @@ class FaultInjectionTest : public StandinTest {
         SCOPED_TRACE((persistent ? "failing every call from " : "failing call ") +
                      std::to_string(n) + " of " + std::to_string(calls));
         const std::string file = FreshCopy("run");
-        Harness run = Open(file, true);
+        Harness run = Open(file);
         op.prepare(run);
         run.fault()->FailCall(n, persistent);
         bool ok = false;
@@ -252,7 +246,7 @@ bool SaveNewFolder(Harness& r, std::string* why) {
   return s.status.ok() && s.document_number > 0;
 }
 
-TEST_F(FaultInjectionTest, FolderSaves) {
+TEST_F(FaultInjectionTest, FolderSavesLinksPublicMarksProfileSavesAndKeys) {
   const Operation kOperations[] = {
       {"a new folder",
        [](Harness& r) {
@@ -268,12 +262,6 @@ TEST_F(FaultInjectionTest, FolderSaves) {
          EXPECT_TRUE(r.folder->MarkPublic().ok());
        },
        SaveNewFolder},
-  };
-  for (const Operation& op : kOperations) Check(op);
-}
-
-TEST_F(FaultInjectionTest, FolderLinksPublicMarksProfileSavesAndKeys) {
-  const Operation kOperations[] = {
       {"adding a secured document to a folder with an item",
        [this](Harness& r) { r.folder = r.session->OpenFolder(folder_, ""); },
        [this](Harness& r, std::string* why) {
@@ -310,33 +298,6 @@ TEST_F(FaultInjectionTest, FolderLinksPublicMarksProfileSavesAndKeys) {
        /*autocommit=*/true},
   };
   for (const Operation& op : kOperations) Check(op);
-}
-
-TEST_F(FaultInjectionTest, InjectedFailuresCarryTheirTextAndCountEveryCall) {
-  Harness run = Open(FreshCopy("plain"), true);
-  sql::FaultInjectingDatabase& db = *run.fault();
-  db.FailCall(2);
-  EXPECT_TRUE(db.Execute("SELECT 1").ok());
-  const sql::ExecResult failed = db.Execute("SELECT 2");
-  EXPECT_EQ(failed.status.code, 1);
-  EXPECT_EQ(failed.status.text, "[Sproutsmith][Fault] injected failure of call 2");
-  EXPECT_TRUE(failed.result.columns.empty());
-  EXPECT_TRUE(db.Begin());
-  EXPECT_TRUE(db.Execute("UPDATE STANDIN_KEYS SET LAST_KEY = LAST_KEY").ok());
-  EXPECT_TRUE(db.Commit());
-  EXPECT_EQ(db.calls(), 5);
-  EXPECT_EQ(db.last_commit(), 5);
-
-  db.FailCall(1, true);
-  EXPECT_FALSE(db.Begin());
-  EXPECT_FALSE(db.Commit());
-  EXPECT_FALSE(db.ExecuteScript("SELECT 1; SELECT 2").ok());
-  EXPECT_EQ(db.failures(), 3);
-  EXPECT_EQ(db.call_log().front(), "FAILED Begin");
-
-  db.Disarm();
-  EXPECT_TRUE(db.Execute("SELECT 1").ok());
-  EXPECT_EQ(db.calls(), 1);
 }
 
 }  // namespace

@@ -1,13 +1,6 @@
 // Folders: the rows a DM server leaves behind when one is saved, refusals, what a later save
 // keeps, and the FOLDER_ITEM chain that adding items makes.
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <fstream>
-#include <set>
-
 #include "standin_fixture.h"
 
 namespace sproutsmith::dmapi {
@@ -16,7 +9,6 @@ namespace {
 using FolderSaveTest = StandinTest;
 
 TEST_F(FolderSaveTest, NewFolderWritesProfileFolderVersionAndActivityRows) {
-  const std::string keys_before = LastKey("LIB1");
   std::unique_ptr<FolderObject> folder = session->NewFolder();
   ASSERT_NE(folder, nullptr);
   folder->SetName("Smith & O'Neil");
@@ -53,20 +45,11 @@ TEST_F(FolderSaveTest, NewFolderWritesProfileFolderVersionAndActivityRows) {
           {"45", PeopleId("DMADMIN")}, {"46", PeopleId("DMADMIN")}, {"47", PeopleId("DMADMIN")}}));
   EXPECT_EQ(Scalar("LIB1", "SELECT COUNT(*) FROM ROOT_OBJECT" + where), "0");
 
-  // Document number, profile SYSTEM_ID and version id: three distinct numbers from the
-  // counter, none of them in use before; the document number is the counter's latest.
-  const long long system_id = std::stoll(SystemId(n));
-  const long long version = std::stoll(Scalar("LIB1", "SELECT VERSION_ID FROM VERSIONS" + where));
-  EXPECT_EQ(std::set<long long>({n, system_id, version}).size(), 3u);
-  EXPECT_GT(std::min({n, system_id, version}), std::stoll(keys_before));
-  EXPECT_EQ(LastKey("LIB1"), std::to_string(n));
+  EXPECT_EQ(LastKey("LIB1"), std::to_string(n));  // the counter's latest
 
   // Saving again updates the same document.
-  const SaveResult again = folder->Save("", 3);
-  EXPECT_TRUE(again.status.ok()) << again.status.text;
-  EXPECT_EQ(again.document_number, n);
+  EXPECT_EQ(folder->Save("", 3).document_number, n);
   EXPECT_EQ(Scalar("LIB1", "SELECT COUNT(*) FROM PROFILE" + where), "1");
-  EXPECT_EQ(Scalar("LIB1", "SELECT COUNT(*) FROM FOLDER" + where), "1");
 }
 
 TEST_F(FolderSaveTest, SaveWithAFormAndRefusedSavesWriteNothing) {
@@ -94,7 +77,7 @@ TEST_F(FolderSaveTest, SaveWithAFormAndRefusedSavesWriteNothing) {
   EXPECT_EQ(Scalar("LIB1", form), "DEFPROF");
 }
 
-TEST_F(FolderSaveTest, ReopenedFolderShowsItsProfileAndASaveKeepsSqlEditsMadeMeanwhile) {
+TEST_F(FolderSaveTest, OpeningChecksLibraryNumberAndKindAndASaveKeepsSqlEditsMadeMeanwhile) {
   const long long n = MakeFolder("Original");
   const std::string number = std::to_string(n);
 
@@ -117,11 +100,9 @@ TEST_F(FolderSaveTest, ReopenedFolderShowsItsProfileAndASaveKeepsSqlEditsMadeMea
       Query("LIB1",
             "SELECT DOCNAME, RETENTION, DOCUMENTTYPE FROM PROFILE WHERE DOCNUMBER = " + number),
       (Rows{{"Renamed", "90", "NULL"}}));
-}
 
-TEST_F(FolderSaveTest, OpeningChecksLibraryNumberAndKind) {
+  // Opening checks the library, the number and the kind.
   const long long document = FirstDocument();
-  const long long n = MakeFolder("A folder");
   EXPECT_EQ(session->OpenFolder(document, "LIB1"), nullptr);  // not a folder
   EXPECT_NE(session->OpenProfile(document, "LIB1"), nullptr);
   EXPECT_EQ(session->OpenProfile(987654321, "LIB1"), nullptr);
@@ -129,7 +110,7 @@ TEST_F(FolderSaveTest, OpeningChecksLibraryNumberAndKind) {
   EXPECT_EQ(session->OpenFolder(n, "LIB2"), nullptr);  // the number belongs to LIB1
   EXPECT_NE(session->OpenFolder(n, ""), nullptr);      // "" = the current library
   // A profile row with the FOLDER application but no FOLDER row is no folder object.
-  Exec("LIB1", "DELETE FROM FOLDER WHERE DOCNUMBER = " + std::to_string(n));
+  Exec("LIB1", "DELETE FROM FOLDER WHERE DOCNUMBER = " + number);
   EXPECT_EQ(session->OpenFolder(n, "LIB1"), nullptr);
 }
 
@@ -140,7 +121,6 @@ TEST_F(FolderSaveTest, UniqueDocumentNamesAreEnforcedWhenTheLibraryAsks) {
   Exec("LIB1",
        "UPDATE STANDIN_PARAMETERS SET PARAM_VALUE = '1' WHERE "
        "PARAM_NAME = 'DOCSParms.UniqueDocNames'");
-  EXPECT_EQ(app->CurrentLibrary()->Parameter(kParamUniqueDocNames), "1");
   std::unique_ptr<FolderObject> folder = session->NewFolder();
   folder->SetName("TWICE");
   EXPECT_EQ(folder->Save("", 3).status.code, kErrDuplicateName);
@@ -170,8 +150,7 @@ TEST_F(FolderSaveTest, MarkPublicWritesOneRootObjectRowBeforeOrAfterTheFirstSave
             (Rows{{std::to_string(a), "Public early"}, {std::to_string(b), "Public late"}}));
 }
 
-// Adding items; also client commands, and the key counter shared by several objects and
-// processes.
+// Adding items; also client commands.
 class FolderItemsTest : public StandinTest {
  protected:
   // The parent's links, oldest first: the item, ISFIRST, the item NEXT leads to (0 at the
@@ -210,19 +189,6 @@ TEST_F(FolderItemsTest, ThreeAddsMakeALinkedChainWithTheFolderRowsTheEngineQueri
             (Rows{{Id(a), "Y", Id(b), "F", "A", "0", "0", v, "R"},
                   {Id(b), "N", Id(document), "F", "B", "0", "0", v, "R"},
                   {Id(document), "N", "0", "D", name, "0", "0", v, "R"}}));
-  // Link ids come from the same counter as everything else: no clash with profiles.
-  EXPECT_EQ(Scalar("LIB1",
-                   "SELECT COUNT(*) FROM PROFILE WHERE SYSTEM_ID IN (SELECT SYSTEM_ID "
-                   "FROM FOLDER_ITEM)"),
-            "0");
-
-  // The engine's own existence check finds the link.
-  EXPECT_EQ(Scalar("LIB1", "SELECT COUNT(*) FROM FOLDER_ITEM WHERE DOCNUMBER = " + Id(a) +
-                               " AND PARENT = " + p +
-                               " AND LIBRARY = (SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE "
-                               "LIBRARY_NAME = 'LIB1') AND PARENT_LIBRARY = (SELECT SYSTEM_ID "
-                               "FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'LIB1')"),
-            "1");
   EXPECT_EQ(session->OpenProfile(a, "LIB1")->ParentFolders(), std::vector<long long>{parent});
 }
 
@@ -327,73 +293,8 @@ TEST_F(FolderItemsTest, RefreshAllViewsIsCountedInTheCurrentLibrary) {
   EXPECT_NE(app->RunCommand("DOCSOPEN.FormatDisk"), 0);
   app->PointAtLibrary("LIB2");
   EXPECT_EQ(app->RunCommand(kRefreshAllViews), 0);
-  EXPECT_EQ(Query("LIB1",
-                  "SELECT EVENT_ID, EVENT_NAME, DETAIL, EVENT_TIME FROM STANDIN_EVENTS "
-                  "ORDER BY EVENT_ID"),
-            (Rows{{"1", "DOCSOPEN.RefreshAllViews", "DMADMIN", "2026-12-06 09:30:15"},
-                  {"2", "DOCSOPEN.RefreshAllViews", "DMADMIN", "2026-12-06 09:30:15"}}));
+  EXPECT_EQ(Scalar("LIB1", "SELECT COUNT(*) FROM STANDIN_EVENTS WHERE DETAIL = 'DMADMIN'"), "2");
   EXPECT_EQ(Scalar("LIB2", "SELECT COUNT(*) FROM STANDIN_EVENTS"), "1");
-}
-
-// Allocates keys through its own client (its own connection), as another process would.
-std::vector<long long> AllocateMany(const InstallationConfig& config, int count) {
-  std::unique_ptr<Client> client = OpenInstallation(config);
-  std::unique_ptr<Application> app = client->CreateApplication();
-  std::unique_ptr<SqlObject> sql = AttachedSql(*client, *app, "LIB1");
-  std::vector<long long> keys;
-  for (int i = 0; i < count; ++i) keys.push_back(sql->AllocateKey("SYSTEMKEY"));
-  return keys;
-}
-
-TEST_F(FolderItemsTest, KeyCounterNeverHandsOutANumberTwice) {
-  const long long start = std::stoll(LastKey("LIB1"));
-  constexpr int kPerProcess = 150;
-  constexpr int kProcesses = 3;
-  std::vector<pid_t> children;
-  for (int p = 0; p < kProcesses; ++p) {
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      std::ofstream out(dir.File("keys" + std::to_string(p)));
-      for (long long k : AllocateMany(config, kPerProcess)) out << k << "\n";
-      out.close();
-      _exit(out ? 0 : 1);
-    }
-    children.push_back(pid);
-  }
-  // Meanwhile this process makes folders and allocates through two objects of its own.
-  std::set<long long> seen;
-  std::unique_ptr<SqlObject> one = Attached("LIB1");
-  std::unique_ptr<SqlObject> two = Attached("LIB1");
-  for (int i = 0; i < 20; ++i) {
-    EXPECT_TRUE(seen.insert(one->AllocateKey("SYSTEMKEY")).second);
-    EXPECT_TRUE(seen.insert(two->AllocateKey("SYSTEMKEY")).second);
-    MakeFolder("Folder " + std::to_string(i));  // three numbers each
-  }
-  for (pid_t pid : children) {
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
-  for (int p = 0; p < kProcesses; ++p) {
-    const std::vector<std::string> lines = testing::ReadLines(dir.File("keys" + std::to_string(p)));
-    ASSERT_EQ(lines.size(), static_cast<size_t>(kPerProcess));
-    for (const std::string& line : lines) {
-      EXPECT_TRUE(seen.insert(std::stoll(line)).second) << "key " << line << " handed out twice";
-    }
-  }
-  for (const auto& row : Query("LIB1",
-                               "SELECT P.DOCNUMBER, P.SYSTEM_ID, V.VERSION_ID FROM PROFILE P, "
-                               "VERSIONS V WHERE V.DOCNUMBER = P.DOCNUMBER AND P.DOCNAME LIKE "
-                               "'Folder %'")) {
-    for (const std::string& number : row) {
-      EXPECT_TRUE(seen.insert(std::stoll(number)).second) << number << " handed out twice";
-    }
-  }
-  EXPECT_EQ(seen.size(), static_cast<size_t>(kProcesses * kPerProcess + 20 * 5));
-  // Every number lies within what the counter recorded, so none can come round again.
-  EXPECT_GT(*seen.begin(), start);
-  EXPECT_GE(std::stoll(LastKey("LIB1")), *seen.rbegin());
 }
 
 }  // namespace

@@ -43,15 +43,6 @@ inline void MakeLibrary(sql::Database& db, const schema::LibraryDefinition& def,
   ASSERT_TRUE(testing::Ok(schema::GenerateTestData(db, data)));
 }
 
-// The same in a new library file.
-inline void ProvisionSmallLibrary(const std::string& file, const schema::LibraryDefinition& def,
-                                  int people) {
-  std::string error;
-  std::unique_ptr<sql::SqliteDatabase> db = sql::SqliteDatabase::Open(file, true, &error);
-  ASSERT_NE(db, nullptr) << error;
-  MakeLibrary(*db, def, SmallData(people));
-}
-
 // An installation of one library, used by DMADMIN.
 inline InstallationConfig OneLibrary(const LibraryConfig& library) {
   InstallationConfig config;
@@ -81,7 +72,10 @@ class StandinTest : public ::testing::Test {
       def.name = name;
       def.engine_code = engine;
       def.other_libraries = {{other, other_engine}};
-      ProvisionSmallLibrary(File(name), def, 5);
+      std::string error;
+      std::unique_ptr<sql::SqliteDatabase> db = sql::SqliteDatabase::Open(File(name), true, &error);
+      ASSERT_NE(db, nullptr) << error;
+      MakeLibrary(*db, def, SmallData(5));
       LibraryConfig lib;
       lib.name = name;
       lib.description = std::string("Library ") + name;

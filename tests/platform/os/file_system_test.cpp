@@ -3,15 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <tuple>
 
-#include "platform/os/failing_file_system.h"
 #include "support/temp_dir.h"
 
 namespace sproutsmith::os {
 namespace {
 
-using Op = FailingFileSystem::Operation;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
@@ -69,77 +66,6 @@ TEST(SystemFileSystemTest, CopyReplacesAndRemoveDeletes) {
   EXPECT_TRUE(files.Exists(dir.File("from")));
   // The temporary file of the replacement went with the rename.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
-}
-
-TEST(FailingFileSystemTest, ArmedWritesFailWithTheReasonAndNeverReachTheDisk) {
-  const struct {
-    const char* name;
-    long n;
-    bool later;
-    const char* kept;  // the file after five appends "1".."5"
-    long failures;
-  } cases[] = {
-      {"full from the third write", 3, true, "12", 3},
-      {"only the third write", 3, false, "1245", 1},
-      {"full from the first", 1, true, "", 5},
-      {"disarmed", 0, true, "12345", 0},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    TempDir dir;
-    FailingFileSystem files;
-    files.Fail(Op::kWrite, c.n, c.later);
-    const std::string path = dir.File("a.log");
-    const auto open = files.OpenForAppend(path, nullptr);
-    ASSERT_NE(open, nullptr);
-    long failed = 0;
-    for (const char* text : {"1", "2"}) {
-      const Status written = open->Write(text);
-      failed += written.ok() ? 0 : 1;
-      if (!written.ok()) {
-        EXPECT_EQ(written.text, FailingFileSystem::kDiskFull);
-      }
-    }
-    // Appends of their own count as writes too.
-    for (const char* text : {"3", "4", "5"}) failed += files.Append(path, text).ok() ? 0 : 1;
-    EXPECT_EQ(std::tuple(ReadFile(path), failed, files.failures(), files.calls(Op::kWrite),
-                         files.calls(Op::kOpen)),
-              std::tuple(c.kept, c.failures, c.failures, 5, 4));
-  }
-}
-
-TEST(FailingFileSystemTest, OpensRemovesAndCopiesFailOnTheirOwnCount) {
-  TempDir dir;
-  FailingFileSystem files;
-  WriteFile(dir.File("kept"), "x");
-  files.Fail(Op::kRemove, 1, true, "Permission denied");
-  files.Fail(Op::kCopy, 2, false, "Input/output error");
-  files.Fail(Op::kOpen, 1, true, "Read-only file system");
-  files.Fail(Op::kReplace, 1, true, "Read-only file system");
-
-  EXPECT_EQ(files.Remove(dir.File("kept")).text, "Permission denied");
-  EXPECT_TRUE(files.Exists(dir.File("kept")));
-  EXPECT_TRUE(files.Copy(dir.File("kept"), dir.File("copy1")).ok());
-  EXPECT_EQ(files.Copy(dir.File("kept"), dir.File("copy2")).text, "Input/output error");
-  EXPECT_FALSE(files.Exists(dir.File("copy2")));
-  EXPECT_FALSE(files.Replace(dir.File("kept"), "y").ok());
-  EXPECT_EQ(ReadFile(dir.File("kept")), "x");
-  std::string error;
-  EXPECT_EQ(files.OpenForAppend(dir.File("new.log"), &error), nullptr);
-  EXPECT_EQ(error, "Read-only file system");
-  EXPECT_FALSE(files.Exists(dir.File("new.log")));
-  EXPECT_EQ(files.calls(Op::kWrite), 0);  // a write that never was is not counted
-
-  EXPECT_EQ(files.call_log(),
-            (std::vector<std::string>{
-                "FAILED Remove " + dir.File("kept"),
-                "Copy " + dir.File("kept") + " to " + dir.File("copy1"),
-                "FAILED Copy " + dir.File("kept") + " to " + dir.File("copy2"),
-                "FAILED Replace " + dir.File("kept"), "FAILED Open " + dir.File("new.log")}));
-  files.Disarm();
-  EXPECT_TRUE(files.Remove(dir.File("kept")).ok());
-  EXPECT_FALSE(files.Exists(dir.File("kept")));
-  EXPECT_EQ(files.calls(Op::kRemove), 1);
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ class SettingsStoreTest : public ::testing::Test {
   SettingsStore store_;
 };
 
-TEST_F(SettingsStoreTest, AbsentFileSectionOrKeyGivesTheFallback) {
+TEST_F(SettingsStoreTest, AbsentFileSectionOrKeyGivesTheFallbackAndEachApplicationHasItsFile) {
   EXPECT_EQ(store_.Get(kApp, "General", "LogMethod", "1"), "1");
   EXPECT_FALSE(std::filesystem::exists(dir_.File("config")));  // reading creates nothing
   ASSERT_TRUE(store_.Save(kApp, "General", "Loop", "0"));
@@ -34,9 +34,23 @@ TEST_F(SettingsStoreTest, AbsentFileSectionOrKeyGivesTheFallback) {
   EXPECT_EQ(store_.Get(kApp, "PauseTimer", "Loop", "-1"), "-1");
   EXPECT_EQ(store_.Get("QUIL", "General", "Loop", "x"), "x");
   EXPECT_EQ(store_.FilePath(kApp), dir_.File("config") + "/" + kApp + ".ini");
+
+  // Each application has its own file.
+  ASSERT_TRUE(store_.Save("QUIL", "General", "RegisterAPI", "-1"));
+  EXPECT_EQ(ReadLines(dir_.File("config/QUIL.ini")),
+            (std::vector<std::string>{"[General]", "RegisterAPI=-1", ""}));
+  EXPECT_EQ(store_.Get(kApp, "General", "RegisterAPI", "0"), "0");
+  EXPECT_EQ(store_.FilePath("a/b"), dir_.File("config") + "/a_b.ini");
 }
 
-TEST_F(SettingsStoreTest, ValuesRoundTripVerbatim) {
+TEST_F(SettingsStoreTest, ValuesAndFreeTextKeysRoundTripVerbatim) {
+  // Rule keys are LIBRARY:RULE with whatever the rule's name holds.
+  const std::vector<std::string> keys = {"DOCS:RULE=1", "DOCS:[]", "[SECTION]",     " [A",
+                                         "100%",        "%3D",     "DOCS: MATTERS "};
+  for (const std::string& key : keys) ASSERT_TRUE(store_.Save(kApp, "Rules", key, key + "!"));
+  for (const std::string& key : keys) EXPECT_EQ(store_.Get(kApp, "Rules", key), key + "!") << key;
+  EXPECT_EQ(FileLines().front(), "[Rules]");
+
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"LogFile", "/tmp/a b/Arborline.LOG"},
       {"Blanks", "  padded  "},
@@ -49,15 +63,6 @@ TEST_F(SettingsStoreTest, ValuesRoundTripVerbatim) {
   for (const auto& [key, value] : cases) {
     EXPECT_EQ(store_.Get(kApp, "General", key, "absent"), value) << key;
   }
-}
-
-TEST_F(SettingsStoreTest, FreeTextKeysSurviveTheFileFormat) {
-  // Rule keys are LIBRARY:RULE with whatever the rule's name holds.
-  const std::vector<std::string> keys = {"DOCS:RULE=1", "DOCS:[]", "[SECTION]",     " [A",
-                                         "100%",        "%3D",     "DOCS: MATTERS "};
-  for (const std::string& key : keys) ASSERT_TRUE(store_.Save(kApp, "Rules", key, key + "!"));
-  for (const std::string& key : keys) EXPECT_EQ(store_.Get(kApp, "Rules", key), key + "!") << key;
-  EXPECT_EQ(FileLines().front(), "[Rules]");
 }
 
 TEST_F(SettingsStoreTest, NamesMatchInAnyCaseAndKeepTheirFirstSpelling) {
@@ -99,7 +104,7 @@ TEST_F(SettingsStoreTest, UnreadableLinesAreSkipped) {
                                                    "[Libraries]", "DOCS=0", ""}));
 }
 
-TEST_F(SettingsStoreTest, ValuesTheFileCannotHoldAreRefusedWithoutHarm) {
+TEST_F(SettingsStoreTest, RefusedValuesAndFailedWritesDoNoHarmAndLeaveNoLeftovers) {
   ASSERT_TRUE(store_.Save(kApp, "General", "Loop", "1"));
   EXPECT_FALSE(store_.Save(kApp, "General", "Loop", "two\nlines"));
   EXPECT_FALSE(store_.Save(kApp, "General", "", "x"));
@@ -110,9 +115,7 @@ TEST_F(SettingsStoreTest, ValuesTheFileCannotHoldAreRefusedWithoutHarm) {
       kApp, {{"General", "A", "1"}, {"Libraries", "", "-1"}, {"General", "B", "2"}}));
   EXPECT_EQ(store_.Get(kApp, "General", "A"), "1");
   EXPECT_EQ(store_.Get(kApp, "General", "B"), "2");
-}
 
-TEST_F(SettingsStoreTest, AFailedWriteReportsItAndLeavesNoLeftovers) {
   ASSERT_TRUE(store_.Save(kApp, "General", "Loop", "1"));
   ASSERT_TRUE(store_.Save(kApp, "General", "Loop", "0"));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.File("config")),
@@ -122,15 +125,6 @@ TEST_F(SettingsStoreTest, AFailedWriteReportsItAndLeavesNoLeftovers) {
   SettingsStore nowhere("/proc/no-such-folder");
   EXPECT_FALSE(nowhere.Save(kApp, "General", "Loop", "1"));
   EXPECT_EQ(nowhere.Get(kApp, "General", "Loop", "fallback"), "fallback");
-}
-
-TEST_F(SettingsStoreTest, EachApplicationHasItsOwnFile) {
-  ASSERT_TRUE(store_.Save(kApp, "General", "Loop", "1"));
-  ASSERT_TRUE(store_.Save("QUIL", "General", "RegisterAPI", "-1"));
-  EXPECT_EQ(ReadLines(dir_.File("config/QUIL.ini")),
-            (std::vector<std::string>{"[General]", "RegisterAPI=-1", ""}));
-  EXPECT_EQ(store_.Get(kApp, "General", "RegisterAPI", "0"), "0");
-  EXPECT_EQ(store_.FilePath("a/b"), dir_.File("config") + "/a_b.ini");
 }
 
 TEST(SettingsStoreFolderTest, DefaultFolderFollowsXdgConfigHome) {

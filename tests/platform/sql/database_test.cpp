@@ -90,15 +90,6 @@ TEST_P(DatabaseTest, ParametersBindByPositionOutsideLiteralsAndComments) {
             Table{{V::Integer(9)}});
 }
 
-TEST_P(DatabaseTest, RowsAffectedCountsChangesOnly) {
-  EXPECT_EQ(Run("UPDATE T SET NAME = 'x' WHERE ID >= 2").rows_affected, 2);
-  EXPECT_EQ(Run("DELETE FROM T WHERE ID = 1").rows_affected, 1);
-  EXPECT_EQ(Run("UPDATE T SET NAME = 'y' WHERE ID = 99").rows_affected, 0);
-  const ExecResult select = Run("SELECT COUNT(*) FROM T");
-  EXPECT_EQ(std::tuple(select.rows_affected, select.result.rows),
-            std::tuple(0, Table{{V::Integer(2)}}));
-}
-
 TEST_P(DatabaseTest, FailuresCarryThePrefixAndChangeNothing) {
   struct Case {
     const char* sql;
@@ -169,7 +160,7 @@ class ZonedClock final : public os::Clock {
   text::DateTime UtcNow() const override { return utc; }
 };
 
-TEST(SqliteDatabaseTest, ClockFunctionsReadTheConnectionsClockLive) {
+TEST(SqliteDatabaseTest, ClockFunctionsReadTheClockLiveAndFilesThatAreNoLibrariesFailClearly) {
   TempDir dir;
   auto db = SqliteDatabase::Open(dir.File("clock.db"), true);
   ZonedClock clock;
@@ -180,10 +171,8 @@ TEST(SqliteDatabaseTest, ClockFunctionsReadTheConnectionsClockLive) {
   clock.local = clock.local.AddSeconds(61);
   clock.utc = clock.utc.AddSeconds(61);
   EXPECT_EQ(testing::Scalar(*db, both), "2026-12-06 09:05:30|2026-12-06 08:05:30");
-}
 
-TEST(SqliteDatabaseTest, ClearErrorsForFilesThatCannotBeLibraries) {
-  TempDir dir;
+  // A missing file, or one that is no database, cannot be a library.
   std::string error;
   EXPECT_FALSE(SqliteDatabase::Open(dir.File("missing.db"), false, &error));
   EXPECT_EQ(error,
@@ -192,17 +181,6 @@ TEST(SqliteDatabaseTest, ClearErrorsForFilesThatCannotBeLibraries) {
   testing::WriteFile(dir.File("notes.txt"), std::string(4096, 'x'));
   EXPECT_FALSE(SqliteDatabase::Open(dir.File("notes.txt"), false, &error));
   EXPECT_EQ(error, "[Sproutsmith][SQLite] " + dir.File("notes.txt") + ": file is not a database");
-}
-
-TEST(PostgresDatabaseTest, ARefusedConnectionNamesItsTarget) {
-  const std::string connection = testing::NewPostgresDatabase("refused");
-  ASSERT_FALSE(connection.empty());
-  Status status;
-  auto db = PostgresDatabase::Open(connection + "_missing", "DOCSADM", &status);
-  EXPECT_EQ(db, nullptr);
-  EXPECT_EQ(status.code, 8);
-  EXPECT_EQ(status.text.rfind("[Sproutsmith][PostgreSQL] " + connection + "_missing: ", 0), 0u)
-      << status.text;
 }
 
 class TranslationCacheTest : public testing::BackendTest {
@@ -304,10 +282,14 @@ TEST_P(TranslationCacheTest, AStatementPreparedBeforeATableChangeSeesTheChange) 
   EXPECT_EQ(Rows("SELECT * FROM T WHERE ID = 1"), std::vector<std::string>{"1|one|7"});
 }
 
-TEST(PostgresPreparedStatementTest, ANewConnectionPreparesItsStatementsAgain) {
+TEST(PostgresDatabaseTest, ARefusedConnectionNamesItsTargetAndANewOnePreparesAgain) {
   const std::string connection = testing::NewPostgresDatabase("reconnect");
   ASSERT_FALSE(connection.empty());
   Status status;
+  EXPECT_EQ(PostgresDatabase::Open(connection + "_missing", "DOCSADM", &status), nullptr);
+  EXPECT_EQ(status.code, 8);
+  EXPECT_EQ(status.text.rfind("[Sproutsmith][PostgreSQL] " + connection + "_missing: ", 0), 0u)
+      << status.text;
   auto db = PostgresDatabase::Open(connection, "public", &status);
   ASSERT_TRUE(db) << status.text;
   auto admin = PostgresDatabase::Open(connection, "public", &status);

@@ -67,8 +67,6 @@ void Check(const Case (&cases)[N]) {
 }
 
 const Case kOwnerPrefixesAreDropped[] = {
-    {"SELECT OWNER FROM DOCSADM.REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'DOCS'",
-     "SELECT OWNER FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'DOCS'"},
     // Any case, quoted or bracketed; dbo whatever the library owner is; three parts.
     {"UPDATE docsadm.PROFILE SET X = 1 WHERE [DOCSADM].PROFILE.SYSTEM_ID NOT IN "
      "(SELECT SID FROM \"DocsAdm\".QUIL_SPROUTSMITH) AND Y IN (SELECT Z FROM dbo.QZ_X)",
@@ -87,35 +85,15 @@ const Case kOwnerPrefixesAreDropped[] = {
 TEST(TranslatorTest, OwnerPrefixesAreDropped) { Check(kOwnerPrefixesAreDropped); }
 
 const Case kHintsAndRowLimits[] = {
-    {"SELECT COUNT(*) FROM SEC_REASON WHERE CODE = 98 OPTION (MAXDOP 1)",
-     "SELECT COUNT(*) AS \"\" FROM SEC_REASON WHERE CODE = 98"},
     {"SELECT X FROM T option (maxdop 1);", "SELECT X FROM T;"},
     {"SELECT X FROM T /* why */ OPTION (MAXDOP 1)", "SELECT X FROM T /* why */"},
-    // The selection: DISTINCT TOP, CR LF before FROM, ORDER BY, the hint at the end.
-    {"SELECT DISTINCT TOP 100 CLIENT.CLIENT_ID AS \"CLIENT.CLIENT_ID\"\r\n FROM CLIENT "
-     "WHERE (X = 1) ORDER BY CLIENT.CLIENT_ID ASC OPTION (MAXDOP 1)",
-     "SELECT DISTINCT CLIENT.CLIENT_ID AS \"CLIENT.CLIENT_ID\"\r\n FROM CLIENT "
-     "WHERE (X = 1) ORDER BY CLIENT.CLIENT_ID ASC LIMIT 100"},
     {"SELECT TOP (5) X FROM T", "SELECT X FROM T LIMIT 5"},
     {"SELECT TOP 5 X FROM T -- last\r\n", "SELECT X FROM T LIMIT 5 -- last\r\n"},
-    // TOP in a scalar sub-select: LIMIT closes that sub-select.
-    {"UPDATE PROFILE SET MATTER = (SELECT TOP 1 SYSTEM_ID FROM MATTER WHERE CLIENT_ID = "
-     "(SELECT SYSTEM_ID FROM CLIENT WHERE CLIENT_ID = 'C0001') ORDER BY SYSTEM_ID) "
-     "WHERE DOCNUMBER = 123",
-     "UPDATE PROFILE SET MATTER = (SELECT SYSTEM_ID FROM MATTER WHERE CLIENT_ID = "
-     "(SELECT SYSTEM_ID FROM CLIENT WHERE CLIENT_ID = 'C0001') ORDER BY SYSTEM_ID LIMIT 1) "
-     "WHERE DOCNUMBER = 123"},
     // Shapes LIMIT cannot express stay as written.
     {"SELECT TOP 5 PERCENT X FROM T"},
     {"SELECT TOP 5 WITH TIES X FROM T ORDER BY X"},
     {"SELECT TOP 5 X FROM T UNION SELECT Y FROM U"},
     {"SELECT TOP (?) X FROM T"},
-    // Oracle ROWNUM, AND-ed at the top of the WHERE.
-    {"SELECT DISTINCT CLIENT.CLIENT_ID \"CLIENT.CLIENT_ID\" FROM CLIENT WHERE (X = 1) AND "
-     "ROWNUM <= 100 ORDER BY CLIENT.CLIENT_ID ASC",
-     "SELECT DISTINCT CLIENT.CLIENT_ID \"CLIENT.CLIENT_ID\" FROM CLIENT WHERE (X = 1) "
-     "ORDER BY CLIENT.CLIENT_ID ASC LIMIT 100",
-     kOra},
     {"SELECT A FROM T WHERE ROWNUM <= 10", "SELECT A FROM T LIMIT 10", kOra},
     {"SELECT A FROM T WHERE ROWNUM < 10 AND B = 1", "SELECT A FROM T WHERE B = 1 LIMIT 9", kOra},
     {"SELECT A FROM T WHERE B BETWEEN 1 AND 5 AND 5 >= ROWNUM",
@@ -126,19 +104,13 @@ const Case kHintsAndRowLimits[] = {
 TEST(TranslatorTest, HintsAndRowLimits) { Check(kHintsAndRowLimits); }
 
 const Case kDatesAndFunctions[] = {
-    {"UPDATE FOLDER SET LAST_UPDATE = GETUTCDATE(), PATH = 'ARBORLINE R1' WHERE D = 1",
-     "UPDATE FOLDER SET LAST_UPDATE = sproutsmith_getutcdate(), PATH = 'ARBORLINE R1' "
-     "WHERE D = 1"},
+    // Blanks inside the empty argument list.
     {"INSERT INTO Q (DATE_VAL) VALUES(GETDATE ( ))",
      "INSERT INTO Q (DATE_VAL) VALUES(sproutsmith_getdate())"},
     {"UPDATE FOLDER SET LAST_UPDATE = SYSDATE WHERE T.SYSDATE = 1",
      "UPDATE FOLDER SET LAST_UPDATE = sproutsmith_getutcdate() WHERE T.SYSDATE = 1", kOra},
-    {"DELETE FROM A WHERE START_DATE = TO_DATE('14-NOV-20', 'DD-MON-RR')",
-     "DELETE FROM A WHERE START_DATE = '2020-11-14'", kOra},
     {"DELETE FROM A WHERE S = TO_DATE(NULL, 'DD-MON-RR') OR S = to_date('', 'DD-MON-RR')",
      "DELETE FROM A WHERE S = NULL OR S = NULL", kOra},
-    {"SELECT TO_DATE('1999-12-31 23:05:09', 'YYYY-MM-DD HH24:MI:SS') FROM T",
-     "SELECT '1999-12-31 23:05:09' AS \"\" FROM T", kOra},
     // A value that does not fit its format stays for the back end to reject.
     {"SELECT X FROM T WHERE D = TO_DATE('31-FEB-20', 'DD-MON-RR')", kSame, kOra},
     {"SELECT X FROM Q WHERE SUBSTRING(CHAR_VAL, 1, 254) = LEN(A) AND ISNULL(B, 0) = 1",
@@ -146,8 +118,6 @@ const Case kDatesAndFunctions[] = {
      "ifnull(B, 0) = 1"},
     {"SELECT X FROM Q WHERE SUBSTR(C, 1, 2) = NVL(B, 'x')",
      "SELECT X FROM Q WHERE SUBSTR(C, 1, 2) = ifnull(B, 'x')", kOra},
-    {"SELECT X FROM T WHERE TRY_CAST(SUBSTRING(C, 2, 4) AS INT) > 0",
-     "SELECT X FROM T WHERE sproutsmith_try_cast(substr(C, 2, 4), 'INT') > 0"},
     {"SELECT X FROM T WHERE CAST(D AS date) = '2020-11-14' AND CAST(E AS decimal (10, 2)) > 1",
      "SELECT X FROM T WHERE sproutsmith_cast(D, 'DATE') = '2020-11-14' AND "
      "sproutsmith_cast(E, 'DECIMAL(10,2)') > 1"},
@@ -159,10 +129,6 @@ const Case kDatesAndFunctions[] = {
 TEST(TranslatorTest, DatesAndFunctions) { Check(kDatesAndFunctions); }
 
 const Case kCatalogAndServerQuestions[] = {
-    {"select count(*) from sysobjects \r\nwhere id = object_id('DOCSADM.QUIL_SETTINGS') "
-     "\r\nand sysstat & 0xf = 3  OPTION (MAXDOP 1)",
-     "select count(*) AS \"\" from " SYSOBJECTS
-     " AS sysobjects \r\nwhere id = 'QUIL_SETTINGS' \r\nand sysstat & 0xf = 3"},
     // Bracketed parts, an alias of its own, an empty owner.
     {"select count(*) from sysobjects o where o.id = object_id('[DOCSADM].[T]')",
      "select count(*) AS \"\" from " SYSOBJECTS " o where o.id = 'T'"},
@@ -171,35 +137,14 @@ const Case kCatalogAndServerQuestions[] = {
     // Another owner's table is not this library's.
     {"select count(*) from sysobjects where id = object_id('OTHER.T')",
      "select count(*) AS \"\" from " SYSOBJECTS " AS sysobjects where id = 'OTHER.T'"},
-    {"SELECT COUNT(*) FROM ALL_TABLES WHERE TABLE_NAME = 'QUIL_SETTINGS'",
-     "SELECT COUNT(*) AS \"\" FROM " ALL_TABLES " AS ALL_TABLES WHERE TABLE_NAME = "
-     "'QUIL_SETTINGS'",
-     kOra},
-    {"SELECT OWNER FROM USER_TAB_PRIVS WHERE TABLE_NAME = 'REMOTE_LIBRARIES'",
-     "SELECT OWNER FROM " USER_TAB_PRIVS " AS USER_TAB_PRIVS WHERE TABLE_NAME = "
-     "'REMOTE_LIBRARIES'",
-     kOra},
     {"SELECT SYSDATE FROM DUAL",
      "SELECT sproutsmith_getutcdate() AS \"\" FROM (SELECT 'X' AS DUMMY) AS DUAL", kOra},
-    {"SELECT @@VERSION OPTION (MAXDOP 1)", "SELECT sproutsmith_version() AS \"\""},
-    {"select serverproperty('ProductVersion') OPTION (MAXDOP 1)", "select '15.0.2000.5' AS \"\""},
     {"SELECT SERVERPROPERTY('Collation') AS C", "SELECT NULL AS C"},
-    {"SELECT compatibility_level FROM sys.databases WHERE name = 'DMDB' OPTION (MAXDOP 1)",
-     "SELECT compatibility_level FROM STANDIN_SYS_DATABASES WHERE name = 'DMDB'"},
-    {"SELECT IS_QUOTED_IDENTIFIER_ON FROM SYS.DATABASES DB WHERE DB.NAME = 'DMDB'",
-     "SELECT IS_QUOTED_IDENTIFIER_ON FROM STANDIN_SYS_DATABASES DB WHERE DB.NAME = 'DMDB'"},
-    {"set dateformat mdy", "SELECT 1 WHERE 0"},
     {"SET DATEFORMAT dmy;", "SELECT 1 WHERE 0"},
-    // Square-bracket NEXT is a name to SQLite as it is; DATETIME is a type it accepts.
-    {"UPDATE FOLDER_ITEM SET [NEXT] = 456, ISFIRST = 'N' WHERE SYSTEM_ID = 123"},
-    {"ALTER TABLE DOCSADM.FOLDER ADD LAST_UPDATE DATETIME NULL",
-     "ALTER TABLE FOLDER ADD LAST_UPDATE DATETIME NULL"},
 };
 TEST(TranslatorTest, CatalogAndServerQuestions) { Check(kCatalogAndServerQuestions); }
 
 const Case kOracleOuterJoins[] = {
-    {"SELECT P.X, A.Y FROM PROFILE P, PEOPLE A WHERE A.SYSTEM_ID (+) = P.AUTHOR",
-     "SELECT P.X, A.Y FROM PROFILE P LEFT OUTER JOIN PEOPLE A ON A.SYSTEM_ID = P.AUTHOR", kOra},
     // The marked table may come first; other conditions stay in the WHERE.
     {"SELECT P.X FROM PEOPLE A, PROFILE P WHERE P.D = 5 AND P.AUTHOR = A.SYSTEM_ID(+) "
      "ORDER BY P.X",
@@ -229,10 +174,6 @@ const Case kOracleOuterJoins[] = {
 TEST(TranslatorTest, OracleOuterJoins) { Check(kOracleOuterJoins); }
 
 const Case kEmptyHeadings[] = {
-    {"SELECT DISTINCT TOP 100 'FIRM MATTERS', '\\', 'PROFILE.X', CLIENT.CLIENT_ID AS "
-     "\"CLIENT.CLIENT_ID\" FROM CLIENT OPTION (MAXDOP 1)",
-     "SELECT DISTINCT 'FIRM MATTERS' AS \"\", '\\' AS \"\", 'PROFILE.X' AS \"\", "
-     "CLIENT.CLIENT_ID AS \"CLIENT.CLIENT_ID\" FROM CLIENT LIMIT 100"},
     // Columns, aliases with and without AS, * and T.* keep their names.
     {"SELECT X, T.Y, T.*, X Y, 'A' \"B\", CLIENT.CLIENT_ID \"CLIENT.CLIENT_ID\" FROM T", kSame,
      kOra},
@@ -269,13 +210,6 @@ const Case kPostgresTarget[] = {
     {"SELECT C.ID AS \"C.ID\", C.N \"NAME\" FROM C", kSame, kMs, kPg},
     {"SELECT A FROM T WHERE A NOT LIKE '[a-c]%\\.' AND B LIKE '50[%]_\\'",
      "SELECT A FROM T WHERE A !~* '^[a-c].*\\\\\\.$' AND B ILIKE '50\\%_\\\\'", kMs, kPg},
-    {"select count(*) from sysobjects where id = object_id('DOCSADM.X') and sysstat & 0xf = 3",
-     "select count(*) AS \"?column?\" from sproutsmith_sysobjects AS sysobjects where id = 'X' "
-     "and sysstat & 15 = 3",
-     kMs, kPg},
-    {"SELECT OWNER FROM USER_TAB_PRIVS WHERE TABLE_NAME = 'R'",
-     "SELECT OWNER FROM sproutsmith_user_tab_privs AS USER_TAB_PRIVS WHERE TABLE_NAME = 'R'", kOra,
-     kPg},
     {"SELECT @@VERSION, GETDATE(), TRY_CAST(X AS INT), CAST(Y AS NVARCHAR(5)), LEN(Z)",
      "SELECT sproutsmith_version() AS \"?column?\", sproutsmith_getdate() AS \"?column?\", "
      "sproutsmith_try_integer((X)::text) AS \"?column?\", CAST(Y AS VARCHAR(5)) AS \"?column?\", "
@@ -285,9 +219,6 @@ const Case kPostgresTarget[] = {
      "SELECT sproutsmith_oracle_concat(CAST(A AS TEXT), CAST(1 AS TEXT)) AS \"?column?\" FROM T "
      "WHERE D = sproutsmith_getutcdate() LIMIT 2",
      kOra, kPg},
-    {"set dateformat mdy", "SELECT 1 WHERE false", kMs, kPg},
-    // Oracle's DATE column keeps the time of day; a date literal compares as a date.
-    {"ALTER TABLE T ADD D DATE NULL", "ALTER TABLE T ADD D DATETIME NULL", kOra, kPg},
     {"SELECT A FROM T WHERE N LIKE '[[]x]\\%' ESCAPE '\\' AND M LIKE '[ab]'",
      "SELECT A FROM T WHERE N ILIKE '[x]\\%' ESCAPE '\\' AND M ~* '^[ab]$'", kMs, kPg},
 };
@@ -296,26 +227,6 @@ TEST(TranslatorTest, PostgresTarget) { Check(kPostgresTarget); }
 // Over two integer columns that cannot be NULL, NOT IN and NOT EXISTS agree; elsewhere the
 // NOT IN stays.
 const Case kNotIn[] = {
-    // The document queue, as the engine writes it.
-    {"INSERT INTO DOCSADM.NEEDS_FOLDERING (SID, TABLE_NAME) SELECT DOCNUMBER, 'PROFILE' FROM "
-     "DOCSADM.PROFILE WHERE MATTER = 5 AND DOCNUMBER NOT IN (SELECT SID FROM "
-     "DOCSADM.NEEDS_FOLDERING WHERE TABLE_NAME = 'PROFILE')",
-     "INSERT INTO NEEDS_FOLDERING (SID, TABLE_NAME) SELECT DOCNUMBER, 'PROFILE' FROM PROFILE "
-     "WHERE MATTER = 5 AND NOT EXISTS (SELECT 1 FROM NEEDS_FOLDERING WHERE TABLE_NAME = "
-     "'PROFILE' AND NEEDS_FOLDERING.SID = PROFILE.DOCNUMBER)"},
-    // Aliases on both sides; an OR in the sub-select keeps its own parentheses.
-    {"SELECT C.CLIENT_ID FROM CLIENT C WHERE C.SYSTEM_ID NOT IN (SELECT Q.SID FROM "
-     "QUIL_SPROUTSMITH Q WHERE Q.TABLE_NAME = 'CLIENT' OR Q.TABLE_NAME = 'X') ORDER BY "
-     "C.CLIENT_ID",
-     "SELECT C.CLIENT_ID FROM CLIENT C WHERE NOT EXISTS (SELECT 1 FROM QUIL_SPROUTSMITH Q "
-     "WHERE (Q.TABLE_NAME = 'CLIENT' OR Q.TABLE_NAME = 'X') AND Q.SID = C.SYSTEM_ID) ORDER BY "
-     "C.CLIENT_ID",
-     kOra},
-    // Both columns named DOCNUMBER: the outer one is reached by its table's name.
-    {"SELECT PATH FROM FOLDER WHERE (DOCNUMBER NOT IN (SELECT DOCNUMBER FROM ROOT_OBJECT) OR "
-     "PATH IS NULL)",
-     "SELECT PATH FROM FOLDER WHERE (NOT EXISTS (SELECT 1 FROM ROOT_OBJECT WHERE "
-     "ROOT_OBJECT.DOCNUMBER = FOLDER.DOCNUMBER) OR PATH IS NULL)"},
     // Left as written: a column that may be NULL on either side, text columns, a column of
     // an outer-joined table, a sub-select over the same name, a sub-select with more than
     // one column's worth, an expression, a statement that is no SELECT.
@@ -339,19 +250,6 @@ TEST(TranslatorTest, NotInOverNonNullIntegerColumnsReadsAsNotExists) { Check(kNo
 // SQLite: a LIKE pattern without a wildcard on UPPER(column) is preceded by the equality it
 // implies; PostgreSQL's ILIKE gets none.
 const Case kUpperLike[] = {
-    // Escaped "_" and "[" stand for themselves.
-    {"SELECT FI.DOCNUMBER FROM DOCSADM.FOLDER_ITEM FI LEFT OUTER JOIN DOCSADM.PROFILE PR ON "
-     "PR.DOCNUMBER = FI.DOCNUMBER WHERE FI.PARENT = 5 AND UPPER(PR.DOCNAME) LIKE "
-     "'C0001[_]ACME [[]UK]' OPTION (MAXDOP 1)",
-     "SELECT FI.DOCNUMBER FROM FOLDER_ITEM FI LEFT OUTER JOIN PROFILE PR ON PR.DOCNUMBER = "
-     "FI.DOCNUMBER WHERE FI.PARENT = 5 AND UPPER(PR.DOCNAME) = 'C0001_ACME [UK]' AND "
-     "UPPER(PR.DOCNAME) LIKE 'C0001[_]ACME [[]UK]'"},
-    // Small letters match capitals; the term goes into its own SELECT.
-    {"SELECT F.DOCNUMBER FROM FOLDER F WHERE UPPER(P.DOCNAME) LIKE 'acme' AND A.APPLICATION = "
-     "'FOLDER' AND F.DOCNUMBER IN (SELECT DOCNUMBER FROM ROOT_OBJECT)",
-     "SELECT F.DOCNUMBER FROM FOLDER F WHERE UPPER(P.DOCNAME) = 'ACME' AND "
-     "UPPER(P.DOCNAME) LIKE 'acme' AND A.APPLICATION = 'FOLDER' AND F.DOCNUMBER IN (SELECT "
-     "DOCNUMBER FROM ROOT_OBJECT)"},
     // Oracle's escape character, as the gateway writes it.
     {"SELECT X FROM PROFILE PR WHERE UPPER(PR.DOCNAME) LIKE 'C0001\\_X' ESCAPE '\\'",
      "SELECT X FROM PROFILE PR WHERE UPPER(PR.DOCNAME) = 'C0001_X' AND UPPER(PR.DOCNAME) LIKE "
@@ -410,7 +308,7 @@ TEST(TokenizerTest, TokenKinds) {
   for (const auto& c : kTokens) EXPECT_EQ(Tokens(c.sql), c.expected) << c.sql;
 }
 
-TEST(TokenizerTest, JoinReproducesTheTextByteForByte) {
+TEST(TokenizerTest, JoinReproducesTheTextAndLiteralsAndNamesHaveTheirValues) {
   const char* texts[] = {
       "select count(*) from sysobjects \r\nwhere id = object_id('[OWNER].T') \r\nand sysstat & 0xf "
       "= 3 ",
@@ -423,9 +321,7 @@ TEST(TokenizerTest, JoinReproducesTheTextByteForByte) {
       "x'41' || N'\xE2\x82\xAC'",
   };
   for (const char* text : texts) EXPECT_EQ(dialect::Join(dialect::Tokenize(text)), text);
-}
 
-TEST(TokenizerTest, ValuesOfLiteralsAndNames) {
   const dialect::Tokens t = dialect::Tokenize("'it''s' \"a\"\"b\" [c]]d] N'x''y'");
   EXPECT_EQ(dialect::StringValue(t[0]), "it's");
   EXPECT_EQ(dialect::IdentifierName(t[2]), "a\"b");
