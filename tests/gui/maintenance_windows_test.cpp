@@ -41,7 +41,6 @@ class MaintenanceWindowsTest : public DesktopTest {
     }
     return values;
   }
-  // A real click in the middle of the column's header section.
   static void ClickHeader(QTreeWidget* list, int column) {
     QHeaderView* header = list->header();
     const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
@@ -160,7 +159,6 @@ TEST_F(MaintenanceWindowsTest, TheEditorTestsSavesAndCancelsAsTheOperatorAnswers
                                "DEMO", "CLIENTS");
   std::unique_ptr<SavedSqlDialog> dialog;
   QPlainTextEdit* text = nullptr;
-  // A new editor over what is saved.
   auto reopen = [&] {
     dialog = std::make_unique<SavedSqlDialog>(editor);
     dialog->show();
