@@ -110,6 +110,14 @@ Rows DmInstallation::Query(const std::string& library, const std::string& sql_te
   return db ? ReadRows(*db, sql_text) : Rows{};
 }
 
+std::string DmInstallation::Scalar(const std::string& library, const std::string& sql_text) {
+  return FirstValue(Query(library, sql_text));
+}
+
+void DmInstallation::Exec(const std::string& library, const std::string& sql_text) {
+  Query(library, sql_text);
+}
+
 void DmInstallation::AddRunningNode(const std::string& library,
                                     const std::optional<std::string>& value,
                                     const std::optional<std::string>& since) {
@@ -133,6 +141,10 @@ std::vector<std::string> DmInstallation::LogLines() const {
   return ReadLines(log::Log::DatedName(state.LogFile, clock.Now()));
 }
 
+int DmInstallation::CountLogLines(const std::string& fragment) const {
+  return CountLogLinesSince(0, fragment);
+}
+
 int DmInstallation::LogLineOf(const std::string& fragment) const {
   const std::vector<std::string> lines = LogLines();
   for (size_t i = 0; i < lines.size(); ++i) {
@@ -151,6 +163,10 @@ std::vector<std::string> DmInstallation::LogLinesSince(size_t mark) const {
   std::vector<std::string> lines = LogLines();
   lines.erase(lines.begin(), lines.begin() + static_cast<long>(std::min(mark, lines.size())));
   return lines;
+}
+
+int DmInstallation::CountLogLinesSince(size_t mark, const std::string& fragment) const {
+  return CountHolding(LogLinesSince(mark), fragment);
 }
 
 }  // namespace sproutsmith::testing

@@ -50,10 +50,8 @@ class DmInstallation {
   std::unique_ptr<sql::Database> OpenLibrary(const std::string& library);
   // Plain SQL on a library's database, bypassing every layer of the system.
   Rows Query(const std::string& library, const std::string& sql);
-  std::string Scalar(const std::string& library, const std::string& sql) {
-    return FirstValue(Query(library, sql));
-  }
-  void Exec(const std::string& library, const std::string& sql) { Query(library, sql); }
+  std::string Scalar(const std::string& library, const std::string& sql);
+  void Exec(const std::string& library, const std::string& sql);
   std::string LibraryFile(const std::string& library) const;  // SQLite only
   // The client configuration as a file (dm.conf in the folder), for a program to read: its path.
   std::string WriteConfig() const;
@@ -72,7 +70,7 @@ class DmInstallation {
   // The day's log lines ("" lines kept), every line logged so far.
   std::vector<std::string> LogLines() const;
   // Lines of the log containing `fragment`.
-  int CountLogLines(const std::string& fragment) const { return CountLogLinesSince(0, fragment); }
+  int CountLogLines(const std::string& fragment) const;
   // Index of the first line containing `fragment` (-1 when none).
   int LogLineOf(const std::string& fragment) const;
   // The whole log, for failure messages.
@@ -80,9 +78,7 @@ class DmInstallation {
   // A mark in the log: the number of lines so far. The readers below see the lines after it.
   size_t LogMark() const { return LogLines().size(); }
   std::vector<std::string> LogLinesSince(size_t mark) const;
-  int CountLogLinesSince(size_t mark, const std::string& fragment) const {
-    return CountHolding(LogLinesSince(mark), fragment);
-  }
+  int CountLogLinesSince(size_t mark, const std::string& fragment) const;
 
   sql::Backend backend;
   TempDir dir;
