@@ -19,6 +19,7 @@ TEST_F(LibraryTreeWindowTest, OpeningALibraryLoadsItsRulesAndTheMarksSurviveARes
            {.name = "ARCHIVE", .engine_code = 2},
            {.name = "BARE", .with_quil_tables = false}});
   Open();
+  EXPECT_EQ(window_->windowTitle().toStdString(), "Arborline\u2122 Sproutsmith For OpenText eDocs");
   EXPECT_FALSE(window_->windowIcon().isNull());
   QTreeWidgetItem* demo = LibraryItem("DEMO");
   QTreeWidgetItem* archive = LibraryItem("ARCHIVE");
