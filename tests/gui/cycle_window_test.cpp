@@ -94,8 +94,6 @@ TEST_F(CycleWindowTest, WhileGoRunsItIsOffAndTheCountersResultsAndBarsMoveToThei
   EXPECT_FALSE(rule->isEnabled());
   EXPECT_FALSE(cycle->isEnabled());
   EXPECT_TRUE(rate->text().startsWith("Idle")) << rate->text().toStdString();
-  EXPECT_TRUE(Shown("Finished processing."));
-  EXPECT_NE(install_.Scalar("DEMO", "SELECT COUNT(*) FROM QUIL_SPROUTSMITH"), "0");
 }
 
 TEST_F(CycleWindowTest, EscEndsTheLoopDelayAtOnceWithoutTheCancelBox) {
