@@ -65,7 +65,6 @@ class AdminProcess {
     os::SettingsStore store(settings_);
     store.Save(testing::kProductName, section, key, value);
   }
-  // The tool's per-user settings.
   std::string Setting(const std::string& section, const std::string& key) const {
     const os::SettingsStore store(settings_);
     return store.Get(testing::kProductName, section, key, "<absent>");

@@ -17,14 +17,12 @@ const std::string kLogStem = std::string(testing::kProductName) + "_";
 
 app::RuleReport Rule(const char* rule, const char* outcome, int folders,
                      const char* first_error = "") {
-  app::RuleReport r;
-  r.library = "DEMO";
-  r.rule = rule;
-  r.outcome = outcome;
-  r.rows_selected = folders;
-  r.folders_created = folders;
-  r.first_error = first_error;
-  return r;
+  return {.library = "DEMO",
+          .rule = rule,
+          .outcome = outcome,
+          .first_error = first_error,
+          .rows_selected = folders,
+          .folders_created = folders};
 }
 
 TEST(AdminStatusTest, EachRulesLatestRunTheUncheckedLibrariesAndTheRunLock) {
@@ -50,13 +48,13 @@ TEST(AdminStatusTest, EachRulesLatestRunTheUncheckedLibrariesAndTheRunLock) {
   } runs[] = {{"20261206_090000.json", "2026-12-06T09:00:00", &earlier, 2},
               {"20261206_091500.json", "2026-12-06T09:15:00", &later, 0}};
   for (const auto& run : runs) {
-    app::RunReport report;
-    report.started = run.started;
-    report.ended = run.started;
-    report.exit_status = run.exit_status;
-    report.cycles = 1;
-    report.last = run.cycle;
-    report.unchecked_libraries = {{"ARCHIVE", "Error: Library ARCHIVE cannot be used: gone"}};
+    const app::RunReport report{
+        .started = run.started,
+        .ended = run.started,
+        .exit_status = run.exit_status,
+        .cycles = 1,
+        .last = run.cycle,
+        .unchecked_libraries = {{"ARCHIVE", "Error: Library ARCHIVE cannot be used: gone"}}};
     testing::WriteFile(admin.temp() + "/" + kLogStem + run.name, app::RunReportJson(report));
   }
   testing::WriteFile(admin.temp() + "/" + kLogStem + "20261206_093000.json", "{ half");

@@ -110,8 +110,6 @@ TEST(PreviewTest, WritesNothingAndNamesTheFoldersTheNextCycleCreates) {
     for (const std::string& rule : kRules) {
       const Outcome o = admin.Run({"preview", "DEMO", rule, "--limit", "1000"});
       ASSERT_EQ(o.status, 0) << rule << o.err << o.out;
-      EXPECT_TRUE(Contains(o.out, "Statement:\nSELECT "));
-      EXPECT_TRUE(Contains(o.out, "\nRows selected: "));
       ReadFolderLines(o.out, seen);
     }
     EXPECT_TRUE(Bytes(demo.DemoFile()) == demo_bytes) << admin.Log();

@@ -64,7 +64,7 @@ class FolderCreationTest : public testing::LibrarySession {
   std::unique_ptr<FolderCreator> creator_;
 };
 
-TEST_F(FolderCreationTest, ANewPublicTopLevelFolder) {
+TEST_F(FolderCreationTest, ANewTopLevelFolderPublicOrNotWithItsForm) {
   const long long folder = Create("FIRM MATTERS");
   ASSERT_GT(folder, 0) << Dump();
   EXPECT_FALSE(creator_->FolderExisted());
@@ -78,14 +78,13 @@ TEST_F(FolderCreationTest, ANewPublicTopLevelFolder) {
   EXPECT_TRUE(creator_->FolderExisted());
   EXPECT_EQ(Scalar("LIB", "SELECT COUNT(*) FROM PROFILE"), profiles);
   EXPECT_TRUE(Once({"Folder \"FIRM MATTERS\" already exists as folder #" + N(folder)}));
-}
 
-TEST_F(FolderCreationTest, ANamedFormAndAFolderThatIsNotPublic) {
+  // A named form and a folder that is not public.
   rule_.Set(RuleKey::kForm, "FOLDER_PROF");
   rule_.Set(RuleKey::kCreatePublicFolders, "0");
-  const long long folder = Create("PRIVATE");
-  ASSERT_GT(folder, 0) << Dump();
-  EXPECT_EQ(Rows(folder), "PRIVATE|FOLDER|DMADMIN|FOLDER_PROF|ARBORLINE R1|1|-|0");
+  const long long private_folder = Create("PRIVATE");
+  ASSERT_GT(private_folder, 0) << Dump();
+  EXPECT_EQ(Rows(private_folder), "PRIVATE|FOLDER|DMADMIN|FOLDER_PROF|ARBORLINE R1|1|-|0");
   EXPECT_TRUE(
       Once({"Saving Folder to change form to FOLDER_PROF", "Not setting profile object #"}));
 }

@@ -97,7 +97,6 @@ TEST_F(FolderMembershipTest, ANewSubfolderIsLinkedAndThePathLogged) {
   EXPECT_EQ(Count("Folder object saved to #" + p + " in library LIB"), 2);
   EXPECT_EQ(context().options.LabelStatus, "before");
 
-  // A document goes in as a document.
   const std::string doc = N(Document());
   ASSERT_TRUE(Link(Document(), parent, "LIB", "D")) << Dump();
   EXPECT_EQ(Scalar("LIB", "SELECT NODE_TYPE FROM FOLDER_ITEM WHERE DOCNUMBER = " + doc), "D");

@@ -13,7 +13,6 @@ namespace sproutsmith::testing {
 class LibrarySession : public EngineSession {
  protected:
   static std::string N(long long n) { return std::to_string(n); }
-  // A column of document `doc`'s PROFILE row.
   std::string Profile(long long doc, const std::string& column, const std::string& library = "") {
     return Scalar(Home(library), "SELECT " + column + " FROM PROFILE WHERE DOCNUMBER = " + N(doc));
   }

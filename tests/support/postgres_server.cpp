@@ -44,12 +44,13 @@ Holder& TheHolder() {
   return holder;
 }
 
-}  // namespace
-
+// The folder of Debian's PostgreSQL programs (initdb, pg_ctl, postgres).
 std::string PostgresBinDir() {
   if (const char* dir = std::getenv("SPROUTSMITH_PG_BIN"); dir && *dir) return dir;
   return "/usr/lib/postgresql/15/bin";
 }
+
+}  // namespace
 
 PostgresServer* PostgresServer::Get(Status* status) {
   Holder& holder = TheHolder();

@@ -46,7 +46,4 @@ class PostgresServer {
 // start, the current test fails with the reason (gtest failure) and "" comes back.
 std::string NewPostgresDatabase(const std::string& hint);
 
-// The folder of Debian's PostgreSQL programs (initdb, pg_ctl, postgres).
-std::string PostgresBinDir();
-
 }  // namespace sproutsmith::testing

@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <random>
 #include <sstream>
 
 namespace sproutsmith::testing {
