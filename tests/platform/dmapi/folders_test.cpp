@@ -192,30 +192,6 @@ TEST_F(FolderItemsTest, ThreeAddsMakeALinkedChainWithTheFolderRowsTheEngineQueri
   EXPECT_EQ(session->OpenProfile(a, "LIB1")->ParentFolders(), std::vector<long long>{parent});
 }
 
-TEST_F(FolderItemsTest, AnAddAfterTheChainWasReorderedAppendsToItsRealTail) {
-  const long long parent = MakeFolder("Parent");
-  std::vector<long long> items;
-  for (const char* name : {"A", "B", "C"}) items.push_back(MakeFolder(name));
-  std::unique_ptr<FolderObject> folder = session->OpenFolder(parent, "LIB1");
-  for (long long item : items) ASSERT_TRUE(folder->AddItem("LIB1", item).status.ok());
-
-  // Re-sort the chain as the sorting step does: C, A, B (B, the middle row, is the tail).
-  const std::string p = Id(parent);
-  const Rows ids = Query(
-      "LIB1", "SELECT SYSTEM_ID FROM FOLDER_ITEM WHERE PARENT = " + p + " ORDER BY SYSTEM_ID");
-  Exec("LIB1", "UPDATE FOLDER_ITEM SET NEXT = " + ids[0][0] +
-                   ", ISFIRST = 'Y' WHERE SYSTEM_ID = " + ids[2][0]);
-  Exec("LIB1", "UPDATE FOLDER_ITEM SET ISFIRST = 'N' WHERE SYSTEM_ID = " + ids[0][0]);
-  Exec("LIB1", "UPDATE FOLDER_ITEM SET NEXT = 0 WHERE SYSTEM_ID = " + ids[1][0]);
-
-  const long long d = MakeFolder("D");
-  ASSERT_TRUE(folder->AddItem("LIB1", d).status.ok());
-  EXPECT_EQ(Links(parent), (Rows{{Id(items[0]), "N", Id(items[1])},
-                                 {Id(items[1]), "N", Id(d)},
-                                 {Id(items[2]), "Y", Id(items[0])},
-                                 {Id(d), "N", "0"}}));
-}
-
 TEST_F(FolderItemsTest, RefusedAddsWriteNothing) {
   const long long parent = MakeFolder("Parent");
   const long long child = MakeFolder("Child");
@@ -234,35 +210,6 @@ TEST_F(FolderItemsTest, RefusedAddsWriteNothing) {
 
   EXPECT_EQ(Scalar("LIB1", "SELECT COUNT(*) FROM FOLDER_ITEM"), links);
   EXPECT_EQ(LastKey("LIB1"), keys);
-}
-
-TEST_F(FolderItemsTest, RemoteItemIsLinkedThroughRemoteLibrariesOfTheFoldersLibrary) {
-  const long long parent = MakeFolder("Parent");
-  app->PointAtLibrary("LIB2");
-  const long long remote = MakeFolder("Remote child");
-  EXPECT_EQ(Scalar("LIB2", "SELECT COUNT(*) FROM PROFILE WHERE DOCNUMBER = " + Id(remote)), "1");
-
-  std::unique_ptr<FolderObject> folder = session->OpenFolder(parent, "LIB1");
-  ASSERT_TRUE(folder->AddItem("LIB2", remote).status.ok());
-  EXPECT_EQ(Query("LIB1",
-                  "SELECT DOCNUMBER, NODE_TYPE, DISPLAYNAME, PARENT_LIBRARY, LIBRARY "
-                  "FROM FOLDER_ITEM WHERE PARENT = " +
-                      Id(parent)),
-            (Rows{{Id(remote), "F", "Remote child", "0",
-                   Scalar("LIB1",
-                          "SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE "
-                          "LIBRARY_NAME = 'LIB2'")}}));
-  // The item's own library holds a copy that points back at the link.
-  EXPECT_EQ(
-      Query("LIB2",
-            "SELECT PARENT, DOCNUMBER, NEXT, REMOTE_SYSTEM_ID, VERSION_TYPE FROM FOLDER_ITEM"),
-      (Rows{{Id(parent), Id(remote), "0",
-             Scalar("LIB1", "SELECT SYSTEM_ID FROM FOLDER_ITEM WHERE PARENT = " + Id(parent)),
-             "R"}}));
-  EXPECT_EQ(Scalar("LIB2", "SELECT PARENT_LIBRARY FROM FOLDER_ITEM"),
-            Scalar("LIB2", "SELECT SYSTEM_ID FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'LIB1'"));
-  // Its parents are read in its own library.
-  EXPECT_EQ(session->OpenProfile(remote, "LIB2")->ParentFolders(), std::vector<long long>{parent});
 }
 
 TEST_F(FolderItemsTest, ASecuredItemReceivesTheFoldersTrusteesItLacks) {

@@ -277,23 +277,6 @@ TEST_F(ReferenceRowsTest, OwnWritesShowAtOnceOthersFromTheNextMomentOfForgetting
   }
 }
 
-TEST_F(ReferenceRowsTest, AUserOrLookupValueAddedMeanwhileIsFoundAtOnce) {
-  EXPECT_EQ(session->FindUser("NEWCOMER"), nullptr);
-  std::unique_ptr<ProfileObject> profile = session->OpenProfile(folder, "LIB1");
-  EXPECT_EQ(profile->SetValue("TYPE_ID", "NEWTYPE").code, kErrUnknownLookup);
-
-  AddPlainUser("NEWCOMER", 800001);
-  Exec("LIB1",
-       "INSERT INTO DOCUMENTTYPES (SYSTEM_ID, TYPE_ID, DESCRIPTION) VALUES (800002, "
-       "'NEWTYPE', 'New type')");
-  ASSERT_NE(session->FindUser("NEWCOMER"), nullptr);
-  EXPECT_EQ(session->FindUser("NEWCOMER")->Name(), "Pat Plain");
-  EXPECT_TRUE(profile->SetValue("TYPE_ID", "NEWTYPE").ok());
-  EXPECT_TRUE(profile->SetValue("AUTHOR_ID", "NEWCOMER").ok());
-  ASSERT_TRUE(profile->Save().status.ok());
-  EXPECT_EQ(Shown("AUTHOR_ID"), "NEWCOMER");
-}
-
 TEST(MayWriteReferenceRowsTest, WritesToAKeptTableCountReadsOfOneDoNot) {
   const struct {
     const char* statement;

@@ -304,59 +304,6 @@ TEST_P(TestDataTest, LoginUserIsASupervisorAndTheOthersAreNot) {
   }
 }
 
-TEST_P(TestDataTest, SameSeedSameRowsOtherSeedOtherRows) {
-  auto a = Generated();
-  auto b = Generated();
-  GeneratorOptions other = Small();
-  other.seed = 43;
-  auto c = Generated(other);
-  const std::string dump = Dump(*a);
-  EXPECT_EQ(dump, Dump(*b));
-  EXPECT_NE(dump, Dump(*c));
-  // Only the content varies with the seed, never the shape.
-  ExpectCounts(*c, {{"PROFILE", 105}});
-}
-
-TEST_P(TestDataTest, EveryReferenceResolvesAndNoMatterHoldsEveryDocumentType) {
-  auto db = Generated();
-  const struct {
-    const char* column;  // TABLE.COLUMN
-    const char* refers_to;
-  } references[] = {
-      {"PROFILE.MATTER", "SELECT SYSTEM_ID FROM MATTER"},
-      {"MATTER.CLIENT_ID", "SELECT SYSTEM_ID FROM CLIENT"},
-      {"PROFILE.DOCUMENTTYPE", "SELECT SYSTEM_ID FROM DOCUMENTTYPES WHERE TYPE_ID <> 'FOLDER'"},
-      {"PROFILE.APPLICATION", "SELECT SYSTEM_ID FROM APPS WHERE APPLICATION <> 'FOLDER'"},
-      {"PROFILE.AUTHOR", "SELECT SYSTEM_ID FROM PEOPLE"},
-      {"PROFILE.TYPIST", "SELECT SYSTEM_ID FROM PEOPLE"},
-      {"PROFILE.FORM", "SELECT SYSTEM_ID FROM FORMS"},
-      {"PEOPLE.PRIMARY_GROUP", "SELECT SYSTEM_ID FROM GROUPS"},
-      {"PEOPLEGROUPS.GROUPS_SYSTEM_ID", "SELECT SYSTEM_ID FROM GROUPS"},
-      {"PEOPLEGROUPS.PEOPLE_SYSTEM_ID", "SELECT SYSTEM_ID FROM PEOPLE"},
-      {"VERSIONS.DOCNUMBER", "SELECT DOCNUMBER FROM PROFILE"},
-      {"STANDIN_RIGHTS.USER_ID", "SELECT USER_ID FROM PEOPLE"},
-  };
-  for (const auto& r : references) {
-    const std::string column = r.column;
-    const size_t dot = column.find('.');
-    EXPECT_EQ(Count(*db, "SELECT COUNT(*) FROM " + column.substr(0, dot) + " WHERE " +
-                             column.substr(dot + 1) + " NOT IN (" + r.refers_to + ")"),
-              0)
-        << r.column;
-  }
-  // Trustee ids name a person or a group, never both; document numbers are no system ids.
-  ExpectCounts(*db, {{"PEOPLE WHERE SYSTEM_ID IN (SELECT SYSTEM_ID FROM GROUPS)", 0},
-                     {"PROFILE WHERE DOCNUMBER IN (SELECT SYSTEM_ID FROM PROFILE)", 0},
-                     {"PROFILE WHERE STATUS <> 0", 0}});
-
-  // No matter holds every document type.
-  ExpectCounts(*db, {{"(SELECT MATTER FROM PROFILE GROUP BY MATTER HAVING "
-                      "COUNT(DISTINCT DOCUMENTTYPE) >= 4) AS M",
-                      0}});
-  // ... but the library as a whole uses more than one, so type levels differ by matter.
-  EXPECT_GT(Count(*db, "SELECT COUNT(DISTINCT DOCUMENTTYPE) FROM PROFILE"), 1);
-}
-
 TEST_P(TestDataTest, RulesKeepLongTextsWholeAndOneValueColumnPerKey) {
   auto db = Generated();
   RuleDefinition long_rule;
