@@ -13,13 +13,6 @@ TEST(DmToolTest, HelpAndUsageErrors) {
   const ToolRun help = RunTool({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("SPROUTSMITH_DM"), std::string::npos);
-  EXPECT_NE(help.out.find("engine = 10"), std::string::npos);
-  EXPECT_NE(help.out.find("  workspaces LIBRARY "), std::string::npos);
-  for (const char* command : {"init-demo", "provision", "generate", "tree", "sql", "workspaces"}) {
-    const ToolRun r = RunTool({command, "--help"});
-    EXPECT_EQ(r.status, 0) << command;
-    EXPECT_EQ(r.out.rfind(std::string("Usage: sproutsmith-dm ") + command, 0), 0u) << r.out;
-  }
   struct Case {
     std::vector<std::string> args;
     std::string first_line;

@@ -74,8 +74,8 @@ TEST_F(StatementCountTest, AFolderIsMadeLinkedAndAnnouncedInAFewStatements) {
          EXPECT_TRUE(added.status.ok()) << added.status.text;
        },
        10},
-      {"the views refreshed", [this](long long*) { EXPECT_EQ(app->RunCommand(kRefreshAllViews), 0); },
-       1},
+      {"the views refreshed",
+       [this](long long*) { EXPECT_EQ(app->RunCommand(kRefreshAllViews), 0); }, 1},
       {"the folder's profile opened and saved",
        [this](long long* made) {
          std::unique_ptr<ProfileObject> profile = session->OpenProfile(*made, "");
@@ -92,12 +92,12 @@ TEST_F(StatementCountTest, AFolderIsMadeLinkedAndAnnouncedInAFewStatements) {
     }
   }
   // What the operations wrote is still all there.
-  EXPECT_EQ(Scalar("LIB1", "SELECT COUNT(*) FROM FOLDER_ITEM WHERE PARENT = " +
-                               std::to_string(parent)),
-            "4");
-  EXPECT_EQ(Scalar("LIB1", "SELECT COUNT(*) FROM ACTIVITYLOG WHERE DOCNUMBER = " +
-                               std::to_string(made)),
-            "3");
+  EXPECT_EQ(
+      Scalar("LIB1", "SELECT COUNT(*) FROM FOLDER_ITEM WHERE PARENT = " + std::to_string(parent)),
+      "4");
+  EXPECT_EQ(
+      Scalar("LIB1", "SELECT COUNT(*) FROM ACTIVITYLOG WHERE DOCNUMBER = " + std::to_string(made)),
+      "3");
   EXPECT_EQ(Scalar("LIB1", "SELECT COUNT(*) FROM STANDIN_EVENTS"), "4");
 }
 

@@ -72,15 +72,6 @@ TEST_F(SettingsStoreTest, NamesMatchInAnyCaseAndKeepTheirFirstSpelling) {
   EXPECT_EQ(FileLines(), (std::vector<std::string>{"[Libraries]", "Docs=0", ""}));
 }
 
-TEST_F(SettingsStoreTest, KeysAndSectionsStayInTheOrderFirstSaved) {
-  ASSERT_TRUE(store_.Save(kApp, "General", "Screen.Top", "1"));
-  ASSERT_TRUE(store_.Save(kApp, "PauseTimer", "Sunday", "-1"));
-  ASSERT_TRUE(store_.Save(kApp, "General", "Screen.Left", "2"));
-  ASSERT_TRUE(store_.SaveAll(kApp, {{"General", "Loop", "0"}, {"General", "Screen.Top", "3"}}));
-  EXPECT_EQ(FileLines(), (std::vector<std::string>{"[General]", "Screen.Top=3", "Screen.Left=2",
-                                                   "Loop=0", "", "[PauseTimer]", "Sunday=-1", ""}));
-}
-
 TEST_F(SettingsStoreTest, UnreadableLinesAreSkipped) {
   std::filesystem::create_directories(dir_.File("config"));
   WriteFile(store_.FilePath(kApp),

@@ -245,32 +245,6 @@ TEST_P(TranslationCacheTest, EachShapeIsTranslatedAndPreparedOnce) {
   EXPECT_EQ(Rows("SELECT COUNT(*) FROM DOCSADM.T WHERE ID < 3"), std::vector<std::string>{"2"});
   EXPECT_EQ(std::tuple(cache_->translations(), Prepared() - prepared),
             std::tuple(3, Postgres() ? 4 : 3));
-
-  // What takes no parameters is translated once for as long as its text is kept, and run
-  // as text each time.
-  for (int i = 0; i < 3; ++i) ASSERT_TRUE(cache_->Execute(*db_, "set dateformat mdy").ok());
-  EXPECT_EQ(cache_->translations(), 4);
-  for (size_t i = 0; i < TranslationCache::kStatements; ++i) {
-    ASSERT_TRUE(
-        cache_->Execute(*db_, "SELECT COUNT(*) FROM T WHERE ID = " + std::to_string(i)).ok());
-  }
-  ASSERT_TRUE(cache_->Execute(*db_, "set dateformat mdy").ok());
-  EXPECT_EQ(cache_->translations(), 6);
-}
-
-TEST_P(TranslationCacheTest, ARecentlyUsedStatementOutlivesManyOthers) {
-  const long long prepared = Prepared();
-  const size_t others =
-      (Postgres() ? PostgresDatabase::kPreparedStatements : SqliteDatabase::kPreparedStatements) +
-      100;
-  for (size_t i = 0; i < others; ++i) {
-    // Each text its own: the literal sits where it stays in the shape.
-    ASSERT_TRUE(
-        cache_->Execute(*db_, "SELECT COUNT(*) FROM T WHERE 1 = " + std::to_string(i)).ok());
-    EXPECT_EQ(Rows("SELECT NAME FROM T WHERE ID = " + std::to_string(i)),
-              std::vector<std::string>{});
-  }
-  EXPECT_EQ(Prepared() - prepared, static_cast<long long>(others) + 1);
 }
 
 // A SELECT * prepared before its table gains a column answers with the column afterwards.
