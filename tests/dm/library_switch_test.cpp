@@ -46,38 +46,6 @@ class LibrarySwitchTest : public testing::EngineSession {
   int throws_ = 0;
 };
 
-// Each library's statements carry its own owner, learnt from the REMOTE_LIBRARIES row of the
-// library connected before it; a wrong owner names a table the server does not have.
-TEST_F(LibrarySwitchTest, LibrariesWithDifferentOwnersAreSwitchedBetween) {
-  Start({{.name = "DEMO"},
-         {.name = "OTHER", .owner = "OTHEROWN", .with_rules = false},
-         {.name = "ORA", .engine_code = 2, .owner = "ORAOWN", .with_rules = false}});
-  struct Step {
-    const char* library;
-    const char* owner;
-    const char* engine;
-  };
-  const Step steps[] = {{"OTHER", "OTHEROWN", "MSSQL 15"}, {"ORA", "ORAOWN", "Oracle"},
-                        {"DEMO", "DOCSADM", "MSSQL 15"},   {"ORA", "ORAOWN", "Oracle"},
-                        {"OTHER", "OTHEROWN", "MSSQL 15"}, {"DEMO", "DOCSADM", "MSSQL 15"}};
-  for (const Step& step : steps) {
-    SCOPED_TRACE(step.library);
-    ASSERT_TRUE(connection().ConnectLibrary(step.library)) << Dump();
-    EXPECT_EQ(connection().facts().LibraryOwner, step.owner);
-    EXPECT_EQ(connection().facts().EngineName, step.engine);
-    connection().RunSQL("SELECT COUNT(*) FROM [OWNER].PROFILE");
-    EXPECT_TRUE(connection().LastSucceeded()) << Dump();
-    EXPECT_EQ(connection().Column(1), Scalar(step.library, "SELECT COUNT(*) FROM PROFILE"));
-    connection().Release();
-    EXPECT_GE(Count(std::string("FROM ") + step.owner + ".PROFILE"), 1);
-  }
-  EXPECT_EQ(Count("SQL Error"), 0) << Dump();
-  // Every library was prepared once, each in its own tables.
-  for (const char* library : {"DEMO", "OTHER", "ORA"}) {
-    EXPECT_EQ(Scalar(library, "SELECT COUNT(*) FROM SEC_REASON WHERE CODE = 98"), "1") << library;
-  }
-}
-
 struct SwitchFault {
   const char* name;
   std::function<void(LibrarySwitchTest&)> fault;

@@ -15,10 +15,6 @@
 #include "dm/dm_test_support.h"
 #include "platform/dmapi/installation.h"
 #include "platform/os/clock.h"
-#include "platform/schema/table_definitions.h"
-#include "platform/sql/dialect/translation_cache.h"
-#include "platform/sql/postgres_database.h"
-#include "platform/sql/sqlite_database.h"
 #include "support/engine_session.h"
 #include "text/text.h"
 
@@ -567,7 +563,13 @@ class StatementCorpusTest : public testing::EngineSession,
 
   void SetUp() override {
     install_.backend = Backend();
-    CreateLibraries(install_);
+    install_.Create(
+        {{.name = "DOCS", .engine_code = GetParam().engine, .owner = kOwner, .generate = false},
+         {.name = "OTHER", .owner = kOwner, .generate = false}},
+        "JSMITH");
+    const sql::ExecResult fixture = install_.OpenLibrary("DOCS")->ExecuteScript(
+        text::Replace(kFixture, "@LONG_TEXT@", LongText(Backend())));
+    ASSERT_TRUE(fixture.ok()) << fixture.status.text;
     // The client hands the server's clock to every library database it opens.
     client_ = dmapi::OpenInstallation(install_.config, &kServerClock);
     ASSERT_TRUE(client_);
@@ -578,24 +580,6 @@ class StatementCorpusTest : public testing::EngineSession,
     EXPECT_EQ(Count("SQL Error #"), 0) << Dump();
     const sql::ExecResult undone = install_.OpenLibrary("DOCS")->ExecuteScript(kUndoPreparation);
     ASSERT_TRUE(undone.ok()) << undone.status.text;
-  }
-
-  // DOCS of this flavour, holding the fixture, and OTHER; DOCS opened on the server's clock.
-  std::unique_ptr<sql::Database> CreateLibraries(testing::DmInstallation& install) {
-    install.Create(
-        {{.name = "DOCS", .engine_code = GetParam().engine, .owner = kOwner, .generate = false},
-         {.name = "OTHER", .owner = kOwner, .generate = false}},
-        "JSMITH");
-    std::unique_ptr<sql::Database> db = install.OpenLibrary("DOCS");
-    if (auto* lite = dynamic_cast<sql::SqliteDatabase*>(db.get())) {
-      lite->SetClock(kServerClock);
-    } else if (auto* pg = dynamic_cast<sql::PostgresDatabase*>(db.get())) {
-      pg->SetClock(kServerClock);
-    }
-    const sql::ExecResult fixture =
-        db->ExecuteScript(text::Replace(kFixture, "@LONG_TEXT@", LongText(Backend())));
-    EXPECT_TRUE(fixture.ok()) << fixture.status.text;
-    return db;
   }
 
   // The shapes this flavour is sent, each in the text the engine writes for it.
@@ -681,53 +665,6 @@ TEST_P(StatementCorpusTest, EveryShapeRunsWithTheRowsTheEngineExpects) {
     }
     connection().Release();
   }
-}
-
-// The corpus once more, on two copies of the library: on one each statement runs as the
-// gateway runs it, as its shape with the literals bound as parameters; on the other as its
-// plain translation, and without the schema's non-null columns, so NOT IN stays NOT IN. Both
-// must answer alike: the same columns and rows, the same count of changed rows, the same
-// error.
-TEST_P(StatementCorpusTest, ShapesAnswerAsTheirPlainTranslations) {
-  sql::TranslateOptions options;
-  options.flavour = Oracle() ? sql::Flavour::kOracle : sql::Flavour::kMicrosoft;
-  options.target = Backend();
-  options.owners = {kOwner, "dbo"};
-  options.non_null_integer_columns = schema::NonNullIntegerColumns();
-  sql::TranslationCache cache(options);
-  sql::TranslateOptions plain = options;
-  plain.non_null_integer_columns.clear();
-  testing::DmInstallation shaped_copy({2026, 12, 6, 9, 4, 29, 0}, Backend());
-  testing::DmInstallation plain_copy({2026, 12, 6, 9, 4, 29, 0}, Backend());
-  const std::unique_ptr<sql::Database> shaped_db = CreateLibraries(shaped_copy);
-  const std::unique_ptr<sql::Database> plain_db = CreateLibraries(plain_copy);
-  auto rows = [](const sql::ExecResult& r, bool sorted) {
-    std::vector<std::string> out;
-    for (const auto& row : r.result.rows) {
-      std::string line;
-      for (const sql::Value& v : row) line += "|" + (v.IsNull() ? std::string("NULL") : v.text);
-      out.push_back(line);
-    }
-    if (sorted) std::sort(out.begin(), out.end());
-    return out;
-  };
-  int shaped = 0, succeeded = 0;
-  for (const Shape& shape : Shapes()) {
-    const std::string text = connection().PrepareSql(shape.sql);
-    SCOPED_TRACE(std::string(shape.id) + "\n  sent: " + text);
-    shaped += cache.Translate(text).shaped ? 1 : 0;
-    const sql::ExecResult a = cache.Execute(*shaped_db, text);
-    const sql::ExecResult b = plain_db->Execute(sql::Translate(text, plain));
-    succeeded += a.ok() ? 1 : 0;
-    EXPECT_EQ(a.status.code, b.status.code);
-    EXPECT_EQ(a.status.text, b.status.text);
-    EXPECT_EQ(a.rows_affected, b.rows_affected);
-    EXPECT_EQ(a.result.columns, b.result.columns);
-    // The two plans may deliver unordered rows in another order.
-    EXPECT_EQ(rows(a, !Ordered(shape)), rows(b, !Ordered(shape)));
-  }
-  EXPECT_GT(shaped, 100);
-  EXPECT_GT(succeeded, 100);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothFlavoursOnBothBackEnds, StatementCorpusTest,
