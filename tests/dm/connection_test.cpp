@@ -12,16 +12,7 @@ using testing::Describe;
 using testing::ExpectCounts;
 using testing::ExpectLogged;
 
-// A started session over a real installation; the log and the library files are read back.
-class ConnectionTest : public testing::EngineSession {
- protected:
-  // Lines containing `fragment` written since the last Mark().
-  void Mark() { mark_ = install_.LogMark(); }
-  int Since(const std::string& fragment) const {
-    return install_.CountLogLinesSince(mark_, fragment);
-  }
-  size_t mark_ = 0;
-};
+using ConnectionTest = testing::EngineSession;
 
 TEST_F(ConnectionTest, StartFusionConnectsTheCurrentLibraryAndNarratesIt) {
   Start({{.name = "DEMO"}, {.name = "ARCHIVE", .engine_code = 2}});

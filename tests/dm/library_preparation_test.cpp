@@ -149,24 +149,23 @@ struct RemoteRowCase {
   friend void PrintTo(const RemoteRowCase& c, std::ostream* os) { *os << c.name; }
 };
 
+constexpr char kNotConfigured[] =
+    "The library you are attempting to connect to (OTHER) is not properly configured in the "
+    "REMOTE_LIBRARIES table in your current library (DEMO)";
 const RemoteRowCase kRemoteRowCases[] = {
+    // clang-format off
     {"RowPresent", "", "", "", true},
-    {"OwnerPaddedWithBlanks",
-     "UPDATE REMOTE_LIBRARIES SET OWNER = '  OTHEROWN  ' WHERE LIBRARY_NAME = 'OTHER'", "", "",
-     true},
-    {"RowMissing", "DELETE FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'OTHER'", "",
-     "The library you are attempting to connect to (OTHER) is not properly configured in the "
-     "REMOTE_LIBRARIES table in your current library (DEMO)",
-     false},
-    {"RowNamesAnotherLibrary",
-     "UPDATE REMOTE_LIBRARIES SET LIBRARY_NAME = 'OTHERS' WHERE LIBRARY_NAME = 'OTHER'", "",
-     "The library you are attempting to connect to (OTHER) is not properly configured in the "
-     "REMOTE_LIBRARIES table in your current library (DEMO)",
-     false},
+    {"OwnerPaddedWithBlanks", "UPDATE REMOTE_LIBRARIES SET OWNER = '  OTHEROWN  ' WHERE "
+        "LIBRARY_NAME = 'OTHER'", "", "", true},
+    {"RowMissing", "DELETE FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'OTHER'", "", kNotConfigured,
+        false},
+    {"RowNamesAnotherLibrary", "UPDATE REMOTE_LIBRARIES SET LIBRARY_NAME = 'OTHERS' WHERE "
+        "LIBRARY_NAME = 'OTHER'", "", kNotConfigured, false},
     {"RowWithoutOwner", "UPDATE REMOTE_LIBRARIES SET OWNER = '' WHERE LIBRARY_NAME = 'OTHER'", "",
-     "", false},
-    {"StatementRefused", "", "LIB_LOGIN_UNAME",
-     "Unable to obtain results from SQL statement in library DEMO", false},
+        "", false},
+    {"StatementRefused", "", "LIB_LOGIN_UNAME", "Unable to obtain results from SQL statement in "
+        "library DEMO", false},
+    // clang-format on
 };
 
 class RemoteRowTest : public LibraryPreparationTest,

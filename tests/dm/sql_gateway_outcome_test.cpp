@@ -74,14 +74,9 @@ class ServerBehaviour final : public sql::Database {
 
 class SqlGatewayOutcomeTest : public testing::EngineSession {
  protected:
-  // DEMO started over a server whose behaviour the test sets through server().
+  // DEMO started over a server whose behaviour the test sets through server_.
   void StartDemo() {
     install_.Create({{.name = "DEMO", .with_rules = false}});
-    RestartDemo();
-  }
-  // The user's next run over the same library and settings.
-  void RestartDemo() {
-    server_ = nullptr;
     ASSERT_TRUE(Restart([this](const dmapi::LibraryConfig& library,
                                std::string* error) -> std::unique_ptr<sql::Database> {
       std::unique_ptr<sql::Database> db = dmapi::OpenLibraryDatabase(library, error);
@@ -92,8 +87,6 @@ class SqlGatewayOutcomeTest : public testing::EngineSession {
     })) << Dump();
     ASSERT_NE(server_, nullptr);
   }
-  ServerBehaviour& server() { return *server_; }
-
 
   ServerBehaviour* server_ = nullptr;
 };
@@ -121,13 +114,13 @@ TEST_P(ServerInterfaceTest, IsLoggedEveryTimeAndShownOncePerUser) {
   StartDemo();
   if (c.saved_before) install_.settings.Save(kProduct, "Warning", "RegisterAPI", c.saved_before);
   install_.options.CheckLogMethod = c.verbose ? 1 : 0;
-  server().refused = "CLIENT";
-  server().refusal_code = static_cast<int>(kServerInterfaceNotLoaded);
+  server_->refused = "CLIENT";
+  server_->refusal_code = static_cast<int>(kServerInterfaceNotLoaded);
 
+  const std::string cannot_load =
+      "Cannot load the DOCSFusion Server Interface. The DOCSFusion server may not be started.";
   const std::vector<std::string> message = {
-      Stamped("Error: ",
-              "Cannot load the DOCSFusion Server Interface. The DOCSFusion server may not be "
-              "started."),
+      Stamped("Error: ", cannot_load),
       "This is a known OpenText issue described in SD012671. Use the REGSVR32.EXE utility and "
       "register the PCDSERVERIFPS.DLL file in the following location:",
       "C:\\Program Files (x86)\\Open Text\\DM API\\PCDSERVERIFPS.DLL"};
@@ -153,14 +146,12 @@ TEST_P(ServerInterfaceTest, IsLoggedEveryTimeAndShownOncePerUser) {
     const auto& shown = install_.ui.messages.front();
     EXPECT_EQ(shown.style, runtime::MessageStyle::kCritical);
     EXPECT_EQ(text::Replace(shown.text, "\r\n", "\n"),
-              "Error: Cannot load the DOCSFusion Server Interface. The DOCSFusion server may not "
-              "be started.\n" +
-                  message[1] + "\n" + message[2]);
+              "Error: " + cannot_load + "\n" + message[1] + "\n" + message[2]);
   }
   EXPECT_EQ(install_.settings.Get(kProduct, "Warning", "RegisterAPI", "<absent>"), "-1");
 
   // Another statement of the same session is not concerned.
-  server().refused.clear();
+  server_->refused.clear();
   connection().RunSQL("SELECT COUNT(*) FROM [OWNER].CLIENT");
   EXPECT_TRUE(connection().LastSucceeded());
   EXPECT_EQ(connection().Column(1), "4");
@@ -194,8 +185,8 @@ class BusyServerTest : public SqlGatewayOutcomeTest,
 TEST_P(BusyServerTest, AStatementSlowerThanASecondGetsANote) {
   const BusyCase& c = GetParam();
   StartDemo();
-  server().busy = "MATTER";
-  server().busy_seconds = c.seconds;
+  server_->busy = "MATTER";
+  server_->busy_seconds = c.seconds;
   const std::string sent = connection().PrepareSql(c.statement);
   Mark();
   EXPECT_TRUE(connection().RunSQL(c.statement));

@@ -32,45 +32,40 @@ TEST_F(RuleParametersTest, ConditionsOnTheDefaultTemplate) {
     std::vector<std::string> tables;
   };
   const Case cases[] = {
+      // clang-format off
       // OR then AND: joined flat, in text order.
       {"%MATTER.CLIENT_ID.CLIENT_ID% = 'c0001' OR %MATTER.MATTER_ID% = '0001' AND "
-       "%DOCUMENTTYPE.TYPE_ID% = 'MEMO'",
-       " ([OWNER].MATTER.CLIENT_ID IN (SELECT SYSTEM_ID FROM [OWNER].CLIENT WHERE CLIENT_ID = "
-       "'C0001') OR MATTER.MATTER_ID = '0001' AND DOCUMENTTYPES.TYPE_ID = 'MEMO')",
-       {"MATTER", "MATTER", "DOCUMENTTYPES"}},
+       "%DOCUMENTTYPE.TYPE_ID% = 'MEMO'", " ([OWNER].MATTER.CLIENT_ID IN (SELECT SYSTEM_ID FROM "
+       "[OWNER].CLIENT WHERE CLIENT_ID = 'C0001') OR MATTER.MATTER_ID = '0001' AND "
+       "DOCUMENTTYPES.TYPE_ID = 'MEMO')", {"MATTER", "MATTER", "DOCUMENTTYPES"}},
       // The same with parentheses around every condition.
-      {"(%MATTER.MATTER_ID% = '1') OR (%MATTER.MATTER_ID% = '2') AND (%DOCUMENTTYPE.TYPE_ID% "
-       "<> 'X')",
-       " (MATTER.MATTER_ID = '1' OR MATTER.MATTER_ID = '2' AND DOCUMENTTYPES.TYPE_ID <> 'X')",
-       {"MATTER", "MATTER", "DOCUMENTTYPES"}},
+      {"(%MATTER.MATTER_ID% = '1') OR (%MATTER.MATTER_ID% = '2') AND (%DOCUMENTTYPE.TYPE_ID% <> "
+       "'X')", " (MATTER.MATTER_ID = '1' OR MATTER.MATTER_ID = '2' AND DOCUMENTTYPES.TYPE_ID <> "
+       "'X')", {"MATTER", "MATTER", "DOCUMENTTYPES"}},
       {"%MATTER.MATTER_ID% = '1' AND (%MATTER.MATTER_ID% = '2' OR) %MATTER.MATTER_ID% = '3'",
-       " (MATTER.MATTER_ID = '1' AND MATTER.MATTER_ID = '2' OR MATTER.MATTER_ID = '3')",
-       {"MATTER", "MATTER", "MATTER"}},
+       " (MATTER.MATTER_ID = '1' AND MATTER.MATTER_ID = '2' OR MATTER.MATTER_ID = '3')", {"MATTER",
+       "MATTER", "MATTER"}},
       // Relative dates: minus and plus both go back; no quotes are added.
       {"%MATTER.MATTER_ID% >= '%TODAY-7%'", " (MATTER.MATTER_ID >= '2020-11-07')", {"MATTER"}},
       {"%MATTER.MATTER_ID% >= '%TODAY+7%'", " (MATTER.MATTER_ID >= '2020-11-07')", {"MATTER"}},
       {"%MATTER.MATTER_ID% = %TODAY%", " (MATTER.MATTER_ID = 2020-11-14)", {"MATTER"}},
-      {"%MATTER.MATTER_ID% > '%TODAY-99999999999999%'",
-       " (MATTER.MATTER_ID > '0001-01-01')",
+      {"%MATTER.MATTER_ID% > '%TODAY-99999999999999%'", " (MATTER.MATTER_ID > '0001-01-01')",
        {"MATTER"}},
       // An odd quote is closed, inside the sub-select of a two-hop path too.
       {"%MATTER.MATTER_ID% = '0001", " (MATTER.MATTER_ID = '0001')", {"MATTER"}},
-      {"%MATTER.CLIENT_ID.CLIENT_ID% LIKE 'O''BRIEN%",
-       " ([OWNER].MATTER.CLIENT_ID IN (SELECT SYSTEM_ID FROM [OWNER].CLIENT WHERE CLIENT_ID "
-       "LIKE 'O''BRIEN%'))",
-       {"MATTER"}},
+      {"%MATTER.CLIENT_ID.CLIENT_ID% LIKE 'O''BRIEN%", " ([OWNER].MATTER.CLIENT_ID IN (SELECT "
+       "SYSTEM_ID FROM [OWNER].CLIENT WHERE CLIENT_ID LIKE 'O''BRIEN%'))", {"MATTER"}},
       // The path may stand without "%" signs; it then ends at the first blank, which stays
       // with the comparison.
       {"MATTER.MATTER_ID IS NULL", " (MATTER.MATTER_ID IS NULL)", {"MATTER"}},
       {"[OWNER].MATTER.MATTER_ID = 'x'", " (MATTER.MATTER_ID = 'X')", {"MATTER"}},
       // A group of two or more keeps its parentheses; one inside a value list is the list's.
-      {"(%MATTER.MATTER_ID% = '1' OR %MATTER.MATTER_ID% IN ('2', ')')) AND "
-       "%DOCUMENTTYPE.TYPE_ID% = 'X'",
-       " ((MATTER.MATTER_ID = '1' OR MATTER.MATTER_ID IN ('2', ')')) AND DOCUMENTTYPES.TYPE_ID = "
-       "'X')",
-       {"MATTER", "MATTER", "DOCUMENTTYPES"}},
+      {"(%MATTER.MATTER_ID% = '1' OR %MATTER.MATTER_ID% IN ('2', ')')) AND %DOCUMENTTYPE.TYPE_ID% "
+       "= 'X'", " ((MATTER.MATTER_ID = '1' OR MATTER.MATTER_ID IN ('2', ')')) AND "
+       "DOCUMENTTYPES.TYPE_ID = 'X')", {"MATTER", "MATTER", "DOCUMENTTYPES"}},
       // Unbalanced parentheses are read to the end.
       {"((%MATTER.MATTER_ID% = '1'", " (MATTER.MATTER_ID = '1')", {"MATTER"}},
+      // clang-format on
   };
   for (const Case& c : cases) {
     const RuleParameters p = Parse(c.values, parsed);

@@ -73,48 +73,45 @@ TEST_F(TemplateParserTest, ItemsOfTemplates) {
     std::vector<std::string> items;
   };
   const Case cases[] = {
+      // clang-format off
       // Keywords are matched on the upper-cased token.
-      {"%date% %\\% %Year%-%month% %/% %DAY% %MONTHNAME%",
-       {"2020-11-14|P||2020-11-14||||", "\\|/||||||", "2020|P||2020||||", "-|||||||",
-        "11|P||11||||", "/|/||||||", "14|P||14||||", "November|P||NOVEMBER||||"}},
+      {"%date% %\\% %Year%-%month% %/% %DAY% %MONTHNAME%", {"2020-11-14|P||2020-11-14||||",
+       "\\|/||||||", "2020|P||2020||||", "-|||||||", "11|P||11||||", "/|/||||||", "14|P||14||||",
+       "November|P||NOVEMBER||||"}},
       {"%TODAY% %LIBRARY% %library_desc% %FOLDER_LIBRARY% %DOCUMENT_LIBRARY%",
        {"Saturday, November 14, 2020|P||SATURDAY, NOVEMBER 14, 2020||||", "DEMO|P||DEMO||||",
-        "Demo library|P||DEMO LIBRARY||||", "DEMO|P||DEMO||||", "DEMO|P||DEMO||||"}},
+       "Demo library|P||DEMO LIBRARY||||", "DEMO|P||DEMO||||", "DEMO|P||DEMO||||"}},
       // Text outside the tokens is a literal of its own, kept as written.
-      {"Clients %\\% %MATTER.MATTER_ID%",
-       {"Clients |||||||", "\\|/||||||",
-        "MATTER.MATTER_ID|X|MATTER|MATTER_ID|SYSTEM_ID|MATTER|PROFILE|MATTER = MATTER.SYSTEM_ID"}},
-      {"%CLIENTS% %\\% trailing words",
-       {"CLIENTS|P||CLIENTS||||", "\\|/||||||", "trailing words|||||||"}},
+      {"Clients %\\% %MATTER.MATTER_ID%", {"Clients |||||||", "\\|/||||||",
+       "MATTER.MATTER_ID|X|MATTER|MATTER_ID|SYSTEM_ID|MATTER|PROFILE|MATTER = MATTER.SYSTEM_ID"}},
+      {"%CLIENTS% %\\% trailing words", {"CLIENTS|P||CLIENTS||||", "\\|/||||||",
+       "trailing words|||||||"}},
       // A lower-case path resolves through the dictionary all the same.
-      {"%matter.client_id.client_id%",
-       {"matter.client_id.client_id|X|CLIENT|CLIENT_ID|SYSTEM_ID|CLIENT_ID|MATTER|"
-        "MATTER = MATTER.SYSTEM_ID"}},
-      {"%AUTHOR.PRIMARY_GROUP.GROUP_ID% %\\% %AUTHOR.USER_ID%",
-       {"AUTHOR.PRIMARY_GROUP.GROUP_ID|X|GROUPS|GROUP_ID|SYSTEM_ID|PRIMARY_GROUP|PEOPLE|"
-        "AUTHOR = PEOPLE.SYSTEM_ID",
-        "\\|/||||||",
-        "AUTHOR.USER_ID|X|PEOPLE|USER_ID|SYSTEM_ID|AUTHOR|PROFILE|AUTHOR = PEOPLE.SYSTEM_ID"}},
+      {"%matter.client_id.client_id%", {"matter.client_id.client_id|X|CLIENT|CLIENT_ID|SYSTEM_ID|"
+       "CLIENT_ID|MATTER|MATTER = MATTER.SYSTEM_ID"}},
+      {"%AUTHOR.PRIMARY_GROUP.GROUP_ID% %\\% %AUTHOR.USER_ID%", {"AUTHOR.PRIMARY_GROUP.GROUP_ID|X|"
+       "GROUPS|GROUP_ID|SYSTEM_ID|PRIMARY_GROUP|PEOPLE|AUTHOR = PEOPLE.SYSTEM_ID", "\\|/||||||",
+       "AUTHOR.USER_ID|X|PEOPLE|USER_ID|SYSTEM_ID|AUTHOR|PROFILE|AUTHOR = PEOPLE.SYSTEM_ID"}},
       // A hop the dictionary does not know leaves a literal (no kind); the first hop's
       // assignment stays.
-      {"%MATTER.NOWHERE.X% %DOCNAME.X%",
-       {"MATTER.NOWHERE.X|||||||MATTER = MATTER.SYSTEM_ID", "DOCNAME.X|||||||"}},
+      {"%MATTER.NOWHERE.X% %DOCNAME.X%", {"MATTER.NOWHERE.X|||||||MATTER = MATTER.SYSTEM_ID",
+       "DOCNAME.X|||||||"}},
       // A missing closing "%" ends the token at the next blank, or takes the rest as a
       // literal.
       {"%FIRM MATTERS", {"FIRM|P||FIRM||||", "MATTERS|||||||"}},
-      {"%CLIENTS% %\\% %MATTER.CLIENT_ID.CLIENT_ID",
-       {"CLIENTS|P||CLIENTS||||", "\\|/||||||", "MATTER.CLIENT_ID.CLIENT_ID|||||||"}},
+      {"%CLIENTS% %\\% %MATTER.CLIENT_ID.CLIENT_ID", {"CLIENTS|P||CLIENTS||||", "\\|/||||||",
+       "MATTER.CLIENT_ID.CLIENT_ID|||||||"}},
       {"%%", {"|X||||||"}},
       // Library prefixes: each an item of its own.
       {"{ARCHIVE} %CLIENTS%", {"||||||||lib=ARCHIVE", "CLIENTS|P||CLIENTS||||"}},
       {"{archive}%CLIENTS%", {"||||||||lib=ARCHIVE", "CLIENTS|P||CLIENTS||||"}},
       {"{%FL%} %CLIENTS%", {"||||||||lib=DEMO", "CLIENTS|P||CLIENTS||||"}},
       {"{%DOCLIB%} %CLIENTS%", {"|||||||", "CLIENTS|P||CLIENTS||||"}},
-      {"{ARCHIVE} FILES %\\% {%FL%}",
-       {"||||||||lib=ARCHIVE",
-        // Literal text keeps its trailing blank.
-        "FILES |||||||", "\\|/||||||", "||||||||lib=DEMO"}},
+      // Literal text keeps its trailing blank.
+      {"{ARCHIVE} FILES %\\% {%FL%}", {"||||||||lib=ARCHIVE", "FILES |||||||", "\\|/||||||",
+       "||||||||lib=DEMO"}},
       {"%A% {ARCHIVE}", {"A|P||A||||", "||||||||lib=ARCHIVE"}},
+      // clang-format on
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(Parse(c.template_text)) << c.template_text << "\n" << window_.Dump();
@@ -129,36 +126,32 @@ TEST_F(TemplateParserTest, ExternalLinks) {
     std::vector<std::string> log;  // lines in order, separators left out
   };
   const Case cases[] = {
-      {"%<PROFILE.DOCNUMBER>%",
-       {"PROFILE.DOCNUMBER|||||||", "#1 [PROFILE.DOCNUMBER] [[OWNER].PROFILE] []",
-        "tables: [OWNER].PROFILE"},
+      // clang-format off
+      {"%<PROFILE.DOCNUMBER>%", {"PROFILE.DOCNUMBER|||||||", "#1 [PROFILE.DOCNUMBER] "
+       "[[OWNER].PROFILE] []", "tables: [OWNER].PROFILE"},
        {"Special handling for an external link:", "PROFILE.DOCNUMBER",
-        "Extracting table from PROFILE.DOCNUMBER", "Adding table (1): [OWNER].PROFILE",
-        "Item #1: Columns [PROFILE.DOCNUMBER] Tables [[OWNER].PROFILE] Joins []"}},
+       "Extracting table from PROFILE.DOCNUMBER", "Adding table (1): [OWNER].PROFILE",
+       "Item #1: Columns [PROFILE.DOCNUMBER] Tables [[OWNER].PROFILE] Joins []"}},
       // The owner's own prefix becomes the placeholder.
-      {"%<docsadm.client.client_name>%",
-       {"DOCSADM.CLIENT.CLIENT_NAME|||||||", "#1 [DOCSADM.CLIENT.CLIENT_NAME] [[OWNER].CLIENT] []",
-        "tables: [OWNER].CLIENT"}},
-      {"%<*NONE*|[OWNER].CLIENT|AND CLIENT.X = 1>%",
-       {"|||||||", "#1 [] [[OWNER].CLIENT] [CLIENT.X = 1]"},
-       {"Special handling for an external link:", "*NONE*|[OWNER].CLIENT|AND CLIENT.X = 1",
-        "Not adding column *NONE*", "Table(s) to be added are [OWNER].CLIENT",
-        "Join(s) to be added are CLIENT.X = 1",
-        "Item #1: Columns [] Tables [[OWNER].CLIENT] Joins [CLIENT.X = 1]"}},
-      {"%MATTER.MATTER_ID% %\\% %<client.client_name | [OWNER].CLIENT | where "
-       "CLIENT.SYSTEM_ID = MATTER.CLIENT_ID>%",
-       {"MATTER.MATTER_ID|X|MATTER|MATTER_ID|SYSTEM_ID|MATTER|PROFILE|MATTER = MATTER.SYSTEM_ID",
-        "\\|/||||||", "CLIENT.CLIENT_NAME|||||||",
-        "#3 [CLIENT.CLIENT_NAME] [[OWNER].CLIENT] [CLIENT.SYSTEM_ID = MATTER.CLIENT_ID]"}},
+      {"%<docsadm.client.client_name>%", {"DOCSADM.CLIENT.CLIENT_NAME|||||||",
+       "#1 [DOCSADM.CLIENT.CLIENT_NAME] [[OWNER].CLIENT] []", "tables: [OWNER].CLIENT"}},
+      {"%<*NONE*|[OWNER].CLIENT|AND CLIENT.X = 1>%", {"|||||||",
+       "#1 [] [[OWNER].CLIENT] [CLIENT.X = 1]"}, {"Special handling for an external link:",
+       "*NONE*|[OWNER].CLIENT|AND CLIENT.X = 1", "Not adding column *NONE*",
+       "Table(s) to be added are [OWNER].CLIENT", "Join(s) to be added are CLIENT.X = 1",
+       "Item #1: Columns [] Tables [[OWNER].CLIENT] Joins [CLIENT.X = 1]"}},
+      {"%MATTER.MATTER_ID% %\\% %<client.client_name | [OWNER].CLIENT | where CLIENT.SYSTEM_ID = "
+       "MATTER.CLIENT_ID>%", {"MATTER.MATTER_ID|X|MATTER|MATTER_ID|SYSTEM_ID|MATTER|PROFILE|MATTER "
+       "= MATTER.SYSTEM_ID", "\\|/||||||", "CLIENT.CLIENT_NAME|||||||", "#3 [CLIENT.CLIENT_NAME] "
+       "[[OWNER].CLIENT] [CLIENT.SYSTEM_ID = MATTER.CLIENT_ID]"}},
       // One "|" only: tables and joins stay empty; "NULL" and "*EMPTY*" select nothing.
-      {"%<X.Y|[OWNER].X>% %<NULL|A|B>% %<*EMPTY*|A|OR B = 1>%",
-       {"X.Y|||||||", "|||||||", "|||||||", "#1 [X.Y] [] []", "#2 [] [A] [B]",
-        "#3 [] [A] [B = 1]"}},
+      {"%<X.Y|[OWNER].X>% %<NULL|A|B>% %<*EMPTY*|A|OR B = 1>%", {"X.Y|||||||", "|||||||", "|||||||",
+       "#1 [X.Y] [] []", "#2 [] [A] [B]", "#3 [] [A] [B = 1]"}},
       // "<>" is an empty link: warned, kept as it was, no link.
-      {"%<>% %<  >%",
-       {"<>|||||||", "<  >|||||||"},
-       {"Warning: Unable to parse this external link (check syntax for template)",
-        "Warning: Unable to parse this external link (check syntax for template)"}},
+      {"%<>% %<  >%", {"<>|||||||", "<  >|||||||"}, {"Warning: Unable to parse this external link "
+       "(check syntax for template)", "Warning: Unable to parse this external link (check syntax "
+       "for template)"}},
+      // clang-format on
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(Parse(c.template_text)) << c.template_text;

@@ -82,9 +82,7 @@ class LogWindow {
     return out;
   }
   int Count(const std::string& fragment) const {
-    int n = 0;
-    for (const auto& l : Lines()) n += l.find(fragment) != std::string::npos;
-    return n;
+    return install_.CountLogLinesSince(start_, fragment);
   }
   std::string Dump() const {
     std::string s;
