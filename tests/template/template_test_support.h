@@ -1,18 +1,17 @@
 #pragma once
-// Test data and fixtures for template compilation: a data dictionary given as a table (for
-// the pure language tests), a window on the log, and a started session over a generated
-// installation with the rule store attached (for the end-to-end tests).
+// Fixtures for template compilation: a window on the log, the template language over a
+// library's data dictionary, and a started session with the rule store and the compiler.
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "rules/rule_store.h"
 #include "rules/rules_session.h"
 #include "support/dm_installation.h"
+#include "support/engine_session.h"
 #include "template/compiler.h"
 #include "template/foreign_keys.h"
 #include "template/library_access.h"
@@ -21,45 +20,6 @@
 #include "text/text.h"
 
 namespace sproutsmith::templ::testing {
-
-// DOCSCOLUMN rows as test data: {table, column, foreign table, foreign column}. Names match
-// without regard to case, as the library's dictionary does.
-class MapDictionary final : public DataDictionary {
- public:
-  using Row = std::tuple<std::string, std::string, std::string, std::string>;
-  explicit MapDictionary(std::vector<Row> rows) : rows_(std::move(rows)) {}
-
-  std::optional<ForeignKey> ForeignKeyOf(const std::string& column,
-                                         const std::string& table) override {
-    ++lookups;
-    for (const auto& [t, c, ft, fc] : rows_) {
-      if (text::EqualsNoCase(t, table) && text::EqualsNoCase(c, column)) {
-        return ForeignKey{ft, fc, "N"};
-      }
-    }
-    return std::nullopt;
-  }
-  std::string ProfileForeignTable(const std::string& column) override {
-    for (const auto& [t, c, ft, fc] : rows_) {
-      if (t == "PROFILE" && text::EqualsNoCase(c, column)) return ft;
-    }
-    return "";
-  }
-  int lookups = 0;
-
- private:
-  std::vector<Row> rows_;
-};
-
-// The foreign keys of a provisioned library.
-inline std::vector<MapDictionary::Row> StandardKeys() {
-  return {{"PROFILE", "MATTER", "MATTER", "SYSTEM_ID"},
-          {"MATTER", "CLIENT_ID", "CLIENT", "SYSTEM_ID"},
-          {"PROFILE", "DOCUMENTTYPE", "DOCUMENTTYPES", "SYSTEM_ID"},
-          {"PROFILE", "AUTHOR", "PEOPLE", "SYSTEM_ID"},
-          {"PEOPLE", "PRIMARY_GROUP", "GROUPS", "SYSTEM_ID"},
-          {"PROFILE", "APPLICATION", "APPS", "SYSTEM_ID"}};
-}
 
 inline constexpr char kDefaultTemplate[] =
     "%FIRM MATTERS% %\\% %MATTER.CLIENT_ID.CLIENT_ID% %\\% %MATTER.MATTER_ID% %\\% "
@@ -95,11 +55,13 @@ class LogWindow {
   size_t start_ = 0;
 };
 
-// The template language without a library: the data dictionary is a table, the environment
-// that of library DEMO on the installation's fixed date (2020-11-14).
-class ParserTest : public ::testing::Test {
+// The template language over a generated library's data dictionary, in the environment of
+// library DEMO on the installation's fixed date (2020-11-14).
+class ParserTest : public sproutsmith::testing::EngineSession {
  protected:
-  ParserTest() : window_(install_) {
+  void SetUp() override {
+    Start({{.name = "DEMO", .with_rules = false}});
+    dictionary_ = std::make_unique<DocsColumnDictionary>(*connection_);
     env_.library_name = "DEMO";
     env_.library_description = "Demo library";
     env_.processing_library = "DEMO";
@@ -110,14 +72,14 @@ class ParserTest : public ::testing::Test {
   bool Parse(const std::string& template_text, ParsedTemplate* parsed,
              std::string* email = nullptr) {
     window_.Reset();
-    return ParseTemplateText(template_text, email, env_, cache_, dictionary_, install_.log, parsed);
+    return ParseTemplateText(template_text, email, env_, cache_, *dictionary_, install_.log,
+                             parsed);
   }
 
-  sproutsmith::testing::DmInstallation install_;
-  LogWindow window_;
+  LogWindow window_{install_};
   TemplateEnvironment env_;
   ForeignKeyCache cache_;
-  MapDictionary dictionary_{StandardKeys()};
+  std::unique_ptr<DocsColumnDictionary> dictionary_;
 };
 
 // A started session over a generated installation, the rule store loading each library's
