@@ -52,23 +52,16 @@ TEST_F(SessionStartTest, AFailedLogOnFallsBackToTheApplicationLoginAndConnects) 
   install_.Create({{.name = "DEMO"}, {.name = "ARCHIVE", .with_rules = false}});
   ASSERT_TRUE(StartWithServerStarting(1)) << Dump();
 
+  // clang-format off
   const std::vector<std::string> expected = {
-      "Starting DM Application Object Sproutsmith DM stand-in",
-      kRule,
+      "Starting DM Application Object Sproutsmith DM stand-in", kRule,
       "Logging on to DM Session library DEMO",
       // The log-on failed: no rule after it, the fallback path instead.
-      "Starting DM Browser Object",
-      kRule,
-      "Creating Fusion Application Object",
-      "Logging in to the Fusion Server",
-      kRule,
-      "Setting Fusion Libraries Object",
-      kRule,
-      "Identifying CurrentLibrary Object",
-      "Connecting to current library DEMO",
-      kRule,
-      "Connecting to library DEMO",
-  };
+      "Starting DM Browser Object", kRule, "Creating Fusion Application Object",
+      "Logging in to the Fusion Server", kRule, "Setting Fusion Libraries Object", kRule,
+      "Identifying CurrentLibrary Object", "Connecting to current library DEMO", kRule,
+      "Connecting to library DEMO"};
+  // clang-format on
   EXPECT_EQ(From(expected.front(), expected.size()), expected) << Dump();
   EXPECT_EQ(From("Fusion started with connection to DEMO", 2),
             (std::vector<std::string>{"Fusion started with connection to DEMO", kRule}));

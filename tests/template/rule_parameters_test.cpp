@@ -105,8 +105,7 @@ TEST_F(RuleParametersTest, NarrationOfOneCondition) {
       "Adding qualifier: MATTER_ID = '1' as level 0 with AndOr value -1",
       "Adding Select column [OWNER].MATTER.CLIENT_ID IN (SELECT SYSTEM_ID FROM [OWNER].CLIENT "
           "WHERE CLIENT_ID = 'C1')",
-      "Qualifier for this Select column will be OR",
-      "Adding Select column MATTER.MATTER_ID = '1'",
+      "Qualifier for this Select column will be OR", "Adding Select column MATTER.MATTER_ID = '1'",
       "Qualifier for this Select column will be AND"}) {
     // clang-format on
     lines.insert(lines.end(), {line, std::string(text::kSeparator)});

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 
-#include "rules/tracking.h"
 #include "template/template_test_support.h"
 
 namespace sproutsmith::templ {
@@ -436,13 +435,6 @@ class SelectionTest : public testing::CompileSession {
   long long Count(const std::string& library, const std::string& sql) {
     return std::stoll(install_.Scalar(library, "SELECT COUNT(*) FROM (" + sql + ")"));
   }
-
-  void Record(const Intake& intake, int row) {
-    rules::Tracking tracking(install_.context, *connection_);
-    EXPECT_EQ(tracking.RecordProcessedRow(intake.result, row, "CLIENT MATTERS",
-                                          connection_->LibraryName(), 4, 1),
-              3);
-  }
 };
 
 TEST_F(SelectionTest, RulesSelectWhatTheirStatementsAndHandWrittenQueriesSay) {
@@ -546,37 +538,6 @@ TEST_F(SelectionTest, RulesSelectWhatTheirStatementsAndHandWrittenQueriesSay) {
       }
     }
   }
-}
-
-// Rows recorded as the cycle records them drop out of the next selection.
-TEST_F(SelectionTest, RecordedRowsDropOutOfTheNextSelection) {
-  constexpr char kUntracked[] =
-      " AND (C.SYSTEM_ID NOT IN (SELECT SID FROM QUIL_SPROUTSMITH WHERE TABLE_NAME = 'CLIENT' "
-      "AND RULE_NAME = 'CLIENT MATTERS') OR M.SYSTEM_ID NOT IN (SELECT SID FROM "
-      "QUIL_SPROUTSMITH WHERE TABLE_NAME = 'MATTER' AND RULE_NAME = 'CLIENT MATTERS') OR "
-      "D.SYSTEM_ID NOT IN (SELECT SID FROM QUIL_SPROUTSMITH WHERE TABLE_NAME = 'DOCUMENTTYPES' "
-      "AND RULE_NAME = 'CLIENT MATTERS')) ORDER BY 1, 2, 3";
-  for (const Flavour& f : kFlavours) {
-    SCOPED_TRACE(f.library);
-    ASSERT_TRUE(connection_->ConnectLibrary(f.library));
-    CompiledRule run = Compile(Rule("CLIENT MATTERS"));
-    const Rows first = Values(run.intake, {3, 5, 7});
-    ASSERT_GE(first.size(), 8u);
-    Record(run.intake, 1);
-    Record(run.intake, 3);
-    const Rows untracked = Query(std::string(kDocuments) + kUntracked);
-    ASSERT_LT(untracked.size(), first.size());
-    run = Compile(Rule("CLIENT MATTERS"));
-    const Rows now = Values(run.intake, {3, 5, 7});
-    EXPECT_EQ(now, untracked);
-    for (const auto& gone : {first[0], first[2]}) {
-      EXPECT_EQ(std::count(now.begin(), now.end(), gone), 0);
-    }
-  }
-  // Each library's hops were looked up once; the later compiles used the cache.
-  EXPECT_EQ(install_.CountLogLines("Identifying foreign key links to PROFILE.MATTER"), 2);
-  EXPECT_EQ(install_.CountLogLines("Identifying foreign key links to"), 6);
-  EXPECT_EQ(install_.CountLogLines("SQL Error"), 0) << Dump();
 }
 
 }  // namespace
