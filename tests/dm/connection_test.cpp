@@ -25,7 +25,132 @@ using testing::Describe;
 using testing::ExpectCounts;
 using testing::ExpectLogged;
 
-using ConnectionTest = testing::EngineSession;
+const std::string kRule(70, '-');
+constexpr const char* kProduct = testing::kProductName;
+constexpr std::uint32_t kServerInterfaceNotLoaded = 0x80010105u;
+
+// A library's database as the DM server runs it: a statement holding `busy` keeps the server
+// busy for `busy_seconds` on the session's clock before it runs; a statement holding
+// `refused` never reaches the database and comes back with `refusal_code`, as the client
+// answers when it cannot talk to the server.
+class ServerBehaviour final : public sql::Database {
+ public:
+  ServerBehaviour(std::unique_ptr<sql::Database> inner, os::FixedClock& clock)
+      : inner_(std::move(inner)), clock_(clock) {}
+
+  std::string busy;
+  long busy_seconds = 0;
+  std::string refused;
+  int refusal_code = 0;
+
+  sql::Backend backend() const override { return inner_->backend(); }
+  sql::ExecResult Execute(std::string_view statement) override {
+    if (const auto answer = Answer(statement)) return *answer;
+    return inner_->Execute(statement);
+  }
+  sql::ExecResult Execute(std::string_view statement,
+                          const std::vector<sql::Value>& params) override {
+    if (const auto answer = Answer(statement)) return *answer;
+    return inner_->Execute(statement, params);
+  }
+  sql::ExecResult ExecuteScript(std::string_view script) override {
+    return inner_->ExecuteScript(script);
+  }
+  bool Begin() override { return inner_->Begin(); }
+  bool Commit() override { return inner_->Commit(); }
+  void Rollback() override { inner_->Rollback(); }
+  std::string Location() const override { return inner_->Location(); }
+  bool TakeBusy() override { return inner_->TakeBusy(); }
+
+ private:
+  std::optional<sql::ExecResult> Answer(std::string_view statement) {
+    const std::string text(statement);
+    if (!busy.empty() && text::InStrNoCase(text, busy) > 0) clock_.Advance(busy_seconds);
+    if (refused.empty() || text::InStrNoCase(text, refused) == 0) return std::nullopt;
+    sql::ExecResult r;
+    r.status.code = refusal_code;
+    r.error_number = refusal_code;
+    r.status.text = "[Microsoft][COM] The server threw an exception.";
+    return r;
+  }
+
+  std::unique_ptr<sql::Database> inner_;
+  os::FixedClock& clock_;
+};
+
+// A started session over a real installation; the log and the library files are read back.
+class ConnectionTest : public testing::EngineSession {
+ public:
+  using EngineSession::connection;
+  using EngineSession::Exec;
+
+  // DEMO (owner DOCSADM, every table) and OTHER (its own owner, no QUIL tables), so that a
+  // fact of the wrong library shows in every statement and flag.
+  void StartTwo() {
+    Start({{.name = "DEMO"},
+           {.name = "OTHER", .owner = "OTHEROWN", .with_rules = false, .with_quil_tables = false}});
+  }
+
+  // The connected library answers in its own terms: its owner, its tables, its objects.
+  void ExpectDemoConnected(const std::string& why) {
+    SCOPED_TRACE(why);
+    const auto& facts = connection().facts();
+    EXPECT_EQ(connection().LibraryName(), "DEMO");
+    EXPECT_EQ(connection().application()->CurrentLibrary()->Name(), "DEMO");
+    EXPECT_EQ(facts.LibraryOwner, "DOCSADM");
+    EXPECT_EQ(facts.EngineName, "MSSQL 15");
+    EXPECT_TRUE(facts.LibraryConnected);
+    EXPECT_TRUE(connection().library_state().HasQuilSettings);
+    EXPECT_TRUE(connection().library_state().HasQuilSproutsmith);
+    connection().RunSQL("SELECT COUNT(*) FROM [OWNER].QUIL_SETTINGS");
+    EXPECT_TRUE(connection().LastSucceeded()) << Dump();
+    EXPECT_EQ(connection().Column(1), Scalar("DEMO", "SELECT COUNT(*) FROM QUIL_SETTINGS"));
+    connection().Release();
+  }
+
+  // The client over the installation whose server refuses the first `refusals` attempts to
+  // reach a library's database, as a DM server that is still starting does.
+  bool StartWithServerStarting(int refusals) {
+    auto left = std::make_shared<int>(refusals);
+    return Restart([left](const dmapi::LibraryConfig& library,
+                          std::string* error) -> std::unique_ptr<sql::Database> {
+      if (*left > 0) {
+        --*left;
+        if (error) *error = "the DM server is not started yet";
+        return nullptr;
+      }
+      return dmapi::OpenLibraryDatabase(library, error);
+    });
+  }
+
+  // The log lines from the first one equal to `first`, `count` of them.
+  std::vector<std::string> From(const std::string& first, size_t count) const {
+    const std::vector<std::string> lines = Lines();
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (lines[i] != first) continue;
+      const size_t end = std::min(lines.size(), i + count);
+      return {lines.begin() + static_cast<long>(i), lines.begin() + static_cast<long>(end)};
+    }
+    return {};
+  }
+
+  // DEMO started over a server whose behaviour the test sets through server_.
+  void StartDemo() {
+    install_.Create({{.name = "DEMO", .with_rules = false}});
+    ASSERT_TRUE(Restart([this](const dmapi::LibraryConfig& library,
+                               std::string* error) -> std::unique_ptr<sql::Database> {
+      std::unique_ptr<sql::Database> db = dmapi::OpenLibraryDatabase(library, error);
+      if (!db) return nullptr;
+      auto wrapped = std::make_unique<ServerBehaviour>(std::move(db), install_.clock);
+      server_ = wrapped.get();
+      return wrapped;
+    })) << Dump();
+    ASSERT_NE(server_, nullptr);
+  }
+
+  int throws_ = 0;
+  ServerBehaviour* server_ = nullptr;
+};
 
 TEST_F(ConnectionTest, StartFusionConnectsTheCurrentLibraryAndNarratesIt) {
   Start({{.name = "DEMO"}, {.name = "ARCHIVE", .engine_code = 2}});
@@ -157,42 +282,11 @@ TEST_F(ConnectionTest, ALostApplicationFailsCheckFusionAndAsksToExit) {
 
 // Switching libraries: a switch that fails anywhere leaves the library connected before it
 // working exactly as it did, and only a switch that completed counts as a connection.
-class LibrarySwitchTest : public testing::EngineSession {
- protected:
-  // DEMO (owner DOCSADM, every table) and OTHER (its own owner, no QUIL tables), so that a
-  // fact of the wrong library shows in every statement and flag.
-  void StartTwo() {
-    Start({{.name = "DEMO"},
-           {.name = "OTHER", .owner = "OTHEROWN", .with_rules = false, .with_quil_tables = false}});
-  }
-
-  // The connected library answers in its own terms: its owner, its tables, its objects.
-  void ExpectDemoConnected(const std::string& why) {
-    SCOPED_TRACE(why);
-    const auto& facts = connection().facts();
-    EXPECT_EQ(connection().LibraryName(), "DEMO");
-    EXPECT_EQ(connection().application()->CurrentLibrary()->Name(), "DEMO");
-    EXPECT_EQ(facts.LibraryOwner, "DOCSADM");
-    EXPECT_EQ(facts.EngineName, "MSSQL 15");
-    EXPECT_TRUE(facts.LibraryConnected);
-    EXPECT_TRUE(connection().library_state().HasQuilSettings);
-    EXPECT_TRUE(connection().library_state().HasQuilSproutsmith);
-    connection().RunSQL("SELECT COUNT(*) FROM [OWNER].QUIL_SETTINGS");
-    EXPECT_TRUE(connection().LastSucceeded()) << Dump();
-    EXPECT_EQ(connection().Column(1), Scalar("DEMO", "SELECT COUNT(*) FROM QUIL_SETTINGS"));
-    connection().Release();
-  }
-
- public:
-  using EngineSession::connection;
-  using EngineSession::Exec;
-  int throws_ = 0;
-};
 
 struct SwitchFault {
   const char* name;
-  std::function<void(LibrarySwitchTest&)> fault;
-  std::function<void(LibrarySwitchTest&)> repair;
+  std::function<void(ConnectionTest&)> fault;
+  std::function<void(ConnectionTest&)> repair;
   const char* logged;
   friend void PrintTo(const SwitchFault& f, std::ostream* os) { *os << f.name; }
 };
@@ -204,20 +298,19 @@ constexpr char kRestoreUser[] = "INSERT INTO PEOPLE SELECT * FROM SAVED_PEOPLE";
 
 const SwitchFault kSwitchFaults[] = {
     {"UserUnknownOwnerLearnt",
-     [](LibrarySwitchTest& t) {
+     [](ConnectionTest& t) {
        t.Exec("OTHER", kSaveUser);
        t.Exec("OTHER", kDropUser);
      },
-     [](LibrarySwitchTest& t) { t.Exec("OTHER", kRestoreUser); },
-     "Library UserName not identified"},
+     [](ConnectionTest& t) { t.Exec("OTHER", kRestoreUser); }, "Library UserName not identified"},
     {"UserUnknownLibraryNotListed",
-     [](LibrarySwitchTest& t) {
+     [](ConnectionTest& t) {
        t.Exec("DEMO", "CREATE TABLE SAVED_LIBRARIES AS SELECT * FROM REMOTE_LIBRARIES");
        t.Exec("DEMO", "DELETE FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'OTHER'");
        t.Exec("OTHER", kSaveUser);
        t.Exec("OTHER", kDropUser);
      },
-     [](LibrarySwitchTest& t) {
+     [](ConnectionTest& t) {
        t.Exec("OTHER", kRestoreUser);
        t.Exec("DEMO",
               "INSERT INTO REMOTE_LIBRARIES SELECT * FROM SAVED_LIBRARIES WHERE LIBRARY_NAME = "
@@ -225,7 +318,7 @@ const SwitchFault kSwitchFaults[] = {
      },
      "is not properly configured in the REMOTE_LIBRARIES table"},
     {"FailureAfterTheObjectsWereReplaced",
-     [](LibrarySwitchTest& t) {
+     [](ConnectionTest& t) {
        t.throws_ = 1;
        t.connection().SetOnConnected([&t] {
          if (t.connection().LibraryName() == "OTHER" && t.throws_-- > 0) {
@@ -233,11 +326,10 @@ const SwitchFault kSwitchFaults[] = {
          }
        });
      },
-     [](LibrarySwitchTest&) {}, "rules unreadable"},
+     [](ConnectionTest&) {}, "rules unreadable"},
 };
 
-class SwitchFaultTest : public LibrarySwitchTest,
-                        public ::testing::WithParamInterface<SwitchFault> {};
+class SwitchFaultTest : public ConnectionTest, public ::testing::WithParamInterface<SwitchFault> {};
 
 TEST_P(SwitchFaultTest, AFailedSwitchChangesNothingAndTheNextOneConnectsAfresh) {
   const SwitchFault& c = GetParam();
@@ -265,38 +357,8 @@ INSTANTIATE_TEST_SUITE_P(Faults, SwitchFaultTest, ::testing::ValuesIn(kSwitchFau
 
 // Starting the DM session when the client's first way in fails, and connecting a library whose
 // database engine nobody can tell.
-const std::string kRule(70, '-');
 
-class SessionStartTest : public testing::EngineSession {
- protected:
-  // The client over the installation whose server refuses the first `refusals` attempts to
-  // reach a library's database, as a DM server that is still starting does.
-  bool StartWithServerStarting(int refusals) {
-    auto left = std::make_shared<int>(refusals);
-    return Restart([left](const dmapi::LibraryConfig& library,
-                          std::string* error) -> std::unique_ptr<sql::Database> {
-      if (*left > 0) {
-        --*left;
-        if (error) *error = "the DM server is not started yet";
-        return nullptr;
-      }
-      return dmapi::OpenLibraryDatabase(library, error);
-    });
-  }
-
-  // The log lines from the first one equal to `first`, `count` of them.
-  std::vector<std::string> From(const std::string& first, size_t count) const {
-    const std::vector<std::string> lines = Lines();
-    for (size_t i = 0; i < lines.size(); ++i) {
-      if (lines[i] != first) continue;
-      const size_t end = std::min(lines.size(), i + count);
-      return {lines.begin() + static_cast<long>(i), lines.begin() + static_cast<long>(end)};
-    }
-    return {};
-  }
-};
-
-TEST_F(SessionStartTest, AFailedLogOnFallsBackToTheApplicationLoginAndConnects) {
+TEST_F(ConnectionTest, AFailedLogOnFallsBackToTheApplicationLoginAndConnects) {
   install_.Create({{.name = "DEMO"}, {.name = "ARCHIVE", .with_rules = false}});
   ASSERT_TRUE(StartWithServerStarting(1)) << Dump();
 
@@ -328,7 +390,7 @@ TEST_F(SessionStartTest, AFailedLogOnFallsBackToTheApplicationLoginAndConnects) 
   EXPECT_TRUE(connection().ConnectLibrary("ARCHIVE")) << Dump();
 }
 
-TEST_F(SessionStartTest, TheFirstWayInNeedsNoFallback) {
+TEST_F(ConnectionTest, TheFirstWayInNeedsNoFallback) {
   install_.Create({{.name = "DEMO", .with_rules = false}});
   ASSERT_TRUE(StartWithServerStarting(0)) << Dump();
   EXPECT_EQ(From("Logging on to DM Session library DEMO", 3),
@@ -340,7 +402,7 @@ TEST_F(SessionStartTest, TheFirstWayInNeedsNoFallback) {
 
 // The fallback gets the session up, but a user that the current library does not know cannot
 // connect it: the start fails and nothing is shown beyond the log.
-TEST_F(SessionStartTest, AFallbackIntoALibraryThatDoesNotKnowTheUserFailsTheStart) {
+TEST_F(ConnectionTest, AFallbackIntoALibraryThatDoesNotKnowTheUserFailsTheStart) {
   install_.Create({{.name = "DEMO", .with_rules = false}});
   install_.Exec("DEMO", "DELETE FROM PEOPLE WHERE USER_ID = 'DMADMIN'");
   EXPECT_FALSE(Restart());
@@ -363,7 +425,7 @@ TEST_F(SessionStartTest, AFallbackIntoALibraryThatDoesNotKnowTheUserFailsTheStar
 // A library whose REMOTE_LIBRARIES row really says engine 0 and whose client cannot tell
 // either: the engine stays unknown, the server questions of the Microsoft flavour are not
 // asked, and tables are looked up in the DM dictionary.
-TEST_F(SessionStartTest, ATrueEngineCodeZeroStaysUnknown) {
+TEST_F(ConnectionTest, ATrueEngineCodeZeroStaysUnknown) {
   install_.Create({{.name = "ZERO", .engine_code = 0, .with_rules = false}});
   // Present in the database but not in the dictionary: the dictionary is what is asked.
   install_.Exec("ZERO", "DELETE FROM DOCSTABLE WHERE TABLE_NAME = 'NEEDS_FOLDERING'");
@@ -399,7 +461,7 @@ TEST_F(SessionStartTest, ATrueEngineCodeZeroStaysUnknown) {
 // Libraries configured with engine code 0, reached from another library: the code is asked
 // of the library's REMOTE_LIBRARIES row under the owner learnt from the library before it (no
 // owner detection), once.
-TEST_F(SessionStartTest, AnEngineCodeZeroLibraryReachedFromAnotherIsAskedWithItsOwnerOnce) {
+TEST_F(ConnectionTest, AnEngineCodeZeroLibraryReachedFromAnotherIsAskedWithItsOwnerOnce) {
   install_.Create(
       {{.name = "DEMO", .with_rules = false},
        {.name = "ZERO", .engine_code = 0, .owner = "ZEROOWN", .with_rules = false},
@@ -429,76 +491,6 @@ TEST_F(SessionStartTest, AnEngineCodeZeroLibraryReachedFromAnotherIsAskedWithIts
 
 // What the gateway tells about a statement beyond its result: a server interface the client
 // cannot load (shown once per user), and a statement that keeps the server busy.
-constexpr const char* kProduct = testing::kProductName;
-constexpr std::uint32_t kServerInterfaceNotLoaded = 0x80010105u;
-
-// A library's database as the DM server runs it: a statement holding `busy` keeps the server
-// busy for `busy_seconds` on the session's clock before it runs; a statement holding
-// `refused` never reaches the database and comes back with `refusal_code`, as the client
-// answers when it cannot talk to the server.
-class ServerBehaviour final : public sql::Database {
- public:
-  ServerBehaviour(std::unique_ptr<sql::Database> inner, os::FixedClock& clock)
-      : inner_(std::move(inner)), clock_(clock) {}
-
-  std::string busy;
-  long busy_seconds = 0;
-  std::string refused;
-  int refusal_code = 0;
-
-  sql::Backend backend() const override { return inner_->backend(); }
-  sql::ExecResult Execute(std::string_view statement) override {
-    if (const auto answer = Answer(statement)) return *answer;
-    return inner_->Execute(statement);
-  }
-  sql::ExecResult Execute(std::string_view statement,
-                          const std::vector<sql::Value>& params) override {
-    if (const auto answer = Answer(statement)) return *answer;
-    return inner_->Execute(statement, params);
-  }
-  sql::ExecResult ExecuteScript(std::string_view script) override {
-    return inner_->ExecuteScript(script);
-  }
-  bool Begin() override { return inner_->Begin(); }
-  bool Commit() override { return inner_->Commit(); }
-  void Rollback() override { inner_->Rollback(); }
-  std::string Location() const override { return inner_->Location(); }
-  bool TakeBusy() override { return inner_->TakeBusy(); }
-
- private:
-  std::optional<sql::ExecResult> Answer(std::string_view statement) {
-    const std::string text(statement);
-    if (!busy.empty() && text::InStrNoCase(text, busy) > 0) clock_.Advance(busy_seconds);
-    if (refused.empty() || text::InStrNoCase(text, refused) == 0) return std::nullopt;
-    sql::ExecResult r;
-    r.status.code = refusal_code;
-    r.error_number = refusal_code;
-    r.status.text = "[Microsoft][COM] The server threw an exception.";
-    return r;
-  }
-
-  std::unique_ptr<sql::Database> inner_;
-  os::FixedClock& clock_;
-};
-
-class SqlGatewayOutcomeTest : public testing::EngineSession {
- protected:
-  // DEMO started over a server whose behaviour the test sets through server_.
-  void StartDemo() {
-    install_.Create({{.name = "DEMO", .with_rules = false}});
-    ASSERT_TRUE(Restart([this](const dmapi::LibraryConfig& library,
-                               std::string* error) -> std::unique_ptr<sql::Database> {
-      std::unique_ptr<sql::Database> db = dmapi::OpenLibraryDatabase(library, error);
-      if (!db) return nullptr;
-      auto wrapped = std::make_unique<ServerBehaviour>(std::move(db), install_.clock);
-      server_ = wrapped.get();
-      return wrapped;
-    })) << Dump();
-    ASSERT_NE(server_, nullptr);
-  }
-
-  ServerBehaviour* server_ = nullptr;
-};
 
 struct InterfaceCase {
   const char* name;
@@ -515,7 +507,7 @@ const InterfaceCase kInterfaceCases[] = {
     {"VerboseLoggingOff", nullptr, false, 1},
 };
 
-class ServerInterfaceTest : public SqlGatewayOutcomeTest,
+class ServerInterfaceTest : public ConnectionTest,
                             public ::testing::WithParamInterface<InterfaceCase> {};
 
 TEST_P(ServerInterfaceTest, IsLoggedEveryTimeAndShownOncePerUser) {
@@ -588,8 +580,7 @@ const BusyCase kBusyCases[] = {
      "SQL Error #1 (no such column: NO_SUCH_COLUMN) encountered in library DEMO"},
 };
 
-class BusyServerTest : public SqlGatewayOutcomeTest,
-                       public ::testing::WithParamInterface<BusyCase> {};
+class BusyServerTest : public ConnectionTest, public ::testing::WithParamInterface<BusyCase> {};
 
 TEST_P(BusyServerTest, AStatementSlowerThanASecondGetsANote) {
   const BusyCase& c = GetParam();
