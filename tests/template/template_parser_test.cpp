@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/engine_session.h"
 #include "template/rule_parameters.h"
 #include "template/template_levels.h"
 #include "template/template_test_support.h"
@@ -22,10 +23,35 @@ std::string Show(const ExternalLink& l) {
   return "#" + l.ItemNumber + " [" + l.Columns + "] [" + l.Tables + "] [" + l.Joins + "]";
 }
 
-class TemplateParserTest : public testing::ParserTest {
+// The template language over a generated library's data dictionary, in the environment of
+// library DEMO on the installation's fixed date (2020-11-14).
+class TemplateParserTest : public sproutsmith::testing::EngineSession {
  protected:
-  bool Parse(const std::string& template_text, std::string* email = nullptr) {
-    return ParserTest::Parse(template_text, &parsed_, email);
+  void SetUp() override {
+    Start({{.name = "DEMO", .with_rules = false}});
+    dictionary_ = std::make_unique<DocsColumnDictionary>(*connection_);
+    env_.library_name = "DEMO";
+    env_.library_description = "Demo library";
+    env_.processing_library = "DEMO";
+    env_.session_libraries = {"DEMO", "ARCHIVE"};
+    env_.owner = "DOCSADM";
+    env_.today = install_.clock.Now();
+  }
+  bool Parse(const std::string& template_text, std::string* email = nullptr,
+             ParsedTemplate* parsed = nullptr) {
+    window_.Reset();
+    return ParseTemplateText(template_text, email, env_, cache_, *dictionary_, install_.log,
+                             parsed ? parsed : &parsed_);
+  }
+  ParsedTemplate Template(const std::string& template_text) {
+    ParsedTemplate parsed;
+    EXPECT_TRUE(Parse(template_text, nullptr, &parsed));
+    return parsed;
+  }
+  RuleParameters Conditions(const std::string& values, const ParsedTemplate& parsed) {
+    window_.Reset();
+    return ParseRuleParameters(values, parsed, "DEMO", env_.today, cache_, *dictionary_,
+                               install_.log);
   }
   // The items, then the external links, then "tables: ..." when the links add any.
   std::vector<std::string> Parsed() const {
@@ -36,6 +62,10 @@ class TemplateParserTest : public testing::ParserTest {
     return out;
   }
 
+  testing::LogWindow window_{install_};
+  TemplateEnvironment env_;
+  ForeignKeyCache cache_;
+  std::unique_ptr<DocsColumnDictionary> dictionary_;
   ParsedTemplate parsed_;
 };
 
@@ -232,21 +262,7 @@ TEST(TemplateLevelsTest, CountAndCut) {
 }
 
 // Rule values: the conditions they add to the selection of a parsed template.
-class RuleParametersTest : public testing::ParserTest {
- protected:
-  ParsedTemplate Template(const std::string& template_text) {
-    ParsedTemplate parsed;
-    EXPECT_TRUE(ParserTest::Parse(template_text, &parsed));
-    return parsed;
-  }
-  RuleParameters Parse(const std::string& values, const ParsedTemplate& parsed) {
-    window_.Reset();
-    return ParseRuleParameters(values, parsed, "DEMO", env_.today, cache_, *dictionary_,
-                               install_.log);
-  }
-};
-
-TEST_F(RuleParametersTest, ConditionsOnTheDefaultTemplate) {
+TEST_F(TemplateParserTest, ConditionsOnTheDefaultTemplate) {
   const ParsedTemplate parsed = Template(testing::kDefaultTemplate);
   struct Case {
     const char* values;
@@ -290,31 +306,31 @@ TEST_F(RuleParametersTest, ConditionsOnTheDefaultTemplate) {
       // clang-format on
   };
   for (const Case& c : cases) {
-    const RuleParameters p = Parse(c.values, parsed);
+    const RuleParameters p = Conditions(c.values, parsed);
     EXPECT_EQ(p.text, c.text) << c.values << "\n" << window_.Dump();
     EXPECT_EQ(p.tables, c.tables) << c.values;
   }
 }
 
-TEST_F(RuleParametersTest, ConditionsOutsideTheTemplateAreDropped) {
+TEST_F(TemplateParserTest, ConditionsOutsideTheTemplateAreDropped) {
   const ParsedTemplate parsed = Template(testing::kDefaultTemplate);
   for (const char* values : {"%APPLICATION.APPLICATION% <> 'FOLDER'", "", "   ", ")))",
                              "PROFILE.DOCNUMBER > 5", "(((", "AND OR"}) {
-    const RuleParameters p = Parse(values, parsed);
+    const RuleParameters p = Conditions(values, parsed);
     EXPECT_EQ(p.text, "") << values;
     EXPECT_EQ(window_.Count("Notice: There are no rule qualifiers to compare - none of the rule "
                             "values are associated with the template."),
               1)
         << values;
   }
-  Parse("%APPLICATION.APPLICATION% <> 'FOLDER'", parsed);
+  Conditions("%APPLICATION.APPLICATION% <> 'FOLDER'", parsed);
   EXPECT_EQ(window_.Count("Checking for match on syntax qualifier APPLICATION.APPLICATION"), 1);
   EXPECT_EQ(window_.Count("Found "), 0);
 }
 
-TEST_F(RuleParametersTest, NarrationOfOneCondition) {
+TEST_F(TemplateParserTest, NarrationOfOneCondition) {
   const ParsedTemplate parsed = Template(testing::kDefaultTemplate);
-  Parse("%MATTER.CLIENT_ID.CLIENT_ID% = 'C1' OR %MATTER.MATTER_ID% = '1'", parsed);
+  Conditions("%MATTER.CLIENT_ID.CLIENT_ID% = 'C1' OR %MATTER.MATTER_ID% = '1'", parsed);
   // Every line is followed by a separator.
   std::vector<std::string> lines;
   // clang-format off
@@ -337,7 +353,7 @@ TEST_F(RuleParametersTest, NarrationOfOneCondition) {
   EXPECT_EQ(window_.Lines(), lines) << window_.Dump();
 }
 
-TEST_F(RuleParametersTest, ExternalLinksAcceptTheirOwnTables) {
+TEST_F(TemplateParserTest, ExternalLinksAcceptTheirOwnTables) {
   const ParsedTemplate parsed = Template(
       "%MATTER.MATTER_ID% %\\% %<CLIENT.CLIENT_NAME|[OWNER].CLIENT|CLIENT.SYSTEM_ID = "
       "MATTER.CLIENT_ID>%");
@@ -356,9 +372,9 @@ TEST_F(RuleParametersTest, ExternalLinksAcceptTheirOwnTables) {
        "'C1'))"},
   };
   for (const auto& [values, text] : cases) {
-    EXPECT_EQ(Parse(values, parsed).text, text) << values << "\n" << window_.Dump();
+    EXPECT_EQ(Conditions(values, parsed).text, text) << values << "\n" << window_.Dump();
   }
-  Parse("%APPLICATION.APPLICATION% <> 'FOLDER'", parsed);
+  Conditions("%APPLICATION.APPLICATION% <> 'FOLDER'", parsed);
   EXPECT_EQ(window_.Count("Checking for match on syntax qualifier APPLICATION.APPLICATION (APPS)"),
             1);
 }

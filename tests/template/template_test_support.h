@@ -1,6 +1,6 @@
 #pragma once
-// Fixtures for template compilation: a window on the log, the template language over a
-// library's data dictionary, and a started session with the rule store and the compiler.
+// Fixtures for template compilation: a window on the log, and a started session with the rule
+// store and the compiler.
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,6 @@
 #include "rules/rule_store.h"
 #include "rules/rules_session.h"
 #include "support/dm_installation.h"
-#include "support/engine_session.h"
 #include "template/compiler.h"
 #include "template/foreign_keys.h"
 #include "template/library_access.h"
@@ -53,33 +52,6 @@ class LogWindow {
  private:
   const sproutsmith::testing::DmInstallation& install_;
   size_t start_ = 0;
-};
-
-// The template language over a generated library's data dictionary, in the environment of
-// library DEMO on the installation's fixed date (2020-11-14).
-class ParserTest : public sproutsmith::testing::EngineSession {
- protected:
-  void SetUp() override {
-    Start({{.name = "DEMO", .with_rules = false}});
-    dictionary_ = std::make_unique<DocsColumnDictionary>(*connection_);
-    env_.library_name = "DEMO";
-    env_.library_description = "Demo library";
-    env_.processing_library = "DEMO";
-    env_.session_libraries = {"DEMO", "ARCHIVE"};
-    env_.owner = "DOCSADM";
-    env_.today = install_.clock.Now();
-  }
-  bool Parse(const std::string& template_text, ParsedTemplate* parsed,
-             std::string* email = nullptr) {
-    window_.Reset();
-    return ParseTemplateText(template_text, email, env_, cache_, *dictionary_, install_.log,
-                             parsed);
-  }
-
-  LogWindow window_{install_};
-  TemplateEnvironment env_;
-  ForeignKeyCache cache_;
-  std::unique_ptr<DocsColumnDictionary> dictionary_;
 };
 
 // A started session over a generated installation, the rule store loading each library's
