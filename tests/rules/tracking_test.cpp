@@ -16,8 +16,9 @@ using Rows = std::vector<std::vector<std::string>>;
 class TrackingTest : public RulesSession {
  protected:
   void SetUp() override {
-    Start({{.name = "DEMO"}, {.name = "ARCHIVE"}});
+    Start({{.name = "DEMO"}, {.name = "ARCHIVE"}, {.name = "ORA", .engine_code = 2}});
     tracking_ = std::make_unique<Tracking>(install_.context, *connection_);
+    journal_ = std::make_unique<RowJournal>(install_.context, *connection_);
   }
   // One result row under the given headings.
   static ResultTable Result(std::vector<std::string> headings, std::vector<std::string> values) {
@@ -36,7 +37,21 @@ class TrackingTest : public RulesSession {
     return tracking_->RecordProcessedRow(t, 1, rule, library, level_left, parent);
   }
 
+  static ResultTable Selected(const std::vector<std::vector<std::string>>& rows) {
+    ResultTable t;
+    t.SetHeadings({"CLIENT.CLIENT_ID", "CLIENT.SYSTEM_ID"});
+    for (const auto& row : rows) t.AddRow(row);
+    return t;
+  }
+  // The values of each row of a work list, in order.
+  static std::vector<std::string> Names(const std::vector<PendingRow>& work) {
+    std::vector<std::string> names;
+    for (const PendingRow& row : work) names.push_back(row.row.values.at(0));
+    return names;
+  }
+
   std::unique_ptr<Tracking> tracking_;
+  std::unique_ptr<RowJournal> journal_;
 };
 
 TEST_F(TrackingTest, EverySystemIdColumnIsRecordedFromTheLastColumnToTheFirst) {
@@ -219,30 +234,9 @@ TEST(RowJournalTextTest, ARowIsKnownByItsRecordsElseByAllItsValues) {
   EXPECT_EQ(RowKey(plain), EncodeRow(plain));
 }
 
-class RowJournalTest : public RulesSession {
- protected:
-  void SetUp() override {
-    Start({{.name = "DEMO"}, {.name = "ORA", .engine_code = 2}});
-    journal_ = std::make_unique<RowJournal>(install_.context, *connection_);
-  }
-  static ResultTable Selected(const std::vector<std::vector<std::string>>& rows) {
-    ResultTable t;
-    t.SetHeadings({"CLIENT.CLIENT_ID", "CLIENT.SYSTEM_ID"});
-    for (const auto& row : rows) t.AddRow(row);
-    return t;
-  }
-  // The values of each row of a work list, in order.
-  static std::vector<std::string> Names(const std::vector<PendingRow>& work) {
-    std::vector<std::string> names;
-    for (const PendingRow& row : work) names.push_back(row.row.values.at(0));
-    return names;
-  }
-  std::unique_ptr<RowJournal> journal_;
-};
-
 // On both flavours: rows left from earlier cycles come first, in their order; today's
 // values replace those of a row nothing was made for; forgotten rows are gone.
-TEST_F(RowJournalTest, UnfinishedRowsComeFirstInTheirOrderAndKeepTheirNotes) {
+TEST_F(TrackingTest, UnfinishedRowsComeFirstInTheirOrderAndKeepTheirNotes) {
   for (const char* library : {"DEMO", "ORA"}) {
     SCOPED_TRACE(library);
     const std::vector<std::string> emails = {"", "c1@x", "c2@x", "c3@x"};
@@ -288,7 +282,7 @@ TEST_F(RowJournalTest, UnfinishedRowsComeFirstInTheirOrderAndKeepTheirNotes) {
             2);
 }
 
-TEST_F(RowJournalTest, ARowCutShortWhileItWasWrittenIsDroppedAndAPartWrittenTwiceIsReadOnce) {
+TEST_F(TrackingTest, ARowCutShortWhileItWasWrittenIsDroppedAndAPartWrittenTwiceIsReadOnce) {
   std::optional<std::vector<PendingRow>> work =
       journal_->Prepare("DEMO", "R1", Selected({{std::string(1500, 'L'), "11"}, {"C2", "12"}}), {});
   ASSERT_TRUE(work);
