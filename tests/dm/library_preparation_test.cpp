@@ -124,14 +124,12 @@ TEST_F(LibraryPreparationTest, ValidationTablesAreReadInNameOrderWhenLookupSecur
             "SQL Instruction Executed Successfully on DEMO with 4 row(s) returned.")
       << Dump();
   EXPECT_EQ(Count("Checking for LOOKUP_SECURITY Table in library DEMO"), 1);
-
   // Without LOOKUP_SECURITY nothing is read, and the other library's list does not linger.
   Mark();
   ASSERT_TRUE(connection().ConnectLibrary("BARE")) << Dump();
   EXPECT_TRUE(connection().library_state().ValidationTables.empty());
   EXPECT_EQ(Since("LOOKUP_SECURITY not found in library BARE"), 1) << Dump();
   EXPECT_EQ(Since("FROM DOCSADM.DOCSTABLE WHERE VALIDATION_TABLE"), 0);
-
   // Back in DEMO the list comes from what was learnt, without asking again.
   ASSERT_TRUE(connection().ConnectLibrary("DEMO"));
   EXPECT_EQ(connection().library_state().ValidationTables, expected);
@@ -220,7 +218,6 @@ TEST_P(RemoteRowTest, TheTargetsOwnerIsLearntOrTheRowIsReportedAndTheConnectionG
   connection().RunSQL("SELECT COUNT(*) FROM [OWNER].PROFILE");
   EXPECT_TRUE(connection().LastSucceeded()) << Dump();
   connection().Release();
-
   // The owner is learnt once: the next switch asks nothing about it.
   ASSERT_TRUE(connection().ConnectLibrary("DEMO"));
   Mark();

@@ -1,8 +1,8 @@
 // Every statement shape the engine sends, run through the engine's own gateway (RunSQL: owner
 // substitution, Oracle rewrites, the parallelism hint) on a real library of each flavour on
-// each back end (a SQLite file, a PostgreSQL database), and read back through the
-// connection as the engine reads it. One row per shape; the shapes
-// run in order on one library per flavour, so a later row sees what an earlier one wrote.
+// each back end (a SQLite file, a PostgreSQL database), and read back through the connection
+// as the engine reads it. One row per shape; the shapes run in order, so a later row sees what
+// an earlier one wrote.
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>

@@ -152,7 +152,6 @@ TEST_F(RuleStoreTest, LibrarySettingsAndTheMasterLibraryDefault) {
   EXPECT_EQ(Get("FOLLOWS", RuleKey::kMasterfolderLibrary), "ARCHIVE");
   EXPECT_EQ(Get("OWN", RuleKey::kMasterfolderLibrary), "ELSEWHERE");
   EXPECT_EQ(Get("NOT", RuleKey::kMasterfolderLibrary), "");
-
   // The setting belongs to its library: ARCHIVE has none.
   ASSERT_TRUE(connection_->ConnectLibrary("ARCHIVE"));
   EXPECT_EQ(store_->MasterLibrary(), "");
@@ -174,13 +173,11 @@ TEST_F(RuleStoreTest, ALibraryWithOnlySettingsGetsTheDefaultRule) {
                   "TBNAME = 'PROFILE'"),
             1);
   EXPECT_EQ(install_.options.MNRuleMenu1, std::vector<std::string>{kDefaultRuleName});
-
   // Without a matter column of PROFILE, the author template.
   Exec("DEMO", "DELETE FROM DOCSCOLUMN WHERE COLNAME = 'MATTER' AND TBNAME = 'PROFILE'");
   store_->LoadRules();
   ASSERT_EQ(store_->Count(), 1);
   EXPECT_EQ(store_->Rule(1)[RuleKey::kTemplate], schema::kAuthorTemplate);
-
   // No settings table: no rules at all, and the menus keep what they showed.
   ASSERT_TRUE(connection_->ConnectLibrary("BARE")) << Dump();
   EXPECT_EQ(store_->Count(), 0);
@@ -198,7 +195,6 @@ TEST_F(RuleStoreTest, SavedStatementsOfEveryConnectedLibraryAreKept) {
   EXPECT_EQ(store_->SavedStatementFor("X", "clients"), "SELECT 1");
   EXPECT_EQ(store_->SavedStatementFor("Y", "CLIENTS"), "SELECT 2");
   EXPECT_EQ(store_->Find("X", "CLIENTS"), 0) << "the rule list holds Y's rules only";
-
   // Reconnecting replaces an entry's text instead of adding a second entry.
   Exec("X",
        "UPDATE QUIL_SETTINGS SET CHAR_VAL = 'SELECT<SPC>3' WHERE SECTION_KEY = "
@@ -206,7 +202,6 @@ TEST_F(RuleStoreTest, SavedStatementsOfEveryConnectedLibraryAreKept) {
   ASSERT_TRUE(connection_->ConnectLibrary("X"));
   EXPECT_EQ(store_->SavedCount(), 2);
   EXPECT_EQ(store_->SavedStatementFor("X", "CLIENTS"), "SELECT 3");
-
   // Add or replace by hand, as the selection builder does.
   const int index = store_->SaveStatement("Y", "clients", "  SELECT 4  ");
   EXPECT_EQ(index, store_->FindSaved("Y", "CLIENTS"));

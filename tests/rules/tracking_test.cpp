@@ -249,7 +249,6 @@ TEST_F(TrackingTest, UnfinishedRowsComeFirstInTheirOrderAndKeepTheirNotes) {
     ASSERT_TRUE(journal_->Forget(library, "R1", (*first)[0]));
     ASSERT_TRUE(journal_->NoteCreating(library, "R1", (*first)[1], 1, 500));
     ASSERT_TRUE(journal_->NoteCreating(library, "R1", (*first)[1], 2, 640));
-
     // The next selection no longer returns C2 (its records are tracked) but returns C3 with
     // a new name and a new client C4.
     std::optional<std::vector<PendingRow>> next =
@@ -262,7 +261,6 @@ TEST_F(TrackingTest, UnfinishedRowsComeFirstInTheirOrderAndKeepTheirNotes) {
     EXPECT_EQ((*next)[0].row.email, "c2@x");
     EXPECT_FALSE((*next)[2].resumed);
     EXPECT_LT((*next)[1].sequence, (*next)[2].sequence);
-
     // Read back as stored: the same rows, the rename kept.
     ASSERT_TRUE(connection_->ConnectLibrary(library));
     std::optional<std::vector<PendingRow>> stored = journal_->Load("R1");
