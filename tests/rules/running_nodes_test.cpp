@@ -84,7 +84,6 @@ TEST_F(RunningNodesTest, ARegisteredRuleBlocksOtherComputersUntilItsOwnerCleansU
                   "SECTION_KEY = 'SPROUTSMITH' AND SUB_KEY = 'RUNNING_NODES' AND ((CHAR_VAL LIKE "
                   "'PC-ONE:%' OR CHAR_VAL IS NULL OR CHAR_VAL = '') OR DATE_VAL IS NULL)"),
             2);
-
   // The rule name is compared in upper case; other rules stay free.
   EXPECT_TRUE(two_nodes_->ActiveStatus(kTestRule, "clients"));
   EXPECT_EQ(TwoCount("Determining whether another computer is actively working on rule clients "
@@ -135,7 +134,6 @@ TEST_F(RunningNodesTest, ACrashedComputersRowHoldsTheRuleUntilTheMenuClearsIt) {
   EXPECT_TRUE(one_->ActiveStatus(kTestRule, "CLIENTS"));
   EXPECT_TRUE(one_->ActiveStatus(kTestRule, "CLIENTS")) << "rows are never aged out";
   ASSERT_TRUE(connection_->ConnectLibrary("DEMO"));
-
   // Another computer's row without our SECTION_KEY goes too: the menu asks for no section.
   Node("ARCHIVE", "PC-Y:OTHER");
   Exec("ARCHIVE", "UPDATE QUIL_SETTINGS SET SECTION_KEY = 'ELSE' WHERE CHAR_VAL = 'PC-Y:OTHER'");

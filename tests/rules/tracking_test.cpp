@@ -70,7 +70,6 @@ TEST_F(TrackingTest, EverySystemIdColumnIsRecordedFromTheLastColumnToTheFirst) {
   EXPECT_EQ(Count("INSERT INTO DOCSADM.QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, STATUS, "
                   "LOCKED_BY) VALUES(11, 'CLIENT', 'CLIENTS', 0, '')"),
             1);
-
   // The same row again replaces its rows instead of adding to them.
   EXPECT_EQ(Record(t, "clients"), 2);
   EXPECT_EQ(Tracked("DEMO").size(), 2u);
@@ -119,7 +118,6 @@ TEST_F(TrackingTest, TheRulesLibraryIsUsedAndTheConnectedOneRestored) {
   EXPECT_EQ(connection_->LibraryName(), "DEMO");
   EXPECT_EQ(Tracked("ARCHIVE"), (Rows{{"11", "CLIENT", "CLIENTS", "0", ""}}));
   EXPECT_TRUE(Tracked("DEMO").empty());
-
   // A library that cannot be connected gets nothing, nothing lands elsewhere, and the row is
   // not recorded.
   EXPECT_EQ(Record(t, "CLIENTS", "NOWHERE"), -1);

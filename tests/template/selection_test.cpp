@@ -669,7 +669,6 @@ TEST_F(RowIntakeTest, TheConnectedAndTheMasterFolderLibrariesAreSearched) {
   EXPECT_EQ(window_->Count("Setting DEMO as a Search Library"), 1);
   EXPECT_EQ(window_->Count("Setting ARCHIVE as a Search Library"), 1);
   EXPECT_EQ(window_->Count("Setting ORA"), 0);
-
   // No rows (or a failed statement): nothing read, no flag touched.
   for (int i = 1; i <= 3; ++i) connection_->libraries()->SetSearchFlag(i, i == 3);
   for (const char* statement : {"SELECT CLIENT.CLIENT_ID FROM [OWNER].CLIENT WHERE 1 = 0",
