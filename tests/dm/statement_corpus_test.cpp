@@ -16,6 +16,7 @@
 #include "platform/dmapi/installation.h"
 #include "platform/os/clock.h"
 #include "support/engine_session.h"
+#include "support/test_params.h"
 #include "text/text.h"
 
 namespace sproutsmith::dm {
@@ -526,30 +527,18 @@ std::vector<Shape> Corpus(const std::string& banner) {
   };
 }
 
-// A library's flavour (its engine code) on a back end.
-struct Setting {
-  const char* name;
-  int engine;
-  sql::Backend backend;
-  friend void PrintTo(const Setting& s, std::ostream* os) { *os << s.name; }
-};
-const Setting kSettings[] = {{"MicrosoftOnSqlite", 10, sql::Backend::kSqlite},
-                             {"OracleOnSqlite", 2, sql::Backend::kSqlite},
-                             {"MicrosoftOnPostgres", 10, sql::Backend::kPostgres},
-                             {"OracleOnPostgres", 2, sql::Backend::kPostgres}};
-
 class StatementCorpusTest : public testing::EngineSession,
-                            public ::testing::WithParamInterface<Setting> {
+                            public ::testing::WithParamInterface<testing::FlavourOnBackEnd> {
  protected:
-  bool Oracle() const { return GetParam().engine == 2; }
-  sql::Backend Backend() const { return GetParam().backend; }
+  int Engine() const { return std::get<0>(GetParam()); }
+  bool Oracle() const { return Engine() == 2; }
+  sql::Backend Backend() const { return std::get<1>(GetParam()); }
 
   void SetUp() override {
     install_.backend = Backend();
-    install_.Create(
-        {{.name = "DOCS", .engine_code = GetParam().engine, .owner = kOwner, .generate = false},
-         {.name = "OTHER", .owner = kOwner, .generate = false}},
-        "JSMITH");
+    install_.Create({{.name = "DOCS", .engine_code = Engine(), .owner = kOwner, .generate = false},
+                     {.name = "OTHER", .owner = kOwner, .generate = false}},
+                    "JSMITH");
     const sql::ExecResult fixture = install_.OpenLibrary("DOCS")->ExecuteScript(
         text::Replace(kFixture, "@LONG_TEXT@", LongText(Backend())));
     ASSERT_TRUE(fixture.ok()) << fixture.status.text;
@@ -651,8 +640,7 @@ TEST_P(StatementCorpusTest, EveryShapeRunsWithTheRowsTheEngineExpects) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothFlavoursOnBothBackEnds, StatementCorpusTest,
-                         ::testing::ValuesIn(kSettings),
-                         [](const auto& param) { return std::string(param.param.name); });
+                         testing::BothFlavoursOnBothBackEnds(), testing::FlavourOnBackEndName);
 
 }  // namespace
 }  // namespace sproutsmith::dm
