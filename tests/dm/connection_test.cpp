@@ -1,3 +1,6 @@
+// The DM session and the library connection: start-up and its fallback, switching libraries,
+// what the SQL gateway narrates and the texts it sends.
+
 #include "dm/connection.h"
 
 #include <gtest/gtest.h>
