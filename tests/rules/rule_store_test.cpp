@@ -40,7 +40,7 @@ std::string LongValue() {
   return s;
 }
 
-TEST_F(RuleStoreTest, TheGeneratedLibrarysRulesLoadWithTheirValues) {
+TEST_F(RuleStoreTest, TheGeneratedLibrarysRulesLoadInNameOrder) {
   Start({{.name = "DEMO"}});
   EXPECT_EQ(Names(), (std::vector<std::string>{"CLIENT MATTERS", "CLIENTS"}));
   EXPECT_EQ(Count("Retrieving any existing rules for library DEMO"), 1) << Dump();
