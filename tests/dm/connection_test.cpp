@@ -1,12 +1,26 @@
+// The DM session and the library connection: start-up and its fallback, switching libraries,
+// what the SQL gateway narrates and the texts it sends.
+
 #include "dm/connection.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "dm/dm_test_support.h"
+#include "dm/sql_text.h"
+#include "platform/os/clock.h"
 #include "support/engine_session.h"
+#include "support/product_name.h"
 #include "text/text.h"
 
 namespace sproutsmith::dm {
@@ -16,22 +30,135 @@ using testing::Describe;
 using testing::ExpectCounts;
 using testing::ExpectLogged;
 
+const std::string kRule(70, '-');
+constexpr const char* kProduct = testing::kProductName;
+constexpr std::uint32_t kServerInterfaceNotLoaded = 0x80010105u;
+
+// A library's database as the DM server runs it: a statement holding `busy` keeps the server
+// busy for `busy_seconds` on the session's clock before it runs; a statement holding
+// `refused` never reaches the database and comes back with `refusal_code`, as the client
+// answers when it cannot talk to the server.
+class ServerBehaviour final : public sql::Database {
+ public:
+  ServerBehaviour(std::unique_ptr<sql::Database> inner, os::FixedClock& clock)
+      : inner_(std::move(inner)), clock_(clock) {}
+
+  std::string busy;
+  long busy_seconds = 0;
+  std::string refused;
+  int refusal_code = 0;
+
+  sql::Backend backend() const override { return inner_->backend(); }
+  sql::ExecResult Execute(std::string_view statement) override {
+    if (const auto answer = Answer(statement)) return *answer;
+    return inner_->Execute(statement);
+  }
+  sql::ExecResult Execute(std::string_view statement,
+                          const std::vector<sql::Value>& params) override {
+    if (const auto answer = Answer(statement)) return *answer;
+    return inner_->Execute(statement, params);
+  }
+  sql::ExecResult ExecuteScript(std::string_view script) override {
+    return inner_->ExecuteScript(script);
+  }
+  bool Begin() override { return inner_->Begin(); }
+  bool Commit() override { return inner_->Commit(); }
+  void Rollback() override { inner_->Rollback(); }
+  std::string Location() const override { return inner_->Location(); }
+  bool TakeBusy() override { return inner_->TakeBusy(); }
+
+ private:
+  std::optional<sql::ExecResult> Answer(std::string_view statement) {
+    const std::string text(statement);
+    if (!busy.empty() && text::InStrNoCase(text, busy) > 0) clock_.Advance(busy_seconds);
+    if (refused.empty() || text::InStrNoCase(text, refused) == 0) return std::nullopt;
+    sql::ExecResult r;
+    r.status.code = refusal_code;
+    r.error_number = refusal_code;
+    r.status.text = "[Microsoft][COM] The server threw an exception.";
+    return r;
+  }
+
+  std::unique_ptr<sql::Database> inner_;
+  os::FixedClock& clock_;
+};
+
 // A started session over a real installation; the log and the library files are read back.
 class ConnectionTest : public testing::EngineSession {
- protected:
-  // Lines containing `fragment` written since the last Mark().
-  void Mark() { mark_ = install_.LogMark(); }
-  int Since(const std::string& fragment) const {
-    return install_.CountLogLinesSince(mark_, fragment);
+ public:
+  using EngineSession::connection;
+  using EngineSession::Exec;
+
+  // DEMO (owner DOCSADM, every table) and OTHER (its own owner, no QUIL tables), so that a
+  // fact of the wrong library shows in every statement and flag.
+  void StartTwo() {
+    Start({{.name = "DEMO"},
+           {.name = "OTHER", .owner = "OTHEROWN", .with_rules = false, .with_quil_tables = false}});
   }
-  size_t mark_ = 0;
+
+  // The connected library answers in its own terms: its owner, its tables, its objects.
+  void ExpectDemoConnected(const std::string& why) {
+    SCOPED_TRACE(why);
+    EXPECT_EQ(connection().LibraryName(), "DEMO");
+    EXPECT_EQ(connection().application()->CurrentLibrary()->Name(), "DEMO");
+    EXPECT_EQ(
+        Describe(connection().facts()),
+        "MSSQL 15 (10) DOCSADM 15.0.2000.5 level 150 join ' = ' concat ' + ' [NEXT] connected");
+    EXPECT_EQ(Describe(connection().library_state()),
+              "QUIL_SETTINGS QUIL_SPROUTSMITH NEEDS_FOLDERING SEC_REASON FOLDER.LAST_UPDATE");
+    connection().RunSQL("SELECT COUNT(*) FROM [OWNER].QUIL_SETTINGS");
+    EXPECT_TRUE(connection().LastSucceeded()) << Dump();
+    EXPECT_EQ(connection().Column(1), Scalar("DEMO", "SELECT COUNT(*) FROM QUIL_SETTINGS"));
+    connection().Release();
+  }
+
+  // The client over the installation whose server refuses the first `refusals` attempts to
+  // reach a library's database, as a DM server that is still starting does.
+  bool StartWithServerStarting(int refusals) {
+    auto left = std::make_shared<int>(refusals);
+    return Restart([left](const dmapi::LibraryConfig& library,
+                          std::string* error) -> std::unique_ptr<sql::Database> {
+      if (*left > 0) {
+        --*left;
+        if (error) *error = "the DM server is not started yet";
+        return nullptr;
+      }
+      return dmapi::OpenLibraryDatabase(library, error);
+    });
+  }
+
+  // The log lines from the first one equal to `first`, `count` of them.
+  std::vector<std::string> From(const std::string& first, size_t count) const {
+    const std::vector<std::string> lines = Lines();
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (lines[i] != first) continue;
+      const size_t end = std::min(lines.size(), i + count);
+      return {lines.begin() + static_cast<long>(i), lines.begin() + static_cast<long>(end)};
+    }
+    return {};
+  }
+
+  // DEMO started over a server whose behaviour the test sets through server_.
+  void StartDemo() {
+    install_.Create({{.name = "DEMO", .with_rules = false}});
+    ASSERT_TRUE(Restart([this](const dmapi::LibraryConfig& library,
+                               std::string* error) -> std::unique_ptr<sql::Database> {
+      std::unique_ptr<sql::Database> db = dmapi::OpenLibraryDatabase(library, error);
+      if (!db) return nullptr;
+      auto wrapped = std::make_unique<ServerBehaviour>(std::move(db), install_.clock);
+      server_ = wrapped.get();
+      return wrapped;
+    })) << Dump();
+    ASSERT_NE(server_, nullptr);
+  }
+
+  int throws_ = 0;
+  ServerBehaviour* server_ = nullptr;
 };
 
 TEST_F(ConnectionTest, StartFusionConnectsTheCurrentLibraryAndNarratesIt) {
   Start({{.name = "DEMO"}, {.name = "ARCHIVE", .engine_code = 2}});
   EXPECT_EQ(connection_->LibraryName(), "DEMO");
-  EXPECT_EQ(Describe(connection_->facts()),
-            "MSSQL 15 (10) DOCSADM 15.0.2000.5 level 150 join ' = ' concat ' + ' [NEXT] connected");
   ExpectLogged(Lines(), {"Connected to MSSQL 15 Library Object DEMO.",
                          "Fusion started with connection to DEMO",
                          "Database Compatibility Level is 150", "Quoted Identifier for database"});
@@ -43,7 +170,6 @@ TEST_F(ConnectionTest, StartFusionConnectsTheCurrentLibraryAndNarratesIt) {
 
 TEST_F(ConnectionTest, ASecondConnectionRunsNoDetectionAndNoPreparation) {
   Start({{.name = "DEMO"}, {.name = "ARCHIVE"}});
-  // Unknown and blank names are refused.
   EXPECT_FALSE(connection_->ConnectLibrary("ELSEWHERE"));
   EXPECT_EQ(Count("Unable to define library ELSEWHERE in requisite Library Array"), 1);
   EXPECT_FALSE(connection_->ConnectLibrary("  "));
@@ -62,9 +188,7 @@ TEST_F(ConnectionTest, ASecondConnectionRunsNoDetectionAndNoPreparation) {
 }
 
 TEST_F(ConnectionTest, AnOracleLibraryIsNarratedInItsFlavour) {
-  Start({{.name = "ORA", .engine_code = 2}});
-  EXPECT_EQ(Describe(connection_->facts()),
-            "Oracle (2) DOCSADM  level  join ' (+) = ' concat ' || ' \"NEXT\" connected");
+  Start({{.name = "ORA", .engine_code = 2, .owner = "ORAOWN"}});
   EXPECT_TRUE(connection_->library_state().HasQuilSettings) << Dump();
   // Table checks run with the verbose log switched off; the owner, unknown on the first
   // connection, is read without the prefix.
@@ -105,12 +229,12 @@ TEST_F(ConnectionTest, RunSqlNarratesEveryOutcomeAndRecreatesALostSqlObject) {
 
   connection_->RunSQL("SELECT CLIENT_ID FROM [OWNER].CLIENT ORDER BY CLIENT_ID");
   EXPECT_EQ(connection_->Column(1), "C0001");  // positioned on the first row
+  EXPECT_EQ(sql->GetSQLErrorCode(), 0);
 
   connection_->LoseSqlObjectForTest();
   EXPECT_TRUE(connection_->RunSQL("SELECT COUNT(*) FROM [OWNER].CLIENT"));
   EXPECT_EQ(Count("CheckFusion is Re-Setting PCDClient.PCDSQL Object"), 1);
   EXPECT_EQ(connection_->Column(1), "4");
-
   // TableExists reports a missing table and leaves the verbose setting as it found it.
   install_.options.CheckLogMethod = 1;
   EXPECT_FALSE(connection_->TableExists("NO_SUCH_TABLE"));
@@ -158,37 +282,421 @@ TEST_F(ConnectionTest, ALostApplicationFailsCheckFusionAndAsksToExit) {
   ASSERT_EQ(install_.ui.messages.size(), 1u);
 }
 
-// The library's SQL tells the time by the engine's clock: dates written with GETDATE() agree
-// with the log and with a test's fixed clock, read live in every library.
-TEST_F(ConnectionTest, GetDateReadsTheSessionsClockInEveryLibrary) {
-  Start({{.name = "DEMO", .with_rules = false}, {.name = "ARCHIVE", .with_rules = false}});
-  auto now = [&] { return text::Format(install_.clock.Now(), "YYYY-MM-DD HH:NN:SS"); };
-  auto ask = [&] {
-    connection().RunSQL("SELECT GETDATE()");
-    EXPECT_TRUE(connection().LastSucceeded()) << Dump();
-    std::string answer = connection().Column(1);
-    connection().Release();
-    return answer;
-  };
-  EXPECT_EQ(ask(), now());
-  install_.clock.Advance(3600 * 24 * 40 + 7);
-  EXPECT_EQ(ask(), now());
-  ASSERT_TRUE(connection().ConnectLibrary("ARCHIVE")) << Dump();
-  EXPECT_EQ(ask(), now());
+// Switching libraries: a switch that fails anywhere leaves the library connected before it
+// working exactly as it did, and only a switch that completed counts as a connection.
 
-  // A date written by SQL is the one the engine would have written.
-  install_.Exec("ARCHIVE", "CREATE TABLE STAMPS (D DATETIME)");
-  connection().RunSQL("INSERT INTO [OWNER].STAMPS (D) VALUES (GETDATE())");
-  ASSERT_TRUE(connection().LastSucceeded()) << Dump();
+struct SwitchFault {
+  const char* name;
+  std::function<void(ConnectionTest&)> fault;
+  std::function<void(ConnectionTest&)> repair;
+  const char* logged;
+  friend void PrintTo(const SwitchFault& f, std::ostream* os) { *os << f.name; }
+};
+
+constexpr char kSaveUser[] =
+    "CREATE TABLE SAVED_PEOPLE AS SELECT * FROM PEOPLE WHERE USER_ID = 'DMADMIN'";
+constexpr char kDropUser[] = "DELETE FROM PEOPLE WHERE USER_ID = 'DMADMIN'";
+constexpr char kRestoreUser[] = "INSERT INTO PEOPLE SELECT * FROM SAVED_PEOPLE";
+
+const SwitchFault kSwitchFaults[] = {
+    {"UserUnknownOwnerLearnt",
+     [](ConnectionTest& t) {
+       t.Exec("OTHER", kSaveUser);
+       t.Exec("OTHER", kDropUser);
+     },
+     [](ConnectionTest& t) { t.Exec("OTHER", kRestoreUser); }, "Library UserName not identified"},
+    {"UserUnknownLibraryNotListed",
+     [](ConnectionTest& t) {
+       t.Exec("DEMO", "CREATE TABLE SAVED_LIBRARIES AS SELECT * FROM REMOTE_LIBRARIES");
+       t.Exec("DEMO", "DELETE FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'OTHER'");
+       t.Exec("OTHER", kSaveUser);
+       t.Exec("OTHER", kDropUser);
+     },
+     [](ConnectionTest& t) {
+       t.Exec("OTHER", kRestoreUser);
+       t.Exec("DEMO",
+              "INSERT INTO REMOTE_LIBRARIES SELECT * FROM SAVED_LIBRARIES WHERE LIBRARY_NAME = "
+              "'OTHER'");
+     },
+     "is not properly configured in the REMOTE_LIBRARIES table"},
+    {"FailureAfterTheObjectsWereReplaced",
+     [](ConnectionTest& t) {
+       t.throws_ = 1;
+       t.connection().SetOnConnected([&t] {
+         if (t.connection().LibraryName() == "OTHER" && t.throws_-- > 0) {
+           throw std::runtime_error("rules unreadable");
+         }
+       });
+     },
+     [](ConnectionTest&) {}, "rules unreadable"},
+};
+
+class SwitchFaultTest : public ConnectionTest, public ::testing::WithParamInterface<SwitchFault> {};
+
+TEST_P(SwitchFaultTest, AFailedSwitchChangesNothingAndTheNextOneConnectsAfresh) {
+  const SwitchFault& c = GetParam();
+  StartTwo();
+  ExpectDemoConnected("before");
+  c.fault(*this);
+  EXPECT_FALSE(connection().ConnectLibrary("OTHER"));
+  EXPECT_EQ(Count(c.logged), 1) << Dump();
+  ExpectDemoConnected("after the failed switch");
+
+  c.repair(*this);
+  ASSERT_TRUE(connection().ConnectLibrary("other")) << Dump();
+  EXPECT_EQ(Count("Connected to MSSQL 15 Library Object OTHER."), 1);
+  EXPECT_EQ(connection().facts().LibraryOwner, "OTHEROWN");
+  EXPECT_FALSE(connection().library_state().HasQuilSettings);
+  EXPECT_EQ(connection().application()->CurrentLibrary()->Name(), "OTHER");
+  connection().RunSQL("SELECT COUNT(*) FROM [OWNER].PROFILE");
+  EXPECT_TRUE(connection().LastSucceeded()) << Dump();
+  ASSERT_TRUE(connection().ConnectLibrary("DEMO"));
+  ExpectDemoConnected("switched back");
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, SwitchFaultTest, ::testing::ValuesIn(kSwitchFaults),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// Starting the DM session when the client's first way in fails, and connecting a library whose
+// database engine nobody can tell.
+
+TEST_F(ConnectionTest, AFailedLogOnFallsBackToTheApplicationLoginAndConnects) {
+  install_.Create({{.name = "DEMO"}, {.name = "ARCHIVE", .with_rules = false}});
+  ASSERT_TRUE(StartWithServerStarting(1)) << Dump();
+
+  // clang-format off
+  const std::vector<std::string> expected = {
+      "Starting DM Application Object Sproutsmith DM stand-in", kRule,
+      "Logging on to DM Session library DEMO",
+      // The log-on failed: no rule after it, the fallback path instead.
+      "Starting DM Browser Object", kRule, "Creating Fusion Application Object",
+      "Logging in to the Fusion Server", kRule, "Setting Fusion Libraries Object", kRule,
+      "Identifying CurrentLibrary Object", "Connecting to current library DEMO", kRule,
+      "Connecting to library DEMO"};
+  // clang-format on
+  EXPECT_EQ(From(expected.front(), expected.size()), expected) << Dump();
+  EXPECT_EQ(From("Fusion started with connection to DEMO", 2),
+            (std::vector<std::string>{"Fusion started with connection to DEMO", kRule}));
+  ExpectCounts(Lines(), {{"Connected to MSSQL 15 Library Object DEMO.", 1}, {"Error: ", 0}});
+  EXPECT_TRUE(install_.ui.messages.empty());
+  ASSERT_FALSE(install_.ui.statuses.empty());
+  EXPECT_EQ(install_.ui.statuses.back(), "Fusion started with connection to DEMO");
+  EXPECT_FALSE(install_.ui.busy);
+  // The fallback's login serves the SQL object and later switches.
+  EXPECT_TRUE(connection().facts().LibraryConnected);
+  connection().RunSQL("SELECT COUNT(*) FROM [OWNER].CLIENT");
+  EXPECT_TRUE(connection().LastSucceeded()) << Dump();
+  EXPECT_EQ(connection().Column(1), Scalar("DEMO", "SELECT COUNT(*) FROM CLIENT"));
   connection().Release();
-  EXPECT_EQ(Scalar("ARCHIVE", "SELECT D FROM STAMPS"), now());
+  EXPECT_TRUE(connection().ConnectLibrary("ARCHIVE")) << Dump();
+}
+
+TEST_F(ConnectionTest, TheFirstWayInNeedsNoFallback) {
+  install_.Create({{.name = "DEMO", .with_rules = false}});
+  ASSERT_TRUE(StartWithServerStarting(0)) << Dump();
+  EXPECT_EQ(From("Logging on to DM Session library DEMO", 3),
+            (std::vector<std::string>{"Logging on to DM Session library DEMO", kRule,
+                                      "Setting Fusion Libraries Object"}));
+  ExpectCounts(Lines(),
+               {{"Starting DM Browser Object", 0}, {"Logging in to the Fusion Server", 0}});
+}
+
+// The fallback gets the session up, but a user that the current library does not know cannot
+// connect it: the start fails and nothing is shown beyond the log.
+TEST_F(ConnectionTest, AFallbackIntoALibraryThatDoesNotKnowTheUserFailsTheStart) {
+  install_.Create({{.name = "DEMO", .with_rules = false}});
+  install_.Exec("DEMO", "DELETE FROM PEOPLE WHERE USER_ID = 'DMADMIN'");
+  EXPECT_FALSE(Restart());
+  ExpectLogged(Lines(), {"Starting DM Browser Object", "Logging in to the Fusion Server"});
+  ExpectLogged(Lines(), {"Fusion started with connection to", "Setting PCDClient.PCDSQL Object"},
+               0);
+  EXPECT_EQ(From("Setting Lib object to DEMO", 5),
+            (std::vector<std::string>{
+                "Setting Lib object to DEMO", kRule,
+                Stamped("Error: ", "Library UserName not identified"),
+                Stamped("Error: ",
+                        "Library DEMO cannot be used: the user DMADMIN is not in its PEOPLE "
+                        "table"),
+                kRule}))
+      << Dump();
+  EXPECT_FALSE(connection().facts().LibraryConnected);
+  EXPECT_EQ(connection().LibraryName(), "");
+}
+
+// A library whose REMOTE_LIBRARIES row really says engine 0 and whose client cannot tell
+// either: the engine stays unknown, the server questions of the Microsoft flavour are not
+// asked, and tables are looked up in the DM dictionary.
+TEST_F(ConnectionTest, ATrueEngineCodeZeroStaysUnknown) {
+  install_.Create({{.name = "ZERO", .engine_code = 0, .with_rules = false}});
+  // Present in the database but not in the dictionary: the dictionary is what is asked.
+  install_.Exec("ZERO", "DELETE FROM DOCSTABLE WHERE TABLE_NAME = 'NEEDS_FOLDERING'");
+  ASSERT_TRUE(Restart()) << Dump();
+  // Statements are still written in the Microsoft flavour, so they get its operators.
+  const auto& facts = connection().facts();
+  EXPECT_EQ(Describe(facts),
+            "*Unknown* (0) DOCSADM  level  join ' = ' concat ' + ' [NEXT] connected");
+  EXPECT_EQ(facts.ServerVersionText, "");
+
+  EXPECT_EQ(From("SQL Database_Engine value is 0", 4),
+            (std::vector<std::string>{"SQL Database_Engine value is 0", kRule,
+                                      "SQL Database Owner is DOCSADM", kRule}))
+      << Dump();
+  // The owner is not known before the first connection: no prefix on either question.
+  ExpectLogged(Lines(), {"SELECT DATABASE_ENGINE FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = "
+                         "'ZERO' OPTION (MAXDOP 1)",
+                         "Quoted Identifier for database ZERO is ON",
+                         "Connected to *Unknown* Library Object ZERO.",
+                         "NEEDS_FOLDERING not found in library ZERO"});
+  ExpectLogged(Lines(),
+               {"@@VERSION", "set dateformat", "serverproperty", "compatibility_level",
+                "Database Version is", "Database Compatibility Level is", "SQL Error"},
+               0);
+  // Every statement after the detection is narrated with the unknown engine.
+  EXPECT_EQ(Count("Executing *Unknown* SQL Instruction on ZERO"),
+            Count("Executing ") - Count("Executing  SQL Instruction on ZERO"));
+  EXPECT_EQ(Describe(connection().library_state()),
+            "QUIL_SETTINGS QUIL_SPROUTSMITH SEC_REASON FOLDER.LAST_UPDATE");
+}
+
+// Libraries configured with engine code 0, reached from another library: the code is asked
+// of the library's REMOTE_LIBRARIES row under the owner learnt from the library before it (no
+// owner detection), once.
+TEST_F(ConnectionTest, AnEngineCodeZeroLibraryReachedFromAnotherIsAskedWithItsOwnerOnce) {
+  install_.Create(
+      {{.name = "DEMO", .with_rules = false},
+       {.name = "ZERO", .engine_code = 0, .owner = "ZEROOWN", .with_rules = false},
+       {.name = "SIX", .engine_code = 0, .stored_engine_code = 6, .with_rules = false}});
+  ASSERT_TRUE(Restart()) << Dump();
+  for (const auto& [library, owner, engine, name] :
+       {std::tuple{"ZERO", "ZEROOWN", 0, "*Unknown*"}, {"SIX", "DOCSADM", 6, "Sybase"}}) {
+    SCOPED_TRACE(library);
+    const std::string asked = std::string("SELECT DATABASE_ENGINE FROM ") + owner +
+                              ".REMOTE_LIBRARIES WHERE LIBRARY_NAME = '" + library +
+                              "' OPTION (MAXDOP 1)";
+    for (int pass = 0; pass < 2; ++pass) {
+      ASSERT_TRUE(connection().ConnectLibrary("DEMO"));
+      ASSERT_TRUE(connection().ConnectLibrary(library)) << Dump();
+      EXPECT_EQ(Count(asked), 1) << Dump();
+      const auto& facts = connection().facts();
+      EXPECT_EQ(std::tuple(facts.LibraryOwner, facts.DatabaseEngine, facts.EngineName),
+                std::tuple(std::string(owner), engine, std::string(name)));
+    }
+    ExpectCounts(Lines(),
+                 {{std::string("Connected to ") + name + " Library Object " + library + ".", 2},
+                  {"SQL Database_Engine value is " + std::to_string(engine), 0}});
+    EXPECT_TRUE(connection().library_state().HasQuilSettings);
+  }
+  EXPECT_EQ(Count("SQL Error"), 0) << Dump();
+}
+
+// What the gateway tells about a statement beyond its result: a server interface the client
+// cannot load (shown once per user), and a statement that keeps the server busy.
+
+struct InterfaceCase {
+  const char* name;
+  const char* saved_before;  // RegisterAPI of the user before the run; null: never saved
+  bool verbose;
+  size_t shown;
+  friend void PrintTo(const InterfaceCase& c, std::ostream* os) { *os << c.name; }
+};
+
+const InterfaceCase kInterfaceCases[] = {
+    {"FirstTimeForThisUser", nullptr, true, 1},
+    {"SavedAsNo", "0", true, 1},
+    {"AlreadyShownToThisUser", "-1", true, 0},
+    {"VerboseLoggingOff", nullptr, false, 1},
+};
+
+class ServerInterfaceTest : public ConnectionTest,
+                            public ::testing::WithParamInterface<InterfaceCase> {};
+
+TEST_P(ServerInterfaceTest, IsLoggedEveryTimeAndShownOncePerUser) {
+  const InterfaceCase& c = GetParam();
+  StartDemo();
+  if (c.saved_before) install_.settings.Save(kProduct, "Warning", "RegisterAPI", c.saved_before);
+  install_.options.CheckLogMethod = c.verbose ? 1 : 0;
+  server_->refused = "CLIENT";
+  server_->refusal_code = static_cast<int>(kServerInterfaceNotLoaded);
+
+  const std::string cannot_load =
+      "Cannot load the DOCSFusion Server Interface. The DOCSFusion server may not be started.";
+  const std::vector<std::string> message = {
+      Stamped("Error: ", cannot_load),
+      "This is a known OpenText issue described in SD012671. Use the REGSVR32.EXE utility and "
+      "register the PCDSERVERIFPS.DLL file in the following location:",
+      "C:\\Program Files (x86)\\Open Text\\DM API\\PCDSERVERIFPS.DLL"};
+  for (int attempt = 1; attempt <= 2; ++attempt) {
+    SCOPED_TRACE(attempt);
+    Mark();
+    EXPECT_TRUE(connection().RunSQL("SELECT COUNT(*) FROM [OWNER].CLIENT"));
+    EXPECT_FALSE(connection().LastSucceeded());
+    std::vector<std::string> written = LinesSince();
+    if (c.verbose) {
+      // Narrated like any statement, with the message as its outcome.
+      ASSERT_EQ(written.size(), 6u) << Dump();
+      EXPECT_EQ(written[0], "Executing MSSQL 15 SQL Instruction on DEMO");
+      written.erase(written.begin(), written.begin() + 2);
+      EXPECT_EQ(written.back(), kRule);
+      written.pop_back();
+    }
+    EXPECT_EQ(written, message) << Dump();
+  }
+  EXPECT_EQ(Count("SQL Error #"), 0) << Dump();
+  ASSERT_EQ(install_.ui.messages.size(), c.shown);
+  if (c.shown > 0) {
+    const auto& shown = install_.ui.messages.front();
+    EXPECT_EQ(shown.style, runtime::MessageStyle::kCritical);
+    EXPECT_EQ(text::Replace(shown.text, "\r\n", "\n"),
+              "Error: " + cannot_load + "\n" + message[1] + "\n" + message[2]);
+  }
+  EXPECT_EQ(install_.settings.Get(kProduct, "Warning", "RegisterAPI", "<absent>"), "-1");
+  // Another statement of the same session is not concerned.
+  server_->refused.clear();
+  connection().RunSQL("SELECT COUNT(*) FROM [OWNER].CLIENT");
+  EXPECT_TRUE(connection().LastSucceeded());
+  EXPECT_EQ(connection().Column(1), "4");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ServerInterfaceTest, ::testing::ValuesIn(kInterfaceCases),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+struct BusyCase {
+  const char* name;
+  long seconds;
+  const char* statement;
+  const char* outcome;
+  friend void PrintTo(const BusyCase& c, std::ostream* os) { *os << c.name; }
+};
+
+const BusyCase kBusyCases[] = {
+    {"OneSecondIsNotWorthANote", 1, "SELECT MATTER_ID FROM [OWNER].MATTER",
+     "SQL Instruction Executed Successfully on DEMO with 8 row(s) returned."},
+    {"TwoSeconds", 2, "SELECT MATTER_ID FROM [OWNER].MATTER",
+     "SQL Instruction Executed Successfully on DEMO with 8 row(s) returned."},
+    {"WholeSecondsBeyondAMinute", 75, "UPDATE [OWNER].MATTER SET MATTER_ID = MATTER_ID",
+     "SQL Instruction Executed Successfully on DEMO with 8 row(s) processed."},
+    {"AFailedStatement", 3, "SELECT NO_SUCH_COLUMN FROM [OWNER].MATTER",
+     "SQL Error #1 (no such column: NO_SUCH_COLUMN) encountered in library DEMO"},
+};
+
+class BusyServerTest : public ConnectionTest, public ::testing::WithParamInterface<BusyCase> {};
+
+TEST_P(BusyServerTest, AStatementSlowerThanASecondGetsANote) {
+  const BusyCase& c = GetParam();
+  StartDemo();
+  server_->busy = "MATTER";
+  server_->busy_seconds = c.seconds;
+  const std::string sent = connection().PrepareSql(c.statement);
+  Mark();
+  EXPECT_TRUE(connection().RunSQL(c.statement));
+  std::vector<std::string> expected = {"Executing MSSQL 15 SQL Instruction on DEMO", sent,
+                                       c.outcome, kRule};
+  if (c.seconds > 1) {
+    expected.push_back("Note: Execution took " + std::to_string(c.seconds) +
+                       " second(s) to complete");
+    expected.push_back(kRule);
+  }
+  EXPECT_EQ(LinesSince(), expected) << Dump();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BusyServerTest, ::testing::ValuesIn(kBusyCases),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// Each helper on the texts that take its distinct paths.
+TEST(SqlTextTest, QuotingSpacesAndDriverPrefixes) {
+  struct Case {
+    std::string (*helper)(std::string_view);
+    const char* in;
+    const char* out;
+  };
+  const Case cases[] = {
+      // Quote: trimmed, quotes doubled, lines flattened.
+      {SqlQuote, "  O'Brien  ", "O''Brien"},
+      {SqlQuote, "a\r\nb", "a  b"},
+      {SqlQuote, "\nx\n", "x"},
+      {LikeEscape, "ACME [UK] LTD", "ACME [[]UK] LTD"},
+      {StripPercent, "%APPS.APPLICATION%", "APPSAPPLICATION"},
+      {StripPercent, "%MATTER.MATTER_ID%", "MATTER.MATTER_ID"},
+      // Saved statements get their blanks back.
+      {ExpandSpaces, "SELECT<SPC>A", "SELECT A"},
+      {ExpandSpaces, "SELECT <SPC>A", "SELECT A"},
+      {ExpandSpaces, "<SPC>A<SPC><SPC>B<SPC>", "A B"},
+      {ExpandSpaces, "  plain  ", "plain"},
+      // Driver prefixes go up to the first quote.
+      {StripDriverPrefixes, "[Sproutsmith][SQLite] no such table: X", "no such table: X"},
+      {StripDriverPrefixes, "[a] [b]  text", "text"},
+      {StripDriverPrefixes, "[a] near 'x]' syntax", "near 'x]' syntax"},
+      {StripDriverPrefixes, "plain", "plain"},
+      {StripDriverPrefixes, "[only]", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.helper(c.in), c.out) << c.in;
+}
+
+ConnectionFacts Facts(int engine, std::string version = "15.0.2000.5", std::string level = "150") {
+  ConnectionFacts f;
+  f.DatabaseEngine = engine;
+  f.LibraryOwner = "DOCSADM";
+  f.DatabaseVersion = std::move(version);
+  f.CompatibilityLevel = std::move(level);
+  return f;
+}
+
+TEST(PrepareSqlTest, RewritesFollowTheEngine) {
+  struct Case {
+    ConnectionFacts facts;
+    const char* in;
+    const char* out;
+  };
+  const Case cases[] = {
+      {Facts(2), "SELECT X FROM [OWNER].PROFILE WHERE A <> 'B'",
+       "SELECT X FROM DOCSADM.PROFILE WHERE A != 'B'"},
+      {Facts(10), "SELECT X FROM [OWNER].PROFILE WHERE A <> 'B'",
+       "SELECT X FROM DOCSADM.PROFILE WHERE A <> 'B' OPTION (MAXDOP 1)"},
+      {Facts(10), "SELECT INTO T FROM [owner].X", "SELECT INTO T FROM DOCSADM.X"},
+      {Facts(10), "select a from t option (maxdop 1)", "select a from t option (maxdop 1)"},
+      {Facts(10), "UPDATE [Owner].QZ_T SET A = 1", "UPDATE dbo.QZ_T SET A = 1"},
+      {Facts(10), "INSERT INTO [OWNER].Q VALUES ('{owner}')",
+       "INSERT INTO DOCSADM.Q VALUES ('[OWNER]')"},
+      {Facts(10), "DELETE FROM T WHERE CLIENT_ID = '", "DELETE FROM T WHERE CLIENT_ID = ''"},
+      {Facts(10), "DELETE FROM T WHERE CLIENT_ID='", "DELETE FROM T WHERE CLIENT_ID=''"},
+      {Facts(10, "10.50.1600"), "UPDATE T SET A = TRY_CAST(B AS INT)",
+       "UPDATE T SET A = CAST(B AS INT)"},
+      {Facts(10, "15.0", "100"), "UPDATE T SET A = TRY_CAST(B AS INT)",
+       "UPDATE T SET A = CAST(B AS INT)"},
+      {Facts(10), "UPDATE T SET A = TRY_CAST(B AS INT)", "UPDATE T SET A = TRY_CAST(B AS INT)"},
+      {Facts(10), "UPDATE T SET A = CAST('' AS INT), D = SYSDATE",
+       "UPDATE T SET A = CAST(NULL AS INT), D = GETUTCDATE()"},
+      {Facts(5), "UPDATE T SET D = GETUTCDATE() WHERE A != '' AND B = TO_DATE('', 'X')",
+       "UPDATE T SET D = SYSDATE WHERE A != ' ' AND B = TO_DATE(NULL, 'X')"},
+      {Facts(2), "SELECT A FROM T WHERE B = '''' ", "SELECT A FROM T WHERE B = '' "},
+      {Facts(0), "SELECT COUNT(*) FROM [OWNER].DOCSTABLE",
+       "SELECT COUNT(*) FROM DOCSADM.DOCSTABLE OPTION (MAXDOP 1)"},
+      // SQL Server's bracket escapes in a LIKE pattern become Oracle's escape character.
+      {Facts(2), "SELECT A FROM T WHERE UPPER(N) LIKE 'ACME [[]UK] A[_]B 5[%] C:\\%' AND B = 1",
+       "SELECT A FROM T WHERE UPPER(N) LIKE 'ACME [UK] A\\_B 5\\% C:\\\\%' ESCAPE '\\' AND B = 1"},
+      {Facts(10), "SELECT A FROM T WHERE N LIKE 'A[_]B%'",
+       "SELECT A FROM T WHERE N LIKE 'A[_]B%' OPTION (MAXDOP 1)"},
+      // Left alone: no escape, a real character class, an ESCAPE of its own, no LIKE before
+      // the literal, or text inside another literal.
+      {Facts(2), "DELETE FROM T WHERE N like 'PC1:%' OR N LIKE '[a-c]%'",
+       "DELETE FROM T WHERE N like 'PC1:%' OR N LIKE '[a-c]%'"},
+      {Facts(2), "DELETE FROM T WHERE N LIKE 'X![_]%' ESCAPE '!'",
+       "DELETE FROM T WHERE N LIKE 'X![_]%' ESCAPE '!'"},
+      {Facts(2), "UPDATE T SET N = 'A[_]B', M = 'x LIKE ''[_]'' y' WHERE UNLIKE = '[_]'",
+       "UPDATE T SET N = 'A[_]B', M = 'x LIKE ''[_]'' y' WHERE UNLIKE = '[_]'"},
+      {Facts(2), "SELECT A FROM T WHERE N NOT LIKE 'O''[_]'",
+       "SELECT A FROM T WHERE N NOT LIKE 'O''\\_' ESCAPE '\\'"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(PrepareSqlText(c.in, c.facts), c.out) << c.in;
 }
 
 // Each library's statements are written with its own server's facts, whichever library was
 // connected before: a library whose engine the client cannot tell has no version, so its
-// TRY_CAST becomes CAST as on a fresh connection.
+// TRY_CAST becomes CAST as on a fresh connection; an Oracle library has its own owner.
 TEST_F(ConnectionTest, ALibrarySwitchKeepsNoServerFactsOfTheLibraryBefore) {
-  Start({{.name = "DEMO"}, {.name = "PLAIN", .engine_code = 0}, {.name = "ORA", .engine_code = 2}});
+  Start({{.name = "DEMO"},
+         {.name = "PLAIN", .engine_code = 0},
+         {.name = "ORA", .engine_code = 2, .owner = "ORAOWN"}});
   const std::string cast = "SELECT TRY_CAST(X AS INT) FROM T";
   for (const auto& [library, facts, sent] : std::vector<std::array<std::string, 3>>{
            {"PLAIN", "*Unknown* (0) DOCSADM  level  join ' = ' concat ' + ' [NEXT] connected",
@@ -196,7 +704,7 @@ TEST_F(ConnectionTest, ALibrarySwitchKeepsNoServerFactsOfTheLibraryBefore) {
            {"DEMO",
             "MSSQL 15 (10) DOCSADM 15.0.2000.5 level 150 join ' = ' concat ' + ' [NEXT] connected",
             "SELECT TRY_CAST(X AS INT) FROM T OPTION (MAXDOP 1)"},
-           {"ORA", "Oracle (2) DOCSADM  level  join ' (+) = ' concat ' || ' \"NEXT\" connected",
+           {"ORA", "Oracle (2) ORAOWN  level  join ' (+) = ' concat ' || ' \"NEXT\" connected",
             "SELECT TRY_CAST(X AS INT) FROM T"},
            {"PLAIN", "*Unknown* (0) DOCSADM  level  join ' = ' concat ' + ' [NEXT] connected",
             "SELECT CAST(X AS INT) FROM T OPTION (MAXDOP 1)"}}) {

@@ -1,6 +1,7 @@
-// What connecting a library learns and warns about: the unique-document-names warning, the
-// DM validation tables, and the target library's row in the connected library's
-// REMOTE_LIBRARIES.
+// What connecting a library learns, repairs and warns about: the unique-document-names
+// warning, the DM validation tables, the target library's row in the connected library's
+// REMOTE_LIBRARIES, and the FOLDER.LAST_UPDATE repair (the dictionary row is written only for a
+// column that is really there, and each flavour's server gets a type it knows).
 
 #include <gtest/gtest.h>
 
@@ -123,14 +124,12 @@ TEST_F(LibraryPreparationTest, ValidationTablesAreReadInNameOrderWhenLookupSecur
             "SQL Instruction Executed Successfully on DEMO with 4 row(s) returned.")
       << Dump();
   EXPECT_EQ(Count("Checking for LOOKUP_SECURITY Table in library DEMO"), 1);
-
   // Without LOOKUP_SECURITY nothing is read, and the other library's list does not linger.
   Mark();
   ASSERT_TRUE(connection().ConnectLibrary("BARE")) << Dump();
   EXPECT_TRUE(connection().library_state().ValidationTables.empty());
   EXPECT_EQ(Since("LOOKUP_SECURITY not found in library BARE"), 1) << Dump();
   EXPECT_EQ(Since("FROM DOCSADM.DOCSTABLE WHERE VALIDATION_TABLE"), 0);
-
   // Back in DEMO the list comes from what was learnt, without asking again.
   ASSERT_TRUE(connection().ConnectLibrary("DEMO"));
   EXPECT_EQ(connection().library_state().ValidationTables, expected);
@@ -149,24 +148,23 @@ struct RemoteRowCase {
   friend void PrintTo(const RemoteRowCase& c, std::ostream* os) { *os << c.name; }
 };
 
+constexpr char kNotConfigured[] =
+    "The library you are attempting to connect to (OTHER) is not properly configured in the "
+    "REMOTE_LIBRARIES table in your current library (DEMO)";
 const RemoteRowCase kRemoteRowCases[] = {
+    // clang-format off
     {"RowPresent", "", "", "", true},
-    {"OwnerPaddedWithBlanks",
-     "UPDATE REMOTE_LIBRARIES SET OWNER = '  OTHEROWN  ' WHERE LIBRARY_NAME = 'OTHER'", "", "",
-     true},
-    {"RowMissing", "DELETE FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'OTHER'", "",
-     "The library you are attempting to connect to (OTHER) is not properly configured in the "
-     "REMOTE_LIBRARIES table in your current library (DEMO)",
-     false},
-    {"RowNamesAnotherLibrary",
-     "UPDATE REMOTE_LIBRARIES SET LIBRARY_NAME = 'OTHERS' WHERE LIBRARY_NAME = 'OTHER'", "",
-     "The library you are attempting to connect to (OTHER) is not properly configured in the "
-     "REMOTE_LIBRARIES table in your current library (DEMO)",
-     false},
+    {"OwnerPaddedWithBlanks", "UPDATE REMOTE_LIBRARIES SET OWNER = '  OTHEROWN  ' WHERE "
+        "LIBRARY_NAME = 'OTHER'", "", "", true},
+    {"RowMissing", "DELETE FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'OTHER'", "", kNotConfigured,
+        false},
+    {"RowNamesAnotherLibrary", "UPDATE REMOTE_LIBRARIES SET LIBRARY_NAME = 'OTHERS' WHERE "
+        "LIBRARY_NAME = 'OTHER'", "", kNotConfigured, false},
     {"RowWithoutOwner", "UPDATE REMOTE_LIBRARIES SET OWNER = '' WHERE LIBRARY_NAME = 'OTHER'", "",
-     "", false},
-    {"StatementRefused", "", "LIB_LOGIN_UNAME",
-     "Unable to obtain results from SQL statement in library DEMO", false},
+        "", false},
+    {"StatementRefused", "", "LIB_LOGIN_UNAME", "Unable to obtain results from SQL statement in "
+        "library DEMO", false},
+    // clang-format on
 };
 
 class RemoteRowTest : public LibraryPreparationTest,
@@ -220,7 +218,6 @@ TEST_P(RemoteRowTest, TheTargetsOwnerIsLearntOrTheRowIsReportedAndTheConnectionG
   connection().RunSQL("SELECT COUNT(*) FROM [OWNER].PROFILE");
   EXPECT_TRUE(connection().LastSucceeded()) << Dump();
   connection().Release();
-
   // The owner is learnt once: the next switch asks nothing about it.
   ASSERT_TRUE(connection().ConnectLibrary("DEMO"));
   Mark();
@@ -232,6 +229,98 @@ TEST_P(RemoteRowTest, TheTargetsOwnerIsLearntOrTheRowIsReportedAndTheConnectionG
 
 INSTANTIATE_TEST_SUITE_P(Cases, RemoteRowTest, ::testing::ValuesIn(kRemoteRowCases),
                          [](const auto& p) { return std::string(p.param.name); });
+
+using testing::DmInstallation;
+
+constexpr char kDictionaryRows[] =
+    "SELECT COUNT(*) FROM DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND COLNAME = 'LAST_UPDATE'";
+constexpr char kColumns[] =
+    "SELECT COUNT(*) FROM pragma_table_info('FOLDER') WHERE name = 'LAST_UPDATE'";
+
+// One process start over the installation; `refused` statements fail as the server
+// refuses them.
+struct Start {
+  Start(DmInstallation& install, const std::string& refused) {
+    client = install.OpenClient(testing::FaultInjectingOpener(
+        [refused](const std::string&, sql::FaultInjectingDatabase& db) {
+          db.FailStatementsContaining(refused);
+        }));
+    connection = std::make_unique<Connection>(install.context, *client);
+    started = connection->StartFusion();
+  }
+  std::unique_ptr<dmapi::Client> client;
+  std::unique_ptr<Connection> connection;
+  bool started = false;
+};
+
+TEST(FolderLastUpdateTest, TheDictionaryRowFollowsTheColumnOnBothFlavours) {
+  struct Case {
+    int engine;
+    const char* alter;
+  };
+  for (const Case c : {Case{10, "ALTER TABLE DOCSADM.FOLDER ADD LAST_UPDATE DATETIME NULL"},
+                       Case{2, "ALTER TABLE DOCSADM.FOLDER ADD LAST_UPDATE DATE NULL"}}) {
+    SCOPED_TRACE(c.engine);
+    DmInstallation install;
+    install.Create({{.name = "LIB", .engine_code = c.engine, .with_rules = false}});
+    install.options.CheckLogMethod = 1;
+    {
+      // The server refuses the ALTER: no dictionary row, no stamp, the flag stays false.
+      Start refused(install, "ADD LAST_UPDATE");
+      ASSERT_TRUE(refused.started) << install.LogText();
+      EXPECT_FALSE(refused.connection->library_state().HasFolderLastUpdate);
+      EXPECT_EQ(install.CountLogLines(c.alter), 1) << install.LogText();
+      EXPECT_EQ(install.CountLogLines(
+                    "Unable to add the LAST_UPDATE column to the FOLDER table in library "
+                    "LIB"),
+                1);
+      EXPECT_EQ(install.CountLogLines("SET LAST_UPDATE"), 0);
+      EXPECT_EQ(install.Scalar("LIB", kDictionaryRows), "0");
+      EXPECT_EQ(install.Scalar("LIB", kColumns), "0");
+    }
+    {
+      // The next start tries again and succeeds.
+      Start accepted(install, "");
+      ASSERT_TRUE(accepted.started) << install.LogText();
+      EXPECT_TRUE(accepted.connection->library_state().HasFolderLastUpdate);
+      EXPECT_EQ(install.CountLogLines(c.alter), 2);
+      EXPECT_EQ(install.Scalar("LIB", kDictionaryRows), "1");
+      EXPECT_EQ(install.Scalar("LIB", kColumns), "1");
+    }
+    {
+      Start again(install, "");
+      ASSERT_TRUE(again.started);
+      EXPECT_TRUE(again.connection->library_state().HasFolderLastUpdate);
+      EXPECT_EQ(install.CountLogLines(c.alter), 2) << "added once";
+      EXPECT_EQ(install.CountLogLines("Adding LAST_UPDATE column to FOLDER table in library LIB"),
+                2);
+      EXPECT_EQ(install.Scalar("LIB", kDictionaryRows), "1");
+      EXPECT_EQ(install.Scalar("LIB", "SELECT COUNT(*) FROM SEC_REASON WHERE CODE = 98"), "1");
+    }
+  }
+}
+
+// A dictionary row without its column, or the column without its row: the start completes
+// the repair without a second row.
+TEST(FolderLastUpdateTest, AHalfMadeRepairIsCompleted) {
+  for (const char* half : {"INSERT INTO DOCSCOLUMN (SYSTEM_ID, TBNAME, COLNAME) VALUES (999999, "
+                           "'FOLDER', 'LAST_UPDATE')",
+                           "ALTER TABLE FOLDER ADD LAST_UPDATE DATETIME NULL"}) {
+    SCOPED_TRACE(half);
+    DmInstallation install;
+    install.Create({{.name = "LIB", .with_rules = false}});
+    install.Exec("LIB", half);
+    Start run(install, "");
+    ASSERT_TRUE(run.started) << install.LogText();
+    EXPECT_TRUE(run.connection->library_state().HasFolderLastUpdate);
+    EXPECT_EQ(install.Scalar("LIB", kColumns), "1");
+    EXPECT_EQ(install.Scalar("LIB", kDictionaryRows), "1");
+    EXPECT_EQ(install.Scalar("LIB",
+                             "SELECT CREATOR FROM DOCSCOLUMN WHERE TBNAME = 'FOLDER' AND COLNAME = "
+                             "'LAST_UPDATE'"),
+              "DOCSADM");
+  }
+}
 
 }  // namespace
 }  // namespace sproutsmith::dm

@@ -43,8 +43,6 @@ class RunningNodesTest : public RulesSession {
     ASSERT_TRUE(second_connection_->StartFusion());
     two_nodes_ = std::make_unique<RunningNodes>(two_.context, *second_connection_, "PC-TWO");
   }
-  RunningNodes& one() { return *one_; }
-  RunningNodes& two() { return *two_nodes_; }
 
   Rows Nodes(const std::string& library = "DEMO") {
     return install_.RunningNodes(library, "CHAR_VAL, DATE_VAL IS NOT NULL, SECTION_KEY");
@@ -74,8 +72,8 @@ TEST_F(RunningNodesTest, ARegisteredRuleBlocksOtherComputersUntilItsOwnerCleansU
   StartBoth({{.name = "DEMO"}});
   install_.options.CheckDisplayErrors = 1;
   two_.options.CheckDisplayErrors = 1;
-  EXPECT_FALSE(one().ActiveStatus(kTestRule, "CLIENTS"));
-  EXPECT_FALSE(one().ActiveStatus(kRegisterRule, "CLIENTS"));
+  EXPECT_FALSE(one_->ActiveStatus(kTestRule, "CLIENTS"));
+  EXPECT_FALSE(one_->ActiveStatus(kRegisterRule, "CLIENTS"));
   EXPECT_EQ(Nodes(), (Rows{{"PC-ONE:CLIENTS", "1", "SPROUTSMITH"}}));
   EXPECT_EQ(Count("INSERT INTO DOCSADM.QUIL_SETTINGS (MASTER_KEY, SECTION_KEY, SUB_KEY, CHAR_VAL, "
                   "DATE_VAL) VALUES('ARBORLINE', 'SPROUTSMITH', 'RUNNING_NODES', "
@@ -86,33 +84,27 @@ TEST_F(RunningNodesTest, ARegisteredRuleBlocksOtherComputersUntilItsOwnerCleansU
                   "SECTION_KEY = 'SPROUTSMITH' AND SUB_KEY = 'RUNNING_NODES' AND ((CHAR_VAL LIKE "
                   "'PC-ONE:%' OR CHAR_VAL IS NULL OR CHAR_VAL = '') OR DATE_VAL IS NULL)"),
             2);
-
   // The rule name is compared in upper case; other rules stay free.
-  EXPECT_TRUE(two().ActiveStatus(kTestRule, "clients"));
+  EXPECT_TRUE(two_nodes_->ActiveStatus(kTestRule, "clients"));
   EXPECT_EQ(TwoCount("Determining whether another computer is actively working on rule clients "
                      "in library DEMO"),
             1);
   EXPECT_EQ(TwoCount("Computer PC-ONE is actively working on rule clients in library DEMO since "),
             1);
-  EXPECT_FALSE(two().ActiveStatus(kTestRule, "CLIENT MATTERS"));
-  EXPECT_FALSE(two().ActiveStatus(kRegisterRule, "CLIENT MATTERS"));
-  EXPECT_TRUE(one().ActiveStatus(kTestRule, "CLIENT MATTERS"));
+  EXPECT_FALSE(two_nodes_->ActiveStatus(kTestRule, "CLIENT MATTERS"));
+  EXPECT_FALSE(two_nodes_->ActiveStatus(kRegisterRule, "CLIENT MATTERS"));
+  EXPECT_TRUE(one_->ActiveStatus(kTestRule, "CLIENT MATTERS"));
   // Testing cleaned up PC-ONE's own row; PC-TWO's stays.
   EXPECT_EQ(Nodes(), (Rows{{"PC-TWO:CLIENT MATTERS", "1", "SPROUTSMITH"}}));
-  EXPECT_FALSE(two().ActiveStatus(kCleanUpOnly, ""));
+  EXPECT_FALSE(two_nodes_->ActiveStatus(kCleanUpOnly, ""));
   EXPECT_TRUE(Nodes().empty());
 }
 
 TEST_F(RunningNodesTest, ThisComputersOwnRowsNeverBlockIt) {
   StartBoth({{.name = "DEMO"}});
-  // Left from a crash, in any letter case: removed by the clean-up, never blocking.
-  Node("DEMO", "PC-ONE:CLIENTS");
-  Node("DEMO", "pc-one:Client Matters");
-  EXPECT_FALSE(one().ActiveStatus(kTestRule, "CLIENTS"));
-  EXPECT_TRUE(Nodes().empty());
   // A computer whose name differs only in case is the same computer.
   RunningNodes same(two_.context, *second_connection_, "pc-one");
-  ASSERT_FALSE(one().ActiveStatus(kRegisterRule, "CLIENTS"));
+  ASSERT_FALSE(one_->ActiveStatus(kRegisterRule, "CLIENTS"));
   EXPECT_FALSE(same.ActiveStatus(kTestRule, "CLIENTS"));
   EXPECT_TRUE(Nodes().empty());
 }
@@ -125,30 +117,29 @@ TEST_F(RunningNodesTest, BrokenRowsAreDeletedByAnyComputer) {
   Node("DEMO", "PC-X:B");
   Node("DEMO", "NO COLON");
   // A row without "computer:" names no rule; it blocks nothing.
-  EXPECT_FALSE(two().ActiveStatus(kTestRule, "NO COLON"));
+  EXPECT_FALSE(two_nodes_->ActiveStatus(kTestRule, "NO COLON"));
   EXPECT_EQ(Nodes(), (Rows{{"NO COLON", "1", "SPROUTSMITH"}, {"PC-X:B", "1", "SPROUTSMITH"}}));
-  EXPECT_TRUE(two().ActiveStatus(kTestRule, "b"));
+  EXPECT_TRUE(two_nodes_->ActiveStatus(kTestRule, "b"));
 }
 
 TEST_F(RunningNodesTest, ACrashedComputersRowHoldsTheRuleUntilTheMenuClearsIt) {
   StartBoth({{.name = "DEMO"}, {.name = "ARCHIVE"}});
   ASSERT_TRUE(second_connection_->ConnectLibrary("ARCHIVE"));
-  ASSERT_FALSE(two().ActiveStatus(kRegisterRule, "CLIENTS"));
-  ASSERT_FALSE(one().ActiveStatus(kRegisterRule, "O'HARA"));
+  ASSERT_FALSE(two_nodes_->ActiveStatus(kRegisterRule, "CLIENTS"));
+  ASSERT_FALSE(one_->ActiveStatus(kRegisterRule, "O'HARA"));
   two_nodes_.reset();  // PC-TWO crashes: nobody cleans up ARCHIVE's row
   second_connection_.reset();
 
   ASSERT_TRUE(connection_->ConnectLibrary("ARCHIVE"));
-  EXPECT_TRUE(one().ActiveStatus(kTestRule, "CLIENTS"));
-  EXPECT_TRUE(one().ActiveStatus(kTestRule, "CLIENTS")) << "rows are never aged out";
+  EXPECT_TRUE(one_->ActiveStatus(kTestRule, "CLIENTS"));
+  EXPECT_TRUE(one_->ActiveStatus(kTestRule, "CLIENTS")) << "rows are never aged out";
   ASSERT_TRUE(connection_->ConnectLibrary("DEMO"));
-
   // Another computer's row without our SECTION_KEY goes too: the menu asks for no section.
   Node("ARCHIVE", "PC-Y:OTHER");
   Exec("ARCHIVE", "UPDATE QUIL_SETTINGS SET SECTION_KEY = 'ELSE' WHERE CHAR_VAL = 'PC-Y:OTHER'");
   install_.ui.answers = {runtime::Answer::kNo};
   install_.options.LabelStatus = "Ready";
-  one().MNClearRunningNodes();
+  one_->MNClearRunningNodes();
   EXPECT_EQ(Nodes("ARCHIVE").size(), 2u);
   ASSERT_EQ(install_.ui.messages.size(), 1u);
   EXPECT_EQ(install_.ui.messages[0].text,
@@ -161,7 +152,7 @@ TEST_F(RunningNodesTest, ACrashedComputersRowHoldsTheRuleUntilTheMenuClearsIt) {
   EXPECT_EQ(install_.ui.messages[0].style, runtime::MessageStyle::kYesNo);
 
   install_.ui.answers = {runtime::Answer::kYes};
-  one().MNClearRunningNodes();
+  one_->MNClearRunningNodes();
   EXPECT_TRUE(Nodes("ARCHIVE").empty());
   EXPECT_TRUE(Nodes("DEMO").empty());
   EXPECT_EQ(Count("Clearing library DEMO"), 1) << Dump();
@@ -173,21 +164,21 @@ TEST_F(RunningNodesTest, ACrashedComputersRowHoldsTheRuleUntilTheMenuClearsIt) {
   EXPECT_EQ(connection_->LibraryName(), "DEMO");
   EXPECT_EQ(install_.options.LabelStatus, "Ready");
   EXPECT_FALSE(install_.ui.busy);
-  EXPECT_FALSE(one().ActiveStatus(kTestRule, "CLIENTS"));
+  EXPECT_FALSE(one_->ActiveStatus(kTestRule, "CLIENTS"));
 }
 
 TEST_F(RunningNodesTest, AnOracleLibraryGetsNoRowButIsStillTested) {
   StartBoth({{.name = "ORA", .engine_code = 2}});
   install_.options.CheckDisplayErrors = 1;
-  EXPECT_FALSE(one().ActiveStatus(kRegisterRule, "CLIENTS"));
+  EXPECT_FALSE(one_->ActiveStatus(kRegisterRule, "CLIENTS"));
   EXPECT_TRUE(Nodes("ORA").empty());
   EXPECT_EQ(Count("INSERT INTO DOCSADM.QUIL_SETTINGS"), 0);
   EXPECT_EQ(Count("DELETE FROM DOCSADM.QUIL_SETTINGS"), 1) << Dump();
   Node("ORA", "PC-TWO:CLIENTS");
-  EXPECT_TRUE(one().ActiveStatus(kTestRule, "CLIENTS")) << Dump();
+  EXPECT_TRUE(one_->ActiveStatus(kTestRule, "CLIENTS")) << Dump();
 }
 
-TEST_F(RunningNodesTest, ApostrophesInTheComputerAndRuleNamesAreStoredAsWritten) {
+TEST_F(RunningNodesTest, TheComputerNameIsStoredAsWrittenOrElseTheUserIdStandsIn) {
   StartBoth({{.name = "DEMO"}});
   RunningNodes quoted(install_.context, *connection_, std::string("O'BRIEN\0junk", 12));
   EXPECT_EQ(quoted.ComputerName(), "O'BRIEN");
@@ -195,9 +186,14 @@ TEST_F(RunningNodesTest, ApostrophesInTheComputerAndRuleNamesAreStoredAsWritten)
   EXPECT_EQ(
       Scalar("DEMO", "SELECT COUNT(*) FROM QUIL_SETTINGS WHERE CHAR_VAL = 'O''BRIEN:O''HARA'"),
       "1");
-  EXPECT_TRUE(two().ActiveStatus(kTestRule, "o'hara"));
+  EXPECT_TRUE(two_nodes_->ActiveStatus(kTestRule, "o'hara"));
   EXPECT_FALSE(quoted.ActiveStatus(kCleanUpOnly, ""));
-  EXPECT_FALSE(two().ActiveStatus(kTestRule, "O'HARA"));
+  EXPECT_FALSE(two_nodes_->ActiveStatus(kTestRule, "O'HARA"));
+  // Without a computer name the user id stands in.
+  RunningNodes nameless(install_.context, *connection_, "");
+  EXPECT_FALSE(nameless.ActiveStatus(kRegisterRule, "CLIENTS"));
+  EXPECT_EQ(nameless.ComputerName(), "DMADMIN");
+  EXPECT_EQ(Nodes(), (Rows{{"DMADMIN:CLIENTS", "1", "SPROUTSMITH"}}));
 }
 
 // The clean-up's pattern is each server's own: SQL Server's "[_]" is no escape to Oracle. A
@@ -220,29 +216,18 @@ TEST_F(RunningNodesTest, TheCleanUpTakesExactlyThisComputersRowsOnBothFlavours) 
   EXPECT_EQ(Count("SQL Error"), 0) << Dump();
 }
 
-TEST_F(RunningNodesTest, WithoutAComputerNameTheUserIdStandsIn) {
-  StartBoth({{.name = "DEMO"}});
-  RunningNodes nameless(install_.context, *connection_, "");
-  EXPECT_FALSE(nameless.ActiveStatus(kRegisterRule, "CLIENTS"));
-  EXPECT_EQ(nameless.ComputerName(), "DMADMIN");
-  EXPECT_EQ(Nodes(), (Rows{{"DMADMIN:CLIENTS", "1", "SPROUTSMITH"}}));
-}
-
 TEST_F(RunningNodesTest, TheCallIsSilentUnlessErrorsAreDisplayed) {
   StartBoth({{.name = "DEMO"}});
   install_.options.CheckDisplayErrors = 0;
   install_.options.CheckLogMethod = 1;
   Node("DEMO", "PC-TWO:CLIENTS");
-  EXPECT_TRUE(one().ActiveStatus(kTestRule, "CLIENTS"));
+  EXPECT_TRUE(one_->ActiveStatus(kTestRule, "CLIENTS"));
   EXPECT_EQ(install_.options.CheckLogMethod, 1);
   EXPECT_EQ(Count("Determining whether another computer"), 0);
   EXPECT_EQ(Count("is actively working on rule"), 0);
 
   install_.options.CheckDisplayErrors = 1;
-  EXPECT_TRUE(one().ActiveStatus(kTestRule, "CLIENTS"));
-  EXPECT_EQ(Count("Determining whether another computer is actively working on rule CLIENTS in "
-                  "library DEMO"),
-            1);
+  EXPECT_TRUE(one_->ActiveStatus(kTestRule, "CLIENTS"));
   EXPECT_EQ(Count("Computer PC-TWO is actively working on rule CLIENTS in library DEMO since "
                   "2020-11-13 08:00:00"),
             1)
@@ -252,18 +237,18 @@ TEST_F(RunningNodesTest, TheCallIsSilentUnlessErrorsAreDisplayed) {
 TEST_F(RunningNodesTest, TwoComputersThatRegisteredAtOnceBothWithdrawAndOneAloneKeepsTheRule) {
   StartBoth({{.name = "DEMO"}});
   // Both tested the free rule before either registered.
-  EXPECT_FALSE(one().ActiveStatus(kTestRule, "CLIENTS"));
-  EXPECT_FALSE(two().ActiveStatus(kTestRule, "CLIENTS"));
-  one().ActiveStatus(kRegisterRule, "CLIENTS");
-  two().ActiveStatus(kRegisterRule, "CLIENTS");
-  EXPECT_FALSE(one().ConfirmRegistration("CLIENTS"));
+  EXPECT_FALSE(one_->ActiveStatus(kTestRule, "CLIENTS"));
+  EXPECT_FALSE(two_nodes_->ActiveStatus(kTestRule, "CLIENTS"));
+  one_->ActiveStatus(kRegisterRule, "CLIENTS");
+  two_nodes_->ActiveStatus(kRegisterRule, "CLIENTS");
+  EXPECT_FALSE(one_->ConfirmRegistration("CLIENTS"));
   EXPECT_EQ(Nodes(), (Rows{{"PC-TWO:CLIENTS", "1", "SPROUTSMITH"}}));
   // The second one to look finds the rule its own again.
-  EXPECT_TRUE(two().ConfirmRegistration("clients"));
+  EXPECT_TRUE(two_nodes_->ConfirmRegistration("clients"));
   EXPECT_EQ(Nodes(), (Rows{{"PC-TWO:CLIENTS", "1", "SPROUTSMITH"}}));
   // Another rule of the other computer does not count.
-  one().ActiveStatus(kRegisterRule, "CLIENT MATTERS");
-  EXPECT_TRUE(one().ConfirmRegistration("CLIENT MATTERS"));
+  one_->ActiveStatus(kRegisterRule, "CLIENT MATTERS");
+  EXPECT_TRUE(one_->ConfirmRegistration("CLIENT MATTERS"));
   EXPECT_EQ(Nodes(), (Rows{{"PC-ONE:CLIENT MATTERS", "1", "SPROUTSMITH"},
                            {"PC-TWO:CLIENTS", "1", "SPROUTSMITH"}}));
 }

@@ -8,10 +8,7 @@
 
 #include <algorithm>
 
-#include "platform/dmapi/demo_installation.h"
-#include "platform/dmapi/installation.h"
-#include "rules/tracking.h"
-#include "support/status_assertions.h"
+#include "template/row_intake.h"
 #include "template/template_test_support.h"
 
 namespace sproutsmith::templ {
@@ -167,339 +164,232 @@ Case RowLimit(const char* name, const char* rule, const char* rename, const char
 
 std::vector<Case> Cases() {
   std::vector<Case> cases = {
+      // clang-format off
       // The statements, exactly, by engine and option.
       // Oracle: the old-style outer join and ROWNUM.
       {.name = "all tables reached: the client/matter order, nothing else added",
        .statement = "SELECT DISTINCT TOP 80000 " + kClientsHead + kClientsFrom + kClientsExclusion +
-                    kClientsOrder,
-       .oracle_statement = "SELECT DISTINCT " + NoAs(kClientsHead) + kOracleClientsFrom +
-                           kClientsExclusion + " AND ROWNUM <= 80000" + kClientsOrder,
+       kClientsOrder, .oracle_statement = "SELECT DISTINCT " + NoAs(kClientsHead) +
+       kOracleClientsFrom + kClientsExclusion + " AND ROWNUM <= 80000" + kClientsOrder,
        .matched = 8},
       // MATTER's exclusion, put off at the client level, is added at the matter level.
-      {.name = "default rule: PROFILE and DOCUMENTTYPES joined",
-       .flavours = kMicrosoft,
-       .rule = "CLIENT MATTERS",
-       .statement = "SELECT DISTINCT TOP 40000 " + kDefaultHead + "\r\n" + kDefaultJoins +
-                    " AND ((" + NotTracked("CLIENT", "CLIENT MATTERS") + ") OR (" +
-                    NotTracked("MATTER", "CLIENT MATTERS") + ") OR (" +
-                    NotTracked("DOCUMENTTYPES", "CLIENT MATTERS") + "))" + kDefaultOrder,
-       .matched = 8},
+      {.name = "default rule: PROFILE and DOCUMENTTYPES joined", .flavours = kMicrosoft,
+       .rule = "CLIENT MATTERS", .statement = "SELECT DISTINCT TOP 40000 " + kDefaultHead + "\r\n" +
+       kDefaultJoins + " AND ((" + NotTracked("CLIENT", "CLIENT MATTERS") + ") OR (" +
+       NotTracked("MATTER", "CLIENT MATTERS") + ") OR (" + NotTracked("DOCUMENTTYPES",
+       "CLIENT MATTERS") + "))" + kDefaultOrder, .matched = 8},
       // Oracle without a where clause has no row limit.
-      {.name = "no where clause",
-       .template_text = "%<CLIENT.CLIENT_ID>%",
+      {.name = "no where clause", .template_text = "%<CLIENT.CLIENT_ID>%",
        .statement = "SELECT DISTINCT TOP 40000 CLIENT.CLIENT_ID AS \"CLIENT.CLIENT_ID\"\r\n FROM "
-                    "[OWNER].CLIENT",
-       .oracle_statement =
-           "SELECT DISTINCT CLIENT.CLIENT_ID \"CLIENT.CLIENT_ID\" FROM [OWNER].CLIENT",
-       .matched = 4},
-      {.name = "text box limit",
-       .flavours = kMicrosoft,
-       .max_folders = "5",
-       .row_limit_option = 5,
+       "[OWNER].CLIENT", .oracle_statement = "SELECT DISTINCT CLIENT.CLIENT_ID "
+       "\"CLIENT.CLIENT_ID\" FROM [OWNER].CLIENT", .matched = 4},
+      {.name = "text box limit", .flavours = kMicrosoft, .max_folders = "5", .row_limit_option = 5,
        .statement = "SELECT DISTINCT TOP 5 " + kClientsHead + kClientsFrom + kClientsExclusion +
-                    kClientsOrder,
-       .matched = 5},
-      {.name = "site form: NOT EXISTS replaces every exclusion",
-       .flavours = kMicrosoft,
-       .site = "TAVISTOCK",
-       .statement = "SELECT DISTINCT TOP 80000 " + kClientsHead + kClientsFrom + kSiteExclusion +
-                    kClientsOrder,
-       .matched = 8},
-      {.name = "site form: BELLWICK in any letter case",
-       .flavours = kMicrosoft,
-       .site = "Bellwick Hall",
-       .statement = "SELECT DISTINCT TOP 80000 " + kClientsHead + kClientsFrom + kSiteExclusion +
-                    kClientsOrder,
-       .matched = 8},
-      {.name = "initialize: no TOP or ROWNUM, no per-level parentheses",
-       .initialize = 1,
-       .max_folders = "25",
-       .statement =
-           "SELECT DISTINCT " + kClientsHead + kClientsFrom + kClientsInitialize + kClientsOrder,
-       .oracle_statement = "SELECT DISTINCT " + NoAs(kClientsHead) + kOracleClientsFrom +
-                           kClientsInitialize + kClientsOrder,
-       .matched = 8},
-      {.name = "qualifier WHERE after the exclusion becomes AND",
-       .flavours = kMicrosoft,
-       .qualifier = "WHERE CLIENT.CLIENT_ID <> 'c0002'",
-       .statement = "SELECT DISTINCT TOP 80000 " + kClientsHead + kClientsFrom + kClientsExclusion +
-                    " AND CLIENT.CLIENT_ID <> 'C0002'" + kClientsOrder,
-       .matched = 6},
-      {.name = "qualifier AND without other conditions becomes WHERE",
-       .flavours = kMicrosoft,
+       kClientsOrder, .matched = 5},
+      {.name = "site form: NOT EXISTS replaces every exclusion", .flavours = kMicrosoft,
+       .site = "TAVISTOCK", .statement = "SELECT DISTINCT TOP 80000 " + kClientsHead +
+       kClientsFrom + kSiteExclusion + kClientsOrder, .matched = 8},
+      {.name = "site form: BELLWICK in any letter case", .flavours = kMicrosoft,
+       .site = "Bellwick Hall", .statement = "SELECT DISTINCT TOP 80000 " + kClientsHead +
+       kClientsFrom + kSiteExclusion + kClientsOrder, .matched = 8},
+      {.name = "initialize: no TOP or ROWNUM, no per-level parentheses", .initialize = 1,
+       .max_folders = "25", .statement = "SELECT DISTINCT " + kClientsHead + kClientsFrom +
+       kClientsInitialize + kClientsOrder, .oracle_statement = "SELECT DISTINCT " +
+       NoAs(kClientsHead) + kOracleClientsFrom + kClientsInitialize + kClientsOrder, .matched = 8},
+      {.name = "qualifier WHERE after the exclusion becomes AND", .flavours = kMicrosoft,
+       .qualifier = "WHERE CLIENT.CLIENT_ID <> 'c0002'", .statement = "SELECT DISTINCT TOP 80000 " +
+       kClientsHead + kClientsFrom + kClientsExclusion + " AND CLIENT.CLIENT_ID <> 'C0002'" +
+       kClientsOrder, .matched = 6},
+      {.name = "qualifier AND without other conditions becomes WHERE", .flavours = kMicrosoft,
        .template_text = "%<CLIENT.CLIENT_ID>%",
        .qualifier = "AND [OWNER].CLIENT.CLIENT_ID <> 'C0002'",
        .statement = "SELECT DISTINCT TOP 40000 CLIENT.CLIENT_ID AS \"CLIENT.CLIENT_ID\"\r\n FROM "
-                    "[OWNER].CLIENT  WHERE [OWNER].CLIENT.CLIENT_ID <> 'C0002'",
-       .matched = 3},
+       "[OWNER].CLIENT  WHERE [OWNER].CLIENT.CLIENT_ID <> 'C0002'", .matched = 3},
       {.name = "qualifier tables first: MATTER joined to itself is turned round",
-       .qualifier = "MATTER|MATTER.MATTER_ID = '0001'",
-       .statement = "SELECT DISTINCT TOP 40000 " + kClientsHead + "\r\n " + kClientsFrom.substr(2) +
-                    kClientsExclusion + " AND MATTER.MATTER_ID = '0001'" + kClientsOrder,
-       .oracle_statement = "SELECT DISTINCT " + NoAs(kClientsHead) + kOracleClientsFrom +
-                           kClientsExclusion +
-                           " AND MATTER.MATTER_ID = '0001' AND ROWNUM <= 40000" + kClientsOrder,
-       .matched = 4},
+       .qualifier = "MATTER|MATTER.MATTER_ID = '0001'", .statement = "SELECT DISTINCT TOP 40000 " +
+       kClientsHead + "\r\n " + kClientsFrom.substr(2) + kClientsExclusion +
+       " AND MATTER.MATTER_ID = '0001'" + kClientsOrder, .oracle_statement = "SELECT DISTINCT " +
+       NoAs(kClientsHead) + kOracleClientsFrom + kClientsExclusion + " AND MATTER.MATTER_ID = "
+       "'0001' AND ROWNUM <= 40000" + kClientsOrder, .matched = 4},
       {.name = "external link table without a foreign key joins through its own condition",
-       .flavours = kMicrosoft,
-       .template_text =
-           "%MATTER.MATTER_ID% %\\% %<CLIENT.CLIENT_NAME|[OWNER].CLIENT|"
-           "CLIENT.SYSTEM_ID=MATTER.CLIENT_ID AND CLIENT.CLIENT_NAME <> 'for nobody'>%",
-       .statement = "SELECT DISTINCT TOP 40000 MATTER.MATTER_ID AS \"MATTER.MATTER_ID\", '\\', "
-                    "CLIENT.CLIENT_NAME AS \"CLIENT.CLIENT_NAME\", MATTER.SYSTEM_ID AS "
-                    "\"MATTER.SYSTEM_ID\"\r\n FROM [OWNER].MATTER, [OWNER].CLIENT WHERE ((" +
-                    NotTracked("MATTER", "CLIENTS") +
-                    ")) AND CLIENT.SYSTEM_ID = MATTER.CLIENT_ID AND CLIENT.CLIENT_NAME <> 'FOR "
-                    "NOBODY' ORDER BY MATTER.MATTER_ID ASC",
+       .flavours = kMicrosoft, .template_text = "%MATTER.MATTER_ID% %\\% "
+       "%<CLIENT.CLIENT_NAME|[OWNER].CLIENT|CLIENT.SYSTEM_ID=MATTER.CLIENT_ID AND "
+       "CLIENT.CLIENT_NAME <> 'for nobody'>%", .statement = "SELECT DISTINCT TOP 40000 "
+       "MATTER.MATTER_ID AS \"MATTER.MATTER_ID\", '\\', CLIENT.CLIENT_NAME AS "
+       "\"CLIENT.CLIENT_NAME\", MATTER.SYSTEM_ID AS \"MATTER.SYSTEM_ID\"\r\n FROM [OWNER].MATTER, "
+       "[OWNER].CLIENT WHERE ((" + NotTracked("MATTER", "CLIENTS") + ")) AND CLIENT.SYSTEM_ID = "
+       "MATTER.CLIENT_ID AND CLIENT.CLIENT_NAME <> 'FOR NOBODY' ORDER BY MATTER.MATTER_ID ASC",
        .matched = 8},
-      {.name = "PROFILE first: listed once, tracked by its own exclusion",
-       .flavours = kMicrosoft,
-       .template_text = "%<PROFILE.DOCNAME>%",
-       .statement = "SELECT DISTINCT TOP 160000 PROFILE.DOCNAME AS \"PROFILE.DOCNAME\", "
-                    "PROFILE.SYSTEM_ID AS \"PROFILE.SYSTEM_ID\"\r\n FROM [OWNER].PROFILE  WHERE "
-                    "[OWNER].PROFILE.SYSTEM_ID NOT IN (SELECT SID FROM [OWNER].QUIL_SPROUTSMITH "
-                    "WHERE UPPER(TABLE_NAME) = 'PROFILE' AND UPPER(RULE_NAME) = 'CLIENTS')",
-       .matched = 16},
+      {.name = "PROFILE first: listed once, tracked by its own exclusion", .flavours = kMicrosoft,
+       .template_text = "%<PROFILE.DOCNAME>%", .statement = "SELECT DISTINCT TOP 160000 "
+       "PROFILE.DOCNAME AS \"PROFILE.DOCNAME\", PROFILE.SYSTEM_ID AS \"PROFILE.SYSTEM_ID\"\r\n "
+       "FROM [OWNER].PROFILE  WHERE [OWNER].PROFILE.SYSTEM_ID NOT IN (SELECT SID FROM "
+       "[OWNER].QUIL_SPROUTSMITH WHERE UPPER(TABLE_NAME) = 'PROFILE' AND UPPER(RULE_NAME) = "
+       "'CLIENTS')", .matched = 16},
       {.name = "initialize mode at the Varnel site also clears practice codes",
        .setup = {"INSERT INTO QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, STATUS, LOCKED_BY) "
-                 "VALUES (1, 'PRACCODE', 'CLIENTS', 0, ''), (2, 'PRACCODE', 'OTHER', 0, ''), (3, "
-                 "'MATTER', 'CLIENTS', 0, ''), (4, 'CLIENT', 'CLIENTS', 0, '')"},
-       .site = "VARNEL",
-       .initialize = 1,
+       "VALUES (1, 'PRACCODE', 'CLIENTS', 0, ''), (2, 'PRACCODE', 'OTHER', 0, ''), (3, 'MATTER', "
+       "'CLIENTS', 0, ''), (4, 'CLIENT', 'CLIENTS', 0, '')"}, .site = "VARNEL", .initialize = 1,
        .log = {{"Initializing folder column item PRACCODE", 1},
-               {"Initializing folder column item MATTER", 1}},
-       .after = {{"SELECT COUNT(*) FROM QUIL_SPROUTSMITH", "2"},
-                 {"SELECT COUNT(*) FROM QUIL_SPROUTSMITH WHERE SID IN (2, 4)", "2"}}},
-
+       {"Initializing folder column item MATTER", 1}},
+       .after = {{"SELECT COUNT(*) FROM QUIL_SPROUTSMITH", "2"}, {"SELECT COUNT(*) FROM "
+       "QUIL_SPROUTSMITH WHERE SID IN (2, 4)", "2"}}},
       // The row limit: the bottom table's rows (DOCUMENTTYPES has 4) or a site's counts,
       // times the option.
-      {.name = "row limit of the default rule",
-       .flavours = kMicrosoft,
-       .rule = "CLIENT MATTERS",
+      {.name = "row limit of the default rule", .flavours = kMicrosoft, .rule = "CLIENT MATTERS",
        .setup = {"INSERT INTO PCDT (SYSTEM_ID, DT_FOLDERNAME, DT_FR_FOLDERNAME) VALUES (1, 'A', "
-                 "''), (2, 'B', NULL), (3, 'B', NULL), (4, '', NULL)",
-                 "INSERT INTO SUBTYPES (SYSTEM_ID, NAME_EN, NAME_FR, DISABLED) VALUES (1, 'X', "
-                 "'X', 'N'), (2, 'Y', 'Y', 'Y'), (3, 'Z', 'Z', NULL)"},
-       .row_limit = 40000},
+       "''), (2, 'B', NULL), (3, 'B', NULL), (4, '', NULL)", "INSERT INTO SUBTYPES (SYSTEM_ID, "
+       "NAME_EN, NAME_FR, DISABLED) VALUES (1, 'X', 'X', 'N'), (2, 'Y', 'Y', 'Y'), (3, 'Z', 'Z', "
+       "NULL)"}, .row_limit = 40000},
       RowLimit("row limit of the clients rule", "CLIENTS", "", "", 80000),
       RowLimit("row limit at Varnel ending in MATTER", "CLIENTS", "", "VARNEL LLP", 10000),
       RowLimit("row limit at Varnel from folder names of document types", "CLIENT MATTERS",
-               "AB-F-PG/CLIENT/MATTER/DT", "varnel", 20000),
+       "AB-F-PG/CLIENT/MATTER/DT", "varnel", 20000),
       RowLimit("row limit at Varnel with no French folder names", "CLIENT MATTERS",
-               "AB-E-PG/CLIENT/MATTER/DT", "VARNEL", 70000),
+       "AB-E-PG/CLIENT/MATTER/DT", "VARNEL", 70000),
       RowLimit("row limit at Varnel from enabled subtypes", "CLIENT MATTERS",
-               "AB-F-PG/CLIENT/MATTER/DT/SUB", "VARNEL", 20000),
+       "AB-F-PG/CLIENT/MATTER/DT/SUB", "VARNEL", 20000),
       RowLimit("row limit at Varnel from enabled French subtypes", "CLIENT MATTERS",
-               "AB-E-PG/CLIENT/MATTER/DT/SUB", "VARNEL", 20000),
+       "AB-E-PG/CLIENT/MATTER/DT/SUB", "VARNEL", 20000),
       RowLimit("row limit elsewhere ignores the Varnel rule names", "CLIENT MATTERS",
-               "AB-F-PG/CLIENT/MATTER/DT", "ELSEWHERE", 40000),
-
+       "AB-F-PG/CLIENT/MATTER/DT", "ELSEWHERE", 40000),
       // An OR written in a qualifier or in an external link's joins stays inside its own
       // parentheses: the tracked rows stay excluded and, on Oracle, no (+) join ends up
       // inside the OR.
-      {.name = "an OR in the qualifier",
-       .qualifier = "CLIENT.CLIENT_ID = 'C0001' OR CLIENT.CLIENT_ID = 'C0002'",
-       .setup = {TrackC0001("CLIENTS")},
-       .query = "SELECT C.CLIENT_ID FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID "
-                "WHERE C.CLIENT_ID = 'C0002' GROUP BY M.SYSTEM_ID, C.CLIENT_ID"},
+      {.name = "an OR in the qualifier", .qualifier = "CLIENT.CLIENT_ID = 'C0001' OR "
+       "CLIENT.CLIENT_ID = 'C0002'", .setup = {TrackC0001("CLIENTS")},
+       .query = "SELECT C.CLIENT_ID FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID WHERE "
+       "C.CLIENT_ID = 'C0002' GROUP BY M.SYSTEM_ID, C.CLIENT_ID"},
       {.name = "an OR in a qualifier with its tables and a leading WHERE",
-       .qualifier = "CLIENT | WHERE [OWNER].CLIENT.CLIENT_ID = 'C0003' OR "
-                    "[OWNER].CLIENT.CLIENT_ID = 'C0001'",
-       .setup = {TrackC0001("CLIENTS")},
-       .query = "SELECT C.CLIENT_ID FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID "
-                "WHERE C.CLIENT_ID = 'C0003' GROUP BY M.SYSTEM_ID, C.CLIENT_ID"},
-      {.name = "an OR in an external link's joins",
-       .template_text = "%MATTER.MATTER_ID% %\\% %<CLIENT.CLIENT_ID|[OWNER].CLIENT|"
-                        "CLIENT.SYSTEM_ID=MATTER.CLIENT_ID>% %<*NONE*||MATTER.MATTER_ID = '0001' "
-                        "OR CLIENT.CLIENT_ID = 'C0002'>%",
-       .setup = {TrackC0001("CLIENTS")},
-       .query = "SELECT M.MATTER_ID, C.CLIENT_ID FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = "
-                "M.CLIENT_ID WHERE (M.MATTER_ID = '0001' OR C.CLIENT_ID = 'C0002') AND "
-                "M.SYSTEM_ID NOT IN (SELECT SID FROM QUIL_SPROUTSMITH WHERE RULE_NAME = "
-                "'CLIENTS' AND TABLE_NAME = 'MATTER')",
-       .columns = {1, 3}},
-
+       .qualifier = "CLIENT | WHERE [OWNER].CLIENT.CLIENT_ID = 'C0003' OR [OWNER].CLIENT.CLIENT_ID "
+       "= 'C0001'", .setup = {TrackC0001("CLIENTS")}, .query = "SELECT C.CLIENT_ID FROM MATTER M "
+       "JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID WHERE C.CLIENT_ID = 'C0003' GROUP BY "
+       "M.SYSTEM_ID, C.CLIENT_ID"},
+      {.name = "an OR in an external link's joins", .template_text = "%MATTER.MATTER_ID% %\\% "
+       "%<CLIENT.CLIENT_ID|[OWNER].CLIENT|CLIENT.SYSTEM_ID=MATTER.CLIENT_ID>% "
+       "%<*NONE*||MATTER.MATTER_ID = '0001' OR CLIENT.CLIENT_ID = 'C0002'>%",
+       .setup = {TrackC0001("CLIENTS")}, .query = "SELECT M.MATTER_ID, C.CLIENT_ID FROM MATTER M "
+       "JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID WHERE (M.MATTER_ID = '0001' OR C.CLIENT_ID = "
+       "'C0002') AND M.SYSTEM_ID NOT IN (SELECT SID FROM QUIL_SPROUTSMITH WHERE RULE_NAME = "
+       "'CLIENTS' AND TABLE_NAME = 'MATTER')", .columns = {1, 3}},
       // The default rule's parameters, parenthesised and nested, select the documents the
       // hand-written condition selects; a path the data dictionary cannot follow is dropped
       // with a warning, as if the condition were absent.
-      {.name = "a group of ORs and an AND",
-       .rule = "CLIENT MATTERS",
+      {.name = "a group of ORs and an AND", .rule = "CLIENT MATTERS",
        .values = "(%MATTER.CLIENT_ID.CLIENT_ID% = 'C0001' OR %MATTER.CLIENT_ID.CLIENT_ID% = "
-                 "'C0002') AND %MATTER.MATTER_ID% = '0001'",
-       .query = Documents("C.CLIENT_ID IN ('C0001', 'C0002') AND M.MATTER_ID = '0001'")},
-      {.name = "an AND and a group of ORs",
-       .rule = "CLIENT MATTERS",
+       "'C0002') AND %MATTER.MATTER_ID% = '0001'", .query = Documents("C.CLIENT_ID IN ('C0001', "
+       "'C0002') AND M.MATTER_ID = '0001'")},
+      {.name = "an AND and a group of ORs", .rule = "CLIENT MATTERS",
        .values = "%MATTER.MATTER_ID% = '0002' AND (%MATTER.CLIENT_ID.CLIENT_ID% = 'c0003' OR "
-                 "%MATTER.CLIENT_ID.CLIENT_ID% = 'C0004')",
-       .query = Documents("M.MATTER_ID = '0002' AND C.CLIENT_ID IN ('C0003', 'C0004')")},
-      {.name = "nested groups",
-       .rule = "CLIENT MATTERS",
-       .values = "((%MATTER.CLIENT_ID.CLIENT_ID% = 'C0001' AND %MATTER.MATTER_ID% = '0002') OR "
-                 "(%MATTER.CLIENT_ID.CLIENT_ID% = 'C0003' AND (%MATTER.MATTER_ID% = '0001' OR "
-                 "%MATTER.MATTER_ID% = '0002'))) AND %DOCUMENTTYPE.TYPE_ID% <> 'NONE'",
-       .query = Documents(
-           "((C.CLIENT_ID = 'C0001' AND M.MATTER_ID = '0002') OR C.CLIENT_ID = 'C0003')")},
+       "%MATTER.CLIENT_ID.CLIENT_ID% = 'C0004')", .query = Documents("M.MATTER_ID = '0002' AND "
+       "C.CLIENT_ID IN ('C0003', 'C0004')")},
+      {.name = "nested groups", .rule = "CLIENT MATTERS", .values = "((%MATTER.CLIENT_ID.CLIENT_ID%"
+       " = 'C0001' AND %MATTER.MATTER_ID% = '0002') OR (%MATTER.CLIENT_ID.CLIENT_ID% = 'C0003' AND "
+       "(%MATTER.MATTER_ID% = '0001' OR %MATTER.MATTER_ID% = '0002'))) AND %DOCUMENTTYPE.TYPE_ID% "
+       "<> 'NONE'", .query = Documents("((C.CLIENT_ID = 'C0001' AND M.MATTER_ID = '0002') OR "
+       "C.CLIENT_ID = 'C0003')")},
       // A value list keeps its parentheses; a group keeps what its dropped member leaves.
-      {.name = "a value list",
-       .rule = "CLIENT MATTERS",
-       .values = "%MATTER.MATTER_ID% IN ('0001', '0002') AND (%MATTER.CLIENT_ID.CLIENT_ID% = "
-                 "'C0002' OR %MATTER.CLIENT_ID.CLIENT_ID% = 'C0004')",
-       .query = Documents("C.CLIENT_ID IN ('C0002', 'C0004')")},
-      {.name = "a group with a member outside the template",
-       .rule = "CLIENT MATTERS",
+      {.name = "a value list", .rule = "CLIENT MATTERS", .values = "%MATTER.MATTER_ID% IN ('0001', "
+       "'0002') AND (%MATTER.CLIENT_ID.CLIENT_ID% = 'C0002' OR %MATTER.CLIENT_ID.CLIENT_ID% = "
+       "'C0004')", .query = Documents("C.CLIENT_ID IN ('C0002', 'C0004')")},
+      {.name = "a group with a member outside the template", .rule = "CLIENT MATTERS",
        .values = "(%APPLICATION.APPLICATION% = 'FOLDER' OR %MATTER.MATTER_ID% = '0002') AND "
-                 "%MATTER.CLIENT_ID.CLIENT_ID% = 'C0001'",
-       .query = Documents("M.MATTER_ID = '0002' AND C.CLIENT_ID = 'C0001'")},
-      {.name = "an unknown second hop",
-       .rule = "CLIENT MATTERS",
+       "%MATTER.CLIENT_ID.CLIENT_ID% = 'C0001'", .query = Documents("M.MATTER_ID = '0002' AND "
+       "C.CLIENT_ID = 'C0001'")},
+      {.name = "an unknown second hop", .rule = "CLIENT MATTERS",
        .values = "%MATTER.BOGUS.X% = 'Y' AND %MATTER.CLIENT_ID.CLIENT_ID% = 'C0002'",
-       .query = Documents("C.CLIENT_ID = 'C0002'"),
-       .unknown_paths = 1},
-      {.name = "an unknown third hop",
-       .rule = "CLIENT MATTERS",
+       .query = Documents("C.CLIENT_ID = 'C0002'"), .unknown_paths = 1},
+      {.name = "an unknown third hop", .rule = "CLIENT MATTERS",
        .values = "%MATTER.CLIENT_ID.BOGUS.X% = 'Y' OR %MATTER.CLIENT_ID.CLIENT_ID% = 'C0003'",
-       .query = Documents("C.CLIENT_ID = 'C0003'"),
-       .unknown_paths = 1},
-      {.name = "a group of unknown paths",
-       .rule = "CLIENT MATTERS",
-       .values = "(%MATTER.BOGUS.X% = 'Y' OR %MATTER.BOGUS.Z% = 'Y')",
-       .query = Documents("1 = 1"),
+       .query = Documents("C.CLIENT_ID = 'C0003'"), .unknown_paths = 1},
+      {.name = "a group of unknown paths", .rule = "CLIENT MATTERS",
+       .values = "(%MATTER.BOGUS.X% = 'Y' OR %MATTER.BOGUS.Z% = 'Y')", .query = Documents("1 = 1"),
        .unknown_paths = 2},
-
       // A table is joined along a foreign key or a condition of the rule that names it; a
       // table that nothing joins makes the rule incomplete instead of a cross join.
-      {.name = "a table nothing joins",
-       .template_text = kTwoLinks,
-       .outcome = Outcome::kIncomplete,
-       .matched = 0,
-       .log = {{kNotJoined, 1},
-               {"SELECT DISTINCT", 0},
-               {"joined through the rule's own conditions", 0}}},
-      {.name = "a table joined by the qualifier",
-       .template_text = kTwoLinks,
-       .qualifier = "MATTER.CLIENT_ID = CLIENT.SYSTEM_ID",
-       .query = "SELECT C.CLIENT_ID, M.MATTER_ID FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = "
-                "M.CLIENT_ID",
-       .columns = {1, 3},
+      {.name = "a table nothing joins", .template_text = kTwoLinks, .outcome = Outcome::kIncomplete,
+       .matched = 0, .log = {{kNotJoined, 1}, {"SELECT DISTINCT", 0}, {"joined through the rule's "
+       "own conditions", 0}}},
+      {.name = "a table joined by the qualifier", .template_text = kTwoLinks,
+       .qualifier = "MATTER.CLIENT_ID = CLIENT.SYSTEM_ID", .query = "SELECT C.CLIENT_ID, "
+       "M.MATTER_ID FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID", .columns = {1, 3},
        .log = {{kNotJoined, 0}}},
-      {.name = "a table joined by the external link",
-       .template_text = "%<CLIENT.CLIENT_ID>% %\\% %<MATTER.MATTER_ID|[OWNER].MATTER|"
-                        "MATTER.CLIENT_ID = CLIENT.SYSTEM_ID>%",
+      {.name = "a table joined by the external link", .template_text = "%<CLIENT.CLIENT_ID>% %\\% "
+       "%<MATTER.MATTER_ID|[OWNER].MATTER|MATTER.CLIENT_ID = CLIENT.SYSTEM_ID>%",
        .query = "SELECT C.CLIENT_ID, M.MATTER_ID FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = "
-                "M.CLIENT_ID",
-       .columns = {1, 3},
-       .log = {{kNotJoined, 0}}},
-
+       "M.CLIENT_ID", .columns = {1, 3}, .log = {{kNotJoined, 0}}},
       // PROFILE and DOCUMENTTYPES join the statement when the template's items select from
       // them, along the template's foreign keys; a literal folder name holding the word adds
       // nothing.
-      {.name = "items of PROFILE",
-       .template_text = "%<MATTER.MATTER_NAME>% %\\% %MATTER.MATTER_ID% %\\% %<PROFILE.DOCNUMBER>%",
-       .query = "SELECT M.MATTER_NAME, M.MATTER_ID, P.DOCNUMBER FROM PROFILE P JOIN MATTER M ON "
-                "M.SYSTEM_ID = P.MATTER WHERE NOT EXISTS (SELECT * FROM APPS A WHERE A.SYSTEM_ID "
-                "= P.APPLICATION AND A.APPLICATION = 'FOLDER')",
-       .columns = {1, 3, 5}},
-      {.name = "PROFILE in a literal",
-       .template_text = "%CLIENT PROFILES% %\\% %MATTER.CLIENT_ID.CLIENT_ID%",
-       .query = kMattersClients},
-      {.name = "DOCUMENTTYPE in a literal",
-       .template_text = "%DOCUMENTTYPE LIST% %\\% %MATTER.CLIENT_ID.CLIENT_ID%",
-       .query = kMattersClients},
-
+      {.name = "items of PROFILE", .template_text = "%<MATTER.MATTER_NAME>% %\\% "
+       "%MATTER.MATTER_ID% %\\% %<PROFILE.DOCNUMBER>%", .query = "SELECT M.MATTER_NAME, "
+       "M.MATTER_ID, P.DOCNUMBER FROM PROFILE P JOIN MATTER M ON M.SYSTEM_ID = P.MATTER WHERE NOT "
+       "EXISTS (SELECT * FROM APPS A WHERE A.SYSTEM_ID = P.APPLICATION AND A.APPLICATION = "
+       "'FOLDER')", .columns = {1, 3, 5}},
+      {.name = "PROFILE in a literal", .template_text = "%CLIENT PROFILES% %\\% "
+       "%MATTER.CLIENT_ID.CLIENT_ID%", .query = kMattersClients},
+      {.name = "DOCUMENTTYPE in a literal", .template_text = "%DOCUMENTTYPE LIST% %\\% "
+       "%MATTER.CLIENT_ID.CLIENT_ID%", .query = kMattersClients},
       // Abandoned rules: reported, and nothing is run.
       {.name = "a blank template", .template_text = "   ", .outcome = Outcome::kTemplateFailed},
-      {.name = "a template of another library",
-       .template_text = "{ELSEWHERE} %CLIENTS%",
+      {.name = "a template of another library", .template_text = "{ELSEWHERE} %CLIENTS%",
        .outcome = Outcome::kTemplateFailed},
       // Literals only: no table to select from.
-      {.name = "literals only",
-       .template_text = "%FIRM MATTERS% %\\% %DATE%",
-       .outcome = Outcome::kIncomplete,
-       .log = {{"Executing ", 0}}},
-      {.name = "an unclosed item",
-       .template_text = "%CLIENTS% %\\% %MATTER.CLIENT_ID.CLIENT_ID",
-       .outcome = Outcome::kIncomplete,
-       .log = {{"Executing ", 0}}},
-
+      {.name = "literals only", .template_text = "%FIRM MATTERS% %\\% %DATE%",
+       .outcome = Outcome::kIncomplete, .log = {{"Executing ", 0}}},
+      {.name = "an unclosed item", .template_text = "%CLIENTS% %\\% %MATTER.CLIENT_ID.CLIENT_ID",
+       .outcome = Outcome::kIncomplete, .log = {{"Executing ", 0}}},
       // Initialize mode deletes the bottom table's rows of this rule only and selects every
       // document again, clients tracked or not.
-      {.name = "initialize mode of the default rule",
-       .flavours = kMicrosoft,
-       .rule = "CLIENT MATTERS",
-       .setup = {"INSERT INTO QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, STATUS, LOCKED_BY) "
-                 "SELECT SYSTEM_ID, 'DOCUMENTTYPES', RULE, 0, '' FROM DOCUMENTTYPES, (SELECT "
-                 "'CLIENT MATTERS' AS RULE UNION SELECT 'OTHER RULE')",
-                 "INSERT INTO QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, STATUS, LOCKED_BY) "
-                 "SELECT SYSTEM_ID, 'CLIENT', 'CLIENT MATTERS', 0, '' FROM CLIENT"},
-       .initialize = 1,
+      {.name = "initialize mode of the default rule", .flavours = kMicrosoft,
+       .rule = "CLIENT MATTERS", .setup = {"INSERT INTO QUIL_SPROUTSMITH (SID, TABLE_NAME, "
+       "RULE_NAME, STATUS, LOCKED_BY) SELECT SYSTEM_ID, 'DOCUMENTTYPES', RULE, 0, '' FROM "
+       "DOCUMENTTYPES, (SELECT 'CLIENT MATTERS' AS RULE UNION SELECT 'OTHER RULE')",
+       "INSERT INTO QUIL_SPROUTSMITH (SID, TABLE_NAME, RULE_NAME, STATUS, LOCKED_BY) SELECT "
+       "SYSTEM_ID, 'CLIENT', 'CLIENT MATTERS', 0, '' FROM CLIENT"}, .initialize = 1,
        .statement = "SELECT DISTINCT " + kDefaultHead + "\r\n" + kDefaultJoins + " AND (" +
-                    NotTracked("CLIENT", "CLIENT MATTERS") + " OR " +
-                    NotTracked("MATTER", "CLIENT MATTERS") + " OR " +
-                    NotTracked("DOCUMENTTYPES", "CLIENT MATTERS") + ")" + kDefaultOrder,
-       .row_limit = 0,
-       .query = kDocuments,
-       .log = {{"Initializing folder column item DOCUMENTTYPES", 1}},
+       NotTracked("CLIENT", "CLIENT MATTERS") + " OR " + NotTracked("MATTER", "CLIENT MATTERS") +
+       " OR " + NotTracked("DOCUMENTTYPES", "CLIENT MATTERS") + ")" + kDefaultOrder, .row_limit = 0,
+       .query = kDocuments, .log = {{"Initializing folder column item DOCUMENTTYPES", 1}},
        .after = {{"SELECT COUNT(*) FROM QUIL_SPROUTSMITH WHERE TABLE_NAME = 'DOCUMENTTYPES' AND "
-                  "RULE_NAME = 'OTHER RULE'",
-                  "4"}}},
-
+       "RULE_NAME = 'OTHER RULE'", "4"}}},
       // The default rule selects the document rows, in its order; a folder profile on a
       // matter and a matter without documents add no row.
-      {.name = "the default rule",
-       .rule = "CLIENT MATTERS",
-       .setup = {"INSERT INTO PROFILE (SYSTEM_ID, DOCNUMBER, DOCNAME, APPLICATION, MATTER, "
-                 "DOCUMENTTYPE) SELECT 90001, 90001, 'A folder', (SELECT SYSTEM_ID FROM APPS "
-                 "WHERE APPLICATION = 'FOLDER'), MIN(SYSTEM_ID), (SELECT SYSTEM_ID FROM "
-                 "DOCUMENTTYPES WHERE TYPE_ID = 'FOLDER') FROM MATTER",
-                 "INSERT INTO MATTER (SYSTEM_ID, CLIENT_ID, MATTER_ID, MATTER_NAME) SELECT "
-                 "90002, MIN(SYSTEM_ID), '9999', 'No documents yet' FROM CLIENT"},
+      {.name = "the default rule", .rule = "CLIENT MATTERS", .setup = {"INSERT INTO PROFILE "
+       "(SYSTEM_ID, DOCNUMBER, DOCNAME, APPLICATION, MATTER, DOCUMENTTYPE) SELECT 90001, 90001, 'A "
+       "folder', (SELECT SYSTEM_ID FROM APPS WHERE APPLICATION = 'FOLDER'), MIN(SYSTEM_ID), "
+       "(SELECT SYSTEM_ID FROM DOCUMENTTYPES WHERE TYPE_ID = 'FOLDER') FROM MATTER",
+       "INSERT INTO MATTER (SYSTEM_ID, CLIENT_ID, MATTER_ID, MATTER_NAME) SELECT 90002, "
+       "MIN(SYSTEM_ID), '9999', 'No documents yet' FROM CLIENT"},
        .query = "SELECT DISTINCT 'FIRM MATTERS', '\\', C.CLIENT_ID, M.MATTER_ID, D.TYPE_ID FROM "
-                "PROFILE P JOIN MATTER M ON M.SYSTEM_ID = P.MATTER JOIN CLIENT C ON C.SYSTEM_ID = "
-                "M.CLIENT_ID JOIN DOCUMENTTYPES D ON D.SYSTEM_ID = P.DOCUMENTTYPE JOIN APPS A ON "
-                "A.SYSTEM_ID = P.APPLICATION WHERE A.APPLICATION <> 'FOLDER' ORDER BY 3, 4, 5",
-       .columns = {1, 2, 3, 5, 7},
-       .matched = 8,
-       .log = {{"8 SQL value(s) match the folder template", 1}}},
-
+       "PROFILE P JOIN MATTER M ON M.SYSTEM_ID = P.MATTER JOIN CLIENT C ON C.SYSTEM_ID = "
+       "M.CLIENT_ID JOIN DOCUMENTTYPES D ON D.SYSTEM_ID = P.DOCUMENTTYPE JOIN APPS A ON "
+       "A.SYSTEM_ID = P.APPLICATION WHERE A.APPLICATION <> 'FOLDER' ORDER BY 3, 4, 5",
+       .columns = {1, 2, 3, 5, 7}, .matched = 8, .log = {{"8 SQL value(s) match the folder template"
+       "", 1}}},
       // Folder profiles stay out of a rule that selects documents, however the library's APPS
       // table reads: a document without an application is selected, a second FOLDER
       // application is a folder's too, and a library without one has documents only.
-      {.name = "a folder profile",
-       .rule = "CLIENT MATTERS",
-       .setup =
-           ProfileOnNewMatter(90100, "(SELECT SYSTEM_ID FROM APPS WHERE APPLICATION = 'FOLDER')"),
-       .query = kAllDocuments,
+      {.name = "a folder profile", .rule = "CLIENT MATTERS", .setup = ProfileOnNewMatter(90100,
+       "(SELECT SYSTEM_ID FROM APPS WHERE APPLICATION = 'FOLDER')"), .query = kAllDocuments,
        .matched = 8},
-      {.name = "a document without an application",
-       .rule = "CLIENT MATTERS",
-       .setup = ProfileOnNewMatter(90200, "NULL"),
-       .query = kAllDocuments,
-       .matched = 9},
+      {.name = "a document without an application", .rule = "CLIENT MATTERS",
+       .setup = ProfileOnNewMatter(90200, "NULL"), .query = kAllDocuments, .matched = 9},
       // The stand-in's APPS keeps its names unique; a real library need not.
-      {.name = "a second FOLDER application",
-       .rule = "CLIENT MATTERS",
-       .setup = ProfileOnNewMatter(
-           90310, "90300",
-           {"CREATE TABLE APPS_COPY AS SELECT * FROM APPS", "DROP TABLE APPS",
-            "ALTER TABLE APPS_COPY RENAME TO APPS",
-            "INSERT INTO APPS (SYSTEM_ID, APPLICATION) VALUES (90300, 'FOLDER')"}),
-       .query = kAllDocuments,
-       .matched = 9},
-      {.name = "no FOLDER application",
-       .rule = "CLIENT MATTERS",
+      {.name = "a second FOLDER application", .rule = "CLIENT MATTERS",
+       .setup = ProfileOnNewMatter(90310, "90300", {"CREATE TABLE APPS_COPY AS SELECT * FROM APPS",
+       "DROP TABLE APPS", "ALTER TABLE APPS_COPY RENAME TO APPS", "INSERT INTO APPS (SYSTEM_ID, "
+       "APPLICATION) VALUES (90300, 'FOLDER')"}), .query = kAllDocuments, .matched = 9},
+      {.name = "no FOLDER application", .rule = "CLIENT MATTERS",
        .setup = {"UPDATE APPS SET APPLICATION = 'NOT A FOLDER' WHERE APPLICATION = 'FOLDER'"},
-       .query = kAllDocuments,
-       .matched = 12},
-
+       .query = kAllDocuments, .matched = 12},
       // A bottom table with a DISABLED column counts only its enabled rows.
-      {.name = "row limit from the enabled document types",
-       .flavours = kMicrosoft,
-       .rule = "CLIENT MATTERS",
-       .setup = {"ALTER TABLE DOCUMENTTYPES ADD DISABLED VARCHAR(1)",
-                 "UPDATE DOCUMENTTYPES SET DISABLED = 'Y' WHERE TYPE_ID = 'FOLDER'",
-                 "INSERT INTO DOCSCOLUMN (SYSTEM_ID, TBNAME, COLNAME) VALUES (99001, "
-                 "'DOCUMENTTYPES', 'DISABLED')"},
-       .row_limit = 30000},
+      {.name = "row limit from the enabled document types", .flavours = kMicrosoft,
+       .rule = "CLIENT MATTERS", .setup = {"ALTER TABLE DOCUMENTTYPES ADD DISABLED VARCHAR(1)",
+       "UPDATE DOCUMENTTYPES SET DISABLED = 'Y' WHERE TYPE_ID = 'FOLDER'",
+       "INSERT INTO DOCSCOLUMN (SYSTEM_ID, TBNAME, COLNAME) VALUES (99001, 'DOCUMENTTYPES', "
+       "'DISABLED')"}, .row_limit = 30000},
+      // clang-format on
   };
   // A rule's tracking rows are its own: "_", "%", "[" and "'" in a name match only
   // themselves, when the selection leaves tracked rows out and when initialize mode
@@ -545,13 +435,6 @@ class SelectionTest : public testing::CompileSession {
 
   long long Count(const std::string& library, const std::string& sql) {
     return std::stoll(install_.Scalar(library, "SELECT COUNT(*) FROM (" + sql + ")"));
-  }
-
-  void Record(const Intake& intake, int row) {
-    rules::Tracking tracking(install_.context, *connection_);
-    EXPECT_EQ(tracking.RecordProcessedRow(intake.result, row, "CLIENT MATTERS",
-                                          connection_->LibraryName(), 4, 1),
-              3);
   }
 };
 
@@ -658,90 +541,156 @@ TEST_F(SelectionTest, RulesSelectWhatTheirStatementsAndHandWrittenQueriesSay) {
   }
 }
 
-// Rows recorded as the cycle records them drop out of the next selection; once every row is
-// recorded, a new matter of a known client is the only row left.
-TEST_F(SelectionTest, RecordedRowsDropOutOfTheNextSelection) {
-  constexpr char kUntracked[] =
-      " AND (C.SYSTEM_ID NOT IN (SELECT SID FROM QUIL_SPROUTSMITH WHERE TABLE_NAME = 'CLIENT' "
-      "AND RULE_NAME = 'CLIENT MATTERS') OR M.SYSTEM_ID NOT IN (SELECT SID FROM "
-      "QUIL_SPROUTSMITH WHERE TABLE_NAME = 'MATTER' AND RULE_NAME = 'CLIENT MATTERS') OR "
-      "D.SYSTEM_ID NOT IN (SELECT SID FROM QUIL_SPROUTSMITH WHERE TABLE_NAME = 'DOCUMENTTYPES' "
-      "AND RULE_NAME = 'CLIENT MATTERS')) ORDER BY 1, 2, 3";
-  for (const Flavour& f : kFlavours) {
-    SCOPED_TRACE(f.library);
-    ASSERT_TRUE(connection_->ConnectLibrary(f.library));
-    CompiledRule run = Compile(Rule("CLIENT MATTERS"));
-    const Rows first = Values(run.intake, {3, 5, 7});
-    ASSERT_GE(first.size(), 8u);
-    Record(run.intake, 1);
-    Record(run.intake, 3);
-    const Rows untracked = Query(std::string(kDocuments) + kUntracked);
-    ASSERT_LT(untracked.size(), first.size());
-    run = Compile(Rule("CLIENT MATTERS"));
-    const Rows now = Values(run.intake, {3, 5, 7});
-    EXPECT_EQ(now, untracked);
-    for (const auto& gone : {first[0], first[2]}) {
-      EXPECT_EQ(std::count(now.begin(), now.end(), gone), 0);
-    }
-
-    for (int r = 1; r <= run.intake.rows_read; ++r) Record(run.intake, r);
-    EXPECT_EQ(Compile(Rule("CLIENT MATTERS")).intake.matched, 0);
-    // A new matter of client C0001 whose document has a type the rule has already seen.
-    install_.Exec(f.library,
-                  "INSERT INTO MATTER (SYSTEM_ID, CLIENT_ID, MATTER_ID, MATTER_NAME) SELECT "
-                  "90010, SYSTEM_ID, '7777', 'New matter' FROM CLIENT WHERE CLIENT_ID = 'C0001'");
-    install_.Exec(f.library,
-                  "INSERT INTO PROFILE (SYSTEM_ID, DOCNUMBER, DOCNAME, APPLICATION, MATTER, "
-                  "DOCUMENTTYPE, STATUS) SELECT 90011, 90011, 'Letter', APPLICATION, 90010, "
-                  "DOCUMENTTYPE, 0 FROM PROFILE WHERE SYSTEM_ID = (SELECT MIN(P.SYSTEM_ID) FROM "
-                  "PROFILE P JOIN APPS A ON A.SYSTEM_ID = P.APPLICATION WHERE A.APPLICATION <> "
-                  "'FOLDER')");
-    run = Compile(Rule("CLIENT MATTERS"));
-    ASSERT_EQ(run.intake.matched, 1) << Dump();
-    EXPECT_EQ(Values(run.intake, {3, 5}), (Rows{{"C0001", "7777"}}));
+// What a selection's rows become: read up to the limit, trimmed, with their e-mail text.
+TEST(FillEmailTemplateTest, PlaceholdersTakeTheRowsValues) {
+  const std::vector<std::string> headings = {"", "CLIENT.CLIENT_ID", "MATTER.MATTER_ID",
+                                             "CLIENT_NAME"};
+  const std::vector<std::string> values = {"FIRM", "  C0001 ", "0001", "Acme"};
+  // An e-mail template and what the row makes of it.
+  const std::pair<const char*, const char*> cases[] = {
+      // Blanks next to a filled placeholder go.
+      {"Client %CLIENT.CLIENT_ID% matter %MATTER.MATTER_ID%", "ClientC0001matter0001"},
+      {"  %MATTER.MATTER_ID%@example.com  ", "0001@example.com"},
+      // Another table's column of the same name takes the value.
+      {"%X.CLIENT_ID%@example.com", "C0001@example.com"},
+      {"%CLIENT_NAME% and %OTHER.CLIENT_NAME%", "Acmeand %OTHER.CLIENT_NAME%"},
+      {"Dear %TABLE.CLIENT_NAME%", "DearAcme"},
+      // Only the first occurrence, and only as written.
+      {"%MATTER.MATTER_ID% %MATTER.MATTER_ID%", "0001%MATTER.MATTER_ID%"},
+      {"%client.client_id%", "%client.client_id%"},
+      // A constant column has no name to be found by.
+      {"100%% sure", "100%% sure"},
+      {"", ""},
+  };
+  for (const auto& [email, expected] : cases) {
+    EXPECT_EQ(FillEmailTemplate(email, headings, values), expected) << email;
   }
-  // Each library's hops were looked up once; the later compiles used the cache.
-  EXPECT_EQ(install_.CountLogLines("Identifying foreign key links to PROFILE.MATTER"), 2);
-  EXPECT_EQ(install_.CountLogLines("Identifying foreign key links to"), 6);
-  EXPECT_EQ(install_.CountLogLines("SQL Error"), 0) << Dump();
 }
 
-// Every rule of the demo installation selects as many rows as a hand-written query over its
-// generated data says.
-TEST(DemoSelectionTest, DemoInstallationRulesMatchHandWrittenCounts) {
-  sproutsmith::testing::DmInstallation install;
-  dmapi::DemoInstallation demo;
-  std::string error;
-  ASSERT_TRUE(sproutsmith::testing::Ok(
-      dmapi::CreateDemoInstallation(install.dir.File("demo"), dmapi::DemoOptions(), &demo)));
-  std::unique_ptr<dmapi::Client> client =
-      dmapi::OpenInstallation(demo.config_path, &error, &install.clock);
-  ASSERT_TRUE(client) << error;
-  dm::Connection connection(install.context, *client);
-  rules::RuleStore store(install.context, connection);
-  store.Attach();
-  ASSERT_TRUE(connection.StartFusion()) << install.LogText();
-  TemplateCompiler compiler(install.context, connection, store);
-  for (size_t i = 0; i < demo.library_paths.size(); ++i) {
-    const std::string library = i == 0 ? "DEMO" : "ARCHIVE";
-    SCOPED_TRACE(library);
-    ASSERT_TRUE(connection.ConnectLibrary(library));
-    auto db = sql::SqliteDatabase::Open(demo.library_paths[i], false, &error);
-    ASSERT_TRUE(db) << error;
-    auto count = [&](const std::string& sql) {
-      const auto r = db->Execute("SELECT COUNT(*) FROM (" + sql + ")");
-      EXPECT_TRUE(r.ok()) << r.status.text;
-      return r.ok() ? r.result.rows[0][0].AsInteger() : -1;
-    };
-    auto matched = [&](const std::string& name) {
-      rules::RuleRecord rule = store.Rule(store.Find(library, name));
-      return compiler.Compile(rule, {library, 10000, "", ""}).intake.matched;
-    };
-    EXPECT_EQ(matched("CLIENT MATTERS"), count(kDocuments));
-    EXPECT_EQ(matched("CLIENTS"), count("SELECT DISTINCT M.SYSTEM_ID FROM MATTER M JOIN CLIENT C "
-                                        "ON C.SYSTEM_ID = M.CLIENT_ID"));
+class RowIntakeTest : public testing::CompileSession {
+ protected:
+  void SetUp() override {
+    Start({{.name = "DEMO"}, {.name = "ARCHIVE"}, {.name = "ORA", .engine_code = 2}});
+    // 250 clients in all.
+    install_.Exec("DEMO",
+                  "WITH RECURSIVE N(I) AS (SELECT 1 UNION ALL SELECT I + 1 FROM N WHERE I < 246) "
+                  "INSERT INTO CLIENT (SYSTEM_ID, CLIENT_ID, CLIENT_NAME) SELECT 80000 + I, "
+                  "printf('X%04d', I), 'Client ' || I FROM N");
+    rule_ = Rule("CLIENTS");
   }
-  EXPECT_EQ(install.CountLogLines("SQL Error"), 0) << install.LogText();
+  Intake Read(const std::string& statement, long row_limit, const std::string& saved = "",
+              int saved_index = 0) {
+    window_ = std::make_unique<testing::LogWindow>(install_);
+    return RunSelection({statement, row_limit, saved, saved_index}, rule_, install_.context,
+                        *connection_, *store_);
+  }
+  std::vector<bool> Flags() {
+    std::vector<bool> flags;
+    for (int i = 1; i <= connection_->libraries()->Count(); ++i) {
+      flags.push_back(connection_->libraries()->SearchFlag(i));
+    }
+    return flags;
+  }
+
+  rules::RuleRecord rule_;
+  std::unique_ptr<testing::LogWindow> window_;
+};
+
+constexpr char kClients[] =
+    "SELECT CLIENT.CLIENT_ID AS \"CLIENT.CLIENT_ID\" FROM [OWNER].CLIENT ORDER BY "
+    "CLIENT.CLIENT_ID";
+constexpr char kSavedWithTop[] = "SELECT DISTINCT TOP 100 CLIENT.CLIENT_ID FROM [OWNER].CLIENT";
+
+TEST_F(RowIntakeTest, OnlyASavedStatementWithTopCapsTheRowsRead) {
+  struct Limit {
+    long row_limit;
+    const char* saved;
+    int reuse;
+    int read;
+  };
+  const Limit cases[] = {
+      {100, kSavedWithTop, 0, 100}, {100, "", 0, 250},
+      {100, kSavedWithTop, 1, 250}, {0, kSavedWithTop, 0, 250},
+      {300, kSavedWithTop, 0, 250},
+  };
+  for (const Limit& c : cases) {
+    install_.options.CheckReUseSQL = c.reuse;
+    const Intake intake = Read(kClients, c.row_limit, c.saved);
+    SCOPED_TRACE(std::string(c.saved) + " limit " + std::to_string(c.row_limit));
+    EXPECT_EQ(intake.matched, 250);
+    EXPECT_EQ(intake.rows_read, c.read);
+    EXPECT_EQ(intake.result.RowCount(), c.read);
+    EXPECT_EQ(intake.result.Cell(c.read, 1), c.read == 100 ? "X0096" : "X0246");
+    EXPECT_EQ(install_.options.LabelTotal, std::to_string(c.read));
+    EXPECT_EQ(window_->Count("Only the first 100 item(s) will be processed in this cycle"),
+              c.read == 100 ? 1 : 0);
+    EXPECT_EQ(window_->Count("250 SQL value(s) match the folder template"), 1);
+    EXPECT_EQ(window_->Count("Reading 250 SQL rows for rule CLIENTS"), 1);
+    EXPECT_EQ(window_->Count(std::to_string(c.read) +
+                             " new folder(s) with 1 SQL item(s) will be processed."),
+              1);
+  }
+}
+
+TEST_F(RowIntakeTest, TableColumnsAreTrimmedAndConstantsKeptAsReturned) {
+  install_.Exec("DEMO",
+                "INSERT INTO CLIENT (SYSTEM_ID, CLIENT_ID, CLIENT_NAME) VALUES (90001, '  C9  ', "
+                "'  Ninth  ')");
+  const Intake intake = Read(
+      "SELECT 'LEVEL  ', CLIENT.CLIENT_ID AS \"CLIENT.CLIENT_ID\", CLIENT.CLIENT_NAME AS \"A "
+      "B\", CLIENT.CLIENT_NAME AS \".NAME\" FROM [OWNER].CLIENT WHERE CLIENT.SYSTEM_ID = 90001",
+      0);
+  ASSERT_EQ(intake.rows_read, 1) << window_->Dump();
+  EXPECT_EQ(intake.columns, 4);
+  EXPECT_EQ(intake.result.Heading(2), "CLIENT.CLIENT_ID");
+  EXPECT_EQ(intake.result.Cell(1, 1), "LEVEL  ");
+  EXPECT_EQ(intake.result.Cell(1, 2), "C9");
+  EXPECT_EQ(intake.result.Cell(1, 3), "  Ninth  ");
+  EXPECT_EQ(intake.result.Cell(1, 4), "  Ninth  ");
+}
+
+TEST_F(RowIntakeTest, RowsGetTheirEmailTextAndTheSavedEntryItsCount) {
+  rule_.Set(rules::RuleKey::kEmailTemplate, "%CLIENT.CLIENT_ID%@clients.example.com");
+  const int entry = store_->SaveStatement("DEMO", "CLIENTS", kClients);
+  store_->Saved(entry).pending = "x";
+  const Intake intake = Read(kClients, 0, "", entry);
+  ASSERT_EQ(intake.rows_read, 250);
+  ASSERT_EQ(intake.emails.size(), 251u);
+  EXPECT_EQ(intake.emails[1], "C0001@clients.example.com");
+  EXPECT_EQ(intake.emails[250], "X0246@clients.example.com");
+  EXPECT_EQ(store_->Saved(entry).row_count, "250");
+  EXPECT_EQ(store_->Saved(entry).pending, "");
+}
+
+TEST_F(RowIntakeTest, TheConnectedAndTheMasterFolderLibrariesAreSearched) {
+  rule_.Set(rules::RuleKey::kMasterfolderLibrary, " archive ");
+  Read(kClients, 0);
+  EXPECT_EQ(Flags(), (std::vector<bool>{true, true, false}));
+  EXPECT_EQ(window_->Count("Setting DEMO as a Search Library"), 1);
+  EXPECT_EQ(window_->Count("Setting ARCHIVE as a Search Library"), 1);
+  EXPECT_EQ(window_->Count("Setting ORA"), 0);
+  // No rows (or a failed statement): nothing read, no flag touched.
+  for (int i = 1; i <= 3; ++i) connection_->libraries()->SetSearchFlag(i, i == 3);
+  for (const char* statement : {"SELECT CLIENT.CLIENT_ID FROM [OWNER].CLIENT WHERE 1 = 0",
+                                "SELECT NOTHING FROM [OWNER].CLIENT"}) {
+    const Intake intake = Read(statement, 0);
+    EXPECT_EQ(intake.matched, 0) << statement;
+    EXPECT_EQ(intake.rows_read, 0);
+    EXPECT_EQ(window_->Count("0 SQL value(s) match the folder template"), 1) << statement;
+    EXPECT_EQ(window_->Count("new folder(s)"), 0);
+    EXPECT_EQ(Flags(), (std::vector<bool>{false, false, true}));
+  }
+}
+
+TEST_F(RowIntakeTest, ACancelDuringIntakeHandsNoRowOver) {
+  install_.ui.on_yield = [&] {
+    if (install_.options.LabelTotal == "100") install_.state.CancelRequested = true;
+  };
+  const Intake intake = Read(kClients, 0);
+  EXPECT_TRUE(intake.cancelled);
+  EXPECT_EQ(intake.rows_read, 0);
+  EXPECT_EQ(intake.result.RowCount(), 100);
+  EXPECT_EQ(window_->Count("new folder(s)"), 0);
 }
 
 }  // namespace

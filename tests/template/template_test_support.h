@@ -1,13 +1,11 @@
 #pragma once
-// Test data and fixtures for template compilation: a data dictionary given as a table (for
-// the pure language tests), a window on the log, and a started session over a generated
-// installation with the rule store attached (for the end-to-end tests).
+// Fixtures for template compilation: a window on the log, and a started session with the rule
+// store and the compiler.
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "rules/rule_store.h"
@@ -21,45 +19,6 @@
 #include "text/text.h"
 
 namespace sproutsmith::templ::testing {
-
-// DOCSCOLUMN rows as test data: {table, column, foreign table, foreign column}. Names match
-// without regard to case, as the library's dictionary does.
-class MapDictionary final : public DataDictionary {
- public:
-  using Row = std::tuple<std::string, std::string, std::string, std::string>;
-  explicit MapDictionary(std::vector<Row> rows) : rows_(std::move(rows)) {}
-
-  std::optional<ForeignKey> ForeignKeyOf(const std::string& column,
-                                         const std::string& table) override {
-    ++lookups;
-    for (const auto& [t, c, ft, fc] : rows_) {
-      if (text::EqualsNoCase(t, table) && text::EqualsNoCase(c, column)) {
-        return ForeignKey{ft, fc, "N"};
-      }
-    }
-    return std::nullopt;
-  }
-  std::string ProfileForeignTable(const std::string& column) override {
-    for (const auto& [t, c, ft, fc] : rows_) {
-      if (t == "PROFILE" && text::EqualsNoCase(c, column)) return ft;
-    }
-    return "";
-  }
-  int lookups = 0;
-
- private:
-  std::vector<Row> rows_;
-};
-
-// The foreign keys of a provisioned library.
-inline std::vector<MapDictionary::Row> StandardKeys() {
-  return {{"PROFILE", "MATTER", "MATTER", "SYSTEM_ID"},
-          {"MATTER", "CLIENT_ID", "CLIENT", "SYSTEM_ID"},
-          {"PROFILE", "DOCUMENTTYPE", "DOCUMENTTYPES", "SYSTEM_ID"},
-          {"PROFILE", "AUTHOR", "PEOPLE", "SYSTEM_ID"},
-          {"PEOPLE", "PRIMARY_GROUP", "GROUPS", "SYSTEM_ID"},
-          {"PROFILE", "APPLICATION", "APPS", "SYSTEM_ID"}};
-}
 
 inline constexpr char kDefaultTemplate[] =
     "%FIRM MATTERS% %\\% %MATTER.CLIENT_ID.CLIENT_ID% %\\% %MATTER.MATTER_ID% %\\% "
@@ -82,9 +41,7 @@ class LogWindow {
     return out;
   }
   int Count(const std::string& fragment) const {
-    int n = 0;
-    for (const auto& l : Lines()) n += l.find(fragment) != std::string::npos;
-    return n;
+    return install_.CountLogLinesSince(start_, fragment);
   }
   std::string Dump() const {
     std::string s;
@@ -95,31 +52,6 @@ class LogWindow {
  private:
   const sproutsmith::testing::DmInstallation& install_;
   size_t start_ = 0;
-};
-
-// The template language without a library: the data dictionary is a table, the environment
-// that of library DEMO on the installation's fixed date (2020-11-14).
-class ParserTest : public ::testing::Test {
- protected:
-  ParserTest() : window_(install_) {
-    env_.library_name = "DEMO";
-    env_.library_description = "Demo library";
-    env_.processing_library = "DEMO";
-    env_.session_libraries = {"DEMO", "ARCHIVE"};
-    env_.owner = "DOCSADM";
-    env_.today = install_.clock.Now();
-  }
-  bool Parse(const std::string& template_text, ParsedTemplate* parsed,
-             std::string* email = nullptr) {
-    window_.Reset();
-    return ParseTemplateText(template_text, email, env_, cache_, dictionary_, install_.log, parsed);
-  }
-
-  sproutsmith::testing::DmInstallation install_;
-  LogWindow window_;
-  TemplateEnvironment env_;
-  ForeignKeyCache cache_;
-  MapDictionary dictionary_{StandardKeys()};
 };
 
 // A started session over a generated installation, the rule store loading each library's
