@@ -1,5 +1,5 @@
 // The library/rule tree over real libraries: rule loading on expansion with its filters,
-// saved marks and rights test, the toggle command, the library menu and the chooser.
+// saved marks and rights test, the library menu and the chooser.
 
 #include "app/library_tree.h"
 
@@ -53,10 +53,6 @@ TEST_F(LibraryTreeTest, ExpandingLoadsTheShownRulesWithTheirMarksAndReconnectsTh
   EXPECT_EQ(install_.options.LabelStatus, "Waiting for user input");
   EXPECT_FALSE(install_.ui.busy);
 
-  // The placeholder is gone for good: a second expansion is the tree's own business.
-  EXPECT_FALSE(tree().ExpandLibraryNode(Library("ARCHIVE")));
-  EXPECT_EQ(RuleTexts("ARCHIVE").size(), 2u);
-
   // The cycle never meets the hidden rules.
   install_.state.CommandLine = "/G";
   ASSERT_TRUE(cycle().Go());
@@ -65,15 +61,8 @@ TEST_F(LibraryTreeTest, ExpandingLoadsTheShownRulesWithTheirMarksAndReconnectsTh
   EXPECT_EQ(Count("rule *DELETED*"), 0);
 }
 
-TEST_F(LibraryTreeTest, LibrariesWithoutSettingsTableOrRightsAreUncheckedWithoutRules) {
-  Start({{.name = "DEMO"}, {.name = "BARE", .with_quil_tables = false}, {.name = "LOCKED"}},
-        [this] { TakeRights("LOCKED"); });
-  EXPECT_TRUE(tree().ExpandLibraryNode(Library("BARE")));
-  EXPECT_FALSE(Library("BARE").checked);
-  EXPECT_TRUE(Library("BARE").rules.empty());
-  EXPECT_EQ(Count("Quil_Settings table not found in library BARE"), 1);
-  EXPECT_TRUE(install_.ui.messages.empty());  // only logged
-
+TEST_F(LibraryTreeTest, ALibraryWithoutRightsIsUncheckedWithoutRules) {
+  Start({{.name = "DEMO"}, {.name = "LOCKED"}}, [this] { TakeRights("LOCKED"); });
   const std::string refusal =
       "Error: DMADMIN does not have rights to manage folders in library LOCKED";
   EXPECT_TRUE(tree().ExpandLibraryNode(Library("LOCKED")));
@@ -93,22 +82,6 @@ TEST_F(LibraryTreeTest, LibrariesWithoutSettingsTableOrRightsAreUncheckedWithout
   EXPECT_TRUE(tree().ExpandLibraryNode(again));
   EXPECT_TRUE(again.checked);
   EXPECT_EQ(again.rules.size(), 2u);
-}
-
-TEST(TreeToggleTest, TogglingInvertsEveryMarkAndTwiceRestoresThem) {
-  MainWindowModel window;
-  window.TVRules = {{"DEMO", true, {{"CLIENTS", true}, {"MATTERS", false}}},
-                    {"ARCHIVE", false, {{"[]", false}}}};
-  ToggleLibraries(window);
-  EXPECT_FALSE(window.TVRules[0].checked);
-  EXPECT_FALSE(window.TVRules[0].rules[0].checked);
-  EXPECT_TRUE(window.TVRules[0].rules[1].checked);
-  EXPECT_TRUE(window.TVRules[1].checked);
-  ToggleLibraries(window);
-  EXPECT_TRUE(window.TVRules[0].checked);
-  EXPECT_TRUE(window.TVRules[0].rules[0].checked);
-  EXPECT_FALSE(window.TVRules[0].rules[1].checked);
-  EXPECT_FALSE(window.TVRules[1].checked);
 }
 
 TEST_F(LibraryTreeTest, TheLibraryMenuAndTheChooserConnectOtherLibraries) {

@@ -283,7 +283,7 @@ TEST_P(CycleScenarioTest, WhatTheCycleLeaves) {
 INSTANTIATE_TEST_SUITE_P(Scenarios, CycleScenarioTest, ::testing::ValuesIn(kScenarios),
                          testing::RowName<Scenario>);
 
-TEST_F(ProcessingCycleTest, LoopDelayNotAboveZeroWaitsThreeSecondsAndEscEndsTheDelay) {
+TEST_F(ProcessingCycleTest, LoopDelayNotAboveZeroWaitsThreeSeconds) {
   Start({{.name = "DEMO"}});
   OnlyRule("DEMO", "CLIENTS");
   install_.options.CheckLoop = 1;
@@ -307,15 +307,6 @@ TEST_F(ProcessingCycleTest, LoopDelayNotAboveZeroWaitsThreeSecondsAndEscEndsTheD
   EXPECT_EQ(Count("Saving the SQL statement from this run of rule CLIENTS"), 1);
   EXPECT_EQ(locks_, 1);
   EXPECT_FALSE(install_.state.InLoopDelay);
-
-  // Esc in the delay ends the run without the cancel box.
-  install_.options.CheckLoop = 1;
-  install_.ui.on_sleep = [&] { PressKey(install_.context, window_, WindowKey::kEscape); };
-  EXPECT_TRUE(cycle().Go());
-  EXPECT_EQ(install_.ui.sleeps, 4);
-  EXPECT_EQ(Count("Processing library DEMO rule CLIENTS"), 3);
-  EXPECT_EQ(Shown("Task Canceled"), 0);
-  EXPECT_EQ(Count("Finished processing."), 2);
 }
 
 // A row processor that builds nothing but reports what folder building would.

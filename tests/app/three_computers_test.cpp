@@ -12,7 +12,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <iostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -82,7 +81,6 @@ TEST(ThreeComputersTest, LoopingComputersBuildEveryFolderOnceWhileMattersArrive)
                        "[General]\nLoop_Delay=1\n");
   }
 
-  const auto start = std::chrono::steady_clock::now();
   std::vector<pid_t> computers;
   for (int c = 0; c < kComputers; ++c) {
     computers.push_back(
@@ -120,20 +118,15 @@ TEST(ThreeComputersTest, LoopingComputersBuildEveryFolderOnceWhileMattersArrive)
   // A quiet run after the last arrivals: what a busy computer skipped is built now. "/NL":
   // the computer saved its loop option when it was stopped.
   const int last = WaitProgram(StartProgram("PC1", config, homes[0], {"/G", "/X", "/NL", "/V"}));
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-  int total_cycles = 1;
   for (int c = 0; c < kComputers; ++c) {
     SCOPED_TRACE("PC" + std::to_string(c + 1));
     EXPECT_TRUE(statuses[c] == kExitFinished || statuses[c] == kExitCancelled)
         << statuses[c] << ": " << testing::ReadFile(homes[c] + "/stderr.txt") << Errors(homes[c]);
     EXPECT_GE(cycles[c], kCyclesAfterArrivals) << "the computer looped";
-    total_cycles += cycles[c];
   }
   EXPECT_EQ(last, 0) << testing::ReadFile(homes[0] + "/stderr.txt");
 
-  size_t folders = 0;
   for (const std::string& library : kLibraries) {
     SCOPED_TRACE(library);
     Paths expected;
@@ -142,7 +135,6 @@ TEST(ThreeComputersTest, LoopingComputersBuildEveryFolderOnceWhileMattersArrive)
     }
     const Paths built = FolderPaths(install, library);
     EXPECT_EQ(built, expected) << "more than once:\n" << Repeated(built);
-    folders += built.size();
     EXPECT_TRUE(install.RunningNodes(library).empty());
     // The rule records every matter and client it selected, new ones included.
     for (const char* table : {"MATTER", "CLIENT"}) {
@@ -155,23 +147,6 @@ TEST(ThreeComputersTest, LoopingComputersBuildEveryFolderOnceWhileMattersArrive)
           << table;
     }
   }
-  // How often a computer found a rule another one was working on (logged once per library
-  // in a row).
-  int held = 0;
-  for (const std::string& home : homes) {
-    for (const auto& entry : std::filesystem::directory_iterator(home + "/temp")) {
-      if (entry.path().extension() != ".LOG") continue;
-      held += testing::CountHolding(testing::ReadLines(entry.path().string()),
-                                    "another machine is already running");
-    }
-  }
-  // The figures, for the benchmark notes.
-  std::cout << "three computers: " << kComputers << " processes, " << total_cycles << " cycles, "
-            << folders << " folders, " << seconds << " seconds, " << held
-            << " rule(s) found held\n";
-  RecordProperty("processes", kComputers);
-  RecordProperty("cycles", total_cycles);
-  RecordProperty("folders", static_cast<int>(folders));
 }
 
 }  // namespace
