@@ -103,8 +103,8 @@ TEST_F(ExitStatusTest, AFinishedCycleBuildsAndRecordsEveryRulesRowsAndReportsThe
   EXPECT_TRUE(Contains(report, "\"library\": \"DEMO\",\n        \"rule\": \"CLIENTS\""));
   EXPECT_TRUE(Contains(report, "\"library\": \"ARCHIVE\",\n        \"rule\": \"CLIENT MATTERS\""));
 
-  for (const char* field : {"\"started\": \"2026-12-06T09:04:29\"", "\"ended\": \"2026-12-06T09:04:29\"",
-                            "\"cycles\": 1,"}) {
+  for (const char* field : {"\"started\": \"2026-12-06T09:04:29\"",
+                            "\"ended\": \"2026-12-06T09:04:29\"", "\"cycles\": 1,"}) {
     EXPECT_TRUE(Contains(report, field)) << field;
   }
 

@@ -7,8 +7,8 @@
 #include "app/installed_engine.h"
 #include "app/run_summary.h"
 #include "log/unexpected_error.h"
-#include "support/status_assertions.h"
 #include "support/fault_opener.h"
+#include "support/status_assertions.h"
 
 namespace sproutsmith::app {
 namespace {
@@ -139,9 +139,9 @@ TEST_F(StartUpTest, AUserWithoutRightsIsRefused) {
   // Unattended, the console says why and where the log and the report are.
   EXPECT_EQ(BuildReal().Run({"/G", "/X"}), kExitFailed);
   EXPECT_TRUE(testing::Contains(FailedStartText(*engine_), "Error: " + refusal));
-  EXPECT_EQ(OutcomeLine(SummaryFactsOf(*engine_)), "Outcome: failed-start (exit 1). Log: " +
-                                                      DatedLog() + ". Report: " +
-                                                      engine_->ReportPath());
+  EXPECT_EQ(
+      OutcomeLine(SummaryFactsOf(*engine_)),
+      "Outcome: failed-start (exit 1). Log: " + DatedLog() + ". Report: " + engine_->ReportPath());
   EXPECT_TRUE(testing::Contains(Report(), "\"exit_status\": 1,"));
   EXPECT_EQ(Count("Error: 2026-12-06 09:04:29.00  " + refusal), 3);
   EXPECT_EQ(Count(") Ended on "), 3);
