@@ -14,9 +14,9 @@
 #include <utility>
 #include <vector>
 
+#include "app/engine_test_fixture.h"
 #include "app/run_summary.h"
 #include "app/standard_rule_tree.h"
-#include "installed_engine.h"
 #include "platform/schema/test_data.h"
 #include "support/status_assertions.h"
 #include "support/test_params.h"
