@@ -272,48 +272,26 @@ TEST_F(ExitStatusTest, ALostSessionBreaksTheCycleOff) {
   EXPECT_TRUE(engine_->Ended());
 }
 
-// A stop (a service stop, Ctrl+C) wherever it comes ends the run cleanly: the end of the log,
-// the options saved, IsRunning 0, no running-node row, the report's outcome.
+// A stop (a service stop, Ctrl+C) in the pause window or during start-up ends the run cleanly:
+// the end of the log, IsRunning 0, no running-node row, the report's outcome. (A stop during a
+// rule and in the loop delay: the real program's tests.)
 struct StopCase {
   const char* name;
-  bool archive = false;
   std::vector<std::pair<std::string, std::string>> general;  // saved before the run
-  std::vector<std::string> args = {"/G", "/X"};
   // The stop comes at the first yield where this holds; null: at the first one-second wait.
   std::function<bool(const runtime::Options&)> at_yield;
-  int status = kExitCancelled;
   std::vector<std::pair<std::string, int>> logged;         // how many lines hold each
   std::vector<std::pair<std::string, std::string>> saved;  // General settings afterwards
-  int sleeps = -1;                                         // -1: not compared
   int cycles = 0;
-  std::vector<std::string> rules;  // the last cycle's, "LIBRARY - RULE: outcome (reason)"
 };
 
 void PrintTo(const StopCase& c, std::ostream* out) { *out << c.name; }
 
 const StopCase kStops[] = {
-    // The first rule stops after its second row; no other rule begins.
-    {.name = "DuringARuleCancelsLikeExit",
-     .archive = true,
-     .at_yield = [](const runtime::Options& o) { return o.LabelRead == "2"; },
-     .logged = {{"Stop requested - the run ends at the next point where it can stop", 1},
-                {"Processing library ARCHIVE", 0}},
-     .saved = {{"Loop", "0"}},  // the options were saved
-     .cycles = 1,
-     .rules = {"DEMO - CLIENT MATTERS: cancelled"}},
-    {.name = "InTheLoopDelayEndsTheRunAsFinished",
-     .general = {{"Loop_Delay", "600"}},
-     .args = {"/G", "/X", "/L"},
-     .status = kExitFinished,
-     .saved = {{"Loop_Delay", "600"}},
-     .sleeps = 1,  // not 600
-     .cycles = 1,
-     .rules = {"DEMO - CLIENT MATTERS: finished", "DEMO - CLIENTS: finished"}},
     {.name = "InThePauseWindowCancelsButKeepsThePauseTimer",
      .general = {{"UsePauseTime", "-1"}, {"PauseStart", "09:00"}, {"PauseEnd", "10:00"}},
      .logged = {{"Pausing canceled at ", 1}, {"Processing library", 0}},  // at 09:04
      .saved = {{"UsePauseTime", "1"}},
-     .sleeps = 1,
      .cycles = 1},  // it began, paused, and ran no rule
     {.name = "DuringStartUpRunsNoCycle",
      .at_yield = [](const runtime::Options& o) { return o.LabelStatus == "Setting Libraries"; },
@@ -324,7 +302,7 @@ class StopTest : public ExitStatusTest, public ::testing::WithParamInterface<Sto
 
 TEST_P(StopTest, TheRunEndsCleanly) {
   const StopCase& c = GetParam();
-  Install(c.archive);
+  Install(false);
   for (const auto& [key, value] : c.general) Save("General", key, value);
   BuildReal();
   if (c.at_yield) {
@@ -332,24 +310,19 @@ TEST_P(StopTest, TheRunEndsCleanly) {
   } else {
     ui_->on_sleep = [&] { stop_ = true; };
   }
-  EXPECT_EQ(engine_->Run(c.args), c.status);
+  EXPECT_EQ(engine_->Run({"/G", "/X"}), kExitCancelled);
   for (const auto& [fragment, count] : c.logged) EXPECT_EQ(Count(fragment), count) << fragment;
   EXPECT_EQ(Count(") Ended on "), 1);
   for (const auto& [key, value] : c.saved) EXPECT_EQ(Saved("General", key), value) << key;
   EXPECT_EQ(Saved("General", "IsRunning"), "0");
-  if (c.sleeps >= 0) {
-    EXPECT_EQ(ui_->sleeps, c.sleeps);
-  }
+  EXPECT_EQ(ui_->sleeps, c.cycles);  // a second's wait in the pause window, not the hour's
   EXPECT_EQ(engine_->Cycles(), c.cycles);
-  EXPECT_EQ(Rules(), c.rules);
+  EXPECT_TRUE(Rules().empty());
   if (c.cycles > 0) {
-    EXPECT_EQ(engine_->LastCycle()->cancelled, c.status == kExitCancelled);
-    for (const RuleReport& rule : engine_->LastCycle()->rules) EXPECT_LT(rule.rows_selected, 1000);
+    EXPECT_TRUE(engine_->LastCycle()->cancelled);
   }
-  for (const auto& library : install_.config.libraries) {
-    EXPECT_TRUE(install_.RunningNodes(library.name).empty()) << library.name;
-  }
-  EXPECT_TRUE(Contains(Report(), std::string("\"outcome\": \"") + OutcomeWord(c.status) + "\""));
+  EXPECT_TRUE(install_.RunningNodes("DEMO").empty());
+  EXPECT_TRUE(Contains(Report(), "\"outcome\": \"cancelled\""));
 }
 
 INSTANTIATE_TEST_SUITE_P(Stops, StopTest, ::testing::ValuesIn(kStops), testing::RowName<StopCase>);

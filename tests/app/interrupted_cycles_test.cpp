@@ -13,7 +13,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -45,12 +44,6 @@ std::string Tail(const std::string& text, size_t lines = 60) {
   return at == std::string::npos ? text : text.substr(at);
 }
 
-// CUT_AT=n runs only cut point n, to follow one failure through its log (written to n.log).
-bool Skipped(long at) {
-  const char* only = std::getenv("CUT_AT");
-  return only != nullptr && std::atol(only) != at;
-}
-
 // Cuts a cycle where `cut` says, runs two more and compares with `expected`; false (with the
 // failure reported) when they differ.
 bool FinishedExactly(std::shared_ptr<sql::CrashPoint> cut, const std::string& expected,
@@ -63,9 +56,6 @@ bool FinishedExactly(std::shared_ptr<sql::CrashPoint> cut, const std::string& ex
   const std::string state = run.State();
   EXPECT_EQ(state, expected) << what;
   if (state == expected) return true;
-  if (const char* only = std::getenv("CUT_AT")) {
-    std::ofstream(std::string(only) + ".log") << run.install().LogText();
-  }
   ADD_FAILURE() << Tail(run.install().LogText(), 200);
   return false;
 }
@@ -83,12 +73,9 @@ TEST(InterruptedCyclesTest, ACycleCutOffOrRefusedAtAnyWriteIsFinishedExactlyByTh
 
   // Spread over the whole cycle, odd offsets so that every kind of write gets its turn: the
   // process dies there, or only that write is refused and the cycle goes on.
-  // CUT_POINTS=n cuts at more points (a longer, closer search).
-  const char* points = std::getenv("CUT_POINTS");
-  const long stride = std::max(1L, writes / (points != nullptr ? std::atol(points) : 30));
+  const long stride = std::max(1L, writes / 30);
   for (const bool dies : {true, false}) {
     for (long at = 1 + (dies ? 0 : stride / 2); at <= writes; at += stride + (at % 3)) {
-      if (Skipped(at)) continue;
       if (!FinishedExactly(std::make_shared<sql::CrashPoint>(at, !dies), expected,
                            (dies ? "the process died at write " : "refused write ") +
                                std::to_string(at) + " of " + std::to_string(writes))) {
@@ -108,11 +95,8 @@ TEST(InterruptedCyclesTest, ACommitRefusedInAnyLibraryIsFinishedExactlyByTheNext
   const std::string expected = clean.State();
   ASSERT_GT(commits, 20);
 
-  // Every commit: those that lose something are a few among many (CUT_POINTS=n samples n).
-  const char* points = std::getenv("CUT_POINTS");
-  const long stride = points != nullptr ? std::max(1L, commits / std::atol(points)) : 1;
-  for (long at = 1; at <= commits; at += stride) {
-    if (Skipped(at)) continue;
+  // Every commit: those that lose something are a few among many.
+  for (long at = 1; at <= commits; ++at) {
     if (!FinishedExactly(
             std::make_shared<sql::CrashPoint>(at, true, "EndHeld"), expected,
             "refused commit " + std::to_string(at) + " of " + std::to_string(commits))) {

@@ -138,7 +138,7 @@ TEST_F(ProgramTest, SigtermDuringARuleCancelsAndEndsCleanly) {
   EXPECT_EQ(WEXITSTATUS(status), 5) << Stderr();
 
   EXPECT_TRUE(Contains(Log(), ") Ended on "));
-  EXPECT_TRUE(Contains(Log(), "Stop requested"));
+  EXPECT_TRUE(Contains(Log(), "Stop requested - the run ends at the next point where it can stop"));
   EXPECT_TRUE(StopSaidAtTheEnd("The run was stopped by signal SIGTERM before its work was done"));
   EXPECT_FALSE(Contains(Log(), "Processing library ARCHIVE"));
   EXPECT_EQ(Saved("General", "IsRunning"), "0");
