@@ -7,6 +7,10 @@
 // (a timer's run beside a manual one) stops at once with exit status 6 and names the run under
 // way, before it opens the installation or makes the demo one; two runs started together build
 // every folder once.
+//
+// A library made from nothing with sproutsmith-dm provision and generate, in a SQLite file and
+// in a database of a PostgreSQL server, then worked on by the real program's unattended cycle:
+// both back ends end with the same folders.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -19,6 +23,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,10 +32,13 @@
 #include "app/program_process.h"
 #include "app/standard_rule_tree.h"
 #include "platform/dmapi/demo_installation.h"
+#include "platform/dmapi/dm_tool.h"
 #include "platform/dmapi/installation.h"
+#include "platform/os/environment.h"
 #include "platform/os/instance_lock.h"
 #include "platform/os/settings_store.h"
 #include "support/dm_installation.h"
+#include "support/postgres_server.h"
 #include "support/product_name.h"
 #include "support/sql_rows.h"
 #include "support/status_assertions.h"
@@ -44,13 +52,11 @@ constexpr const char* kProduct = testing::kProductName;
 
 class ProgramTest : public ::testing::Test {
  protected:
-  ProgramTest() {
+  void SetUp() override {
     std::filesystem::create_directories(dir_.File("temp"));
     std::filesystem::create_directories(dir_.File("config/sproutsmith"));
     dmapi::DemoInstallation demo;
-    const Status made = dmapi::CreateDemoInstallation(dir_.File("dm"), dmapi::DemoOptions{}, &demo);
-    created_ = made.ok();
-    EXPECT_TRUE(created_) << made.text;
+    ASSERT_TRUE(testing::Ok(dmapi::CreateDemoInstallation(dir_.File("dm"), {}, &demo)));
     config_ = demo.config_path;
     libraries_ = demo.library_paths;
   }
@@ -120,14 +126,12 @@ class ProgramTest : public ::testing::Test {
   }
 
   testing::TempDir dir_;
-  bool created_ = false;
   std::string config_;
   std::vector<std::string> libraries_;
   pid_t pid_ = 0;
 };
 
 TEST_F(ProgramTest, SigtermDuringARuleCancelsAndEndsCleanly) {
-  ASSERT_TRUE(created_);
   Start({"/G", "/X"});
   ASSERT_TRUE(WaitUntil([&] { return Contains(Log(), "Processing library DEMO rule"); }))
       << Stderr();
@@ -150,7 +154,6 @@ TEST_F(ProgramTest, SigtermDuringARuleCancelsAndEndsCleanly) {
 }
 
 TEST_F(ProgramTest, SigtermDuringTheLoopDelayEndsTheRunAsFinished) {
-  ASSERT_TRUE(created_);
   ASSERT_TRUE(Settings().Save(kProduct, "General", "Loop_Delay", "600"));
   Start({"/G", "/X", "/L"});
   // The report is written when the pass ends, just before the delay begins.
@@ -172,7 +175,6 @@ TEST_F(ProgramTest, SigtermDuringTheLoopDelayEndsTheRunAsFinished) {
 }
 
 TEST_F(ProgramTest, ALogFolderThatCannotBeWrittenIsSaidOnceOnStderr) {
-  ASSERT_TRUE(created_);
   const std::string missing = dir_.File("no such folder/run.log");
   ASSERT_TRUE(Settings().Save(kProduct, "General", "LogFile", missing));
   Start({"/G", "/X"});
@@ -182,12 +184,10 @@ TEST_F(ProgramTest, ALogFolderThatCannotBeWrittenIsSaidOnceOnStderr) {
   EXPECT_EQ(WEXITSTATUS(status), 2) << Stderr();
   const std::string err = Stderr();
   const std::string dated = missing.substr(0, missing.size() - 4);  // "_YYYYMMDD.log" follows
-  size_t warnings = 0;
-  for (size_t at = err.find("Warning: the log cannot be written"); at != std::string::npos;
-       at = err.find("Warning: the log cannot be written", at + 1)) {
-    ++warnings;
-  }
-  EXPECT_EQ(warnings, 1u) << err;
+  EXPECT_EQ(testing::CountHolding(testing::ReadLines(dir_.File("stderr.txt")),
+                                  "Warning: the log cannot be written"),
+            1)
+      << err;
   EXPECT_TRUE(Contains(err, ": No such file or directory"));
   EXPECT_TRUE(Contains(err, "Outcome: rule-failures (exit 2). Log: " + dated + "_"));
   EXPECT_TRUE(Contains(err, ".log (not written: "));
@@ -200,7 +200,6 @@ TEST_F(ProgramTest, ALogFolderThatCannotBeWrittenIsSaidOnceOnStderr) {
 // A library the run was to work on and could not open fails that run, with the file and the
 // reason; every later run that skips it says why, until someone checks it again.
 TEST_F(ProgramTest, ACheckedLibraryThatCannotBeOpenedFailsTheRunAndIsNamedByLaterOnes) {
-  ASSERT_TRUE(created_);
   ASSERT_TRUE(Settings().Save(kProduct, "Libraries", "DEMO", "0"));
   std::filesystem::remove(libraries_[1]);  // ARCHIVE's file
   const std::string cause =
@@ -222,7 +221,6 @@ TEST_F(ProgramTest, ACheckedLibraryThatCannotBeOpenedFailsTheRunAndIsNamedByLate
 
 // A start that cannot open the connected library names its file and the system's reason.
 TEST_F(ProgramTest, AFailedStartNamesTheLibraryFileAndWhy) {
-  ASSERT_TRUE(created_);
   std::filesystem::remove(libraries_[0]);
   EXPECT_EQ(Run({"/G", "/X"}), 1);
   EXPECT_TRUE(Contains(Stderr(), "Cause: Error: Library DEMO cannot be used: database file " +
@@ -234,7 +232,6 @@ TEST_F(ProgramTest, AFailedStartNamesTheLibraryFileAndWhy) {
 // makes for it, the program in a folder it must not write to, and a Loop option an operator
 // saved. The run must do one cycle, end, and leave its log and report in the log folder.
 TEST_F(ProgramTest, TheTimersUnitRunsOneCycleWhateverLoopTheSettingsHold) {
-  ASSERT_TRUE(created_);
   std::string exec;
   std::vector<std::string> env = {"PATH=/usr/bin:/bin", "COMPUTERNAME=PC1"};
   for (const std::string& line :
@@ -376,6 +373,84 @@ TEST_F(OneRunPerComputerTest, TwoRunsStartedTogetherBuildEveryFolderOnce) {
   const Paths built = FolderPaths(install_, "LIB");
   EXPECT_EQ(Repeated(built), "");
   EXPECT_EQ(built, StandardRulePaths(install_, "LIB"));
+}
+
+struct ToolRun {
+  int status = 0;
+  std::string out;
+  std::string err;
+};
+
+ToolRun Dm(const std::vector<std::string>& args, const std::string& config = "") {
+  os::FixedEnvironment env;
+  if (!config.empty()) env.variables["SPROUTSMITH_DM"] = config;
+  std::ostringstream out, err;
+  const int status = dmapi::RunDmTool(args, out, err, env);
+  return {status, out.str(), err.str()};
+}
+
+TEST(GeneratedLibraryTest, ACycleBuildsTheSameFoldersOnSqliteAndPostgresql) {
+  Status status;
+  testing::PostgresServer* server = testing::PostgresServer::Get(&status);
+  ASSERT_NE(server, nullptr) << status.text;
+  testing::TempDir dir;
+  const std::vector<std::string> pg = {"--backend", "postgresql", "--server",
+                                       server->ServerConnection()};
+  struct BackEnd {
+    std::string name;
+    std::string target;                // the file, or the database
+    std::vector<std::string> options;  // where the target is
+    std::string location;              // the configuration's line for it
+  };
+  const std::vector<BackEnd> back_ends = {
+      {"sqlite", dir.File("gen.db"), {}, "database = " + dir.File("gen.db")},
+      {"postgresql", "generated_lib", pg,
+       "connection = " + server->ConnectionString("generated_lib")}};
+  std::vector<std::string> trees;
+  for (const BackEnd& b : back_ends) {
+    SCOPED_TRACE(b.name);
+    std::vector<std::string> provision = {"provision", b.target,  "--name",
+                                          "gen",       "--owner", "GENADM"};
+    provision.insert(provision.end(), b.options.begin(), b.options.end());
+    ToolRun r = Dm(provision);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string where = b.options.empty() ? b.target : server->ConnectionString(b.target);
+    EXPECT_EQ(r.out, "Library GEN provisioned in " + where + "\n");
+    // A second provision finds the library and leaves it alone.
+    r = Dm(provision);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(testing::Contains(r.err, "already holds a DM library"));
+
+    std::vector<std::string> generate = {"generate", b.target, "--clients", "7",       "--matters",
+                                         "2",        "--docs", "1",         "--owner", "GENADM"};
+    generate.insert(generate.end(), b.options.begin(), b.options.end());
+    r = Dm(generate);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Test data written to " + where + "\n");
+
+    const std::string home = dir.File(b.name);
+    const std::string config = home + "/dm.conf";
+    std::filesystem::create_directories(home);
+    std::ofstream(config) << "[client]\nuser = DMADMIN\ncurrent_library = GEN\n[library GEN]\n"
+                          << "backend = " << b.name << "\n"
+                          << b.location << "\nowner = GENADM\n";
+    EXPECT_EQ(RunProgram("PC1", config, home, {"/G", "/X"}), 0)
+        << testing::ReadFile(home + "/stderr.txt");
+    r = Dm({"tree", "GEN"}, config);
+    ASSERT_EQ(r.status, 0) << r.err;
+    trees.push_back(r.out);
+  }
+  // Seven clients under each rule's top folder, two matters under each client.
+  EXPECT_TRUE(testing::Contains(trees[0], "\n  C0007 #"));
+  EXPECT_TRUE(testing::Contains(trees[0], "\n    0002 #"));
+  EXPECT_EQ(trees[1], trees[0]);
+
+  // The schema of another owner holds no library.
+  const ToolRun wrong = Dm({"generate", "generated_lib", "--backend", "postgresql", "--server",
+                            server->ServerConnection(), "--owner", "NOBODY"});
+  EXPECT_EQ(wrong.status, 1);
+  EXPECT_EQ(wrong.err, "sproutsmith-dm: " + server->ConnectionString("generated_lib") +
+                           ": not a DM library in schema NOBODY (run provision first)\n");
 }
 
 }  // namespace
