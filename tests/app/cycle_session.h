@@ -72,12 +72,6 @@ class CycleSession : public ::testing::Test {
     for (const auto& m : install_.ui.messages) n += m.text == text;
     return n;
   }
-  bool StatusShown(const std::string& text) const {
-    for (const auto& s : install_.ui.statuses) {
-      if (s == text) return true;
-    }
-    return false;
-  }
   std::string Dump() const { return install_.LogText(); }
 
   testing::DmInstallation install_;

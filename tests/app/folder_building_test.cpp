@@ -98,28 +98,6 @@ TEST_P(FolderBuildingTest, TheStandardRulesBuildExactlyTheTreeTheDataCallsFor) {
   EXPECT_EQ(Tree("LIB"), expected);
 }
 
-TEST_P(FolderBuildingTest, ANewMatterGetsExactlyItsFoldersInTheNextCycle) {
-  Start({{.name = "LIB", .engine_code = EngineCode()}});
-  EXPECT_TRUE(cycle().Go());
-  // As a DM user would add it: a matter of an existing client, and a document filed to it.
-  install_.Exec("LIB",
-                testing::NewMatterSql(900001, testing::kFirstMattersClient, "0099", "New matter"));
-  install_.Exec("LIB", testing::NewDocumentSql(900002, "New document", 900001));
-  const Paths before = Tree("LIB");
-  const Paths expected = Expected("LIB");
-  ASSERT_EQ(expected.size(), before.size() + 2);  // the matter and its document type
-
-  EXPECT_TRUE(cycle().Go());
-  EXPECT_EQ(Tree("LIB"), expected) << Dump();
-  const std::string client = install_.Scalar(
-      "LIB",
-      "SELECT C.CLIENT_ID FROM MATTER M JOIN CLIENT C ON C.SYSTEM_ID = M.CLIENT_ID WHERE "
-      "M.SYSTEM_ID = 900001");
-  EXPECT_EQ(expected.count("FIRM MATTERS/" + client + "/0099"), 1u);
-  // The new bottom folder queued the new document.
-  EXPECT_EQ(install_.Scalar("LIB", "SELECT COUNT(*) FROM NEEDS_FOLDERING WHERE SID = 900002"), "1");
-}
-
 TEST_P(FolderBuildingTest, ARenamedClientRenamesItsFolderWhenTheRuleIdentifiesItByACount) {
   Start({{.name = "LIB", .engine_code = EngineCode()}}, [this] {
     install_.AddRule(

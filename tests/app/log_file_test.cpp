@@ -204,14 +204,13 @@ TEST_P(LogDiskFullTest, TheCycleDoesItsWorkAndTheFailureIsReportedOnce) {
 
 INSTANTIATE_TEST_SUITE_P(
     Disks, LogDiskFullTest,
-    ::testing::Values(
-        Failure{"Working", Op::kWrite, 0, true, ""},
-        Failure{"FullFromTheStart", Op::kWrite, 1, true, "No space left on device"},
-        Failure{"FullAfterTwelveWrites", Op::kWrite, 13, true, "No space left on device"},
-        Failure{"FullAfterThirtyWrites", Op::kWrite, 31, true, "No space left on device"},
-        Failure{"OneWriteLost", Op::kWrite, 20, false, "Input/output error"},
-        Failure{"FolderRefusedOnce", Op::kOpen, 1, false, "Permission denied"},
-        Failure{"ReportRefused", Op::kReplace, 1, true, "Read-only file system"}),
+    ::testing::Values(Failure{"Working", Op::kWrite, 0, true, ""},
+                      Failure{"FullFromTheStart", Op::kWrite, 1, true, "No space left on device"},
+                      Failure{"FullAfterTwelveWrites", Op::kWrite, 13, true,
+                              "No space left on device"},
+                      Failure{"OneWriteLost", Op::kWrite, 20, false, "Input/output error"},
+                      Failure{"FolderRefusedOnce", Op::kOpen, 1, false, "Permission denied"},
+                      Failure{"ReportRefused", Op::kReplace, 1, true, "Read-only file system"}),
     testing::RowName<Failure>);
 
 }  // namespace

@@ -274,7 +274,8 @@ TEST_F(ProcessingCycleTest, LoopDelayNotAboveZeroWaitsThreeSeconds) {
   EXPECT_EQ(install_.ui.sleeps, 3);
   for (const char* wait : {"Waiting 3 seconds before starting", "Waiting 2 seconds before starting",
                            "Waiting 1 seconds before starting"}) {
-    EXPECT_TRUE(StatusShown(wait)) << wait;
+    EXPECT_EQ(std::count(install_.ui.statuses.begin(), install_.ui.statuses.end(), wait), 1)
+        << wait;
   }
   EXPECT_EQ(Count("Processing library DEMO rule CLIENTS"), 2);
   // The second pass runs the statement the first one saved.

@@ -143,8 +143,6 @@ TEST_F(SavedOptionsTest, NumbersAreShownAsAbsoluteValues) {
     EXPECT_EQ(o.TextLoopDelay, shown) << saved;
     EXPECT_EQ(o.TextMaxFolders, shown) << saved;
   }
-  Put("General", "Screen.Left", "1234");
-  EXPECT_EQ(ReadWindowCoordinate(store_, kApp, "Screen.Left"), 1234);
 }
 
 TEST_F(SavedOptionsTest, ProgramEndSavesInItsOrder) {

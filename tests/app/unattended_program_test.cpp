@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -239,12 +240,8 @@ TEST_F(ProgramTest, TheTimersUnitRunsOneCycleWhateverLoopTheSettingsHold) {
     if (line.starts_with("ExecStart=")) exec = line.substr(10);
     if (line.starts_with("Environment=")) env.push_back(line.substr(12));
   }
-  std::vector<std::string> args;
-  for (size_t at = exec.find(' '); at != std::string::npos;) {
-    const size_t next = exec.find(' ', at + 1);
-    args.push_back(exec.substr(at + 1, next == std::string::npos ? next : next - at - 1));
-    at = next;
-  }
+  std::istringstream words(exec);
+  std::vector<std::string> args(++std::istream_iterator<std::string>(words), {});
   ASSERT_FALSE(args.empty()) << exec;
   // Where systemd points the unit's variables: the test's installation and folders.
   const std::string home = dir_.File("state"), logs = dir_.File("logs");
