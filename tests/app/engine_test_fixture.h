@@ -89,7 +89,6 @@ class InstalledEngineTest : public EngineTest {
     session_ = &engine_->session();
     return *engine_;
   }
-  // The report of the last engine's run.
   std::string Report() { return engine_ ? testing::ReadFile(engine_->ReportPath()) : ""; }
 
   testing::DmInstallation install_;

@@ -15,10 +15,10 @@
 #include <utility>
 #include <vector>
 
+#include "app/cycle_session.h"
 #include "app/engine_test_fixture.h"
 #include "app/run_report.h"
 #include "app/run_summary.h"
-#include "app/standard_rule_tree.h"
 #include "platform/schema/test_data.h"
 #include "support/status_assertions.h"
 #include "support/test_params.h"
@@ -126,44 +126,42 @@ struct OutcomeCase {
 void PrintTo(const OutcomeCase& c, std::ostream* out) { *out << c.name; }
 
 const std::string kNoTable = "Error: Unable to locate ";
+const std::string kNoQueue = kNoTable + "NEEDS_FOLDERING table in library ";
+const std::string kMattersFailed = " - CLIENT MATTERS: library failed (";
+const std::string kDemoFinished[] = {"DEMO - CLIENT MATTERS: finished", "DEMO - CLIENTS: finished"};
 
+// clang-format off
 const OutcomeCase kOutcomes[] = {
     {.name = "NoLibraryChecked",
      .saved = {{"Libraries", "DEMO", "0"}, {"Libraries", "ARCHIVE", "0"}},
-     .status = kExitNothingToDo,
-     .unchecked = {"DEMO: ", "ARCHIVE: "},
+     .status = kExitNothingToDo, .unchecked = {"DEMO: ", "ARCHIVE: "},
      .logged = "No libraries or rules selected - cannot continue."},
-    {.name = "NoRuleChecked",
-     .archive = false,
+    {.name = "NoRuleChecked", .archive = false,
      .saved = {{"Rules", "DEMO:CLIENTS", "0"}, {"Rules", "DEMO:CLIENT MATTERS", "0"}},
      .status = kExitNothingToDo},
     // Libraries that were to be worked on and could not be are failures, not "nothing to do".
     {.name = "EveryCheckedLibraryFails",
      .sql = {{"DEMO", "DROP TABLE NEEDS_FOLDERING"}, {"ARCHIVE", "DROP TABLE NEEDS_FOLDERING"}},
-     .unchecked = {"DEMO: " + kNoTable + "NEEDS_FOLDERING table in library DEMO (",
-                   "ARCHIVE: " + kNoTable + "NEEDS_FOLDERING table in library ARCHIVE ("},
-     .rules = {"DEMO - CLIENT MATTERS: library failed (" + kNoTable +
-                   "NEEDS_FOLDERING table in library DEMO)",
-               "ARCHIVE - CLIENT MATTERS: library failed (" + kNoTable +
-                   "NEEDS_FOLDERING table in library ARCHIVE)"}},
+     .unchecked = {"DEMO: " + kNoQueue + "DEMO (", "ARCHIVE: " + kNoQueue + "ARCHIVE ("},
+     .rules = {"DEMO" + kMattersFailed + kNoQueue + "DEMO)",
+               "ARCHIVE" + kMattersFailed + kNoQueue + "ARCHIVE)"}},
     {.name = "OneLibraryFailsTheOtherWorks",
      .sql = {{"ARCHIVE", "DROP TABLE QUIL_SPROUTSMITH"}},
      .unchecked = {"ARCHIVE: " + kNoTable + "QUIL_SPROUTSMITH table in library ARCHIVE"},
-     .rules = {"DEMO - CLIENT MATTERS: finished", "DEMO - CLIENTS: finished",
-               "ARCHIVE - CLIENT MATTERS: library failed (" + kNoTable +
+     .rules = {kDemoFinished[0], kDemoFinished[1],
+               "ARCHIVE" + kMattersFailed + kNoTable +
                    "QUIL_SPROUTSMITH table in library ARCHIVE)"}},
-    {.name = "AnSqlErrorInOneRule",
-     .archive = false,
+    {.name = "AnSqlErrorInOneRule", .archive = false,
      .rule = {"BROKEN", "RULE_SPROUTSMITH_TEXT", "CLIENT.NO_SUCH_COLUMN = 1"},
      .rules = {"DEMO - BROKEN: sql error (SQL Error: 1 occurred trying to identify new folders)",
-               "DEMO - CLIENT MATTERS: finished", "DEMO - CLIENTS: finished"}},
-    {.name = "AnImproperlyConfiguredRule",
-     .archive = false,
+               kDemoFinished[0], kDemoFinished[1]}},
+    {.name = "AnImproperlyConfiguredRule", .archive = false,
      .rule = {"NO TEMPLATE", "RULE_TEMPLATE", ""},
-     .rules = {"DEMO - CLIENT MATTERS: finished", "DEMO - CLIENTS: finished",
+     .rules = {kDemoFinished[0], kDemoFinished[1],
                "DEMO - NO TEMPLATE: skipped (Error: Rule NO TEMPLATE configured improperly in "
                "library DEMO)"}},
 };
+// clang-format on
 
 class CycleOutcomeTest : public ExitStatusTest,
                          public ::testing::WithParamInterface<OutcomeCase> {};

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "app/cycle_session.h"
-#include "app/standard_rule_tree.h"
 #include "support/new_rows.h"
 #include "support/test_params.h"
 
@@ -30,7 +29,6 @@ class FolderBuildingTest : public CycleSession,
   Paths Tree(const std::string& library) { return FolderPaths(install_, library); }
   Paths Expected(const std::string& library) { return StandardRulePaths(install_, library); }
 
-  // Row counts of the tables a cycle writes.
   std::map<std::string, std::string> Snapshot(const std::string& library) {
     std::map<std::string, std::string> counts;
     for (const char* table : {"PROFILE", "FOLDER", "FOLDER_ITEM", "SECURITY", "REGISTRY",

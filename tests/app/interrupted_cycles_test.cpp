@@ -23,11 +23,11 @@
 #include <thread>
 #include <vector>
 
+#include "app/cycle_session.h"
 #include "app/program_process.h"
 #include "app/saved_options.h"
 #include "app/session.h"
 #include "app/small_demo.h"
-#include "app/standard_rule_tree.h"
 #include "platform/dmapi/folder_tree.h"
 #include "platform/sql/fault_injecting_database.h"
 #include "platform/sql/sqlite_database.h"
@@ -199,7 +199,6 @@ struct FaultyLibrary {
     return problems;
   }
 
-  // The client's folder under the public CLIENTS folder.
   std::string Built() {
     return install.Scalar(
         "LIB",

@@ -108,7 +108,6 @@ void PrintTo(const Failure& failure, std::ostream* out) { *out << failure.name; 
 
 class LogDiskFullTest : public InstalledEngineTest, public ::testing::WithParamInterface<Failure> {
  protected:
-  // The engine with its log on `files`.
   void BuildOn(std::unique_ptr<os::FileSystem> files) {
     engine_.reset();
     BuildReal([&](EngineParts& parts) { parts.files = std::move(files); });

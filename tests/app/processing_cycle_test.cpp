@@ -15,10 +15,10 @@
 #include <utility>
 #include <vector>
 
+#include "app/cycle_session.h"
 #include "app/exit_control.h"
 #include "app/library_tree.h"
 #include "app/pause.h"
-#include "cycle_session.h"
 #include "support/test_params.h"
 
 namespace sproutsmith::app {

@@ -16,9 +16,9 @@
 #include <thread>
 #include <vector>
 
+#include "app/cycle_session.h"
 #include "app/exit_status.h"
 #include "app/program_process.h"
-#include "app/standard_rule_tree.h"
 #include "platform/dmapi/installation.h"
 #include "platform/schema/test_data.h"
 #include "support/dm_installation.h"
