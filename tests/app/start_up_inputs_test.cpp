@@ -177,16 +177,12 @@ TEST_F(SavedOptionsTest, ProgramEndSavesInItsOrder) {
   EXPECT_TRUE(back.MNTimeStampLogFile);
 }
 
-TEST(ProgramPathsTest, TempFolderFallsBackToTmpdirThenTheProgramFolder) {
+TEST(ProgramPathsTest, TempFolderFallsBackToTmpdir) {
   os::FixedEnvironment env;
   env.variables = {{"TEMP", "/temp"}, {"TMPDIR", "/tmpdir"}};
   EXPECT_EQ(TempFolder(env, "/opt/sprout"), "/temp");
   env.variables["TEMP"] = "";
   EXPECT_EQ(TempFolder(env, "/opt/sprout"), "/tmpdir");
-  env.variables.erase("TMPDIR");
-  EXPECT_EQ(TempFolder(env, "/opt/sprout"), "/opt/sprout");
-
-  EXPECT_EQ(DefaultLogFile("/opt/sprout", kApp), std::string("/opt/sprout/") + kApp + ".LOG");
   EXPECT_EQ(DefaultLogFile("/tmp/", kApp), std::string("/tmp/") + kApp + ".LOG");
 }
 
