@@ -1,13 +1,16 @@
 #pragma once
 // An engine on real files in a temporary folder, with a fixed clock, a scripted Ui, a
-// recording launcher and a fixed environment. The test keeps pointers to the parts.
+// recording launcher and a fixed environment; with or without a real DM installation.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "app/engine.h"
+#include "support/dm_installation.h"
 #include "support/product_name.h"
 #include "support/recording_launcher.h"
 #include "support/scripted_ui.h"
@@ -26,19 +29,15 @@ class EngineTest : public ::testing::Test {
     env_.program_folder = dir_.File("program");
   }
 
-  // Every part but the DM installation; the test keeps pointers to the clock and the Ui.
+  // Every part but the DM installation; the test keeps a pointer to the Ui.
   EngineParts NewEngineParts() {
     EngineParts parts;
-    auto clock = std::make_unique<os::FixedClock>(text::DateTime{2026, 12, 6, 9, 4, 29});
-    clock_ = clock.get();
-    parts.clock = std::move(clock);
+    parts.clock = std::make_unique<os::FixedClock>(text::DateTime{2026, 12, 6, 9, 4, 29});
     parts.settings = std::make_unique<os::SettingsStore>(dir_.File("config"));
     auto ui = std::make_unique<testing::ScriptedUi>();
     ui_ = ui.get();
     parts.ui = std::move(ui);
-    auto launcher = std::make_unique<testing::RecordingLauncher>();
-    launcher_ = launcher.get();
-    parts.launcher = std::move(launcher);
+    parts.launcher = std::make_unique<testing::RecordingLauncher>();
     parts.environment = std::make_unique<os::FixedEnvironment>(env_);
     parts.screen = {20000, 12000};
     return parts;
@@ -72,9 +71,29 @@ class EngineTest : public ::testing::Test {
   testing::TempDir dir_;
   os::FixedEnvironment env_;
   std::unique_ptr<Engine> engine_;
-  os::FixedClock* clock_ = nullptr;
   testing::ScriptedUi* ui_ = nullptr;
-  testing::RecordingLauncher* launcher_ = nullptr;
+};
+
+// The engine over a real DM installation (SQLite libraries in the test's folder): the engine
+// makes its DM session, as the program does.
+class InstalledEngineTest : public EngineTest {
+ protected:
+  // `adjust` changes the parts before the engine is made (another file system, ...).
+  Engine& BuildReal(const std::function<void(EngineParts&)>& adjust = {}) {
+    EngineParts parts = NewEngineParts();
+    parts.installation.client = install_.OpenClient();
+    parts.stop_requested = [this] { return stop_; };
+    parts.computer_name = "PC1";
+    if (adjust) adjust(parts);
+    engine_ = std::make_unique<Engine>(std::move(parts));
+    session_ = &engine_->session();
+    return *engine_;
+  }
+  std::string Report() { return engine_ ? testing::ReadFile(engine_->ReportPath()) : ""; }
+
+  testing::DmInstallation install_;
+  Session* session_ = nullptr;
+  bool stop_ = false;  // what an outside stop request reads
 };
 
 }  // namespace sproutsmith::app

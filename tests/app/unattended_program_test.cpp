@@ -2,25 +2,56 @@
 // runs it: a service stop or Ctrl+C ends the run cleanly (the "Ended on" line, the options
 // saved, IsRunning 0, no running-node row left); a log that cannot be written is said on
 // stderr; --help starts nothing.
+//
+// One run per DM installation and computer: a second run on the same installation and computer
+// (a timer's run beside a manual one) stops at once with exit status 6 and names the run under
+// way, before it opens the installation or makes the demo one; two runs started together build
+// every folder once.
+//
+// A library made from nothing with sproutsmith-dm provision and generate, in a SQLite file and
+// in a database of a PostgreSQL server, then worked on by the real program's unattended cycle:
+// both back ends end with the same folders.
+//
+// Three computers on the same PostgreSQL libraries: three looping sproutsmith processes
+// ("/G /X /L", one second between cycles), each with its own computer name, settings and log,
+// cycle over and over while new matters and documents arrive, until they are stopped as a
+// service stop does it; each library's rule keeps them off each other. Afterwards every
+// folder the data calls for exists exactly once, every source row is tracked and no
+// running-node row is left.
 
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/cycle_session.h"
+#include "app/exit_status.h"
 #include "app/program_process.h"
 #include "platform/dmapi/demo_installation.h"
+#include "platform/dmapi/dm_tool.h"
+#include "platform/dmapi/installation.h"
+#include "platform/os/environment.h"
+#include "platform/os/instance_lock.h"
 #include "platform/os/settings_store.h"
+#include "platform/schema/test_data.h"
+#include "support/dm_installation.h"
+#include "support/new_rows.h"
+#include "support/postgres_server.h"
 #include "support/product_name.h"
 #include "support/sql_rows.h"
 #include "support/status_assertions.h"
@@ -34,13 +65,11 @@ constexpr const char* kProduct = testing::kProductName;
 
 class ProgramTest : public ::testing::Test {
  protected:
-  ProgramTest() {
+  void SetUp() override {
     std::filesystem::create_directories(dir_.File("temp"));
     std::filesystem::create_directories(dir_.File("config/sproutsmith"));
     dmapi::DemoInstallation demo;
-    const Status made = dmapi::CreateDemoInstallation(dir_.File("dm"), dmapi::DemoOptions{}, &demo);
-    created_ = made.ok();
-    EXPECT_TRUE(created_) << made.text;
+    ASSERT_TRUE(testing::Ok(dmapi::CreateDemoInstallation(dir_.File("dm"), {}, &demo)));
     config_ = demo.config_path;
     libraries_ = demo.library_paths;
   }
@@ -62,7 +91,6 @@ class ProgramTest : public ::testing::Test {
   }
 
   std::string LogPath() { return ProgramLog(dir_.path().string()); }
-  // The last run's report ("" before one was written).
   std::string ReportPath() {
     const std::vector<std::string> reports = ProgramReports(dir_.path().string());
     return reports.empty() ? "" : reports.back();
@@ -82,7 +110,6 @@ class ProgramTest : public ::testing::Test {
     pid_ = 0;
     return status;
   }
-  // The running-node rows of both libraries.
   size_t RunningNodes() {
     size_t total = 0;
     for (const std::string& library : libraries_) {
@@ -110,14 +137,12 @@ class ProgramTest : public ::testing::Test {
   }
 
   testing::TempDir dir_;
-  bool created_ = false;
   std::string config_;
   std::vector<std::string> libraries_;
   pid_t pid_ = 0;
 };
 
 TEST_F(ProgramTest, SigtermDuringARuleCancelsAndEndsCleanly) {
-  ASSERT_TRUE(created_);
   Start({"/G", "/X"});
   ASSERT_TRUE(WaitUntil([&] { return Contains(Log(), "Processing library DEMO rule"); }))
       << Stderr();
@@ -128,7 +153,7 @@ TEST_F(ProgramTest, SigtermDuringARuleCancelsAndEndsCleanly) {
   EXPECT_EQ(WEXITSTATUS(status), 5) << Stderr();
 
   EXPECT_TRUE(Contains(Log(), ") Ended on "));
-  EXPECT_TRUE(Contains(Log(), "Stop requested"));
+  EXPECT_TRUE(Contains(Log(), "Stop requested - the run ends at the next point where it can stop"));
   EXPECT_TRUE(StopSaidAtTheEnd("The run was stopped by signal SIGTERM before its work was done"));
   EXPECT_FALSE(Contains(Log(), "Processing library ARCHIVE"));
   EXPECT_EQ(Saved("General", "IsRunning"), "0");
@@ -140,7 +165,6 @@ TEST_F(ProgramTest, SigtermDuringARuleCancelsAndEndsCleanly) {
 }
 
 TEST_F(ProgramTest, SigtermDuringTheLoopDelayEndsTheRunAsFinished) {
-  ASSERT_TRUE(created_);
   ASSERT_TRUE(Settings().Save(kProduct, "General", "Loop_Delay", "600"));
   Start({"/G", "/X", "/L"});
   // The report is written when the pass ends, just before the delay begins.
@@ -162,7 +186,6 @@ TEST_F(ProgramTest, SigtermDuringTheLoopDelayEndsTheRunAsFinished) {
 }
 
 TEST_F(ProgramTest, ALogFolderThatCannotBeWrittenIsSaidOnceOnStderr) {
-  ASSERT_TRUE(created_);
   const std::string missing = dir_.File("no such folder/run.log");
   ASSERT_TRUE(Settings().Save(kProduct, "General", "LogFile", missing));
   Start({"/G", "/X"});
@@ -172,12 +195,10 @@ TEST_F(ProgramTest, ALogFolderThatCannotBeWrittenIsSaidOnceOnStderr) {
   EXPECT_EQ(WEXITSTATUS(status), 2) << Stderr();
   const std::string err = Stderr();
   const std::string dated = missing.substr(0, missing.size() - 4);  // "_YYYYMMDD.log" follows
-  size_t warnings = 0;
-  for (size_t at = err.find("Warning: the log cannot be written"); at != std::string::npos;
-       at = err.find("Warning: the log cannot be written", at + 1)) {
-    ++warnings;
-  }
-  EXPECT_EQ(warnings, 1u) << err;
+  EXPECT_EQ(testing::CountHolding(testing::ReadLines(dir_.File("stderr.txt")),
+                                  "Warning: the log cannot be written"),
+            1)
+      << err;
   EXPECT_TRUE(Contains(err, ": No such file or directory"));
   EXPECT_TRUE(Contains(err, "Outcome: rule-failures (exit 2). Log: " + dated + "_"));
   EXPECT_TRUE(Contains(err, ".log (not written: "));
@@ -190,7 +211,6 @@ TEST_F(ProgramTest, ALogFolderThatCannotBeWrittenIsSaidOnceOnStderr) {
 // A library the run was to work on and could not open fails that run, with the file and the
 // reason; every later run that skips it says why, until someone checks it again.
 TEST_F(ProgramTest, ACheckedLibraryThatCannotBeOpenedFailsTheRunAndIsNamedByLaterOnes) {
-  ASSERT_TRUE(created_);
   ASSERT_TRUE(Settings().Save(kProduct, "Libraries", "DEMO", "0"));
   std::filesystem::remove(libraries_[1]);  // ARCHIVE's file
   const std::string cause =
@@ -212,55 +232,17 @@ TEST_F(ProgramTest, ACheckedLibraryThatCannotBeOpenedFailsTheRunAndIsNamedByLate
 
 // A start that cannot open the connected library names its file and the system's reason.
 TEST_F(ProgramTest, AFailedStartNamesTheLibraryFileAndWhy) {
-  ASSERT_TRUE(created_);
-  struct Case {
-    const char* what;
-    std::function<void(const std::string&)> spoil;
-    std::string reason;
-  };
-  const std::string file = libraries_[0];
-  const Case cases[] = {
-      {"missing", [](const std::string& f) { std::filesystem::remove(f); },
-       "database file " + file + " does not exist"},
-      {"not a database",
-       [](const std::string& f) { testing::WriteFile(f, std::string(4096, 'x')); },
-       "database file " + file + " cannot be opened: [Sproutsmith][SQLite] " + file +
-           ": file is not a database"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    c.spoil(file);
-    std::filesystem::remove(dir_.File("stderr.txt"));
-    EXPECT_EQ(Run({"/G", "/X"}), 1);
-    EXPECT_TRUE(Contains(Stderr(), "Cause: Error: Library DEMO cannot be used: " + c.reason));
-    EXPECT_FALSE(Contains(Stderr(), "DM  (patch )"));
-  }
-}
-
-// Each run has a report of its own, with when it started and ended, that a later run never
-// overwrites.
-TEST_F(ProgramTest, EachRunKeepsItsOwnReportWithItsTimes) {
-  ASSERT_TRUE(created_);
-  EXPECT_EQ(Run({"/G", "/X"}), 0) << Stderr();
-  std::this_thread::sleep_for(std::chrono::milliseconds(1100));  // another second's name
-  EXPECT_EQ(Run({"/G", "/X"}), 0) << Stderr();
-  const std::vector<std::string> reports = ProgramReports(dir_.path().string());
-  ASSERT_EQ(reports.size(), 2u);
-  for (const std::string& report : reports) {
-    for (const char* field :
-         {"\"started\": \"20", "\"ended\": \"20", "\"warnings\": ", "\"cycles\": 1,"}) {
-      EXPECT_TRUE(Contains(testing::ReadFile(report), field));
-    }
-  }
-  EXPECT_TRUE(Contains(testing::ReadFile(reports[0]), "\"folders_created\": 164"));
-  EXPECT_FALSE(Contains(testing::ReadFile(reports[1]), "\"folders_created\": 164"));
+  std::filesystem::remove(libraries_[0]);
+  EXPECT_EQ(Run({"/G", "/X"}), 1);
+  EXPECT_TRUE(Contains(Stderr(), "Cause: Error: Library DEMO cannot be used: database file " +
+                                     libraries_[0] + " does not exist"));
+  EXPECT_FALSE(Contains(Stderr(), "DM  (patch )"));
 }
 
 // The timer's unit as systemd runs it: only the unit's environment and the folders systemd
 // makes for it, the program in a folder it must not write to, and a Loop option an operator
 // saved. The run must do one cycle, end, and leave its log and report in the log folder.
 TEST_F(ProgramTest, TheTimersUnitRunsOneCycleWhateverLoopTheSettingsHold) {
-  ASSERT_TRUE(created_);
   std::string exec;
   std::vector<std::string> env = {"PATH=/usr/bin:/bin", "COMPUTERNAME=PC1"};
   for (const std::string& line :
@@ -268,12 +250,8 @@ TEST_F(ProgramTest, TheTimersUnitRunsOneCycleWhateverLoopTheSettingsHold) {
     if (line.starts_with("ExecStart=")) exec = line.substr(10);
     if (line.starts_with("Environment=")) env.push_back(line.substr(12));
   }
-  std::vector<std::string> args;
-  for (size_t at = exec.find(' '); at != std::string::npos;) {
-    const size_t next = exec.find(' ', at + 1);
-    args.push_back(exec.substr(at + 1, next == std::string::npos ? next : next - at - 1));
-    at = next;
-  }
+  std::istringstream words(exec);
+  std::vector<std::string> args(++std::istream_iterator<std::string>(words), {});
   ASSERT_FALSE(args.empty()) << exec;
   // Where systemd points the unit's variables: the test's installation and folders.
   const std::string home = dir_.File("state"), logs = dir_.File("logs");
@@ -318,6 +296,268 @@ TEST_F(ProgramTest, HelpListsTheExitStatusesAndStartsNothing) {
     EXPECT_TRUE(Contains(out, line));
   }
   EXPECT_FALSE(std::filesystem::exists(dir_.File("help-config")));
+}
+
+std::string Refusal(long holder, const std::string& config, const std::string& computer) {
+  return "Error: another Sproutsmith run (process " + std::to_string(holder) +
+         ") is using the DM installation " + config + " on computer " + computer +
+         "; this run stops without doing anything\n"
+         "Outcome: already-running (exit 6). No log or report was written.\n";
+}
+
+class OneRunPerComputerTest : public ::testing::Test {
+ protected:
+  std::string Home(const std::string& name) {
+    const std::string home = install_.dir.File(name);
+    std::filesystem::create_directories(home + "/temp");
+    std::filesystem::create_directories(home + "/config/sproutsmith");
+    return home;
+  }
+  bool Wrote(const std::string& home) { return !std::filesystem::is_empty(home + "/temp"); }
+
+  testing::DmInstallation install_;
+};
+
+TEST_F(OneRunPerComputerTest, ARunThatFindsTheLockHeldStopsAtOnceAndNamesItsHolder) {
+  const std::string home = Home("pc1");
+  // No SPROUTSMITH_DM and no installation yet: an unrefused run would make the demo one.
+  const std::string config = home + "/config/sproutsmith/dm.conf";
+  const os::InstanceLock held = os::InstanceLock::Take(config, "PC1");
+  ASSERT_TRUE(held.held()) << held.error();
+
+  for (const std::string computer : {"PC1", "pc1"}) {
+    SCOPED_TRACE(computer);
+    const std::string err = home + "/stderr-" + computer + ".txt";
+    EXPECT_EQ(WaitProgram(StartProgram(computer, "", home, {"/G", "/X"}, err)),
+              kExitAlreadyRunning);
+    EXPECT_EQ(testing::ReadFile(err), Refusal(::getpid(), config, computer));
+  }
+  EXPECT_FALSE(std::filesystem::exists(config));
+  EXPECT_FALSE(Wrote(home)) << "no log, no report";
+}
+
+// Both runs start while another program holds a write lock on the library, so the first
+// one to start cannot be done before the second one has started: the second stops at once,
+// the first builds the folders once the library is free.
+TEST_F(OneRunPerComputerTest, TwoRunsStartedTogetherBuildEveryFolderOnce) {
+  install_.Create({{.name = "LIB"}});
+  install_.config.libraries[0].busy_wait_seconds = 120;
+  const std::string config = install_.WriteConfig();
+  const std::string home = Home("pc1");
+  std::unique_ptr<sql::Database> other = install_.OpenLibrary("LIB");
+  ASSERT_TRUE(other && other->Begin());
+
+  const std::vector<pid_t> runs = {
+      StartProgram("PC1", config, home, {"/G", "/X"}, home + "/stderr-0.txt"),
+      StartProgram("PC1", config, home, {"/G", "/X"}, home + "/stderr-1.txt")};
+  ASSERT_NE(runs[0], 0);
+  ASSERT_NE(runs[1], 0);
+  int stopped = -1;
+  int status = 0;
+  WaitUntil(
+      [&] {
+        for (int i = 0; i < 2 && stopped < 0; ++i) {
+          if (::waitpid(runs[i], &status, WNOHANG) == runs[i]) stopped = i;
+        }
+        return stopped >= 0;
+      },
+      std::chrono::seconds(30));
+  other.reset();
+  if (stopped < 0) {
+    ADD_FAILURE() << "neither run stopped while the other was under way";
+    for (pid_t run : runs) WaitProgram(run);
+  } else {
+    const int running = 1 - stopped;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kExitAlreadyRunning) << status;
+    EXPECT_EQ(testing::ReadFile(home + "/stderr-" + std::to_string(stopped) + ".txt"),
+              Refusal(runs[running], config, "PC1"));
+    const std::string err = home + "/stderr-" + std::to_string(running) + ".txt";
+    EXPECT_EQ(WaitProgram(runs[running]), kExitFinished) << testing::ReadFile(err);
+  }
+
+  // No folder twice under one parent, nor two top folders of one name.
+  const Paths built = FolderPaths(install_, "LIB");
+  EXPECT_EQ(Repeated(built), "");
+  EXPECT_EQ(built, StandardRulePaths(install_, "LIB"));
+}
+
+struct ToolRun {
+  int status = 0;
+  std::string out;
+  std::string err;
+};
+
+ToolRun Dm(const std::vector<std::string>& args, const std::string& config = "") {
+  os::FixedEnvironment env;
+  if (!config.empty()) env.variables["SPROUTSMITH_DM"] = config;
+  std::ostringstream out, err;
+  const int status = dmapi::RunDmTool(args, out, err, env);
+  return {status, out.str(), err.str()};
+}
+
+TEST(GeneratedLibraryTest, ACycleBuildsTheSameFoldersOnSqliteAndPostgresql) {
+  Status status;
+  testing::PostgresServer* server = testing::PostgresServer::Get(&status);
+  ASSERT_NE(server, nullptr) << status.text;
+  testing::TempDir dir;
+  const std::vector<std::string> pg = {"--backend", "postgresql", "--server",
+                                       server->ServerConnection()};
+  struct BackEnd {
+    std::string name;
+    std::string target;                // the file, or the database
+    std::vector<std::string> options;  // where the target is
+    std::string location;              // the configuration's line for it
+  };
+  const std::vector<BackEnd> back_ends = {
+      {"sqlite", dir.File("gen.db"), {}, "database = " + dir.File("gen.db")},
+      {"postgresql", "generated_lib", pg,
+       "connection = " + server->ConnectionString("generated_lib")}};
+  std::vector<std::string> trees;
+  for (const BackEnd& b : back_ends) {
+    SCOPED_TRACE(b.name);
+    std::vector<std::string> provision = {"provision", b.target,  "--name",
+                                          "gen",       "--owner", "GENADM"};
+    provision.insert(provision.end(), b.options.begin(), b.options.end());
+    ToolRun r = Dm(provision);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string where = b.options.empty() ? b.target : server->ConnectionString(b.target);
+    EXPECT_EQ(r.out, "Library GEN provisioned in " + where + "\n");
+
+    std::vector<std::string> generate = {"generate", b.target, "--clients", "7",       "--matters",
+                                         "2",        "--docs", "1",         "--owner", "GENADM"};
+    generate.insert(generate.end(), b.options.begin(), b.options.end());
+    r = Dm(generate);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Test data written to " + where + "\n");
+
+    const std::string home = dir.File(b.name);
+    const std::string config = home + "/dm.conf";
+    std::filesystem::create_directories(home);
+    std::ofstream(config) << "[client]\nuser = DMADMIN\ncurrent_library = GEN\n[library GEN]\n"
+                          << "backend = " << b.name << "\n"
+                          << b.location << "\nowner = GENADM\n";
+    EXPECT_EQ(RunProgram("PC1", config, home, {"/G", "/X"}), 0)
+        << testing::ReadFile(home + "/stderr.txt");
+    r = Dm({"tree", "GEN"}, config);
+    ASSERT_EQ(r.status, 0) << r.err;
+    trees.push_back(r.out);
+  }
+  // Seven clients under each rule's top folder, two matters under each client.
+  EXPECT_TRUE(testing::Contains(trees[0], "\n  C0007 #"));
+  EXPECT_TRUE(testing::Contains(trees[0], "\n    0002 #"));
+  EXPECT_EQ(trees[1], trees[0]);
+
+  // The schema of another owner holds no library.
+  const ToolRun wrong = Dm({"generate", "generated_lib", "--backend", "postgresql", "--server",
+                            server->ServerConnection(), "--owner", "NOBODY"});
+  EXPECT_EQ(wrong.status, 1);
+  EXPECT_EQ(wrong.err, "sproutsmith-dm: " + server->ConnectionString("generated_lib") +
+                           ": not a DM library in schema NOBODY (run provision first)\n");
+}
+
+constexpr int kComputers = 3;
+constexpr int kCyclesAfterArrivals = 3;  // each computer, before it is stopped
+constexpr int kNewMatters = 6;
+const std::vector<std::string> kLibraries = {"LIB1", "LIB2"};
+
+// Cycles a computer's run report counts so far (0 before its first report).
+int CyclesOf(const std::string& home) {
+  for (const auto& entry : std::filesystem::directory_iterator(home + "/temp")) {
+    if (entry.path().extension() != ".json") continue;
+    const std::string report = testing::ReadFile(entry.path().string());
+    const size_t at = report.find("\"cycles\": ");
+    if (at != std::string::npos) return std::atoi(report.c_str() + at + 11);
+  }
+  return 0;
+}
+
+TEST(ThreeComputersTest, LoopingComputersBuildEveryFolderOnceWhileMattersArrive) {
+  testing::DmInstallation install({2026, 12, 6, 9, 4, 29}, sql::Backend::kPostgres);
+  install.Create({{.name = kLibraries[0]}, {.name = kLibraries[1]}});
+  // One rule per library: the running-node rows keep computers off a rule, not off each
+  // other's folders, and two rules that share folder names may adopt each other's folder
+  // when they run at once on two computers.
+  for (const std::string& library : kLibraries) {
+    install.Exec(library, std::string("DELETE FROM QUIL_SETTINGS WHERE SUB_KEY = '") +
+                              schema::kClientsRule + "' AND SECTION_KEY LIKE 'RULE_%'");
+  }
+  const std::string config = install.WriteConfig();
+  std::vector<std::string> homes;
+  for (int c = 1; c <= kComputers; ++c) {
+    homes.push_back(install.dir.File("pc" + std::to_string(c)));
+    std::filesystem::create_directories(homes.back() + "/temp");
+    std::filesystem::create_directories(homes.back() + "/config/sproutsmith");
+    // One second between cycles, as an administrator would set it for a busy library.
+    testing::WriteFile(homes.back() + "/config/sproutsmith/" + testing::kProductName + ".ini",
+                       "[General]\nLoop_Delay=1\n");
+  }
+
+  std::vector<pid_t> computers;
+  for (int c = 0; c < kComputers; ++c) {
+    computers.push_back(
+        StartProgram("PC" + std::to_string(c + 1), config, homes[c], {"/G", "/X", "/L", "/V"}));
+    ASSERT_NE(computers.back(), 0);
+  }
+  // New work while they run, as DM users file it: a matter of an existing client and a
+  // document of it.
+  for (int n = 1; n <= kNewMatters; ++n) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    const std::string library = kLibraries[n % kLibraries.size()];
+    const long long id = 900000 + 2 * n;
+    install.Exec(library, testing::NewMatterSql(id, testing::kFirstMattersClient,
+                                                "09" + std::to_string(n), "New matter"));
+    install.Exec(library, testing::NewDocumentSql(id * 10 + 1, "New document", id));
+  }
+  // Each computer goes round a few more times after the last arrival, then is stopped. A
+  // stop in the loop delay ends with the cycles' status, one in a cycle as cancelled.
+  std::vector<int> seen(kComputers);
+  for (int c = 0; c < kComputers; ++c) seen[c] = CyclesOf(homes[c]);
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(3);
+  for (int c = 0; c < kComputers; ++c) {
+    WaitUntil([&] { return CyclesOf(homes[c]) >= seen[c] + kCyclesAfterArrivals; },
+              std::chrono::duration_cast<std::chrono::milliseconds>(
+                  give_up - std::chrono::steady_clock::now()),
+              std::chrono::milliseconds(100));
+  }
+  std::vector<int> cycles(kComputers);
+  std::vector<int> statuses(kComputers);
+  for (int c = 0; c < kComputers; ++c) ::kill(computers[c], SIGTERM);
+  for (int c = 0; c < kComputers; ++c) {
+    statuses[c] = WaitProgram(computers[c]);
+    cycles[c] = CyclesOf(homes[c]);
+  }
+  // A quiet run after the last arrivals: what a busy computer skipped is built now. "/NL":
+  // the computer saved its loop option when it was stopped.
+  const int last = WaitProgram(StartProgram("PC1", config, homes[0], {"/G", "/X", "/NL", "/V"}));
+
+  for (int c = 0; c < kComputers; ++c) {
+    SCOPED_TRACE("PC" + std::to_string(c + 1));
+    EXPECT_TRUE(statuses[c] == kExitFinished || statuses[c] == kExitCancelled)
+        << statuses[c] << ": " << testing::ReadFile(homes[c] + "/stderr.txt");
+    EXPECT_GE(cycles[c], kCyclesAfterArrivals) << "the computer looped";
+  }
+  EXPECT_EQ(last, 0) << testing::ReadFile(homes[0] + "/stderr.txt");
+
+  for (const std::string& library : kLibraries) {
+    SCOPED_TRACE(library);
+    Paths expected;
+    for (const std::string& path : StandardRulePaths(install, library)) {
+      if (path.rfind("CLIENTS", 0) != 0) expected.insert(path);
+    }
+    const Paths built = FolderPaths(install, library);
+    EXPECT_EQ(built, expected) << "more than once:\n" << Repeated(built);
+    EXPECT_TRUE(install.RunningNodes(library).empty());
+    // The rule records every matter and client it selected, new ones included.
+    for (const char* table : {"MATTER", "CLIENT"}) {
+      EXPECT_EQ(install.Scalar(library, std::string("SELECT COUNT(*) FROM ") + table +
+                                            " WHERE SYSTEM_ID NOT IN (SELECT SID FROM "
+                                            "QUIL_SPROUTSMITH WHERE TABLE_NAME = '" +
+                                            table + "' AND RULE_NAME = '" +
+                                            schema::kClientMattersRule + "')"),
+                "0")
+          << table;
+    }
+  }
 }
 
 }  // namespace

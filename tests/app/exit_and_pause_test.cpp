@@ -1,17 +1,109 @@
-// The pause window on a fixed clock (the scripted Ui's sleep moves it), the time texts and
-// the Esc key.
-
-#include "app/pause.h"
+// What Exit, closing the window and Esc do as the run stands, and the pause window on a fixed
+// clock (the scripted Ui's sleep moves it) with its time texts.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
+#include "app/exit_control.h"
+#include "app/pause.h"
 #include "app/saved_options.h"
 #include "support/dm_installation.h"
 
 namespace sproutsmith::app {
 namespace {
+
+using runtime::MessageStyle;
+
+TEST(ExitDecisionTest, TheFlagsDecideWhatExitAndCloseDo) {
+  struct Case {
+    bool running, cancel, delay;
+    ExitAction exit;
+    CloseAction close;
+  };
+  const std::vector<Case> cases = {
+      {false, false, false, ExitAction::kCloseWindow, CloseAction::kProgramEnd},
+      {true, false, false, ExitAction::kCancelCycle, CloseAction::kCancelCycle},
+      {true, false, true, ExitAction::kEndLoopDelay, CloseAction::kExitLoopDelay},
+      {false, false, true, ExitAction::kEndLoopDelay, CloseAction::kExitLoopDelay},
+      // Already told to cancel: a second request ends the program.
+      {true, true, false, ExitAction::kCloseWindow, CloseAction::kProgramEnd},
+      {false, true, false, ExitAction::kCloseWindow, CloseAction::kProgramEnd},
+  };
+  for (const Case& c : cases) {
+    runtime::RunState state;
+    state.CycleRunning = c.running;
+    state.CancelRequested = c.cancel;
+    state.InLoopDelay = c.delay;
+    EXPECT_EQ(ExitButtonAction(state), c.exit) << c.running << c.cancel << c.delay;
+    EXPECT_EQ(CloseRequestAction(state), c.close) << c.running << c.cancel << c.delay;
+  }
+}
+
+// The engine's runtime around a Context, with no library: only the window's state matters.
+class ExitControlTest : public ::testing::Test {
+ protected:
+  ExitControlTest() { window_.LabelStatusColour = 192; }  // red while a cycle runs
+  std::vector<std::string> MessageTexts() {
+    std::vector<std::string> texts;
+    for (const auto& m : install_.ui.messages) texts.push_back(m.text);
+    return texts;
+  }
+
+  testing::DmInstallation install_;
+  runtime::RunState& state_ = install_.state;
+  testing::ScriptedUi& ui_ = install_.ui;
+  Context& context_ = install_.context;
+  MainWindowModel window_;
+  int program_ends_ = 0;
+  std::function<void()> end_ = [this] { ++program_ends_; };
+};
+
+TEST_F(ExitControlTest, CancellingStopsTheCycleAndDisablesExit) {
+  state_.CycleRunning = true;
+  ExitButtonClick(context_, window_, end_);
+  EXPECT_FALSE(state_.CycleRunning);
+  EXPECT_TRUE(state_.CancelRequested);
+  EXPECT_FALSE(window_.ButtonExitEnabled);
+  EXPECT_EQ(window_.LabelStatusColour, 0xC00000);
+  EXPECT_EQ(ui_.messages.at(0).style, MessageStyle::kInformation);
+
+  state_ = {};
+  state_.CycleRunning = state_.Paused = true;
+  WindowCloseRequest(context_, window_, end_);
+  EXPECT_TRUE(state_.CancelRequested);
+  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Task Canceled", "Pause Canceled"}));
+  EXPECT_EQ(program_ends_, 0);
+
+  // Unattended runs cancel without a box.
+  state_ = {};
+  state_.CommandLine = "/G /X";
+  state_.CycleRunning = true;
+  WindowCloseRequest(context_, window_, end_);
+  EXPECT_TRUE(state_.CancelRequested);
+  EXPECT_EQ(ui_.messages.size(), 2u);
+}
+
+TEST_F(ExitControlTest, OnlyAnIdleWindowEndsTheProgram) {
+  EXPECT_EQ(ExitButtonClick(context_, window_, end_), ExitAction::kCloseWindow);
+  EXPECT_EQ(WindowCloseRequest(context_, window_, end_), CloseAction::kProgramEnd);
+  EXPECT_EQ(program_ends_, 2);
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(ExitControlTest, TheLoopDelayIsCutShortAndOnlyCloseSaysSo) {
+  state_.CycleRunning = state_.InLoopDelay = true;
+  ExitButtonClick(context_, window_, end_);
+  EXPECT_FALSE(state_.InLoopDelay);
+  EXPECT_TRUE(ui_.messages.empty());
+
+  state_.InLoopDelay = true;
+  WindowCloseRequest(context_, window_, end_);
+  EXPECT_FALSE(state_.InLoopDelay);
+  EXPECT_FALSE(state_.CancelRequested);
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Loop Delay exited"});
+  EXPECT_EQ(program_ends_, 0);
+}
 
 TEST(PauseTextTest, TimeTextsAreNormalisedToHoursAndMinutes) {
   const std::pair<const char*, const char*> cases[] = {
@@ -41,7 +133,7 @@ TEST(PauseTextTest, WindowsAcrossMiddayAndMidnight) {
   }
 }
 
-class PauseTest : public ::testing::Test {
+class PauseTest : public ExitControlTest {
  protected:
   PauseTest() {
     // A Sunday at noon.
@@ -52,22 +144,18 @@ class PauseTest : public ::testing::Test {
     options().TextPauseEnd = "1300";
   }
   runtime::Options& options() { return install_.options; }
-  runtime::RunState& state() { return install_.state; }
-
-  testing::DmInstallation install_;
-  MainWindowModel window_;
 };
 
 TEST_F(PauseTest, TheCheckHoldsWhileTheClockIsInsideTheWindow) {
   std::vector<bool> paused_while_sleeping;
   install_.ui.on_sleep = [&] {
-    paused_while_sleeping.push_back(state().Paused);
+    paused_while_sleeping.push_back(state_.Paused);
     install_.clock.Advance(20 * 60);
   };
   CheckForPause(install_.context, window_);
   // Held at 12:00, 12:20 and 12:40; released at 13:00.
   EXPECT_EQ(paused_while_sleeping, (std::vector<bool>{true, true, true}));
-  EXPECT_FALSE(state().Paused);
+  EXPECT_FALSE(state_.Paused);
   EXPECT_EQ(options().TextPauseEnd, "13:00");
   EXPECT_EQ(options().CheckPauseTime, 1);
   EXPECT_EQ(install_.ui.statuses.back(),
@@ -117,7 +205,9 @@ TEST_F(PauseTest, DaysLocalesAndWrongTimes) {
 }
 
 TEST_F(PauseTest, CancellingWhilePausedSwitchesTheTimerOff) {
-  state().CycleRunning = true;
+  PressKey(install_.context, window_, WindowKey::kEscape);  // idle: nothing to cancel
+  EXPECT_FALSE(state_.CancelRequested);
+  state_.CycleRunning = true;
   install_.ui.on_sleep = [&] { PressKey(install_.context, window_, WindowKey::kEscape); };
   CheckForPause(install_.context, window_);
   EXPECT_EQ(install_.ui.sleeps, 1);
@@ -125,24 +215,8 @@ TEST_F(PauseTest, CancellingWhilePausedSwitchesTheTimerOff) {
   EXPECT_EQ(install_.ui.messages[0].text, "Pause Canceled");
   EXPECT_EQ(install_.CountLogLines("Pausing canceled at 12:00 PM"), 1);
   EXPECT_EQ(options().CheckPauseTime, 0);
-  EXPECT_FALSE(state().Paused);
+  EXPECT_FALSE(state_.Paused);
   EXPECT_FALSE(window_.ButtonExitEnabled);
-}
-
-TEST_F(PauseTest, EscCancelsOnlyARunningCycleAndEndsTheLoopDelay) {
-  // Esc: nothing when idle, ends the loop delay, cancels a running cycle.
-  PressKey(install_.context, window_, WindowKey::kEscape);
-  EXPECT_FALSE(state().CancelRequested);
-  state().InLoopDelay = true;
-  PressKey(install_.context, window_, WindowKey::kEscape);
-  EXPECT_FALSE(state().InLoopDelay);
-  EXPECT_TRUE(install_.ui.messages.empty());
-  state().CycleRunning = true;
-  PressKey(install_.context, window_, WindowKey::kEscape);
-  EXPECT_TRUE(state().CancelRequested);
-  EXPECT_FALSE(state().CycleRunning);
-  ASSERT_EQ(install_.ui.messages.size(), 1u);
-  EXPECT_EQ(install_.ui.messages[0].text, "Task Canceled");
 }
 
 }  // namespace
