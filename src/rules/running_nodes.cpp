@@ -55,10 +55,11 @@ bool RunningNodes::ActiveStatus(int mode, std::string_view rule) {
 }
 
 bool RunningNodes::ActiveStatusBody(int mode, const std::string& rule) {
+  // Program end after a failed start has no library to clean up, and no session to check:
+  // asking would log an error the failed start already reported.
+  if (connection_.LibraryName().empty()) return false;
   if (!connection_.CheckFusion("ActiveStatus", dm::Repair::kNone, dm::OnFailure::kQuiet))
     return false;
-  // Program end after a failed start has no library to clean up.
-  if (connection_.LibraryName().empty()) return false;
   bool result = false;
   {
     LogMethodGuard guard(context_.options.CheckLogMethod);
