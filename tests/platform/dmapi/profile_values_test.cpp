@@ -15,12 +15,8 @@ TEST_F(ProfileValuesTest, RefusedValuesLeaveTheColumnAsItWas) {
   // Two matters sharing a non-numeric number make a text lookup ambiguous.
   Exec("LIB1", "INSERT INTO MATTER (SYSTEM_ID, CLIENT_ID, MATTER_ID) VALUES (900001, 1, 'DUP')");
   Exec("LIB1", "INSERT INTO MATTER (SYSTEM_ID, CLIENT_ID, MATTER_ID) VALUES (900002, 2, 'DUP')");
-  struct Case {
-    const char* column;
-    std::string value;
-    long code;
-  };
-  const std::vector<Case> cases = {
+  // (column, value, code)
+  const std::vector<std::tuple<const char*, std::string, long>> cases = {
       {"DOCNAME", std::string(241, 'x'), kErrValueTooLong},
       {"AUTHOR_ID", std::string(65, 'A'), kErrValueTooLong},
       {"RETENTION", "ten", kErrNotNumeric},
@@ -38,12 +34,12 @@ TEST_F(ProfileValuesTest, RefusedValuesLeaveTheColumnAsItWas) {
   ASSERT_TRUE(profile->SetValue("DOCNAME", "Kept").ok());
   ASSERT_TRUE(profile->SetValue("AUTHOR_ID", "DMADMIN").ok());
   ASSERT_TRUE(profile->SetValue("RETENTION", "7").ok());
-  for (const Case& c : cases) {
-    const std::string before = profile->Value(c.column);
-    const Status status = profile->SetValue(c.column, c.value);
-    EXPECT_EQ(status.code, c.code) << c.column << " = " << c.value << ": " << status.text;
-    EXPECT_FALSE(status.text.empty()) << c.column;
-    EXPECT_EQ(profile->Value(c.column), before) << c.column;
+  for (const auto& [column, value, code] : cases) {
+    const std::string before = profile->Value(column);
+    const Status status = profile->SetValue(column, value);
+    EXPECT_EQ(status.code, code) << column << " = " << value << ": " << status.text;
+    EXPECT_FALSE(status.text.empty()) << column;
+    EXPECT_EQ(profile->Value(column), before) << column;
   }
   EXPECT_TRUE(profile->SetNull("DOCNUM").ok());  // empty before the first save
   const SaveResult saved = profile->Save();
@@ -273,10 +269,8 @@ TEST_F(ReferenceRowsTest, OwnWritesShowAtOnceOthersFromTheNextMomentOfForgetting
 }
 
 TEST(MayWriteReferenceRowsTest, WritesToAKeptTableCountReadsOfOneDoNot) {
-  const struct {
-    const char* statement;
-    bool writes;
-  } kCases[] = {
+  // (statement, writes)
+  const std::pair<const char*, bool> kCases[] = {
       {"SELECT * FROM PEOPLE", false},
       {"  (select USER_ID from DOCSADM.PEOPLE)", false},
       {"UPDATE PEOPLE SET FULL_NAME = 'X'", true},
@@ -300,8 +294,8 @@ TEST(MayWriteReferenceRowsTest, WritesToAKeptTableCountReadsOfOneDoNot) {
       {"INSERT INTO PEOPLEGROUPS (PEOPLE_SYSTEM_ID) VALUES (1)", false},
       {"INSERT INTO QUIL_SPROUTSMITH (SID) VALUES (1)", false},
   };
-  for (const auto& c : kCases) {
-    EXPECT_EQ(local::MayWriteReferenceRows(c.statement), c.writes) << c.statement;
+  for (const auto& [statement, writes] : kCases) {
+    EXPECT_EQ(local::MayWriteReferenceRows(statement), writes) << statement;
   }
 }
 

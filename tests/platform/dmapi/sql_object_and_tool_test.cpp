@@ -73,12 +73,8 @@ TEST_F(SqlObjectTest, PlusConcatenatesOnSqlServerAndOnlyAddsOnOracle) {
       Query("LIB1",
             "SELECT GROUP_CONCAT(L, '|') FROM (SELECT CLIENT_ID || '-' || CLIENT_NAME AS L "
             "FROM CLIENT ORDER BY CLIENT_ID)")[0][0];
-  struct Case {
-    const char* library;
-    std::string statement;
-    std::string expected;  // "ERROR" when the server refuses it
-  };
-  const Case cases[] = {
+  // (library, statement, expected); expected: "ERROR" when the server refuses it
+  const std::tuple<const char*, std::string, std::string> cases[] = {
       {"LIB1", "SELECT 'A' + 'B'", "AB"},
       {"LIB1", "SELECT ('A' + ('B' + 'C')) + 'D'", "ABCD"},
       {"LIB1", "SELECT 'A' + NULL", "NULL"},
@@ -97,11 +93,11 @@ TEST_F(SqlObjectTest, PlusConcatenatesOnSqlServerAndOnlyAddsOnOracle) {
       {"LIB2", "SELECT NULL + 1 FROM DUAL", "NULL"},
       {"LIB2", "SELECT 'A' + 'B' FROM DUAL", "ERROR"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.library) + ": " + c.statement);
-    std::unique_ptr<SqlObject> sql = Attached(c.library);
-    const int status = sql->Execute(c.statement);
-    if (c.expected == "ERROR") {
+  for (const auto& [library, statement, expected] : cases) {
+    SCOPED_TRACE(std::string(library) + ": " + statement);
+    std::unique_ptr<SqlObject> sql = Attached(library);
+    const int status = sql->Execute(statement);
+    if (expected == "ERROR") {
       EXPECT_NE(status, 0);
       EXPECT_FALSE(sql->ErrDescription().empty());
       continue;
@@ -109,7 +105,7 @@ TEST_F(SqlObjectTest, PlusConcatenatesOnSqlServerAndOnlyAddsOnOracle) {
     ASSERT_EQ(status, 0) << sql->ErrDescription();
     ASSERT_TRUE(sql->MoveFirst());
     const sql::Value v = sql->ColumnValue(1);
-    EXPECT_EQ(v.IsNull() ? "NULL" : v.text, c.expected);
+    EXPECT_EQ(v.IsNull() ? "NULL" : v.text, expected);
   }
 }
 
@@ -180,11 +176,8 @@ TEST(DmToolTest, HelpAndUsageErrors) {
   const ToolRun help = RunTool({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("SPROUTSMITH_DM"), std::string::npos);
-  struct Case {
-    std::vector<std::string> args;
-    std::string first_line;
-  };
-  const std::vector<Case> cases = {
+  // (args, first_line)
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{}, "sproutsmith-dm: no command given"},
       {{"frobnicate"}, "sproutsmith-dm: unknown command 'frobnicate'"},
       {{"provision", "x.db"}, "sproutsmith-dm: --name is needed"},
@@ -203,10 +196,10 @@ TEST(DmToolTest, HelpAndUsageErrors) {
       {{"workspaces", "LIB1", "--all"}, "sproutsmith-dm: unknown option --all"},
       {{"sql", "LIB"}, "sproutsmith-dm: a library name and one statement are needed"},
   };
-  for (const Case& c : cases) {
-    const ToolRun r = RunTool(c.args);
-    EXPECT_EQ(r.status, 2) << c.first_line;
-    EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.first_line);
+  for (const auto& [args, first_line] : cases) {
+    const ToolRun r = RunTool(args);
+    EXPECT_EQ(r.status, 2) << first_line;
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n')), first_line);
   }
 }
 

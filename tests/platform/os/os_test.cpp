@@ -331,20 +331,16 @@ TEST_F(SettingsStoreTest, RefusedValuesAndFailedWritesDoNoHarmAndLeaveNoLeftover
 }
 
 TEST(SettingsStoreFolderTest, DefaultFolderFollowsXdgConfigHome) {
-  struct Case {
-    const char* xdg;
-    const char* home;
-    const char* folder;
-  };
-  const Case cases[] = {
+  // (xdg, home, folder)
+  const std::tuple<const char*, const char*, const char*> cases[] = {
       {"/cfg/home", "/home/u", "/cfg/home/sproutsmith"},
       {"relative", "/home/u", "/home/u/.config/sproutsmith"},  // ignored, as XDG says
       {"", "/home/u", "/home/u/.config/sproutsmith"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [xdg, home, folder] : cases) {
     FixedEnvironment env;
-    env.variables = {{"XDG_CONFIG_HOME", c.xdg}, {"HOME", c.home}};
-    EXPECT_EQ(SettingsStore::DefaultFolder(env), c.folder) << c.xdg;
+    env.variables = {{"XDG_CONFIG_HOME", xdg}, {"HOME", home}};
+    EXPECT_EQ(SettingsStore::DefaultFolder(env), folder) << xdg;
   }
   // Without HOME the account's own home folder is asked for.
   const std::string folder = SettingsStore::DefaultFolder(FixedEnvironment());

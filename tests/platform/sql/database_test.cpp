@@ -92,13 +92,9 @@ TEST_P(DatabaseTest, ParametersBindByPositionOutsideLiteralsAndComments) {
 }
 
 TEST_P(DatabaseTest, FailuresCarryThePrefixAndChangeNothing) {
-  struct Case {
-    const char* sql;
-    const char* sqlite;  // the text after the prefix; nullptr: SQLite runs it
-    long postgres_code;  // the SQLSTATE class
-    const char* postgres;
-  };
-  const Case cases[] = {
+  // (sql, sqlite, postgres_code, postgres); sqlite: the text after the prefix; nullptr: SQLite runs
+  // it; postgres_code: the SQLSTATE class
+  const std::tuple<const char*, const char*, long, const char*> cases[] = {
       {"SELECT * FROM MISSING", "no such table: MISSING", 42,
        "relation \"missing\" does not exist"},
       {"INSERT INTO T (ID) VALUES (1)", "UNIQUE constraint failed: T.ID", 23,
@@ -108,17 +104,17 @@ TEST_P(DatabaseTest, FailuresCarryThePrefixAndChangeNothing) {
       {"DELETE FROM T; DELETE FROM T WHERE ID = 1", "only one statement can be executed at a time",
        42, "cannot insert multiple commands into a prepared statement"},
   };
-  for (const Case& c : cases) {
-    if (!Postgres() && c.sqlite == nullptr) continue;
-    SCOPED_TRACE(c.sql);
-    const ExecResult r = db_->Execute(c.sql);
+  for (const auto& [sql, sqlite, postgres_code, postgres] : cases) {
+    if (!Postgres() && sqlite == nullptr) continue;
+    SCOPED_TRACE(sql);
+    const ExecResult r = db_->Execute(sql);
     EXPECT_FALSE(r.ok());
     EXPECT_NE(r.status.code, 9);
     if (Postgres()) {
-      EXPECT_EQ(r.status.code, c.postgres_code);
+      EXPECT_EQ(r.status.code, postgres_code);
     }
-    EXPECT_EQ(r.status.text, (Postgres() ? std::string("[Sproutsmith][PostgreSQL] ") + c.postgres
-                                         : std::string("[Sproutsmith][SQLite] ") + c.sqlite));
+    EXPECT_EQ(r.status.text, (Postgres() ? std::string("[Sproutsmith][PostgreSQL] ") + postgres
+                                         : std::string("[Sproutsmith][SQLite] ") + sqlite));
     EXPECT_NE(r.error_number, 0);
     EXPECT_EQ(Names(), "one,two,three");
   }

@@ -79,11 +79,8 @@ class FlavourStrictnessTest : public testing::BackendTest {
 TEST_P(FlavourStrictnessTest, EachServerRefusesTheOthersDialectWithItsOwnMessageOnly) {
   const char* const kNoFrom = "ORA-00923: FROM keyword not found where expected";
   const char* const kBadType = "ORA-00902: invalid datatype";
-  const struct {
-    Flavour refused_by;
-    const char* sql;
-    const char* message;
-  } cases[] = {
+  // (refused_by, sql, message)
+  const std::tuple<Flavour, const char*, const char*> cases[] = {
       {kOra, "SELECT TOP 1 A FROM T ORDER BY A", kNoFrom},
       {kOra, "SELECT DISTINCT TOP 5 A FROM T", kNoFrom},
       {kOra, "UPDATE T SET B = (SELECT TOP 1 B FROM U ORDER BY B) WHERE A = 'x1'", kNoFrom},
@@ -107,16 +104,16 @@ TEST_P(FlavourStrictnessTest, EachServerRefusesTheOthersDialectWithItsOwnMessage
       {kMs, "SELECT SUBSTR(A, 1, 1) FROM T",
        "'SUBSTR' is not a recognized built-in function name."},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(Name(c.refused_by)) + ": " + c.sql);
+  for (const auto& [refused_by, sql, message] : cases) {
+    SCOPED_TRACE(std::string(Name(refused_by)) + ": " + sql);
     auto db = Library();
     ASSERT_TRUE(db);
-    const ExecResult refused = Run(*db, c.refused_by, c.sql);
+    const ExecResult refused = Run(*db, refused_by, sql);
     EXPECT_FALSE(refused.ok());
-    EXPECT_EQ(refused.status.text, Prefix() + c.message);
+    EXPECT_EQ(refused.status.text, Prefix() + message);
     // The refused statement changed nothing.
     EXPECT_EQ(Column1(*db, kMs, "SELECT COUNT(*) FROM T WHERE D IS NULL AND B IN (1, 2)"), "2");
-    const ExecResult accepted = Run(*db, c.refused_by == kOra ? kMs : kOra, c.sql);
+    const ExecResult accepted = Run(*db, refused_by == kOra ? kMs : kOra, sql);
     EXPECT_TRUE(accepted.ok()) << accepted.status.text;
   }
 
@@ -137,11 +134,8 @@ TEST_P(FlavourStrictnessTest, EachServerRefusesTheOthersDialectWithItsOwnMessage
 }
 
 TEST_P(FlavourStrictnessTest, OracleReadsEmptyStringsAsNullAndLikeBracketsAsThemselves) {
-  const struct {
-    const char* sql;
-    const char* oracle;
-    const char* microsoft;  // nullptr: Oracle's answer only
-  } cases[] = {
+  // (sql, oracle, microsoft); microsoft: nullptr: Oracle's answer only
+  const std::tuple<const char*, const char*, const char*> cases[] = {
       {"SELECT 'A' || ''", "A", nullptr},
       {"SELECT '' || 'B' || NULL || 'C'", "BC", nullptr},
       {"SELECT '' || ''", "NULL", nullptr},
@@ -166,10 +160,10 @@ TEST_P(FlavourStrictnessTest, OracleReadsEmptyStringsAsNullAndLikeBracketsAsThem
   };
   auto db = Library();
   ASSERT_TRUE(db);
-  for (const auto& c : cases) {
-    EXPECT_EQ(Column1(*db, kOra, c.sql), c.oracle) << c.sql;
-    if (c.microsoft != nullptr) {
-      EXPECT_EQ(Column1(*db, kMs, c.sql), c.microsoft) << c.sql;
+  for (const auto& [sql, oracle, microsoft] : cases) {
+    EXPECT_EQ(Column1(*db, kOra, sql), oracle) << sql;
+    if (microsoft != nullptr) {
+      EXPECT_EQ(Column1(*db, kMs, sql), microsoft) << sql;
     }
   }
 
@@ -256,10 +250,8 @@ class SqlFunctionsTest : public ::testing::Test {
 };
 
 TEST_F(SqlFunctionsTest, LikeAndCastAnswerAsSqlServerAndTheOwnerIsTheLibrarys) {
-  const struct {
-    const char* sql;
-    const char* expected;
-  } cases[] = {
+  // (sql, expected)
+  const std::pair<const char*, const char*> cases[] = {
       {"SELECT 'x%' LIKE 'x!%' ESCAPE '!'", "1"},
       {"SELECT 'xy' LIKE 'x!%' ESCAPE '!'", "0"},
       {"SELECT 'x' NOT LIKE '[^x]'", "1"},
@@ -274,7 +266,7 @@ TEST_F(SqlFunctionsTest, LikeAndCastAnswerAsSqlServerAndTheOwnerIsTheLibrarys) {
       {"SELECT sproutsmith_cast(' 42 ', 'INT') + 1", "43"},
       {"SELECT typeof(sproutsmith_cast('2020-11-14', 'DATE'))", "text"},
   };
-  for (const auto& c : cases) EXPECT_EQ(One(c.sql), c.expected) << c.sql;
+  for (const auto& [sql, expected] : cases) EXPECT_EQ(One(sql), expected) << sql;
 
   // The owner comes from the library's own REMOTE_LIBRARIES row, when there is one.
   EXPECT_EQ(One("SELECT sproutsmith_library_owner()"), "<NULL>");
@@ -286,11 +278,8 @@ TEST_F(SqlFunctionsTest, LikeAndCastAnswerAsSqlServerAndTheOwnerIsTheLibrarys) {
 }
 
 TEST(SqlServerConvertTest, ValuesByType) {
-  const struct {
-    Value value;
-    const char* type;
-    const char* expected;  // nullptr: refused
-  } cases[] = {
+  // (value, type, expected); expected: nullptr: refused
+  const std::tuple<Value, const char*, const char*> cases[] = {
       {Value::Text("42"), "INT", "42"},
       {Value::Text(" -7 "), "int", "-7"},
       {Value::Text(""), "INT", "0"},
@@ -327,14 +316,14 @@ TEST(SqlServerConvertTest, ValuesByType) {
       {Value::Text("x"), "GEOGRAPHY", nullptr},
       {Value::Null(), "INT", "<NULL>"},
   };
-  for (const auto& c : cases) {
+  for (const auto& [value, type, expected] : cases) {
     Value out;
-    const bool ok = SqlServerConvert(c.value, c.type, &out);
+    const bool ok = SqlServerConvert(value, type, &out);
     EXPECT_EQ(!ok            ? "<refused>"
               : out.IsNull() ? "<NULL>"
                              : out.text,
-              c.expected ? c.expected : "<refused>")
-        << c.value.text << " AS " << c.type;
+              expected ? expected : "<refused>")
+        << value.text << " AS " << type;
   }
 }
 
@@ -594,10 +583,8 @@ std::string Tokens(const std::string& sql) {
   return out;
 }
 
-const struct {
-  const char* sql;
-  const char* expected;
-} kTokens[] = {
+// (sql, expected)
+const std::pair<const char*, const char*> kTokens[] = {
     {"'it''s' N'x' \"a\"\"b\" [c]]d]", "S:'it''s' NS:N'x' QI:\"a\"\"b\" BI:[c]]d]"},
     {"12 1.5 .5 2e3 1E-2 0xf 0X1F", "N:12 N:1.5 N:.5 N:2e3 N:1E-2 N:0xf N:0X1F"},
     {"a.b @@VERSION @v #t x$1", "W:a .:. W:b W:@@VERSION W:@v W:#t W:x$1"},
@@ -616,7 +603,7 @@ const struct {
     {"caf\xC3\xA9 = 1", "W:caf\xC3\xA9 O:= N:1"},
 };
 TEST(TokenizerTest, TokenKinds) {
-  for (const auto& c : kTokens) EXPECT_EQ(Tokens(c.sql), c.expected) << c.sql;
+  for (const auto& [sql, expected] : kTokens) EXPECT_EQ(Tokens(sql), expected) << sql;
 }
 
 TEST(TokenizerTest, JoinReproducesTheTextAndLiteralsAndNamesHaveTheirValues) {
@@ -704,11 +691,8 @@ TEST(LiteralLiftingTest, LiteralsNoPassReadsBecomeParameters) {
   }
 }
 
-const struct {
-  const char* value;
-  const char* format;
-  const char* expected;  // nullptr: refused
-} kOracleDates[] = {
+// (value, format, expected); expected: nullptr: refused
+const std::tuple<const char*, const char*, const char*> kOracleDates[] = {
     {"14-NOV-20", "DD-MON-RR", "2020-11-14"},
     {"14-nov-75", "DD-MON-RR", "1975-11-14"},
     {"14-NOV-1999", "DD-MON-YYYY", "1999-11-14"},
@@ -726,11 +710,11 @@ const struct {
     {"14-NOV-20", "DD-MON-RR FXQ", nullptr},
 };
 TEST(OracleDateTest, LiteralsOfTheOracleBranch) {
-  for (const auto& c : kOracleDates) {
+  for (const auto& [value, format, expected] : kOracleDates) {
     std::string out;
-    const bool ok = dialect::OracleDateToText(c.value, c.format, &out);
-    EXPECT_EQ(ok ? out : "<refused>", c.expected ? c.expected : "<refused>")
-        << c.value << " / " << c.format;
+    const bool ok = dialect::OracleDateToText(value, format, &out);
+    EXPECT_EQ(ok ? out : "<refused>", expected ? expected : "<refused>")
+        << value << " / " << format;
   }
 }
 
