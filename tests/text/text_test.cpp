@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "text/json.h"
 #include "text/json_reader.h"
 
@@ -32,9 +34,8 @@ TEST(TextTest, ValReadsTheLeadingNumber) {
   EXPECT_EQ((std::vector<double>{Val("42abc"), Val("  -30"), Val("1 2 3"), Val("3.5e2x"),
                                  Val("abc"), Val(""), Val("12:00")}),
             (std::vector<double>{42, -30, 123, 350, 0, 0, 12}));
-  EXPECT_TRUE(IsNumeric(" 12.5 "));
-  EXPECT_FALSE(IsNumeric("12a"));
-  EXPECT_FALSE(IsNumeric(""));
+  EXPECT_EQ((std::vector<bool>{IsNumeric(" 12.5 "), IsNumeric("12a"), IsNumeric("")}),
+            (std::vector<bool>{true, false, false}));
 }
 
 TEST(TextTest, NumberFormats) {
@@ -104,15 +105,13 @@ TEST(JsonReaderTest, WhatTheWriterWritesReadsBack) {
     std::string error;
     const std::optional<JsonValue> read = ParseJson(json.Text(), &error);
     ASSERT_TRUE(read) << error << "\n" << json.Text();
-    EXPECT_EQ((*read)["text"].Text(), t);
-    EXPECT_EQ((*read)["n"].Number(), -12.5);
-    EXPECT_TRUE((*read)["flag"].Bool());
-    ASSERT_EQ((*read)["list"].Items().size(), 2u);
-    EXPECT_EQ((*read)["list"].Items()[0].Text(), t);
-    EXPECT_EQ((*read)["list"].Items()[1].Number(), 3.0);
-    EXPECT_TRUE((*read)["empty"].Items().empty());
-    EXPECT_EQ((*read)["absent"].kind(), JsonValue::Kind::kNull);
-    EXPECT_EQ((*read)["absent"]["deeper"].Text(), "");
+    const JsonValue& v = *read;
+    const std::vector<JsonValue>& list = v["list"].Items();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(std::tuple(v["text"].Text(), v["n"].Number(), v["flag"].Bool(), list[0].Text(),
+                         list[1].Number(), v["empty"].Items().size(), v["absent"].kind(),
+                         v["absent"]["deeper"].Text()),
+              std::tuple(t, -12.5, true, t, 3.0, 0u, JsonValue::Kind::kNull, ""));
   }
   // A byte outside UTF-8 was written as its code point; a surrogate pair is one character.
   EXPECT_EQ(ParseJson(R"("\u0099\ud83d\udcc1")")->Text(), "\xc2\x99\xf0\x9f\x93\x81");
