@@ -394,18 +394,20 @@ TEST(GeneratedLibraryTest, ACycleBuildsTheStandardFoldersOnAGeneratedPostgresqlL
     args.insert(args.end(), options.begin(), options.end());
     return args;
   };
+  const std::string where = server->ConnectionString("generated_lib");
   ToolRun r = Dm(with_pg({"provision"}, {"--name", "gen", "--owner", "GENADM"}));
   ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Library GEN provisioned in " + where + "\n");
   r = Dm(with_pg({"generate"},
                  {"--clients", "7", "--matters", "2", "--docs", "1", "--owner", "GENADM"}));
   ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Test data written to " + where + "\n");
 
   const std::string home = dir.File("pc1");
   const std::string config = home + "/dm.conf";
   std::filesystem::create_directories(home);
   std::ofstream(config) << "[client]\nuser = DMADMIN\ncurrent_library = GEN\n[library GEN]\n"
-                        << "backend = postgresql\nconnection = "
-                        << server->ConnectionString("generated_lib") << "\nowner = GENADM\n";
+                        << "backend = postgresql\nconnection = " << where << "\nowner = GENADM\n";
   EXPECT_EQ(RunProgram("PC1", config, home, {"/G", "/X"}), 0)
       << testing::ReadFile(home + "/stderr.txt");
   r = Dm({"tree", "GEN"}, config);
@@ -417,7 +419,7 @@ TEST(GeneratedLibraryTest, ACycleBuildsTheStandardFoldersOnAGeneratedPostgresqlL
   // The schema of another owner holds no library.
   const ToolRun wrong = Dm(with_pg({"generate"}, {"--owner", "NOBODY"}));
   EXPECT_EQ(wrong.status, 1);
-  EXPECT_EQ(wrong.err, "sproutsmith-dm: " + server->ConnectionString("generated_lib") +
+  EXPECT_EQ(wrong.err, "sproutsmith-dm: " + where +
                            ": not a DM library in schema NOBODY (run provision first)\n");
 }
 
