@@ -9,12 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/engine_test_fixture.h"
@@ -25,7 +22,6 @@
 #include "platform/os/failing_file_system.h"
 #include "support/fault_opener.h"
 #include "support/status_assertions.h"
-#include "support/temp_dir.h"
 #include "support/test_params.h"
 
 namespace sproutsmith::app {
@@ -141,19 +137,6 @@ TEST_F(StartUpTest, AFullStartUpWaitsThenEndsLikeAClosedWindow) {
   Engine& engine = BuildDocs();
   EXPECT_EQ(engine.Run({}), kExitFinished);
   const std::string ended = BuildLine() + " Ended on Sunday, December 6, 2026 at 9:04:29 AM";
-  // The session's own captions come between "Connecting" and "Setting Libraries".
-  std::vector<std::string> statuses = ui_->statuses;
-  const auto connecting =
-      std::find(statuses.begin(), statuses.end(), "Connecting to OpenText eDOCS");
-  ASSERT_NE(connecting, statuses.end());
-  statuses.erase(connecting + 1, std::find(connecting, statuses.end(), "Setting Libraries"));
-  EXPECT_EQ(statuses,
-            (std::vector<std::string>{
-                "One moment...", "Getting Command Line Parameters",
-                "Retrieving basic configuration settings", "Connecting to OpenText eDOCS",
-                "Setting Libraries", "Retrieving Session information", "Checking Lock Status",
-                "Verifying rights for JSMITH in library DOCS", "Activating the main form",
-                "Waiting for user input", "Ending program - please wait...", ended}));
   // The engine's own lines open and close the log; the session's come between.
   const std::vector<std::string> lines = LogLines();
   ASSERT_GE(lines.size(), 6u);
@@ -378,24 +361,6 @@ TEST_F(StartUpTest, AnUnexpectedErrorInStartUpIsReportedUnderFormLoad) {
   EXPECT_EQ(ui_->messages[0].text, "Connecting to OpenText eDOCS");
   EXPECT_EQ(engine.FailureMessage(), "Error: ActiveX component can't create object");
   EXPECT_FALSE(engine.FailureMessageShown());
-}
-
-TEST_F(StartUpTest, TwoEnginesInOneProcessKeepToThemselves) {
-  Engine& first = BuildDocs();
-  auto first_owned = std::move(engine_);
-  testing::TempDir other;
-  env_.variables["TEMP"] = other.path().string();
-  Engine& second = BuildDocs();
-  ASSERT_TRUE(first.StartUp({"/L"}));
-  ASSERT_TRUE(second.StartUp({"/K"}));
-  EXPECT_EQ(first.options().CheckLoop, 1);
-  EXPECT_EQ(second.options().CheckLoop, 0);
-  EXPECT_FALSE(first.state().Locked);
-  EXPECT_TRUE(second.state().Locked);
-  EXPECT_NE(first.state().LogFile, second.state().LogFile);
-  EXPECT_EQ(Count(" Started on "), 1);
-  EXPECT_EQ(testing::CountHolding(testing::ReadLines(second.log().DatedLogFile()), " Started on "),
-            1);
 }
 
 class LogOnDiskTest : public InstalledEngineTest {

@@ -194,9 +194,9 @@ TEST(WindowPlacementTest, SavedPositionsOffTheUsableScreenAreRecentred) {
     std::optional<long> left, top;
     long want_left, want_top;
   };
+  // clang-format off
   const std::vector<Case> cases = {
-      {std::nullopt, std::nullopt, 8000, 2000},
-      {5000, 3000, 5000, 3000},
+      {std::nullopt, std::nullopt, 8000, 2000}, {5000, 3000, 5000, 3000},
       {999, 3000, 8000, 3000},   // the very left edge
       {1000, 1000, 1000, 1000},  // 1000 itself is kept
       {-200, 999, 8000, 2000},
@@ -204,6 +204,7 @@ TEST(WindowPlacementTest, SavedPositionsOffTheUsableScreenAreRecentred) {
       {15000, 9000, 8000, 2000},   // at three quarters
       {40000, 50000, 8000, 2000},  // a screen that has since shrunk
   };
+  // clang-format on
   for (const Case& c : cases) {
     const WindowRect placed = PlaceWindow(c.left, c.top, screen, start);
     EXPECT_EQ(placed.left, c.want_left) << c.left.value_or(-1);
@@ -260,20 +261,16 @@ TEST(LogHousekeepingTest, OnlyTheLogsAndReportsOfDaysPastTheLimitGo) {
     const char* name;
     bool removed;  // with 30 days kept on 2026-12-07
   };
+  // clang-format off
   const Case cases[] = {
-      {"run_20261106.LOG", true},
-      {"run_20261106_090507.json", true},
-      {"run_20261106_090507-2.json", true},
-      {"run_20261106.json", true},  // older runs' name
-      {"run_20261107.LOG", false},
-      {"run_20261207_101010.json", false},
-      {"run.LOG", false},
+      {"run_20261106.LOG", true}, {"run_20261106_090507.json", true},
+      {"run_20261106_090507-2.json", true}, {"run_20261106.json", true},  // older runs' name
+      {"run_20261107.LOG", false}, {"run_20261207_101010.json", false}, {"run.LOG", false},
       {"run_20261106.txt", false},  // not the log's kind
-      {"run_20261106_notes.json", false},
-      {"other_20200101.LOG", false},
-      {"run_20261399.LOG", false},
-      {"run_2026110.LOG", false},
+      {"run_20261106_notes.json", false}, {"other_20200101.LOG", false},
+      {"run_20261399.LOG", false}, {"run_2026110.LOG", false},
   };
+  // clang-format on
   for (const Case& c : cases) testing::WriteFile(dir.File(c.name), "x");
   const std::vector<std::string> removed =
       RemoveOldLogs(dir.File("run.LOG"), 30, text::DateTime{2026, 12, 7, 9, 0, 0});

@@ -1,16 +1,15 @@
 // The real program, run unattended on a real DM installation as cron or a service manager
 // runs it: a service stop or Ctrl+C ends the run cleanly (the "Ended on" line, the options
 // saved, IsRunning 0, no running-node row left); a log that cannot be written is said on
-// stderr; --help starts nothing.
+// stderr.
 //
 // One run per DM installation and computer: a second run on the same installation and computer
 // (a timer's run beside a manual one) stops at once with exit status 6 and names the run under
 // way, before it opens the installation or makes the demo one; two runs started together build
 // every folder once.
 //
-// A library made from nothing with sproutsmith-dm provision and generate, in a SQLite file and
-// in a database of a PostgreSQL server, then worked on by the real program's unattended cycle:
-// both back ends end with the same folders.
+// A library made from nothing with sproutsmith-dm provision and generate in a database of a
+// PostgreSQL server, then worked on by the real program's unattended cycle.
 //
 // Three computers on the same PostgreSQL libraries: three looping sproutsmith processes
 // ("/G /X /L", one second between cycles), each with its own computer name, settings and log,
@@ -18,6 +17,9 @@
 // service stop does it; each library's rule keeps them off each other. Afterwards every
 // folder the data calls for exists exactly once, every source row is tracked and no
 // running-node row is left.
+//
+// The console a run without the window talks to: what it shows and asks on a terminal and
+// without one.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -27,7 +29,6 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -39,6 +40,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/console_ui.h"
 #include "app/cycle_session.h"
 #include "app/exit_status.h"
 #include "app/program_process.h"
@@ -277,25 +279,10 @@ TEST_F(ProgramTest, TheTimersUnitRunsOneCycleWhateverLoopTheSettingsHold) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(bin), {}), 1);  // nothing added
   EXPECT_EQ(os::SettingsStore(home + "/.config/sproutsmith").Get(kProduct, "General", "Loop", ""),
             "1");  // the operator's choice stays
-}
-
-TEST_F(ProgramTest, HelpListsTheExitStatusesAndStartsNothing) {
-  const std::string command =
-      "XDG_CONFIG_HOME='" + dir_.File("help-config") + "' '" + SPROUTSMITH_PROGRAM + "' --help";
-  std::FILE* pipe = ::popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string out;
-  char buffer[512];
-  while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
-  const int status = ::pclose(pipe);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  for (const char* line :
-       {"  0  finished:", "  1  failed start:", "  2  rule failures:", "  3  nothing to do:",
-        "  4  broken off:", "  5  cancelled:", "/G ", "/X ", "/L /NL", "/P ", "\".json\""}) {
-    EXPECT_TRUE(Contains(out, line));
-  }
-  EXPECT_FALSE(std::filesystem::exists(dir_.File("help-config")));
+  // Its stderr is the journal's, no terminal: the summary, and no progress line drawn.
+  EXPECT_TRUE(Contains(Stderr(), " row(s) selected, ")) << Stderr();
+  EXPECT_EQ(Stderr().find('\r'), std::string::npos) << Stderr();
+  EXPECT_FALSE(Contains(Stderr(), "\033[") || Contains(Stderr(), " rows, "));
 }
 
 std::string Refusal(long holder, const std::string& config, const std::string& computer) {
@@ -395,63 +382,44 @@ ToolRun Dm(const std::vector<std::string>& args, const std::string& config = "")
   return {status, out.str(), err.str()};
 }
 
-TEST(GeneratedLibraryTest, ACycleBuildsTheSameFoldersOnSqliteAndPostgresql) {
+TEST(GeneratedLibraryTest, ACycleBuildsTheStandardFoldersOnAGeneratedPostgresqlLibrary) {
   Status status;
   testing::PostgresServer* server = testing::PostgresServer::Get(&status);
   ASSERT_NE(server, nullptr) << status.text;
   testing::TempDir dir;
-  const std::vector<std::string> pg = {"--backend", "postgresql", "--server",
+  const std::vector<std::string> pg = {"generated_lib", "--backend", "postgresql", "--server",
                                        server->ServerConnection()};
-  struct BackEnd {
-    std::string name;
-    std::string target;                // the file, or the database
-    std::vector<std::string> options;  // where the target is
-    std::string location;              // the configuration's line for it
+  auto with_pg = [&](std::vector<std::string> args, const std::vector<std::string>& options) {
+    args.insert(args.begin() + 1, pg.begin(), pg.end());
+    args.insert(args.end(), options.begin(), options.end());
+    return args;
   };
-  const std::vector<BackEnd> back_ends = {
-      {"sqlite", dir.File("gen.db"), {}, "database = " + dir.File("gen.db")},
-      {"postgresql", "generated_lib", pg,
-       "connection = " + server->ConnectionString("generated_lib")}};
-  std::vector<std::string> trees;
-  for (const BackEnd& b : back_ends) {
-    SCOPED_TRACE(b.name);
-    std::vector<std::string> provision = {"provision", b.target,  "--name",
-                                          "gen",       "--owner", "GENADM"};
-    provision.insert(provision.end(), b.options.begin(), b.options.end());
-    ToolRun r = Dm(provision);
-    ASSERT_EQ(r.status, 0) << r.err;
-    const std::string where = b.options.empty() ? b.target : server->ConnectionString(b.target);
-    EXPECT_EQ(r.out, "Library GEN provisioned in " + where + "\n");
+  const std::string where = server->ConnectionString("generated_lib");
+  ToolRun r = Dm(with_pg({"provision"}, {"--name", "gen", "--owner", "GENADM"}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Library GEN provisioned in " + where + "\n");
+  r = Dm(with_pg({"generate"},
+                 {"--clients", "7", "--matters", "2", "--docs", "1", "--owner", "GENADM"}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Test data written to " + where + "\n");
 
-    std::vector<std::string> generate = {"generate", b.target, "--clients", "7",       "--matters",
-                                         "2",        "--docs", "1",         "--owner", "GENADM"};
-    generate.insert(generate.end(), b.options.begin(), b.options.end());
-    r = Dm(generate);
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Test data written to " + where + "\n");
-
-    const std::string home = dir.File(b.name);
-    const std::string config = home + "/dm.conf";
-    std::filesystem::create_directories(home);
-    std::ofstream(config) << "[client]\nuser = DMADMIN\ncurrent_library = GEN\n[library GEN]\n"
-                          << "backend = " << b.name << "\n"
-                          << b.location << "\nowner = GENADM\n";
-    EXPECT_EQ(RunProgram("PC1", config, home, {"/G", "/X"}), 0)
-        << testing::ReadFile(home + "/stderr.txt");
-    r = Dm({"tree", "GEN"}, config);
-    ASSERT_EQ(r.status, 0) << r.err;
-    trees.push_back(r.out);
-  }
+  const std::string home = dir.File("pc1");
+  const std::string config = home + "/dm.conf";
+  std::filesystem::create_directories(home);
+  std::ofstream(config) << "[client]\nuser = DMADMIN\ncurrent_library = GEN\n[library GEN]\n"
+                        << "backend = postgresql\nconnection = " << where << "\nowner = GENADM\n";
+  EXPECT_EQ(RunProgram("PC1", config, home, {"/G", "/X"}), 0)
+      << testing::ReadFile(home + "/stderr.txt");
+  r = Dm({"tree", "GEN"}, config);
+  ASSERT_EQ(r.status, 0) << r.err;
   // Seven clients under each rule's top folder, two matters under each client.
-  EXPECT_TRUE(testing::Contains(trees[0], "\n  C0007 #"));
-  EXPECT_TRUE(testing::Contains(trees[0], "\n    0002 #"));
-  EXPECT_EQ(trees[1], trees[0]);
+  EXPECT_TRUE(testing::Contains(r.out, "\n  C0007 #")) << r.out;
+  EXPECT_TRUE(testing::Contains(r.out, "\n    0002 #"));
 
   // The schema of another owner holds no library.
-  const ToolRun wrong = Dm({"generate", "generated_lib", "--backend", "postgresql", "--server",
-                            server->ServerConnection(), "--owner", "NOBODY"});
+  const ToolRun wrong = Dm(with_pg({"generate"}, {"--owner", "NOBODY"}));
   EXPECT_EQ(wrong.status, 1);
-  EXPECT_EQ(wrong.err, "sproutsmith-dm: " + server->ConnectionString("generated_lib") +
+  EXPECT_EQ(wrong.err, "sproutsmith-dm: " + where +
                            ": not a DM library in schema NOBODY (run provision first)\n");
 }
 
@@ -558,6 +526,68 @@ TEST(ThreeComputersTest, LoopingComputersBuildEveryFolderOnceWhileMattersArrive)
           << table;
     }
   }
+}
+
+using runtime::Answer;
+using runtime::MessageStyle;
+
+constexpr char kClearLine[] = "\r\033[K";
+
+TEST(ConsoleUiTest, WithoutATerminalOnlyProblemsAreShownAndQuestionsAnswerNo) {
+  std::istringstream in("y\n");
+  std::ostringstream err;
+  ConsoleUi ui(in, err, /*in_is_terminal=*/false, /*err_is_terminal=*/false);
+  ui.StatusChanged("Setting Libraries");
+  EXPECT_EQ(ui.MessageBox("Task Canceled", MessageStyle::kInformation, "t"), Answer::kNone);
+  EXPECT_EQ(ui.MessageBox("Error: broken", MessageStyle::kCritical, "t"), Answer::kNone);
+  EXPECT_EQ(ui.MessageBox("Warning: odd", MessageStyle::kExclamation, "t"), Answer::kNone);
+  EXPECT_EQ(ui.MessageBox("Purge?", MessageStyle::kYesNo, "t"), Answer::kNo);
+  ui.Notice("Paused until 01:00 PM");  // a service's journal must show a long wait
+  EXPECT_EQ(err.str(), "Error: broken\nWarning: odd\nPurge? [y/n] n\nPaused until 01:00 PM\n");
+  EXPECT_EQ(ui.ChooseSaveFile("a", "b", "c", "d", "e"), "");
+  EXPECT_EQ(ui.ChooseLibrary({"DOCS"}), "");
+}
+
+TEST(ConsoleUiTest, AtATerminalStatusShowsAndQuestionsAreAsked) {
+  std::istringstream in("maybe\nYes\n n \nc\n");
+  std::ostringstream err;
+  ConsoleUi ui(in, err, true, true);
+  ui.StatusChanged("Setting Libraries");
+  ui.MessageBox("Task Canceled", MessageStyle::kInformation, "t");
+  EXPECT_EQ(ui.MessageBox("Purge?", MessageStyle::kYesNo, "t"), Answer::kYes);  // asked twice
+  EXPECT_EQ(ui.MessageBox("Again?", MessageStyle::kYesNo, "t"), Answer::kNo);
+  EXPECT_EQ(ui.MessageBox("Go on?", MessageStyle::kYesNoCancel, "t"), Answer::kCancel);
+  EXPECT_EQ(ui.MessageBox("At end of input?", MessageStyle::kYesNo, "t"), Answer::kNo);
+  EXPECT_EQ(err.str(),
+            "Setting Libraries\nTask Canceled\nPurge? [y/n] Purge? [y/n] Again? [y/n] "
+            "Go on? [y/n/c] At end of input? [y/n] ");
+}
+
+TEST(ConsoleUiTest, OnATerminalARulesLineIsRedrawnInPlaceAndOtherOutputMakesRoomForIt) {
+  using Step = runtime::CycleProgress::Step;
+  std::istringstream in;
+  std::ostringstream err;
+  ConsoleUi ui(in, err, false, true);
+  ui.SetColumns(30);
+  runtime::CycleProgress p;
+  p.library = "DEMO";
+  p.rule = "CLIENTS";
+  auto step = [&](Step s, int selected, int read) {
+    p.step = s;
+    p.rows_selected = selected;
+    p.rows_read = read;
+    ui.Progress(p);
+  };
+  step(Step::kRuleStarts, 0, 0);
+  step(Step::kRows, 0, 0);  // nothing selected yet: no line
+  step(Step::kRows, 9, 0);
+  ui.StatusChanged("Finished with library DEMO");
+  step(Step::kRuleEnds, 9, 9);
+  step(Step::kCycleEnds, 9, 9);  // the line was ended with the rule
+  // Cut to 29 columns, which also keeps the rate and the time out of the picture.
+  const std::string none_read = kClearLine + std::string("DEMO - CLIENTS: 0 of 9 rows, ");
+  EXPECT_EQ(err.str(), none_read + kClearLine + "Finished with library DEMO\n" + none_read +
+                           kClearLine + "DEMO - CLIENTS: 9 of 9 rows, \n");
 }
 
 }  // namespace
