@@ -10,6 +10,7 @@
 #include <functional>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "admin_process.h"
 #include "app/run_report.h"
@@ -94,22 +95,17 @@ TEST_F(AdminTest, MarksOfLibrariesAndRulesAreListedAndSavedInTheSettingsFile) {
 }
 
 TEST_F(AdminTest, OptionsAreShownAndSetInTheGeneralSection) {
-  struct Case {
-    const char* name;
-    const char* value;
-    const char* saved;
-  };
   // clang-format off
-  const Case cases[] = {
+  const char* const cases[][3] = {  // name, value, as shown
       {"SiteName", "HOLLOWBRINK", "HOLLOWBRINK"}, {"loop", "yes", "-1"}, {"DisplayErrors", "0", "0"},
       {"MaxFolders", "25", "25"}, {"PauseStart", "7:05", "07:05"}, {"KeepLogDays", "7", "7"},
   };
   // clang-format on
-  for (const Case& c : cases) {
-    const Outcome o = Run({"option", c.name, c.value});
-    EXPECT_EQ(o.status, 0) << c.name << o.err;
-    const Outcome shown = Run({"option", c.name});
-    EXPECT_TRUE(Contains(shown.out, std::string(" = ") + c.saved + "\n"));
+  for (const auto& [name, value, saved] : cases) {
+    const Outcome o = Run({"option", name, value});
+    EXPECT_EQ(o.status, 0) << name << o.err;
+    const Outcome shown = Run({"option", name});
+    EXPECT_TRUE(Contains(shown.out, std::string(" = ") + saved + "\n"));
   }
   EXPECT_EQ(process_->Setting("General", "Loop"), "-1");
 
@@ -233,14 +229,10 @@ TEST_F(AdminTest, SavedStatementIsStoredInPartsShownTestedAndCleared) {
 TEST_F(AdminTest, AnUnknownLibraryOrRuleIsRefusedBeforeAnyQuestion) {
   const std::string rules = "(rules: CLIENT MATTERS, CLIENTS)\n";
   const std::string libraries = "(libraries: DEMO, ARCHIVE)\n";
-  struct Case {
-    std::vector<std::string> args;
-    std::string error;
-  };
   const std::string rule = "no rule NORULE under library DEMO " + rules;
   const std::string library = "no library NOWHERE in this DM session " + libraries;
   // clang-format off
-  const Case cases[] = {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"reset", "DEMO", "NORULE", "--yes"}, rule},
       {{"set-current", "DEMO", "NORULE"}, rule},
       {{"tracking", "DEMO", "NORULE"}, rule},
@@ -256,11 +248,11 @@ TEST_F(AdminTest, AnUnknownLibraryOrRuleIsRefusedBeforeAnyQuestion) {
   };
   // clang-format on
   Track("CLIENTS", "CLIENT", 1);
-  for (const Case& c : cases) {
-    const Outcome o = Run(c.args);
-    EXPECT_EQ(o.status, 1) << c.args[0] << " " << c.args[1];
-    EXPECT_EQ(o.err, "sproutsmith-admin: " + c.error) << c.args[0];
-    EXPECT_EQ(o.out, "") << c.args[0];
+  for (const auto& [args, error] : cases) {
+    const Outcome o = Run(args);
+    EXPECT_EQ(o.status, 1) << args[0] << " " << args[1];
+    EXPECT_EQ(o.err, "sproutsmith-admin: " + error) << args[0];
+    EXPECT_EQ(o.out, "") << args[0];
   }
   EXPECT_EQ(Tracked("1 = 1"), "1");
   EXPECT_EQ(process_->Setting("Rules", "DEMO:NORULE"), "<absent>");
@@ -330,22 +322,18 @@ TEST(AdminStatusTest, EachRulesLatestRunTheUncheckedLibrariesAndTheRunLock) {
                    Rule("MATTERS", app::rule_outcome::kFailedRows, 3, "Error: row 7 refused")};
   app::CycleReport later;
   later.rules = {Rule("CLIENTS", app::rule_outcome::kFinished, 0)};
-  const struct {
-    const char* name;
-    const char* started;
-    const app::CycleReport* cycle;
-    int exit_status;
-  } runs[] = {{"20261206_090000.json", "2026-12-06T09:00:00", &earlier, 2},
-              {"20261206_091500.json", "2026-12-06T09:15:00", &later, 0}};
-  for (const auto& run : runs) {
+  const std::tuple<const char*, const char*, const app::CycleReport*, int> runs[] = {
+      {"20261206_090000.json", "2026-12-06T09:00:00", &earlier, 2},
+      {"20261206_091500.json", "2026-12-06T09:15:00", &later, 0}};
+  for (const auto& [name, started, cycle, exit_status] : runs) {
     const app::RunReport report{
-        .started = run.started,
-        .ended = run.started,
-        .exit_status = run.exit_status,
+        .started = started,
+        .ended = started,
+        .exit_status = exit_status,
         .cycles = 1,
-        .last = run.cycle,
+        .last = cycle,
         .unchecked_libraries = {{"ARCHIVE", "Error: Library ARCHIVE cannot be used: gone"}}};
-    testing::WriteFile(admin.temp() + "/" + kLogStem + run.name, app::RunReportJson(report));
+    testing::WriteFile(admin.temp() + "/" + kLogStem + name, app::RunReportJson(report));
   }
   testing::WriteFile(admin.temp() + "/" + kLogStem + "20261206_093000.json", "{ half");
 
@@ -390,12 +378,7 @@ TEST(DoctorTest, AFreshDemoInstallationPassesEveryCheck) {
 
 TEST(DoctorTest, EachBrokenPartGivesItsFailLineAndExitOne) {
   // The line names the demo's files: {config}, {archive} and the folder {dir}.
-  struct Case {
-    const char* name;
-    std::function<void(DemoProcess&)> breaks;
-    std::string line;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, std::function<void(DemoProcess&)>, std::string> cases[] = {
       {"missing configuration", [](DemoProcess& d) { std::filesystem::remove(d.demo.config_path); },
        "FAIL DM configuration file {config} (named by SPROUTSMITH_DM) exists and parses: it does "
        "not exist; sproutsmith-dm init-demo makes a trial one there\n"},
@@ -433,13 +416,13 @@ TEST(DoctorTest, EachBrokenPartGivesItsFailLineAndExitOne) {
        "FAIL log folder {dir}/plain/logs is writable: a file cannot be created there: Not a "
        "directory; "},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [name, breaks, expected] : cases) {
+    SCOPED_TRACE(name);
     DemoProcess demo;
-    c.breaks(demo);
+    breaks(demo);
     const Outcome o = demo.process->Run({"doctor"});
     EXPECT_EQ(o.status, 1) << o.out;
-    std::string line = text::Replace(c.line, "{config}", demo.demo.config_path);
+    std::string line = text::Replace(expected, "{config}", demo.demo.config_path);
     line = text::Replace(line, "{archive}", demo.ArchiveFile());
     EXPECT_TRUE(Contains(o.out, text::Replace(line, "{dir}", demo.dir.path().string())));
     EXPECT_TRUE(Contains(o.err, "check(s) failed"));
@@ -447,12 +430,8 @@ TEST(DoctorTest, EachBrokenPartGivesItsFailLineAndExitOne) {
 }
 
 TEST(DoctorTest, SettingsOutOfRangeAreNamedOneByOne) {
-  struct Case {
-    const char* key;
-    const char* value;
-    const char* problem;
-  };
-  const Case cases[] = {
+  const char* const cases[][3] = {
+      // key, value, problem
       {"MaxFolders", "-5", "is not a number of 0 or more"},
       {"Loop_Delay", "soon", "is not a number of 0 or more"},
       {"PauseStart", "25:99", "is not a time HH:MM"},
@@ -460,12 +439,12 @@ TEST(DoctorTest, SettingsOutOfRangeAreNamedOneByOne) {
       {"DisplayErrors", "yes", "is not a number (-1 or 0)"},
   };
   DemoProcess demo;
-  for (const Case& c : cases) demo.process->SetSetting("General", c.key, c.value);
+  for (const auto& [key, value, problem] : cases) demo.process->SetSetting("General", key, value);
   const Outcome o = demo.process->Run({"doctor"});
   EXPECT_EQ(o.status, 1) << o.out;
-  for (const Case& c : cases) {
-    const std::string line = std::string("FAIL General setting ") + c.key + " = " + c.value + ": " +
-                             c.problem + "; sproutsmith-admin option " + c.key + " VALUE sets it\n";
+  for (const auto& [key, value, problem] : cases) {
+    const std::string line = std::string("FAIL General setting ") + key + " = " + value + ": " +
+                             problem + "; sproutsmith-admin option " + key + " VALUE sets it\n";
     EXPECT_TRUE(Contains(o.out, line));
   }
   EXPECT_FALSE(Contains(o.out, "General settings are in range"));

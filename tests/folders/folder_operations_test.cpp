@@ -12,6 +12,8 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "folders/folder_builder.h"
@@ -141,12 +143,7 @@ TEST_F(FolderCreationTest, RightsToCreateFolders) {
 }
 
 TEST(SearchPatternTest, PartsOfTheNameThatIdentifyAFolder) {
-  struct Case {
-    const char* spec;
-    const char* name;
-    const char* pattern;
-  };
-  const Case cases[] = {
+  const char* const cases[][3] = {
       {"5", "C0001 Harbour Supplies Ltd", "C0001%"},
       {"-4", "Harbour C123", "%C123"},
       {"-", "C0001-Harbour", "C0001-%"},
@@ -157,9 +154,8 @@ TEST(SearchPatternTest, PartsOfTheNameThatIdentifyAFolder) {
       {"0", "Whole Name", "Whole Name"},
       {"3", "AB", "AB%"},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(SearchPattern(c.name, NameParse::Read(c.spec)), c.pattern)
-        << c.spec << " / " << c.name;
+  for (const auto& [spec, name, pattern] : cases) {
+    EXPECT_EQ(SearchPattern(name, NameParse::Read(spec)), pattern) << spec << " / " << name;
   }
 }
 
@@ -170,7 +166,6 @@ TEST(SearchPatternTest, TheLikeTextMatchesOnlyWhatTheNameSays) {
   EXPECT_EQ(LikeText(long_name), std::string(240, 'X'));
   EXPECT_EQ(CollapseSpaces("A  B   C"), "A B C");
 }
-
 
 class FolderLookupTest : public testing::LibrarySession {
  protected:
@@ -224,24 +219,19 @@ TEST_F(FolderLookupTest, AtTheTopTheStampedFolderWinsElseTheNewestIsStamped) {
 
   // Stamps of (older, newer) and the folder this rule takes: its own stamp wins; another
   // rule's folder is that rule's tree and is never taken, renamed or filed into.
-  struct Case {
-    const char* older_path;
-    const char* newer_path;
-    long long expected;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, const char*, long long> cases[] = {
       {"'ARBORLINE R1'", "NULL", older},
       {"'ARBORLINE OTHER RULE'", "NULL", newer},
       {"'ARBORLINE OTHER RULE'", "'ARBORLINE R1'", newer},
       {"'ARBORLINE OTHER RULE'", "'ARBORLINE R10'", 0},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.older_path) + " / " + c.newer_path);
-    Exec("LIB", std::string("UPDATE FOLDER SET PATH = ") + c.older_path +
-                    " WHERE DOCNUMBER = " + N(older));
-    Exec("LIB", std::string("UPDATE FOLDER SET PATH = ") + c.newer_path +
-                    " WHERE DOCNUMBER = " + N(newer));
-    EXPECT_EQ(Find("top", "", 0), c.expected);
+  for (const auto& [older_path, newer_path, expected] : cases) {
+    SCOPED_TRACE(std::string(older_path) + " / " + newer_path);
+    Exec("LIB",
+         std::string("UPDATE FOLDER SET PATH = ") + older_path + " WHERE DOCNUMBER = " + N(older));
+    Exec("LIB",
+         std::string("UPDATE FOLDER SET PATH = ") + newer_path + " WHERE DOCNUMBER = " + N(newer));
+    EXPECT_EQ(Find("top", "", 0), expected);
   }
   EXPECT_EQ(Path(older), "ARBORLINE OTHER RULE");
   EXPECT_EQ(Path(newer), "ARBORLINE R10");
@@ -400,12 +390,7 @@ TEST_F(FolderMembershipTest, OnlyItemsOfStatusZeroOrThreeUnderAFolderWithItsFold
   Exec("LIB", "DELETE FROM FOLDER WHERE DOCNUMBER = " + N(bare));
   const int opened = Count("Opening profile object");
   const std::string links = Scalar("LIB", "SELECT COUNT(*) FROM FOLDER_ITEM");
-  struct Case {
-    long long doc;
-    long long parent;
-    std::string line;
-  };
-  const Case cases[] = {
+  const std::tuple<long long, long long, std::string> cases[] = {
       {987654, parent,
        "Document #987654 does not appear to exist in the Profile table in library LIB - cannot "
        "continue AddFolderItem"},
@@ -414,9 +399,9 @@ TEST_F(FolderMembershipTest, OnlyItemsOfStatusZeroOrThreeUnderAFolderWithItsFold
       {child, 555555, "Parent folder #555555 does not exist, or is not a folder, in library LIB"},
       {child, bare, "Parent folder #" + N(bare) + " is not a folder in library LIB"},
   };
-  for (const Case& c : cases) {
-    EXPECT_FALSE(Link(c.doc, c.parent)) << c.line;
-    EXPECT_TRUE(Once({c.line}));
+  for (const auto& [doc, into, line] : cases) {
+    EXPECT_FALSE(Link(doc, into)) << line;
+    EXPECT_TRUE(Once({line}));
   }
   EXPECT_EQ(Scalar("LIB", "SELECT COUNT(*) FROM FOLDER_ITEM"), links);
   EXPECT_EQ(Count("Opening profile object"), opened);
@@ -425,34 +410,28 @@ TEST_F(FolderMembershipTest, OnlyItemsOfStatusZeroOrThreeUnderAFolderWithItsFold
 TEST_F(FolderMembershipTest, ParentRightsComeFromTrusteesOrTheGroupsUniversalAccess) {
   const std::string group = LeaveSupervisors();
   const std::string me = Me();
-  struct Case {
-    int univ_access;
-    std::string trustee;  // PERSONORGROUP of a trustee row on the parent, "" for none
-    int rights;
-    bool linked;
-  };
-  const Case cases[] = {
+  // UNIV_ACCESS; PERSONORGROUP of a trustee row on the parent ("" for none, "0" DOCS_USERS, of
+  // which everyone is a member) and its rights; linked.
+  const std::tuple<int, std::string, int, bool> cases[] = {
       {127, "", 0, false},  {255, "", 0, true},      {128, "", 0, true},   {127, me, 63, true},
-      {127, me, 31, false}, {127, group, 255, true}, {127, "0", 63, true},  // DOCS_USERS, of which
-                                                                            // everyone is a member
+      {127, me, 31, false}, {127, group, 255, true}, {127, "0", 63, true},
   };
   int refused = 0;
-  for (const Case& c : cases) {
+  for (const auto& [univ_access, trustee, rights, linked] : cases) {
     const long long parent = MakeFolder("LIB", "PARENT");
     const long long child = MakeFolder("LIB", "CHILD");
     Exec("LIB",
-         "UPDATE GROUPS SET UNIV_ACCESS = " + N(c.univ_access) + " WHERE SYSTEM_ID = " + group);
-    if (!c.trustee.empty()) {
+         "UPDATE GROUPS SET UNIV_ACCESS = " + N(univ_access) + " WHERE SYSTEM_ID = " + group);
+    if (!trustee.empty()) {
       Exec("LIB", "INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) SELECT SYSTEM_ID, " +
-                      c.trustee + ", " + N(c.rights) +
-                      " FROM PROFILE WHERE DOCNUMBER = " + N(parent));
+                      trustee + ", " + N(rights) + " FROM PROFILE WHERE DOCNUMBER = " + N(parent));
     }
-    const std::string label = N(c.univ_access) + "/" + c.trustee;
-    EXPECT_EQ(Link(child, parent), c.linked) << label << "\n" << Dump();
-    EXPECT_EQ(Links(parent, child), c.linked ? 1 : 0) << label;
-    if (!c.linked) ++refused;
+    const std::string label = N(univ_access) + "/" + trustee;
+    EXPECT_EQ(Link(child, parent), linked) << label << "\n" << Dump();
+    EXPECT_EQ(Links(parent, child), linked ? 1 : 0) << label;
+    if (!linked) ++refused;
     EXPECT_EQ(Count("does not have adequate rights to Parent folder #"), refused) << label;
-    if (!c.linked) {
+    if (!linked) {
       EXPECT_TRUE(Once({"O'NEIL does not have adequate rights to Parent folder #" + N(parent) +
                         " in library LIB"}));
     }
@@ -490,17 +469,16 @@ TEST_F(FolderMembershipTest, SecuredItemsNeedTheRightToChangeThem) {
 TEST_F(FolderMembershipTest, RefreshSwitchesSuppressTheirOwnRefresh) {
   // Sorting off: its own refresh stays out of the count.
   connection().library_state().settings.MaxItemsToSort = 1;
-  struct Case {
-    const char* command_line;
-    long long refreshes;  // after the link, by the metadata step, at the end
-  };
   const long long parent = MakeFolder("LIB", "PARENT");
-  for (const Case& c : {Case{"", 3}, Case{"/RV", 2}, Case{"/XR", 1}, Case{"/RV /XR", 0}}) {
-    context().state.CommandLine = c.command_line;
-    const long long child = MakeFolder("LIB", std::string("CHILD ") + c.command_line);
+  // Refreshes after the link, by the metadata step, at the end.
+  const std::pair<const char*, long long> cases[] = {
+      {"", 3}, {"/RV", 2}, {"/XR", 1}, {"/RV /XR", 0}};
+  for (const auto& [command_line, refreshes] : cases) {
+    context().state.CommandLine = command_line;
+    const long long child = MakeFolder("LIB", std::string("CHILD ") + command_line);
     const long long before = Refreshes();
-    EXPECT_TRUE(Link(child, parent)) << c.command_line;
-    EXPECT_EQ(Refreshes() - before, c.refreshes) << c.command_line;
+    EXPECT_TRUE(Link(child, parent)) << command_line;
+    EXPECT_EQ(Refreshes() - before, refreshes) << command_line;
   }
 }
 
@@ -640,21 +618,16 @@ TEST_F(MetadataSyncTest, TheSameDocumentCopiesNothing) {
 }
 
 TEST_F(MetadataSyncTest, WhatCannotBeOpenedEndsTheStep) {
-  struct Case {
-    long long item;
-    const char* type;
-    std::string line;
-  };
   // A document is no folder object.
-  const Case cases[] = {
+  const std::tuple<long long, const char*, std::string> cases[] = {
       {424243, "F", "Unable to open folder object #424243 for SyncData in library LIB"},
       {424244, "D", "Unable to open profile object #424244 for SyncData in library LIB"},
       {Document(), "F",
        "Unable to open folder object #" + N(Document()) + " for SyncData in library LIB"},
   };
-  for (const Case& c : cases) {
-    EXPECT_FALSE(Sync(c.item, "LIB", c.type)) << c.line;
-    EXPECT_TRUE(Once({c.line}));
+  for (const auto& [number, type, line] : cases) {
+    EXPECT_FALSE(Sync(number, "LIB", type)) << line;
+    EXPECT_TRUE(Once({line}));
   }
   const long long item = parent_;
   parent_ = 424242;
