@@ -97,8 +97,8 @@ TEST_F(AdminTest, MarksOfLibrariesAndRulesAreListedAndSavedInTheSettingsFile) {
 TEST_F(AdminTest, OptionsAreShownAndSetInTheGeneralSection) {
   // clang-format off
   const char* const cases[][3] = {  // name, value, as shown
-      {"SiteName", "HOLLOWBRINK", "HOLLOWBRINK"}, {"loop", "yes", "-1"}, {"DisplayErrors", "0", "0"},
-      {"MaxFolders", "25", "25"}, {"PauseStart", "7:05", "07:05"}, {"KeepLogDays", "7", "7"},
+      {"SiteName", "HOLLOWBRINK", "HOLLOWBRINK"}, {"loop", "yes", "-1"}, {"MaxFolders", "25", "25"},
+      {"DisplayErrors", "0", "0"}, {"PauseStart", "7:05", "07:05"}, {"KeepLogDays", "7", "7"},
   };
   // clang-format on
   for (const auto& [name, value, saved] : cases) {

@@ -47,31 +47,30 @@ class RowPlanTest : public ::testing::Test {
 TEST_F(RowPlanTest, LevelsFromTheColumnWalk) {
   // What; headings, values; the auto-folder level; levels; lines each logged once. Each list
   // "|"-separated.
-  const std::tuple<const char*, const char*, const char*, long, const char*, const char*> cases[] =
-      {
-          {"two levels", "CLIENT.CLIENT_ID|X.S|MATTER.MATTER_ID", "ACME|\\|M1", 0, "ACME|M1",
-           "Level 1:ACME (a)|Level 2:M1 (b)"},
-          {"values are concatenated within a level", "C.ID|C.NAME|X.S|M.ID", "C1| Harbour|/|M1", 0,
-           "C1 Harbour|M1", ""},
-          {"percent signs and an APPS. prefix are cleaned", "A.X|X.S|B.Y", "%APPS.X%|\\|50%", 0,
-           "APPSX|50", "01: A.X=APPSX|03: B.Y=50"},
-          {"a blank middle level stays in the list", "A.X|S.1|B.Y|S.2|C.Z", "A|\\||\\|C", 0, "A||C",
-           ""},
-          {"the auto-folder level cuts the walk", "A.X|S.1|B.Y|S.2|C.Z|S.3|D.W", "A|\\|B|\\|C|\\|D",
-           2, "A|B", "Rule_AutoFolder_Level 2 reached"},
-          {"a separator in the last column opens no level", "A.X|S.1", "A|\\", 0, "A", ""},
-          // LEFT n keeps the first n characters of the column before it, RIGHT the last; the
-          // instruction keeps its own value, so it is part of the level's name.
-          {"trimming", "C.ID|T.1|S.1|M.ID|T.2", "C0001|left3|\\|M0042|RIGHT2", 0,
-           "C00left3|42RIGHT2",
-           "Trimming SQL column #1 \"C0001\" to first 3 character(s)|Trimming SQL column #4 "
-           "\"M0042\" to right-most 2 character(s)"},
-          // LEFT0 and a LEFT without digits change nothing but are still logged.
-          {"LEFT0", "A.X|T.1|B.Y", "ABCDEF|LEFT0|Z", 0, "ABCDEFLEFT0Z",
-           "Trimming SQL column #1 \"ABCDEF\" to first 0 character(s)"},
-          {"a row of exactly two columns is never trimmed", "A.X|T.1", "ABCDEF|LEFT3", 0,
-           "ABCDEFLEFT3", ""},
-      };
+  using Case = std::tuple<const char*, const char*, const char*, long, const char*, const char*>;
+  const Case cases[] = {
+      {"two levels", "CLIENT.CLIENT_ID|X.S|MATTER.MATTER_ID", "ACME|\\|M1", 0, "ACME|M1",
+       "Level 1:ACME (a)|Level 2:M1 (b)"},
+      {"values are concatenated within a level", "C.ID|C.NAME|X.S|M.ID", "C1| Harbour|/|M1", 0,
+       "C1 Harbour|M1", ""},
+      {"percent signs and an APPS. prefix are cleaned", "A.X|X.S|B.Y", "%APPS.X%|\\|50%", 0,
+       "APPSX|50", "01: A.X=APPSX|03: B.Y=50"},
+      {"a blank middle level stays in the list", "A.X|S.1|B.Y|S.2|C.Z", "A|\\||\\|C", 0, "A||C",
+       ""},
+      {"the auto-folder level cuts the walk", "A.X|S.1|B.Y|S.2|C.Z|S.3|D.W", "A|\\|B|\\|C|\\|D", 2,
+       "A|B", "Rule_AutoFolder_Level 2 reached"},
+      {"a separator in the last column opens no level", "A.X|S.1", "A|\\", 0, "A", ""},
+      // LEFT n keeps the first n characters of the column before it, RIGHT the last; the
+      // instruction keeps its own value, so it is part of the level's name.
+      {"trimming", "C.ID|T.1|S.1|M.ID|T.2", "C0001|left3|\\|M0042|RIGHT2", 0, "C00left3|42RIGHT2",
+       "Trimming SQL column #1 \"C0001\" to first 3 character(s)|Trimming SQL column #4 "
+       "\"M0042\" to right-most 2 character(s)"},
+      // LEFT0 and a LEFT without digits change nothing but are still logged.
+      {"LEFT0", "A.X|T.1|B.Y", "ABCDEF|LEFT0|Z", 0, "ABCDEFLEFT0Z",
+       "Trimming SQL column #1 \"ABCDEF\" to first 0 character(s)"},
+      {"a row of exactly two columns is never trimmed", "A.X|T.1", "ABCDEF|LEFT3", 0, "ABCDEFLEFT3",
+       ""},
+  };
   for (const auto& [what, headings, values, autofolder, levels, log_lines] : cases) {
     SCOPED_TRACE(what);
     const RowPlan plan = Plan(Split(headings), Split(values), autofolder);
