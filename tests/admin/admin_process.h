@@ -96,9 +96,7 @@ class AdminProcess {
 // temporary folder, with the tool over it.
 struct DemoProcess {
   DemoProcess() {
-    dmapi::DemoOptions options;
-    options.data.clients = 3;
-    options.data.matters_per_client = 2;
+    const dmapi::DemoOptions options{.data = {.clients = 3, .matters_per_client = 2}};
     const Status made = dmapi::CreateDemoInstallation(dir.File("dm"), options, &demo);
     if (!made.ok()) throw std::runtime_error(made.text);
     process = std::make_unique<AdminProcess>(demo.config_path, dir.path().string());

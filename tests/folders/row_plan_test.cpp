@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/dm_installation.h"
@@ -44,14 +45,9 @@ class RowPlanTest : public ::testing::Test {
 };
 
 TEST_F(RowPlanTest, LevelsFromTheColumnWalk) {
-  struct Case {
-    const char* what;
-    const char* headings;  // each list "|"-separated
-    const char* values;
-    long autofolder;
-    const char* levels;
-    const char* log_lines;  // each logged once
-  };
+  // What; headings, values; the auto-folder level; levels; lines each logged once. Each list
+  // "|"-separated.
+  using Case = std::tuple<const char*, const char*, const char*, long, const char*, const char*>;
   const Case cases[] = {
       {"two levels", "CLIENT.CLIENT_ID|X.S|MATTER.MATTER_ID", "ACME|\\|M1", 0, "ACME|M1",
        "Level 1:ACME (a)|Level 2:M1 (b)"},
@@ -75,11 +71,11 @@ TEST_F(RowPlanTest, LevelsFromTheColumnWalk) {
       {"a row of exactly two columns is never trimmed", "A.X|T.1", "ABCDEF|LEFT3", 0, "ABCDEFLEFT3",
        ""},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    const RowPlan plan = Plan(Split(c.headings), Split(c.values), c.autofolder);
-    EXPECT_EQ(plan.level_names, Split(c.levels));
-    for (const std::string& line : Split(c.log_lines)) EXPECT_EQ(Count(line), 1) << line;
+  for (const auto& [what, headings, values, autofolder, levels, log_lines] : cases) {
+    SCOPED_TRACE(what);
+    const RowPlan plan = Plan(Split(headings), Split(values), autofolder);
+    EXPECT_EQ(plan.level_names, Split(levels));
+    for (const std::string& line : Split(log_lines)) EXPECT_EQ(Count(line), 1) << line;
   }
 }
 

@@ -123,19 +123,7 @@ class DesktopTest : public ::testing::Test {
     ADD_FAILURE() << "no library node " << name;
     return nullptr;
   }
-  static std::vector<std::string> Children(QTreeWidgetItem* item) {
-    std::vector<std::string> texts;
-    for (int i = 0; i < item->childCount(); ++i)
-      texts.push_back(item->child(i)->text(0).toStdString());
-    return texts;
-  }
   void Trigger(const char* action) { Find<QAction>(action)->trigger(); }
-  bool Shown(const std::string& text) const {
-    for (const testing::ShownMessage& box : script_.messages) {
-      if (box.text == text) return true;
-    }
-    return false;
-  }
   std::string Saved(const std::string& section, const std::string& key) {
     return os::SettingsStore(dir_.File("config"))
         .Get(engine_ ? engine_->identity().product_name : testing::kProductName, section, key,

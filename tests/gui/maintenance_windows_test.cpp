@@ -78,11 +78,8 @@ TEST_F(MaintenanceWindowsTest, TheViewerSortsByEachColumnAndRemovesOnlyTheSelect
   EXPECT_EQ(Count(dialog), "4 row(s)");
   EXPECT_EQ(Column(list, 0), (Values{"A RULE", "A RULE", "B RULE", "C RULE"}));
 
-  struct Sort {
-    int column;
-    Values values;  // that column after the click
-  };
-  const Sort clicks[] = {
+  // The column clicked, and that column after the click.
+  const std::pair<int, Values> clicks[] = {
       {2, {"2", "9", "10", "100"}},  // SIDs sort as numbers
       {2, {"100", "10", "9", "2"}},  // the same column again reverses
       {1, {"CLIENT", "CLIENT", "CLIENT", "MATTER"}},
@@ -90,9 +87,9 @@ TEST_F(MaintenanceWindowsTest, TheViewerSortsByEachColumnAndRemovesOnlyTheSelect
       {0, {"C RULE", "B RULE", "A RULE", "A RULE"}},
       {1, {"CLIENT", "CLIENT", "CLIENT", "MATTER"}},  // another column starts ascending
   };
-  for (const Sort& sort : clicks) {
-    ClickHeader(list, sort.column);
-    EXPECT_EQ(Column(list, sort.column), sort.values) << "column " << sort.column;
+  for (const auto& [column, values] : clicks) {
+    ClickHeader(list, column);
+    EXPECT_EQ(Column(list, column), values) << "column " << column;
   }
 
   // Select B RULE/CLIENT/10 and A RULE/MATTER/9; Delete removes just those two.

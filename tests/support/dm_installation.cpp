@@ -31,10 +31,10 @@ void DmInstallation::Create(const std::vector<LibrarySpec>& libraries, const std
   config.current_library = libraries.empty() ? "" : libraries.front().name;
   for (const auto& spec : libraries) {
     std::string error;
-    dmapi::LibraryConfig lib;
-    lib.name = spec.name;
-    lib.owner = spec.owner;
-    lib.engine_code = spec.engine_code;
+    dmapi::LibraryConfig lib{.name = spec.name,
+                             .description = spec.name + " library",
+                             .owner = spec.owner,
+                             .engine_code = spec.engine_code};
     std::unique_ptr<sql::Database> db;
     if (backend == sql::Backend::kPostgres) {
       lib.backend = dmapi::kPostgresBackend;
@@ -46,13 +46,13 @@ void DmInstallation::Create(const std::vector<LibrarySpec>& libraries, const std
       db = sql::SqliteDatabase::Open(lib.database_path, true, &error);
     }
     ASSERT_TRUE(db) << error;
-    schema::LibraryDefinition def;
-    def.name = spec.name;
-    def.description = spec.name + " library";
-    def.owner = spec.owner;
-    def.engine_code = spec.stored_engine_code ? spec.stored_engine_code : spec.engine_code;
-    def.with_quil_tables = spec.with_quil_tables;
-    def.with_optional_tables = spec.with_optional_tables;
+    schema::LibraryDefinition def{
+        .name = spec.name,
+        .description = lib.description,
+        .owner = spec.owner,
+        .engine_code = spec.stored_engine_code ? spec.stored_engine_code : spec.engine_code,
+        .with_quil_tables = spec.with_quil_tables,
+        .with_optional_tables = spec.with_optional_tables};
     for (const auto& other : libraries) {
       if (other.name != spec.name) {
         def.other_libraries.push_back({other.name, other.engine_code, other.owner});
@@ -60,17 +60,15 @@ void DmInstallation::Create(const std::vector<LibrarySpec>& libraries, const std
     }
     ASSERT_TRUE(testing::Ok(schema::ProvisionLibrary(*db, def)));
     if (spec.generate) {
-      schema::GeneratorOptions g;
-      g.clients = 4;
-      g.matters_per_client = 2;
-      g.document_types = 3;
-      g.people = 4;
-      g.documents_per_matter = 2;
-      g.login_user = user;
-      g.with_rules = spec.with_rules && spec.with_quil_tables;
-      ASSERT_TRUE(testing::Ok(schema::GenerateTestData(*db, g)));
+      ASSERT_TRUE(testing::Ok(
+          schema::GenerateTestData(*db, {.clients = 4,
+                                         .matters_per_client = 2,
+                                         .document_types = 3,
+                                         .people = 4,
+                                         .documents_per_matter = 2,
+                                         .login_user = user,
+                                         .with_rules = spec.with_rules && spec.with_quil_tables})));
     }
-    lib.description = def.description;
     config.libraries.push_back(lib);
   }
 }

@@ -33,17 +33,6 @@ Status Run(const std::string& command, const std::string& log) {
                               "): " + text::Trim(ReadFile(log)));
 }
 
-struct Holder {
-  std::unique_ptr<PostgresServer> server;
-  Status failure;
-  bool tried = false;
-};
-
-Holder& TheHolder() {
-  static Holder holder;
-  return holder;
-}
-
 // The folder of Debian's PostgreSQL programs (initdb, pg_ctl, postgres).
 std::string PostgresBinDir() {
   if (const char* dir = std::getenv("SPROUTSMITH_PG_BIN"); dir && *dir) return dir;
@@ -53,19 +42,15 @@ std::string PostgresBinDir() {
 }  // namespace
 
 PostgresServer* PostgresServer::Get(Status* status) {
-  Holder& holder = TheHolder();
-  if (!holder.tried) {
-    holder.tried = true;
-    std::unique_ptr<PostgresServer> server(new PostgresServer());
-    holder.failure = server->Start();
-    if (holder.failure.ok()) {
-      holder.server = std::move(server);
-    } else {
-      server->Stop();
-    }
-  }
-  if (status) *status = holder.failure;
-  return holder.server.get();
+  static Status failure;
+  static const std::unique_ptr<PostgresServer> server = [] {
+    std::unique_ptr<PostgresServer> started(new PostgresServer());
+    failure = started->Start();
+    if (!failure.ok()) started.reset();  // the destructor stops what did start
+    return started;
+  }();
+  if (status) *status = failure;
+  return server.get();
 }
 
 PostgresServer::~PostgresServer() { Stop(); }

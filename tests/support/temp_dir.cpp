@@ -30,8 +30,7 @@ std::string ReadFile(const std::string& path) {
 std::vector<std::string> ReadLines(const std::string& path) {
   std::vector<std::string> lines;
   std::istringstream in(ReadFile(path));
-  std::string line;
-  while (std::getline(in, line)) {
+  for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(line);
   }
