@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -19,6 +18,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -224,7 +224,6 @@ class ConnectionTest : public testing::EngineSession {
         only));
   }
 
-  int throws_ = 0;
   ServerBehaviour* server_ = nullptr;
 };
 
@@ -345,10 +344,13 @@ TEST_F(ConnectionTest, ALostApplicationFailsCheckFusionAndAsksToExit) {
 // Switching libraries: a switch that fails anywhere leaves the library connected before it
 // working exactly as it did, and only a switch that completed counts as a connection.
 
+// SQL run on libraries before a step, as {library, statement}.
+using LibrarySql = std::vector<std::pair<const char*, std::string>>;
+
 struct SwitchFault {
   const char* name;
-  std::function<void(ConnectionTest&)> fault;
-  std::function<void(ConnectionTest&)> repair;
+  LibrarySql fault;  // none: the first switch fails after the objects were replaced
+  LibrarySql repair;
   const char* logged;
   friend void PrintTo(const SwitchFault& f, std::ostream* os) { *os << f.name; }
 };
@@ -359,36 +361,16 @@ constexpr char kDropUser[] = "DELETE FROM PEOPLE WHERE USER_ID = 'DMADMIN'";
 constexpr char kRestoreUser[] = "INSERT INTO PEOPLE SELECT * FROM SAVED_PEOPLE";
 
 const SwitchFault kSwitchFaults[] = {
-    {"UserUnknownOwnerLearnt",
-     [](ConnectionTest& t) {
-       t.Exec("OTHER", kSaveUser);
-       t.Exec("OTHER", kDropUser);
-     },
-     [](ConnectionTest& t) { t.Exec("OTHER", kRestoreUser); }, "Library UserName not identified"},
-    {"UserUnknownLibraryNotListed",
-     [](ConnectionTest& t) {
-       t.Exec("DEMO", "CREATE TABLE SAVED_LIBRARIES AS SELECT * FROM REMOTE_LIBRARIES");
-       t.Exec("DEMO", "DELETE FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'OTHER'");
-       t.Exec("OTHER", kSaveUser);
-       t.Exec("OTHER", kDropUser);
-     },
-     [](ConnectionTest& t) {
-       t.Exec("OTHER", kRestoreUser);
-       t.Exec("DEMO",
-              "INSERT INTO REMOTE_LIBRARIES SELECT * FROM SAVED_LIBRARIES WHERE LIBRARY_NAME = "
-              "'OTHER'");
-     },
+    // clang-format off
+    {"UserUnknownOwnerLearnt", {{"OTHER", kSaveUser}, {"OTHER", kDropUser}},
+     {{"OTHER", kRestoreUser}}, "Library UserName not identified"},
+    {"UserUnknownLibraryNotListed", {{"DEMO", "CREATE TABLE SAVED_LIBRARIES AS SELECT * FROM "
+     "REMOTE_LIBRARIES"}, {"DEMO", "DELETE FROM REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'OTHER'"},
+     {"OTHER", kSaveUser}, {"OTHER", kDropUser}}, {{"OTHER", kRestoreUser}, {"DEMO", "INSERT INTO "
+     "REMOTE_LIBRARIES SELECT * FROM SAVED_LIBRARIES WHERE LIBRARY_NAME = 'OTHER'"}},
      "is not properly configured in the REMOTE_LIBRARIES table"},
-    {"FailureAfterTheObjectsWereReplaced",
-     [](ConnectionTest& t) {
-       t.throws_ = 1;
-       t.connection().SetOnConnected([&t] {
-         if (t.connection().LibraryName() == "OTHER" && t.throws_-- > 0) {
-           throw std::runtime_error("rules unreadable");
-         }
-       });
-     },
-     [](ConnectionTest&) {}, "rules unreadable"},
+    {"FailureAfterTheObjectsWereReplaced", {}, {}, "rules unreadable"},
+    // clang-format on
 };
 
 class SwitchFaultTest : public ConnectionTest, public ::testing::WithParamInterface<SwitchFault> {};
@@ -397,12 +379,20 @@ TEST_P(SwitchFaultTest, AFailedSwitchChangesNothingAndTheNextOneConnectsAfresh) 
   const SwitchFault& c = GetParam();
   StartTwo();
   ExpectDemoConnected("before");
-  c.fault(*this);
+  for (const auto& [library, sql] : c.fault) Exec(library, sql);
+  int throws = c.fault.empty() ? 1 : 0;
+  if (c.fault.empty()) {
+    connection().SetOnConnected([&] {
+      if (connection().LibraryName() == "OTHER" && throws-- > 0) {
+        throw std::runtime_error("rules unreadable");
+      }
+    });
+  }
   EXPECT_FALSE(connection().ConnectLibrary("OTHER"));
   EXPECT_EQ(Count(c.logged), 1) << Dump();
   ExpectDemoConnected("after the failed switch");
 
-  c.repair(*this);
+  for (const auto& [library, sql] : c.repair) Exec(library, sql);
   ASSERT_TRUE(connection().ConnectLibrary("other")) << Dump();
   EXPECT_EQ(Count("Connected to MSSQL 15 Library Object OTHER."), 1);
   EXPECT_EQ(connection().facts().LibraryOwner, "OTHEROWN");
@@ -591,21 +581,19 @@ TEST_P(ServerInterfaceTest, IsLoggedEveryTimeAndShownOncePerUser) {
       "This is a known OpenText issue described in SD012671. Use the REGSVR32.EXE utility and "
       "register the PCDSERVERIFPS.DLL file in the following location:",
       "C:\\Program Files (x86)\\Open Text\\DM API\\PCDSERVERIFPS.DLL"};
+  const std::string sent = connection().PrepareSql("SELECT COUNT(*) FROM [OWNER].CLIENT");
   for (int attempt = 1; attempt <= 2; ++attempt) {
     SCOPED_TRACE(attempt);
     Mark();
     EXPECT_TRUE(connection().RunSQL("SELECT COUNT(*) FROM [OWNER].CLIENT"));
     EXPECT_FALSE(connection().LastSucceeded());
-    std::vector<std::string> written = LinesSince();
+    std::vector<std::string> expected = message;
     if (c.verbose) {
       // Narrated like any statement, with the message as its outcome.
-      ASSERT_EQ(written.size(), 6u) << Dump();
-      EXPECT_EQ(written[0], "Executing MSSQL 15 SQL Instruction on DEMO");
-      written.erase(written.begin(), written.begin() + 2);
-      EXPECT_EQ(written.back(), kRule);
-      written.pop_back();
+      expected.insert(expected.begin(), {"Executing MSSQL 15 SQL Instruction on DEMO", sent});
+      expected.push_back(kRule);
     }
-    EXPECT_EQ(written, message) << Dump();
+    EXPECT_EQ(LinesSince(), expected) << Dump();
   }
   EXPECT_EQ(Count("SQL Error #"), 0) << Dump();
   ASSERT_EQ(install_.ui.messages.size(), c.shown);
@@ -626,47 +614,39 @@ TEST_P(ServerInterfaceTest, IsLoggedEveryTimeAndShownOncePerUser) {
 INSTANTIATE_TEST_SUITE_P(Cases, ServerInterfaceTest, ::testing::ValuesIn(kInterfaceCases),
                          [](const auto& p) { return std::string(p.param.name); });
 
-struct BusyCase {
-  const char* name;
-  long seconds;
-  const char* statement;
-  const char* outcome;
-  friend void PrintTo(const BusyCase& c, std::ostream* os) { *os << c.name; }
-};
-
-const BusyCase kBusyCases[] = {
-    {"OneSecondIsNotWorthANote", 1, "SELECT MATTER_ID FROM [OWNER].MATTER",
-     "SQL Instruction Executed Successfully on DEMO with 8 row(s) returned."},
-    {"TwoSeconds", 2, "SELECT MATTER_ID FROM [OWNER].MATTER",
-     "SQL Instruction Executed Successfully on DEMO with 8 row(s) returned."},
-    {"WholeSecondsBeyondAMinute", 75, "UPDATE [OWNER].MATTER SET MATTER_ID = MATTER_ID",
-     "SQL Instruction Executed Successfully on DEMO with 8 row(s) processed."},
-    {"AFailedStatement", 3, "SELECT NO_SUCH_COLUMN FROM [OWNER].MATTER",
-     "SQL Error #1 (no such column: NO_SUCH_COLUMN) encountered in library DEMO"},
-};
-
-class BusyServerTest : public ConnectionTest, public ::testing::WithParamInterface<BusyCase> {};
-
-TEST_P(BusyServerTest, AStatementSlowerThanASecondGetsANote) {
-  const BusyCase& c = GetParam();
+TEST_F(ConnectionTest, AStatementSlowerThanASecondGetsANote) {
   StartDemo();
   server_->busy = "MATTER";
-  server_->busy_seconds = c.seconds;
-  const std::string sent = connection().PrepareSql(c.statement);
-  Mark();
-  EXPECT_TRUE(connection().RunSQL(c.statement));
-  std::vector<std::string> expected = {"Executing MSSQL 15 SQL Instruction on DEMO", sent,
-                                       c.outcome, kRule};
-  if (c.seconds > 1) {
-    expected.push_back("Note: Execution took " + std::to_string(c.seconds) +
-                       " second(s) to complete");
-    expected.push_back(kRule);
+  const std::string returned =
+      "SQL Instruction Executed Successfully on DEMO with 8 row(s) returned.";
+  // Seconds busy, the statement, its outcome. One second is not worth a note; beyond a minute
+  // the note still counts whole seconds.
+  const std::tuple<long, std::string, std::string> cases[] = {
+      // clang-format off
+      {1, "SELECT MATTER_ID FROM [OWNER].MATTER", returned},
+      {2, "SELECT MATTER_ID FROM [OWNER].MATTER", returned},
+      {75, "UPDATE [OWNER].MATTER SET MATTER_ID = MATTER_ID",
+       "SQL Instruction Executed Successfully on DEMO with 8 row(s) processed."},
+      {3, "SELECT NO_SUCH_COLUMN FROM [OWNER].MATTER",
+       "SQL Error #1 (no such column: NO_SUCH_COLUMN) encountered in library DEMO"},
+      // clang-format on
+  };
+  for (const auto& [seconds, statement, outcome] : cases) {
+    SCOPED_TRACE(statement);
+    server_->busy_seconds = seconds;
+    const std::string sent = connection().PrepareSql(statement);
+    Mark();
+    EXPECT_TRUE(connection().RunSQL(statement));
+    std::vector<std::string> expected = {"Executing MSSQL 15 SQL Instruction on DEMO", sent,
+                                         outcome, kRule};
+    if (seconds > 1) {
+      expected.push_back("Note: Execution took " + std::to_string(seconds) +
+                         " second(s) to complete");
+      expected.push_back(kRule);
+    }
+    EXPECT_EQ(LinesSince(), expected) << Dump();
   }
-  EXPECT_EQ(LinesSince(), expected) << Dump();
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, BusyServerTest, ::testing::ValuesIn(kBusyCases),
-                         [](const auto& p) { return std::string(p.param.name); });
 
 // Each helper on the texts that take its distinct paths.
 TEST(SqlTextTest, QuotingSpacesAndDriverPrefixes) {
@@ -1638,7 +1618,6 @@ TEST_P(StatementCorpusTest, EveryShapeRunsWithTheRowsTheEngineExpects) {
                      : "MSSQL 15 (10) LAWADM 15.0.2000.5 level 150 join ' = ' concat ' + ' [NEXT] "
                        "connected");
   const std::vector<Shape> shapes = Shapes();
-  EXPECT_GT(shapes.size(), 90u);
   for (const Shape& shape : shapes) {
     SCOPED_TRACE(std::string(shape.id) + "\n  sent: " + connection().PrepareSql(shape.sql));
     ASSERT_TRUE(connection().RunSQL(shape.sql));

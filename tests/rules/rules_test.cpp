@@ -485,13 +485,6 @@ class TrackingTest : public RulesSession {
     tracking_ = std::make_unique<Tracking>(install_.context, *connection_);
     journal_ = std::make_unique<RowJournal>(install_.context, *connection_);
   }
-  // One result row under the given headings.
-  static ResultTable Result(std::vector<std::string> headings, std::vector<std::string> values) {
-    ResultTable t;
-    t.SetHeadings(std::move(headings));
-    t.AddRow(std::move(values));
-    return t;
-  }
   Rows Tracked(const std::string& library) {
     return Query(library,
                  "SELECT SID, TABLE_NAME, RULE_NAME, STATUS, LOCKED_BY FROM "
@@ -502,9 +495,11 @@ class TrackingTest : public RulesSession {
     return tracking_->RecordProcessedRow(t, 1, rule, library, level_left, parent);
   }
 
-  static ResultTable Selected(const std::vector<std::vector<std::string>>& rows) {
+  // The rows under `headings`, by default a client's code and record.
+  static ResultTable Selected(const Rows& rows, std::vector<std::string> headings = {
+                                                    "CLIENT.CLIENT_ID", "CLIENT.SYSTEM_ID"}) {
     ResultTable t;
-    t.SetHeadings({"CLIENT.CLIENT_ID", "CLIENT.SYSTEM_ID"});
+    t.SetHeadings(std::move(headings));
     for (const auto& row : rows) t.AddRow(row);
     return t;
   }
@@ -520,8 +515,8 @@ class TrackingTest : public RulesSession {
 };
 
 TEST_F(TrackingTest, EverySystemIdColumnIsRecordedFromTheLastColumnToTheFirst) {
-  const auto t =
-      Result({"CLIENT.CLIENT_ID", "CLIENT.SYSTEM_ID", "MATTER.SYSTEM_ID"}, {"C0001", "11", "22"});
+  const auto t = Selected({{"C0001", "11", "22"}},
+                          {"CLIENT.CLIENT_ID", "CLIENT.SYSTEM_ID", "MATTER.SYSTEM_ID"});
   EXPECT_EQ(Record(t, "CLIENTS"), 2);
   EXPECT_EQ(Tracked("DEMO"),
             (Rows{{"22", "MATTER", "CLIENTS", "0", ""}, {"11", "CLIENT", "CLIENTS", "0", ""}}));
@@ -541,17 +536,16 @@ TEST_F(TrackingTest, EverySystemIdColumnIsRecordedFromTheLastColumnToTheFirst) {
 }
 
 TEST_F(TrackingTest, OnlyHeadingsNamingATableBeforeSystemIdAreRecorded) {
-  const auto t =
-      Result({".SYSTEM_ID", "CLIENT_ID", "  .system_id", "SYSTEM_ID", " matter .System_Id"},
-             {"1", "2", "3", "4", "5"});
+  const auto t = Selected({{"1", "2", "3", "4", "5"}}, {".SYSTEM_ID", "CLIENT_ID", "  .system_id",
+                                                        "SYSTEM_ID", " matter .System_Id"});
   EXPECT_EQ(Record(t, "CLIENTS"), 1);
   EXPECT_EQ(Tracked("DEMO"), (Rows{{"5", "matter", "CLIENTS", "0", ""}}));
-  EXPECT_EQ(Record(Result({".SYSTEM_ID", "CLIENT.CLIENT_ID"}, {"1", "2"}), "CLIENTS"), 0);
+  EXPECT_EQ(Record(Selected({{"1", "2"}}, {".SYSTEM_ID", "CLIENT.CLIENT_ID"}), "CLIENTS"), 0);
   EXPECT_EQ(Tracked("DEMO").size(), 1u);
 }
 
 TEST_F(TrackingTest, ARowWhoseFirstFolderFailedStaysNew) {
-  const auto t = Result({"CLIENT.SYSTEM_ID"}, {"11"});
+  const auto t = Selected({{"11"}}, {"CLIENT.SYSTEM_ID"});
   EXPECT_EQ(Record(t, "CLIENTS", "DEMO", 1, 0), 0);
   EXPECT_EQ(Record(t, "CLIENTS", "DEMO", 1, -1), 0);
   EXPECT_TRUE(Tracked("DEMO").empty());
@@ -563,7 +557,7 @@ TEST_F(TrackingTest, ARowWhoseFirstFolderFailedStaysNew) {
 }
 
 TEST_F(TrackingTest, RuleNamesWithWildcardsOrQuotesTouchOnlyTheirOwnRows) {
-  const auto t = Result({"O'NEIL.SYSTEM_ID"}, {"9"});
+  const auto t = Selected({{"9"}}, {"O'NEIL.SYSTEM_ID"});
   for (const char* rule : {"AXB", "A_B", "A%B", "O'HARA", "AB"}) {
     EXPECT_EQ(Record(t, rule), 1) << rule;
   }
@@ -578,7 +572,7 @@ TEST_F(TrackingTest, RuleNamesWithWildcardsOrQuotesTouchOnlyTheirOwnRows) {
 }
 
 TEST_F(TrackingTest, TheRulesLibraryIsUsedAndTheConnectedOneRestored) {
-  const auto t = Result({"CLIENT.SYSTEM_ID"}, {"11"});
+  const auto t = Selected({{"11"}}, {"CLIENT.SYSTEM_ID"});
   EXPECT_EQ(Record(t, "CLIENTS", "ARCHIVE"), 1);
   EXPECT_EQ(connection_->LibraryName(), "DEMO");
   EXPECT_EQ(Tracked("ARCHIVE"), (Rows{{"11", "CLIENT", "CLIENTS", "0", ""}}));
