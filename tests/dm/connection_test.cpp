@@ -433,11 +433,7 @@ TEST_F(ConnectionTest, AFailedLogOnFallsBackToTheApplicationLoginAndConnects) {
   EXPECT_EQ(install_.ui.statuses.back(), "Fusion started with connection to DEMO");
   EXPECT_FALSE(install_.ui.busy);
   // The fallback's login serves the SQL object and later switches.
-  EXPECT_TRUE(connection().facts().LibraryConnected);
-  connection().RunSQL("SELECT COUNT(*) FROM [OWNER].CLIENT");
-  EXPECT_TRUE(connection().LastSucceeded()) << Dump();
-  EXPECT_EQ(connection().Column(1), Scalar("DEMO", "SELECT COUNT(*) FROM CLIENT"));
-  connection().Release();
+  ExpectDemoConnected("after the fallback");
   EXPECT_TRUE(connection().ConnectLibrary("ARCHIVE")) << Dump();
 }
 
@@ -650,12 +646,7 @@ TEST_F(ConnectionTest, AStatementSlowerThanASecondGetsANote) {
 
 // Each helper on the texts that take its distinct paths.
 TEST(SqlTextTest, QuotingSpacesAndDriverPrefixes) {
-  struct Case {
-    std::string (*helper)(std::string_view);
-    const char* in;
-    const char* out;
-  };
-  const Case cases[] = {
+  const std::tuple<std::string (*)(std::string_view), const char*, const char*> cases[] = {
       // Quote: trimmed, quotes doubled, lines flattened.
       {SqlQuote, "  O'Brien  ", "O''Brien"},
       {SqlQuote, "a\r\nb", "a  b"},
@@ -675,7 +666,7 @@ TEST(SqlTextTest, QuotingSpacesAndDriverPrefixes) {
       {StripDriverPrefixes, "plain", "plain"},
       {StripDriverPrefixes, "[only]", ""},
   };
-  for (const Case& c : cases) EXPECT_EQ(c.helper(c.in), c.out) << c.in;
+  for (const auto& [helper, in, out] : cases) EXPECT_EQ(helper(in), out) << in;
 }
 
 ConnectionFacts Facts(int engine, std::string version = "15.0.2000.5", std::string level = "150") {
@@ -688,12 +679,7 @@ ConnectionFacts Facts(int engine, std::string version = "15.0.2000.5", std::stri
 }
 
 TEST(PrepareSqlTest, RewritesFollowTheEngine) {
-  struct Case {
-    ConnectionFacts facts;
-    const char* in;
-    const char* out;
-  };
-  const Case cases[] = {
+  const std::tuple<ConnectionFacts, const char*, const char*> cases[] = {
       {Facts(2), "SELECT X FROM [OWNER].PROFILE WHERE A <> 'B'",
        "SELECT X FROM DOCSADM.PROFILE WHERE A != 'B'"},
       {Facts(10), "SELECT X FROM [OWNER].PROFILE WHERE A <> 'B'",
@@ -733,7 +719,7 @@ TEST(PrepareSqlTest, RewritesFollowTheEngine) {
       {Facts(2), "SELECT A FROM T WHERE N NOT LIKE 'O''[_]'",
        "SELECT A FROM T WHERE N NOT LIKE 'O''\\_' ESCAPE '\\'"},
   };
-  for (const auto& c : cases) EXPECT_EQ(PrepareSqlText(c.in, c.facts), c.out) << c.in;
+  for (const auto& [facts, in, out] : cases) EXPECT_EQ(PrepareSqlText(in, facts), out) << in;
 }
 
 // Each library's statements are written with its own server's facts, whichever library was

@@ -251,10 +251,8 @@ TEST_F(RuleStoreTest, ATemplateLongerThanThePiecesIsReportedAsCut) {
 // Everything one running program owns, besides the installation's shared files.
 struct Computer {
   Computer(testing::DmInstallation& install, const std::string& log_name)
-      : log(install.clock, state, options, ui),
-        context{
-            install.clock, install.settings, ui, state, options, install.identity, log,
-        } {
+      : log(install.clock, state, options, ui), context{install.clock, install.settings, ui, state,
+                                                        options,       install.identity, log} {
     state.LogFile = install.dir.File(log_name);
     state.TempDir = install.dir.path().string();
   }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "template/row_intake.h"
 #include "template/rule_parameters.h"
@@ -102,11 +103,7 @@ TEST_F(TemplateParserTest, DefaultTemplateGivesTheSevenItemsAndCachesItsHops) {
 }
 
 TEST_F(TemplateParserTest, ItemsOfTemplates) {
-  struct Case {
-    const char* template_text;
-    std::vector<std::string> items;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, std::vector<std::string>> cases[] = {
       // clang-format off
       // Keywords are matched on the upper-cased token.
       {"%date% %\\% %Year%-%month% %/% %DAY% %MONTHNAME%", {"2020-11-14|P||2020-11-14||||",
@@ -147,9 +144,9 @@ TEST_F(TemplateParserTest, ItemsOfTemplates) {
       {"%A% {ARCHIVE}", {"A|P||A||||", "||||||||lib=ARCHIVE"}},
       // clang-format on
   };
-  for (const Case& c : cases) {
-    ASSERT_TRUE(Parse(c.template_text)) << c.template_text << "\n" << window_.Dump();
-    EXPECT_EQ(Parsed(), c.items) << c.template_text;
+  for (const auto& [template_text, items] : cases) {
+    ASSERT_TRUE(Parse(template_text)) << template_text << "\n" << window_.Dump();
+    EXPECT_EQ(Parsed(), items) << template_text;
   }
 }
 
@@ -187,17 +184,17 @@ TEST_F(TemplateParserTest, ExternalLinks) {
        "for template)"}},
       // clang-format on
   };
-  for (const Case& c : cases) {
-    ASSERT_TRUE(Parse(c.template_text)) << c.template_text;
-    EXPECT_EQ(Parsed(), c.parsed) << c.template_text;
-    if (!c.log.empty()) {
+  for (const auto& [template_text, parsed, log] : cases) {
+    ASSERT_TRUE(Parse(template_text)) << template_text;
+    EXPECT_EQ(Parsed(), parsed) << template_text;
+    if (!log.empty()) {
       std::vector<std::string> lines;
       for (const auto& l : window_.Text()) {
         // Warnings carry a time stamp after their prefix.
         lines.push_back(text::StartsWith(l, "Warning: ") ? "Warning: " + l.substr(l.find("  ") + 2)
                                                          : l);
       }
-      EXPECT_EQ(lines, c.log) << c.template_text;
+      EXPECT_EQ(lines, log) << template_text;
     }
   }
 }
@@ -208,13 +205,8 @@ TEST_F(TemplateParserTest, AnEmptyTemplateSkipsTheRule) {
 }
 
 TEST_F(TemplateParserTest, EmailTemplateTakesKeywordsCaseSensitively) {
-  struct Case {
-    const char* email;
-    const char* template_text;
-    const char* expected;
-    int logged;  // "eMail Template set to" lines
-  };
-  const Case cases[] = {
+  // logged: "eMail Template set to" lines
+  const std::tuple<const char*, const char*, const char*, int> cases[] = {
       {"Files for DATE", "%CLIENTS%", "Files for 2020-11-14", 1},
       {"Files for date", "%CLIENTS%", "Files for date", 0},
       // LIBRARY is replaced first, so LIBRARY_DESC is never seen whole.
@@ -226,22 +218,16 @@ TEST_F(TemplateParserTest, EmailTemplateTakesKeywordsCaseSensitively) {
       // External links replace nothing.
       {"DATE", "%<PROFILE.DOCNUMBER>%", "DATE", 0},
   };
-  for (const Case& c : cases) {
-    std::string email = c.email;
-    ASSERT_TRUE(Parse(c.template_text, &email));
-    EXPECT_EQ(email, c.expected) << c.email;
-    EXPECT_EQ(window_.Count("eMail Template set to "), c.logged) << c.email;
+  for (const auto& [written, template_text, expected, logged] : cases) {
+    std::string email = written;
+    ASSERT_TRUE(Parse(template_text, &email));
+    EXPECT_EQ(email, expected) << written;
+    EXPECT_EQ(window_.Count("eMail Template set to "), logged) << written;
   }
 }
 
 TEST(TemplateLevelsTest, CountAndCut) {
-  struct Case {
-    const char* template_text;
-    long cut;
-    const char* expected;
-    int levels;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, long, const char*, int> cases[] = {
       {testing::kDefaultTemplate, 2, "%FIRM MATTERS% %\\% %MATTER.CLIENT_ID.CLIENT_ID%", 2},
       {testing::kDefaultTemplate, 1, "%FIRM MATTERS%", 1},
       {testing::kDefaultTemplate, 0, testing::kDefaultTemplate, 4},
@@ -254,22 +240,17 @@ TEST(TemplateLevelsTest, CountAndCut) {
       {"%A% %\\%", 0, "%A% %\\%", 1},
       {"", 3, "", 1},
   };
-  for (const Case& c : cases) {
-    const std::string cut = CutTemplateLevels(c.template_text, c.cut);
-    EXPECT_EQ(cut, c.expected) << c.template_text << " cut " << c.cut;
-    EXPECT_EQ(CountTemplateLevels(cut), c.levels) << cut;
+  for (const auto& [template_text, kept, expected, levels] : cases) {
+    const std::string cut = CutTemplateLevels(template_text, kept);
+    EXPECT_EQ(cut, expected) << template_text << " cut " << kept;
+    EXPECT_EQ(CountTemplateLevels(cut), levels) << cut;
   }
 }
 
 // Rule values: the conditions they add to the selection of a parsed template.
 TEST_F(TemplateParserTest, ConditionsOnTheDefaultTemplate) {
   const ParsedTemplate parsed = Template(testing::kDefaultTemplate);
-  struct Case {
-    const char* values;
-    const char* text;
-    std::vector<std::string> tables;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, const char*, std::vector<std::string>> cases[] = {
       // clang-format off
       // OR then AND: joined flat, in text order.
       {"%MATTER.CLIENT_ID.CLIENT_ID% = 'c0001' OR %MATTER.MATTER_ID% = '0001' AND "
@@ -305,10 +286,10 @@ TEST_F(TemplateParserTest, ConditionsOnTheDefaultTemplate) {
       {"((%MATTER.MATTER_ID% = '1'", " (MATTER.MATTER_ID = '1')", {"MATTER"}},
       // clang-format on
   };
-  for (const Case& c : cases) {
-    const RuleParameters p = Conditions(c.values, parsed);
-    EXPECT_EQ(p.text, c.text) << c.values << "\n" << window_.Dump();
-    EXPECT_EQ(p.tables, c.tables) << c.values;
+  for (const auto& [values, text, tables] : cases) {
+    const RuleParameters p = Conditions(values, parsed);
+    EXPECT_EQ(p.text, text) << values << "\n" << window_.Dump();
+    EXPECT_EQ(p.tables, tables) << values;
   }
 }
 
@@ -517,17 +498,6 @@ std::vector<std::string> ProfileOnNewMatter(int key, const std::string& applicat
   return first;
 }
 
-// Microsoft only: the row limit of `rule` renamed `rename` (when not "") at `site`.
-Case RowLimit(const char* name, const char* rule, const char* rename, const char* site,
-              long limit) {
-  return {.name = name,
-          .flavours = kMicrosoft,
-          .rule = rule,
-          .rename = rename,
-          .site = site,
-          .row_limit = limit};
-}
-
 std::vector<Case> Cases() {
   std::vector<Case> cases = {
       // clang-format off
@@ -607,18 +577,20 @@ std::vector<Case> Cases() {
        "''), (2, 'B', NULL), (3, 'B', NULL), (4, '', NULL)", "INSERT INTO SUBTYPES (SYSTEM_ID, "
        "NAME_EN, NAME_FR, DISABLED) VALUES (1, 'X', 'X', 'N'), (2, 'Y', 'Y', 'Y'), (3, 'Z', 'Z', "
        "NULL)"}, .row_limit = 40000},
-      RowLimit("row limit of the clients rule", "CLIENTS", "", "", 80000),
-      RowLimit("row limit at Varnel ending in MATTER", "CLIENTS", "", "VARNEL LLP", 10000),
-      RowLimit("row limit at Varnel from folder names of document types", "CLIENT MATTERS",
-       "AB-F-PG/CLIENT/MATTER/DT", "varnel", 20000),
-      RowLimit("row limit at Varnel with no French folder names", "CLIENT MATTERS",
-       "AB-E-PG/CLIENT/MATTER/DT", "VARNEL", 70000),
-      RowLimit("row limit at Varnel from enabled subtypes", "CLIENT MATTERS",
-       "AB-F-PG/CLIENT/MATTER/DT/SUB", "VARNEL", 20000),
-      RowLimit("row limit at Varnel from enabled French subtypes", "CLIENT MATTERS",
-       "AB-E-PG/CLIENT/MATTER/DT/SUB", "VARNEL", 20000),
-      RowLimit("row limit elsewhere ignores the Varnel rule names", "CLIENT MATTERS",
-       "AB-F-PG/CLIENT/MATTER/DT", "ELSEWHERE", 40000),
+      {.name = "row limit of the clients rule", .flavours = kMicrosoft, .row_limit = 80000},
+      {.name = "row limit at Varnel ending in MATTER", .flavours = kMicrosoft, .site = "VARNEL LLP",
+       .row_limit = 10000},
+      // Row limits at Varnel, from the rule name's last levels and language.
+      {.name = "Varnel: type folder names", .flavours = kMicrosoft, .rule = "CLIENT MATTERS",
+       .rename = "AB-F-PG/CLIENT/MATTER/DT", .site = "varnel", .row_limit = 20000},
+      {.name = "Varnel: no French folder names", .flavours = kMicrosoft, .rule = "CLIENT MATTERS",
+       .rename = "AB-E-PG/CLIENT/MATTER/DT", .site = "VARNEL", .row_limit = 70000},
+      {.name = "Varnel: enabled subtypes", .flavours = kMicrosoft, .rule = "CLIENT MATTERS",
+       .rename = "AB-F-PG/CLIENT/MATTER/DT/SUB", .site = "VARNEL", .row_limit = 20000},
+      {.name = "Varnel: enabled French subtypes", .flavours = kMicrosoft, .rule = "CLIENT MATTERS",
+       .rename = "AB-E-PG/CLIENT/MATTER/DT/SUB", .site = "VARNEL", .row_limit = 20000},
+      {.name = "elsewhere: Varnel names ignored", .flavours = kMicrosoft, .rule = "CLIENT MATTERS",
+       .rename = "AB-F-PG/CLIENT/MATTER/DT", .site = "ELSEWHERE", .row_limit = 40000},
       // An OR written in a qualifier or in an external link's joins stays inside its own
       // parentheses: the tracked rows stay excluded and, on Oracle, no (+) join ends up
       // inside the OR.
@@ -969,31 +941,25 @@ constexpr char kClients[] =
 constexpr char kSavedWithTop[] = "SELECT DISTINCT TOP 100 CLIENT.CLIENT_ID FROM [OWNER].CLIENT";
 
 TEST_F(RowIntakeTest, OnlyASavedStatementWithTopCapsTheRowsRead) {
-  struct Limit {
-    long row_limit;
-    const char* saved;
-    int reuse;
-    int read;
-  };
-  const Limit cases[] = {
+  const std::tuple<long, const char*, int, int> cases[] = {
       {100, kSavedWithTop, 0, 100}, {100, "", 0, 250},
       {100, kSavedWithTop, 1, 250}, {0, kSavedWithTop, 0, 250},
       {300, kSavedWithTop, 0, 250},
   };
-  for (const Limit& c : cases) {
-    install_.options.CheckReUseSQL = c.reuse;
-    const Intake intake = Read(kClients, c.row_limit, c.saved);
-    SCOPED_TRACE(std::string(c.saved) + " limit " + std::to_string(c.row_limit));
+  for (const auto& [row_limit, saved, reuse, read] : cases) {
+    install_.options.CheckReUseSQL = reuse;
+    const Intake intake = Read(kClients, row_limit, saved);
+    SCOPED_TRACE(std::string(saved) + " limit " + std::to_string(row_limit));
     EXPECT_EQ(intake.matched, 250);
-    EXPECT_EQ(intake.rows_read, c.read);
-    EXPECT_EQ(intake.result.RowCount(), c.read);
-    EXPECT_EQ(intake.result.Cell(c.read, 1), c.read == 100 ? "X0096" : "X0246");
-    EXPECT_EQ(install_.options.LabelTotal, std::to_string(c.read));
+    EXPECT_EQ(intake.rows_read, read);
+    EXPECT_EQ(intake.result.RowCount(), read);
+    EXPECT_EQ(intake.result.Cell(read, 1), read == 100 ? "X0096" : "X0246");
+    EXPECT_EQ(install_.options.LabelTotal, std::to_string(read));
     EXPECT_EQ(window_->Count("Only the first 100 item(s) will be processed in this cycle"),
-              c.read == 100 ? 1 : 0);
+              read == 100 ? 1 : 0);
     EXPECT_EQ(window_->Count("250 SQL value(s) match the folder template"), 1);
     EXPECT_EQ(window_->Count("Reading 250 SQL rows for rule CLIENTS"), 1);
-    EXPECT_EQ(window_->Count(std::to_string(c.read) +
+    EXPECT_EQ(window_->Count(std::to_string(read) +
                              " new folder(s) with 1 SQL item(s) will be processed."),
               1);
   }
