@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/engine_test_fixture.h"
@@ -22,6 +23,7 @@
 #include "platform/os/failing_file_system.h"
 #include "support/fault_opener.h"
 #include "support/status_assertions.h"
+#include "support/temp_dir.h"
 #include "support/test_params.h"
 
 namespace sproutsmith::app {
@@ -361,6 +363,25 @@ TEST_F(StartUpTest, AnUnexpectedErrorInStartUpIsReportedUnderFormLoad) {
   EXPECT_EQ(ui_->messages[0].text, "Connecting to OpenText eDOCS");
   EXPECT_EQ(engine.FailureMessage(), "Error: ActiveX component can't create object");
   EXPECT_FALSE(engine.FailureMessageShown());
+}
+
+// No state is shared between engines: two in one process play two computers.
+TEST_F(StartUpTest, TwoEnginesInOneProcessKeepToThemselves) {
+  Engine& first = BuildDocs();
+  auto first_owned = std::move(engine_);
+  testing::TempDir other;
+  env_.variables["TEMP"] = other.path().string();
+  Engine& second = BuildDocs();
+  ASSERT_TRUE(first.StartUp({"/L"}));
+  ASSERT_TRUE(second.StartUp({"/K"}));
+  EXPECT_EQ(first.options().CheckLoop, 1);
+  EXPECT_EQ(second.options().CheckLoop, 0);
+  EXPECT_FALSE(first.state().Locked);
+  EXPECT_TRUE(second.state().Locked);
+  EXPECT_NE(first.state().LogFile, second.state().LogFile);
+  EXPECT_EQ(Count(" Started on "), 1);
+  EXPECT_EQ(testing::CountHolding(testing::ReadLines(second.log().DatedLogFile()), " Started on "),
+            1);
 }
 
 class LogOnDiskTest : public InstalledEngineTest {

@@ -243,7 +243,15 @@ std::vector<Shape> Corpus(const std::string& banner) {
           "WHERE TABLE_NAME = 'QUIL_SETTINGS'")),
       Only(kOracleOnly, Read("ALL_TABLES table check, absent", {"0"}, "SELECT COUNT(*) FROM "
           "ALL_TABLES WHERE TABLE_NAME = 'QUIL_PROXIES'")),
+      Only(kOracleOnly, Read("owner from USER_TAB_PRIVS", {kOwner}, "SELECT OWNER FROM "
+          "USER_TAB_PRIVS WHERE TABLE_NAME = 'REMOTE_LIBRARIES'")),
       Only(kMsOnly, Headed({""}, Read("@@VERSION banner", {banner}, "SELECT @@VERSION"))),
+      Only(kMsOnly, Read("serverproperty", {"15.0.2000.5"}, "select "
+          "serverproperty('ProductVersion')")),
+      Only(kMsOnly, Read("database name", {"DOCS"}, "SELECT DATABASE_NAME FROM "
+          "[OWNER].REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'DOCS'")),
+      Only(kMsOnly, Read("sys.databases compatibility level", {"150"}, "SELECT compatibility_level "
+          "FROM sys.databases WHERE name = 'DOCS'")),
       Only(kMsOnly, Read("sys.databases quoted identifier", {"1"}, "SELECT IS_QUOTED_IDENTIFIER_ON "
           "FROM SYS.DATABASES DB WHERE DB.NAME = 'DOCS'")),
       Only(kMsOnly, Write("set dateformat", 0, "set dateformat mdy")),
